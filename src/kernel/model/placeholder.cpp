@@ -1,0 +1,1 @@
+int kelvo_kernel_placeholder;

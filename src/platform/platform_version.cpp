@@ -1,0 +1,1 @@
+// Placeholder translation unit removed as soon as the platform has real code.
