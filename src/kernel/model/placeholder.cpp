@@ -1,1 +1,0 @@
-int kelvo_kernel_placeholder;
