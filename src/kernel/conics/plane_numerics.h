@@ -9,10 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-struct dpoint {
-    double x;
-    double y;
-};
+#include "kernel/conics/dpoint.h"
 
 // One edge of the polygon graph. a < b are vertex indices. The links of one
 // end name the first edge (in table order) that lies on the same line,
