@@ -291,7 +291,9 @@ void two_point_lines_intersection(const valeur* p1, const valeur* p2, const vale
     const double a2 = y4 - y3, b2 = -(x4 - x3), c2 = -(x3 * a2 - y3 * (x4 - x3));
     const double det = a1 * b2 - a2 * b1;
     if (std::fabs(det) < 1e-10) {
-        if (std::fabs(a1 * c2 - a2 * c1) >= 1e-10) {
+        // Distinct when either pair of minors with the constants is non-zero:
+        // for horizontal lines (a = 0) only the second one tells.
+        if (std::fabs(a1 * c2 - a2 * c1) >= 1e-10 || std::fabs(b1 * c2 - b2 * c1) >= 1e-10) {
             out->infini_inexist_indetermine = VAL_AT_INFINITY | VAL_NOT_EXIST;
             set_point(*out, b1, -a1);
         } else {
