@@ -24,17 +24,6 @@ void clear_coefficients()
     conic_a = conic_b = conic_c = conic_d = conic_e = conic_f = 0;
 }
 
-void negate_equation()
-{
-    conic_a = -conic_a;
-    conic_b = -conic_b;
-    conic_c = -conic_c;
-    conic_d = -conic_d;
-    conic_e = -conic_e;
-    conic_f = -conic_f;
-    conic_det = -conic_det;
-}
-
 // Digit codes of a line pair: the indices of the defining entries on line
 // 1 (A x + B y + C) and on line 2 (D x + E y + F), three and two places.
 // A pass records each index on the first line it lies on within t; an index
@@ -88,6 +77,22 @@ bool entries_collinear(double dx1, double dy1, double dx2, double dy2)
 }
 
 } // namespace
+
+void conic_negate_coefficients()
+{
+    conic_a = -conic_a;
+    conic_b = -conic_b;
+    conic_c = -conic_c;
+    conic_d = -conic_d;
+    conic_e = -conic_e;
+    conic_f = -conic_f;
+}
+
+void conic_negate_equation()
+{
+    conic_negate_coefficients();
+    conic_det = -conic_det;
+}
 
 double conic_value_at(double x, double y)
 {
@@ -341,7 +346,7 @@ int16_t conic_through_five_points(const double x[5], const double y[5], int16_t 
     }
 
     if (conic_delta > 0) {
-        if (conic_det > 0) negate_equation();
+        if (conic_det > 0) conic_negate_equation();
         if (conic_det == 0) return kConicNothing;
         if (std::fabs(conic_a - conic_c) < 1e-06 && std::fabs(conic_b) < 1e-06) {
             conic_param_b = (conic_a + conic_c) * -0.5 * conic_delta / conic_det;
@@ -353,7 +358,7 @@ int16_t conic_through_five_points(const double x[5], const double y[5], int16_t 
         return kConicEllipse;
     }
 
-    if (conic_det > 0) negate_equation();
+    if (conic_det > 0) conic_negate_equation();
     if (conic_det != 0) {
         conic_kind = std::fabs(conic_a + conic_c) < 1e-06 ? kConicRectHyperbola : kConicHyperbola;
         conic_axes();

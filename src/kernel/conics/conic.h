@@ -65,5 +65,9 @@ int16_t conic_special_configuration(const double x[5], const double y[5], int16_
 // Solves for the coefficients: 0 solved, 1 or 2 no unique solution.
 int16_t conic_from_points(const double x[5], const double y[5], int16_t mode);
 
+// Negates the six coefficients (and conic_det with them).
+void conic_negate_coefficients();
+void conic_negate_equation();
+
 // Value of the workspace equation at (x, y).
 double conic_value_at(double x, double y);

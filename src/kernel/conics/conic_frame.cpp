@@ -7,22 +7,6 @@
 
 namespace {
 
-void negate_coefficients()
-{
-    conic_a = -conic_a;
-    conic_b = -conic_b;
-    conic_c = -conic_c;
-    conic_d = -conic_d;
-    conic_e = -conic_e;
-    conic_f = -conic_f;
-}
-
-void negate_all()
-{
-    negate_coefficients();
-    conic_det = -conic_det;
-}
-
 dpoint quarter_turn(dpoint u) { return dpoint{-u.y, u.x}; }
 
 double determinant3()
@@ -106,7 +90,7 @@ bool parabola_frame()
     if (p1 != 0 && p2 != 0) {
         // Orient the equation so that it is negative inside the parabola.
         conic_axis_point2 = dpoint{-(conic_b * vertex.y + conic_d) / conic_a, vertex.y};
-        if (conic_value_at(conic_axis_point2.x, conic_axis_point2.y) > 0) negate_all();
+        if (conic_value_at(conic_axis_point2.x, conic_axis_point2.y) > 0) conic_negate_equation();
         u = dpoint{(-p3 - (vertex.y + 1.0) * p2) / p1 - vertex.x, 1.0};
         double norm = std::sqrt(u.x * u.x + u.y * u.y);
         u = dpoint{u.x / norm, u.y / norm};
@@ -153,19 +137,19 @@ int16_t conic_classify()
         conic_origin.x = (conic_b * conic_e - conic_c * conic_d) / conic_delta;
         conic_origin.y = (conic_b * conic_d - conic_a * conic_e) / conic_delta;
         double sigma = conic_delta >= 0 ? -1.0 : 1.0;
-        if (sigma * conic_value_at(conic_origin.x, conic_origin.y) < 0) negate_coefficients();
+        if (sigma * conic_value_at(conic_origin.x, conic_origin.y) < 0) conic_negate_coefficients();
     }
     conic_det = determinant3();
     if (std::fabs(conic_det) < 1e-06) conic_det = 0;
 
     if (conic_delta < 0) {
         if (conic_det == 0) return kConicCrossingLines;
-        if (conic_det > 0) negate_all();
+        if (conic_det > 0) conic_negate_equation();
         return std::fabs(conic_a + conic_c) >= 1e-06 ? kConicHyperbola : kConicRectHyperbola;
     }
     if (conic_delta > 0) {
         if (conic_det == 0) return kConicPoint;
-        if (conic_det > 0) negate_all();
+        if (conic_det > 0) conic_negate_equation();
         if ((conic_a + conic_c) * conic_det >= 0) return kConicImaginaryEllipse;
         if (std::fabs(conic_a - conic_c) >= 1e-06 || std::fabs(conic_b) >= 1e-06) return kConicEllipse;
         return kConicCircle;
