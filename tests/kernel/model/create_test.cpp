@@ -3,6 +3,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "kernel/model/engine_fixture.h"
+#include "kernel/files/file_state.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/units.h"
 #include "kernel/prefs/default_attrs.h"
@@ -104,6 +105,13 @@ TEST_F(CreateTest, NumbersStayOneToNAndObjectsAreFoundByNumber) {
   object* p = point(9, 9);
   EXPECT_EQ(p->num, 5u);
   EXPECT_EQ(count_objects_of_type(TYPE_POINT), 5u);
+
+  // While a file is read, objects keep the numbers they were read with.
+  p->num = 42;
+  reading_file = 1;
+  renumber_objects();
+  reading_file = 0;
+  EXPECT_EQ(p->num, 42u);
 }
 
 TEST_F(CreateTest, IdenticalSegmentReturnsTheExistingOneAndShowsIt) {
