@@ -37,6 +37,13 @@ QString decode_run(const QByteArray& bytes, const QString& written) {
   if (bytes.startsWith("\xFF\xFE")) decoder = QStringDecoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
   QString text = decoder.decode(bytes);
   if (decoder.hasError()) return written;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      ++i;
+    } else if (text[i].isSurrogate()) {
+      return written;
+    }
+  }
   if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
   return text;
 }
@@ -119,11 +126,11 @@ void NSKelvoLanguageParser::endXMLElement() {
     strings_encoding = 4;
     qCDebug(lcLanguage, "</strings>");
   } else if (name == QLatin1String("string")) {
-    const QString text = currentStringValue_.isNull() ? QString(QLatin1String("")) : decodeText(currentStringValue_);
+    const QString text = decodeText(currentStringValue_);
     ++string_counter;
     qCDebug(lcLanguage, "Got new string index %i - [%s] : \n%s", string_counter, qUtf8Printable(current_id),
             qUtf8Printable(text));
-    NSKelvoResourceString::createEntryWithID(current_id, current_encoding, text);
+    NSKelvoResourceString::createEntryWithID(current_id, current_encoding, &text);
   }
   current_encoding = strings_encoding;
 }

@@ -66,10 +66,10 @@ QByteArray NSKelvoResourceString::cStringAtIndex(unsigned index) {
 }
 
 NSKelvoResourceString* NSKelvoResourceString::createEntryWithID(const QString& id, unsigned encoding,
-                                                                const QString& text) {
+                                                                const QString* text) {
   if (!entries) entries = std::make_unique<std::vector<std::unique_ptr<NSKelvoResourceString>>>();
   ++create_count;
-  const QString stored = text.isNull() ? QStringLiteral("### null string ###") : text;
+  const QString stored = text == nullptr ? QStringLiteral("### null string ###") : *text;
   if (NSKelvoResourceString* existing = resourceStringByID(id); existing != nullptr && !id.isNull()) {
     existing->setString(stored, encoding);
     return existing;

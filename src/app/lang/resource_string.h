@@ -37,8 +37,9 @@ class NSKelvoResourceString {
   static QByteArray cStringAtIndex(unsigned index);  // UTF-8
 
   // Replaces the text of the entry with this identifier, or appends a new
-  // entry; a null identifier makes none. Counts every call.
-  static NSKelvoResourceString* createEntryWithID(const QString& id, unsigned encoding, const QString& text);
+  // entry; a null identifier makes none, a null text is stored as a marker.
+  // Counts every call.
+  static NSKelvoResourceString* createEntryWithID(const QString& id, unsigned encoding, const QString* text);
 
   // Appends a menu item titled with the string of an identifier ("-" gives
   // a separator); null when the menu is null or the identifier has no string.
