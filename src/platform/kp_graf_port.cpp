@@ -109,9 +109,6 @@ KPGrafPort::KPGrafPort() {
   currentBrush_ = sCurBrush_;
   sCurPen_ = new KPPen;
   currentPen_ = sCurPen_;
-  defaultFont_ = KPFont::systemFont(KPFont::systemFontSize());
-  sCurFont_ = defaultFont_;
-  currentFont_ = defaultFont_;
   textBrush_ = new KPBrush;
   textPen_ = new KPPen;
   state_ = new State;
@@ -163,20 +160,29 @@ void KPGrafPort::drawBackground(uint32_t color) {
   p->restore();
 }
 
+KPFont* KPGrafPort::textFont() const {
+  if (sCurFont_) return sCurFont_;
+  // The system font, made on first use so that ports that draw no text need
+  // no font system.
+  if (!defaultFont_) defaultFont_ = KPFont::systemFont(KPFont::systemFontSize());
+  return defaultFont_;
+}
+
 long KPGrafPort::stringWidth(std::string_view text) const {
-  const double w = sCurFont_ ? sCurFont_->widthOf(text.data(), text.size()) : 0;
+  const double w = textFont()->widthOf(text.data(), text.size());
   const long width = static_cast<long>(w);
   return width >= 10000 ? 100 : width;
 }
 
-void KPGrafPort::currentDrawTextFont(KPFont* font) { sCurFont_ = font ? font : defaultFont_; }
+void KPGrafPort::currentDrawTextFont(KPFont* font) { sCurFont_ = font; }
 
 void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint32_t) {
   if (!context_ || !text || !rect) return;
   const std::string_view s(text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
   const QString string = mac_roman_to_qstring(s);
   QPainter* p = context_->impl()->painter;
-  const QFont& font = sCurFont_->impl()->font;
+  QFont font = textFont()->impl()->font;
+  if (!antialias_) font.setStyleStrategy(QFont::NoAntialias);
   const double ax = rect->left * scale_;
   const double ay = context_->height() - (portFrame_.height - rect->bottom) * scale_;
   p->save();
@@ -199,10 +205,10 @@ void KPGrafPort::kelvoSimpleDrawTexString(std::string_view text, double x, doubl
   p->save();
   p->setCompositionMode(QPainter::CompositionMode_SourceOver);
   p->setRenderHint(QPainter::TextAntialiasing, antialias_);
-  p->setFont(sCurFont_->impl()->font);
+  p->setFont(textFont()->impl()->font);
   p->setPen(Qt::black);
   const double ay = context_->height() - (portFrame_.height - y);
-  p->drawText(QPointF(x, ay + kp_font_metrics(sCurFont_->impl()->font).ascent()), mac_roman_to_qstring(text));
+  p->drawText(QPointF(x, ay + kp_font_metrics(textFont()->impl()->font).ascent()), mac_roman_to_qstring(text));
   p->restore();
 }
 

@@ -106,7 +106,8 @@ class KPGrafPort : public KPGdiObject {
   KPPen* getCurrentPen() const { return currentPen_; }
   KPFont* getCurrentFont() const { return currentFont_; }
   KPFont* setCurrentFont(KPFont* font);
-  KPFont* getTextFont() const { return sCurFont_; }
+  // The font text is drawn with (the system font unless one was given).
+  KPFont* getTextFont() const { return textFont(); }
   void selectFont(const void*) {}
   KPGdiObject* getCurrentObject(int kind) const;
   KPUniversalBitmap* getSelectedBitmap() const { return bitmap_; }
@@ -135,6 +136,7 @@ class KPGrafPort : public KPGdiObject {
  private:
   void strokeTo(double x0, double y0, double x1, double y1);
   void applyPen();
+  KPFont* textFont() const;
 
   State* state_ = nullptr;
   KPContext* context_ = nullptr;
@@ -150,7 +152,7 @@ class KPGrafPort : public KPGdiObject {
   KPPen* textPen_ = nullptr;
   KPFont* sCurFont_ = nullptr;
   KPFont* currentFont_ = nullptr;
-  KPFont* defaultFont_ = nullptr;
+  mutable KPFont* defaultFont_ = nullptr;
   tagPOINT currentPos_{0, 0};
   int polyFillMode_ = 0;
   int opMode_ = 13;
