@@ -197,6 +197,19 @@ TEST_F(LanguageLoad, AWrongStringCountChangesNoKernelText) {
   EXPECT_TRUE(questions.isEmpty());
 }
 
+TEST_F(LanguageLoad, APartialLanguageSwitchesLabelsButNotTheKernelTexts) {
+  QDir().mkpath(dir.filePath("user"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(KELVO_TEST_DATA "/lang/French.xcl"), dir.filePath("user/French.xcl")));
+  ASSERT_TRUE(kelvo::lang::start_language(QString(), &delegate));
+  delegate.inited = true;
+  ASSERT_TRUE(NSKelvoLanguageStarter::loadLanguageFile(QStringLiteral("French")));
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("found 6.")));
+  EXPECT_EQ(NSKelvoResourceString::nsStringByID(QStringLiteral("344")), QStringLiteral("Annuler"));
+  EXPECT_EQ(NSKelvoResourceString::nsStringByID(QStringLiteral("345")), QStringLiteral("String 345"));
+  EXPECT_STREQ(kernel_string(344), "Cancel");
+}
+
 TEST_F(LanguageLoad, AStartUpFileWithTooManyStringsKeepsTheBuiltInDefaults) {
   QFile en(kLanguages + QStringLiteral("/English US.xcl"));
   ASSERT_TRUE(en.open(QIODevice::ReadOnly));
