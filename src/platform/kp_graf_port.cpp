@@ -293,6 +293,13 @@ void KPGrafPort::applyPen() {
   p->setPen(pen);
 }
 
+// Fills take the context's fill colour unless the empty brush is selected.
+void KPGrafPort::applyBrush() {
+  QPainter* p = context_->impl()->painter;
+  if (currentBrush_ && !is_empty_brush(currentBrush_)) p->setBrush(state_->fill);
+  else p->setBrush(Qt::NoBrush);
+}
+
 void KPGrafPort::strokeTo(double x0, double y0, double x1, double y1) {
   if (!context_) return;
   const double hd = context_->height();
@@ -313,11 +320,7 @@ BOOL KPGrafPort::ellipse(int left, int top, int right, int bottom) {
                  (bottom - top) * scale_);
   Painting paint(context_->impl()->painter, antialias_, opMode_);
   applyPen();
-  if (currentBrush_ && !is_empty_brush(currentBrush_)) {
-    paint.p->setBrush(state_->fill);
-  } else {
-    paint.p->setBrush(Qt::NoBrush);
-  }
+  applyBrush();
   paint.p->drawEllipse(r);
   return 0;
 }
@@ -399,11 +402,7 @@ void KPGrafPort::polygon(const tagPOINT* points, int count) {
   if (!wide_lines_flag) path.closeSubpath();
   Painting paint(context_->impl()->painter, antialias_, opMode_);
   applyPen();
-  if (currentBrush_ && !is_empty_brush(currentBrush_)) {
-    paint.p->setBrush(state_->fill);
-  } else {
-    paint.p->setBrush(Qt::NoBrush);
-  }
+  applyBrush();
   paint.p->drawPath(path);
 }
 

@@ -136,6 +136,7 @@ class KPGrafPort : public KPGdiObject {
  private:
   void strokeTo(double x0, double y0, double x1, double y1);
   void applyPen();
+  void applyBrush();
   KPFont* textFont() const;
 
   State* state_ = nullptr;
