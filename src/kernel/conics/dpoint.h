@@ -1,0 +1,7 @@
+// A point or vector of the plane as two doubles, x then y.
+#pragma once
+
+struct dpoint {
+    double x;
+    double y;
+};
