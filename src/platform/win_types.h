@@ -41,10 +41,13 @@ struct tagRECT {
   int32_t bottom;
 };
 
+// The brush record of a geometric pen; the fourth word carries the phase at
+// which the pen's dashes start.
 struct tagLOGBRUSH {
   uint32_t lbStyle;
   COLORREF lbColor;
   uintptr_t lbHatch;
+  uint32_t lbDashPhase;
 };
 
 // The Win32 BITMAP record, plus one byte telling that pixel rows run top-down.
