@@ -13,6 +13,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_state.h"
 

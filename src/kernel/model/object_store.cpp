@@ -2,6 +2,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/file_state.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
@@ -90,7 +91,8 @@ object* find_object_by_number(uint32_t n) {
 
 void renumber_objects() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig) return;
+  // A file being read keeps the numbers it gives its objects.
+  if (!fig || reading_file) return;
   uint32_t n = 0;
   for (object* o = fig->first; o; o = o->next) o->num = ++n;
 }

@@ -19,7 +19,7 @@ bool bitmap_is_private(const object* obj);
 // The object numbered n in the current figure; null for 0 or n > nbobj.
 object* find_object_by_number(uint32_t n);
 
-// Numbers the objects 1..n in list order.
+// Numbers the objects 1..n in list order, except while a file is read.
 void renumber_objects();
 
 // Clears `mask` (low eight bits only) in the state of every object.

@@ -1,0 +1,38 @@
+// The font table: the kernel names fonts by small integers, 1-based indices
+// into one table kept for the whole run (0 is the default face), and turns
+// its character formats into LOGFONT records for the device context.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/kp_gdi_objects.h"
+
+class KPGrafPort;
+
+// The kernel character format.
+struct car_info {
+  uint32_t reserved;
+  uint16_t font_id;  // 0 = the default face
+  int32_t size;      // points
+  uint16_t style;    // 1 bold, 2 italic, 4 underline, 128 strikeout
+  uint32_t color;
+  uint8_t charset;
+};
+
+inline constexpr const char* kDefaultFaceName = "Lucida Grande";
+
+// Pixels per inch of the screen, set by the application at start-up.
+extern int screen_pixels_per_inch;
+
+uint16_t font_register(const KPFont* font);
+uint16_t font_id_by_name(const char* name);
+uint16_t font_id_by_name_or_create(const char* name, int32_t size);
+const char* font_name_by_id(uint16_t id);
+// The table's font (not owned by the caller); the system font of size 12 for
+// 0 and for an id outside the table.
+KPFont* font_get_nsfont(uint16_t id);
+int font_id_available(uint16_t id);
+int font_count();
+int32_t font_points_to_height(KPGrafPort* dc, int32_t points);
+int32_t font_height_to_points(KPGrafPort* dc, int32_t height);
+void font_info_to_logfont(KPGrafPort* dc, const car_info* info, tagLOGFONT* out);

@@ -1,0 +1,586 @@
+#include "platform/kp_graf_port.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "platform/kp_bitmap.h"
+#include "platform/kp_bitmap_qt.h"
+#include "platform/kp_font_qt.h"
+#include "platform/kp_graf_port_qt.h"
+#include "platform/mac_roman_qt.h"
+
+struct KPContext::Impl {
+  QImage image;
+  std::vector<uint32_t> ownPixels;
+  QPainter* painter = nullptr;
+  bool ownsPainter = false;
+  int width = 0;
+  int height = 0;
+};
+
+namespace {
+
+// Set by every move, cleared by the first line after it.
+bool fresh_move = false;
+
+QColor color_of(uint32_t word) { return QColor(word & 0xFF, (word >> 8) & 0xFF, (word >> 16) & 0xFF); }
+
+KPContext* make_image_context(QImage image, std::vector<uint32_t> own) {
+  auto* impl = new KPContext::Impl;
+  impl->ownPixels = std::move(own);
+  impl->image = std::move(image);
+  kp_set_device_dpi(impl->image);
+  impl->width = impl->image.width();
+  impl->height = impl->image.height();
+  impl->painter = new QPainter(&impl->image);
+  impl->ownsPainter = true;
+  return new KPContext(impl);
+}
+
+}  // namespace
+
+KPContext* KPContext::createBitmapContext(void* pixels, int width, int height, int bytesPerRow) {
+  if (!pixels || width <= 0 || height <= 0 || bytesPerRow < width * 4) return nullptr;
+  QImage image(static_cast<uchar*>(pixels), width, height, bytesPerRow, QImage::Format_RGB32);
+  return make_image_context(std::move(image), {});
+}
+
+KPContext* KPContext::createImageContext(int width, int height) {
+  if (width <= 0 || height <= 0) return nullptr;
+  std::vector<uint32_t> own(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFFFFu);
+  QImage image(reinterpret_cast<uchar*>(own.data()), width, height, width * 4, QImage::Format_RGB32);
+  return make_image_context(std::move(image), std::move(own));
+}
+
+KPContext::KPContext(Impl* impl) : impl_(impl) {}
+
+KPContext::~KPContext() {
+  if (impl_->ownsPainter) {
+    impl_->painter->end();
+    delete impl_->painter;
+  }
+  delete impl_;
+}
+
+int KPContext::width() const { return impl_->width; }
+int KPContext::height() const { return impl_->height; }
+void* KPContext::pixels() const {
+  return impl_->image.isNull() ? nullptr : const_cast<uchar*>(std::as_const(impl_->image).bits());
+}
+int KPContext::bytesPerRow() const { return impl_->image.isNull() ? 0 : static_cast<int>(impl_->image.bytesPerLine()); }
+
+KPContext* kp_context_for_painter(QPainter* painter, int width, int height) {
+  if (!painter) return nullptr;
+  auto* impl = new KPContext::Impl;
+  impl->painter = painter;
+  impl->width = width;
+  impl->height = height;
+  return new KPContext(impl);
+}
+
+QImage kp_context_image(const KPContext* context) { return context ? context->impl()->image : QImage(); }
+QPainter* kp_context_painter(const KPContext* context) { return context ? context->impl()->painter : nullptr; }
+
+// The drawing state a port keeps for its surface: colours, line width and
+// dashes, set when objects are selected.
+struct KPGrafPort::State {
+  QColor fill = Qt::black;
+  QColor stroke = Qt::black;
+  double lineWidth = 1.0;
+  bool noStroke = false;
+  QList<qreal> dashes;  // device units; empty for a solid line
+  double dashPhase = 0;
+};
+
+namespace {
+
+KPGdiObject* stock_objects[14] = {};
+
+}  // namespace
+
+KPGrafPort::KPGrafPort() {
+  sCurBrush_ = new KPBrush;
+  currentBrush_ = sCurBrush_;
+  sCurPen_ = new KPPen;
+  currentPen_ = sCurPen_;
+  textBrush_ = new KPBrush;
+  textPen_ = new KPPen;
+  state_ = new State;
+}
+
+KPGrafPort::~KPGrafPort() {
+  fixContext(nullptr, {}, {});
+  delete state_;
+  delete sCurBrush_;
+  delete sCurPen_;
+  delete defaultFont_;
+  delete textBrush_;
+  delete textPen_;
+}
+
+KPGrafPort* KPGrafPort::createKPDC() { return new KPGrafPort; }
+
+KPGdiObject* KPGrafPort::getStockObject(int index) {
+  if (index < 0 || index >= 14) {
+    KP_ASSERT(false, "unknown stock object");
+    return nullptr;
+  }
+  KPGdiObject*& slot = stock_objects[index];
+  if (slot) return slot;
+  switch (index) {
+    case 0: slot = KPBrush::createSolidBrush(bgr_to_rgb(back_color)); break;
+    case 1: slot = KPBrush::createSolidBrush(bgr_to_rgb(palette16_color(12))); break;
+    case 5: slot = new KPBrush; break;
+    case 7: slot = new KPPen; break;
+    case 13: slot = KPFont::systemFont(KPFont::systemFontSize()); break;
+    default: KP_ASSERT(false, "unknown stock object"); return nullptr;
+  }
+  slot->markStock();
+  return slot;
+}
+
+namespace {
+bool is_empty_brush(const KPBrush* brush) { return brush == stock_objects[5] && brush; }
+}  // namespace
+
+void KPGrafPort::allowsAntialiasing(bool allow) { antialias_ = allow; }
+
+void KPGrafPort::drawBackground(uint32_t color) {
+  if (!context_) return;
+  QPainter* p = context_->impl()->painter;
+  p->save();
+  p->setCompositionMode(QPainter::CompositionMode_Source);
+  p->fillRect(QRectF(0, 0, context_->width(), context_->height()), color_of(color));
+  p->restore();
+}
+
+KPFont* KPGrafPort::textFont() const {
+  if (sCurFont_) return sCurFont_;
+  // The system font, made on first use so that ports that draw no text need
+  // no font system.
+  if (!defaultFont_) defaultFont_ = KPFont::systemFont(KPFont::systemFontSize());
+  return defaultFont_;
+}
+
+long KPGrafPort::stringWidth(std::string_view text) const {
+  const double w = textFont()->widthOf(text.data(), text.size());
+  const long width = static_cast<long>(w);
+  return width >= 10000 ? 100 : width;
+}
+
+void KPGrafPort::currentDrawTextFont(KPFont* font) { sCurFont_ = font; }
+
+void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint32_t) {
+  if (!context_ || !text || !rect) return;
+  const std::string_view s(text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
+  const QString string = mac_roman_to_qstring(s);
+  QPainter* p = context_->impl()->painter;
+  QFont font = textFont()->impl()->font;
+  if (!antialias_) font.setStyleStrategy(QFont::NoAntialias);
+  const double ax = rect->left * scale_;
+  const double ay = context_->height() - (portFrame_.height - rect->bottom) * scale_;
+  p->save();
+  p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p->setRenderHint(QPainter::Antialiasing, antialias_);
+  p->setRenderHint(QPainter::TextAntialiasing, antialias_);
+  p->translate(ax, ay);
+  p->scale(scale_, scale_);
+  p->setFont(font);
+  p->setPen(currentPen_ ? color_of(currentPen_->strokeColor()) : QColor(Qt::black));
+  const QFontMetricsF metrics = kp_font_metrics(font);
+  p->drawText(QPointF(0, metrics.ascent()), string);
+  p->restore();
+  rect->right = rect->left + static_cast<int32_t>(std::ceil(metrics.horizontalAdvance(string)));
+}
+
+void KPGrafPort::kelvoSimpleDrawTexString(std::string_view text, double x, double y) {
+  if (!context_) return;
+  QPainter* p = context_->impl()->painter;
+  p->save();
+  p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p->setRenderHint(QPainter::TextAntialiasing, antialias_);
+  p->setFont(textFont()->impl()->font);
+  p->setPen(Qt::black);
+  const double ay = context_->height() - (portFrame_.height - y);
+  p->drawText(QPointF(x, ay + kp_font_metrics(textFont()->impl()->font).ascent()), mac_roman_to_qstring(text));
+  p->restore();
+}
+
+void KPGrafPort::setPrinting(bool printing) {
+  printing_ = printing;
+  scale_ = 1.0f;
+}
+
+void KPGrafPort::globalToLocalTextSizeDD(tagPOINT* size) const {
+  size->x = static_cast<int32_t>(size->x / scale_);
+  size->y = static_cast<int32_t>(size->y / scale_);
+}
+
+void KPGrafPort::localtoGlobalTextSizeDD(tagPOINT* size) const {
+  size->x = static_cast<int32_t>(size->x * scale_);
+  size->y = static_cast<int32_t>(size->y * scale_);
+}
+
+void KPGrafPort::localtoGlobalDD(tagPOINT* point) const {
+  const double h = portFrame_.height;
+  point->x = static_cast<int32_t>(point->x * scale_);
+  point->y = static_cast<int32_t>((h - point->y) * scale_);
+}
+
+void KPGrafPort::globaltoLocalDD(tagPOINT* point) const {
+  const double h = portFrame_.height;
+  point->x = static_cast<int32_t>(point->x / scale_);
+  point->y = static_cast<int32_t>((h - point->y) / scale_);
+}
+
+int KPGrafPort::setBkMode(int mode) {
+  bkMode_ = mode;
+  return 0;
+}
+
+int KPGrafPort::setROP2(int rop) {
+  const int previous = opMode_;
+  opMode_ = rop;
+  return previous;
+}
+
+int KPGrafPort::setPolyFillMode(int mode) {
+  const int previous = polyFillMode_;
+  polyFillMode_ = mode;
+  return previous;
+}
+
+namespace {
+
+struct Painting {
+  QPainter* p;
+  Painting(QPainter* painter, bool antialias, int rop) : p(painter) {
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing, antialias);
+    p->setCompositionMode(rop == 9 ? QPainter::CompositionMode_Multiply : QPainter::CompositionMode_SourceOver);
+  }
+  ~Painting() { p->restore(); }
+};
+
+}  // namespace
+
+void KPGrafPort::applyPen() {
+  const State& st = *state_;
+  QPainter* p = context_->impl()->painter;
+  if (st.noStroke) {
+    p->setPen(Qt::NoPen);
+    return;
+  }
+  QPen pen(st.stroke);
+  pen.setWidthF(st.lineWidth);
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  if (!st.dashes.isEmpty()) {
+    // Qt counts dashes in pen widths.
+    const double unit = st.lineWidth > 0 ? st.lineWidth : 1.0;
+    QList<qreal> pattern;
+    for (qreal d : st.dashes) pattern.append(d / unit);
+    if (pattern.size() % 2) pattern.append(pattern);  // an odd list repeats
+    pen.setDashPattern(pattern);
+    pen.setDashOffset(st.dashPhase / unit);
+  }
+  p->setPen(pen);
+}
+
+// Fills take the context's fill colour unless the empty brush is selected.
+void KPGrafPort::applyBrush() {
+  QPainter* p = context_->impl()->painter;
+  if (currentBrush_ && !is_empty_brush(currentBrush_)) p->setBrush(state_->fill);
+  else p->setBrush(Qt::NoBrush);
+}
+
+void KPGrafPort::strokeTo(double x0, double y0, double x1, double y1) {
+  if (!context_) return;
+  const double hd = context_->height();
+  const double h = portFrame_.height;
+  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  applyPen();
+  paint.p->setBrush(Qt::NoBrush);
+  QPainterPath path(QPointF(x0 * scale_, hd - (h - y0) * scale_));
+  path.lineTo(QPointF(x1 * scale_, hd - (h - y1) * scale_));
+  paint.p->drawPath(path);
+}
+
+BOOL KPGrafPort::ellipse(int left, int top, int right, int bottom) {
+  if (!context_) return 0;
+  const double hd = context_->height();
+  const double h = portFrame_.height;
+  const QRectF r(left * scale_, hd - (h - bottom) * scale_ - (bottom - top) * scale_, (right - left) * scale_,
+                 (bottom - top) * scale_);
+  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  applyPen();
+  applyBrush();
+  paint.p->drawEllipse(r);
+  return 0;
+}
+
+BOOL KPGrafPort::arc(int cx, int cy, float radius, float start, float end) {
+  if (!context_) return 0;
+  const double hd = context_->height();
+  const double h = portFrame_.height;
+  const QPointF c(cx * scale_, hd - (h - cy) * scale_);
+  const double r = radius * scale_;
+  constexpr double two_pi = 2 * std::numbers::pi;
+  double sweep = static_cast<double>(end) - static_cast<double>(start);
+  if (sweep < two_pi) {
+    sweep = std::fmod(sweep, two_pi);
+    if (sweep < 0) sweep += two_pi;
+  } else {
+    sweep = two_pi;
+  }
+  const QRectF box(c.x() - r, c.y() - r, 2 * r, 2 * r);
+  QPainterPath path;
+  const double startDeg = start * 180.0 / std::numbers::pi;
+  path.arcMoveTo(box, startDeg);
+  path.arcTo(box, startDeg, sweep * 180.0 / std::numbers::pi);
+  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  applyPen();
+  paint.p->setBrush(Qt::NoBrush);
+  paint.p->drawPath(path);
+  return 0;
+}
+
+void KPGrafPort::setPixel(int x, int y, uint32_t) { strokeTo(x - 1, y, x, y); }
+
+void KPGrafPort::lineTo(int x, int y) {
+  int sx = currentPos_.x;
+  int sy = currentPos_.y;
+  if (fresh_move) {
+    const int dx = x - sx;
+    const int dy = y - sy;
+    const int away_x = dx > 0 ? -1 : 1;
+    const int away_y = dy > 0 ? -1 : 1;
+    if (dx == 0) {
+      sy += away_y;
+    } else if (dy == 0) {
+      sx += away_x;
+    } else if (dx == dy || dx == -dy) {
+      sx += away_x;
+      sy += away_y;
+    }
+    currentPos_ = {sx, sy};
+  }
+  strokeTo(sx, sy, x, y);
+  currentPos_ = {x, y};
+  fresh_move = false;
+}
+
+void KPGrafPort::lineToFast(int x, int y) {
+  strokeTo(currentPos_.x, currentPos_.y, x, y);
+  currentPos_ = {x, y};
+}
+
+void KPGrafPort::moveTo(int x, int y) {
+  currentPos_ = {x, y};
+  fresh_move = true;
+}
+
+void KPGrafPort::moveToEx(int x, int y, tagPOINT* previous) {
+  if (previous) *previous = currentPos_;
+  moveTo(x, y);
+}
+
+void KPGrafPort::polygon(const tagPOINT* points, int count) {
+  if (!context_ || !points || count < 2) return;
+  const double hd = context_->height();
+  const double h = portFrame_.height;
+  QPainterPath path;
+  path.setFillRule(polyFillMode_ == 1 ? Qt::OddEvenFill : Qt::WindingFill);
+  path.moveTo(points[0].x * scale_, hd - (h - points[0].y) * scale_);
+  for (int i = 1; i < count; ++i) path.lineTo(points[i].x * scale_, hd - (h - points[i].y) * scale_);
+  if (!wide_lines_flag) path.closeSubpath();
+  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  applyPen();
+  applyBrush();
+  paint.p->drawPath(path);
+}
+
+KPRectF KPGrafPort::_intToFloatRect(const tagRECT* rect) const {
+  return {double(rect->left), portFrame_.height - rect->bottom, double(rect->right - rect->left),
+          double(rect->bottom - rect->top)};
+}
+
+void KPGrafPort::fillRect(const tagRECT* rect) {
+  if (!context_ || !rect) return;
+  const KPRectF r = _intToFloatRect(rect);
+  const double hd = context_->height();
+  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  paint.p->fillRect(QRectF(r.x, hd - r.y - r.height, r.width, r.height), state_->fill);
+}
+
+void KPGrafPort::frameRect(const tagRECT* rect) {
+  if (!context_ || !rect) return;
+  const KPRectF r = _intToFloatRect(rect);
+  const double hd = context_->height();
+  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  applyPen();
+  paint.p->setBrush(Qt::NoBrush);
+  paint.p->drawRect(QRectF(r.x, hd - r.y - r.height, r.width, r.height));
+}
+
+KPGdiObject* KPGrafPort::selectObject(KPGdiObject* object) {
+  if (!object) return nullptr;
+  if (object == cache_) {
+    // The short cut holds only while the object is still the one in use:
+    // setBrush and setCurrentFont change the selection behind the cache.
+    const bool current = object == currentBrush_ || object == currentPen_ || object == currentFont_ ||
+                         object == bitmap_;
+    if (current) return object;
+  }
+  cache_ = object;
+  switch (object->kind()) {
+    case KPObjectKind::Brush: {
+      KPBrush* previous = currentBrush_;
+      currentBrush_ = static_cast<KPBrush*>(object);
+      SetFillColor();
+      return previous;
+    }
+    case KPObjectKind::Pen: {
+      KPPen* previous = currentPen_;
+      currentPen_ = static_cast<KPPen*>(object);
+      SetStrockColor();
+      State& st = *state_;
+      st.lineWidth = currentPen_->getSize() + ((wide_lines_flag && !printing_) ? 1.0 : 0.0);
+      setCurrentPenAttributes();
+      return previous;
+    }
+    case KPObjectKind::Font: {
+      KPFont* previous = currentFont_;
+      currentFont_ = static_cast<KPFont*>(object);
+      return previous;
+    }
+    case KPObjectKind::Bitmap: {
+      KPUniversalBitmap* previous = bitmap_;
+      auto* bitmap = static_cast<KPUniversalBitmap*>(object);
+      const tagBITMAP* record = bitmap->winBitmap();
+      KPContext* surface = nullptr;
+      if (record && record->bmBitsPixel == 32 && bitmap->getOriginalDataType() == 2)
+        surface = KPContext::createBitmapContext(bitmap->getOriginalData(), record->bmWidth, record->bmHeight,
+                                                 record->bmWidthBytes);
+      fixContext(surface, {}, {});
+      ownContext_ = surface;
+      bitmap_ = surface ? bitmap : nullptr;
+      return previous;
+    }
+    case KPObjectKind::Port:
+      KP_ASSERT(false, "a device context cannot be selected into another");
+      return nullptr;
+  }
+  return nullptr;
+}
+
+void KPGrafPort::SetFillColor() {
+  if (!currentBrush_ || is_empty_brush(currentBrush_)) return;
+  state_->fill = color_of(currentBrush_->getBrushColor());
+}
+
+void KPGrafPort::SetStrockColor() {
+  if (!currentPen_) return;
+  state_->stroke = color_of(currentPen_->strokeColor());
+}
+
+void KPGrafPort::setCurrentPenAttributes() {
+  if (!currentPen_) return;
+  State& st = *state_;
+  const double phase = static_cast<double>(currentPen_->getAdvanced());
+  switch (currentPen_->getStyle() & 15) {
+    case 0:
+    case 6: st.dashes.clear(); st.dashPhase = 0; st.noStroke = false; break;
+    case 1: st.dashes = {4, 6}; st.dashPhase = phase; st.noStroke = false; break;
+    case 2:
+    case 8: st.dashes = {1, 2}; st.dashPhase = phase; st.noStroke = false; break;
+    case 3: st.dashes = {2, 3, 4, 3}; st.dashPhase = phase; st.noStroke = false; break;
+    case 4: st.dashes = {2, 3, 2, 3, 4, 3}; st.dashPhase = phase; st.noStroke = false; break;
+    // The null pen draws nothing.
+    case 5: st.dashes.clear(); st.dashPhase = 0; st.noStroke = true; break;
+    case 7:
+      KP_ASSERT(false, "user pen styles are not supported");
+      st.dashes.clear();
+      st.dashPhase = 0;
+      st.noStroke = false;
+      break;
+    default: break;  // the pattern in force stays
+  }
+}
+
+uint32_t KPGrafPort::setKelvoTextColor(uint32_t color) {
+  const uint32_t previous = currentPen_ ? currentPen_->strokeColor() : 0;
+  textBrush_->setBrushColor(color);
+  textPen_->setStrokeColor(color);
+  selectObject(textBrush_);
+  selectObject(textPen_);
+  SetFillColor();
+  SetStrockColor();
+  return previous;
+}
+
+void KPGrafPort::setBrush(KPBrush* brush) {
+  currentBrush_ = brush;
+  SetFillColor();
+}
+
+KPFont* KPGrafPort::setCurrentFont(KPFont* font) {
+  KPFont* previous = currentFont_;
+  currentFont_ = font;
+  return previous;
+}
+
+KPGdiObject* KPGrafPort::getCurrentObject(int kind) const {
+  if (kind == 7) return bitmap_;
+  return nullptr;
+}
+
+void KPGrafPort::getBitmapSize(int* width, int* height) const {
+  if (width) *width = context_ ? context_->width() : 0;
+  if (height) *height = context_ ? context_->height() : 0;
+}
+
+void KPGrafPort::fixContext(KPContext* context, const KPRectF&, const KPRectF&) {
+  if (ownContext_ && ownContext_ != context) {
+    delete ownContext_;
+    ownContext_ = nullptr;
+    bitmap_ = nullptr;
+  }
+  context_ = context;
+  portFrame_ = context ? KPRectF{0, 0, double(context->width()), double(context->height())} : KPRectF{};
+}
+
+void KPGrafPort::drawImageRect(const KPUniversalBitmap* bitmap, int x, int y, int width, int height, int rop) {
+  if (!context_ || !bitmap) return;
+  QImage image = kp_bitmap_image(bitmap);
+  if (image.isNull()) return;
+  if (image.format() == QImage::Format_RGB32) {
+    // Pixel memory written by the kernel may leave the unused byte at 0.
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int row = 0; row < image.height(); ++row) {
+      auto* line = reinterpret_cast<uint32_t*>(image.scanLine(row));
+      for (int col = 0; col < image.width(); ++col) line[col] |= 0xFF000000u;
+    }
+  }
+  const double hd = context_->height();
+  const double h = portFrame_.height;
+  Painting paint(context_->impl()->painter, antialias_, rop);
+  paint.p->drawImage(QRectF(x, y + (hd - h), width, height), image);
+}
+
+void KPGrafPort::copySurface(const KPContext* source) {
+  if (!context_ || !source || source == context_) return;
+  const QImage image = kp_context_image(source);
+  if (image.isNull()) return;
+  QPainter* p = context_->impl()->painter;
+  p->save();
+  p->setCompositionMode(QPainter::CompositionMode_Source);
+  p->drawImage(QPointF(0, 0), image);
+  p->restore();
+}
