@@ -48,15 +48,27 @@ uint32_t figure_background() {
 
 // ------------------------------------------------------- segments, vectors
 
-void draw_segment(DisplayDevice* dd, object* o) {
-  const valeur* a = parent_value(o, 0);
-  const valeur* b = parent_value(o, 1);
-  if (!a || !b) return;
+namespace {
+
+// Draws the picture of a segment or vector, or else the stroke between its
+// ends; false when nothing more is to be drawn.
+bool draw_two_point_stroke(DisplayDevice* dd, object* o, const valeur** a, const valeur** b) {
+  *a = parent_value(o, 0);
+  *b = parent_value(o, 1);
+  if (!*a || !*b) return false;
   if (has_picture(o)) {
     draw_picture_on_two_points(dd, o);
-    return;
+    return false;
   }
-  styled(dd, o, a->h, a->v, b->h, b->v, kExtentSegment);
+  styled(dd, o, (*a)->h, (*a)->v, (*b)->h, (*b)->v, kExtentSegment);
+  return true;
+}
+
+}  // namespace
+
+void draw_segment(DisplayDevice* dd, object* o) {
+  const valeur *a, *b;
+  if (!draw_two_point_stroke(dd, o, &a, &b)) return;
   const int n = o->settings.graph_type;
   if (n == 0 || segment_marks_off) return;
   const double len = std::hypot(a->h - b->h, a->v - b->v);
@@ -76,14 +88,8 @@ void draw_segment(DisplayDevice* dd, object* o) {
 }
 
 void draw_vector(DisplayDevice* dd, object* o) {
-  const valeur* a = parent_value(o, 0);
-  const valeur* b = parent_value(o, 1);
-  if (!a || !b) return;
-  if (has_picture(o)) {
-    draw_picture_on_two_points(dd, o);
-    return;
-  }
-  styled(dd, o, a->h, a->v, b->h, b->v, kExtentSegment);
+  const valeur *a, *b;
+  if (!draw_two_point_stroke(dd, o, &a, &b)) return;
   if (a->h == b->h && a->v == b->v) return;
   const double dx = b->h - a->h, dy = b->v - a->v;
   const double len = std::hypot(dx, dy);

@@ -1,7 +1,10 @@
 #include "kernel/render/object_colors.h"
 
+#include <cmath>
+
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/render/colors.h"
 
 namespace {
 
@@ -27,9 +30,6 @@ bool set_object_fill_color_params(object* obj, object* red, object* green, objec
   return obj && set_params(&obj->pfill, red, green, blue);
 }
 
-#include <cmath>
-
-#include "kernel/render/colors.h"
 
 uint8_t color_component_from_number(const object* number, uint8_t base) {
   if (!number || number->nbvaleurs < 1 || !number->valeurs) return base;

@@ -2,6 +2,8 @@
 // and blue components come from three number objects of the figure.
 #pragma once
 
+#include <cstdint>
+
 struct object;
 
 struct param_color {
@@ -15,8 +17,6 @@ struct param_color {
 // the block cannot be allocated (the object is then left without one).
 bool set_object_color_params(object* obj, object* red, object* green, object* blue);
 bool set_object_fill_color_params(object* obj, object* red, object* green, object* blue);
-
-#include <cstdint>
 
 // One colour component driven by a number: the number's value v gives
 // a triangle wave of period 2, 0 at v = 0 and 255 at v = 1. Without a

@@ -97,17 +97,7 @@ TEST_F(StraightDraw, PolygonWithoutFillDrawsOnlyItsSides) {
 
 TEST_F(StraightDraw, RegularPolygonThroughItsComputedVertices) {
   // A square about (32, 32) with a vertex at (52, 32): a diamond.
-  object* centre = point(32, 32);
-  object* vertex = point(52, 32);
-  current_class = &classe_point_polyreg;
-  objlist_clear(fig_->inputs);
-  objlist_add(fig_->inputs, centre, 0);
-  objlist_add(fig_->inputs, vertex, 0);
-  variable_nb_values = 6;
-  object* points = create_object(1, nullptr, 0, 1, 1);
-  points->math.polreg.nbsides = 4;
-  points->math.polreg.index = 1;
-  recompute_object(points);
+  object* points = polygon_points(point(32, 32), point(52, 32), 4, 1);
   object* v[4];
   for (int i = 0; i < 4; ++i) v[i] = point(points->valeurs[i].h, points->valeurs[i].v);
   object* square = make(classe_polyreg, 0, {v[0], v[1], v[2], v[3]}, 5);
