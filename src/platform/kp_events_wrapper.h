@@ -4,10 +4,13 @@
 #include <cstdint>
 
 // Modifier key codes.
+inline constexpr uint32_t kModifierShift = 3;
+inline constexpr uint32_t kModifierCommand = 4;
 inline constexpr uint32_t kModifierOption = 8;
 
 struct KPEventsWrapper {
   // True while the modifier key is held. The option key is Alt (or Meta,
-  // which some window managers leave free when they keep Alt for themselves).
+  // which some window managers leave free when they keep Alt for themselves);
+  // the command key is Control.
   static bool modifierKeyDown(uint32_t key_code);
 };
