@@ -16,9 +16,11 @@
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/designation_filters.h"
+#include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
+#include "kernel/window/figure_events.h"
 #include "platform/kp_menu.h"
 
 uint8_t interaction_state = STATE_POINTER;
@@ -172,7 +174,7 @@ void edit_command(uint16_t item) {
     }
     case 6:
       select_tool(0);
-      if (h.select_all_objects) h.select_all_objects();
+      select_all_objects();
       refresh_tool_menus();
       if (h.check_figure_timer) h.check_figure_timer();
       return;
@@ -434,7 +436,7 @@ void dispatch_tool_action(uint32_t id, uint32_t value) {
       interaction_state == STATE_FIX_FREE || current_class == &classe_spring) {
     tool_redraw_figure(0, 2);
     invalidate_current_figure_window();
-    if (h.update_axes_tool_variant) h.update_axes_tool_variant();
+    update_axes_tool_variant();
   }
   const uint32_t previous_tool = last_toolbox_tool;
   uint16_t group = tool_group(id);
@@ -657,7 +659,7 @@ void end_tool_action() {
   }
 
   if (h.clear_pick_marks) h.clear_pick_marks();
-  if (h.remove_selection_rect && h.remove_selection_rect()) redraw = true;
+  if (remove_selection_rect()) redraw = true;
   if (h.close_pending_popup) h.close_pending_popup();
   if (h.switch_text_edit_object) h.switch_text_edit_object(nullptr);
   if (h.delete_empty_text_objects) h.delete_empty_text_objects();

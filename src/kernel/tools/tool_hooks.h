@@ -23,8 +23,6 @@ struct tool_hooks {
   void (*redraw_figure)(int mode, int reason) = nullptr;
   // Sets the palette's flags from an appearance tool's mask and name.
   void (*set_palette_flags)(uint16_t mask, const char* name) = nullptr;
-  // Puts the Show Axes tool in line with the figure's axes after a redraw.
-  void (*update_axes_tool_variant)() = nullptr;
   // True while objects of the figure are being dragged.
   bool (*objects_being_moved)() = nullptr;
   // The figure view's timer check after Select All.
@@ -55,14 +53,8 @@ struct tool_hooks {
   void (*bring_main_window_to_front)() = nullptr;
 
   // ---- Selection, attributes, picking and handlers
-  void (*select_all_objects)() = nullptr;
-  // Marks every selected object for redrawing before the list changes.
-  void (*invalidate_selection)() = nullptr;
   void (*apply_attributes_to_selection)(uint8_t visible_only) = nullptr;
   void (*apply_style_change)(uint16_t command) = nullptr;
-  // Removes the selection rectangle; true when it was shown.
-  bool (*remove_selection_rect)() = nullptr;
-  bool (*selection_rect_shown)() = nullptr;
   void (*clear_pick_marks)() = nullptr;
   // Removes an intersection point from its intersection set.
   void (*detach_intersection_point)(object* point) = nullptr;

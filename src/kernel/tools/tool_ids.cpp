@@ -9,6 +9,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/toolbox.h"
 #include "platform/kp_menu.h"
@@ -130,14 +131,14 @@ void show_tool_name(uint32_t tool_id) {
   if (name && tool_services().display_tool_name) tool_services().display_tool_name(name);
 }
 
-void select_axes_tool_variant() {
+menu* put_axes_variant_in_toolboxes(int* item) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   for (int b = 0; tool_menus && tool_menus[b]; ++b) {
     menu* m = tool_menus[b];
     const int n = menu_entry_count(m);
     for (int i = 1; i <= n; ++i) {
       if (!same(m->names[i], show_axes_names[0]) && !same(m->names[i], show_axes_names[1])) continue;
-      if (!fig || !fig->first || !fig->first->next) return;
+      if (!fig || !fig->first || !fig->first->next) return nullptr;
       const int shown = fig->first->next->settings.visible ? 1 : 0;
       char* name = alloc_block<char>(static_cast<uint32_t>(std::strlen(show_axes_names[shown]) + 1));
       if (name) {
@@ -148,13 +149,20 @@ void select_axes_tool_variant() {
       toolbar_table[ROW_SHOW_AXES - 1].name = show_axes_names[shown];
       toolbar_table[ROW_SHOW_AXES - 1].icon = show_axes_icons[shown];
       m->icons[i] = show_axes_icons[shown];
-      if ((m->icons[0] == show_axes_icons[0] || m->icons[0] == show_axes_icons[1]) &&
-          tool_services().select_tool_item) {
-        tool_services().select_tool_item(m->id, static_cast<int16_t>(i));
-        tool_services().select_tool_item(kFirstToolbox, 1);
-      }
-      return;
+      *item = i;
+      return m;
     }
+  }
+  return nullptr;
+}
+
+void select_axes_tool_variant() {
+  int i = 0;
+  menu* m = put_axes_variant_in_toolboxes(&i);
+  if (m && (m->icons[0] == show_axes_icons[0] || m->icons[0] == show_axes_icons[1]) &&
+      tool_services().select_tool_item) {
+    tool_services().select_tool_item(m->id, static_cast<int16_t>(i));
+    tool_services().select_tool_item(kFirstToolbox, 1);
   }
 }
 
@@ -172,7 +180,7 @@ void refresh_tool_menus() {
   if (current_figure_view && fig) {
     const object* text = fig->cur_text;
     const bool editing = text && text->te && !(text->otype && text->otype->id == TYPE_TABLE);
-    const bool any = objlist_count(fig->selection) > 0 || (h.selection_rect_shown && h.selection_rect_shown()) ||
+    const bool any = objlist_count(fig->selection) > 0 || selection_rect_shown ||
                      editing;
     EnableMenuItem(bar, menu_item::kCut, any ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(bar, menu_item::kCopy, any ? MF_ENABLED : MF_GRAYED);

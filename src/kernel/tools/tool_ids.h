@@ -91,6 +91,11 @@ void show_tool_name(uint32_t tool_id);
 // Puts the Show Axes entry, its row and its icon in line with the figure's
 // axes, and reselects the pointer.
 void select_axes_tool_variant();
+// Puts the variant of Show Axes that fits the figure's axes into its toolbox
+// entry and toolbar row; the toolbox holding it (its entry in *item), or
+// null.
+struct menu;
+menu* put_axes_variant_in_toolboxes(int* item);
 
 // Marks the current document as changed and enables Undo.
 void set_document_dirty();

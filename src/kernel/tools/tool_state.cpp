@@ -3,6 +3,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
 
 dyn_array_object picked{};
@@ -25,6 +26,7 @@ default_attr no_class_attrs{};
 void clear_selection() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !fig->selection) return;
+  invalidate_selection();
   objlist_clear(fig->selection);
   objlist_shrink(fig->selection);
 }
@@ -33,7 +35,7 @@ void install_selection_list(dyn_array_object* list) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return;
   if (!saved_selection) {
-    if (tool_services().invalidate_selection) tool_services().invalidate_selection();
+    invalidate_selection();
     saved_selection = fig->selection;
   }
   fig->selection = list;
@@ -41,7 +43,7 @@ void install_selection_list(dyn_array_object* list) {
 
 void restore_selection_list() {
   if (!saved_selection) return;
-  if (tool_services().invalidate_selection) tool_services().invalidate_selection();
+  invalidate_selection();
   if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) fig->selection = saved_selection;
   saved_selection = nullptr;
 }

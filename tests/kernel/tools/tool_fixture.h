@@ -45,7 +45,6 @@ inline service_log& services_seen() {
 inline tool_hooks recording_hooks() {
   tool_hooks h;
 #define NOTE(slot, name) h.slot = [] { services_seen().calls.emplace_back(name); }
-  NOTE(select_all_objects, "select_all");
   NOTE(cut_selection_command, "cut");
   NOTE(paste_from_clipboard, "paste");
   NOTE(start_replay_construction, "replay");
