@@ -114,8 +114,7 @@ void set_first_picked(object* obj) {
 }
 
 void post_tools(WPARAM code, LPARAM value) {
-  HWND tools = wh().tools_window ? wh().tools_window() : nullptr;
-  if (tools) NSKelvoWrapMachine::cwmPostMessage(tools, kToolsMessage, code, value);
+  if (wh().post_tools_palette) wh().post_tools_palette(kToolsMessage, code, value);
 }
 
 bool extend_keys(const kel_EventRecord* e) { return (e->modifiers & kExtendKeys) != 0; }
@@ -500,8 +499,9 @@ void figure_mouse_track(kel_EventRecord* event, int released) {
   const int32_t near = std::abs(p.x - rubber_band.last.x) + std::abs(p.y - rubber_band.last.y);
   if ((s == STATE_POINTER || s == STATE_MACRO) && near < 5 && !rubber_band.moved) {
     if (now - press_tick >= kHoldSelectsPoints) {
+      // The hidden origin is no point the user placed.
       for (object* o = fig->first; o; o = o->next)
-        if (is_free_or_on_object_point(o)) select_figure_object(o, 0, 1);
+        if (o->num >= 3 && o->settings.visible && is_free_or_on_object_point(o)) select_figure_object(o, 0, 1);
       redesignate(p, 5);
       rubber_band.points_selected = 1;
     }

@@ -91,6 +91,8 @@ struct window_hooks {
 
   // ---- Tools palette
   HWND (*tools_window)() = nullptr;
+  // Posts a message to the tools palette window (delivered later).
+  void (*post_tools_palette)(UINT message, WPARAM wparam, LPARAM lparam) = nullptr;
   // An open pull-down list of a tool group, or null.
   HWND (*open_pull_down)() = nullptr;
   // The open list's current entry (taken) and the reset of its pending
