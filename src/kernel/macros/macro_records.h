@@ -1,0 +1,35 @@
+// The record attached to every object that one application of a macro
+// built, and the tests on macro classes that the figure model needs.
+#pragma once
+
+#include <cstdint>
+
+struct object;
+struct construct_class;
+
+// A macro method's definition; the figure model only stores and compares it.
+struct macro_def;
+
+// One application of a macro, shared by every object it built.
+struct infomacro {
+  uint16_t im_method;
+  construct_class* im_class;
+  int16_t im_nb_initials;
+  object** im_initials;  // block memory, im_nb_initials entries
+  uint8_t* im_tags;      // block memory, one designation tag per initial object
+};
+
+inline constexpr int kOptionalClassCount = 5;
+
+// The pre-built macro classes, by index; null until they are installed.
+extern construct_class* optional_classes[kOptionalClassCount];
+
+// True for one of the pre-built macro classes.
+bool is_optional_class(const construct_class* cls);
+
+// True for a user macro: a class whose first method carries a macro
+// definition and that is not one of the pre-built classes.
+bool is_macro_class(const construct_class* cls);
+
+// Frees the record with its two arrays and clears the pointer.
+void free_infomacro(infomacro** im);
