@@ -6,7 +6,7 @@
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/text_output.h"
 #include "kernel/model/memory.h"
-#include "kernel/model/version.h"
+#include "kernel/model/version_info.h"
 
 char* file_buffer = nullptr;
 uint32_t file_buffer_len = 0;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "kernel/exchange/ti_probe.h"
-#include "kernel/model/version.h"
+#include "kernel/model/version_info.h"
 
 namespace {
 
