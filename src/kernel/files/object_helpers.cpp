@@ -6,6 +6,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/files/file_colors.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/text_record.h"
 
@@ -31,25 +32,25 @@ uint32_t type_default_color(uint16_t type_id) {
   switch (type_id) {
     case TYPE_POINT:
     case TYPE_LOCUS:
-      return palette16_color(3);
+      return file_palette16_color(3);
     case TYPE_SEGMENT:
     case TYPE_LINE:
     case TYPE_RAY:
-      return palette16_color(8);
+      return file_palette16_color(8);
     case TYPE_VECTOR:
-      return palette16_color(5);
+      return file_palette16_color(5);
     case TYPE_TRIANGLE:
     case TYPE_POLYGON:
-      return color_by_index(17);
+      return file_color_by_index(17);
     case TYPE_AXES:
-      return palette16_color(14);
+      return file_palette16_color(14);
     case TYPE_CIRCLE:
     case TYPE_CONIC:
-      return palette16_color(6);
+      return file_palette16_color(6);
     case TYPE_ARC:
-      return palette16_color(7);
+      return file_palette16_color(7);
     case TYPE_GRID:
-      return palette16_color(2);
+      return file_palette16_color(2);
     case TYPE_TEXT:
     case TYPE_NUMBER:
     case TYPE_PROPERTY:
@@ -57,7 +58,7 @@ uint32_t type_default_color(uint16_t type_id) {
     case TYPE_EXPRESSION:
       return back_color;
     default:
-      return default_color;
+      return file_color_by_index(40);
   }
 }
 

@@ -15,8 +15,8 @@
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
+#include "kernel/files/file_colors.h"
 #include "kernel/render/colors.h"
-#include "kernel/render/fonts.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/label_settings.h"
@@ -176,7 +176,7 @@ const char* unit_name(uint8_t unite) {
 
 void put_color_code(TxtOut& out, const char* key, uint32_t color) {
   out.put(key);
-  out.put(color_code_by_index(nearest_color_index(color)));
+  out.put(file_color_code(file_nearest_color_index(color)));
   out.put(", ");
 }
 
@@ -205,12 +205,11 @@ void put_real(TxtOut& out, double v, int16_t sign) {
 // The run line and stored block of a text record.
 void put_rich_run(TxtOut& out, const TErec* te, bool property) {
   out.put("p: 0, ");
-  const char* font = font_name_by_id(te->format.font_id);
-  out.put(font != nullptr ? font : kDefaultFaceName);
+  out.put(file_font_name(te->format.font_id));
   out.put(", S: ");
   out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 0);
   out.put(" C: ");
-  out.u(static_cast<uint32_t>(nearest_color_index(te->format.color)));
+  out.u(static_cast<uint32_t>(file_nearest_color_index(te->format.color)));
   out.put(" Fa: ");
   out.u(te->format.style);
   if (property && rich_text_mode == 0) return;
