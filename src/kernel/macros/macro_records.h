@@ -21,8 +21,15 @@ struct infomacro {
 
 inline constexpr int kOptionalClassCount = 5;
 
-// The pre-built macro classes, by index; null until they are installed.
+// The pre-built macro classes, by index. Their construction steps come with
+// the macro code; until then their methods carry argument lists only.
 extern construct_class* optional_classes[kOptionalClassCount];
+
+// Puts pre-built class `index` (0..4) back into the class list with its
+// methods, unless it is there already. False when memory runs out or the
+// index is out of range. The tools menu does not exist yet, so the flag
+// asking to add the class to it has no effect.
+bool install_optional_class(int index, uint8_t add_to_menu);
 
 // True for one of the pre-built macro classes.
 bool is_optional_class(const construct_class* cls);

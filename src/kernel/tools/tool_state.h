@@ -46,3 +46,37 @@ void clear_selection();
 
 // Frees every node of the list and clears the pointer.
 void free_object_list(objectptrlist** list);
+
+struct construct_class;
+
+// The class whose object `create_object` builds, or null.
+extern construct_class* current_class;
+// Default attributes of the type being built, or null.
+extern default_attr* current_default_attrs;
+// Positions of the construction in progress, written by the previews.
+inline constexpr int kRubberPoints = 5;
+extern valeur rubber_points[kRubberPoints];
+// Number of values of an object whose class has a variable number.
+extern int16_t variable_nb_values;
+// Set just before a calculation (formula text, compiled formula) or an
+// expression (its text) is created.
+extern void* pending_extra[2];
+// Data block of the next spring, or kNoPendingSpringData.
+inline void* const kNoPendingSpringData = reinterpret_cast<void*>(~uintptr_t{0});
+extern void* pending_spring_data;
+
+// Gives a text-like object its text record or records: two records held in
+// the value block for a property check, one record otherwise. False when
+// memory runs out.
+bool init_object_text_records(object* obj);
+
+// Applies attributes to a null-terminated list of objects. Only the
+// show/hide attribute (mask 0x8000, which toggles `visible`) exists yet.
+inline constexpr uint32_t kAttributeVisible = 0x8000;
+void apply_attributes_to_objects(object** list, uint16_t* tags, uint32_t mask, int extra);
+
+// Fills the names of the types and classes at start-up. Until the language
+// file rows are wired, the localised names are the English ones.
+void init_tool_names_and_help();
+// Gives each built-in class its icon (none are drawn yet).
+void assign_builtin_icons();

@@ -1,0 +1,5 @@
+// Length of one unit of the default coordinate system, in figure pixels
+// (pixels per centimetre). Set at start-up from the screen resolution.
+#pragma once
+
+extern double pixels_per_unit;
