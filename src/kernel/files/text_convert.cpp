@@ -3,7 +3,10 @@
 #include <cstring>
 
 #include "kernel/files/text_family.h"
+#include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/text/reference_marker.h"
+#include "kernel/text/text_record.h"
 
 char decimal_separator = ',';
 char second_separator = '.';
@@ -169,4 +172,41 @@ uint32_t pack_index_pair(uint16_t packed, uint16_t type1, uint16_t type2) {
     return (b << 16) | a;
   }
   return type1 > type2 ? (b << 16) | a : (a << 16) | b;
+}
+
+namespace {
+
+// Does the text an object shows end with a digit, or a digit and a blank?
+bool shows_number(const object* obj) {
+  if (obj == nullptr || obj->te == nullptr || obj->te->text == nullptr) return false;
+  const char* t = obj->te->text;
+  size_t n = std::strlen(t);
+  if (n >= 1 && is_digit(t[n - 1])) return true;
+  return n >= 2 && t[n - 1] == ' ' && is_digit(t[n - 2]);
+}
+
+void swap_after_references(object* text_object, char from, char to) {
+  if (text_object == nullptr || text_object->te == nullptr || text_object->te->text == nullptr) return;
+  for (char* p = text_object->te->text; *p != '\0';) {
+    uint16_t len = 0;
+    uint16_t n = parse_reference_marker(p, &len);
+    if (n == 0) {
+      ++p;
+      continue;
+    }
+    p += len;
+    const insert_object* node = text_object->inserted;
+    while (node != nullptr && node->number != n) node = node->next;
+    if (*p == from && node != nullptr && shows_number(node->obj)) *p = to;
+  }
+}
+
+}  // namespace
+
+void text_refs_separator_to_comma(object* text_object) {
+  swap_after_references(text_object, list_separator, ',');
+}
+
+void text_refs_comma_to_separator(object* text_object) {
+  swap_after_references(text_object, ',', list_separator);
 }
