@@ -15,6 +15,7 @@
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/files/file_colors.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/reference_marker.h"
@@ -214,6 +215,18 @@ void put_rich_run(TxtOut& out, const TErec* te, bool property) {
   out.u(te->format.style);
   if (property && rich_text_mode == 0) return;
   out.add(txt_write_rtf_block(te->rtf_data, out.here()));
+}
+
+// The extension a line or ray has at its next drawing: a pending length
+// -10 - L is L, and -1 stands for the default length of lines.
+double drawn_length(double stored, int end) {
+  if (!std::isfinite(stored)) return 0;
+  if (stored >= 0) return stored;
+  if (stored == -1.0) {
+    double d = default_attrs[ATTRS_LINE].settings.smartline_length[end];
+    return std::isfinite(d) && d >= 0 ? d : 0;
+  }
+  return -10.0 - stored;
 }
 
 int32_t table_cells_piece(object* obj, char* dst) { return txt_write_table_cells(obj, dst); }
@@ -516,10 +529,10 @@ int32_t txt_write_style(char* dst, object* obj, const object_settings* s, uint16
   if ((t == TYPE_LINE || t == TYPE_RAY) && s->smartline_type != 0) {
     put_number(out, "SL:", s->smartline_type, "");
     out.ch(' ');
-    out.g(s->smartline_length[0], 15);
+    out.g(drawn_length(s->smartline_length[0], 0), 15);
     if (t == TYPE_LINE) {
       out.ch(' ');
-      out.g(s->smartline_length[1], 15);
+      out.g(drawn_length(s->smartline_length[1], 1), 15);
     }
     out.put(", ");
   }
