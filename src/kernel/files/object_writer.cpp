@@ -208,7 +208,8 @@ void put_rich_run(TxtOut& out, const TErec* te, bool property) {
   out.put("p: 0, ");
   out.put(file_font_name(te->format.font_id));
   out.put(", S: ");
-  out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 0);
+  // A size of 0 reads as 12 points: write what will be read.
+  out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 12);
   out.put(" C: ");
   out.u(static_cast<uint32_t>(file_nearest_color_index(te->format.color)));
   out.put(" Fa: ");

@@ -215,4 +215,104 @@ TEST_F(ObjectRecords, FigureOfManyClassesReadsBackEqual) {
   EXPECT_EQ(y, nullptr);
 }
 
+TEST_F(ObjectRecords, IntersectionsLociTablesChecksAndButtonsReadBackEqual) {
+  object* a = point(0, 0);
+  object* b = point(56, 0);
+  object* c = point(0, 56);
+  object* l1 = make(&classe_droite, 1, {a, b});
+  object* l2 = make(&classe_droite, 1, {a, c});
+  object* set = make(&classe_interset, 0, {l1, l2});
+  object* i = make(&classe_ptint, 0, {set});
+  ASSERT_NE(i, nullptr);
+  i->math.inter_index = 0x10001;
+  object* on = make(&classe_ptsur, 0, {l1}, 28, 0);
+  make(&classe_locus, 0, {on, i});
+  make(&classe_alignement, 0, {a, b, c});
+  object* n = make(&classe_nombre, 0, {}, 10, 10);
+  set_text(n, "2");
+  object* table = make(&classe_table, 0, {n}, 0, 0, 0);
+  ASSERT_NE(table, nullptr);
+  make(&classe_axe, 0, {a});
+  std::string first = write_all();
+  EXPECT_NE(first.find("int ind:0x10001, "), std::string::npos) << first;
+  EXPECT_NE(first.find(", TC: std"), std::string::npos) << first;
+  EXPECT_EQ(first.find("IntSet"), std::string::npos) << "intersection sets have no record";
+  read_all(first);
+  EXPECT_EQ(write_all(), first);
+}
+
+TEST_F(ObjectRecords, HostileRecordsAreRefusedWithoutAnObject) {
+  point(0, 0);
+  point(28, 28);
+  const uint32_t before = fig_->nbobj;
+  const char* cases[] = {
+      "3: Foo, \r\n\r\n",
+      "3: , \r\n\r\n",
+      "3: Seg, Const: 1, \r\n\r\n",
+      "3: Seg, Const: 1,  9, \r\n\r\n",
+      "3: Seg, Const: 1,  0, \r\n\r\n",
+      "3: Seg, Const: 1,  99999999999, \r\n\r\n",
+      "99999999999: Pt, Val: 1 1\r\n\r\n",
+      "3: Pt, Val: 1\r\n 2\r\n\r\n",
+      "3: Pt, Val: 1e999 1\r\n\r\n",
+      "3: Pt, Val: 1 -1e400\r\n\r\n",
+      "3: Pt, Val: 1 1\r\nDS:1 0, \r\n\r\n",
+      "3: Pt, Val: 1 1\r\nDS:300 2, \r\n\r\n",
+      "3: Pt, Val: 1 1\r\nCOLOR 256 0 0, \r\n\r\n",
+      "3: Pt, Val: 1 1\r\ncolor:Nope, \r\n\r\n",
+      "3: Seg, Const: 1,  2, \r\nmarks nb:1000, \r\n\r\n",
+      "3: Pt, Val: 1",
+      "3: Num, Val: 1 2 3, nA, nP, \r\nNbD:999, nFD, WU, \r\n\r\n",
+      "3: Ma R, F No1, \r\n\r\n",
+      "",
+      "\r\n\r\n",
+  };
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
+    object* o = reinterpret_cast<object*>(1);
+    EXPECT_EQ(read_object_record(&o, text), -1);
+    EXPECT_EQ(o, nullptr);
+    EXPECT_STRNE(object_reader_error(), "");
+    EXPECT_EQ(fig_->nbobj, before);
+  }
+}
+
+TEST_F(ObjectRecords, OddButHarmlessItemsKeepTheirDefaults) {
+  object* o = nullptr;
+  // An unknown point shape stops the style items; the point keeps its shape.
+  ASSERT_GT(read_object_record(&o, "1: Pt, Val: 1 1\r\nSQUARE, invisible, \r\n\r\n"), 0);
+  EXPECT_EQ(o->settings.graph_type, 1);
+  EXPECT_EQ(o->settings.visible, 1);
+  // A stored block that claims more bytes than the text holds is not read.
+  ASSERT_GT(read_object_record(&o, "2: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nFD, cm, \r\n1\r\n"
+                                   "TP:  0,  0, TS:  1,  1\r\np: 0, Arial, S: 0 C: 99 Fa: 1rtfdFFFFFFFF00\r\n\r\n"),
+            0);
+  ASSERT_NE(o->te, nullptr);
+  EXPECT_EQ(o->te->rtf_data, nullptr);
+  EXPECT_EQ(o->te->format.size, 12);
+  EXPECT_EQ(o->te->format.style, 1);
+  EXPECT_EQ(o->settings.unite, 33);
+}
+
+TEST_F(ObjectRecords, NumbersAreReadInTheCLocaleWhateverTheUsersLocale) {
+  // Build a locale whose decimal separator is a comma.
+  const std::string dir = std::string(KELVO_TEST_OUTPUT) + "/locales";
+  std::string make = "mkdir -p '" + dir + "' && localedef -i de_DE -f UTF-8 '" + dir +
+                     "/de_DE.UTF-8' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef cannot build a comma locale here";
+  setenv("LOCPATH", dir.c_str(), 1);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "comma locale unavailable";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  EXPECT_STREQ(probe, "1,5");
+
+  object* o = nullptr;
+  ASSERT_GT(read_object_record(&o, "1: Pt, Val: 1.5 -2.25\r\n\r\n"), 0);
+  EXPECT_DOUBLE_EQ(o->valeurs[0].h, 1.5 * 28);
+  EXPECT_DOUBLE_EQ(o->valeurs[0].v, 2.25 * 28);
+  std::string text = write_all();
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(text, "1: Pt, Val: 1.5 -2.25\r\n\r\n");
+}
+
 }  // namespace
