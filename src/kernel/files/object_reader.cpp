@@ -38,9 +38,6 @@ std::string last_error;
 
 // Parents, references and cells a record may list; more is refused.
 constexpr int64_t kMaxListed = 32767;
-// Cells of a table and bytes of a stored rich-text block are bounded by the
-// text itself; these bound what one record may ask for besides.
-constexpr int64_t kMaxTableReferences = 4096;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -1118,6 +1115,13 @@ uint32_t read_signed_pair(const char* text, int16_t box[4]) {
 object* find_object_by_file_number(uint32_t n) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr || n == 0) return nullptr;
+  // Records name recent objects most of the time: look from the end first.
+  // Numbers grow along the list, so this finds the same object as the walk
+  // from the start whenever one carries n.
+  for (object* q = last_object(); q != nullptr; q = q->prev) {
+    if (q->num == n) return q;
+    if (q->num != 0 && q->num < n) break;
+  }
   object* o = fig->first;
   while (o != nullptr && o->num < n) o = o->next;
   if (o != nullptr && o->num == n) return o;

@@ -10,7 +10,6 @@ namespace {
 
 constexpr TYPEOBJ kMatched = 0x8000;
 constexpr TYPEOBJ kRuledOut = 0x4000;
-constexpr TYPEOBJ kMarks = kMatched | kRuledOut;
 
 // Length of the list up to its terminating 0.
 int list_length(const TYPEOBJ* args) {
