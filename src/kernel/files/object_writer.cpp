@@ -181,6 +181,23 @@ void put_color_code(TxtOut& out, const char* key, uint32_t color) {
   out.put(", ");
 }
 
+// Colours, thickness, dash and opacity, as styles and labels write them.
+void put_line_style(TxtOut& out, bool own_color, uint32_t color, bool own_fill, uint32_t fill,
+                    uint8_t thickness, dot dash, int8_t opaque) {
+  if (own_color) put_color_code(out, "color:", color);
+  if (own_fill) put_color_code(out, "fill color:", fill);
+  if (thickness == 1) out.put("thicker, ");
+  if (thickness == 2) out.put("thick, ");
+  if (dash.lg != dash.cycle) {
+    out.put("DS:");
+    out.u(dash.lg);
+    out.ch(' ');
+    out.u(dash.cycle);
+    out.put(", ");
+  }
+  if (opaque != 0) out.put("opaque, ");
+}
+
 void put_rgb(TxtOut& out, const char* key, uint32_t color) {
   out.put(key);
   out.u(color & 255);
@@ -508,18 +525,8 @@ int32_t txt_write_style(char* dst, object* obj, const object_settings* s, uint16
   const uint32_t standard = type_default_color(t);
   const bool own_color = s->Color != standard;
   const bool own_fill = is_fillable(t) && s->FillColor != back_color;
-  if (own_color) put_color_code(out, "color:", s->Color);
-  if (own_fill) put_color_code(out, "fill color:", s->FillColor);
-  if (s->thickness == 1) out.put("thicker, ");
-  if (s->thickness == 2) out.put("thick, ");
-  if (s->dot_style.lg != s->dot_style.cycle) {
-    out.put("DS:");
-    out.u(s->dot_style.lg);
-    out.ch(' ');
-    out.u(s->dot_style.cycle);
-    out.put(", ");
-  }
-  if (s->opaque != 0) out.put("opaque, ");
+  put_line_style(out, own_color, s->Color, own_fill, s->FillColor, s->thickness, s->dot_style,
+                 s->opaque);
   if ((t == TYPE_POINT || t == TYPE_LOCUS) && s->graph_type != 1 && s->graph_type < 5) {
     out.put(kPointShapes[s->graph_type]);
     out.put(", ");
@@ -584,18 +591,8 @@ int32_t txt_write_label(object* obj, char* dst) {
   out.put(", ");
   // The nearest colour of the table, so that a colour outside it is not
   // written as black.
-  if (own_color) put_color_code(out, "color:", ls->Color);
-  if (own_fill) put_color_code(out, "fill color:", ls->FillColor);
-  if (ls->thickness == 1) out.put("thicker, ");
-  if (ls->thickness == 2) out.put("thick, ");
-  if (ls->dot_style.lg != ls->dot_style.cycle) {
-    out.put("DS:");
-    out.u(ls->dot_style.lg);
-    out.ch(' ');
-    out.u(ls->dot_style.cycle);
-    out.put(", ");
-  }
-  if (ls->opaque != 0) out.put("opaque, ");
+  put_line_style(out, own_color, ls->Color, own_fill, ls->FillColor, ls->thickness, ls->dot_style,
+                 ls->opaque);
   return out.len;
 }
 
