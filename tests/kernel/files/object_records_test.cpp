@@ -241,6 +241,39 @@ TEST_F(ObjectRecords, IntersectionsLociTablesChecksAndButtonsReadBackEqual) {
   EXPECT_EQ(write_all(), first);
 }
 
+TEST_F(ObjectRecords, ReferencesOutOfOrderOrRepeatedBindTheSameObjects) {
+  object* a = make(&classe_nombre, 0, {}, 0, 0);
+  set_text(a, "1");
+  object* b = make(&classe_nombre, 0, {}, 0, 0);
+  set_text(b, "2");
+  object* t = make(&classe_text, 0, {}, 0, 0, 3);
+  set_text(t, "x$2$y$1$z$2$w$7$");
+  insert_object** tail = &t->inserted;
+  for (auto [obj, n] : {std::pair{a, 1}, std::pair{b, 2}}) {
+    auto* node = alloc_block<insert_object>();
+    node->obj = obj;
+    node->number = static_cast<int16_t>(n);
+    *tail = node;
+    tail = &node->next;
+  }
+  std::string first = write_all();
+  EXPECT_NE(first.find("3: Text, inc.elmts: 2,  1,  2, "), std::string::npos) << first;
+  EXPECT_NE(first.find("\"x\"#y\"#z\"#w$7$\""), std::string::npos) << first;
+  read_all(first);
+  object* read = fig_->first->next->next;
+  ASSERT_NE(read->te, nullptr);
+  EXPECT_STREQ(read->te->text, "x$1$y$2$z$3$w$7$");
+  const uint32_t expected[3] = {2, 1, 2};
+  int n = 0;
+  for (insert_object* node = read->inserted; node != nullptr; node = node->next, ++n) {
+    ASSERT_LT(n, 3);
+    EXPECT_EQ(node->number, n + 1);
+    EXPECT_EQ(node->obj->num, expected[n]);
+  }
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(write_all(), first);
+}
+
 TEST_F(ObjectRecords, HostileRecordsAreRefusedWithoutAnObject) {
   point(0, 0);
   point(28, 28);
