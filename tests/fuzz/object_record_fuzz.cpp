@@ -35,6 +35,7 @@ void fresh_figure() {
     if (used <= 0) break;
     p += used;
   }
+  resolve_record_numbers();
 }
 
 }  // namespace
@@ -58,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (used <= 0) break;
     p += used;
   }
+  resolve_record_numbers();
   // What was read can be written again.
   txt_write_objects(nullptr);
   return 0;

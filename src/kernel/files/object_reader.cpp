@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -35,6 +36,9 @@ double file_resolution = 0;
 namespace {
 
 std::string last_error;
+// Objects read whose targets and colour sources are still file numbers. Only
+// compared with the objects of the current figure, never dereferenced.
+std::unordered_set<const object*> unresolved;
 
 // Parents, references and cells a record may list; more is refused.
 constexpr int64_t kMaxListed = 32767;
@@ -268,9 +272,10 @@ bool read_rtf(const char*& p, const char* opening, RichText* rt) {
 
 // The run list and stored block that follow a text.
 void read_rich(const char*& p, RichText* rt) {
-  if (*p == '\r') ++p;
-  if (*p == '\n') ++p;
   const char* s = p;
+  if (*s == '\r') ++s;
+  if (*s == '\n') ++s;
+  if (!starts(s, "p:")) return;  // no runs: the line ends stay for the record
   while (starts(s, "p:")) {
     RichRun run;
     const char* before = s;
@@ -970,10 +975,10 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       tail = &node->next;
     }
   }
-  // Associated objects keep their file numbers until the figure reader
-  // resolves them.
+  // Associated objects (the targets of a button) keep their file numbers
+  // until resolve_record_numbers runs; other objects have none.
   objectptrlist** atail = &o->associated;
-  for (int64_t n : r.associated) {
+  for (int64_t n : t == TYPE_BUTTON ? r.associated : std::vector<int64_t>{}) {
     auto* node = alloc_block<objectptrlist>();
     if (node == nullptr) break;
     node->obj = as_ref(n);
@@ -1074,6 +1079,35 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
 }  // namespace
 
 const char* object_reader_error() { return last_error.c_str(); }
+
+void resolve_record_numbers() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return;
+  auto resolve = [](object*& ref) {
+    const auto n = reinterpret_cast<uintptr_t>(ref);
+    ref = n <= UINT32_MAX ? find_object_by_file_number(static_cast<uint32_t>(n)) : nullptr;
+  };
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    if (unresolved.count(o) == 0) continue;
+    for (objectptrlist** node = &o->associated; *node != nullptr;) {
+      resolve((*node)->obj);
+      if ((*node)->obj == nullptr) {
+        objectptrlist* gone = *node;
+        *node = gone->next;
+        GlobalFreeAndNull(&gone);
+      } else {
+        node = &(*node)->next;
+      }
+    }
+    for (param_color* block : {o->pcolor, o->pfill}) {
+      if (block == nullptr) continue;
+      if (block->red != nullptr) resolve(block->red);
+      if (block->green != nullptr) resolve(block->green);
+      if (block->blue != nullptr) resolve(block->blue);
+    }
+  }
+  unresolved.clear();
+}
 
 uint32_t skip_to_next_line(const char* text) {
   const char* p = end_of_line(text);
@@ -1250,6 +1284,7 @@ int32_t read_nova_object_record(object** slot, const char* text) {
     o->te->size = {r.frame.box[2], r.frame.box[3]};
   }
   o->state |= 256;
+  if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
   if (slot != nullptr) *slot = o;
   return finish(static_cast<int32_t>(p - text));
 }

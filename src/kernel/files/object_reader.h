@@ -22,6 +22,10 @@ extern double file_resolution;
 // figure reader stops at a negative result. *slot receives the new object.
 int32_t read_object_record(object** slot, const char* text);
 int32_t read_nova_object_record(object** slot, const char* text);
+// After the last record: the targets of buttons and the numbers that drive
+// colours, read as file numbers, become the objects they name; targets that
+// name none are dropped, colour sources that name none are cleared.
+void resolve_record_numbers();
 // Why the last record was refused ("" when it was not).
 const char* object_reader_error();
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,6 +17,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
+#include "kernel/render/colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/tool_state.h"
@@ -272,6 +274,47 @@ TEST_F(ObjectRecords, ReferencesOutOfOrderOrRepeatedBindTheSameObjects) {
   }
   EXPECT_EQ(n, 3);
   EXPECT_EQ(write_all(), first);
+}
+
+TEST_F(ObjectRecords, ButtonTargetsAndColourSourcesResolveAfterTheLastRecord) {
+  const char* text =
+      "1: Pt, Val: 1 1\r\n\r\n"
+      "2: Pt, Val: 2 2\r\nParam color:red:3, blue:9, \r\n\r\n"
+      "3: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nFD, WU, \r\n1\r\nTP:  0,  0, TS:  1,  1\r\n\r\n"
+      "4: Seg, Const: 1,  2, ass.elmts: 1, \r\n\r\n";
+  read_all(text);
+  object* p2 = fig_->first->next;
+  object* seg = p2->next->next;
+  EXPECT_EQ(seg->associated, nullptr) << "only buttons keep targets";
+  resolve_record_numbers();
+  ASSERT_NE(p2->pcolor, nullptr);
+  EXPECT_EQ(p2->pcolor->red, p2->next);
+  EXPECT_EQ(p2->pcolor->green, nullptr);
+  EXPECT_EQ(p2->pcolor->blue, nullptr) << "number 9 names no object";
+  EXPECT_NE(write_all().find("Param color:red:3, "), std::string::npos);
+}
+
+TEST_F(ObjectRecords, FuzzFindingsStayFixed) {
+  // Inputs the fuzz target once crashed on, kept as they were found.
+  const std::string dir = std::string(KELVO_TEST_DATA) + "/files/fuzz_regressions/";
+  for (const char* name : {"crash-1fec080899970def8ea257e4736c98d83f3dc07e"}) {
+    SCOPED_TRACE(name);
+    FILE* f = std::fopen((dir + name).c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string text;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+    const char* p = text.c_str();
+    while (*p != '\0') {
+      object* o = nullptr;
+      int32_t used = read_object_record(&o, p);
+      if (used <= 0) break;
+      p += used;
+    }
+    resolve_record_numbers();
+    write_all();
+  }
 }
 
 TEST_F(ObjectRecords, HostileRecordsAreRefusedWithoutAnObject) {
