@@ -318,7 +318,10 @@ void dc_line(KPGrafPort* dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uin
 }
 
 void dc_pixel(KPGrafPort* dc, int32_t x, int32_t y, uint32_t color) {
-  if (dc) dc->setPixel(x, y, rgb_to_bgr_pal(color));
+  if (!dc) return;
+  // The port sets a pixel with its current pen: give it one of the colour.
+  Selection pen(dc, pen_from_color(color), true);
+  dc->setPixel(x, y, rgb_to_bgr_pal(color));
 }
 
 void dc_draw_image_rect(KPGrafPort* dc, int32_t x, int32_t y, int32_t width, int32_t height,
