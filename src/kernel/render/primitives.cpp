@@ -356,8 +356,6 @@ double widen(double v, int size) {
   return v * (std::fabs(v) + size) / std::fabs(v);
 }
 
-int sign(int v) { return (v > 0) - (v < 0); }
-
 // The three arrow-head label glyphs: an italic x, an italic y and an r.
 const uint8_t kGlyphX[8] = {0x00, 0x00, 0x22, 0x14, 0x08, 0x14, 0x44, 0x00};
 const uint8_t kGlyphY[8] = {0x00, 0x00, 0x22, 0x22, 0x14, 0x08, 0x10, 0x60};
@@ -408,7 +406,6 @@ void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int8_
   }
   if (shape >= kShapeCount) return;
   KPGrafPort* dc = dd->dc;
-  const bool printing = dc->isPrinting();
   const double a = angle * std::numbers::pi / 180.0;
   const double c = std::cos(a), s = std::sin(a);
   auto device_point = [&](const shape_op& op) {
@@ -425,21 +422,17 @@ void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int8_
         last = device_point(*op);
         break;
       case kLine: {
-        tagPOINT start = last;
-        tagPOINT end = device_point(*op);
-        const int ddx = end.x - start.x, ddy = end.y - start.y;
-        int ex = 0, ey = 0;
-        if (ddx > 0 || ddy > 0) {
-          ex = sign(ddx);
-          ey = sign(ddy);
+        // The pixels from the last point moved to up to this point, both
+        // ends included, set one by one so that the marks keep their shape
+        // whatever the port makes of a line's first and last pixel.
+        const tagPOINT start = last;
+        const tagPOINT end = device_point(*op);
+        const int64_t ddx = int64_t{end.x} - start.x, ddy = int64_t{end.y} - start.y;
+        const int64_t n = std::max(std::llabs(ddx), std::llabs(ddy));
+        for (int64_t i = 0; i <= n && i <= 256; ++i) {
+          const double f = n ? double(i) / double(n) : 0.0;
+          dc_pixel(dc, round_pixel(start.x + f * ddx), round_pixel(start.y + f * ddy), color);
         }
-        end.x += ex;
-        end.y += ey;
-        if (shape == kShapePlus && !printing) {
-          if (start.y == end.y) end.x += ex;
-          if (start.x == end.x) start.y -= 1;
-        }
-        dc_line(dc, start.x, start.y, end.x, end.y, color);
         break;
       }
       case kVertex: {
@@ -510,30 +503,25 @@ const uint8_t* arrow_label_glyph(char label) {
   }
 }
 
-int draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
-                    uint8_t large) {
-  if (!dd || !is_finite(x) || !is_finite(y)) return 0;
+void arrow_label_offset(const DisplayDevice* dd, int32_t ix, int32_t iy, int16_t direction, int32_t* dx,
+                        int32_t* dy) {
   const tagRECT& port = dd->portRect;
-  const int32_t ix = round_pixel(x), iy = round_pixel(y);
-  if (!(iy > port.top && iy < port.bottom - 1 && ix > port.left - 2 && ix <= port.right)) return 0;
-  draw_point_mark(dd, x, y, direction, 0, color, large ? kShapeLargeArrow : kShapeArrow, nullptr);
-  const uint8_t* glyph = arrow_label_glyph(label);
-  if (!glyph) return 1;
   bool free_cell[8] = {true, true, true, true, true, true, true, true};
-  auto clear = [&](int dx, int dy) {
+  auto clear = [&](int cell_x, int cell_y) {
     for (int i = 0; i < 8; ++i)
-      if (kLabelCells[i].dx == dx && kLabelCells[i].dy == dy) free_cell[i] = false;
+      if (kLabelCells[i].dx == cell_x && kLabelCells[i].dy == cell_y) free_cell[i] = false;
   };
-  // Directions of 349 degrees and more, and negative ones, fold onto 0..15.
-  int index = (16 * int{direction} + 176) / 360;
-  index = ((index % 16) + 16) % 16;
+  // A negative direction is taken as the same direction in 0..359, and the
+  // directions from 349 degrees on, whose index is 16, as index 0.
+  const int degrees = ((int{direction} % 360) + 360) % 360;
+  const int index = ((16 * degrees + 176) / 360) % 16;
   for (const cell& c : kDirectionCells[index % 8]) clear(c.dx, c.dy);
   int shift_x = 0, shift_y = 0;
-  auto clear_column = [&](int dx) {
-    for (int dy : {-12, 0, 12}) clear(dx, dy);
+  auto clear_column = [&](int column) {
+    for (int r : {-12, 0, 12}) clear(column, r);
   };
-  auto clear_row = [&](int dy) {
-    for (int dx : {-12, 0, 12}) clear(dx, dy);
+  auto clear_row = [&](int line) {
+    for (int c : {-12, 0, 12}) clear(c, line);
   };
   if (ix >= port.right - 8 - kScrollThumb) {
     clear_column(12);
@@ -551,14 +539,29 @@ int draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char 
     clear_row(12);
     shift_y = -4;
   }
-  int ox = 0, oy = 0;
+  int32_t ox = 0, oy = 0;
   for (int i = 0; i < 8; ++i)
     if (free_cell[i]) {
       ox = kLabelCells[i].dx;
       oy = kLabelCells[i].dy;
       break;
     }
-  draw_point_mark(dd, ix + shift_x + ox, iy + shift_y + oy, 0, 0, color, 0, glyph);
+  *dx = shift_x + ox;
+  *dy = shift_y + oy;
+}
+
+int draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
+                    uint8_t large) {
+  if (!dd || !is_finite(x) || !is_finite(y)) return 0;
+  const tagRECT& port = dd->portRect;
+  const int32_t ix = round_pixel(x), iy = round_pixel(y);
+  if (!(iy > port.top && iy < port.bottom - 1 && ix > port.left - 2 && ix <= port.right)) return 0;
+  draw_point_mark(dd, x, y, direction, 0, color, large ? kShapeLargeArrow : kShapeArrow, nullptr);
+  const uint8_t* glyph = arrow_label_glyph(label);
+  if (!glyph) return 1;
+  int32_t ox = 0, oy = 0;
+  arrow_label_offset(dd, ix, iy, direction, &ox, &oy);
+  draw_point_mark(dd, ix + ox, iy + oy, 0, 0, color, 0, glyph);
   return 1;
 }
 

@@ -87,6 +87,12 @@ void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int8_
 int draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
                     uint8_t large);
 
+// Where the label of an arrow head at the pixel (ix, iy) goes, relative to
+// it: 12 pixels away in the first free place of the 3 x 3 grid around it
+// that the line and the view's edges leave, with a shift of 4 near an edge.
+void arrow_label_offset(const DisplayDevice* dd, int32_t ix, int32_t iy, int16_t direction, int32_t* dx,
+                        int32_t* dy);
+
 // The glyph of an arrow-head label, or null for any other character.
 const uint8_t* arrow_label_glyph(char label);
 
