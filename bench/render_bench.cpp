@@ -12,7 +12,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/render/stroke_engine.h"
 
 namespace {
@@ -24,7 +24,7 @@ void draw_point(DisplayDevice* dd, object* o) {
 }
 void draw_segment(DisplayDevice* dd, object* o) {
   draw_segment_styled(dd, o->valeurs[0].h, o->valeurs[0].v, o->valeurs[1].h, o->valeurs[1].v, o->settings.Color,
-                      o->settings.thickness, &o->settings.dot_style, kLineSegment);
+                      o->settings.thickness, &o->settings.dot_style, kExtentSegment);
 }
 void draw_circle(DisplayDevice* dd, object* o) {
   draw_stroke_twice(dd, &o->valeurs[0], &o->valeurs[1], nullptr, nullptr, o->settings.Color, back_color,

@@ -1,10 +1,11 @@
 #include "app/kernel_iface/kp_figure_view.h"
 
+#include "platform/kp_menu.h"
+
 void* current_figure_view = nullptr;
 
 namespace {
 FigureViewHooks g_hooks;
-int g_main_menu_token;
 }  // namespace
 
 void install_figure_view_hooks(const FigureViewHooks& hooks) { g_hooks = hooks; }
@@ -21,4 +22,4 @@ void refresh_figure_description(void* view) {
   if (view && g_hooks.refresh_description) g_hooks.refresh_description(view);
 }
 
-HMENU KPApplication::mainMenu() { return &g_main_menu_token; }
+HMENU KPApplication::mainMenu() { return KPMenusWrapper::mainMenu(); }

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QSettings>
+#include "platform/kp_settings.h"
 #include <cstdio>
 #include <vector>
 
@@ -16,11 +16,8 @@ namespace {
 
 QString native_strings[kKernelStringCount];
 
-const QString kPreferenceKey = QStringLiteral("Language File Location");
-
-QSettings preference_store() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvo Nova"), QStringLiteral("WKelvo2"));
-}
+constexpr const char* kPreferenceKey = "Language File Location";
+constexpr const char* kPreferenceFile = "WKelvo2.ini";
 
 int default_message_box(const QString& text, const QString& title, int) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr && !QApplication::platformName().isEmpty()) {
@@ -66,10 +63,14 @@ LanguageFollowUpHooks& follow_up_hooks() {
     h.message_box = default_message_box;
     h.ask_yes_no = default_ask_yes_no;
     h.store_language_preference = [](const QString& language) {
-      QSettings s = preference_store();
-      s.setValue(kPreferenceKey, language);
+      KPPreferencesWrapper::SetUserDefault(kPreferenceKey, to_mac_roman(language).constData(), kPreferenceFile);
     };
-    h.read_language_preference = [] { return preference_store().value(kPreferenceKey).toString(); };
+    h.read_language_preference = [] {
+      char value[1024] = {};
+      if (!KPPreferencesWrapper::GetUserDefault(kPreferenceKey, value, sizeof value, nullptr, kPreferenceFile))
+        return QString();
+      return from_mac_roman(value);
+    };
     return h;
   }();
   return hooks;

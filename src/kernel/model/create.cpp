@@ -16,9 +16,12 @@
 #include "kernel/render/draw_object.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_state.h"
-#include "platform/kp_events_wrapper.h"
+#include "platform/kp_dialog.h"
 
 namespace {
+
+// The option key in the kernel's modifier word (Alt on this platform).
+constexpr uint16_t kOptionKey = 8;
 
 uint16_t type_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
 
@@ -212,7 +215,7 @@ uint32_t pack_parent_side_info(const construct_class* cls, uint32_t side_bytes, 
 
 void apply_polygon_modifier(object* obj) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig || !obj || obj->nbparents != 2 || !KPEventsWrapper::modifierKeyDown(kModifierOption)) return;
+  if (!fig || !obj || obj->nbparents != 2 || !KPEventsWrapper::modifierKeyDown(kOptionKey)) return;
   object* a = parent(obj, 0);
   object* p = parent(obj, 1);
   if (is_polygonal(type_of(p)) && polygon_carrier(a) == p) {

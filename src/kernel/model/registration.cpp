@@ -7,6 +7,7 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
@@ -470,6 +471,8 @@ void init_construct_classes() {
   if (!register_construct_class(&classe_point_polyreg)) registration_failed("class list");
   for (construct_method& m : m_point_polyreg)
     if (!add_construct_method(&classe_point_polyreg, &m)) registration_failed("method list");
+
+  bind_point_and_straight_operations();
 
   init_default_attrs(0);
 }

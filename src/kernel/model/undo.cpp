@@ -7,6 +7,7 @@
 #include "kernel/render/draw_object.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kernel_services.h"
 #include "platform/kp_menu.h"
 
 uint32_t remembered_object_count = 0;
@@ -38,7 +39,7 @@ void save_undo_state(uint32_t limit) {
   set_undo_menu_text(kernel_string(kUndoItemText));
   undo_available = copy ? 1 : 0;
   undo_state_word = 0xFFFF;
-  EnableMenuItem(KPApplication::mainMenu(), kUndoMenuItem, limit ? MF_ENABLED : MF_GRAYED | MF_DISABLED);
+  EnableMenuItem(KPApplication::mainMenu(), kUndoMenuItem, limit ? 0u : MF_GRAYED | MF_DISABLED);
 }
 
 void undo_swap_state() {

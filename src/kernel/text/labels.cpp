@@ -15,3 +15,5 @@ bool is_labelable_object(const object* obj) {
 }
 
 void place_object_label(object*, unsigned char) {}
+
+bool hit_test_object_label(object*, tagPOINT*) { return false; }

@@ -1,4 +1,5 @@
 // Creation, slotting of parents, numbering and identical constructions.
+#include <QAction>
 #include <gtest/gtest.h>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -211,15 +212,23 @@ TEST_F(CreateTest, CalculationKeepsItsFormulaBlocksAfterTheParents) {
 }
 
 TEST_F(CreateTest, FullSnapshotGreysUndoAndLimitedOneEnablesIt) {
+  KPMenusWrapper* menu = KPMenusWrapper::createPopupMenu();
+  menu->appendMenu(0, kUndoMenuItem, "Undo");
+  KPMenusWrapper::setMainMenu(menu);
+  auto undo_enabled = [&] {
+    return static_cast<QAction*>(KPMenusWrapper::LookingForTheItemMenu(menu, kUndoMenuItem))->isEnabled();
+  };
   for (int i = 0; i < 5; ++i) point(i, 0);
   save_undo_state(0);
-  EXPECT_FALSE(menu_item_enabled(KPApplication::mainMenu(), kUndoMenuItem));
+  EXPECT_FALSE(undo_enabled());
   EXPECT_EQ(remembered_object_count, 5u);
   make2(&classe_segment, 0, find_object_by_number(1), find_object_by_number(2));
   save_undo_state(remembered_object_count);
-  EXPECT_TRUE(menu_item_enabled(KPApplication::mainMenu(), kUndoMenuItem));
+  EXPECT_TRUE(undo_enabled());
   EXPECT_EQ(undo_available, 1);
   EXPECT_EQ(fig_->undo->nbobj, 5u);
+  KPMenusWrapper::setMainMenu(nullptr);
+  delete menu;
 }
 
 }  // namespace

@@ -13,9 +13,10 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/object_colors.h"
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/render/stroke_engine.h"
 #include "kernel/tools/draw_feedback.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/window/replay.h"
 #include "kernel/model/engine_fixture.h"
@@ -37,7 +38,7 @@ void draw_test_segment(DisplayDevice* dd, object* o) {
   draw_log.push_back(o);
   const auto& c = shapes[o];
   draw_segment_styled(dd, c[0], c[1], c[2], c[3], object_effective_color(o), o->settings.thickness,
-                      &o->settings.dot_style, kLineSegment);
+                      &o->settings.dot_style, kExtentSegment);
 }
 void draw_test_polygon(DisplayDevice* dd, object* o) {
   draw_log.push_back(o);
@@ -208,12 +209,12 @@ TEST_F(PassesTest, WhatDrawObjectLeavesOut) {
   // The show/hide tool draws the hidden segment dotted, never objects 1 and 2.
   draw_log.clear();
   dd_draw_background(static_display);
-  interaction_state = kInteractionAttributeTool;
-  attribute_mask = kAttributeShowHide;
+  interaction_state = STATE_APPEARANCE;
+  attribute_mask = ATTR_HIDE_SHOW;
   seg->settings.visible = 0;
   draw_object(static_display, seg);
   draw_object(static_display, hidden);
-  interaction_state = kInteractionPointerAtRest;
+  interaction_state = STATE_POINTER;
   attribute_mask = 0;
   EXPECT_EQ(draw_log, (std::vector<const object*>{hidden}));
   EXPECT_EQ(hidden->settings.dot_style.lg, 1);
@@ -224,9 +225,9 @@ TEST_F(PassesTest, WhatDrawObjectLeavesOut) {
 
   // The pin tool adds the pin mark beside pinned objects.
   dd_draw_background(static_display);
-  interaction_state = kInteractionPinTool;
+  interaction_state = STATE_FIX_FREE;
   draw_object(static_display, pinned);
-  interaction_state = kInteractionPointerAtRest;
+  interaction_state = STATE_POINTER;
   int pin = 0;
   for (int y = 48; y < 60; ++y)
     for (int x = 50; x < 62; ++x) pin += pixel(static_display, x, y) == default_color;

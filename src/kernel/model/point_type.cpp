@@ -1,0 +1,92 @@
+#include "kernel/model/point_type.h"
+
+#include <cmath>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/model/classes.h"
+#include "kernel/prefs/hit_distance.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/render/styled_primitives.h"
+#include "kernel/text/labels.h"
+#include "kernel/tools/hit_state.h"
+
+namespace {
+
+type_point_on_fn carrier_point_on(const object* pt) {
+  if (!pt->parents || pt->nbparents < 1 || !pt->parents[0] || !pt->parents[0]->otype) return nullptr;
+  return pt->parents[0]->otype->point_on;
+}
+
+bool same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+}  // namespace
+
+bool point_near(const valeur* val, const tagPOINT* p) {
+  if (!val || (val->infini_inexist_indetermine & (VAL_AT_INFINITY | VAL_NOT_EXIST))) return false;
+  return std::fabs(val->h - p->x) + std::fabs(val->v - p->y) < pick_tolerance;
+}
+
+bool point_hit_test(object* pt, tagPOINT* p) {
+  hit_part = 0;
+  if (pt->state & (OBJ_UNDEFINED | OBJ_AT_INFINITY)) return false;
+  if (!pt->valeurs) return false;
+  const valeur& v = pt->valeurs[0];
+  if (point_near(&v, p)) return true;
+  const bitmap_info* bm = pt->bitmap;
+  if (bm && bm->image && bm->pixels) {
+    const int32_t w = bm->width / 2, h = bm->height / 2;
+    return v.h - w < p->x && p->x < v.h + w && v.v - h < p->y && p->y < v.v + h;
+  }
+  return hit_test_object_label(pt, p);
+}
+
+void point_on_object_place(object* pt, int n, double i) {
+  const type_point_on_fn point_on = carrier_point_on(pt);
+  if (!point_on || !pt->valeurs) return;
+  valeur& v = pt->valeurs[0];
+  v.h = n;
+  v.v = i;
+  point_on(pt->parents[0], &v, &pt->data, 3);
+  if (v.infini_inexist_indetermine & VAL_AT_INFINITY) pt->state |= OBJ_AT_INFINITY;
+}
+
+void point_on_object_compute(object* pt) {
+  pt->state &= ~OBJ_UNDEFINED;
+  const type_point_on_fn point_on = carrier_point_on(pt);
+  if (!point_on) return;
+  if (!pt->valeurs || pt->nbvaleurs < 2) {
+    pt->state |= OBJ_UNDEFINED;
+    return;
+  }
+  valeur* v = pt->valeurs;
+  const int mode = same(v[0].h, v[1].h) && same(v[0].v, v[1].v) ? 1 : 2;
+  // The carrier reports afresh whether the point lies at infinity or nowhere.
+  v[0].infini_inexist_indetermine = 0;
+  point_on(pt->parents[0], &v[0], &pt->data, mode);
+  v[1].h = v[0].h;
+  v[1].v = v[0].v;
+  if (v[0].infini_inexist_indetermine & VAL_AT_INFINITY) pt->state |= OBJ_AT_INFINITY;
+  if (v[0].infini_inexist_indetermine & VAL_NOT_EXIST) pt->state |= OBJ_UNDEFINED;
+}
+
+void point_draw(DisplayDevice* dd, object* pt) {
+  if (!dd || !dd->dc || !pt->valeurs) return;
+  // A point at infinity holds a direction, not a place to draw.
+  if (pt->state & OBJ_AT_INFINITY) return;
+  const valeur& v = pt->valeurs[0];
+  const bitmap_info* bm = pt->bitmap;
+  const uint8_t shape = pt->settings.graph_type;
+  if (bm && bm->image && bm->pixels) {
+    blit_object_image(dd, static_cast<int32_t>(std::floor(v.h + 0.5)), static_cast<int32_t>(std::floor(v.v + 0.5)),
+                      static_cast<const KPUniversalBitmap*>(bm->image), 1.0, pt->settings.opaque);
+  } else if (shape == 1 || shape == 4 || (shape == 0 && pt->settings.thickness == 0)) {
+    dd->dc->allowsAntialiasing(false);
+  }
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const uint32_t color = (pt->state & OBJ_ERASE) ? (fig ? fig->bgcolor : back_color) : object_effective_color(pt);
+  draw_point_mark(dd, v.h, v.v, 0, pt->settings.thickness, color, shape, nullptr);
+  dd->dc->allowsAntialiasing(true);
+}
