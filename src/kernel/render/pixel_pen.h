@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "kernel/model/figure.h"
+
 struct DisplayDevice;
 
 struct PixelPen {
@@ -27,11 +29,9 @@ struct PixelPen {
 };
 extern PixelPen pixel_pen;
 
-// Dash pattern {on length, period}; on equal to period is solid.
-struct dot_style {
-  uint8_t lg;
-  uint8_t cycle;
-};
+// Dash pattern {on length, period}; on equal to period is solid. The same
+// record as an object's dash setting.
+using dot_style = dot;
 extern dot_style line_dash_styles[3];
 extern const dot_style selection_dash_style;
 extern const dot_style hidden_dash_style;
