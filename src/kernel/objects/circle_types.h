@@ -16,6 +16,8 @@
 
 #include "kernel/model/figure.h"
 
+struct DisplayDevice;
+
 // Parameter block of a point on a circle: the rotation from the reference
 // vector [1] - [0] to the point.
 struct circle_point_param {
@@ -54,3 +56,14 @@ void arc_point_on(object* carrier, valeur* io, void** param, int mode);
 // b's. A single selector names root i (high half, 0 or 1) with part j of b
 // (low half). 1 found, 2 none, 3 the pair is not handled, 4 no such index.
 int32_t circle_intersect(object* a, object* b, void* out, uint32_t selector);
+
+// Draw operations. Ordinary circles and arcs go to the stroking engine;
+// degenerate forms and very large radii are drawn as straight pieces
+// clipped to the view.
+void draw_circle(DisplayDevice* dd, object* c);
+void draw_arc(DisplayDevice* dd, object* a);
+// Fills the region between the arc of the circle about `centre` (radius in
+// its info.rayon) from p to q, turning by increasing angle, and the chord
+// pq.
+void fill_arc_segment(DisplayDevice* dd, const valeur* p, const valeur* q, const valeur* centre, uint32_t colour,
+                      int8_t opaque);

@@ -11,6 +11,7 @@
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/inter_list.h"
+#include "kernel/render/drawing_passes.h"
 #include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_state.h"
 
@@ -517,6 +518,7 @@ int intersection_tool(kel_EventRecord* event, object** out) {
     }
     clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
     clear_selection();
+    redraw_figure(2);
   }
   if (out) *out = last;
   return 0;

@@ -199,9 +199,11 @@ TEST_F(IntersectionSets, CommonPointsCountByVertices) {
 
   // The four sides meeting at the shared vertex make no point there.
   apply_tool(t1, t2);
-  for (object* o = fig_->first; o; o = o->next)
-    if (o->classe == &classe_ptint && defined(o))
+  for (object* o = fig_->first; o; o = o->next) {
+    if (o->classe == &classe_ptint && defined(o)) {
       EXPECT_GT(std::fabs(o->valeurs[0].h) + std::fabs(o->valeurs[0].v), 1e-6);
+    }
+  }
 }
 
 TEST_F(IntersectionSets, DesignatedCrossingMakesOnlyThePointNearIt) {
