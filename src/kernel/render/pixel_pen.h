@@ -26,6 +26,11 @@ struct PixelPen {
   uint8_t fill_mode;
   uint8_t opaque_fill;
   uint32_t span_color;
+  // Columns of the two cursors within their row. A plot whose column lies
+  // outside the row writes nothing, so that a stroke reaching past the left
+  // or right edge never spills onto the neighbouring row.
+  int32_t column_a;
+  int32_t column_b;
 };
 extern PixelPen pixel_pen;
 
