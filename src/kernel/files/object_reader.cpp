@@ -20,7 +20,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
-#include "kernel/objects/intersection_records.h"
+#include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
@@ -1248,7 +1248,7 @@ int32_t read_nova_object_record(object** slot, const char* text) {
       last_error = "intersection point without its two objects";
       return finish(-1);
     }
-    set = get_intersection_set(args[0], args[1], 0);
+    set = get_intersection_set(args[0], args[1], nullptr);
     if (set == nullptr) {
       last_error = "Not enough memory";
       return finish(static_cast<int32_t>(p - text));
