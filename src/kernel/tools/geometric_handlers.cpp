@@ -579,9 +579,14 @@ bool intersection_set_handler(uint16_t*, object** designated) {
   return false;
 }
 
+bool intersect_near_point(object* obj, object** list, const tagPOINT* p, uint8_t loci) {
+  return intersect_dispatch(obj, list, p->x, p->y, loci) == 1;
+}
+
 }  // namespace
 
 void bind_tool_handlers() {
+  designation_hooks().intersect_near = intersect_near_point;
   for (construct_class* c : {&classe_segment, &classe_vecteur, &classe_triangle, &classe_arc, &classe_milieu,
                              &classe_mediatrice, &classe_bissectrice, &classe_angle, &classe_grid, &classe_conic})
     c->select = take_tool_argument;
