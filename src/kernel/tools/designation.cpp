@@ -612,10 +612,14 @@ void designate_under_cursor(int32_t x, int32_t y) {
     return;
   }
 
-  // 5. The rubber band follows the mouse.
+  // 5. The rubber band follows the mouse; the text goes in again when the
+  // preview drew on the moving layer.
   if (current_class && current_class->fil) {
+    const uint8_t changed_before = figure_changed;
+    figure_changed = 0;
     current_class->fil(&last_mouse);
-    designation_text_dirty = 1;
+    if (figure_changed) designation_text_dirty = 1;
+    figure_changed |= changed_before;
   }
 
   // 6. The grab key: no designation.
