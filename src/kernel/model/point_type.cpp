@@ -2,9 +2,14 @@
 
 #include <cmath>
 
+#include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/classes.h"
 #include "kernel/prefs/hit_distance.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/text/labels.h"
 #include "kernel/tools/hit_state.h"
 
@@ -67,4 +72,21 @@ void point_on_object_compute(object* pt) {
   if (v[0].infini_inexist_indetermine & VAL_NOT_EXIST) pt->state |= OBJ_UNDEFINED;
 }
 
-void point_draw(DisplayDevice*, object*) {}
+void point_draw(DisplayDevice* dd, object* pt) {
+  if (!dd || !dd->dc || !pt->valeurs) return;
+  // A point at infinity holds a direction, not a place to draw.
+  if (pt->state & OBJ_AT_INFINITY) return;
+  const valeur& v = pt->valeurs[0];
+  const bitmap_info* bm = pt->bitmap;
+  const uint8_t shape = pt->settings.graph_type;
+  if (bm && bm->image && bm->pixels) {
+    blit_object_image(dd, static_cast<int32_t>(std::floor(v.h + 0.5)), static_cast<int32_t>(std::floor(v.v + 0.5)),
+                      static_cast<const KPUniversalBitmap*>(bm->image), 1.0, pt->settings.opaque);
+  } else if (shape == 1 || shape == 4 || (shape == 0 && pt->settings.thickness == 0)) {
+    dd->dc->allowsAntialiasing(false);
+  }
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const uint32_t color = (pt->state & OBJ_ERASE) ? (fig ? fig->bgcolor : back_color) : object_effective_color(pt);
+  draw_point_mark(dd, v.h, v.v, 0, pt->settings.thickness, color, shape, nullptr);
+  dd->dc->allowsAntialiasing(true);
+}

@@ -11,7 +11,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/render/pixel_pen.h"
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/render/stroke_engine.h"
 
 namespace {
@@ -51,9 +51,9 @@ void two_rays(DisplayDevice* dd, const style& s, const valeur* v, double uh, dou
     uh = -uh;
     uv = -uv;
   }
-  piece(dd, s, v[0].h, v[0].v, v[0].h + uh, v[0].v + uv, kLineRay);
+  piece(dd, s, v[0].h, v[0].v, v[0].h + uh, v[0].v + uv, kExtentRay);
   if (dashed) set_dash_pattern(pattern);
-  piece(dd, s, v[2].h, v[2].v, v[2].h - uh, v[2].v - uv, kLineRay);
+  piece(dd, s, v[2].h, v[2].v, v[2].h - uh, v[2].v - uv, kExtentRay);
 }
 
 // A very large circle: the line through its two crossings with the view's
@@ -95,7 +95,7 @@ void large_circle(DisplayDevice* dd, const style& s, const valeur& c, double r) 
       if (y[i] < rect.top || y[i] > rect.bottom) y[i] = 2 * c.v - y[i];
     }
   }
-  piece(dd, s, x[0], y[0], x[1], y[1], kLineInfinite);
+  piece(dd, s, x[0], y[0], x[1], y[1], kExtentLine);
 }
 
 // A nearly straight arc (radius above kArcAsLine), from its values.
@@ -113,11 +113,11 @@ void large_arc(DisplayDevice* dd, const style& s, const valeur* v) {
     const double qh = c.h + r * (mh - c.h) / d, qv = c.v + r * (mv - c.v) / d;
     const double nh = v[0].v - v[2].v, nv = v[2].h - v[0].h;
     if ((nh * (v[1].h - v[0].h) + nv * (v[1].v - v[0].v)) * (nh * (qh - v[0].h) + nv * (qv - v[0].v)) <= 0) return;
-    piece(dd, s, qh, qv, qh + (c.v - qv), qv + (qh - c.h), kLineInfinite);
+    piece(dd, s, qh, qv, qh + (c.v - qv), qv + (qh - c.h), kExtentLine);
     return;
   }
   if (in1 && !in0 && !in2) {
-    piece(dd, s, v[1].h, v[1].v, v[1].h + uh, v[1].v + uv, kLineInfinite);
+    piece(dd, s, v[1].h, v[1].v, v[1].h + uh, v[1].v + uv, kExtentLine);
     return;
   }
   if (!(in0 && in2)) {
@@ -131,12 +131,12 @@ void large_arc(DisplayDevice* dd, const style& s, const valeur* v) {
       ux = -ux;
       uy = -uy;
     }
-    piece(dd, s, p.h, p.v, p.h + ux, p.v + uy, kLineRay);
+    piece(dd, s, p.h, p.v, p.h + ux, p.v + uy, kExtentRay);
     return;
   }
   const double mid = (v[0].h - v[1].h) * (v[2].h - v[1].h) + (v[0].v - v[1].v) * (v[2].v - v[1].v);
   if (in1 && mid < 0)
-    piece(dd, s, v[0].h, v[0].v, v[2].h, v[2].v, kLineSegment);
+    piece(dd, s, v[0].h, v[0].v, v[2].h, v[2].v, kExtentSegment);
   else
     two_rays(dd, s, v, uh, uv);
 }
@@ -150,7 +150,7 @@ void draw_circle(DisplayDevice* dd, object* c) {
   const style s = style_of(c);
   if (at_infinity(v[0])) {
     // The circle became the line through [1] whose normal is [0].
-    piece(dd, s, v[1].h, v[1].v, v[1].h + v[0].v, v[1].v - v[0].h, kLineInfinite);
+    piece(dd, s, v[1].h, v[1].v, v[1].h + v[0].v, v[1].v - v[0].h, kExtentLine);
     return;
   }
   const double r = v[1].info.rayon;
@@ -194,19 +194,19 @@ void draw_arc(DisplayDevice* dd, object* a) {
       return;
     }
     case ARC_START_AT_INF:
-      piece(dd, s, v[2].h, v[2].v, v[1].h, v[1].v, kLineRay);
+      piece(dd, s, v[2].h, v[2].v, v[1].h, v[1].v, kExtentRay);
       return;
     case ARC_END_AT_INF:
-      piece(dd, s, v[0].h, v[0].v, v[1].h, v[1].v, kLineRay);
+      piece(dd, s, v[0].h, v[0].v, v[1].h, v[1].v, kExtentRay);
       return;
     case ARC_FLAT_SEGMENT:
-      piece(dd, s, v[0].h, v[0].v, v[2].h, v[2].v, kLineSegment);
+      piece(dd, s, v[0].h, v[0].v, v[2].h, v[2].v, kExtentSegment);
       return;
     case ARC_FLAT_RAYS:
       two_rays(dd, s, v, c.v, -c.h);
       return;
     case ARC_ENDS_SAME_INF:
-      piece(dd, s, v[1].h, v[1].v, v[1].h + v[0].h, v[1].v + v[0].v, kLineInfinite);
+      piece(dd, s, v[1].h, v[1].v, v[1].h + v[0].h, v[1].v + v[0].v, kExtentLine);
       return;
     default:
       return;

@@ -199,11 +199,23 @@ bool polygon_hit_test(object* o, tagPOINT* m) {
   return false;
 }
 
-bool line_hit_test(object* o, tagPOINT* m) {
+namespace {
+
+// What every hit test of a line or ray does first: 1 hit (its label), 0
+// missed (undefined, at infinity, no values), -1 go on testing the line.
+int straight_hit_start(object* o, tagPOINT* m) {
   hit_part = 0;
-  if (o->state & (OBJ_UNDEFINED | OBJ_AT_INFINITY)) return false;
-  if (hit_test_object_label(o, m)) return true;
-  if (!o->valeurs || o->nbvaleurs < 2) return false;
+  // An undefined line or ray is not drawn, so it cannot be designated.
+  if (o->state & (OBJ_UNDEFINED | OBJ_AT_INFINITY)) return 0;
+  if (hit_test_object_label(o, m)) return 1;
+  if (!o->valeurs || o->nbvaleurs < 2) return 0;
+  return -1;
+}
+
+}  // namespace
+
+bool line_hit_test(object* o, tagPOINT* m) {
+  if (const int r = straight_hit_start(o, m); r >= 0) return r == 1;
   const valeur* v = o->valeurs;
   const bool smart = o->settings.smartline_type != 0;
   if (smart && interaction_state == kInteractionPointerAtRest && o->nbvaleurs >= 4) {
@@ -221,11 +233,7 @@ bool line_hit_test(object* o, tagPOINT* m) {
 }
 
 bool ray_hit_test(object* o, tagPOINT* m) {
-  hit_part = 0;
-  // An undefined ray is not drawn, so it cannot be designated either.
-  if (o->state & (OBJ_UNDEFINED | OBJ_AT_INFINITY)) return false;
-  if (hit_test_object_label(o, m)) return true;
-  if (!o->valeurs || o->nbvaleurs < 2) return false;
+  if (const int r = straight_hit_start(o, m); r >= 0) return r == 1;
   const valeur* v = o->valeurs;
   const bool smart = o->settings.smartline_type != 0;
   if (smart && interaction_state == kInteractionPointerAtRest && o->nbvaleurs >= 3 && point_near(&v[2], m)) {

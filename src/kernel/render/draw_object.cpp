@@ -5,11 +5,12 @@
 #include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
-#include "kernel/objects/pin_mark.h"
-#include "kernel/render/primitives.h"
+#include "kernel/objects/straight_types.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/draw_feedback.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/replay.h"
@@ -29,7 +30,7 @@ constexpr uint32_t kStateNotOnSheet = OBJ_AT_INFINITY;
 bool layer_moving_seen = false;
 
 bool show_hide_tool_active() {
-  return interaction_state == kInteractionAttributeTool && attribute_mask == kAttributeShowHide;
+  return interaction_state == STATE_APPEARANCE && attribute_mask == ATTR_HIDE_SHOW;
 }
 
 bool is_spring(const object* obj) { return obj->otype && obj->otype->id == TYPE_SPRING; }
@@ -82,7 +83,7 @@ void draw_object(DisplayDevice* dd, object* obj) {
       if (!(obj->state & OBJ_UNDEFINED)) redraw_text_object(dd, obj);
     }
   }
-  if (interaction_state == kInteractionPinTool && obj->settings.sticky) draw_point_offset_mark(dd, obj);
+  if (interaction_state == STATE_FIX_FREE && obj->settings.sticky) draw_point_offset_mark(dd, obj);
 }
 
 void draw_figure_object(DisplayDevice* dd, object* obj) { draw_object(dd, obj); }

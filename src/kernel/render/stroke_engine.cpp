@@ -8,7 +8,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/pixel_math.h"
 #include "kernel/render/pixel_pen.h"
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/tools/draw_feedback.h"
 
 namespace {

@@ -1,6 +1,5 @@
 #include "kernel/text/text_services.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "kernel/model/classes.h"
@@ -32,12 +31,6 @@ uint16_t add_text_reference(object* obj, insert_object** list) {
   else
     *list = node;
   return static_cast<uint16_t>(node->number);
-}
-
-const char* format_reference_marker(int n) {
-  static char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "$%d$", n);
-  return buffer;
 }
 
 TErec* create_text_record(int32_t x, int32_t y, int32_t width, int32_t height, int32_t buffer_length) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "kernel/text/reference_marker.h"
 #include "kernel/text/text_drawing.h"
 
 struct object;
@@ -20,9 +21,6 @@ object* resolve_text_reference(object* obj, uint16_t tag);
 // number (the next free one; the object's existing number when it is
 // already there). 0 when memory runs out.
 uint16_t add_text_reference(object* obj, insert_object** list);
-
-// "$n$", in a static buffer valid until the next call.
-const char* format_reference_marker(int n);
 
 // A new, zeroed text record with that frame and a text buffer of
 // `buffer_length` bytes (5 when 0); null when memory runs out.

@@ -95,7 +95,7 @@ void hide_pending_button_targets() {
     if (n->obj) n->obj->settings.visible = 0;
 }
 
-int collect_dependency_chain(object* a, object* b) {
+int16_t collect_dependency_chain(object* a, object* b) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !a || !b) return 0;
   clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
@@ -125,5 +125,5 @@ int collect_dependency_chain(object* a, object* b) {
     if ((o->state & OBJ_WALK) && (o->state & OBJ_CHOSEN)) objlist_add(fig->inputs, o, 0);
   objlist_add(fig->inputs, b, 0);
   clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
-  return objlist_count(fig->inputs);
+  return static_cast<int16_t>(objlist_count(fig->inputs));
 }

@@ -29,4 +29,4 @@ void hide_pending_button_targets();
 // The objects leading from a driver a to a traced object b, placed in the
 // figure's argument list (a, the intermediates in construction order, b);
 // answers their number, 0 when b does not depend on a.
-int collect_dependency_chain(object* a, object* b);
+int16_t collect_dependency_chain(object* a, object* b);

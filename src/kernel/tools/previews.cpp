@@ -16,7 +16,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/render/stroke_engine.h"
 #include "kernel/tools/polygon_vertices.h"
 #include "kernel/tools/tool_state.h"
@@ -80,7 +80,7 @@ void reset_dash_counter() {
 }
 
 void segment(double x1, double y1, double x2, double y2, const object_settings& s, const dot* dash,
-             uint16_t kind = kLineSegment) {
+             uint16_t kind = kExtentSegment) {
   if (device()) draw_segment_styled(device(), x1, y1, x2, y2, s.Color, s.thickness, dash, kind);
 }
 
@@ -151,7 +151,7 @@ void line_preview_common(tagPOINT* mouse, bool ray, int axes) {
     const double ex = limited ? 0 : mouse->x - a->h, ey = limited ? 0 : mouse->y - a->v;
     if (!ray)
       segment(a->h - ex - dx, a->v - ey - dy, mouse->x + dx, mouse->y + dy, s, &s.dot_style,
-              axes ? kLineInfinite : kLineSegment);
+              axes ? kExtentLine : kExtentSegment);
     else
       segment(a->h, a->v, mouse->x + dx, mouse->y + dy, s, &s.dot_style);
   }
@@ -202,7 +202,7 @@ void draw_arc_through_points(const valeur& p0, const valeur& p1, const valeur& p
   const double ax = p1.h - p0.h, ay = p1.v - p0.v, bx = p2.h - p0.h, by = p2.v - p0.v;
   const double D = 2 * (ax * by - ay * bx);
   if (std::fabs(D) <= kTiny) {
-    segment(p0.h, p0.v, p2.h, p2.v, s, &s.dot_style, mode == 1 ? kLineSegment : kLineInfinite);
+    segment(p0.h, p0.v, p2.h, p2.v, s, &s.dot_style, mode == 1 ? kExtentSegment : kExtentLine);
     return;
   }
   const double c1 = (p1.h + p0.h) * ax + (p1.v + p0.v) * ay;
@@ -274,7 +274,7 @@ void axes_preview(tagPOINT* mouse) {
   if (origin) {
     const object_settings& s = style(ATTRS_AXES);
     segment(origin->h, origin->v, origin->h + rubber_points[1].h, origin->v + rubber_points[1].v, s, &s.dot_style,
-            kLineInfinite);
+            kExtentLine);
   }
 }
 

@@ -1,14 +1,17 @@
 // The tool state that the intersection constructions and the file readers
 // borrow from the construction tools, under the names they use: the
-// argument the mouse designated, the crossing found under the cursor, and
-// the stack on which the current tool waits while an object of another
-// class is built on the way. The tools' own interface is tool_handler.h.
+// argument the mouse designated, the crossing found under the cursor, the
+// stack on which the current tool waits while an object of another class is
+// built on the way, the matching of arguments against a class's methods
+// (find_tool_arg_slot) and the dependency chain of a locus
+// (collect_dependency_chain). The tools' own interface is tool_handler.h.
 #pragma once
 
 #include <cstdint>
 
 #include "kernel/model/figure.h"
 #include "kernel/tools/designation.h"
+#include "kernel/tools/handler_helpers.h"
 #include "kernel/tools/tool_handler.h"
 
 struct construct_class;

@@ -118,7 +118,7 @@ default_attr* class_default_attrs(const construct_class* cls) {
 
 // ------------------------------------------------------------ matching
 
-int16_t find_tool_arg_slot(construct_class* cls, object* obj, uint16_t tag, bool first, bool bind) {
+int16_t find_tool_arg_slot(construct_class* cls, object* obj, uint16_t tag, uint8_t first, uint8_t bind) {
   if (!cls || !cls->methods || !obj) return -1;
   const uint16_t t = type_of(obj);
   for (construct_methodptr* mp = cls->methods; *mp; ++mp) {
@@ -344,7 +344,7 @@ bool take_tool_argument(uint16_t* method, object** designated) {
   if (!head) return false;
   objlist_add(fig->inputs, head, tag);
   if (mark_arguments) head->state |= OBJ_CHOSEN;
-  const int16_t m = find_tool_arg_slot(current_class, head, tag, true, false);
+  const int16_t m = find_tool_arg_slot(current_class, head, tag, 1, 0);
   *method = static_cast<uint16_t>(m);
   if (m < 0) return false;
   const construct_method* cm = class_method(current_class, m);

@@ -32,7 +32,7 @@ bool take_tool_argument(uint16_t* method, object** designated);
 bool designate_for_tool(object** out);
 // Matches one new argument against every method of the class; the index of
 // a method now complete (the first when `first`, else the last), or -1.
-int16_t find_tool_arg_slot(construct_class* cls, object* obj, uint16_t tag, bool first, bool bind);
+int16_t find_tool_arg_slot(construct_class* cls, object* obj, uint16_t tag, uint8_t first, uint8_t bind);
 // Suspends the current tool and makes `cls` current with no argument.
 void suspend_current_tool(construct_class* cls);
 // Resumes the suspended tool; false when none was suspended.

@@ -4,6 +4,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/tools/draw_feedback.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "app/kernel_iface/kp_geo_document.h"
 
 uint8_t replay_running = 0;
@@ -11,7 +12,7 @@ uint8_t replay_shows_macro_internals = 0;
 
 bool is_replay_visible(const object* obj) {
   if (!obj) return false;
-  if (!obj->settings.visible && attribute_mask != kAttributeShowHide) return false;
+  if (!obj->settings.visible && attribute_mask != ATTR_HIDE_SHOW) return false;
   // Macro passwords are not kept yet, so internals shown means all of them.
   if (obj->final_no == 0 && !replay_shows_macro_internals) return false;
   return !(obj->otype && obj->otype->id == TYPE_INTERSECTION_SET);

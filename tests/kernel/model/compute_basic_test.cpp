@@ -251,18 +251,8 @@ TEST_F(GeometryTest, CircumcentreIsEquidistantFromTheThreePoints) {
 // ------------------------------------------------------- regular polygons
 
 TEST_F(GeometryTest, RegularPolygonPointsTurnAboutTheCentreAndEndOnTheVertex) {
-  object* o = point(0, 0);
   object* a = point(10, 0);
-  current_class = &classe_point_polyreg;
-  objlist_clear(fig_->inputs);
-  objlist_add(fig_->inputs, o, 0);
-  objlist_add(fig_->inputs, a, 0);
-  variable_nb_values = 6;
-  object* pr = create_object(1, nullptr, 0, 1, 1);
-  ASSERT_NE(pr, nullptr);
-  pr->math.polreg.nbsides = 4;
-  pr->math.polreg.index = 1;
-  recompute_object(pr);
+  object* pr = polygon_points(point(0, 0), a, 4, 1);
   EXPECT_EQ(pr->state & OBJ_UNDEFINED, 0u);
   EXPECT_AT(pr->valeurs[0], 0, 10);
   EXPECT_AT(pr->valeurs[1], -10, 0);
@@ -284,14 +274,7 @@ TEST_F(GeometryTest, RegularPolygonPointsTurnAboutTheCentreAndEndOnTheVertex) {
 }
 
 TEST_F(GeometryTest, RegularPolygonWithFewerThanThreeSidesIsUndefined) {
-  object* o = point(0, 0);
-  object* a = point(10, 0);
-  current_class = &classe_point_polyreg;
-  objlist_clear(fig_->inputs);
-  objlist_add(fig_->inputs, o, 0);
-  objlist_add(fig_->inputs, a, 0);
-  variable_nb_values = 6;
-  object* pr = create_object(1, nullptr, 0, 1, 1);
+  object* pr = polygon_points(point(0, 0), point(10, 0), 4, 1);
   for (int16_t n : {0, 1, 2, 5}) {
     pr->math.polreg.nbsides = n;  // 5 needs 7 values: too many for this record
     pr->math.polreg.index = 1;

@@ -55,6 +55,22 @@ class GeometryTest : public ::testing::Test {
     return make(classe_point, 0, {}, 0, at);
   }
 
+  // The points of a regular polygon of n sides about `centre` from `vertex`,
+  // stepping `index` vertices at a time (values for four sides).
+  object* polygon_points(object* centre, object* vertex, int16_t n, int16_t index) {
+    current_class = &classe_point_polyreg;
+    objlist_clear(fig_->inputs);
+    objlist_add(fig_->inputs, centre, 0);
+    objlist_add(fig_->inputs, vertex, 0);
+    variable_nb_values = 6;
+    object* pr = create_object(1, nullptr, 0, 1, 1);
+    EXPECT_NE(pr, nullptr);
+    pr->math.polreg.nbsides = n;
+    pr->math.polreg.index = index;
+    recompute_object(pr);
+    return pr;
+  }
+
   // A free point at infinity in the direction (dh, dv).
   object* far_point(double dh, double dv) {
     object* p = point(dh, dv);

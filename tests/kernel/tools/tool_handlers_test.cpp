@@ -267,9 +267,9 @@ TEST_F(Clicks, TheGenericHandlerMatchesArgumentsAgainstTheMethods) {
   object* q = point(10, 0);
   current_class = &classe_segment;
   objlist_add(fig_->inputs, p, 0);
-  EXPECT_EQ(find_tool_arg_slot(&classe_segment, p, 0, true, false), -1);
+  EXPECT_EQ(find_tool_arg_slot(&classe_segment, p, 0, 1, 0), -1);
   objlist_add(fig_->inputs, q, 0);
-  EXPECT_EQ(find_tool_arg_slot(&classe_segment, q, 0, true, false), 0);
+  EXPECT_EQ(find_tool_arg_slot(&classe_segment, q, 0, 1, 0), 0);
   reset_class_type_marks(&classe_segment);
   // A list of any number of points matches without ever ending by itself:
   // the generic handler leaves the ending to the tool.

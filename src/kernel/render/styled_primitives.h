@@ -15,10 +15,10 @@
 
 struct DisplayDevice;
 
-// Line kinds of draw_segment_styled.
-inline constexpr uint16_t kLineInfinite = 0;
-inline constexpr uint16_t kLineRay = 1;
-inline constexpr uint16_t kLineSegment = 2;
+// Extents of a styled segment.
+inline constexpr uint16_t kExtentLine = 0;     // the whole line through both points
+inline constexpr uint16_t kExtentRay = 1;      // from the first point through the second
+inline constexpr uint16_t kExtentSegment = 2;  // between the points
 
 // Point-mark shapes. 0..4 are the shapes a point stores in its graph_type.
 enum : uint16_t {
@@ -35,6 +35,10 @@ enum : uint16_t {
   kShapeLongTick = 10,
 };
 inline constexpr uint16_t kShapeCount = 11;
+inline constexpr uint16_t kMarkArrow = kShapeArrow;
+inline constexpr uint16_t kMarkArrowLarge = kShapeLargeArrow;
+inline constexpr uint16_t kMarkTick = kShapeShortTick;
+inline constexpr uint16_t kMarkSegment = kShapeLongTick;
 
 // Geometric pen with flat caps and mitre joins, and the dash and dot bits.
 inline constexpr uint32_t kGeometricFlatMitre = 0x10000 | 0x200 | 0x2000;
@@ -64,8 +68,8 @@ void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double 
                      double ry2, uint32_t color);
 
 // Returns 0 when nothing of the line is visible. A null dash is solid.
-int draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
-                        uint8_t thickness, const dot* dash, uint16_t kind);
+int32_t draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
+                            uint8_t thickness, const dot* dash, uint16_t kind);
 void draw_rect_outline(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
                        uint8_t thickness, const dot* dash);
 void draw_polygon_outline(DisplayDevice* dd, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
@@ -73,19 +77,21 @@ void draw_polygon_outline(DisplayDevice* dd, int32_t x0, int32_t y0, int32_t x1,
 void draw_rect_dashed(DisplayDevice* dd, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
                       int dash_index);
 
-// points: n pairs (x, y).
-void draw_filled_polygon(DisplayDevice* dd, const double* points, uint16_t n, uint32_t color, int opaque);
+// points: n pairs (x, y). A fill that is not opaque is combined with what
+// lies beneath by AND.
+void draw_filled_polygon(DisplayDevice* dd, const double* points, int32_t n, uint32_t color, int8_t opaque);
 
 // Draws the shape (glyph null) or the 8 x 8 glyph (one byte per row, top
-// row first, bit 0x80 leftmost) centred at (x, y).
-void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int8_t size, uint32_t color,
+// row first, bit 0x80 leftmost) centred at (x, y), turned by `angle`
+// degrees; `size` widens every offset of the shape.
+void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int32_t size, uint32_t color,
                      uint16_t shape, const uint8_t* glyph);
 
 // The arrow head at (x, y) pointing along the direction (degrees, y down),
 // with an optional label 'x', 'y' or 'r' beside it. 1 when drawn, 0 when the
 // point lies outside the view.
-int draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
-                    uint8_t large);
+int32_t draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
+                        bool large);
 
 // Where the label of an arrow head at the pixel (ix, iy) goes, relative to
 // it: 12 pixels away in the first free place of the 3 x 3 grid around it

@@ -1,4 +1,4 @@
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 
 #include <gtest/gtest.h>
 
@@ -23,18 +23,18 @@ struct ClipCase {
 TEST_F(RenderFixture, ClippingKeepsTheVisiblePieceInTheLinesDirection) {
   DisplayDevice* view = make_device(100, 80);
   const ClipCase cases[] = {
-      {"segment left of the view", kLineSegment, -20, 10, -5, 50, false},
-      {"line through two outside points", kLineInfinite, -10, -10, -5, -5, true, 0, 0, 79, 79},
-      {"the same line backwards", kLineInfinite, -5, -5, -10, -10, true, 79, 79, 0, 0},
-      {"ray below the view going down", kLineRay, 50, 100, 50, 120, false},
-      {"ray below the view going up", kLineRay, 50, 100, 50, 90, true, 50, 79, 50, 0},
-      {"ray from inside going right", kLineRay, 50, 40, 60, 40, true, 50, 40, 99, 40},
-      {"segment inside", kLineSegment, 10, 10, 50, 20, true, 10, 10, 50, 20},
-      {"segment leaving through the right edge", kLineSegment, 90, 10, 110, 30, true, 90, 10, 99, 19},
-      {"two equal points", kLineSegment, 30, 30, 30, 30, false},
-      {"line touching the corner pixel only", kLineInfinite, -1, 1, 1, -1, false},
-      {"not a number", kLineInfinite, kNaN, 1, 5, 5, false},
-      {"infinite coordinates", kLineSegment, 1, 1, std::numeric_limits<double>::infinity(), 5, false},
+      {"segment left of the view", kExtentSegment, -20, 10, -5, 50, false},
+      {"line through two outside points", kExtentLine, -10, -10, -5, -5, true, 0, 0, 79, 79},
+      {"the same line backwards", kExtentLine, -5, -5, -10, -10, true, 79, 79, 0, 0},
+      {"ray below the view going down", kExtentRay, 50, 100, 50, 120, false},
+      {"ray below the view going up", kExtentRay, 50, 100, 50, 90, true, 50, 79, 50, 0},
+      {"ray from inside going right", kExtentRay, 50, 40, 60, 40, true, 50, 40, 99, 40},
+      {"segment inside", kExtentSegment, 10, 10, 50, 20, true, 10, 10, 50, 20},
+      {"segment leaving through the right edge", kExtentSegment, 90, 10, 110, 30, true, 90, 10, 99, 19},
+      {"two equal points", kExtentSegment, 30, 30, 30, 30, false},
+      {"line touching the corner pixel only", kExtentLine, -1, 1, 1, -1, false},
+      {"not a number", kExtentLine, kNaN, 1, 5, 5, false},
+      {"infinite coordinates", kExtentSegment, 1, 1, std::numeric_limits<double>::infinity(), 5, false},
   };
   for (const ClipCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -52,9 +52,9 @@ TEST_F(RenderFixture, ClippingKeepsTheVisiblePieceInTheLinesDirection) {
 TEST_F(RenderFixture, BothRoutesAgreeOnWhatIsVisible) {
   DisplayDevice* zoomed = make_device(80, 60, 0, 0, 2.0);
   const ClipCase cases[] = {
-      {"outside", kLineSegment, -20, 10, -5, 25, false},
-      {"crossing", kLineInfinite, -10, -10, -5, -5, true},
-      {"ray away", kLineRay, 20, 40, 20, 50, false},
+      {"outside", kExtentSegment, -20, 10, -5, 25, false},
+      {"crossing", kExtentLine, -10, -10, -5, -5, true},
+      {"ray away", kExtentRay, 20, 40, 20, 50, false},
   };
   for (const ClipCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -72,7 +72,7 @@ TEST_F(RenderFixture, PixelLinesFollowTheRealLine) {
   };
   for (const Line& l : {Line{2.3, 3.1, 33.6, 11.4}, Line{35.2, 2.0, 4.7, 26.6}, Line{20.4, 1.2, 26.1, 27.9}}) {
     dd_draw_background(dd);
-    ASSERT_EQ(draw_segment_styled(dd, l.x1, l.y1, l.x2, l.y2, kInk, 0, nullptr, kLineSegment), 1);
+    ASSERT_EQ(draw_segment_styled(dd, l.x1, l.y1, l.x2, l.y2, kInk, 0, nullptr, kExtentSegment), 1);
     const bool x_major = std::fabs(l.x2 - l.x1) >= std::fabs(l.y2 - l.y1);
     const int from = static_cast<int>(std::floor((x_major ? std::min(l.x1, l.x2) : std::min(l.y1, l.y2)) + 0.5));
     const int to = static_cast<int>(std::floor((x_major ? std::max(l.x1, l.x2) : std::max(l.y1, l.y2)) + 0.5));
@@ -97,10 +97,10 @@ TEST_F(RenderFixture, PixelLinesFollowTheRealLine) {
 
 TEST_F(RenderFixture, ThicknessAndDashOnThePixelRoute) {
   // Thickness 2 is five pixels across.
-  draw_segment_styled(dd, 5, 10, 30, 10, kInk, 2, nullptr, kLineSegment);
+  draw_segment_styled(dd, 5, 10, 30, 10, kInk, 2, nullptr, kExtentSegment);
   for (int y = 6; y <= 14; ++y) EXPECT_EQ(inked(15, y), y >= 8 && y <= 12) << y;
   dd_draw_background(dd);
-  draw_segment_styled(dd, 5, 12, 25, 27, kInk, 1, nullptr, kLineSegment);
+  draw_segment_styled(dd, 5, 12, 25, 27, kInk, 1, nullptr, kExtentSegment);
   // A shallow line spreads vertically: three pixels in every column.
   for (int x = 6; x < 25; ++x) {
     int n = 0;
@@ -109,14 +109,14 @@ TEST_F(RenderFixture, ThicknessAndDashOnThePixelRoute) {
   }
   dd_draw_background(dd);
   const dot dash = {5, 8};
-  draw_segment_styled(dd, 2, 20, 21, 20, kInk, 0, &dash, kLineSegment);
+  draw_segment_styled(dd, 2, 20, 21, 20, kInk, 0, &dash, kExtentSegment);
   EXPECT_EQ(row(20, 2, 22), "#####...#####...####");
   EXPECT_EQ(pixel_pen.dash_active, 0);
 }
 
 TEST_F(RenderFixture, DeviceContextRouteStrokesWithAScaledGeometricPen) {
   DisplayDevice* zoomed = make_device(80, 60, 0, 0, 2.0);
-  ASSERT_EQ(draw_segment_styled(zoomed, 5, 15, 35, 15, kInk, 2, nullptr, kLineSegment), 1);
+  ASSERT_EQ(draw_segment_styled(zoomed, 5, 15, 35, 15, kInk, 2, nullptr, kExtentSegment), 1);
   // floor(5 x 2 + 0.5) = 10 device pixels across, centred on device row 30.
   int across = 0;
   for (int y = 0; y < 60; ++y)
@@ -125,7 +125,7 @@ TEST_F(RenderFixture, DeviceContextRouteStrokesWithAScaledGeometricPen) {
   // A dashed pen leaves gaps, a solid one none.
   auto gaps = [&](const dot& pattern) {
     dd_draw_background(zoomed);
-    draw_segment_styled(zoomed, 2, 5, 38, 5, kInk, 0, &pattern, kLineSegment);
+    draw_segment_styled(zoomed, 2, 5, 38, 5, kInk, 0, &pattern, kExtentSegment);
     int n = 0;
     for (int x = 10; x < 70; ++x) n += color_of_pixel(zoomed->bm->pixels[10 * zoomed->bm->pitch + x]) == back_color;
     return n;
@@ -140,7 +140,7 @@ TEST_F(RenderFixture, SelectionDrawingGivesADeviceContextStrokeAHaloAndTheSelect
   DisplayDevice* zoomed = make_device(80, 60, 0, 0, 2.0);
   dd_fill_background(zoomed, 0x00FF00);
   selection_drawing = 1;
-  draw_segment_styled(zoomed, 2, 10, 38, 10, kInk, 0, nullptr, kLineSegment);
+  draw_segment_styled(zoomed, 2, 10, 38, 10, kInk, 0, nullptr, kExtentSegment);
   selection_drawing = 0;
   int ink = 0, halo = 0;
   for (int x = 10; x < 70; ++x) {

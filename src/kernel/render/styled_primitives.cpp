@@ -1,4 +1,4 @@
-#include "kernel/render/primitives.h"
+#include "kernel/render/styled_primitives.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,11 +46,11 @@ bool clip_line_to_view(const DisplayDevice* dd, double x1, double y1, double x2,
   const double top = dd->portRect.top;
   const double right = dd->portRect.right;
   const double bottom = dd->portRect.bottom;
-  if (kind == kLineSegment) {
+  if (kind == kExtentSegment) {
     if ((y1 >= bottom && y2 >= bottom) || (y1 < top && y2 < top) || (x1 < left && x2 < left) ||
         (x1 >= right && x2 >= right))
       return false;
-  } else if (kind == kLineRay) {
+  } else if (kind == kExtentRay) {
     if ((y1 >= bottom && y2 >= y1) || (y1 < top && y1 > y2) || (x1 < left && x1 > x2) ||
         (x1 >= right && x2 >= x1))
       return false;
@@ -76,7 +76,7 @@ bool clip_line_to_view(const DisplayDevice* dd, double x1, double y1, double x2,
   out->steep = steep;
 
   // Narrow the major axis to the part the kind allows.
-  if (kind == kLineRay || kind == kLineSegment) {
+  if (kind == kExtentRay || kind == kExtentSegment) {
     double& lo = steep ? yt : xl;
     double& hi = steep ? yb : xr;
     const double p1 = steep ? y1 : x1;
@@ -84,7 +84,7 @@ bool clip_line_to_view(const DisplayDevice* dd, double x1, double y1, double x2,
     const bool forward = p2 > p1;
     if (forward) lo = std::max(lo, p1);
     else hi = std::min(hi, p1);
-    if (kind == kLineSegment) {
+    if (kind == kExtentSegment) {
       if (forward) hi = std::min(hi, p2);
       else lo = std::max(lo, p2);
     }
@@ -222,8 +222,8 @@ void dc_stroke_segment(DisplayDevice* dd, const clipped_line& c, uint32_t color,
 
 }  // namespace
 
-int draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
-                        uint8_t thickness, const dot* dash, uint16_t kind) {
+int32_t draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
+                            uint8_t thickness, const dot* dash, uint16_t kind) {
   clipped_line c;
   if (!clip_line_to_view(dd, x1, y1, x2, y2, kind, &c)) return 0;
   const dot pattern = dash ? *dash : kSolid;
@@ -277,13 +277,13 @@ struct shared_dash {
 void draw_rect_outline(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
                        uint8_t thickness, const dot* dash) {
   const shared_dash running;
-  draw_segment_styled(dd, x1, y1, x2, y1, color, thickness, dash, kLineSegment);
+  draw_segment_styled(dd, x1, y1, x2, y1, color, thickness, dash, kExtentSegment);
   running.resume();
-  draw_segment_styled(dd, x1, y2, x2, y2, color, thickness, dash, kLineSegment);
+  draw_segment_styled(dd, x1, y2, x2, y2, color, thickness, dash, kExtentSegment);
   running.resume();
-  draw_segment_styled(dd, x1, y1, x1, y2, color, thickness, dash, kLineSegment);
+  draw_segment_styled(dd, x1, y1, x1, y2, color, thickness, dash, kExtentSegment);
   running.resume();
-  draw_segment_styled(dd, x2, y1, x2, y2, color, thickness, dash, kLineSegment);
+  draw_segment_styled(dd, x2, y1, x2, y2, color, thickness, dash, kExtentSegment);
 }
 
 void draw_polygon_outline(DisplayDevice* dd, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
@@ -293,23 +293,23 @@ void draw_polygon_outline(DisplayDevice* dd, int32_t x0, int32_t y0, int32_t x1,
                            {x3, y2}, {x3, y3}, {x0, y3}, {x0, y0}};
   for (int i = 0; i < 8; ++i) {
     if (i > 0) running.resume();
-    draw_segment_styled(dd, v[i][0], v[i][1], v[i + 1][0], v[i + 1][1], color, thickness, dash, kLineSegment);
+    draw_segment_styled(dd, v[i][0], v[i][1], v[i + 1][0], v[i + 1][1], color, thickness, dash, kExtentSegment);
   }
 }
 
 void draw_rect_dashed(DisplayDevice* dd, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
                       int dash_index) {
   const dot* dash = &rect_dash_styles[dash_index >= 0 && dash_index < 3 ? dash_index : 0];
-  draw_segment_styled(dd, left, top, right, top, color, 0, dash, kLineSegment);
-  draw_segment_styled(dd, left, bottom, right, bottom, color, 0, dash, kLineSegment);
-  draw_segment_styled(dd, left, top, left, bottom, color, 0, dash, kLineSegment);
-  draw_segment_styled(dd, right, top, right, bottom, color, 0, dash, kLineSegment);
+  draw_segment_styled(dd, left, top, right, top, color, 0, dash, kExtentSegment);
+  draw_segment_styled(dd, left, bottom, right, bottom, color, 0, dash, kExtentSegment);
+  draw_segment_styled(dd, left, top, left, bottom, color, 0, dash, kExtentSegment);
+  draw_segment_styled(dd, right, top, right, bottom, color, 0, dash, kExtentSegment);
 }
 
-void draw_filled_polygon(DisplayDevice* dd, const double* points, uint16_t n, uint32_t color, int opaque) {
+void draw_filled_polygon(DisplayDevice* dd, const double* points, int32_t n, uint32_t color, int8_t opaque) {
   if (!dd || !dd->dc || !points || n < 2) return;
-  std::vector<tagPOINT> converted(n);
-  for (uint16_t i = 0; i < n; ++i) {
+  std::vector<tagPOINT> converted(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
     const double x = points[2 * i];
     const double y = points[2 * i + 1];
     if (!is_finite(x) || !is_finite(y)) return;
@@ -394,7 +394,7 @@ void draw_glyph(DisplayDevice* dd, double x, double y, uint32_t color, const uin
 
 }  // namespace
 
-void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int8_t size, uint32_t color,
+void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int32_t size, uint32_t color,
                      uint16_t shape, const uint8_t* glyph) {
   if (!dd || !dd->dc || std::isnan(x)) return;
   const tagRECT& port = dd->portRect;
@@ -550,8 +550,8 @@ void arrow_label_offset(const DisplayDevice* dd, int32_t ix, int32_t iy, int16_t
   *dy = shift_y + oy;
 }
 
-int draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
-                    uint8_t large) {
+int32_t draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
+                        bool large) {
   if (!dd || !is_finite(x) || !is_finite(y)) return 0;
   const tagRECT& port = dd->portRect;
   const int32_t ix = round_pixel(x), iy = round_pixel(y);
