@@ -18,7 +18,12 @@
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/cursors.h"
 #include "kernel/tools/designation.h"
+#include "kernel/tools/designation_filters.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_hooks.h"
+#include "platform/kp_cursor.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_state.h"
@@ -583,10 +588,43 @@ bool intersect_near_point(object* obj, object** list, const tagPOINT* p, uint8_t
   return intersect_dispatch(obj, list, p->x, p->y, loci) == 1;
 }
 
+bool current_tool_takes(object* obj, int32_t packed_point) {
+  return designation_filter && designation_filter(obj, packed_point);
+}
+
+int current_tool_cursor(int which) {
+  static constexpr int kDefaults[3] = {113, 118, 115};
+  if (which < 0 || which > 2) return kDefaults[1];
+  return tool_cursors[which] ? tool_cursors[which]->resID() : kDefaults[which];
+}
+
+void show_cursor_by_id(int id) { update_cursor(KPCursor::loadCursor(id)); }
+
+// A new tool starts without a pending text placement or polygon fit.
+void reset_construction_progress() {
+  placing_text = 0;
+  pending_point_kind = 0;
+  pending_multi_point = 0;
+  pending_crossing = 0;
+  ambiguous_designation = 0;
+  regular_polygon_side_limit = 12;
+}
+
+bool pop_saved_tool() { return pop_tool_argument_state(); }
+
 }  // namespace
 
 void bind_tool_handlers() {
-  designation_hooks().intersect_near = intersect_near_point;
+  designation_services& services = designation_hooks();
+  services.intersect_near = intersect_near_point;
+  services.tool_hit_test = current_tool_takes;
+  services.tool_cursor_id = current_tool_cursor;
+  services.show_cursor = show_cursor_by_id;
+  services.setup_tool = setup_current_tool;
+  services.circle_of_point = circle_of_point;
+  tool_hooks& hooks = tool_services();
+  hooks.pop_tool_argument_state = pop_saved_tool;
+  hooks.reset_construction_progress = reset_construction_progress;
   for (construct_class* c : {&classe_segment, &classe_vecteur, &classe_triangle, &classe_arc, &classe_milieu,
                              &classe_mediatrice, &classe_bissectrice, &classe_angle, &classe_grid, &classe_conic})
     c->select = take_tool_argument;

@@ -92,26 +92,7 @@ binding_entry* method_bindings(construct_method* m) {
 
 // The default attributes of the objects a class builds.
 default_attr* class_default_attrs(const construct_class* cls) {
-  switch (cls && cls->ctype ? cls->ctype->id : 0) {
-    case TYPE_POINT:
-      return &default_attrs[ATTRS_POINT];
-    case TYPE_SEGMENT:
-    case TYPE_LINE:
-    case TYPE_RAY:
-      return &default_attrs[ATTRS_LINE];
-    case TYPE_VECTOR:
-      return &default_attrs[ATTRS_VECTOR];
-    case TYPE_TRIANGLE:
-    case TYPE_POLYGON:
-      return &default_attrs[ATTRS_POLYGON];
-    case TYPE_CIRCLE:
-    case TYPE_CONIC:
-      return &default_attrs[ATTRS_CIRCLE_CONIC];
-    case TYPE_ARC:
-      return &default_attrs[ATTRS_ARC];
-    default:
-      return nullptr;
-  }
+  return cls ? get_default_attrs(cls->ctype ? cls->ctype->id : 0, cls) : nullptr;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "construction_fixture.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/tool_dispatch.h"
 
 namespace {
 
@@ -315,6 +316,27 @@ TEST_F(Clicks, CandidateDescriptionsShowIndexMarksAndTexts) {
   const std::string line = describe_candidate(p);
   EXPECT_EQ(line, "Point (A^2)");
   p->str = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Clicks, TheToolPreparedByTheDispatcherBuildsASegment) {
+  current_class = &classe_segment;
+  setup_current_tool(&classe_segment);
+  for (const tagPOINT p : {tagPOINT{40, 40}, tagPOINT{160, 90}}) {
+    hover(p.x, p.y);
+    run_construction_click(p);
+    setup_current_tool(current_class);
+  }
+  ASSERT_EQ(count_class(&classe_segment), 1);
+  object* s = fig_->first;
+  while (s->classe != &classe_segment) s = s->next;
+  EXPECT_AT(s->parents[0]->valeurs[0], 40, 40);
+  EXPECT_AT(s->parents[1]->valeurs[0], 160, 90);
+  current_class = nullptr;
+  setup_current_tool(nullptr);
 }
 
 }  // namespace
