@@ -4,6 +4,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
@@ -56,18 +57,7 @@ uint32_t effective_color(const object* obj) {
 
 bool is_text_like(const object* obj) {
   if (g_services.is_text_like) return g_services.is_text_like(obj);
-  switch (type_id_of(obj)) {
-    case TYPE_TEXT:
-    case TYPE_NUMBER:
-    case TYPE_PROPERTY:
-    case TYPE_EQUATION:
-    case TYPE_TABLE:
-    case TYPE_EXPRESSION:
-    case TYPE_BUTTON:
-      return true;
-    default:
-      return false;
-  }
+  return is_text_like_object(obj);
 }
 
 bool is_fillable(const object* obj) {

@@ -1,0 +1,33 @@
+// The drawing passes over the current figure: a full redraw into the shared
+// off-screen device in three passes (objects that are not opaque, opaque
+// objects, then points), the traces, the figure background and a few
+// queries. With no current figure the passes draw nothing and the queries
+// answer false or null.
+#pragma once
+
+#include <cstdint>
+
+struct DisplayDevice;
+struct object;
+
+// Screen pixels per centimetre, which the shell sets from the screen at
+// start-up; it scales the calculator screens shown as backgrounds.
+extern double screen_pixels_per_cm;
+
+// Draws the objects of the layer (kLayer* of draw_object.h) in three passes.
+void draw_figure_objects(DisplayDevice* dd, uint8_t layer);
+// Full redraw into static_display (objects only when draw_objects is
+// non-zero), then the copy into moving_display.
+void redraw_figure(uint8_t draw_objects);
+// Draws the objects that leave a trace into static_display and the trace
+// layer, without their labels.
+void redraw_marked_objects();
+
+void draw_figure_background(DisplayDevice* dd);
+void refresh_figure_background(DisplayDevice* dd);
+void draw_background_picture(DisplayDevice* dd);
+
+bool figure_has_background();
+bool figure_has_marked_object();
+// The first text of the figure whose references include the object.
+object* find_referencing_text(const object* obj);
