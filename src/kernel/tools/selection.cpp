@@ -14,6 +14,7 @@
 #include "kernel/render/pixel_pen.h"
 #include "kernel/render/styled_primitives.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/draw_feedback.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/window/window_hooks.h"
@@ -23,7 +24,6 @@ uint8_t selection_rect_shown = 0;
 tagRECT selection_rect{};
 uint32_t selection_blink_time = 0;
 uint8_t selection_blink_phase = 0;
-uint8_t selection_drawing = 0;
 
 namespace {
 

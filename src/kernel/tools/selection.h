@@ -25,8 +25,6 @@ inline constexpr uint8_t kSelectionDashPeriod = 8;
 // blink phase, modulo the dash period.
 extern uint32_t selection_blink_time;
 extern uint8_t selection_blink_phase;
-// Raised while the selection feedback draws.
-extern uint8_t selection_drawing;
 
 // Selects by click: with extend, toggles the object's membership; without,
 // the object becomes the whole selection. A button clicked with no tool and

@@ -16,8 +16,10 @@
 #include "kernel/text/labels.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/cursors.h"
+#include "kernel/tools/designation.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
@@ -93,7 +95,18 @@ void switch_text_edit(object* obj) {
 
 void mark_dirty() { KPGeoDocument::_do_dirty(figure()); }
 
-void redesignate(tagPOINT p, int mode) { window_designate(p.x, p.y, mode); }
+// The designation runs again at the point, whether or not the mouse moved.
+// The handlers name why (2 after Escape, 4 dragging held points, 5 after a
+// hold, 6 for a nested construction, 7 after an argument was taken back, 8
+// after Tab); every reason asks the same fresh pass.
+void redesignate(tagPOINT p, int /*reason*/) {
+  designation_force = 1;
+  designate_under_cursor(p.x, p.y);
+}
+
+bool nested_construction_waiting() {
+  return suspended_tool_count() > 0 && nested_active && !nested_from_redefinition;
+}
 
 tagPOINT to_figure(tagPOINT p) {
   if (wh().window_to_figure) wh().window_to_figure(&p);
@@ -322,13 +335,13 @@ void figure_mouse_construct(kel_EventRecord* event) {
     const bool complete = current_class->select(&method, &designated);
     if (!complete && !designated) {
       switch_text_edit(nullptr);
-      if (!(wh().nested_construction_waiting && wh().nested_construction_waiting())) {
+      if (!nested_construction_waiting()) {
         refresh_figure_description(current_figure_view);
         return;
       }
       setup_current_tool(current_class);
       redesignate(point, 6);
-      if (wh().clear_nested_active) wh().clear_nested_active();
+      nested_active = 0;
       continue;
     }
     if (!complete) {
@@ -395,10 +408,10 @@ void figure_mouse_pointer(kel_EventRecord* event) {
   kelvo_win_info* fig = figure();
   if (!fig || !event) return;
   const bool extend = extend_keys(event) || interaction_state == STATE_TRACE || interaction_state == STATE_MACRO;
-  if (window_ambiguous_designation()) {
-    uint16_t tag = 0;
-    object* chosen = wh().highlight_candidate ? wh().highlight_candidate(&tag) : nullptr;
-    if (chosen) select_figure_object(chosen, tag, extend ? 1 : 0);
+  if (ambiguous_designation) {
+    highlight_candidate();
+    if (!ambiguous_designation && first_picked())
+      select_figure_object(first_picked(), picked.tags[0], extend ? 1 : 0);
     return;
   }
   object* obj = first_picked();
@@ -407,12 +420,12 @@ void figure_mouse_pointer(kel_EventRecord* event) {
                        ((interaction_state == STATE_ANIMATION || interaction_state == STATE_MULTI_ANIMATION) &&
                         obj != fig->cur2);
     if (armed) {
-      window_clear_designation_text();
+      clear_designation_text();
       if (mouse_tracking) object_event(event, obj);
       return;
     }
     update_cursor(nullptr);
-    window_clear_designation_text();
+    clear_designation_text();
     if (object* edited = text_reference_under_click(event)) {
       clear_selection();
       end_tool_action();
@@ -548,15 +561,14 @@ void figure_mouse_track(kel_EventRecord* event, int released) {
 void attribute_tool_click(kel_EventRecord* event) {
   kelvo_win_info* fig = figure();
   if (!fig || !event) return;
-  if (window_ambiguous_designation()) {
-    uint16_t tag = 0;
-    if (wh().highlight_candidate) wh().highlight_candidate(&tag);
-    if (window_ambiguous_designation()) return;
+  if (ambiguous_designation) {
+    highlight_candidate();
+    if (ambiguous_designation) return;
   }
   if (objlist_count(&picked) > 0) {
     save_undo_state(0);
     mark_dirty();
-    window_clear_designation_text();
+    clear_designation_text();
     apply_attributes_to_objects(picked.items, picked.tags, attribute_mask, interaction_state);
     window_record_action(ACTION_CHANGE_ASPECT);
     return;
@@ -585,7 +597,7 @@ void figure_view_track_mouse(void* view, const kel_EventRecord* event) {
   HWND window = static_cast<HWND>(view);
   const window_hooks& h = wh();
   if (event->what == kEventMove && window != kp_current_figure_window() && !current_figure_view)
-    window_clear_designation_text();
+    clear_designation_text();
   HWND tools = h.tools_window ? h.tools_window() : nullptr;
   if (event->what == kEventButtonDown) {
     HWND list = h.open_pull_down ? h.open_pull_down() : nullptr;

@@ -24,22 +24,7 @@ struct window_hooks {
   // count when empty).
   uint32_t (*tick_count)() = nullptr;
 
-  // ---- Designation under the cursor and the tool handlers
-  // Runs the designation at a point in figure coordinates, in a mode
-  // (2 after Escape, 4 dragging held points, 5 after holding, 6 nested
-  // construction, 7 after taking an argument back, 8 after Tab).
-  void (*designate_under_cursor)(int32_t x, int32_t y, int mode) = nullptr;
-  // Several candidates lie under the cursor and the user must choose.
-  bool (*ambiguous_designation)() = nullptr;
-  // A point of a multi-point construction waits for its press.
-  bool (*pending_multi_point)() = nullptr;
-  // The candidate menu; the chosen object (and its tag), or null.
-  object* (*highlight_candidate)(uint16_t* tag) = nullptr;
-  void (*clear_designation_text)() = nullptr;
-  // A suspended tool waits for a nested construction (an argument stack,
-  // the nested flag set, and not entered from the redefinition tool).
-  bool (*nested_construction_waiting)() = nullptr;
-  void (*clear_nested_active)() = nullptr;
+  // ---- The tool handlers
   // Takes back the last argument chosen by the current tool.
   void (*cancel_last_selection)(int a, int b) = nullptr;
   // The redefinition tool waits for its choice.
@@ -135,7 +120,3 @@ void install_window_services(const window_hooks& hooks);
 uint32_t window_tick_count();
 // Records a work-session action on the current figure.
 void window_record_action(int action);
-// The designation at a point in figure coordinates.
-void window_designate(int32_t x, int32_t y, int mode);
-bool window_ambiguous_designation();
-void window_clear_designation_text();

@@ -15,8 +15,6 @@ struct window_log {
   std::vector<int> actions;
   std::vector<std::string> calls;
   std::vector<std::pair<WPARAM, LPARAM>> tools_posts;
-  bool ambiguous = false;
-  object* candidate = nullptr;
   bool spring = false;
 
   int count(const std::string& name) const {
@@ -35,15 +33,6 @@ inline window_hooks recording_window_hooks() {
   window_hooks h;
   h.tick_count = [] { return window_seen().now; };
   h.session_record_action = [](kelvo_win_info*, int action) { window_seen().actions.push_back(action); };
-  h.designate_under_cursor = [](int32_t, int32_t, int mode) {
-    window_seen().calls.push_back("designate " + std::to_string(mode));
-  };
-  h.ambiguous_designation = [] { return window_seen().ambiguous; };
-  h.highlight_candidate = [](uint16_t* tag) {
-    *tag = 0;
-    window_seen().ambiguous = false;
-    return window_seen().candidate;
-  };
   h.delete_objects = [](object**) { window_seen().calls.emplace_back("delete"); };
   h.evaluate_calculator = [] { window_seen().calls.emplace_back("calculator"); };
   h.start_spring_animation = [] { return window_seen().spring; };
