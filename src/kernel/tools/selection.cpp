@@ -13,6 +13,7 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/render/pixel_pen.h"
 #include "kernel/render/styled_primitives.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/draw_feedback.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -41,20 +42,6 @@ uint16_t type_of(const object* obj) { return obj && obj->otype ? obj->otype->id 
 // The first computed value: a point's position, a circle's centre.
 valeur value_of(const object* obj) { return obj && obj->valeurs && obj->nbvaleurs > 0 ? obj->valeurs[0] : valeur{}; }
 
-bool is_text_like_type(uint16_t t) {
-  switch (t) {
-    case TYPE_TEXT:
-    case TYPE_NUMBER:
-    case TYPE_PROPERTY:
-    case TYPE_EQUATION:
-    case TYPE_TABLE:
-    case TYPE_EXPRESSION:
-    case TYPE_BUTTON:
-      return true;
-    default:
-      return false;
-  }
-}
 
 bool is_point_like(const object* obj) { return type_of(obj) == TYPE_POINT || type_of(obj) == TYPE_LOCUS; }
 
@@ -265,7 +252,7 @@ void draw_selection_feedback(object* obj, uint16_t tag, uint8_t advance, uint8_t
   const uint16_t t = type_of(obj);
   const bool equal_dots = obj->settings.dot_style.lg == obj->settings.dot_style.cycle;
   if (advance) {
-    const uint8_t cycle = (is_text_like_type(t) || equal_dots || obj->settings.dot_style.cycle == 0)
+    const uint8_t cycle = (is_text_like_object(obj) || equal_dots || obj->settings.dot_style.cycle == 0)
                               ? kSelectionDashPeriod
                               : obj->settings.dot_style.cycle;
     obj->flag1 = static_cast<uint8_t>((obj->flag1 + 1) % cycle);
@@ -276,7 +263,7 @@ void draw_selection_feedback(object* obj, uint16_t tag, uint8_t advance, uint8_t
 
   if (obj->te) {
     draw_text_frame(dd, obj, tag, full);
-    if (!is_text_like_type(t) && (tag <= 257 || (current_class && current_class != &classe_label))) {
+    if (!is_text_like_object(obj) && (tag <= 257 || (current_class && current_class != &classe_label))) {
       TErec* te = obj->te;
       obj->te = nullptr;
       if (draws_one_side(obj, tag))

@@ -14,6 +14,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/text/labels.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/designation.h"
@@ -70,20 +71,7 @@ kelvo_win_info* figure() { return KPGeoDocument::currentInfo(); }
 uint16_t type_of(const object* obj) { return obj && obj->otype ? obj->otype->id : 0; }
 valeur value_of(const object* obj) { return obj && obj->valeurs && obj->nbvaleurs > 0 ? obj->valeurs[0] : valeur{}; }
 
-bool is_text_like(const object* obj) {
-  switch (type_of(obj)) {
-    case TYPE_TEXT:
-    case TYPE_NUMBER:
-    case TYPE_PROPERTY:
-    case TYPE_EQUATION:
-    case TYPE_TABLE:
-    case TYPE_EXPRESSION:
-    case TYPE_BUTTON:
-      return true;
-    default:
-      return false;
-  }
-}
+bool is_text_like(const object* obj) { return is_text_like_object(obj); }
 
 bool is_value_object(const object* obj, bool with_loci) {
   return wh().is_value_object && wh().is_value_object(obj, with_loci);
