@@ -263,7 +263,9 @@ bool remember_first_selected_point() {
 bool check_fixed_objects(object* obj, kel_EventRecord* event) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!obj || !fig) return false;
-  if (obj->nbparents == 0 || type_id(obj) > 15)
+  // A point on an object moves alone along its carrier: its carrier is no
+  // pivot, even when the carrier is constructed.
+  if (obj->nbparents == 0 || type_id(obj) > 15 || obj->classe == &classe_ptsur)
     return marked_fixed_objects_allowed([](const object*) { return false; });
 
   if (event && event->what == kEventMouseDown) {

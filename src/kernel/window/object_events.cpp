@@ -101,6 +101,9 @@ int16_t event_regular_polygon(uint8_t mode, object** ref, kel_EventRecord* event
     if (obj->classe == &classe_polyreg) holder = obj->nbparents > 1 ? obj->parents[1] : nullptr;
     else holder = obj->methode != 0 ? obj : (obj->nbparents > 0 ? obj->parents[0] : nullptr);
     if (!holder || holder->nbparents < 2) return 0;
+    // The polygon itself leads the steps: its defining points alone would
+    // turn about themselves.
+    if (!pick_from_selection) mark_first_hit_object(obj);
     mark(holder->parents[0]);
     mark(holder->parents[1]);
     return 1;
