@@ -75,3 +75,11 @@ void free_infomacro(infomacro** im) {
   GlobalFreeAndNull(&(*im)->im_tags);
   GlobalFreeAndNull(im);
 }
+
+bool macro_list_contains(const infomacro* im, const object* obj) {
+  if (!im || !obj) return false;
+  if (obj->macro == im) return true;
+  for (int i = 0; obj->parents && i < obj->nbparents; ++i)
+    if (obj->parents[i] && obj->parents[i]->macro == im) return true;
+  return false;
+}

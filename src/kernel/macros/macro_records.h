@@ -40,3 +40,7 @@ bool is_macro_class(const construct_class* cls);
 
 // Frees the record with its two arrays and clears the pointer.
 void free_infomacro(infomacro** im);
+
+// True when the object, or one of its parents, was built by that macro
+// application (its objects are the ones that share the record).
+bool macro_list_contains(const infomacro* im, const object* obj);

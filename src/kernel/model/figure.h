@@ -219,6 +219,8 @@ struct kelvo_win_info {
   // list. Both are checked before use and rebuilt when stale.
   object_slab* pool_hint;
   object* last_hint;
+  // The figure's trace layer, null when it has none. The undo copy shares it.
+  DisplayDevice* trace_device;
 };
 
 // ------------------------------------------------- object-pointer lists

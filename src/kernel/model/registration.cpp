@@ -7,6 +7,7 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_state.h"
@@ -473,6 +474,7 @@ void init_construct_classes() {
     if (!add_construct_method(&classe_point_polyreg, &m)) registration_failed("method list");
 
   bind_point_and_straight_operations();
+  bind_circle_and_intersection_operations();
 
   init_default_attrs(0);
 }

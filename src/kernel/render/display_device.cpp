@@ -318,7 +318,9 @@ void dc_line(KPGrafPort* dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uin
 }
 
 void dc_pixel(KPGrafPort* dc, int32_t x, int32_t y, uint32_t color) {
-  if (dc) dc->setPixel(x, y, rgb_to_bgr_pal(color));
+  // The port's setPixel strokes with its current pen; a one-pixel fill sets
+  // exactly that pixel in the colour.
+  dc_fill_or_xor_rect_xy(dc, x, y, x + 1, y + 1, color, 1);
 }
 
 void dc_draw_image_rect(KPGrafPort* dc, int32_t x, int32_t y, int32_t width, int32_t height,

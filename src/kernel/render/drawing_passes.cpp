@@ -1,51 +1,135 @@
 #include "kernel/render/drawing_passes.h"
 
+#include <cmath>
+#include <cstring>
+
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
-#include "kernel/tools/pick.h"
+#include "kernel/tools/drag_state.h"
+#include "kernel/window/replay.h"
+
+double screen_pixels_per_cm = 96.0 / 2.54;
 
 namespace {
 
-bool is_plain_point(const object* o) { return o->otype && o->otype->id == TYPE_POINT && !o->bitmap; }
-
-bool stays_static(const object* o) {
-  const uint16_t t = o->otype ? o->otype->id : 0;
-  return (t == TYPE_TEXT || t == TYPE_TABLE) && !(o->state & OBJ_MOVING);
-}
+bool is_point(const object* o) { return o->otype && o->otype->id == TYPE_POINT; }
 
 }  // namespace
 
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig || !dd || fig->nbobj == 0) return;
-  if (layer == kLayerMoving && !first_hit) return;
+  if (!fig || fig->nbobj == 0) return;
   for (int pass = 0; pass < 3; ++pass) {
-    bool moving_seen = false;
     for (object* o = fig->first; o; o = o->next) {
-      if (o->state & OBJ_MOVING) moving_seen = true;
-      bool in_layer = true;
-      if (layer == kLayerStatic) in_layer = !moving_seen || stays_static(o);
-      else if (layer == kLayerMoving) in_layer = moving_seen && !stays_static(o);
-      if (!in_layer) continue;
-      const bool point = is_plain_point(o);
-      const bool wanted = pass == 0 ? !o->settings.opaque && !point : pass == 1 ? o->settings.opaque && !point : point;
-      if (wanted) draw_object(dd, o);
+      if (!figure_object_is_drawable(o, layer)) continue;
+      const bool plain_point = is_point(o) && !o->bitmap;
+      bool wanted;
+      switch (pass) {
+        case 0:
+          wanted = !o->settings.opaque && !plain_point;
+          break;
+        case 1:
+          wanted = o->settings.opaque && !plain_point;
+          break;
+        default:
+          wanted = plain_point;
+          break;
+      }
+      if (wanted) draw_figure_object(dd, o);
     }
   }
 }
 
 void redraw_figure(uint8_t draw_objects) {
   if (!static_display) return;
-  dd_draw_background(static_display);
-  if (draw_objects) draw_figure_objects(static_display, kLayerStatic);
+  static_display->needToBeCleared = 1;
+  draw_figure_background(static_display);
+  if (draw_objects) {
+    draw_figure_objects(static_display, kLayerStatic);
+    if (!drag_in_progress) draw_all_springs();
+  }
   if (moving_display) dd_copy_bitmap(moving_display, static_display, 0);
 }
 
 void redraw_marked_objects() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return;
+  for (object* o = fig->first; o; o = o->next) {
+    if (!o->settings.marked) continue;
+    TErec* te = o->te;
+    o->te = nullptr;
+    draw_object(static_display, o);
+    if (fig->trace_device) draw_object(fig->trace_device, o);
+    o->te = te;
+  }
+}
+
+void draw_figure_background(DisplayDevice* dd) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !dd) return;
+  if (fig->background) {
+    dd_draw_background(dd);
+    draw_background_picture(dd);
+  } else if (fig->bgcolor == back_color) {
+    if (fig->trace_device) dd_copy_bitmap(dd, fig->trace_device, 0);
+    else dd_draw_background(dd);
+    return;
+  } else {
+    dd_fill_background(dd, fig->bgcolor);
+  }
+  if (fig->trace_device) copy_opaque_pixels(dd, fig->trace_device);
+}
+
+void refresh_figure_background(DisplayDevice* dd) {
+  figure_changed = 1;
+  draw_figure_background(dd);
+}
+
+void draw_background_picture(DisplayDevice* dd) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !dd || !fig->background || !fig->background->image) return;
+  double scale = 1.0;
+  const char* screen = fig->background->name ? is_ti_screen_bitmap_name(fig->background->name) : nullptr;
+  if (screen && std::strcmp(screen, "TI-83 Screen") == 0) {
+    object* axes = nullptr;
+    for (object* o = fig->first; o && !axes; o = o->next)
+      if (o->otype && o->otype->id == TYPE_AXES) axes = o;
+    if (axes && axes->valeurs && axes->nbvaleurs >= 2)
+      scale = std::hypot(axes->valeurs[1].h, axes->valeurs[1].v) / 10;
+  } else if (screen) {
+    scale = screen_pixels_per_cm / 29;
+  }
+  if (!(scale > 0) || !std::isfinite(scale)) return;
+  blit_object_image(dd, 0, 0, static_cast<KPUniversalBitmap*>(fig->background->image), scale, 1);
+}
+
+bool figure_has_background() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return false;
+  if (fig->background && fig->background->image && fig->background->name) return true;
+  return fig->bgcolor != back_color;
+}
+
+bool figure_has_marked_object() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return false;
   for (object* o = fig->first; o; o = o->next)
-    if (o->settings.marked) draw_object(static_display, o);
+    if (o->settings.marked) return true;
+  return false;
+}
+
+object* find_referencing_text(const object* obj) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !obj) return nullptr;
+  for (object* o = fig->first; o; o = o->next) {
+    if (!o->otype || o->otype->id != TYPE_TEXT) continue;
+    for (insert_object* r = o->inserted; r; r = r->next)
+      if (r->obj == obj) return o;
+  }
+  return nullptr;
 }

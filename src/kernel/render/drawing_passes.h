@@ -1,25 +1,33 @@
-// The drawing passes over the current figure, until the full rendering
-// passes are merged: the objects of a layer in three passes (objects that
-// are not opaque, opaque objects, then points), the full redraw of the
-// static layer and the redraw of the objects that leave a trace.
+// The drawing passes over the current figure: a full redraw into the shared
+// off-screen device in three passes (objects that are not opaque, opaque
+// objects, then points), the traces, the figure background and a few
+// queries. With no current figure the passes draw nothing and the queries
+// answer false or null.
 #pragma once
 
 #include <cstdint>
 
 struct DisplayDevice;
+struct object;
 
-// Layers of draw_figure_objects.
-inline constexpr uint8_t kLayerMoving = 0;
-inline constexpr uint8_t kLayerStatic = 1;
-inline constexpr uint8_t kLayerAll = 2;
+// Screen pixels per centimetre, which the shell sets from the screen at
+// start-up; it scales the calculator screens shown as backgrounds.
+extern double screen_pixels_per_cm;
 
-// kLayerAll: every object. kLayerStatic: the objects before the first one
-// carrying the moving mark, and after it the texts and tables that do not
-// carry it. kLayerMoving: while a pick is in progress, the other objects
-// from the first marked one on; otherwise nothing.
+// Draws the objects of the layer (kLayer* of draw_object.h) in three passes.
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer);
-// Redraws static_display: its background and, when draw_objects is
-// non-zero, the static layer; then copies it into moving_display.
+// Full redraw into static_display (objects only when draw_objects is
+// non-zero), then the copy into moving_display.
 void redraw_figure(uint8_t draw_objects);
-// Redraws the objects that leave a trace into static_display.
+// Draws the objects that leave a trace into static_display and the trace
+// layer, without their labels.
 void redraw_marked_objects();
+
+void draw_figure_background(DisplayDevice* dd);
+void refresh_figure_background(DisplayDevice* dd);
+void draw_background_picture(DisplayDevice* dd);
+
+bool figure_has_background();
+bool figure_has_marked_object();
+// The first text of the figure whose references include the object.
+object* find_referencing_text(const object* obj);

@@ -34,7 +34,8 @@ void begin_pixel_stroke(DisplayDevice* dd, int32_t x, int32_t y, uint32_t color)
   if (!device_has_pixels(dd)) return;
   figure_changed = 1;
   take_buffer(dd);
-  pen.cursor_a = (y - dd->portRect.top) * pen.row_width + (x - dd->portRect.left);
+  pen.column_a = x - dd->portRect.left;
+  pen.cursor_a = (y - dd->portRect.top) * pen.row_width + pen.column_a;
   pen.color = color;
 }
 
@@ -50,6 +51,8 @@ void begin_pixel_span(DisplayDevice* dd, double cx, double cy, int32_t x, int32_
                                                 : dd->portRect.right - dd->portRect.left;
   pen.cursor_b = row * pen.row_width + colB;
   pen.cursor_a = row * pen.row_width + colA;
+  pen.column_b = colB;
+  pen.column_a = colA;
   pen.color = pen.span_color;
 }
 
@@ -69,6 +72,7 @@ void set_dash_pattern(const uint8_t* pattern) {
 
 void pen_plot_pixel_a() {
   if (pen.cursor_a < 0 || pen.cursor_a >= pen.pixel_count) return;
+  if (pen.column_a < 0 || pen.column_a >= pen.row_width) return;
   uint32_t c = pen.color;
   if (pen.dash_active) {
     if (pen.phase_a >= pen.on_length) c = back_color;
@@ -79,6 +83,7 @@ void pen_plot_pixel_a() {
 
 void pen_plot_pixel_b() {
   if (pen.cursor_b < 0 || pen.cursor_b >= pen.pixel_count) return;
+  if (pen.column_b < 0 || pen.column_b >= pen.row_width) return;
   uint32_t c = pen.color;
   if (pen.dash_active) {
     if (pen.counter_b >= pen.on_length) c = back_color;
@@ -95,24 +100,30 @@ namespace {
 // the centre pixel, and the cursor ends where it started.
 void thick_plot(int which, int32_t step) {
   int32_t& cursor = which == 0 ? pen.cursor_a : pen.cursor_b;
+  int32_t& column = which == 0 ? pen.column_a : pen.column_b;
+  const int32_t column_step = step == 1 ? 1 : 0;
   const int8_t phase = pen.phase_a;
   const int16_t counter = pen.counter_b;
   auto restore = [&] {
     if (which == 0) pen.phase_a = phase;
     else pen.counter_b = counter;
   };
+  auto move = [&](int32_t n) {
+    cursor += n * step;
+    column += n * column_step;
+  };
   pen_plot_pair[which]();
   const int n = pen.half_width;
   for (int i = 0; i < n; ++i) {
-    cursor += step;
+    move(1);
     restore();
     pen_plot_pair[which]();
   }
-  cursor -= 2 * n * step;
+  move(-2 * n);
   for (int i = 0; i < n; ++i) {
     restore();
     pen_plot_pair[which]();
-    cursor += step;
+    move(1);
   }
 }
 
@@ -152,21 +163,33 @@ void pen_plot_ab_wide_v() {
 PenPlot pen_plot_table[9] = {pen_plot_a,  pen_plot_a_wide_h,  pen_plot_a_wide_v,  pen_plot_b, pen_plot_b_wide_h,
                              pen_plot_b_wide_v, pen_plot_ab, pen_plot_ab_wide_h, pen_plot_ab_wide_v};
 
-void pen_cursor_next() { ++pen.cursor_a; }
-void pen_cursor_prev() { --pen.cursor_a; }
+void pen_cursor_next() {
+  ++pen.cursor_a;
+  ++pen.column_a;
+}
+void pen_cursor_prev() {
+  --pen.cursor_a;
+  --pen.column_a;
+}
 void pen_cursor_down() { pen.cursor_a += pen.row_width; }
 void pen_cursor_up() { pen.cursor_a -= pen.row_width; }
-void pen_cursor_b_next() { ++pen.cursor_b; }
-void pen_cursor_b_prev() { --pen.cursor_b; }
+void pen_cursor_b_next() {
+  ++pen.cursor_b;
+  ++pen.column_b;
+}
+void pen_cursor_b_prev() {
+  --pen.cursor_b;
+  --pen.column_b;
+}
 void pen_cursor_b_down() { pen.cursor_b += pen.row_width; }
 void pen_cursor_b_up() { pen.cursor_b -= pen.row_width; }
 void pen_cursors_spread() {
-  ++pen.cursor_a;
-  --pen.cursor_b;
+  pen_cursor_next();
+  pen_cursor_b_prev();
 }
 void pen_cursors_close() {
-  --pen.cursor_a;
-  ++pen.cursor_b;
+  pen_cursor_prev();
+  pen_cursor_b_next();
 }
 void pen_cursors_down() {
   if (pen.fill_mode) pen_fill_span();
@@ -176,8 +199,14 @@ void pen_cursors_down() {
 
 void pen_fill_span() {
   if (pen.cursor_b >= pen.cursor_a || !pen.buffer) return;
-  const int32_t last = pen.cursor_a - 1 > pen.cursor_b + 1 ? pen.cursor_a - 1 : pen.cursor_b + 1;
-  for (int32_t i = pen.cursor_b + 1; i <= last; ++i) {
+  // From B + 1 to A - 1, at least B + 1, within the row.
+  const int32_t row_start = pen.cursor_b - pen.column_b;
+  int32_t first = pen.column_b + 1;
+  int32_t last = pen.column_a - 1 > first ? pen.column_a - 1 : first;
+  if (first < 0) first = 0;
+  if (last >= pen.row_width) last = pen.row_width - 1;
+  for (int32_t c = first; c <= last; ++c) {
+    const int32_t i = row_start + c;
     if (i < 0 || i >= pen.pixel_count) continue;
     pen.buffer[i] = pen.opaque_fill ? pixel_of_color(pen.color) : (pen.buffer[i] & pixel_of_color(pen.color));
   }

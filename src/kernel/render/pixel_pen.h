@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "kernel/model/figure.h"
+
 struct DisplayDevice;
 
 struct PixelPen {
@@ -24,14 +26,17 @@ struct PixelPen {
   uint8_t fill_mode;
   uint8_t opaque_fill;
   uint32_t span_color;
+  // Columns of the two cursors within their row. A plot whose column lies
+  // outside the row writes nothing, so that a stroke reaching past the left
+  // or right edge never spills onto the neighbouring row.
+  int32_t column_a;
+  int32_t column_b;
 };
 extern PixelPen pixel_pen;
 
-// Dash pattern {on length, period}; on equal to period is solid.
-struct dot_style {
-  uint8_t lg;
-  uint8_t cycle;
-};
+// Dash pattern {on length, period}; on equal to period is solid. The same
+// record as an object's dash setting.
+using dot_style = dot;
 extern dot_style line_dash_styles[3];
 extern const dot_style selection_dash_style;
 extern const dot_style hidden_dash_style;

@@ -2,159 +2,573 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstdlib>
 #include <numbers>
 #include <vector>
 
-#include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/pixel_math.h"
 #include "kernel/render/pixel_pen.h"
+#include "kernel/tools/draw_feedback.h"
 
 namespace {
 
-int32_t round_half_up(double v) { return static_cast<int32_t>(std::floor(v + 0.5)); }
+// The plot that draw_pixel_line calls at every pixel; chosen per segment.
+PenPlot line_plot = pen_plot_pixel_a;
 
-// Cuts the line P1 + t (P2 - P1) to the device's pixels, t limited by the
-// extent. False when nothing is left.
-bool clip(const tagRECT& port, double x1, double y1, double x2, double y2, uint16_t extent, double* t0,
-          double* t1) {
-  const double dx = x2 - x1, dy = y2 - y1;
-  if (dx == 0 && dy == 0) return false;
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  double lo = extent == kExtentLine ? -kInf : 0;
-  double hi = extent == kExtentSegment ? 1 : kInf;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x1 - port.left, (port.right - 1) - x1, y1 - port.top, (port.bottom - 1) - y1};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double r = q[i] / p[i];
-    if (p[i] < 0)
-      lo = std::max(lo, r);
-    else
-      hi = std::min(hi, r);
+bool pixel_route(const DisplayDevice* dd) { return dd->bm && dd->bm->pixels && dd->ratio == 1.0; }
+
+bool is_finite(double v) { return std::isfinite(v); }
+
+// ---------------------------------------------------------------- clipping
+
+struct crossing_list {
+  double x[2];
+  double y[2];
+  int n = 0;
+  void offer(double px, double py) {
+    if (n == 2) return;
+    if (n == 1 && round_pixel(px) == round_pixel(x[0]) && round_pixel(py) == round_pixel(y[0])) return;
+    x[n] = px;
+    y[n] = py;
+    ++n;
   }
-  if (lo > hi) return false;
-  *t0 = lo;
-  *t1 = hi;
+};
+
+}  // namespace
+
+bool clip_line_to_view(const DisplayDevice* dd, double x1, double y1, double x2, double y2, uint16_t kind,
+                       clipped_line* out) {
+  if (!dd || !out) return false;
+  if (!is_finite(x1) || !is_finite(y1) || !is_finite(x2) || !is_finite(y2)) return false;
+  const double left = dd->portRect.left;
+  const double top = dd->portRect.top;
+  const double right = dd->portRect.right;
+  const double bottom = dd->portRect.bottom;
+  if (kind == kExtentSegment) {
+    if ((y1 >= bottom && y2 >= bottom) || (y1 < top && y2 < top) || (x1 < left && x2 < left) ||
+        (x1 >= right && x2 >= right))
+      return false;
+  } else if (kind == kExtentRay) {
+    if ((y1 >= bottom && y2 >= y1) || (y1 < top && y1 > y2) || (x1 < left && x1 > x2) ||
+        (x1 >= right && x2 >= x1))
+      return false;
+  }
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  if (dx == 0 && dy == 0) return false;
+  if (!is_finite(dx) || !is_finite(dy)) return false;
+
+  const bool steep = dx == 0 || std::fabs(dy / dx) > 1;
+  double xl = left, xr = right - 1, yt = top, yb = bottom - 1;
+  if (steep) {
+    out->sx1 = x1 + dx * (yt - y1) / dy;
+    out->sy1 = yt;
+    out->sx2 = x1 + dx * (yb - y1) / dy;
+    out->sy2 = yb;
+  } else {
+    out->sx1 = xl;
+    out->sy1 = y1 + dy * (xl - x1) / dx;
+    out->sx2 = xr;
+    out->sy2 = y1 + dy * (xr - x1) / dx;
+  }
+  out->steep = steep;
+
+  // Narrow the major axis to the part the kind allows.
+  if (kind == kExtentRay || kind == kExtentSegment) {
+    double& lo = steep ? yt : xl;
+    double& hi = steep ? yb : xr;
+    const double p1 = steep ? y1 : x1;
+    const double p2 = steep ? y2 : x2;
+    const bool forward = p2 > p1;
+    if (forward) lo = std::max(lo, p1);
+    else hi = std::min(hi, p1);
+    if (kind == kExtentSegment) {
+      if (forward) hi = std::min(hi, p2);
+      else lo = std::max(lo, p2);
+    }
+  }
+
+  double ax, ay, bx, by;
+  if (dy == 0) {
+    if (!(y1 >= yt && y1 <= yb) || xl > xr) return false;
+    ax = xl, ay = y1, bx = xr, by = y1;
+  } else if (dx == 0) {
+    if (!(x1 >= xl && x1 <= xr) || yt > yb) return false;
+    ax = x1, ay = yt, bx = x1, by = yb;
+  } else {
+    // The point of the line at a given x or y, exact at the endpoints.
+    auto x_at = [&](double y) { return y == y1 ? x1 : y == y2 ? x2 : x1 + dx * (y - y1) / dy; };
+    auto y_at = [&](double x) { return x == x1 ? y1 : x == x2 ? y2 : y1 + dy * (x - x1) / dx; };
+    crossing_list c;
+    for (double y : {yt, yb}) {
+      const double x = x_at(y);
+      if (x >= xl && x <= xr) c.offer(x, y);
+    }
+    for (double x : {xl, xr}) {
+      const double y = y_at(x);
+      if (y >= yt && y <= yb) c.offer(x, y);
+    }
+    if (c.n < 2) return false;
+    ax = c.x[0], ay = c.y[0], bx = c.x[1], by = c.y[1];
+  }
+  if ((bx - ax) * dx + (by - ay) * dy < 0) {
+    std::swap(ax, bx);
+    std::swap(ay, by);
+  }
+  out->x1 = ax;
+  out->y1 = ay;
+  out->x2 = bx;
+  out->y2 = by;
   return true;
 }
 
-void plot(DisplayDevice* dd, int32_t x, int32_t y, uint32_t color) {
-  const tagRECT& port = dd->portRect;
-  if (x < port.left || x >= port.right || y < port.top || y >= port.bottom) return;
-  begin_pixel_stroke(dd, x, y, color);
-  pen_plot_pixel_a();
-}
+// ------------------------------------------------------------- pixel line
 
-// One pixel per step along the major axis, `thickness` more on each side
-// across it.
-void pixel_line(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color, int thickness) {
-  const int32_t ix1 = round_half_up(x1), iy1 = round_half_up(y1);
-  const int32_t ix2 = round_half_up(x2), iy2 = round_half_up(y2);
-  const int32_t steps = std::max(std::abs(ix2 - ix1), std::abs(iy2 - iy1));
-  const bool steep = std::abs(iy2 - iy1) > std::abs(ix2 - ix1);
-  for (int32_t k = 0; k <= steps; ++k) {
-    const double f = steps ? static_cast<double>(k) / steps : 0;
-    const int32_t x = round_half_up(x1 + f * (x2 - x1)), y = round_half_up(y1 + f * (y2 - y1));
-    for (int w = -thickness; w <= thickness; ++w) plot(dd, steep ? x + w : x, steep ? y : y + w, color);
+void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double rx1, double ry1, double rx2,
+                     double ry2, uint32_t) {
+  const bool x_major = std::abs(int64_t{ix2} - ix1) >= std::abs(int64_t{iy2} - iy1);
+  if (x_major ? ix2 < ix1 : iy2 < iy1) {
+    std::swap(ix1, ix2);
+    std::swap(iy1, iy2);
   }
+  if (x_major ? rx2 < rx1 : ry2 < ry1) {
+    std::swap(rx1, rx2);
+    std::swap(ry1, ry2);
+  }
+  // The pen starts at the first endpoint; begin_pixel_stroke placed it.
+  const int64_t major_len = x_major ? int64_t{ix2} - ix1 : int64_t{iy2} - iy1;
+  const int64_t minor_len = x_major ? int64_t{iy2} - iy1 : int64_t{ix2} - ix1;
+  const auto major_step = x_major ? pen_cursor_next : pen_cursor_down;
+  const bool minor_up = minor_len < 0;
+  const auto minor_step = x_major ? (minor_up ? pen_cursor_up : pen_cursor_down)
+                                  : (minor_up ? pen_cursor_prev : pen_cursor_next);
+  line_plot();
+  if (minor_len == 0 || std::llabs(minor_len) == major_len) {
+    for (int64_t i = 0; i < major_len; ++i) {
+      major_step();
+      if (minor_len != 0) minor_step();
+      line_plot();
+    }
+    return;
+  }
+  // Decision from the real line through the support points.
+  double DX = (rx2 - rx1) * 100000.0;
+  double DY = (ry2 - ry1) * 100000.0;
+  if (!x_major) {
+    DX = std::floor(DX + 0.5);
+    DY = std::floor(DY + 0.5);
+  }
+  int64_t d, straight, diag;
+  if (x_major) {
+    if (!minor_up) {
+      d = round_wide(2 * DY * (ix1 + 1 - rx1) - 2 * DX * (iy1 - ry1) - DX);
+      straight = round_wide(2 * DY);
+      diag = round_wide(2 * DY - 2 * DX);
+    } else {
+      d = round_wide(2 * DX * (iy1 - ry1) - 2 * DY * (ix1 + 1 - rx1) - DX);
+      straight = round_wide(-2 * DY);
+      diag = round_wide(-2 * DY - 2 * DX);
+    }
+  } else {
+    if (!minor_up) {
+      d = round_wide(2 * DX * (iy1 + 1 - ry1) - 2 * DY * (ix1 - rx1) - DY);
+      straight = round_wide(2 * DX);
+      diag = round_wide(2 * DX - 2 * DY);
+    } else {
+      d = round_wide(2 * DY * (ix1 - rx1) - 2 * DX * (iy1 + 1 - ry1) - DY);
+      straight = round_wide(-2 * DX);
+      diag = round_wide(-2 * DX - 2 * DY);
+    }
+  }
+  for (int64_t i = 1; i < major_len; ++i) {
+    if (d > 0) {
+      d += diag;
+      minor_step();
+    } else {
+      d += straight;
+    }
+    major_step();
+    line_plot();
+  }
+  major_step();
+  if (d > 0) minor_step();
+  line_plot();
 }
 
-void dc_segment(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color, int thickness) {
-  const float width = static_cast<float>(std::floor((2 * thickness + 1) * dd->ratio + 0.5));
-  KPPen* pen = KPPen::createPen(0, width, rgb_to_bgr_pal(color));
+// --------------------------------------------------------- styled segment
+
+namespace {
+
+const dot kSolid = {1, 1};
+
+uint32_t pen_style_for(const dot& pattern) {
+  uint32_t style = kGeometricFlatMitre;
+  if (pattern.lg != pattern.cycle) style |= (pattern.cycle - pattern.lg < 5) ? kPenDot : kPenDash;
+  return style;
+}
+
+void dc_stroke_segment(DisplayDevice* dd, const clipped_line& c, uint32_t color, uint32_t width, uint32_t style) {
+  const tagLOGBRUSH brush{0, rgb_to_bgr_pal(color), 0, pixel_pen.dash_start_phase};
+  KPPen* pen = KPPen::extCreatePen(style, width, &brush, 0, nullptr);
   KPGdiObject* previous = dd->dc->selectObject(pen);
-  dd->dc->moveToEx(dd_x(dd, x1), dd_y(dd, y1), nullptr);
-  dd->dc->lineTo(dd_x(dd, x2), dd_y(dd, y2));
+  dd->dc->setBkMode(2);
+  dd->dc->moveToEx(dd_x(dd, c.x1), dd_y(dd, c.y1), nullptr);
+  dd->dc->lineTo(dd_x(dd, c.x2), dd_y(dd, c.y2));
   if (previous) dd->dc->selectObject(previous);
   DeleteObject(pen);
-}
-
-void polygon_in_figure(DisplayDevice* dd, const std::vector<double>& xy, uint32_t color) {
-  std::vector<tagPOINT> pts;
-  for (size_t i = 0; i + 1 < xy.size(); i += 2) pts.push_back({dd_x(dd, xy[i]), dd_y(dd, xy[i + 1])});
-  dc_polygon(dd->dc, pts.data(), static_cast<int>(pts.size()), color, 1);
 }
 
 }  // namespace
 
 int32_t draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
-                            uint8_t thickness, const dot* style, uint16_t extent) {
-  if (!dd || !(std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2))) return 0;
-  double t0, t1;
-  if (!clip(dd->portRect, x1, y1, x2, y2, extent, &t0, &t1)) return 0;
-  const double ax = x1 + t0 * (x2 - x1), ay = y1 + t0 * (y2 - y1);
-  const double bx = x1 + t1 * (x2 - x1), by = y1 + t1 * (y2 - y1);
-  if (dd->bm && dd->bm->pixels && dd->ratio == 1.0) {
-    const uint8_t pattern[2] = {style ? style->lg : uint8_t{1}, style ? style->cycle : uint8_t{1}};
-    set_dash_pattern(pattern);
-    pixel_line(dd, ax, ay, bx, by, color, thickness);
+                            uint8_t thickness, const dot* dash, uint16_t kind) {
+  clipped_line c;
+  if (!clip_line_to_view(dd, x1, y1, x2, y2, kind, &c)) return 0;
+  const dot pattern = dash ? *dash : kSolid;
+  if (pixel_route(dd)) {
+    const int32_t ix1 = round_pixel(c.x1), iy1 = round_pixel(c.y1);
+    const int32_t ix2 = round_pixel(c.x2), iy2 = round_pixel(c.y2);
+    const uint8_t bytes[2] = {pattern.lg, pattern.cycle};
+    set_dash_pattern(bytes);
+    if (thickness > 0) {
+      pixel_pen.half_width = thickness;
+      line_plot = c.steep ? pen_plot_a_wide_h : pen_plot_a_wide_v;
+    } else {
+      line_plot = pen_plot_pair[0];
+    }
+    // draw_pixel_line starts at the endpoint of lower major coordinate.
+    const bool x_major = std::abs(int64_t{ix2} - ix1) >= std::abs(int64_t{iy2} - iy1);
+    const bool swap = x_major ? ix2 < ix1 : iy2 < iy1;
+    begin_pixel_stroke(dd, swap ? ix2 : ix1, swap ? iy2 : iy1, color);
+    draw_pixel_line(ix1, iy1, ix2, iy2, c.sx1, c.sy1, c.sx2, c.sy2, color);
     pixel_pen.dash_active = 0;
-  } else if (dd->dc) {
-    dc_segment(dd, ax, ay, bx, by, color, thickness);
+    return 1;
   }
-  figure_changed = 1;
+  if (!dd->dc) return 1;
+  const auto width = static_cast<uint32_t>(std::max(0, round_pixel((2 * thickness + 1) * dd->ratio)));
+  dot used = pattern;
+  if (selection_drawing) {
+    dc_stroke_segment(dd, c, back_color, width, kGeometricFlatMitre);
+    used = selection_dash_style;
+  }
+  dc_stroke_segment(dd, c, color, width, pen_style_for(used));
   return 1;
 }
+
+namespace {
+
+// Sides of an outline share the caller's running dash: it is restarted with
+// the same values before every side after the first.
+struct shared_dash {
+  bool active = pixel_pen.dash_active != 0;
+  uint8_t on = pixel_pen.on_length;
+  uint8_t period = pixel_pen.period;
+  void resume() const {
+    if (!active) return;
+    const uint8_t bytes[2] = {on, period};
+    set_dash_pattern(bytes);
+  }
+};
+
+}  // namespace
+
+void draw_rect_outline(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
+                       uint8_t thickness, const dot* dash) {
+  const shared_dash running;
+  draw_segment_styled(dd, x1, y1, x2, y1, color, thickness, dash, kExtentSegment);
+  running.resume();
+  draw_segment_styled(dd, x1, y2, x2, y2, color, thickness, dash, kExtentSegment);
+  running.resume();
+  draw_segment_styled(dd, x1, y1, x1, y2, color, thickness, dash, kExtentSegment);
+  running.resume();
+  draw_segment_styled(dd, x2, y1, x2, y2, color, thickness, dash, kExtentSegment);
+}
+
+void draw_polygon_outline(DisplayDevice* dd, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                          int32_t x3, int32_t y3, uint32_t color, uint8_t thickness, const dot* dash) {
+  const shared_dash running;
+  const int32_t v[9][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x2, y1}, {x2, y2},
+                           {x3, y2}, {x3, y3}, {x0, y3}, {x0, y0}};
+  for (int i = 0; i < 8; ++i) {
+    if (i > 0) running.resume();
+    draw_segment_styled(dd, v[i][0], v[i][1], v[i + 1][0], v[i + 1][1], color, thickness, dash, kExtentSegment);
+  }
+}
+
+void draw_rect_dashed(DisplayDevice* dd, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
+                      int dash_index) {
+  const dot* dash = &rect_dash_styles[dash_index >= 0 && dash_index < 3 ? dash_index : 0];
+  draw_segment_styled(dd, left, top, right, top, color, 0, dash, kExtentSegment);
+  draw_segment_styled(dd, left, bottom, right, bottom, color, 0, dash, kExtentSegment);
+  draw_segment_styled(dd, left, top, left, bottom, color, 0, dash, kExtentSegment);
+  draw_segment_styled(dd, right, top, right, bottom, color, 0, dash, kExtentSegment);
+}
+
+void draw_filled_polygon(DisplayDevice* dd, const double* points, int32_t n, uint32_t color, int8_t opaque) {
+  if (!dd || !dd->dc || !points || n < 2) return;
+  std::vector<tagPOINT> converted(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
+    const double x = points[2 * i];
+    const double y = points[2 * i + 1];
+    if (!is_finite(x) || !is_finite(y)) return;
+    converted[i] = {round_pixel((x - dd->portRect.left) * dd->ratio),
+                    round_pixel((y - dd->portRect.top) * dd->ratio * dd->orientation)};
+  }
+  dc_polygon(dd->dc, converted.data(), n, color, opaque);
+  figure_changed = 1;
+}
+
+// -------------------------------------------------------------- point marks
+
+namespace {
+
+enum : uint8_t { kMove = 0, kLine = 1, kVertex = 2, kHollowCircle = 3, kFilledCircle = 4, kEnd = 10 };
+
+struct shape_op {
+  uint8_t op;
+  int8_t dx;
+  int8_t dy;
+};
+
+const shape_op kDotProgram[] = {{kFilledCircle, 0, 0}, {kFilledCircle, 0, 1}, {kEnd, 0, 0}};
+const shape_op kSquareProgram[] = {{kVertex, -1, -1}, {kVertex, 1, -1}, {kVertex, 1, 1}, {kVertex, -1, 1}, {kEnd, 0, 0}};
+const shape_op kCircleProgram[] = {{kHollowCircle, 0, 0}, {kHollowCircle, 0, 2}, {kEnd, 0, 0}};
+const shape_op kTimesProgram[] = {{kMove, -1, -1}, {kLine, 1, 1}, {kMove, -1, 1}, {kLine, 1, -1}, {kEnd, 0, 0}};
+const shape_op kPlusProgram[] = {{kMove, 0, -1}, {kLine, 0, 1}, {kMove, -1, 0}, {kLine, 1, 0}, {kEnd, 0, 0}};
+const shape_op kArrowProgram[] = {{kVertex, -3, -3}, {kVertex, 3, 0}, {kVertex, -3, 3}, {kVertex, 0, 0}, {kEnd, 0, 0}};
+const shape_op kLargeArrowProgram[] = {
+    {kVertex, -6, -6}, {kVertex, 6, 0}, {kVertex, -6, 6}, {kVertex, 0, 0}, {kEnd, 0, 0}};
+const shape_op kShortTickProgram[] = {{kMove, 0, -1}, {kLine, 0, 1}, {kEnd, 0, 0}};
+const shape_op kMediumTickProgram[] = {{kMove, 0, -2}, {kLine, 0, 2}, {kEnd, 0, 0}};
+const shape_op kLongTickProgram[] = {{kMove, 0, -3}, {kLine, 0, 4}, {kEnd, 0, 0}};
+
+const shape_op* const kShapePrograms[kShapeCount] = {
+    kDotProgram,        kSquareProgram, kCircleProgram,     kTimesProgram,     kPlusProgram,     kPlusProgram,
+    kArrowProgram,      kLargeArrowProgram, kShortTickProgram, kMediumTickProgram, kLongTickProgram};
+
+constexpr int kMaxVertices = 50;
+
+// An offset widened by the size, keeping its sign.
+double widen(double v, int size) {
+  if (v == 0) return 0;
+  return v * (std::fabs(v) + size) / std::fabs(v);
+}
+
+// The three arrow-head label glyphs: an italic x, an italic y and an r.
+const uint8_t kGlyphX[8] = {0x00, 0x00, 0x22, 0x14, 0x08, 0x14, 0x44, 0x00};
+const uint8_t kGlyphY[8] = {0x00, 0x00, 0x22, 0x22, 0x14, 0x08, 0x10, 0x60};
+const uint8_t kGlyphR[8] = {0x00, 0x00, 0x2C, 0x30, 0x20, 0x20, 0x40, 0x00};
+
+void draw_glyph(DisplayDevice* dd, double x, double y, uint32_t color, const uint8_t* glyph) {
+  KPGrafPort* dc = dd->dc;
+  const int32_t ox = trunc_pixel((x - dd->portRect.left) * dd->ratio);
+  const int32_t oy = trunc_pixel((y - dd->portRect.top) * dd->ratio * dd->orientation);
+  const int32_t w = round_pixel(dd->ratio);
+  const int32_t h = std::abs(round_pixel(dd->ratio * dd->orientation));
+  const bool blocks = w >= 2 || h >= 2;
+  PixelPen& pen = pixel_pen;
+  const int period = pen.period ? pen.period : 1;
+  auto ink = [&]() {
+    if (!pen.dash_active) return color;
+    return pen.phase_a < pen.on_length ? color : back_color;
+  };
+  auto advance = [&]() { pen.phase_a = static_cast<int8_t>((pen.phase_a + 1) % period); };
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) {
+      const bool set = (glyph[r] & (0x80 >> c)) != 0;
+      if (blocks) {
+        if (set) {
+          const int32_t bx = (c - 4) * w + ox;
+          const int32_t by = (r - 4) * h + oy;
+          dc_fill_or_xor_rect_xy(dc, bx, by, bx + w, by + h, ink(), 1);
+        }
+        if (pen.dash_active) advance();
+      } else if (set) {
+        dc_pixel(dc, ox + c - 4, oy + r - 4, ink());
+        if (pen.dash_active) advance();
+      }
+    }
+}
+
+}  // namespace
 
 void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int32_t size, uint32_t color,
                      uint16_t shape, const uint8_t* glyph) {
   if (!dd || !dd->dc || std::isnan(x)) return;
   const tagRECT& port = dd->portRect;
-  if (!(port.left <= x && x <= port.right && port.top <= y && y <= port.bottom)) return;
+  if (!(x >= port.left && x <= port.right && y >= port.top && y <= port.bottom)) return;
   figure_changed = 1;
   if (glyph) {
-    const int32_t ox = static_cast<int32_t>((x - port.left) * dd->ratio);
-    const int32_t oy = static_cast<int32_t>((y - port.top) * dd->ratio * dd->orientation);
-    for (int r = 0; r < 8; ++r)
-      for (int c = 0; c < 8; ++c)
-        if (glyph[r] & (0x80 >> c)) dc_pixel(dd->dc, ox + c - 4, oy + r - 4, color);
+    draw_glyph(dd, x, y, color, glyph);
     return;
   }
-  const double a = angle * std::numbers::pi / 180;
-  const double ux = std::cos(a), uy = std::sin(a);  // along the angle
-  const double nx = -uy, ny = ux;                  // across it
-  switch (shape) {
-    case kMarkArrow:
-    case kMarkArrowLarge: {
-      const double len = shape == kMarkArrowLarge ? 12 : 8, half = len / 2;
-      polygon_in_figure(dd, {x, y, x - len * ux + half * nx, y - len * uy + half * ny, x - len * ux - half * nx,
-                             y - len * uy - half * ny},
-                        color);
-      break;
-    }
-    case kMarkTick:
-    case kMarkSegment: {
-      const double half = 4 + size;
-      dc_line(dd->dc, dd_x(dd, x - half * nx), dd_y(dd, y - half * ny), dd_x(dd, x + half * nx),
-              dd_y(dd, y + half * ny), color);
-      break;
-    }
-    default: {
-      const double h = 1 + std::max(size, 0);
-      polygon_in_figure(dd, {x - h, y - h, x + h, y - h, x + h, y + h, x - h, y + h}, color);
-      break;
+  if (shape >= kShapeCount) return;
+  KPGrafPort* dc = dd->dc;
+  const double a = angle * std::numbers::pi / 180.0;
+  const double c = std::cos(a), s = std::sin(a);
+  auto device_point = [&](const shape_op& op) {
+    const double wx = widen(op.dx, size), wy = widen(op.dy, size);
+    const int32_t px = round_pixel(x - port.left + (c * wx - s * wy));
+    const int32_t py = round_pixel(y - port.top + (s * wx + c * wy));
+    return tagPOINT{trunc_pixel(px * dd->ratio), trunc_pixel(py * dd->ratio * dd->orientation)};
+  };
+  const shape_op* program = kShapePrograms[shape];
+  tagPOINT last{0, 0};
+  for (const shape_op* op = program; op->op != kEnd; ++op) {
+    switch (op->op) {
+      case kMove:
+        last = device_point(*op);
+        break;
+      case kLine: {
+        // The pixels from the last point moved to up to this point, both
+        // ends included, set one by one so that the marks keep their shape
+        // whatever the port makes of a line's first and last pixel.
+        const tagPOINT start = last;
+        const tagPOINT end = device_point(*op);
+        const int64_t ddx = int64_t{end.x} - start.x, ddy = int64_t{end.y} - start.y;
+        const int64_t n = std::max(std::llabs(ddx), std::llabs(ddy));
+        for (int64_t i = 0; i <= n && i <= 256; ++i) {
+          const double f = n ? double(i) / double(n) : 0.0;
+          dc_pixel(dc, round_pixel(start.x + f * ddx), round_pixel(start.y + f * ddy), color);
+        }
+        break;
+      }
+      case kVertex: {
+        tagPOINT vertices[kMaxVertices];
+        int n = 0;
+        for (; op->op == kVertex; ++op)
+          if (n < kMaxVertices) vertices[n++] = device_point(*op);
+        --op;
+        dc_polygon(dc, vertices, n, color, 1);
+        break;
+      }
+      case kHollowCircle:
+      case kFilledCircle: {
+        const shape_op& rim = op[1];
+        const tagPOINT centre = device_point(*op);
+        const double distance = std::hypot(rim.dx - op->dx, rim.dy - op->dy);
+        const int32_t radius = round_pixel(widen(trunc_pixel(distance), size) * dd->ratio);
+        if (radius >= 1.5) {
+          if (op->op == kFilledCircle) {
+            dc_disc(dc, centre.x, centre.y, radius, color);
+          } else {
+            dc_disc(dc, centre.x, centre.y, radius, back_color);
+            dc_circle(dc, centre.x, centre.y, radius, color);
+          }
+        } else {
+          dc_pixel(dc, centre.x, centre.y, color);
+        }
+        if (rim.op == op->op) ++op;
+        break;
+      }
+      default:
+        break;
     }
   }
 }
 
-int32_t draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char, int16_t angle, bool thick) {
-  if (!dd) return 0;
-  const int32_t ix = round_half_up(x), iy = round_half_up(y);
+// -------------------------------------------------------------- arrow heads
+
+namespace {
+
+struct cell {
+  int dx;
+  int dy;
+};
+// The eight places of a label around the point, in the order tried.
+const cell kLabelCells[8] = {{0, -12}, {12, 0}, {0, 12}, {-12, 0}, {-12, -12}, {12, -12}, {12, 12}, {-12, 12}};
+// The two cells the line runs through, by direction index modulo 8.
+const cell kDirectionCells[8][2] = {
+    {{-12, 0}, {12, 0}},   {{-12, -12}, {12, 12}}, {{-12, -12}, {12, 12}}, {{-12, -12}, {0, 12}},
+    {{0, -12}, {0, 12}},   {{12, -12}, {0, 12}},   {{12, -12}, {-12, 12}}, {{12, -12}, {-12, 0}}};
+
+// The width of a scroll bar's thumb, which the view keeps free at its right
+// and bottom edges.
+constexpr int kScrollThumb = 17;
+
+}  // namespace
+
+const uint8_t* arrow_label_glyph(char label) {
+  switch (label) {
+    case 'x':
+      return kGlyphX;
+    case 'y':
+      return kGlyphY;
+    case 'r':
+      return kGlyphR;
+    default:
+      return nullptr;
+  }
+}
+
+void arrow_label_offset(const DisplayDevice* dd, int32_t ix, int32_t iy, int16_t direction, int32_t* dx,
+                        int32_t* dy) {
   const tagRECT& port = dd->portRect;
+  bool free_cell[8] = {true, true, true, true, true, true, true, true};
+  auto clear = [&](int cell_x, int cell_y) {
+    for (int i = 0; i < 8; ++i)
+      if (kLabelCells[i].dx == cell_x && kLabelCells[i].dy == cell_y) free_cell[i] = false;
+  };
+  // A negative direction is taken as the same direction in 0..359, and the
+  // directions from 349 degrees on, whose index is 16, as index 0.
+  const int degrees = ((int{direction} % 360) + 360) % 360;
+  const int index = ((16 * degrees + 176) / 360) % 16;
+  for (const cell& c : kDirectionCells[index % 8]) clear(c.dx, c.dy);
+  int shift_x = 0, shift_y = 0;
+  auto clear_column = [&](int column) {
+    for (int r : {-12, 0, 12}) clear(column, r);
+  };
+  auto clear_row = [&](int line) {
+    for (int c : {-12, 0, 12}) clear(c, line);
+  };
+  if (ix >= port.right - 8 - kScrollThumb) {
+    clear_column(12);
+    shift_x = -4;
+  }
+  if (iy <= port.top + 8) {
+    clear_row(-12);
+    shift_y = 4;
+  }
+  if (ix <= port.left + 8) {
+    clear_column(-12);
+    shift_x = 4;
+  }
+  if (iy >= port.bottom - 8 - kScrollThumb) {
+    clear_row(12);
+    shift_y = -4;
+  }
+  int32_t ox = 0, oy = 0;
+  for (int i = 0; i < 8; ++i)
+    if (free_cell[i]) {
+      ox = kLabelCells[i].dx;
+      oy = kLabelCells[i].dy;
+      break;
+    }
+  *dx = shift_x + ox;
+  *dy = shift_y + oy;
+}
+
+int32_t draw_arrow_head(DisplayDevice* dd, double x, double y, uint32_t color, char label, int16_t direction,
+                        bool large) {
+  if (!dd || !is_finite(x) || !is_finite(y)) return 0;
+  const tagRECT& port = dd->portRect;
+  const int32_t ix = round_pixel(x), iy = round_pixel(y);
   if (!(iy > port.top && iy < port.bottom - 1 && ix > port.left - 2 && ix <= port.right)) return 0;
-  draw_point_mark(dd, x, y, angle, 0, color, thick ? kMarkArrowLarge : kMarkArrow, nullptr);
+  draw_point_mark(dd, x, y, direction, 0, color, large ? kShapeLargeArrow : kShapeArrow, nullptr);
+  const uint8_t* glyph = arrow_label_glyph(label);
+  if (!glyph) return 1;
+  int32_t ox = 0, oy = 0;
+  arrow_label_offset(dd, ix, iy, direction, &ox, &oy);
+  draw_point_mark(dd, ix + ox, iy + oy, 0, 0, color, 0, glyph);
   return 1;
 }
 
-void draw_filled_polygon(DisplayDevice* dd, const double* points, int32_t n, uint32_t color, int8_t opaque) {
-  if (!dd || !dd->dc || !points || n < 2) return;
-  std::vector<tagPOINT> pts(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; ++i) pts[i] = {dd_x(dd, points[2 * i]), dd_y(dd, points[2 * i + 1])};
-  dc_polygon(dd->dc, pts.data(), n, color, opaque);
-  figure_changed = 1;
-}
+// On this platform a floating-point division by zero or an overflow gives
+// an infinity or a NaN without any signal, so nothing is set up for it. An
+// integer division by zero, or the conversion of a NaN or a huge double to an
+// integer, would stop the program: the drawing code guards those itself
+// (pixel_math.h) rather than ignoring the signal, which for such a fault
+// would leave the program re-running the faulting instruction.
+void init_math_globals() {}

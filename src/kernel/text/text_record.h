@@ -5,16 +5,8 @@
 #include <cstdint>
 
 #include "kernel/model/figure.h"
+#include "kernel/render/fonts.h"
 
-// Character format of a text.
-struct car_info {
-  uint32_t face;
-  uint16_t font_id;  // 1-based font table index, 0 for the system font
-  int32_t size;
-  uint16_t style;
-  uint32_t color;  // kernel colour word 0x00RRGGBB
-  uint8_t extra;
-};
 
 struct te_point {
   int32_t x;

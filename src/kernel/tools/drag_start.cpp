@@ -23,7 +23,6 @@
 
 uint8_t label_drag = 0;
 uint8_t object_drag = 0;
-uint8_t spring_gesture_active = 0;
 object* drag_object = nullptr;
 uint8_t moving_layer_ready = 0;
 int32_t launch_x = 0;

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/kernel_iface/kel_event_record.h"
+#include "kernel/tools/tool_dispatch.h"
 
 struct object;
 struct DisplayDevice;
@@ -17,7 +18,6 @@ struct DisplayDevice;
 // Gesture state.
 extern uint8_t label_drag;   // the gesture drags a label or a text frame
 extern uint8_t object_drag;  // it drags the visible end of a line or ray
-extern uint8_t spring_gesture_active;
 extern object* drag_object;  // the object pressed
 extern uint8_t moving_layer_ready;
 extern int32_t launch_x;     // launch vector of a spring, pixels

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "kernel/model/figure.h"
+#include "kernel/tools/tool_dispatch.h"
 
 struct kel_EventRecord;
 
@@ -38,12 +39,6 @@ struct motion_record {
   double pivot_y;
   motion_record* next;
 };
-
-// Tool state shared with the tool dispatch: the drag variant of the pointer
-// family (1 translation, 2 rotation, 3 dilation, 4 both) and whether a drag
-// is in progress.
-extern uint16_t drag_mode;
-extern uint8_t manipulating;
 
 // The objects that follow the mouse directly, in order.
 extern objectptrlist* pick_list;

@@ -71,11 +71,20 @@ TEST_F(PenFixture, PlotsOutsideTheBufferWriteNothing) {
     pen_plot_pixel_a();
     EXPECT_EQ(pixel_pen.phase_a, 2);
   }
-  // No row clipping: a column past the row end lands on the next row.
+  // A column past either end of the row writes nothing, not even on the
+  // neighbouring row, and a thick plot keeps its part inside the row.
   pixel_pen.dash_active = 0;
   begin_pixel_stroke(dd, 40, 20, kInk);
   pen_plot_a();
-  EXPECT_EQ(row(1, 0, 2), "#.");
+  EXPECT_EQ(row(1, 0, 2), "..");
+  begin_pixel_stroke(dd, 9, 21, kInk);
+  pen_plot_a();
+  EXPECT_EQ(row(0, 28, 30), "..");
+  begin_pixel_stroke(dd, 10, 22, kInk);
+  pixel_pen.half_width = 2;
+  pen_plot_a_wide_h();
+  EXPECT_EQ(row(2, 0, 4), "###.");
+  EXPECT_EQ(row(1, 27, 30), "...");
 }
 
 TEST_F(PenFixture, ThickPlotsDashAsAWhole) {
@@ -118,6 +127,7 @@ TEST_F(PenFixture, FillModeWritesSpansOnly) {
 
   // Touching cursors still write one pixel.
   pixel_pen.cursor_a = pixel_pen.cursor_b + 1;
+  pixel_pen.column_a = pixel_pen.column_b + 1;
   pen_fill_span();
   EXPECT_EQ(row(3, 7, 10), ".#.");
 
@@ -126,6 +136,8 @@ TEST_F(PenFixture, FillModeWritesSpansOnly) {
   dd->bm->pixels[4 * 30 + 2] = pixel_of_color(0);
   pixel_pen.cursor_b = 4 * 30;
   pixel_pen.cursor_a = 4 * 30 + 4;
+  pixel_pen.column_b = 0;
+  pixel_pen.column_a = 4;
   pen_fill_span();
   EXPECT_EQ(color_of_pixel(dd->bm->pixels[4 * 30 + 1]), kInk);
   EXPECT_EQ(color_of_pixel(dd->bm->pixels[4 * 30 + 2]), 0u);

@@ -1,0 +1,128 @@
+// Writing and reading back the object records of a figure of 100,000 objects
+// of mixed classes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/object_reader.h"
+#include "kernel/files/object_writer.h"
+#include "kernel/files/text_family.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+constexpr int kObjects = 100000;
+
+void drop_current_figure() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return;
+  kelvo_win_info* copy = fig->undo;
+  free_figure_info(fig, false);
+  free_figure_info(copy, false);
+  KPGeoDocument::setCurrentInfo(nullptr);
+}
+
+object* make(construct_class* cls, int method, std::initializer_list<object*> picks, double x, double y) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  current_class = cls;
+  objlist_clear(fig->inputs);
+  for (object* p : picks) objlist_add(fig->inputs, p, 0);
+  rubber_points[0] = valeur{x, y, {}, 0};
+  uint16_t created = 0;
+  object* o = create_object(static_cast<uint16_t>(method), &created, 1, 1, 1);
+  objlist_clear(fig->inputs);
+  return o;
+}
+
+// Groups of five: two free points, a segment, a line and a circle, with a
+// number every twentieth object.
+std::string build_and_write() {
+  drop_current_figure();
+  new_figure_info();
+  int made = 0;
+  for (int g = 0; made < kObjects; ++g) {
+    object* a = make(&classe_point, 0, {}, g % 700 * 1.37, g / 700 * 2.11);
+    object* b = make(&classe_point, 0, {}, g % 700 * 1.37 + 13.5, g / 700 * 2.11 - 7.25);
+    make(&classe_segment, 0, {a, b}, 0, 0);
+    make(&classe_droite, 1, {a, b}, 0, 0);
+    make(&classe_cercle, 1, {a, b}, 0, 0);
+    made += 5;
+    if (g % 4 == 0) {
+      object* n = make(&classe_nombre, 0, {}, 10, 10);
+      GlobalFreeAndNull(&n->te->text);
+      n->te->text = static_cast<char*>(GlobalAlloc(GPTR, 8));
+      std::strcpy(n->te->text, "2.5");
+      ++made;
+    }
+  }
+  int32_t n = txt_write_objects(nullptr);
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  txt_write_objects(text.data());
+  text.resize(static_cast<size_t>(n));
+  return text;
+}
+
+// The class list is registered once for the whole program.
+struct Setup {
+  Setup() {
+    init_construct_classes();
+    file_class = 0;
+    file_platform = 0;
+    file_mac_header = 1;
+  }
+};
+Setup& setup() {
+  static Setup once;
+  return once;
+}
+
+void BM_WriteObjects(benchmark::State& state) {
+  setup();
+  std::string text = build_and_write();
+  const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
+  for (auto _ : state) {
+    int32_t n = txt_write_objects(nullptr);
+    std::vector<char> buf(static_cast<size_t>(n) + 1);
+    benchmark::DoNotOptimize(txt_write_objects(buf.data()));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * objects);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  drop_current_figure();
+}
+BENCHMARK(BM_WriteObjects)->Unit(benchmark::kMillisecond);
+
+void BM_ReadObjects(benchmark::State& state) {
+  setup();
+  std::string text = build_and_write();
+  const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
+  for (auto _ : state) {
+    state.PauseTiming();
+    drop_current_figure();
+    new_figure_info();
+    state.ResumeTiming();
+    const char* p = text.c_str();
+    while (*p != '\0') {
+      object* o = nullptr;
+      int32_t used = read_object_record(&o, p);
+      if (used <= 0) {
+        state.SkipWithError(object_reader_error());
+        break;
+      }
+      p += used;
+    }
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * objects);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  drop_current_figure();
+}
+BENCHMARK(BM_ReadObjects)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,1291 @@
+#include "kernel/files/object_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/file_colors.h"
+#include "kernel/files/file_state.h"
+#include "kernel/files/object_helpers.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/files/text_family.h"
+#include "kernel/files/text_output.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/object_store.h"
+#include "kernel/model/recompute.h"
+#include "kernel/objects/intersection_set.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/text/reference_marker.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/label_settings.h"
+#include "kernel/tools/tool_args.h"
+#include "kernel/tools/tool_state.h"
+
+uint16_t value_count = 0;
+uint8_t value_field_kinds[5] = {};
+uint8_t renumber_lock = 0;
+double file_resolution = 0;
+
+namespace {
+
+std::string last_error;
+// Objects read whose targets and colour sources are still file numbers. Only
+// compared with the objects of the current figure, never dereferenced.
+std::unordered_set<const object*> unresolved;
+
+// Parents, references and cells a record may list; more is refused.
+constexpr int64_t kMaxListed = 32767;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+const char* skip_blanks(const char* p) {
+  while (is_blank(*p)) ++p;
+  return p;
+}
+
+const char* skip_separators(const char* p) {
+  while (is_blank(*p) || *p == ',') ++p;
+  return p;
+}
+
+const char* end_of_line(const char* p) {
+  while (!txt_is_line_end(*p)) ++p;
+  return p;
+}
+
+const char* next_line(const char* p) { return p + skip_to_next_line(p); }
+
+bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+
+// The next integer on this line: skips to a digit, a '-' just before it makes
+// it negative. False when the line has none or it does not fit in 32 bits.
+bool next_int(const char*& p, int64_t* v, int64_t lo = INT32_MIN, int64_t hi = INT32_MAX) {
+  const char* s = p;
+  while (!txt_is_line_end(*s) && !txt_is_digit(*s)) ++s;
+  if (!txt_is_digit(*s)) return false;
+  const char* start = (s > p && s[-1] == '-') ? s - 1 : s;
+  int64_t value = 0;
+  size_t used = txt_parse_long(start, &value);
+  if (used == 0 || value < lo || value > hi) return false;
+  *v = value;
+  p = start + used;
+  return true;
+}
+
+// The next real on this line, read as strtod does after the first digit.
+bool next_real(const char*& p, double* v) {
+  const char* s = p;
+  while (!txt_is_line_end(*s) && !txt_is_digit(*s)) ++s;
+  if (!txt_is_digit(*s)) return false;
+  const char* start = (s > p && s[-1] == '-') ? s - 1 : s;
+  double value = 0;
+  size_t used = txt_parse_real(start, &value);
+  if (used == 0 || !std::isfinite(value)) return false;
+  *v = value;
+  p = start + used;
+  return true;
+}
+
+// A word up to a blank, comma or line end.
+std::string word_at(const char* p) {
+  const char* e = p;
+  while (!txt_is_line_end(*e) && !is_blank(*e) && *e != ',') ++e;
+  return std::string(p, e);
+}
+
+// A list of integers separated by blanks and commas.
+bool read_number_list(const char*& p, std::vector<int64_t>& out) {
+  for (;;) {
+    const char* s = skip_separators(p);
+    if (!txt_is_digit(*s) && !(*s == '-' && txt_is_digit(s[1]))) {
+      p = s;
+      return true;
+    }
+    int64_t v = 0;
+    size_t used = txt_parse_long(s, &v);
+    if (used == 0 || v < 0 || v > UINT32_MAX) return false;
+    if (static_cast<int64_t>(out.size()) >= kMaxListed) return false;
+    out.push_back(v);
+    p = s + used;
+  }
+}
+
+char* new_string(const std::string& s) {
+  auto* block = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(s.size() + 1)));
+  if (block != nullptr) std::memcpy(block, s.data(), s.size());
+  return block;
+}
+
+TErec* new_text_record(const std::string& text, int32_t x, int32_t y, int32_t w, int32_t h) {
+  auto* te = alloc_block<TErec>();
+  if (te == nullptr) return nullptr;
+  te->text = new_string(text);
+  if (te->text == nullptr) {
+    GlobalFreeAndNull(&te);
+    return nullptr;
+  }
+  te->length = static_cast<int32_t>(text.size());
+  te->pos = {x, y};
+  te->size = {w, h};
+  te->reserved1 = 1;
+  return te;
+}
+
+// Converts a string read from the file into kernel text.
+std::string from_file(std::string s) {
+  s.push_back('\0');
+  std::string grown(s.size() * 2 + 1, '\0');
+  std::memcpy(grown.data(), s.data(), s.size());
+  text_charset_convert(grown.data(), 0, grown.size());
+  grown.resize(std::strlen(grown.c_str()));
+  return grown;
+}
+
+struct RichRun {
+  std::string font;
+  int32_t size = 12;
+  uint32_t color = 0;
+  uint16_t style = 0;
+};
+
+struct RichText {
+  bool has_run = false;
+  RichRun last;
+  std::vector<char> block;  // stored rich-text block
+  bool rtfd = false;
+};
+
+// One run "p: start, font, S: size C: colour Fa: style".
+bool read_run(const char*& p, RichRun* run) {
+  if (!starts(p, "p:")) return false;
+  p += 2;
+  int64_t start = 0;
+  if (!next_int(p, &start, 0, INT32_MAX)) return false;
+  p = skip_separators(p);
+  const char* comma = p;
+  while (!txt_is_line_end(*comma) && *comma != ',') ++comma;
+  if (*comma != ',') return false;
+  run->font.assign(p, comma);
+  p = comma + 1;
+  int64_t size = 0, color = 0, style = 0;
+  if (!next_int(p, &size, 0, 4096) || !next_int(p, &color, 0, 255) || !next_int(p, &style, 0, 0xFFFF))
+    return false;
+  run->size = size == 0 ? 12 : static_cast<int32_t>(size);
+  run->color = file_class == 1 ? file_palette16_color(static_cast<int>(color & 15))
+                               : file_color_by_index(color <= 40 ? static_cast<int>(color) : 40);
+  run->style = static_cast<uint16_t>(style);
+  return true;
+}
+
+// "rtfd" + 8 hex digits N + 2 (N - 4) hex digits.
+bool read_rtfd(const char*& p, RichText* rt) {
+  if (!starts(p, "rtfd")) return false;
+  const char* s = p + 4;
+  auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  uint64_t n = 0;
+  for (int k = 0; k < 8; ++k) {
+    int d = hex(s[k]);
+    if (d < 0) return false;
+    n = n * 16 + static_cast<uint64_t>(d);
+  }
+  if (n < 4) return false;
+  s += 8;
+  // The digits must all be there: never more bytes than the text holds.
+  const uint64_t digits = 2 * (n - 4);
+  for (uint64_t k = 0; k < digits; ++k)
+    if (hex(s[k]) < 0) return false;
+  rt->block.assign(4, 0);
+  std::memcpy(rt->block.data(), "rtfd", 4);
+  for (uint64_t k = 0; k < digits; k += 2)
+    rt->block.push_back(static_cast<char>(hex(s[k]) * 16 + hex(s[k + 1])));
+  rt->rtfd = true;
+  p = s + digits;
+  return true;
+}
+
+// An RTF group from its opening brace to the matching one, then its list of
+// line-break positions. The search runs to the end of the line.
+bool read_rtf(const char*& p, const char* opening, RichText* rt) {
+  const char* eol = end_of_line(p);
+  const char* g = nullptr;
+  const size_t olen = std::strlen(opening);
+  for (const char* s = p; s + olen <= eol; ++s)
+    if (std::strncmp(s, opening, olen) == 0) {
+      g = s;
+      break;
+    }
+  if (g == nullptr) return false;
+  int depth = 0;
+  const char* e = g;
+  for (; *e != '\0'; ++e) {
+    bool escaped = e > g && e[-1] == '\\';
+    if (!escaped && *e == '{') ++depth;
+    if (!escaped && *e == '}' && --depth == 0) break;
+  }
+  if (*e != '}') return false;
+  const char* list = e + 1;
+  if (*list != '{') return false;
+  std::vector<int64_t> positions;
+  const char* q = list + 1;
+  while (*q != '}') {
+    int64_t v = 0;
+    size_t used = txt_parse_long(q, &v);
+    if (used == 0 || v < 0) return false;
+    positions.push_back(v);
+    q += used;
+    if (*q == ',') ++q;
+    else if (*q != '}') return false;
+  }
+  // Copy the group; at each listed position the 4-character escape of a
+  // line break becomes the character itself. Positions that do not
+  // increase or land on no escape are ignored.
+  rt->block.clear();
+  size_t next = 0;
+  for (const char* s = g; s <= e;) {
+    while (next < positions.size() && positions[next] < static_cast<int64_t>(rt->block.size())) ++next;
+    if (next < positions.size() && positions[next] == static_cast<int64_t>(rt->block.size()) &&
+        s + 4 <= e + 1 && s[0] == '\\' && s[1] == '\'' && s[2] == '0' && (s[3] == 'a' || s[3] == 'd')) {
+      rt->block.push_back(s[3] == 'a' ? '\n' : '\r');
+      s += 4;
+      ++next;
+      continue;
+    }
+    rt->block.push_back(*s++);
+  }
+  rt->block.push_back('\0');
+  rt->rtfd = false;
+  p = q + 1;
+  return true;
+}
+
+// The run list and stored block that follow a text.
+void read_rich(const char*& p, RichText* rt) {
+  const char* s = p;
+  if (*s == '\r') ++s;
+  if (*s == '\n') ++s;
+  if (!starts(s, "p:")) return;  // no runs: the line ends stay for the record
+  while (starts(s, "p:")) {
+    RichRun run;
+    const char* before = s;
+    if (!read_run(s, &run)) {
+      s = before;
+      break;
+    }
+    rt->has_run = true;
+    rt->last = run;
+    if (read_rtfd(s, rt) || read_rtf(s, "{\\rtf1\\mac", rt) || read_rtf(s, "{\\rtf1\\ansi", rt) ||
+        read_rtf(s, "{\\rtf", rt)) {
+      p = s;
+      return;
+    }
+    s = skip_separators(s);
+  }
+  p = s;
+}
+
+void apply_rich(TErec* te, const RichText& rt) {
+  if (te == nullptr) return;
+  if (rt.has_run) {
+    te->format.font_id = file_font_id(rt.last.font.c_str(), rt.last.size, rt.last.style);
+    te->format.size = rt.last.size;
+    te->format.style = rt.last.style;
+    te->format.color = rt.last.color;
+    te->format.charset = 1;
+  }
+  if (!rt.block.empty()) {
+    GlobalFreeAndNull(&te->rtf_data);
+    te->rtf_data = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(rt.block.size())));
+    if (te->rtf_data != nullptr) std::memcpy(te->rtf_data, rt.block.data(), rt.block.size());
+    te->rtf_is_rtfd = rt.rtfd ? 1 : 0;
+    te->regen_pending = 1;
+  }
+}
+
+struct TextBox {
+  bool present = false;
+  int16_t box[4] = {};
+};
+
+// Everything a record says, read before the object is made.
+struct Record {
+  uint32_t number = 0;
+  construct_class* cls = nullptr;
+  std::vector<int64_t> parents, included, associated;
+  math_info math{};
+  valeur values[5] = {};
+  bool number_value = false;
+  double nv_x = 0, nv_y = 0, nv_r = 0;
+  bool flag_a = false, flag_p = false;
+  uint8_t pushed = 0;
+  object_settings settings{};
+  std::string bitmap;
+  int64_t color_params[3] = {}, fill_params[3] = {};
+  bool has_label = false;
+  std::string label;
+  label_settings label_style{};
+  bool has_text = false;
+  std::string text;
+  bool has_cells = false;
+  std::vector<std::string> cells;
+  int rows = 0;
+  bool has_number_text = false;
+  std::string number_text;
+  TextBox frame;
+  bool has_property = false;
+  TextBox property_box[2];
+  std::string property_text[2];
+  RichText property_rich[2];
+  RichText rich;
+  bool has_table_columns = false;
+  std::vector<std::pair<int64_t, int64_t>> columns;
+  int64_t table_refs_size = 0;
+};
+
+bool fail(const std::string& why) {
+  last_error = why;
+  return false;
+}
+
+// The per-type word.
+bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
+  std::memset(w, 0, sizeof *w);
+  const uint16_t t = class_type_id(cls);
+  auto side_field = [&p](uint8_t* byte, int8_t* side_of_point) {
+    p = skip_separators(p);
+    if (starts(p, "side:")) {
+      p += 5;
+      if (txt_is_digit(*p)) {
+        int64_t v = 0;
+        if (!next_int(p, &v, 0, 255)) return false;
+        *byte = static_cast<uint8_t>(v);
+      } else if (side_of_point != nullptr) {
+        *side_of_point = 1;
+        p += word_at(p).size();
+      }
+    } else if (starts(p, "axis:")) {
+      p += 5;
+      *byte = *p == 'y' ? 2 : 1;
+      if (!txt_is_line_end(*p)) ++p;
+    }
+    return true;
+  };
+  if (t == TYPE_LOCUS) {
+    p = skip_separators(p);
+    std::string a = word_at(p);
+    w->locus.lkpt = starts(p, "lk pts") ? 1 : 0;
+    p += w->locus.lkpt ? 6 : a.size();
+    p = skip_separators(p);
+    w->locus.envelop = starts(p, "envelop") ? 1 : 0;
+    p += word_at(p).size();
+    int64_t n = 0;
+    if (!next_int(p, &n, 0, INT16_MAX)) return fail("locus without its point count");
+    w->locus.nb_pts = static_cast<int16_t>(n);
+  } else if (class_is(cls, "PReg")) {
+    p = skip_separators(p);
+    int64_t v = 0;
+    if (starts(p, "sides nb:")) {
+      p += 9;
+      if (!next_int(p, &v, 0, 1000)) return fail("regular polygon without its side count");
+      w->polreg.nbsides = static_cast<int16_t>(v);
+    }
+    if (!next_int(p, &v, INT16_MIN, INT16_MAX)) return fail("regular polygon vertex without its index");
+    w->polreg.index = static_cast<int16_t>(v);
+  } else if (class_is(cls, "Eq/Co") || t == TYPE_GRID || class_is(cls, "Axes")) {
+    p = skip_separators(p);
+    if (t == TYPE_EQUATION) {
+      static const char* const forms[6] = {"AX_BY_CEG0", "YEGAX_B",     "X2PY2EG0",
+                                           "X2PY2EGR2",  "X2PXYPY2EG0", "X2A2PY2B2EG1"};
+      static const uint8_t format[6] = {0, 1, 0, 2, 0, 4};
+      for (int k = 0; k < 6; ++k)
+        if (starts(p, forms[k])) {
+          w->equa.format = format[k];
+          p += std::strlen(forms[k]);
+          break;
+        }
+      p = skip_separators(p);
+    }
+    static const char* const coords[4] = {"cart", "pol deg", "pol grad", "pol rad"};
+    for (int k = 3; k >= 0; --k)
+      if (starts(p, coords[k])) {
+        w->equa.typeunite = static_cast<uint8_t>(k);
+        p += std::strlen(coords[k]);
+        break;
+      }
+  } else if (class_is(cls, "Mid") || class_is(cls, "PBiss") || class_is(cls, "Perp") ||
+             class_is(cls, "Par") || class_is(cls, "Lgth") || class_is(cls, "Text") ||
+             class_is(cls, "IsOn?") || class_is(cls, "Transf") || class_is(cls, "Refl")) {
+    if (!side_field(&w->side.index, &w->side.side_of_point)) return fail("bad side index");
+  } else if (class_is(cls, "Par?") || class_is(cls, "Perp?")) {
+    if (!side_field(&w->side.index, nullptr) || !side_field(&w->side.index2, nullptr))
+      return fail("bad side index");
+  } else if (class_is(cls, "Int")) {
+    const char* s = p;
+    while (!txt_is_line_end(*s) && !txt_is_digit(*s)) ++s;
+    if (!txt_is_digit(*s)) return fail("intersection point without its index");
+    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s += 2;
+    uint64_t v = 0;
+    const char* d = s;
+    for (; (*d >= '0' && *d <= '9') || (*d >= 'a' && *d <= 'f') || (*d >= 'A' && *d <= 'F'); ++d) {
+      int digit = *d <= '9' ? *d - '0' : (*d | 0x20) - 'a' + 10;
+      v = v * 16 + static_cast<uint64_t>(digit);
+      if (v > UINT32_MAX) return fail("intersection index too large");
+    }
+    w->inter_index = static_cast<uint32_t>(v);
+    p = d;
+  } else if (class_is(cls, "Pt/")) {
+    p = skip_separators(p);
+    if (starts(p, "axis:")) {
+      p += 5;
+      w->side.index = *p == 'y' ? 2 : 1;
+      if (!txt_is_line_end(*p)) ++p;
+      p = skip_separators(p);
+      if (starts(p, "on mark")) {
+        w->side.force_grad = 1;
+        p += 7;
+      }
+    }
+  }
+  p = skip_separators(p);
+  return true;
+}
+
+const char* const kUnitNames[5][5] = {{"", "", "", "", ""},
+                                      {"mm", "cm", "m", "km", "su"},
+                                      {"mm2", "cm2", "m2", "km2", "su2"},
+                                      {"mm3", "cm3", "m3", "km3", "su3"},
+                                      {"rd", "deg", "gr", "", ""}};
+
+bool read_color_name(const char*& p, uint32_t* out) {
+  const char* comma = p;
+  while (!txt_is_line_end(*comma) && *comma != ',') ++comma;
+  int64_t c = txt_color_by_name(p, static_cast<int>(comma - p));
+  p = comma;
+  if (c < 0) return fail("unknown colour name");
+  *out = static_cast<uint32_t>(c);
+  return true;
+}
+
+bool read_dash(const char*& p, dot* d) {
+  int64_t lg = 0, cycle = 0;
+  if (!next_int(p, &lg, 0, 255) || !next_int(p, &cycle, 1, 255)) return fail("bad dash pattern");
+  if (lg > cycle) lg = cycle;
+  d->lg = static_cast<uint8_t>(lg);
+  d->cycle = static_cast<uint8_t>(cycle);
+  return true;
+}
+
+// The style line; false for an item with a bad value.
+bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_settings* s, uint8_t* pushed) {
+  s->Color = type_default_color(t);
+  s->FillColor = t == TYPE_BUTTON ? file_color_by_index(37) : back_color;
+  s->opaque = 0;
+  s->thickness = 0;
+  s->dot_style = {1, 1};
+  if (t == TYPE_POINT || t == TYPE_LOCUS) s->graph_type = 1;
+  else if (t == TYPE_SEGMENT) s->graph_type = 0;
+  else if (t == TYPE_ANGLE) s->graph_type = 16;
+  s->smartline_type = 0;
+  s->smartline_length[0] = s->smartline_length[1] = -1.0;
+  s->visible = 1;
+  s->sticky = 0;
+  s->marked = 0;
+  if (starts(p, "default settings")) {
+    s->Color = s->FillColor = 0xFFFFFFFFu;
+    s->thickness = 255;
+    s->graph_type = 255;
+    s->opaque = -1;
+    s->smartline_type = 255;
+    while (!txt_is_line_end(*p) && *p != ',') ++p;
+    p = skip_separators(p);
+    return true;
+  }
+  auto item = [&p](const char* word) {
+    if (!starts(p, word)) return false;
+    p += std::strlen(word);
+    return true;
+  };
+  auto done = [&p] { p = skip_separators(p); };
+  if (item("Bitmap:")) {
+    const char* comma = p;
+    while (!txt_is_line_end(*comma) && *comma != ',') ++comma;
+    *bitmap = std::string(p, comma);
+    p = comma;
+    done();
+  }
+  if (item("color:")) {
+    if (!read_color_name(p, &s->Color)) return false;
+    done();
+  }
+  if (item("fill color:")) {
+    if (!read_color_name(p, &s->FillColor)) return false;
+    done();
+  }
+  if (item("thin")) done();
+  else if (item("thicker")) s->thickness = 1, done();
+  else if (item("thick")) s->thickness = 2, done();
+  if (item("DS:")) {
+    if (!read_dash(p, &s->dot_style)) return false;
+    done();
+  }
+  if (item("opaque")) s->opaque = 1, done();
+  if (t == TYPE_POINT || t == TYPE_LOCUS) {
+    static const char* const shapes[5] = {"1x1", "3x3", "CIRCLE", "TIMES", "PLUS"};
+    for (int k = 0; k < 5; ++k)
+      if (item(shapes[k])) {
+        s->graph_type = static_cast<uint8_t>(k);
+        done();
+        break;
+      }
+  }
+  if (t == TYPE_SEGMENT && item("marks nb:")) {
+    int64_t n = 0;
+    if (!next_int(p, &n, 0, 255)) return fail("bad segment marks");
+    s->graph_type = static_cast<uint8_t>(n);
+    done();
+  }
+  if ((t == TYPE_LINE || t == TYPE_RAY) && item("SL:")) {
+    int64_t kind = 0;
+    if (!next_int(p, &kind, 0, 255) || !next_real(p, &s->smartline_length[0]) ||
+        (t == TYPE_LINE && !next_real(p, &s->smartline_length[1])))
+      return fail("bad line ends");
+    s->smartline_type = static_cast<uint8_t>(kind);
+    if (kind != 0) s->smartline_length[0] = -10.0 - s->smartline_length[0];
+    done();
+  }
+  if (t == TYPE_ANGLE && item("marks nb:")) {
+    int64_t n = 0;
+    if (!next_int(p, &n, 1, 16)) return fail("bad angle marks");
+    s->graph_type = static_cast<uint8_t>(s->graph_type | (n - 1));
+    done();
+  }
+  if (item("invisible")) s->visible = 0, done();
+  if (item("trace")) s->marked = 1, done();
+  if (item("sticky")) s->sticky = 1, done();
+  if (item("pushed")) {
+    if (pushed != nullptr) *pushed = 1;
+    done();
+  }
+  if (t == TYPE_NUMBER || t == TYPE_EQUATION) {
+    int64_t n = 0;
+    if (!next_int(p, &n, -127, 255)) return fail("number without its decimals");
+    s->nbre_decimales = static_cast<uint8_t>(n < 0 ? (-n) | 128 : n);
+    p = skip_separators(p);
+    s->contraint = starts(p, "FD") ? 1 : 0;
+    p += word_at(p).size();
+    p = skip_separators(p);
+    std::string unit = word_at(p);
+    p += unit.size();
+    s->unite = 0;
+    for (int r = 0; r < 5 && unit != "WU"; ++r)
+      for (int c = 0; c < 5; ++c)
+        if (kUnitNames[r][c][0] != '\0' && unit == kUnitNames[r][c]) s->unite = static_cast<uint8_t>(r * 32 + c);
+    done();
+  }
+  for (int k = 0; k < 2; ++k) {
+    if (!item(k == 0 ? "COLOR" : "FCOLOR")) continue;
+    int64_t r = 0, g = 0, b = 0;
+    if (!next_int(p, &r, 0, 255) || !next_int(p, &g, 0, 255) || !next_int(p, &b, 0, 255))
+      return fail("colour component out of range");
+    (k == 0 ? s->Color : s->FillColor) = static_cast<uint32_t>(r + g * 256 + b * 65536);
+    done();
+  }
+  return true;
+}
+
+bool parse_color_params(const char*& p, Record& r) {
+  const char* titles[2] = {"Param color:", "Param fill:"};
+  int64_t* targets[2] = {r.color_params, r.fill_params};
+  for (int b = 0; b < 2; ++b) {
+    if (!starts(p, titles[b])) continue;
+    p += std::strlen(titles[b]);
+    p = skip_separators(p);
+    const char* names[3] = {"red:", "green:", "blue:"};
+    for (int c = 0; c < 3; ++c) {
+      if (!starts(p, names[c])) continue;
+      p += std::strlen(names[c]);
+      if (!next_int(p, &targets[b][c], 1, INT32_MAX)) return fail("bad colour parameter");
+      p = skip_separators(p);
+    }
+  }
+  return true;
+}
+
+bool parse_quoted(const char*& p, std::string* out) {
+  const char* s = p;
+  if (*s == '"') ++s;
+  int marker = 0;
+  std::string text;
+  for (;;) {
+    char c = *s;
+    if (c == '\0' || c == 1) break;
+    if (c == '"') {
+      if (s[1] == '"') {
+        text.push_back('"');
+        s += 2;
+        continue;
+      }
+      if (s[1] == '#') {
+        text += format_reference_marker(++marker);
+        s += 2;
+        continue;
+      }
+      ++s;
+      break;
+    }
+    if (c == '\r' && s[1] != '\n') {
+      text += "\r\n";
+      ++s;
+      continue;
+    }
+    text.push_back(c);
+    ++s;
+  }
+  *out = from_file(text);
+  p = s;
+  return true;
+}
+
+bool parse_box(const char*& p, TextBox* box) {
+  const char* s = p;
+  for (int k = 0; k < 4; ++k) {
+    int16_t v = 0;
+    int32_t used = txt_scan_int(&v, s);
+    if (used == 0) return fail("text box incomplete");
+    box->box[k] = v;
+    s += used;
+  }
+  box->box[1] = static_cast<int16_t>(-box->box[1]);
+  if (box->box[3] < 0) box->box[3] = static_cast<int16_t>(-box->box[3]);
+  box->present = true;
+  p = s;
+  return true;
+}
+
+uint16_t count_values(const Record& r, int method, object* const* args, int nargs) {
+  const construct_class* cls = r.cls;
+  const uint16_t t = class_type_id(cls);
+  if (t == TYPE_TRIANGLE || t == TYPE_POLYGON) return static_cast<uint16_t>(nargs + 1);
+  if (t == TYPE_VECTOR || t == TYPE_SEGMENT) return 2;
+  if (class_is(cls, "PReg")) return 0;
+  if (class_is(cls, "Text")) return nargs > 0 && args[0] != nullptr && object_type_id(args[0]) == TYPE_NUMBER ? 1 : 3;
+  if (class_is(cls, "Transf")) return method == 2 ? 2 : 1;
+  if (class_is(cls, "Table")) return 0;
+  return static_cast<uint16_t>(cls->nbvals == kVariableNbVals ? 0 : cls->nbvals);
+}
+
+// Reads the whole record. False (with last_error) when it is refused.
+bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t* method) {
+  while (*p == '\r' || *p == '\n' || is_blank(*p)) ++p;
+  int64_t number = 0;
+  if (!txt_is_digit(*p) || !next_int(p, &number, 0, INT32_MAX)) return fail("record without its number");
+  r.number = static_cast<uint32_t>(number);
+  while (is_blank(*p) || *p == ':') ++p;
+  if (starts(p, "Ma R")) return fail("macro result without its macro line");
+
+  p = skip_separators(p);
+  std::string name = word_at(p);
+  p += name.size();
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
+    if (class_list[k]->short_name != nullptr && name == class_list[k]->short_name) {
+      r.cls = class_list[k];
+      break;
+    }
+  if (r.cls == nullptr || name.empty()) return fail("unknown class \"" + name + "\"");
+  const uint16_t t = class_type_id(r.cls);
+  p = skip_separators(p);
+  if (starts(p, "Const:")) {
+    p += 6;
+    if (!read_number_list(p, r.parents)) return fail("bad parent numbers");
+  }
+  p = skip_separators(p);
+  if (starts(p, "inc.elmts:")) {
+    p += 10;
+    if (!read_number_list(p, r.included)) return fail("bad referenced numbers");
+  }
+  p = skip_separators(p);
+  if (starts(p, "ass.elmts:")) {
+    p += 10;
+    if (!read_number_list(p, r.associated)) return fail("bad associated numbers");
+  }
+  p = skip_separators(p);
+  if (!read_type_info(p, r.cls, &r.math)) return false;
+
+  // Parents, then the method they fit.
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  for (int64_t n : r.parents) {
+    object* o = find_object_by_file_number(static_cast<uint32_t>(n));
+    if (o == nullptr || n == 0) return fail("parent " + std::to_string(n) + " is not in the figure");
+    args.push_back(o);
+  }
+  if (t == TYPE_LOCUS) {
+    if (args.size() < 2) return fail("locus without its two objects");
+    object* a = args.front();
+    object* b = args.back();
+    args.clear();
+    int16_t n = collect_dependency_chain(a, b);
+    if (n > 0) {
+      for (int k = 0; k < n; ++k) args.push_back(fig->inputs->items[k]);
+    } else {
+      args = {a, b};
+    }
+  }
+  *method = find_method_for_parents(r.cls, args.data(), static_cast<uint32_t>(args.size()));
+  if (*method < 0) return fail("no method of " + name + " takes these parents");
+
+  value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
+  // Values on the head line.
+  if (value_count != 0 &&
+      class_field_kinds(r.cls, *method, static_cast<int>(args.size()), value_field_kinds) != 0) {
+    p = skip_separators(p);
+    if (starts(p, "Val:")) p += 4;
+    const bool angle = class_is(r.cls, "Angle");
+    for (int i = 0; i < value_count && i < kFieldKindCount; ++i) {
+      const uint8_t k = value_field_kinds[i];
+      valeur& v = r.values[i];
+      if (k & FIELD_H) {
+        int32_t used = txt_scan_number(&v.h, p);
+        if (used == 0) return fail("missing value");
+        p += used;
+      }
+      if (k & FIELD_V) {
+        int32_t used = txt_scan_number(&v.v, p);
+        if (used == 0) return fail("missing value");
+        p += used;
+        v.v = -v.v;
+      }
+      if (k & FIELD_RADIUS) {
+        if (angle) {
+          if (!next_real(p, &v.info.rayon)) return fail("missing value");
+        } else {
+          int32_t used = txt_scan_number(&v.info.rayon, p);
+          if (used == 0) return fail("missing value");
+          p += used;
+        }
+      }
+    }
+  }
+  if (value_count != 0 && class_has_value(r.cls)) {
+    p = skip_separators(p);
+    if (starts(p, "Val:")) {
+      int64_t x = 0, y = 0;
+      if (!next_int(p, &x) || !next_int(p, &y) || !next_real(p, &r.nv_r)) return fail("bad number value");
+      r.nv_x = static_cast<double>(x);
+      r.nv_y = static_cast<double>(y);
+      if (file_resolution > 0) {
+        const double f = pixels_per_cm / file_resolution;
+        r.nv_x *= f, r.nv_y *= f, r.nv_r *= f;
+      }
+      r.number_value = true;
+      p = skip_separators(p);
+      std::string a = word_at(p);
+      p = skip_separators(p + a.size());
+      std::string pw = word_at(p);
+      p += pw.size();
+      r.flag_a = a == "A";
+      if (file_platform != 0 && file_class != 0) r.flag_a = !r.flag_a;
+      r.flag_p = pw == "P";
+    }
+  }
+  p = next_line(p);
+
+  // Style line.
+  const char* before = p;
+  if (!parse_style(p, t, &r.bitmap, &r.settings, &r.pushed)) return false;
+  if (!parse_color_params(p, r)) return false;
+  if (p != before) p = next_line(p);
+  if (class_is(r.cls, "PReg") && *method == 1) value_count = static_cast<uint16_t>(r.math.polreg.nbsides + 2);
+
+  // Text lines.
+  bool consumed = false;
+  if (!is_text_like_type(t) && *p == '"') {
+    parse_quoted(p, &r.label);
+    r.has_label = true;
+    label_settings& ls = r.label_style;
+    ls.Color = ls.FillColor = back_color;
+    ls.dot_style = {1, 1};
+    p = skip_separators(p);
+    if (starts(p, "color:") && !(p += 6, read_color_name(p, &ls.Color))) return false;
+    p = skip_separators(p);
+    if (starts(p, "fill color:") && !(p += 11, read_color_name(p, &ls.FillColor))) return false;
+    p = skip_separators(p);
+    if (starts(p, "thicker")) ls.thickness = 1, p += 7;
+    else if (starts(p, "thick")) ls.thickness = 2, p += 5;
+    else if (starts(p, "thin")) p += 4;
+    p = skip_separators(p);
+    if (starts(p, "DS:") && !(p += 3, read_dash(p, &ls.dot_style))) return false;
+    p = skip_separators(p);
+    if (starts(p, "opaque")) ls.opaque = 1, p += 6;
+    consumed = true;
+  }
+  if ((t == TYPE_TEXT || t == TYPE_EXPRESSION || t == TYPE_BUTTON) && *p == '"') {
+    parse_quoted(p, &r.text);
+    r.has_text = true;
+    consumed = true;
+  }
+  if (t == TYPE_TABLE) {
+    const int columns = (static_cast<int>(args.size()) + 1) / 2;
+    r.has_cells = true;
+    while (txt_is_digit(*p) || *p == '-' || *p == '_') {
+      const char* eol = end_of_line(p);
+      const char* c = p;
+      for (int k = 0; k < columns; ++k) {
+        const char* tab = c;
+        while (tab < eol && *tab != '\t') ++tab;
+        r.cells.push_back(from_file(std::string(c, tab)));
+        c = tab < eol ? tab + 1 : eol;
+      }
+      ++r.rows;
+      if (r.rows > kMaxListed) return fail("too many table rows");
+      const char* following = eol + skip_to_next_line(eol);
+      if (following != eol && (txt_is_digit(*following) || *following == '-' || *following == '_')) {
+        p = following;
+      } else {
+        p = eol;
+        break;
+      }
+    }
+    consumed = consumed || r.rows > 0;
+  }
+  if (class_is(r.cls, "Num") || class_is(r.cls, "Formula")) {
+    const char* eol = end_of_line(p);
+    r.number_text = from_file(std::string(p, eol));
+    r.has_number_text = true;
+    consumed = consumed || eol != p;
+    p = eol;
+  }
+  if (consumed) p = next_line(p);
+
+  const bool framed = t == TYPE_TEXT || t == TYPE_EXPRESSION || t == TYPE_TABLE || t == TYPE_BUTTON ||
+                      class_is(r.cls, "Num") || class_is(r.cls, "Formula") ||
+                      class_is(r.cls, "Exp_num_App") || (r.has_label && !r.label.empty());
+  if (framed && starts(p, "TP:")) {
+    if (!parse_box(p, &r.frame)) return false;
+    p = next_line(p);
+  }
+
+  bool trailer = false;
+  if (t == TYPE_PROPERTY) {
+    for (int k = 0; k < 2; ++k) {
+      if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
+      if (!parse_box(p, &r.property_box[k])) return false;
+      p = next_line(p);
+      parse_quoted(p, &r.property_text[k]);
+      read_rich(p, &r.property_rich[k]);
+      if (k == 0) p = next_line(p);
+    }
+    r.has_property = true;
+    trailer = true;
+  }
+  if (t != TYPE_PROPERTY && (r.has_label || is_text_like_type(t))) {
+    const char* s = p;
+    read_rich(p, &r.rich);
+    trailer = trailer || p != s;
+  }
+  if (t == TYPE_TABLE) {
+    p = skip_separators(p);
+    if (starts(p, "TC:")) {
+      p += 3;
+      r.has_table_columns = true;
+      p = skip_blanks(p);
+      if (starts(p, "std")) p += 3;
+      while (txt_is_digit(*skip_blanks(p))) {
+        int64_t i = 0, w = 0;
+        if (!next_int(p, &i, 1, 255) || *p != ':' || !next_int(p, &w, 0, 32767)) return fail("bad column width");
+        r.columns.emplace_back(i, w);
+      }
+      trailer = true;
+    }
+  }
+  if (trailer) p = next_line(p);
+  // The empty line that ends the record.
+  while (*p != '\0' && (*p == '\r' || *p == '\n')) {
+    p = next_line(p);
+    break;
+  }
+  return true;
+}
+
+// Lays the record over a freshly made object.
+void apply_record(object* o, Record& r, const std::vector<object*>& args) {
+  const uint16_t t = object_type_id(o);
+  // Values.
+  if (o->nbvaleurs != static_cast<int16_t>(value_count) && t != TYPE_LOCUS && t != TYPE_ARC &&
+      t != TYPE_CONIC && !(class_is(o->classe, "PReg") && o->methode == 0)) {
+    valeur* fresh = value_count != 0 ? alloc_block<valeur>(value_count) : nullptr;
+    if (fresh != nullptr || value_count == 0) {
+      const int keep = std::min<int>(o->nbvaleurs, value_count);
+      for (int i = 0; i < keep && o->valeurs != nullptr; ++i) fresh[i] = o->valeurs[i];
+      if (!is_property_check(o)) GlobalFreeAndNull(&o->valeurs);
+      if (!is_property_check(o)) o->valeurs = fresh;
+      o->nbvaleurs = static_cast<int16_t>(value_count);
+    }
+  }
+  if (class_is(o->classe, "Table")) {
+    GlobalFreeAndNull(&o->valeurs);
+  }
+  if (o->valeurs != nullptr && class_is(o->classe, "Angle") && o->nbvaleurs >= 2)
+    o->valeurs[1].info.rayon = r.values[1].info.rayon;
+  o->num = r.number;
+  if (r.flag_a) o->aux2 |= t == TYPE_TEXT ? 8u : 2u;
+  if (r.flag_p) o->aux2 |= 4u;
+  o->settings = r.settings;
+  o->math = r.math;
+  if (class_is(o->classe, "Eq/Co") && object_type_id(args.empty() ? nullptr : args[0]) == TYPE_POINT &&
+      o->math.equa.format != 0)
+    o->math.equa.format = 1;
+  if (!r.bitmap.empty()) {
+    auto* holder = alloc_block<bitmap_info>();
+    if (holder != nullptr) {
+      holder->name = new_string(r.bitmap);
+      o->bitmap = holder;
+    }
+  }
+  // Colour parameters keep their file numbers until the figure reader
+  // resolves them into objects.
+  auto as_ref = [](int64_t n) { return reinterpret_cast<object*>(static_cast<uintptr_t>(n)); };
+  if (r.color_params[0] || r.color_params[1] || r.color_params[2])
+    set_object_color_params(o, as_ref(r.color_params[0]), as_ref(r.color_params[1]), as_ref(r.color_params[2]));
+  if (r.fill_params[0] || r.fill_params[1] || r.fill_params[2])
+    set_object_fill_color_params(o, as_ref(r.fill_params[0]), as_ref(r.fill_params[1]), as_ref(r.fill_params[2]));
+
+  // References by position: the i-th number binds the i-th marker.
+  if (t == TYPE_TEXT || t == TYPE_EXPRESSION || t == TYPE_BUTTON) {
+    free_text_references(&o->inserted);
+    insert_object** tail = &o->inserted;
+    for (size_t i = 0; i < r.included.size(); ++i) {
+      object* ref = find_object_by_file_number(static_cast<uint32_t>(r.included[i]));
+      if (ref == nullptr || r.included[i] == 0) continue;
+      auto* node = alloc_block<insert_object>();
+      if (node == nullptr) break;
+      node->obj = ref;
+      node->number = static_cast<int16_t>(i + 1);
+      *tail = node;
+      tail = &node->next;
+    }
+  }
+  // Associated objects (the targets of a button) keep their file numbers
+  // until resolve_record_numbers runs; other objects have none.
+  objectptrlist** atail = &o->associated;
+  for (int64_t n : t == TYPE_BUTTON ? r.associated : std::vector<int64_t>{}) {
+    auto* node = alloc_block<objectptrlist>();
+    if (node == nullptr) break;
+    node->obj = as_ref(n);
+    *atail = node;
+    atail = &node->next;
+  }
+  if (t == TYPE_BUTTON && r.pushed) o->aux2 |= 32u;
+
+  // Texts.
+  if (r.has_label) {
+    free_text_window(o->te);
+    o->te = new_text_record(r.label, 0, 0, 0, 20);
+    GlobalFreeAndNull(&o->label);
+    o->label = alloc_block<label_settings>();
+    if (o->label != nullptr) *o->label = r.label_style;
+  }
+  if (r.has_text) {
+    free_text_window(o->te);
+    o->te = new_text_record(r.text, 0, 0, 200, 100);
+    if (o->te != nullptr) {
+      o->te->edit_flags |= 4;
+      if (t == TYPE_BUTTON) o->te->reserved2 = 2;
+      text_refs_comma_to_separator(o);
+    }
+  }
+  if (r.has_cells && o->macro == nullptr) {
+    std::string joined;
+    for (const std::string& c : r.cells) joined.append(c).push_back('\0');
+    free_text_window(o->te);
+    o->te = new_text_record("", 0, 0, 100, 200);
+    if (o->te != nullptr) {
+      GlobalFreeAndNull(&o->te->text);
+      o->te->text = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(joined.size() + 1)));
+      if (o->te->text != nullptr) std::memcpy(o->te->text, joined.data(), joined.size());
+      o->te->length = 0;
+    }
+    o->nbvaleurs = static_cast<int16_t>(r.rows);
+  }
+  if (r.has_number_text) {
+    std::string text = r.number_text;
+    if (class_is(o->classe, "Num")) {
+      text_c_to_decimal(text.data());
+      free_text_window(o->te);
+      o->te = new_text_record(text, 0, 0, 200, 200);
+    } else {
+      text_c_to_decimal_slash(text.data());
+      if (o->parents != nullptr &&
+          GlobalSize(o->parents) / sizeof(object*) > static_cast<uint32_t>(o->nbparents)) {
+        void* old = o->parents[o->nbparents];
+        GlobalFreeAndNull(&old);
+        o->parents[o->nbparents] = reinterpret_cast<object*>(new_string(text));
+      }
+    }
+  }
+  if (r.frame.present && o->te != nullptr) {
+    o->te->pos = {r.frame.box[0], r.frame.box[1]};
+    o->te->size = {r.frame.box[2], r.frame.box[3]};
+    const bool anchored = t == TYPE_TEXT || t == TYPE_BUTTON || t == TYPE_EXPRESSION ||
+                          class_is(o->classe, "Num") || class_is(o->classe, "Formula");
+    if (anchored && o->valeurs != nullptr && o->nbvaleurs > 0) {
+      o->valeurs[0].h = r.frame.box[0];
+      o->valeurs[0].v = r.frame.box[1];
+    }
+  }
+  if (r.has_property && o->valeurs != nullptr && GlobalSize(o->valeurs) >= 2 * sizeof(TErec*)) {
+    auto* texts = reinterpret_cast<TErec**>(o->valeurs);
+    for (int k = 0; k < 2; ++k) {
+      free_text_window(texts[k]);
+      const TextBox& b = r.property_box[k];
+      texts[k] = new_text_record(r.property_text[k], b.box[0], b.box[1], b.box[2], b.box[3]);
+      apply_rich(texts[k], r.property_rich[k]);
+    }
+    o->te = texts[0];
+  }
+  if (o->te != nullptr && t != TYPE_PROPERTY) apply_rich(o->te, r.rich);
+  if (t == TYPE_TABLE && r.has_table_columns && o->te != nullptr) {
+    int64_t n = 0;
+    for (auto& c : r.columns) n = std::max(n, c.first);
+    if (n > 0) {
+      auto* widths = alloc_block<int32_t>(static_cast<uint32_t>(n + 1));
+      if (widths != nullptr) {
+        widths[0] = static_cast<int32_t>(n);
+        for (int64_t i = 1; i <= n; ++i) widths[i] = 70;
+        for (auto& c : r.columns) widths[c.first] = static_cast<int32_t>(c.second);
+        GlobalFreeAndNull(&o->te->column_widths);
+        o->te->column_widths = widths;
+      }
+    }
+  }
+  if (o->te != nullptr && (t == TYPE_NUMBER || (t == TYPE_TEXT && o->nbparents > 0))) o->te->edit_flags |= 1;
+  if (r.number_value && o->valeurs != nullptr && o->nbvaleurs > 0) o->valeurs[0].info.rayon = r.nv_r;
+  if (r.number_value && o->te != nullptr) {
+    o->te->pos.x = static_cast<int32_t>(std::clamp(r.nv_x, -1e9, 1e9));
+    o->te->pos.y = static_cast<int32_t>(std::clamp(r.nv_y, -1e9, 1e9));
+  }
+}
+
+}  // namespace
+
+const char* object_reader_error() { return last_error.c_str(); }
+
+void resolve_record_numbers() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return;
+  auto resolve = [](object*& ref) {
+    const auto n = reinterpret_cast<uintptr_t>(ref);
+    ref = n <= UINT32_MAX ? find_object_by_file_number(static_cast<uint32_t>(n)) : nullptr;
+  };
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    if (unresolved.count(o) == 0) continue;
+    for (objectptrlist** node = &o->associated; *node != nullptr;) {
+      resolve((*node)->obj);
+      if ((*node)->obj == nullptr) {
+        objectptrlist* gone = *node;
+        *node = gone->next;
+        GlobalFreeAndNull(&gone);
+      } else {
+        node = &(*node)->next;
+      }
+    }
+    for (param_color* block : {o->pcolor, o->pfill}) {
+      if (block == nullptr) continue;
+      if (block->red != nullptr) resolve(block->red);
+      if (block->green != nullptr) resolve(block->green);
+      if (block->blue != nullptr) resolve(block->blue);
+    }
+  }
+  unresolved.clear();
+}
+
+uint32_t skip_to_next_line(const char* text) {
+  const char* p = end_of_line(text);
+  if (*p == '\r') {
+    ++p;
+    if (*p == '\n') ++p;
+  } else if (*p == '\n') {
+    ++p;
+    if (*p == '\r') ++p;
+  }
+  return static_cast<uint32_t>(p - text);
+}
+
+uint32_t read_object_style(const char* text, uint16_t type_id, char** bitmap_name,
+                           object_settings* settings, uint8_t* pushed) {
+  const char* p = text;
+  std::string bitmap;
+  if (!parse_style(p, type_id, &bitmap, settings, pushed)) return 0;
+  if (bitmap_name != nullptr && !bitmap.empty()) *bitmap_name = new_string(bitmap);
+  return static_cast<uint32_t>(p - text);
+}
+
+uint32_t read_quoted_string(const char* text, char** out) {
+  const char* p = text;
+  std::string s;
+  parse_quoted(p, &s);
+  if (out != nullptr) *out = new_string(s);
+  return static_cast<uint32_t>(p - text);
+}
+
+uint32_t read_signed_pair(const char* text, int16_t box[4]) {
+  const char* p = text;
+  TextBox b;
+  if (!parse_box(p, &b)) return 0;
+  std::memcpy(box, b.box, sizeof b.box);
+  return static_cast<uint32_t>(p - text);
+}
+
+object* find_object_by_file_number(uint32_t n) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr || n == 0) return nullptr;
+  // Records name recent objects most of the time: look from the end first.
+  // Numbers grow along the list, so this finds the same object as the walk
+  // from the start whenever one carries n.
+  for (object* q = last_object(); q != nullptr; q = q->prev) {
+    if (q->num == n) return q;
+    if (q->num != 0 && q->num < n) break;
+  }
+  object* o = fig->first;
+  while (o != nullptr && o->num < n) o = o->next;
+  if (o != nullptr && o->num == n) return o;
+  if (o != nullptr) {
+    // Overshot: step back over the objects numbered 0.
+    for (uint32_t back = o->num - n; back > 0 && o != nullptr; --back) {
+      o = o->prev;
+      while (o != nullptr && is_intersection_set(o)) o = o->prev;
+    }
+    if (o != nullptr && o->num == n) return o;
+  }
+  // Numbers in the file count only the objects that have records.
+  uint32_t k = 0;
+  for (object* q = fig->first; q != nullptr; q = q->next) {
+    if (is_intersection_set(q) || (q->macro != nullptr && q->final_no == 0)) continue;
+    if (++k == n) return q;
+  }
+  return nullptr;
+}
+
+int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t n) {
+  if (cls == nullptr) return -1;
+  if (class_is(cls, "Exp_num_App")) {
+    for (uint32_t k = 0; k < n; ++k)
+      if (object_type_id(parents[k]) == TYPE_AXES) return 1;
+    return 0;
+  }
+  if (class_is(cls, "Int") || class_is(cls, "Table") || class_is(cls, "Text") ||
+      class_is(cls, "Exp_num") || class_is(cls, "Formula") || class_is(cls, "Locus"))
+    return 0;
+  if (cls->methods == nullptr || cls->methods[0] == nullptr) return -1;
+  if (n == 0) {
+    // A class built from nothing: its first method that takes no argument.
+    for (int16_t m = 0; cls->methods[m] != nullptr; ++m)
+      if (cls->methods[m]->args == nullptr || cls->methods[m]->args[0] == 0) return m;
+    return -1;
+  }
+  reset_class_type_marks(cls);
+  const uint32_t fed = class_is(cls, "Lgth") && n == 3 ? 2 : n;
+  const uint8_t first = class_is(cls, "Line") || class_is(cls, "Ray") || class_is(cls, "Cir") ? 0 : 1;
+  int16_t method = -1;
+  for (uint32_t k = 0; k < fed; ++k) method = find_tool_arg_slot(cls, parents[k], 0, first, 0);
+  if (class_is(cls, "Spr") && n == 1) method = 0;
+  reset_class_type_marks(cls);
+  return method;
+}
+
+int32_t read_object_record(object** slot, const char* text) {
+  if (file_class == 0) return read_nova_object_record(slot, text);
+  if (slot != nullptr) *slot = nullptr;
+  last_error = "records of older files are read by the older reader";
+  return 0;
+}
+
+int32_t read_nova_object_record(object** slot, const char* text) {
+  if (slot != nullptr) *slot = nullptr;
+  last_error.clear();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr || text == nullptr) {
+    last_error = "no current figure";
+    return -1;
+  }
+  construct_class* saved_class = current_class;
+  current_class = nullptr;
+  renumber_lock = 1;
+  const uint8_t saved_reading = reading_file;
+  reading_file = 1;
+  auto finish = [&](int32_t result) {
+    current_class = saved_class;
+    if (fig->inputs != nullptr) objlist_clear(fig->inputs);
+    renumber_lock = 0;
+    reading_file = saved_reading;
+    return result;
+  };
+
+  const char* p = text;
+  Record r;
+  std::vector<object*> args;
+  int16_t method = -1;
+  if (!parse_record(p, r, args, &method)) return finish(-1);
+
+  // Creation, as a tool creates.
+  current_class = r.cls;
+  objlist_clear(fig->inputs);
+  const bool intersection = class_is(r.cls, "Int");
+  object* set = nullptr;
+  if (intersection) {
+    if (args.size() != 2) {
+      last_error = "intersection point without its two objects";
+      return finish(-1);
+    }
+    set = get_intersection_set(args[0], args[1], nullptr);
+    if (set == nullptr) {
+      last_error = "Not enough memory";
+      return finish(static_cast<int32_t>(p - text));
+    }
+    current_class = r.cls;
+    objlist_clear(fig->inputs);
+    objlist_add(fig->inputs, set, 0);
+  } else {
+    for (size_t i = 0; i < args.size(); ++i) {
+      uint32_t packed = pack_parent_side_info(r.cls, r.math.bitsfield, args[i], static_cast<int>(i & 1));
+      objlist_add(fig->inputs, args[i], static_cast<uint16_t>(packed & 0xFFFF));
+    }
+  }
+  for (int i = 0; i < kRubberPoints; ++i) rubber_points[i] = r.values[i];
+  variable_nb_values = static_cast<int16_t>(value_count);
+  uint16_t created = 0;
+  object* o = create_object(static_cast<uint16_t>(method), &created, 0, 1, 1);
+  if (o == nullptr) {
+    last_error = "Not enough memory";
+    return finish(static_cast<int32_t>(p - text));
+  }
+  if (intersection) {
+    add_intersection_record(set, r.math.inter_index, &r.values[0], o);
+    set->num = 0;
+  }
+  apply_record(o, r, args);
+
+  // Recompute as a constructed object, keeping a read label where it was.
+  if (!class_is(o->classe, "Table") && !class_is(o->classe, "Pt/")) recompute_object(o);
+  if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
+  if (intersection && set != nullptr) recompute_object(set);
+  if (r.frame.present && o->te != nullptr && r.has_label) {
+    o->te->pos = {r.frame.box[0], r.frame.box[1]};
+    o->te->size = {r.frame.box[2], r.frame.box[3]};
+  }
+  o->state |= 256;
+  if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
+  if (slot != nullptr) *slot = o;
+  return finish(static_cast<int32_t>(p - text));
+}

@@ -1,0 +1,42 @@
+// Reading the text record of one object back into a live object of the
+// current figure, built the way the construction tools build it.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/model/figure.h"
+
+struct construct_class;
+struct TErec;
+struct label_settings;
+
+// Kernel-wide state of the reader.
+extern uint16_t value_count;
+extern uint8_t value_field_kinds[5];
+extern uint8_t renumber_lock;
+// "Resolution:" of the figure being read; 0 when it has none.
+extern double file_resolution;
+
+// One record at text (NUL-terminated). Returns the characters consumed, or
+// -1 when the record is refused (object_reader_error() says why); the
+// figure reader stops at a negative result. *slot receives the new object.
+int32_t read_object_record(object** slot, const char* text);
+int32_t read_nova_object_record(object** slot, const char* text);
+// After the last record: the targets of buttons and the numbers that drive
+// colours, read as file numbers, become the objects they name; targets that
+// name none are dropped, colour sources that name none are cleared.
+void resolve_record_numbers();
+// Why the last record was refused ("" when it was not).
+const char* object_reader_error();
+
+// The object of the current figure that carries number n in the file.
+object* find_object_by_file_number(uint32_t n);
+// The method of cls that the objects fit, -1 when none does.
+int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t n);
+
+// Pieces shared with the other readers; each returns the characters used.
+uint32_t read_object_style(const char* text, uint16_t type_id, char** bitmap_name,
+                           object_settings* settings, uint8_t* pushed);
+uint32_t read_quoted_string(const char* text, char** out);
+uint32_t read_signed_pair(const char* text, int16_t box[4]);
+uint32_t skip_to_next_line(const char* text);

@@ -1,0 +1,107 @@
+#include "kernel/files/text_output.h"
+
+#include <charconv>
+#include <limits>
+#include <system_error>
+
+#include "kernel/files/text_family.h"
+
+TxtOut::TxtOut(char* dst) : at(txt_is_counting(dst) ? nullptr : dst) {}
+
+void TxtOut::i(long long v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  put(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+void TxtOut::u(unsigned long long v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  put(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+void TxtOut::g(double v, int precision) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
+  for (char* p = buf; p != r.ptr; ++p)
+    if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+  put(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+void TxtOut::f2(double v) {
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+  if (r.ec != std::errc()) {
+    put("0.00");
+    return;
+  }
+  put(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+void TxtOut::hex8(uint32_t v) {
+  static const char digits[] = "0123456789ABCDEF";
+  char buf[8];
+  for (int k = 7; k >= 0; --k, v >>= 4) buf[k] = digits[v & 15];
+  put(buf, 8);
+}
+
+void TxtOut::hex2(uint8_t v) {
+  static const char digits[] = "0123456789ABCDEF";
+  char buf[2] = {digits[v >> 4], digits[v & 15]};
+  put(buf, 2);
+}
+
+void TxtOut::alt_hex(uint32_t v) {
+  if (v == 0) {
+    ch('0');
+    return;
+  }
+  char buf[16];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, 16);
+  put("0x", 2);
+  put(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+size_t txt_parse_real(const char* p, double* out) {
+  const char* s = p;
+  bool negative = false;
+  if (*s == '+' || *s == '-') {
+    negative = *s == '-';
+    ++s;
+  }
+  const char* body = s;
+  size_t digits = 0;
+  while (txt_is_digit(*s)) ++s, ++digits;
+  if (*s == '.') {
+    ++s;
+    while (txt_is_digit(*s)) ++s, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (*s == 'e' || *s == 'E') {
+    const char* e = s + 1;
+    if (*e == '+' || *e == '-') ++e;
+    if (txt_is_digit(*e)) {
+      while (txt_is_digit(*e)) ++e;
+      s = e;
+    }
+  }
+  double v = 0;
+  auto r = std::from_chars(body, s, v, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != s) return 0;
+  *out = negative ? -v : v;
+  return static_cast<size_t>(s - p);
+}
+
+size_t txt_parse_long(const char* p, int64_t* out) {
+  const char* s = p;
+  bool negative = *s == '-';
+  if (negative) ++s;
+  if (!txt_is_digit(*s)) return 0;
+  const char* digits = s;
+  while (txt_is_digit(*s)) ++s;
+  int64_t v = 0;
+  auto r = std::from_chars(digits, s, v);
+  if (r.ec != std::errc()) return 0;
+  *out = negative ? -v : v;
+  return static_cast<size_t>(s - p);
+}

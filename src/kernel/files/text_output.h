@@ -1,0 +1,52 @@
+// Formatting and scanning helpers shared by the text writers and readers.
+// Everything here works in the C locale whatever the user's locale, and every
+// scan stops at the end of its line (CR, LF) or of the text (NUL).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+// One writer's output. A writer called with a null destination (or with one
+// inside the counting scratch area) only counts; otherwise it stores at dst.
+struct TxtOut {
+  char* at;
+  int32_t len = 0;
+
+  explicit TxtOut(char* dst);
+
+  void put(const char* s, size_t n) {
+    if (at != nullptr && n != 0) std::memcpy(at + len, s, n);
+    len += static_cast<int32_t>(n);
+  }
+  void put(std::string_view s) { put(s.data(), s.size()); }
+  void ch(char c) {
+    if (at != nullptr) at[len] = c;
+    ++len;
+  }
+  void crlf() { put("\r\n", 2); }
+  // Adds what another writer produced at the current position.
+  void add(int32_t n) { len += n; }
+  // Where the next byte goes (null while counting).
+  char* here() const { return at != nullptr ? at + len : nullptr; }
+
+  void i(long long v);             // "%d"
+  void u(unsigned long long v);    // "%u"
+  void g(double v, int precision); // "%.<precision>G"
+  void f2(double v);               // "%.2f"
+  void hex8(uint32_t v);           // "%08X"
+  void hex2(uint8_t v);            // "%02X"
+  void alt_hex(uint32_t v);        // "%#x"
+};
+
+inline bool txt_is_digit(char c) { return c >= '0' && c <= '9'; }
+inline bool txt_is_line_end(char c) { return c == '\0' || c == '\r' || c == '\n'; }
+
+// A number at p as strtod reads it in the C locale (optional sign, digits,
+// optional fraction, optional exponent; no "inf", "nan" or hexadecimal).
+// Returns the characters used, 0 when there is none or it is out of range.
+size_t txt_parse_real(const char* p, double* out);
+// An integer at p: optional '-', then decimal digits. Returns the characters
+// used, 0 when there are no digits or the value does not fit in 64 bits.
+size_t txt_parse_long(const char* p, int64_t* out);

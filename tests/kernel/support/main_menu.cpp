@@ -1,0 +1,34 @@
+#include "kernel/support/main_menu.h"
+
+#include <QAction>
+#include <string>
+
+#include "platform/kp_menu.h"
+
+namespace {
+constexpr UINT kItems[] = {109, 110, 111, 113, 114, 115, 116, 40023, 40029, 40032, 40038, 40051};
+}
+
+void install_test_main_menu() {
+  static KPMenusWrapper* menu = [] {
+    KPMenusWrapper* m = KPMenusWrapper::createPopupMenu();
+    for (UINT item : kItems) m->appendMenu(0, item, "item");
+    return m;
+  }();
+  KPMenusWrapper::setMainMenu(menu);
+}
+
+bool menu_item_enabled(HMENU menu, UINT item) {
+  auto* action = static_cast<QAction*>(
+      KPMenusWrapper::LookingForTheItemMenu(static_cast<KPMenusWrapper*>(menu), static_cast<int>(item)));
+  return action && action->isEnabled();
+}
+
+const char* undo_menu_text() {
+  static std::string text;
+  char buffer[256] = {};
+  KPMenusWrapper* menu = KPMenusWrapper::mainMenu();
+  if (menu) menu->getMenuString(110, buffer, sizeof buffer, 0);
+  text = buffer;
+  return text.c_str();
+}
