@@ -3,6 +3,7 @@
 #include "drag_fixture.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/undo.h"
+#include "kernel/model/units.h"
 
 namespace {
 
@@ -328,6 +329,104 @@ TEST_F(DragTest, AOnePointLineTurnsToTheMouseAndSnapsWithShift) {
   EXPECT_AT(a->valeurs[0], 0, 0);
   drag(100, 3, 1);
   EXPECT_NEAR(l->valeurs[1].v, 0, 1e-9);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DragTest, AOnePointCircleTakesTheMouseDistanceAsRadiusInWholeCentimetresWithShift) {
+  object* p = point(0, 0);
+  object* c = make(classe_cercle, 0, {p});
+  c->valeurs[1].info.rayon = 50;
+  recompute_object(c);
+  ASSERT_EQ(press(c, 50, 0), 1);
+  drag(0, 80);
+  EXPECT_NEAR(c->valeurs[1].info.rayon, 80, 1e-9);
+  EXPECT_AT(p->valeurs[0], 0, 0);
+  drag(0, 100, 1);
+  EXPECT_NEAR(c->valeurs[1].info.rayon, 3 * pixels_per_unit, 1e-9);
+  drag(0, 5, 1);
+  EXPECT_NEAR(c->valeurs[1].info.rayon, pixels_per_unit, 1e-9);
+}
+
+TEST_F(DragTest, AxesTurnByTheirFirstAxisAndStretchByTheirGraduation) {
+  object* o = point(0, 0);
+  object* axes = make(classe_axe, 0, {o});
+  axes->valeurs[0] = valeur{0, 0, {}, 0};
+  axes->valeurs[1] = valeur{40, 0, {}, 0};
+  axes->valeurs[2] = valeur{0, -40, {}, 0};
+  hit_part = 1;
+  ASSERT_EQ(press(axes, 40, 0), 1);
+  drag(0, 40);
+  EXPECT_AT(axes->valeurs[1], 0, 40);
+  EXPECT_AT(axes->valeurs[2], 40, 0);
+  release(0, 40);
+  hit_part = 3;
+  ASSERT_EQ(press(axes, 0, 40), 1);
+  drag(0, 80);
+  EXPECT_AT(axes->valeurs[1], 0, 80);
+  EXPECT_AT(axes->valeurs[2], 80, 0);
+}
+
+TEST_F(DragTest, ThePressSetsTheDragCursorAndARefusedPressTheRefusalCursor) {
+  static int last_cursor;
+  last_cursor = 0;
+  drag_hooks().set_cursor = [](int id) { last_cursor = id; };
+  object* a = point(0, 0);
+  object* b = point(100, 0);
+  object* m = make(classe_milieu, 0, {a, b});
+  EXPECT_EQ(press(m, 50, 0), 0);
+  EXPECT_EQ(last_cursor, kCursorRefused);
+  EXPECT_EQ(press(a, 0, 0), 1);
+  EXPECT_EQ(last_cursor, kCursorDragging);
+  release(0, 0);
+  drag_hooks().set_cursor = nullptr;
+}
+
+TEST_F(DragTest, AnObjectWhoseTextShowsValuesIsRedrawnWithTheMovingLayer) {
+  object* p = point(0, 0);
+  object* q = point(50, 50);
+  object* comment = point(200, 200);
+  comment->inserted = alloc_block<insert_object>();
+  ASSERT_NE(comment->inserted, nullptr);
+  comment->inserted->obj = q;
+  ASSERT_EQ(press(p, 0, 0), 1);
+  EXPECT_TRUE(comment->state & OBJ_MOVING);
+  EXPECT_FALSE(q->state & OBJ_MOVING);
+}
+
+TEST_F(DragTest, ASpringGestureGivesTheLaunchVectorAndItsNumberOfSteps) {
+  object* p = point(0, 0);
+  interaction_state = 4;
+  // Shorter than four pixels: no launch.
+  EXPECT_EQ(press(p, 0, 0), 1);
+  EXPECT_EQ(spring_gesture_active, 1);
+  kel_EventRecord up = event(kEventMouseUp, 2, 1);
+  EXPECT_EQ(begin_object_drag(&up, p), 1);
+  EXPECT_EQ(spring_gesture_active, 0);
+  EXPECT_EQ(launch_x, 0);
+  EXPECT_EQ(launch_y, 0);
+  clear_pick_marks();
+  EXPECT_EQ(press(p, 0, 0), 1);
+  up = event(kEventMouseUp, 100, 50);
+  EXPECT_EQ(begin_object_drag(&up, p), 1);
+  EXPECT_EQ(launch_x, -100);
+  EXPECT_EQ(launch_y, -50);
+  clear_pick_marks();
+  // The number of steps: 10000 / (|vx| + |vy|), at least 50.
+  const struct {
+    int32_t vx, vy;
+    uint16_t steps;
+  } cases[] = {{0, 0, 50}, {300, 100, 50}, {50, 50, 100}, {-20, 30, 200}};
+  for (const auto& c : cases) {
+    launch_x = c.vx;
+    launch_y = c.vy;
+    kel_EventRecord down = event(kEventMouseDown, 10, 0);
+    start_motion(&down, p);
+    EXPECT_EQ(motion.nb_steps, c.steps) << c.vx << "," << c.vy;
+  }
+  interaction_state = 2;
 }
 
 }  // namespace
