@@ -13,7 +13,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
-#include "kernel/tools/tool_pick.h"
+#include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_state.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
 
@@ -475,6 +476,7 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  bind_tool_handlers();
 
   init_default_attrs(0);
 }

@@ -13,7 +13,6 @@
 #include "kernel/objects/inter_list.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/tools/tool_args.h"
-#include "kernel/tools/tool_pick.h"
 #include "kernel/tools/tool_state.h"
 
 dyn_array_object points_on_objects{};

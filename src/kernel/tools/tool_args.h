@@ -1,21 +1,34 @@
-// Matching picked objects against the argument lists of a class's methods,
-// and the dependency chain a locus is built on.
+// The tool state that the intersection constructions and the file readers
+// borrow from the construction tools, under the names they use: the
+// argument the mouse designated, the crossing found under the cursor, the
+// stack on which the current tool waits while an object of another class is
+// built on the way, the matching of arguments against a class's methods
+// (find_tool_arg_slot) and the dependency chain of a locus
+// (collect_dependency_chain). The tools' own interface is tool_handler.h.
 #pragma once
 
 #include <cstdint>
 
-struct object;
+#include "kernel/model/figure.h"
+#include "kernel/tools/designation.h"
+#include "kernel/tools/handler_helpers.h"
+#include "kernel/tools/tool_handler.h"
+
 struct construct_class;
+struct kel_EventRecord;
 
-// Marks, in each method's argument list, the first unmarked entry that
-// accepts the object's type (0x8000) and rules out (0x4000 on every entry)
-// the methods with none. Returns the first (first = 1) or last (first = 0)
-// method whose entries are all matched, or -1. `tag` and `record` are kept
-// for the tools and not used here.
-int16_t find_tool_arg_slot(construct_class* cls, object* obj, uint16_t tag, uint8_t first,
-                           uint8_t record);
+// An argument proposed to the current class's handler from outside the
+// designation under the cursor (a replayed pick); obj is null when none.
+struct tool_pick {
+  object* obj;
+  uint16_t tag;
+};
+extern tool_pick current_pick;
 
-// Puts into the current figure's argument list a, every later object that
-// depends on a and on which b depends, then b; returns their count, 0 when
-// b does not depend on a.
-int16_t collect_dependency_chain(object* a, object* b);
+// The generic handler for a caller holding an event: a pending
+// `current_pick` becomes the designated candidate first. Non-zero when the
+// arguments are complete; *out receives the designated object.
+int take_tool_argument(kel_EventRecord* event, object** out);
+
+// Suspends the current tool in favour of `cls` (suspend_current_tool).
+bool new_tool_temp_object(construct_class* cls);

@@ -9,7 +9,6 @@
 #include "kernel/objects/inter_list.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/tools/tool_args.h"
-#include "kernel/tools/tool_pick.h"
 
 namespace {
 

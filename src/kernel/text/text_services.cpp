@@ -1,0 +1,64 @@
+#include "kernel/text/text_services.h"
+
+#include <cstring>
+
+#include "kernel/model/classes.h"
+#include "kernel/model/memory.h"
+#include "kernel/text/text_record.h"
+
+object* resolve_text_reference(object* obj, uint16_t tag) {
+  if (!obj || !obj->otype || obj->otype->id != TYPE_TEXT || tag <= 258) return obj;
+  insert_object* node = find_text_reference(static_cast<uint16_t>(tag - 258), nullptr, obj->inserted);
+  return node && node->obj ? node->obj : obj;
+}
+
+uint16_t add_text_reference(object* obj, insert_object** list) {
+  if (!obj || !list) return 0;
+  if (insert_object* node = find_text_reference(0, obj, *list)) return static_cast<uint16_t>(node->number);
+  int16_t highest = 0;
+  insert_object* last = nullptr;
+  for (insert_object* node = *list; node; node = node->next) {
+    if (node->number > highest) highest = node->number;
+    last = node;
+  }
+  if (highest == INT16_MAX) return 0;
+  insert_object* node = alloc_block<insert_object>();
+  if (!node) return 0;
+  node->obj = obj;
+  node->number = static_cast<int16_t>(highest + 1);
+  if (last)
+    last->next = node;
+  else
+    *list = node;
+  return static_cast<uint16_t>(node->number);
+}
+
+TErec* create_text_record(int32_t x, int32_t y, int32_t width, int32_t height, int32_t buffer_length) {
+  TErec* te = alloc_block<TErec>();
+  if (!te) return nullptr;
+  const uint32_t length = buffer_length > 0 ? static_cast<uint32_t>(buffer_length) : 5u;
+  te->text = alloc_block<char>(length);
+  if (!te->text) {
+    GlobalFreeAndNull(&te);
+    return nullptr;
+  }
+  te->pos = te_point{x, y};
+  te->size = te_size{width, height};
+  te->reserved1 = 1;
+  return te;
+}
+
+bool set_text_record_text(TErec* te, const char* text) {
+  if (!te || !text) return false;
+  const size_t length = std::strlen(text);
+  if (length >= 0x7FFFFFFF) return false;
+  if (!te->text || GlobalSize(te->text) < length + 1) {
+    char* grown = alloc_block<char>(static_cast<uint32_t>(length + 1));
+    if (!grown) return false;
+    GlobalFreeAndNull(&te->text);
+    te->text = grown;
+  }
+  std::memcpy(te->text, text, length + 1);
+  te->length = static_cast<int32_t>(length);
+  return true;
+}
