@@ -11,7 +11,8 @@
 #include "kernel/model/undo.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
-#include "kernel/tools/direction_snap.h"
+#include "kernel/tools/previews.h"
+#include "kernel/tools/designation.h"
 #include "kernel/tools/drag_state.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/pick.h"
@@ -37,6 +38,8 @@ constexpr uint8_t kModeMultiAnimation = 9;
 constexpr uint32_t kStepPeriod = 33;
 
 drag_services g_hooks;
+// The length a direction snap gives, where only the direction is wanted.
+double snap_length_out = 0;
 
 // The spring gesture: its start and current points (figure coordinates).
 drag_vector g_spring_start = {};
@@ -77,16 +80,14 @@ int16_t run_event(object* o, uint8_t mode, kel_EventRecord* e) {
   return m->event(mode, &ref, e);
 }
 
-void set_designation_dirty() {
-  if (g_hooks.designation_text_dirty) g_hooks.designation_text_dirty();
-}
+void set_designation_dirty() { designation_text_dirty = 1; }
 
 // The angle of a direction, snapped to 15 degrees, less the angle itself:
 // the correction that lines an object up while the constrain key is held.
 void choose_snap_rotation() {
   const double phi = std::atan2(motion.rot_sin, motion.rot_cos);
   double c = std::cos(phi), s = std::sin(phi);
-  snap_direction(&c, &s, nullptr, false);
+  snap_direction(&c, &s, &snap_length_out, false);
   const double snapped = std::atan2(s, c);
   drag_snap_rotation = {std::cos(snapped - phi), std::sin(snapped - phi)};
   drag_snap_applied = 0;
@@ -312,7 +313,7 @@ static bool motion_step_due(kel_EventRecord* event) {
     event_point(event, &x, &y);
     if ((drag_mode == 2 || motion.pivot_fixed) && (event->modifiers & kEventConstrainMask)) {
       double dx = x - motion.pivot_x, dy = y - motion.pivot_y;
-      snap_direction(&dx, &dy, nullptr, false);
+      snap_direction(&dx, &dy, &snap_length_out, false);
       x = motion.pivot_x + dx;
       y = motion.pivot_y + dy;
     }

@@ -38,8 +38,6 @@ struct drag_services {
   // and back (identity unset).
   void (*window_to_figure)(double* x, double* y) = nullptr;
   void (*figure_to_window)(double* x, double* y) = nullptr;
-  // The text beside the cursor must be composed again.
-  void (*designation_text_dirty)() = nullptr;
   // Draws a spring between two figure points (the spring of a record when
   // given) on a device.
   void (*draw_spring)(DisplayDevice* dd, double x0, double y0, double x1, double y1, object* spring) = nullptr;

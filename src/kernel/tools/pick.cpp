@@ -7,6 +7,8 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/tools/designation.h"
+#include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/tool_state.h"
 
@@ -458,4 +460,30 @@ void clear_pick_marks() {
   first_hit = nullptr;
   manipulating = 0;
   free_pick_list();
+}
+
+bool object_would_move(object* obj, const tagPOINT* p) {
+  if (!obj || !p || manipulating || pick_list || first_hit) return false;
+  const motion_record saved_motion = motion;
+  const uint8_t saved_known = pivot_known;
+  const int16_t saved_kind = drag_kind;
+  const uint16_t saved_part = hit_part;
+  kel_EventRecord press{};
+  press.what = kEventMouseDown;
+  press.x = p->x;
+  press.y = p->y;
+  motion.pivot_fixed = 0;
+  const bool moves = try_pick_object(&press, obj, false, true);
+  clear_pick_marks();
+  motion = saved_motion;
+  pivot_known = saved_known;
+  drag_kind = saved_kind;
+  hit_part = saved_part;
+  return moves;
+}
+
+void install_pick_services() {
+  designation_hooks().drag_in_progress = [] { return manipulating != 0; };
+  designation_hooks().object_would_move = &object_would_move;
+  tool_services().clear_pick_marks = &clear_pick_marks;
 }

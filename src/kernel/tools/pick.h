@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "kernel/model/figure.h"
+#include "platform/win_types.h"
 #include "kernel/tools/tool_dispatch.h"
 
 struct kel_EventRecord;
@@ -63,6 +64,14 @@ bool check_fixed_objects(object* obj, kel_EventRecord* event);
 void grab_rotation(object* obj, const valeur& point);
 void clear_pick_marks();
 void free_pick_list();
+
+// Whether a press at p would start a drag that moves the object; the pick
+// state is left as it was.
+bool object_would_move(object* obj, const tagPOINT* p);
+// Gives the designation and the tool dispatch the pick's answers: whether a
+// drag is under way, whether an object would move, and the clearing of the
+// pick marks.
+void install_pick_services();
 
 // A fixed object never moves.
 inline bool object_is_fixed(const object* obj) { return obj && obj->settings.sticky; }

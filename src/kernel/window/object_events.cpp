@@ -8,7 +8,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/units.h"
 #include "kernel/text/text_record.h"
-#include "kernel/tools/direction_snap.h"
+#include "kernel/tools/previews.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/pick.h"
@@ -20,6 +20,8 @@ uint16_t grabbed_part = 0;
 namespace {
 
 object_event_services g_services;
+// The length a direction snap gives, where only the direction is wanted.
+double snap_length_out = 0;
 
 uint16_t type_id(const object* o) { return o && o->otype ? o->otype->id : 0; }
 bool animating() { return interaction_state == 4 || interaction_state == 9; }
@@ -183,7 +185,7 @@ int16_t event_one_point(uint8_t mode, object** ref, kel_EventRecord* event) {
     dy = -dy;
   }
   if (t == TYPE_LINE || t == TYPE_RAY) {
-    if (constrained(event)) snap_direction(&dx, &dy, nullptr, false);
+    if (constrained(event)) snap_direction(&dx, &dy, &snap_length_out, false);
     if (dx == 0 && dy == 0) return 2;
     obj->valeurs[1].h = dx;
     obj->valeurs[1].v = dy;
@@ -263,7 +265,7 @@ int16_t event_axes_grid(uint8_t mode, object** ref, kel_EventRecord* event) {
   if (t != TYPE_AXES || !obj->valeurs || obj->nbvaleurs < 3) return 2;
   const valeur& o = obj->valeurs[0];
   double dx = drag_mouse.x - o.h, dy = drag_mouse.y - o.v;
-  if (constrained(event) && drag_mode != 2) snap_direction(&dx, &dy, nullptr, false);
+  if (constrained(event) && drag_mode != 2) snap_direction(&dx, &dy, &snap_length_out, false);
   const int axis = (grabbed_part == 2 || grabbed_part == 4) ? 2 : 1;
   valeur& v = obj->valeurs[axis];
   if (grabbed_part == 1 || grabbed_part == 2) {

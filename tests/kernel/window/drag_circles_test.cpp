@@ -3,7 +3,6 @@
 
 #include "drag_fixture.h"
 #include "kernel/tools/tool_args.h"
-#include "kernel/tools/tool_pick.h"
 #include "kernel/objects/intersection_set.h"
 
 namespace {

@@ -430,3 +430,25 @@ TEST_F(DragTest, ASpringGestureGivesTheLaunchVectorAndItsNumberOfSteps) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DragTest, TheDesignationCanAskWhetherAnObjectWouldMoveWithoutDisturbingThePick) {
+  object* a = point(0, 0);
+  object* b = point(100, 0);
+  object* m = make(classe_milieu, 0, {a, b});
+  object* s = make(classe_segment, 0, {a, b});
+  const tagPOINT at{50, 0};
+  EXPECT_TRUE(object_would_move(s, &at));
+  EXPECT_FALSE(object_would_move(m, &at));
+  b->settings.sticky = 1;
+  EXPECT_FALSE(object_would_move(b, &at));
+  EXPECT_EQ(pick_list, nullptr);
+  EXPECT_EQ(first_hit, nullptr);
+  for (object* o = fig_->first; o; o = o->next) EXPECT_FALSE(o->state & OBJ_MOVING);
+  // During a drag the answer is no.
+  ASSERT_EQ(press(a, 0, 0), 1);
+  EXPECT_FALSE(object_would_move(s, &at));
+}
+
+}  // namespace
