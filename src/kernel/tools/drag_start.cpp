@@ -61,15 +61,7 @@ void set_cursor(int id) {
   else KPCursor::setCursorByID(id);
 }
 
-void to_figure(double* x, double* y) {
-  if (g_hooks.window_to_figure) g_hooks.window_to_figure(x, y);
-}
-
-void event_point(const kel_EventRecord* e, double* x, double* y) {
-  *x = e->x;
-  *y = e->y;
-  to_figure(x, y);
-}
+void event_point(const kel_EventRecord* e, double* x, double* y) { event_point_in_figure(e, x, y); }
 
 construct_method* method_of(const object* o) { return o ? class_method(o->classe, o->methode) : nullptr; }
 

@@ -34,9 +34,8 @@ inline constexpr int kCursorRefused = 146;
 // Services of the figure view, the springs, the texts and the selection
 // that a gesture uses. An empty slot is skipped (a query answers "no").
 struct drag_services {
-  // The figure view's conversion of a window point to figure coordinates
-  // and back (identity unset).
-  void (*window_to_figure)(double* x, double* y) = nullptr;
+  // The figure view's conversion of a figure point to window coordinates
+  // (identity unset); the other way is object_event_hooks().window_to_figure.
   void (*figure_to_window)(double* x, double* y) = nullptr;
   // Draws a spring between two figure points (the spring of a record when
   // given) on a device.
