@@ -11,6 +11,7 @@
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_handler.h"
+#include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
 
@@ -476,6 +477,7 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  install_pick_services();
   bind_tool_handlers();
 
   init_default_attrs(0);

@@ -8,9 +8,10 @@
 
 struct object;
 
-// The first object found under the cursor; the moving layer is drawn only
-// while it is set.
-extern object* first_hit_object;
+// The first object marked by the pick of a drag (kernel/tools/pick.h); the
+// moving layer is drawn only while it is set.
+extern object* first_hit;
+inline object*& first_hit_object = first_hit;
 
 // 1 while the selection feedback draws: strokes get a background-coloured
 // halo and the selection dash.

@@ -311,7 +311,7 @@ bool is_mouse_speed_below(double factor) {
 void figure_mouse_construct(kel_EventRecord* event) {
   kelvo_win_info* fig = figure();
   if (!fig || !current_class || !event) return;
-  const tagPOINT point = to_figure(event->where);
+  const tagPOINT point = to_figure(tagPOINT{event->x, event->y});
   object* made = nullptr;
   object* designated = nullptr;
   bool macro = false;
@@ -468,13 +468,13 @@ void figure_mouse_pointer(kel_EventRecord* event) {
     clear_selection();
     if (moving_display && static_display) dd_copy_bitmap(moving_display, static_display, 15);
   }
-  figure_mouse_track(event, (event->what == kEventButtonUp || !mouse_tracking) ? 1 : 0);
+  figure_mouse_track(event, (event->what == kEventMouseUp || !mouse_tracking) ? 1 : 0);
 }
 
 void figure_mouse_track(kel_EventRecord* event, int released) {
   kelvo_win_info* fig = figure();
   if (!fig || !event) return;
-  const tagPOINT p = to_figure(event->where);
+  const tagPOINT p = to_figure(tagPOINT{event->x, event->y});
   const uint32_t now = window_tick_count();
   if (!rubber_band_tracking) {
     rubber_band.start_tick = now;
@@ -581,13 +581,13 @@ void attribute_tool_click(kel_EventRecord* event) {
 
 void figure_view_track_mouse(void* view, const kel_EventRecord* event) {
   if (!event) return;
-  last_mouse_point = event->where;
+  last_mouse_point = tagPOINT{event->x, event->y};
   HWND window = static_cast<HWND>(view);
   const window_hooks& h = wh();
-  if (event->what == kEventMove && window != kp_current_figure_window() && !current_figure_view)
+  if (event->what == kEventDragStep && window != kp_current_figure_window() && !current_figure_view)
     clear_designation_text();
   HWND tools = h.tools_window ? h.tools_window() : nullptr;
-  if (event->what == kEventButtonDown) {
+  if (event->what == kEventMouseDown) {
     HWND list = h.open_pull_down ? h.open_pull_down() : nullptr;
     if (list && window != tools) NSKelvoWrapMachine::sendMessage(list, kCloseMessage, 0, 0);
     if (window != tools && h.palette_reorganising && h.palette_reorganising()) post_tools(101, 0);
@@ -598,7 +598,7 @@ void figure_view_track_mouse(void* view, const kel_EventRecord* event) {
       focus_before_capture = h.focus_window ? h.focus_window() : nullptr;
       if (window) NSKelvoWrapMachine::setFocus(window);
     }
-  } else if (event->what == kEventButtonUp) {
+  } else if (event->what == kEventMouseUp) {
     mouse_tracking = 0;
     capture_window = nullptr;
     if (focus_before_capture) NSKelvoWrapMachine::setFocus(focus_before_capture);

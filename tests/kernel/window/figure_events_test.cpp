@@ -122,7 +122,7 @@ TEST_F(FigureEventsTest, APressBecomesADragPastTheThresholds) {
 TEST_F(FigureEventsTest, BackspaceWithThePointerDeletesTheSelection) {
   object* a = shown_point(20, 20);
   select_figure_object(a, 0, 0);
-  kel_EventRecord key{kEventKeyDown, 8, 0, {}, 0, nullptr};
+  kel_EventRecord key{kEventKey, 8, 0, 0, 0, 0, nullptr};
   figure_key_down(&key);
   EXPECT_EQ(window_seen().count("delete"), 1);
   EXPECT_EQ(window_seen().actions, std::vector<int>{ACTION_SUPPRESSION});
@@ -155,7 +155,7 @@ TEST_F(FigureEventsTest, EscapeClearsTheSelectionAndAsksThePaletteForThePointer)
 }
 
 TEST_F(FigureEventsTest, ReturnStartsTheSpringsOrEvaluatesTheCalculator) {
-  kel_EventRecord key{kEventKeyDown, 13, 0, {}, 0, nullptr};
+  kel_EventRecord key{kEventKey, 13, 0, 0, 0, 0, nullptr};
   figure_key_down(&key);
   EXPECT_EQ(window_seen().count("calculator"), 1);
   window_seen().spring = true;
@@ -167,7 +167,7 @@ TEST_F(FigureEventsTest, ReturnStartsTheSpringsOrEvaluatesTheCalculator) {
 TEST_F(FigureEventsTest, TabRecomputesTheObjectBeingBuilt) {
   object* a = shown_point(20, 20);
   fig_->cur2 = a;
-  kel_EventRecord key{kEventKeyDown, 9, 0, {}, 0, nullptr};
+  kel_EventRecord key{kEventKey, 9, 0, 0, 0, 0, nullptr};
   figure_key_down(&key);
   EXPECT_EQ(window_seen().actions, std::vector<int>{ACTION_TABULATE});
   fig_->cur2 = nullptr;
@@ -242,7 +242,7 @@ TEST_F(FigureEventsTest, AttributeClicksApplyToThePickedObjects) {
   EXPECT_EQ(window_seen().actions, std::vector<int>{ACTION_CHANGE_ASPECT});
 
   objlist_clear(&picked);
-  kel_EventRecord extended{kEventButtonUp, 0, 1, {}, 0, nullptr};
+  kel_EventRecord extended{kEventMouseUp, 0, 1, 0, 0, 0, nullptr};
   attribute_tool_click(&extended);  // an extending key on the sheet shows every hidden object
   EXPECT_EQ(a->settings.visible, 1);
   select_tool(0);

@@ -71,18 +71,18 @@ class WindowTest : public ToolTest {
 
   // The view's press: the capture flag, the press time and point.
   kel_EventRecord press(int32_t x, int32_t y, uint16_t modifiers = 0) {
-    kel_EventRecord e{kEventButtonDown, 0, modifiers, tagPOINT{x, y}, 0, nullptr};
+    kel_EventRecord e{kEventMouseDown, 0, modifiers, x, y, 0, nullptr};
     figure_view_track_mouse(nullptr, &e);
     press_tick = window_seen().now;
-    press_point = mouse_point = e.where;
+    press_point = mouse_point = tagPOINT{e.x, e.y};
     return e;
   }
   kel_EventRecord release(int32_t x, int32_t y, uint16_t modifiers = 0) {
-    kel_EventRecord e{kEventButtonUp, 0, modifiers, tagPOINT{x, y}, 0, nullptr};
+    kel_EventRecord e{kEventMouseUp, 0, modifiers, x, y, 0, nullptr};
     figure_view_track_mouse(nullptr, &e);
     return e;
   }
-  kel_EventRecord move(int32_t x, int32_t y) { return kel_EventRecord{kEventMove, 0, 0, tagPOINT{x, y}, 0, nullptr}; }
+  kel_EventRecord move(int32_t x, int32_t y) { return kel_EventRecord{kEventDragStep, 0, 0, x, y, 0, nullptr}; }
 
   // A pointer press-drag-release on the empty sheet, as the view sends it.
   void band(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
