@@ -1,8 +1,11 @@
 #include "kernel/prefs/default_attrs.h"
 
-// Solid lines: a dash whose on length equals its period draws no gap.
+// The template every kind starts from until the preferences give their
+// own values: solid lines (a dash whose on length equals its period), no fill
+// (a fill in the background colour).
 default_attr kernel_default_attrs = [] {
   default_attr a{};
+  a.settings.FillColor = 0x00FFFFFF;  // the background colour White
   a.settings.dot_style = dot{1, 1};
   a.settings.visible = 1;
   return a;
