@@ -1,28 +1,61 @@
-// Menu items and simple message boxes as the kernel drives them. The
-// application reads the recorded item states and texts to show them.
+// Menus the kernel builds and changes through Win32 menu calls: pop-up
+// menus it tracks (answering the chosen item's identifier, 0 when
+// dismissed) and the items of the application's main menu it renames or
+// enables. Item titles are kernel texts. Plain C++: the kernel includes
+// this header; HMENU handles are KPMenusWrapper pointers.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
+#include "platform/win_constants.h"
 #include "platform/win_types.h"
 
-inline constexpr UINT MF_ENABLED = 0x0000;
-inline constexpr UINT MF_GRAYED = 0x0001;
-inline constexpr UINT MF_DISABLED = 0x0002;
+class QWidget;
 
-// Enables the item, or greys it when the flags hold MF_GRAYED or
-// MF_DISABLED. Returns the item's previous flags (MF_ENABLED when unknown).
-UINT EnableMenuItem(HMENU menu, UINT item, UINT flags);
-// False once the item has been greyed or disabled, until it is enabled.
-bool menu_item_enabled(HMENU menu, UINT item);
+class KPMenusWrapper {
+ public:
+  static KPMenusWrapper* createPopupMenu();
+  // A wrapper over a menu or menu bar the application owns (not owned here).
+  static KPMenusWrapper* wrap(QWidget* menu);
+  // The application's main menu, as the kernel's menu-text services reach it.
+  static KPMenusWrapper* mainMenu();
+  static void setMainMenu(KPMenusWrapper* menu);
 
-// The text of the main menu's Undo item.
+  // MF_SEPARATOR adds a separator first (and nothing more without a text);
+  // MF_POPUP makes item the KPMenusWrapper of a submenu; MF_CHECKED checks.
+  void appendMenu(UINT flags, uintptr_t item, const char* text);
+  // The text colour of the next appended item only (red in bits 16-23).
+  static void setNextItemColorWord(uint32_t rgb);
+  // The colour an object's item gets: its own, unless it is too close to
+  // the figure's background (a Win32 colour word), where the default
+  // foreground colour (a Win32 colour word) shows instead.
+  static uint32_t itemColorFor(uint32_t object_rgb, COLORREF background, COLORREF default_foreground);
+  // The menu opens where the event that opened it happened (else at the
+  // pointer); point, flags and rect do not place it.
+  int trackPopUp(tagPOINT point, UINT flags, HWND window, const tagRECT* rect);
+  void seTtheCreatorEvent(const tagPOINT* global_point);
+  int getMenuString(UINT item, char* out, int capacity, UINT flags);
+  static void modifyMenu(KPMenusWrapper* menu, UINT item, UINT flags, UINT new_id, const char* text);
+  // The item with that identifier, searched depth first (an item, then its
+  // submenu, then the next item); an opaque item handle or null.
+  static void* LookingForTheItemMenu(KPMenusWrapper* menu, int id);
+  static void enableItem(void* item, bool enable);
+  void enableMenuItem(UINT id, bool enable);
+  void destroyMenu();
+
+  QWidget* widget() const;
+  ~KPMenusWrapper();
+
+ private:
+  struct Impl;
+  KPMenusWrapper();
+  std::unique_ptr<Impl> impl_;
+};
+
+// The kernel's menu substitutes.
+void EnableMenuItem(HMENU menu, UINT id, UINT flags);
+// False once the item has been greyed or disabled through EnableMenuItem,
+// until it is enabled again; kept even while no Qt menu shows the item.
+bool menu_item_enabled(HMENU menu, UINT id);
 void set_undo_menu_text(const char* text);
-const char* undo_menu_text();
-
-// Shows a message. Until the application installs its dialog, the message
-// goes to the standard error stream.
-void message_box_simple(const char* text);
-void install_message_box(void (*show)(const char* text));
-
-// Called whenever an item state or the Undo text changes, so the
-// application can refresh its menus.
-void install_menu_listener(void (*changed)());

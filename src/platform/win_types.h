@@ -73,3 +73,54 @@ struct tagPAINTSTRUCT {
 
 using RECT = tagRECT;
 using POINT = tagPOINT;
+
+// Win32 WINDOWPLACEMENT with the device rectangle some platforms add: 15 words.
+struct tagWINDOWPLACEMENT {
+  uint32_t length;
+  uint32_t flags;
+  uint32_t showCmd;
+  tagPOINT ptMinPosition;
+  tagPOINT ptMaxPosition;
+  tagRECT rcNormalPosition;
+  tagRECT rcDevice;
+};
+
+// The Win32 OPENFILENAME record as the file dialogs read and write it.
+struct tagOFN {
+  uint32_t lStructSize;
+  HWND hwndOwner;
+  HANDLE hInstance;
+  const char* lpstrFilter;
+  char* lpstrCustomFilter;
+  uint32_t nMaxCustFilter;
+  uint32_t nFilterIndex;
+  char* lpstrFile;
+  uint32_t nMaxFile;
+  char* lpstrFileTitle;
+  uint32_t nMaxFileTitle;
+  const char* lpstrInitialDir;
+  const char* lpstrTitle;
+  uint32_t Flags;
+  uint16_t nFileOffset;
+  uint16_t nFileExtension;
+  const char* lpstrDefExt;
+  LPARAM lCustData;
+  void* lpfnHook;
+  const char* lpTemplateName;
+};
+
+// One directory entry of FindFirstFile / FindNextFile.
+struct tagWIN32_FIND_DATA {
+  uint32_t dwFileAttributes;
+  uint64_t ftCreationTime;
+  uint64_t ftLastAccessTime;
+  uint64_t ftLastWriteTime;
+  uint32_t nFileSizeHigh;
+  uint32_t nFileSizeLow;
+  uint32_t dwReserved0;
+  char cFileName[260];
+};
+
+using WINDOWPLACEMENT = tagWINDOWPLACEMENT;
+using OPENFILENAME = tagOFN;
+using WIN32_FIND_DATA = tagWIN32_FIND_DATA;

@@ -4,7 +4,7 @@ void* current_figure_view = nullptr;
 
 namespace {
 FigureViewHooks g_hooks;
-int g_main_menu_token;
+HMENU g_main_menu = nullptr;
 }  // namespace
 
 void install_figure_view_hooks(const FigureViewHooks& hooks) { g_hooks = hooks; }
@@ -21,4 +21,5 @@ void refresh_figure_description(void* view) {
   if (view && g_hooks.refresh_description) g_hooks.refresh_description(view);
 }
 
-HMENU KPApplication::mainMenu() { return &g_main_menu_token; }
+HMENU KPApplication::mainMenu() { return g_main_menu; }
+void KPApplication::setMainMenu(HMENU menu) { g_main_menu = menu; }

@@ -27,5 +27,8 @@ void refresh_figure_description(void* view);
 // The application's main menu, whose item 110 is Undo.
 inline constexpr UINT kUndoMenuItem = 110;
 struct KPApplication {
+  // The application's main menu handle (a KPMenusWrapper), null until the
+  // application has built its menus.
   static HMENU mainMenu();
+  static void setMainMenu(HMENU menu);
 };

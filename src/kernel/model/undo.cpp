@@ -7,6 +7,7 @@
 #include "kernel/render/draw_object.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kernel_services.h"
 #include "platform/kp_menu.h"
 
 uint32_t remembered_object_count = 0;

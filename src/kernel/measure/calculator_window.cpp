@@ -1,0 +1,3 @@
+#include "kernel/measure/calculator_window.h"
+
+HWND calculator_window = nullptr;
