@@ -1,9 +1,12 @@
 #include "app/kernel_iface/kp_figure_view.h"
 
+#include "platform/kelvo_wrap_machine.h"
+
 void* current_figure_view = nullptr;
 
 namespace {
 FigureViewHooks g_hooks;
+InvalidateHook g_invalidate;
 HMENU g_main_menu = nullptr;
 }  // namespace
 
@@ -23,3 +26,14 @@ void refresh_figure_description(void* view) {
 
 HMENU KPApplication::mainMenu() { return g_main_menu; }
 void KPApplication::setMainMenu(HMENU menu) { g_main_menu = menu; }
+
+const FigureViewHooks& figure_view_hooks() { return g_hooks; }
+
+void install_invalidate_hook(const InvalidateHook& hook) { g_invalidate = hook; }
+
+BOOL InvalidateRect(HWND window, const tagRECT* rect, BOOL) {
+  if (!window) return 0;
+  if (g_invalidate.invalidate_rect && g_invalidate.invalidate_rect(window, rect)) return 1;
+  NSKelvoWrapMachine::sendMessage(window, WM_PAINT, 0, 0);
+  return 1;
+}
