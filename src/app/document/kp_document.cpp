@@ -41,6 +41,11 @@ KPDocument* g_current = nullptr;
 int g_untitled_counter = 1;
 QString g_remembered_directory;
 
+std::function<QString(const QString&)>& save_panel_responder() {
+  static std::function<QString(const QString&)> responder;
+  return responder;
+}
+
 std::function<int(const QString&)>& close_prompt_responder() {
   static std::function<int(const QString&)> responder;
   return responder;
@@ -127,6 +132,10 @@ bool KPDocument::enumChildWindows(BOOL (*callback)(HWND, LPARAM), LPARAM param) 
 }
 
 int KPDocument::untitledCounter() { return g_untitled_counter; }
+
+void KPDocument::setSavePanelResponder(std::function<QString(const QString& directory)> responder) {
+  save_panel_responder() = std::move(responder);
+}
 
 void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {
   close_prompt_responder() = std::move(responder);
@@ -310,10 +319,7 @@ void KPDocument::windowDidBecomeMain() {
       KPFigureView* replaced = windowToClose_;
       windowToClose_ = nullptr;
       if (KPDocument* other = FindDocumentWith_Window(replaced->figureWindow()); other && other != this) {
-        other->figureWindow_->forgetDocument();
-        KPFigureWindow* w = other->figureWindow_;
         other->close();
-        w->hide();
         g_current = this;
       }
     }
@@ -426,9 +432,12 @@ bool KPDocument::saveDocumentAs() {
   QString start = g_remembered_directory;
   select_tool(0);
   QString path;
-  {
+  if (save_panel_responder()) {
+    path = save_panel_responder()(start);
+  } else {
     KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
-    path = QFileDialog::getSaveFileName(figureWindow_, QString(), start, QStringLiteral("Figures (*.fig);;Figures with environment (*.env)"));
+    path = QFileDialog::getSaveFileName(figureWindow_, QString(), start,
+                                        QStringLiteral("Figures (*.fig);;Figures with environment (*.env)"));
   }
   if (path.isEmpty()) return false;
   g_remembered_directory = QFileInfo(path).absolutePath();

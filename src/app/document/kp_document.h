@@ -50,6 +50,9 @@ class KPDocument : public QObject {
   static int untitledCounter();
   // Answers the unsaved-changes prompt in place of the user (tests): a
   // QMessageBox::StandardButton (Save, Discard or Cancel). Empty: ask.
+  // Answers the save panel in place of the user (tests): the chosen path,
+  // "" for cancel. Empty: show the panel.
+  static void setSavePanelResponder(std::function<QString(const QString& directory)> responder);
   static void setClosePromptResponder(std::function<int(const QString& name)> responder);
 
   // Installs the kernel-facing hooks (current figure, dirty marks, views).

@@ -265,5 +265,10 @@ void KPFigureWindow::closeEvent(QCloseEvent* event) {
 
 void KPFigureWindow::showEvent(QShowEvent* event) {
   KPWindow::showEvent(event);
-  remote_->updateRanges();
+  if (!awoken_) {
+    awoken_ = true;
+    remote_->awakeFromNib();
+  } else {
+    remote_->updateRanges();
+  }
 }

@@ -93,4 +93,5 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars
+  bool awoken_ = false;
 };

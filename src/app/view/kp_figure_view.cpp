@@ -116,11 +116,12 @@ KPFigureView::~KPFigureView() {
   keyTimer_.stop();
   for (kel_EventRecord* record : keyQueue_) GlobalFreeAndNull(&record);
   keyQueue_.clear();
+  // The display device takes the view's port with it.
+  if (dc_ && !(pdd_ && pdd_->dc == dc_)) DeleteObject(dc_);
+  dc_ = nullptr;
   figure_teardown(kp_hwnd(this), pdd_);
   pdd_ = nullptr;
   info_ = nullptr;
-  if (dc_) DeleteObject(dc_);
-  dc_ = nullptr;
   for (DisplayDevice* shared : {g_static_device, g_moving_device})
     if (shared && shared->FigureView == this) shared->FigureView = nullptr;
   delete surface_;
@@ -833,6 +834,7 @@ void KPFigureView::resizeEvent(QResizeEvent* event) {
 }
 
 void KPFigureView::viewResized() {
+  if (scrollRemoteView_) scrollRemoteView_->updateRanges();
   if (!pdd_) return;
   if (lockFixSaveContext()) unlockView();  // rebuilds the surface and the layers
   KPGeoDocument::setCurrentInfo(static_cast<kelvo_win_info*>(pdd_->refcon));
