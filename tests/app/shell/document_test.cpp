@@ -14,6 +14,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
+#include "kernel/model/version_info.h"
 #include "kernel/text/kernel_strings.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_dialog.h"
@@ -38,6 +39,9 @@ TEST_F(ShellTest, StartUpFillsTheStringsAndSetsTheKernelUp) {
   EXPECT_GT(pixels_per_unit, 0);
   EXPECT_EQ(pixels_per_unit, pixels_per_centimetre);
   EXPECT_TRUE(app()->isInitFinished());
+  // The resources folder is known to the kernel: the version entries read.
+  EXPECT_EQ(get_version_plist_value("BuildVersion").value_or(""), "13000");
+  EXPECT_EQ(get_version_plist_value("SourceVersion").value_or(""), "1.4");
 }
 
 TEST_F(ShellTest, NewFiguresAreNumberedAndTheCurrentFigureFollowsTheMainWindow) {
