@@ -24,7 +24,9 @@ class Cursors : public ::testing::Test {
   }
   // A table in a scratch folder with one image.
   std::string write_table(const std::string& body) {
-    const fs::path dir = fs::path(KELVO_TEST_OUTPUT) / "cursor_table";
+    // One folder per test: the tests of this suite run in parallel.
+    const fs::path dir = fs::path(KELVO_TEST_OUTPUT) / "cursor_table" /
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::create_directories(dir / "cursors");
     fs::copy_file(resources() / "cursors/take.xpm", dir / "cursors/take.xpm",
                   fs::copy_options::overwrite_existing);

@@ -1,11 +1,13 @@
 #include "app/kernel_iface/kp_figure_view.h"
 
+#include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_menu.h"
 
 void* current_figure_view = nullptr;
 
 namespace {
 FigureViewHooks g_hooks;
+InvalidateHook g_invalidate;
 }  // namespace
 
 void install_figure_view_hooks(const FigureViewHooks& hooks) { g_hooks = hooks; }
@@ -23,3 +25,14 @@ void refresh_figure_description(void* view) {
 }
 
 HMENU KPApplication::mainMenu() { return KPMenusWrapper::mainMenu(); }
+
+const FigureViewHooks& figure_view_hooks() { return g_hooks; }
+
+void install_invalidate_hook(const InvalidateHook& hook) { g_invalidate = hook; }
+
+BOOL InvalidateRect(HWND window, const tagRECT* rect, BOOL) {
+  if (!window) return 0;
+  if (g_invalidate.invalidate_rect && g_invalidate.invalidate_rect(window, rect)) return 1;
+  NSKelvoWrapMachine::sendMessage(window, WM_PAINT, 0, 0);
+  return 1;
+}

@@ -1,6 +1,5 @@
 #include "kernel/support/main_menu.h"
 
-#include <QAction>
 #include <string>
 
 #include "platform/kp_menu.h"
@@ -16,12 +15,6 @@ void install_test_main_menu() {
     return m;
   }();
   KPMenusWrapper::setMainMenu(menu);
-}
-
-bool menu_item_enabled(HMENU menu, UINT item) {
-  auto* action = static_cast<QAction*>(
-      KPMenusWrapper::LookingForTheItemMenu(static_cast<KPMenusWrapper*>(menu), static_cast<int>(item)));
-  return action && action->isEnabled();
 }
 
 const char* undo_menu_text() {

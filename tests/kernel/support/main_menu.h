@@ -3,11 +3,12 @@
 // state.
 #pragma once
 
+#include "platform/kp_menu.h"
 #include "platform/win_types.h"
 
 // Installs (once per process) a main menu holding every item the kernel
 // drives.
 void install_test_main_menu();
-bool menu_item_enabled(HMENU menu, UINT item);
+// menu_item_enabled (platform/kp_menu.h) reads an item's recorded state.
 // The Undo item's text, Mac Roman.
 const char* undo_menu_text();

@@ -81,8 +81,8 @@ class ToolTest : public EngineTest {
     EngineTest::SetUp();
     services_seen() = service_log{};
     install_tool_services(recording_hooks());
-    KPGeoDocument::installHooks({[](kelvo_win_info*) { services_seen().calls.emplace_back("dirty"); }, nullptr,
-                                 nullptr});
+    KPGeoDocument::installHooks(
+        {.do_dirty = [](kelvo_win_info*) { services_seen().calls.emplace_back("dirty"); }});
     init_object_lists();
     ASSERT_TRUE(NSKelvoCursorsLoader::initWithFile(KELVO_TEST_DATA "/../../resources/Cursors.xml"));
     load_cursors();

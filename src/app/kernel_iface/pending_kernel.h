@@ -1,0 +1,83 @@
+// Kernel services of the figure window that the application shell calls and
+// whose own subsystems are not built yet, and the figure-event state that
+// only the figure view reads and writes. Each keeps the name the kernel gives
+// it and does the least that is real: the figure-event state lives here, the
+// hand scroll moves the sheet, and the file calls that need a reader or
+// writer say plainly that they cannot. The real subsystems replace these
+// definitions in place.
+#pragma once
+
+#include <cstdint>
+
+#include "app/kernel_iface/kel_event_record.h"
+#include "platform/win_types.h"
+
+struct kelvo_win_info;
+struct object;
+
+// ---- Figure-event state of the figure view ----
+extern uint8_t hold_tested;
+extern uint8_t pointer_drag_started;
+extern uint8_t figure_window_active;
+extern uint8_t in_mouse_up;
+// The tools palette is being reorganised; an open pull-down list of a tool
+// group; a pop-up menu is being tracked. The palette sets them.
+extern uint8_t config_mode;
+extern HWND open_pull_down;
+extern uint8_t popup_tracking;
+extern uint8_t live_tracking;
+extern object* last_text_object;
+extern tagRECT view_rect;
+extern HWND tools_panel_window;
+
+// Scrolling: the figure's scroll range (xmin, ymin, xmax, ymax) and position,
+// the page, and the recentring asked for when a figure is read or created.
+extern tagRECT drawing_page;
+extern tagRECT scroll_range;
+extern tagPOINT scroll_position;
+extern uint8_t recentre_pending;
+extern tagPOINT window_centre;
+
+// Screen metrics set at start-up.
+extern double screen_resolution;
+extern double pixels_per_inch;
+extern double pixels_per_centimetre;
+extern double scale_x_value;
+extern double scale_y_value;
+// Rendering switches used by text drawing and conic tracing.
+extern uint8_t render_switch_a;
+extern uint8_t render_switch_b;
+extern uint16_t render_switch_c;
+// The kernel's default window rectangle.
+extern tagRECT default_window_rect;
+
+// ---- Start-up ----
+void drawing_globals_init();
+// -1 when the colour table is ready.
+int init_kernel_graphics();
+void init_help_pages();
+
+// ---- Figure window ----
+// Scrolls the figure so that it follows the point from the scroll anchor on.
+void scroll_figure_window(int32_t x, int32_t y, int flags);
+extern tagPOINT scroll_anchor;
+void show_figure_popup_menu();
+void start_auto_animation();
+bool is_figure_untouched(kelvo_win_info* fig);
+// The application window procedure.
+LRESULT main_key_command(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// The main-menu command dispatcher: 100 New figure, 102 Save (answers 0 when
+// the figure was written). Commands not built yet answer 1 and do nothing.
+LRESULT main_menu_command(HWND window, UINT command, LPARAM lparam);
+
+// ---- Files ----
+// The format of the next save: 0 figure, 3 figure with environment.
+extern int save_format_code;
+// Builds the figure held in the buffer into the current figure; non-zero on
+// success.
+int read_figure_file(char* buffer, uint32_t length, const char* path);
+int txt_read_menus_file(char* buffer, uint32_t length, const char* path);
+// Writes the current figure to its path; 0 when written.
+int save_document_file();
+// Imports a tool-menu or calculator file handed to the application.
+int import_handed_file(char* buffer, uint32_t length, const char* path);

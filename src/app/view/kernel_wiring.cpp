@@ -1,0 +1,198 @@
+#include "app/view/kernel_wiring.h"
+
+#include <QCursor>
+
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/model/figure.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/drawing_passes.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/render/pixel_pen.h"
+#include "kernel/text/labels.h"
+#include "kernel/text/text_drawing.h"
+#include "kernel/text/text_services.h"
+#include "kernel/tools/cursors.h"
+#include "kernel/tools/designation.h"
+#include "kernel/tools/designation_filters.h"
+#include "kernel/tools/drag_start.h"
+#include "kernel/tools/handler_helpers.h"
+#include "kernel/tools/pick.h"
+#include "kernel/tools/selection.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
+#include "kernel/tools/tool_hooks.h"
+#include "kernel/window/figure_events.h"
+#include "kernel/window/object_events.h"
+#include "kernel/window/window_hooks.h"
+#include "platform/kelvo_wrap_machine.h"
+#include "platform/kp_cursor.h"
+
+namespace {
+
+KPFigureView* current_view() { return figure_view_of(current_figure_view); }
+
+// Window pixels of the current view to figure coordinates, and back.
+void view_to_figure(double* x, double* y) {
+  KPFigureView* view = current_view();
+  if (!view) return;
+  tagPOINT p{static_cast<int32_t>(*x), static_cast<int32_t>(*y)};
+  const double fx = *x - p.x;
+  const double fy = *y - p.y;
+  view->globalToLocalDDM(&p);
+  *x = p.x + fx;
+  *y = p.y + fy;
+}
+
+void figure_to_view(double* x, double* y) {
+  KPFigureView* view = current_view();
+  if (!view) return;
+  tagPOINT p{static_cast<int32_t>(*x), static_cast<int32_t>(*y)};
+  const double fx = *x - p.x;
+  const double fy = *y - p.y;
+  view->localToGlobalDDM(&p);
+  *x = p.x + fx;
+  *y = p.y + fy;
+}
+
+void draw_selection_marks(uint8_t advance) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig) draw_selected_list(fig->selection, advance, 1);
+  draw_selection_rect();
+}
+
+void fill_window_services() {
+  window_hooks h;
+  h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
+  h.drag_armed = [] { return pointer_drag_started != 0; };
+  h.dispatch_object_event = [](kel_EventRecord* event, object* obj) {
+    return static_cast<int16_t>(dispatch_object_event(event, obj));
+  };
+  h.handle_manipulation_event = [](kel_EventRecord* event) { handle_manipulation_event(event, drag_object); };
+  h.set_drag_kind = [](int kind) { drag_kind = static_cast<int16_t>(kind); };
+  h.recompute_marked_objects = &recompute_marked_objects;
+  h.start_spring_animation = &start_spring_animation;
+  h.tools_window = [] { return tools_panel_window; };
+  h.post_tools_palette = [](UINT message, WPARAM wparam, LPARAM lparam) {
+    if (tools_panel_window) NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, message, wparam, lparam);
+  };
+  h.open_pull_down = [] { return open_pull_down; };
+  h.palette_reorganising = [] { return config_mode != 0; };
+  h.bind_macro_classes = &bind_macro_classes;
+  h.window_to_figure = [](tagPOINT* point) {
+    if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
+  };
+  h.view_int_bounds = [](HWND window, tagRECT* bounds) {
+    if (KPFigureView* view = figure_view_of(window)) view->intBounds(bounds);
+  };
+  h.window_figure = [](HWND window) -> kelvo_win_info* {
+    KPFigureView* view = figure_view_of(window);
+    return view ? view->info() : nullptr;
+  };
+  h.window_display_device = [](HWND window) -> DisplayDevice* {
+    KPFigureView* view = figure_view_of(window);
+    return view ? view->getDisplayDevice() : nullptr;
+  };
+  install_window_services(h);
+}
+
+void fill_tool_services() {
+  tool_hooks& h = tool_services();
+  h.redraw_figure = [](int mode, int) {
+    redraw_figure(static_cast<uint8_t>(mode));
+    copy_static_display();
+  };
+  h.objects_being_moved = [] { return manipulating != 0; };
+  h.check_figure_timer = [] {
+    if (KPFigureView* view = current_view()) view->CheckFigureTimer();
+  };
+  h.view_has_display_device = [] {
+    KPFigureView* view = current_view();
+    return view && view->getDisplayDevice();
+  };
+  h.clear_pick_marks = &clear_pick_marks;
+  h.hide_pending_button_targets = &hide_pending_button_targets;
+  h.pop_tool_argument_state = &pop_tool_argument_state;
+  h.resolve_text_reference = &resolve_text_reference;
+}
+
+void fill_designation_services() {
+  designation_services& h = designation_hooks();
+  h.has_display_device = [] { return moving_display != nullptr; };
+  h.blink_selection = [] {
+    if (!blink_selection_marks()) return false;
+    draw_selection_marks(1);
+    return true;
+  };
+  h.draw_selection_marks = [] { draw_selection_marks(0); };
+  h.selection_marks_shown = [] { return selection_rect_shown != 0; };
+  h.button_down = [] { return mouse_tracking != 0; };
+  h.drag_in_progress = [] { return manipulating != 0; };
+  h.object_would_move = &object_would_move;
+  h.mouse_speed_below = &is_mouse_speed_below;
+  h.refresh_moving_layer = &refresh_moving_layer;
+  h.show_cursor = [](int id) { KPCursor::setCursorByID(id); };
+  h.setup_tool = &setup_current_tool;
+  h.saved_click = [](tagPOINT* p) {
+    get_saved_mouse_point(p);
+    return true;
+  };
+  h.circle_of_point = &circle_of_point;
+  h.popup_tracking = [] { return popup_tracking != 0; };
+}
+
+void fill_drag_services() {
+  drag_services& h = drag_hooks();
+  h.figure_to_window = &figure_to_view;
+  h.selection_rect_shown = [] { return selection_rect_shown != 0; };
+  h.shift_selection_rect = [](int32_t dx, int32_t dy) {
+    selection_rect.left += dx;
+    selection_rect.right += dx;
+    selection_rect.top += dy;
+    selection_rect.bottom += dy;
+  };
+}
+
+void fill_object_event_services() {
+  object_event_services& h = object_event_hooks();
+  h.window_to_figure = &view_to_figure;
+  h.is_labelable_object = [](object* obj) { return is_labelable_object(obj); };
+  h.place_object_label = [](object* obj) { place_object_label(obj, 1); };
+}
+
+void fill_filter_services() {
+  filter_services f;
+  f.effective_color = &object_effective_color;
+  f.is_text_like = &is_text_like_object;
+  install_filter_services(f);
+}
+
+void fill_cursor_environment() {
+  cursor_environment env;
+  env.figure_window_mouse = [](figure_window_mouse* out) {
+    KPFigureView* view = current_view();
+    if (!view || !out) return false;
+    const QPoint p = view->mapFromGlobal(QCursor::pos());
+    out->in_aux_window = false;
+    out->mouse = tagPOINT{p.x(), p.y()};
+    out->frame = tagRECT{0, 0, view->width(), view->height()};
+    out->help_shown = false;
+    out->help_height = 0;
+    return true;
+  };
+  install_cursor_environment(env);
+}
+
+}  // namespace
+
+void install_kernel_services() {
+  fill_window_services();
+  fill_tool_services();
+  fill_designation_services();
+  fill_drag_services();
+  fill_object_event_services();
+  fill_filter_services();
+  fill_cursor_environment();
+}

@@ -1,0 +1,242 @@
+// Start-up, figure documents and their windows: naming, the current figure,
+// dirty marks, opening, saving, reverting and closing.
+#include <QFile>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "app/shell/figure_window.h"
+#include "app/support/shell_fixture.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/units.h"
+#include "kernel/model/version_info.h"
+#include "kernel/text/kernel_strings.h"
+#include "platform/kelvo_wrap_machine.h"
+#include "platform/kp_dialog.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+
+QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+  const QString path = dir.filePath(name);
+  QFile f(path);
+  f.open(QIODevice::WriteOnly);
+  f.write(bytes);
+  return path;
+}
+
+}  // namespace
+
+TEST_F(ShellTest, StartUpFillsTheStringsAndSetsTheKernelUp) {
+  EXPECT_STREQ(kernel_string(292), "Untitled");
+  EXPECT_EQ(NSKelvoWrapMachine::getWindowLong(kp_hwnd(app()), GWL_WNDPROC),
+            reinterpret_cast<LONG_PTR>(&main_key_command));
+  EXPECT_GT(pixels_per_unit, 0);
+  EXPECT_EQ(pixels_per_unit, pixels_per_centimetre);
+  EXPECT_TRUE(app()->isInitFinished());
+  // The resources folder is known to the kernel: the version entries read.
+  EXPECT_EQ(get_version_plist_value("BuildVersion").value_or(""), "13000");
+  EXPECT_EQ(get_version_plist_value("SourceVersion").value_or(""), "1.4");
+}
+
+TEST_F(ShellTest, NewFiguresAreNumberedAndTheCurrentFigureFollowsTheMainWindow) {
+  const int first = KPDocument::untitledCounter();
+  KPDocument* a = KPDocument::openUntitledDocument();
+  KPDocument* b = KPDocument::openUntitledDocument();
+  KPDocument* c = KPDocument::openUntitledDocument();
+  EXPECT_EQ(a->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first));
+  EXPECT_EQ(b->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first + 1));
+  EXPECT_EQ(c->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first + 2));
+  for (KPDocument* d : {a, b, c}) {
+    ASSERT_NE(d->figureView()->info(), nullptr);
+    EXPECT_EQ(d->figureView()->info()->nbobj, 2u);  // the origin and the axes
+    EXPECT_EQ(d->docState(), KPDocument::kBuilt);
+    EXPECT_TRUE(is_figure_untouched(d->figureView()->info()));
+  }
+  EXPECT_EQ(KPDocument::currentDocument(), c);
+  EXPECT_EQ(KPGeoDocument::currentInfo(), c->figureView()->info());
+  a->myMakeMainWindow();
+  EXPECT_EQ(KPDocument::currentDocument(), a);
+  EXPECT_EQ(KPGeoDocument::currentInfo(), a->figureView()->info());
+  EXPECT_EQ(current_figure_view, kp_hwnd(a->figureView()));
+  EXPECT_EQ(interaction_state, STATE_POINTER);
+  // The counter never goes back, even after closing.
+  c->close();
+  KPDocument* d = KPDocument::openUntitledDocument();
+  EXPECT_EQ(d->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first + 3));
+}
+
+TEST_F(ShellTest, TheTitleShowsChangesAndLosesTheMarkWhenClean) {
+  KPDocument* doc = KPDocument::openUntitledDocument();
+  kelvo_win_info* fig = doc->figureView()->info();
+  const QString title = doc->figureWindow()->windowTitle();
+  KPGeoDocument::_do_dirty(fig);
+  EXPECT_EQ(doc->figureWindow()->windowTitle(), title + QStringLiteral(" *"));
+  EXPECT_TRUE(fig->wflags & kFigureChanged);
+  KPGeoDocument::_do_dirty(fig);
+  EXPECT_EQ(doc->figureWindow()->windowTitle(), title + QStringLiteral(" *"));
+  KPGeoDocument::_undo_dirty(fig);
+  EXPECT_EQ(doc->figureWindow()->windowTitle(), title);
+  EXPECT_FALSE(fig->wflags & kFigureChanged);
+  // A title of two characters or less is never shortened.
+  doc->figureWindow()->setWindowTitle(QStringLiteral(" *"));
+  doc->unset_dirty();
+  EXPECT_EQ(doc->figureWindow()->windowTitle(), QStringLiteral(" *"));
+}
+
+TEST_F(ShellTest, ClosingAChangedFigureAsksAndFreesEverythingOnce) {
+  const size_t before = kernel_live_blocks();
+  KPDocument* doc = KPDocument::openUntitledDocument();
+  KPFigureWindow* window = doc->figureWindow();
+  EXPECT_GT(kernel_live_blocks(), before);
+  KPGeoDocument::_do_dirty(doc->figureView()->info());
+  closeAnswer() = QMessageBox::Cancel;
+  EXPECT_FALSE(window->close());
+  EXPECT_EQ(closePrompts(), 1);
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+  closeAnswer() = QMessageBox::Discard;
+  EXPECT_TRUE(window->close());
+  spin();
+  EXPECT_TRUE(KPDocument::liveDocuments().empty());
+  EXPECT_EQ(KPDocument::currentDocument(), nullptr);
+  EXPECT_EQ(kernel_live_blocks(), before);
+}
+
+TEST_F(ShellTest, QuitReviewsEveryUnsavedDocument) {
+  KPDocument* a = KPDocument::openUntitledDocument();
+  KPDocument::openUntitledDocument();
+  KPDocument* c = KPDocument::openUntitledDocument();
+  KPGeoDocument::_do_dirty(a->figureView()->info());
+  KPGeoDocument::_do_dirty(c->figureView()->info());
+  closeAnswer() = QMessageBox::Cancel;
+  EXPECT_FALSE(DUVirIdazididovi::quit());
+  EXPECT_EQ(closePrompts(), 1);
+  EXPECT_EQ(KPDocument::liveDocuments().size(), 3u);
+  closeAnswer() = QMessageBox::Discard;
+  EXPECT_TRUE(DUVirIdazididovi::quit());
+  EXPECT_EQ(closePrompts(), 3);
+  EXPECT_TRUE(KPDocument::liveDocuments().empty());
+}
+
+TEST_F(ShellTest, ASaveThatFailsIsReportedAndTheFigureStaysChanged) {
+  KPDocument* doc = KPDocument::openUntitledDocument();
+  KPDocument* other = KPDocument::openUntitledDocument();
+  kelvo_win_info* fig = doc->figureView()->info();
+  KPGeoDocument::_do_dirty(fig);
+  EXPECT_FALSE(doc->writeToURL(dir.filePath("saved.fig")));
+  EXPECT_FALSE(messages().isEmpty());
+  EXPECT_TRUE(fig->wflags & kFigureChanged);
+  EXPECT_FALSE(fig->wflags & kFigureHasFile);
+  EXPECT_TRUE(doc->figureWindow()->windowTitle().endsWith(QStringLiteral(" *")));
+  // The current document is the same after the save.
+  EXPECT_EQ(KPDocument::currentDocument(), other);
+  // A changed figure whose save fails stays open when closing.
+  closeAnswer() = QMessageBox::Save;
+  EXPECT_FALSE(doc->shouldClose());
+}
+
+TEST_F(ShellTest, AFileKeepsItsBytesUntilItsWindowBecomesMain) {
+  KPDocument* untitled = KPDocument::openUntitledDocument();
+  ASSERT_TRUE(is_figure_untouched(untitled->figureView()->info()));
+  const QString path = write_file(dir, "a.fig", "FIGURE Kelvo Nova\r\n");
+  KPDocument* doc = KPDocument::openDocument(path, false);
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(doc->docState(), KPDocument::kBytesKept);
+  EXPECT_TRUE(messages().isEmpty());
+  doc->figureWindow()->show();
+  doc->myMakeMainWindow();
+  // The figure reader is not built: the parse is refused and said so.
+  ASSERT_EQ(messages().size(), 1);
+  EXPECT_TRUE(messages()[0].contains(QStringLiteral("cannot be read")));
+  EXPECT_EQ(doc->docState(), KPDocument::kBytesKept);
+  // The untouched untitled window gave its place to the file.
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+  EXPECT_EQ(KPDocument::liveDocuments()[0], doc);
+  kelvo_win_info* fig = doc->figureView()->info();
+  ASSERT_NE(fig, nullptr);
+  EXPECT_STREQ(fig->text0, "a.fig");
+  EXPECT_EQ(QString::fromUtf8(fig->text1), path);
+  EXPECT_TRUE(fig->wflags & kFigureHasFile);
+}
+
+TEST_F(ShellTest, AChangedUntitledFigureIsNotReplacedByAnOpenedFile) {
+  KPDocument* untitled = KPDocument::openUntitledDocument();
+  KPGeoDocument::_do_dirty(untitled->figureView()->info());
+  untitled->figureView()->info()->first->settings.visible = 1;
+  KPDocument::openDocument(write_file(dir, "b.fig", "x"));
+  EXPECT_EQ(KPDocument::liveDocuments().size(), 2u);
+}
+
+TEST_F(ShellTest, AFileThatCannotBeReadOpensNoDocument) {
+  EXPECT_EQ(KPDocument::openDocument(dir.filePath("missing.fig")), nullptr);
+  EXPECT_TRUE(KPDocument::liveDocuments().empty());
+  EXPECT_EQ(messages().size(), 1);
+}
+
+TEST_F(ShellTest, RevertKeepsTheFigureWhenTheFileCannotBeBuiltAgain) {
+  const QString path = write_file(dir, "c.fig", "FIGURE");
+  KPDocument* doc = KPDocument::openDocument(path);
+  ASSERT_NE(doc, nullptr);
+  kelvo_win_info* fig = doc->figureView()->info();
+  ASSERT_NE(fig, nullptr);
+  KPGeoDocument::_do_dirty(fig);
+  EXPECT_TRUE(doc->validateMenuItem(KPDocument::kItemRevert));
+  messages().clear();
+  // "No" to the question keeps the figure untouched.
+  KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest& r) {
+    messages() << QString::fromStdString(r.message);
+    return 1;  // the second button: no
+  });
+  doc->revertDocumentToSaved();
+  EXPECT_EQ(doc->figureView()->info(), fig);
+  ASSERT_EQ(messages().size(), 1);
+  // "Yes", with a file that the reader cannot build: the figure stays too.
+  KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest& r) {
+    messages() << QString::fromStdString(r.message);
+    return 0;
+  });
+  const size_t blocks = kernel_live_blocks();
+  doc->revertDocumentToSaved();
+  EXPECT_EQ(doc->figureView()->info(), fig);
+  EXPECT_EQ(kernel_live_blocks(), blocks);
+  // And when the file is gone.
+  QFile::remove(path);
+  doc->revertDocumentToSaved();
+  EXPECT_EQ(doc->figureView()->info(), fig);
+}
+
+TEST_F(ShellTest, FilesHandedToTheApplication) {
+  const QString menus = write_file(dir, "tools.men", "not a menus file");
+  EXPECT_TRUE(app()->openFile(menus));
+  EXPECT_FALSE(app()->openFile(write_file(dir, "f.fig", "x")));
+  // A missing calculator file is taken and nothing is imported.
+  messages().clear();
+  EXPECT_TRUE(app()->openFile(dir.filePath("gone.89x")));
+  EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(ShellTest, RememberedDirectoryExpandsTheTilde) {
+  qputenv("HOME", dir.path().toUtf8());
+  QDir(dir.path()).mkdir("sub");
+  EXPECT_EQ(set_current_directory("~/sub"), dir.path() + QStringLiteral("/sub"));
+  EXPECT_EQ(set_current_directory(nullptr), dir.path() + QStringLiteral("/sub"));
+}
+
+TEST_F(ShellTest, ToolsHelpToggledTwiceLeavesEveryWindowAsItWas) {
+  KPDocument* a = KPDocument::openUntitledDocument();
+  KPDocument* b = KPDocument::openUntitledDocument();
+  app()->toggleToolsHelp();
+  EXPECT_FALSE(a->figureWindow()->helpField()->isHidden());
+  EXPECT_FALSE(b->figureWindow()->helpField()->isHidden());
+  app()->toggleToolsHelp();
+  EXPECT_TRUE(a->figureWindow()->helpField()->isHidden());
+  EXPECT_TRUE(b->figureWindow()->helpField()->isHidden());
+  // The first document in order was made current last.
+  EXPECT_EQ(KPDocument::currentDocument(), a);
+}

@@ -1,0 +1,77 @@
+#include "app/support/shell_fixture.h"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+
+#include "app/lang/kernel_string_fill.h"
+#include "app/lang/resource_folders.h"
+#include "platform/kp_dialog.h"
+
+namespace {
+DUVirIdazididovi* g_app = nullptr;
+QTemporaryDir* g_user_dir = nullptr;
+}  // namespace
+
+DUVirIdazididovi* ShellTest::app() { return g_app; }
+
+QStringList& ShellTest::messages() {
+  static QStringList list;
+  return list;
+}
+
+int& ShellTest::closeAnswer() {
+  static int answer = QMessageBox::Discard;
+  return answer;
+}
+
+int& ShellTest::closePrompts() {
+  static int count = 0;
+  return count;
+}
+
+void ShellTest::SetUpTestSuite() {
+  if (g_app) return;
+  g_user_dir = new QTemporaryDir;
+  kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
+                                                g_user_dir->filePath("user"));
+  kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
+  g_app = new DUVirIdazididovi;
+  ASSERT_TRUE(g_app->init());
+  KPDocument::installKernelHooks();
+  g_app->applicationWillFinishLaunching();
+}
+
+void ShellTest::SetUp() {
+  SetUpTestSuite();
+  messages().clear();
+  closeAnswer() = QMessageBox::Discard;
+  closePrompts() = 0;
+  KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest& request) {
+    messages() << QString::fromStdString(request.message);
+    return 0;
+  });
+  KPDocument::setSavePanelResponder([](const QString& directory) { return directory + QStringLiteral("/saved.fig"); });
+  KPDocument::setClosePromptResponder([](const QString&) {
+    ++closePrompts();
+    return closeAnswer();
+  });
+}
+
+void ShellTest::TearDown() {
+  closeAll();
+  KPDialog::setMessageBoxResponder({});
+  KPDocument::setClosePromptResponder({});
+  KPDocument::setSavePanelResponder({});
+}
+
+void ShellTest::spin(int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void ShellTest::closeAll() {
+  const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
+  for (KPDocument* doc : documents) doc->close();
+  spin(5);
+}

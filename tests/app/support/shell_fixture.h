@@ -1,0 +1,30 @@
+// The application started once for the shell tests (offscreen), with the
+// installed English language, message boxes and the close prompt scripted.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/document/kp_document.h"
+#include "app/shell/application.h"
+
+class ShellTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs the event loop for a while so that posted work and timers run.
+  static void spin(int milliseconds = 30);
+  // Closes every document without asking.
+  static void closeAll();
+
+  static DUVirIdazididovi* app();
+  static QStringList& messages();  // texts of the message boxes shown
+  static int& closeAnswer();       // the answer to the unsaved-changes prompt
+  static int& closePrompts();
+  QTemporaryDir dir;
+};
