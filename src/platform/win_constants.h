@@ -54,6 +54,7 @@ inline constexpr int IDNO = 7;
 
 inline constexpr UINT MF_BYCOMMAND = 0;
 inline constexpr UINT MF_STRING = 0;
+inline constexpr UINT MF_ENABLED = 0;
 inline constexpr UINT MF_GRAYED = 1;
 inline constexpr UINT MF_DISABLED = 2;
 inline constexpr UINT MF_CHECKED = 8;

@@ -12,6 +12,8 @@ default_attr kernel_default_attrs = [] {
 
 default_attr default_attrs[kDefaultAttrKinds];
 uint8_t manage_infinity = 1;
+uint8_t manage_point_on_object = 1;
+int16_t toolbar_icon_size = 32;
 
 void init_default_attrs(int) {
   for (default_attr& a : default_attrs) a = kernel_default_attrs;
@@ -21,4 +23,49 @@ void apply_default_attrs_to_object(object* obj) {
   if (!obj) return;
   const default_attr* a = current_default_attrs ? current_default_attrs : &kernel_default_attrs;
   obj->settings = a->settings;
+}
+
+#include "kernel/model/classes.h"
+
+default_attr* get_default_attrs(uint16_t type_id, const construct_class* cls) {
+  if (cls == &classe_label) return &default_attrs[ATTRS_LABEL];
+  if (cls == &classe_length) return &default_attrs[ATTRS_LENGTH];
+  if (cls == &classe_aire) return &default_attrs[ATTRS_AREA];
+  if (cls == &classe_angleMes) return &default_attrs[ATTRS_ANGLE_MEASURE];
+  switch (type_id) {
+    case TYPE_POINT:
+    case TYPE_INTERSECTION_SET:
+      return &default_attrs[ATTRS_POINT];
+    case TYPE_VECTOR:
+      return &default_attrs[ATTRS_VECTOR];
+    case TYPE_TRIANGLE:
+    case TYPE_POLYGON:
+      return &default_attrs[ATTRS_POLYGON];
+    case TYPE_CIRCLE:
+    case TYPE_CONIC:
+      return &default_attrs[ATTRS_CIRCLE_CONIC];
+    case TYPE_ARC:
+      return &default_attrs[ATTRS_ARC];
+    case TYPE_AXES:
+      return &default_attrs[ATTRS_AXES];
+    case TYPE_GRID:
+      return &default_attrs[ATTRS_GRID];
+    case TYPE_LOCUS:
+      return &default_attrs[ATTRS_LOCUS];
+    case TYPE_ANGLE:
+      return &default_attrs[ATTRS_ANGLE];
+    case TYPE_TEXT:
+    case TYPE_PROPERTY:
+    case TYPE_TABLE:
+      return &default_attrs[ATTRS_TEXT];
+    case TYPE_NUMBER:
+    case TYPE_EXPRESSION:
+      return &default_attrs[ATTRS_NUMBER];
+    case TYPE_EQUATION:
+      return &default_attrs[ATTRS_EQUATION];
+    case TYPE_BUTTON:
+      return &default_attrs[ATTRS_BUTTON];
+    default:
+      return &default_attrs[ATTRS_LINE];
+  }
 }

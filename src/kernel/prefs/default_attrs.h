@@ -3,9 +3,19 @@
 
 #include "kernel/model/figure.h"
 
+// The attributes a new object receives. Beside the object's own settings,
+// the styles that the attribute pop-ups set for each kind of object and the
+// text size and colour of new texts.
 struct default_attr {
   object_settings settings;
   math_info math;
+  uint8_t point_style;
+  uint8_t angle_mark_style;
+  uint8_t line_style;
+  uint8_t second_line_style;
+  uint8_t axes_style;
+  int32_t text_size;
+  uint32_t text_color;
 };
 
 // The kernel's fallback attribute block, whose dash pair the tools' neutral
@@ -40,6 +50,11 @@ extern default_attr default_attrs[kDefaultAttrKinds];
 // the kernel's fallback attributes.
 void init_default_attrs(int unused);
 
+struct construct_class;
+// The default attributes of a class's result type (measures, labels and
+// numbers have their own), never null.
+default_attr* get_default_attrs(uint16_t type_id, const construct_class* cls);
+
 // Copies the current default attributes (the tools' `current_default_attrs`,
 // or the fallback block when none is set) into the object's settings.
 void apply_default_attrs_to_object(object* obj);
@@ -47,3 +62,9 @@ void apply_default_attrs_to_object(object* obj);
 // "ManageInfinityOn": when false, an object computed at infinity is also
 // undefined. True by default.
 extern uint8_t manage_infinity;
+
+// "ManagePtOnObjectOn": tools that take points may create them on objects
+// and at intersections while picking. True by default.
+extern uint8_t manage_point_on_object;
+// "Toolbar Icon Size": 16 or 32 pixels; 32 by default.
+extern int16_t toolbar_icon_size;

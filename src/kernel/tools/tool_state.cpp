@@ -3,6 +3,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/tool_hooks.h"
 
 dyn_array_object picked{};
 dyn_array_object carrier_candidates{};
@@ -14,6 +15,11 @@ dyn_array_object* saved_selection = nullptr;
 designation_list designation_args{};
 designation_list designation_carriers{};
 designation_list designation_intersectables{};
+designation_list& accepted_types = designation_args;
+designation_list& accepted_types_on_object = designation_carriers;
+designation_list& accepted_types_intersection = designation_intersectables;
+uint16_t hit_part = 0;
+uint8_t designation_allows_base_objects = 0;
 
 default_attr no_class_attrs{};
 
@@ -23,6 +29,25 @@ void clear_selection() {
   objlist_clear(fig->selection);
   objlist_shrink(fig->selection);
 }
+
+void install_selection_list(dyn_array_object* list) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return;
+  if (!saved_selection) {
+    if (tool_services().invalidate_selection) tool_services().invalidate_selection();
+    saved_selection = fig->selection;
+  }
+  fig->selection = list;
+}
+
+void restore_selection_list() {
+  if (!saved_selection) return;
+  if (tool_services().invalidate_selection) tool_services().invalidate_selection();
+  if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) fig->selection = saved_selection;
+  saved_selection = nullptr;
+}
+
+bool has_no_saved_selection() { return saved_selection == nullptr; }
 
 void free_object_list(objectptrlist** list) {
   if (!list) return;
@@ -35,7 +60,10 @@ void free_object_list(objectptrlist** list) {
   *list = nullptr;
 }
 
+#include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
+#include "kernel/text/kernel_strings.h"
+#include "kernel/tools/tool_ids.h"
 
 construct_class* current_class = nullptr;
 default_attr* current_default_attrs = nullptr;
@@ -61,7 +89,20 @@ TErec* new_text_record() {
 struct class_name {
   construct_class* cls;
   const char* english;
+  const char* help_page;
 };
+
+// Language rows of the classes' localised names and help texts, in the
+// order of the English names below, then the vector sum, the compass and
+// the single intersection point.
+constexpr int kRowTypeNames = 53;
+constexpr int kRowClassNames = 353;
+constexpr int kRowClassHelp = 406;
+
+const char* text_or(int row, const char* fallback) {
+  const char* text = kernel_string(row);
+  return text[0] ? text : fallback;
+}
 
 }  // namespace
 
@@ -95,39 +136,88 @@ void apply_attributes_to_objects(object** list, uint16_t*, uint32_t mask, int) {
 void init_tool_names_and_help() {
   for (int i = 0; i < kTypeTableSize; ++i) {
     type_slots[i]->english_name = type_english_names[i];
-    type_slots[i]->name = type_english_names[i];
+    type_slots[i]->name = text_or(kRowTypeNames + i, type_english_names[i]);
   }
   type_interset.english_name = type_point.english_name;
   type_interset.name = type_point.name;
   type_button.english_name = "button";
   type_button.name = "button";
   static const class_name names[] = {
-      {&classe_point, "Point"}, {&classe_ptsur, "Point on Object"},
-      {&classe_interset, "Intersection Point"}, {&classe_point_polyreg, "Regular polygon vertex"},
-      {&classe_droite, "Line"}, {&classe_segment, "Segment"}, {&classe_demidroite, "Ray"},
-      {&classe_vecteur, "Vector"}, {&classe_triangle, "Triangle"}, {&classe_polygone, "Polygon"},
-      {&classe_polyreg, "Regular Polygon"}, {&classe_cercle, "Circle"}, {&classe_arc, "Arc"},
-      {&classe_conic, "Conic"}, {&classe_perpendiculaire, "Perpendicular Line"},
-      {&classe_parallele, "Parallel Line"}, {&classe_milieu, "Midpoint"},
-      {&classe_mediatrice, "Perpendicular Bisector"}, {&classe_bissectrice, "Angle Bisector"},
-      {&classe_compas3, "Measurement Transfer"}, {&classe_locus, "Locus"},
-      {&classe_redefine, "Redefine Object"}, {&classe_translation, "Translation"},
-      {&classe_symetriquedr, "Reflection"}, {&classe_symetrique, "Symmetry"},
-      {&classe_rotation, "Rotation"}, {&classe_dilatation, "Dilation"}, {&classe_inverse, "Inverse"},
-      {&classe_alignement, "Collinear"}, {&classe_parallelism, "Parallel"},
-      {&classe_perpendism, "Perpendicular"}, {&classe_equidistant, "Equidistant"},
-      {&classe_membership, "Member"}, {&classe_length, "Distance & Length"}, {&classe_aire, "Area"},
-      {&classe_pente, "Slope"}, {&classe_angleMes, "Angle"}, {&classe_equation, "Equation & Coordinates"},
-      {&classe_calculate, "Calculate"}, {&classe_table, "Tabulate"},
-      {&classe_exp_num_app, "Expression"}, {&classe_label, "Label"}, {&classe_text, "Comments"},
-      {&classe_nombre, "Numerical Edit"}, {&classe_angle, "Mark Angle"},
-      {&classe_exp_num, "Apply a formula"}, {&classe_spring, "Multiple Animation"},
-      {&classe_axe, "New Axes"}, {&classe_grid, "Define Grid"}, {&classe_button, "Hide/Show Button"},
+      {&classe_point, "Point", "point.html"},
+      {&classe_ptsur, "Point on Object", "point_on.html"},
+      {&classe_interset, "Intersection Point", "intersection_point.html"},
+      {&classe_point_polyreg, "Regular polygon vertex", nullptr},
+      {&classe_droite, "Line", "line.html"},
+      {&classe_segment, "Segment", "segment.html"},
+      {&classe_demidroite, "Ray", "ray.html"},
+      {&classe_vecteur, "Vector", "vector.html"},
+      {&classe_triangle, "Triangle", "triangle.html"},
+      {&classe_polygone, "Polygon", "polygon.html"},
+      {&classe_polyreg, "Regular Polygon", "regular_polygon.html"},
+      {&classe_cercle, "Circle", "circle.html"},
+      {&classe_arc, "Arc", "arc.html"},
+      {&classe_conic, "Conic", "conic.html"},
+      {&classe_perpendiculaire, "Perpendicular Line", "perpendicular_line.html"},
+      {&classe_parallele, "Parallel Line", "parallel_line.html"},
+      {&classe_milieu, "Midpoint", "midpoint.html"},
+      {&classe_mediatrice, "Perpendicular Bisector", "perp_bissector.html"},
+      {&classe_bissectrice, "Angle Bisector", "ang_bissector.html"},
+      {&classe_compas3, "Measurement Transfer", "measurement_transfer.html"},
+      {&classe_locus, "Locus", "locus.html"},
+      {&classe_redefine, "Redefine Object", "redefine_object.html"},
+      {&classe_translation, "Translation", "translation.html"},
+      {&classe_symetriquedr, "Reflection", "reflection.html"},
+      {&classe_symetrique, "Symmetry", "symmetry.html"},
+      {&classe_rotation, "Rotation", "rotation.html"},
+      {&classe_dilatation, "Dilation", "dilation.html"},
+      {&classe_inverse, "Inverse", "inverse.html"},
+      {&classe_alignement, "Collinear", "is_collinear.html"},
+      {&classe_parallelism, "Parallel", "is_parallel.html"},
+      {&classe_perpendism, "Perpendicular", "is_perpendicular.html"},
+      {&classe_equidistant, "Equidistant", "equidistant.html"},
+      {&classe_membership, "Member", "is_member.html"},
+      {&classe_length, "Distance & Length", "dist_length.html"},
+      {&classe_aire, "Area", "area.html"},
+      {&classe_pente, "Slope", "slope.html"},
+      {&classe_angleMes, "Angle", "angle.html"},
+      {&classe_equation, "Equation & Coordinates", "coord_equation.html"},
+      {&classe_calculate, "Calculate", "calculate.html"},
+      {&classe_table, "Tabulate", "table.html"},
+      {&classe_exp_num_app, "Expression", "applyexpression.html"},
+      {&classe_label, "Label", "label.html"},
+      {&classe_text, "Comments", "comments.html"},
+      {&classe_nombre, "Numerical Edit", "edit_number.html"},
+      {&classe_angle, "Mark Angle", "mark_angle.html"},
+      {&classe_exp_num, "Apply a formula", "defineexpression.html"},
+      {&classe_spring, "Multiple Animation", "mult_animation.html"},
+      {&classe_axe, "New Axes", "new_axes.html"},
+      {&classe_grid, "Define Grid", "define_axes.html"},
+      {&classe_button, "Hide/Show Button", "hide_show_button.html"},
   };
-  for (const class_name& n : names) {
+  constexpr int kNamed = static_cast<int>(sizeof(names) / sizeof(names[0]));
+  for (int i = 0; i < kNamed; ++i) {
+    const class_name& n = names[i];
     n.cls->english_name = n.english;
-    n.cls->name = n.english;
+    n.cls->name = text_or(kRowClassNames + i, n.english);
+    n.cls->help_text = kernel_string(kRowClassHelp + i);
+    n.cls->help_page = n.help_page;
   }
+  // The pre-built vector sum and compass have a localised name and help but
+  // no English name; the single intersection point has a localised name.
+  struct extra_class {
+    construct_class* cls;
+    const char* fallback;
+    const char* help_page;
+  };
+  const extra_class extras[] = {{optional_classes[1], "Vector Sum", "vector_sum.html"},
+                                {optional_classes[0], "Compass", "compass.html"},
+                                {&classe_ptint, "Intersection", nullptr}};
+  for (int i = 0; i < 3; ++i) {
+    extras[i].cls->name = text_or(kRowClassNames + kNamed + i, extras[i].fallback);
+    extras[i].cls->help_text = kernel_string(kRowClassHelp + kNamed + i);
+    extras[i].cls->help_page = extras[i].help_page;
+  }
+  init_toolbar_table_texts();
 }
 
 void assign_builtin_icons() {}

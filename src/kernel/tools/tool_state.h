@@ -19,11 +19,13 @@ extern dyn_array_object ambiguity_candidates;
 // `selection` field for its arguments; null when no tool has saved it.
 extern dyn_array_object* saved_selection;
 
-// One entry of a designation table: a type code, its help text, a spare word.
+// One entry of a designation table: an argument type code the current tool
+// accepts, its designation text, and the index of the class method the code
+// came from.
 struct designation_entry {
   uint16_t code;
-  char* text;
-  uint32_t spare;
+  const char* text;
+  uint32_t method_index;
 };
 
 struct designation_list {
@@ -33,9 +35,28 @@ struct designation_list {
 
 inline constexpr int16_t kDesignationTableSize = 20;
 
+// The types the current tool accepts as arguments, those on which it may
+// create a point while picking, and those whose intersections it may create.
 extern designation_list designation_args;
 extern designation_list designation_carriers;
 extern designation_list designation_intersectables;
+using accepted_type = designation_entry;
+using accepted_type_list = designation_list;
+extern designation_list& accepted_types;
+extern designation_list& accepted_types_on_object;
+extern designation_list& accepted_types_intersection;
+
+// The part of an object the last hit test found: 0 a point or a whole
+// object, a side index below 256, above 257 a label or text part.
+extern uint16_t hit_part;
+// Set while the designation code lets a tool take the origin and the axes.
+extern uint8_t designation_allows_base_objects;
+
+// While a tool works on one of the figure's own lists, that list is the
+// figure's `selection` and the user's selection waits in `saved_selection`.
+void install_selection_list(dyn_array_object* list);
+void restore_selection_list();
+bool has_no_saved_selection();
 
 // Attributes of a tool that builds nothing.
 extern default_attr no_class_attrs;
@@ -51,8 +72,11 @@ struct construct_class;
 
 // The class whose object `create_object` builds, or null.
 extern construct_class* current_class;
-// Default attributes of the type being built, or null.
+// Default attributes of the type being built, or null. The tools call it
+// `current_attrs`: what a new object of the current tool receives and what
+// the attribute pop-ups edit.
 extern default_attr* current_default_attrs;
+inline default_attr*& current_attrs = current_default_attrs;
 // Positions of the construction in progress, written by the previews.
 inline constexpr int kRubberPoints = 5;
 extern valeur rubber_points[kRubberPoints];

@@ -1,0 +1,64 @@
+#include "kernel/tools/cursors.h"
+
+namespace {
+
+HCURSOR show(HCURSOR cursor) {
+  KPCursor::setCursor(cursor);
+  return cursor;
+}
+
+constexpr int32_t kCursorTable[kKernelCursorCount] = {
+    kCursorArrow, 114, 118, 115, 113, 119, 148, 146, 146, 117, 123, 116,
+    122,          120, 157, 195, 2000, 2010, 2020, 2030, 2040, kCursorArrow, kCursorIBeam, kCursorArrow,
+};
+
+cursor_environment g_env;
+
+}  // namespace
+
+HCURSOR kernel_cursors[kKernelCursorCount] = {};
+uint8_t cursors_loaded = 0;
+HCURSOR current_cursor = nullptr;
+tagPOINT saved_mouse_point = {0, 0};
+
+void install_cursor_environment(const cursor_environment& env) { g_env = env; }
+
+void load_cursors() {
+  for (int i = 0; i < kKernelCursorCount; ++i) kernel_cursors[i] = KPCursor::loadCursor(kCursorTable[i]);
+  cursors_loaded = 1;
+  update_cursor(kernel_cursors[CURSOR_ARROW]);
+  current_cursor = kernel_cursors[CURSOR_ARROW];
+}
+
+HCURSOR update_cursor(HCURSOR cursor) {
+  HCURSOR arrow = KPCursor::loadCursor(kCursorArrow);
+  if (g_env.in_link_text_field && g_env.in_link_text_field()) {
+    KPCursor::setCursorByID(kCursorHand);
+    return KPCursor::lastSet();
+  }
+  if (g_env.splash_visible && g_env.splash_visible()) {
+    KPCursor::setCursorByName("AppStarting");
+    return nullptr;
+  }
+  figure_window_mouse where{};
+  if (!g_env.figure_window_mouse || !g_env.figure_window_mouse(&where)) return show(arrow);
+  if (where.in_aux_window) return show(arrow);
+  tagRECT area = where.frame;
+  if (where.help_shown) area.bottom -= where.help_height;
+  const bool inside = where.mouse.x >= area.left && where.mouse.x < area.right && where.mouse.y >= area.top &&
+                      where.mouse.y < area.bottom;
+  return show(inside ? cursor : arrow);
+}
+
+void get_saved_mouse_point(tagPOINT* point) {
+  if (point) *point = saved_mouse_point;
+}
+
+tagPOINT point_from_packed(int32_t packed) {
+  const auto bits = static_cast<uint32_t>(packed);
+  return {static_cast<int16_t>(bits & 0xFFFF), static_cast<int16_t>(bits >> 16)};
+}
+
+tagPOINT point_from_floats(float x, float y) { return {static_cast<int32_t>(x), static_cast<int32_t>(y)}; }
+
+bool platform_query_false() { return false; }

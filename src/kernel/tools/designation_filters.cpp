@@ -1,0 +1,270 @@
+#include "kernel/tools/designation_filters.h"
+
+#include <cstring>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/model/classes.h"
+#include "kernel/tools/cursors.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_hooks.h"
+
+namespace {
+
+filter_services g_services;
+
+// Bit of the second state word: a number shown in or sent to a text.
+constexpr uint32_t kNumberInText = 2;
+// Bit of a text object's state: it is being built from its references.
+constexpr uint32_t kTextBeingBuilt = OBJ_WALK;
+constexpr uint16_t kLabelPart = 257;  // hit parts above it are on the label
+constexpr uint16_t kWholeText = 258;
+
+uint16_t type_id_of(const object* obj) { return obj && obj->otype ? obj->otype->id : 0; }
+
+bool hit(object* obj, int32_t packed) {
+  if (!obj->otype || !obj->otype->hit_test) return false;
+  tagPOINT p = point_from_packed(packed);
+  return obj->otype->hit_test(obj, &p);
+}
+
+// What no tool but hide/show may take: hidden, at infinity, undefined or
+// never shown. An undefined coordinate system stays pickable when asked.
+bool refused(const object* obj, bool undefined_axes_ok) {
+  if (!obj->settings.visible || (obj->state & OBJ_AT_INFINITY) || obj->final_no == 0) return true;
+  return (obj->state & OBJ_UNDEFINED) && !(undefined_axes_ok && type_id_of(obj) == TYPE_AXES);
+}
+
+bool option_down() { return tool_modifier_down(8); }
+bool shift_down() { return tool_modifier_down(3); }
+
+bool label_hit() { return hit_part > kLabelPart; }
+
+bool label_style(const object* obj, uint32_t* color, uint8_t* thickness, uint8_t dots[2]) {
+  uint32_t c = 0;
+  uint8_t t = 0;
+  uint8_t d[2] = {0, 0};
+  const bool has = g_services.label_style && g_services.label_style(obj, &c, &t, d);
+  if (color) *color = c;
+  if (thickness) *thickness = t;
+  if (dots) std::memcpy(dots, d, 2);
+  return has;
+}
+
+uint32_t effective_color(const object* obj) {
+  return g_services.effective_color ? g_services.effective_color(obj) : obj->settings.Color;
+}
+
+bool is_text_like(const object* obj) {
+  if (g_services.is_text_like) return g_services.is_text_like(obj);
+  switch (type_id_of(obj)) {
+    case TYPE_TEXT:
+    case TYPE_NUMBER:
+    case TYPE_PROPERTY:
+    case TYPE_EQUATION:
+    case TYPE_TABLE:
+    case TYPE_EXPRESSION:
+    case TYPE_BUTTON:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool is_fillable(const object* obj) {
+  if (g_services.is_fillable) return g_services.is_fillable(obj);
+  switch (type_id_of(obj)) {
+    case TYPE_TRIANGLE:
+    case TYPE_POLYGON:
+    case TYPE_CIRCLE:
+    case TYPE_ARC:
+    case TYPE_TEXT:
+    case TYPE_PROPERTY:
+    case TYPE_TABLE:
+    case TYPE_BUTTON:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void set_cursors(kernel_cursor_slot second, kernel_cursor_slot third) {
+  tool_cursors[1] = kernel_cursors[second];
+  tool_cursors[2] = kernel_cursors[third];
+}
+
+object* referenced(object* obj) {
+  const tool_hooks& h = tool_services();
+  object* r = h.resolve_text_reference ? h.resolve_text_reference(obj, hit_part) : nullptr;
+  return r ? r : obj;
+}
+
+bool has_parent(const object* obj, const object* parent) {
+  for (int i = 0; obj && obj->parents && i < obj->nbparents; ++i)
+    if (obj->parents[i] == parent) return true;
+  return false;
+}
+
+object* first_picked_circle() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !fig->inputs || !fig->inputs->items) return nullptr;
+  for (object** o = fig->inputs->items; *o; ++o)
+    if (type_id_of(*o) == TYPE_CIRCLE) return *o;
+  return nullptr;
+}
+
+}  // namespace
+
+void install_filter_services(const filter_services& services) { g_services = services; }
+
+bool manip_tool_common(object* obj, int32_t packed) {
+  if (!obj || refused(obj, true)) return false;
+  return hit(obj, packed);
+}
+
+bool locus_filter(object* obj, int32_t packed) { return manip_tool_common(obj, packed); }
+
+bool redefinition_filter(object* obj, int32_t packed) {
+  if (!obj) return false;
+  if ((obj->num == 1 || obj->num == 2) && !designation_allows_base_objects) return false;
+  if (obj->classe == &classe_point_polyreg || obj->classe == &classe_interset) return false;
+  return manip_tool_common(obj, packed);
+}
+
+bool point_on_object_filter(object* obj, int32_t packed) {
+  if (!obj) return false;
+  if (type_id_of(obj) == TYPE_LOCUS && !(g_services.locus_is_valid && g_services.locus_is_valid(obj))) return false;
+  return manip_tool_common(obj, packed);
+}
+
+bool fix_free_filter(object* obj, int32_t packed) {
+  if (!obj || refused(obj, false)) return false;
+  if (option_down() && !shift_down() && !obj->settings.sticky) return false;
+  if (option_down() && shift_down() && obj->settings.sticky) return false;
+  return hit(obj, packed);
+}
+
+bool hide_show_filter(object* obj, int32_t packed) {
+  if (!obj || (obj->state & (OBJ_AT_INFINITY | OBJ_UNDEFINED)) || obj->final_no == 0 || (obj->aux2 & kNumberInText) ||
+      obj->num < 3)
+    return false;
+  if (option_down() && !shift_down() && !obj->settings.visible) return false;
+  if (option_down() && shift_down() && obj->settings.visible) return false;
+  if (!hit(obj, packed)) return false;
+  if (type_id_of(obj) == TYPE_TEXT && hit_part > kWholeText) hit_part = kWholeText;
+  return true;
+}
+
+bool appearance_filter(object* obj, int32_t packed) {
+  if (!obj || refused(obj, false)) return false;
+  const default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
+  const uint16_t mask = attribute_mask;
+  const uint16_t t = type_id_of(obj);
+  constexpr uint16_t kDirect = ATTR_THICKNESS | ATTR_DOT_STYLE | ATTR_COLOR | ATTR_FILL | ATTR_TEXT_COLOR | ATTR_TAKE_TEXT;
+  if (!(mask & kDirect)) {
+    set_cursors(CURSOR_PAINT, CURSOR_PAINT);
+    const uint8_t g = obj->settings.graph_type;
+    const bool differs =
+        ((mask & ATTR_POINT_STYLE) && (t == TYPE_POINT || t == TYPE_LOCUS || t == TYPE_GRID) && g != a->point_style) ||
+        ((mask & ATTR_LINE_STYLE) && t == TYPE_SEGMENT && g != a->line_style) ||
+        ((mask & ATTR_LINE_STYLE) && (t == TYPE_LINE || t == TYPE_RAY) &&
+         obj->settings.smartline_type != a->second_line_style) ||
+        ((mask & ATTR_AXES_STYLE) && t == TYPE_AXES && obj->math.bitsfield % 256 != a->axes_style) ||
+        ((mask & ATTR_ANGLE_MARK_STYLE) && t == TYPE_ANGLE && g != a->angle_mark_style);
+    return differs && hit(obj, packed);
+  }
+  if (!hit(obj, packed)) return false;
+  uint32_t label_color = 0;
+  uint8_t label_thickness = 0;
+  uint8_t label_dots[2] = {0, 0};
+  const bool on_label = label_style(obj, &label_color, &label_thickness, label_dots) && label_hit();
+  set_cursors(CURSOR_PAINT, CURSOR_PAINT);
+  if (mask & ATTR_COLOR) return on_label ? label_color != a->settings.Color : effective_color(obj) != a->settings.Color;
+  if (mask & ATTR_FILL) {
+    set_cursors(CURSOR_FILL, CURSOR_FILL);
+    return on_label || is_fillable(obj);
+  }
+  if (mask & ATTR_TEXT_COLOR) return is_text_like(obj) || on_label;
+  if (mask & ATTR_TAKE_TEXT) {
+    set_cursors(CURSOR_TAKE, CURSOR_TAKE_AMONG);
+    return is_text_like(obj) || on_label;
+  }
+  if (mask & ATTR_THICKNESS)
+    return on_label ? label_thickness != a->settings.thickness : obj->settings.thickness != a->settings.thickness;
+  if (mask & ATTR_DOT_STYLE) {
+    const dot cur = a->settings.dot_style;
+    if (on_label && label_dots[0] == cur.lg && label_dots[1] == cur.cycle) return false;
+    if (t == TYPE_POINT) return false;
+    return !(obj->settings.dot_style.lg == cur.lg && obj->settings.dot_style.cycle == cur.cycle);
+  }
+  return false;
+}
+
+bool text_filter(object* obj, int32_t packed) {
+  if (!obj) return false;
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  object* text = fig ? fig->cur_text : nullptr;
+  if (type_id_of(obj) == TYPE_NUMBER && text && (text->state & kTextBeingBuilt))
+    return has_parent(text, obj) && manip_tool_common(obj, packed);
+  return obj->te && manip_tool_common(obj, packed);
+}
+
+object* circle_of_point(object* point) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!point || !fig) return nullptr;
+  object* found = nullptr;
+  bool several = false;
+  auto candidate = [&](object* c) {
+    if (!c || type_id_of(c) != TYPE_CIRCLE) return;
+    if (found && found != c) several = true;
+    if (!found) found = c;
+  };
+  object* const first_parent = point->nbparents > 0 && point->parents ? point->parents[0] : nullptr;
+  object* const second_parent = point->nbparents > 1 && point->parents ? point->parents[1] : nullptr;
+  if (point->classe == &classe_ptsur) {
+    candidate(first_parent);
+  } else if (point->classe == &classe_ptint || point->classe == &classe_interset) {
+    candidate(first_parent);
+    candidate(second_parent);
+  } else if (point->classe == &classe_compas3 && point->methode == 1) {
+    candidate(first_parent);
+  }
+  for (object* o = fig->first; o; o = o->next)
+    if (type_id_of(o) == TYPE_CIRCLE && o->nbparents > 1 && o->parents && o->parents[1] == point) candidate(o);
+  return several ? nullptr : found;
+}
+
+bool transfer_filter(object* obj, int32_t packed) {
+  if (!obj) return false;
+  if (type_id_of(obj) != TYPE_POINT) return manip_tool_common(obj, packed);
+  if (!manip_tool_common(obj, packed)) return false;
+  object* c = first_picked_circle();
+  if (!c) return option_down() || circle_of_point(obj) != nullptr;
+  object* const p0 = obj->nbparents > 0 && obj->parents ? obj->parents[0] : nullptr;
+  object* const p1 = obj->nbparents > 1 && obj->parents ? obj->parents[1] : nullptr;
+  if (obj->classe == &classe_ptsur && p0 == c) return true;
+  if (obj->classe == &classe_compas3 && obj->methode == 1 && p0 == c) return true;
+  if (c->nbparents == 2 && c->parents && c->parents[1] == obj) return true;
+  return obj->classe == &classe_ptint && (p0 == c || p1 == c);
+}
+
+bool formula_filter(object* obj, int32_t packed) {
+  if (!manip_tool_common(obj, packed)) return false;
+  object* r = referenced(obj);
+  if (type_id_of(r) != TYPE_NUMBER) return false;
+  const tool_hooks& h = tool_services();
+  object* edited = h.calculator_edited_object ? h.calculator_edited_object() : nullptr;
+  return !edited || (r != edited && !has_parent(r, edited));
+}
+
+bool expression_filter(object* obj, int32_t packed) {
+  if (!manip_tool_common(obj, packed)) return false;
+  object* r = referenced(obj);
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const bool nothing_picked = !fig || objlist_count(fig->inputs) == 0;
+  const uint16_t t = type_id_of(r);
+  if (nothing_picked) return t == TYPE_EXPRESSION;
+  const tool_hooks& h = tool_services();
+  if (t == TYPE_NUMBER) return !(h.expression_has_pending_variable && h.expression_has_pending_variable());
+  if (t == TYPE_AXES) return h.expression_waits_for_axes && h.expression_waits_for_axes();
+  return false;
+}

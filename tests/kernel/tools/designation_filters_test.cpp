@@ -1,0 +1,158 @@
+#include "tool_fixture.h"
+
+namespace {
+constexpr int32_t kAnywhere = 0;
+}
+
+class FilterTest : public ToolTest {
+ protected:
+  void SetUp() override {
+    ToolTest::SetUp();
+    hits_ = std::make_unique<hit_everything>(std::initializer_list<type*>{&type_point, &type_axes, &type_circle});
+  }
+  void TearDown() override {
+    hits_.reset();
+    ToolTest::TearDown();
+  }
+  void hold(std::initializer_list<uint32_t> codes) {
+    services_seen().modifiers = 0;
+    for (uint32_t c : codes) services_seen().modifiers |= 1u << c;
+  }
+  std::unique_ptr<hit_everything> hits_;
+};
+
+TEST_F(FilterTest, CommonFilterRefusesWhatCannotBePicked) {
+  object* p = shown_point(10, 10);
+  EXPECT_TRUE(manip_tool_common(p, kAnywhere));
+  p->settings.visible = 0;
+  EXPECT_FALSE(manip_tool_common(p, kAnywhere));
+  p->settings.visible = 1;
+  p->state |= OBJ_AT_INFINITY;
+  EXPECT_FALSE(manip_tool_common(p, kAnywhere));
+  p->state = OBJ_UNDEFINED;
+  EXPECT_FALSE(manip_tool_common(p, kAnywhere));
+  p->state = 0;
+  p->final_no = 0;
+  EXPECT_FALSE(manip_tool_common(p, kAnywhere));
+  // An undefined coordinate system can still be picked by the pointer.
+  object* axes = fig_->first->next;
+  axes->settings.visible = 1;
+  axes->state |= OBJ_UNDEFINED;
+  EXPECT_TRUE(manip_tool_common(axes, kAnywhere));
+  EXPECT_FALSE(appearance_filter(axes, kAnywhere));
+}
+
+TEST_F(FilterTest, HideShowTakesHiddenObjectsButNeverTheOriginAndAxes) {
+  object* p = shown_point(10, 10);
+  p->settings.visible = 0;
+  EXPECT_TRUE(hide_show_filter(p, kAnywhere));
+  EXPECT_FALSE(manip_tool_common(p, kAnywhere));
+  EXPECT_FALSE(hide_show_filter(fig_->first, kAnywhere));
+  EXPECT_FALSE(hide_show_filter(fig_->first->next, kAnywhere));
+  hold({8});
+  EXPECT_FALSE(hide_show_filter(p, kAnywhere));  // Option: shown objects only
+  hold({8, 3});
+  EXPECT_TRUE(hide_show_filter(p, kAnywhere));  // Option and Shift: hidden ones only
+  p->settings.visible = 1;
+  EXPECT_FALSE(hide_show_filter(p, kAnywhere));
+  p->aux2 |= 2;  // a number living in a text
+  hold({});
+  EXPECT_FALSE(hide_show_filter(p, kAnywhere));
+}
+
+TEST_F(FilterTest, FixFreeWithOptionTakesFixedAndWithShiftFreeObjects) {
+  object* fixed = shown_point(1, 1);
+  object* free = shown_point(2, 2);
+  fixed->settings.sticky = 1;
+  EXPECT_TRUE(fix_free_filter(fixed, kAnywhere));
+  EXPECT_TRUE(fix_free_filter(free, kAnywhere));
+  hold({8});
+  EXPECT_TRUE(fix_free_filter(fixed, kAnywhere));
+  EXPECT_FALSE(fix_free_filter(free, kAnywhere));
+  hold({8, 3});
+  EXPECT_FALSE(fix_free_filter(fixed, kAnywhere));
+  EXPECT_TRUE(fix_free_filter(free, kAnywhere));
+}
+
+TEST_F(FilterTest, AppearanceToolsTakeOnlyWhatTheyWouldChange) {
+  object* p = shown_point(1, 1);
+  select_tool(make_tool_id(138, 3));  // Color
+  current_attrs->settings.Color = 0x0000FF;
+  p->settings.Color = 0x0000FF;
+  EXPECT_FALSE(appearance_filter(p, kAnywhere));
+  p->settings.Color = 0xFF0000;
+  EXPECT_TRUE(appearance_filter(p, kAnywhere));
+  EXPECT_EQ(tool_cursors[1], kernel_cursors[CURSOR_PAINT]);
+
+  select_tool(make_tool_id(138, 4));  // Fill: points take none
+  EXPECT_FALSE(appearance_filter(p, kAnywhere));
+  EXPECT_EQ(tool_cursors[2], kernel_cursors[CURSOR_FILL]);
+
+  select_tool(make_tool_id(138, 7));  // Dotted never takes a point
+  EXPECT_FALSE(appearance_filter(p, kAnywhere));
+
+  select_tool(make_tool_id(138, 8));  // Modify Appearance: point style
+  current_attrs->point_style = 3;
+  p->settings.graph_type = 3;
+  EXPECT_FALSE(appearance_filter(p, kAnywhere));
+  p->settings.graph_type = 1;
+  EXPECT_TRUE(appearance_filter(p, kAnywhere));
+}
+
+TEST_F(FilterTest, CircleOfAPointMustBeUnique) {
+  object* centre = shown_point(0, 0);
+  object* p = shown_point(10, 0);
+  object* c1 = make2(&classe_cercle, 0, centre, p);
+  ASSERT_NE(c1, nullptr);
+  EXPECT_EQ(circle_of_point(p), c1);
+  EXPECT_EQ(circle_of_point(centre), nullptr);
+  object* other = shown_point(5, 5);
+  make2(&classe_cercle, 0, other, p);
+  EXPECT_EQ(circle_of_point(p), nullptr);
+
+  // Measurement transfer: a point is taken only on a single circle, or with Option.
+  select_tool(make_tool_id(132, 8));
+  EXPECT_FALSE(transfer_filter(p, kAnywhere));
+  hold({8});
+  EXPECT_TRUE(transfer_filter(p, kAnywhere));
+  hold({});
+  objlist_add(fig_->inputs, c1, 0);
+  EXPECT_TRUE(transfer_filter(p, kAnywhere));  // c1's own point
+  EXPECT_FALSE(transfer_filter(other, kAnywhere));
+}
+
+TEST_F(FilterTest, CalculatorRefusesNumbersThatDependOnTheEditedOne) {
+  static type number_type = type_number;
+  number_type.hit_test = [](object*, tagPOINT*) { return true; };
+  object* a = shown_point(0, 0);
+  object* b = shown_point(1, 1);
+  object* c = shown_point(2, 2);
+  for (object* o : {a, b, c}) o->otype = &number_type;
+  object* parents[] = {a};
+  b->parents = parents;
+  b->nbparents = 1;
+  services_seen().calculator_edited = a;
+  EXPECT_FALSE(formula_filter(a, kAnywhere));
+  EXPECT_FALSE(formula_filter(b, kAnywhere));
+  EXPECT_TRUE(formula_filter(c, kAnywhere));
+  EXPECT_FALSE(formula_filter(fig_->first, kAnywhere));  // not a number
+  b->parents = nullptr;
+  b->nbparents = 0;
+  for (object* o : {a, b, c}) o->otype = &type_number;
+}
+
+TEST_F(FilterTest, RedefinitionAndPointOnObjectRules) {
+  object* p = shown_point(1, 1);
+  fig_->first->settings.visible = 1;
+  EXPECT_FALSE(redefinition_filter(fig_->first, kAnywhere));
+  designation_allows_base_objects = 1;
+  EXPECT_TRUE(redefinition_filter(fig_->first, kAnywhere));
+  designation_allows_base_objects = 0;
+  EXPECT_TRUE(redefinition_filter(p, kAnywhere));
+  p->classe = &classe_interset;
+  EXPECT_FALSE(redefinition_filter(p, kAnywhere));
+  p->classe = &classe_point;
+  p->otype = &type_locus;
+  EXPECT_FALSE(point_on_object_filter(p, kAnywhere));  // not a valid traced locus
+  p->otype = &type_point;
+}
