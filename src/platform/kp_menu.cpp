@@ -11,7 +11,9 @@
 #include <QStyleOptionMenuItem>
 #include <cassert>
 #include <cstdlib>
+#include <map>
 #include <optional>
+#include <utility>
 
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_qt_bridge.h"
@@ -235,7 +237,21 @@ void KPMenusWrapper::destroyMenu() {
   delete this;
 }
 
+namespace {
+std::map<std::pair<HMENU, UINT>, bool>& recorded_item_states() {
+  static std::map<std::pair<HMENU, UINT>, bool> states;
+  return states;
+}
+}  // namespace
+
+bool menu_item_enabled(HMENU menu, UINT id) {
+  const auto& states = recorded_item_states();
+  auto it = states.find({menu, id});
+  return it == states.end() || it->second;
+}
+
 void EnableMenuItem(HMENU menu, UINT id, UINT flags) {
+  recorded_item_states()[{menu, id}] = (flags & (MF_GRAYED | MF_DISABLED)) == 0;
   void* item = KPMenusWrapper::LookingForTheItemMenu(static_cast<KPMenusWrapper*>(menu), static_cast<int>(id));
   KPMenusWrapper::enableItem(item, (flags & (MF_GRAYED | MF_DISABLED)) == 0);
 }

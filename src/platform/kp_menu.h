@@ -55,4 +55,7 @@ class KPMenusWrapper {
 
 // The kernel's menu substitutes.
 void EnableMenuItem(HMENU menu, UINT id, UINT flags);
+// False once the item has been greyed or disabled through EnableMenuItem,
+// until it is enabled again; kept even while no Qt menu shows the item.
+bool menu_item_enabled(HMENU menu, UINT id);
 void set_undo_menu_text(const char* text);

@@ -1,11 +1,14 @@
 #include "app/kernel_iface/kp_figure_view.h"
 
+#include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_menu.h"
 
 void* current_figure_view = nullptr;
 
 namespace {
 FigureViewHooks g_hooks;
+InvalidateHook g_invalidate;
+HMENU g_main_menu = nullptr;
 }  // namespace
 
 void install_figure_view_hooks(const FigureViewHooks& hooks) { g_hooks = hooks; }
@@ -22,4 +25,17 @@ void refresh_figure_description(void* view) {
   if (view && g_hooks.refresh_description) g_hooks.refresh_description(view);
 }
 
-HMENU KPApplication::mainMenu() { return KPMenusWrapper::mainMenu(); }
+// The menu the application set, else the platform's main menu.
+HMENU KPApplication::mainMenu() { return g_main_menu ? g_main_menu : KPMenusWrapper::mainMenu(); }
+void KPApplication::setMainMenu(HMENU menu) { g_main_menu = menu; }
+
+const FigureViewHooks& figure_view_hooks() { return g_hooks; }
+
+void install_invalidate_hook(const InvalidateHook& hook) { g_invalidate = hook; }
+
+BOOL InvalidateRect(HWND window, const tagRECT* rect, BOOL) {
+  if (!window) return 0;
+  if (g_invalidate.invalidate_rect && g_invalidate.invalidate_rect(window, rect)) return 1;
+  NSKelvoWrapMachine::sendMessage(window, WM_PAINT, 0, 0);
+  return 1;
+}

@@ -1,18 +1,32 @@
 #include "app/kernel_iface/kp_geo_document.h"
 
+#include "kernel/model/figure.h"
+
 namespace {
-kelvo_win_info* g_current_info = nullptr;
+kelvo_win_info* g_fallback_info = nullptr;
 KPGeoDocument::Hooks g_hooks;
 }  // namespace
 
-kelvo_win_info* KPGeoDocument::currentInfo() { return g_current_info; }
-void KPGeoDocument::setCurrentInfo(kelvo_win_info* info) { g_current_info = info; }
+kelvo_win_info* KPGeoDocument::currentInfo() {
+  kelvo_win_info* info = nullptr;
+  if (g_hooks.current_info && g_hooks.current_info(&info)) return info;
+  return g_fallback_info;
+}
+
+void KPGeoDocument::setCurrentInfo(kelvo_win_info* info) {
+  if (g_hooks.set_current_info && g_hooks.set_current_info(info)) return;
+  g_fallback_info = info;
+}
 
 void KPGeoDocument::_do_dirty(kelvo_win_info* info) {
+  if (!info) return;
+  info->wflags = static_cast<char>(info->wflags | kFigureChanged);
   if (g_hooks.do_dirty) g_hooks.do_dirty(info);
 }
 
 void KPGeoDocument::_undo_dirty(kelvo_win_info* info) {
+  if (!info) return;
+  info->wflags = static_cast<char>(info->wflags & ~kFigureChanged);
   if (g_hooks.undo_dirty) g_hooks.undo_dirty(info);
 }
 

@@ -176,6 +176,13 @@ TEST_F(ToolDispatchTest, UndoSwapsTheFigureAndTogglesTheItemText) {
   char redo_text[] = "Redo";
   kernel_strings[546] = undo_text;
   kernel_strings[547] = redo_text;
+  KPMenusWrapper* main_menu = KPMenusWrapper::mainMenu();
+  main_menu->appendMenu(0, kUndoMenuItem, "Undo");
+  const auto undo_menu_text = [main_menu] {
+    static char text[64];
+    main_menu->getMenuString(kUndoMenuItem, text, sizeof text, MF_BYCOMMAND);
+    return text;
+  };
   save_undo_state(0);
   shown_point(1, 1);
   save_undo_state(remembered_object_count);

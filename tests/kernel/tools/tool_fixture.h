@@ -15,6 +15,7 @@
 #include "kernel/tools/designation_filters.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
+#include "platform/kp_menu.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
 
@@ -81,9 +82,13 @@ class ToolTest : public EngineTest {
     EngineTest::SetUp();
     services_seen() = service_log{};
     install_tool_services(recording_hooks());
-    KPGeoDocument::installHooks({[](kelvo_win_info*) { services_seen().calls.emplace_back("dirty"); }, nullptr,
-                                 nullptr});
+    KPGeoDocument::Hooks document_hooks;
+    document_hooks.do_dirty = [](kelvo_win_info*) { services_seen().calls.emplace_back("dirty"); };
+    KPGeoDocument::installHooks(document_hooks);
     init_object_lists();
+    // A main menu whose item states the tools set.
+    main_menu_ = KPMenusWrapper::createPopupMenu();
+    KPMenusWrapper::setMainMenu(main_menu_);
     // A cursor table holding every identifier the kernel loads.
     KPCursor::clearTable();
     for (int id : {32512, 32513, 32649, 113, 114, 115, 116, 117, 118, 119, 120, 122, 123, 146, 148, 157, 195, 2000,
@@ -100,6 +105,9 @@ class ToolTest : public EngineTest {
 
   void TearDown() override {
     end_tool_action();
+    KPCursor::clearTable();
+    KPMenusWrapper::setMainMenu(nullptr);
+    main_menu_->destroyMenu();
     current_figure_view = nullptr;
     free_all_toolboxes();
     free_attribute_menus();
@@ -118,6 +126,7 @@ class ToolTest : public EngineTest {
   }
 
   int view_token_ = 0;
+  KPMenusWrapper* main_menu_ = nullptr;
 };
 
 // Hit tests that find every object of the types they are installed on.

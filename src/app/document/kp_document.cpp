@@ -1,0 +1,590 @@
+#include "app/document/kp_document.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/shell/application.h"
+#include "app/shell/figure_window.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/model/create.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/undo.h"
+#include "kernel/render/display_device.h"
+#include "kernel/text/kernel_strings.h"
+#include "platform/kernel_services.h"
+#include "platform/kp_dialog.h"
+#include "platform/kp_menu.h"
+#include "platform/kp_qt_bridge.h"
+#include "platform/kp_run_loop.h"
+
+namespace {
+
+std::vector<KPDocument*>& live() {
+  static std::vector<KPDocument*> documents;
+  return documents;
+}
+
+KPDocument* g_current = nullptr;
+int g_untitled_counter = 1;
+QString g_remembered_directory;
+
+std::function<int(const QString&)>& close_prompt_responder() {
+  static std::function<int(const QString&)> responder;
+  return responder;
+}
+
+constexpr int kUntitledRow = 292;
+constexpr int kRevertRow = 303;
+constexpr int kNothingToUndoRow = 546;
+
+// Copies a UTF-8 text into a kernel block.
+char* kernel_copy(const QByteArray& text) {
+  auto* block = static_cast<char*>(GlobalAlloc(0, static_cast<size_t>(text.size()) + 1));
+  if (block) std::memcpy(block, text.constData(), static_cast<size_t>(text.size()));
+  return block;
+}
+
+QString window_title(const KPFigureWindow* window) { return window ? window->windowTitle() : QString(); }
+
+}  // namespace
+
+// ---------------------------------------------------------------- finding
+
+const std::vector<KPDocument*>& KPDocument::liveDocuments() { return live(); }
+
+KPDocument* KPDocument::currentDocument() {
+  return std::find(live().begin(), live().end(), g_current) != live().end() ? g_current : nullptr;
+}
+
+KPFigureWindow* KPDocument::currentWindow() { return g_current ? g_current->figureWindow_ : nullptr; }
+
+KPFigureView* KPDocument::currentFigureView() {
+  KPFigureWindow* window = currentWindow();
+  return window ? window->view() : nullptr;
+}
+
+DisplayDevice* KPDocument::currentDeviceObject() {
+  KPFigureView* view = currentFigureView();
+  return view ? view->getDisplayDevice() : nullptr;
+}
+
+kelvo_win_info* KPDocument::currentInfo() { return KPGeoDocument::currentInfo(); }
+void KPDocument::setCurrentInfo(kelvo_win_info* info) { KPGeoDocument::setCurrentInfo(info); }
+
+bool KPDocument::printingInProgress() {
+  KPFigureView* view = currentFigureView();
+  return view && view->printingInProgress();
+}
+
+void KPDocument::flushCurrentFigureView() {
+  if (KPFigureView* view = currentFigureView()) view->update();
+}
+
+KPFigureView* KPDocument::figureView() const { return figureWindow_ ? figureWindow_->view() : nullptr; }
+kelvo_win_info* KPDocument::info() const {
+  KPFigureView* view = figureView();
+  return view ? view->info() : nullptr;
+}
+
+KPDocument* KPDocument::FindDocumentWith_tobjet(kelvo_win_info* record) {
+  if (!record) return nullptr;
+  for (KPDocument* doc : live())
+    if (doc->info() == record) return doc;
+  return nullptr;
+}
+
+KPDocument* KPDocument::FindDocumentWith_pdd(DisplayDevice* device) {
+  for (KPDocument* doc : live())
+    if (KPFigureView* view = doc->figureView(); view && device && view->getDisplayDevice() == device) return doc;
+  std::fputs("FindDocumentWith_pdd not found\n", stderr);
+  return nullptr;
+}
+
+KPDocument* KPDocument::FindDocumentWith_Window(const KPFigureWindow* window) {
+  for (KPDocument* doc : live())
+    if (window && doc->figureWindow_ == window) return doc;
+  return nullptr;
+}
+
+bool KPDocument::enumChildWindows(BOOL (*callback)(HWND, LPARAM), LPARAM param) {
+  const std::vector<KPDocument*> documents = live();
+  for (KPDocument* doc : documents)
+    if (KPFigureView* view = doc->figureView(); view && !callback(kp_hwnd(view), param)) return false;
+  return true;
+}
+
+int KPDocument::untitledCounter() { return g_untitled_counter; }
+
+void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {
+  close_prompt_responder() = std::move(responder);
+}
+
+QString KPDocument::documentName() const {
+  return documentName_.isNull() ? window_title(figureWindow_) : documentName_;
+}
+
+// ------------------------------------------------------------ kernel hooks
+
+void KPDocument::installKernelHooks() {
+  KPGeoDocument::Hooks hooks;
+  hooks.current_info = [](kelvo_win_info** out) {
+    KPDocument* doc = currentDocument();
+    KPFigureView* view = doc ? doc->figureView() : nullptr;
+    if (!view) return false;
+    *out = view->info();
+    return true;
+  };
+  hooks.set_current_info = [](kelvo_win_info* record) {
+    KPDocument* doc = currentDocument();
+    KPFigureView* view = doc ? doc->figureView() : nullptr;
+    if (!view) return false;
+    view->setInfo(record);
+    return true;
+  };
+  hooks.do_dirty = [](kelvo_win_info* record) {
+    if (KPDocument* doc = FindDocumentWith_tobjet(record)) doc->set_dirty();
+  };
+  hooks.undo_dirty = [](kelvo_win_info* record) {
+    if (KPDocument* doc = FindDocumentWith_tobjet(record)) doc->unset_dirty();
+  };
+  hooks.printing_in_progress = [] { return printingInProgress(); };
+  KPGeoDocument::installHooks(hooks);
+
+  FigureViewHooks view_hooks;
+  view_hooks.show_figure = [](void* view, kelvo_win_info* record) {
+    KPFigureView* v = figure_view_of(view);
+    if (!v) return;
+    v->setInfo(record);
+    if (DisplayDevice* dd = v->getDisplayDevice()) {
+      dd->refcon = record;
+      if (record) record->dd = dd;
+    }
+  };
+  view_hooks.invalidate = [](void* view) {
+    if (KPFigureView* v = figure_view_of(view)) v->update();
+  };
+  view_hooks.view_info = [](void* view) -> kelvo_win_info* {
+    KPFigureView* v = figure_view_of(view);
+    return v ? v->info() : nullptr;
+  };
+  view_hooks.view_device = [](void* view) -> DisplayDevice* {
+    KPFigureView* v = figure_view_of(view);
+    return v ? v->getDisplayDevice() : nullptr;
+  };
+  view_hooks.int_bounds = [](void* view, tagRECT* bounds) {
+    if (KPFigureView* v = figure_view_of(view)) v->intBounds(bounds);
+  };
+  view_hooks.set_scroll_pos = [](void* view, int bar, int32_t position) {
+    KPFigureView* v = figure_view_of(view);
+    if (v && v->scrollRemoteView()) v->scrollRemoteView()->setScrollPos(bar, position, false);
+  };
+  view_hooks.finish_scroll = [](void* view) {
+    KPFigureView* v = figure_view_of(view);
+    if (v && v->scrollRemoteView()) v->scrollRemoteView()->finishScroll(true);
+  };
+  view_hooks.visible_size = [](void* view, int32_t* width, int32_t* height) {
+    if (KPFigureView* v = figure_view_of(view)) {
+      *width = v->width();
+      *height = v->height();
+    }
+  };
+  view_hooks.new_document = [] { openUntitledDocument(); };
+  view_hooks.terminate = [] { DUVirIdazididovi::quit(); };
+  install_figure_view_hooks(view_hooks);
+
+  InvalidateHook invalidate;
+  invalidate.invalidate_rect = [](HWND window, const tagRECT* rect) {
+    QObject* object = kp_qobject(window);
+    if (auto* view = dynamic_cast<KPFigureView*>(object)) {
+      if (rect)
+        view->update(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+      else
+        view->update();
+      return true;
+    }
+    if (auto* figure_window = dynamic_cast<KPFigureWindow*>(object)) {
+      figure_window->view()->update();
+      return true;
+    }
+    return false;
+  };
+  install_invalidate_hook(invalidate);
+}
+
+// ------------------------------------------------------------- life cycle
+
+KPDocument::KPDocument() {
+  live().push_back(this);
+  recentre_pending = 1;
+  scroll_position = {-450, -300};
+  NSKelvoWrapMachine::sendMessage(tools_panel_window, WM_USER, 101, static_cast<LPARAM>(kPointerToolId));
+}
+
+KPDocument::~KPDocument() {
+  if (g_current == this) {
+    if (open_pull_down) NSKelvoWrapMachine::sendMessage(open_pull_down, WM_CLOSE, 0, 0);
+    g_current = nullptr;
+  }
+  auto it = std::find(live().begin(), live().end(), this);
+  if (it != live().end()) live().erase(it);
+}
+
+void KPDocument::buildWindow() {
+  figureWindow_ = new KPFigureWindow(this);
+}
+
+KPDocument* KPDocument::openUntitledDocument() {
+  auto* doc = new KPDocument;
+  doc->buildWindow();
+  doc->figureWindow_->show();
+  doc->myMakeMainWindow();
+  return doc;
+}
+
+KPDocument* KPDocument::openDocument(const QString& path, bool display) {
+  // The untitled figure the file replaces, when it is untouched.
+  KPFigureView* untouched = currentFigureView();
+  if (untouched && !is_figure_untouched(untouched->info())) untouched = nullptr;
+  auto* doc = new KPDocument;
+  if (!doc->readFromFile(path, QFileInfo(path).suffix().compare("env", Qt::CaseInsensitive) == 0
+                                   ? QStringLiteral("FILE_SITUATION")
+                                   : QString())) {
+    delete doc;
+    QString text = QStringLiteral("The file \"%1\" could not be opened.").arg(path);
+    KPDialog::messageBox(kp_kernel_text(text).c_str(), "", 0);
+    return nullptr;
+  }
+  doc->windowToClose_ = untouched;
+  doc->buildWindow();
+  doc->figureWindow_->setWindowTitle(QFileInfo(path).fileName());
+  if (display) {
+    doc->figureWindow_->show();
+    doc->myMakeMainWindow();
+  }
+  return doc;
+}
+
+bool KPDocument::readFromFile(const QString& path, const QString& type) {
+  if (type == QLatin1String("FILE_SITUATION")) readsituationflag_ = true;
+  if (type == QLatin1String("OS_MENU")) return false;
+  documentName_ = path;
+  g_remembered_directory = QFileInfo(path).absolutePath();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
+  fileData_ = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    fileData_.clear();
+    return false;
+  }
+  state_ = kBytesKept;
+  return true;
+}
+
+void KPDocument::windowDidBecomeMain() {
+  if (closed_) return;
+  KPFigureView* view = figureView();
+  if (!view) return;
+  g_current = this;
+  figure_window_active = 1;
+  view->stopTimer();
+  bool just_read = false;
+  if (state_ == kBytesKept) {
+    if (updateFigureFromFileData()) {
+      state_ = kBuilt;
+      just_read = true;
+    }
+    if (windowToClose_) {
+      KPFigureView* replaced = windowToClose_;
+      windowToClose_ = nullptr;
+      if (KPDocument* other = FindDocumentWith_Window(replaced->figureWindow()); other && other != this) {
+        other->figureWindow_->forgetDocument();
+        KPFigureWindow* w = other->figureWindow_;
+        other->close();
+        w->hide();
+        g_current = this;
+      }
+    }
+  } else if (state_ == kUntitled) {
+    state_ = kBuilt;  // before the view asks for activation again
+    view->initFigureWindow();
+    if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
+      GlobalFreeAndNull(&fig->text1);
+      GlobalFreeAndNull(&fig->text0);
+      const char* base = kernel_string(kUntitledRow);
+      const QString name = kp_qstring(base ? base : "Untitled") + QString::number(g_untitled_counter++);
+      fig->text0 = kernel_copy(name.toUtf8());
+      figureWindow_->setWindowTitle(name);
+      create_default_objects();
+      save_undo_state(0);
+      remembered_object_count = fig->nbobj;
+      if (tools_panel_window) update_axes_tool_variant();
+      select_tool(0);
+      undo_offers_undo = 1;
+      set_undo_menu_text(kernel_string(kNothingToUndoRow));
+      if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
+    }
+  }
+  view->CheckFigureTimer();
+  tagRECT bounds{};
+  view->intBounds(&bounds);
+  view_rect = bounds;
+  if (KPGeoDocument::currentInfo()) view->selectWindow();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (just_read && state_ == kBuilt && fig) {
+    fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+  }
+  if (figureWindow_->menuBar()) {
+    static KPMenusWrapper* wrapper = nullptr;
+    if (wrapper) wrapper->destroyMenu();
+    wrapper = KPMenusWrapper::wrap(figureWindow_->menuBar());
+    KPMenusWrapper::setMainMenu(wrapper);
+    KPApplication::setMainMenu(wrapper);
+  }
+  windowToClose_ = nullptr;
+}
+
+void KPDocument::windowDidResignMain(const KPFigureWindow* window) {
+  if (printingInProgress()) return;
+  switch_text_edit_object(nullptr);
+  if (g_current == this) g_current = nullptr;
+  if (window && window == figureWindow_)
+    if (KPFigureView* view = figureView()) view->unSelectWindow();
+}
+
+void KPDocument::myMakeMainWindow() {
+  KPDocument* current = currentDocument();
+  if (current == this) return;
+  if (current) current->windowDidResignMain(nullptr);
+  windowDidBecomeMain();
+}
+
+bool KPDocument::updateFigureFromFileData() {
+  if (fileData_.isEmpty()) return false;
+  const auto length = static_cast<uint32_t>(fileData_.size());
+  auto* buffer = static_cast<char*>(GlobalAlloc(0, static_cast<size_t>(length) + 1));
+  if (!buffer) return false;
+  std::memcpy(buffer, fileData_.constData(), length);
+  fileData_.clear();
+  if (documentName_.isNull()) {
+    GlobalFreeAndNull(&buffer);
+    return false;
+  }
+  const QByteArray path = documentName_.toUtf8();
+  KPFigureView* view = figureView();
+  view->initFigureWindow();
+  const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
+                                        : read_figure_file(buffer, length, path.constData());
+  GlobalFreeAndNull(&buffer);
+  if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
+    KPGeoDocument::_undo_dirty(fig);
+    select_axes_tool_variant();
+    save_undo_state(0);
+    GlobalFreeAndNull(&fig->text1);
+    GlobalFreeAndNull(&fig->text0);
+    fig->text1 = kernel_copy(path);
+    fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
+    if (readsituationflag_) fig->ival = 3;
+    fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+  }
+  return answer != 0;
+}
+
+void KPDocument::set_dirty() {
+  edited_ = true;
+  if (!figureWindow_) return;
+  const QString title = figureWindow_->windowTitle();
+  if (!title.isEmpty() && !title.endsWith('*')) figureWindow_->setWindowTitle(title + QStringLiteral(" *"));
+}
+
+void KPDocument::unset_dirty() {
+  edited_ = false;
+  if (!figureWindow_) return;
+  const QString title = figureWindow_->windowTitle();
+  if (title.size() > 2 && title.endsWith('*')) figureWindow_->setWindowTitle(title.left(title.size() - 2));
+}
+
+bool KPDocument::saveDocument() {
+  kelvo_win_info* fig = info();
+  if (fig && (fig->wflags & kFigureHasFile) && !documentName_.isEmpty()) return writeToURL(documentName_);
+  return saveDocumentAs();
+}
+
+bool KPDocument::saveDocumentAs() {
+  QString start = g_remembered_directory;
+  select_tool(0);
+  QString path;
+  {
+    KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
+    path = QFileDialog::getSaveFileName(figureWindow_, QString(), start, QStringLiteral("Figures (*.fig);;Figures with environment (*.env)"));
+  }
+  if (path.isEmpty()) return false;
+  g_remembered_directory = QFileInfo(path).absolutePath();
+  if (!writeToURL(path)) return false;
+  documentName_ = path;
+  return true;
+}
+
+// The figure written is this document's, made current for the save; the
+// answer is the kernel's real result.
+bool KPDocument::writeToURL(const QString& path) {
+  kelvo_win_info* fig = info();
+  if (!fig) return true;
+  KPDocument* previous = g_current;
+  g_current = this;
+  GlobalFreeAndNull(&fig->text1);
+  GlobalFreeAndNull(&fig->text0);
+  fig->text1 = kernel_copy(path.toUtf8());
+  fig->text0 = kernel_copy(window_title(figureWindow_).toUtf8());
+  if (QFileInfo(path).suffix() == QLatin1String("env")) save_format_code = 3;
+  const LRESULT result = main_menu_command(kp_hwnd(figureView()), 102, 0);
+  g_current = previous;
+  if (result != 0) return false;
+  fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+  KPGeoDocument::_undo_dirty(fig);
+  return true;
+}
+
+void KPDocument::revertDocumentToSaved() {
+  kelvo_win_info* fig = info();
+  if (documentName_.isNull()) {
+    if (!fig || !(fig->wflags & kFigureHasFile) || !fig->text1) return;
+    documentName_ = QString::fromUtf8(fig->text1);
+  }
+  select_tool(0);
+  if (fig && (fig->wflags & kFigureChanged)) {
+    message_compose(kernel_string(kRevertRow), "", "", "");
+    if (message_show(131) != 1) return;
+  }
+  QFile file(documentName_);
+  QByteArray bytes;
+  if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) bytes = file.readAll();
+  if (bytes.isEmpty()) {
+    // The figure stays as it is when its file cannot be read again.
+    const std::string text = "The file cannot be read again: " + documentName_.toStdString();
+    message_box_simple(text.c_str());
+    return;
+  }
+  KPFigureView* view = figureView();
+  view->stopTimer();
+  fileData_ = bytes;
+  state_ = kBytesKept;
+  KPDocument* previous = g_current;
+  g_current = this;
+  kelvo_win_info* old = view->info();
+  view->setInfo(nullptr);
+  const bool built = updateFigureFromFileData();
+  kelvo_win_info* fresh = view->info();
+  kelvo_win_info* loser = built ? old : fresh;
+  kelvo_win_info* keeper = built ? fresh : old;
+  if (loser && loser != keeper) {
+    kelvo_win_info* copy = loser->undo;
+    if (copy && copy->undo == loser && copy != keeper) free_figure_info(copy, false);
+    free_figure_info(loser, false);
+  }
+  view->setInfo(keeper);
+  if (DisplayDevice* dd = view->getDisplayDevice()) {
+    dd->refcon = keeper;
+    if (keeper) keeper->dd = dd;
+  }
+  state_ = kBuilt;
+  g_current = previous ? previous : this;
+  view->CheckFigureTimer();
+  tagRECT bounds{};
+  view->intBounds(&bounds);
+  view_rect = bounds;
+  view->selectWindow();
+  view->activate();
+  view->update();
+}
+
+bool KPDocument::validateMenuItem(int item) const {
+  if (open_pull_down) NSKelvoWrapMachine::cwmPostMessage(open_pull_down, WM_CLOSE, 0, 0);
+  if (item == kItemRevert) {
+    kelvo_win_info* fig = info();
+    return fig && (fig->wflags & kFigureHasFile) && (fig->wflags & kFigureChanged);
+  }
+  return true;
+}
+
+bool KPDocument::shouldClose() {
+  kelvo_win_info* fig = info();
+  if (!fig || !(fig->wflags & kFigureChanged)) return true;
+  QMessageBox box(figureWindow_);
+  box.setIcon(QMessageBox::Warning);
+  box.setText(QStringLiteral("Do you want to save the changes made to \"%1\"?").arg(documentName()));
+  box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Save);
+  int answer = 0;
+  {
+    KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
+    answer = close_prompt_responder() ? close_prompt_responder()(documentName()) : box.exec();
+  }
+  if (answer == QMessageBox::Cancel) return false;
+  if (answer == QMessageBox::Save) return saveDocument();
+  return true;
+}
+
+void KPDocument::close() {
+  if (closed_) return;
+  closed_ = true;
+  auto it = std::find(live().begin(), live().end(), this);
+  if (it != live().end()) live().erase(it);
+  select_tool(0);
+  if (g_current == this) {
+    g_current = nullptr;
+  }
+  KPFigureWindow* window = figureWindow_;
+  figureWindow_ = nullptr;
+  if (window) {
+    window->forgetDocument();
+    window->hide();
+    // The view's teardown frees the figure record, its undo copy and the
+    // display device.
+    delete window;
+  }
+  deleteLater();
+}
+
+// ------------------------------------------------------------ plain calls
+
+QString set_current_directory(const char* path) {
+  if (path) {
+    QString p = QString::fromUtf8(path);
+    if (p.startsWith('~')) p = qEnvironmentVariable("HOME") + p.mid(1);
+    g_remembered_directory = p;
+    QDir::setCurrent(p);
+  }
+  return g_remembered_directory;
+}
+
+KPFigureWindow* open_document_path(HWND, const char* path, bool display) {
+  KPDocument* doc = path ? KPDocument::openDocument(QString::fromUtf8(path), display)
+                         : KPDocument::openUntitledDocument();
+  return doc ? doc->figureWindow() : nullptr;
+}
+
+void make_main_window(QObject* window_or_view) {
+  QWidget* window = nullptr;
+  if (auto* figure_window = dynamic_cast<KPFigureWindow*>(window_or_view))
+    window = figure_window;
+  else if (auto* view = dynamic_cast<KPFigureView*>(window_or_view))
+    window = view->window();
+  if (!window) return;
+  window->raise();
+  window->activateWindow();
+  if (auto* figure_window = dynamic_cast<KPFigureWindow*>(window))
+    if (KPDocument* doc = figure_window->document()) doc->myMakeMainWindow();
+}

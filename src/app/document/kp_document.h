@@ -1,0 +1,119 @@
+// The document of one figure: it keeps a file's bytes when it is opened,
+// builds the figure when its window first becomes main, marks itself edited
+// or clean for the kernel, saves through the kernel's Save command and finds
+// the current figure for the rest of the system. The kernel never sees a
+// document: it works on the current figure record, which this class makes
+// current.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "platform/win_types.h"
+
+struct DisplayDevice;
+struct kelvo_win_info;
+class KPFigureView;
+class KPFigureWindow;
+
+class KPDocument : public QObject {
+ public:
+  // Document states.
+  static constexpr int kUntitled = 0;
+  static constexpr int kBytesKept = 1;
+  static constexpr int kBuilt = 2;
+
+  KPDocument();
+  ~KPDocument() override;
+
+  // ---- Finding documents and the current figure ----
+  static const std::vector<KPDocument*>& liveDocuments();
+  static KPDocument* currentDocument();
+  static KPFigureWindow* currentWindow();
+  static KPFigureView* currentFigureView();
+  static DisplayDevice* currentDeviceObject();
+  static kelvo_win_info* currentInfo();
+  static void setCurrentInfo(kelvo_win_info* info);
+  static bool printingInProgress();
+  static void flushCurrentFigureView();
+  static KPDocument* FindDocumentWith_tobjet(kelvo_win_info* info);
+  static KPDocument* FindDocumentWith_pdd(DisplayDevice* device);
+  static KPDocument* FindDocumentWith_Window(const KPFigureWindow* window);
+  // callback(figure view, param) for every live document while it answers
+  // non-zero; false as soon as one answers zero.
+  static bool enumChildWindows(BOOL (*callback)(HWND view, LPARAM param), LPARAM param);
+  static int untitledCounter();
+  // Answers the unsaved-changes prompt in place of the user (tests): a
+  // QMessageBox::StandardButton (Save, Discard or Cancel). Empty: ask.
+  static void setClosePromptResponder(std::function<int(const QString& name)> responder);
+
+  // Installs the kernel-facing hooks (current figure, dirty marks, views).
+  static void installKernelHooks();
+
+  // ---- Opening and closing (the document controller's part) ----
+  // A new untitled document with its window shown.
+  static KPDocument* openUntitledDocument();
+  // Opens the file in a new document and window; null when it cannot be read.
+  static KPDocument* openDocument(const QString& path, bool display = true);
+
+  KPFigureWindow* figureWindow() const { return figureWindow_; }
+  KPFigureView* figureView() const;
+  int docState() const { return state_; }
+  void setDocState(int state) { state_ = state; }
+  QString documentName() const;
+  QString filePath() const { return documentName_; }
+  bool isEdited() const { return edited_; }
+
+  bool readFromFile(const QString& path, const QString& type);
+  void windowDidBecomeMain();
+  // `window` is the window that resigned (null: not this document's).
+  void windowDidResignMain(const KPFigureWindow* window);
+  void myMakeMainWindow();
+  bool updateFigureFromFileData();
+  void set_dirty();
+  void unset_dirty();
+  // Save and Save As: answer whether the figure was written.
+  bool saveDocument();
+  bool saveDocumentAs();
+  bool writeToURL(const QString& path);
+  void revertDocumentToSaved();
+  bool validateMenuItem(int item) const;
+  // Asks to save a changed figure: false when the user cancels or the save
+  // fails.
+  bool shouldClose();
+  void close();
+
+  // Menu item identifiers validateMenuItem knows.
+  static constexpr int kItemOpen = 1;
+  static constexpr int kItemSave = 2;
+  static constexpr int kItemSaveAs = 3;
+  static constexpr int kItemRevert = 4;
+
+ private:
+  void buildWindow();
+  kelvo_win_info* info() const;
+
+  QByteArray fileData_;
+  KPFigureWindow* figureWindow_ = nullptr;
+  QString documentName_;
+  int state_ = kUntitled;
+  bool readsituationflag_ = false;
+  QRectF printRect_;
+  QPointer<KPFigureView> windowToClose_;
+  bool edited_ = false;
+  bool closed_ = false;
+};
+
+// The remembered current directory: a path sets it ("~" stands for HOME)
+// and changes the process's directory; answers it, "" when there is none.
+QString set_current_directory(const char* path);
+// Opens the file (or, with no path, a new untitled figure) and answers its
+// figure window, null on failure.
+KPFigureWindow* open_document_path(HWND window, const char* path, bool display);
+// Makes a figure window (or the window of a view) the main window.
+void make_main_window(QObject* window_or_view);

@@ -1,0 +1,183 @@
+#include "app/shell/application.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/document/kp_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/lang/kernel_string_fill.h"
+#include "app/lang/resource_folders.h"
+#include "app/shell/figure_window.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/units.h"
+#include "kernel/model/version_info.h"
+#include "kernel/text/kernel_strings.h"
+#include "platform/kp_cursor.h"
+#include "platform/kp_qt_bridge.h"
+#include "platform/kp_settings.h"
+
+namespace {
+
+DUVirIdazididovi* g_running = nullptr;
+QString g_program_path;
+
+constexpr const char* kLastDirectoryKey = "NSNavLastCurrentDirectory";
+constexpr const char* kSettingsFile = "WKelvo2.ini";
+
+}  // namespace
+
+DUVirIdazididovi::DUVirIdazididovi() = default;
+
+DUVirIdazididovi::~DUVirIdazididovi() {
+  if (g_running == this) g_running = nullptr;
+}
+
+DUVirIdazididovi* DUVirIdazididovi::running() { return g_running; }
+
+bool DUVirIdazididovi::init() {
+  inited_ = false;
+  g_running = this;
+  // The loaded notification has filled the kernel string table when this
+  // answers.
+  if (!kelvo::lang::start_language(QString(), this)) return false;
+  loadCursors();
+  initGeoApplication();
+  canShowAboutAtLaunchTime_ = true;
+  toolHelpState_ = false;
+  return true;
+}
+
+void DUVirIdazididovi::loadCursors() { NSKelvoCursorsLoader::initWithBundleFile("Cursors.xml"); }
+
+void DUVirIdazididovi::languageLoaded() { kelvo::lang::languageLoaded(inited_); }
+
+void DUVirIdazididovi::initGeoApplication() {
+  set_resource_folder(kelvo::lang::resources_folder().toStdString());
+  init_version_info();
+  load_cursors();
+  computeScreenResolution();
+  render_switch_a = 1;
+  render_switch_b = 0;
+  render_switch_c = 1;
+  lang_apply_separators_and_session_texts();
+  drawing_globals_init();
+  if ((init_kernel_graphics() & 0xFFFF) == 0) return;
+  init_help_pages();
+  init_construct_classes();
+  init_object_lists();
+  default_window_rect.right = std::max(default_window_rect.right, default_window_rect.left + 100);
+  default_window_rect.bottom = std::max(default_window_rect.bottom, default_window_rect.top + 20);
+  NSKelvoWrapMachine::setWindowLong(kp_hwnd(this), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&main_key_command));
+}
+
+void DUVirIdazididovi::computeScreenResolution() {
+  double resolution = 96.0;
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const double millimetres = screen->physicalSize().width();
+    if (millimetres > 0) resolution = screen->geometry().width() / (millimetres / 10 / 2.54) + 0.499999;
+  }
+  screen_resolution = static_cast<float>(resolution);
+  pixels_per_inch = screen_resolution;
+  pixels_per_centimetre = std::floor(pixels_per_inch / 2.54 + 0.5);
+  pick_tolerance = static_cast<int16_t>(std::floor(pixels_per_centimetre * 2 / 10 + 0.5));
+  scale_x_value = pixels_per_centimetre;
+  scale_y_value = pixels_per_centimetre;
+  pixels_per_unit = pixels_per_centimetre;
+}
+
+void DUVirIdazididovi::applicationWillFinishLaunching() {
+  setInitisFinished();
+  char directory[1024] = {};
+  if (KPPreferencesWrapper::GetUserDefault(kLastDirectoryKey, directory, sizeof directory, nullptr, kSettingsFile))
+    set_current_directory(directory);
+}
+
+bool DUVirIdazididovi::openFile(const QString& path) {
+  static const QStringList taken = {"men", "v2x", "92x", "89x", "9xx"};
+  if (!taken.contains(QFileInfo(path).suffix().toLower())) return false;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return true;  // nothing to import
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) return true;
+  auto length = static_cast<uint32_t>(bytes.size());
+  auto* buffer = static_cast<char*>(GlobalAlloc(0, static_cast<size_t>(length) + 1));
+  if (!buffer) return true;
+  std::memcpy(buffer, bytes.constData(), length);
+  select_tool(0);
+  import_handed_file(buffer, length, path.toUtf8().constData());
+  GlobalFreeAndNull(&buffer);
+  return true;
+}
+
+void DUVirIdazididovi::applicationWillTerminate() {
+  const QByteArray directory = set_current_directory(nullptr).toUtf8();
+  KPPreferencesWrapper::SetUserDefault(kLastDirectoryKey, directory.constData(), kSettingsFile);
+}
+
+bool DUVirIdazididovi::quit() {
+  const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
+  for (KPDocument* doc : documents)
+    if (!doc->shouldClose()) return false;
+  for (KPDocument* doc : KPDocument::liveDocuments().empty() ? std::vector<KPDocument*>{} : documents) {
+    auto& live = KPDocument::liveDocuments();
+    if (std::find(live.begin(), live.end(), doc) != live.end()) doc->close();
+  }
+  QCoreApplication::quit();
+  return true;
+}
+
+void DUVirIdazididovi::toggleToolsHelp() {
+  toolHelpState_ = !toolHelpState_;
+  const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
+  for (auto it = documents.rbegin(); it != documents.rend(); ++it) {
+    (*it)->myMakeMainWindow();
+    if (KPFigureWindow* window = (*it)->figureWindow()) window->setToolsHelp(toolHelpState_);
+  }
+}
+
+LRESULT DUVirIdazididovi::sendMessage(UINT message, WPARAM, LPARAM) {
+  if (message == WM_CLOSE) quit();
+  return 0;
+}
+
+LONG_PTR DUVirIdazididovi::getWindowLong(int index) {
+  assert(index == GWL_WNDPROC && "0");
+  return index == GWL_WNDPROC ? windowProc_ : 0;
+}
+
+void DUVirIdazididovi::setWindowLong(int index, LONG_PTR value) {
+  assert(index == GWL_WNDPROC && "0");
+  if (index == GWL_WNDPROC) windowProc_ = value;
+}
+
+int kelvo_main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kelvo Nova"));
+  g_program_path = argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString();
+  DUVirIdazididovi kelvo;
+  if (!kelvo.init()) {
+    std::fprintf(stderr, "%s\n", kelvo::lang::no_language_file_text().toLocal8Bit().constData());
+    return 1;
+  }
+  KPDocument::installKernelHooks();
+  kelvo.applicationWillFinishLaunching();
+  bool opened = false;
+  for (const QString& argument : QApplication::arguments().mid(1)) {
+    if (argument.startsWith('-')) continue;
+    if (kelvo.openFile(argument)) continue;
+    if (KPDocument::openDocument(argument)) opened = true;
+  }
+  if (!opened) KPDocument::openUntitledDocument();
+  const int status = QApplication::exec();
+  kelvo.applicationWillTerminate();
+  return status;
+}

@@ -1,0 +1,269 @@
+#include "app/shell/figure_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "app/document/kp_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/shell/application.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/model/undo.h"
+#include "platform/kp_qt_bridge.h"
+#include "platform/kp_timer.h"
+
+namespace {
+constexpr int kZoomSteps = 90;  // the zoom control runs over -0.9 .. 0.9
+}
+
+// ------------------------------------------------------ scroll remote view
+
+NSKelvoScrollRemoteView::NSKelvoScrollRemoteView(KPFigureView* remote, QScrollBar* horizontal, QScrollBar* vertical)
+    : QObject(remote), remoteView_(remote), hScroll_(horizontal), vScroll_(vertical) {
+  for (QScrollBar* bar : {horizontal, vertical})
+    QObject::connect(bar, &QScrollBar::valueChanged, this, [this] {
+      if (!moving_) drawRect();
+    });
+}
+
+void NSKelvoScrollRemoteView::getScrollRange(int bar, int32_t* min, int32_t* max) const {
+  if (bar == 0) {
+    *min = scroll_range.left;
+    *max = scroll_range.right;
+  } else if (bar == 1) {
+    *min = scroll_range.top;
+    *max = scroll_range.bottom;
+  }
+}
+
+int32_t NSKelvoScrollRemoteView::spanX() const {
+  return std::max<int32_t>(0, (scroll_range.right - scroll_range.left) - (remoteView_ ? remoteView_->width() : 0));
+}
+
+int32_t NSKelvoScrollRemoteView::spanY() const {
+  return std::max<int32_t>(0, (scroll_range.bottom - scroll_range.top) - (remoteView_ ? remoteView_->height() : 0));
+}
+
+void NSKelvoScrollRemoteView::updateRanges() {
+  if (!hScroll_ || !vScroll_ || !remoteView_) return;
+  moving_ = true;
+  hScroll_->setRange(0, spanX());
+  hScroll_->setPageStep(remoteView_->width());
+  vScroll_->setRange(0, spanY());
+  vScroll_->setPageStep(remoteView_->height());
+  moving_ = false;
+}
+
+void NSKelvoScrollRemoteView::awakeFromNib() {
+  if (!hScroll_ || !vScroll_) return;
+  updateRanges();
+  setHScrollerValue(0.5);
+  setVScrollerValue(0.5);
+  scrollTo(spanX() / 2, spanY() / 2);
+}
+
+void NSKelvoScrollRemoteView::setScrollPos(int bar, int32_t position, bool) {
+  if (bar == 0) {
+    const double span = spanX();
+    X_ = span > 0 ? (position - scroll_range.left) / span : 0;
+    setHScrollerValue(X_);
+  } else if (bar == 1) {
+    const double span = spanY();
+    Y_ = span > 0 ? 1 - (scroll_range.bottom - position) / span : 0;
+    setVScrollerValue(Y_);
+  }
+}
+
+// Knobs are shown without scrolling: finishScroll applies them.
+void NSKelvoScrollRemoteView::setHScrollerValue(double value) {
+  if (!hScroll_) return;
+  moving_ = true;
+  hScroll_->setValue(static_cast<int>(value * spanX() + 0.5));
+  moving_ = false;
+}
+
+void NSKelvoScrollRemoteView::setVScrollerValue(double value) {
+  if (!vScroll_ || !remoteView_ || remoteView_->height() == 0) return;
+  moving_ = true;
+  vScroll_->setValue(static_cast<int>(value * spanY() + 0.5));
+  moving_ = false;
+}
+
+void NSKelvoScrollRemoteView::finishScroll(bool) {
+  if (X_ == 0 && Y_ == 0) return;
+  if (remoteView_) remoteView_->FinishingScroll(false);
+  scrollTo(static_cast<int32_t>(X_ * spanX()), static_cast<int32_t>(Y_ * spanY()));
+  X_ = Y_ = 0;
+}
+
+void NSKelvoScrollRemoteView::scrollTo(int32_t x, int32_t y) {
+  if (!hScroll_ || !vScroll_) return;
+  moving_ = true;
+  hScroll_->setValue(x);
+  vScroll_->setValue(y);
+  moving_ = false;
+  drawRect();
+}
+
+void NSKelvoScrollRemoteView::drawRect() {
+  if (!hScroll_ || !vScroll_ || !remoteView_) return;
+  if (recentre_pending) {
+    moving_ = true;
+    hScroll_->setValue(scroll_position.x - scroll_range.left);
+    vScroll_->setValue(spanY() - (scroll_range.bottom - scroll_position.y));
+    moving_ = false;
+  }
+  remoteView_->setOrigin(0, hScroll_->height());
+  // The visible origin as the kernel counts it: y grows upwards.
+  remoteView_->doScroll(hScroll_->value(), spanY() - vScroll_->value());
+}
+
+// ------------------------------------------------------------- the window
+
+KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  menuBar_ = new QMenuBar(this);
+  outer->setMenuBar(menuBar_);
+
+  sheet_ = new QWidget(this);
+  auto* grid = new QGridLayout(sheet_);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setSpacing(0);
+  figureView_ = new KPFigureView(sheet_);
+  hBar_ = new QScrollBar(Qt::Horizontal, sheet_);
+  vBar_ = new QScrollBar(Qt::Vertical, sheet_);
+  grid->addWidget(figureView_, 0, 0);
+  grid->addWidget(vBar_, 0, 1);
+  grid->addWidget(hBar_, 1, 0);
+  outer->addWidget(sheet_, 1);
+  remote_ = new NSKelvoScrollRemoteView(figureView_, hBar_, vBar_);
+  figureView_->setScrollRemoteView(remote_);
+
+  helpField_ = new QLabel(this);
+  helpField_->setWordWrap(true);
+  helpField_->setContentsMargins(6, 2, 6, 2);
+  helpField_->hide();
+  outer->addWidget(helpField_);
+  auto* bottom = new QHBoxLayout;
+  bottom->setContentsMargins(6, 2, 6, 2);
+  toolField_ = new QLabel(this);
+  zoom_ = new QSlider(Qt::Horizontal, this);
+  zoom_->setRange(-kZoomSteps, kZoomSteps);
+  zoom_->setValue(0);
+  zoom_->setMaximumWidth(160);
+  QObject::connect(zoom_, &QSlider::valueChanged, figureView_,
+                   [this](int v) { figureView_->setFigureScale(v / 100.0); });
+  bottom->addWidget(toolField_, 1);
+  bottom->addWidget(zoom_);
+  outer->addLayout(bottom);
+
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  setPalette(pal);
+  resize(760, 560);
+  buildMenus();
+}
+
+KPFigureWindow::~KPFigureWindow() { KPTimer::killTimer(kp_hwnd(this), static_cast<UINT>(-1)); }
+
+HWND KPFigureWindow::figureView() { return kp_hwnd(figureView_); }
+
+void KPFigureWindow::buildMenus() {
+  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+  file->addAction(QStringLiteral("&New"), QKeySequence::New, [] { main_menu_command(nullptr, 100, 0); });
+  file->addAction(QStringLiteral("&Open..."), QKeySequence::Open, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QString(), set_current_directory(nullptr),
+                                                      QStringLiteral("Figures (*.fig *.env)"));
+    if (!path.isEmpty()) KPDocument::openDocument(path);
+  });
+  file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
+  QAction* save = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, [this] {
+    if (document_) document_->saveDocument();
+  });
+  QAction* save_as = file->addAction(QStringLiteral("Save &As..."), QKeySequence::SaveAs, [this] {
+    if (document_) document_->saveDocumentAs();
+  });
+  QAction* revert = file->addAction(QStringLiteral("&Revert"), [this] {
+    if (document_) document_->revertDocumentToSaved();
+  });
+  file->addSeparator();
+  file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, [] { DUVirIdazididovi::quit(); });
+  QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert] {
+    save->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSave));
+    save_as->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSaveAs));
+    revert->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemRevert));
+  });
+  QMenu* edit = menuBar_->addMenu(QStringLiteral("&Edit"));
+  QAction* undo = edit->addAction(QStringLiteral("Undo"), QKeySequence::Undo, [this] {
+    if (figureView_->lockFixSaveContext()) {
+      undo_swap_state();
+      figureView_->unlockView();
+    }
+  });
+  kp_set_item_id(undo, 110);
+  QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
+  view->addAction(QStringLiteral("Tools &Help"), [] {
+    if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
+  });
+}
+
+void KPFigureWindow::setHelpFieldContent(const QString& text) {
+  if (helpField_) helpField_->setText(text);
+}
+
+void KPFigureWindow::setToolNameFieldContent(const QString& text) {
+  if (toolField_) toolField_->setText(text);
+}
+
+void KPFigureWindow::setToolsHelp(bool show) {
+  if (!helpField_ || helpField_->isHidden() == !show) return;
+  helpField_->setVisible(show);
+}
+
+int KPFigureWindow::getWindowText(char* buffer, int capacity) {
+  return kp_copy_text(windowTitle().remove(QStringLiteral("[*]")).toStdString(), buffer, capacity);
+}
+
+void KPFigureWindow::setWindowText(const char* text) { setWindowTitle(QString::fromUtf8(text ? text : "")); }
+
+int KPFigureWindow::getWindowTextLength() {
+  return static_cast<int>(windowTitle().remove(QStringLiteral("[*]")).toUtf8().size());
+}
+
+bool KPFigureWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) {
+    if (document_) document_->windowDidBecomeMain();
+  } else if (event->type() == QEvent::WindowDeactivate) {
+    if (document_) document_->windowDidResignMain(this);
+  }
+  return KPWindow::event(event);
+}
+
+void KPFigureWindow::closeEvent(QCloseEvent* event) {
+  if (document_ && !document_->shouldClose()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  if (KPDocument* doc = document_) {
+    document_ = nullptr;
+    doc->close();
+  }
+}
+
+void KPFigureWindow::showEvent(QShowEvent* event) {
+  KPWindow::showEvent(event);
+  remote_->updateRanges();
+}

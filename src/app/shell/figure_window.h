@@ -1,0 +1,96 @@
+// The window of one figure document: the figure view with its scroll bars,
+// the help and tool-name fields below it and the zoom control; and the
+// proxy that turns the kernel's scroll position and range into knob
+// positions and the user's scrolling back into scrolls of the figure.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QScrollBar>
+
+#include "platform/kp_window.h"
+
+class KPFigureView;
+class KPDocument;
+class QLabel;
+class QMenuBar;
+class QSlider;
+
+class NSKelvoScrollRemoteView : public QObject {
+ public:
+  NSKelvoScrollRemoteView(KPFigureView* remote, QScrollBar* horizontal, QScrollBar* vertical);
+
+  // Bar 0: the kernel's xmin and xmax; bar 1: ymin and ymax.
+  void getScrollRange(int bar, int32_t* min, int32_t* max) const;
+  void setScrollPos(int bar, int32_t position, bool redraw);
+  void setHScrollerValue(double value);
+  void setVScrollerValue(double value);
+  void finishScroll(bool flag);
+  // Follows the scroll bars: recentres when the kernel asks for it, then
+  // scrolls the figure by the change of the visible origin.
+  void drawRect();
+  // Sets the bars' ranges and puts both knobs in the middle.
+  void awakeFromNib();
+  void updateRanges();
+  double pendingX() const { return X_; }
+  double pendingY() const { return Y_; }
+  QScrollBar* hScroller() const { return hScroll_; }
+  QScrollBar* vScroller() const { return vScroll_; }
+
+ private:
+  int32_t spanX() const;
+  int32_t spanY() const;
+  void scrollTo(int32_t x, int32_t y);
+
+  QPointer<KPFigureView> remoteView_;
+  QPointer<QScrollBar> hScroll_;
+  QPointer<QScrollBar> vScroll_;
+  double X_ = 0;
+  double Y_ = 0;
+  bool moving_ = false;
+};
+
+class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWindowTextHolder {
+ public:
+  explicit KPFigureWindow(KPDocument* document);
+  ~KPFigureWindow() override;
+
+  HWND figureView() override;
+  KPFigureView* view() const { return figureView_; }
+  KPDocument* document() const { return document_; }
+  QLabel* helpField() const { return helpField_; }
+  QLabel* toolField() const { return toolField_; }
+  QMenuBar* menuBar() const { return menuBar_; }
+  NSKelvoScrollRemoteView* scrollRemoteView() const { return remote_; }
+  QSlider* zoomControl() const { return zoom_; }
+
+  void setHelpFieldContent(const QString& text);
+  void setToolNameFieldContent(const QString& text);
+  void setToolsHelp(bool show);
+
+  int getWindowText(char* buffer, int capacity) override;
+  void setWindowText(const char* text) override;
+  int getWindowTextLength() override;
+
+  // The document forgets its window before the window goes.
+  void forgetDocument() { document_ = nullptr; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void buildMenus();
+
+  KPDocument* document_;
+  KPFigureView* figureView_ = nullptr;
+  QScrollBar* hBar_ = nullptr;
+  QScrollBar* vBar_ = nullptr;
+  QLabel* helpField_ = nullptr;
+  QLabel* toolField_ = nullptr;
+  QSlider* zoom_ = nullptr;
+  QMenuBar* menuBar_ = nullptr;
+  NSKelvoScrollRemoteView* remote_ = nullptr;
+  QWidget* sheet_ = nullptr;  // the view and its scroll bars
+};

@@ -1,0 +1,857 @@
+#include "app/view/kp_figure_view.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QResizeEvent>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+
+#include "app/document/kp_document.h"
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/shell/figure_window.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/pixel_pen.h"
+#include "kernel/tools/tool_state.h"
+#include "platform/kp_cursor.h"
+#include "platform/kp_graf_port_qt.h"
+#include "platform/kp_qt_bridge.h"
+#include "platform/kp_run_loop.h"
+#include "platform/kp_timer.h"
+
+namespace {
+
+// State shared by all figure views.
+DisplayDevice* g_static_device = nullptr;
+DisplayDevice* g_moving_device = nullptr;
+tagPOINT g_designation_point{};
+uint32_t g_restore_tool_id = 0;
+uint8_t g_first_mouse_up_redraw = 1;
+QTimer* g_refresh_timer = nullptr;
+
+constexpr UINT kMsgMove = 512;
+
+tagPOINT truncated(const QPointF& p) { return {static_cast<int32_t>(p.x()), static_cast<int32_t>(p.y())}; }
+
+KPFigureView* current_view() { return figure_view_of(current_figure_view); }
+
+void install_device_hooks() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  display_device_hooks.get_dc = [](HWND win) -> KPGrafPort* {
+    KPFigureView* view = figure_view_of(win);
+    return view ? view->getDC() : nullptr;
+  };
+  display_device_hooks.copy_bitmap = [](DisplayDevice* target, DisplayDevice* source) {
+    auto* view = static_cast<KPFigureView*>(target->FigureView);
+    if (view) view->figureCopyBitmapDD(target, source);
+  };
+  display_device_hooks.window_device = []() -> DisplayDevice* {
+    KPFigureView* view = current_view();
+    return view ? view->getDisplayDevice() : nullptr;
+  };
+  display_device_hooks.window_moving_device = []() { return g_moving_device; };
+  display_device_hooks.window_static_device = []() { return g_static_device; };
+  display_device_hooks.view_bounds = [](DisplayDevice* dd, int* width, int* height) {
+    auto* view = static_cast<KPFigureView*>(dd ? dd->FigureView : nullptr);
+    if (!view) return false;
+    *width = view->width();
+    *height = view->height();
+    return true;
+  };
+}
+
+}  // namespace
+
+KPFigureView* figure_view_of(HWND window) {
+  QObject* object = kp_qobject(window);
+  if (!object) return nullptr;
+  if (auto* view = dynamic_cast<KPFigureView*>(object)) return view;
+  if (auto* link = dynamic_cast<KPFigureWindowLink*>(object)) return dynamic_cast<KPFigureView*>(kp_qobject(link->figureView()));
+  return nullptr;
+}
+
+uint16_t modifier_status(Qt::KeyboardModifiers modifiers) {
+  uint16_t status = 0;
+  if (modifiers & Qt::ControlModifier) status |= kModifierStatusCommand;
+  if (modifiers & Qt::ShiftModifier) status |= kModifierStatusShift;
+  if (modifiers & Qt::AltModifier) status |= kModifierStatusOption;
+  return status;
+}
+
+
+// ---------------------------------------------------------------- life cycle
+
+KPFigureView::KPFigureView(QWidget* parent) : QWidget(parent) {
+  install_device_hooks();
+  centerX_ = (drawing_page.left - drawing_page.right) / 2;
+  centerY_ = (drawing_page.bottom - drawing_page.top) / 2;
+  windowProc_ = reinterpret_cast<LONG_PTR>(&figure_window_proc);
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  animationTimer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&animationTimer_, &QTimer::timeout, this, [this] {
+    // The figure timer ticks in the default run-loop mode only.
+    if (kp_current_run_loop_mode() == KPRunLoopMode::Default) FigureTimer();
+  });
+  keyTimer_.setSingleShot(true);
+  keyTimer_.setInterval(0);
+  QObject::connect(&keyTimer_, &QTimer::timeout, this, [this] { fireKeyRecords(); });
+}
+
+KPFigureView::~KPFigureView() {
+  isDeleting_ = 1;
+  KPTimer::killTimer(kp_hwnd(this), static_cast<UINT>(-1));
+  stopTimer();
+  keyTimer_.stop();
+  for (kel_EventRecord* record : keyQueue_) GlobalFreeAndNull(&record);
+  keyQueue_.clear();
+  figure_teardown(kp_hwnd(this), pdd_);
+  pdd_ = nullptr;
+  info_ = nullptr;
+  if (dc_) DeleteObject(dc_);
+  dc_ = nullptr;
+  for (DisplayDevice* shared : {g_static_device, g_moving_device})
+    if (shared && shared->FigureView == this) shared->FigureView = nullptr;
+  delete surface_;
+  // Pending posted messages to this view are dropped by the message machine
+  // (their target is gone); the view only forgets them.
+  postMessageObjects_.clear();
+}
+
+KPFigureWindow* KPFigureView::figureWindow() const { return dynamic_cast<KPFigureWindow*>(window()); }
+
+DisplayDevice* KPFigureView::getDisplayDevice() const {
+  if (!pdd_) std::fputs("KPFigureView getDisplayDevice NULLLLLLLLL\n", stderr);
+  return pdd_;
+}
+
+DisplayDevice* KPFigureView::getStaticDisplayDevice() { return g_static_device; }
+DisplayDevice* KPFigureView::getMovingDisplayDevice() { return g_moving_device; }
+
+DisplayDevice* KPFigureView::addDisplayDevice2Window(kelvo_win_info* info) {
+  if (!dc_) dc_ = KPGrafPort::createKPDC();
+  if (!pdd_) {
+    pdd_ = dd_create();
+    if (pdd_) pdd_->portRect = {-467, -292, 468, 293};
+  }
+  if (!pdd_) return nullptr;
+  pdd_->FigureView = this;
+  pdd_->win = kp_hwnd(this);
+  pdd_->dc = dc_;
+  setWindowLong(GWL_USERDATA, reinterpret_cast<LONG_PTR>(pdd_));
+  pdd_->refcon = info;
+  if (!g_static_device) {
+    g_static_device = dd_create();
+    g_moving_device = dd_create();
+    for (DisplayDevice* shared : {g_static_device, g_moving_device})
+      if (shared) shared->dc = KPGrafPort::createKPDC();
+  }
+  for (DisplayDevice* shared : {g_static_device, g_moving_device}) {
+    if (!shared) continue;
+    shared->FigureView = this;
+    shared->win = nullptr;
+    shared->refcon = info;
+  }
+  return pdd_;
+}
+
+void KPFigureView::removeDisplayDevicefromWindow() {
+  if (dc_ && pdd_ && pdd_->dc == dc_) pdd_->dc = nullptr;
+  if (dc_) DeleteObject(dc_);
+  dc_ = nullptr;
+  destroy_display_device(pdd_);
+  pdd_ = nullptr;
+}
+
+void KPFigureView::initFigureWindow() {
+  pdd_ = addDisplayDevice2Window(nullptr);
+  if (pdd_) {
+    new_figure_info();
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    if (!info_) info_ = fig;
+    pdd_->refcon = fig;
+    if (fig) fig->dd = pdd_;
+    setup_current_tool(current_class);
+    tagRECT b{};
+    intBounds(&b);
+    const int32_t left = -(b.right) / 2;
+    const int32_t top = -(b.bottom) / 2;
+    pdd_->portRect = {left, top, left + (b.right - b.left), top + (b.bottom - b.top)};
+    // A fresh figure shows its origin in the middle of the view.
+    window_centre = {-(width() / 2), -(height() / 2)};
+    recentre_pending = 1;
+  }
+  selectWindow();
+}
+
+void KPFigureView::selectWindow() {
+  changedWindow();
+  setGlobalDrowingWindow();
+  make_main_window(this);
+  activate();
+}
+
+void KPFigureView::activate() {
+  if (!lockFixSaveContext()) return;
+  figure_activate(kp_hwnd(this));
+  unlockView();
+}
+
+void KPFigureView::setCurrentView() {
+  if (current_figure_view == kp_hwnd(this)) return;
+  if (KPFigureView* current = current_view())
+    if (KPDocument* doc = KPDocument::FindDocumentWith_pdd(current->pdd_)) doc->windowDidResignMain(figureWindow());
+  if (KPDocument* doc = KPDocument::FindDocumentWith_pdd(pdd_)) doc->windowDidBecomeMain();
+  select_tool(0);
+}
+
+void KPFigureView::unSelectWindow() {
+  figure_window_active = 0;
+  CheckFigureTimer();
+}
+
+// ---------------------------------------------------------- window handle
+
+LRESULT KPFigureView::sendMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_SETFOCUS:
+      if (QWidget* w = window()) {
+        w->show();
+        w->raise();
+        w->activateWindow();
+      }
+      break;
+    case WM_PAINT:
+      update();
+      break;
+    case WM_CLOSE:
+      if (QWidget* w = window()) w->close();
+      break;
+    case WM_NCACTIVATE:
+      activate();
+      break;
+    case WM_CHAR: {
+      auto* record = static_cast<kel_EventRecord*>(GlobalAlloc(0, sizeof(kel_EventRecord)));
+      if (!record) break;
+      record->what = kEventKeyDown;
+      record->message = static_cast<uint32_t>(wparam);
+      record->modifiers = modifier_status(QGuiApplication::keyboardModifiers());
+      record->handler = &figure_key_down;
+      addViewTimer(record);
+      break;
+    }
+    case WM_TIMER:
+      KelvoMouseMoved(nullptr, WM_TIMER);
+      break;
+    case WM_LBUTTONDOWN:
+      mouseDown(QPointF(static_cast<int16_t>(lparam & 0xFFFF), static_cast<int16_t>((lparam >> 16) & 0xFFFF)), 1,
+                QGuiApplication::keyboardModifiers());
+      break;
+    case WM_LBUTTONUP:
+      mouseUp(QPointF(static_cast<int16_t>(lparam & 0xFFFF), static_cast<int16_t>((lparam >> 16) & 0xFFFF)),
+              QGuiApplication::keyboardModifiers());
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+LONG_PTR KPFigureView::getWindowLong(int index) {
+  switch (index) {
+    case GWL_WNDPROC:
+      return windowProc_;
+    case GWL_STYLE:
+      return windowStyle_;
+    case GWL_EXSTYLE:
+      return windowExStyle_;
+    case GWL_USERDATA:
+      return windowLong_;
+    default:
+      assert(false && "window long index");
+      return 0;
+  }
+}
+
+void KPFigureView::setWindowLong(int index, LONG_PTR value) {
+  switch (index) {
+    case GWL_WNDPROC:
+      windowProc_ = value;
+      break;
+    case GWL_STYLE:
+      windowStyle_ = value;
+      break;
+    case GWL_EXSTYLE:
+      windowExStyle_ = value;
+      break;
+    case GWL_USERDATA:
+      windowLong_ = value;
+      break;
+    default:
+      assert(false && "window long index");
+  }
+}
+
+void KPFigureView::AddMessage(NSKelvoWrapMachine* record) { postMessageObjects_.push_back(record); }
+
+void KPFigureView::RemMessage(NSKelvoWrapMachine* record) {
+  auto it = std::find(postMessageObjects_.begin(), postMessageObjects_.end(), record);
+  if (it != postMessageObjects_.end()) postMessageObjects_.erase(it);
+}
+
+HDC KPFigureView::beginPaint(tagPAINTSTRUCT* paint) {
+  if (paint) {
+    paint->hdc = dc_;
+    // Kernel rectangles keep the window system's order: top below bottom.
+    paint->rcPaint.left = invalidateRect_.x();
+    paint->rcPaint.right = invalidateRect_.x() + invalidateRect_.width();
+    paint->rcPaint.top = invalidateRect_.y() + invalidateRect_.height();
+    paint->rcPaint.bottom = invalidateRect_.y();
+  }
+  return dc_;
+}
+
+bool KPFigureView::endPaint(tagPAINTSTRUCT*) { return true; }
+
+// ------------------------------------------------------------------ tools
+
+void KPFigureView::sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool) {
+  if (!lockFixSaveContext()) return;
+  dispatch_tool_action(tool_id, color);
+  setup_current_tool(current_class);
+  unlockView();
+}
+
+// ----------------------------------------------------------------- events
+
+void KPFigureView::cursorSelect(tagPOINT point) {
+  g_designation_point = point;
+  designate_under_cursor(point.x, point.y, 18);
+}
+
+void KPFigureView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    show_figure_popup_menu();
+    return;
+  }
+  if (event->button() != Qt::LeftButton) return;
+  mouseDown(event->position(), event->type() == QEvent::MouseButtonDblClick ? 2 : 1, event->modifiers());
+}
+
+void KPFigureView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  mouseUp(event->position(), event->modifiers());
+}
+
+void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
+  if (event->buttons() & Qt::LeftButton) {
+    mouseDragged(event->position(), event->modifiers());
+    return;
+  }
+  kel_EventRecord move{};
+  move.where = truncated(event->position());
+  figure_view_track_mouse(kp_hwnd(this), &move);
+  if (!mouse_tracking && !printing_) {
+    if (changedWindow_) {
+      changedWindow_ = 0;
+      if (moving_display && lockFixSaveContext()) {
+        redraw_figure(2, 43);
+        copy_static_display();
+        pixel_pen_dirty = 1;
+        flush_moving_display(27);
+        unlockView();
+      }
+    }
+    const QPointF where = event->position();
+    KelvoMouseMoved(&where, kMsgMove);
+  }
+}
+
+void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {
+  // A press with the context-menu modifier opens the figure's menu only.
+  if (modifiers & Qt::MetaModifier) {
+    show_figure_popup_menu();
+    return;
+  }
+  const tagPOINT point = truncated(where);
+  kel_EventRecord down{kEventButtonDown, 0, modifier_status(modifiers), point, 0, nullptr};
+  figure_view_track_mouse(kp_hwnd(this), &down);
+  if (pdd_ && lockFixSaveContext()) {
+    press_tick = KPTimer::getTickCount();
+    press_point = mouse_point = point;
+    double_click = click_count > 1 ? 1 : 0;
+    if (!open_pull_down && !popup_tracking) {
+      if (config_mode) {
+        NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, WM_USER, 101, 0);
+      } else {
+        pointer_drag_started = 0;
+        hold_tested = 0;
+        kel_EventRecord record = down;
+        redesignate = 1;
+        tagPOINT p = mouse_point;
+        globalToLocalDDM(&p);
+        if (dc_) {
+          KPFont* font = dc_->getCurrentFont();
+          cursorSelect(p);
+          dc_->setCurrentFont(font);
+        }
+        if (modifiers & Qt::ControlModifier) {
+          scroll_figure_window(point.x, point.y, 0);
+        } else {
+          bool row_held = false;
+          switch (interaction_state) {
+            case kModeConstruction: {
+              kelvo_win_info* fig = KPGeoDocument::currentInfo();
+              object* first_picked = picked.items ? picked.items[0] : nullptr;
+              row_held = object_designated ||
+                         (current_class == &classe_table && fig && fig->cur2 && fig->cur2 == first_picked) ||
+                         (current_class == &classe_redefine && redefine_ready) || construction_started;
+              if (row_held) figure_mouse_construct(&record);
+              break;
+            }
+            case 2:
+            case 3:
+            case 7:
+            case 10:
+              row_held = object_designated;
+              if (row_held) {
+                figure_mouse_pointer(&record);
+                NSKelvoWrapMachine::setFocus(current_figure_view);
+                mouse_tracking = 0;
+              }
+              break;
+            case kModeAnimation:
+            case kModeMultipleAnimation:
+              if (manipulating) {
+                mouse_tracking = 1;
+                NSKelvoWrapMachine::sendMessage(kp_hwnd(this), WM_LBUTTONUP, 0,
+                                                (point.x & 0xFFFF) | ((point.y & 0xFFFF) << 16));
+                if (interaction_state == kModeAnimation) figure_mouse_pointer(&record);
+              } else {
+                figure_mouse_pointer(&record);
+              }
+              break;
+            case 5:
+            case 6:
+              row_held = object_designated;
+              if (row_held) attribute_tool_click(&record);
+              break;
+            default:
+              break;
+          }
+          if (row_held) {
+            setup_current_tool(current_class);
+            redesignate = 1;
+          }
+        }
+        refresh_tool_menus();
+      }
+    }
+    unlockView();
+  }
+  CheckFigureTimer();
+}
+
+bool KPFigureView::holdRipe(UINT message) const {
+  const bool tool = current_class != nullptr;
+  if (message == kMsgMove && mouse_tracking) {
+    const int32_t distance = std::abs(mouse_point.x - press_point.x) + std::abs(mouse_point.y - press_point.y);
+    if (distance > (tool ? 20 : 6)) return true;
+  }
+  const DWORD elapsed = KPTimer::getTickCount() - press_tick;
+  return mouse_tracking && elapsed > static_cast<DWORD>(tool ? 1000 : 500);
+}
+
+void KPFigureView::pressAndHold(kel_EventRecord* record, UINT message, const QPointF* where, bool dragged) {
+  if (!holdRipe(message)) {
+    cursorSelect(mouse_point);
+    return;
+  }
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  object* first_picked = picked.items ? picked.items[0] : nullptr;
+  bool refused = hold_tested || object_designated || (current_class && construction_started) ||
+                 current_class == &classe_redefine || current_class == &classe_text ||
+                 current_class == &classe_exp_num ||
+                 (current_class == &classe_table && !first_picked && !(fig && fig->cur2)) ||
+                 (current_class == &classe_table && first_picked && first_picked->otype &&
+                  first_picked->otype->id == 17);
+  if (!refused) {
+    const bool no_inputs = !fig || !fig->inputs || !fig->inputs->items || !fig->inputs->items[0];
+    refused = !no_inputs;
+  }
+  if (refused) {
+    cursorSelect(mouse_point);
+    return;
+  }
+  const uint8_t saved_mode = interaction_state;
+  const uint16_t saved_drag = drag_mode;
+  construct_class* saved_class = current_class;
+  object* text_object = fig ? fig->cur_text : nullptr;
+  tagPOINT press = press_point;
+  globalToLocalDDM(&press);
+  kel_EventRecord press_record{kEventButtonDown, 0, record->modifiers, press_point, 0, nullptr};
+  interaction_state = kModePointer;
+  drag_mode = 1;
+  current_class = nullptr;
+  switch_text_edit_object(nullptr);
+  setup_current_tool(nullptr);
+  redesignate = 1;
+  cursorSelect(press);
+  interaction_state = saved_mode;
+  drag_mode = saved_drag;
+  current_class = saved_class;
+  first_picked = picked.items ? picked.items[0] : nullptr;
+  if (!object_designated && try_pick_object(&press_record, first_picked, 0, 1)) {
+    g_restore_tool_id = current_tool_id;
+    select_tool(0);
+    trackingDecision(record, where, dragged);
+    return;
+  }
+  setup_current_tool(current_class);
+  redesignate = 1;
+  cursorSelect(press);
+  hold_tested = 1;
+  clear_pick_marks();
+  if (text_object) switch_text_edit_object(text_object);
+  cursorSelect(mouse_point);
+}
+
+void KPFigureView::trackingDecision(kel_EventRecord* record, const QPointF* where, bool dragged) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  object* first_picked = picked.items ? picked.items[0] : nullptr;
+  const uint16_t first_tag = picked.tags ? picked.tags[0] : 0;
+  const bool text_handle = fig && first_picked && fig->cur_text == first_picked && first_tag >= 257 &&
+                           first_tag <= 265;
+  if (dragged && !scroll_dragging && text_handle && !(first_picked->otype && first_picked->otype->id == 20)) {
+    // The in-figure text editor is not there yet: nothing to resize.
+    pixel_pen_dirty = 1;
+    flush_moving_display(25);
+  } else if (manipulating) {
+    handle_manipulation_event(record, manipulated_object);
+    session_record_action(fig, 12);
+  } else if (track_in_progress) {
+    figure_mouse_track(record, (record->what == kEventButtonUp || !mouse_tracking) ? 1 : 0);
+  } else if (scroll_dragging) {
+    if (where) scroll_figure_window(static_cast<int32_t>(where->x()), static_cast<int32_t>(where->y()), 0);
+  } else if (object_event_pending) {
+    dispatch_object_event(record, manipulated_object);
+    session_record_action(fig, 16);
+  } else if (!mouse_tracking) {
+    cursorSelect(mouse_point);
+  }
+}
+
+void KPFigureView::KelvoMouseMoved(const QPointF* where, UINT message) {
+  if (mouse_tracking && where && !scroll_dragging) return;
+  if (!where && mouse_tracking && !scroll_dragging) {
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    object* first_picked = picked.items ? picked.items[0] : nullptr;
+    const uint16_t tag = picked.tags ? picked.tags[0] : 0;
+    if (fig && first_picked && fig->cur_text == first_picked && tag >= 257 && tag <= 265) return;
+  }
+  if (!lockFixSaveContext()) {
+    CheckFigureTimer();
+    return;
+  }
+  if (message == kMsgMove && where) {
+    previous_mouse_point = mouse_point;
+    previous_mouse_tick = mouse_tick;
+    mouse_tick = KPTimer::getTickCount();
+    mouse_point = truncated(*where);
+  }
+  if (current_figure_view != kp_hwnd(this) || open_pull_down || popup_tracking) {
+    update_cursor(KPCursor::lastSet());
+  } else if (!config_mode) {
+    kel_EventRecord record{kEventMove, 0, modifier_status(QGuiApplication::keyboardModifiers()), mouse_point, 0,
+                           nullptr};
+    if (manipulating || track_in_progress || scroll_dragging || object_event_pending || !mouse_tracking) {
+      trackingDecision(&record, where, false);
+    } else {
+      switch (interaction_state) {
+        case 1:
+        case 3:
+        case 5:
+        case 6:
+          pressAndHold(&record, message, where, false);
+          break;
+        case 2:
+        case 7:
+          if (holdRipe(message)) {
+            record.what = kEventButtonDown;
+            record.where = press_point;
+            pointer_drag_started = 1;
+            figure_mouse_pointer(&record);
+          }
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  unlockView();
+  CheckFigureTimer();
+}
+
+void KPFigureView::mouseDragged(const QPointF& where, Qt::KeyboardModifiers modifiers) {
+  kel_EventRecord drag{kEventMove, 0, modifier_status(modifiers), truncated(where), 0, nullptr};
+  figure_view_track_mouse(kp_hwnd(this), &drag);
+  if (!pdd_ || !lockFixSaveContext()) {
+    CheckFigureTimer();
+    return;
+  }
+  previous_mouse_point = mouse_point;
+  previous_mouse_tick = mouse_tick;
+  mouse_tick = KPTimer::getTickCount();
+  mouse_point = truncated(where);
+  if (current_figure_view != kp_hwnd(this) || open_pull_down || popup_tracking) {
+    update_cursor(KPCursor::lastSet());
+  } else if (!config_mode) {
+    kel_EventRecord record{kEventMove, 0, modifier_status(modifiers), mouse_point, 0, nullptr};
+    if (manipulating || track_in_progress || scroll_dragging || object_event_pending || !mouse_tracking) {
+      trackingDecision(&record, &where, true);
+    } else if (interaction_state == 1 || interaction_state == 3 || interaction_state == 5 ||
+               interaction_state == 6) {
+      pressAndHold(&record, kMsgMove, &where, true);
+    } else if ((interaction_state == 2 || interaction_state == 7) && holdRipe(kMsgMove)) {
+      record.what = kEventButtonDown;
+      record.where = press_point;
+      pointer_drag_started = 1;
+      figure_mouse_pointer(&record);
+    }
+  }
+  unlockView();
+  CheckFigureTimer();
+}
+
+void KPFigureView::mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers) {
+  if (!pdd_) return;
+  kel_EventRecord up{kEventButtonUp, 0, modifier_status(modifiers), truncated(where), 0, nullptr};
+  figure_view_track_mouse(kp_hwnd(this), &up);
+  bool skip_rest = false;
+  if (lockFixSaveContext()) {
+    mouse_point = truncated(where);
+    if (open_pull_down) {
+      // the pull-down list takes the release
+    } else if (popup_tracking) {
+      popup_tracking = 0;
+    } else if (config_mode) {
+      skip_rest = true;
+    } else {
+      kelvo_win_info* fig = KPGeoDocument::currentInfo();
+      kel_EventRecord record = up;
+      record.where = mouse_point;
+      if (manipulating) {
+        handle_manipulation_event(&record, manipulated_object);
+        session_record_action(fig, 13);
+      } else if (track_in_progress) {
+        figure_mouse_track(&record, 1);
+      } else if (scroll_dragging) {
+        if (scrollRemoteView_) scrollRemoteView_->finishScroll(false);
+        scroll_dragging = 0;
+        session_record_action(fig, 15);
+      } else if (object_event_pending) {
+        dispatch_object_event(&record, manipulated_object);
+        session_record_action(fig, 17);
+      } else {
+        cursorSelect(mouse_point);
+        record.what = kEventButtonDown;
+        switch (interaction_state) {
+          case 2:
+          case 3:
+          case 7:
+          case 10:
+            in_mouse_up = 1;
+            figure_mouse_pointer(&record);
+            in_mouse_up = 0;
+            break;
+          case 5:
+          case 6:
+            attribute_tool_click(&record);
+            break;
+          case 1: {
+            object* first_picked = picked.items ? picked.items[0] : nullptr;
+            if (!(current_class == &classe_table && fig && fig->cur2 == first_picked)) figure_mouse_construct(&record);
+            break;
+          }
+          default:
+            break;
+        }
+      }
+      if (!manipulating && g_restore_tool_id) {
+        NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, WM_USER, 101,
+                                           static_cast<LPARAM>(g_restore_tool_id));
+        g_restore_tool_id = 0;
+      }
+      if (KPGeoDocument::currentInfo()) {
+        setup_current_tool(current_class);
+        redesignate = 1;
+      }
+      refresh_tool_menus();
+    }
+    unlockView();
+    if (skip_rest) return;
+  }
+  if (g_first_mouse_up_redraw) {
+    g_first_mouse_up_redraw = 0;
+    if (lockFixSaveContext()) {
+      redraw_figure(2, 42);
+      copy_static_display();
+      unlockView();
+    }
+  }
+  KelvoMouseMoved(&where, kMsgMove);
+  CheckFigureTimer();
+}
+
+// ------------------------------------------------------------ key records
+
+void KPFigureView::addViewTimer(kel_EventRecord* record) {
+  keyQueue_.push_back(record);
+  if (!keyTimer_.isActive()) keyTimer_.start();
+}
+
+void KPFigureView::fireKeyRecords() {
+  if (keyQueue_.empty()) return;
+  // Key records wait while a nested loop (a menu, a modal panel) runs.
+  if (kp_current_run_loop_mode() != KPRunLoopMode::Default) {
+    keyTimer_.start(10);
+    return;
+  }
+  kel_EventRecord* record = keyQueue_.front();
+  keyQueue_.pop_front();
+  if (!isDeleting_ && lockFixSaveContext()) {
+    if (record->handler) record->handler(record);
+    unlockView();
+  }
+  GlobalFreeAndNull(&record);
+  if (!keyQueue_.empty()) keyTimer_.start(0);
+}
+
+// ----------------------------------------------------- timers and scrolling
+
+void KPFigureView::CheckFigureTimer() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const bool animating = manipulating && (interaction_state == kModeAnimation ||
+                                          interaction_state == kModeMultipleAnimation);
+  const bool selection = fig && fig->selection && fig->selection->items && fig->selection->items[0];
+  const bool wanted = figure_window_active && current_figure_view == kp_hwnd(this) && fig &&
+                      (selection || animating || mouse_tracking || track_in_progress || last_text_object ||
+                       selection_rect_shown);
+  if (wanted && !timerOn_) {
+    const bool fast = interaction_state == kModeAnimation || interaction_state == kModeMultipleAnimation;
+    animationTimer_.start(fast ? 10 : 20);
+    timerOn_ = 1;
+  } else if (!wanted && timerOn_) {
+    stopTimer();
+  }
+}
+
+void KPFigureView::FigureTimer() {
+  if (selection_rect_shown) redesignate = 1;
+  KelvoMouseMoved(nullptr, WM_TIMER);
+}
+
+void KPFigureView::stopTimer() {
+  animationTimer_.stop();
+  timerOn_ = 0;
+}
+
+void KPFigureView::setRefreshTimer() {
+  if (!g_refresh_timer) {
+    g_refresh_timer = new QTimer(qApp);
+    g_refresh_timer->setSingleShot(true);
+  }
+  g_refresh_timer->disconnect();
+  QObject::connect(g_refresh_timer, &QTimer::timeout, this, [this] { doRefresh(); });
+  g_refresh_timer->start(100);
+}
+
+void KPFigureView::doRefresh() {
+  areScrolling_ = 1;
+  update();
+}
+
+void KPFigureView::autoanimate() {
+  QTimer::singleShot(500, this, [this] {
+    if (kp_current_run_loop_mode() != KPRunLoopMode::Default) return;
+    if (!lockFixSaveContext()) return;
+    start_auto_animation();
+    unlockView();
+  });
+}
+
+void KPFigureView::doScroll(double x, double y) {
+  if (recentre_pending) {
+    rx_ = x;
+    ry_ = y;
+    centre();
+    recentre_pending = 0;
+  }
+  centerX_ = static_cast<int32_t>(centerX_ - (rx_ - x));
+  centerY_ = static_cast<int32_t>(centerY_ + (ry_ - y));
+  rx_ = x;
+  ry_ = y;
+  if (pdd_) dd_draw_background(pdd_);
+  if (!printing_ && live_tracking)
+    setRefreshTimer();
+  else
+    update();
+}
+
+void KPFigureView::setViewOrigin(double x, double y) {
+  if (!scrollRemoteView_) return;
+  scrollRemoteView_->setScrollPos(1, static_cast<int32_t>(y), false);
+  scrollRemoteView_->setScrollPos(0, static_cast<int32_t>(x), false);
+  scrollRemoteView_->finishScroll(true);
+}
+
+void KPFigureView::setFigureScale(double value) {
+  scale_ = static_cast<float>(value >= 0 ? 1.0 / (1.0 - value) : 1.0 + value);
+  if (pdd_ && pdd_->dc) pdd_->dc->setGrafScale(scale_);
+  update();
+}
+
+void KPFigureView::setFigureAngle(double value) {
+  angle_ = static_cast<float>(value);
+  update();
+}
+
+void KPFigureView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  viewResized();
+}
+
+void KPFigureView::viewResized() {
+  if (!pdd_) return;
+  if (lockFixSaveContext()) unlockView();  // rebuilds the surface and the layers
+  KPGeoDocument::setCurrentInfo(static_cast<kelvo_win_info*>(pdd_->refcon));
+  session_record_action(KPGeoDocument::currentInfo(), 20);
+}
+
+void KPFigureView::wheelEvent(QWheelEvent* event) {
+  kel_EventRecord wheel{kEventMove, 0, modifier_status(event->modifiers()), truncated(event->position()), 0, nullptr};
+  figure_view_track_mouse(kp_hwnd(this), &wheel);
+  if (scroll_dragging || !lockFixSaveContext()) return;
+  scroll_dragging = 1;
+  const tagPOINT p = truncated(event->position());
+  scroll_anchor = p;
+  // One notch (120) scrolls 8 steps of 5 pixels; turning the wheel away
+  // shows the upper part of the sheet.
+  const double dx = event->angleDelta().x() / 15.0;
+  const double dy = -event->angleDelta().y() / 15.0;
+  scroll_figure_window(static_cast<int32_t>(p.x + 5 * dx), static_cast<int32_t>(p.y - 5 * dy), 0);
+  scroll_dragging = 0;
+  if (scrollRemoteView_) scrollRemoteView_->finishScroll(true);
+  unlockView();
+}

@@ -1,0 +1,171 @@
+// The drawing sheet of one figure document and the bridge between Qt and the
+// figure kernel. The view owns its figure record, its display device and its
+// timers, answers the window-handle interface of the platform layer, turns
+// mouse, wheel and key events into calls of the kernel's figure handlers and
+// composites in its paint event the off-screen images the kernel draws into.
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+
+#include "app/kernel_iface/kel_event_record.h"
+#include "platform/kelvo_wrap_machine.h"
+#include "platform/kernel_services.h"
+#include "platform/kp_graf_port.h"
+
+struct DisplayDevice;
+struct kelvo_win_info;
+class KPFigureWindow;
+class NSKelvoScrollRemoteView;
+
+class KPFigureView : public QWidget,
+                     public KPMessageTarget,
+                     public KPWindowLongHolder,
+                     public KPPostedMessageHolder,
+                     public KPPaintTarget,
+                     public KPFigureTimerTarget {
+ public:
+  explicit KPFigureView(QWidget* parent = nullptr);
+  ~KPFigureView() override;
+
+  // ---- Window-handle interface ----
+  LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  LONG_PTR getWindowLong(int index) override;
+  void setWindowLong(int index, LONG_PTR value) override;
+  void AddMessage(NSKelvoWrapMachine* record) override;
+  void RemMessage(NSKelvoWrapMachine* record) override;
+  HDC beginPaint(tagPAINTSTRUCT* paint) override;
+  bool endPaint(tagPAINTSTRUCT* paint) override;
+  KPGrafPort* getDC() const { return dc_; }
+  DisplayDevice* getDisplayDevice() const;
+  static DisplayDevice* getStaticDisplayDevice();
+  static DisplayDevice* getMovingDisplayDevice();
+  DisplayDevice* addDisplayDevice2Window(kelvo_win_info* info);
+  void removeDisplayDevicefromWindow();
+
+  // ---- Life cycle ----
+  void initFigureWindow();
+  void selectWindow();
+  void unSelectWindow();
+  void setCurrentView();
+  void activate();
+  void changedWindow() { changedWindow_ = 1; }
+
+  // ---- Tools ----
+  void sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool flag);
+
+  // ---- Drawing ----
+  KPContext* lockFixSaveContext();
+  void unlockView();
+  int isLockedView() const { return locked_; }
+  void InitViewLayers();
+  void setGlobalDrowingWindow();
+  void intBounds(tagRECT* rect) const;
+  void globalToLocalDDM(tagPOINT* point) const;
+  void localToGlobalDDM(tagPOINT* point) const;
+  void setOrigin(double x, double y);
+  void centre();
+  void figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice* source);
+  // The image the view shows (its composited surface), for copies and tests.
+  QImage viewImage() const;
+
+  // ---- Timers, scrolling, zoom ----
+  void CheckFigureTimer();
+  void FigureTimer() override;
+  void stopTimer();
+  bool figureTimerRunning() const { return timerOn_ != 0; }
+  int figureTimerInterval() const { return animationTimer_.interval(); }
+  void setRefreshTimer();
+  void doRefresh();
+  void autoanimate();
+  void doScroll(double x, double y);
+  void setViewOrigin(double x, double y);
+  void FinishingScroll(bool flag) { finishingScroll_ = flag ? 1 : 0; }
+  void setFigureScale(double value);
+  void setFigureAngle(double value);
+  float scale() const { return scale_; }
+
+  // ---- Keyboard ----
+  static bool keyDown(QKeyEvent* event, HWND window);
+  void addViewTimer(kel_EventRecord* record);
+
+  // ---- Accessors ----
+  kelvo_win_info* info() const { return info_; }
+  void setInfo(kelvo_win_info* info) { info_ = info; }
+  void setScrollRemoteView(NSKelvoScrollRemoteView* view) { scrollRemoteView_ = view; }
+  NSKelvoScrollRemoteView* scrollRemoteView() const { return scrollRemoteView_; }
+  bool isDeleting() const { return isDeleting_ != 0; }
+  bool printingInProgress() const { return printing_ != 0; }
+  int32_t centerX() const { return centerX_; }
+  int32_t centerY() const { return centerY_; }
+  KPFigureWindow* figureWindow() const;
+  int pendingKeyRecords() const { return static_cast<int>(keyQueue_.size()); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  void mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers);
+  void mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers);
+  void mouseDragged(const QPointF& where, Qt::KeyboardModifiers modifiers);
+  // A move (message 512, with a point) or a figure-timer tick (275).
+  void KelvoMouseMoved(const QPointF* where, UINT message);
+  void trackingDecision(kel_EventRecord* record, const QPointF* where, bool dragged);
+  void pressAndHold(kel_EventRecord* record, UINT message, const QPointF* where, bool dragged);
+  bool holdRipe(UINT message) const;
+  void cursorSelect(tagPOINT point);
+  void viewResized();
+  void fireKeyRecords();
+  void ensureSurface();
+
+  kelvo_win_info* info_ = nullptr;
+  float scale_ = 1.0f;
+  float angle_ = 0.0f;
+  int32_t centerX_ = 0;
+  int32_t centerY_ = 0;
+  double rx_ = 0;
+  double ry_ = 0;
+  double viewOriginX_ = 0;
+  double viewOriginY_ = 0;
+  bool originSet_ = false;
+  QTimer animationTimer_;
+  int timerOn_ = 0;
+  uint8_t firstTime_ = 1;
+  NSKelvoScrollRemoteView* scrollRemoteView_ = nullptr;  // a child of the view
+  uint8_t changedWindow_ = 0;
+  int locked_ = 0;
+  KPContext* fixContext_ = nullptr;
+  KPContext* surface_ = nullptr;  // the view's own composited image
+  uint8_t printing_ = 0;
+  KPGrafPort* dc_ = nullptr;
+  DisplayDevice* pdd_ = nullptr;
+  LONG_PTR windowLong_ = 0;
+  LONG_PTR windowProc_ = 0;
+  LONG_PTR windowStyle_ = 0;
+  LONG_PTR windowExStyle_ = 0;
+  QRect invalidateRect_;
+  uint8_t isDeleting_ = 0;
+  uint8_t areScrolling_ = 0;
+  uint8_t finishingScroll_ = 0;
+  std::deque<NSKelvoWrapMachine*> postMessageObjects_;
+  std::deque<kel_EventRecord*> keyQueue_;
+  QTimer keyTimer_;
+};
+
+// The figure view that a window handle designates: a figure view, or the
+// view of a figure window; null otherwise.
+KPFigureView* figure_view_of(HWND window);
+// The modifier status word of the kernel for Qt modifiers.
+uint16_t modifier_status(Qt::KeyboardModifiers modifiers);
+// The shared static and moving layers (images), for tests.
+KPContext* shared_static_layer();
+KPContext* shared_moving_layer();

@@ -1,0 +1,195 @@
+// Drawing of the figure view: the drawing lock, the shared static and
+// moving layers, coordinate conversions and the composited paint event.
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/model/figure.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/pixel_pen.h"
+#include "platform/kp_graf_port_qt.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+KPContext* g_static_layer_ref = nullptr;
+KPContext* g_moving_layer_ref = nullptr;
+QSize g_layers_size;
+
+KPRectF bounds_of(const QWidget* w) { return {0, 0, double(w->width()), double(w->height())}; }
+
+KPContext* context_of(DisplayDevice* device) {
+  if (!device) return nullptr;
+  if (device->viewLayer) return static_cast<KPContext*>(device->viewLayer);
+  return device->dc ? device->dc->getContext() : nullptr;
+}
+}  // namespace
+
+KPContext* shared_static_layer() { return g_static_layer_ref; }
+KPContext* shared_moving_layer() { return g_moving_layer_ref; }
+
+void KPFigureView::ensureSurface() {
+  if (surface_ && surface_->width() == width() && surface_->height() == height()) return;
+  KPContext* old = surface_;
+  surface_ = KPContext::createImageContext(width(), height());
+  if (dc_ && (dc_->getContext() == old || !dc_->getContext())) dc_->fixContext(surface_, bounds_of(this), bounds_of(this));
+  delete old;
+}
+
+KPContext* KPFigureView::lockFixSaveContext() {
+  if (isDeleting_) return nullptr;
+  setGlobalDrowingWindow();
+  if (locked_ > 0) {
+    ++locked_;
+    return fixContext_;
+  }
+  // The view can draw once it has an area: its surface is off-screen.
+  if (width() <= 0 || height() <= 0) return nullptr;
+  ensureSurface();
+  fixContext_ = surface_;
+  if (dc_) dc_->fixContext(fixContext_, bounds_of(this), bounds_of(this));
+  InitViewLayers();
+  locked_ = 1;
+  return fixContext_;
+}
+
+void KPFigureView::unlockView() {
+  if (locked_ > 0) --locked_;
+}
+
+void KPFigureView::InitViewLayers() {
+  const QSize size(width(), height());
+  if (!g_static_layer_ref || g_layers_size != size) {
+    KPContext* old_static = g_static_layer_ref;
+    KPContext* old_moving = g_moving_layer_ref;
+    g_static_layer_ref = KPContext::createImageContext(size.width(), size.height());
+    g_moving_layer_ref = KPContext::createImageContext(size.width(), size.height());
+    for (DisplayDevice* shared : {getStaticDisplayDevice(), getMovingDisplayDevice()})
+      if (shared && shared->dc) shared->dc->fixContext(nullptr, {}, {});
+    delete old_static;
+    delete old_moving;
+    g_layers_size = size;
+    if (pdd_) {
+      create_view_bitmap_context(pdd_);
+      // The view's port draws on the view's surface, not on that copy.
+      if (dc_) dc_->fixContext(fixContext_ ? fixContext_ : surface_, bounds_of(this), bounds_of(this));
+    }
+  }
+  const std::pair<DisplayDevice*, KPContext*> pairs[] = {{getStaticDisplayDevice(), g_static_layer_ref},
+                                                          {getMovingDisplayDevice(), g_moving_layer_ref}};
+  for (const auto& [device, layer] : pairs) {
+    if (!device) continue;
+    device->viewLayer = layer;
+    device->FigureView = this;
+    if (layer && device->dc) device->dc->fixContext(layer, bounds_of(this), bounds_of(this));
+    intBounds(&device->portRect);
+  }
+}
+
+void KPFigureView::setGlobalDrowingWindow() {
+  static_display = getStaticDisplayDevice();
+  moving_display = getMovingDisplayDevice();
+  for (DisplayDevice* shared : {static_display, moving_display}) {
+    if (!shared) continue;
+    shared->win = nullptr;
+    shared->refcon = info_;
+  }
+}
+
+void KPFigureView::intBounds(tagRECT* rect) const {
+  if (!rect) return;
+  rect->left = centerX_;
+  rect->top = centerY_;
+  rect->right = rect->left + width();
+  rect->bottom = rect->top + height();
+}
+
+// Event points are view pixels with y down; the figure point follows from
+// the view's scale and the part of the figure it shows.
+void KPFigureView::globalToLocalDDM(tagPOINT* point) const {
+  if (!point || !pdd_) return;
+  const double s = dc_ && dc_->getScale() > 0 ? dc_->getScale() : 1.0;
+  point->x = static_cast<int32_t>(point->x / s) + pdd_->portRect.left;
+  point->y = static_cast<int32_t>(point->y / s) + pdd_->portRect.top;
+}
+
+void KPFigureView::localToGlobalDDM(tagPOINT* point) const {
+  if (!point || !pdd_) return;
+  const double s = dc_ && dc_->getScale() > 0 ? dc_->getScale() : 1.0;
+  point->x = static_cast<int32_t>((point->x - pdd_->portRect.left) * s);
+  point->y = static_cast<int32_t>((point->y - pdd_->portRect.top) * s);
+}
+
+void KPFigureView::setOrigin(double x, double y) {
+  viewOriginX_ = x;
+  viewOriginY_ = y;
+  originSet_ = true;
+}
+
+void KPFigureView::centre() {
+  centerX_ = window_centre.x;
+  centerY_ = window_centre.y;
+}
+
+void KPFigureView::figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice* source) {
+  if (!destination || !source || !destination->dc) return;
+  const bool shared = destination == getStaticDisplayDevice() || destination == getMovingDisplayDevice();
+  if (!shared) {
+    destination->dc->copySurface(context_of(source));
+    if (destination == pdd_) update();
+    return;
+  }
+  kelvo_win_info* fig = static_cast<kelvo_win_info*>(destination->refcon);
+  if (fig && fig->dd == source && source->bitmapContext)
+    destination->dc->copySurface(source->bitmapContext);
+  else
+    destination->dc->copySurface(context_of(source));
+}
+
+QImage KPFigureView::viewImage() const { return surface_ ? kp_context_image(surface_).copy() : QImage(); }
+
+void KPFigureView::paintEvent(QPaintEvent* event) {
+  if (finishingScroll_) {
+    finishingScroll_ = 0;
+  } else if (lockFixSaveContext()) {
+    invalidateRect_ = event->rect();
+    if (recentre_pending && pdd_) {
+      centre();
+      recentre_pending = 0;
+    }
+    intBounds(&view_rect);
+    if (pdd_) {
+      intBounds(&pdd_->portRect);
+      setGlobalDrowingWindow();
+      if (firstTime_ && dc_) {
+        dc_->selectObject(KPGrafPort::getStockObject(5));
+        dc_->setROP2(13);
+        dc_->setPolyFillMode(2);
+        firstTime_ = 0;
+      }
+      // The figure is brought in once the scroll bars have placed the view.
+      if (originSet_ && pdd_->win) {
+        if ((interaction_state == kModeAnimation || interaction_state == kModeMultipleAnimation) &&
+            moving_display) {
+          int32_t left = 0;
+          int32_t top = 0;
+          dd_get_origin(pdd_, &left, &top);
+          dd_shift_origins(left, top);
+          redraw_figure(2, 40);
+          draw_figure_objects(moving_display, 0);
+          pixel_pen_dirty = 1;
+          flush_moving_display(24);
+        } else {
+          figure_paint(kp_hwnd(this));
+        }
+      }
+    }
+    unlockView();
+  }
+  areScrolling_ = 0;
+  QPainter painter(this);
+  if (surface_)
+    painter.drawImage(QPoint(0, 0), kp_context_image(surface_));
+  else
+    painter.fillRect(rect(), Qt::white);
+}
