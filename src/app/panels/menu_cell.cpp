@@ -7,14 +7,11 @@
 #include <QPalette>
 #include <cmath>
 
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 
-namespace {
-int g_icon_size = 32;
-}
-
-int tools_palette_icon_size() { return g_icon_size; }
-void set_tools_palette_icon_size(int size) { g_icon_size = size == 16 ? 16 : 32; }
+int tools_palette_icon_size() { return toolbar_icon_size == 16 ? 16 : 32; }
+void set_tools_palette_icon_size(int size) { toolbar_icon_size = size == 16 ? 16 : 32; }
 
 QImage tool_icon_image(const tool_icon* icon, int size, uint32_t key, uint32_t replacement, int arrow) {
   std::vector<uint32_t> argb = tool_icon_argb(icon, size, key, replacement, arrow);

@@ -1,5 +1,7 @@
 #include "app/shell/application.h"
 
+#include "app/panels/tools_palette.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -95,6 +97,7 @@ void DUVirIdazididovi::computeScreenResolution() {
 }
 
 void DUVirIdazididovi::applicationWillFinishLaunching() {
+  start_tools_palette();
   setInitisFinished();
   char directory[1024] = {};
   if (KPPreferencesWrapper::GetUserDefault(kLastDirectoryKey, directory, sizeof directory, nullptr, kSettingsFile))
