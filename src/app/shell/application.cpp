@@ -17,6 +17,8 @@
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/lang/kernel_string_fill.h"
+#include "app/panels/ambig_menu.h"
+#include "app/panels/tools_palette.h"
 #include "app/lang/resource_folders.h"
 #include "app/shell/figure_window.h"
 #include "kernel/model/classes.h"
@@ -99,6 +101,8 @@ void DUVirIdazididovi::computeScreenResolution() {
 }
 
 void DUVirIdazididovi::applicationWillFinishLaunching() {
+  start_tools_palette();
+  install_ambiguity_popup();
   setInitisFinished();
   char directory[1024] = {};
   if (KPPreferencesWrapper::GetUserDefault(kLastDirectoryKey, directory, sizeof directory, nullptr, kSettingsFile))
