@@ -312,6 +312,9 @@ void KPDocument::windowDidBecomeMain() {
   if (closed_) return;
   KPFigureView* view = figureView();
   if (!view) return;
+  // The tool in progress belongs to the figure that was current: it ends
+  // there, so that the lists it borrowed go back to that figure.
+  if (g_current && g_current != this) select_tool(0);
   g_current = this;
   figure_window_active = 1;
   view->stopTimer();
@@ -370,7 +373,8 @@ void KPDocument::windowDidBecomeMain() {
 void KPDocument::windowDidResignMain(const KPFigureWindow* window) {
   if (printingInProgress()) return;
   if (tool_services().switch_text_edit_object) tool_services().switch_text_edit_object(nullptr);
-  if (g_current == this) g_current = nullptr;
+  // The figure stays the current one while another window (the tools
+  // palette, a dialog) has the focus; it gives way only to another figure.
   if (window && window == figureWindow_)
     if (KPFigureView* view = figureView()) view->unSelectWindow();
 }
@@ -553,6 +557,8 @@ bool KPDocument::shouldClose() {
 
 void KPDocument::close() {
   if (closed_) return;
+  // The tool in progress ends while this figure is still the current one.
+  if (g_current == this) select_tool(0);
   closed_ = true;
   auto it = std::find(live().begin(), live().end(), this);
   if (it != live().end()) live().erase(it);

@@ -370,7 +370,10 @@ void KPFigureView::sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool)
 
 // ----------------------------------------------------------------- events
 
+// The designation runs at a window point, always converted to figure
+// coordinates first.
 void KPFigureView::cursorSelect(tagPOINT point) {
+  globalToLocalDDM(&point);
   g_designation_point = point;
   designate_under_cursor(point.x, point.y);
 }
@@ -433,8 +436,7 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
         hold_tested = 0;
         kel_EventRecord record = down;
         designation_force = 1;
-        tagPOINT p = mouse_point;
-        globalToLocalDDM(&p);
+        const tagPOINT p = mouse_point;
         if (dc_) {
           KPFont* font = dc_->getCurrentFont();
           cursorSelect(p);
@@ -532,8 +534,7 @@ void KPFigureView::pressAndHold(kel_EventRecord* record, UINT message, const QPo
   const uint16_t saved_drag = drag_mode;
   construct_class* saved_class = current_class;
   object* text_object = fig ? fig->cur_text : nullptr;
-  tagPOINT press = press_point;
-  globalToLocalDDM(&press);
+  const tagPOINT press = press_point;
   kel_EventRecord press_record = make_record(kEventMouseDown, record->modifiers, press_point);
   interaction_state = STATE_POINTER;
   drag_mode = 1;
