@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -354,6 +355,7 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
   std::vector<object*> made(static_cast<size_t>(steps), nullptr);
   object* first_created = nullptr;
   object* result = nullptr;
+  std::vector<object*> owned;
   int16_t finals = 0;
   int style_index = slot;
   construct_class* saved_class = current_class;
@@ -392,7 +394,7 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       if (set == nullptr) break;
       if (set->macro == nullptr && (set->state & OBJ_NEW) != 0) {
         set->final_no = 0;
-        set->macro = im;
+        owned.push_back(set);
         set->num = 0;
       }
       objlist_clear(fig->inputs);
@@ -425,8 +427,20 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     uint16_t m = static_cast<uint16_t>(step.mo_method);
     if (sc == &classe_locus) m = 0;
     uint16_t created = 0;
+    const uint32_t count_before = fig->nbobj;
     object* o = create_object(m, &created, 0, step.mo_final != 0 ? 1 : 0, 0);
     if (o == nullptr) break;
+    if (created && fig->nbobj != count_before + 1) {
+      // The new object replaced an identical one (springs do): what the
+      // instance made before and is gone now is the new object.
+      std::unordered_set<const object*> live;
+      for (const object* q = fig->first; q != nullptr; q = q->next) live.insert(q);
+      for (object*& earlier : made)
+        if (earlier != nullptr && live.count(earlier) == 0) earlier = o;
+      std::erase_if(owned, [&live](const object* q) { return live.count(q) == 0; });
+      if (first_created != nullptr && live.count(first_created) == 0) first_created = o;
+      if (result != nullptr && live.count(result) == 0) result = o;
+    }
     made[static_cast<size_t>(i)] = o;
     if (first_created == nullptr && created) first_created = o;
 
@@ -439,7 +453,7 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     if (!created) continue;
     if (i == main_index && step.mo_final != 0) result = o;
     o->final_no = step.mo_final != 0 ? finals : 0;
-    o->macro = im;
+    owned.push_back(o);
     if (step.mo_final == 0) o->settings.visible = 0;
     if (o->math.bitsfield == 0) o->math.bitsfield = step.mo_side_info;
     if (sc == &classe_ptint && set != nullptr) {
@@ -481,6 +495,13 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     if (stype != TYPE_TEXT) recompute_object(o);
   }
 
+  // The record joins its objects only now: while steps are built, an
+  // identical object may be replaced, and it must not take the record along.
+  {
+    std::unordered_set<const object*> mine(owned.begin(), owned.end());
+    for (object* o = fig->first; o != nullptr; o = o->next)
+      if (mine.count(o) != 0) o->macro = im;
+  }
   // Colour parameters name instance objects.
   for (int i = 0; i < steps; ++i) {
     const macro_object& step = def->macro_def_objects[i];

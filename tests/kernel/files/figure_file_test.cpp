@@ -308,6 +308,19 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   EXPECT_EQ(open(std::string()), 0);
 }
 
+TEST_F(FigureFile, FuzzFindingsStayFixed) {
+  // Figures the fuzz target once crashed on, kept as they were found.
+  const QDir dir(KELVO_TEST_DATA "/files/figure_regressions");
+  const QStringList names = dir.entryList(QDir::Files);
+  ASSERT_FALSE(names.isEmpty());
+  for (const QString& name : names) {
+    std::ifstream in(dir.filePath(name).toStdString(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    if (open(bytes.str()) == 1) EXPECT_EQ(txt_write_figure_file(), 1) << name.toStdString();
+  }
+}
+
 TEST_F(FigureFile, UsedMacrosMergeOrAreRenamed) {
   ASSERT_GT(txt_load_used_macro(kMid2, 0), 0) << macro_text_error();
   ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
