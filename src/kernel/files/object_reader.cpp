@@ -1108,6 +1108,21 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   }
 }
 
+// The end of every record read: values shown by the object, the label put
+// back where the record placed it, and the numbers left to resolve.
+int32_t finish_object(object* o, const Record& r, object* set, object** slot, int32_t consumed) {
+  if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
+  if (set != nullptr) recompute_object(set);
+  if (r.frame.present && o->te != nullptr && r.has_label) {
+    o->te->pos = {r.frame.box[0], r.frame.box[1]};
+    o->te->size = {r.frame.box[2], r.frame.box[3]};
+  }
+  o->state |= 256;
+  if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
+  if (slot != nullptr) *slot = o;
+  return consumed;
+}
+
 }  // namespace
 
 const char* object_reader_error() { return last_error.c_str(); }
@@ -1291,15 +1306,7 @@ int32_t read_nova_object_record(object** slot, const char* text) {
     }
     value_count = static_cast<uint16_t>(std::max<int16_t>(o->nbvaleurs, 0));
     apply_record(o, r, args);
-    if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
-    if (r.frame.present && o->te != nullptr && r.has_label) {
-      o->te->pos = {r.frame.box[0], r.frame.box[1]};
-      o->te->size = {r.frame.box[2], r.frame.box[3]};
-    }
-    o->state |= 256;
-    if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
-    if (slot != nullptr) *slot = o;
-    return finish(static_cast<int32_t>(p - text));
+    return finish(finish_object(o, r, nullptr, slot, static_cast<int32_t>(p - text)));
   }
 
   // Creation, as a tool creates.
@@ -1340,18 +1347,10 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   }
   apply_record(o, r, args);
 
-  // Recompute as a constructed object, keeping a read label where it was.
+  // Recompute as a constructed object (a macro result keeps what its macro
+  // computed), keeping a read label where it was.
   if (!class_is(o->classe, "Table") && !class_is(o->classe, "Pt/")) recompute_object(o);
-  if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
-  if (intersection && set != nullptr) recompute_object(set);
-  if (r.frame.present && o->te != nullptr && r.has_label) {
-    o->te->pos = {r.frame.box[0], r.frame.box[1]};
-    o->te->size = {r.frame.box[2], r.frame.box[3]};
-  }
-  o->state |= 256;
-  if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
-  if (slot != nullptr) *slot = o;
-  return finish(static_cast<int32_t>(p - text));
+  return finish(finish_object(o, r, intersection ? set : nullptr, slot, static_cast<int32_t>(p - text)));
 }
 
 // ------------------------------------------------------- macro applications
