@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <QGuiApplication>
+
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/text_family.h"
@@ -26,6 +28,12 @@ void drop_current_figure() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
+    // Rich-text runs name fonts, which the font table looks up through Qt.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "figure_file_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
     init_version_info();
     init_color_table();
     return true;
