@@ -19,9 +19,11 @@
 #include "kernel/model/create.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
+#include "kernel/model/units.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -179,8 +181,8 @@ bool read_run(const char*& p, RichRun* run) {
   if (!next_int(p, &size, 0, 4096) || !next_int(p, &color, 0, 255) || !next_int(p, &style, 0, 0xFFFF))
     return false;
   run->size = size == 0 ? 12 : static_cast<int32_t>(size);
-  run->color = file_class == 1 ? file_palette16_color(static_cast<int>(color & 15))
-                               : file_color_by_index(color <= 40 ? static_cast<int>(color) : 40);
+  run->color = file_class == 1 ? palette16_color(static_cast<int>(color & 15))
+                               : color_by_index(color <= 40 ? static_cast<int>(color) : 40);
   run->style = static_cast<uint16_t>(style);
   return true;
 }
@@ -299,7 +301,10 @@ void read_rich(const char*& p, RichText* rt) {
 void apply_rich(TErec* te, const RichText& rt) {
   if (te == nullptr) return;
   if (rt.has_run) {
-    te->format.font_id = file_font_id(rt.last.font.c_str(), rt.last.size, rt.last.style);
+    // Files written by this program name fonts that the run registers; other
+    // files only name fonts already known.
+    te->format.font_id = file_mac_header != 0 ? font_id_by_name_or_create(rt.last.font.c_str(), rt.last.size)
+                                              : font_id_by_name(rt.last.font.c_str());
     te->format.size = rt.last.size;
     te->format.style = rt.last.style;
     te->format.color = rt.last.color;
@@ -490,7 +495,7 @@ bool read_dash(const char*& p, dot* d) {
 // The style line; false for an item with a bad value.
 bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_settings* s, uint8_t* pushed) {
   s->Color = type_default_color(t);
-  s->FillColor = t == TYPE_BUTTON ? file_color_by_index(37) : back_color;
+  s->FillColor = t == TYPE_BUTTON ? color_by_index(37) : back_color;
   s->opaque = 0;
   s->thickness = 0;
   s->dot_style = {1, 1};
@@ -785,7 +790,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
       r.nv_x = static_cast<double>(x);
       r.nv_y = static_cast<double>(y);
       if (file_resolution > 0) {
-        const double f = pixels_per_cm / file_resolution;
+        const double f = pixels_per_unit / file_resolution;
         r.nv_x *= f, r.nv_y *= f, r.nv_r *= f;
       }
       r.number_value = true;

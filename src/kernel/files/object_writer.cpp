@@ -15,9 +15,11 @@
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/units.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/files/file_colors.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -178,7 +180,7 @@ const char* unit_name(uint8_t unite) {
 
 void put_color_code(TxtOut& out, const char* key, uint32_t color) {
   out.put(key);
-  out.put(file_color_code(file_nearest_color_index(color)));
+  out.put(color_code_by_index(nearest_color_index(color)));
   out.put(", ");
 }
 
@@ -224,12 +226,13 @@ void put_real(TxtOut& out, double v, int16_t sign) {
 // The run line and stored block of a text record.
 void put_rich_run(TxtOut& out, const TErec* te, bool property) {
   out.put("p: 0, ");
-  out.put(file_font_name(te->format.font_id));
+  const char* face = font_name_by_id(te->format.font_id);
+  out.put(face != nullptr ? face : kDefaultFaceName);
   out.put(", S: ");
   // A size of 0 reads as 12 points: write what will be read.
   out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 12);
   out.put(" C: ");
-  out.u(static_cast<uint32_t>(file_nearest_color_index(te->format.color)));
+  out.u(static_cast<uint32_t>(nearest_color_index(te->format.color)));
   out.put(" Fa: ");
   out.u(te->format.style);
   if (property && rich_text_mode == 0) return;
@@ -270,14 +273,14 @@ int32_t txt_format_real(char* dst, const double* value, int16_t sign) {
     }
   }
   out.ch(' ');
-  out.g(w / pixels_per_cm, 15);
+  out.g(w / pixels_per_unit, 15);
   return out.len;
 }
 
 int32_t txt_format_coord(int32_t value, char* dst) {
   TxtOut out(dst);
   out.ch(' ');
-  out.g(value / pixels_per_cm, 15);
+  out.g(value / pixels_per_unit, 15);
   return out.len;
 }
 
