@@ -8,6 +8,8 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/files/macro_text.h"
 #include "kernel/files/object_helpers.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/files/text_output.h"
@@ -741,10 +743,15 @@ int32_t txt_write_objects(char* dst) {
   TxtOut out(dst);
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return 0;
+  txt_forget_macro_instance();
   for (object* o = fig->first; o != nullptr; o = o->next) {
+    // An application's line comes before its first object, hidden or not.
+    out.add(txt_write_macro_instance_line(o, out.here()));
     if (o->macro != nullptr && o->final_no == 0) continue;
     if (class_is(o->classe, "IntSet")) continue;
     out.add(txt_write_object_record(o, out.here()));
   }
+  txt_forget_macro_instance();
+  out.add(txt_write_bitmaps(out.here()));
   return out.len;
 }
