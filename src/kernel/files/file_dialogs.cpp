@@ -10,8 +10,10 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/files/file_paths.h"
+#include "kernel/files/figure_file.h"
 #include "kernel/files/file_services.h"
 #include "kernel/files/image_files.h"
+#include "kernel/files/macro_text.h"
 #include "kernel/files/menus_file.h"
 #include "kernel/files/text_family.h"
 #include "kernel/macros/macro_records.h"
@@ -76,7 +78,7 @@ kelvo_win_info* figure_of_window(HWND window) {
 
 // Builds the image of a figure save by the save format code. True when the
 // format is one whose document is then marked saved.
-bool build_figure_image(kelvo_win_info* fig) {
+bool build_figure_image() {
   const file_services& s = files_services();
   switch (save_format_code) {
     case 5: case 6: case 7: case 8:
@@ -92,8 +94,7 @@ bool build_figure_image(kelvo_win_info* fig) {
       if (s.write_duo_figure_text) s.write_duo_figure_text();
       return false;
     default:
-      (void)fig;
-      if (s.write_figure_file) s.write_figure_file();
+      txt_write_figure_file();
       return true;
   }
 }
@@ -284,7 +285,7 @@ int save_document_file(HWND owner, int kind, void* target) {
     kelvo_win_info* previous = KPGeoDocument::currentInfo();
     kelvo_win_info* fig = figure_of_window(static_cast<HWND>(target));
     KPGeoDocument::setCurrentInfo(fig);
-    mark_saved = build_figure_image(fig);
+    mark_saved = build_figure_image();
     saved_figure = fig;
     KPGeoDocument::setCurrentInfo(previous);
   } else if (kind == SAVE_MACRO) {
@@ -293,8 +294,8 @@ int save_document_file(HWND owner, int kind, void* target) {
       const file_services& s = files_services();
       if (save_format_code == 4) {
         if (s.write_duo_macro_file_text) s.write_duo_macro_file_text(macro);
-      } else if (s.write_macro_file) {
-        s.write_macro_file(macro);
+      } else {
+        txt_write_macro_file(macro);
       }
     }
   } else if (kind == SAVE_TOOL_MENUS) {

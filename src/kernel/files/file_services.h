@@ -1,7 +1,7 @@
-// The readers, writers and window services the saving and opening code asks
-// of the rest of the program: the figure and macro text (figure files), the
-// older text format, the calculator files and pictures, the preferences
-// store and the document layer's figure windows.
+// The writers, readers and window services the saving and opening code asks
+// of parts of the program built apart from it: the older text format, the
+// calculator files and pictures, the preferences store, the tools palette
+// and the document layer's figure windows.
 //
 // Each service is a slot that its owner fills at start-up. An empty slot
 // means the service does not exist yet: a writer slot then builds no image
@@ -18,29 +18,6 @@ struct construct_class;
 struct kelvo_win_info;
 
 struct file_services {
-  // ---- Figure files and macro text (each builds the file image)
-  // The figure file of the current figure; 0 when no image could be made.
-  int (*write_figure_file)() = nullptr;
-  // Detection and reading of the file image into the current figure (1 on
-  // success).
-  int8_t (*read_figure_file)(char* image, uint32_t len, const char* path) = nullptr;
-  // A figure text that begins with its header line (1 on success).
-  int8_t (*read_figure_text)(char* text, uint32_t len, const char* path) = nullptr;
-  // The "Used macro" block (null destination counts).
-  int32_t (*write_used_macros)(char* dst, uint8_t all_macros, uint8_t with_defaults) = nullptr;
-  // Reads one macro definition; the characters it consumed (0: none).
-  uint32_t (*load_used_macro)(const char* text, uint8_t install) = nullptr;
-  void (*write_macro_file)(construct_class* macro) = nullptr;
-  // Lines of the figure file that a situations file repeats.
-  int32_t (*write_window_lines)(char* dst) = nullptr;
-  int32_t (*write_background_line)(char* dst) = nullptr;
-  int32_t (*write_password_line)(char* dst, const char* password) = nullptr;
-  int32_t (*write_animate_line)(char* dst, kelvo_win_info* fig) = nullptr;
-  // The object records and the pictures block of the current figure.
-  int32_t (*write_objects)(char* dst) = nullptr;
-  // Advances the number that makes the names of a load unique.
-  void (*next_load_number)() = nullptr;
-
   // ---- Older text format
   int (*write_duo_figure_text)() = nullptr;
   int (*write_duo_macro_file_text)(construct_class* macro) = nullptr;

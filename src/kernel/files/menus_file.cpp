@@ -5,7 +5,10 @@
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/figure_file.h"
 #include "kernel/files/file_services.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/files/object_writer.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/files/text_family.h"
 #include "kernel/files/text_output.h"
@@ -88,10 +91,7 @@ void rebuild_palette() {
   if (files_services().rebuild_tools_panel) files_services().rebuild_tools_panel();
 }
 
-int32_t used_macros(char* dst) {
-  const file_services& s = files_services();
-  return s.write_used_macros ? s.write_used_macros(dst, 1, 0) : 0;
-}
+int32_t used_macros(char* dst) { return txt_write_used_macros(dst, 1, 0); }
 
 }  // namespace
 
@@ -143,7 +143,6 @@ void txt_write_menus_file(uint8_t with_macros) {
 
 bool txt_write_situations_file() {
   free_file_image();
-  const file_services& s = files_services();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   // Everything before the objects, in file order; the same chain counts and
   // writes.
@@ -156,13 +155,13 @@ bool txt_write_situations_file() {
     out.add(txt_write_section_title(out.here(), kMenuBarTitle));
     out.add(txt_write_menu_bar_description(out.here()));
     out.add(txt_write_section_title(out.here(), kFigureTitle));
-    if (s.write_window_lines) out.add(s.write_window_lines(out.here()));
-    if (s.write_background_line) out.add(s.write_background_line(out.here()));
-    if (s.write_password_line) out.add(s.write_password_line(out.here(), fig ? fig->password : nullptr));
-    if (s.write_animate_line) out.add(s.write_animate_line(out.here(), fig));
+    out.add(txt_write_window_lines(out.here()));
+    out.add(txt_write_background_line(out.here()));
+    out.add(txt_write_password_line(out.here(), fig ? fig->password : nullptr));
+    out.add(txt_write_animate_line(out.here()));
     return out.len;
   };
-  auto objects = [&](char* dst) { return s.write_objects ? s.write_objects(dst) : 0; };
+  auto objects = [](char* dst) { return txt_write_objects(dst); };
   const int32_t head = preamble(nullptr);
   const int32_t body = objects(nullptr);
   const int64_t total = int64_t{head} + body + 2;
@@ -191,11 +190,10 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
   size_t pos = 0;
   if (starts_with(text, len, kUsedMacroTitle)) {
     pos = skip_line(text, pos, len);
-    const file_services& s = files_services();
     while (pos < len && text[pos] && !starts_with(text + pos, len - pos, title)) {
-      const uint32_t used = s.load_used_macro ? s.load_used_macro(text + pos, 0) : 0;
+      const int32_t used = txt_load_used_macro(text + pos, 0);
       // A definition that reads nothing would never end the block.
-      if (used == 0 || used > len - pos) break;
+      if (used <= 0 || static_cast<uint32_t>(used) > len - pos) break;
       pos += used;
       pos = skip_space(text, pos, len);
     }
@@ -293,8 +291,7 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
 int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
   (void)path;
   if (!text) return 0;
-  const file_services& s = files_services();
-  if (s.next_load_number) s.next_load_number();
+  txt_next_load_number();
   init_default_attrs(0);
   size_t pos = skip_line(text, 0, len);
   while (pos < len && text[pos] && !starts_with(text + pos, len - pos, kMenuBarTitle) &&
@@ -304,6 +301,5 @@ int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
   size_t k = 0;
   while (pos + k < len && text[pos + k] && !starts_with(text + pos + k, len - pos - k, kFigureTitle)) ++k;
   txt_read_menu_description(text + pos, static_cast<uint32_t>(k), 1);
-  if (!s.read_figure_text) return 0;
-  return s.read_figure_text(text + pos + k, static_cast<uint32_t>(len - k - pos), path);
+  return txt_read_figure(text + pos + k, static_cast<uint32_t>(len - k - pos), path);
 }

@@ -8,10 +8,12 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/figure_file.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_paths.h"
 #include "kernel/files/file_services.h"
 #include "kernel/files/menus_file.h"
+#include "kernel/files/macro_text.h"
 #include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
@@ -63,9 +65,8 @@ uint16_t type_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
 // The figure file of kind 0 or 3 in the file image, read into the current
 // figure (emptied first). True when it was read.
 bool read_figure_image(int kind, const char* path) {
-  const file_services& s = files_services();
   if (kind == FILE_KIND_SITUATIONS) return txt_read_menus_file(file_buffer, file_buffer_len, path) == 1;
-  return s.read_figure_file && s.read_figure_file(file_buffer, file_buffer_len, path) == 1;
+  return read_figure_file(file_buffer, file_buffer_len, path) == 1;
 }
 
 // The figure just read keeps its file's name and path and is clean.
@@ -447,11 +448,10 @@ void open_ti_document() {
       file_version >= 2 ? s.import_old_macro_v2() : s.import_old_macro_v1();
     return;
   }
-  if (!s.load_used_macro) return;
   uint32_t pos = 0;
   while (pos < file_buffer_len && file_buffer[pos] != '\r' && file_buffer[pos] != '\n') ++pos;
   while (pos < file_buffer_len && (file_buffer[pos] == '\r' || file_buffer[pos] == '\n')) ++pos;
-  s.load_used_macro(file_buffer + pos, 1);
+  txt_load_used_macro(file_buffer + pos, 1);
 }
 
 void open_tool_menu_document() {
