@@ -42,12 +42,6 @@ bool starts_with(const char* text, size_t avail, const char* word) {
 
 bool is_space(char c) { return c == '\r' || c == '\n' || c == '\t' || c == ' '; }
 
-// Moves past the rest of the line and the white space after it.
-size_t skip_line(const char* text, size_t pos, size_t len) {
-  while (pos < len && text[pos] && text[pos] != '\r' && text[pos] != '\n') ++pos;
-  while (pos < len && text[pos] && is_space(text[pos])) ++pos;
-  return pos;
-}
 
 size_t skip_space(const char* text, size_t pos, size_t len) {
   while (pos < len && text[pos] && is_space(text[pos])) ++pos;
@@ -92,6 +86,31 @@ void rebuild_palette() {
 }
 
 int32_t used_macros(char* dst) { return txt_write_used_macros(dst, 1, 0); }
+
+// Moves past line ends, tabs and lines of blanks, but not past the blanks
+// that open the next tool line: they are that tool's gap.
+size_t skip_blank_lines(const char* text, size_t pos, size_t len) {
+  while (pos < len && text[pos]) {
+    if (text[pos] == '\r' || text[pos] == '\n' || text[pos] == '\t') {
+      ++pos;
+      continue;
+    }
+    size_t p = pos;
+    while (p < len && text[p] == ' ') ++p;
+    if (p > pos && (p >= len || text[p] == '\0' || text[p] == '\r' || text[p] == '\n')) {
+      pos = p;
+      continue;
+    }
+    break;
+  }
+  return pos;
+}
+
+// Moves past the rest of the line and the empty lines after it.
+size_t skip_line(const char* text, size_t pos, size_t len) {
+  while (pos < len && text[pos] && text[pos] != '\r' && text[pos] != '\n') ++pos;
+  return skip_blank_lines(text, pos, len);
+}
 
 }  // namespace
 
@@ -235,7 +254,11 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
       text_charset_convert(name, 0, sizeof name);
       const auto gap8 = static_cast<uint8_t>(std::min(gap, 255));
 
-      if (construct_class* cls = find_class_by_second_name(name)) {
+      // A class without an English name (the pre-built macros, user macros)
+      // is written under its own name, so that name finds it too.
+      construct_class* cls = find_class_by_second_name(name);
+      if (!cls) cls = find_class_by_name(name, 0);
+      if (cls) {
         if (trash_mode)
           add_tool_to_toolbox(trash, cls->icon, cls->name, -1, 0);
         else
@@ -259,7 +282,7 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
       // early: the next line starts where the pair ended.
       if (!reading) break;
     }
-    pos = skip_space(text, pos, len);
+    pos = skip_blank_lines(text, pos, len);
     ++toolbox;
     if (toolbox > kLastToolbox && !trash_mode) {
       // No more toolbox identifiers: the rest can only be the trash.
