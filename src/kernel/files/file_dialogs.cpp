@@ -242,6 +242,23 @@ void copy_to_buffer(char* buffer, const std::string& text) {
   buffer[n] = '\0';
 }
 
+// The dialog record for one of the kernel's dialogs over the two buffers and
+// the remembered directory.
+void fill_dialog_record(const file_filter_list& filters, uint32_t filter_index, const char* title,
+                        const char* default_ext, uint32_t flags) {
+  init_file_dialog_record(&file_dialog_record);
+  file_dialog_record.lpstrFilter = filters.c_str();
+  file_dialog_record.nFilterIndex = filter_index;
+  file_dialog_record.lpstrFile = file_path_buffer;
+  file_dialog_record.nMaxFile = kFileDialogBufferSize;
+  file_dialog_record.lpstrFileTitle = file_title_buffer;
+  file_dialog_record.nMaxFileTitle = kFileDialogBufferSize;
+  file_dialog_record.lpstrInitialDir = remembered_directory;
+  file_dialog_record.lpstrTitle = title;
+  file_dialog_record.lpstrDefExt = default_ext;
+  file_dialog_record.Flags = flags;
+}
+
 bool same_file(const char* a, const char* b) {
   if (std::strcmp(a, b) == 0) return true;
   std::error_code ea, eb;
@@ -346,17 +363,8 @@ int save_file_as_dialog(HWND owner, int kind, void* target) {
   copy_to_buffer(file_path_buffer, proposed_file_name(proposed.c_str()));
   file_title_buffer[0] = '\0';
 
-  init_file_dialog_record(&file_dialog_record);
-  file_dialog_record.lpstrFilter = filters.c_str();
-  file_dialog_record.nFilterIndex = 1;
-  file_dialog_record.lpstrFile = file_path_buffer;
-  file_dialog_record.nMaxFile = kFileDialogBufferSize;
-  file_dialog_record.lpstrFileTitle = file_title_buffer;
-  file_dialog_record.nMaxFileTitle = kFileDialogBufferSize;
-  file_dialog_record.lpstrInitialDir = remembered_directory;
-  file_dialog_record.lpstrTitle = title;
-  file_dialog_record.lpstrDefExt = default_ext;
-  file_dialog_record.Flags = kOfnExplorer | kOfnEnableHook | kOfnHideReadOnly | kOfnOverwritePrompt;
+  fill_dialog_record(filters, 1, title, default_ext,
+                     kOfnExplorer | kOfnEnableHook | kOfnHideReadOnly | kOfnOverwritePrompt);
   const BOOL chosen = GetSaveFileName(&file_dialog_record);
   file_dialog_record.lpstrFilter = nullptr;  // the list is about to go
   if (!chosen) return 0;
@@ -416,17 +424,8 @@ int open_file_in_window(HWND owner, const char* path) {
     end_file_filters(&filters);
     file_path_buffer[0] = '\0';
     file_title_buffer[0] = '\0';
-    init_file_dialog_record(&file_dialog_record);
-    file_dialog_record.lpstrFilter = filters.c_str();
-    file_dialog_record.nFilterIndex = open_filter_index;
-    file_dialog_record.lpstrFile = file_path_buffer;
-    file_dialog_record.nMaxFile = kFileDialogBufferSize;
-    file_dialog_record.lpstrFileTitle = file_title_buffer;
-    file_dialog_record.nMaxFileTitle = kFileDialogBufferSize;
-    file_dialog_record.lpstrInitialDir = remembered_directory;
-    file_dialog_record.lpstrTitle = kernel_string(690);
-    file_dialog_record.lpstrDefExt = "fig";
-    file_dialog_record.Flags = kOfnExplorer | kOfnFileMustExist | kOfnPathMustExist | kOfnEnableHook | kOfnHideReadOnly;
+    fill_dialog_record(filters, open_filter_index, kernel_string(690), "fig",
+                       kOfnExplorer | kOfnFileMustExist | kOfnPathMustExist | kOfnEnableHook | kOfnHideReadOnly);
     const BOOL chosen = GetOpenFileName(&file_dialog_record);
     file_dialog_record.lpstrFilter = nullptr;
     if (!chosen) return 0;
