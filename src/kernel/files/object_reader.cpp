@@ -1223,7 +1223,7 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
     return 0;
   }
   if (class_is(cls, "Int") || class_is(cls, "Table") || class_is(cls, "Text") ||
-      class_is(cls, "Exp_num") || class_is(cls, "Formula") || class_is(cls, "Locus"))
+      class_is(cls, "Exp_num") || class_is(cls, "Formula") || class_is(cls, "Locus") || class_is(cls, "Button"))
     return 0;
   if (cls->methods == nullptr || cls->methods[0] == nullptr) return -1;
   if (n == 0) {
