@@ -14,7 +14,7 @@
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
-#include "kernel/objects/intersection_records.h"
+#include "kernel/objects/intersection_set.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -390,7 +390,7 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       object* b = step.mo_nb_parents > 1 ? entry(step.mo_parents[1]) : nullptr;
       if (a == nullptr || b == nullptr) break;
       current_class = &classe_interset;
-      set = get_intersection_set(a, b, 0);
+      set = get_intersection_set(a, b, nullptr);
       if (set == nullptr) break;
       if (set->macro == nullptr && (set->state & OBJ_NEW) != 0) {
         set->final_no = 0;
