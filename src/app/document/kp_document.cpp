@@ -15,13 +15,17 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/files/file_dialogs.h"
+#include "kernel/files/menus_file.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/window/figure_events.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
-#include "app/view/kernel_wiring.h"
+#include "app/shell/kernel_wiring.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
@@ -402,11 +406,16 @@ bool KPDocument::updateFigureFromFileData() {
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());
+  if (answer != 1 && !readsituationflag_) {
+    const std::string text = std::string("The figure cannot be read: ") + figure_file_error();
+    message_box_simple(text.c_str());
+  }
   GlobalFreeAndNull(&buffer);
   if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
     KPGeoDocument::_undo_dirty(fig);
     select_axes_tool_variant();
     save_undo_state(0);
+    remembered_object_count = fig->nbobj;
     GlobalFreeAndNull(&fig->text1);
     GlobalFreeAndNull(&fig->text0);
     fig->text1 = kernel_copy(path);
@@ -414,7 +423,7 @@ bool KPDocument::updateFigureFromFileData() {
     if (readsituationflag_) fig->ival = 3;
     fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
   }
-  return answer != 0;
+  return answer == 1;
 }
 
 void KPDocument::set_dirty() {
@@ -466,10 +475,19 @@ bool KPDocument::writeToURL(const QString& path) {
   GlobalFreeAndNull(&fig->text0);
   fig->text1 = kernel_copy(path.toUtf8());
   fig->text0 = kernel_copy(window_title(figureWindow_).toUtf8());
-  if (QFileInfo(path).suffix() == QLatin1String("env")) save_format_code = 3;
-  const LRESULT result = main_menu_command(kp_hwnd(figureView()), 102, 0);
+  save_format_code = QFileInfo(path).suffix() == QLatin1String("env") ? 3 : 0;
+  // The kernel's Save command writes the current figure window's figure to
+  // the path of the dialog record.
+  const QByteArray name = path.toUtf8();
+  init_file_dialog_record(&file_dialog_record);
+  std::snprintf(file_path_buffer, sizeof file_path_buffer, "%s", name.constData());
+  HWND previous_window = kp_current_figure_window();
+  kp_set_current_figure_window(kp_hwnd(figureView()));
+  save_command_result = 0;
+  main_menu_command(kp_hwnd(figureView()), command_id::kSave, 0);
+  kp_set_current_figure_window(previous_window);
   g_current = previous;
-  if (result != 0) return false;
+  if (save_command_result != 1) return false;
   fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
   KPGeoDocument::_undo_dirty(fig);
   return true;

@@ -1,14 +1,8 @@
 #include "app/kernel_iface/pending_kernel.h"
 
-#include <cstdio>
-#include <string>
-
 #include "app/kernel_iface/kp_figure_view.h"
-#include "kernel/model/classes.h"
-#include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
 #include "kernel/tools/tool_dispatch.h"
-#include "platform/kernel_services.h"
 
 uint8_t hold_tested = 0;
 uint8_t pointer_drag_started = 0;
@@ -79,71 +73,3 @@ void scroll_figure_window(int32_t x, int32_t y, int) {
 
 void show_figure_popup_menu() {}
 void start_auto_animation() {}
-
-bool is_figure_untouched(kelvo_win_info* fig) {
-  if (!fig || fig->nbobj == 0) return true;
-  if (fig->nbobj != 2 || !fig->first || !fig->first->next) return false;
-  const object* origin = fig->first;
-  const object* axes = origin->next;
-  return origin->classe == &classe_point && axes->classe == &classe_axe && !origin->settings.visible &&
-         !axes->settings.visible;
-}
-
-LRESULT main_key_command(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_COMMAND:
-      main_menu_command(window, static_cast<UINT>(wparam), lparam);
-      break;
-    case 3:
-    case 5:
-    case WM_CLOSE:
-    case 18:
-    case 22:
-      if (wparam && figure_view_hooks().terminate) figure_view_hooks().terminate();
-      break;
-    case 20:
-      return -1;
-    default:
-      break;
-  }
-  return 0;
-}
-
-LRESULT main_menu_command(HWND, UINT command, LPARAM) {
-  switch (command) {
-    case 100:
-      if (figure_view_hooks().new_document) figure_view_hooks().new_document();
-      return 0;
-    case 102:
-      return save_document_file();
-    default:
-      return 1;
-  }
-}
-
-// ---- Files ----
-
-int save_format_code = 0;
-
-int read_figure_file(char*, uint32_t, const char* path) {
-  std::string text = "Figure files cannot be read yet: ";
-  text += path ? path : "";
-  message_box_simple(text.c_str());
-  return 0;
-}
-
-int txt_read_menus_file(char* buffer, uint32_t length, const char* path) {
-  return read_figure_file(buffer, length, path);
-}
-
-int save_document_file() {
-  message_box_simple("Figure files cannot be written yet.");
-  return 1;
-}
-
-int import_handed_file(char*, uint32_t, const char* path) {
-  std::string text = "Tool-menu and calculator files cannot be imported yet: ";
-  text += path ? path : "";
-  message_box_simple(text.c_str());
-  return 0;
-}

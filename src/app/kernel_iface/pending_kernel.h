@@ -2,8 +2,8 @@
 // whose own subsystems are not built yet, and the figure-event state that
 // only the figure view reads and writes. Each keeps the name the kernel gives
 // it and does the least that is real: the figure-event state lives here, the
-// hand scroll moves the sheet, and the file calls that need a reader or
-// writer say plainly that they cannot. The real subsystems replace these
+// hand scroll moves the sheet, and the figure's pop-up menu and the
+// automatic animation do nothing yet. The real subsystems replace these
 // definitions in place.
 #pragma once
 
@@ -63,21 +63,3 @@ void scroll_figure_window(int32_t x, int32_t y, int flags);
 extern tagPOINT scroll_anchor;
 void show_figure_popup_menu();
 void start_auto_animation();
-bool is_figure_untouched(kelvo_win_info* fig);
-// The application window procedure.
-LRESULT main_key_command(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// The main-menu command dispatcher: 100 New figure, 102 Save (answers 0 when
-// the figure was written). Commands not built yet answer 1 and do nothing.
-LRESULT main_menu_command(HWND window, UINT command, LPARAM lparam);
-
-// ---- Files ----
-// The format of the next save: 0 figure, 3 figure with environment.
-extern int save_format_code;
-// Builds the figure held in the buffer into the current figure; non-zero on
-// success.
-int read_figure_file(char* buffer, uint32_t length, const char* path);
-int txt_read_menus_file(char* buffer, uint32_t length, const char* path);
-// Writes the current figure to its path; 0 when written.
-int save_document_file();
-// Imports a tool-menu or calculator file handed to the application.
-int import_handed_file(char* buffer, uint32_t length, const char* path);

@@ -12,6 +12,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/tools/cursors.h"
@@ -120,9 +121,11 @@ bool DUVirIdazididovi::openFile(const QString& path) {
   auto* buffer = static_cast<char*>(GlobalAlloc(0, static_cast<size_t>(length) + 1));
   if (!buffer) return true;
   std::memcpy(buffer, bytes.constData(), length);
-  select_tool(0);
-  import_handed_file(buffer, length, path.toUtf8().constData());
   GlobalFreeAndNull(&buffer);
+  select_tool(0);
+  // The kernel's Open command reads the file again and takes it by its kind.
+  const QByteArray name = path.toUtf8();
+  main_menu_command(nullptr, command_id::kOpen, reinterpret_cast<LPARAM>(name.constData()));
   return true;
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/undo.h"

@@ -6,6 +6,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/window/figure_events.h"
 #include "app/view/kp_figure_view.h"

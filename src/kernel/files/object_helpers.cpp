@@ -33,25 +33,25 @@ uint32_t type_default_color(uint16_t type_id) {
   switch (type_id) {
     case TYPE_POINT:
     case TYPE_LOCUS:
-      return file_palette16_color(3);
+      return palette16_color(3);
     case TYPE_SEGMENT:
     case TYPE_LINE:
     case TYPE_RAY:
-      return file_palette16_color(8);
+      return palette16_color(8);
     case TYPE_VECTOR:
-      return file_palette16_color(5);
+      return palette16_color(5);
     case TYPE_TRIANGLE:
     case TYPE_POLYGON:
-      return file_color_by_index(17);
+      return color_by_index(17);
     case TYPE_AXES:
-      return file_palette16_color(14);
+      return palette16_color(14);
     case TYPE_CIRCLE:
     case TYPE_CONIC:
-      return file_palette16_color(6);
+      return palette16_color(6);
     case TYPE_ARC:
-      return file_palette16_color(7);
+      return palette16_color(7);
     case TYPE_GRID:
-      return file_palette16_color(2);
+      return palette16_color(2);
     case TYPE_TEXT:
     case TYPE_NUMBER:
     case TYPE_PROPERTY:
@@ -59,7 +59,7 @@ uint32_t type_default_color(uint16_t type_id) {
     case TYPE_EXPRESSION:
       return back_color;
     default:
-      return file_color_by_index(40);
+      return color_by_index(40);
   }
 }
 

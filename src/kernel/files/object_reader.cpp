@@ -11,6 +11,10 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/files/file_colors.h"
 #include "kernel/files/file_state.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/objects/intersection_set.h"
 #include "kernel/files/object_helpers.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/files/text_family.h"
@@ -19,9 +23,11 @@
 #include "kernel/model/create.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
+#include "kernel/model/units.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -34,9 +40,13 @@ uint8_t value_field_kinds[5] = {};
 uint8_t renumber_lock = 0;
 double file_resolution = 0;
 
+object* macro_result_cursor = nullptr;
+object* macro_result_start = nullptr;
+
 namespace {
 
 std::string last_error;
+object* take_macro_result(int16_t k);
 // Objects read whose targets and colour sources are still file numbers. Only
 // compared with the objects of the current figure, never dereferenced.
 std::unordered_set<const object*> unresolved;
@@ -179,8 +189,8 @@ bool read_run(const char*& p, RichRun* run) {
   if (!next_int(p, &size, 0, 4096) || !next_int(p, &color, 0, 255) || !next_int(p, &style, 0, 0xFFFF))
     return false;
   run->size = size == 0 ? 12 : static_cast<int32_t>(size);
-  run->color = file_class == 1 ? file_palette16_color(static_cast<int>(color & 15))
-                               : file_color_by_index(color <= 40 ? static_cast<int>(color) : 40);
+  run->color = file_class == 1 ? palette16_color(static_cast<int>(color & 15))
+                               : color_by_index(color <= 40 ? static_cast<int>(color) : 40);
   run->style = static_cast<uint16_t>(style);
   return true;
 }
@@ -299,7 +309,10 @@ void read_rich(const char*& p, RichText* rt) {
 void apply_rich(TErec* te, const RichText& rt) {
   if (te == nullptr) return;
   if (rt.has_run) {
-    te->format.font_id = file_font_id(rt.last.font.c_str(), rt.last.size, rt.last.style);
+    // Files written by this program name fonts that the run registers; other
+    // files only name fonts already known.
+    te->format.font_id = file_mac_header != 0 ? font_id_by_name_or_create(rt.last.font.c_str(), rt.last.size)
+                                              : font_id_by_name(rt.last.font.c_str());
     te->format.size = rt.last.size;
     te->format.style = rt.last.style;
     te->format.color = rt.last.color;
@@ -490,7 +503,7 @@ bool read_dash(const char*& p, dot* d) {
 // The style line; false for an item with a bad value.
 bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_settings* s, uint8_t* pushed) {
   s->Color = type_default_color(t);
-  s->FillColor = t == TYPE_BUTTON ? file_color_by_index(37) : back_color;
+  s->FillColor = t == TYPE_BUTTON ? color_by_index(37) : back_color;
   s->opaque = 0;
   s->thickness = 0;
   s->dot_style = {1, 1};
@@ -687,26 +700,39 @@ uint16_t count_values(const Record& r, int method, object* const* args, int narg
 }
 
 // Reads the whole record. False (with last_error) when it is refused.
-bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t* method) {
+bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t* method, object** result) {
   while (*p == '\r' || *p == '\n' || is_blank(*p)) ++p;
   int64_t number = 0;
   if (!txt_is_digit(*p) || !next_int(p, &number, 0, INT32_MAX)) return fail("record without its number");
   r.number = static_cast<uint32_t>(number);
   while (is_blank(*p) || *p == ':') ++p;
-  if (starts(p, "Ma R")) return fail("macro result without its macro line");
-
-  p = skip_separators(p);
-  std::string name = word_at(p);
-  p += name.size();
-  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
-    if (class_list[k]->short_name != nullptr && name == class_list[k]->short_name) {
-      r.cls = class_list[k];
-      break;
-    }
-  if (r.cls == nullptr || name.empty()) return fail("unknown class \"" + name + "\"");
+  std::string name;
+  if (starts(p, "Ma R")) {
+    // A final object of the macro application just read: the record gives
+    // its number, values, style and texts; the macro gave the rest.
+    p += 4;
+    int64_t k = 0;
+    if (!next_int(p, &k, INT16_MIN, INT16_MAX)) return fail("macro result without its final number");
+    *result = take_macro_result(static_cast<int16_t>(k));
+    if (*result == nullptr) return fail("macro result " + std::to_string(k) + " was not built");
+    r.cls = (*result)->classe;
+    name = r.cls != nullptr && r.cls->short_name != nullptr ? r.cls->short_name : "";
+    p = skip_separators(p);
+  } else {
+    flush_pending_selection();
+    p = skip_separators(p);
+    name = word_at(p);
+    p += name.size();
+    for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
+      if (class_list[k]->short_name != nullptr && name == class_list[k]->short_name) {
+        r.cls = class_list[k];
+        break;
+      }
+  }
+  if (r.cls == nullptr || (name.empty() && *result == nullptr)) return fail("unknown class \"" + name + "\"");
   const uint16_t t = class_type_id(r.cls);
   p = skip_separators(p);
-  if (starts(p, "Const:")) {
+  if (*result == nullptr && starts(p, "Const:")) {
     p += 6;
     if (!read_number_list(p, r.parents)) return fail("bad parent numbers");
   }
@@ -725,12 +751,16 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
 
   // Parents, then the method they fit.
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (*result != nullptr) {
+    object* o = *result;
+    for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k) args.push_back(o->parents[k]);
+  }
   for (int64_t n : r.parents) {
     object* o = find_object_by_file_number(static_cast<uint32_t>(n));
     if (o == nullptr || n == 0) return fail("parent " + std::to_string(n) + " is not in the figure");
     args.push_back(o);
   }
-  if (t == TYPE_LOCUS) {
+  if (t == TYPE_LOCUS && *result == nullptr) {
     if (args.size() < 2) return fail("locus without its two objects");
     object* a = args.front();
     object* b = args.back();
@@ -742,7 +772,8 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
       args = {a, b};
     }
   }
-  *method = find_method_for_parents(r.cls, args.data(), static_cast<uint32_t>(args.size()));
+  *method = *result != nullptr ? (*result)->methode
+                                : find_method_for_parents(r.cls, args.data(), static_cast<uint32_t>(args.size()));
   if (*method < 0) return fail("no method of " + name + " takes these parents");
 
   value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
@@ -785,7 +816,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
       r.nv_x = static_cast<double>(x);
       r.nv_y = static_cast<double>(y);
       if (file_resolution > 0) {
-        const double f = pixels_per_cm / file_resolution;
+        const double f = pixels_per_unit / file_resolution;
         r.nv_x *= f, r.nv_y *= f, r.nv_r *= f;
       }
       r.number_value = true;
@@ -1077,6 +1108,21 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   }
 }
 
+// The end of every record read: values shown by the object, the label put
+// back where the record placed it, and the numbers left to resolve.
+int32_t finish_object(object* o, const Record& r, object* set, object** slot, int32_t consumed) {
+  if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
+  if (set != nullptr) recompute_object(set);
+  if (r.frame.present && o->te != nullptr && r.has_label) {
+    o->te->pos = {r.frame.box[0], r.frame.box[1]};
+    o->te->size = {r.frame.box[2], r.frame.box[3]};
+  }
+  o->state |= 256;
+  if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
+  if (slot != nullptr) *slot = o;
+  return consumed;
+}
+
 }  // namespace
 
 const char* object_reader_error() { return last_error.c_str(); }
@@ -1100,11 +1146,18 @@ void resolve_record_numbers() {
         node = &(*node)->next;
       }
     }
+    // A colour is driven by numbers only: a reference to anything else is
+    // cleared rather than left as a file number in a pointer.
+    auto resolve_number = [&resolve](object*& ref) {
+      if (ref == nullptr) return;
+      resolve(ref);
+      if (ref != nullptr && object_type_id(ref) != TYPE_NUMBER) ref = nullptr;
+    };
     for (param_color* block : {o->pcolor, o->pfill}) {
       if (block == nullptr) continue;
-      if (block->red != nullptr) resolve(block->red);
-      if (block->green != nullptr) resolve(block->green);
-      if (block->blue != nullptr) resolve(block->blue);
+      resolve_number(block->red);
+      resolve_number(block->green);
+      resolve_number(block->blue);
     }
   }
   unresolved.clear();
@@ -1185,7 +1238,7 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
     return 0;
   }
   if (class_is(cls, "Int") || class_is(cls, "Table") || class_is(cls, "Text") ||
-      class_is(cls, "Exp_num") || class_is(cls, "Formula") || class_is(cls, "Locus"))
+      class_is(cls, "Exp_num") || class_is(cls, "Formula") || class_is(cls, "Locus") || class_is(cls, "Button"))
     return 0;
   if (cls->methods == nullptr || cls->methods[0] == nullptr) return -1;
   if (n == 0) {
@@ -1236,7 +1289,25 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   Record r;
   std::vector<object*> args;
   int16_t method = -1;
-  if (!parse_record(p, r, args, &method)) return finish(-1);
+  object* result = nullptr;
+  if (!parse_record(p, r, args, &method, &result)) return finish(-1);
+
+  if (result != nullptr) {
+    // A macro result: its values as read, the rest of the record laid over.
+    object* o = result;
+    if (o->valeurs != nullptr &&
+        class_field_kinds(o->classe, o->methode, o->nbparents, value_field_kinds) != 0) {
+      for (int i = 0; i < o->nbvaleurs && i < kFieldKindCount; ++i) {
+        const uint8_t k = value_field_kinds[i];
+        if (k & FIELD_H) o->valeurs[i].h = r.values[i].h;
+        if (k & FIELD_V) o->valeurs[i].v = r.values[i].v;
+        if (k & FIELD_RADIUS) o->valeurs[i].info.rayon = r.values[i].info.rayon;
+      }
+    }
+    value_count = static_cast<uint16_t>(std::max<int16_t>(o->nbvaleurs, 0));
+    apply_record(o, r, args);
+    return finish(finish_object(o, r, nullptr, slot, static_cast<int32_t>(p - text)));
+  }
 
   // Creation, as a tool creates.
   current_class = r.cls;
@@ -1276,16 +1347,171 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   }
   apply_record(o, r, args);
 
-  // Recompute as a constructed object, keeping a read label where it was.
+  // Recompute as a constructed object (a macro result keeps what its macro
+  // computed), keeping a read label where it was.
   if (!class_is(o->classe, "Table") && !class_is(o->classe, "Pt/")) recompute_object(o);
-  if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
-  if (intersection && set != nullptr) recompute_object(set);
-  if (r.frame.present && o->te != nullptr && r.has_label) {
-    o->te->pos = {r.frame.box[0], r.frame.box[1]};
-    o->te->size = {r.frame.box[2], r.frame.box[3]};
+  return finish(finish_object(o, r, intersection ? set : nullptr, slot, static_cast<int32_t>(p - text)));
+}
+
+// ------------------------------------------------------- macro applications
+
+namespace {
+
+// The object before the first one the last "Ma:" line created (null: the
+// figure's first object came from it).
+object* macro_result_anchor = nullptr;
+bool macro_results_pending = false;
+
+object* first_macro_result() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return nullptr;
+  return macro_result_anchor != nullptr ? macro_result_anchor->next : fig->first;
+}
+
+bool depends_on_marked(const object* o, const std::unordered_set<const object*>& marked) {
+  for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k)
+    if (marked.count(o->parents[k]) != 0) return true;
+  for (const insert_object* r = o->inserted; r != nullptr; r = r->next)
+    if (marked.count(r->obj) != 0) return true;
+  for (const param_color* b : {o->pcolor, o->pfill})
+    if (b != nullptr && (marked.count(b->red) != 0 || marked.count(b->green) != 0 || marked.count(b->blue) != 0))
+      return true;
+  return false;
+}
+
+// Deletes the objects and every later object that depends on them.
+void delete_with_dependents(const std::vector<object*>& victims) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr || victims.empty()) return;
+  std::unordered_set<const object*> marked(victims.begin(), victims.end());
+  for (object* o = fig->first; o != nullptr; o = o->next)
+    if (marked.count(o) == 0 && depends_on_marked(o, marked)) marked.insert(o);
+  // Intersection sets forget the points that go.
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    if (marked.count(o) != 0 || !is_intersection_set(o) || o->data == nullptr) continue;
+    auto* recs = static_cast<inter_rec*>(o->data);
+    const uint32_t n = GlobalSize(o->data) / sizeof(inter_rec);
+    uint32_t w = 0;
+    for (uint32_t i = 0; i < n && recs[i].owner != nullptr; ++i)
+      if (marked.count(recs[i].owner) == 0) recs[w++] = recs[i];
+    for (uint32_t i = w; i < n; ++i) recs[i] = inter_rec{};
   }
-  o->state |= 256;
-  if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);
-  if (slot != nullptr) *slot = o;
+  if (marked.count(macro_result_cursor) != 0) macro_result_cursor = nullptr;
+  for (object* o = fig->first; o != nullptr;) {
+    object* next = o->next;
+    if (marked.count(o) != 0) {
+      unresolved.erase(o);
+      if (fig->cur2 == o) fig->cur2 = nullptr;
+      if (fig->table_object == o) fig->table_object = nullptr;
+      objlist_remove(fig->selection, o);
+      destroy_object(o);
+      if (fig->nbobj > 0) fig->nbobj -= 1;
+    }
+    o = next;
+  }
+}
+
+object* take_macro_result(int16_t k) {
+  if (!macro_results_pending || macro_result_cursor == nullptr || k == 0) return nullptr;
+  object* target = nullptr;
+  std::vector<object*> passed;
+  for (object* o = macro_result_cursor; o != nullptr; o = o->next) {
+    if (o->macro == nullptr) continue;
+    if (o->final_no == k) {
+      target = o;
+      break;
+    }
+    if (o->final_no != 0) passed.push_back(o);
+  }
+  // A final number the macro did not make deletes nothing.
+  if (target == nullptr) return nullptr;
+  delete_with_dependents(passed);
+  for (object* o = first_macro_result(); o != nullptr; o = o->next)
+    if (o->macro != nullptr && o->final_no == k) {
+      macro_result_cursor = o->next;
+      if (macro_result_cursor == nullptr) macro_results_pending = false;
+      return o;
+    }
+  return nullptr;
+}
+
+}  // namespace
+
+void flush_pending_selection() {
+  if (!macro_results_pending) return;
+  std::vector<object*> left;
+  for (object* o = macro_result_cursor; o != nullptr; o = o->next)
+    if (o->macro != nullptr && o->final_no != 0) left.push_back(o);
+  macro_results_pending = false;
+  macro_result_cursor = nullptr;
+  delete_with_dependents(left);
+  macro_result_start = nullptr;
+}
+
+int32_t read_type_info_word(const char* text, const construct_class* cls, math_info* w) {
+  const char* p = text;
+  if (!read_type_info(p, cls, w)) return -1;
+  return static_cast<int32_t>(p - text);
+}
+
+int32_t read_macro_instance_line(const char* text) {
+  if (text == nullptr || !starts(text, "Ma:")) return 0;
+  last_error.clear();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return last_error = "no current figure", -1;
+  construct_class* saved_class = current_class;
+  const uint8_t saved_reading = reading_file;
+  renumber_lock = 1;
+  reading_file = 1;
+  auto finish = [&](int32_t result) {
+    current_class = saved_class;
+    if (fig->inputs != nullptr) objlist_clear(fig->inputs);
+    renumber_lock = 0;
+    reading_file = saved_reading;
+    return result;
+  };
+  flush_pending_selection();
+  object* last = last_object();
+
+  const char* p = text + 3;
+  const char* eol = end_of_line(p);
+  while (p < eol && is_blank(*p)) ++p;
+  const char* cst = std::strstr(p, "Const:");
+  if (cst == nullptr || cst > eol) return finish((last_error = "macro line without its objects", -1));
+  const char* comma = cst;
+  while (comma > p && *comma != ',') --comma;
+  const std::string name = from_file(std::string(p, comma));
+  construct_class* cls = find_macro_class_for_line(name.c_str());
+  if (cls == nullptr || !is_macro_class(cls)) return finish((last_error = "macro \"" + name + "\" is not loaded", -1));
+
+  objlist_clear(fig->inputs);
+  p = cst + 6;
+  std::vector<object*> args;
+  for (;;) {
+    int64_t n = 0, t = 0;
+    const char* s = p;
+    if (!next_int(s, &n, 0, INT32_MAX)) break;
+    if (!next_int(s, &t, 0, 255)) return finish((last_error = "macro line with an incomplete pair", -1));
+    p = s;
+    object* o = find_object_by_file_number(static_cast<uint32_t>(n));
+    if (o == nullptr || n == 0 || args.size() >= static_cast<size_t>(kMaxMacroInitials))
+      return finish((last_error = "initial object " + std::to_string(n) + " is not in the figure", -1));
+    args.push_back(o);
+    objlist_add(fig->inputs, o, static_cast<uint16_t>(t));
+  }
+  p = eol;
+  while (*p == '\r' || *p == '\n' || is_blank(*p)) ++p;
+
+  const int16_t method = find_method_for_parents(cls, args.data(), static_cast<uint32_t>(args.size()));
+  if (method < 0) return finish((last_error = "no method of macro \"" + name + "\" takes these objects", -1));
+  current_class = cls;
+  apply_macro(method, 0);
+
+  // The objects made wait for their records, which give them their numbers.
+  macro_result_anchor = last;
+  macro_result_start = first_macro_result();
+  macro_result_cursor = macro_result_start;
+  macro_results_pending = macro_result_cursor != nullptr;
+  for (object* o = macro_result_start; o != nullptr; o = o->next) o->num = 0;
   return finish(static_cast<int32_t>(p - text));
 }

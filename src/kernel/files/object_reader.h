@@ -29,6 +29,19 @@ void resolve_record_numbers();
 // Why the last record was refused ("" when it was not).
 const char* object_reader_error();
 
+// A "Ma:" line: applies the macro it names to the objects it lists; the
+// records that follow ("Ma R") describe the final objects it made. Returns
+// the characters consumed, 0 without such a line, -1 when the macro or an
+// object is missing (object_reader_error() says why).
+int32_t read_macro_instance_line(const char* text);
+// Deletes the final objects of the last macro application that no record
+// described, and forgets that application.
+void flush_pending_selection();
+extern object* macro_result_cursor;
+extern object* macro_result_start;
+// The per-type word of a record or a macro step; -1 when it is malformed.
+int32_t read_type_info_word(const char* text, const construct_class* cls, math_info* w);
+
 // The object of the current figure that carries number n in the file.
 object* find_object_by_file_number(uint32_t n);
 // The method of cls that the objects fit, -1 when none does.

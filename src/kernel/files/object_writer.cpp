@@ -8,6 +8,8 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/files/macro_text.h"
 #include "kernel/files/object_helpers.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/files/text_output.h"
@@ -15,9 +17,11 @@
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/units.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/files/file_colors.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -178,7 +182,7 @@ const char* unit_name(uint8_t unite) {
 
 void put_color_code(TxtOut& out, const char* key, uint32_t color) {
   out.put(key);
-  out.put(file_color_code(file_nearest_color_index(color)));
+  out.put(color_code_by_index(nearest_color_index(color)));
   out.put(", ");
 }
 
@@ -224,12 +228,13 @@ void put_real(TxtOut& out, double v, int16_t sign) {
 // The run line and stored block of a text record.
 void put_rich_run(TxtOut& out, const TErec* te, bool property) {
   out.put("p: 0, ");
-  out.put(file_font_name(te->format.font_id));
+  const char* face = font_name_by_id(te->format.font_id);
+  out.put(face != nullptr ? face : kDefaultFaceName);
   out.put(", S: ");
   // A size of 0 reads as 12 points: write what will be read.
   out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 12);
   out.put(" C: ");
-  out.u(static_cast<uint32_t>(file_nearest_color_index(te->format.color)));
+  out.u(static_cast<uint32_t>(nearest_color_index(te->format.color)));
   out.put(" Fa: ");
   out.u(te->format.style);
   if (property && rich_text_mode == 0) return;
@@ -270,14 +275,14 @@ int32_t txt_format_real(char* dst, const double* value, int16_t sign) {
     }
   }
   out.ch(' ');
-  out.g(w / pixels_per_cm, 15);
+  out.g(w / pixels_per_unit, 15);
   return out.len;
 }
 
 int32_t txt_format_coord(int32_t value, char* dst) {
   TxtOut out(dst);
   out.ch(' ');
-  out.g(value / pixels_per_cm, 15);
+  out.g(value / pixels_per_unit, 15);
   return out.len;
 }
 
@@ -525,7 +530,10 @@ int32_t txt_write_style(char* dst, object* obj, const object_settings* s, uint16
   }
   const uint32_t standard = type_default_color(t);
   const bool own_color = s->Color != standard;
-  const bool own_fill = is_fillable(t) && s->FillColor != back_color;
+  // A fill is written when it differs from the one the reader gives a style
+  // line without it.
+  const uint32_t standard_fill = t == TYPE_BUTTON ? color_by_index(37) : back_color;
+  const bool own_fill = is_fillable(t) && s->FillColor != standard_fill;
   put_line_style(out, own_color, s->Color, own_fill, s->FillColor, s->thickness, s->dot_style,
                  s->opaque);
   if ((t == TYPE_POINT || t == TYPE_LOCUS) && s->graph_type != 1 && s->graph_type < 5) {
@@ -738,10 +746,15 @@ int32_t txt_write_objects(char* dst) {
   TxtOut out(dst);
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return 0;
+  txt_forget_macro_instance();
   for (object* o = fig->first; o != nullptr; o = o->next) {
+    // An application's line comes before its first object, hidden or not.
+    out.add(txt_write_macro_instance_line(o, out.here()));
     if (o->macro != nullptr && o->final_no == 0) continue;
     if (class_is(o->classe, "IntSet")) continue;
     out.add(txt_write_object_record(o, out.here()));
   }
+  txt_forget_macro_instance();
+  out.add(txt_write_bitmaps(out.here()));
   return out.len;
 }

@@ -6,6 +6,7 @@
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/text_output.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/units.h"
 #include "kernel/model/version_info.h"
 
 char* file_buffer = nullptr;
@@ -18,7 +19,6 @@ double file_version = 0;
 uint8_t file_mac_header = 0;
 
 // 72 dots per inch until the shell measures the screen.
-double pixels_per_cm = 28.0;
 
 const char* const txt_kind_words[4] = {"Figure Kelvo", "Macro Kelvo", "Menus Kelvo",
                                        "Situations Kelvo"};
@@ -254,7 +254,7 @@ int32_t txt_scan_number(double* out, const char* text) {
     v += v > 0 ? third : -third;
     ++end;
   }
-  v *= pixels_per_cm;
+  v *= pixels_per_unit;
   if (!std::isfinite(v) || end - text > INT32_MAX) return 0;
   *out = v;
   return static_cast<int32_t>(end - text);

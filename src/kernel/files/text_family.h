@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+// Lengths are pixels in memory and centimetres in files: the scanners and
+// writers convert through pixels_per_unit.
+#include "kernel/model/units.h"
+
 // The kernel file image: a NUL-terminated block of kernel memory; the length
 // never counts the NUL.
 extern char* file_buffer;
@@ -20,10 +24,6 @@ extern uint8_t file_class;       // 0 current edition, 1 older edition / calcula
 extern uint8_t file_platform;    // 0 MS-Windows, 1 MacOS, 2 DOS, 3 TI-89/92, 4 TI-83 Plus
 extern double file_version;
 extern uint8_t file_mac_header;  // the header's version text began with "(MAC"
-
-// Pixels per centimetre of the screen: lengths are pixels in memory and
-// centimetres in files.
-extern double pixels_per_cm;
 
 // Kind codes of the detectors.
 inline constexpr int FILE_KIND_FIGURE = 0;

@@ -534,6 +534,7 @@ void empty_figure(kelvo_win_info* fig) {
   }
   fig->first = nullptr;
   fig->nbobj = 0;
+  fig->table_object = nullptr;
   fig->last_hint = nullptr;
   fig->pool_hint = nullptr;
 }
@@ -558,6 +559,7 @@ void free_figure_info(kelvo_win_info* fig, bool reset_tool) {
   objlist_free(&fig->list4);
   GlobalFreeAndNull(&fig->text1);
   GlobalFreeAndNull(&fig->text0);
+  GlobalFreeAndNull(&fig->password);
   free_macro_inf_nodes(fig, true);
 
   // The background picture is shared with the undo copy: the record freed
@@ -647,6 +649,8 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
     dest->last_hint = nullptr;
     dest->text0 = nullptr;
     dest->text1 = nullptr;
+    dest->password = nullptr;
+    dest->table_object = nullptr;
     dest->background = nullptr;
     // Pictures stay shared with the source; the link tells the copy so.
     dest->undo = src;
@@ -662,6 +666,8 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
 
   dest->tail_a = src->tail_a;
   dest->tail_b = src->tail_b;
+  dest->animate_on_open = src->animate_on_open;
+  dest->linked_pictures = src->linked_pictures;
   dest->background = src->background;
   dest->bgcolor = src->bgcolor;
 
@@ -678,6 +684,7 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
     dest->cur_text = nullptr;
     dest->cur2 = nullptr;
     dest->moving = nullptr;
+    dest->table_object = nullptr;
 
     KPGeoDocument::setCurrentInfo(dest);
     // Copy objects by number: index 0 unused, 1..nbobj the copy's objects.
@@ -720,6 +727,7 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
           copy->valeurs = copy->parents[0]->valeurs + index;
       }
       if (src->cur2 == s) dest->cur2 = copy;
+      if (src->table_object == s) dest->table_object = copy;
       if (src->moving == s) dest->moving = copy;
     }
 
@@ -751,7 +759,8 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
     }
   }
 
-  if (!replace_with_copy(&dest->text0, src->text0) || !replace_with_copy(&dest->text1, src->text1))
+  if (!replace_with_copy(&dest->text0, src->text0) || !replace_with_copy(&dest->text1, src->text1) ||
+      !replace_with_copy(&dest->password, src->password))
     return fail();
   KPGeoDocument::setCurrentInfo(src);
   return dest;

@@ -221,6 +221,13 @@ struct kelvo_win_info {
   object* last_hint;
   // The figure's trace layer, null when it has none. The undo copy shares it.
   DisplayDevice* trace_device;
+  // Kept by the figure file: the figure's password (owned, null when none),
+  // its table object, and the animate-on-open and linked-pictures options
+  // (pictures kept as files beside the figure instead of inside it).
+  char* password;
+  object* table_object;
+  uint8_t animate_on_open;
+  uint8_t linked_pictures;
 };
 
 // ------------------------------------------------- object-pointer lists

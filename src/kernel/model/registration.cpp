@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
@@ -485,7 +486,14 @@ void init_construct_classes() {
 
 void free_construct_classes() {
   if (class_list)
-    for (construct_class** c = class_list; *c; ++c) GlobalFreeAndNull(&(*c)->methods);
+    for (construct_class** c = class_list; *c; ++c) {
+      // User macros were made at run time and go with the list.
+      if (is_macro_class(*c)) {
+        free_construct_class(*c);
+        continue;
+      }
+      GlobalFreeAndNull(&(*c)->methods);
+    }
   GlobalFreeAndNull(&class_list);
   class_list_capacity = 0;
 }

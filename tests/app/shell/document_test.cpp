@@ -8,6 +8,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/shell/figure_window.h"
 #include "app/support/shell_fixture.h"
@@ -129,7 +130,10 @@ TEST_F(ShellTest, ASaveThatFailsIsReportedAndTheFigureStaysChanged) {
   KPDocument* other = KPDocument::openUntitledDocument();
   kelvo_win_info* fig = doc->figureView()->info();
   KPGeoDocument::_do_dirty(fig);
-  EXPECT_FALSE(doc->writeToURL(dir.filePath("saved.fig")));
+  // A folder that does not exist cannot take the file.
+  const QString unwritable = dir.filePath("missing/saved.fig");
+  KPDocument::setSavePanelResponder([unwritable](const QString&) { return unwritable; });
+  EXPECT_FALSE(doc->writeToURL(unwritable));
   EXPECT_FALSE(messages().isEmpty());
   EXPECT_TRUE(fig->wflags & kFigureChanged);
   EXPECT_FALSE(fig->wflags & kFigureHasFile);

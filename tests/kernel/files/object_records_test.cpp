@@ -29,7 +29,7 @@ class ObjectRecords : public ::testing::Test {
  protected:
   void SetUp() override {
     init_construct_classes();
-    pixels_per_cm = 28.0;
+    pixels_per_unit = 28.0;
     file_class = 0;
     file_platform = 0;
     file_mac_header = 1;

@@ -16,7 +16,7 @@ class TextFamily : public ::testing::Test {
  protected:
   void SetUp() override {
     init_version_info();
-    pixels_per_cm = 28.0;
+    pixels_per_unit = 28.0;
   }
   void TearDown() override { free_file_image(); }
 

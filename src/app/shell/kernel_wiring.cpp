@@ -1,11 +1,17 @@
-#include "app/view/kernel_wiring.h"
+#include "app/shell/kernel_wiring.h"
 
 #include <QCursor>
+#include <algorithm>
+#include <vector>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/document/kp_document.h"
+#include "app/panels/tool_menu_services.h"
+#include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/files/file_services.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -26,9 +32,11 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/object_events.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_cursor.h"
+#include "platform/kp_qt_bridge.h"
 
 namespace {
 
@@ -185,9 +193,58 @@ void fill_cursor_environment() {
   install_cursor_environment(env);
 }
 
+void fill_main_command_services() {
+  main_command_hooks& h = main_command_services();
+  h.open_document_path = [](const char* path) {
+    if (!path) return KPDocument::openUntitledDocument() != nullptr;
+    return KPDocument::openDocument(QString::fromUtf8(path)) != nullptr;
+  };
+  h.close_all_documents = [] {
+    const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
+    for (KPDocument* doc : documents) {
+      const auto& live = KPDocument::liveDocuments();
+      if (std::find(live.begin(), live.end(), doc) == live.end()) continue;
+      if (!doc->shouldClose()) return;
+      doc->close();
+    }
+  };
+  h.clear_command = [] { clear_command(); };
+  h.start_auto_animation = [] {
+    if (KPFigureView* view = current_view()) view->autoanimate();
+  };
+  h.last_click_point = [] { return press_point; };
+  h.blink_selection_marks = &blink_selection_marks;
+  h.draw_selection_rect = [] { draw_selection_rect(); };
+  h.draw_selected_list = [](dyn_array_object* list, int mode, int flags) {
+    draw_selected_list(list, static_cast<uint8_t>(mode), static_cast<uint8_t>(flags));
+  };
+}
+
+void fill_file_services() {
+  file_services& h = files_services();
+  h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.enum_figure_windows = [](bool (*visit)(HWND window, kelvo_win_info* fig, void* context), void* context) {
+    const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
+    for (KPDocument* doc : documents) {
+      KPFigureView* view = doc->figureView();
+      if (view && !visit(kp_hwnd(view), view->info(), context)) return;
+    }
+  };
+  h.window_figure = [](HWND window) -> kelvo_win_info* {
+    KPFigureView* view = figure_view_of(window);
+    return view ? view->info() : nullptr;
+  };
+  h.main_application = []() -> HWND {
+    DUVirIdazididovi* app = DUVirIdazididovi::running();
+    return app ? kp_hwnd(app) : nullptr;
+  };
+}
+
 }  // namespace
 
 void install_kernel_services() {
+  fill_main_command_services();
+  fill_file_services();
   fill_window_services();
   fill_tool_services();
   fill_designation_services();

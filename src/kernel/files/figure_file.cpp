@@ -1,0 +1,487 @@
+#include "kernel/files/figure_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/figure_bitmaps.h"
+#include "kernel/files/file_state.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/files/object_reader.h"
+#include "kernel/files/object_writer.h"
+#include "kernel/files/text_family.h"
+#include "kernel/files/text_output.h"
+#include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/object_store.h"
+#include "kernel/model/recompute.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/text/kernel_strings.h"
+#include "platform/kernel_services.h"
+
+int32_t win_origin_x = 0, win_origin_y = 0, win_size_x = 0, win_size_y = 0;
+uint8_t win_pos_from_file = 0;
+const char* bitmaps_block = nullptr;
+uint8_t figure_loading_done = 1;
+uint32_t load_counter = 0;
+char load_number_text[16] = "0";
+
+namespace {
+
+std::string last_error;
+
+constexpr size_t kMaxPictureName = 1023;
+constexpr size_t kMaxColorName = 49;
+// The view a figure without a window is saved with.
+constexpr tagRECT kDefaultView = {0, 0, 600, 420};
+
+bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool is_white(char c) { return c == '\r' || c == '\n' || c == '\t' || c == ' '; }
+
+const char* skip_white(const char* p) {
+  while (is_white(*p)) ++p;
+  return p;
+}
+
+const char* end_of_line(const char* p) {
+  while (!txt_is_line_end(*p)) ++p;
+  return p;
+}
+
+// Past the line end and the white space after it.
+const char* past_line(const char* p) { return skip_white(end_of_line(p)); }
+
+tagRECT view_rect(const kelvo_win_info* fig) {
+  if (fig != nullptr && fig->dd != nullptr) {
+    const tagRECT& r = fig->dd->portRect;
+    if (r.right > r.left && r.bottom > r.top) return r;
+  }
+  return kDefaultView;
+}
+
+const char* file_name_part(const char* path) {
+  const char* last = path;
+  for (const char* p = path; *p != '\0'; ++p)
+    if (*p == '/' || *p == '\\') last = p + 1;
+  return last;
+}
+
+bool has_spring(const kelvo_win_info* fig) {
+  for (const object* o = fig->first; o != nullptr; o = o->next)
+    if (o->otype != nullptr && o->otype->id == TYPE_SPRING) return true;
+  return false;
+}
+
+bool stored_picture(const bitmap_info* bi) {
+  return bi != nullptr && bi->name != nullptr && bi->pixels != nullptr && is_ti_screen_bitmap_name(bi->name) == nullptr;
+}
+
+int8_t failed(const std::string& why) {
+  last_error = why;
+  // A figure that could not be read whole is not kept: no object is left
+  // half-read with file numbers where its references belong.
+  flush_pending_selection();
+  empty_figure(nullptr);
+  resolve_record_numbers();
+  figure_loading_done = 1;
+  bitmaps_block = nullptr;
+  return 0;
+}
+
+// A text object bound to numbers shows their values once its edit ends.
+bool text_with_number_parent(const object* o) {
+  if (o->otype == nullptr || o->otype->id != TYPE_TEXT) return false;
+  for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k)
+    if (o->parents[k] != nullptr && o->parents[k]->otype != nullptr && o->parents[k]->otype->id == TYPE_NUMBER)
+      return true;
+  return false;
+}
+
+}  // namespace
+
+const char* figure_file_error() { return last_error.c_str(); }
+
+int32_t txt_format_length(char* dst, const double* value, int16_t sign) {
+  TxtOut out(dst);
+  out.ch(' ');
+  out.f2(sign * *value / pixels_per_unit);
+  return out.len;
+}
+
+int32_t txt_write_window_lines(char* dst) {
+  TxtOut out(dst);
+  const tagRECT r = view_rect(KPGeoDocument::currentInfo());
+  const int32_t w = r.right - r.left, h = r.bottom - r.top;
+  const double cx = r.left + w / 2, cy = r.top + h / 2, dw = w, dh = h;
+  out.put("Window center x:");
+  out.add(txt_format_length(out.here(), &cx, 1));
+  out.put("cm y:");
+  out.add(txt_format_length(out.here(), &cy, -1));
+  out.put("cm Window size x:");
+  out.add(txt_format_length(out.here(), &dw, 1));
+  out.put("cm y:");
+  out.add(txt_format_length(out.here(), &dh, 1));
+  out.put("cm");
+  out.crlf();
+  out.put("Resolution: ");
+  out.i(static_cast<long long>(pixels_per_unit));
+  out.put(" ppc");
+  out.crlf();
+  return out.len;
+}
+
+int32_t txt_write_background_line(char* dst) {
+  TxtOut out(dst);
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return 0;
+  if (fig->background != nullptr && fig->background->name != nullptr) {
+    out.put("Background:");
+    const char* screen = is_ti_screen_bitmap_name(fig->background->name);
+    out.put(screen != nullptr ? screen : file_name_part(fig->background->name));
+    out.crlf();
+  } else if (fig->bgcolor != back_color) {
+    out.put("Background Color:");
+    out.put(color_name_by_index(nearest_color_index(fig->bgcolor)));
+    out.crlf();
+  }
+  return out.len;
+}
+
+int32_t txt_write_password_line(char* dst, const char* password) {
+  TxtOut out(dst);
+  if (password == nullptr) return 0;
+  out.put("Password:");
+  out.put(password);
+  out.crlf();
+  return out.len;
+}
+
+int32_t txt_write_animate_line(char* dst) {
+  TxtOut out(dst);
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr || !fig->animate_on_open || !has_spring(fig)) return 0;
+  out.put("Animate on open");
+  out.crlf();
+  return out.len;
+}
+
+int32_t txt_write_bitmap_block(const bitmap_info* holder, char* dst) {
+  TxtOut out(dst);
+  if (!stored_picture(holder)) return 0;
+  const std::vector<uint8_t> record = compress_bitmap(holder);
+  if (record.empty()) return 0;
+  out.put(file_name_part(holder->name));
+  out.crlf();
+  out.put(base64_encode_lines(record.data(), static_cast<uint32_t>(record.size())));
+  out.crlf();
+  out.crlf();
+  return out.len;
+}
+
+int32_t txt_write_bitmaps(char* dst) {
+  TxtOut out(dst);
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr || fig->linked_pictures) return 0;
+  bool title = false;
+  if (stored_picture(fig->background)) {
+    out.put(kBitmapsTitle);
+    out.crlf();
+    title = true;
+    out.add(txt_write_bitmap_block(fig->background, out.here()));
+  }
+  for (const object* o = fig->first; o != nullptr; o = o->next) {
+    if (!stored_picture(o->bitmap)) continue;
+    if (!title) {
+      out.put(kBitmapsTitle);
+      out.crlf();
+      out.crlf();
+      title = true;
+    }
+    out.add(txt_write_bitmap_block(o->bitmap, out.here()));
+  }
+  return out.len;
+}
+
+int txt_write_figure_file() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return 0;
+  // A figure without objects still gets a whole file: header and preamble.
+  int32_t total = txt_write_objects(nullptr);
+  int32_t used = txt_write_used_macros(nullptr, 0, 1);
+  if (used != 0) used += txt_write_section_title(nullptr, "Figure description:");
+  total += used;
+  total += txt_write_header(txt_scratch, 0, 2);
+  total += txt_write_window_lines(nullptr);
+  total += txt_write_background_line(nullptr);
+  total += txt_write_password_line(nullptr, fig->password);
+  total += txt_write_animate_line(nullptr);
+  auto* image = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(total) + 2 + 1));
+  if (image == nullptr) {
+    message_box_simple(kernel_string(294));
+    return 0;
+  }
+  int32_t at = txt_write_header(image, 0, 2);
+  if (used != 0) {
+    at += txt_write_used_macros(image + at, 0, 1);
+    at += txt_write_section_title(image + at, "Figure description:");
+  }
+  at += txt_write_window_lines(image + at);
+  at += txt_write_background_line(image + at);
+  at += txt_write_password_line(image + at, fig->password);
+  at += txt_write_animate_line(image + at);
+  at += txt_put_crlf(image + at);
+  at += txt_write_objects(image + at);
+  free_file_image();
+  file_buffer = image;
+  file_buffer_len = static_cast<uint32_t>(at);
+  return 1;
+}
+
+uint32_t txt_read_password(const char* text, char** out) {
+  if (text == nullptr || !starts(text, "Password:")) return 0;
+  const char* p = text + 9;
+  const char* e = end_of_line(p);
+  auto* block = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(e - p + 1)));
+  if (block != nullptr) std::memcpy(block, p, static_cast<size_t>(e - p));
+  if (out != nullptr) {
+    GlobalFreeAndNull(out);
+    *out = block;
+  } else {
+    GlobalFreeAndNull(&block);
+  }
+  return static_cast<uint32_t>(skip_white(e) - text);
+}
+
+const char* txt_find_bitmaps_block(const char* text, uint32_t len) {
+  if (text == nullptr || file_class != 0) return nullptr;
+  const std::string_view all(text, len);
+  const size_t at = all.find(kBitmapsTitle);
+  return at == std::string_view::npos ? nullptr : text + at;
+}
+
+void txt_read_bitmap_reference(const char* name, const char* path, KPGrafPort* dc, uint32_t remaining,
+                               bitmap_info** holder) {
+  (void)path;
+  if (name == nullptr || holder == nullptr) return;
+  if (const char* screen = is_ti_screen_bitmap_name(name)) {
+    // The calculator screens are drawn by the calculator exchange; the
+    // holder keeps the name so the figure saves it again.
+    if (*holder == nullptr) *holder = alloc_block<bitmap_info>();
+    if (*holder != nullptr && (*holder)->name == nullptr) (*holder)->name = const_cast<char*>(screen);
+    return;
+  }
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  // Pictures kept as files beside the figure are read by the image import,
+  // which the calculator exchange brings; until then they stay empty.
+  if (fig == nullptr || fig->linked_pictures || bitmaps_block == nullptr) return;
+  figure_picture picture;
+  if (load_figure_bitmap(bitmaps_block, remaining, name, &picture))
+    set_bitmap_holder_image(picture, dc, name, holder);
+}
+
+void txt_next_load_number() {
+  const std::string n = std::to_string(load_counter);
+  std::strncpy(load_number_text, n.c_str(), sizeof load_number_text - 1);
+  load_counter += 1;
+}
+
+int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
+  last_error.clear();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return last_error = "no current figure", 0;
+  const char* const end = text + len;
+  const char* p = skip_white(end_of_line(text));
+  file_resolution = 0;
+
+  if (fig->first != nullptr) empty_figure(fig);
+  fig->cur2 = nullptr;
+  fig->table_object = nullptr;
+  fig->nbobj = 0;
+  fig->animate_on_open = 0;
+  fig->linked_pictures = 0;
+  flush_pending_selection();
+
+  if (starts(p, "Used macro")) {
+    p = past_line(p);
+    while (!starts(p, "Figure description:")) {
+      // A block without its closing title ends with the text.
+      if (*p == '\0' || p >= end) return failed("the used macros are not followed by the figure");
+      const int32_t n = txt_load_used_macro(p, 1);
+      if (n < 0) return failed(std::string("a used macro is refused: ") + macro_text_error());
+      if (n == 0) return failed("a used macro is empty");
+      p = skip_white(p + n);
+    }
+    p = past_line(p);
+  }
+
+  double cx = 0, cy = 0, w = 0, h = 0;
+  if (starts(p, "Window center x:")) {
+    const char* eol = end_of_line(p);
+    const char* q = p + 16;
+    q += txt_scan_number(&cx, q);
+    q += txt_scan_number(&cy, q);
+    const char* size = std::strstr(q, "Window size x:");
+    if (size != nullptr && size < eol) {
+      q = size + 14;
+      q += txt_scan_number(&w, q);
+      q += txt_scan_number(&h, q);
+    }
+    p = past_line(p);
+  }
+  auto clamp_px = [](double v) { return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0; };
+  cx = clamp_px(cx), cy = clamp_px(cy), w = std::max(0.0, clamp_px(w)), h = std::max(0.0, clamp_px(h));
+  double ox = 0, oy = 0;
+  if (static_cast<int32_t>(w) == 0 || static_cast<int32_t>(h) == 0) {
+    const tagRECT r = view_rect(fig);
+    ox = std::floor(cx - (r.right - r.left) / 2 + 0.5);
+    oy = std::floor(-cy - (r.bottom - r.top) / 2 + 0.5);
+  } else {
+    ox = std::floor(cx - w / 2 + 0.5);
+    oy = std::floor(-cy - h / 2 + 0.5);
+  }
+  win_size_x = static_cast<int32_t>(w);
+  win_size_y = static_cast<int32_t>(h);
+  win_origin_x = static_cast<int32_t>(std::clamp(ox, double{-kViewLimit}, double{kViewLimit}));
+  win_origin_y = static_cast<int32_t>(std::clamp(oy, double{-kViewLimit}, double{kViewLimit}));
+  win_pos_from_file = 1;
+
+  bitmaps_block = txt_find_bitmaps_block(text, len);
+  fig->linked_pictures = bitmaps_block == nullptr ? 1 : 0;
+  const uint32_t remaining = bitmaps_block != nullptr ? static_cast<uint32_t>(end - bitmaps_block) : 0;
+  DisplayDevice* moving = moving_display;
+  KPGrafPort* dc = moving != nullptr ? moving->dc : nullptr;
+
+  if (file_class == 0) {
+    // Only a resolution line is taken as one.
+    if (starts(p, "Resolution:")) {
+      const char* q = p + 11;
+      while (!txt_is_line_end(*q) && !txt_is_digit(*q)) ++q;
+      double r = 0;
+      if (txt_parse_real(q, &r) != 0 && std::isfinite(r) && r > 0 && r < 1e6) file_resolution = r;
+      p = past_line(p);
+    }
+    if (starts(p, "Background:")) {
+      const char* q = p + 11;
+      std::string name(q, std::min<size_t>(static_cast<size_t>(end_of_line(q) - q), kMaxPictureName));
+      p = past_line(p);
+      txt_read_bitmap_reference(name.c_str(), path, dc, remaining, &fig->background);
+    } else if (starts(p, "Background Color:")) {
+      const char* q = p + 17;
+      std::string name(q, std::min<size_t>(static_cast<size_t>(end_of_line(q) - q), kMaxColorName));
+      p = past_line(p);
+      // The name the writer gives the colour brings the same colour back.
+      fig->bgcolor = color_by_name(name.c_str());
+    }
+    GlobalFreeAndNull(&fig->password);
+    p += txt_read_password(p, &fig->password);
+    if (fig->password != nullptr) {
+      for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
+        construct_class* c = class_list[k];
+        if (!is_macro_class(c) || macro_password(c) != nullptr) continue;
+        const size_t n = std::strlen(fig->password);
+        auto* copy = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(n + 1)));
+        if (copy != nullptr) std::memcpy(copy, fig->password, n);
+        set_macro_password(c, copy);
+      }
+    }
+    if (starts(p, "Animate on open")) {
+      fig->animate_on_open = 1;
+      p = past_line(p);
+    }
+  }
+
+  figure_loading_done = 0;
+  for (;;) {
+    if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
+    const char* before = p;
+    int32_t n = read_macro_instance_line(p);
+    if (n < 0) return failed(object_reader_error());
+    p += n;
+    object* o = nullptr;
+    if (!(p >= end || *p == '\0' || starts(p, kBitmapsTitle))) {
+      n = read_object_record(&o, p);
+      if (n < 0) return failed(object_reader_error());
+      p += n;
+    }
+    if (o != nullptr && o->bitmap != nullptr && o->bitmap->image == nullptr && o->bitmap->pixels == nullptr &&
+        o->bitmap->name != nullptr) {
+      // The record left the picture's name; the picture itself comes from
+      // the block, a file beside the figure or the calculator screens.
+      std::string name = o->bitmap->name;
+      free_bitmap_holder(&o->bitmap);
+      txt_read_bitmap_reference(name.c_str(), path, dc, remaining, &o->bitmap);
+    }
+    if (o != nullptr && o->otype != nullptr) {
+      if (fig->nbobj == 2 && o->otype->id == TYPE_AXES && fig->cur2 == nullptr) fig->cur2 = o;
+      if (o->otype->id == TYPE_TABLE) fig->table_object = o;
+    }
+    p = skip_white(p);
+    if (p == before) break;
+    // The next record starts with a quote, "Ma:" or a number and ':'.
+    const char* q = p;
+    while (q < end && *q != '\0') {
+      if (*q == '"' || starts(q, "Ma:")) break;
+      if (txt_is_digit(*q)) {
+        const char* d = q;
+        while (txt_is_digit(*d)) ++d;
+        if (*d == ':') break;
+        q = d;
+        continue;
+      }
+      ++q;
+    }
+    if (q != p) break;
+  }
+
+  flush_pending_selection();
+  renumber_objects();
+  resolve_record_numbers();
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    if (o->otype != nullptr && o->otype->id == TYPE_TABLE) continue;
+    recompute_object(o);
+    if (text_with_number_parent(o)) recompute_object(o);
+  }
+  figure_loading_done = 1;
+  clear_object_flags(0x0F);
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
+    construct_class* c = class_list[k];
+    if (!is_macro_class(c)) continue;
+    for (int m = 0; c->methods[m] != nullptr; ++m) {
+      construct_method* method = c->methods[m];
+      auto* entries = static_cast<macro_default_entry*>(method->figdata);
+      if (entries == nullptr) continue;
+      const uint32_t count = GlobalSize(entries) / sizeof(macro_default_entry);
+      for (uint32_t i = 0; i < count; ++i) {
+        const auto n = reinterpret_cast<uintptr_t>(entries[i].obj);
+        entries[i].obj = n != 0 && n <= UINT32_MAX ? find_object_by_number(static_cast<uint32_t>(n)) : nullptr;
+      }
+    }
+  }
+  bitmaps_block = nullptr;
+  return 1;
+}
+
+int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
+  last_error.clear();
+  if (image == nullptr || len == 0) return failed("the file is empty");
+  // The readers need the text to end with a NUL.
+  const std::string text(image, len);
+  const int kind = txt_detect_header(len, text.c_str());
+  txt_next_load_number();
+  if (kind == FILE_KIND_REFUSED) return failed("the file is not a figure of a known kind");
+  if (kind != FILE_KIND_FIGURE) return failed("the file is not a figure");
+  if (file_class == 0 || file_class == 1) {
+    if (file_platform <= 2) {
+      if (file_class == 1) return failed("figures of the older edition are read by the older reader");
+      return txt_read_figure(text.c_str(), len, path);
+    }
+    return failed("calculator figures are read by the calculator exchange");
+  }
+  return failed("old binary figures are imported by the old-file reader");
+}

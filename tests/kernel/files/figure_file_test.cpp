@@ -1,0 +1,499 @@
+#include "kernel/files/figure_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/figure_bitmaps.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/files/object_reader.h"
+#include "kernel/files/object_writer.h"
+#include "kernel/files/text_family.h"
+#include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/version_info.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/drawing_passes.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/render/pixel_pen.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/tool_args.h"
+#include "kernel/tools/tool_ids.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+// A macro of two points: their midpoint and the segment from the first
+// point to it, both final.
+const char kMid2[] =
+    "Mid2, M2\r\n"
+    "Help:\r\n\"Half way\"\r\n"
+    "Mth: 0\r\n"
+    "CN:2, ON:2, FN:2, PO:0\r\n"
+    "CT:\r\n"
+    "point, CS 0, default settings, \r\n"
+    "point, CS 0, default settings, \r\n"
+    "Const:\r\n"
+    "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n"
+    "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
+
+class FigureFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    init_version_info();
+    init_construct_classes();
+    init_color_table();
+    pixels_per_unit = 28.0;
+    file_class = 0;
+    file_platform = 0;
+    file_mac_header = 1;
+    fresh();
+  }
+  void TearDown() override {
+    drop_figures();
+    free_file_image();
+    free_construct_classes();
+  }
+  void drop_figures() {
+    for (kelvo_win_info* f : figures_) {
+      KPGeoDocument::setCurrentInfo(f);
+      kelvo_win_info* copy = f->undo;
+      free_figure_info(f, false);
+      free_figure_info(copy, false);
+    }
+    figures_.clear();
+    KPGeoDocument::setCurrentInfo(nullptr);
+  }
+  void fresh() {
+    KPGeoDocument::setCurrentInfo(nullptr);
+    new_figure_info();
+    fig_ = KPGeoDocument::currentInfo();
+    ASSERT_NE(fig_, nullptr);
+    figures_.push_back(fig_);
+  }
+  object* make(construct_class* cls, int method, std::vector<object*> picks, double x = 0, double y = 0) {
+    current_class = cls;
+    objlist_clear(fig_->inputs);
+    for (object* p : picks) objlist_add(fig_->inputs, p, 0);
+    rubber_points[0] = valeur{x, y, {}, 0};
+    rubber_points[1] = valeur{x + 28, y, {}, 0};
+    variable_nb_values = 0;
+    uint16_t created = 0;
+    object* o = create_object(static_cast<uint16_t>(method), &created, 1, 1, 1);
+    objlist_clear(fig_->inputs);
+    current_class = nullptr;
+    EXPECT_NE(o, nullptr) << cls->short_name;
+    if (o != nullptr) o->state &= ~OBJ_NEW;
+    return o;
+  }
+  static void set_text(object* o, const char* text) {
+    ASSERT_NE(o->te, nullptr);
+    GlobalFreeAndNull(&o->te->text);
+    o->te->text = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(std::strlen(text) + 1)));
+    std::strcpy(o->te->text, text);
+    o->te->length = static_cast<int32_t>(std::strlen(text));
+    o->te->format.size = 12;
+  }
+  static std::string image() { return std::string(file_buffer, file_buffer_len); }
+  std::string save() {
+    EXPECT_EQ(txt_write_figure_file(), 1);
+    return image();
+  }
+  // Reads a text into a fresh figure as the open path does.
+  int8_t open(const std::string& text) {
+    fresh();
+    return read_figure_file(text.data(), static_cast<uint32_t>(text.size()), "/tmp/figure.fig");
+  }
+  object* apply_mid2(object* a, object* b) {
+    construct_class* mid2 = find_macro_class_for_line("Mid2");
+    EXPECT_NE(mid2, nullptr);
+    current_class = mid2;
+    objlist_clear(fig_->inputs);
+    objlist_add(fig_->inputs, a, 0);
+    objlist_add(fig_->inputs, b, 0);
+    object* r = apply_macro(0, 0);
+    current_class = nullptr;
+    return r;
+  }
+  static std::vector<double> values(const kelvo_win_info* f) {
+    std::vector<double> v;
+    for (const object* o = f->first; o != nullptr; o = o->next)
+      for (int i = 0; i < o->nbvaleurs && o->valeurs != nullptr; ++i) {
+        v.push_back(o->valeurs[i].h);
+        v.push_back(o->valeurs[i].v);
+      }
+    return v;
+  }
+  // The figure of the round trip: default axes, a password, a background
+  // colour, a table, a button with targets, colours driven by numbers and
+  // two applications of a used macro.
+  void build_full_figure() {
+    ASSERT_EQ(create_default_objects(), 0);
+    ASSERT_GT(txt_load_used_macro(kMid2, 0), 0) << macro_text_error();
+    fig_->password = static_cast<char*>(GlobalAlloc(GPTR, 8));
+    std::strcpy(fig_->password, "secret");
+    fig_->bgcolor = color_by_index(4);
+    object* a = make(&classe_point, 0, {}, 28, -56);
+    object* b = make(&classe_point, 0, {}, 112, -28);
+    object* c = make(&classe_point, 0, {}, 56, 28);
+    object* n = make(&classe_nombre, 0, {}, 10, 10);
+    set_text(n, "2");
+    object* s = make(&classe_segment, 0, {a, c});
+    ASSERT_TRUE(set_object_color_params(s, n, nullptr, n));
+    ASSERT_NE(make(&classe_table, 0, {n}, 0, 0), nullptr);
+    object* button = make(&classe_button, 0, {}, 20, 20);
+    ASSERT_NE(button, nullptr);
+    for (object* target : {a, s}) {
+      auto* node = alloc_block<objectptrlist>();
+      node->obj = target;
+      node->next = button->associated;
+      button->associated = node;
+    }
+    ASSERT_NE(apply_mid2(a, b), nullptr);
+    ASSERT_NE(apply_mid2(b, c), nullptr);
+    make(&classe_cercle, 1, {a, b});
+  }
+
+  kelvo_win_info* fig_ = nullptr;
+  std::vector<kelvo_win_info*> figures_;
+};
+
+TEST_F(FigureFile, AWholeFigureReadsBackAndWritesAgainByteForByte) {
+  build_full_figure();
+  const std::string first = save();
+  const std::vector<double> before = values(fig_);
+  EXPECT_EQ(first.rfind("Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nUsed macro\r\n\r\nMid2, M2\r\n", 0), 0u)
+      << first;
+  EXPECT_NE(first.find("\r\nFigure description:\r\n\r\nWindow center x: 10.71cm y: -7.50cm Window size x: "
+                       "21.43cm y: 15.00cm\r\nResolution: 28 ppc\r\n"),
+            std::string::npos)
+      << first;
+  EXPECT_NE(first.find("Background Color:PaleTurquoise\r\nPassword:secret\r\n\r\n"), std::string::npos) << first;
+  // One line per application, before its first object.
+  EXPECT_NE(first.find("Ma: Mid2, Const: 3 i: 0 4 i: 0\r\n"), std::string::npos) << first;
+  EXPECT_NE(first.find("Ma: Mid2, Const: 4 i: 0 5 i: 0\r\n"), std::string::npos) << first;
+  EXPECT_NE(first.find(": Ma R, F No2, "), std::string::npos) << first;
+
+  ASSERT_EQ(open(first), 1) << figure_file_error();
+  EXPECT_EQ(save(), first);
+  EXPECT_EQ(values(fig_), before);
+  ASSERT_NE(fig_->password, nullptr);
+  EXPECT_STREQ(fig_->password, "secret");
+  EXPECT_EQ(fig_->bgcolor, color_by_index(4));
+  ASSERT_NE(fig_->cur2, nullptr);
+  EXPECT_EQ(fig_->cur2->otype->id, TYPE_AXES);
+  ASSERT_NE(fig_->table_object, nullptr);
+  // The reloaded macro was equal to the registered one: no second class.
+  int macros = 0;
+  for (construct_class** c = class_list; *c != nullptr; ++c) macros += is_macro_class(*c) ? 1 : 0;
+  EXPECT_EQ(macros, 1);
+  // Targets and number-driven colours point at objects again.
+  for (object* o = fig_->first; o != nullptr; o = o->next) {
+    if (o->otype->id == TYPE_BUTTON) {
+      ASSERT_NE(o->associated, nullptr);
+      EXPECT_EQ(o->associated->obj->otype->id, TYPE_SEGMENT);
+    }
+    if (o->pcolor != nullptr) {
+      ASSERT_NE(o->pcolor->red, nullptr);
+      EXPECT_EQ(o->pcolor->red->otype->id, TYPE_NUMBER);
+    }
+  }
+}
+
+TEST_F(FigureFile, PreambleCases) {
+  // Nothing to save still gives a whole file.
+  const std::string empty = save();
+  EXPECT_EQ(empty,
+            "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+            "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\n"
+            "Resolution: 28 ppc\r\n\r\n");
+  ASSERT_EQ(open(empty), 1) << figure_file_error();
+  EXPECT_EQ(fig_->first, nullptr);
+  EXPECT_EQ(win_origin_x, 0);
+  EXPECT_EQ(win_origin_y, 0);
+  EXPECT_EQ(win_size_x, 600);
+
+  // Window placement: centre minus half the size, clamped to the view limits.
+  struct Case {
+    const char* line;
+    int32_t x, y, w, h;
+  } cases[] = {
+      {"Window center x: 10.00cm y: -5.00cm Window size x: 4.00cm y: 2.00cm", 224, 112, 112, 56},
+      {"Window center x: 100.00cm y: -100.00cm Window size x: 4.00cm y: 2.00cm", 1900, 1900, 112, 56},
+      {"Window center x: -100.00cm y: 100.00cm", -1900, -1900, 0, 0},
+      {"Window center x: 1.00cm y: 1.00cm", 28 - 300, -28 - 210, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string text = std::string("Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n") + c.line +
+                             "\r\nResolution: 28 ppc\r\n\r\n1: Pt, Val: 1 -1\r\n\r\n";
+    ASSERT_EQ(open(text), 1) << c.line;
+    EXPECT_EQ(win_origin_x, c.x) << c.line;
+    EXPECT_EQ(win_origin_y, c.y) << c.line;
+    EXPECT_EQ(win_size_x, c.w) << c.line;
+    EXPECT_EQ(win_size_y, c.h) << c.line;
+    EXPECT_EQ(win_pos_from_file, 1);
+    ASSERT_NE(fig_->first, nullptr);
+  }
+
+  // Every colour of the table comes back as itself.
+  for (int i = 1; i < color_count; ++i) {
+    fresh();
+    fig_->bgcolor = color_by_index(i);
+    const std::string text = save();
+    ASSERT_EQ(open(text), 1);
+    EXPECT_EQ(fig_->bgcolor, color_by_index(i)) << color_name_by_index(i);
+  }
+  // No spring: the animate flag is not written.
+  fig_->animate_on_open = 1;
+  EXPECT_EQ(save().find("Animate on open"), std::string::npos);
+}
+
+TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
+  build_full_figure();
+  const std::string whole = save();
+  // Cut anywhere: never a crash; a cut inside a record that leaves it
+  // readable keeps the objects read so far.
+  for (size_t cut = 0; cut < whole.size(); cut += 7) {
+    const int8_t ok = open(whole.substr(0, cut));
+    if (!ok) {
+      EXPECT_EQ(fig_->first, nullptr) << "a failed read leaves no object, cut at " << cut;
+    }
+  }
+  const size_t last_record = whole.rfind("\r\n\r\n", whole.size() - 5);
+  ASSERT_EQ(open(whole.substr(0, last_record + 4)), 1) << figure_file_error();
+  EXPECT_NE(fig_->first, nullptr);
+
+  const std::string head = "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
+  // A record that names an unknown class or a missing parent: nothing kept.
+  for (const char* body : {"1: Pt, Val: 1 1\r\n\r\n2: Nonsense, Const: 1, \r\n\r\n",
+                           "1: Pt, Val: 1 1\r\n\r\n2: Seg, Const: 1,  9, \r\n\r\n",
+                           "Ma: Unknown, Const: 1 i: 0\r\n",
+                           "1: Ma R, F No1, \r\n\r\n"}) {
+    EXPECT_EQ(open(head + body), 0) << body;
+    EXPECT_EQ(fig_->first, nullptr) << body;
+    EXPECT_STRNE(figure_file_error(), "") << body;
+  }
+  // Used macros without "Figure description:" end with the text.
+  EXPECT_EQ(open(head + "Used macro\r\n\r\n" + kMid2), 0);
+  // Names beyond their bounds are cut.
+  const std::string long_name(5000, 'x');
+  EXPECT_EQ(open(head + "Window center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\nBackground Color:" + long_name +
+                 "\r\n\r\n1: Pt, Val: 1 1\r\n\r\n"),
+            1);
+  EXPECT_EQ(fig_->bgcolor, default_color);
+  EXPECT_EQ(open(head + "Window center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\nBackground:" + long_name +
+                 "\r\n\r\n1: Pt, Val: 1 1\r\n\r\n"),
+            1);
+  EXPECT_EQ(fig_->background, nullptr);
+  // A colour reference to something that is not a number is cleared.
+  ASSERT_EQ(open(head + "1: Pt, Val: 1 1\r\n\r\n2: Pt, Val: 2 2\r\nParam color:red:1, \r\n\r\n"), 1);
+  ASSERT_NE(fig_->first->next->pcolor, nullptr);
+  EXPECT_EQ(fig_->first->next->pcolor->red, nullptr);
+  // Not a figure at all.
+  EXPECT_EQ(open("Macro Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"), 0);
+  EXPECT_EQ(open("hello"), 0);
+  EXPECT_EQ(open(std::string()), 0);
+}
+
+TEST_F(FigureFile, FuzzFindingsStayFixed) {
+  // Figures the fuzz target once crashed on, kept as they were found.
+  const QDir dir(KELVO_TEST_DATA "/files/figure_regressions");
+  const QStringList names = dir.entryList(QDir::Files);
+  ASSERT_FALSE(names.isEmpty());
+  for (const QString& name : names) {
+    std::ifstream in(dir.filePath(name).toStdString(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    if (open(bytes.str()) == 1) EXPECT_EQ(txt_write_figure_file(), 1) << name.toStdString();
+  }
+}
+
+TEST_F(FigureFile, UsedMacrosMergeOrAreRenamed) {
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0) << macro_text_error();
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  int count = 0;
+  for (construct_class** c = class_list; *c != nullptr; ++c) count += is_macro_class(*c) ? 1 : 0;
+  EXPECT_EQ(count, 1) << "an equal definition adds no class";
+
+  std::string other = kMid2;
+  other.replace(other.find("Const: 1 3"), 10, "Const: 2 3");
+  txt_next_load_number();
+  ASSERT_GT(txt_load_used_macro(other.c_str(), 0), 0);
+  std::string third = kMid2;
+  third.replace(third.find("Const: 1 2"), 10, "Const: 2 1");
+  ASSERT_GT(txt_load_used_macro(third.c_str(), 0), 0);
+  construct_class* first = find_class_by_second_name("Mid2");
+  construct_class* renamed1 = find_class_by_second_name("Mid2 #1");
+  construct_class* renamed2 = find_class_by_second_name("Mid2 #2");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(renamed1, nullptr);
+  ASSERT_NE(renamed2, nullptr);
+  // A "Ma:" line of this load names the copy renamed in this load.
+  EXPECT_EQ(find_macro_class_for_line("Mid2"), renamed1);
+  txt_next_load_number();
+  EXPECT_EQ(find_macro_class_for_line("Mid2"), first);
+
+  // Refused definitions add nothing.
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"Const: 1 2", "Const: 1 9"},           // a parent that is no earlier object
+      {"Const: 1 3", "Const: 1 4"},           // the step itself
+      {"Mid, Mth:0", "Nope, Mth:0"},          // no such class
+      {"Mid, Mth:0", "Mid, Mth:7"},           // no such method
+      {"CN:2, ON:2", "CN:2, ON:99999"},       // counts out of range
+      {"point, CS 0", "blob, CS 0"},          // no such type
+  };
+  for (const auto& [from, to] : bad) {
+    std::string text = kMid2;
+    text.replace(text.find(from), from.size(), to);
+    EXPECT_LT(txt_load_used_macro(text.c_str(), 0), 0) << to;
+  }
+  std::string icon = "Bad, B\r\nIcon:\r\n16x16\r\n";
+  for (int i = 0; i < 256; ++i) icon += i == 3 ? "16 " : " 1 ";
+  icon += std::string(kMid2).substr(std::strlen("Mid2, M2\r\n"));
+  EXPECT_LT(txt_load_used_macro(icon.c_str(), 0), 0) << "icon values lie in the palette";
+  count = 0;
+  for (construct_class** c = class_list; *c != nullptr; ++c) count += is_macro_class(*c) ? 1 : 0;
+  EXPECT_EQ(count, 3);
+}
+
+TEST_F(FigureFile, MacroFilesRoundTrip) {
+  std::string with_icon = "Mid2, M2\r\nIcon:\r\n16x16\r\n";
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) with_icon += (x + y) % 16 > 9 ? std::to_string((x + y) % 16) + " " : " " + std::to_string((x + y) % 16) + " ";
+    with_icon += "\r\n";
+  }
+  with_icon += std::string(kMid2).substr(std::strlen("Mid2, M2\r\n"));
+  for (const std::string& definition : {std::string(kMid2), with_icon}) {
+    ASSERT_GT(txt_load_used_macro(definition.c_str(), 0), 0) << macro_text_error();
+    construct_class* mid2 = find_class_by_second_name("Mid2");
+    ASSERT_NE(mid2, nullptr);
+    set_macro_password(mid2, static_cast<char*>(GlobalAlloc(GPTR, 4)));
+    std::strcpy(macro_password(mid2), "pw");
+    ASSERT_TRUE(txt_write_macro_file(mid2));
+    const std::string first = image();
+    EXPECT_EQ(first.rfind("Macro Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nPassword:pw\r\n\r\nMid2, M2\r\n", 0), 0u)
+        << first;
+    EXPECT_EQ(first.find("Icon:") == std::string::npos, definition == kMid2) << first;
+    // Read into an empty class list, written again: the same file.
+    free_construct_classes();
+    init_construct_classes();
+    ASSERT_EQ(txt_read_macro_file(first.c_str(), static_cast<uint32_t>(first.size())), 1) << macro_text_error();
+    mid2 = find_class_by_second_name("Mid2");
+    ASSERT_NE(mid2, nullptr);
+    EXPECT_STREQ(macro_password(mid2), "pw");
+    ASSERT_TRUE(txt_write_macro_file(mid2));
+    EXPECT_EQ(image(), first);
+    free_construct_classes();
+    init_construct_classes();
+  }
+}
+
+TEST_F(FigureFile, MacroResultsWithoutARecordAreDeleted) {
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  const std::string text =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+      "Used macro\r\n\r\n" + std::string(kMid2) + "\r\nFigure description:\r\n\r\n"
+      "Window center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\n\r\n"
+      "1: Pt, Val: 0 -0\r\n\r\n2: Pt, Val: 2 -0\r\n\r\n"
+      "Ma: Mid2, Const: 1 i: 0 2 i: 0\r\n"
+      "3: Ma R, F No1, \r\n\r\n"
+      "4: Pt, Val: 5 -5\r\n\r\n";
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  // Final 2 (the segment) had no record: the next ordinary record deletes it.
+  std::vector<uint16_t> types;
+  for (object* o = fig_->first; o != nullptr; o = o->next) types.push_back(o->otype->id);
+  EXPECT_EQ(types, (std::vector<uint16_t>{TYPE_POINT, TYPE_POINT, TYPE_POINT, TYPE_POINT}));
+  EXPECT_EQ(fig_->nbobj, 4u);
+  EXPECT_EQ(fig_->first->next->next->num, 3u);
+  // A record for final 2 after final 1 is gone with it: the read stops.
+  std::string gone = text;
+  gone.replace(gone.find("3: Ma R, F No1"), 14, "3: Ma R, F No7");
+  EXPECT_EQ(open(gone), 0) << "no final 7: nothing deleted, the record refused";
+}
+
+TEST_F(FigureFile, PicturesTravelInsideTheFile) {
+  figure_picture picture;
+  picture.width = 5;
+  picture.height = 3;
+  for (int i = 0; i < 15; ++i)
+    for (uint8_t b : {uint8_t(i * 10), uint8_t(255 - i), uint8_t(i), uint8_t(0)}) picture.pixels.push_back(b);
+  ASSERT_TRUE(set_bitmap_holder_image(picture, nullptr, "/some/where/photo.bmp", &fig_->background));
+  object* p = make(&classe_point, 0, {}, 10, 10);
+  ASSERT_TRUE(set_bitmap_holder_image(picture, nullptr, "pin.bmp", &p->bitmap));
+  const std::string first = save();
+  EXPECT_NE(first.find("Background:photo.bmp\r\n"), std::string::npos) << first;
+  EXPECT_NE(first.find(std::string(kBitmapsTitle) + "\r\nphoto.bmp\r\n"), std::string::npos) << first;
+  ASSERT_EQ(open(first), 1) << figure_file_error();
+  ASSERT_NE(fig_->background, nullptr);
+  EXPECT_EQ(fig_->background->width, 5);
+  EXPECT_EQ(std::vector<uint8_t>(fig_->background->pixels, fig_->background->pixels + 60), picture.pixels);
+  ASSERT_NE(fig_->first->bitmap, nullptr);
+  EXPECT_EQ(fig_->first->bitmap->height, 3);
+  EXPECT_EQ(save(), first);
+
+  // Base64 lines: 76 characters, '*' after the last one.
+  std::vector<uint8_t> bytes(100, 7);
+  const std::string b64 = base64_encode_lines(bytes.data(), 100);
+  EXPECT_EQ(b64.find("\r\n"), 76u);
+  EXPECT_EQ(b64.back(), '*');
+  EXPECT_EQ(base64_decode(b64.data(), static_cast<uint32_t>(b64.size() - 1)), bytes);
+  EXPECT_EQ(base64_encode_lines(bytes.data(), 2), "Bwc=*");
+  // A record announcing more than it holds, or an absurd size, is no picture.
+  std::vector<uint8_t> record = compress_bitmap(fig_->background);
+  ASSERT_FALSE(record.empty());
+  figure_picture out;
+  EXPECT_TRUE(decompress_bitmap(record.data(), static_cast<uint32_t>(record.size()), &out));
+  record[4] = 200;
+  EXPECT_FALSE(decompress_bitmap(record.data(), static_cast<uint32_t>(record.size()), &out));
+  EXPECT_FALSE(decompress_bitmap(record.data(), 10, &out));
+}
+
+TEST_F(FigureFile, ALoadedFigureDrawsTheSameImageEveryTime) {
+  build_full_figure();
+  const std::string text = save();
+  auto draw = [&]() {
+    EXPECT_EQ(open(text), 1) << figure_file_error();
+    DisplayDevice* s = dd_create();
+    DisplayDevice* m = dd_create();
+    for (DisplayDevice* d : {s, m}) {
+      ensure_display_dc(d);
+      d->portRect = {-100, -100, 300, 200};
+      dd_select_bitmap(d, create_dib_record(d, 400, 300));
+      d->dc->allowsAntialiasing(false);
+    }
+    static_display = s;
+    moving_display = m;
+    pixel_pen = PixelPen{};
+    redraw_figure(1);
+    QImage picture =
+        QImage(reinterpret_cast<const uchar*>(s->bm->pixels), 400, 300, s->bm->pitch * 4, QImage::Format_RGB32).copy();
+    static_display = moving_display = nullptr;
+    destroy_display_device(s);
+    destroy_display_device(m);
+    return picture;
+  };
+  const QImage first = draw();
+  int inked = 0;
+  for (int y = 0; y < first.height(); ++y)
+    for (int x = 0; x < first.width(); ++x) inked += (first.pixel(x, y) & 0xFFFFFF) != (fig_->bgcolor & 0xFFFFFF);
+  EXPECT_GT(inked, 100) << "the objects are drawn";
+  ASSERT_TRUE(QDir().mkpath(KELVO_TEST_OUTPUT "/files"));
+  ASSERT_TRUE(first.save(KELVO_TEST_OUTPUT "/files/figure.png", "PNG"));
+  EXPECT_EQ(QImage(KELVO_TEST_OUTPUT "/files/figure.png").convertToFormat(QImage::Format_RGB32), first);
+  EXPECT_EQ(draw(), first);
+}
+
+}  // namespace
