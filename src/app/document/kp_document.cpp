@@ -104,7 +104,7 @@ bool KPDocument::printingInProgress() {
 }
 
 void KPDocument::flushCurrentFigureView() {
-  if (KPFigureView* view = currentFigureView()) view->update();
+  if (KPFigureView* view = currentFigureView()) view->invalidateFigure();
 }
 
 KPFigureView* KPDocument::figureView() const { return figureWindow_ ? figureWindow_->view() : nullptr; }
@@ -192,7 +192,7 @@ void KPDocument::installKernelHooks() {
     }
   };
   view_hooks.invalidate = [](void* view) {
-    if (KPFigureView* v = figure_view_of(view)) v->update();
+    if (KPFigureView* v = figure_view_of(view)) v->invalidateFigure();
   };
   view_hooks.view_info = [](void* view) -> kelvo_win_info* {
     KPFigureView* v = figure_view_of(view);
@@ -228,13 +228,13 @@ void KPDocument::installKernelHooks() {
     QObject* object = kp_qobject(window);
     if (auto* view = dynamic_cast<KPFigureView*>(object)) {
       if (rect)
-        view->update(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+        view->invalidateFigure(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
       else
-        view->update();
+        view->invalidateFigure();
       return true;
     }
     if (auto* figure_window = dynamic_cast<KPFigureWindow*>(object)) {
-      figure_window->view()->update();
+      figure_window->view()->invalidateFigure();
       return true;
     }
     return false;
@@ -543,7 +543,7 @@ void KPDocument::revertDocumentToSaved() {
   view_rect = bounds;
   view->selectWindow();
   view->activate();
-  view->update();
+  view->invalidateFigure();
 }
 
 bool KPDocument::validateMenuItem(int item) const {

@@ -129,6 +129,16 @@ bool DUVirIdazididovi::openFile(const QString& path) {
   return true;
 }
 
+void DUVirIdazididovi::openLaunchArguments(const QStringList& arguments) {
+  bool opened = false;
+  for (const QString& argument : arguments) {
+    if (argument.startsWith('-')) continue;
+    if (openFile(argument)) continue;
+    if (KPDocument::openDocument(argument)) opened = true;
+  }
+  if (!opened) KPDocument::openUntitledDocument();
+}
+
 void DUVirIdazididovi::applicationWillTerminate() {
   const QByteArray directory = set_current_directory(nullptr).toUtf8();
   KPPreferencesWrapper::SetUserDefault(kLastDirectoryKey, directory.constData(), kSettingsFile);
@@ -181,13 +191,7 @@ int kelvo_main(int argc, char** argv) {
   }
   KPDocument::installKernelHooks();
   kelvo.applicationWillFinishLaunching();
-  bool opened = false;
-  for (const QString& argument : QApplication::arguments().mid(1)) {
-    if (argument.startsWith('-')) continue;
-    if (kelvo.openFile(argument)) continue;
-    if (KPDocument::openDocument(argument)) opened = true;
-  }
-  if (!opened) KPDocument::openUntitledDocument();
+  kelvo.openLaunchArguments(QApplication::arguments().mid(1));
   const int status = QApplication::exec();
   kelvo.applicationWillTerminate();
   return status;

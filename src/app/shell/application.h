@@ -33,6 +33,9 @@ class DUVirIdazididovi : public QObject,
   // A file handed to the program: tool-menu and calculator files are
   // imported (true); any other file is left to the documents (false).
   bool openFile(const QString& path);
+  // Opens the files named on the command line (options skipped); an
+  // untitled figure when none opened.
+  void openLaunchArguments(const QStringList& arguments);
   void applicationWillTerminate();
   // Reviews every changed document, then quits unless one was kept open.
   static bool quit();

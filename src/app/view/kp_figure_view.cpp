@@ -268,7 +268,7 @@ LRESULT KPFigureView::sendMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_PAINT:
-      update();
+      invalidateFigure();
       break;
     case WM_CLOSE:
       if (QWidget* w = window()) w->close();
@@ -816,7 +816,7 @@ void KPFigureView::setRefreshTimer() {
 
 void KPFigureView::doRefresh() {
   areScrolling_ = 1;
-  update();
+  invalidateFigure();
 }
 
 void KPFigureView::autoanimate() {
@@ -843,7 +843,7 @@ void KPFigureView::doScroll(double x, double y) {
   if (!printing_ && live_tracking)
     setRefreshTimer();
   else
-    update();
+    invalidateFigure();
 }
 
 void KPFigureView::setViewOrigin(double x, double y) {
@@ -856,12 +856,12 @@ void KPFigureView::setViewOrigin(double x, double y) {
 void KPFigureView::setFigureScale(double value) {
   scale_ = static_cast<float>(value >= 0 ? 1.0 / (1.0 - value) : 1.0 + value);
   if (pdd_ && pdd_->dc) pdd_->dc->setGrafScale(scale_);
-  update();
+  invalidateFigure();
 }
 
 void KPFigureView::setFigureAngle(double value) {
   angle_ = static_cast<float>(value);
-  update();
+  invalidateFigure();
 }
 
 void KPFigureView::resizeEvent(QResizeEvent* event) {

@@ -68,6 +68,10 @@ class KPFigureView : public QWidget,
   void setOrigin(double x, double y);
   void centre();
   void figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice* source);
+  // Asks a paint that draws the figure again (the whole view or a part);
+  // other paints only show the surface the kernel last drew into.
+  void invalidateFigure();
+  void invalidateFigure(const QRect& rect);
   // The image the view shows (its composited surface), for copies and tests.
   QImage viewImage() const;
 
@@ -154,6 +158,10 @@ class KPFigureView : public QWidget,
   LONG_PTR windowExStyle_ = 0;
   QRect invalidateRect_;
   uint8_t isDeleting_ = 0;
+  // A paint only shows the surface (the kernel copied a layer into it), or
+  // must draw the figure again.
+  bool showSurfaceOnly_ = false;
+  bool figurePaintPending_ = true;
   uint8_t areScrolling_ = 0;
   uint8_t finishingScroll_ = 0;
   std::deque<NSKelvoWrapMachine*> postMessageObjects_;

@@ -142,7 +142,10 @@ void KPFigureView::figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice*
   const bool shared = destination == getStaticDisplayDevice() || destination == getMovingDisplayDevice();
   if (!shared) {
     destination->dc->copySurface(context_of(source));
-    if (destination == pdd_) update();
+    if (destination == pdd_) {
+      showSurfaceOnly_ = true;
+      update();
+    }
     return;
   }
   kelvo_win_info* fig = static_cast<kelvo_win_info*>(destination->refcon);
@@ -154,9 +157,27 @@ void KPFigureView::figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice*
 
 QImage KPFigureView::viewImage() const { return surface_ ? kp_context_image(surface_).copy() : QImage(); }
 
+void KPFigureView::invalidateFigure() {
+  figurePaintPending_ = true;
+  update();
+}
+
+void KPFigureView::invalidateFigure(const QRect& rect) {
+  figurePaintPending_ = true;
+  update(rect);
+}
+
 void KPFigureView::paintEvent(QPaintEvent* event) {
+  // A paint that only follows a layer copied into the surface shows it as
+  // it is: drawing the figure again would wipe what the kernel put on top
+  // (a rubber band, the selection marks, a drag in progress).
+  const bool surface_only = showSurfaceOnly_ && !figurePaintPending_ && surface_ &&
+                            surface_->width() == width() && surface_->height() == height();
+  showSurfaceOnly_ = false;
+  figurePaintPending_ = false;
   if (finishingScroll_) {
     finishingScroll_ = 0;
+  } else if (surface_only) {
   } else if (lockFixSaveContext()) {
     invalidateRect_ = event->rect();
     if (recentre_pending && pdd_) {
