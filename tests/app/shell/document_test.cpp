@@ -35,7 +35,7 @@ QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArr
 }  // namespace
 
 TEST_F(ShellTest, StartUpFillsTheStringsAndSetsTheKernelUp) {
-  EXPECT_STREQ(kernel_string(292), "Untitled");
+  EXPECT_STREQ(kernel_string(292), "Untitled ");
   EXPECT_EQ(NSKelvoWrapMachine::getWindowLong(kp_hwnd(app()), GWL_WNDPROC),
             reinterpret_cast<LONG_PTR>(&main_key_command));
   EXPECT_GT(pixels_per_unit, 0);
@@ -51,9 +51,9 @@ TEST_F(ShellTest, NewFiguresAreNumberedAndTheCurrentFigureFollowsTheMainWindow) 
   KPDocument* a = KPDocument::openUntitledDocument();
   KPDocument* b = KPDocument::openUntitledDocument();
   KPDocument* c = KPDocument::openUntitledDocument();
-  EXPECT_EQ(a->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first));
-  EXPECT_EQ(b->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first + 1));
-  EXPECT_EQ(c->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first + 2));
+  EXPECT_EQ(a->figureWindow()->windowTitle(), QStringLiteral("Untitled %1").arg(first));
+  EXPECT_EQ(b->figureWindow()->windowTitle(), QStringLiteral("Untitled %1").arg(first + 1));
+  EXPECT_EQ(c->figureWindow()->windowTitle(), QStringLiteral("Untitled %1").arg(first + 2));
   for (KPDocument* d : {a, b, c}) {
     ASSERT_NE(d->figureView()->info(), nullptr);
     EXPECT_EQ(d->figureView()->info()->nbobj, 2u);  // the origin and the axes
@@ -70,7 +70,7 @@ TEST_F(ShellTest, NewFiguresAreNumberedAndTheCurrentFigureFollowsTheMainWindow) 
   // The counter never goes back, even after closing.
   c->close();
   KPDocument* d = KPDocument::openUntitledDocument();
-  EXPECT_EQ(d->figureWindow()->windowTitle(), QStringLiteral("Untitled%1").arg(first + 3));
+  EXPECT_EQ(d->figureWindow()->windowTitle(), QStringLiteral("Untitled %1").arg(first + 3));
 }
 
 TEST_F(ShellTest, TheTitleShowsChangesAndLosesTheMarkWhenClean) {
