@@ -25,6 +25,7 @@
 #include "kernel/window/figure_events.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
+#include "app/panels/tools_palette.h"
 #include "app/shell/kernel_wiring.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/create.h"
@@ -263,6 +264,12 @@ KPDocument::~KPDocument() {
 
 void KPDocument::buildWindow() {
   figureWindow_ = new KPFigureWindow(this);
+  // Figure windows open beside the tools palette's bars, each new one a
+  // little lower and to the right of the one before.
+  if (NSKelvoToolsPanel::exists()) {
+    const int step = 22 * static_cast<int>((live().size() + 7) % 8);
+    figureWindow_->move(NSKelvoToolsPanelView::getFigureWindowPosition() + QPoint(step, step));
+  }
 }
 
 KPDocument* KPDocument::openUntitledDocument() {

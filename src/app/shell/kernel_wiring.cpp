@@ -12,6 +12,7 @@
 #include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/files/file_services.h"
+#include "kernel/macros/macro_def.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -88,6 +89,9 @@ void fill_window_services() {
   };
   h.open_pull_down = [] { return open_pull_down; };
   h.palette_reorganising = [] { return config_mode != 0; };
+  h.apply_macro = [](uint16_t method, int mode) {
+    apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
+  };
   h.bind_macro_classes = &bind_macro_classes;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);

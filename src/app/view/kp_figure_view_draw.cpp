@@ -132,7 +132,10 @@ void KPFigureView::setOrigin(double x, double y) {
   originSet_ = true;
 }
 
+// The sheet's origin goes to the middle of the view at the size it has now
+// (a window opened on a file is laid out only after the figure was read).
 void KPFigureView::centre() {
+  if (width() > 0 && height() > 0) window_centre = {-(width() / 2), -(height() / 2)};
   centerX_ = window_centre.x;
   centerY_ = window_centre.y;
 }
