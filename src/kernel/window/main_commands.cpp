@@ -1,5 +1,7 @@
 #include "kernel/window/main_commands.h"
 
+#include "kernel/window/figure_events.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -140,7 +142,7 @@ void new_command() {
   save_undo_state(0);
   remembered_object_count = fig->nbobj;
   if (kp_current_figure_window()) {
-    if (tool_services().update_axes_tool_variant) tool_services().update_axes_tool_variant();
+    update_axes_tool_variant();
     select_tool(0);
   }
 }
