@@ -6,6 +6,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/render/display_device.h"
 #include "kernel/tools/tool_state.h"
 
 namespace bench {
@@ -41,6 +42,14 @@ void drop_current_figure() {
   free_figure_info(fig, false);
   free_figure_info(copy, false);
   KPGeoDocument::setCurrentInfo(nullptr);
+}
+
+DisplayDevice* display_device() {
+  DisplayDevice* dd = dd_create();
+  ensure_display_dc(dd);
+  dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
+  dd->dc->allowsAntialiasing(false);
+  return dd;
 }
 
 }  // namespace bench

@@ -1,9 +1,11 @@
-// Building and freeing the figures the benchmarks measure. Objects are made
-// through the same creation path as the tools, in the current figure.
+// Building and freeing the figures the benchmarks measure, and the device
+// they draw into. Objects are made through the same creation path as the
+// tools, in the current figure.
 #pragma once
 
 #include <initializer_list>
 
+struct DisplayDevice;
 struct construct_class;
 struct object;
 
@@ -26,5 +28,9 @@ PointPair point_pair_group(int g);
 
 // Frees the current figure and its undo copy, and leaves no current figure.
 void drop_current_figure();
+
+// An off-screen display device of 1,600 x 1,000 pixels, drawing without
+// antialiasing.
+DisplayDevice* display_device();
 
 }  // namespace bench

@@ -29,14 +29,6 @@ using bench::point;
 constexpr int kObjects = 10000;
 constexpr int kAnchors = 100;
 
-DisplayDevice* device() {
-  DisplayDevice* dd = dd_create();
-  ensure_display_dc(dd);
-  dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
-  dd->dc->allowsAntialiasing(false);
-  return dd;
-}
-
 struct DragFigure {
   explicit DragFigure(int dependants) {
     init_construct_classes();
@@ -49,8 +41,8 @@ struct DragFigure {
     for (int i = kAnchors; i < kObjects - dependants; ++i) build(i, anchors[(i * 7) % kAnchors]);
     dragged = point(800, 500);
     for (int i = 0; i < dependants; ++i) build(i, dragged);
-    static_display = device();
-    moving_display = device();
+    static_display = bench::display_device();
+    moving_display = bench::display_device();
     // No window shows a cursor here.
     drag_hooks().set_cursor = [](int) {};
   }
