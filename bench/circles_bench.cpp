@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
@@ -50,10 +51,7 @@ struct CircleFan {
     current_class = nullptr;
   }
   ~CircleFan() {
-    kelvo_win_info* copy = fig->undo;
-    free_figure_info(fig, false);
-    free_figure_info(copy, false);
-    KPGeoDocument::setCurrentInfo(nullptr);
+    bench::drop_current_figure();
     free_construct_classes();
   }
   object* point(double h, double v) {

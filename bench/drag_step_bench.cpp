@@ -12,8 +12,8 @@
 
 #include "app/kernel_iface/kel_event_record.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
 #include "kernel/model/classes.h"
-#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -23,16 +23,11 @@
 
 namespace {
 
+using bench::make;
+using bench::point;
+
 constexpr int kObjects = 10000;
 constexpr int kAnchors = 100;
-
-DisplayDevice* device() {
-  DisplayDevice* dd = dd_create();
-  ensure_display_dc(dd);
-  dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
-  dd->dc->allowsAntialiasing(false);
-  return dd;
-}
 
 struct DragFigure {
   explicit DragFigure(int dependants) {
@@ -40,16 +35,14 @@ struct DragFigure {
     init_color_table();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
-    fig = KPGeoDocument::currentInfo();
     for (int i = 0; i < kAnchors; ++i)
       anchors.push_back(point(100 + std::fmod(i * 137.0, 1400), 100 + std::fmod(i * 71.0, 800)));
     // Objects that do not depend on the dragged point come first.
     for (int i = kAnchors; i < kObjects - dependants; ++i) build(i, anchors[(i * 7) % kAnchors]);
     dragged = point(800, 500);
     for (int i = 0; i < dependants; ++i) build(i, dragged);
-    objlist_clear(fig->inputs);
-    static_display = device();
-    moving_display = device();
+    static_display = bench::display_device();
+    moving_display = bench::display_device();
     // No window shows a cursor here.
     drag_hooks().set_cursor = [](int) {};
   }
@@ -60,10 +53,7 @@ struct DragFigure {
     destroy_display_device(static_display);
     destroy_display_device(moving_display);
     static_display = moving_display = nullptr;
-    kelvo_win_info* copy = fig->undo;
-    free_figure_info(fig, false);
-    free_figure_info(copy, false);
-    KPGeoDocument::setCurrentInfo(nullptr);
+    bench::drop_current_figure();
     current_class = nullptr;
     free_construct_classes();
   }
@@ -78,21 +68,6 @@ struct DragFigure {
       default: make(classe_cercle, 1, {anchor, from}); break;
     }
   }
-  object* make(construct_class& cls, int method, std::initializer_list<object*> parents) {
-    current_class = &cls;
-    objlist_clear(fig->inputs);
-    for (object* p : parents) objlist_add(fig->inputs, p, 0);
-    uint16_t created = 0;
-    return create_object(static_cast<uint16_t>(method), &created, 1, 1, 1);
-  }
-  object* point(double h, double v) {
-    rubber_points[0] = valeur{h, v, {}, 0};
-    object* p = make(classe_point, 0, {});
-    rubber_points[0] = valeur{};
-    return p;
-  }
-
-  kelvo_win_info* fig = nullptr;
   object* dragged = nullptr;
   std::vector<object*> anchors;
 };

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
@@ -45,10 +46,7 @@ struct ChainFigure {
     objlist_clear(fig->inputs);
   }
   ~ChainFigure() {
-    kelvo_win_info* copy = fig->undo;
-    free_figure_info(fig, false);
-    free_figure_info(copy, false);
-    KPGeoDocument::setCurrentInfo(nullptr);
+    bench::drop_current_figure();
     classe_milieu.methods[0]->compute = nullptr;
     free_construct_classes();
   }

@@ -7,56 +7,30 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
-#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/text_record.h"
-#include "kernel/tools/tool_state.h"
 
 namespace {
 
 constexpr int kObjects = 100000;
 
-void drop_current_figure() {
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (fig == nullptr) return;
-  kelvo_win_info* copy = fig->undo;
-  free_figure_info(fig, false);
-  free_figure_info(copy, false);
-  KPGeoDocument::setCurrentInfo(nullptr);
-}
-
-object* make(construct_class* cls, int method, std::initializer_list<object*> picks, double x, double y) {
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  current_class = cls;
-  objlist_clear(fig->inputs);
-  for (object* p : picks) objlist_add(fig->inputs, p, 0);
-  rubber_points[0] = valeur{x, y, {}, 0};
-  uint16_t created = 0;
-  object* o = create_object(static_cast<uint16_t>(method), &created, 1, 1, 1);
-  objlist_clear(fig->inputs);
-  return o;
-}
-
 // Groups of five: two free points, a segment, a line and a circle, with a
 // number every twentieth object.
 std::string build_and_write() {
-  drop_current_figure();
+  bench::drop_current_figure();
   new_figure_info();
   int made = 0;
   for (int g = 0; made < kObjects; ++g) {
-    object* a = make(&classe_point, 0, {}, g % 700 * 1.37, g / 700 * 2.11);
-    object* b = make(&classe_point, 0, {}, g % 700 * 1.37 + 13.5, g / 700 * 2.11 - 7.25);
-    make(&classe_segment, 0, {a, b}, 0, 0);
-    make(&classe_droite, 1, {a, b}, 0, 0);
-    make(&classe_cercle, 1, {a, b}, 0, 0);
+    bench::point_pair_group(g);
     made += 5;
     if (g % 4 == 0) {
-      object* n = make(&classe_nombre, 0, {}, 10, 10);
+      object* n = bench::make(classe_nombre, 0, {}, 10, 10);
       GlobalFreeAndNull(&n->te->text);
       n->te->text = static_cast<char*>(GlobalAlloc(GPTR, 8));
       std::strcpy(n->te->text, "2.5");
@@ -95,7 +69,7 @@ void BM_WriteObjects(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * objects);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
-  drop_current_figure();
+  bench::drop_current_figure();
 }
 BENCHMARK(BM_WriteObjects)->Unit(benchmark::kMillisecond);
 
@@ -105,7 +79,7 @@ void BM_ReadObjects(benchmark::State& state) {
   const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
   for (auto _ : state) {
     state.PauseTiming();
-    drop_current_figure();
+    bench::drop_current_figure();
     new_figure_info();
     state.ResumeTiming();
     const char* p = text.c_str();
@@ -121,7 +95,7 @@ void BM_ReadObjects(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * objects);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
-  drop_current_figure();
+  bench::drop_current_figure();
 }
 BENCHMARK(BM_ReadObjects)->Unit(benchmark::kMillisecond);
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_figures.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/pixel_pen.h"
@@ -27,11 +28,7 @@ std::vector<Segment> segments() {
 
 DisplayDevice* device() {
   init_color_table();
-  DisplayDevice* dd = dd_create();
-  ensure_display_dc(dd);
-  dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
-  dd->dc->allowsAntialiasing(false);
-  return dd;
+  return bench::display_device();
 }
 
 // A plain Bresenham walk with the pen's cursor steps.

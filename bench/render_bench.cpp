@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
@@ -77,20 +78,12 @@ struct Figure {
   }
 };
 
-DisplayDevice* device() {
-  DisplayDevice* dd = dd_create();
-  ensure_display_dc(dd);
-  dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
-  dd->dc->allowsAntialiasing(false);
-  return dd;
-}
-
 void BM_RedrawFigure(benchmark::State& state) {
   init_color_table();
   Figure figure;
   KPGeoDocument::setCurrentInfo(&figure.fig);
-  static_display = device();
-  moving_display = device();
+  static_display = bench::display_device();
+  moving_display = bench::display_device();
   for (auto _ : state) redraw_figure(1);
   KPGeoDocument::setCurrentInfo(nullptr);
   destroy_display_device(static_display);

@@ -530,8 +530,8 @@ int32_t txt_write_style(char* dst, object* obj, const object_settings* s, uint16
   }
   const uint32_t standard = type_default_color(t);
   const bool own_color = s->Color != standard;
-  // A fill is written when it differs from the one the reader gives a style
-  // line without it.
+  // The fill a reader assumes when none is written: light grey for buttons,
+  // the background (no fill) for everything else.
   const uint32_t standard_fill = t == TYPE_BUTTON ? color_by_index(37) : back_color;
   const bool own_fill = is_fillable(t) && s->FillColor != standard_fill;
   put_line_style(out, own_color, s->Color, own_fill, s->FillColor, s->thickness, s->dot_style,

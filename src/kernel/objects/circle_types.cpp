@@ -10,6 +10,7 @@
 #include "kernel/model/recompute.h"
 #include "kernel/objects/inter_list.h"
 #include "kernel/objects/intersections.h"
+#include "kernel/objects/straight_intersect.h"
 #include "kernel/objects/straight_types.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/text/labels.h"
@@ -27,7 +28,6 @@ bool flagged(const valeur& v) { return (v.infini_inexist_indetermine & VAL_NOT_E
 uint16_t type_id(const object* o) { return o && o->otype ? o->otype->id : 0; }
 bool is_round(uint16_t t) { return t == TYPE_CIRCLE || t == TYPE_ARC; }
 bool is_straight(uint16_t t) { return t >= TYPE_SEGMENT && t <= TYPE_AXES; }
-bool is_bounded(uint16_t t) { return t >= TYPE_SEGMENT && t <= 6; }
 
 // a.x b.y - a.y b.x
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
@@ -46,50 +46,6 @@ Block* parameter_block(void** param, int* mode) {
     if (*mode != 3) *mode = 2;
   }
   return static_cast<Block*>(*param);
-}
-
-// Part j of a straight object as a line {point, direction} with, for a
-// bounded part, its two ends.
-struct straight_part {
-  valeur line[2];
-  valeur ends[2];
-  bool usable;
-};
-
-straight_part part_of(const object* o, int j) {
-  straight_part p{};
-  const uint16_t t = type_id(o);
-  const valeur* v = o->valeurs;
-  if (!v) return p;
-  if (is_bounded(t)) {
-    const int first = (t == TYPE_SEGMENT || t == TYPE_VECTOR) ? 0 : j;
-    if (o->nbvaleurs < first + 2) return p;
-    p.ends[0] = v[first];
-    p.ends[1] = v[first + 1];
-    if (at_infinity(p.ends[0]) || at_infinity(p.ends[1])) return p;
-    p.line[0] = p.ends[0];
-    p.line[1] = valeur{};
-    p.line[1].h = p.ends[1].h - p.ends[0].h;
-    p.line[1].v = p.ends[1].v - p.ends[0].v;
-  } else if (t == TYPE_AXES) {
-    if (o->nbvaleurs < j + 2) return p;
-    p.line[0] = v[0];
-    p.line[1] = v[j + 1];
-  } else {
-    if (o->nbvaleurs < 2) return p;
-    p.line[0] = v[0];
-    p.line[1] = v[1];
-  }
-  p.usable = true;
-  return p;
-}
-
-// The root lies on the straight part of b.
-bool on_part(const object* b, const straight_part& p, const valeur& r) {
-  const uint16_t t = type_id(b);
-  if (is_bounded(t)) return !point_outside_segment(&r, p.ends);
-  if (t == TYPE_RAY) return !point_before_ray_origin(&r, p.line);
-  return true;
 }
 
 bool near_probe(const valeur& r) {
@@ -417,11 +373,11 @@ int32_t circle_intersect(object* a, object* b, void* out, uint32_t selector) {
     bool success = false;
     for (int part = j0; part < j1; ++part) {
       valeur res[2] = {};
-      const straight_part sp = part_of(b, part);
+      const straight_part sp = make_straight_part(b, part);
       const int found = sp.usable ? line_circle_intersection(sp.line, ca, res, which) : 0;
       bool any = false;
       for (int k = 0; k < wanted; ++k) {
-        if (!found || (is_arc(a) && point_outside_arc(&res[k], a->valeurs)) || !on_part(b, sp, res[k]))
+        if (!found || (is_arc(a) && point_outside_arc(&res[k], a->valeurs)) || !on_straight_part(sp, res[k]))
           res[k].infini_inexist_indetermine |= VAL_NOT_EXIST;
         if (!flagged(res[k])) any = true;
       }

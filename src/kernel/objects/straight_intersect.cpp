@@ -12,14 +12,6 @@ namespace {
 // Manhattan distance within which a probe finds an intersection.
 constexpr double kProbeDistance = 16;
 
-struct straight_part {
-  valeur line[2];  // a point and a direction (in h, v of the second)
-  valeur ends[2];  // the two ends of a bounded part
-  bool bounded;
-  bool ray;
-  bool usable;
-};
-
 uint16_t type_id(const object* o) { return o && o->otype ? o->otype->id : 0; }
 
 bool is_straight(uint16_t t) { return t >= TYPE_SEGMENT && t <= TYPE_AXES; }
@@ -27,7 +19,9 @@ bool is_bounded(uint16_t t) { return t >= TYPE_SEGMENT && t <= 6; }
 
 bool at_infinity(const valeur& v) { return (v.infini_inexist_indetermine & VAL_AT_INFINITY) != 0; }
 
-straight_part make_part(const object* o, int i) {
+}  // namespace
+
+straight_part make_straight_part(const object* o, int i) {
   straight_part p{};
   const uint16_t t = type_id(o);
   const valeur* v = o->valeurs;
@@ -57,15 +51,11 @@ straight_part make_part(const object* o, int i) {
   return p;
 }
 
-// The result lies on the part: inside a bounded part, not behind a ray's
-// origin. Lines and axes keep every point.
-bool lies_on(const straight_part& p, const valeur& r) {
+bool on_straight_part(const straight_part& p, const valeur& r) {
   if (p.bounded) return !point_outside_segment(&r, p.ends);
   if (p.ray) return !point_before_ray_origin(&r, p.line);
   return true;
 }
-
-}  // namespace
 
 int32_t straight_intersect(object* a, object* b, void* out, uint32_t selector) {
   const uint16_t ta = type_id(a), tb = type_id(b);
@@ -83,12 +73,12 @@ int32_t straight_intersect(object* a, object* b, void* out, uint32_t selector) {
 
   bool found = false;
   for (int i = i0; i < i1; ++i) {
-    const straight_part pa = make_part(a, i);
+    const straight_part pa = make_straight_part(a, i);
     for (int j = j0; j < j1; ++j) {
-      const straight_part pb = make_part(b, j);
+      const straight_part pb = make_straight_part(b, j);
       valeur r{};
       bool exists = pa.usable && pb.usable && line_line_intersection(pa.line, pb.line, &r) != 0;
-      if (exists) exists = lies_on(pa, r) && lies_on(pb, r);
+      if (exists) exists = on_straight_part(pa, r) && on_straight_part(pb, r);
       if (!exists) r.infini_inexist_indetermine |= VAL_NOT_EXIST;
       const uint32_t tag = (static_cast<uint32_t>(i) << 16) | static_cast<uint32_t>(j);
 

@@ -8,7 +8,25 @@
 
 #include <cstdint>
 
-struct object;
+#include "kernel/model/figure.h"
+
+// Part i of a straight object (side i of a polygon, axis i of the coordinate
+// system, the object itself otherwise) as a line, with the ends of a bounded
+// part. Not usable when the object lacks the values or a bounded part has
+// an end at infinity.
+struct straight_part {
+  valeur line[2];  // a point and a direction (in h, v of the second)
+  valeur ends[2];  // the two ends of a bounded part
+  bool bounded;
+  bool ray;
+  bool usable;
+};
+
+straight_part make_straight_part(const object* o, int i);
+
+// The point lies on the part: inside a bounded part, not behind a ray's
+// origin. Lines and axes keep every point.
+bool on_straight_part(const straight_part& p, const valeur& r);
 
 // `a` must have the higher (or equal) type identifier. The selector is one
 // of kIntersectAll (out: inter_list*, emptied first, every pair added, a

@@ -1,5 +1,7 @@
 #include "kernel/window/main_commands.h"
 
+#include "kernel/window/figure_events.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>

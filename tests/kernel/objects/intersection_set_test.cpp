@@ -8,6 +8,7 @@
 #include "kernel/model/object_store.h"
 #include "kernel/objects/inter_list.h"
 #include "kernel/objects/intersection_set.h"
+#include "kernel/support/intersection_clicks.h"
 #include "kernel/tools/tool_args.h"
 
 namespace {
@@ -24,19 +25,6 @@ class IntersectionSets : public GeometryTest {
     GlobalFreeAndNull(&points_on_objects.items);
     GlobalFreeAndNull(&points_on_objects.tags);
     points_on_objects.capacity = 0;
-  }
-
-  // The intersection tool applied to x and y as two clicks.
-  object* apply_tool(object* x, object* y) {
-    current_class = &classe_interset;
-    objlist_clear(fig_->inputs);
-    object* out = nullptr;
-    current_pick = {x, 0};
-    intersection_tool(nullptr, &out);
-    current_pick = {y, 0};
-    intersection_tool(nullptr, &out);
-    current_class = nullptr;
-    return out;
   }
 
   object* circle(object* centre, object* through) { return make(classe_cercle, 1, {centre, through}); }
@@ -73,7 +61,7 @@ TEST_F(IntersectionSets, LineThroughAPointOfTheCircleGetsOnlyTheOtherCrossing) {
   object* b = point(-100, 100);
   object* c = circle(o, a);
   object* l = line(a, b);
-  object* made = apply_tool(l, c);
+  object* made = intersection_by_clicks(l, c);
 
   object* set = only_set();
   ASSERT_NE(set, nullptr);
@@ -88,7 +76,7 @@ TEST_F(IntersectionSets, LineThroughAPointOfTheCircleGetsOnlyTheOtherCrossing) {
 
   // Applying the tool again makes nothing new.
   const uint32_t before = fig_->nbobj;
-  apply_tool(c, l);
+  intersection_by_clicks(c, l);
   EXPECT_EQ(fig_->nbobj, before);
   EXPECT_EQ(count_class(&classe_interset), 1);
   EXPECT_EQ(count_class(&classe_ptint), 1);
@@ -110,7 +98,7 @@ TEST_F(IntersectionSets, PointsGoUndefinedOffTheCurveAndComeBackOnTheirOwnRoots)
   object* p = point(-200, 50);
   object* q = point(200, 50);
   object* l = line(p, q);
-  apply_tool(l, c);
+  intersection_by_clicks(l, c);
   object* first = point_of_index(0);
   object* second = point_of_index(0x10000);
   ASSERT_NE(first, nullptr);
@@ -136,7 +124,7 @@ TEST_F(IntersectionSets, SegmentCrossingOnceGetsAnUndefinedPointUntilItReachesTh
   object* c = circle(point(0, 0), point(100, 0));
   object* s = point(0, 0);
   object* seg = make(classe_segment, 0, {s, point(200, 0)});
-  apply_tool(seg, c);
+  intersection_by_clicks(seg, c);
   ASSERT_EQ(count_class(&classe_ptint), 2);
   object* first = point_of_index(0);
   object* second = point_of_index(0x10000);
@@ -156,7 +144,7 @@ TEST_F(IntersectionSets, TwoCirclesFollowTheirCentres) {
   object* c1 = circle(point(0, 0), point(100, 0));
   object* centre = point(100, 0);
   object* c2 = make(classe_cercle, 1, {centre, point(200, 0)});
-  apply_tool(c1, c2);
+  intersection_by_clicks(c1, c2);
   ASSERT_EQ(count_class(&classe_ptint), 2);
   object* p0 = point_of_index(0);
   object* p1 = point_of_index(0x10000);
@@ -198,7 +186,7 @@ TEST_F(IntersectionSets, CommonPointsCountByVertices) {
   }
 
   // The four sides meeting at the shared vertex make no point there.
-  apply_tool(t1, t2);
+  intersection_by_clicks(t1, t2);
   for (object* o = fig_->first; o; o = o->next) {
     if (o->classe == &classe_ptint && defined(o)) {
       EXPECT_GT(std::fabs(o->valeurs[0].h) + std::fabs(o->valeurs[0].v), 1e-6);
@@ -240,7 +228,7 @@ TEST_F(IntersectionSets, DesignatedCrossingMakesOnlyThePointNearIt) {
 TEST_F(IntersectionSets, RemovingRecordsCountsFirst) {
   object* c = circle(point(0, 0), point(100, 0));
   object* l = line(point(-200, 0), point(200, 0));
-  apply_tool(l, c);
+  intersection_by_clicks(l, c);
   object* set = only_set();
   ASSERT_EQ(intersection_record_count(set), 2);
   remove_intersection_record(set, 7);  // no record has it
@@ -255,7 +243,7 @@ TEST_F(IntersectionSets, RemovingRecordsCountsFirst) {
 TEST_F(IntersectionSets, LinkAndRefreshMoveAPointToAnotherRoot) {
   object* c = circle(point(0, 0), point(100, 0));
   object* l = line(point(-200, 0), point(200, 0));
-  apply_tool(l, c);
+  intersection_by_clicks(l, c);
   object* set = only_set();
   object* p0 = point_of_index(0);
   object* p1 = point_of_index(0x10000);

@@ -2,27 +2,13 @@
 #include <cmath>
 
 #include "drag_fixture.h"
-#include "kernel/tools/tool_args.h"
-#include "kernel/objects/intersection_set.h"
+#include "kernel/support/intersection_clicks.h"
 
 namespace {
 
 class DragCircles : public DragTest {
  protected:
   object* circle(object* centre, object* through) { return make(classe_cercle, 1, {centre, through}); }
-
-  // The intersection tool applied to x and y as two clicks: the point made.
-  object* intersection(object* x, object* y) {
-    current_class = &classe_interset;
-    objlist_clear(fig_->inputs);
-    object* out = nullptr;
-    current_pick = {x, 0};
-    intersection_tool(nullptr, &out);
-    current_pick = {y, 0};
-    intersection_tool(nullptr, &out);
-    current_class = nullptr;
-    return out;
-  }
 };
 
 TEST_F(DragCircles, APointOnACircleSlidesAlongIt) {
@@ -61,7 +47,7 @@ TEST_F(DragCircles, AnIntersectionPointCannotBeDraggedButItsParentsCan) {
   object* b = point(0, -200);
   object* d = point(0, 200);
   object* l = make(classe_droite, 1, {b, d});
-  object* x = intersection(l, c);
+  object* x = intersection_by_clicks(l, c);
   ASSERT_NE(x, nullptr);
   const valeur before = x->valeurs[0];
   EXPECT_EQ(press(x, static_cast<int32_t>(before.h), static_cast<int32_t>(before.v)), 0);

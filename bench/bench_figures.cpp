@@ -1,0 +1,55 @@
+#include "bench_figures.h"
+
+#include <cstdint>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/figure.h"
+#include "kernel/render/display_device.h"
+#include "kernel/tools/tool_state.h"
+
+namespace bench {
+
+object* make(construct_class& cls, int method, std::initializer_list<object*> parents, double h, double v) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  current_class = &cls;
+  objlist_clear(fig->inputs);
+  for (object* p : parents) objlist_add(fig->inputs, p, 0);
+  rubber_points[0] = valeur{h, v, {}, 0};
+  uint16_t created = 0;
+  object* o = create_object(static_cast<uint16_t>(method), &created, 1, 1, 1);
+  rubber_points[0] = valeur{};
+  objlist_clear(fig->inputs);
+  return o;
+}
+
+object* point(double h, double v) { return make(classe_point, 0, {}, h, v); }
+
+PointPair point_pair_group(int g) {
+  object* a = point(g % 700 * 1.37, g / 700 * 2.11);
+  object* b = point(g % 700 * 1.37 + 13.5, g / 700 * 2.11 - 7.25);
+  make(classe_segment, 0, {a, b});
+  make(classe_droite, 1, {a, b});
+  make(classe_cercle, 1, {a, b});
+  return {a, b};
+}
+
+void drop_current_figure() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return;
+  kelvo_win_info* copy = fig->undo;
+  free_figure_info(fig, false);
+  free_figure_info(copy, false);
+  KPGeoDocument::setCurrentInfo(nullptr);
+}
+
+DisplayDevice* display_device() {
+  DisplayDevice* dd = dd_create();
+  ensure_display_dc(dd);
+  dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
+  dd->dc->allowsAntialiasing(false);
+  return dd;
+}
+
+}  // namespace bench

@@ -1,0 +1,36 @@
+// Building and freeing the figures the benchmarks measure, and the device
+// they draw into. Objects are made through the same creation path as the
+// tools, in the current figure.
+#pragma once
+
+#include <initializer_list>
+
+struct DisplayDevice;
+struct construct_class;
+struct object;
+
+namespace bench {
+
+// An object of `cls`, by `method`, from `parents`; (h, v) is where an object
+// placed by a click (a free point, a number) goes.
+object* make(construct_class& cls, int method, std::initializer_list<object*> parents, double h = 0, double v = 0);
+
+// A free point at (h, v).
+object* point(double h, double v);
+
+// Two free points of group `g`, the groups laid out on a grid, with the
+// segment, the line and the circle through them.
+struct PointPair {
+  object* a;
+  object* b;
+};
+PointPair point_pair_group(int g);
+
+// Frees the current figure and its undo copy, and leaves no current figure.
+void drop_current_figure();
+
+// An off-screen display device of 1,600 x 1,000 pixels, drawing without
+// antialiasing.
+DisplayDevice* display_device();
+
+}  // namespace bench
