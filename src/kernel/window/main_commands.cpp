@@ -29,7 +29,6 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
-#include "kernel/window/figure_events.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kernel_services.h"
 
