@@ -10,7 +10,9 @@
 #include "app/document/kp_document.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/shell/application.h"
+#include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/model/figure.h"
@@ -128,6 +130,15 @@ void fill_tool_services() {
   h.hide_pending_button_targets = &hide_pending_button_targets;
   h.pop_tool_argument_state = &pop_tool_argument_state;
   h.resolve_text_reference = &resolve_text_reference;
+  h.save_file_as_dialog = [](int kind, construct_class* cls) {
+    save_file_as_dialog(kp_current_figure_window(), kind, cls);
+  };
+  h.display_tool_name = [](const char* name) {
+    if (KPFigureWindow* window = KPDocument::currentWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
+  };
+  h.show_help_page = [](const char* text, const char*) {
+    if (KPFigureWindow* window = KPDocument::currentWindow()) window->setHelpFieldContent(kp_qstring(text ? text : ""));
+  };
 }
 
 void fill_designation_services() {
