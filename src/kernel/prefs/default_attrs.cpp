@@ -1,5 +1,9 @@
 #include "kernel/prefs/default_attrs.h"
 
+#include "kernel/model/classes.h"
+#include "kernel/render/colors.h"
+#include "kernel/tools/tool_state.h"
+
 // The template every kind starts from until the preferences give their
 // own values: solid lines (a dash whose on length equals its period), no fill
 // (a fill in the background colour).
@@ -11,7 +15,6 @@ default_attr kernel_default_attrs = [] {
   return a;
 }();
 
-#include "kernel/tools/tool_state.h"
 
 default_attr default_attrs[kDefaultAttrKinds];
 uint8_t manage_infinity = 1;
@@ -19,16 +22,31 @@ uint8_t manage_point_on_object = 1;
 int16_t toolbar_icon_size = 32;
 
 void init_default_attrs(int) {
+  // An empty preferences store: the factory colour of each graphic kind,
+  // thickness 0, solid; text-like records framed in the background colour;
+  // points in the standard shape; buttons light grey with black text.
+  static constexpr const char* kFactoryColors[] = {"Red",  "Lime",     "Magenta",    "Navy", "Blue",
+                                                   "Cyan", "DarkGray", "DarkOrange", "Red",  "Black"};
   for (default_attr& a : default_attrs) a = kernel_default_attrs;
+  for (int k = ATTRS_POINT; k <= ATTRS_ANGLE; ++k) default_attrs[k].settings.Color = color_by_name(kFactoryColors[k]);
+  for (int k = ATTRS_TEXT; k <= ATTRS_EQUATION; ++k) default_attrs[k].settings.Color = back_color;
+  default_attrs[ATTRS_POINT].point_style = 1;
+  default_attrs[ATTRS_POINT].settings.graph_type = 1;
+  default_attrs[ATTRS_BUTTON].settings.FillColor = color_by_name("LightGray");
+  default_attrs[ATTRS_BUTTON].settings.Color = color_by_name("Black");
 }
 
 void apply_default_attrs_to_object(object* obj) {
   if (!obj) return;
-  const default_attr* a = current_default_attrs ? current_default_attrs : &kernel_default_attrs;
+  // The record of the object's own kind; a point takes the shape that the
+  // current tool's attributes give, when they give one.
+  const default_attr* a =
+      obj->otype ? get_default_attrs(obj->otype->id, obj->classe) : &kernel_default_attrs;
   obj->settings = a->settings;
+  if (obj->otype && obj->otype->id == TYPE_POINT && current_default_attrs && current_default_attrs->point_style)
+    obj->settings.graph_type = current_default_attrs->point_style;
 }
 
-#include "kernel/model/classes.h"
 
 default_attr* get_default_attrs(uint16_t type_id, const construct_class* cls) {
   if (cls == &classe_label) return &default_attrs[ATTRS_LABEL];

@@ -55,8 +55,8 @@ struct construct_class;
 // numbers have their own), never null.
 default_attr* get_default_attrs(uint16_t type_id, const construct_class* cls);
 
-// Copies the current default attributes (the tools' `current_default_attrs`,
-// or the fallback block when none is set) into the object's settings.
+// Copies the default attributes of the object's kind into its settings; a
+// point takes the point shape of the current tool's attributes when set.
 void apply_default_attrs_to_object(object* obj);
 
 // "ManageInfinityOn": when false, an object computed at infinity is also

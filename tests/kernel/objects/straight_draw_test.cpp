@@ -6,6 +6,7 @@
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/model/units.h"
 #include "kernel/objects/straight_types.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
@@ -19,6 +20,8 @@ class StraightDraw : public GeometryTest {
   void SetUp() override {
     GeometryTest::SetUp();
     init_color_table();
+    // These tests look at shapes: every kind draws in black.
+    for (default_attr& a : default_attrs) a.settings.Color = 0;
     dd_ = dd_create();
     ensure_display_dc(dd_);
     dd_->portRect = {0, 0, 0, 0};
