@@ -29,6 +29,7 @@
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_files.h"
+#include "platform/win_constants.h"
 
 OPENFILENAME file_dialog_record = {};
 char file_path_buffer[kFileDialogBufferSize] = {};
@@ -39,13 +40,6 @@ uint32_t open_filter_index = 1;
 
 namespace {
 
-constexpr UINT kMsgInitDialog = 272;
-constexpr UINT kMsgCommand = 273;
-constexpr UINT kMsgNotify = 78;
-constexpr UINT kMsgSetFont = 48;
-constexpr UINT kMsgGetCheck = 240;
-constexpr UINT kMsgSetCheck = 241;
-constexpr UINT kMsgActivate = 134;
 constexpr UINT kCommandRevert = 104;
 constexpr DWORD kFileAttributeNormal = 128;
 constexpr DWORD kTruncateExisting = 5;
@@ -438,9 +432,9 @@ int open_file_in_window(HWND owner, const char* path) {
   }
 
   if (shown && !reopen_flag) {
-    NSKelvoWrapMachine::sendMessage(shown, kMsgActivate, 1, 0);
+    NSKelvoWrapMachine::sendMessage(shown, WM_NCACTIVATE, 1, 0);
     HWND app = files_services().main_application ? files_services().main_application() : nullptr;
-    NSKelvoWrapMachine::cwmPostMessage(app, kMsgCommand, kCommandRevert, 0);
+    NSKelvoWrapMachine::cwmPostMessage(app, WM_COMMAND, kCommandRevert, 0);
     return 0;
   }
 
@@ -558,14 +552,14 @@ BOOL write_file_chunked(HANDLE file, const void* data, uint32_t length, uint32_t
 LRESULT save_options_dlg_proc(HWND dialog, UINT message, WPARAM control, LPARAM value) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   auto item = [dialog](int id) { return NSKelvoWrapMachine::getDlgItem(dialog, id); };
-  auto checked = [dialog](int id) { return NSKelvoWrapMachine::sendDlgItemMessage(dialog, id, kMsgGetCheck, 0, 0) != 0; };
+  auto checked = [dialog](int id) { return NSKelvoWrapMachine::sendDlgItemMessage(dialog, id, BM_GETCHECK, 0, 0) != 0; };
   auto set_check = [dialog](int id, bool on) {
-    NSKelvoWrapMachine::sendDlgItemMessage(dialog, id, kMsgSetCheck, on ? 1 : 0, 0);
+    NSKelvoWrapMachine::sendDlgItemMessage(dialog, id, BM_SETCHECK, on ? 1 : 0, 0);
   };
   switch (message) {
-    case kMsgInitDialog: {
+    case WM_INITDIALOG: {
       for (int id : {kOptProtect, kOptPasswordLabel, kOptPassword, kOptAnimate, kOptLinkedPictures})
-        NSKelvoWrapMachine::sendDlgItemMessage(dialog, id, kMsgSetFont, 0, 0);
+        NSKelvoWrapMachine::sendDlgItemMessage(dialog, id, WM_SETFONT, 0, 0);
       NSKelvoWrapMachine::setDlgItemText(dialog, kOptProtect, kernel_string(764));
       NSKelvoWrapMachine::setDlgItemText(dialog, kOptPasswordLabel, kernel_string(765));
       NSKelvoWrapMachine::setDlgItemText(dialog, kOptAnimate, kernel_string(766));
@@ -588,7 +582,7 @@ LRESULT save_options_dlg_proc(HWND dialog, UINT message, WPARAM control, LPARAM 
       save_format_code = 0;
       return 1;
     }
-    case kMsgCommand:
+    case WM_COMMAND:
       if (control == kOptProtect)
         NSKelvoWrapMachine::enableWindow(item(kOptPassword), checked(kOptProtect));
       else if (control == kOptOlderFormat)
@@ -596,7 +590,7 @@ LRESULT save_options_dlg_proc(HWND dialog, UINT message, WPARAM control, LPARAM 
       else if (control == kOptPcCompatible)
         rich_text_mode = value == 0 ? 1 : 0;
       return 0;
-    case kMsgNotify:
+    case WM_NOTIFY:
       if (!fig) return 0;
       if (checked(kOptProtect)) {
         char text[256] = {};

@@ -31,6 +31,7 @@
 #include "kernel/tools/tool_ids.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kernel_services.h"
+#include "platform/win_constants.h"
 
 uint8_t closing_all_documents = 0;
 uint8_t text_layout_switch = 0;
@@ -39,11 +40,6 @@ int save_command_result = 0;
 
 namespace {
 
-constexpr UINT kMsgClose = 16;
-constexpr UINT kMsgChar = 258;
-constexpr UINT kMsgCommand = 273;
-constexpr UINT kMsgTimer = 275;
-constexpr UINT kMsgUser = 1024;
 constexpr int kRevertQuestion = 303;
 constexpr char kFigureHasFile = 2;
 
@@ -234,7 +230,7 @@ void number_unit_command() {
     remembered = fig->cur_text;
   const tool_hooks& t = tool_services();
   if (t.send_text_editor && hooks().text_editor_length && hooks().text_editor_length() == 0)
-    t.send_text_editor(kMsgChar, '0', 0);
+    t.send_text_editor(WM_CHAR, '0', 0);
   if (t.switch_text_edit_object) t.switch_text_edit_object(nullptr);
   if (hooks().update_measure_text) hooks().update_measure_text(target, unit);
   if (hooks().regenerate_rtf_if_needed) {
@@ -340,7 +336,7 @@ int main_menu_command(HWND window, WPARAM command, LPARAM param) {
       revert_command();
       return 0;
     case c::kQuit:
-      NSKelvoWrapMachine::sendMessage(application(), kMsgClose, 0, 0);
+      NSKelvoWrapMachine::sendMessage(application(), WM_CLOSE, 0, 0);
       return 0;
     case c::kDelete:
       call(hooks().clear_command);
@@ -355,7 +351,7 @@ int main_menu_command(HWND window, WPARAM command, LPARAM param) {
       closing_all_documents = 0;
       return 0;
     case c::kClose:
-      NSKelvoWrapMachine::sendMessage(kp_current_figure_window(), kMsgClose, 0, 0);
+      NSKelvoWrapMachine::sendMessage(kp_current_figure_window(), WM_CLOSE, 0, 0);
       return 0;
     case c::kNumberUnit:
       number_unit_command();
@@ -406,22 +402,22 @@ int main_menu_command(HWND window, WPARAM command, LPARAM param) {
 
 LRESULT main_key_command(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case 3: case 5: case kMsgClose: case 18: case 22:
+    case 3: case 5: case WM_CLOSE: case 18: case 22:
       if (wparam != 0) {
         quit_requested = 1;
-        NSKelvoWrapMachine::sendMessage(application(), kMsgClose, 0, 0);
+        NSKelvoWrapMachine::sendMessage(application(), WM_CLOSE, 0, 0);
       }
       return 0;
     case 20:
       return -1;
-    case kMsgChar:
-      if (tool_services().send_text_editor) tool_services().send_text_editor(kMsgChar, wparam, lparam);
+    case WM_CHAR:
+      if (tool_services().send_text_editor) tool_services().send_text_editor(WM_CHAR, wparam, lparam);
       return 0;
-    case kMsgCommand:
+    case WM_COMMAND:
       main_menu_command(window, wparam, lparam);
       refresh_tool_menus();
       return 0;
-    case kMsgTimer:
+    case WM_TIMER:
       if ((wparam == 10 || wparam == 2) && figure()) {
         if (hooks().blink_selection_marks && hooks().blink_selection_marks()) {
           call(hooks().draw_selection_rect);
@@ -431,7 +427,7 @@ LRESULT main_key_command(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       }
       return 0;
     default:
-      (void)kMsgUser;
+      (void)WM_USER;
       return 0;
   }
 }
