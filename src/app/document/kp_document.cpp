@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +60,11 @@ std::function<QString(const QString&)>& save_panel_responder() {
 
 std::function<int(const QString&)>& close_prompt_responder() {
   static std::function<int(const QString&)> responder;
+  return responder;
+}
+
+std::function<bool(QPrinter*)>& print_panel_responder() {
+  static std::function<bool(QPrinter*)> responder;
   return responder;
 }
 
@@ -149,6 +156,10 @@ void KPDocument::setSavePanelResponder(std::function<QString(const QString& dire
 
 void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {
   close_prompt_responder() = std::move(responder);
+}
+
+void KPDocument::setPrintPanelResponder(std::function<bool(QPrinter* printer)> responder) {
+  print_panel_responder() = std::move(responder);
 }
 
 QString KPDocument::documentName() const {
@@ -551,6 +562,30 @@ void KPDocument::revertDocumentToSaved() {
   view->selectWindow();
   view->activate();
   view->invalidateFigure();
+}
+
+bool KPDocument::printDocument() {
+  KPFigureView* view = figureView();
+  if (!view) return false;
+  // The figure printed is the current one, so that the kernel knows a print
+  // is running (printingInProgress asks the current view).
+  if (currentDocument() != this) myMakeMainWindow();
+  if (!printInfo_) printInfo_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPrinter* printer = printInfo_.get();
+  printer->setPrintRange(QPrinter::PageRange);
+  printer->setFromTo(1, 1);
+  bool accepted = false;
+  if (print_panel_responder()) {
+    accepted = print_panel_responder()(printer);
+  } else {
+    KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
+    QPrintDialog panel(printer, figureWindow_);
+    accepted = panel.exec() == QDialog::Accepted;
+  }
+  if (!accepted) return false;
+  if (view->runPrintOperation(printer)) return true;
+  message_box_simple("The figure could not be printed.");
+  return false;
 }
 
 bool KPDocument::validateMenuItem(int item) const {

@@ -12,6 +12,7 @@
 #include <QRectF>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -20,6 +21,7 @@ struct DisplayDevice;
 struct kelvo_win_info;
 class KPFigureView;
 class KPFigureWindow;
+class QPrinter;
 
 class KPDocument : public QObject {
  public:
@@ -54,6 +56,9 @@ class KPDocument : public QObject {
   // "" for cancel. Empty: show the panel.
   static void setSavePanelResponder(std::function<QString(const QString& directory)> responder);
   static void setClosePromptResponder(std::function<int(const QString& name)> responder);
+  // Answers the print panel in place of the user (tests): configures the
+  // printer and answers true to print, false to cancel. Empty: show the panel.
+  static void setPrintPanelResponder(std::function<bool(QPrinter* printer)> responder);
 
   // Installs the kernel-facing hooks (current figure, dirty marks, views).
   static void installKernelHooks();
@@ -85,6 +90,9 @@ class KPDocument : public QObject {
   bool saveDocumentAs();
   bool writeToURL(const QString& path);
   void revertDocumentToSaved();
+  // Prints the figure on one page after the print panel: false when it was
+  // cancelled or nothing could be printed.
+  bool printDocument();
   bool validateMenuItem(int item) const;
   // Asks to save a changed figure: false when the user cancels or the save
   // fails.
@@ -107,6 +115,7 @@ class KPDocument : public QObject {
   int state_ = kUntitled;
   bool readsituationflag_ = false;
   QRectF printRect_;
+  std::unique_ptr<QPrinter> printInfo_;  // made by the first print
   QPointer<KPFigureView> windowToClose_;
   bool edited_ = false;
   bool closed_ = false;

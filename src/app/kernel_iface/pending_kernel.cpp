@@ -73,3 +73,11 @@ void scroll_figure_window(int32_t x, int32_t y, int) {
 
 void show_figure_popup_menu() {}
 void start_auto_animation() {}
+
+// ---- Work-session printing ----
+
+uint8_t session_printing = 0;
+
+int session_print_page_count() { return 0; }
+
+void session_draw_page(HWND) {}

@@ -63,3 +63,11 @@ void scroll_figure_window(int32_t x, int32_t y, int flags);
 extern tagPOINT scroll_anchor;
 void show_figure_popup_menu();
 void start_auto_animation();
+
+// ---- Work-session printing ----
+// Recording and printing work sessions are not built yet, so no session is
+// ever being printed: the flag stays 0, a session has no pages and drawing
+// one of its pages draws nothing.
+extern uint8_t session_printing;
+int session_print_page_count();
+void session_draw_page(HWND view);

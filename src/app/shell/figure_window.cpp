@@ -15,6 +15,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/lang/language_switcher.h"
 #include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
@@ -199,6 +200,12 @@ void KPFigureWindow::buildMenus() {
   QAction* revert = file->addAction(QStringLiteral("&Revert"), [this] {
     if (document_) document_->revertDocumentToSaved();
   });
+  file->addSeparator();
+  // The item's text follows the language.
+  file->addAction(QStringLiteral("[804](Print...)"), QKeySequence::Print, [this] {
+    if (document_) document_->printDocument();
+  });
+  NSKelvoLanguageSwitcherView::addMenu(file);
   file->addSeparator();
   file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, [] { DUVirIdazididovi::quit(); });
   QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert] {

@@ -18,6 +18,8 @@
 struct DisplayDevice;
 struct kelvo_win_info;
 class KPFigureWindow;
+class QPainter;
+class QPrinter;
 class NSKelvoScrollRemoteView;
 
 class KPFigureView : public QWidget,
@@ -74,6 +76,29 @@ class KPFigureView : public QWidget,
   void invalidateFigure(const QRect& rect);
   // The image the view shows (its composited surface), for copies and tests.
   QImage viewImage() const;
+
+  // ---- Printing ----
+  // The part of the figure a page of the given size shows, from the
+  // printing origin.
+  void intPrintBounds(const QRectF& rect, tagRECT* bounds) const;
+  void setPrintingOrigin(double x, double y);
+  QPointF printingOrigin() const { return printingOrigin_; }
+  void beginDocument();
+  void endDocument();
+  // The pages of a print: one, or the pages of the work session printed.
+  bool knowsPageRange(int* first, int* last) const;
+  QRectF rectForPage(int page) const;
+  // The printable size of the paper, in points, of the print running now
+  // (0 without one).
+  double calculatePrintWidth() const;
+  double calculatePrintHeight() const;
+  // Draws one page of the print with the painter, the page being `rect` in
+  // points (one point per figure pixel); between beginDocument and
+  // endDocument only.
+  void drawPrintPage(QPainter* painter, const QRectF& rect);
+  // Prints the figure's pages on the printer; false when nothing could be
+  // printed.
+  bool runPrintOperation(QPrinter* printer);
 
   // ---- Timers, scrolling, zoom ----
   void CheckFigureTimer();
@@ -150,6 +175,8 @@ class KPFigureView : public QWidget,
   KPContext* fixContext_ = nullptr;
   KPContext* surface_ = nullptr;  // the view's own composited image
   uint8_t printing_ = 0;
+  QPointF printingOrigin_;
+  QPrinter* printer_ = nullptr;  // the print running now
   KPGrafPort* dc_ = nullptr;
   DisplayDevice* pdd_ = nullptr;
   LONG_PTR windowLong_ = 0;

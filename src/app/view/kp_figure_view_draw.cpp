@@ -138,6 +138,7 @@ void KPFigureView::centre() {
   if (width() > 0 && height() > 0) window_centre = {-(width() / 2), -(height() / 2)};
   centerX_ = window_centre.x;
   centerY_ = window_centre.y;
+  printingOrigin_ = QPointF(window_centre.x, window_centre.y);
 }
 
 void KPFigureView::figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice* source) {

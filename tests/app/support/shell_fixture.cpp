@@ -55,6 +55,7 @@ void ShellTest::SetUp() {
     ++closePrompts();
     return closeAnswer();
   });
+  KPDocument::setPrintPanelResponder([](QPrinter*) { return false; });  // never a modal panel
 }
 
 void ShellTest::TearDown() {
@@ -62,6 +63,7 @@ void ShellTest::TearDown() {
   KPDialog::setMessageBoxResponder({});
   KPDocument::setClosePromptResponder({});
   KPDocument::setSavePanelResponder({});
+  KPDocument::setPrintPanelResponder({});
 }
 
 void ShellTest::spin(int milliseconds) {

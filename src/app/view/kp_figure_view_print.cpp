@@ -1,0 +1,173 @@
+// Printing of the figure view: the page drawn through the view's own port
+// on the printer's painter, from the printing origin instead of the part
+// shown on screen, with the optional title and date, and the on-screen
+// centre put back once the print is over.
+#include <QDate>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "app/document/kp_document.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
+#include "app/panels/kp_show_view.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/model/figure.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/draw_object.h"
+#include "kernel/render/drawing_passes.h"
+#include "platform/kp_graf_port_qt.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+
+// The on-screen centre of the view being printed, kept for endDocument.
+float g_saved_centre_x = 0;
+float g_saved_centre_y = 0;
+
+// The printed title and date use the platform's plain text attributes.
+QFont page_text_font() {
+  QFont font = QGuiApplication::font();
+  font.setPointSizeF(12);
+  return font;
+}
+
+void draw_page_text(QPainter* painter, const QString& text, double x) {
+  const QFont font = page_text_font();
+  painter->save();
+  painter->setFont(font);
+  painter->setPen(Qt::black);
+  painter->drawText(QPointF(x, QFontMetricsF(font, painter->device()).ascent()), text);
+  painter->restore();
+}
+
+}  // namespace
+
+void KPFigureView::intPrintBounds(const QRectF& rect, tagRECT* bounds) const {
+  if (!bounds) return;
+  bounds->left = static_cast<int32_t>(centerX_ - viewOriginX_);
+  bounds->top = static_cast<int32_t>(centerY_ + viewOriginY_);
+  bounds->right = static_cast<int32_t>(bounds->left + rect.width());
+  bounds->bottom = static_cast<int32_t>(bounds->top + rect.height());
+}
+
+void KPFigureView::setPrintingOrigin(double x, double y) { printingOrigin_ = QPointF(x, y); }
+
+void KPFigureView::beginDocument() {
+  printing_ = 1;
+  g_saved_centre_x = static_cast<float>(centerX_);
+  g_saved_centre_y = static_cast<float>(centerY_);
+  centerX_ = static_cast<int32_t>(printingOrigin_.x());
+  centerY_ = static_cast<int32_t>(printingOrigin_.y());
+  if (dc_) dc_->setPrinting(true);
+}
+
+void KPFigureView::endDocument() {
+  centerX_ = static_cast<int32_t>(g_saved_centre_x);
+  centerY_ = static_cast<int32_t>(g_saved_centre_y);
+  if (dc_) {
+    dc_->setPrinting(false);
+    // Switching the port back resets its scale: the view's zoom applies again.
+    dc_->setGrafScale(scale_);
+  }
+  printing_ = 0;
+  // The kernel sees the part shown on screen again, not the last page.
+  intBounds(&view_rect);
+  if (pdd_) intBounds(&pdd_->portRect);
+  invalidateFigure();
+}
+
+bool KPFigureView::knowsPageRange(int* first, int* last) const {
+  if (first) *first = 1;
+  if (last) *last = session_printing ? session_print_page_count() : 1;
+  return true;
+}
+
+QRectF KPFigureView::rectForPage(int) const { return {0, 0, calculatePrintWidth(), calculatePrintHeight()}; }
+
+// Qt's print settings carry no scaling factor: a page is always printed at
+// one point per figure pixel.
+double KPFigureView::calculatePrintWidth() const {
+  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).width() : 0;
+}
+
+double KPFigureView::calculatePrintHeight() const {
+  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).height() : 0;
+}
+
+void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
+  if (!printing_ || !painter || !painter->isActive() || rect.isEmpty()) return;
+  if (!lockFixSaveContext()) return;
+  painter->save();
+  painter->setClipRect(rect);
+  // The port draws on the page for the time of this page only.
+  const std::unique_ptr<KPContext> page(kp_context_for_painter(
+      painter, static_cast<int>(std::ceil(rect.width())), static_cast<int>(std::ceil(rect.height()))));
+  if (dc_) dc_->fixContext(page.get(), {}, {});
+  if (session_printing) {
+    if (pdd_) intPrintBounds(rect, &pdd_->portRect);
+    intPrintBounds(rect, &view_rect);
+    session_draw_page(kp_hwnd(this));
+  } else if (pdd_) {
+    kelvo_win_info* previous = KPGeoDocument::currentInfo();
+    intPrintBounds(rect, &pdd_->portRect);
+    intPrintBounds(rect, &view_rect);
+    view_rect.top -= 10;
+    view_rect.right += 10;
+    bind_macro_classes(static_cast<kelvo_win_info*>(pdd_->refcon));
+    if (const kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
+      if (fig->background && fig->background->image)
+        draw_background_picture(pdd_);
+      else if (fig->bgcolor != back_color)
+        dd_fill_background(pdd_, fig->bgcolor);
+    }
+    draw_figure_objects(pdd_, kLayerAll);
+    if (KPShowView::addfiguretitle()) {
+      const KPDocument* doc = KPDocument::FindDocumentWith_Window(figureWindow());
+      if (doc) draw_page_text(painter, QFileInfo(doc->documentName()).fileName(), 0);
+    }
+    if (KPShowView::adddatetime()) {
+      const QString date = QLocale::system().toString(QDate::currentDate(), QStringLiteral("dddd dd MMMM yyyy"));
+      const QFontMetricsF metrics(page_text_font(), painter->device());
+      draw_page_text(painter, date, rect.width() - metrics.horizontalAdvance(date));
+    }
+    bind_macro_classes(previous);
+  }
+  if (dc_) dc_->fixContext(fixContext_, {}, {});
+  painter->restore();
+  unlockView();
+}
+
+bool KPFigureView::runPrintOperation(QPrinter* printer) {
+  if (!printer || printing_) return false;
+  // One device unit per point: the port's figure pixels and its fonts, sized
+  // for a 72-dpi device, keep their proportions on paper.
+  printer->setResolution(72);
+  printer_ = printer;
+  int first = 1;
+  int last = 1;
+  knowsPageRange(&first, &last);
+  if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
+    first = std::max(first, printer->fromPage());
+    if (printer->toPage() > 0) last = std::min(last, printer->toPage());
+  }
+  beginDocument();
+  QPainter painter;
+  bool printed = first <= last && painter.begin(printer);
+  for (int page = first; printed && page <= last; ++page) {
+    if (page > first && !printer->newPage()) printed = false;
+    else drawPrintPage(&painter, rectForPage(page));
+  }
+  if (painter.isActive()) printed = painter.end() && printed;
+  endDocument();
+  printer_ = nullptr;
+  return printed;
+}
