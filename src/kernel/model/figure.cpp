@@ -13,6 +13,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_state.h"
@@ -567,6 +568,7 @@ void free_figure_info(kelvo_win_info* fig, bool reset_tool) {
   // last holder of what they shared.
   kelvo_win_info* partner = fig->undo;
   if (!(partner && partner->background == fig->background)) free_bitmap_holder(&fig->background);
+  if (!(partner && partner->trace_device == fig->trace_device)) free_trace_display(fig);
   if (partner && partner->undo == fig) partner->undo = nullptr;
 
   if (KPGeoDocument::currentInfo() == fig) KPGeoDocument::setCurrentInfo(nullptr);
@@ -652,6 +654,7 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
     dest->password = nullptr;
     dest->table_object = nullptr;
     dest->background = nullptr;
+    dest->trace_device = nullptr;
     // Pictures stay shared with the source; the link tells the copy so.
     dest->undo = src;
     dest->inputs = objlist_new();
@@ -669,6 +672,7 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
   dest->animate_on_open = src->animate_on_open;
   dest->linked_pictures = src->linked_pictures;
   dest->background = src->background;
+  dest->trace_device = src->trace_device;
   dest->bgcolor = src->bgcolor;
 
   auto fail = [&]() -> kelvo_win_info* {

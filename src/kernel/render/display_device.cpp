@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/pixel_pen.h"
@@ -159,6 +161,36 @@ void dd_move_origin(DisplayDevice* dd, int32_t x, int32_t y) {
 void dd_shift_origins(int32_t x, int32_t y) {
   dd_move_origin(moving_display, x, y);
   dd_move_origin(static_display, x, y);
+  if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) dd_move_origin(fig->trace_device, x, y);
+}
+
+void create_trace_display(kelvo_win_info* fig) {
+  if (!fig || fig->trace_device || !static_display) return;
+  DisplayDevice* dd = dd_create();
+  // The static device's geometry and font information; everything it owns
+  // (window, context, bitmap, font, pixel memory) stays its own.
+  *dd = *static_display;
+  dd->FigureView = nullptr;
+  dd->viewLayer = nullptr;
+  dd->win = dd->textwin = dd->temp_txt_win = nullptr;
+  dd->dc = nullptr;
+  dd->bm = nullptr;
+  dd->ft = nullptr;
+  dd->bitamapData = nullptr;
+  dd->bitmapContext = nullptr;
+  ensure_display_dc(dd);
+  if (dd->dc) create_view_bitmap_context(dd);
+  if (!dd->dc || !dd->bitmapContext) {
+    destroy_display_device(dd);
+    return;
+  }
+  fig->trace_device = dd;
+}
+
+void free_trace_display(kelvo_win_info* fig) {
+  if (!fig) return;
+  destroy_display_device(fig->trace_device);
+  fig->trace_device = nullptr;
 }
 
 void dd_copy_bitmap(DisplayDevice* target, DisplayDevice* source, int) {

@@ -89,6 +89,14 @@ void dd_select_bitmap(DisplayDevice* dd, KPBitmap* bitmap);
 void dd_unselect_bitmap(DisplayDevice* dd);
 void create_view_bitmap_context(DisplayDevice* dd);
 
+struct kelvo_win_info;
+// Gives the figure its trace device (the image its traced objects leave
+// behind), shaped like the static device, when it has none; the field stays
+// null when no drawing context can be had.
+void create_trace_display(kelvo_win_info* fig);
+// Destroys the figure's trace device and clears the field.
+void free_trace_display(kelvo_win_info* fig);
+
 void dd_get_origin(const DisplayDevice* dd, int32_t* x, int32_t* y);
 int dd_true();
 void dd_move_origin(DisplayDevice* dd, int32_t x, int32_t y);

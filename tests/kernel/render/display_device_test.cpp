@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/undo.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/pixel_pen.h"
@@ -198,6 +202,46 @@ TEST(DisplayDevice, TextIsDrawnAndMeasured) {
   dd_release_font(dd);
   EXPECT_EQ(dd->ft, nullptr);
   destroy_display_device(dd);
+}
+
+}  // namespace
+
+namespace {
+
+// A figure's trace device is shaped like the static device, shared with the
+// undo copy, freed once with whichever record goes last, and scrolled with
+// the shared devices.
+TEST(DisplayDevice, TraceDeviceFollowsTheStaticDeviceAndItsFigure) {
+  const std::size_t blocks = kernel_live_blocks();
+  static_display = make_device(40, 30, 5, 7);
+  new_figure_info();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  ASSERT_NE(fig, nullptr);
+  create_trace_display(fig);
+  DisplayDevice* trace = fig->trace_device;
+  ASSERT_NE(trace, nullptr);
+  EXPECT_NE(trace->dc, static_display->dc);
+  EXPECT_EQ(trace->bm, nullptr);
+  EXPECT_NE(trace->bitmapContext, nullptr);
+  EXPECT_EQ(trace->portRect.left, 5);
+  create_trace_display(fig);  // one per figure
+  EXPECT_EQ(fig->trace_device, trace);
+
+  dd_shift_origins(100, 200);
+  EXPECT_EQ(trace->portRect.left, 100);
+  EXPECT_EQ(trace->portRect.top, 200);
+  EXPECT_EQ(static_display->portRect.left, 100);
+
+  save_undo_state(0);
+  ASSERT_NE(fig->undo, nullptr);
+  EXPECT_EQ(fig->undo->trace_device, trace);
+  free_figure_info(fig->undo, false);  // the figure still holds it
+  fig->undo = nullptr;
+  EXPECT_EQ(fig->trace_device, trace);
+  free_figure_info(fig, false);
+  KPGeoDocument::setCurrentInfo(nullptr);
+  destroy_display_device(static_display);
+  EXPECT_EQ(kernel_live_blocks(), blocks);
 }
 
 }  // namespace
