@@ -1056,6 +1056,9 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       free_text_window(o->te);
       o->te = new_text_record(text, 0, 0, 200, 200);
     } else {
+      // Back to the form the writer took it from: argument separators
+      // first, so that the decimal commas made next are not touched.
+      if (decimal_separator != '.') std::replace(text.begin(), text.end(), ',', ';');
       text_c_to_decimal_slash(text.data());
       if (o->parents != nullptr &&
           GlobalSize(o->parents) / sizeof(object*) > static_cast<uint32_t>(o->nbparents)) {
@@ -1105,6 +1108,16 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   if (r.number_value && o->te != nullptr) {
     o->te->pos.x = static_cast<int32_t>(std::clamp(r.nv_x, -1e9, 1e9));
     o->te->pos.y = static_cast<int32_t>(std::clamp(r.nv_y, -1e9, 1e9));
+  }
+  // A vertex of a regular polygon is one entry of its polygon's values.
+  if (is_polyreg_vertex(o) && o->macro == nullptr && o->nbparents > 0 && o->parents[0] != nullptr) {
+    const object* holder = o->parents[0];
+    const int k = o->math.polreg.index;
+    if (holder->valeurs != nullptr && k >= 0 && k < holder->nbvaleurs) {
+      GlobalFreeAndNull(&o->valeurs);
+      o->valeurs = holder->valeurs + k;
+      o->nbvaleurs = 1;
+    }
   }
 }
 
