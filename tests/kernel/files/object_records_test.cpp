@@ -208,6 +208,13 @@ class ObjectRecords : public ::testing::Test {
       EXPECT_EQ(x->te->size.w, y->te->size.w);
       EXPECT_EQ(x->te->size.h, y->te->size.h);
     }
+    ASSERT_EQ(x->label == nullptr, y->label == nullptr);
+    if (x->label != nullptr) {
+      EXPECT_EQ(x->label->Color, y->label->Color);
+      EXPECT_EQ(x->label->FillColor, y->label->FillColor);
+      EXPECT_EQ(x->label->thickness, y->label->thickness);
+      EXPECT_EQ(x->label->opaque, y->label->opaque);
+    }
     std::vector<std::pair<int, uint32_t>> rx, ry;
     for (const insert_object* n = x->inserted; n != nullptr; n = n->next) rx.emplace_back(n->number, n->obj->num);
     for (const insert_object* n = y->inserted; n != nullptr; n = n->next) ry.emplace_back(n->number, n->obj->num);
@@ -481,7 +488,14 @@ TEST_F(ObjectRecords, EveryFamilyReadsBackEqual) {
          object* o = point(0, 0);
          object* k = number("2");
          object* l = make(&classe_droite, 1, {o, point(28, 28)});
-         make(&classe_translation, 0, {p, make(&classe_vecteur, 0, {o, point(28, 0)})});
+         object* image = make(&classe_translation, 0, {p, make(&classe_vecteur, 0, {o, point(28, 0)})});
+         // A labelled image, its label in a colour and box of its own.
+         init_object_text_records(image);
+         set_text(image, "P'");
+         image->te->pos = {14, 42};
+         image->te->size = {28, 20};
+         image->label = get_default_font_info();
+         image->label->Color = 0x0000FF;
          make(&classe_symetriquedr, 0, {p, l});
          object* t = make(&classe_triangle, 0, {o, point(56, 0), point(0, 56)});
          make(&classe_symetriquedr, 0, {p, t})->math.side.index = 2;
