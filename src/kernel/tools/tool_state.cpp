@@ -156,6 +156,24 @@ bool init_property_texts(object* obj, int32_t left, int32_t top, const car_info&
   return true;
 }
 
+// The label record of an object that is not text-like: one line of the
+// label font in the object's own colour, with label settings when the
+// object has none.
+bool init_label_record(object* obj) {
+  car_info label = default_text_format(get_default_attrs(type_id_of(obj), &classe_label));
+  label.color = object_effective_color(obj);
+  TErec* te = create_text_record(0, 0, 40, line_height(&label), 0);
+  if (!te) return false;
+  if (!obj->label && !(obj->label = get_default_font_info())) {
+    free_text_window(te);
+    return false;
+  }
+  regenerate_text_attributes(te, 1, &label, 0);
+  te->text_kind = 2;
+  obj->te = te;
+  return true;
+}
+
 }  // namespace
 
 bool init_object_text_records(object* obj) {
@@ -165,73 +183,48 @@ bool init_object_text_records(object* obj) {
   const int32_t width = r.right - r.left;
   const int32_t height = r.bottom - r.top;
   const car_info format = default_text_format(get_default_attrs(t, obj->classe));
-  TErec* te = nullptr;
+  if (t == TYPE_PROPERTY) return init_property_texts(obj, r.left, r.top, format);
+  if (!is_text_like_object(obj)) return init_label_record(obj);
+
+  // Frame, buffer, flag bytes, text kind and frame-fit request by kind.
+  struct shape {
+    int32_t x, y, w, h, buffer;
+    uint8_t flags, second_flags;
+    int32_t kind, fit;
+  };
+  shape s{r.left, r.top, width, height, 0, 0, 0, 0, 0};
   switch (t) {
     case TYPE_TEXT:
-      te = create_text_record(r.left, r.top, width, height, 20);
-      if (te) {
-        te->edit_flags |= 4;
-        te->text_kind = 2;
-      }
+      s = {r.left, r.top, width, height, 20, 4, 0, 2, 0};
       break;
     case TYPE_NUMBER:
-      te = create_text_record(r.left, r.top, 100, line_height(&format), 100);
-      if (te) {
-        te->edit_flags |= 1;
-        te->text_kind = 1;
-        te->needs_regen = 1;
-      }
+      s = {r.left, r.top, 100, line_height(&format), 100, 1, 0, 1, 1};
       break;
-    case TYPE_PROPERTY:
-      return init_property_texts(obj, r.left, r.top, format);
     case TYPE_EQUATION:
-      te = create_text_record(0, 0, 50, 20, 200);
-      if (te) {
-        te->edit_flags |= 1;
-        te->text_kind = 1;
-        te->needs_regen = 1;
-      }
+      s = {0, 0, 50, 20, 200, 1, 0, 1, 1};
       break;
     case TYPE_TABLE:
-      te = create_text_record(r.left, r.top, width, height, 10);
+      s.buffer = 10;
       break;
     case TYPE_EXPRESSION: {
       const char* pending = obj->classe == &classe_exp_num ? static_cast<const char*>(pending_extra[0]) : nullptr;
       const size_t length = pending ? std::strlen(pending) + 1 : 11;
       if (length >= 0x7FFFFFFF) return false;
-      te = create_text_record(r.left, r.top, width, height, static_cast<int32_t>(length));
-      if (te) {
-        te->edit_flags |= 1;
-        te->text_kind = 1;
-        te->needs_regen = 1;
-      }
+      s = {r.left, r.top, width, height, static_cast<int32_t>(length), 1, 0, 1, 1};
       break;
     }
     case TYPE_BUTTON:
-      te = create_text_record(r.left, r.top, width, height, 20);
-      if (te) {
-        te->edit_flags |= 4;
-        te->reserved2 = 2;
-        te->text_kind = 2;
-      }
+      s = {r.left, r.top, width, height, 20, 4, 2, 2, 0};
       break;
-    default: {
-      // A label: the label font in the object's own colour.
-      car_info label = default_text_format(get_default_attrs(t, &classe_label));
-      label.color = object_effective_color(obj);
-      te = create_text_record(0, 0, 40, line_height(&label), 0);
-      if (!te) return false;
-      if (!obj->label && !(obj->label = get_default_font_info())) {
-        free_text_window(te);
-        return false;
-      }
-      regenerate_text_attributes(te, 1, &label, 0);
-      te->text_kind = 2;
-      obj->te = te;
-      return true;
-    }
+    default:
+      break;
   }
+  TErec* te = create_text_record(s.x, s.y, s.w, s.h, s.buffer);
   if (!te) return false;
+  te->edit_flags = s.flags;
+  te->reserved2 = s.second_flags;
+  te->text_kind = s.kind;
+  te->needs_regen = s.fit;
   te->format = format;
   te->rich = static_cast<int8_t>(object_has_value_text(obj));
   obj->te = te;
