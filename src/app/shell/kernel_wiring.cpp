@@ -28,6 +28,7 @@
 #include "kernel/tools/designation_filters.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/tools/handler_helpers.h"
+#include "kernel/tools/number_in_text.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -169,6 +170,7 @@ void fill_designation_services() {
 void fill_drag_services() {
   drag_services& h = drag_hooks();
   h.figure_to_window = &figure_to_view;
+  h.link_number_to_text = &link_number_to_text;
   h.selection_rect_shown = [] { return selection_rect_shown != 0; };
   h.shift_selection_rect = [](int32_t dx, int32_t dy) {
     selection_rect.left += dx;
@@ -181,6 +183,7 @@ void fill_drag_services() {
 void fill_object_event_services() {
   object_event_services& h = object_event_hooks();
   h.window_to_figure = &view_to_figure;
+  h.link_number_to_text = &link_number_to_text;
   h.is_labelable_object = [](object* obj) { return is_labelable_object(obj); };
   h.place_object_label = [](object* obj) { place_object_label(obj, 1); };
 }

@@ -5,6 +5,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/tool_state.h"
 
 object* resolve_text_reference(object* obj, uint16_t tag) {
   if (!obj || !obj->otype || obj->otype->id != TYPE_TEXT || tag <= 258) return obj;
@@ -61,4 +62,30 @@ bool set_text_record_text(TErec* te, const char* text) {
   std::memcpy(te->text, text, length + 1);
   te->length = static_cast<int32_t>(length);
   return true;
+}
+
+uint8_t value_text_option = 0;
+
+uint8_t object_has_value_text(const object* obj) {
+  if (!obj || !value_text_option) return 0;
+  const uint16_t t = obj->otype ? obj->otype->id : 0;
+  return t != TYPE_NUMBER && t != TYPE_EXPRESSION && t != TYPE_TABLE;
+}
+
+void regenerate_text_attributes(TErec* te, uint16_t what, const car_info* format, uint32_t color) {
+  if (te) {
+    if (what == 1 && format) {
+      te->format = *format;
+      te->needs_regen = 1;
+      te->regen_pending = 1;
+    } else if (what == 3) {
+      te->format.color = color;
+      te->regen_pending = 1;
+    }
+    return;
+  }
+  default_attr* defaults = current_default_attrs;
+  if (!defaults) return;
+  if ((what == 1 || what == 2) && format) defaults->text_size = format->size;
+  if (what == 3) defaults->text_color = color;
 }

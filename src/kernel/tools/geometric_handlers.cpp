@@ -458,7 +458,7 @@ bool measure_tool_handler(uint16_t* method, object** designated) {
         if (measure->te) text->te->format = measure->te->format;
         text->te->edit_flags |= 1;
         text->te->text_kind = 2;
-        text->te->reserved1 = 1;
+        text->te->needs_regen = 1;
       }
       recompute_object(measure);
       recompute_object(text);
@@ -569,8 +569,12 @@ void set_property_texts(object* obj) {
   if (obj->classe == &classe_equidistant) row = 243;
   if (obj->classe == &classe_membership) row = 245;
   auto** pair = reinterpret_cast<TErec**>(obj->valeurs);
-  set_text_record_text(pair[0], row < 0 ? "" : kernel_string(row));
-  set_text_record_text(pair[1], row < 0 ? "" : kernel_string(row + 1));
+  // The second record first, so that the first stays the object's text.
+  for (int k = 1; k >= 0; --k) {
+    if (!pair[k]) continue;
+    set_text_record_text(pair[k], row < 0 ? "" : kernel_string(row + k));
+    pair[k]->regen_pending = 1;
+  }
   obj->te = pair[0];
 }
 

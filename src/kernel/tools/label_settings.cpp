@@ -2,6 +2,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/memory.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 
 label_settings* get_default_font_info() {
@@ -10,6 +11,6 @@ label_settings* get_default_font_info() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   ls->Color = fig != nullptr ? fig->bgcolor : back_color;
   ls->FillColor = back_color;
-  ls->dot_style = {1, 1};
+  ls->dot_style = default_attrs[ATTRS_LABEL].settings.dot_style;
   return ls;
 }

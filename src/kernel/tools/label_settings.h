@@ -16,7 +16,7 @@ struct label_settings {
 };
 static_assert(sizeof(label_settings) == 12);
 
-// A new label record: background colour (the current figure's, or the
-// global one without a figure) for both colours, thin, not opaque, solid.
-// Null when memory runs out.
+// A new label record: the current figure's background colour (the global
+// one without a figure), the global background colour, thin, not opaque,
+// and the dash pair of the label defaults. Null when memory runs out.
 label_settings* get_default_font_info();

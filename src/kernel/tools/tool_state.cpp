@@ -1,8 +1,16 @@
 #include "kernel/tools/tool_state.h"
 
+#include <cstring>
+
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/memory.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/fonts.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/tools/geometric_handlers.h"
+#include "kernel/tools/label_settings.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
 
@@ -75,18 +83,6 @@ void* pending_spring_data = kNoPendingSpringData;
 
 namespace {
 
-TErec* new_text_record() {
-  TErec* te = alloc_block<TErec>();
-  if (!te) return nullptr;
-  te->text = alloc_block<char>(1);
-  if (!te->text) {
-    GlobalFreeAndNull(&te);
-    return nullptr;
-  }
-  te->reserved1 = 1;
-  return te;
-}
-
 struct class_name {
   construct_class* cls;
   const char* english;
@@ -107,26 +103,132 @@ const char* text_or(int row, const char* fallback) {
 
 }  // namespace
 
-bool init_object_text_records(object* obj) {
-  if (!obj || obj->te) return obj != nullptr;
-  if (is_property_check(obj)) {
-    auto** pair = alloc_block<TErec*>(2);
-    if (!pair) return false;
-    pair[0] = new_text_record();
-    pair[1] = new_text_record();
-    if (!pair[0] || !pair[1]) {
+namespace {
+
+// The character settings a new text record of the kind takes.
+car_info default_text_format(const default_attr* defaults) {
+  car_info format{};
+  if (defaults) {
+    format.size = defaults->text_size;
+    format.color = defaults->text_color;
+  }
+  return format;
+}
+
+// The height of one line of the font on the figure's static device; a
+// device of its own measures it when the figure has none yet.
+int32_t line_height(const car_info* format) {
+  DisplayDevice* dd = display_device_hooks.window_static_device ? display_device_hooks.window_static_device()
+                                                                  : nullptr;
+  if (!dd) dd = static_display;
+  if (dd && dd->dc) {
+    dd_select_text_font(dd, format);
+    return dd->fi.highline;
+  }
+  DisplayDevice* own = dd_create();
+  ensure_display_dc(own);
+  dd_select_text_font(own, format);
+  const int32_t height = own->fi.highline;
+  destroy_display_device(own);
+  return height;
+}
+
+uint16_t type_id_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
+
+bool init_property_texts(object* obj, int32_t left, int32_t top, const car_info& format) {
+  auto** pair = alloc_block<TErec*>(2);
+  if (!pair) return false;
+  for (int k = 0; k < 2; ++k) {
+    pair[k] = create_text_record(left, top, 1000, 20, 200);
+    if (!pair[k]) {
       free_text_window(pair[0]);
-      free_text_window(pair[1]);
       GlobalFreeAndNull(&pair);
       return false;
     }
-    GlobalFreeAndNull(&obj->valeurs);
-    obj->valeurs = reinterpret_cast<valeur*>(pair);
-    obj->te = pair[0];
-    return true;
+    pair[k]->needs_regen = 1;
+    pair[k]->format = format;
+    pair[k]->rich = static_cast<int8_t>(object_has_value_text(obj));
   }
-  obj->te = new_text_record();
-  return obj->te != nullptr;
+  GlobalFreeAndNull(&obj->valeurs);
+  obj->valeurs = reinterpret_cast<valeur*>(pair);
+  obj->te = pair[0];
+  set_property_texts(obj);
+  return true;
+}
+
+// The label record of an object that is not text-like: one line of the
+// label font in the object's own colour, with label settings when the
+// object has none.
+bool init_label_record(object* obj) {
+  car_info label = default_text_format(get_default_attrs(type_id_of(obj), &classe_label));
+  label.color = object_effective_color(obj);
+  TErec* te = create_text_record(0, 0, 40, line_height(&label), 0);
+  if (!te) return false;
+  if (!obj->label && !(obj->label = get_default_font_info())) {
+    free_text_window(te);
+    return false;
+  }
+  regenerate_text_attributes(te, 1, &label, 0);
+  te->text_kind = 2;
+  obj->te = te;
+  return true;
+}
+
+}  // namespace
+
+bool init_object_text_records(object* obj) {
+  if (!obj || obj->te) return obj != nullptr;
+  const uint16_t t = type_id_of(obj);
+  const tagRECT& r = measure_text_rect;
+  const int32_t width = r.right - r.left;
+  const int32_t height = r.bottom - r.top;
+  const car_info format = default_text_format(get_default_attrs(t, obj->classe));
+  if (t == TYPE_PROPERTY) return init_property_texts(obj, r.left, r.top, format);
+  if (!is_text_like_object(obj)) return init_label_record(obj);
+
+  // Frame, buffer, flag bytes, text kind and frame-fit request by kind.
+  struct shape {
+    int32_t x, y, w, h, buffer;
+    uint8_t flags, second_flags;
+    int32_t kind, fit;
+  };
+  shape s{r.left, r.top, width, height, 0, 0, 0, 0, 0};
+  switch (t) {
+    case TYPE_TEXT:
+      s = {r.left, r.top, width, height, 20, 4, 0, 2, 0};
+      break;
+    case TYPE_NUMBER:
+      s = {r.left, r.top, 100, line_height(&format), 100, 1, 0, 1, 1};
+      break;
+    case TYPE_EQUATION:
+      s = {0, 0, 50, 20, 200, 1, 0, 1, 1};
+      break;
+    case TYPE_TABLE:
+      s.buffer = 10;
+      break;
+    case TYPE_EXPRESSION: {
+      const char* pending = obj->classe == &classe_exp_num ? static_cast<const char*>(pending_extra[0]) : nullptr;
+      const size_t length = pending ? std::strlen(pending) + 1 : 11;
+      if (length >= 0x7FFFFFFF) return false;
+      s = {r.left, r.top, width, height, static_cast<int32_t>(length), 1, 0, 1, 1};
+      break;
+    }
+    case TYPE_BUTTON:
+      s = {r.left, r.top, width, height, 20, 4, 2, 2, 0};
+      break;
+    default:
+      break;
+  }
+  TErec* te = create_text_record(s.x, s.y, s.w, s.h, s.buffer);
+  if (!te) return false;
+  te->edit_flags = s.flags;
+  te->reserved2 = s.second_flags;
+  te->text_kind = s.kind;
+  te->needs_regen = s.fit;
+  te->format = format;
+  te->rich = static_cast<int8_t>(object_has_value_text(obj));
+  obj->te = te;
+  return true;
 }
 
 void apply_attributes_to_objects(object** list, uint16_t*, uint32_t mask, int) {

@@ -88,9 +88,14 @@ extern void* pending_extra[2];
 inline void* const kNoPendingSpringData = reinterpret_cast<void*>(~uintptr_t{0});
 extern void* pending_spring_data;
 
-// Gives a text-like object its text record or records: two records held in
-// the value block for a property check, one record otherwise. False when
-// memory runs out.
+// Gives a new object the text record of its kind, framed by the text
+// rectangle of the tool (measure_text_rect) and in the character settings
+// of its defaults: a text, number, equation, table, expression or button
+// its own record; a property check two records held in its value block,
+// filled with its pair of texts; any other object a label record in its own
+// colour, with label settings when it has none. An object that already has
+// a record keeps it. False when memory runs out (the object then has no new
+// record); whether the text shows values is in the record's `rich` byte.
 bool init_object_text_records(object* obj);
 
 // Applies attributes to a null-terminated list of objects. Only the

@@ -311,9 +311,9 @@ TEST_F(ObjectRecords, FigureOfManyClassesReadsBackEqual) {
   t->te->size = {56, 28};
   // A label with a colour outside the table.
   b->te = static_cast<TErec*>(nullptr);
-  init_object_text_records(b);
+  init_object_text_records(b);  // with its label settings
   set_text(b, "B");
-  b->label = get_default_font_info();
+  ASSERT_NE(b->label, nullptr);
   b->label->Color = 0x00FE0001;
 
   std::string first = write_all();
