@@ -80,9 +80,9 @@ default_attr* get_default_attrs(uint16_t type_id, const construct_class* cls) {
     case TYPE_TABLE:
       return &default_attrs[ATTRS_TEXT];
     case TYPE_NUMBER:
-    case TYPE_EXPRESSION:
       return &default_attrs[ATTRS_NUMBER];
     case TYPE_EQUATION:
+    case TYPE_EXPRESSION:
       return &default_attrs[ATTRS_EQUATION];
     case TYPE_BUTTON:
       return &default_attrs[ATTRS_BUTTON];

@@ -494,7 +494,7 @@ TEST_F(ObjectRecords, EveryFamilyReadsBackEqual) {
          set_text(image, "P'");
          image->te->pos = {14, 42};
          image->te->size = {28, 20};
-         image->label = get_default_font_info();
+         if (image->label == nullptr) image->label = get_default_font_info();  // made with the record
          image->label->Color = 0x0000FF;
          make(&classe_symetriquedr, 0, {p, l});
          object* t = make(&classe_triangle, 0, {o, point(56, 0), point(0, 56)});
