@@ -29,6 +29,9 @@ class KPFigureView : public QWidget,
                      public KPPaintTarget,
                      public KPFigureTimerTarget {
  public:
+  // True once the scroll bars have placed the view, from when it shows the
+  // figure.
+  bool isPlaced() const { return originSet_; }
   explicit KPFigureView(QWidget* parent = nullptr);
   ~KPFigureView() override;
 

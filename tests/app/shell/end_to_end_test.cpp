@@ -28,7 +28,7 @@ class EndToEnd : public ShellTest {
   KPFigureView* openView() {
     KPDocument* doc = KPDocument::openUntitledDocument();
     KPFigureView* view = doc ? doc->figureView() : nullptr;
-    spin(50);
+    EXPECT_TRUE(waitForView(view));
     return view;
   }
 
@@ -252,8 +252,8 @@ TEST_F(EndToEnd, AFigureSavedClosedAndOpenedAgainHoldsTheSameObjects) {
 
   KPDocument* reopened = KPDocument::openDocument(path);
   ASSERT_NE(reopened, nullptr);
-  spin(50);
   ASSERT_NE(reopened->figureView(), nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
   const std::vector<seen> after = summary(reopened->figureView()->info());
   ASSERT_EQ(after.size(), before.size());
   for (size_t i = 0; i < before.size(); ++i) {
@@ -282,6 +282,7 @@ TEST_F(EndToEnd, AFigureNamedAtLaunchOpensAndIsDrawn) {
   KPDocument* doc = KPDocument::liveDocuments().front();
   KPFigureView* view = doc->figureView();
   ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(waitForView(view));
   EXPECT_EQ(objectsOf(view->info(), &classe_segment).size(), 1u);
   EXPECT_EQ(doc->figureWindow()->windowTitle(), QStringLiteral("launch.fig"));
   const QImage image = shown(view);

@@ -35,10 +35,11 @@ void count_key(kel_EventRecord* record) {
 TEST_F(ShellTest, TheViewShowsWhatTheKernelDraws) {
   KPDocument* doc = KPDocument::openUntitledDocument();
   KPFigureView* view = doc->figureView();
-  spin(50);
+  ASSERT_TRUE(waitForView(view));
   kelvo_win_info* fig = view->info();
   ASSERT_NE(fig, nullptr);
   fig->bgcolor = 0x3050D0;  // run-time colour: red 0x30, green 0x50, blue 0xD0
+  view->invalidateFigure();
   view->grab();  // a paint event
   const QImage image = view->viewImage();
   ASSERT_FALSE(image.isNull());

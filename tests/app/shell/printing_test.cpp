@@ -29,8 +29,7 @@ class Printing : public ShellTest {
   KPFigureView* figureWithSegment() {
     KPDocument* doc = KPDocument::openUntitledDocument();
     KPFigureView* view = doc ? doc->figureView() : nullptr;
-    spin(50);
-    if (!view) return nullptr;
+    if (!view || !waitForView(view)) return nullptr;
     view->sendCurrentToolAction(find_tool_id_by_name(classe_segment.name), 0, true);
     for (const QPoint p : {QPoint(100, 200), QPoint(300, 200)}) {
       QTest::mouseMove(view, p);

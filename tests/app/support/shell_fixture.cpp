@@ -5,6 +5,10 @@
 
 #include "app/lang/kernel_string_fill.h"
 #include "app/lang/resource_folders.h"
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/view/kp_figure_view.h"
+#include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
 
 namespace {
@@ -70,6 +74,18 @@ void ShellTest::spin(int milliseconds) {
   QElapsedTimer timer;
   timer.start();
   while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+bool ShellTest::waitForView(KPFigureView* view) {
+  QElapsedTimer timer;
+  timer.start();
+  auto ready = [view] {
+    return view && view->isPlaced() && current_figure_view == kp_hwnd(view) &&
+           KPGeoDocument::currentInfo() == view->info();
+  };
+  while (!ready() && timer.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  spin(5);
+  return ready();
 }
 
 void ShellTest::closeAll() {

@@ -2,6 +2,8 @@
 // installed English language, message boxes and the close prompt scripted.
 #pragma once
 
+class KPFigureView;
+
 #include <QApplication>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,9 @@ class ShellTest : public ::testing::Test {
 
   // Runs the event loop for a while so that posted work and timers run.
   static void spin(int milliseconds = 30);
+  // Processes events until the view is placed and its figure is the current
+  // one (at most a few seconds, so a loaded machine does not fail a test).
+  static bool waitForView(KPFigureView* view);
   // Closes every document without asking.
   static void closeAll();
 
