@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "kernel/files/text_output.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "platform/kp_gdi_objects.h"
@@ -133,21 +134,25 @@ void read_color(PreferenceStore& store, const std::string& key, uint32_t* field)
   if (store.get(key.c_str(), &text)) *field = color_from_name(text.c_str());
 }
 
-// The font of a text style: a registered font of that name, else the
-// system's font of that name and size, else the factory font; the system
-// font when even that is missing.
+// The font of a text style: the system's font of that name at that size
+// (registered once), else a registered font of that display name, else the
+// fallback face, else the factory font; the system font when even that is
+// missing. Keeping the size in the font keeps it in what is written back.
+uint16_t font_of(const char* name, int32_t size) {
+  std::unique_ptr<KPFont> font(KPFont::withName(name, size));
+  if (font) return font_register(font.get());
+  return font_id_by_name(name);
+}
+
 uint16_t font_for_name(const char* name, int32_t size) {
-  if (uint16_t id = font_id_by_name_or_create(name, size)) return id;
-  if (uint16_t id = font_id_by_name_or_create(kDefaultFaceName, size)) return id;
-  if (uint16_t id = font_id_by_name_or_create(kFactoryFont, size)) return id;
+  for (const char* face : {name, kDefaultFaceName, kFactoryFont})
+    if (uint16_t id = font_of(face, size)) return id;
   std::unique_ptr<KPFont> system(KPFont::systemFont(size));
   return system ? font_register(system.get()) : 0;
 }
 
-std::string color_name(uint32_t color) {
-  const char* name = color_name_by_value(color);
-  return name ? name : "Black";
-}
+// Any colour is stored as the name of the nearest table colour.
+std::string color_name(uint32_t color) { return color_name_by_index(nearest_color_index(color)); }
 
 std::string int_text(int64_t v) { return std::to_string(v); }
 
@@ -265,9 +270,9 @@ void set_factory_prefs(uint8_t groups, prefs_rec* p) {
   }
 }
 
-void read_text_style_pref(text_style_pref* style, const char* prefix, const char*) {
-  if (!style || !prefix) return;
-  PreferenceStore& store = preference_store();
+namespace {
+
+void read_style(PreferenceStore& store, text_style_pref* style, const char* prefix) {
   read_color(store, join(prefix, " Color"), &style->color);
   read_int(store, join(prefix, " Size"), &style->size, 1, kLargestTextSize);
   read_int(store, join(prefix, " Face"), &style->face, 0, 0xFFFF);
@@ -275,6 +280,15 @@ void read_text_style_pref(text_style_pref* style, const char* prefix, const char
   std::string face;
   if (store.get(join(prefix, " Font").c_str(), &face) && !face.empty())
     style->font = font_for_name(face.c_str(), static_cast<int32_t>(style->size));
+}
+
+}  // namespace
+
+void read_text_style_pref(text_style_pref* style, const char* prefix, const char*) {
+  if (!style || !prefix) return;
+  PreferenceStore& store = preference_store();
+  store.begin_reading();
+  read_style(store, style, prefix);
 }
 
 void write_text_style_pref(const text_style_pref* style, const char* prefix, const char*) {
@@ -306,8 +320,8 @@ void read_preferences(prefs_rec* p, const char*) {
   read_int(store, "EquationType", &p->equation_type, 0, 7);
   read_int(store, "CoordSysts", &p->coordinate_system, 0, 3);
   read_int(store, "Tolerance", &p->tolerance, 1, 8);
-  read_text_style_pref(&p->cursor_text, kCursorTextPrefix, nullptr);
-  read_text_style_pref(&p->menu_text, kMenuTextPrefix, nullptr);
+  read_style(store, &p->cursor_text, kCursorTextPrefix);
+  read_style(store, &p->menu_text, kMenuTextPrefix);
   for (int k = 0; k < kGraphicKinds; ++k) {
     kind_pref& kind = p->kinds[k];
     const char* name = kGraphicKindNames[k];
@@ -328,7 +342,13 @@ void read_preferences(prefs_rec* p, const char*) {
         kind.smartline_length = length;
     }
   }
-  for (int k = 0; k < kTextKinds; ++k) read_text_style_pref(&p->texts[k], kTextKindNames[k], nullptr);
+  for (int k = 0; k < kTextKinds; ++k) read_style(store, &p->texts[k], kTextKindNames[k]);
+  // Any other text leaves the icon size as it was.
+  std::string icons;
+  if (store.get("Toolbar Icon Size", &icons)) {
+    if (icons == "16x16") toolbar_icon_size = 16;
+    else if (icons == "32x32") toolbar_icon_size = 32;
+  }
 }
 
 std::vector<std::pair<std::string, std::string>> preference_entries(const prefs_rec& p) {
