@@ -5,10 +5,15 @@
 #include <QSettings>
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/version_info.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/prefs/preferences.h"
 #include "kernel/render/colors.h"
@@ -129,6 +134,23 @@ TEST_F(DefaultAttrs, StoreDrivesRecordsSwitchesAndTolerance) {
   apply_default_attrs_to_object(&eq);
   EXPECT_EQ(eq.math.equa.format, 1);
   EXPECT_EQ(fresh(&type_expression, &classe_exp_num).math.bitsfield, 0u);
+}
+
+// Figure and macro files are read with the preferences of the moment.
+TEST_F(DefaultAttrs, FileReadersReadTheStoreFirst) {
+  set_resource_folder(KELVO_TEST_DATA "/../../resources");
+  init_version_info();
+  for (int kind : {FILE_KIND_FIGURE, FILE_KIND_MACRO}) {
+    SCOPED_TRACE(kind);
+    set("Lines Color", "Lime");
+    init_default_attrs(nullptr);
+    set("Lines Color", "Red");
+    const std::string text =
+        std::string(kind == FILE_KIND_FIGURE ? "Figure" : "Macro") + " Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
+    if (kind == FILE_KIND_FIGURE) read_figure_file(text.data(), static_cast<uint32_t>(text.size()), "a.fig");
+    else txt_read_macro_file(text.data(), static_cast<uint32_t>(text.size()));
+    EXPECT_EQ(default_attrs[ATTRS_LINE].settings.Color, color_by_name("Red"));
+  }
 }
 
 TEST_F(DefaultAttrs, PickToleranceTruncates) {
