@@ -139,9 +139,16 @@ void read_color(PreferenceStore& store, const std::string& key, uint32_t* field)
 // fallback face, else the factory font; the system font when even that is
 // missing. Keeping the size in the font keeps it in what is written back.
 uint16_t font_of(const char* name, int32_t size) {
+  // The font table only grows, so an answer stays right; the store is read
+  // before every file, and asking the font system each time costs more.
+  static std::map<std::pair<std::string, int32_t>, uint16_t> known;
+  const auto key = std::make_pair(std::string(name), size);
+  if (auto it = known.find(key); it != known.end() && it->second != 0) return it->second;
   std::unique_ptr<KPFont> font(KPFont::withName(name, size));
-  if (font) return font_register(font.get());
-  return font_id_by_name(name);
+  const uint16_t id = font ? font_register(font.get()) : font_id_by_name(name);
+  // Bounded, since the names come from a file the user may edit.
+  if (id != 0 && known.size() < 4096) known[key] = id;
+  return id;
 }
 
 uint16_t font_for_name(const char* name, int32_t size) {
