@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "kernel/files/text_family.h"
 #include "kernel/prefs/default_attrs.h"
@@ -257,6 +258,33 @@ TEST_F(Preferences, ExportWritesAPropertyListAndLeavesTheStore) {
   for (const auto& [k, v] : preference_entries(prefs)) expected += mac_roman_to_utf8(k) + "\t" + mac_roman_to_utf8(v) + "\n";
   EXPECT_EQ(out, expected);
   EXPECT_NE(out.find("Text Color\tNavy\n"), std::string::npos);
+}
+
+// Each group bit restores its own fields and leaves the others.
+TEST_F(Preferences, FactoryValuesByGroup) {
+  MemoryPreferenceStore store;
+  const std::map<std::string, uint8_t> group_of = {
+      {"LgthNbreDec", PREFS_PRECISION}, {"AngleUnit", PREFS_PRECISION},   {"CoordSysts", PREFS_EQUATIONS},
+      {"EquationType", PREFS_EQUATIONS}, {"NbLocusObject", PREFS_LOCUS}, {"EnvelopOn", PREFS_LOCUS},
+      {"Lines Color", PREFS_STYLES},     {"Text Color", PREFS_STYLES},    {"ManageInfinityOn", PREFS_GEOMETRY},
+      {"Tolerance", PREFS_SYSTEM},       {"BitmapCopyOn", PREFS_SYSTEM},  {"Menu Items Color", PREFS_SYSTEM}};
+  const std::map<std::string, const char*> changed_text = {
+      {"LgthNbreDec", "5"},  {"AngleUnit", "2"},         {"CoordSysts", "3"},  {"EquationType", "6"},
+      {"NbLocusObject", "7"}, {"EnvelopOn", "TRUE"},      {"Lines Color", "Navy"}, {"Text Color", "Red"},
+      {"ManageInfinityOn", "FALSE"}, {"Tolerance", "8"}, {"BitmapCopyOn", "TRUE"}, {"Menu Items Color", "Red"}};
+  for (const auto& [k, v] : changed_text) store.set(k.c_str(), v);
+  const prefs_rec changed = read_from(store);
+  prefs_rec factory{};
+  set_factory_prefs(PREFS_ALL, &factory);
+  const auto factory_entries = entries_of(factory);
+  for (uint8_t group : {PREFS_PRECISION, PREFS_EQUATIONS, PREFS_LOCUS, PREFS_STYLES, PREFS_GEOMETRY, PREFS_SYSTEM}) {
+    SCOPED_TRACE(static_cast<int>(group));
+    prefs_rec p = changed;
+    set_factory_prefs(group, &p);
+    const auto got = entries_of(p);
+    for (const auto& [key, g] : group_of)
+      EXPECT_EQ(got.at(key), g == group ? factory_entries.at(key) : changed_text.at(key)) << key;
+  }
 }
 
 TEST_F(Preferences, ColourNames) {
