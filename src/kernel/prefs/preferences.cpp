@@ -206,21 +206,16 @@ text_style_pref factory_text_style(int32_t size, bool menu) {
 // ---------------------------------------------------------------- stores
 
 bool MemoryPreferenceStore::get(const char* key, std::string* value) {
-  for (const auto& [k, v] : entries_)
-    if (k == key) {
-      *value = v;
-      return true;
-    }
-  return false;
+  auto it = index_.find(key);
+  if (it == index_.end()) return false;
+  *value = entries_[it->second].second;
+  return true;
 }
 
 void MemoryPreferenceStore::set(const char* key, const char* value) {
-  for (auto& [k, v] : entries_)
-    if (k == key) {
-      v = value;
-      return;
-    }
-  entries_.emplace_back(key, value);
+  auto [it, added] = index_.emplace(key, entries_.size());
+  if (added) entries_.emplace_back(key, value);
+  else entries_[it->second].second = value;
 }
 
 PreferenceStore& user_preference_store() {

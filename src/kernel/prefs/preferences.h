@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,6 +89,7 @@ class MemoryPreferenceStore : public PreferenceStore {
 
  private:
   std::vector<std::pair<std::string, std::string>> entries_;
+  std::map<std::string, size_t> index_;  // key -> position in entries_
 };
 
 // The user's settings (the platform's store).

@@ -224,6 +224,20 @@ TEST_F(Preferences, PreferenceTextRestoresTheStore) {
   EXPECT_EQ(restore_preference_text("Menu bar description:\r\n", 23), 0u) << "no header, nothing read";
 }
 
+// A hostile preference text: many unknown keys, lines without "=", a key
+// given twice. Known keys are still read; the last value given wins.
+TEST_F(Preferences, HostilePreferenceTextIsReadInOnePass) {
+  std::string text = std::string(kTxtPrefsHeader) + "\r\nLines Color=Blue\r\n=Red\r\nno equals sign\r\n";
+  for (int i = 0; i < 100000; ++i) text += "unknown key " + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  text += "Lines Color=Red\r\nTolerance=4=5\r\n";
+  MemoryPreferenceStore store;
+  EXPECT_EQ(parse_preference_text(text.data(), static_cast<uint32_t>(text.size()), &store), text.size());
+  EXPECT_EQ(store.entries().size(), 100002u);
+  const prefs_rec p = read_from(store);
+  EXPECT_EQ(p.kinds[1].color, color_by_name("Red"));
+  EXPECT_EQ(p.tolerance, 2) << "\"4=5\" is no number";
+}
+
 // The exported property list, read back by Python's plistlib.
 TEST_F(Preferences, ExportWritesAPropertyListAndLeavesTheStore) {
   const std::string dir = std::string(KELVO_TEST_OUTPUT) + "/prefs_export";
