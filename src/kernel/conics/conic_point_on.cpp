@@ -305,7 +305,10 @@ void recompute_from_record(object* conic, valeur* value, const conic_point_param
     case kConicParabola: {
         const double t1 = block->t1, t2 = block->t2;
         double X = 0, Y = 0;
-        if (t1 == 0 && t2 != 0) {
+        if (t2 == 0 && t1 > 0) {
+            // Along the axis away from the vertex: far out.
+            X = kFarX;
+        } else if (t1 == 0 && t2 != 0) {
             // Straight across the axis from (a, 0).
             X = la;
             Y = std::copysign(la * 1.4142135623730951, t2);
@@ -318,7 +321,7 @@ void recompute_from_record(object* conic, valeur* value, const conic_point_param
                 Y = (X - la) * m;
             }
         }
-        // On the axis itself: the vertex.
+        // Toward the vertex along the axis, or no direction: the vertex.
         store(value, conic_frame_point(X, Y));
         return;
     }
@@ -439,6 +442,13 @@ void conic_point_on(object* conic, valeur* value, void** param, int mode)
         }
         value->h = p.x;
         value->v = p.y;
+        if (conic_kind == kConicParabola && at.x == kFarX) {
+            // Far out along the axis already: no projection can improve on
+            // that, and the record keeps it there.
+            block->t1 = at.x - conic_param_a;
+            block->t2 = 0;
+            return;
+        }
         mode = 2;
     }
     if (mode == 2)

@@ -19,9 +19,16 @@ namespace {
 
 constexpr double kInf = HUGE_VAL;
 
-// A parabola whose quadratic has neither a square nor a linear term gives
-// 0/0 here; no tangent then, as for any family without one.
-double or_infinity(double x) { return std::isnan(x) ? kInf : x; }
+// A tangent point (t, s), or +infinity in both when either is not a finite
+// number: a parabola's quadratic without a linear term gives gamma / 0 (0/0
+// without a constant either), which is no tangent point, as for any family
+// without one.
+void set_point(double t, double s, double* out)
+{
+    const bool finite = std::isfinite(t) && std::isfinite(s);
+    out[0] = finite ? t : kInf;
+    out[1] = finite ? s : kInf;
+}
 
 // Stores the pair of the last conic_tangent_pair into the family whose
 // first slot is `slot`. `swap`: the pair is (y, x). `by_y`: the family's
@@ -89,9 +96,14 @@ int32_t step_count(double d)
     return static_cast<int32_t>(n);
 }
 
+// Truncation toward zero of a box side. The tangent points come out a few
+// units in the last place off: a side that is a whole number up to that
+// noise is taken as that number, so that a box does not lose a pixel
+// depending on which point of the conic it was computed from.
 bool to_int32(double x, int32_t* out)
 {
-    const double t = std::trunc(x);
+    const double nearest = std::nearbyint(x);
+    const double t = std::fabs(x - nearest) <= 1e-9 * std::fmax(1.0, std::fabs(x)) ? nearest : std::trunc(x);
     if (!(t > -2147483649.0 && t < 2147483648.0)) return false;
     *out = static_cast<int32_t>(t);
     return true;
@@ -102,26 +114,21 @@ bool to_int32(double x, int32_t* out)
 void conic_tangent_pair(double p, double q, double r)
 {
     const double alpha = tangent_quadratic[0], beta = tangent_quadratic[1], gamma = tangent_quadratic[2];
-    double t1 = kInf, s1 = kInf, t2 = kInf, s2 = kInf;
+    for (double& v : tangent_pair) v = kInf;
     if (conic_kind == kConicParabola) {
         if (alpha != 0 || beta != 0) {
-            t1 = or_infinity((gamma / beta) / -2);
-            s1 = or_infinity(-(p * t1 + q) / r);
+            const double t = (gamma / beta) / -2;
+            set_point(t, -(p * t + q) / r, &tangent_pair[0]);
         }
     } else {
         const double d = beta * beta - alpha * gamma;
         if (!(d < 0) && alpha != 0) {
             const double root = std::sqrt(d);
-            t1 = or_infinity((-beta - root) / alpha);
-            s1 = or_infinity(-(p * t1 + q) / r);
-            t2 = or_infinity((root - beta) / alpha);
-            s2 = or_infinity(-(p * t2 + q) / r);
+            const double t1 = (-beta - root) / alpha, t2 = (root - beta) / alpha;
+            set_point(t1, -(p * t1 + q) / r, &tangent_pair[0]);
+            set_point(t2, -(p * t2 + q) / r, &tangent_pair[2]);
         }
     }
-    tangent_pair[0] = t1;
-    tangent_pair[1] = s1;
-    tangent_pair[2] = t2;
-    tangent_pair[3] = s2;
 }
 
 void conic_tangent_points(uint16_t)
