@@ -366,6 +366,8 @@ bool conic_project(object* conic, double x, double y, dpoint* out, int* line)
     }
     default: return false;
     }
+    // A degenerate equation (a line pair with a null normal) has no foot.
+    if (!std::isfinite(result.x) || !std::isfinite(result.y)) return false;
     *out = result;
     return true;
 }
