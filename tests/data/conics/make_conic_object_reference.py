@@ -9,8 +9,10 @@ repeated zooming around the best sample. Queries with two nearly equally
 near points are left out.
 
 Intersections: conics through five integer points, lines through two integer
-points, circles about an integer centre through an integer point; sympy
-counts the real intersections exactly on the rational equations.
+points, circles about an integer centre through an integer point, triangles
+with integer vertices, arcs through three integer points of a circle; sympy
+counts the real intersections exactly on the rational equations (on a side
+or an arc: the crossings within it).
 
 Run it from anywhere; it rewrites the .txt files it owns beside it. Needs
 python3-numpy and python3-sympy.
@@ -184,12 +186,67 @@ def fmt_points(pts):
     return " ".join(f"{int(px)} {int(py)}" for px, py in pts)
 
 
+def side_count(eq, a, b):
+    """Crossings of the conic with the closed segment ab, or None when one
+    falls on an end or touches (then the case is left out)."""
+    t = sympy.Symbol("t")
+    q = sympy.Poly(sympy.expand(eq.subs({X: a[0] + t * (b[0] - a[0]), Y: a[1] + t * (b[1] - a[1])})), t)
+    if q.is_zero or q.degree() < 1:
+        return None
+    if q.sqf_part().degree() != q.degree():
+        return None
+    n = 0
+    for r in sympy.real_roots(q):
+        if r == 0 or r == 1:
+            return None
+        if 0 < r < 1:
+            n += 1
+    return n
+
+
+def points_on_circle(r):
+    """Integer points of the circle of radius r about the origin, by angle."""
+    pts = [(x, y) for x in range(-r, r + 1) for y in range(-r, r + 1) if x * x + y * y == r * r]
+    return sorted(pts, key=lambda p: np.arctan2(p[1], p[0]))
+
+
+def arc_count(eq, centre, r, ends):
+    """Crossings of the conic with the arc start-middle-end of the circle,
+    or None when a crossing lies too near an end or the system is not in
+    general position."""
+    cx, cy = centre
+    circle = (X - cx) ** 2 + (Y - cy) ** 2 - r * r
+    g = sympy.groebner([eq, circle], X, Y, order="lex")
+    polys = list(g.exprs)
+    if len(polys) != 2 or sympy.degree(polys[0], X) != 1 or sympy.Poly(polys[1], X, Y).degree(X) != 0:
+        return None
+    hy = sympy.Poly(polys[1], Y)
+    if hy.sqf_part().degree() != hy.degree():
+        return None
+    xsol = sympy.solve(polys[0], X)[0]
+    (sx, sy), (mx, my), (ex, ey) = [(float(px), float(py)) for px, py in ends]
+    def side(px, py):
+        return (ex - sx) * (py - sy) - (ey - sy) * (px - sx)
+    mid = side(mx, my)
+    n = 0
+    for yr in sympy.real_roots(hy):
+        yv = float(sympy.N(yr, 30))
+        xv = float(sympy.N(xsol.subs(Y, yr), 30))
+        s = side(xv, yv)
+        if abs(s) < 1e-3 * r * r:
+            return None
+        if (s > 0) == (mid > 0):
+            n += 1
+    return n
+
+
 def write_intersections():
     lines = ["# other-kind x0 y0 ... x4 y4 (conic) | other object's integer points | real intersections (sympy)"
              " | conic coefficients of x^2 xy y^2 x y 1 (scaled)",
-             "# line: two points; circle: centre, a point; conic: five points"]
-    count = {"line": 0, "circle": 0, "conic": 0}
-    target = {"line": 40, "circle": 30, "conic": 30}
+             "# line: two points; circle: centre, a point; conic: five points; triangle: three vertices;",
+             "# arc: centre, start, middle, end (integer points of the circle)"]
+    count = {"line": 0, "circle": 0, "conic": 0, "triangle": 0, "arc": 0}
+    target = {"line": 40, "circle": 30, "conic": 30, "triangle": 25, "arc": 25}
     while any(count[k] < target[k] for k in count):
         other = min(count, key=lambda k: count[k] / target[k])
         pts, eq, kind = random_conic()
@@ -206,6 +263,35 @@ def write_intersections():
                 continue
             (cx, cy), (px, py) = obj
             eq2 = (X - cx) ** 2 + (Y - cy) ** 2 - (px - cx) ** 2 - (py - cy) ** 2
+        elif other == "triangle":
+            obj = [(sympy.Integer(rng.randint(-250, 250)), sympy.Integer(rng.randint(-250, 250))) for _ in range(3)]
+            (x1, y1), (x2, y2), (x3, y3) = obj
+            if (x2 - x1) * (y3 - y1) - (x3 - x1) * (y2 - y1) == 0:
+                continue
+            counts = [side_count(eq, obj[k], obj[(k + 1) % 3]) for k in range(3)]
+            if any(c is None for c in counts):
+                continue
+            lines.append(f"{other}-{kind} {fmt_points(pts)} | {fmt_points(obj)} | {sum(counts)} | " +
+                         " ".join(repr(c) for c in coefficients(eq)))
+            count[other] += 1
+            continue
+        elif other == "arc":
+            r = rng.choice((25, 65, 85))
+            # About a point of the conic, so that the circle crosses it.
+            near = rng.choice(pts)
+            centre = (near[0] + rng.randint(-40, 40), near[1] + rng.randint(-40, 40))
+            ring = points_on_circle(r)
+            i, j, k = sorted(rng.sample(range(len(ring)), 3))
+            if rng.random() < 0.5:
+                i, k = k, i
+            ends = [(centre[0] + ring[q][0], centre[1] + ring[q][1]) for q in (i, j, k)]
+            n = arc_count(eq, centre, r, ends)
+            if n is None:
+                continue
+            lines.append(f"{other}-{kind} {fmt_points(pts)} | {fmt_points([centre] + ends)} | {n} | " +
+                         " ".join(repr(c) for c in coefficients(eq)))
+            count[other] += 1
+            continue
         else:
             obj, eq2, _ = random_conic()
         n = count_real_points(eq, eq2)
