@@ -2,6 +2,7 @@
 // launch, tools chosen as the palette chooses them, clicks and drags in the
 // figure view, and saving and reopening. Each check reads the figure the
 // kernel holds and the picture the view shows.
+#include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -348,6 +349,53 @@ TEST_F(EndToEnd, AFigureNamedAtLaunchOpensAndIsDrawn) {
   const QImage image = shown(view);
   EXPECT_GT(inkNear(image, QPoint(200, 300)), 0);
   EXPECT_EQ(inkNear(image, QPoint(200, 250)), 0);
+}
+
+// The default colour of lines comes from the user's settings, read again
+// when a figure file is opened: a segment made in that window takes it.
+TEST_F(EndToEnd, ASegmentTakesTheLinesColourOfTheSettings) {
+  const QString path = dir.filePath("plain.fig");
+  {
+    KPFigureView* view = openView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+    closeAll();
+  }
+  // The line may fall between two pixel rows, so it is recognised by its
+  // hue: the expected channel well above the two others.
+  auto tinted = [](QColor p, int channel) {
+    const int v[3] = {p.red(), p.green(), p.blue()};
+    return v[channel] > v[(channel + 1) % 3] + 60 && v[channel] > v[(channel + 2) % 3] + 60;
+  };
+  struct Case {
+    const char* stored;
+    int channel;
+  } cases[] = {{"Red", 0}, {nullptr, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "no key");
+    {
+      QSettings store(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova");
+      if (c.stored) store.setValue("Lines Color", c.stored);
+      else store.remove("Lines Color");
+      store.sync();
+    }
+    KPDocument* doc = KPDocument::openDocument(path);
+    ASSERT_NE(doc, nullptr);
+    KPFigureView* view = doc->figureView();
+    ASSERT_TRUE(waitForView(view));
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 200));
+    click(view, QPoint(300, 200));
+    chooseTool(view, nullptr);
+    ASSERT_EQ(objectsOf(view->info(), &classe_segment).size(), 1u);
+    const QImage image = shown(view);
+    int matching = 0;
+    for (int dy = -2; dy <= 2; ++dy)
+      if (tinted(image.pixelColor(200, 200 + dy), c.channel)) ++matching;
+    EXPECT_GT(matching, 0);
+    closeAll();
+  }
+  QSettings(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova").clear();
 }
 
 TEST_F(EndToEnd, DraggingADefiningPointMovesThePointOnTheConicAndItsCrossingWithALine) {
