@@ -144,6 +144,13 @@ bool clip_axis_to_rect(object* axes, int16_t k, double* dx, double* dy, double e
   return false;
 }
 
+void graduation_label(int32_t code, char out[32]) {
+  if (code == 1)
+    std::snprintf(out, 32, "1");
+  else
+    std::snprintf(out, 32, "%g", graduation_step(code));
+}
+
 void draw_axis_number(DisplayDevice* dd, double ox, double oy, double dx, double dy, uint32_t colour, int32_t code) {
   const double s = graduation_step(code);
   if (code != 1) {
@@ -159,8 +166,8 @@ void draw_axis_number(DisplayDevice* dd, double ox, double oy, double dx, double
     const double x = ox + t * dx, y = oy + t * dy;
     draw_point_mark(dd, x, y, angle, 0, colour, kShapeShortTick, nullptr);
     if (t == 1) {
-      char text[32] = "1";
-      if (code != 1) std::snprintf(text, sizeof text, "%g", s);
+      char text[32];
+      graduation_label(code, text);
       select_number_font(dd);
       dd_draw_text(dd, round_pixel(std::floor(x + 2.5)), round_pixel(std::floor(y + 2.5)), text, colour);
     }

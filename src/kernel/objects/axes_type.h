@@ -25,6 +25,9 @@ extern double hit_graduation_value;
 inline bool is_single_axis(const object* axes) { return axes->math.equa.typeunite != 0; }
 
 bool clip_axis_to_rect(object* axes, int16_t k, double* dx, double* dy, double ends[4], const tagRECT* r);
+// The number written beside the first tick: "1" for code 1, else the step
+// in "%g" form ("0.5" for code 2, "10" for code 9).
+void graduation_label(int32_t code, char out[32]);
 void draw_axis_number(DisplayDevice* dd, double ox, double oy, double dx, double dy, uint32_t colour, int32_t code);
 void draw_axes(DisplayDevice* dd, object* axes);
 bool axes_hit_test(object* axes, tagPOINT* m);
