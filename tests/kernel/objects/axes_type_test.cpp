@@ -5,7 +5,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/compute_axes.h"
-#include "kernel/model/geometry_fixture.h"
+#include "device_fixture.h"
 #include "kernel/model/point_type.h"
 #include "kernel/objects/axes_type.h"
 #include "kernel/prefs/hit_distance.h"
@@ -18,12 +18,11 @@
 namespace {
 
 bool g_printing = false;
-constexpr int kSize = 400;
 
-class AxesType : public GeometryTest {
+class AxesType : public DeviceGeometryTest {
  protected:
   void SetUp() override {
-    GeometryTest::SetUp();
+    DeviceGeometryTest::SetUp();
     pick_tolerance = 8;
     graduation_spacing = 29;
     g_printing = false;
@@ -33,8 +32,7 @@ class AxesType : public GeometryTest {
   }
   void TearDown() override {
     KPGeoDocument::installHooks({});
-    if (dd_) destroy_display_device(dd_);
-    GeometryTest::TearDown();
+    DeviceGeometryTest::TearDown();
   }
   const axis_point_param& block(object* p) { return *static_cast<axis_point_param*>(p->data); }
   // Dragging: the point is put under the mouse and recomputed.
@@ -43,27 +41,6 @@ class AxesType : public GeometryTest {
     p->valeurs[0].v = v;
     recompute_object(p);
   }
-  DisplayDevice* device() {
-    init_color_table();
-    pixel_pen = PixelPen{};
-    dd_ = dd_create();
-    ensure_display_dc(dd_);
-    dd_->portRect = {0, 0, 0, 0};
-    dd_select_bitmap(dd_, create_dib_record(dd_, kSize, kSize));
-    dd_->ratio = 1.0;
-    dd_->portRect.right = kSize;
-    dd_->portRect.bottom = kSize;
-    dd_->dc->allowsAntialiasing(false);
-    dd_draw_background(dd_);
-    return dd_;
-  }
-  int inked_in(int x0, int y0, int x1, int y1) const {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) n += color_of_pixel(dd_->bm->pixels[y * dd_->bm->pitch + x]) != back_color;
-    return n;
-  }
-
   // Somewhere the device shows the 8 x 8 glyph exactly (ink where its bits
   // are set, background around them).
   bool shows_glyph(const uint8_t* glyph) const {
@@ -71,17 +48,13 @@ class AxesType : public GeometryTest {
       for (int x0 = 0; x0 + 8 <= kSize; ++x0) {
         bool same = true;
         for (int y = 0; same && y < 8; ++y)
-          for (int x = 0; same && x < 8; ++x) {
-            const bool ink = color_of_pixel(dd_->bm->pixels[(y0 + y) * dd_->bm->pitch + x0 + x]) != back_color;
-            same = ink == ((glyph[y] & (0x80 >> x)) != 0);
-          }
+          for (int x = 0; same && x < 8; ++x) same = inked(x0 + x, y0 + y) == ((glyph[y] & (0x80 >> x)) != 0);
         if (same) return true;
       }
     return false;
   }
 
   object* axes_ = nullptr;
-  DisplayDevice* dd_ = nullptr;
 };
 
 TEST_F(AxesType, APointDroppedOnATickKeepsToTheTicks) {
