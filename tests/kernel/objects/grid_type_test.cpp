@@ -83,6 +83,13 @@ TEST_F(GridType, ObliqueGridsCoverTheViewFromTheCorners) {
   int inside = 0;
   for (auto [x, y] : nodes) inside += x >= 0 && x <= 200 && y >= 0 && y <= 200;
   EXPECT_GE(inside, 20);
+  // A null second step leaves no row spacing: nothing drawn.
+  const valeur j = g->valeurs[2];
+  g->valeurs[1] = valeur{40, 0, {}, 0};
+  g->valeurs[2] = valeur{};
+  EXPECT_TRUE(square_nodes(g).empty());
+  g->valeurs[2] = j;
+  g->valeurs[1].v = 10;
   // Parallel steps have no lattice: nothing drawn, nothing hit.
   g->valeurs[2] = g->valeurs[1];
   EXPECT_TRUE(square_nodes(g).empty());
