@@ -12,6 +12,7 @@
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/conics/conic_tangents.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
@@ -96,6 +97,7 @@ void fill_window_services() {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
   };
   h.bind_macro_classes = &bind_macro_classes;
+  h.conic_bounding_rect = &conic_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
@@ -480,6 +481,7 @@ void init_construct_classes() {
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
   bind_axes_grid_angle_operations();
+  bind_conic_operations();
   install_pick_services();
   bind_tool_handlers();
 

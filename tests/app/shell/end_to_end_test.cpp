@@ -5,7 +5,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/tools_palette.h"
@@ -13,6 +17,9 @@
 #include "app/panels/tools_pull_down.h"
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/conics/conic.h"
+#include "kernel/conics/conic_object.h"
+#include "kernel/conics/conic_tangents.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/units.h"
@@ -116,6 +123,59 @@ class EndToEnd : public ShellTest {
     view->invalidateFigure();
     view->grab();
     return view->viewImage();
+  }
+
+  // Writes and opens a figure file: an ellipse through five points about
+  // the middle of the view, the line through (-120, 10) and (140, -10), a
+  // point on the ellipse placed from (0, 100) and the two crossings of the
+  // line with it. Null when the figure does not open.
+  KPFigureView* openConicFigure() {
+    // The window lines of an empty figure saved from a view of this size,
+    // so that the figure opens where that view showed it.
+    const QString path = dir.filePath("conic.fig");
+    std::string text;
+    double ppc = 0;
+    {
+      if (!openView()) return nullptr;
+      if (!KPDocument::currentDocument()->writeToURL(path)) return nullptr;
+      closeAll();
+      QFile file(path);
+      if (!file.open(QIODevice::ReadOnly)) return nullptr;
+      const std::string saved = file.readAll().toStdString();
+      const size_t end = saved.find("ppc"), res = saved.find("Resolution:");
+      if (end == std::string::npos || res == std::string::npos) return nullptr;
+      text = saved.substr(0, end + 3) + "\r\n\r\n";
+      ppc = std::atof(saved.c_str() + res + 11);
+      if (!(ppc > 0)) return nullptr;
+    }
+    // Figure coordinates are pixels about the middle of the view; the file
+    // stores centimetres at its resolution, y upwards.
+    auto at = [ppc](double h, double v) {
+      char value[96];
+      std::snprintf(value, sizeof value, "Val: %.15g %.15g", h / ppc, -v / ppc);
+      return std::string(value);
+    };
+    const double pts[5][2] = {{100, 20}, {20, 80}, {-80, 30}, {-70, -50}, {60, -60}};
+    for (int i = 0; i < 5; ++i) text += std::to_string(i + 1) + ": Pt, " + at(pts[i][0], pts[i][1]) + "\r\n\r\n";
+    text += "6: Con, Const: 1,  2,  3,  4,  5, \r\n\r\n";
+    text += "7: Pt, " + at(-120, 10) + "\r\n\r\n8: Pt, " + at(140, -10) + "\r\n\r\n9: Line, Const: 7,  8, \r\n\r\n";
+    text += "10: Pt/, Const: 6, " + at(0, 100) + "\r\n\r\n";
+    text += "12: Int, Const: 9,  6, int ind:0, \r\n\r\n13: Int, Const: 9,  6, int ind:0x10000, \r\n\r\n";
+    {
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
+      file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    KPDocument* doc = KPDocument::openDocument(path);
+    KPFigureView* view = doc ? doc->figureView() : nullptr;
+    return view && waitForView(view) ? view : nullptr;
+  }
+
+  // The view point of a figure point.
+  static QPoint viewPointOf(KPFigureView* view, double h, double v) {
+    tagPOINT q{static_cast<int32_t>(std::lround(h)), static_cast<int32_t>(std::lround(v))};
+    view->localToGlobalDDM(&q);
+    return QPoint(q.x, q.y);
   }
 
   // Pixels of the view's picture that differ from the background colour
@@ -357,3 +417,78 @@ TEST_F(EndToEnd, AReflectedPointFollowsItsPointOnScreen) {
   EXPECT_GT(inkNear(image, QPoint(420, 280)), 0);
   EXPECT_EQ(inkNear(image, QPoint(380, 250)), 0);
 }
+
+TEST_F(EndToEnd, DraggingADefiningPointMovesThePointOnTheConicAndItsCrossingWithALine) {
+  KPFigureView* view = openConicFigure();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  const std::vector<object*> conics = objectsOf(fig, &classe_conic);
+  const std::vector<object*> on = objectsOf(fig, &classe_ptsur);
+  const std::vector<object*> crossings = objectsOf(fig, &classe_ptint);
+  ASSERT_EQ(conics.size(), 1u);
+  ASSERT_EQ(on.size(), 1u);
+  ASSERT_EQ(crossings.size(), 2u);
+  object* conic = conics[0];
+  // The crossing on the side of the dragged point.
+  object* crossing = crossings[0]->valeurs[0].h < crossings[1]->valeurs[0].h ? crossings[0] : crossings[1];
+
+  auto onConic = [&](const object* p) {
+    conic_load_equation(conic->valeurs);
+    const valeur& v = p->valeurs[0];
+    const double gx = conic_a * v.h + conic_b * v.v + conic_d, gy = conic_b * v.h + conic_c * v.v + conic_e;
+    return std::fabs(conic_value_at(v.h, v.v)) / (2 * std::hypot(gx, gy));
+  };
+  auto viewPoint = [&](const object* p) { return viewPointOf(view, p->valeurs[0].h, p->valeurs[0].v); };
+  EXPECT_LT(onConic(on[0]), 1e-7);
+  EXPECT_LT(onConic(crossing), 1e-7);
+  const QPoint onBefore = viewPoint(on[0]), crossingBefore = viewPoint(crossing);
+  const QImage before = shown(view);
+  ASSERT_TRUE(before.rect().contains(onBefore) && before.rect().contains(crossingBefore));
+  EXPECT_GT(inkNear(before, onBefore), 0);
+
+  // Drag the fourth defining point down and to the left with the pointer.
+  object* moved = conic->parents[3];
+  chooseTool(view, nullptr);
+  const QPoint from = viewPoint(moved);
+  drag(view, from, from + QPoint(-40, 30));
+  EXPECT_EQ(manipulating, 0);
+  ASSERT_GT(std::hypot(moved->valeurs[0].h + 70, moved->valeurs[0].v + 50), 30);
+  ASSERT_FALSE(conic->state & OBJ_UNDEFINED);
+  ASSERT_FALSE(on[0]->state & OBJ_UNDEFINED);
+  ASSERT_FALSE(crossing->state & OBJ_UNDEFINED);
+  EXPECT_LT(onConic(on[0]), 1e-7);
+  EXPECT_LT(onConic(crossing), 1e-7);
+  const QPoint onAfter = viewPoint(on[0]), crossingAfter = viewPoint(crossing);
+  EXPECT_GT((onAfter - onBefore).manhattanLength(), 6);
+  EXPECT_GT((crossingAfter - crossingBefore).manhattanLength(), 6);
+
+  // The marks are drawn where the points now are; the conic itself is not
+  // drawn yet, and the line alone leaves fewer pixels than a mark on it.
+  const QImage after = shown(view);
+  ASSERT_TRUE(after.rect().contains(onAfter) && after.rect().contains(crossingAfter));
+  EXPECT_GT(inkNear(after, onAfter), 0);
+  EXPECT_EQ(inkNear(after, onBefore), 0);
+  EXPECT_GT(inkNear(after, crossingAfter), inkNear(after, crossingBefore));
+  EXPECT_GT(inkNear(before, crossingBefore), inkNear(before, crossingAfter));
+}
+
+TEST_F(EndToEnd, ASelectionRectangleAroundTheWholeEllipseSelectsIt) {
+  KPFigureView* view = openConicFigure();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  const std::vector<object*> conics = objectsOf(fig, &classe_conic);
+  ASSERT_EQ(conics.size(), 1u);
+  object* conic = conics[0];
+  tagRECT box{};
+  ASSERT_TRUE(conic_bounding_rect(conic, &box));
+  chooseTool(view, nullptr);
+
+  // A band over the left half only: the ellipse is not in it.
+  drag(view, viewPointOf(view, box.left - 30, box.top - 30), viewPointOf(view, (box.left + box.right) / 2, box.bottom + 30));
+  EXPECT_LT(objlist_find(fig->selection, conic), 0);
+
+  // A band around all of it (from the empty sheet above and to the left).
+  drag(view, viewPointOf(view, box.left - 30, box.top - 30), viewPointOf(view, box.right + 30, box.bottom + 30));
+  EXPECT_GE(objlist_find(fig->selection, conic), 0);
+}
+
