@@ -7,6 +7,7 @@
 #include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/model/compute_values.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/objects/axes_grid_bindings.h"
@@ -482,6 +483,7 @@ void init_construct_classes() {
   bind_circle_and_intersection_operations();
   bind_axes_grid_angle_operations();
   bind_conic_operations();
+  bind_value_computes();
   install_pick_services();
   bind_tool_handlers();
 
