@@ -184,7 +184,7 @@ void format_number_text(object* obj, int16_t place, const char* text) {
       const int32_t right = integer_digits - 1 - k;
       if (k < integer_digits && right > 0 && right % 3 == 0) {
         out += second_separator;
-        if (k < cursor) ++inserted_before;
+        if (k + 1 < cursor) ++inserted_before;
       }
     }
     if (!unit.empty()) out += " " + unit;
