@@ -133,12 +133,13 @@ void compute_anchor(object* obj, int mode, valeur saved[2], bool* has_saved) {
     obj->valeurs[1].v = obj->valeurs[0].v;
     return;
   }
-  valeur anchor = obj->valeurs[0];
-  anchor.infini_inexist_indetermine = 0;
-  first->otype->point_on(first, &anchor, &obj->data, mode);
-  if (!(anchor.infini_inexist_indetermine & (VAL_NOT_EXIST | VAL_AT_INFINITY)) && std::isfinite(anchor.h) &&
-      std::isfinite(anchor.v))
-    set_anchor(obj->valeurs, anchor.h, anchor.v);
+  // The operation may look at the previous place, which follows the point.
+  valeur anchor[2] = {obj->valeurs[0], obj->valeurs[1]};
+  anchor[0].infini_inexist_indetermine = 0;
+  first->otype->point_on(first, anchor, &obj->data, mode);
+  if (!(anchor[0].infini_inexist_indetermine & (VAL_NOT_EXIST | VAL_AT_INFINITY)) && std::isfinite(anchor[0].h) &&
+      std::isfinite(anchor[0].v))
+    set_anchor(obj->valeurs, anchor[0].h, anchor[0].v);
   else
     set_anchor(obj->valeurs, obj->valeurs[0].h, obj->valeurs[0].v);
   if (first->nbparents >= 2) {
