@@ -346,6 +346,10 @@ void compute_calculation(object* obj) {
     else format_measure_value(result, obj, infinite);
     return;
   }
+  show_calculation_failure(obj, result, error);
+}
+
+void show_calculation_failure(object* obj, double result, int error) {
   obj->aux2 |= kValueIsError;
   std::string text;
   if (error == ERANGE) {

@@ -17,6 +17,11 @@ void compute_perpendicular_check(object* obj);
 void compute_equidistant_check(object* obj);
 void compute_member_check(object* obj);
 
+// A calculation whose evaluation failed: with a range error (errno
+// ERANGE) the sign of infinity of an infinite result, else the text of an
+// undefined value; the value is marked as an error either way.
+void show_calculation_failure(object* obj, double result, int error);
+
 // Whether the two straight parents of the check are parallel (mode 0) or
 // perpendicular (mode 1).
 bool direction_relation(object* obj, int mode);
