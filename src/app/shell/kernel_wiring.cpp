@@ -16,6 +16,7 @@
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
+#include "kernel/measure/plane_routines.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -100,6 +101,7 @@ void fill_window_services() {
   };
   h.bind_macro_classes = &bind_macro_classes;
   h.conic_bounding_rect = &conic_bounding_rect;
+  h.arc_bounding_rect = &arc_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };

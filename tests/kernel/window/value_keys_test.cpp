@@ -12,7 +12,10 @@
 #include "kernel/model/units.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/window/drag_free.h"
+#include "kernel/window/object_events.h"
 #include "kernel/window/value_keys.h"
+#include "app/kernel_iface/kel_event_record.h"
 
 namespace {
 
@@ -68,6 +71,30 @@ TEST_F(ValueKeys, TheViewsArrowCodesStepNumbersToo) {
   EXPECT_EQ(text(n), "9.5");
   EXPECT_TRUE(key_accepted(n, 0));
   EXPECT_TRUE(key_accepted(n, kValueKeyUp));
+}
+
+TEST_F(ValueKeys, TheObjectEventOfAValueTakesTheKeyAndStepsIt) {
+  object* n = number("2.50", 3);
+  kel_EventRecord up{};
+  up.what = kEventKey;
+  up.message = 63232;  // the up arrow as the figure view sends it
+  object* ref = n;
+  ASSERT_EQ(event_value_object(0, &ref, &up), 1);
+  ASSERT_EQ(event_value_object(1, &ref, &up), 1);
+  EXPECT_EQ(text(n), "2.60");
+  // A measure shows the step, and its next computation its own value again.
+  object* length = make(classe_length, 1, {point(0, 0), point(95, 0)});
+  length->settings.unite = 33;
+  length->settings.nbre_decimales = 1;
+  recompute_object(length);
+  EXPECT_EQ(text(length), "2.5 cm");
+  length->te->sel_start = length->te->sel_end = 3;
+  ref = length;
+  ASSERT_EQ(event_value_object(0, &ref, &up), 1);
+  event_value_object(1, &ref, &up);
+  EXPECT_EQ(text(length), "2.6 cm");
+  recompute_object(length);
+  EXPECT_EQ(text(length), "2.5 cm");
 }
 
 TEST_F(ValueKeys, RightLeftPlusAndMinusMoveTheCursorAndChangeTheDecimals) {
