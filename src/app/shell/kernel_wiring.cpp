@@ -38,6 +38,7 @@
 #include "kernel/window/object_events.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/window/window_hooks.h"
+#include "kernel/model/deletion.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_qt_bridge.h"
@@ -78,6 +79,27 @@ void draw_selection_marks(uint8_t advance) {
 void fill_window_services() {
   window_hooks h;
   h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
+  h.cancel_last_selection = [](int erase, int remove) {
+    cancel_last_selection(static_cast<uint8_t>(erase), static_cast<uint8_t>(remove));
+  };
+  h.delete_objects = [](object** list) {
+    if (!list) {
+      delete_objects(nullptr);
+      return;
+    }
+    // Each deletion may take later entries along: delete only those still
+    // in the figure.
+    std::vector<object*> wanted;
+    for (object** o = list; *o; ++o) wanted.push_back(*o);
+    for (object* o : wanted) {
+      kelvo_win_info* fig = KPGeoDocument::currentInfo();
+      for (object* live = fig ? fig->first : nullptr; live; live = live->next)
+        if (live == o) {
+          delete_objects(o);
+          break;
+        }
+    }
+  };
   h.drag_armed = [] { return pointer_drag_started != 0; };
   h.dispatch_object_event = [](kel_EventRecord* event, object* obj) {
     return static_cast<int16_t>(dispatch_object_event(event, obj));

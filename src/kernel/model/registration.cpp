@@ -8,6 +8,7 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/table.h"
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
@@ -478,6 +479,7 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  if (construct_method* m = class_method(&classe_table, 0)) m->compute = compute_table;
   install_pick_services();
   bind_tool_handlers();
 

@@ -55,6 +55,9 @@ struct TextHandleOps {
   void (*release_string)(void* string) = nullptr;
   // Removes a text view from its window and releases it.
   void (*release_view)(void* view) = nullptr;
+  // Edits the markers of a stored string in order: for the k-th marker,
+  // edits[k] is -1 (keep), 0 (delete) or its new number.
+  void (*rewrite_markers)(void* string, const int32_t* edits, int32_t count) = nullptr;
 };
 void install_text_handle_ops(const TextHandleOps& ops);
 const TextHandleOps& text_handle_ops();
