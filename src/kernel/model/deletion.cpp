@@ -7,6 +7,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
@@ -26,8 +27,6 @@
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_state.h"
-
-object* last_text_object = nullptr;
 
 namespace {
 
@@ -307,6 +306,16 @@ void free_marked_objects() {
   for (object* o = fig->first; o; o = o->next)
     if (type_of(o) == TYPE_INTERSECTION_SET) collect_points_on_objects(o);
   compact_record_pool(fig);
+}
+
+void delete_object_quietly(object* obj) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !obj) return;
+  flag_for_deletion(obj);
+  spread_deletion(fig);
+  flag_unused_intermediates();
+  drop_deleted_param_colors(fig);
+  free_marked_objects();
 }
 
 void delete_objects(object* obj) {

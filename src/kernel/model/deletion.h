@@ -30,11 +30,12 @@ void replace_parent_references(object* new_obj, object* start, object* old_obj);
 // answered.
 bool sort_objects_by_dependency();
 
+// Deletes the object with what is built on it, without redrawing (the
+// clean-ups of the text code).
+void delete_object_quietly(object* obj);
+
 // Predicates and steps of the deletion, exposed for their tests.
 bool object_can_be_deleted(object* obj);
 void flag_for_deletion(object* obj);
 void flag_unused_intermediates();
 void free_marked_objects();
-
-// The last text object the text code remembers; cleared when it is deleted.
-extern object* last_text_object;

@@ -12,6 +12,7 @@
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
@@ -480,6 +481,7 @@ void init_construct_classes() {
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
   if (construct_method* m = class_method(&classe_table, 0)) m->compute = compute_table;
+  bind_text_operations();
   install_pick_services();
   bind_tool_handlers();
 

@@ -7,6 +7,8 @@
 #include "kernel/model/figure.h"
 #include "kernel/render/fonts.h"
 
+struct DisplayDevice;
+
 
 struct te_point {
   int32_t x;
@@ -58,6 +60,19 @@ struct TextHandleOps {
   // Edits the markers of a stored string in order: for the k-th marker,
   // edits[k] is -1 (keep), 0 (delete) or its new number.
   void (*rewrite_markers)(void* string, const int32_t* edits, int32_t count) = nullptr;
+  // Brings the object's strings, and those of the objects it quotes, up to
+  // date; with `create` the object gets its view and its frame is fitted.
+  void (*refresh)(object* obj, bool create) = nullptr;
+  // Builds the stored string from the record's text or rich-text bytes
+  // when it has none; true when it built it.
+  bool (*regen_stored)(TErec* te) = nullptr;
+  // Draws the object's display string in the device, its top-left corner
+  // at the record's position, clipped to its frame; characters without a
+  // colour of their own take `color`.
+  void (*draw)(DisplayDevice* dd, object* obj, uint32_t color) = nullptr;
+  // The width and height the laid-out display string covers; false when
+  // the object has none.
+  bool (*text_extent)(object* obj, int32_t* width, int32_t* height) = nullptr;
 };
 void install_text_handle_ops(const TextHandleOps& ops);
 const TextHandleOps& text_handle_ops();
