@@ -32,6 +32,56 @@ std::vector<text_marker> list_text_markers(const char* text, int32_t length, ins
   return out;
 }
 
+namespace {
+
+// The same marker edits on the record's rich-text bytes, which the figure
+// file writes back and the view rebuilds its string from. Bytes whose
+// markers do not match the text's are dropped: the text stays right, only
+// its formatting is lost.
+void rewrite_rich_markers(TErec* te, const std::vector<int32_t>& edits) {
+  if (!te->rtf_data || te->rtf_is_rtfd) return;
+  const char* b = te->rtf_data;
+  const size_t size = GlobalSize(te->rtf_data);
+  struct span {
+    size_t at, length;
+  };
+  std::vector<span> found;
+  for (size_t i = 0; i < size; ++i) {
+    if (b[i] != '$' || i + 1 >= size || b[i + 1] < '0' || b[i + 1] > '9') continue;
+    size_t j = i + 1;
+    uint32_t n = 0;
+    while (j < size && b[j] >= '0' && b[j] <= '9') n = (n * 10 + static_cast<uint32_t>(b[j++] - '0')) & 0xFFFFu;
+    if (j >= size || b[j] != '$') continue;
+    if (n != 0) found.push_back({i, j + 1 - i});
+    i = j;
+  }
+  if (found.size() != edits.size()) {
+    GlobalFreeAndNull(&te->rtf_data);
+    return;
+  }
+  std::string out;
+  size_t from = 0;
+  for (size_t k = 0; k < found.size(); ++k) {
+    out.append(b + from, found[k].at - from);
+    from = found[k].at + found[k].length;
+    if (edits[k] < 0)
+      out.append(b + found[k].at, found[k].length);
+    else if (edits[k] > 0)
+      out += format_reference_marker(edits[k]);
+  }
+  out.append(b + from, size - from);
+  char* block = alloc_block<char>(static_cast<uint32_t>(out.size()));
+  if (!block) {
+    GlobalFreeAndNull(&te->rtf_data);
+    return;
+  }
+  std::memcpy(block, out.data(), out.size());
+  GlobalFreeAndNull(&te->rtf_data);
+  te->rtf_data = block;
+}
+
+}  // namespace
+
 bool text_view_remove_reference(object* text_obj, object* target, uint16_t number) {
   if (!text_obj || !text_obj->te || !text_obj->te->text || !text_obj->inserted) return false;
   TErec* te = text_obj->te;
@@ -86,6 +136,7 @@ bool text_view_remove_reference(object* text_obj, object* target, uint16_t numbe
   free_text_references(&text_obj->inserted);
   text_obj->inserted = list;
   te->sel_start = te->sel_end = 0;
+  rewrite_rich_markers(te, edits);
   const TextHandleOps& ops = text_handle_ops();
   if (te->stored_string && ops.rewrite_markers)
     ops.rewrite_markers(te->stored_string, edits.data(), static_cast<int32_t>(edits.size()));

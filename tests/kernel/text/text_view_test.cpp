@@ -132,6 +132,35 @@ TEST_F(TextView, RemovingAReferenceRenumbersTheStoredString) {
   EXPECT_FALSE(text_view_remove_reference(t, a, 0));  // no longer there
 }
 
+TEST_F(TextView, RemovingAReferenceEditsTheRichTextBytesToo) {
+  object* a = number("A");
+  object* b = number("B");
+  object* t = text("$1$ and $2$", {a, b});
+  const char rtf[] = "{\\rtf1 {\\b $1$} and {\\i $2$}}";
+  t->te->rtf_data = static_cast<char*>(GlobalAlloc(GPTR, sizeof rtf - 1));
+  std::memcpy(t->te->rtf_data, rtf, sizeof rtf - 1);
+  t->te->text_kind = 2;
+  view_of(t);
+  ASSERT_EQ(shown(t), QStringLiteral("A and B"));
+  ASSERT_TRUE(text_view_remove_reference(t, a, 0));
+  EXPECT_EQ(std::string(t->te->rtf_data, GlobalSize(t->te->rtf_data)), "{\\rtf1 {\\b } and {\\i $1$}}");
+  // Rebuilt from the bytes, the text still lacks the removed reference.
+  t->te->regen_pending = 1;
+  view_of(t);
+  EXPECT_EQ(shown(t), QStringLiteral(" and B"));
+  QTextCursor c(kp_text_document(t->te->display_string));
+  c.setPosition(6);
+  EXPECT_TRUE(c.charFormat().font().italic());
+
+  // Bytes whose markers disagree with the text are dropped, not trusted.
+  object* u = text("$1$", {b});
+  const char odd[] = "{\\rtf1 no marker}";
+  u->te->rtf_data = static_cast<char*>(GlobalAlloc(GPTR, sizeof odd - 1));
+  std::memcpy(u->te->rtf_data, odd, sizeof odd - 1);
+  ASSERT_TRUE(text_view_remove_reference(u, b, 0));
+  EXPECT_EQ(u->te->rtf_data, nullptr);
+}
+
 TEST_F(TextView, RichTextReferencedKeepsItsAttributes) {
   object* rich = make(&classe_text, 0, {});
   rich->te->text_kind = 2;
@@ -274,14 +303,69 @@ TEST_F(TextView, EmptyTextsGoAtTheNextCleanUpUnlessEdited) {
   fig_->cur_text = nullptr;
 }
 
-TEST_F(TextView, DrawingPutsInkInTheFrame) {
+DisplayDevice* small_device(int w, int h) {
   DisplayDevice* dd = dd_create();
   ensure_display_dc(dd);
-  dd_select_bitmap(dd, create_dib_record(dd, 120, 60));
-  dd->portRect = tagRECT{0, 0, 120, 60};
+  dd_select_bitmap(dd, create_dib_record(dd, w, h));
+  dd->portRect = tagRECT{0, 0, w, h};
   dd->ratio = 1;
   dd->orientation = 1;
   dd_draw_background(dd);
+  return dd;
+}
+
+// Pixels that are not white, inside and outside a rectangle.
+std::pair<int, int> ink(const DisplayDevice* dd, tagRECT inside) {
+  int in = 0, out = 0;
+  for (int y = 0; y < dd->bm->height; ++y)
+    for (int x = 0; x < dd->bm->width; ++x) {
+      if ((dd->bm->pixels[y * dd->bm->pitch + x] & 0xFFFFFF) == 0xFFFFFF) continue;
+      (x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom ? in : out) += 1;
+    }
+  return {in, out};
+}
+
+TEST_F(TextView, TablesDrawTheirGridNumbersAndCells) {
+  DisplayDevice* dd = small_device(200, 120);
+  static_display = dd;
+  object* n = number("12.5 cm");
+  object* table = make(&classe_table, 0, {{n, 0}, {n, 0}});
+  ASSERT_TRUE(table && table->te);
+  table->te->pos = te_point{10, 10};
+  table->te->size = te_size{150, 90};
+  table->settings.Color = 0;
+  table->settings.FillColor = back_color;
+  ASSERT_EQ(table->nbvaleurs, 1);
+  draw_table_object(dd, table);
+  const auto [in, out] = ink(dd, tagRECT{9, 9, 162, 102});
+  EXPECT_GT(in, 100);
+  EXPECT_EQ(out, 0);
+  ASSERT_NE(table->te->column_widths, nullptr);
+  EXPECT_GE(table->te->column_widths[0], 2);
+  static_display = nullptr;
+  destroy_display_device(dd);
+}
+
+TEST_F(TextView, ButtonsDrawAFrameAndAreHitLikeTexts) {
+  DisplayDevice* dd = small_device(120, 60);
+  object* button = make(&classe_button, 0, {});
+  ASSERT_TRUE(button && button->te);
+  set_text_record_text(button->te, "Go");
+  button->te->pos = te_point{20, 15};
+  button->te->size = te_size{60, 25};
+  button->settings.Color = 0;
+  draw_button_object(dd, button);
+  const auto [in, out] = ink(dd, tagRECT{16, 11, 84, 44});
+  EXPECT_GT(in, 50);
+  EXPECT_EQ(out, 0);
+  tagPOINT inside{40, 25}, far{110, 55};
+  EXPECT_TRUE(hit_test_button_object(button, &inside));
+  EXPECT_FALSE(hit_test_button_object(button, &far));
+  destroy_display_device(dd);
+}
+
+TEST_F(TextView, DrawingPutsInkInTheFrame) {
+  DisplayDevice* dd = small_device(120, 60);
   object* t = text("Hello", {});
   t->te->pos = te_point{10, 10};
   t->te->size = te_size{100, 30};
@@ -289,16 +373,9 @@ TEST_F(TextView, DrawingPutsInkInTheFrame) {
   t->settings.Color = back_color;
   t->settings.opaque = 0;
   DrawKPTexte(dd, t);
-  int ink_inside = 0, ink_outside = 0;
-  for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 120; ++x) {
-      const uint32_t px = dd->bm->pixels[y * dd->bm->pitch + x] & 0xFFFFFF;
-      if (px == 0xFFFFFF) continue;
-      const bool inside = x >= 10 && x < 110 && y >= 10 && y < 40;
-      (inside ? ink_inside : ink_outside) += 1;
-    }
-  EXPECT_GT(ink_inside, 10);
-  EXPECT_EQ(ink_outside, 0);
+  const auto [in, out] = ink(dd, tagRECT{10, 10, 110, 40});
+  EXPECT_GT(in, 10);
+  EXPECT_EQ(out, 0);
   destroy_display_device(dd);
 }
 
