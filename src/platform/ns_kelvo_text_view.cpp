@@ -248,6 +248,25 @@ void NSKelvoTextView::replaceExponents(QTextDocument* string) {
   }
 }
 
+void NSKelvoTextView::replaceExponentsString(QString& string) {
+  for (;;) {
+    int at = -1;
+    for (int i = 0; i + 1 < string.size(); ++i)
+      if (string[i] == u'\\') {
+        at = i;
+        break;
+      }
+    if (at < 0) return;
+    const QChar next = string[at + 1];
+    if (next == u'3')
+      string.replace(at, 2, QChar(0x00B3));
+    else if (next == u'2')
+      string.replace(at, 2, QChar(0x00B2));
+    else
+      return;
+  }
+}
+
 void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
   if (!obj || !obj->te || refresh_depth >= kMaxRefreshDepth) return;
   ++refresh_depth;

@@ -18,6 +18,7 @@ struct object;
 struct TErec;
 struct insert_object;
 class QTextDocument;
+class QString;
 
 struct KPTextFrame {
   float x = 0, y = 0, width = 0, height = 0;
@@ -39,6 +40,9 @@ class NSKelvoTextView {
   static void setDefaultFont(TErec* te, bool force);
   static void setDefaultColor(TErec* te);
   static void replaceExponents(QTextDocument* string);
+  // In a plain string, a backslash followed by 2 or 3 becomes the character
+  // superscript two or three; a backslash before anything else stops the rewriting.
+  static void replaceExponentsString(QString& string);
 
   // ---- Instance methods, on the attached object.
   void setAttachedObject(object* obj, bool own);

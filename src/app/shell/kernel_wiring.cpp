@@ -137,6 +137,8 @@ void fill_window_services() {
     if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);
   };
   h.has_displayed_text = &has_displayed_text;
+  h.selected_number_in_active_text = &selected_number_in_active_text;
+  h.is_current_text_tool_target = &is_current_text_tool_target;
   h.has_label_text = &object_has_label_text;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
@@ -217,6 +219,7 @@ void fill_drag_services() {
   drag_services& h = drag_hooks();
   h.figure_to_window = &figure_to_view;
   h.link_number_to_text = &link_number_to_text;
+  h.selected_number_in_active_text = [] { return selected_number_in_active_text(nullptr); };
   h.selection_rect_shown = [] { return selection_rect_shown != 0; };
   h.shift_selection_rect = [](int32_t dx, int32_t dy) {
     selection_rect.left += dx;
@@ -232,6 +235,7 @@ void fill_object_event_services() {
   h.link_number_to_text = &link_number_to_text;
   h.is_labelable_object = [](object* obj) { return is_labelable_object(obj); };
   h.place_object_label = [](object* obj) { place_object_label(obj, 1); };
+  h.selected_number_in_active_text = [] { return selected_number_in_active_text(nullptr); };
   h.table_hit_cell = [](object* table, double x, double y, int16_t* row, int16_t* column) {
     const tagPOINT p{static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
     uint16_t r = 0, c = 0;

@@ -73,12 +73,6 @@ void remove_from_object_list(objectptrlist** list, const object* target) {
   }
 }
 
-// The object leaves every button's target list.
-void remove_button_target(kelvo_win_info* fig, object* target) {
-  for (object* o = fig->first; o; o = o->next)
-    if (type_of(o) == TYPE_BUTTON) remove_from_object_list(&o->associated, target);
-}
-
 // Macro methods keep per-figure default objects; a freed one is forgotten.
 void clear_macro_data_refs(const object* target) {
   for (int k = 0; class_list && class_list[k]; ++k) {
@@ -109,6 +103,11 @@ void drop_deleted_param_colors(kelvo_win_info* fig) {
 // The spreading pass: everything built on a flagged object is flagged, and
 // what only quotes it loses the quotation.
 void spread_deletion(kelvo_win_info* fig) {
+  // A deleted object leaves every button's target list: the buttons are
+  // listed once, not searched for each deleted object.
+  std::vector<object*> buttons;
+  for (object* o = fig->first; o; o = o->next)
+    if (type_of(o) == TYPE_BUTTON) buttons.push_back(o);
   for (object* o = fig->first; o; o = o->next) {
     const uint16_t t = type_of(o);
     if (!flagged(o)) {
@@ -173,7 +172,7 @@ void spread_deletion(kelvo_win_info* fig) {
     }
     if (flagged(o)) {
       detach_intersection_point(o);
-      remove_button_target(fig, o);
+      for (object* b : buttons) remove_from_object_list(&b->associated, o);
     }
   }
 }
@@ -263,6 +262,7 @@ void free_marked_objects() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return;
   int axes = 0;
+  bool changed = false;
   for (object* o = fig->first; o; o = o->next)
     if (type_of(o) == TYPE_AXES) ++axes;
   for (object* o = fig->first; o;) {
@@ -293,10 +293,11 @@ void free_marked_objects() {
     if (saved_selection) objlist_remove_item(saved_selection, o);
     objlist_remove_item(&picked, o);
     destroy_object(o);
-    KPGeoDocument::_do_dirty(fig);
     fig->nbobj -= 1;
+    changed = true;
     o = next;
   }
+  if (changed) KPGeoDocument::_do_dirty(fig);
   for (object* o = fig->first; o; o = o->next)
     if (type_of(o) == TYPE_AXES) {
       fig->cur2 = o;

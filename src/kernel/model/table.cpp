@@ -76,9 +76,14 @@ void compute_table(object* table) {
     row += cell_of(table->parents ? table->parents[2 * j + 1] : nullptr);
     row.push_back('\0');
   }
-  // The stored length may be stale (a file keeps only the cells): what
-  // counts is what the cells take.
-  const int32_t old_length = table_cells_length(te, rows * columns);
+  // The stored length ends the last cell; a record read from a file may
+  // carry none, and then what counts is what the cells take.
+  const int32_t block = te->text ? static_cast<int32_t>(GlobalSize(te->text)) : 0;
+  int32_t old_length = te->length;
+  if (rows == 0)
+    old_length = 0;
+  else if (old_length <= 0 || old_length > block || te->text[old_length - 1] != '\0')
+    old_length = table_cells_length(te, rows * columns);
   const int32_t new_length = old_length + static_cast<int32_t>(row.size());
   const int32_t size = te->text ? static_cast<int32_t>(GlobalSize(te->text)) : 0;
   if (size < new_length || size > new_length + 50) {

@@ -127,6 +127,35 @@ bool selection_has_text_record() {
   return false;
 }
 
+bool is_current_text_tool_target(const object* obj) {
+  if (!obj || !is_active_text(obj)) return false;
+  const construct_class* c = current_class;
+  return c == &classe_label || c == &classe_text || c == &classe_table || c == &classe_exp_num ||
+         c == &classe_nombre;
+}
+
+bool is_number_in_active_text(const object* obj) {
+  kelvo_win_info* fig = figure();
+  object* text = fig ? fig->cur_text : nullptr;
+  return obj && type_of(text) == TYPE_TEXT && find_text_reference(0, obj, text->inserted) != nullptr;
+}
+
+object* selected_number_in_active_text(int* count) {
+  kelvo_win_info* fig = figure();
+  object* found = nullptr;
+  int n = 0;
+  if (fig && fig->selection && fig->selection->items)
+    for (int i = 0; fig->selection->items[i]; ++i) {
+      object* o = fig->selection->items[i];
+      if (type_of(o) == TYPE_NUMBER && is_number_in_active_text(o)) {
+        found = o;
+        ++n;
+      }
+    }
+  if (count) *count = n;
+  return n == 1 ? found : nullptr;
+}
+
 void text_frame_rect(const object* obj, tagRECT* r) {
   *r = tagRECT{};
   if (!obj || !obj->te) return;
@@ -358,7 +387,9 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       if (x < right) draw_segment_styled(dd, x, top, x, bottom, color, 0, &dotted, 2);
     }
     int32_t row = 0;
-    for (int32_t y = top + h; y < bottom; y += h, ++row) {
+    // Lines below the device's port are not seen: drawing stops there.
+    const int32_t seen_bottom = std::min(bottom, dd->portRect.bottom + h);
+    for (int32_t y = top + h; y < seen_bottom; y += h, ++row) {
       draw_segment_styled(dd, left, y, right, y, color, 0, row == 0 ? nullptr : &dotted, 2);
       if (row >= 1 && row <= 999) {
         char number[8];
@@ -401,7 +432,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       const int32_t row = k / columns, col = k % columns;
       if (row < first_row) continue;
       const int32_t y = top + h * (row + 1);
-      if (y + h > bottom) break;
+      if (y + h > bottom || y > dd->portRect.bottom) break;
       int32_t x = left + w0;
       for (int32_t j = 1; j <= col; ++j) x += width_of(j);
       const int32_t cw = width_of(col + 1);

@@ -31,6 +31,14 @@ object* find_single_number_object(object* obj);
 object* find_text_containing_number(object* obj);
 // Some selected object has a text record.
 bool selection_has_text_record();
+// The object is the active text object and the current tool types texts
+// (label, text, table, expression or number tool).
+bool is_current_text_tool_target(const object* obj);
+// The active text object is a text whose references hold the object.
+bool is_number_in_active_text(const object* obj);
+// Among the selected objects, the number held by the active text: null
+// when none; *count tells how many there are.
+object* selected_number_in_active_text(int* count);
 
 // Draw operation of texts, numbers, property checks, equations and
 // expressions.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kernel/model/engine_fixture.h"
+#include "kernel/model/table.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/text/labels.h"
@@ -102,6 +103,9 @@ TEST_F(TextView, ExponentBytesBecomeSmallSuperscripts) {
   c.setPosition(1);
   EXPECT_NE(c.charFormat().verticalAlignment(), QTextCharFormat::AlignSuperScript);
   EXPECT_EQ(prepare_replace_exponents("a\x01 b").data(), std::string("a\\2 b"));
+  QString pattern = QStringLiteral("cm\\3 and m\\2, \\x \\3");
+  NSKelvoTextView::replaceExponentsString(pattern);
+  EXPECT_EQ(pattern, QString::fromUtf8("cm\u00b3 and m\u00b2, \\x \\3"));
 }
 
 TEST_F(TextView, FramesAreNeverSmallerThanTheMinimum) {
@@ -329,6 +333,7 @@ TEST_F(TextView, TablesDrawTheirGridNumbersAndCells) {
   DisplayDevice* dd = small_device(200, 120);
   static_display = dd;
   object* n = number("12.5 cm");
+  tabulate_ready = 1;
   object* table = make(&classe_table, 0, {{n, 0}, {n, 0}});
   ASSERT_TRUE(table && table->te);
   table->te->pos = te_point{10, 10};
