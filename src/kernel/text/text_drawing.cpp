@@ -188,7 +188,9 @@ void DrawKPTexte(DisplayDevice* dd, object* obj) {
   if (!fig || !dd || !obj) return;
   TErec* te = obj->te;
   const uint32_t color = te ? te->format.color : 0;
-  if (KPGeoDocument::printingInProgress() || !te || !te->text) return;
+  // Texts are drawn into every device, printed pages included: there is
+  // no page-image preview whose texts would be shown apart.
+  if (!te || !te->text) return;
   if ((obj->aux2 & kShownInText) && type_of(obj) == TYPE_NUMBER) return;
   if (editor_open_on(obj)) return;
   tagRECT r;
