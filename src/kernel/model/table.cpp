@@ -63,6 +63,9 @@ int32_t table_cells_length(const TErec* te, int32_t cells) { return cells > 0 ? 
 
 void compute_table(object* table) {
   if (!table || !table->te) return;
+  // A table's count of values counts its rows: it has no value block that
+  // code reading values by that count could run past.
+  GlobalFreeAndNull(&table->valeurs);
   TErec* te = table->te;
   const int32_t rows = row_count(table);
   if (rows >= kMaxTableRows || !tabulate_ready) {
