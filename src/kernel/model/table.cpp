@@ -63,9 +63,13 @@ int32_t table_cells_length(const TErec* te, int32_t cells) { return cells > 0 ? 
 
 void compute_table(object* table) {
   if (!table || !table->te) return;
-  // A table's count of values counts its rows: it has no value block that
-  // code reading values by that count could run past.
-  GlobalFreeAndNull(&table->valeurs);
+  // A table's count of values counts its rows: it keeps no value block
+  // that code reading values by that count could run past. A block left by
+  // creation means a fresh table, whose count was the block's size.
+  if (table->valeurs) {
+    GlobalFreeAndNull(&table->valeurs);
+    table->nbvaleurs = 0;
+  }
   TErec* te = table->te;
   const int32_t rows = row_count(table);
   if (rows >= kMaxTableRows || !tabulate_ready) {

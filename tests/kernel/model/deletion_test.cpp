@@ -21,6 +21,7 @@ class Deletion : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     ASSERT_EQ(create_default_objects(), 0);
+    tabulate_ready = 1;  // as at start-up: tables append a row when made
   }
   void TearDown() override {
     GlobalFreeAndNull(&picked.items);

@@ -19,6 +19,7 @@ class Tables : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     init_object_lists();
+    tabulate_ready = 1;  // as at start-up: tables append a row when made
   }
   // A refused tabulation makes the pointer tool current.
   void TearDown() override {

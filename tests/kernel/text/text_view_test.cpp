@@ -28,6 +28,7 @@ class TextView : public EngineTest {
     EngineTest::SetUp();
     init_color_table();
     install_kelvo_text_view();
+    tabulate_ready = 1;  // as at start-up: tables append a row when made
   }
   void TearDown() override {
     kelvo_win_info* fig = KPGeoDocument::currentInfo();
