@@ -217,26 +217,33 @@ void NSKelvoTextView::setDefaultColor(TErec* te) {
 
 void NSKelvoTextView::replaceExponents(QTextDocument* string) {
   if (!string) return;
-  // Each pass removes one backslash, so the passes are bounded by the text.
-  for (int guard = static_cast<int>(string->characterCount()); guard > 0; --guard) {
-    const QString s = plain_of(string);
-    int at = -1;
-    for (int i = 0; i + 1 < s.size(); ++i)
-      if (s[i] == u'\\') {
-        at = i;
-        break;
-      }
-    if (at < 0) return;
-    int end = s.indexOf(u' ', at);
-    if (end < 0) end = static_cast<int>(s.size());
+  // Each escape runs from its backslash to the next blank. The escapes are
+  // found once and taken in order, each one's place moved back by the
+  // backslashes already deleted: the same as rescanning from the start after
+  // each one, without the rescans.
+  const QString s = plain_of(string);
+  std::vector<int> escapes;
+  for (int i = 0; i + 1 < s.size(); ++i)
+    if (s[i] == u'\\') escapes.push_back(i);
+  if (escapes.empty()) return;
+  // One edit block: the text is laid out once, after the last change.
+  QTextCursor group(string);
+  group.beginEditBlock();
+  int done = 0;
+  for (const int original : escapes) {
+    int blank = static_cast<int>(s.indexOf(u' ', original));
+    if (blank < 0) blank = static_cast<int>(s.size());
+    const int at = original - done;
+    const int end = blank - done;
     QTextCursor c(string);
     c.setPosition(at + 1);
-    QTextCharFormat was = c.charFormat();
+    const QTextCharFormat was = c.charFormat();
     c.setPosition(at);
     c.setPosition(end, QTextCursor::KeepAnchor);
     QTextCharFormat f;
     QFont font = was.font();
-    font.setPointSizeF(font.pointSizeF() * 0.6666666666666666);
+    const double size = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
+    font.setPointSizeF(size * 0.6666666666666666);
     f.setFont(font);
     // Qt knows one superscript level.
     f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
@@ -245,7 +252,9 @@ void NSKelvoTextView::replaceExponents(QTextDocument* string) {
     del.setPosition(at);
     del.setPosition(at + 1, QTextCursor::KeepAnchor);
     del.removeSelectedText();
+    ++done;
   }
+  group.endEditBlock();
 }
 
 void NSKelvoTextView::replaceExponentsString(QString& string) {
@@ -361,6 +370,8 @@ void NSKelvoTextView::replaceReferences() {
     te->display_string = copy_document(doc_of(te->stored_string));
     listed = ListOfRangesAndObjects(&ranges, &nodes, false);
     QTextDocument* display = doc_of(te->display_string);
+    QTextCursor group(display);
+    group.beginEditBlock();
     for (int i = 0; i < listed; ++i) {
       object* ref = nodes[i]->obj;
       const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
@@ -376,6 +387,7 @@ void NSKelvoTextView::replaceReferences() {
         c.insertText(plain_of(value), first.charFormat());
       }
     }
+    group.endEditBlock();
   }
   replaceExponents(doc_of(te->display_string));
   updateTextViewContent();
@@ -467,7 +479,9 @@ void op_rewrite_markers(void* string, const int32_t* edits, int32_t count) {
   if (!doc || !edits) return;
   const std::vector<found_marker> markers = markers_in(plain_of(doc));
   if (static_cast<int32_t>(markers.size()) != count) return;
-  // From the end, so earlier positions stay valid.
+  // From the end, so earlier positions stay valid; laid out once.
+  QTextCursor group(doc);
+  group.beginEditBlock();
   for (int32_t k = count - 1; k >= 0; --k) {
     if (edits[k] < 0) continue;
     QTextCursor c(doc);
@@ -481,6 +495,7 @@ void op_rewrite_markers(void* string, const int32_t* edits, int32_t count) {
       c.insertText(QString::fromLatin1(format_reference_marker(edits[k])), first.charFormat());
     }
   }
+  group.endEditBlock();
 }
 
 void op_refresh(object* obj, bool create) { NSKelvoTextView::refreshAllNeededDatas(obj, create); }

@@ -104,6 +104,19 @@ TEST_F(TextView, ExponentBytesBecomeSmallSuperscripts) {
   c.setPosition(1);
   EXPECT_NE(c.charFormat().verticalAlignment(), QTextCharFormat::AlignSuperScript);
   EXPECT_EQ(prepare_replace_exponents("a\x01 b").data(), std::string("a\\2 b"));
+  // Many escapes, and two in a row: each escape is a superscript up to its
+  // blank, the inner one twice as small.
+  std::string many;
+  for (int i = 0; i < 3000; ++i) many += "\\9 ";
+  many += "a\\\\2 b";
+  object* u = text(many.c_str(), {});
+  view_of(u);
+  QTextDocument* shown_doc = kp_text_document(u->te->display_string);
+  ASSERT_EQ(shown_doc->toPlainText().size(), 3000 * 2 + 4);
+  QTextCursor last(shown_doc);
+  last.setPosition(3000 * 2 + 2);  // the format of the "2" after "a"
+  EXPECT_EQ(last.charFormat().verticalAlignment(), QTextCharFormat::AlignSuperScript);
+  EXPECT_NEAR(last.charFormat().font().pointSizeF(), 12 * 4.0 / 9, 1e-6);
   QString pattern = QStringLiteral("cm\\3 and m\\2, \\x \\3");
   NSKelvoTextView::replaceExponentsString(pattern);
   EXPECT_EQ(pattern, QString::fromUtf8("cm\u00b3 and m\u00b2, \\x \\3"));
