@@ -500,7 +500,23 @@ void op_rewrite_markers(void* string, const int32_t* edits, int32_t count) {
 
 void op_refresh(object* obj, bool create) { NSKelvoTextView::refreshAllNeededDatas(obj, create); }
 
-bool op_regen_stored(TErec* te) { return NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(te); }
+void op_text_needs_regen(TErec* te) { NSKelvoTextView::textNeedsRegen(te); }
+
+bool op_text_extent(object* obj, int32_t* width, int32_t* height);
+
+// The attributed text rebuilt from the record and laid out: its size as
+// (height << 16) | width, 0 without a text.
+int32_t op_regenerate_text(object* obj) {
+  if (!obj || !obj->te || !obj->te->text || !obj->te->text[0]) return 0;
+  NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(obj->te);
+  NSKelvoTextView::refreshAllNeededDatas(obj, true);
+  int32_t w = 0, h = 0;
+  if (!op_text_extent(obj, &w, &h)) return 0;
+  return static_cast<int32_t>((static_cast<uint32_t>(std::min(h, 0x7FFF)) << 16) |
+                              static_cast<uint32_t>(std::min(w, 0xFFFF)));
+}
+
+void op_remove_reference(object* text, object* obj, uint16_t number) { text_view_remove_reference(text, obj, number); }
 
 void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
   if (!dd || !dd->dc || !obj || !obj->te || !obj->te->display_string) return;
@@ -533,7 +549,9 @@ void install_kelvo_text_view() {
   ops.release_view = &op_release_view;
   ops.rewrite_markers = &op_rewrite_markers;
   ops.refresh = &op_refresh;
-  ops.regen_stored = &op_regen_stored;
+  ops.text_needs_regen = &op_text_needs_regen;
+  ops.regenerate_text = &op_regenerate_text;
+  ops.remove_reference = &op_remove_reference;
   ops.draw = &op_draw;
   ops.text_extent = &op_text_extent;
   install_text_handle_ops(ops);

@@ -13,6 +13,7 @@
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/conics/conic_tangents.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
@@ -34,6 +35,8 @@
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
+#include "app/panels/tools_palette.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/object_events.h"
@@ -140,6 +143,7 @@ void fill_window_services() {
   h.selected_number_in_active_text = &selected_number_in_active_text;
   h.is_current_text_tool_target = &is_current_text_tool_target;
   h.has_label_text = &object_has_label_text;
+  h.conic_bounding_rect = &conic_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };
@@ -185,6 +189,12 @@ void fill_tool_services() {
   h.show_help_page = [](const char* text, const char*) {
     if (KPFigureWindow* window = KPDocument::currentWindow()) window->setHelpFieldContent(kp_qstring(text ? text : ""));
   };
+  // The attribute pop-ups show the record of the chosen tool. The mask is
+  // left to the tools until the palette keeps its menus' active flags.
+  h.load_attrs_into_menus = &load_attrs_into_menus;
+  attribute_menu_ops menus;
+  menus.show = [](int menu, uint32_t value) { set_attrib_menu_value(static_cast<int16_t>(menu), value); };
+  install_attribute_menu_ops(menus);
 }
 
 void fill_designation_services() {
@@ -290,9 +300,7 @@ void fill_main_command_services() {
   };
   h.clear_command = [] { clear_command(); };
   h.regenerate_rtf_if_needed = [](object* obj) {
-    if (!obj || !obj->te || !obj->te->text || !obj->te->text[0]) return;
-    if (text_handle_ops().regen_stored) text_handle_ops().regen_stored(obj->te);
-    if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);
+    if (text_handle_ops().regenerate_text) text_handle_ops().regenerate_text(obj);
   };
   h.release_text_view = [](object* obj) {
     if (!obj || !obj->te || !obj->te->text_view) return;

@@ -46,10 +46,10 @@ bool parent_has(const object* o, uint32_t bit) {
   return false;
 }
 
-// Drops one reference of a text and rebuilds its display.
+// Drops one reference of a text; its frame is fitted to what is left.
 void drop_text_reference(object* target, uint16_t number, object* text) {
-  if (!text_view_remove_reference(text, target, number)) return;
   if (text->te) text->te->needs_regen = 1;
+  remove_object_from_text(target, number, text);
 }
 
 // An intersection point leaves its set; the set goes when nothing is left.
