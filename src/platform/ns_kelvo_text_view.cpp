@@ -326,7 +326,7 @@ int NSKelvoTextView::ListOfRangesAndObjects(std::vector<std::pair<int, int>>* ra
   const std::vector<found_marker> markers = markers_in(plain_of(doc_of(obj->te->stored_string)));
   int shift = 0, count = 0;
   for (const found_marker& m : markers) {
-    insert_object* node = m.number ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
+    insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
     if (!node) continue;
     refreshAllNeededDatas(node->obj, false);
     const QTextDocument* value = node->obj && node->obj->te ? doc_of(node->obj->te->display_string) : nullptr;
@@ -349,7 +349,7 @@ int NSKelvoTextView::ListOfRangesAndObjects2(std::vector<std::pair<int, int>>* r
   if (!obj || !obj->te || !obj->te->stored_string) return 0;
   int count = 0;
   for (const found_marker& m : markers_in(plain_of(doc_of(obj->te->stored_string)))) {
-    insert_object* node = m.number ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
+    insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
     if (!node) continue;
     if (ranges) ranges->emplace_back(m.at, m.length);
     if (nodes) nodes->push_back(node);

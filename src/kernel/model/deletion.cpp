@@ -143,7 +143,7 @@ void spread_deletion(kelvo_win_info* fig) {
               drop_text_reference(gone, 0, o);
               // A reference that cannot be removed is unlinked by hand, so
               // the text never keeps a dangling one.
-              if (find_text_reference(0, gone, o->inserted)) {
+              if (o->inserted && find_text_reference(0, gone, o->inserted)) {
                 for (insert_object** link = &o->inserted; *link; link = &(*link)->next)
                   if ((*link)->obj == gone) {
                     insert_object* node = *link;

@@ -137,7 +137,7 @@ bool is_current_text_tool_target(const object* obj) {
 bool is_number_in_active_text(const object* obj) {
   kelvo_win_info* fig = figure();
   object* text = fig ? fig->cur_text : nullptr;
-  return obj && type_of(text) == TYPE_TEXT && find_text_reference(0, obj, text->inserted) != nullptr;
+  return obj && type_of(text) == TYPE_TEXT && text->inserted && find_text_reference(0, obj, text->inserted) != nullptr;
 }
 
 object* selected_number_in_active_text(int* count) {

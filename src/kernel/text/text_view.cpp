@@ -26,7 +26,8 @@ std::vector<text_marker> list_text_markers(const char* text, int32_t length, ins
     }
     // Markers reaching past the stored length are not part of the text.
     if (i + len > length) break;
-    out.push_back({i, len, n, find_text_reference(n, nullptr, list)});
+    // A text without references names none (the global list is for readers).
+    out.push_back({i, len, n, list ? find_text_reference(n, nullptr, list) : nullptr});
     i += len;
   }
   return out;
