@@ -12,8 +12,11 @@
 #include "kernel/text/text_record.h"
 
 bool class_is(const construct_class* cls, const char* short_name) {
-  return cls != nullptr && cls->short_name != nullptr &&
-         std::strcmp(cls->short_name, short_name) == 0;
+  if (cls == nullptr || cls->short_name == nullptr) return false;
+  // Asked many times a record; most names differ at their first byte.
+  const char* a = cls->short_name;
+  while (*a != '\0' && *a == *short_name) ++a, ++short_name;
+  return *a == *short_name;
 }
 
 uint16_t class_type_id(const construct_class* cls) {

@@ -122,7 +122,11 @@ const char* end_of_line(const char* p) {
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
-bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool starts(const char* p, const char* word) {
+  while (*word != '\0')
+    if (*p++ != *word++) return false;
+  return true;
+}
 
 // The next integer on this line: skips to a digit, a '-' just before it makes
 // it negative. False when the line has none or it does not fit in 32 bits.
@@ -172,6 +176,7 @@ bool read_number_list(const char*& p, std::vector<int64_t>& out) {
     size_t used = txt_parse_long(s, &v);
     if (used == 0 || v < 0 || v > UINT32_MAX) return false;
     if (static_cast<int64_t>(out.size()) >= kMaxListed) return false;
+    if (out.empty()) out.reserve(4);
     out.push_back(v);
     p = s + used;
   }
@@ -772,11 +777,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p = skip_separators(p);
     name = word_at(p);
     p += name.size();
-    for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
-      if (class_list[k]->short_name != nullptr && name == class_list[k]->short_name) {
-        r.cls = class_list[k];
-        break;
-      }
+    r.cls = find_class_by_short_name(name.data(), name.size());
   }
   if (r.cls == nullptr || (name.empty() && *result == nullptr)) return fail("unknown class \"" + name + "\"");
   const uint16_t t = class_type_id(r.cls);
@@ -1198,8 +1199,12 @@ void resolve_record_numbers() {
     table_close();
     return;
   }
+  if (unresolved.empty()) {
+    table_close();
+    return;
+  }
   // The figure may have been renumbered since its records were read.
-  if (numbers.open && !unresolved.empty()) table_build();
+  if (numbers.open) table_build();
   auto resolve = [](object*& ref) {
     const auto n = reinterpret_cast<uintptr_t>(ref);
     ref = n <= UINT32_MAX ? find_object_by_file_number(static_cast<uint32_t>(n)) : nullptr;
