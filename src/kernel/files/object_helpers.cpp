@@ -11,14 +11,6 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 
-bool class_is(const construct_class* cls, const char* short_name) {
-  if (cls == nullptr || cls->short_name == nullptr) return false;
-  // Asked many times a record; most names differ at their first byte.
-  const char* a = cls->short_name;
-  while (*a != '\0' && *a == *short_name) ++a, ++short_name;
-  return *a == *short_name;
-}
-
 uint16_t class_type_id(const construct_class* cls) {
   return cls != nullptr && cls->ctype != nullptr ? cls->ctype->id : 0;
 }

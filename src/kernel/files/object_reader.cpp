@@ -1374,6 +1374,7 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   const char* p = text;
   Record r;
   std::vector<object*> args;
+  args.reserve(8);
   int16_t method = -1;
   object* result = nullptr;
   if (!parse_record(p, r, args, &method, &result)) return finish(-1);
