@@ -28,11 +28,15 @@ namespace {
 struct Setup {
   Setup() {
     init_version_info();
-    init_construct_classes();
     init_color_table();
   }
 };
-void setup() { static Setup once; }
+// The class list is registered once, whichever benchmark came first; some
+// free it when they end.
+void setup() {
+  static Setup once;
+  if (class_list == nullptr) init_construct_classes();
+}
 
 // Time per object, in the benchmark's unit.
 void per_object(benchmark::State& state, int64_t objects) {

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "kernel/macros/macro_def.h"
@@ -425,9 +427,13 @@ namespace {
 // The classes by short name, for find_class_by_short_name; rebuilt when a
 // class joins or the list is freed. A class keeps its short name once
 // registered, and each answer is checked against the list all the same.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
 struct ShortNameTable {
   bool current = false;
-  std::unordered_map<std::string, int> index;  // first place in class_list
+  std::unordered_map<std::string, int, NameHash, std::equal_to<>> index;  // first place in class_list
 };
 ShortNameTable short_names;
 
@@ -435,7 +441,7 @@ ShortNameTable short_names;
 
 construct_class* find_class_by_short_name(const char* name, size_t length) {
   if (!class_list || !name) return nullptr;
-  const std::string key(name, length);
+  const std::string_view key(name, length);
   if (!short_names.current) {
     short_names.index.clear();
     for (int k = 0; class_list[k]; ++k)
