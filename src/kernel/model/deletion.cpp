@@ -451,6 +451,7 @@ void replace_parent_references(object* new_obj, object* start, object* old_obj) 
   if (saved_selection) objlist_replace(saved_selection, old_obj, new_obj);
   if (fig->cur_text == old_obj) fig->cur_text = new_obj;
   if (fig->moving == old_obj) fig->moving = new_obj;
+  figure_objects_changed(fig);
 }
 
 bool sort_objects_by_dependency() {
@@ -504,6 +505,7 @@ bool sort_objects_by_dependency() {
   }
   fig->first = n ? sorted.front() : nullptr;
   fig->last_hint = prev;
+  figure_objects_changed(fig);
   renumber_objects();
   return complete;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
@@ -147,11 +148,13 @@ void table_remove_row_or_column(object* table) {
     GlobalFreeAndNull(&table->parents);
     table->parents = parents;
     table->nbparents = static_cast<int16_t>(table->nbparents - 2);
+    figure_objects_changed(KPGeoDocument::currentInfo());
   } else {
     GlobalFreeAndNull(&table->parents);
     table->nbparents = 0;
     table->nbvaleurs = 0;
     kept.clear();
+    figure_objects_changed(KPGeoDocument::currentInfo());
   }
   if (te->text) {
     std::memset(te->text, 0, GlobalSize(te->text));
