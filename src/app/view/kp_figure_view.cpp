@@ -140,7 +140,11 @@ KPFigureView::KPFigureView(QWidget* parent) : QWidget(parent) {
   QObject::connect(&keyTimer_, &QTimer::timeout, this, [this] { fireKeyRecords(); });
 }
 
-KPFigureView::~KPFigureView() {
+KPFigureView::~KPFigureView() { releaseFigure(); }
+
+void KPFigureView::releaseFigure() {
+  if (released_) return;
+  released_ = true;
   isDeleting_ = 1;
   KPTimer::killTimer(kp_hwnd(this), static_cast<UINT>(-1));
   stopTimer();

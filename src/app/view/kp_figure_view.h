@@ -57,6 +57,10 @@ class KPFigureView : public QWidget,
   void setCurrentView();
   void activate();
   void changedWindow() { changedWindow_ = 1; }
+  // Gives the figure record, its undo copy and the display device back and
+  // stops every timer: the view draws and reacts no more. The destructor
+  // does it when it was not done before.
+  void releaseFigure();
 
   // ---- Tools ----
   void sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool flag);
@@ -188,6 +192,7 @@ class KPFigureView : public QWidget,
   LONG_PTR windowExStyle_ = 0;
   QRect invalidateRect_;
   uint8_t isDeleting_ = 0;
+  bool released_ = false;
   // A paint only shows the surface (the kernel copied a layer into it), or
   // must draw the figure again.
   bool showSurfaceOnly_ = false;
