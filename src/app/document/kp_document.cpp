@@ -697,8 +697,11 @@ void make_main_window(QObject* window_or_view) {
   else if (auto* view = dynamic_cast<KPFigureView*>(window_or_view))
     window = view->window();
   if (!window) return;
-  window->raise();
-  window->activateWindow();
+  // The active window is not asked again (see NSKelvoWrapMachine::setFocus).
+  if (QApplication::activeWindow() != window) {
+    window->raise();
+    window->activateWindow();
+  }
   if (auto* figure_window = dynamic_cast<KPFigureWindow*>(window))
     if (KPDocument* doc = figure_window->document()) doc->myMakeMainWindow();
 }
