@@ -244,8 +244,8 @@ void KPDocument::installKernelHooks() {
   };
   view_hooks.visible_size = [](void* view, int32_t* width, int32_t* height) {
     if (KPFigureView* v = figure_view_of(view)) {
-      *width = v->width();
-      *height = v->height();
+      *width = v->sheetWidth();
+      *height = v->sheetHeight();
     }
   };
   view_hooks.new_document = [] { openUntitledDocument(); };

@@ -47,20 +47,20 @@ void NSKelvoScrollRemoteView::getScrollRange(int bar, int32_t* min, int32_t* max
 }
 
 int32_t NSKelvoScrollRemoteView::spanX() const {
-  return std::max<int32_t>(0, (scroll_range.right - scroll_range.left) - (remoteView_ ? remoteView_->width() : 0));
+  return std::max<int32_t>(0, (scroll_range.right - scroll_range.left) - (remoteView_ ? remoteView_->sheetWidth() : 0));
 }
 
 int32_t NSKelvoScrollRemoteView::spanY() const {
-  return std::max<int32_t>(0, (scroll_range.bottom - scroll_range.top) - (remoteView_ ? remoteView_->height() : 0));
+  return std::max<int32_t>(0, (scroll_range.bottom - scroll_range.top) - (remoteView_ ? remoteView_->sheetHeight() : 0));
 }
 
 void NSKelvoScrollRemoteView::updateRanges() {
   if (!hScroll_ || !vScroll_ || !remoteView_) return;
   moving_ = true;
   hScroll_->setRange(0, spanX());
-  hScroll_->setPageStep(remoteView_->width());
+  hScroll_->setPageStep(remoteView_->sheetWidth());
   vScroll_->setRange(0, spanY());
-  vScroll_->setPageStep(remoteView_->height());
+  vScroll_->setPageStep(remoteView_->sheetHeight());
   moving_ = false;
 }
 

@@ -72,6 +72,8 @@ class KPFigureView : public QWidget,
   void InitViewLayers();
   void setGlobalDrowingWindow();
   void intBounds(tagRECT* rect) const;
+  // Sheet pixels (the points of the kernel's event records, y down) to
+  // figure coordinates, and back.
   void globalToLocalDDM(tagPOINT* point) const;
   void localToGlobalDDM(tagPOINT* point) const;
   void setOrigin(double x, double y);
@@ -119,7 +121,14 @@ class KPFigureView : public QWidget,
   void doScroll(double x, double y);
   void setViewOrigin(double x, double y);
   void FinishingScroll(bool flag) { finishingScroll_ = flag ? 1 : 0; }
+  // The zoom control: the view shows the sheet magnified by the scale,
+  // keeping the figure point in its middle where it was. The kernel draws
+  // and takes events in sheet pixels, one per figure unit.
   void setFigureScale(double value);
+  // The sheet the kernel draws on: the view's size divided by the zoom.
+  int sheetWidth() const;
+  int sheetHeight() const;
+  QPointF toSheet(const QPointF& view_point) const { return view_point / scale_; }
   void setFigureAngle(double value);
   float scale() const { return scale_; }
 
