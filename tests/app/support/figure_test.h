@@ -36,8 +36,11 @@ class FigureTest : public ShellTest {
     view->sendCurrentToolAction(id, 0, true);
   }
 
+  // The pointer moves over the view with no button down.
   static void moveTo(KPFigureView* view, QPoint p) {
     QTest::mouseMove(view, p);
+    QMouseEvent move(QEvent::MouseMove, p, view->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
     spin(5);
   }
 
