@@ -135,3 +135,57 @@ TEST_F(FigureDrawing, TheDesignationHintGoesWithTheObjectUnderTheCursor) {
   spin(30);
   EXPECT_EQ(ink(view->viewImage(), beside), 0);
 }
+
+// A drag on the empty sheet draws its rectangle while it runs, selects the
+// objects inside it only, and the selected points blink without ever
+// vanishing.
+TEST_F(FigureDrawing, TheSelectionRectangleSelectsWhatItHoldsAndPointsKeepShowing) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  const QPoint inside[] = {QPoint(150, 150), QPoint(200, 190)};
+  const QPoint outside(400, 300);
+  for (QPoint p : inside) click(view, p);
+  click(view, outside);
+  chooseTool(view, nullptr);
+  spin(20);
+
+  const QPoint from(100, 100), to(260, 220);
+  moveTo(view, from);
+  QTest::mousePress(view, Qt::LeftButton, {}, from);
+  spin(20);
+  for (int i = 1; i <= 8; ++i) {
+    const QPoint p = from + (to - from) * i / 8;
+    QMouseEvent move(QEvent::MouseMove, p, view->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    spin(10);
+  }
+  spin(60);
+  // While the button is down the band shows on its four sides.
+  const QImage during = view->viewImage();
+  EXPECT_GT(inkNear(during, QPoint(180, 100), 3), 0);
+  EXPECT_GT(inkNear(during, QPoint(180, 220), 3), 0);
+  EXPECT_GT(inkNear(during, QPoint(100, 160), 3), 0);
+  EXPECT_GT(inkNear(during, QPoint(260, 160), 3), 0);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
+  spin(20);
+
+  kelvo_win_info* fig = view->info();
+  std::vector<object*> selected;
+  for (int i = 0; fig->selection && fig->selection->items && fig->selection->items[i]; ++i)
+    selected.push_back(fig->selection->items[i]);
+  ASSERT_EQ(selected.size(), 2u);
+  for (object* o : selected) {
+    EXPECT_EQ(o->classe, &classe_point);
+    tagPOINT q{static_cast<int32_t>(o->valeurs[0].h), static_cast<int32_t>(o->valeurs[0].v)};
+    view->localToGlobalDDM(&q);
+    EXPECT_TRUE(QRect(from, to).contains(QPoint(q.x, q.y))) << q.x << "," << q.y;
+  }
+  // Every point stays visible through the blinking, selected or not.
+  for (int t = 0; t < 30; ++t) {
+    spin(15);
+    const QImage now = view->viewImage();
+    for (QPoint p : inside) EXPECT_GT(inkNear(now, p, 1), 0) << "at " << p.x() << "," << p.y() << " tick " << t;
+    EXPECT_GT(inkNear(now, outside, 1), 0) << "tick " << t;
+  }
+}
