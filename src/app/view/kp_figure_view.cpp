@@ -14,6 +14,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -369,6 +370,7 @@ void KPFigureView::sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool)
   if (!lockFixSaveContext()) return;
   dispatch_tool_action(tool_id, color);
   setup_current_tool(current_class);
+  show_tool_colors();
   unlockView();
 }
 

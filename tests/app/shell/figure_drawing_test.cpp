@@ -2,6 +2,7 @@
 // first drawing of new objects, the designation hint, the selection
 // rectangle and blinking points, the attribute bar's colour, and the
 // intersection tool.
+#include <QColorDialog>
 #include <QSlider>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include "app/support/figure_test.h"
 #include "kernel/model/figure.h"
 #include "kernel/tools/designation.h"
+#include "kernel/tools/tool_state.h"
+#include "kernel/tools/toolbox.h"
 
 namespace {
 
@@ -188,4 +191,42 @@ TEST_F(FigureDrawing, TheSelectionRectangleSelectsWhatItHoldsAndPointsKeepShowin
     for (QPoint p : inside) EXPECT_GT(inkNear(now, p, 1), 0) << "at " << p.x() << "," << p.y() << " tick " << t;
     EXPECT_GT(inkNear(now, outside, 1), 0) << "tick " << t;
   }
+}
+
+// The pen colour of the attribute bar: the colour chosen in its dialog shows
+// on the button and draws the next object; the buttons show the colours of
+// the tool chosen.
+TEST_F(FigureDrawing, ThePenColourButtonShowsAndGivesTheColourChosen) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  ASSERT_NE(attrib_menus[0], nullptr);
+  auto* pen = static_cast<NSGeoToolsMenu*>(attrib_menus[0]->view);
+  ASSERT_NE(pen, nullptr);
+  ASSERT_TRUE(pen->isColorMenu());
+  chooseTool(view, &classe_segment);
+  // The button shows the segment tool's colour.
+  EXPECT_EQ(pen->color().rgb() & 0xFFFFFF, current_attrs->settings.Color & 0xFFFFFF);
+
+  pen->openPopUp();
+  spin(10);
+  auto* dialog = QApplication::topLevelWidgets().isEmpty() ? nullptr : [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QColorDialog*>(w); d && d->isVisible()) return d;
+    return static_cast<QColorDialog*>(nullptr);
+  }();
+  ASSERT_NE(dialog, nullptr);
+  const QColor green(0, 160, 0);
+  dialog->setCurrentColor(green);
+  spin(10);
+  EXPECT_EQ(pen->color(), green);
+  click(view, QPoint(100, 100));
+  click(view, QPoint(250, 120));
+  const std::vector<object*> segments = objectsOf(view->info(), &classe_segment);
+  ASSERT_EQ(segments.size(), 1u);
+  EXPECT_EQ(segments[0]->settings.Color & 0xFFFFFF, 0x00A000u);
+  // Another tool, another colour on the button; back to segments, green.
+  chooseTool(view, &classe_cercle);
+  EXPECT_EQ(pen->color().rgb() & 0xFFFFFF, current_attrs->settings.Color & 0xFFFFFF);
+  chooseTool(view, &classe_segment);
+  EXPECT_EQ(pen->color(), green);
 }
