@@ -694,6 +694,11 @@ void designate_under_cursor(int32_t x, int32_t y) {
     if (current_class == &classe_interset && n_candidates == 2 && no_argument &&
         intersect_near_mouse(&picked, loci)) {
       pending_point_kind = 1;
+      // The crossing is that of the two objects under the cursor: the tool
+      // takes its objects from the crossing's list (filled above only for
+      // tools that take points).
+      objlist_clear(&intersection_candidates);
+      for (int i = 0; i < 2; ++i) add_candidate(&intersection_candidates, picked.items[i], picked.tags[i]);
       r.text = kernel_string(kRowIntersection);
       r.color = points_color();
       choose_cursor(CURSOR_ID_POINT_ON);

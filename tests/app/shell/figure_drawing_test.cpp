@@ -230,3 +230,34 @@ TEST_F(FigureDrawing, ThePenColourButtonShowsAndGivesTheColourChosen) {
   chooseTool(view, &classe_segment);
   EXPECT_EQ(pen->color(), green);
 }
+
+// One click of the Intersection Point tool exactly on the crossing of a line
+// and a circle makes the crossing points, as the two objects clicked one
+// after the other do.
+TEST_F(FigureDrawing, TheIntersectionToolTakesAClickOnTheCrossing) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_droite);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(500, 200));
+  chooseTool(view, &classe_cercle);
+  click(view, QPoint(300, 260));
+  click(view, QPoint(300, 360));  // radius 100: the line crosses it at (220, 200) and (380, 200)
+  const size_t points = objectsOf(view->info(), &classe_point).size();
+  chooseTool(view, &classe_interset);
+  const QPoint crossing(380, 200);
+  moveTo(view, crossing);
+  spin(20);
+  click(view, crossing);
+  spin(20);
+  const std::vector<object*> made = objectsOf(view->info(), &classe_ptint);
+  ASSERT_FALSE(made.empty()) << "hint: " << shown_designation_text();
+  EXPECT_EQ(objectsOf(view->info(), &classe_point).size(), points);
+  bool near_click = false;
+  for (object* o : made) {
+    tagPOINT q{static_cast<int32_t>(std::lround(o->valeurs[0].h)), static_cast<int32_t>(std::lround(o->valeurs[0].v))};
+    view->localToGlobalDDM(&q);
+    near_click |= std::abs(q.x - crossing.x()) <= 2 && std::abs(q.y - crossing.y()) <= 2;
+  }
+  EXPECT_TRUE(near_click);
+}
