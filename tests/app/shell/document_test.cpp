@@ -278,3 +278,32 @@ TEST_F(ShellTest, ToolsHelpToggledTwiceLeavesEveryWindowAsItWas) {
   // The first document in order was made current last.
   EXPECT_EQ(KPDocument::currentDocument(), a);
 }
+
+// A relative path on the command line names a file of the directory the
+// program was started in, whatever folder the dialogs remember; the
+// remembered folder never becomes the process's working directory.
+TEST_F(ShellTest, LaunchPathsAreRelativeToTheStartingDirectory) {
+  QDir(dir.path()).mkpath(QStringLiteral("start"));
+  QDir(dir.path()).mkpath(QStringLiteral("remembered"));
+  const QString start = dir.filePath(QStringLiteral("start"));
+  const QString remembered = dir.filePath(QStringLiteral("remembered"));
+  QFile::rename(saved_figure(dir, QStringLiteral("good.fig")), start + QStringLiteral("/good.fig"));
+  const QByteArray other("FIGURE of another folder, not to be touched\r\n");
+  write_file(dir, QStringLiteral("remembered/good.fig"), other);
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(start));
+  set_current_directory(remembered.toUtf8().constData());
+  EXPECT_EQ(QDir::currentPath(), start);
+  app()->openLaunchArguments({QStringLiteral("good.fig")});
+  spin(20);
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+  KPDocument* doc = KPDocument::liveDocuments().front();
+  EXPECT_EQ(doc->filePath(), start + QStringLiteral("/good.fig"));
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  KPGeoDocument::_do_dirty(doc->figureView()->info());
+  EXPECT_TRUE(doc->saveDocument());
+  QFile kept(remembered + QStringLiteral("/good.fig"));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), other);
+  QDir::setCurrent(before);
+}
