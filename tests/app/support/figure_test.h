@@ -71,8 +71,8 @@ class FigureTest : public ShellTest {
   // Chooses a tool with the mouse on the tools palette: a click on its
   // group's button for the group's first tool, else the group's list opened
   // by a second click and a release on the tool's line.
-  static void pickFromPalette(construct_class* cls) {
-    const uint32_t id = find_tool_id_by_name(cls->name);
+  static void pickFromPalette(construct_class* cls) { pickFromPalette(find_tool_id_by_name(cls->name)); }
+  static void pickFromPalette(uint32_t id) {
     ASSERT_NE(id, 0u);
     menu* group = find_tool_menu(static_cast<int16_t>(tool_group(id)));
     ASSERT_NE(group, nullptr);
