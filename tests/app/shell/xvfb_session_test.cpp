@@ -66,9 +66,12 @@ TEST_F(XvfbSession, BuildDragUndoSaveCloseReopenAndQuit) {
   std::vector<seen> saved, reopened;
   bool script_done = false;
   QTimer::singleShot(0, [&] {
-    KPFigureView* view = openView();
-    ASSERT_NE(view, nullptr);
+    // The launch with no file named: the untitled window.
+    app()->openLaunchArguments({});
     KPDocument* doc = KPDocument::currentDocument();
+    ASSERT_NE(doc, nullptr);
+    KPFigureView* view = doc->figureView();
+    ASSERT_TRUE(waitForView(view));
     pickFromPalette(&classe_point);
     ASSERT_EQ(current_class, &classe_point);
     click(view, QPoint(150, 150));
