@@ -167,6 +167,12 @@ void fill_tool_services() {
     redraw_figure(static_cast<uint8_t>(mode));
     copy_static_display();
   };
+  // The hint beside the cursor belonged to the tool that ends: it goes
+  // from the view at once, not at the next move.
+  h.designation_tool_changed = [] {
+    draw_designation_text(nullptr, tagPOINT{}, 0);
+    flush_moving_display(2);
+  };
   h.objects_being_moved = [] { return manipulating != 0; };
   h.check_figure_timer = [] {
     if (KPFigureView* view = current_view()) view->CheckFigureTimer();

@@ -503,7 +503,16 @@ bool add_construct_method(construct_class* cls, construct_method* method) {
   return true;
 }
 
+namespace {
+// Set while the built-in classes are registered: each attached method is
+// appended to its class, so a second registration would list it twice and
+// no set of parents would then complete it.
+bool builtin_classes_registered = false;
+}  // namespace
+
 void init_construct_classes() {
+  if (builtin_classes_registered) return;
+  builtin_classes_registered = true;
   build_label_arguments();
   build_interset_arguments();
   init_tool_names_and_help();
@@ -549,6 +558,7 @@ void free_construct_classes() {
     }
   GlobalFreeAndNull(&class_list);
   class_list_capacity = 0;
+  builtin_classes_registered = false;
   short_names = ShortNameTable{};
 }
 
