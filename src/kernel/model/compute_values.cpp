@@ -22,6 +22,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/window/drag_free.h"

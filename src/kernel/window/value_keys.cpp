@@ -385,15 +385,3 @@ void value_key_command_impl(object* obj, uint32_t key) {
       return;
   }
 }
-
-object* find_single_number_object(object* text) {
-  if (!text) return nullptr;
-  if (type_of(text) == TYPE_NUMBER) return text;
-  object* found = nullptr;
-  for (insert_object* node = text->inserted; node; node = node->next) {
-    if (type_of(node->obj) != TYPE_NUMBER) continue;
-    if (found && found != node->obj) return nullptr;
-    found = node->obj;
-  }
-  return found;
-}

@@ -40,7 +40,3 @@ int16_t number_text_place(const object* obj);
 // A point's coordinate object takes a typed value and moves its point;
 // answers false when the point cannot take it.
 bool set_point_coordinate_value(object* coordinates, double value, bool infinite);
-
-// The number an active text designates: itself when it is a number, else the
-// only number among its references; null when none or several.
-object* find_single_number_object(object* text);

@@ -75,6 +75,21 @@ class EndToEndMeasures : public ShellTest {
     std::from_chars(s.data(), s.data() + s.size(), v);
     return v;
   }
+  // Pixels of the view's picture that differ from the background inside
+  // the text frame of an object.
+  static int inkInFrame(KPFigureView* view, const object* o) {
+    view->invalidateFigure();
+    view->grab();
+    const QImage image = view->viewImage();
+    tagPOINT corner{o->te->pos.x, o->te->pos.y};
+    view->localToGlobalDDM(&corner);
+    const QColor background = image.pixelColor(2, 2);
+    int count = 0;
+    for (int y = corner.y; y < corner.y + o->te->size.h; ++y)
+      for (int x = corner.x; x < corner.x + o->te->size.w; ++x)
+        if (image.rect().contains(x, y) && image.pixelColor(x, y) != background) ++count;
+    return count;
+  }
   static std::string text(const object* m) { return m && m->te && m->te->text ? m->te->text : ""; }
 };
 
@@ -104,6 +119,8 @@ TEST_F(EndToEndMeasures, TheLengthOfASegmentIsShownAndFollowsItsEnd) {
   ASSERT_NE(shown, nullptr);
   ASSERT_NE(shown->inserted, nullptr);
   EXPECT_EQ(shown->inserted->obj, length);
+  // The view shows it: ink inside the text's frame, none there before.
+  EXPECT_GT(inkInFrame(view, shown), 0);
 
   // An end dragged 114 pixels further: the shown length follows.
   chooseTool(view, nullptr);

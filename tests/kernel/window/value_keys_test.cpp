@@ -10,6 +10,7 @@
 #include "kernel/measure/measure_text.h"
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/model/units.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/window/drag_free.h"
