@@ -87,6 +87,21 @@ uint16_t macro_parent_type(const macro_def* def, const construct_method* method,
 object* apply_macro(int16_t method, uint8_t with_styles);
 // Set while apply_macro runs.
 extern uint8_t applying_macro;
+// The message of an application whose steps name objects outside the
+// instance numbering (a damaged macro, or arguments that do not fit).
+extern const char* const kMacroOutsideNumbering;
+// The radius (figure pixels) of a shown circle a macro step draws from its
+// centre alone.
+inline constexpr double kMacroDefaultRadius = 28.0;
 
-// Adds a macro class to the tools menus unless it is there.
+// Places a macro class as a tool: back in the group a replaced macro was
+// taken from, else in the group of the macro tools (the one holding the
+// final-object tool, or else the first holding a macro), else in a new
+// group. Nothing when a tool of that name is there already.
 void add_class_to_tools_menu(construct_class* cls);
+// The group a macro being replaced was removed from (0: none); the
+// definition dialog sets it and clears it when it opens.
+extern int16_t removed_macro_group;
+// Removes the macros of the tools-configuration group that no open figure
+// uses (the compass and vector sum stay).
+void icon_organizer_command();

@@ -90,3 +90,25 @@ default_attr* get_default_attrs(uint16_t type_id, const construct_class* cls) {
       return &default_attrs[ATTRS_LINE];
   }
 }
+
+void set_attrs_unset(object_settings* s) {
+  if (!s) return;
+  s->Color = s->FillColor = 0xFFFFFFFFu;
+  s->thickness = 255;
+  s->graph_type = 255;
+  s->opaque = -1;
+  s->smartline_type = 255;
+}
+
+bool attrs_are_unset(const object_settings* s) {
+  return s && s->Color == 0xFFFFFFFFu && s->FillColor == 0xFFFFFFFFu && s->thickness == 255 && s->graph_type == 255;
+}
+
+bool attrs_equal_default(const object* obj) {
+  if (!obj) return false;
+  const object_settings& a = obj->settings;
+  const object_settings& d = (obj->otype ? get_default_attrs(obj->otype->id, obj->classe) : &kernel_default_attrs)->settings;
+  return a.Color == d.Color && a.FillColor == d.FillColor && a.opaque == d.opaque && a.thickness == d.thickness &&
+         a.dot_style.lg == d.dot_style.lg && a.dot_style.cycle == d.dot_style.cycle &&
+         (obj->otype == nullptr || obj->otype->id != TYPE_POINT || a.graph_type == d.graph_type);
+}

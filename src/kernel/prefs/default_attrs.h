@@ -68,3 +68,10 @@ extern uint8_t manage_infinity;
 extern uint8_t manage_point_on_object;
 // "Toolbar Icon Size": 16 or 32 pixels; 32 by default.
 extern int16_t toolbar_icon_size;
+
+// The unset style record (every field "default"): a macro's style records
+// hold it for objects that keep the defaults of their kind.
+void set_attrs_unset(object_settings* s);
+bool attrs_are_unset(const object_settings* s);
+// True when the object's settings are those its kind gets by default.
+bool attrs_equal_default(const object* obj);
