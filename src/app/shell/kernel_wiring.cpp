@@ -15,6 +15,7 @@
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_dialog.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -95,6 +96,7 @@ void fill_window_services() {
   h.apply_macro = [](uint16_t method, int mode) {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
   };
+  h.prepare_macro_application = [] { prepare_macro_application(); };
   h.bind_macro_classes = &bind_macro_classes;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
@@ -115,6 +117,8 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.define_macro = &define_macro;
+  h.macro_asks_save = &macro_asks_save;
   h.redraw_figure = [](int mode, int) {
     redraw_figure(static_cast<uint8_t>(mode));
     copy_static_display();

@@ -157,10 +157,10 @@ macro_def* new_macro_def(int n, int steps, int finals) {
   return def;
 }
 
-void free_macro_method(construct_method** method) {
-  if (method == nullptr || *method == nullptr) return;
-  construct_method* m = *method;
-  if (macro_def* def = m->def) {
+void free_macro_def(macro_def** slot) {
+  if (slot == nullptr || *slot == nullptr) return;
+  macro_def* def = *slot;
+  {
     const int steps = def->macro_def_info != nullptr ? def->macro_def_info[0] : 0;
     for (int i = 0; i < steps && def->macro_def_objects != nullptr; ++i) {
       macro_object& s = def->macro_def_objects[i];
@@ -175,7 +175,14 @@ void free_macro_method(construct_method** method) {
     GlobalFreeAndNull(&def->macro_def_info);
     GlobalFreeAndNull(&def->macro_def_styles);
     GlobalFreeAndNull(&def);
+    *slot = nullptr;
   }
+}
+
+void free_macro_method(construct_method** method) {
+  if (method == nullptr || *method == nullptr) return;
+  construct_method* m = *method;
+  free_macro_def(&m->def);
   GlobalFreeAndNull(&m->args);
   GlobalFreeAndNull(&m->figdata);
   GlobalFreeAndNull(method);

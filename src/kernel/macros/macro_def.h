@@ -61,6 +61,8 @@ construct_class* new_macro_class();
 // Frees a macro class with its names, icon, help, password and methods.
 void free_construct_class(construct_class* cls);
 void free_macro_method(construct_method** method);
+// Frees a definition with its steps and clears the pointer.
+void free_macro_def(macro_def** def);
 // A new empty definition with n initial codes and `steps` steps, or null.
 macro_def* new_macro_def(int n, int steps, int finals);
 
@@ -85,6 +87,13 @@ uint16_t macro_parent_type(const macro_def* def, const construct_method* method,
 // initial objects the styles of the definition, as a user's application
 // does; readers pass 0.
 object* apply_macro(int16_t method, uint8_t with_styles);
+// The expression-plotting road: the numbers, axes and expression of the
+// argument list become a plot (method 1 of the expression application);
+// the last object built, or null when nothing was built.
+object* prepare_macro_application();
+// The static definition of that method.
+extern macro_def expression_plot_definition;
+
 // Set while apply_macro runs.
 extern uint8_t applying_macro;
 // The message of an application whose steps name objects outside the

@@ -485,6 +485,7 @@ void init_construct_classes() {
 
   for (construct_class* cls : registration_first)
     if (!register_construct_class(cls)) registration_failed("class list");
+  m_exp_num_app[1].def = &expression_plot_definition;
   if (!install_optional_class(1, 0) || !install_optional_class(0, 0))
     registration_failed("optional macro classes");
   for (construct_class* cls : registration_second)
