@@ -7,6 +7,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/shell/application.h"
@@ -274,4 +275,5 @@ void install_kernel_services() {
   fill_object_event_services();
   fill_filter_services();
   fill_cursor_environment();
+  KPMacroDefWindow::installKernelServices();
 }
