@@ -23,6 +23,7 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/previews.h"
 #include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
@@ -136,6 +137,10 @@ construct_class* new_macro_class() {
   cls->drawable = 1;
   cls->ctype = &type_point;
   cls->nbvals = kVariableNbVals;
+  // Until macro tools have a handler of their own, the generic one takes
+  // the initial objects (and makes points on the way).
+  cls->select = take_tool_argument;
+  cls->fil = fil_prop;
   return cls;
 }
 

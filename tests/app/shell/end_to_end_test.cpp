@@ -2,17 +2,21 @@
 // launch, tools chosen as the palette chooses them, clicks and drags in the
 // figure view, and saving and reopening. Each check reads the figure the
 // kernel holds and the picture the view shows.
+#include <QComboBox>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/macros/macro_def_window.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"
 #include "app/panels/tools_pull_down.h"
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/tools/selection.h"
@@ -71,8 +75,9 @@ class EndToEnd : public ShellTest {
   // Chooses a tool with the mouse on the tools palette: a click on its
   // group's button for the group's first tool, else the group's list opened
   // by a second click and a release on the tool's line.
-  static void pickFromPalette(construct_class* cls) {
-    const uint32_t id = find_tool_id_by_name(cls->name);
+  static void pickFromPalette(construct_class* cls) { pickFromPalette(cls->name); }
+  static void pickFromPalette(const char* name) {
+    const uint32_t id = find_tool_id_by_name(name);
     ASSERT_NE(id, 0u);
     menu* group = find_tool_menu(static_cast<int16_t>(tool_group(id)));
     ASSERT_NE(group, nullptr);
@@ -80,10 +85,14 @@ class EndToEnd : public ShellTest {
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
     spin(10);
-    if (tool_item(id) == 1) return;
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
-    spin(10);
+    // A click on the button of the group in use opens its list at once.
     NSGeoToolsPullDownController* list = NSGeoToolsPullDownController::openPullDown();
+    if (!list) {
+      if (tool_item(id) == 1) return;
+      QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+      spin(10);
+      list = NSGeoToolsPullDownController::openPullDown();
+    }
     ASSERT_NE(list, nullptr);
     QPoint global;
     for (const auto& cell : list->cells())
@@ -288,4 +297,103 @@ TEST_F(EndToEnd, AFigureNamedAtLaunchOpensAndIsDrawn) {
   const QImage image = shown(view);
   EXPECT_GT(inkNear(image, QPoint(200, 300)), 0);
   EXPECT_EQ(inkNear(image, QPoint(200, 250)), 0);
+}
+
+TEST_F(EndToEnd, AMacroDefinedFromACircumscribedCircleDrawsItInAnotherWindow) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint a(150, 250), b(350, 250), c(250, 120);
+  chooseTool(view, &classe_point);
+  for (QPoint p : {a, b, c}) click(view, p);
+  chooseTool(view, &classe_mediatrice);
+  click(view, a);
+  click(view, b);
+  click(view, b);
+  click(view, c);
+  ASSERT_EQ(objectsOf(view->info(), &classe_mediatrice).size(), 2u);
+  // The bisectors cross at the centre (250, 223.46): a point there is their
+  // intersection; the circle goes through A.
+  const QPoint centre(250, 223);
+  chooseTool(view, &classe_point);
+  click(view, centre);
+  ASSERT_EQ(objectsOf(view->info(), &classe_ptint).size(), 1u);
+  chooseTool(view, &classe_cercle);
+  click(view, centre);
+  click(view, a);
+  const std::vector<object*> circles = objectsOf(view->info(), &classe_cercle);
+  ASSERT_EQ(circles.size(), 1u);
+  EXPECT_EQ(circles[0]->parents[0]->classe, &classe_ptint);
+
+  // Initial objects, the final circle, then the definition.
+  pickFromPalette(toolbar_table[ROW_INITIAL_OBJECT - 1].name);
+  for (QPoint p : {a, b, c}) click(view, p);
+  EXPECT_EQ(objlist_count(view->info()->list3), 3);
+  pickFromPalette(toolbar_table[ROW_FINAL_OBJECT - 1].name);
+  click(view, QPoint(353, 223));
+  EXPECT_EQ(objlist_count(view->info()->list4), 1);
+  int shown_windows = 0;
+  KPMacroDefWindow::setScript([&](KPMacroDefWindow* w) {
+    ++shown_windows;
+    w->nameBox()->setEditText(QStringLiteral("Circum"));
+    QTest::mouseClick(w->okButton(), Qt::LeftButton);
+  });
+  pickFromPalette(toolbar_table[ROW_DEFINE_MACRO - 1].name);
+  spin(20);
+  KPMacroDefWindow::setScript(nullptr);
+  EXPECT_EQ(shown_windows, 1);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  construct_class* circum = find_class_by_name("Circum", 0);
+  ASSERT_NE(circum, nullptr);
+  ASSERT_TRUE(is_macro_class(circum));
+  EXPECT_NE(find_tool_id_by_name("Circum"), 0u);
+
+  // Another window: the tool chosen on the palette, three clicks.
+  KPFigureView* second = openView();
+  ASSERT_NE(second, nullptr);
+  pickFromPalette(circum);
+  ASSERT_EQ(current_class, circum);
+  const QPoint p(100, 300), q(300, 300), r(200, 200);
+  const QImage before = shown(second);
+  for (QPoint at : {p, q, r}) click(second, at);
+  const std::vector<object*> made = objectsOf(second->info(), &classe_cercle);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_NE(made[0]->macro, nullptr);
+  // The circle of P, Q, R: centre (200, 300), radius 100. The centre
+  // defines the final circle, so it is shown too; the bisectors stay hidden.
+  const QImage after = shown(second);
+  const QPoint upper(271, 229), lower(129, 371);
+  EXPECT_EQ(inkNear(before, upper), 0);
+  EXPECT_GT(inkNear(after, upper), 0);
+  EXPECT_GT(inkNear(after, lower), 0);
+  EXPECT_EQ(inkNear(after, QPoint(200, 250)), 0);
+  EXPECT_EQ(inkNear(after, QPoint(250, 250)), 0);
+
+  // Saved and opened again, the figure keeps its objects.
+  struct seen {
+    construct_class* cls;
+    double h, v;
+  };
+  auto summary = [](kelvo_win_info* fig) {
+    std::vector<seen> list;
+    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
+      list.push_back({o->classe, o->valeurs ? o->valeurs[0].h : 0, o->valeurs ? o->valeurs[0].v : 0});
+    return list;
+  };
+  const std::vector<seen> saved = summary(second->info());
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_NE(doc, nullptr);
+  const QString path = dir.filePath("circum.fig");
+  KPDocument::setSavePanelResponder([path](const QString&) { return path; });
+  ASSERT_TRUE(doc->saveDocument());
+  doc->close();
+  spin(20);
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  const std::vector<seen> back = summary(reopened->figureView()->info());
+  ASSERT_EQ(back.size(), saved.size());
+  for (size_t i = 0; i < saved.size(); ++i) {
+    EXPECT_NEAR(back[i].h, saved[i].h, 1e-3) << i;
+    EXPECT_NEAR(back[i].v, saved[i].v, 1e-3) << i;
+  }
 }
