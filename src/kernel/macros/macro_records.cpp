@@ -59,8 +59,8 @@ macro_object s2_steps[] = {STEP(classe_milieu, 0, 0, 0, 1, s2_m1), STEP(classe_s
 int16_t s2_info[] = {5, 2, 2, 0, 4};
 // Arc angle: the arc's points 1, 2, 3 and the arc 4. Bisectors of the first
 // and last chords meet at the centre; length of the arc over the radius.
-uint32_t aa_b1[] = {1, 2}, aa_b2[] = {2, 3}, aa_int[] = {5, 6}, aa_r[] = {7, 1}, aa_len[] = {4}, aa_f[] = {10, 9},
-         aa_ref[] = {11};
+uint32_t aa_b1[] = {1, 2}, aa_b2[] = {2, 3}, aa_int[] = {5, 6}, aa_r[] = {7, 1}, aa_len[] = {4}, aa_f[] = {9, 8},
+         aa_ref[] = {10};
 macro_object aa_steps[] = {STEP(classe_mediatrice, 0, 0, 0, 4, aa_b1), STEP(classe_mediatrice, 0, 0, 0, 4, aa_b2),
                            STEP(classe_ptint, 0, 0, 0, 1, aa_int),      STEP(classe_length, 1, 0, 0, 1, aa_r),
                            STEP(classe_length, 0, 0, 0, 1, aa_len),     FORMULA("a/b", aa_f),

@@ -177,12 +177,14 @@ TEST_F(MacroTest, PrebuiltClassesInstallOnceAndTheirStepsNameEarlierObjects) {
   const int blocks = kernel_live_blocks();
   ASSERT_TRUE(install_optional_class(4, 0));
   ASSERT_TRUE(install_optional_class(4, 0));
-  baseline_ += kernel_live_blocks() - blocks;  // its method list lives with the class list
   EXPECT_EQ(class_list_count(), before + 1);
   EXPECT_EQ(class_method_count(optional_classes[4]), 1);
   EXPECT_TRUE(install_optional_class(0, 0));
   EXPECT_EQ(class_method_count(optional_classes[0]), 3);
+  for (int i = 2; i < kOptionalClassCount; ++i) ASSERT_TRUE(install_optional_class(i, 0));
+  baseline_ += kernel_live_blocks() - blocks;  // their method lists live with the class list
   for (construct_class* cls : optional_classes) {
+    ASSERT_GT(class_method_count(cls), 0);
     EXPECT_FALSE(is_macro_class(cls));
     for (int m = 0; m < class_method_count(cls); ++m) {
       const construct_method* method = cls->methods[m];
@@ -195,8 +197,10 @@ TEST_F(MacroTest, PrebuiltClassesInstallOnceAndTheirStepsNameEarlierObjects) {
         const macro_object& s = def->macro_def_objects[i];
         for (int k = 0; k < s.mo_nb_parents; ++k) {
           EXPECT_GE(s.mo_parents[k], 1u);
-          EXPECT_LE(s.mo_parents[k], static_cast<uint32_t>(p + i)) << cls->code << " step " << i;
+          EXPECT_LE(s.mo_parents[k], static_cast<uint32_t>(p + i)) << cls->name << " step " << i;
         }
+        for (int k = 0; k < s.mo_nb_text_refs; ++k)
+          EXPECT_LE(s.mo_text_refs[k], static_cast<uint32_t>(p + i)) << cls->name << " text " << i;
       }
       EXPECT_EQ(def->macro_def_objects[def->macro_def_info[n + 1]].mo_final, 1);
       EXPECT_TRUE(macro_method_equal(method, method));
@@ -550,6 +554,78 @@ TEST_F(MacroTest, TheFirstMacroWithoutAMacroGroupGetsANewGroup) {
   construct_class* next = load("Next" + std::string(kMid2 + 4));
   add_class_to_tools_menu(next);
   EXPECT_EQ(find_tool_id_by_name("Next") >> 16, static_cast<uint32_t>(last + 1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MacroTest, AStepThatCannotBeBuiltEndsTheApplicationWithWhatWasBuiltComputed) {
+  // A step with no class to build it by stops the application there.
+  construct_class* broken = load(std::string("Broken") + (kMid2 + 4));
+  broken->methods[0]->def->macro_def_objects[1].mo_class = nullptr;
+  object* a = point(0, 0);
+  object* b = point(10, 4);
+  object* r = apply(broken, 0, {{a, 0}, {b, 0}});
+  const std::vector<object*> made = objects_after(b);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(r, made[0]);
+  EXPECT_DOUBLE_EQ(px(made[0]), 5);
+  EXPECT_DOUBLE_EQ(py(made[0]), 2);
+  EXPECT_NE(made[0]->macro, nullptr);
+  // With nothing built before the failing step, no record is kept (the
+  // fixture counts the blocks).
+  broken->methods[0]->def->macro_def_objects[0].mo_class = nullptr;
+  broken->methods[0]->def->macro_def_objects[1].mo_class = &classe_segment;
+  const int live = kernel_live_blocks();
+  EXPECT_EQ(apply(broken, 0, {{a, 0}, {b, 0}}), nullptr);
+  EXPECT_EQ(kernel_live_blocks(), live);
+  EXPECT_EQ(fig_->last_hint, made[0]);
+}
+
+TEST_F(MacroTest, AMacroCannotBeAStepOfAMacro) {
+  load(kMid2);
+  std::string text = std::string("Outer") + (kMid2 + 4);
+  text.replace(text.find("Mid, Mth:0"), 10, "\x01M2, Mth:0");
+  EXPECT_LT(txt_load_used_macro(text.c_str(), 0), 0);
+  text.replace(text.find("\x01M2, Mth:0"), 10, "M2, Mth:0");
+  EXPECT_LT(txt_load_used_macro(text.c_str(), 0), 0);
+}
+
+TEST_F(MacroTest, RatioAndTheExpressionPlotBuildTheirSteps) {
+  const int blocks = kernel_live_blocks();
+  ASSERT_TRUE(install_optional_class(4, 0));
+  baseline_ += kernel_live_blocks() - blocks;
+  object* s1 = make2(&classe_segment, 0, point(0, 0), point(30, 40));
+  object* s2 = make2(&classe_segment, 0, point(0, 0), point(10, 0));
+  apply(optional_classes[4], 0, {{s1, 0}, {s2, 0}});
+  const std::vector<object*> made = objects_after(s2);
+  ASSERT_EQ(made.size(), 4u);
+  EXPECT_EQ(made[0]->classe, &classe_length);
+  EXPECT_EQ(made[2]->classe, &classe_calculate);
+  EXPECT_EQ(made[3]->classe, &classe_text);
+  EXPECT_EQ(made[2]->final_no, 1);
+  EXPECT_EQ(made[3]->final_no, 2);
+  ASSERT_NE(made[3]->inserted, nullptr);
+  EXPECT_EQ(made[3]->inserted->obj, made[2]);
+
+  object* axes = fig_->cur2;
+  object* expression = make(&classe_exp_num, 0, {});
+  ASSERT_NE(expression, nullptr);
+  object* last = fig_->last_hint;
+  current_class = &classe_exp_num_app;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, axes, 0);
+  objlist_add(fig_->inputs, expression, 0);
+  object* plot = prepare_macro_application();
+  current_class = nullptr;
+  const std::vector<object*> steps = objects_after(last);
+  ASSERT_GE(steps.size(), 8u);
+  EXPECT_EQ(plot, steps.back());
+  EXPECT_EQ(plot->classe, &classe_locus);
+  EXPECT_EQ(plot->final_no, 1);
+  EXPECT_EQ(steps[0]->classe, &classe_ptsur);
+  EXPECT_EQ(steps[2]->classe, &classe_exp_num_app);
 }
 
 }  // namespace
