@@ -9,6 +9,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/files/macro_text.h"
+#include "kernel/files/text_family.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
@@ -17,6 +18,7 @@
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kernel_services.h"
 
 namespace {
 
@@ -56,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     new QGuiApplication(argc, argv);
     init_version_info();
     init_color_table();
+    // Refused applications tell the user: keep the messages from showing.
+    message_show_default(0);
     return true;
   }();
   (void)ready;

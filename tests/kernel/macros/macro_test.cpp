@@ -629,3 +629,25 @@ TEST_F(MacroTest, RatioAndTheExpressionPlotBuildTheirSteps) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: a macro file's bytes need not end with a NUL, and a
+// point declared with defining points shifts the instance numbering.
+TEST_F(MacroTest, MacroFilesAreReadWithinTheirBytesAndBadCountsRefuseTheApplication) {
+  const std::string file = std::string("Macro Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n") + kMid2;
+  const std::vector<char> bytes(file.begin(), file.end() - 2);  // no NUL, cut inside the last line
+  txt_read_macro_file(bytes.data(), static_cast<uint32_t>(bytes.size()));
+
+  std::string shifted = std::string("Shifted") + (kMid2 + 4);
+  shifted.replace(shifted.find("point, CS 0"), 11, "point, CS 4");
+  construct_class* cls = load(shifted);
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  EXPECT_EQ(apply(cls, 0, {{a, 0}, {b, 0}}, 1), nullptr);
+  EXPECT_EQ(fig_->last_hint, b);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], kMacroOutsideNumbering);
+}
+
+}  // namespace
