@@ -129,6 +129,47 @@ class KPPaletteView : public QWidget {
   KPMacroDefWindow* owner_;
 };
 
+// The icon chooser's view: the icons at a pitch of 19 from (1, 1), the
+// chosen one framed in black.
+class KPMacroChoosView : public QWidget {
+ public:
+  explicit KPMacroChoosView(QWidget* parent) : QWidget(parent), icons_(macro_chooser_icons()) {
+    const int rows = (static_cast<int>(icons_.size()) + kPerRow - 1) / kPerRow;
+    setFixedSize(kPerRow * 19 + 2, rows * 19 + 2);
+  }
+  int selected() const { return selected_; }
+  std::function<void(const uint8_t*)> chosen;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    KPGrafPortSimple port(&painter, tagRECT{0, 0, width(), height()});
+    for (int i = 0; i < static_cast<int>(icons_.size()); ++i) {
+      const int x = 1 + 19 * (i % kPerRow) + 2, y = 1 + 19 * (i / kPerRow) + 2;
+      port.setBrush(port_color(i + 1 == selected_ ? 15 : 12));
+      port.frameRect(tagRECT{x - 1, y - 1, x + 17, y + 17});
+      for (int py = 0; py < 16; ++py)
+        for (int px = 0; px < 16; ++px) {
+          port.setBrush(port_color(icons_[static_cast<size_t>(i)][16 * py + px] & 15));
+          port.fillRect(tagRECT{x + px, y + py, x + px + 1, y + py + 1});
+        }
+    }
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    const QPoint p = e->position().toPoint();
+    const int index = (p.y() / 19) * kPerRow + p.x() / 19 + 1;
+    if (index < 1 || index > static_cast<int>(icons_.size()) || index == selected_) return;
+    selected_ = index;
+    if (chosen) chosen(icons_[static_cast<size_t>(index - 1)]);
+    update();
+  }
+
+ private:
+  static constexpr int kPerRow = 8;
+  std::vector<const uint8_t*> icons_;
+  int selected_ = 0;
+};
+
 int run_window(macro_dialog_texts* out) {
   KPMacroDefWindow window;
   if (script_slot()) {
@@ -200,6 +241,7 @@ KPMacroDefWindow::KPMacroDefWindow(QWidget* parent) : QDialog(parent) {
   erase_ = new QPushButton(QStringLiteral("Erase"), this);
   idea_ = new QPushButton(QStringLiteral("Redraw"), this);
   duplicate_ = new QPushButton(QStringLiteral("16 \u2192 32"), this);
+  choose_ = new QPushButton(text(556), this);
   ok_ = new QPushButton(text(342), this);
   cancel_ = new QPushButton(text(344), this);
   ok_->setDefault(true);
@@ -220,6 +262,7 @@ KPMacroDefWindow::KPMacroDefWindow(QWidget* parent) : QDialog(parent) {
   side->addWidget(erase_);
   side->addWidget(idea_);
   side->addWidget(duplicate_);
+  side->addWidget(choose_);
   side->addStretch();
   icons->addLayout(side);
   auto* buttons = new QHBoxLayout;
@@ -249,6 +292,7 @@ KPMacroDefWindow::KPMacroDefWindow(QWidget* parent) : QDialog(parent) {
     refreshIcons();
     raise();
   });
+  connect(choose_, &QPushButton::clicked, this, &KPMacroDefWindow::chooseIcon);
   connect(duplicate_, &QPushButton::clicked, this, [this] {
     double_icon(macro_working_icon);
     refreshIcons();
@@ -299,4 +343,37 @@ void KPMacroDefWindow::setConflictResponder(std::function<int(bool, bool)> respo
 }
 void KPMacroDefWindow::setPasswordResponder(std::function<bool(const char*)> responder) {
   password_slot() = std::move(responder);
+}
+
+void KPMacroDefWindow::chooseIcon() {
+  // The chooser shows each pick at once; Cancel puts the icon back.
+  uint8_t backup[kMacroIconSize];
+  std::memcpy(backup, macro_working_icon, kMacroIconSize);
+  QDialog chooser(this);
+  chooser.setWindowTitle(text(556));
+  auto* view = new KPMacroChoosView(&chooser);
+  view->chosen = [this](const uint8_t* icon) {
+    macro_choose_icon(icon);
+    refreshIcons();
+  };
+  auto* ok = new QPushButton(text(342), &chooser);
+  auto* cancel = new QPushButton(text(344), &chooser);
+  connect(ok, &QPushButton::clicked, &chooser, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, &chooser, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&chooser);
+  layout->addWidget(view);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(cancel);
+  row->addWidget(ok);
+  layout->addLayout(row);
+  chooser_ = &chooser;
+  int result = 0;
+  {
+    KPRunLoopModeScope scope(KPRunLoopMode::ModalPanel);
+    result = chooser.exec();
+  }
+  chooser_ = nullptr;
+  if (result != QDialog::Accepted) std::memcpy(macro_working_icon, backup, kMacroIconSize);
+  refreshIcons();
 }

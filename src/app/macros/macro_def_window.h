@@ -33,6 +33,9 @@ class KPMacroDefWindow : public QDialog {
   QWidget* iconEditor(int size) const { return size == 16 ? editor16_ : editor32_; }
   QWidget* paletteView() const { return palette_; }
   QPushButton* penButton() const { return pen_; }
+  QPushButton* chooseButton() const { return choose_; }
+  // The icon chooser while it is open (null otherwise).
+  QDialog* chooser() const { return chooser_; }
 
   // The texts as the kernel wants them (Mac Roman).
   macro_dialog_texts texts() const;
@@ -51,6 +54,7 @@ class KPMacroDefWindow : public QDialog {
 
  private:
   void nameChosen(int index);
+  void chooseIcon();
 
   QComboBox* name_;
   QLineEdit* short_name_;
@@ -63,6 +67,8 @@ class KPMacroDefWindow : public QDialog {
   QPushButton* idea_;
   QPushButton* duplicate_;
   QPushButton* pen_;
+  QPushButton* choose_;
+  QDialog* chooser_ = nullptr;
   QWidget* editor16_;
   QWidget* editor32_;
   QWidget* preview16_;

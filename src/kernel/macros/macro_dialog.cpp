@@ -214,3 +214,18 @@ char* run_macro_name_dialog(macro_def* def, uint8_t** icon, char** short_name, c
 }
 
 const char* default_macro_help() { return kernel_string(kDefaultHelpRow); }
+
+std::vector<const uint8_t*> macro_chooser_icons() {
+  std::vector<const uint8_t*> icons;
+  for (int i = 0; i < class_list_count(); ++i) {
+    const construct_class* c = class_list[i];
+    if (c->icon != nullptr && c != &classe_point_polyreg && c != &classe_ptint) icons.push_back(c->icon);
+  }
+  for (const toolbar_row& row : toolbar_table)
+    if (row.icon != nullptr) icons.push_back(row.icon);
+  return icons;
+}
+
+void macro_choose_icon(const uint8_t* icon) {
+  if (icon != nullptr) std::memcpy(macro_working_icon, icon, kMacroIconSize);
+}

@@ -80,3 +80,10 @@ const char* default_macro_help();
 construct_class* define_macro();
 // True when the definition asks to be saved to a file at once.
 bool macro_asks_save(const macro_def* def);
+
+// The icon chooser: the icons of the classes of the class list (but the
+// regular-polygon vertex and the intersection point), then those of the
+// toolbar table's rows; each 1,280 bytes.
+std::vector<const uint8_t*> macro_chooser_icons();
+// The working icon becomes a copy of the chosen one.
+void macro_choose_icon(const uint8_t* icon);

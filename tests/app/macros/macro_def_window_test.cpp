@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "kernel/files/macro_text.h"
@@ -69,6 +71,28 @@ TEST_F(MacroWindow, OffersTheMacrosAndAFreeNameAndDrawsWithThePen) {
   emit names->activated(1);
   EXPECT_EQ(window.texts().name, "B");
   EXPECT_EQ(window.texts().short_name, "H");
+}
+
+TEST_F(MacroWindow, TheChooserCopiesAnIconAndCancelPutsTheOldOneBack) {
+  init_macro_icon(macro_working_icon, nullptr);
+  const std::vector<const uint8_t*> icons = macro_chooser_icons();
+  ASSERT_GE(icons.size(), 2u);
+  KPMacroDefWindow window;
+  auto pick = [&](QPoint at, bool accept) {
+    QTimer::singleShot(0, &window, [&window, at, accept] {
+      QDialog* chooser = window.chooser();
+      ASSERT_NE(chooser, nullptr);
+      QWidget* view = chooser->findChildren<QWidget*>().value(0);
+      QTest::mouseClick(view, Qt::LeftButton, {}, at);
+      if (accept) chooser->accept();
+      else chooser->reject();
+    });
+    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+  };
+  pick(QPoint(19 + 5, 5), true);  // the second icon
+  EXPECT_EQ(std::memcmp(macro_working_icon, icons[1], kMacroIconSize), 0);
+  pick(QPoint(5, 5), false);
+  EXPECT_EQ(std::memcmp(macro_working_icon, icons[1], kMacroIconSize), 0);
 }
 
 TEST(KPGrafPortSimple, DashesColourWordsAndFills) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../tools/tool_fixture.h"
+#include "kernel/files/file_services.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_dialog.h"
@@ -648,6 +649,54 @@ TEST_F(MacroTest, MacroFilesAreReadWithinTheirBytesAndBadCountsRefuseTheApplicat
   EXPECT_EQ(fig_->last_hint, b);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], kMacroOutsideNumbering);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<kelvo_win_info*>& open_figures() {
+  static std::vector<kelvo_win_info*> figures;
+  return figures;
+}
+
+TEST_F(MacroTest, WalksReachEveryOpenFigure) {
+  construct_class* mine = load(kMid2);
+  construct_class* other = load(std::string("Other") + (kMid2 + 4));
+  kelvo_win_info* first = fig_;
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  apply(mine, 0, {{a, 0}, {b, 0}});
+  new_figure_info();
+  kelvo_win_info* second = KPGeoDocument::currentInfo();
+  fig_ = second;
+  object* c = point(0, 0);
+  object* d = point(10, 0);
+  apply(other, 0, {{c, 0}, {d, 0}});
+  object* built = d->next;
+  ASSERT_NE(built, nullptr);
+  built->macro->im_method = 3;
+  fig_ = first;
+  KPGeoDocument::setCurrentInfo(first);
+  open_figures() = {first, second};
+  file_services services;
+  services.enum_figure_windows = [](bool (*visit)(HWND, kelvo_win_info*, void*), void* context) {
+    for (kelvo_win_info* f : open_figures())
+      if (!visit(nullptr, f, context)) return;
+  };
+  install_file_services(services);
+  EXPECT_TRUE(class_used_in_figures(other));
+  EXPECT_FALSE(class_unused_in_figures(mine));
+  shift_method_indices_in_figures(other, 2);
+  EXPECT_EQ(built->macro->im_method, 2);
+  shift_method_indices_in_figures(mine, 2);
+  EXPECT_EQ(a->next->macro->im_method, 0);
+  install_file_services(file_services{});
+  // The second figure closes: the other macro is no longer used.
+  KPGeoDocument::setCurrentInfo(second);
+  free_figure_info(second, false);
+  KPGeoDocument::setCurrentInfo(first);
+  EXPECT_FALSE(class_used_in_figures(other));
 }
 
 }  // namespace
