@@ -425,6 +425,8 @@ construct_class* define_macro() {
     GlobalFreeAndNull(&args);
   }
   clear_definition_flags();
+  // The group of a replaced macro served this definition only.
+  removed_macro_group = 0;
 
   if (result != nullptr) {
     objlist_clear(fig->list3);

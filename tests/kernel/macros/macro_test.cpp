@@ -700,3 +700,32 @@ TEST_F(MacroTest, WalksReachEveryOpenFigure) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MacroTest, AReplacedMacroReturnsToItsGroupWithItsNewIcon) {
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  object* m = make2(&classe_milieu, 0, a, b);
+  mark({a, b}, {m});
+  construct_class* first = define("Half");
+  ASSERT_NE(first, nullptr);
+  // Moved by the user to another group.
+  const uint32_t id = find_tool_id_by_name("Half");
+  remove_toolbox_tool_at(find_tool_menu(static_cast<int16_t>(id >> 16)), static_cast<int16_t>(id & 0xFFFF));
+  add_tool_from_descriptor(131, first, 0);
+  object* m2 = make2(&classe_milieu, 0, b, a);
+  mark({b, a}, {m2});
+  script().conflict = kConflictReplace;
+  construct_class* second = define("Half");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(class_method_count(second), 1);
+  EXPECT_EQ(find_tool_id_by_name("Half") >> 16, 131u);
+  EXPECT_EQ(find_tool_menu(131)->icons[0], second->icon);
+  int named = 0;
+  for (int g = 0; tool_menus[g] != nullptr; ++g)
+    for (int i = 1; i <= menu_entry_count(tool_menus[g]); ++i) named += std::strcmp(tool_menus[g]->names[i], "Half") == 0;
+  EXPECT_EQ(named, 1);
+}
+
+}  // namespace
