@@ -690,7 +690,8 @@ TEST_F(MacroTest, WalksReachEveryOpenFigure) {
   shift_method_indices_in_figures(other, 2);
   EXPECT_EQ(built->macro->im_method, 2);
   shift_method_indices_in_figures(mine, 2);
-  EXPECT_EQ(a->next->macro->im_method, 0);
+  ASSERT_NE(b->next->macro, nullptr);
+  EXPECT_EQ(b->next->macro->im_method, 0);
   install_file_services(file_services{});
   // The second figure closes: the other macro is no longer used.
   KPGeoDocument::setCurrentInfo(second);
