@@ -695,7 +695,9 @@ TEST_F(MacroTest, WalksReachEveryOpenFigure) {
   install_file_services(file_services{});
   // The second figure closes: the other macro is no longer used.
   KPGeoDocument::setCurrentInfo(second);
+  kelvo_win_info* copy = second->undo;
   free_figure_info(second, false);
+  free_figure_info(copy, false);
   KPGeoDocument::setCurrentInfo(first);
   EXPECT_FALSE(class_used_in_figures(other));
 }
