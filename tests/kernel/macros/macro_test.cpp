@@ -367,9 +367,13 @@ TEST_F(MacroTest, DefinitionRebuildsTheConstructionInAnotherFigure) {
   object* n = make2(&classe_symetrique, 0, a, b);
   object* seg = make2(&classe_segment, 0, m, n);
   mark({a, b}, {seg});
+  script().texts.option = true;
+  script().texts.short_name = "Sp";
   construct_class* cls = define("Span");
   ASSERT_NE(cls, nullptr);
   EXPECT_EQ(script().runs, 1);
+  EXPECT_TRUE(macro_asks_save(cls->methods[0]->def));
+  EXPECT_STREQ(cls->short_name, "\x01Sp");
   EXPECT_TRUE(is_macro_class(cls));
   EXPECT_EQ(objlist_count(fig_->list3), 0);
   EXPECT_EQ(objlist_count(fig_->list4), 0);
