@@ -165,23 +165,21 @@ macro_def* new_macro_def(int n, int steps, int finals) {
 void free_macro_def(macro_def** slot) {
   if (slot == nullptr || *slot == nullptr) return;
   macro_def* def = *slot;
-  {
-    const int steps = def->macro_def_info != nullptr ? def->macro_def_info[0] : 0;
-    for (int i = 0; i < steps && def->macro_def_objects != nullptr; ++i) {
-      macro_object& s = def->macro_def_objects[i];
-      GlobalFreeAndNull(&s.mo_parents);
-      GlobalFreeAndNull(&s.mo_color_params);
-      GlobalFreeAndNull(&s.mo_fill_params);
-      GlobalFreeAndNull(&s.mo_formula);
-      GlobalFreeAndNull(&s.mo_text);
-      GlobalFreeAndNull(&s.mo_text_refs);
-    }
-    GlobalFreeAndNull(&def->macro_def_objects);
-    GlobalFreeAndNull(&def->macro_def_info);
-    GlobalFreeAndNull(&def->macro_def_styles);
-    GlobalFreeAndNull(&def);
-    *slot = nullptr;
+  const int steps = def->macro_def_info != nullptr ? def->macro_def_info[0] : 0;
+  for (int i = 0; i < steps && def->macro_def_objects != nullptr; ++i) {
+    macro_object& s = def->macro_def_objects[i];
+    GlobalFreeAndNull(&s.mo_parents);
+    GlobalFreeAndNull(&s.mo_color_params);
+    GlobalFreeAndNull(&s.mo_fill_params);
+    GlobalFreeAndNull(&s.mo_formula);
+    GlobalFreeAndNull(&s.mo_text);
+    GlobalFreeAndNull(&s.mo_text_refs);
   }
+  GlobalFreeAndNull(&def->macro_def_objects);
+  GlobalFreeAndNull(&def->macro_def_info);
+  GlobalFreeAndNull(&def->macro_def_styles);
+  GlobalFreeAndNull(&def);
+  *slot = nullptr;
 }
 
 void free_macro_method(construct_method** method) {
@@ -382,7 +380,6 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
   for (size_t k = 1; k <= initial_count && numbering_ok; ++k) numbering_ok = all[k] != nullptr;
 
   // Initial objects take the definition's styles in a user's application.
-  bool style_changed = false;
   if (numbering_ok && with_styles && def->macro_def_styles != nullptr) {
     size_t at = 0;
     int code_slot = 0;
@@ -403,10 +400,8 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       a->settings.visible = visible;
       a->settings.marked = 0;
       if (a->classe != &classe_ptint) recompute_object(a);
-      style_changed = true;
     }
   }
-  (void)style_changed;
 
   const int steps = def->macro_def_info[0];
   const int main_index = def->macro_def_info[1 + slot];
