@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/file_services.h"
 #include "kernel/macros/macro_dialog.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
@@ -377,6 +378,7 @@ construct_class* define_macro() {
             icon = nullptr;
           }
           show_new_icon(cls->name, cls->icon);
+          if (files_services().rebuild_tools_panel != nullptr) files_services().rebuild_tools_panel();
           char* old_short = const_cast<char*>(cls->short_name);
           replace_object_ref_in_figures(old_short, short_name);
           GlobalFreeAndNull(&old_short);
