@@ -691,6 +691,7 @@ void add_class_to_tools_menu(construct_class* cls) {
 void icon_organizer_command() {
   menu* extra = trash_toolbox;
   if (extra == nullptr) return;
+  bool removed = false;
   for (int i = 1; extra->names != nullptr && extra->names[i] != nullptr;) {
     construct_class* cls = find_class_by_name(extra->names[i], 0);
     if (cls != nullptr && cls->methods != nullptr && cls->methods[0] != nullptr && cls != optional_classes[0] &&
@@ -698,8 +699,10 @@ void icon_organizer_command() {
       remove_class_from_list(cls);
       free_construct_class(cls);
       remove_toolbox_tool_at(extra, static_cast<int16_t>(i));
+      removed = true;
     } else {
       ++i;
     }
   }
+  if (removed) rebuild_palette();
 }
