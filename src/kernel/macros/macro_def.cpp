@@ -25,6 +25,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/tool_args.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/tools/toolbox.h"
@@ -696,6 +697,8 @@ void icon_organizer_command() {
     construct_class* cls = find_class_by_name(extra->names[i], 0);
     if (cls != nullptr && cls->methods != nullptr && cls->methods[0] != nullptr && cls != optional_classes[0] &&
         cls != optional_classes[1] && !class_used_in_figures(cls)) {
+      // A removed tool cannot stay the current one.
+      if (current_class == cls) select_tool(0);
       remove_class_from_list(cls);
       free_construct_class(cls);
       remove_toolbox_tool_at(extra, static_cast<int16_t>(i));

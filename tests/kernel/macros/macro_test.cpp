@@ -538,7 +538,9 @@ TEST_F(MacroTest, TheIconOrganizerKeepsMacrosInUse) {
   for (construct_class* c : {used, unused, optional_classes[0]})
     add_tool_to_toolbox(trash_toolbox, c->icon, c->name, -1, 0);
   apply(used, 0, {{point(0, 0), 0}, {point(10, 0), 0}});
+  current_class = unused;  // the tool in hand goes back to the pointer
   icon_organizer_command();
+  EXPECT_EQ(current_class, nullptr);
   EXPECT_EQ(find_class_by_name("Spare", 0), nullptr);
   EXPECT_EQ(find_class_by_name("Mid2", 0), used);
   ASSERT_EQ(menu_entry_count(trash_toolbox), 2);
