@@ -14,6 +14,7 @@
 #include "kernel/model/create.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/point_type.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/prefs/default_attrs.h"
@@ -594,6 +595,20 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
         GlobalFreeAndNull(&o->valeurs);
         o->valeurs = o->parents[0]->valeurs + index;
       }
+    }
+    if (sc == &classe_ptsur && o->parents != nullptr && o->parents[0] != nullptr && o->valeurs != nullptr &&
+        o->nbvaleurs >= 2) {
+      // A point on an object lands somewhere along its carrier, by chance.
+      const uint16_t on = type_id_of(o->parents[0]);
+      const uint32_t r = macro_random();
+      if (on == TYPE_AXES)
+        point_on_object_place(o, 50, static_cast<double>(r) * 100.0 / 1073741824.0);
+      else if (on == TYPE_LINE || on == TYPE_RAY)
+        point_on_object_place(o, 2147483647, static_cast<double>(r / 2 + 0x3FFFFFFFu));
+      else
+        point_on_object_place(o, 2147483647, static_cast<double>(r));
+      o->valeurs[1].h = o->valeurs[0].h;
+      o->valeurs[1].v = o->valeurs[0].v;
     }
     if (stype != TYPE_TEXT) recompute_object(o);
   }

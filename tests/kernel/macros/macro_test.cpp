@@ -738,3 +738,29 @@ TEST_F(MacroTest, AReplacedMacroReturnsToItsGroupWithItsNewIcon) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MacroTest, APointOnAnObjectLandsOnItsCarrier) {
+  construct_class* cls = load(std::string("OnSeg") + (kMid2 + 4));
+  macro_object* steps = cls->methods[0]->def->macro_def_objects;
+  steps[0].mo_class = &classe_segment;
+  steps[0].mo_nb_values = 2;
+  steps[1].mo_class = &classe_ptsur;
+  steps[1].mo_method = 1;
+  steps[1].mo_nb_parents = 1;
+  steps[1].mo_parents[0] = 3;
+  steps[1].mo_nb_values = 2;
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  apply(cls, 0, {{a, 0}, {b, 0}});
+  object* on = b->next->next;
+  ASSERT_NE(on, nullptr);
+  ASSERT_EQ(on->classe, &classe_ptsur);
+  EXPECT_EQ(on->state & OBJ_UNDEFINED, 0u);
+  EXPECT_DOUBLE_EQ(py(on), 0);
+  EXPECT_GE(px(on), 0);
+  EXPECT_LE(px(on), 10);
+}
+
+}  // namespace
