@@ -279,7 +279,7 @@ construct_class* define_macro() {
         for (int k = 0; k < n; ++k) {
           object_settings& st = def->macro_def_styles[k];
           st = initial_objects[static_cast<size_t>(k)]->settings;
-          if (attrs_equal_default(initial_objects[static_cast<size_t>(k)])) set_attrs_unset(&st);
+          if (attrs_equal_default(&st, initial_objects[static_cast<size_t>(k)])) set_attrs_unset(&st);
           st.marked = 0;
         }
         int style = n;

@@ -186,6 +186,8 @@ int class_list_count();
 int class_method_count(const construct_class* cls);
 // Method `index` of the class, or null.
 construct_method* class_method(const construct_class* cls, int index);
+// Binds the compute operation of a method; nothing when it has no such method.
+void set_method_compute(construct_class* cls, int index, method_compute_fn compute);
 
 // True when an object of type identifier `id` fits the single code `code`
 // (a type identifier, 100 or 101).

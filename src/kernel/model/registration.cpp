@@ -4,10 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/objects/axes_grid_bindings.h"
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
@@ -503,6 +505,8 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  bind_axes_grid_angle_operations();
+  bind_conic_operations();
   install_pick_services();
   bind_tool_handlers();
 
@@ -552,6 +556,10 @@ int class_method_count(const construct_class* cls) {
 construct_method* class_method(const construct_class* cls, int index) {
   if (index < 0 || index >= class_method_count(cls)) return nullptr;
   return cls->methods[index];
+}
+
+void set_method_compute(construct_class* cls, int index, method_compute_fn compute) {
+  if (construct_method* m = class_method(cls, index)) m->compute = compute;
 }
 
 bool argument_code_accepts(TYPEOBJ code, uint16_t id) {
