@@ -615,11 +615,8 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
 
   // The record joins its objects only now: while steps are built, an
   // identical object may be replaced, and it must not take the record along.
-  {
-    std::unordered_set<const object*> mine(owned.begin(), owned.end());
-    for (object* o = fig->first; o != nullptr; o = o->next)
-      if (mine.count(o) != 0) o->macro = im;
-  }
+  // (`owned` holds only objects still in the figure: a replacement prunes it.)
+  for (object* o : owned) o->macro = im;
   // Colour parameters name instance objects.
   for (int i = 0; i < steps; ++i) {
     const macro_object& step = def->macro_def_objects[i];
@@ -635,9 +632,7 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
   for (object* o = first_created; o != nullptr; o = o->next) recompute_object(o);
 
   // An instance that built nothing keeps no record.
-  bool used = false;
-  for (object* o = fig->first; o != nullptr && !used; o = o->next) used = o->macro == im;
-  if (!used) free_infomacro(&im);
+  if (owned.empty()) free_infomacro(&im);
 
   objlist_clear(fig->inputs);
   current_class = saved_class;
