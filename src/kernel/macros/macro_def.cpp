@@ -32,6 +32,7 @@
 #include "kernel/tools/toolbox.h"
 
 uint8_t applying_macro = 0;
+uint8_t macro_application_refused = 0;
 const char* const kMacroOutsideNumbering =
     "The macro cannot be applied: one of its steps names an object outside its construction.";
 
@@ -432,7 +433,9 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     for (int k = 0; k < step.mo_nb_text_refs && step.mo_text_refs != nullptr && !outside; ++k)
       outside = step.mo_text_refs[k] == 0 || step.mo_text_refs[k] > initial_count + static_cast<uint64_t>(steps);
   }
-  if (outside) message_box_simple(kMacroOutsideNumbering);
+  // The user hears of it at once; a file reader reports it with the file.
+  macro_application_refused = outside ? 1 : 0;
+  if (outside && with_styles) message_box_simple(kMacroOutsideNumbering);
 
   for (int i = 0; i < steps && !outside; ++i) {
     const macro_object& step = def->macro_def_objects[i];

@@ -97,8 +97,11 @@ extern macro_def expression_plot_definition;
 // Set while apply_macro runs.
 extern uint8_t applying_macro;
 // The message of an application whose steps name objects outside the
-// instance numbering (a damaged macro, or arguments that do not fit).
+// instance numbering (a damaged macro, or arguments that do not fit). A
+// user's application (with styles) shows it; for readers the last
+// application's refusal is left in macro_application_refused.
 extern const char* const kMacroOutsideNumbering;
+extern uint8_t macro_application_refused;
 // The radius (figure pixels) of a shown circle a macro step draws from its
 // centre alone.
 inline constexpr double kMacroDefaultRadius = 28.0;

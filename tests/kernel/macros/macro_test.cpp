@@ -286,14 +286,19 @@ TEST_F(MacroTest, NumbersOutsideTheInstanceEndTheApplicationWithAMessage) {
   object* a = point(0, 0);
   object* b = point(10, 0);
   const int live = kernel_live_blocks();
-  EXPECT_EQ(apply(mid2, 0, {{a, 0}, {b, 0}}), nullptr);
+  EXPECT_EQ(apply(mid2, 0, {{a, 0}, {b, 0}}, 1), nullptr);
   EXPECT_EQ(fig_->last_hint, b);
   EXPECT_EQ(kernel_live_blocks(), live);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], kMacroOutsideNumbering);
+  EXPECT_EQ(macro_application_refused, 1);
+  // A reader is told through the flag, without a message box.
+  EXPECT_EQ(apply(mid2, 0, {{a, 0}, {b, 0}}, 0), nullptr);
+  EXPECT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(macro_application_refused, 1);
   // Too few arguments shift the numbering: refused the same way.
   mid2->methods[0]->def->macro_def_objects[0].mo_parents[1] = 2;
-  EXPECT_EQ(apply(mid2, 0, {{a, 0}}), nullptr);
+  EXPECT_EQ(apply(mid2, 0, {{a, 0}}, 1), nullptr);
   EXPECT_EQ(fig_->last_hint, b);
   EXPECT_EQ(messages_.size(), 2u);
 }
