@@ -19,6 +19,7 @@
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_dialog.h"
+#include "kernel/measure/plane_routines.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -147,6 +148,7 @@ void fill_window_services() {
   h.is_current_text_tool_target = &is_current_text_tool_target;
   h.has_label_text = &object_has_label_text;
   h.conic_bounding_rect = &conic_bounding_rect;
+  h.arc_bounding_rect = &arc_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };

@@ -11,6 +11,7 @@
 #include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/model/compute_values.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/table.h"
@@ -565,6 +566,7 @@ void init_construct_classes() {
   bind_text_operations();
   bind_axes_grid_angle_operations();
   bind_conic_operations();
+  bind_value_computes();
   install_pick_services();
   bind_tool_handlers();
 

@@ -111,6 +111,8 @@ class FigureFile : public ::testing::Test {
     std::strcpy(o->te->text, text);
     o->te->length = static_cast<int32_t>(std::strlen(text));
     o->te->format.size = 12;
+    // A number's value follows its text.
+    if (o->classe == &classe_nombre) recompute_object(o);
   }
   static std::string image() { return std::string(file_buffer, file_buffer_len); }
   std::string save() {
