@@ -17,6 +17,7 @@
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/model/figure.h"
+#include "kernel/objects/locus_type.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/object_colors.h"
@@ -100,6 +101,7 @@ void fill_window_services() {
   };
   h.bind_macro_classes = &bind_macro_classes;
   h.conic_bounding_rect = &conic_bounding_rect;
+  h.is_value_object = &value_object_check;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };
@@ -175,6 +177,7 @@ void fill_designation_services() {
   };
   h.circle_of_point = &circle_of_point;
   h.popup_tracking = [] { return popup_tracking != 0; };
+  h.locus_is_valid = [](object* locus) { return locus_is_valid(locus); };
 }
 
 void fill_drag_services() {
@@ -196,12 +199,16 @@ void fill_object_event_services() {
   h.link_number_to_text = &link_number_to_text;
   h.is_labelable_object = [](object* obj) { return is_labelable_object(obj); };
   h.place_object_label = [](object* obj) { place_object_label(obj, 1); };
+  h.locus_change_nb_points = [](object* locus, bool more) {
+    return locus_change_nb_points(locus, more ? uint16_t{1} : uint16_t{65535});
+  };
 }
 
 void fill_filter_services() {
   filter_services f;
   f.effective_color = &object_effective_color;
   f.is_text_like = &is_text_like_object;
+  f.locus_is_valid = &locus_is_valid;
   install_filter_services(f);
 }
 

@@ -10,6 +10,7 @@
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/objects/circle_bindings.h"
+#include "kernel/objects/locus_type.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_handler.h"
@@ -480,6 +481,7 @@ void init_construct_classes() {
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
   bind_conic_operations();
+  bind_locus_operations();
   install_pick_services();
   bind_tool_handlers();
 
