@@ -398,6 +398,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   }
 
   figure_loading_done = 0;
+  begin_record_numbers();
   for (;;) {
     if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
     const char* before = p;
