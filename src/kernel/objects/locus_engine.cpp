@@ -10,6 +10,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
+#include "kernel/objects/grid_type.h"
 #include "kernel/objects/inter_list.h"
 #include "kernel/objects/locus_type.h"
 #include "kernel/render/draw_object.h"
@@ -52,6 +53,18 @@ void place_driver(locus_context& c, double t) {
   for (object** p = c.chain; p < c.chain_end; ++p) recompute_object(*p);
 }
 
+// The end of the parameter range: the nodes of the window a grid carrier
+// was drawn in, else the locus's point count; 0 when there is no range.
+int32_t parameter_count(const object* locus) {
+  const object* carrier = locus->parents[0]->parents[0];
+  if (type_of(carrier) == TYPE_GRID && carrier->data && GlobalSize(carrier->data) >= sizeof(grid_window)) {
+    const auto* w = static_cast<const grid_window*>(carrier->data);
+    const int64_t nodes = (int64_t{w->i1} - w->i0) * (int64_t{w->j1} - w->j0);
+    return nodes >= 1 && nodes <= kLocusMaxGridNodes ? static_cast<int32_t>(nodes) : 0;
+  }
+  return locus->math.locus.nb_pts;
+}
+
 }  // namespace
 
 locus_context* locus_current() { return g_top; }
@@ -80,9 +93,7 @@ bool locus_structure_ok(const object* locus) {
   const object* traced = locus->parents[n - 1];
   if (!traced->valeurs || traced->nbvaleurs < 1) return false;
   const int16_t nb = locus->math.locus.nb_pts;
-  if (type_of(driver->parents[0]) == TYPE_GRID) {
-    if (nb < 1) return false;
-  } else if (nb < 5 || nb > 1000) {
+  if (type_of(driver->parents[0]) != TYPE_GRID && (nb < 5 || nb > 1000)) {
     return false;
   }
   // The traced object must be reached from the driver through the chain.
@@ -116,7 +127,12 @@ bool locus_begin(object* locus) {
   c->carrier_type = type_of(c->driver->parents[0]);
   c->driver_value = c->driver->valeurs[0];
   c->driver_math = c->driver->math;
-  c->count = locus->math.locus.nb_pts;
+  c->count = parameter_count(locus);
+  if (c->count < 1) {
+    c->traced->te = c->traced_te;
+    GlobalFreeAndNull(&c);
+    return false;
+  }
   c->traced_type = type_of(c->traced);
   c->nvals = locus_value_count(locus);
   c->eps = c->traced_type == TYPE_CONIC ? 0.01 : 0.001;

@@ -44,6 +44,10 @@ inline constexpr double kLocusAnimThreshold = 0.999;
 // locus's thresholds for the next runs.
 inline constexpr uint32_t kLocusSlowRunMs = 500;
 
+// A locus driven on a grid steps through the nodes of the window the grid
+// was drawn in; a window of more nodes than this gives no run.
+inline constexpr int64_t kLocusMaxGridNodes = 1000000;
+
 enum class locus_sink_kind : uint8_t { none, draw, hit, nearest, intersect };
 
 struct locus_context {

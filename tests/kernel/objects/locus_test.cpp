@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "kernel/model/geometry_fixture.h"
+#include "kernel/model/compute_axes.h"
 #include "kernel/model/point_type.h"
+#include "kernel/objects/grid_type.h"
 #include "kernel/objects/inter_list.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/objects/locus_engine.h"
@@ -473,10 +475,11 @@ TEST_F(Locus, PointCountsStepByHalvesAndThirdsWithinFiveToAThousand) {
 }
 
 TEST_F(Locus, ALocusDrivenOnAGridStepsByOneAndIsNoCurve) {
-  object* axes = make(classe_axe, 0, {point(250, 250)});
+  graduation_spacing = 29;
+  object* axes = make(classe_axe, 1, {point(200, 200), point(240, 200), point(200, 160)});
   object* grid = make(classe_grid, 0, {axes});
   ASSERT_NE(grid, nullptr);
-  driver_ = point_on(grid, 6, 250, 250);
+  driver_ = point_on(grid, 6, 240, 240);
   traced_ = make(classe_milieu, 0, {point(100, 100), driver_});
   object* l = locus_of(driver_, traced_, 1, 0, 1000);
   EXPECT_FALSE(locus_is_valid(l));
@@ -487,6 +490,16 @@ TEST_F(Locus, ALocusDrivenOnAGridStepsByOneAndIsNoCurve) {
   EXPECT_EQ(l->math.locus.nb_pts, 2);
   EXPECT_FALSE(locus_change_nb_points(l, 40));
   EXPECT_EQ(l->math.locus.nb_pts, 2);
+
+  // Once the grid is drawn the run steps through the nodes of its window,
+  // whatever the point count says.
+  visit_square_grid(grid, tagRECT{0, 0, 400, 400}, [](void*, double, double) {}, nullptr);
+  ASSERT_NE(grid->data, nullptr);
+  const auto* w = static_cast<const grid_window*>(grid->data);
+  ASSERT_TRUE(locus_begin(l));
+  EXPECT_EQ(locus_current()->count, (w->i1 - w->i0) * (w->j1 - w->j0));
+  EXPECT_GT(locus_current()->count, 20);
+  locus_end();
 }
 
 TEST_F(Locus, ValidityFollowsTheDriverAndTheTracedType) {
