@@ -25,6 +25,8 @@ locus_run_outcome locus_last_run = {};
 namespace {
 
 locus_context* g_top = nullptr;
+// The range a sampling asks for instead of the locus's own point count.
+int32_t g_count_override = 0;
 
 constexpr double kStartDistance = 30000;
 constexpr int kValueSlots = 11;
@@ -127,7 +129,7 @@ bool locus_begin(object* locus) {
   c->carrier_type = type_of(c->driver->parents[0]);
   c->driver_value = c->driver->valeurs[0];
   c->driver_math = c->driver->math;
-  c->count = parameter_count(locus);
+  c->count = g_count_override > 0 ? g_count_override : parameter_count(locus);
   if (c->count < 1) {
     c->traced->te = c->traced_te;
     GlobalFreeAndNull(&c);
@@ -506,13 +508,13 @@ bool locus_compute(object* locus, const locus_intersect_request* req, const tagP
 
 int16_t locus_sample(object* locus, int16_t n, valeur** buffer) {
   if (!locus || !buffer || n <= 0) return 0;
-  const int16_t saved = locus->math.locus.nb_pts;
-  locus->math.locus.nb_pts = n;
   const uint8_t busy = locus_busy;
   locus_busy = 1;
-  // The engine's own range of point counts applies to the requested count.
-  if (!locus_begin(locus)) {
-    locus->math.locus.nb_pts = saved;
+  // The locus must be one that exists; the range is the one asked for.
+  g_count_override = n;
+  const bool begun = locus_begin(locus);
+  g_count_override = 0;
+  if (!begun) {
     locus_busy = busy;
     return 0;
   }
@@ -533,12 +535,11 @@ int16_t locus_sample(object* locus, int16_t n, valeur** buffer) {
         t += dt;
       }
       if (!ok || !(t < c->count)) break;
-      ++k;
       dt = (c->count - t) / (n - k);
+      ++k;
       t += dt;
     }
   }
-  locus->math.locus.nb_pts = saved;
   locus_busy = busy;
   locus_end();
   return k;

@@ -344,12 +344,12 @@ TEST_F(Locus, EnvelopesHaveOneTwoOrFourBranchesEachWithItsOwnDashPhase) {
 
 TEST_F(Locus, SamplingSkipsWhereTheTracedPointDoesNotExist) {
   // The radius from the centre to the driver crosses a fixed segment over
-  // part of the turn only.
+  // part of the turn only, away from where the turn starts.
   object* centre = point(250, 250);
   object* c = make(classe_cercle, 1, {centre, point(400, 250)});
   driver_ = point_on(c, kOnCircle, 400, 250);
   object* radius = make(classe_segment, 0, {centre, driver_});
-  object* wall = make(classe_segment, 0, {point(300, 150), point(300, 350)});
+  object* wall = make(classe_segment, 0, {point(200, 150), point(200, 350)});
   traced_ = intersection_by_clicks(radius, wall);
   ASSERT_NE(traced_, nullptr);
   object* l = locus_of(driver_, traced_, 1, 0, 60);
@@ -358,7 +358,7 @@ TEST_F(Locus, SamplingSkipsWhereTheTracedPointDoesNotExist) {
   EXPECT_GT(got, 0);
   EXPECT_LT(got, 20);
   for (int i = 0; i < got; ++i) {
-    EXPECT_NEAR(samples[i].h, 300, 1e-6);
+    EXPECT_NEAR(samples[i].h, 200, 1e-6);
     EXPECT_GE(samples[i].v, 150 - 1e-6);
     EXPECT_LE(samples[i].v, 350 + 1e-6);
     if (i > 0) EXPECT_GT(std::fabs(samples[i].v - samples[i - 1].v), 1.0) << "spread, not bunched";
@@ -368,11 +368,10 @@ TEST_F(Locus, SamplingSkipsWhereTheTracedPointDoesNotExist) {
   // A wall the radius never reaches: nothing at all.
   object* far_wall = make(classe_segment, 0, {point(480, 100), point(480, 400)});
   object* never = intersection_by_clicks(radius, far_wall);
-  if (never) {
-    object* none = locus_of(driver_, never, 1, 0, 20);
-    EXPECT_EQ(locus_sample(none, 10, &samples), 0);
-    GlobalFreeAndNull(&samples);
-  }
+  ASSERT_NE(never, nullptr);
+  object* none = locus_of(driver_, never, 1, 0, 20);
+  EXPECT_EQ(locus_sample(none, 10, &samples), 0);
+  GlobalFreeAndNull(&samples);
 }
 
 TEST_F(Locus, ARunInsideAnotherLeavesTheOuterContextIntact) {
@@ -472,6 +471,16 @@ TEST_F(Locus, PointCountsStepByHalvesAndThirdsWithinFiveToAThousand) {
   while (locus_change_nb_points(l, 65535)) down.push_back(l->math.locus.nb_pts);
   EXPECT_EQ(up, (std::vector<int16_t>{5, 7, 10, 15, 22, 33, 49, 73, 109, 163, 244, 366, 549, 823, 1000}));
   EXPECT_EQ(down, (std::vector<int16_t>{1000, 666, 444, 296, 197, 131, 87, 58, 38, 25, 16, 10, 6, 5}));
+
+  // A sampling asks for its own count, outside the locus's range too, and
+  // leaves the locus's count alone.
+  l->math.locus.nb_pts = 50;
+  for (int16_t n : {int16_t{3}, int16_t{1500}}) {
+    valeur* samples = nullptr;
+    EXPECT_EQ(locus_sample(l, n, &samples), n);
+    EXPECT_EQ(l->math.locus.nb_pts, 50);
+    GlobalFreeAndNull(&samples);
+  }
 }
 
 TEST_F(Locus, ALocusDrivenOnAGridStepsByOneAndIsNoCurve) {
