@@ -11,9 +11,10 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/version_info.h"
-#include "kernel/objects/locus_type.h"
-#include "kernel/render/display_device.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/drawing_passes.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -24,27 +25,6 @@ void drop_current_figure() {
   free_figure_info(fig, false);
   free_figure_info(copy, false);
   KPGeoDocument::setCurrentInfo(nullptr);
-}
-
-// Loci sample their chain only when drawn or hit: run both on what was read.
-void draw_loci() {
-  static DisplayDevice* dd = [] {
-    DisplayDevice* d = dd_create();
-    ensure_display_dc(d);
-    d->portRect = {0, 0, 0, 0};
-    dd_select_bitmap(d, create_dib_record(d, 200, 200));
-    d->ratio = 1.0;
-    d->portRect.right = 200;
-    d->portRect.bottom = 200;
-    return d;
-  }();
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  for (object* o = fig ? fig->first : nullptr; o; o = o->next) {
-    if (o->otype != &type_locus || (o->state & OBJ_UNDEFINED)) continue;
-    draw_locus(dd, o);
-    tagPOINT p{100, 100};
-    locus_hit_test(o, &p);
-  }
 }
 
 }  // namespace
@@ -59,6 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     new QGuiApplication(argc, argv);
     init_version_info();
     init_color_table();
+    install_kelvo_text_view();
+    // Each figure read is drawn too, into a small off-screen device.
+    for (DisplayDevice** d : {&static_display, &moving_display}) {
+      *d = dd_create();
+      ensure_display_dc(*d);
+      dd_select_bitmap(*d, create_dib_record(*d, 200, 150));
+    }
     return true;
   }();
   (void)ready;
@@ -67,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drop_current_figure();
   new_figure_info();
   if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1) {
-    draw_loci();
+    redraw_figure(1);
     txt_write_figure_file();
   }
   free_file_image();
