@@ -17,6 +17,7 @@
 #include "kernel/model/table.h"
 #include "kernel/objects/axes_grid_bindings.h"
 #include "kernel/objects/circle_bindings.h"
+#include "kernel/objects/locus_type.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/text/text_drawing.h"
@@ -567,6 +568,7 @@ void init_construct_classes() {
   bind_axes_grid_angle_operations();
   bind_conic_operations();
   bind_value_computes();
+  bind_locus_operations();
   install_pick_services();
   bind_tool_handlers();
 
