@@ -13,8 +13,10 @@
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/conics/conic_tangents.h"
+#include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
+#include "kernel/files/work_session.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
@@ -99,6 +101,7 @@ void fill_window_services() {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
   };
   h.bind_macro_classes = &bind_macro_classes;
+  h.session_record_action = &session_record_action;
   h.conic_bounding_rect = &conic_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
@@ -119,6 +122,9 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
+  h.cut_selection_command = &cut_selection_command;
+  h.paste_from_clipboard = &paste_from_clipboard;
   h.redraw_figure = [](int mode, int) {
     redraw_figure(static_cast<uint8_t>(mode));
     copy_static_display();
@@ -185,6 +191,7 @@ void fill_designation_services() {
 
 void fill_drag_services() {
   drag_services& h = drag_hooks();
+  h.selection_contains_item = &selection_contains_item;
   h.figure_to_window = &figure_to_view;
   h.link_number_to_text = &link_number_to_text;
   h.selection_rect_shown = [] { return selection_rect_shown != 0; };
@@ -243,6 +250,11 @@ void fill_main_command_services() {
     }
   };
   h.clear_command = [] { clear_command(); };
+  h.session_start_recording = &session_start_recording;
+  h.session_stop_recording = &session_stop_recording;
+  h.session_load_snapshot = [](char which) { session_load_snapshot(which); };
+  h.session_open = [] { session_open(716); };
+  session_services().show_snapshot = &KPDocument::showSessionSnapshot;
   h.start_auto_animation = [] {
     if (KPFigureView* view = current_view()) view->autoanimate();
   };
