@@ -1,10 +1,12 @@
 // libFuzzer target: the object-record reader over arbitrary bytes, with a
-// figure that already holds a few objects for the records to refer to.
+// figure that already holds a few objects for the records to refer to, and
+// the paste of the same bytes as clipboard records.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/clipboard.h"
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
@@ -60,6 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p += used;
   }
   resolve_record_numbers();
+  // The same bytes pasted as the private clipboard flavour.
+  paste_object_records(reinterpret_cast<const char*>(data), size);
   // What was read can be written again.
   txt_write_objects(nullptr);
   return 0;
