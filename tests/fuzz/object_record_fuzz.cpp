@@ -1,6 +1,8 @@
 // libFuzzer target: the object-record reader over arbitrary bytes, with a
 // figure that already holds a few objects for the records to refer to, and
 // the paste of the same bytes as clipboard records.
+#include <QGuiApplication>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -44,6 +46,13 @@ void fresh_figure() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
+    // The default text styles name fonts, which the font table looks up
+    // through Qt.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "object_record_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
     init_construct_classes();
     return true;
   }();

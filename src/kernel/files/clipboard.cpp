@@ -11,6 +11,7 @@
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
@@ -20,10 +21,10 @@
 #include "kernel/text/rtf_writer.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/text/text_view.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
-#include "kernel/window/window_hooks.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_pasteboard.h"
 
@@ -205,23 +206,22 @@ void put_string(const std::string& bytes, const char* flavor) {
 
 bool table_with_cells(const object* o) { return object_type_id(o) == TYPE_TABLE && o->nbvaleurs > 0 && o->te; }
 
-// The pasted objects make no reference to objects of the figure: a table
-// that the figure already has gives way to it.
-void drop_pasted_table(kelvo_win_info* fig, object* table) {
-  if (window_services().delete_objects) {
-    object* list[2] = {table, nullptr};
-    window_services().delete_objects(list);
-    return;
+// The text with each reference marker replaced by the text of the object
+// it quotes (a marker without one stays as it is).
+std::string shown_text(const object* o) {
+  const char* text = o->te->text;
+  const auto length = static_cast<int32_t>(std::strlen(text));
+  std::string out;
+  int32_t at = 0;
+  for (const text_marker& m : list_text_markers(text, length, o->inserted)) {
+    const object* quoted = m.node ? m.node->obj : nullptr;
+    if (!quoted || !quoted->te || !quoted->te->text || m.at < at) continue;
+    out.append(text + at, static_cast<size_t>(m.at - at));
+    out += quoted->te->text;
+    at = m.at + m.length;
   }
-  for (object* o = fig->first; o; o = o->next) {
-    for (int k = 0; o->parents && k < o->nbparents; ++k)
-      if (o->parents[k] == table) return;
-    for (insert_object* n = o->inserted; n; n = n->next)
-      if (n->obj == table) return;
-  }
-  destroy_object(table);
-  if (fig->nbobj) --fig->nbobj;
-  figure_objects_changed(fig);
+  out.append(text + at, static_cast<size_t>(length - at));
+  return out;
 }
 
 bool shifted_on_paste(const object* o) {
@@ -255,7 +255,8 @@ std::string text_selection_rtf() {
   for (const object* o : entries_of(fig).objects) {
     const uint16_t t = object_type_id(o);
     if (t < TYPE_TEXT || t > TYPE_EQUATION || !o->te || !o->te->text) continue;
-    out += text_to_rtf(o->te->text, std::strlen(o->te->text), o->te);
+    const std::string text = shown_text(o);
+    out += text_to_rtf(text.data(), text.size(), o->te);
   }
   return out;
 }
@@ -313,8 +314,7 @@ void cut_selection_command() {
     set_document_dirty();
   }
   copy_to_clipboard();
-  if (fig && objlist_count(fig->selection) > 0 && window_services().delete_objects)
-    window_services().delete_objects(nullptr);
+  if (fig && objlist_count(fig->selection) > 0) delete_objects(nullptr);
 }
 
 void paste_object_records(const char* data, size_t length) {
@@ -356,7 +356,8 @@ void paste_object_records(const char* data, size_t length) {
   }
   resolve_record_numbers();
   if (table_before) {
-    if (fig->table_object && fig->table_object != table_before) drop_pasted_table(fig, fig->table_object);
+    // A figure keeps one table: its own.
+    if (fig->table_object && fig->table_object != table_before) delete_object_quietly(fig->table_object);
     fig->table_object = table_before;
   }
   renumber_objects();

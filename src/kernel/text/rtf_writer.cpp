@@ -61,7 +61,17 @@ std::string text_to_rtf(const char* text, size_t length, const TErec* te) {
       // \uN takes a signed 16-bit number.
       const auto code = static_cast<uint32_t>(mac_roman_to_unicode(c));
       const int32_t n = code > 0x7FFF ? static_cast<int32_t>(code) - 0x10000 : static_cast<int32_t>(code);
-      out += "\\u" + std::to_string(n) + '?';
+      out += "\\u" + std::to_string(n);
+      // The fallback for readers without Unicode: the Windows-1252 byte
+      // where Latin-1 and it agree, else '?'.
+      if (code >= 0xA0 && code <= 0xFF) {
+        static const char hex[] = "0123456789abcdef";
+        out += "\\'";
+        out += hex[code >> 4];
+        out += hex[code & 15];
+      } else {
+        out += '?';
+      }
     }
   }
   out += "}";

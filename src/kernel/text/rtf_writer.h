@@ -8,6 +8,6 @@ struct TErec;
 
 // The RTF document of a Mac Roman text shown in the record's font, size,
 // style and colour (a null record gives the default face at 12 points in
-// black). Characters outside ASCII are written as \uN with a '?' fallback,
-// CR and LF (a CR LF pair counts once) end paragraphs.
+// black). Characters outside ASCII are written as \uN with a Windows-1252
+// (or '?') fallback; CR and LF (a CR LF pair counts once) end paragraphs.
 std::string text_to_rtf(const char* mac_roman, size_t length, const TErec* format);

@@ -235,7 +235,12 @@ TEST_F(Clipboard, FlavoursFollowWhatIsSelected) {
   object* text = make(&classe_text, 0, {}, 60, 60);
   ASSERT_NE(text, nullptr);
   set_text(text, "Hello {world} \\ caf\x8E");
-  select({text});
+  object* value = number(10, "2.5");
+  object* quoting = make(&classe_text, 0, {}, 60, 90);
+  ASSERT_TRUE(value && quoting);
+  set_text(quoting, "x = $1$");
+  reference(quoting, value, 1);
+  select({text, quoting});
   copy_to_clipboard();
   std::string rtf;
   ASSERT_EQ(kp_pasteboard_copy(kFlavorRtf, &rtf), kPasteboardOk) << kp_pasteboard_flavors();
@@ -252,7 +257,8 @@ TEST_F(Clipboard, FlavoursFollowWhatIsSelected) {
   while (size_t got = std::fread(chunk, 1, sizeof chunk, pipe)) plain.append(chunk, got);
   const int status = pclose(pipe);
   if (status != 0 && plain.empty()) GTEST_SKIP() << "unrtf is not installed";
-  EXPECT_NE(plain.find("Hello {world} \\ caf"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("Hello {world} \\ caf\xE9"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("x = 2.5"), std::string::npos) << plain;
 
   // A point with the text: no rich text.
   object* a = shown_point(5, 5);
