@@ -14,6 +14,7 @@
 #include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "platform/kp_dialog.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static char name[] = "object_record_fuzz";
     static char* argv[] = {name, nullptr};
     new QGuiApplication(argc, argv);
+    // Messages (an undo copy that cannot be made) are answered at once.
+    KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest&) { return 0; });
     init_construct_classes();
     return true;
   }();

@@ -79,6 +79,15 @@ TEST_F(EndToEndClipboard, CopiedSegmentAndCirclePasteIntoAnotherWindow) {
   EXPECT_GT(inkNear(after, top), 0);
   // The first window kept its own objects and its selection.
   EXPECT_EQ(objectsOf(first->info(), &classe_segment).size(), 1u);
+
+  // Cut takes them away; a paste brings them back.
+  ASSERT_TRUE(clickMenuItem(barOf(second), QStringLiteral("Edit"), QStringLiteral("Select All")));
+  ASSERT_TRUE(clickMenuItem(barOf(second), QStringLiteral("Edit"), QStringLiteral("Cut")));
+  EXPECT_TRUE(objectsOf(second->info(), &classe_segment).empty());
+  EXPECT_TRUE(objectsOf(second->info(), &classe_cercle).empty());
+  ASSERT_TRUE(clickMenuItem(barOf(second), QStringLiteral("Edit"), QStringLiteral("Paste")));
+  EXPECT_EQ(objectsOf(second->info(), &classe_segment).size(), 1u);
+  EXPECT_EQ(objectsOf(second->info(), &classe_cercle).size(), 1u);
 }
 
 TEST_F(EndToEndClipboard, AWorkSessionIsRecordedThenOpenedAndSteppedThrough) {

@@ -16,6 +16,7 @@
 #include "kernel/files/object_writer.h"
 #include "kernel/model/object_store.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/text/rtf_writer.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/selection.h"
@@ -229,6 +230,30 @@ TEST_F(Clipboard, UnreadableOrForeignRecordsChangeNothingButTheOffset) {
     paste_from_clipboard();
     EXPECT_EQ(fig_->nbobj, count);
   }
+}
+
+TEST_F(Clipboard, ColourDrivenByANumberOutsideTheClipboardIsCleared) {
+  object* n = number(10, "0.5");
+  object* p = shown_point(40, 50);
+  ASSERT_TRUE(n && p);
+  p->pcolor = static_cast<param_color*>(GlobalAlloc(GPTR, sizeof(param_color)));
+  p->pcolor->red = n;
+  select({n, p});
+  const std::string both = clipboard_records_of_selection();
+  ASSERT_NE(both.find("red:1"), std::string::npos) << both;
+  object* before = last_object();
+  paste_object_records(both.data(), both.size());
+  std::vector<object*> pasted = objects_after(before);
+  ASSERT_EQ(pasted.size(), 2u);
+  ASSERT_NE(pasted[1]->pcolor, nullptr);
+  EXPECT_EQ(pasted[1]->pcolor->red, pasted[0]) << "the pasted number drives the pasted point";
+  // The point's record alone names a number the clipboard does not hold.
+  const std::string alone = both.substr(both.find("2: "));
+  before = last_object();
+  paste_object_records(alone.data(), alone.size());
+  pasted = objects_after(before);
+  ASSERT_EQ(pasted.size(), 1u);
+  EXPECT_TRUE(pasted[0]->pcolor == nullptr || pasted[0]->pcolor->red == nullptr);
 }
 
 TEST_F(Clipboard, FlavoursFollowWhatIsSelected) {
