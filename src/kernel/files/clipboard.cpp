@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <unordered_set>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -297,14 +298,28 @@ void copy_to_clipboard() {
   int texts = 0;
   if (entries > 0) {
     int counted = 0;
-    const std::string records = build_records(fig, &texts, &counted);
-    put_string(records, kFlavorKelvo);
+    try {
+      const std::string records = build_records(fig, &texts, &counted);
+      put_string(records, kFlavorKelvo);
+    } catch (const std::bad_alloc&) {
+      // The other flavours are still put.
+      if (fig->selection && fig->selection->items) fig->selection->items[entries] = nullptr;
+      renumber_objects();
+      message_box_simple(kernel_string(kRowCopyFailed));
+    }
   }
   if (!fig) return;
   const std::vector<uint8_t> picture = figure_picture();
   if (!picture.empty()) pasteboard_put_flavor(picture.data(), picture.size(), kFlavorBmp);
   if (texts == entries) put_string(text_selection_rtf(), kFlavorRtf);
   put_string(table_selection_text(), kFlavorText);
+}
+
+bool paste_rtf_into_text_editor(void (*insert_rtf)(const char* data, size_t length)) {
+  std::string rtf;
+  if (pasteboard_read_flavor(&rtf, true) != kPasteboardOk || rtf.empty() || !insert_rtf) return false;
+  insert_rtf(rtf.data(), rtf.size());
+  return true;
 }
 
 void cut_selection_command() {

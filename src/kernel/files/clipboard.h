@@ -25,6 +25,9 @@ extern int32_t paste_dy;
 void copy_to_clipboard();
 void cut_selection_command();
 void paste_from_clipboard();
+// The text editor's paste: the clipboard's rich text handed to the editor's
+// insertion (`insertRTFtext`); false when the clipboard holds none.
+bool paste_rtf_into_text_editor(void (*insert_rtf)(const char* data, size_t length));
 // Reads object records (the private flavour's bytes) into the current
 // figure as paste does, after the offset was advanced; no undo step. Any
 // bytes are safe: reading stops at the first record that cannot be read.

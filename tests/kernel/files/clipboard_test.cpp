@@ -285,11 +285,18 @@ TEST_F(Clipboard, FlavoursFollowWhatIsSelected) {
   EXPECT_NE(plain.find("Hello {world} \\ caf\xE9"), std::string::npos) << plain;
   EXPECT_NE(plain.find("x = 2.5"), std::string::npos) << plain;
 
+  // The text editor's paste takes the same rich text.
+  static std::string inserted;
+  inserted.clear();
+  EXPECT_TRUE(paste_rtf_into_text_editor([](const char* data, size_t n) { inserted.assign(data, n); }));
+  EXPECT_EQ(inserted, rtf);
+
   // A point with the text: no rich text.
   object* a = shown_point(5, 5);
   select({text, a});
   copy_to_clipboard();
   EXPECT_EQ(kp_pasteboard_copy(kFlavorRtf, &rtf), kPasteboardNoFlavor);
+  EXPECT_FALSE(paste_rtf_into_text_editor([](const char*, size_t) {}));
 
   // A table: its cells as tab-separated lines.
   object* n1 = number(10, "2");
