@@ -226,55 +226,98 @@ void map_picture_smooth(const uint8_t* pic, int32_t W, int32_t H, uint8_t* targe
   }
 }
 
+namespace {
+
+// The row of the background behind target row y (columns 0..w-1), or
+// white where the background does not reach.
+void fill_row_from_background(uint8_t* row, int32_t w, const uint8_t* bg, int32_t bg_w, int32_t bg_h, int32_t y,
+                              int32_t left) {
+  if (bg == nullptr || y < 0 || y >= bg_h) {
+    std::memset(row, 255, static_cast<size_t>(w) * 4);
+    return;
+  }
+  const uint8_t* src = bg + static_cast<size_t>(y) * static_cast<size_t>(bg_w) * 4;
+  const int32_t from = std::clamp(-left, 0, w), to = std::clamp(bg_w - left, from, w);
+  if (from > 0) std::memset(row, 255, static_cast<size_t>(from) * 4);
+  std::memcpy(row + static_cast<size_t>(from) * 4, src + static_cast<size_t>(from + left) * 4,
+              static_cast<size_t>(to - from) * 4);
+  if (to < w) std::memset(row + static_cast<size_t>(to) * 4, 255, static_cast<size_t>(w - to) * 4);
+}
+
+}  // namespace
+
 void map_picture_fast(const uint8_t* pic, int32_t W, int32_t H, uint8_t* target, int32_t w, int32_t h,
-                      const uint8_t* bg, int32_t bg_w, int32_t bg_h, const tagPOINT corners[4], int32_t left,
+                      const uint8_t* bg, int32_t bg_w, int32_t bg_h, const tagPOINT c[4], int32_t left,
                       int32_t top) {
   const size_t stride = static_cast<size_t>(W) * 4;
-  const bool convex = is_convex_quad(corners);
+  const bool convex = is_convex_quad(c);
   double m[3][3] = {};
-  const bool projective = picture_mapping_convex && convex && projective_from_quad(m, W, H, corners) != 0;
+  const bool projective = picture_mapping_convex && convex && projective_from_quad(m, W, H, c) != 0;
+  // The inverse bilinear solution, stepped along each row: A is constant,
+  // B and C grow linearly with x.
+  const double ax = c[0].x + c[2].x - c[1].x - c[3].x, ay = c[0].y + c[2].y - c[1].y - c[3].y;
+  const double bx = c[1].x - c[0].x, by = c[1].y - c[0].y;
+  const double cx = c[3].x - c[0].x, cy = c[3].y - c[0].y;
+  const double A = ax * cy - ay * cx;
+  const bool linear = std::fabs(A) < 1e-10;
+  const double inv2A = linear ? 0 : 1 / (2 * A);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* row = target + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
+    fill_row_from_background(row, w, bg, bg_w, bg_h, y + top, left);
+    auto put = [&](int32_t x, int32_t ix, int32_t iy) {
+      const uint8_t* p = pic + static_cast<size_t>(iy) * stride + static_cast<size_t>(ix) * 4;
+      // White lets the background (already in the row) through.
+      if (!is_white(p)) std::memcpy(row + static_cast<size_t>(x) * 4, p, 4);
+    };
+    if (projective) {
+      double X = m[0][0] * 0.5 + m[0][1] * (y + 0.5) + m[0][2];
+      double Y = m[1][0] * 0.5 + m[1][1] * (y + 0.5) + m[1][2];
+      double Z = m[2][0] * 0.5 + m[2][1] * (y + 0.5) + m[2][2];
+      for (int32_t x = 0; x < w; ++x, X += m[0][0], Y += m[1][0], Z += m[2][0]) {
+        const double z = Z == 0 ? 1 : Z;
+        const double sx = X / z, sy = Y / z;
+        if (sx >= 0 && sy >= 0 && sx < W && sy < H) put(x, static_cast<int32_t>(sx), static_cast<int32_t>(sy));
+      }
+      continue;
+    }
     // Columns outside [xl, xr] are not covered; a non-convex quadrilateral
     // is solved across the whole row.
     int32_t xl = 0, xr = w - 1;
-    if (!projective && convex) {
-      if (!quad_row_span(y, corners, &xl, &xr)) {
-        xl = 1;
-        xr = 0;
-      } else {
-        xl = std::max(xl - 1, 0);
-        xr = std::min(xr + 1, w - 1);
-      }
+    if (convex) {
+      if (!quad_row_span(y, c, &xl, &xr)) continue;
+      xl = std::max(xl - 1, 0);
+      xr = std::min(xr + 1, w - 1);
     }
-    double X = m[0][0] * 0.5 + m[0][1] * (y + 0.5) + m[0][2];
-    double Y = m[1][0] * 0.5 + m[1][1] * (y + 0.5) + m[1][2];
-    double Z = m[2][0] * 0.5 + m[2][1] * (y + 0.5) + m[2][2];
-    uint8_t* t = row;
-    for (int32_t x = 0; x < w; ++x, t += 4) {
-      const uint8_t* g = background_at(bg, bg_w, bg_h, x + left, y + top);
-      bool covered = false;
-      double sx = 0, sy = 0;
-      if (projective) {
-        const double z = Z == 0 ? 1 : Z;
-        sx = X / z;
-        sy = Y / z;
-        covered = true;
-        X += m[0][0];
-        Y += m[1][0];
-        Z += m[2][0];
-      } else if (x >= xl && x <= xr) {
-        pic_point vu;
-        covered = bilinear_inverse(corners, x, y, &vu);
-        sx = W * vu.x;
-        sy = H * vu.y;
-      }
-      const int32_t ix = static_cast<int32_t>(sx), iy = static_cast<int32_t>(sy);
-      if (covered && sx >= 0 && sy >= 0 && ix < W && iy < H) {
-        const uint8_t* p = pic + static_cast<size_t>(iy) * stride + static_cast<size_t>(ix) * 4;
-        put_pixel(t, is_white(p) ? g : p);
+    const double py = y - c[0].y;
+    double px = xl - c[0].x;
+    double B = (bx * cy - cx * by) - ax * py + ay * px;
+    double C = px * by - py * bx;
+    for (int32_t x = xl; x <= xr; ++x, px += 1, B += ay, C += by) {
+      double u1 = 0, u2 = 0;
+      int n = 0;
+      if (linear) {
+        if (B != 0) u1 = -C / B, n = 1;
       } else {
-        put_pixel(t, g);
+        const double D = B * B - 4 * A * C;
+        if (std::fabs(D) < 1e-10) {
+          u1 = -B * inv2A, n = 1;
+        } else if (D >= 0) {
+          const double r = std::sqrt(D);
+          u1 = (-B - r) * inv2A;
+          u2 = (r - B) * inv2A;
+          n = 2;
+          if (u2 < u1) std::swap(u1, u2);
+        }
+      }
+      for (int k = 0; k < n; ++k) {
+        const double u = k == 0 ? u1 : u2;
+        if (!(u >= 0 && u <= 1)) continue;
+        const double dx = u * ax + bx;
+        const double v = dx != 0 ? (px - u * cx) / dx : (u * ay + by != 0 ? (py - u * cy) / (u * ay + by) : -1);
+        if (!(v >= 0 && v <= 1)) continue;
+        const int32_t ix = static_cast<int32_t>(W * v), iy = static_cast<int32_t>(H * u);
+        if (ix < W && iy < H) put(x, ix, iy);
+        break;
       }
     }
   }
