@@ -35,6 +35,7 @@
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_events.h"
+#include "kernel/window/figure_popup.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_graf_port_qt.h"
@@ -386,6 +387,7 @@ void KPFigureView::cursorSelect(tagPOINT point) {
 
 void KPFigureView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::RightButton) {
+    saved_mouse_point = truncated(toSheet(event->position()));
     show_figure_popup_menu();
     return;
   }
@@ -424,6 +426,7 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
 void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {
   // A press with the context-menu modifier opens the figure's menu only.
   if (modifiers & Qt::MetaModifier) {
+    saved_mouse_point = truncated(where);
     show_figure_popup_menu();
     return;
   }
