@@ -387,7 +387,9 @@ void KPFigureView::cursorSelect(tagPOINT point) {
 
 void KPFigureView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::RightButton) {
-    saved_mouse_point = truncated(toSheet(event->position()));
+    tagPOINT at = truncated(toSheet(event->position()));
+    globalToLocalDDM(&at);
+    saved_mouse_point = at;
     show_figure_popup_menu();
     return;
   }
@@ -426,7 +428,9 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
 void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {
   // A press with the context-menu modifier opens the figure's menu only.
   if (modifiers & Qt::MetaModifier) {
-    saved_mouse_point = truncated(where);
+    tagPOINT at = truncated(where);
+    globalToLocalDDM(&at);
+    saved_mouse_point = at;
     show_figure_popup_menu();
     return;
   }
