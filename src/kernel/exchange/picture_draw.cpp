@@ -13,6 +13,7 @@
 #include "kernel/render/drawing_passes.h"
 #include "kernel/tools/drag_state.h"
 #include "kernel/tools/draw_feedback.h"
+#include "kernel/tools/pick.h"
 #include "platform/kp_bitmap.h"
 #include "platform/kp_graf_port.h"
 
@@ -414,7 +415,7 @@ void draw_picture_on_points(DisplayDevice* dd, object* obj, const tagPOINT corne
   if (dd == nullptr || dd->dc == nullptr || obj == nullptr || obj->bitmap == nullptr) return;
   bitmap_info* bi = obj->bitmap;
   const bool following = follows_grab(obj);
-  const bool moving = following && (obj->state & OBJ_WALK) != 0;
+  const bool moving = following && (obj->state & OBJ_MOVING) != 0;
   if (moving) bi->dirty = 1;
   const bool dragging = drag_in_progress != 0;
   bool rebuild = bi->dirty && !dragging;
