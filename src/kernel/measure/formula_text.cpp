@@ -140,7 +140,7 @@ bool find_whole_word(const char* start, const char* end, char next) {
 
 int map_formula_error_position(int position, const char* typed, size_t length, const uint8_t letter_numbers[26]) {
   size_t i = 0;
-  for (; i < length && typed[i] && position > 0; ++i) {
+  for (; i < length && typed[i] && position >= 0; ++i) {
     const char c = typed[i];
     if (c == ' ') continue;
     int width = 1;
@@ -177,12 +177,16 @@ int protect_multi_argument_functions(char* formula) {
     if (open >= work.size() || work[open] != '(') return 1;
     std::vector<size_t> commas;
     int depth = 0;
+    bool separated = false;
     for (size_t k = open + 1; k < work.size(); ++k) {
       const char c = work[k];
       if (c == '(') ++depth;
       else if (c == ')' && depth-- == 0) break;
       else if (c == ',' && depth == 0) commas.push_back(k);
+      else if (c == ';' && depth == 0) separated = true;
     }
+    // A list that already holds its argument separator keeps it.
+    if (separated) continue;
     size_t chosen = std::string::npos;
     if (commas.size() == 1) {
       chosen = commas[0];
