@@ -24,6 +24,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/units.h"
+#include "kernel/measure/formula_text.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
@@ -1116,6 +1117,9 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
         void* old = o->parents[o->nbparents];
         GlobalFreeAndNull(&old);
         o->parents[o->nbparents] = reinterpret_cast<object*>(new_string(text));
+        // A formula that does not compile leaves the calculation without a
+        // value; the rest of the figure reads on.
+        compile_calculation(o);
       }
     }
   }

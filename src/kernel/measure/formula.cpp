@@ -715,7 +715,6 @@ int evaluate_compiled_formula() {
   std::vector<double>& stack = eval_stack();
   size_t sp = 0;
   for (;;) {
-    errno = 0;
     const formula_cell& c = code[formula_cell_index++];
     if (sp + 1 >= stack.size()) {
       if (stack.size() >= kMaxStack) return 1;
@@ -726,6 +725,9 @@ int evaluate_compiled_formula() {
       case kCellEnd:
         if (sp != 1 || !calc->valeurs || calc->nbvaleurs < 1) return 1;
         calc->valeurs[0].info.rayon = s[0];
+        // The domains are tested on the arguments, so what the C library
+        // left in errno along the way says nothing.
+        errno = 0;
         return 0;
       case kCellVariable: {
         // Read through the calculation's own parents: the cell's pointer

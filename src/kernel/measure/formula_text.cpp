@@ -16,6 +16,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/text/text_record.h"
 #include "platform/kernel_services.h"
 
 std::string formula_text_buffer;
@@ -56,37 +57,33 @@ bool is_formula_variable_letter(const char* text, size_t index) {
 const char* mark_formula_variables(const char* text, const object* obj) {
   formula_text_buffer.clear();
   if (!text) return formula_text_buffer.c_str();
-  bool used[26] = {};
-  std::string marked;
   std::string source;
   for (const char* p = text; *p; ++p)
     if (*p != ' ') source += *p;
+  // Which characters are variables is decided once; the text's own bytes
+  // never serve as marks.
+  std::vector<bool> variable(source.size());
+  bool used[26] = {};
   for (size_t i = 0; i < source.size(); ++i) {
-    if (is_formula_variable_letter(source.c_str(), i)) {
-      const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(source[i])));
-      used[letter - 'a'] = true;
-      marked += '\7';
-      marked += letter;
-      marked += ' ';
-    } else {
-      marked += source[i];
-    }
+    variable[i] = is_formula_variable_letter(source.c_str(), i);
+    if (variable[i]) used[std::tolower(static_cast<unsigned char>(source[i])) - 'a'] = true;
   }
   int numbers[26] = {};
   int count = 0;
   for (int i = 0; i < 26; ++i)
     if (used[i]) numbers[i] = ++count;
   const int parents = obj ? obj->nbparents : -1;
-  for (size_t i = 0; i < marked.size(); ++i) {
-    if (marked[i] != '\7') {
-      formula_text_buffer += marked[i];
+  for (size_t i = 0; i < source.size(); ++i) {
+    if (!variable[i]) {
+      formula_text_buffer += source[i];
       continue;
     }
-    const char letter = marked[++i];
-    formula_text_buffer += '#';
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(source[i])));
     const int n = numbers[letter - 'a'];
+    formula_text_buffer += '#';
     if (obj && n <= parents) formula_text_buffer += std::to_string(n);
     else formula_text_buffer += letter;
+    formula_text_buffer += ' ';
   }
   return formula_text_buffer.c_str();
 }
@@ -103,6 +100,10 @@ void collect_formula_variables(const char* text) {
       ++formula_used_letter_count;
     }
   }
+}
+
+void collect_expression_variables(object* expression) {
+  collect_formula_variables(expression && expression->te ? expression->te->text : nullptr);
 }
 
 char nth_formula_variable(int n) {

@@ -24,6 +24,8 @@ const char* mark_formula_variables(const char* text, const object* obj);
 extern uint8_t formula_used_letters[26];
 extern uint16_t formula_used_letter_count;
 void collect_formula_variables(const char* text);
+// The same for the text of an expression object.
+void collect_expression_variables(object* expression);
 // The n-th used letter (1-based), 0 when there is none.
 char nth_formula_variable(int n);
 // Whether letter number `letter` (1 = a) stands in the text as a variable,

@@ -60,6 +60,8 @@ TEST(FormulaText, MarkingNumbersTheLettersAlphabetically) {
   EXPECT_STREQ(mark_formula_variables("a+b+c", &calc), "#1 +#2 +#c ");
   EXPECT_STREQ(mark_formula_variables("a", nullptr), "#a ");
   EXPECT_STREQ(mark_formula_variables("sin(x)*2e5", &calc), "sin(#1 )*2e5");
+  // Control bytes in the text are copied, never taken for marks.
+  EXPECT_STREQ(mark_formula_variables("mi1+edeee\n+M+\a0\x19)", &calc), "mi1+edeee\n+#1 +\a0\x19)");
 }
 
 TEST(FormulaText, TypingAidRecognisesFunctionNames) {
