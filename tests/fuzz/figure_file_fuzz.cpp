@@ -12,6 +12,9 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/drawing_passes.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -36,6 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     new QGuiApplication(argc, argv);
     init_version_info();
     init_color_table();
+    install_kelvo_text_view();
+    // Each figure read is drawn too, into a small off-screen device.
+    for (DisplayDevice** d : {&static_display, &moving_display}) {
+      *d = dd_create();
+      ensure_display_dc(*d);
+      dd_select_bitmap(*d, create_dib_record(*d, 200, 150));
+    }
     return true;
   }();
   (void)ready;
@@ -43,8 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   init_construct_classes();
   drop_current_figure();
   new_figure_info();
-  if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1)
+  if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1) {
+    redraw_figure(1);
     txt_write_figure_file();
+  }
   free_file_image();
   drop_current_figure();
   free_construct_classes();

@@ -165,7 +165,8 @@ bool has_formula_blocks(const object* obj);
 bool is_polyreg_vertex(const object* obj);
 
 // Start-up: registers every built-in class and its methods. A failed
-// allocation here ends the program with a message.
+// allocation here ends the program with a message. A second call before
+// free_construct_classes changes nothing.
 void init_construct_classes();
 // Append to the class list / to a class's method list; false (and nothing
 // changed) when memory runs out.

@@ -13,10 +13,12 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/table.h"
 #include "kernel/objects/axes_grid_bindings.h"
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
@@ -501,7 +503,16 @@ bool add_construct_method(construct_class* cls, construct_method* method) {
   return true;
 }
 
+namespace {
+// Set while the built-in classes are registered: each attached method is
+// appended to its class, so a second registration would list it twice and
+// no set of parents would then complete it.
+bool builtin_classes_registered = false;
+}  // namespace
+
 void init_construct_classes() {
+  if (builtin_classes_registered) return;
+  builtin_classes_registered = true;
   build_label_arguments();
   build_interset_arguments();
   init_tool_names_and_help();
@@ -525,6 +536,8 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  if (construct_method* m = class_method(&classe_table, 0)) m->compute = compute_table;
+  bind_text_operations();
   bind_axes_grid_angle_operations();
   bind_conic_operations();
   install_pick_services();
@@ -545,6 +558,7 @@ void free_construct_classes() {
     }
   GlobalFreeAndNull(&class_list);
   class_list_capacity = 0;
+  builtin_classes_registered = false;
   short_names = ShortNameTable{};
 }
 
