@@ -356,9 +356,22 @@ bool compile_calculation(object* calculation) {
   GlobalFreeAndNull(&old);
   calculation->parents[n + 1] = nullptr;
   const char* text = reinterpret_cast<const char*>(calculation->parents[n]);
+  // An expression applied to numbers takes the expression's text the first
+  // time and keeps it prepared.
+  const bool from_expression = calculation->classe == &classe_exp_num_app && !text && n > 0;
+  if (from_expression) {
+    const object* expression = calculation->parents[n - 1];
+    text = expression && expression->te ? expression->te->text : nullptr;
+  }
   if (!text || !*text) return false;
   std::string prepared = mark_formula_variables(text, calculation);
   if (convert_formula_to_c_locale(prepared.data()) != 0) return false;
+  if (from_expression) {
+    auto* kept = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(prepared.size() + 1)));
+    if (!kept) return false;
+    std::memcpy(kept, prepared.c_str(), prepared.size() + 1);
+    calculation->parents[n] = reinterpret_cast<object*>(kept);
+  }
   object* previous = current_calculation;
   const uint8_t questions = formula_questions_off;
   current_calculation = calculation;

@@ -64,5 +64,6 @@ bool append_conversion_factor(double angle_factor, double length_factor);
 // Compiles the formula text kept after a calculation's parents (letters,
 // the user's separators) and keeps the program in the slot after it, or
 // leaves that slot empty when the text does not compile; takes the unit
-// kind of the result. Never asks the user.
+// kind of the result. An expression applied to numbers with no text yet
+// takes its expression's, prepared for the compiler. Never asks the user.
 bool compile_calculation(object* calculation);
