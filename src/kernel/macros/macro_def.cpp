@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "kernel/macros/macro_records.h"
 #include "kernel/files/file_services.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
