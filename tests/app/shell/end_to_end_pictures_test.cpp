@@ -29,34 +29,49 @@ class EndToEndPictures : public FigureTest {
   }
 
   // While the context menu is open: the submenu titled `sub`, then its item
-  // `item`, chosen with the keyboard as a user does.
-  static void chooseInSubmenu(const QString& sub, const QString& item) {
-    QTimer::singleShot(50, [sub, item] {
+  // `item`, chosen with the keyboard as a user does. Waits for the menu to
+  // open (a busy machine may take a while).
+  static void chooseInSubmenu(const QString& sub, const QString& item, int tries = 200) {
+    QTimer::singleShot(30, [sub, item, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      ASSERT_NE(open, nullptr);
+      if (!open) {
+        if (tries > 0)
+          chooseInSubmenu(sub, item, tries - 1);
+        else
+          ADD_FAILURE() << "the menu never opened";
+        return;
+      }
       for (QAction* a : open->actions()) {
         if (a->text() != sub || !a->menu()) continue;
         QMenu* inner = a->menu();
         open->setActiveAction(a);
         QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
         QApplication::sendEvent(open, &right);
-        QTimer::singleShot(50, [inner, item] {
-          for (QAction* b : inner->actions())
-            if (b->text() == item) {
-              inner->setActiveAction(b);
-              QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-              QApplication::sendEvent(inner, &enter);
-              return;
-            }
-          ADD_FAILURE() << "no item " << item.toStdString();
-          inner->close();
-        });
+        chooseInOpenMenu(inner, item, tries);
         return;
       }
       QStringList seen;
       for (QAction* a : open->actions()) seen << a->text();
       ADD_FAILURE() << "no submenu " << sub.toStdString() << " among " << seen.join('|').toStdString();
       open->close();
+    });
+  }
+
+  static void chooseInOpenMenu(QMenu* inner, const QString& item, int tries) {
+    QTimer::singleShot(30, [inner, item, tries] {
+      if (!inner->isVisible() && tries > 0) {
+        chooseInOpenMenu(inner, item, tries - 1);
+        return;
+      }
+      for (QAction* b : inner->actions())
+        if (b->text() == item) {
+          inner->setActiveAction(b);
+          QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+          QApplication::sendEvent(inner, &enter);
+          return;
+        }
+      ADD_FAILURE() << "no item " << item.toStdString();
+      inner->close();
     });
   }
 
