@@ -1,5 +1,7 @@
 #include "app/panels/tools_palette.h"
 
+#include "app/panels/color_palette_panel.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QMouseEvent>
@@ -116,6 +118,8 @@ void draw_bezel(QPainter& p, QRectF r, int rings, bool up) {
 }  // namespace
 
 void set_tool_action_sink(ToolActionSink sink) { g_sink = sink; }
+
+void palette_tool_action(uint32_t tool_id, uint32_t color) { send_tool_action(tool_id, color); }
 
 // =================================================================== panel
 
@@ -699,7 +703,9 @@ void start_tools_palette() {
   hooks.do_select = [](void* button, int item, bool send) { static_cast<NSGeoToolsMenu*>(button)->doSelect(item, send); };
   hooks.set_attrib_menu_value = &set_attrib_menu_value;
   hooks.redo_all_tools = [] { NSKelvoToolsPanel::sharedPanel()->redoAllToolsFromMenusStruct(); };
+  hooks.update_color_palette_panel = [] { show_color_palette(nullptr); };
   install_tools_palette_hooks(hooks);
+  install_color_palette_services();
   NSKelvoToolsPanel* panel = NSKelvoToolsPanel::sharedPanel();
   panel->view()->setSideBarVisibility(true);
   panel->redoAllToolsFromMenusStruct();

@@ -162,6 +162,8 @@ extern int last_tool_item;
 // tests may catch it instead (null restores the figure view).
 using ToolActionSink = void (*)(uint32_t tool_id, uint32_t color);
 void set_tool_action_sink(ToolActionSink sink);
+// Sends a tool action the way a palette click does (to the sink when set).
+void palette_tool_action(uint32_t tool_id, uint32_t color);
 
 // From the application's launch: builds the toolboxes, gives the tools
 // their icons, installs the palette's services and shows the palette.
