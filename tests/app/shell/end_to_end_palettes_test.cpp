@@ -1,0 +1,99 @@
+// The colour palette driven as a user drives it: an appearance tool opens
+// the palette, a selected segment takes the colour of a clicked cell, the
+// figure file records it and Undo takes it back.
+#include <QFile>
+#include <QMenuBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/panels/color_palette_panel.h"
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/render/color_palette.h"
+#include "kernel/render/colors.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+class EndToEndPalettes : public FigureTest {
+ protected:
+  static int cellOf(const char* name) {
+    for (int i = 0; i < kPaletteCells; ++i)
+      if (std::string(color_name_by_index(i)) == name) return i;
+    return -1;
+  }
+  // Pixels near p drawn in red (the edges of a line are blended).
+  static int reddish(const QImage& image, QPoint p, int radius = 3) {
+    int n = 0;
+    for (int dy = -radius; dy <= radius; ++dy)
+      for (int dx = -radius; dx <= radius; ++dx) {
+        const QPoint q = p + QPoint(dx, dy);
+        if (!image.rect().contains(q)) continue;
+        const QColor c(image.pixel(q));
+        if (c.red() > 200 && c.green() < 100 && c.blue() < 100) ++n;
+      }
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST_F(EndToEndPalettes, ARedCellColoursTheSelectedSegmentUndoTakesItBackAndTheFileKeepsIt) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 100));
+  click(view, QPoint(220, 160));
+  const std::vector<object*> segments = objectsOf(view->info(), &classe_segment);
+  ASSERT_EQ(segments.size(), 1u);
+  object* segment = segments[0];
+  const uint32_t before = segment->settings.Color;
+  const int red = cellOf("Red");
+  ASSERT_GE(red, 0);
+  ASSERT_NE(before, color_by_index(red));
+
+  // The appearance tool shows the palette; the pointer selects the segment.
+  pickFromPalette(find_tool_id_by_name("Color"));
+  ASSERT_TRUE(NSShowPalette::exists());
+  NSShowPalette* palette = NSShowPalette::shared();
+  ASSERT_TRUE(palette->isVisible());
+  chooseTool(view, nullptr);
+  click(view, QPoint(160, 130));
+  ASSERT_EQ(objlist_find(view->info()->selection, segment), 0);
+
+  const palette_point cell = palette_cell_centre(red);
+  QTest::mouseClick(palette->paletteView(), Qt::LeftButton, {}, QPoint(int(cell.x), int(cell.y)));
+  EXPECT_EQ(segment->settings.Color, color_by_index(red));
+  EXPECT_GT(reddish(shown(view), QPoint(160, 130)), 0);
+
+  // Undo takes the colour back, a second Undo (offered as Redo) brings it
+  // again.
+  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
+  auto undo = [&] {
+    return clickMenuItem(window->menuBar(), QStringLiteral("Edit"), QStringLiteral("Undo")) ||
+           clickMenuItem(window->menuBar(), QStringLiteral("Edit"), QStringLiteral("Redo"));
+  };
+  auto segment_colour = [&] {
+    const std::vector<object*> now = objectsOf(view->info(), &classe_segment);
+    return now.size() == 1 ? now[0]->settings.Color : 0xFFFFFFFFu;
+  };
+  ASSERT_TRUE(undo());
+  EXPECT_EQ(segment_colour(), before);
+  EXPECT_EQ(reddish(shown(view), QPoint(160, 130)), 0);
+  ASSERT_TRUE(undo());
+  EXPECT_EQ(segment_colour(), color_by_index(red));
+
+  // The saved record names the colour.
+  const QString path = dir.filePath("red.fig");
+  ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const std::string text = file.readAll().toStdString();
+  const size_t record = text.find(": Seg");
+  ASSERT_NE(record, std::string::npos) << text;
+  const size_t end = text.find("\r\n\r\n", record);
+  EXPECT_NE(text.substr(record, end - record).find("color:R,"), std::string::npos) << text;
+  NSShowPalette::destroy();
+}
