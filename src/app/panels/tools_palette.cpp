@@ -246,12 +246,20 @@ NSGeoToolsMenu* NSKelvoToolsPanelView::buttonFor(const menu* m) const {
 }
 
 namespace {
+// A button whose record is dropped or freed: hidden, deleted later, and cut
+// off from the record first.
+void release_button(void* view) {
+  auto* button = static_cast<NSGeoToolsMenu*>(view);
+  button->detachRecord();
+  button->hide();
+  button->deleteLater();
+}
+
 void drop_button(menu* m) {
   if (!m || !m->view) return;
   auto* button = static_cast<NSGeoToolsMenu*>(m->view);
   m->view = nullptr;
-  button->hide();
-  button->deleteLater();
+  release_button(button);
 }
 }  // namespace
 
@@ -699,6 +707,7 @@ void start_tools_palette() {
   if (!tool_menus) build_all_toolboxes();
   install_record_icons();
   install_tool_menu_services();
+  install_toolbox_view_release(&release_button);
   ToolsPaletteHooks hooks;
   hooks.do_select = [](void* button, int item, bool send) { static_cast<NSGeoToolsMenu*>(button)->doSelect(item, send); };
   hooks.set_attrib_menu_value = &set_attrib_menu_value;

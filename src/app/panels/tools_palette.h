@@ -115,6 +115,8 @@ class NSGeoToolsMenu : public QWidget {
   ~NSGeoToolsMenu() override;
 
   menu* kelvoMenu() const { return kelvoMenu_; }
+  // The record is going away: the button no longer reads it.
+  void detachRecord() { kelvoMenu_ = nullptr; }
   bool isSettingMenu() const { return isSettingMenu_; }
   int kelvoMenuState() const { return kelvoMenuState_; }
   int getSelectedItemIndex() const { return curSelect_; }

@@ -15,6 +15,7 @@
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_switcher.h"
+#include "app/panels/tools_config_window.h"
 #include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
@@ -230,6 +231,8 @@ void KPFigureWindow::buildMenus() {
   view->addAction(QStringLiteral("Tools &Help"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
   });
+  view->addAction(QStringLiteral("Toolbox &Configuration..."),
+                  [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
 }
 
 void KPFigureWindow::setHelpFieldContent(const QString& text) {
