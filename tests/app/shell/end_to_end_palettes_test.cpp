@@ -8,7 +8,12 @@
 
 #include <string>
 
+#include "app/kernel_iface/pending_kernel.h"
 #include "app/panels/color_palette_panel.h"
+#include "app/panels/tools_config_window.h"
+#include "platform/kp_files.h"
+#include <QCheckBox>
+#include <QPushButton>
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/render/color_palette.h"
@@ -96,4 +101,59 @@ TEST_F(EndToEndPalettes, ARedCellColoursTheSelectedSegmentUndoTakesItBackAndTheF
   const size_t end = text.find("\r\n\r\n", record);
   EXPECT_NE(text.substr(record, end - record).find("color:R,"), std::string::npos) << text;
   NSShowPalette::destroy();
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> toolbox_names() {
+  std::vector<std::vector<std::string>> out;
+  for (int i = 0; tool_menus && tool_menus[i]; ++i) {
+    std::vector<std::string> names;
+    for (int j = 1; tool_menus[i]->names && tool_menus[i]->names[j]; ++j) names.emplace_back(tool_menus[i]->names[j]);
+    out.push_back(names);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(EndToEndPalettes, AToolMovedInConfigurationIsSavedAndTheFileGivesTheSamePalette) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
+  const auto at_start = toolbox_names();
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
+  ASSERT_EQ(config_mode, 1);
+  for (QAction* a : window->menuBar()->actions()) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+  NSToolsWindowController* config = NSToolsWindowController::shared();
+  ASSERT_TRUE(config->isVisible());
+
+  // The second toolbox's first tool goes to the end of the third.
+  menu* from = tool_menus[1];
+  menu* to = tool_menus[2];
+  const std::string moved = from->names[1];
+  ASSERT_TRUE(add_tool_to_toolbox(to, from->icons[1], moved.c_str(), -1, 0));
+  remove_toolbox_tool_at(from, 1);
+
+  const QString path = dir.filePath("my tools.men");
+  kp_set_file_chooser([path](const KPFileDialogRequest&) { return std::optional<std::string>(path.toStdString()); });
+  QTest::mouseClick(config->saveBox(), Qt::LeftButton, {}, QPoint(5, 5));
+  ASSERT_TRUE(config->saveBox()->isChecked());
+  QTest::mouseClick(config->button(NSToolsWindowController::kOk), Qt::LeftButton);
+  kp_set_file_chooser(nullptr);
+  EXPECT_EQ(config_mode, 0);
+  EXPECT_EQ(interaction_state, STATE_POINTER);
+  for (QAction* a : window->menuBar()->actions()) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+  const auto arranged = toolbox_names();
+  ASSERT_NE(arranged, at_start);
+  ASSERT_TRUE(QFile::exists(path));
+
+  // Back to the built-in toolboxes, then the file read again.
+  free_all_toolboxes();
+  build_all_toolboxes();
+  ASSERT_EQ(toolbox_names(), at_start);
+  ASSERT_TRUE(app()->openFile(path));
+  spin(20);
+  EXPECT_EQ(toolbox_names(), arranged);
+  NSToolsWindowController::destroy();
 }
