@@ -157,3 +157,40 @@ TEST_F(EndToEndPalettes, AToolMovedInConfigurationIsSavedAndTheFileGivesTheSameP
   EXPECT_EQ(toolbox_names(), arranged);
   NSToolsWindowController::destroy();
 }
+
+TEST_F(EndToEndPalettes, OkMarksEditedOnlyTheFiguresSavedWithTheirEnvironment) {
+  KPFigureView* with_env = openView();
+  KPFigureView* plain = openView();
+  ASSERT_NE(with_env, nullptr);
+  ASSERT_NE(plain, nullptr);
+  KPDocument* a = nullptr;
+  KPDocument* b = nullptr;
+  for (KPDocument* doc : KPDocument::liveDocuments()) {
+    if (doc->figureView() == with_env) a = doc;
+    if (doc->figureView() == plain) b = doc;
+  }
+  ASSERT_TRUE(a && b);
+  // The first was saved as a figure with its environment, the second as a
+  // plain figure.
+  static char name[] = "env.fig";
+  // The path is the test's, not the figure's: taken back whatever happens.
+  struct forget {
+    kelvo_win_info* x;
+    kelvo_win_info* y;
+    ~forget() { x->text1 = y->text1 = nullptr; }
+  } guard{with_env->info(), plain->info()};
+  with_env->info()->text1 = name;
+  with_env->info()->ival = 3;
+  plain->info()->text1 = name;
+  plain->info()->ival = 1;
+  ASSERT_FALSE(a->isEdited());
+  ASSERT_FALSE(b->isEdited());
+  KPFigureWindow* window = b->figureWindow();
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
+  NSToolsWindowController* config = NSToolsWindowController::shared();
+  QTest::mouseClick(config->button(NSToolsWindowController::kOk), Qt::LeftButton);
+  spin(20);
+  EXPECT_TRUE(a->isEdited());
+  EXPECT_FALSE(b->isEdited());
+  NSToolsWindowController::destroy();
+}
