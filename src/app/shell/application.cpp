@@ -12,6 +12,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/render/render_switches.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/render/drawing_passes.h"
@@ -74,7 +75,7 @@ void DUVirIdazididovi::initGeoApplication() {
   computeScreenResolution();
   render_switch_a = 1;
   render_switch_b = 0;
-  render_switch_c = 1;
+  conic_resolution = 1;
   lang_apply_separators_and_session_texts();
   drawing_globals_init();
   if ((init_kernel_graphics() & 0xFFFF) == 0) return;

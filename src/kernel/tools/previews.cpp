@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/conics/conic_tool.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/point_type.h"
@@ -347,10 +348,10 @@ void arc_preview(tagPOINT* mouse) {
     if (!g_arc_first_straight && std::fabs(dx) + std::fabs(dy) <= 12) g_arc_first_straight = 1;
     if (g_arc_first_straight) {
       segment(a->h, a->v, mouse->x, mouse->y, s, &s.dot_style);
-      if (std::fabs(dx) + std::fabs(dy) > 6) {
+      if (std::fabs(dx) + std::fabs(dy) > kGuideDistance) {
         const double d = std::hypot(dx, dy);
-        g_arc_guide = tagPOINT{static_cast<int32_t>(std::floor(a->h + 6 * dx / d + 0.5)),
-                               static_cast<int32_t>(std::floor(a->v + 6 * dy / d + 0.5))};
+        g_arc_guide = tagPOINT{static_cast<int32_t>(std::floor(a->h + kGuideDistance * dx / d + 0.5)),
+                               static_cast<int32_t>(std::floor(a->v + kGuideDistance * dy / d + 0.5))};
         g_arc_first_straight = 0;
       }
       return;
@@ -371,7 +372,7 @@ void arc_preview(tagPOINT* mouse) {
   valeur g{};
   g.h = g_arc_guide.x;
   g.v = g_arc_guide.y;
-  if (std::fabs(mouse->x - b->h) + std::fabs(mouse->y - b->v) <= 6) {
+  if (std::fabs(mouse->x - b->h) + std::fabs(mouse->y - b->v) <= kGuideDistance) {
     draw_arc_through_points(*a, g, *b, 1, s);
     segment(b->h, b->v, mouse->x, mouse->y, s, &s.dot_style);
     return;
@@ -608,6 +609,7 @@ void bind_tool_previews() {
   classe_polyreg.fil = regular_polygon_preview;
   classe_cercle.fil = circle_preview;
   classe_arc.fil = arc_preview;
+  classe_conic.fil = conic_preview;
   classe_angle.fil = angle_mark_preview;
   classe_spring.fil = spring_preview;
   classe_button.fil = button_preview;
