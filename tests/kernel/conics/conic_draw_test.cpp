@@ -175,3 +175,216 @@ TEST_F(ConicDraw, AxisAlignedEllipsesMatchTheEllipsesQtDraws) {
     EXPECT_LE(hausdorff(ours, theirs), 1.5) << c.cx << " " << c.a << " " << c.b << " " << c.shape;
   }
 }
+
+// ------------------------------------------------------------ rasteriser
+
+TEST_F(ConicDraw, AnEndAheadInTheStartOctantRunsOnePass) {
+  const equation q = central(200, 150, 1e-4, 1e-4, 0);
+  load(q, kConicEllipse);
+  const double t = 20 * M_PI / 180;
+  trace_conic(dd, 300, 150, 200 + 100 * std::cos(t), 150 + 100 * std::sin(t));
+  EXPECT_EQ(last_trace.passes, 1);
+  EXPECT_EQ(last_trace.octants[0], 2);
+  EXPECT_EQ(last_trace.pass_steps[0], 34);
+  EXPECT_EQ(trace_last_octant, 1);
+}
+
+TEST_F(ConicDraw, FlippingTheBranchAndSwappingTheEndsWalksBackWithTheTransitionsSwapped) {
+  const equation q = central(200, 150, 1e-4, 1e-4, 0);
+  std::set<pixel> forward, backward;
+  {
+    load(q, kConicEllipse);
+    recorder rec;
+    conic_branch = 1;
+    trace_conic(dd, 300, 150, 100, 150);
+    forward.insert(rec.plots.begin(), rec.plots.end());
+  }
+  const trace_report one = last_trace;
+  {
+    load(q, kConicEllipse);
+    trace_series_started = 0;
+    recorder rec;
+    conic_branch = 0;
+    trace_conic(dd, 100, 150, 300, 150);
+    backward.insert(rec.plots.begin(), rec.plots.end());
+  }
+  const trace_report two = last_trace;
+  EXPECT_EQ(one.passes, 5);
+  EXPECT_EQ(two.passes, 5);
+  EXPECT_EQ(one.transitions_a, two.transitions_b);
+  EXPECT_EQ(one.transitions_b, two.transitions_a);
+  EXPECT_NE(one.transitions_a, one.transitions_b);
+  // The same lower half, walked the other way.
+  for (const pixel& p : forward) EXPECT_GE(p.second, 150);
+  EXPECT_LE(hausdorff(forward, backward), 1.0);
+}
+
+TEST_F(ConicDraw, AnOctantBeyondTwoThousandStepsEndsThePieceAndKeepsWhatWasDrawn) {
+  // A long flat ellipse: round its sharp end, then 3,000 steps along it.
+  const equation q = central(200, 150, 1.0 / (3000.0 * 3000.0), 1.0 / (50.0 * 50.0), 0);
+  load(q, kConicEllipse);
+  recorder rec;
+  trace_conic(dd, 3200, 150, -2800, 150);
+  EXPECT_TRUE(last_trace.capped);
+  EXPECT_GE(last_trace.passes, 1);
+  EXPECT_GT(last_trace.steps, 0);
+  ASSERT_FALSE(rec.vertices.empty());
+  EXPECT_EQ(rec.vertices.back(), rec.plots.back());
+}
+
+TEST_F(ConicDraw, EveryTwoHundredthStepOfAnOctantRecomputesTheDecisionVariable) {
+  const equation q = central(200, 150, 1e-6, 1e-6, 0);  // radius 1000
+  load(q, kConicEllipse);
+  trace_conic(dd, 1200, 150, 1200, 150);
+  ASSERT_EQ(last_trace.passes, 9);
+  int expected = 0;
+  for (int i = 0; i < 9; ++i) expected += last_trace.pass_steps[i] / 200;
+  EXPECT_GT(expected, 20);
+  EXPECT_EQ(last_trace.resyncs, expected);
+  // The increments keep the variable close to the exact form.
+  EXPECT_LT(last_trace.max_drift, 200000);
+}
+
+TEST_F(ConicDraw, TheFirstPieceScalesTheLargestCoefficientToAMillionAndLaterPiecesKeepTheScale) {
+  const equation q = central(200, 150, 1.0 / (120.0 * 120.0), 1.0 / (80.0 * 80.0), 0.4);
+  load(q, kConicEllipse);
+  const double x0 = 200 + 120 * std::cos(0.4), y0 = 150 + 120 * std::sin(0.4);
+  trace_conic(dd, x0, y0, 2 * 200 - x0, 2 * 150 - y0);
+  const double D = conic_a * x0 + conic_b * y0 + conic_d, E = conic_b * x0 + conic_c * y0 + conic_e;
+  const double largest = std::max({std::fabs(conic_a), std::fabs(conic_b), std::fabs(conic_c), std::fabs(D), std::fabs(E)});
+  EXPECT_NEAR(largest, 1e6, 1e-6);
+  // The curve is unchanged.
+  EXPECT_NEAR(conic_a / conic_c, q.A / q.C, 1e-12);
+  EXPECT_NEAR(conic_f / conic_c, q.F / q.C, 1e-9);
+  const double a = conic_a, d = conic_d, f = conic_f;
+  trace_conic(dd, 2 * 200 - x0, 2 * 150 - y0, x0, y0);
+  EXPECT_EQ(conic_a, a);
+  EXPECT_EQ(conic_d, d);
+  EXPECT_EQ(conic_f, f);
+}
+
+TEST_F(ConicDraw, CoefficientsWithoutACurveDrawNothingOrABoundedPiece) {
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  const struct {
+    equation q;
+    bool nothing;
+  } cases[] = {
+      {{0, 0, 0, 0, 0, 0}, true},                        // no equation at all
+      {{nan, 0, 1, 0, 0, -1}, true},                     // not a number
+      {{inf, 0, 1, 0, 0, -1}, true},                     // infinite
+      {{1, 0, -1, -100, 100, 0}, true},                  // crossing lines, started on their crossing
+      {{1e300, 0, 1e300, -1e302, -1e302, 1e304}, true},  // huge, started on the centre
+      {{1e-300, 0, 1e-300, -1e-298, -1e-298, 0}, false},  // tiny
+      {{1e-300, 0, 1e-300, 0, 0, -1e-296}, false},       // tiny circle of radius 100 about the origin
+  };
+  for (const auto& c : cases) {
+    dd_draw_background(dd);
+    load(c.q, kConicEllipse);
+    trace_series_started = 0;
+    const uint8_t period = pixel_pen.period = 5;
+    recorder rec;
+    trace_conic(dd, 100, 100, 120, 100);
+    EXPECT_LE(rec.plots.size(), 2u * 2000 * 9 * 6);
+    EXPECT_EQ(pixel_pen.period, period);
+    if (c.nothing) EXPECT_EQ(inked_count(), 0) << c.q.A << " " << c.q.D;
+  }
+}
+
+// ------------------------------------------------------------ stroke output
+
+TEST_F(ConicDraw, AThinTraceMakesAVertexEverySecondPlotAndClosesAtTheLastPixel) {
+  for (const double end_angle : {0.3, 0.31, 0.5, 0.52}) {
+    const equation q = central(200, 150, 1e-4, 1e-4, 0);
+    load(q, kConicEllipse);
+    trace_series_started = 0;
+    recorder rec;
+    trace_conic(dd, 300, 150, 200 + 100 * std::cos(end_angle), 150 + 100 * std::sin(end_angle));
+    ASSERT_GE(rec.plots.size(), 4u);
+    // The closing call plots the last pixel again when the count is odd.
+    EXPECT_EQ(rec.plots.size(), 2 * rec.vertices.size());
+    for (size_t j = 0; j < rec.vertices.size(); ++j) EXPECT_EQ(rec.vertices[j], rec.plots[2 * j + 1]) << j;
+    EXPECT_EQ(rec.vertices.back(), rec.plots.back());
+    EXPECT_EQ(rec.moves.front(), rec.plots.front());
+  }
+}
+
+TEST_F(ConicDraw, AStartBlockOnTheBorderPlotsOnlyThePixelsInside) {
+  recorder rec;
+  trace_device = dd;
+  bind_polyline_slots();
+  trace_pen_x = 0, trace_pen_y = 10;
+  plot_block_3x3(dd, 0, 10);
+  ASSERT_EQ(rec.plots.size(), 3u);
+  for (const pixel& p : rec.plots) EXPECT_EQ(p.first, 1);
+  EXPECT_EQ(trace_pen_x, 0);
+  EXPECT_EQ(trace_pen_y, 10);
+  rec.plots.clear();
+  trace_pen_x = 50, trace_pen_y = 10;
+  plot_block_3x3(dd, 50, 10);
+  EXPECT_EQ(rec.plots.size(), 9u);
+  EXPECT_EQ(std::set<pixel>(rec.plots.begin(), rec.plots.end()).size(), 9u);
+}
+
+TEST_F(ConicDraw, ThickStepsPlotTheFacingSideAndBringThePenBack) {
+  bind_polyline_slots();
+  trace_device = dd;
+  for (int sx = -1; sx <= 1; ++sx)
+    for (int sy = -1; sy <= 1; ++sy) {
+      if (!sx && !sy) continue;
+      recorder rec;
+      trace_pen_x = 50, trace_pen_y = 60;
+      plot_thick_step(dd, sx, sy, 50, 60);
+      EXPECT_EQ(trace_pen_x, 50);
+      EXPECT_EQ(trace_pen_y, 60);
+      std::set<pixel> seen(rec.plots.begin(), rec.plots.end());
+      EXPECT_EQ(seen.size(), sx && sy ? 5u : 3u) << sx << sy;
+      for (const pixel& p : seen) {
+        // Each pixel lies on the side of the block the step faces.
+        const bool facing = (sx && p.first - 50 == sx) || (sy && p.second - 60 == sy);
+        EXPECT_TRUE(facing) << sx << sy << " " << p.first << "," << p.second;
+      }
+    }
+  // At the right edge an axial step to the right plots nothing, a diagonal
+  // one only the other side.
+  recorder rec;
+  trace_pen_x = 399, trace_pen_y = 60;
+  plot_thick_step(dd, 1, 0, 399, 60);
+  EXPECT_TRUE(rec.plots.empty());
+  plot_thick_step(dd, 1, 1, 399, 60);
+  EXPECT_EQ(std::set<pixel>(rec.plots.begin(), rec.plots.end()), (std::set<pixel>{{399, 61}, {398, 61}}));
+  EXPECT_EQ(trace_pen_x, 399);
+  EXPECT_EQ(trace_pen_y, 60);
+}
+
+TEST_F(ConicDraw, AnUpsideDownPortStartsTheStrokeWhereItsVerticesRun) {
+  recorder rec;
+  dd->portRect = {0, 10, 400, 310};
+  dd->orientation = -1;
+  bind_polyline_slots();
+  open_conic_polyline(dd, 5, 20);
+  pen_plot_polyline();
+  pen_plot_polyline();
+  ASSERT_EQ(rec.vertices.size(), 1u);
+  EXPECT_EQ(rec.moves.front(), (pixel{5, -10}));
+  EXPECT_EQ(rec.vertices.front(), rec.moves.front());
+  dd->orientation = 1;
+}
+
+TEST_F(ConicDraw, TheGapPenFollowsTheBackgroundColour) {
+  const uint32_t saved = back_color;
+  bind_polyline_slots();
+  open_conic_polyline(dd, 5, 20);
+  pixel_pen.dash_active = 1;
+  pixel_pen.on_length = 0;
+  trace_dash_count = 0;
+  pen_plot_polyline();
+  pen_plot_polyline();
+  ASSERT_NE(gap_pen, nullptr);
+  EXPECT_EQ(gap_pen->strokeColor() & 0xFFFFFF, saved & 0xFFFFFF);
+  back_color = 0x00FF00;
+  pen_plot_polyline();
+  pen_plot_polyline();
+  EXPECT_EQ(gap_pen->strokeColor() & 0xFFFFFF, 0x00FF00u);
+  back_color = saved;
+  pixel_pen.dash_active = 0;
+}
