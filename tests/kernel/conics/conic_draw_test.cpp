@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
 #include <set>
 #include <utility>
 #include <vector>
@@ -387,4 +389,159 @@ TEST_F(ConicDraw, TheGapPenFollowsTheBackgroundColour) {
   EXPECT_EQ(gap_pen->strokeColor() & 0xFFFFFF, 0x00FF00u);
   back_color = saved;
   pixel_pen.dash_active = 0;
+}
+
+// ------------------------------------------------------------ window pieces
+
+namespace {
+
+// Points of the curve q inside the window, by sampling an ellipse or a
+// parabola given by its parametrisation.
+template <typename F>
+std::vector<std::pair<double, double>> visible_samples(F point, int n, double w, double h) {
+  std::vector<std::pair<double, double>> out;
+  for (int i = 0; i < n; ++i) {
+    const auto [x, y] = point(double(i) / n);
+    if (x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2) out.push_back({x, y});
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ConicDraw, AnEllipseInsideTheWindowIsFourQuarterArcsMeetingAtItsAxisEnds) {
+  ASSERT_EQ(ellipse_through_points(200, 150, 120, 80, 0.3), kConicEllipse);
+  set_central_axis_points();
+  const dpoint K = conic_axis_point, K2 = conic_axis_point2;
+  recorder rec;
+  EXPECT_EQ(conic_plot_clipped(dd, 'E'), 0);
+  auto px = [](dpoint p) { return pixel{int(std::floor(p.x + 0.5)), int(std::floor(p.y + 0.5))}; };
+  const dpoint Km{400 - K.x, 300 - K.y};
+  const dpoint K2m{400 - K2.x, 300 - K2.y};
+  ASSERT_EQ(rec.moves.size(), 4u);
+  EXPECT_EQ(rec.moves[0], px(K));
+  EXPECT_EQ(rec.moves[1], px(Km));
+  EXPECT_EQ(rec.moves[2], px(Km));
+  EXPECT_EQ(rec.moves[3], px(K));
+  // Together they make the whole ellipse.
+  const equation q = central(200, 150, 1.0 / (120.0 * 120), 1.0 / (80.0 * 80), 0.3);
+  for (const pixel& p : rec.plots) EXPECT_LE(distance(q, p.first, p.second), 1.05);
+  const auto samples = visible_samples(
+      [](double t) {
+        const double X = 120 * std::cos(2 * M_PI * t), Y = 80 * std::sin(2 * M_PI * t);
+        return std::pair{200 + X * std::cos(0.3) - Y * std::sin(0.3), 150 + X * std::sin(0.3) + Y * std::cos(0.3)};
+      },
+      720, 400, 300);
+  const std::set<pixel> drawn = ink();
+  for (const auto& [x, y] : samples) {
+    bool near = false;
+    for (int dx = -1; dx <= 1 && !near; ++dx)
+      for (int dy = -1; dy <= 1 && !near; ++dy) near = drawn.count({int(std::floor(x + 0.5)) + dx, int(std::floor(y + 0.5)) + dy});
+    EXPECT_TRUE(near) << x << "," << y;
+  }
+  (void)K2m;
+}
+
+TEST_F(ConicDraw, AnEllipseOutsideTheWindowDrawsNothing) {
+  for (const auto& [cx, cy] : {std::pair{700.0, 150.0}, std::pair{200.0, -200.0}}) {
+    ASSERT_EQ(ellipse_through_points(cx, cy, 100, 60), kConicEllipse);
+    set_central_axis_points();
+    EXPECT_EQ(conic_plot_clipped(dd, 'E'), 0);
+    EXPECT_EQ(conic_plot_clipped(dd, 'e'), 0);
+  }
+  // A window inside the ellipse.
+  ASSERT_EQ(ellipse_through_points(200, 150, 1000, 900), kConicEllipse);
+  set_central_axis_points();
+  EXPECT_EQ(conic_plot_clipped(dd, 'E'), 0);
+  EXPECT_EQ(inked_count(), 0);
+}
+
+TEST_F(ConicDraw, CurvesCrossingTheBorderTwiceAreDrawnAlongTheirVisiblePart) {
+  // An ellipse cut by the bottom edge, both ends of its first axis visible;
+  // a parabola opening downwards with its vertex visible.
+  struct curve {
+    int16_t kind;
+    char shape;
+    std::function<std::pair<double, double>(double)> at;
+  };
+  const curve curves[] = {
+      {kConicEllipse, 'E',
+       [](double t) { return std::pair{200 + 150 * std::cos(2 * M_PI * t), 260 + 60 * std::sin(2 * M_PI * t)}; }},
+      {kConicParabola, 'P', [](double t) {
+         const double x = -100 + 600 * t;
+         return std::pair{x, 40 + (x - 200) * (x - 200) / 60};
+       }},
+      {kConicParabola, 'p', [](double t) {
+         const double x = -100 + 600 * t;
+         return std::pair{x, 40 + (x - 200) * (x - 200) / 60};
+       }},
+  };
+  for (const curve& c : curves) {
+    dd_draw_background(dd);
+    double x[5], y[5];
+    for (int i = 0; i < 5; ++i) std::tie(x[i], y[i]) = c.at(0.1 + 0.17 * i);
+    conic_kind = conic_through_five_points(x, y, 0);
+    ASSERT_EQ(conic_kind, c.kind);
+    if (c.kind == kConicEllipse) set_central_axis_points();
+    else conic_axis_point = conic_origin;
+    const equation q{conic_a, conic_b, conic_c, conic_d, conic_e, conic_f};
+    recorder rec;
+    EXPECT_EQ(conic_plot_clipped(dd, c.shape), 2) << c.shape;
+    for (const pixel& p : rec.plots) EXPECT_LE(distance(q, p.first, p.second), 1.0) << c.shape;
+    const std::set<pixel> drawn = ink();
+    for (const auto& [sx, sy] : visible_samples(c.at, 2000, 400, 300)) {
+      bool near = false;
+      for (int dx = -1; dx <= 1 && !near; ++dx)
+        for (int dy = -1; dy <= 1 && !near; ++dy)
+          near = drawn.count({int(std::floor(sx + 0.5)) + dx, int(std::floor(sy + 0.5)) + dy});
+      EXPECT_TRUE(near) << c.shape << " " << sx << "," << sy;
+    }
+    if (c.shape == 'P') {
+      // Both walks start at the vertex.
+      const pixel v{int(std::floor(conic_origin.x + 0.5)), int(std::floor(conic_origin.y + 0.5))};
+      ASSERT_EQ(rec.moves.size(), 2u);
+      EXPECT_EQ(rec.moves[0], v);
+      EXPECT_EQ(rec.moves[1], v);
+    }
+    if (c.shape == 'E') {
+      // Split at the two ends of the first axis, both visible.
+      const std::set<pixel> starts(rec.moves.begin(), rec.moves.end());
+      EXPECT_TRUE(starts.count({350, 260}));
+      EXPECT_TRUE(starts.count({50, 260}));
+    }
+  }
+}
+
+TEST_F(ConicDraw, TheClipHelperCountsTangenciesTwiceAndCornersByTheirRule) {
+  double xs[8], ys[8];
+  // A circle touching the top edge inside its span.
+  load(central(200, 100, 1e-4, 1e-4, 0), kConicCircle);
+  ASSERT_EQ(conic_clip_helper(xs, ys, nullptr), 2);
+  EXPECT_NEAR(xs[0], 200, 1e-9);
+  EXPECT_EQ(xs[0], xs[1]);
+  EXPECT_EQ(ys[0], 0);
+  // A large circle crossing every edge twice, in order round the border.
+  load(central(200, 150, 1.0 / (220.0 * 220), 1.0 / (220.0 * 220), 0), kConicCircle);
+  ASSERT_EQ(conic_clip_helper(xs, ys, nullptr), 8);
+  EXPECT_LT(xs[0], xs[1]);
+  EXPECT_EQ(xs[2], 399);
+  EXPECT_LT(ys[2], ys[3]);
+  EXPECT_GT(xs[4], xs[5]);
+  EXPECT_EQ(xs[6], 0);
+  EXPECT_GT(ys[6], ys[7]);
+  // Through the top left corner: the top edge counts the corner only when
+  // the half-gradient there points right and up (the sign of the equation
+  // says which side is inside); the left edge never counts its top end.
+  auto corner_count = [&](const equation& q) {
+    load(q, kConicCircle);
+    const int16_t n = conic_clip_helper(xs, ys, nullptr);
+    int corner = 0;
+    for (int i = 0; i < n; ++i) corner += xs[i] == 0 && ys[i] == 0;
+    return corner;
+  };
+  const equation out = central(50, -50, 1.0 / 5000, 1.0 / 5000, 0);
+  const equation in{-out.A, -out.B, -out.C, -out.D, -out.E, -out.F};
+  EXPECT_EQ(corner_count(out), 0);
+  EXPECT_EQ(corner_count(in), 1);
+  EXPECT_EQ(corner_count(central(-50, 50, 1.0 / 5000, 1.0 / 5000, 0)), 0);
 }
