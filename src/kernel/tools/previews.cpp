@@ -210,8 +210,19 @@ void draw_arc_through_points(const valeur& p0, const valeur& p1, const valeur& p
   const double c2 = (p2.h + p0.h) * bx + (p2.v + p0.v) * by;
   circle_record c{(c1 * by - ay * c2) / D, (ax * c2 - c1 * bx) / D, 0};
   c.r = std::hypot(c.cx - p2.h, c.cy - p2.v);
-  draw_stroke_twice(device(), &p0, &p1, &p2, &c, s.Color, back_color, s.thickness, &s.dot_style,
-                    mode == 1 ? 0 : 128);
+  if (mode == 1) {
+    draw_stroke_twice(device(), &p0, &p1, &p2, &c, s.Color, back_color, s.thickness, &s.dot_style, 0);
+    return;
+  }
+  // The whole circle: a full circle is given by its centre and a point
+  // carrying the radius.
+  valeur centre{};
+  centre.h = c.cx;
+  centre.v = c.cy;
+  valeur through = p2;
+  through.info.rayon = c.r;
+  draw_stroke_twice(device(), &centre, &through, nullptr, nullptr, s.Color, back_color, s.thickness, &s.dot_style,
+                    kStrokeFullCircle);
 }
 
 // ------------------------------------------------------------ previews

@@ -545,3 +545,110 @@ TEST_F(ConicDraw, TheClipHelperCountsTangenciesTwiceAndCornersByTheirRule) {
   EXPECT_EQ(corner_count(in), 1);
   EXPECT_EQ(corner_count(central(-50, 50, 1.0 / 5000, 1.0 / 5000, 0)), 0);
 }
+
+// ------------------------------------------------------------ drawing by kind
+
+namespace {
+
+bool all_near_lines(const std::set<pixel>& ink, const std::vector<equation>& lines) {
+  // Lines as A x + B y + C = 0 in the first three fields.
+  for (const pixel& p : ink) {
+    bool near = false;
+    for (const equation& l : lines)
+      near = near || std::fabs(l.A * p.first + l.B * p.second + l.C) / std::hypot(l.A, l.B) <= 1.0;
+    if (!near) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST_F(ConicDraw, StraightSubstitutesAndDegenerateKindsDrawTheirLines) {
+  const dot solid{1, 1};
+  // A double line with tiny coefficients: x + y = 300, drawn whole.
+  conic_a = 1e-200, conic_b = 1e-200, conic_c = -3e-198, conic_d = conic_e = conic_f = 0;
+  conic_kind = kConicDoubleLine;
+  draw_conic_curve(dd, nullptr, &solid);
+  EXPECT_GT(inked_count(), 250);
+  EXPECT_TRUE(all_near_lines(ink(), {{1, 1, -300}}));
+
+  // An ellipse thinner than a pixel: the segment of its major axis.
+  dd_draw_background(dd);
+  ASSERT_EQ(ellipse_through_points(200, 150, 150, 0.4), kConicEllipse);
+  draw_conic_curve(dd, nullptr, &solid);
+  EXPECT_EQ(conic_thin, 1);
+  const std::set<pixel> axis = ink();
+  EXPECT_GE(axis.size(), 290u);
+  for (const pixel& p : axis) {
+    EXPECT_NEAR(p.second, 150, 1);
+    EXPECT_GE(p.first, 49);
+    EXPECT_LE(p.first, 351);
+  }
+
+  // A hyperbola with a <= 2 and q > 1: its two asymptotes y - 150 = +-5 (x - 200).
+  dd_draw_background(dd);
+  {
+    double x[5], y[5];
+    const double ts[5] = {-1.2, -0.4, 0.5, 1.1, 0.8};
+    for (int i = 0; i < 5; ++i) {
+      const double sgn = i < 3 ? 1 : -1;
+      x[i] = 200 + sgn * 1.5 * std::cosh(ts[i]);
+      y[i] = 150 + 7.5 * std::sinh(ts[i]);
+    }
+    conic_kind = conic_through_five_points(x, y, 0);
+    ASSERT_EQ(conic_kind, kConicHyperbola);
+  }
+  draw_conic_curve(dd, nullptr, &solid);
+  EXPECT_EQ(conic_thin, 1);
+  EXPECT_GT(inked_count(), 100);
+  EXPECT_TRUE(all_near_lines(ink(), {{5, -1, -850}, {5, 1, -1150}}));
+
+  // Two lines, x = 100 and y = 200, through the line drawing; a pair with
+  // neither coefficient of a line draws nothing of it.
+  dd_draw_background(dd);
+  conic_a = 1, conic_b = 0, conic_c = -100, conic_d = 0, conic_e = 0, conic_f = 7;
+  conic_kind = kConicCrossingLines;
+  draw_conic_curve(dd, nullptr, &solid);
+  EXPECT_TRUE(all_near_lines(ink(), {{1, 0, -100}}));
+  EXPECT_GE(inked_count(), 300);
+
+  // Kinds without a curve.
+  dd_draw_background(dd);
+  for (const int16_t kind : {kConicNothing, kConicImaginaryEllipse, kConicCoincidence, kConicAlignment, kConicEveryPoint}) {
+    conic_kind = kind;
+    draw_conic_curve(dd, nullptr, &solid);
+  }
+  EXPECT_EQ(inked_count(), 0);
+}
+
+TEST_F(ConicDraw, EachLineOfAPairStartsItsDashAfresh) {
+  destroy_display_device(dd);
+  dd = make_device(403, 300);
+  const dot dashed{5, 8};
+  // y = 100 and y = 200.
+  conic_a = 0, conic_b = 1, conic_c = -100, conic_d = 0, conic_e = 1, conic_f = -200;
+  conic_kind = kConicParallelLines;
+  set_dash_pattern(&dashed.lg);
+  draw_conic_curve(dd, nullptr, &dashed);
+  pixel_pen.dash_active = 0;
+  const std::string first = row(100, 0, 403), second = row(200, 0, 403);
+  EXPECT_NE(first.find('.'), std::string::npos);
+  EXPECT_EQ(first, second);
+}
+
+TEST_F(ConicDraw, AParabolaOfParameterOneIsThin) {
+  double x[5], y[5];
+  for (int i = 0; i < 5; ++i) {
+    const double t = -20 + 10 * i;
+    x[i] = 200 + t;
+    y[i] = 100 + t * t / 2;  // y = x^2 / (2 p) with p = 1
+  }
+  conic_kind = conic_through_five_points(x, y, 0);
+  ASSERT_EQ(conic_kind, kConicParabola);
+  ASSERT_NEAR(conic_param_a, 1.0, 1e-9);
+  conic_param_a = 1.0;
+  const dot solid{1, 1};
+  draw_conic_curve(dd, nullptr, &solid);
+  EXPECT_EQ(conic_thin, 1);
+  EXPECT_GT(inked_count(), 100);
+}
