@@ -2,7 +2,10 @@
 // and the conic tool's rubber band.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "kernel/conics/conic.h"
@@ -11,7 +14,11 @@
 #include "kernel/conics/conic_stroke.h"
 #include "kernel/conics/conic_tool.h"
 #include "kernel/conics/conic_trace.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/files/text_family.h"
 #include "kernel/model/geometry_fixture.h"
+#include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
@@ -211,4 +218,42 @@ TEST_F(ConicTool, ThePreviewGoesFromASegmentToAnArcToTheConic) {
   preview(200, 80);
   EXPECT_EQ(conic_kind, kConicCoincidence);
   EXPECT_EQ(inked_count(), 0);
+}
+
+TEST_F(ConicTool, TheConicFiguresOfTheFuzzCorpusDrawThinThickAndHighlighted) {
+  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figures");
+  const QStringList names = dir.entryList({"conic_*.fig"}, QDir::Files);
+  ASSERT_GE(names.size(), 8);
+  init_version_info();
+  int conics_drawn = 0;
+  for (const QString& name : names) {
+    std::ifstream in(dir.filePath(name).toStdString(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    const std::string text = bytes.str();
+    kelvo_win_info* copy = fig_->undo;
+    free_figure_info(fig_, false);
+    free_figure_info(copy, false);
+    KPGeoDocument::setCurrentInfo(nullptr);
+    new_figure_info();
+    fig_ = KPGeoDocument::currentInfo();
+    ASSERT_EQ(read_figure_file(text.data(), static_cast<uint32_t>(text.size()), "/tmp/conic.fig"), 1)
+        << name.toStdString() << ": " << figure_file_error();
+    free_file_image();
+    for (uint8_t thickness : {0, 1}) {
+      for (uint8_t highlighted : {0, 1}) {
+        dd_draw_background(dd);
+        selection_drawing = highlighted;
+        for (object* o = fig_->first; o; o = o->next) {
+          if (o->classe != &classe_conic) continue;
+          o->settings.thickness = thickness;
+          draw_object(dd, o);
+          if (!(o->state & OBJ_UNDEFINED)) ++conics_drawn;
+        }
+        selection_drawing = 0;
+        EXPECT_EQ(pixel_pen.dash_active, 0);
+      }
+    }
+  }
+  EXPECT_GT(conics_drawn, 40);
 }
