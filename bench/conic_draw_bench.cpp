@@ -1,7 +1,7 @@
 // A conic drawn into the 1,600 x 1,000 device, as in a drag frame where the
 // conic moves: an ellipse of semi-axes 600 and 400, a hyperbola and a
 // parabola crossing the window, each thin and thick. Each iteration moves
-// a defining point a little, recomputes the conic and draws it.
+// the conic's five points a little sideways, recomputes it and draws it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -46,11 +46,13 @@ struct ConicFrame {
       }
       p[i] = bench::point(x, y);
     }
-    moving = p[0];
+    for (int i = 0; i < 5; ++i) {
+      defining[i] = p[i];
+      x0[i] = p[i]->valeurs[0].h;
+    }
     conic = bench::make(classe_conic, 0, {p[0], p[1], p[2], p[3], p[4]});
     conic->settings.thickness = thick ? 1 : 0;
     conic->settings.visible = 1;
-    x0 = moving->valeurs[0].h;
   }
   ~ConicFrame() {
     destroy_display_device(device);
@@ -58,21 +60,25 @@ struct ConicFrame {
     free_construct_classes();
   }
   DisplayDevice* device = nullptr;
-  object* moving = nullptr;
+  object* defining[5] = {};
   object* conic = nullptr;
-  double x0 = 0;
+  double x0[5] = {};
 };
 
 void conic_frame(benchmark::State& state, shape s, bool thick) {
   ConicFrame f(s, thick);
   int step = 0;
   for (auto _ : state) {
-    f.moving->valeurs[0].h = f.x0 + 3 * std::sin(0.05 * (step++ % 120));
+    // The conic moves sideways with its five points.
+    const double dx = 3 * std::sin(0.05 * (step++ % 120));
+    for (int i = 0; i < 5; ++i) f.defining[i]->valeurs[0].h = f.x0[i] + dx;
     compute_conic(f.conic);
     draw_conic(f.device, f.conic);
   }
   static const int16_t kinds[] = {kConicEllipse, kConicHyperbola, kConicParabola};
-  if (conic_stored_kind(f.conic->valeurs) != kinds[s]) state.SkipWithError("not the conic meant");
+  if (conic_stored_kind(f.conic->valeurs) != kinds[s]) {
+    state.SkipWithError("not the conic meant");
+  }
   // The pieces traced: 0 for the ellipse inside the window, the window
   // crossings for the others.
   state.counters["crossings"] = reinterpret_cast<const uint8_t*>(&f.conic->valeurs[4].info)[2];

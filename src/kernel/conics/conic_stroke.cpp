@@ -33,6 +33,12 @@ int32_t resolution() { return conic_resolution > 0 ? conic_resolution : 1; }
 // port whose y grows upwards starts the stroke where its vertices run.
 void device_point(int32_t* X, int32_t* Y) {
   const DisplayDevice* dd = trace_device;
+  if (dd->ratio == 1 && dd->orientation == 1 && resolution() == 1) {
+    // The common screen case, the same result without the divisions.
+    *X = round_pixel(double(trace_pen_x) + trace_origin_x);
+    *Y = round_pixel(double(trace_pen_y) + trace_origin_y);
+    return;
+  }
   const double r = dd->ratio, o = dd->orientation, n = resolution();
   *X = round_pixel(trace_pen_x * r / n + trace_origin_x * r);
   *Y = round_pixel(trace_pen_y * r * o / n + trace_origin_y * r * o);
