@@ -34,6 +34,8 @@
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
+#include "app/panels/tools_palette.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/object_events.h"
@@ -142,6 +144,12 @@ void fill_tool_services() {
   h.show_help_page = [](const char* text, const char*) {
     if (KPFigureWindow* window = KPDocument::currentWindow()) window->setHelpFieldContent(kp_qstring(text ? text : ""));
   };
+  // The attribute pop-ups show the record of the chosen tool. The mask is
+  // left to the tools until the palette keeps its menus' active flags.
+  h.load_attrs_into_menus = &load_attrs_into_menus;
+  attribute_menu_ops menus;
+  menus.show = [](int menu, uint32_t value) { set_attrib_menu_value(static_cast<int16_t>(menu), value); };
+  install_attribute_menu_ops(menus);
 }
 
 void fill_designation_services() {

@@ -16,7 +16,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/prefs/default_attrs.h"
-#include "kernel/prefs/preference_text.h"
+#include "kernel/prefs/preferences.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
@@ -315,8 +315,10 @@ int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
   (void)path;
   if (!text) return 0;
   txt_next_load_number();
-  init_default_attrs(0);
+  init_default_attrs(path);
   size_t pos = skip_line(text, 0, len);
+  // The preferences the file carries become the user's.
+  if (pos < len) pos += restore_preference_text(text + pos, static_cast<uint32_t>(len - pos));
   while (pos < len && text[pos] && !starts_with(text + pos, len - pos, kMenuBarTitle) &&
          !starts_with(text + pos, len - pos, kUsedMacroTitle))
     ++pos;

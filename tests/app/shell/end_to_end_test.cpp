@@ -2,6 +2,7 @@
 // launch, tools chosen as the palette chooses them, clicks and drags in the
 // figure view, and saving and reopening. Each check reads the figure the
 // kernel holds and the picture the view shows.
+#include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/units.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
@@ -78,8 +80,8 @@ class EndToEnd : public ShellTest {
   // Chooses a tool with the mouse on the tools palette: a click on its
   // group's button for the group's first tool, else the group's list opened
   // by a second click and a release on the tool's line.
-  static void pickFromPalette(construct_class* cls) {
-    const uint32_t id = find_tool_id_by_name(cls->name);
+  static void pickFromPalette(construct_class* cls) { pickFromPalette(find_tool_id_by_name(cls->name)); }
+  static void pickFromPalette(uint32_t id) {
     ASSERT_NE(id, 0u);
     menu* group = find_tool_menu(static_cast<int16_t>(tool_group(id)));
     ASSERT_NE(group, nullptr);
@@ -348,6 +350,120 @@ TEST_F(EndToEnd, AFigureNamedAtLaunchOpensAndIsDrawn) {
   const QImage image = shown(view);
   EXPECT_GT(inkNear(image, QPoint(200, 300)), 0);
   EXPECT_EQ(inkNear(image, QPoint(200, 250)), 0);
+}
+
+// The default colour of lines comes from the user's settings, read again
+// when a figure file is opened: a segment made in that window takes it.
+TEST_F(EndToEnd, ASegmentTakesTheLinesColourOfTheSettings) {
+  const QString path = dir.filePath("plain.fig");
+  {
+    KPFigureView* view = openView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+    closeAll();
+  }
+  // The line may fall between two pixel rows, so it is recognised by its
+  // hue: the expected channel well above the two others.
+  auto tinted = [](QColor p, int channel) {
+    const int v[3] = {p.red(), p.green(), p.blue()};
+    return v[channel] > v[(channel + 1) % 3] + 60 && v[channel] > v[(channel + 2) % 3] + 60;
+  };
+  struct Case {
+    const char* stored;
+    int channel;
+  } cases[] = {{"Red", 0}, {nullptr, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "no key");
+    {
+      QSettings store(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova");
+      if (c.stored) store.setValue("Lines Color", c.stored);
+      else store.remove("Lines Color");
+      store.sync();
+    }
+    KPDocument* doc = KPDocument::openDocument(path);
+    ASSERT_NE(doc, nullptr);
+    KPFigureView* view = doc->figureView();
+    ASSERT_TRUE(waitForView(view));
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 200));
+    click(view, QPoint(300, 200));
+    chooseTool(view, nullptr);
+    ASSERT_EQ(objectsOf(view->info(), &classe_segment).size(), 1u);
+    const QImage image = shown(view);
+    int matching = 0;
+    for (int dy = -2; dy <= 2; ++dy)
+      if (tinted(image.pixelColor(200, 200 + dy), c.channel)) ++matching;
+    EXPECT_GT(matching, 0);
+    closeAll();
+  }
+  QSettings(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova").clear();
+}
+
+TEST_F(EndToEnd, ShowAxesOnThePaletteShowsBothGraduatedAxes) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* axes = objectsOf(view->info(), &classe_axe).at(0);
+  ASSERT_EQ(axes->settings.visible, 0);
+  // Where the figure's origin and its first unit lie in the view.
+  const tagPOINT corner = figurePoint(view, QPoint(0, 0));
+  const QPoint origin(-corner.x, -corner.y);
+  const int unit = static_cast<int>(std::lround(pixels_per_unit));
+  const QImage before = shown(view);
+  pickFromPalette(find_tool_id_by_name(show_axes_names[0]));
+  EXPECT_EQ(axes->settings.visible, 1);
+  const QImage after = shown(view);
+  ASSERT_TRUE(after.rect().contains(origin + QPoint(2 * unit, 0)));
+  ASSERT_TRUE(after.rect().contains(origin - QPoint(0, 2 * unit)));
+  // Both axes, their ticks, and the number of the first tick of the
+  // first axis, beside it and not beside the second.
+  const QPoint along_x = origin + QPoint(unit / 2, 0), along_y = origin - QPoint(0, unit / 2);
+  EXPECT_EQ(inkNear(before, along_x, 0), 0);
+  EXPECT_GT(inkNear(after, along_x, 0), 0);
+  EXPECT_GT(inkNear(after, along_y, 0), 0);
+  // A tick stands out of the line at each unit, not between.
+  EXPECT_GT(inkNear(after, origin + QPoint(unit, -2), 1), 0);
+  EXPECT_GT(inkNear(after, origin + QPoint(unit, 2), 1), 0);
+  EXPECT_EQ(inkNear(after, origin + QPoint(unit / 2, 2), 1), 0);
+  const auto label_ink = [&](QPoint tick) {
+    int n = 0;
+    for (int y = tick.y() - 8; y < tick.y() - 1; ++y)
+      for (int x = tick.x() + 3; x < tick.x() + 10; ++x) n += inkNear(after, QPoint(x, y), 0);
+    return n;
+  };
+  EXPECT_GT(label_ink(origin + QPoint(unit, 0)), 3);
+  EXPECT_EQ(label_ink(origin + QPoint(2 * unit, 0)), 0);
+}
+
+TEST_F(EndToEnd, AReflectedPointFollowsItsPointOnScreen) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  // A vertical mirror at x = 300 and a point 80 pixels to its left.
+  chooseTool(view, &classe_droite);
+  click(view, QPoint(300, 100));
+  click(view, QPoint(300, 400));
+  chooseTool(view, &classe_point);
+  click(view, QPoint(220, 250));
+  pickFromPalette(&classe_symetriquedr);
+  ASSERT_EQ(current_class, &classe_symetriquedr);
+  click(view, QPoint(220, 250));
+  click(view, QPoint(300, 320));
+  const std::vector<object*> images = objectsOf(view->info(), &classe_symetriquedr);
+  ASSERT_EQ(images.size(), 1u);
+  const tagPOINT mirrored = figurePoint(view, QPoint(380, 250));
+  EXPECT_NEAR(images[0]->valeurs[0].h, mirrored.x, 1e-9);
+  EXPECT_NEAR(images[0]->valeurs[0].v, mirrored.y, 1e-9);
+  QImage image = shown(view);
+  EXPECT_GT(inkNear(image, QPoint(380, 250)), 0);
+  // Dragged 40 pixels away from the mirror and 30 down, the point's image
+  // moves 40 further the other way and 30 down.
+  chooseTool(view, nullptr);
+  drag(view, QPoint(220, 250), QPoint(180, 280));
+  const tagPOINT moved = figurePoint(view, QPoint(420, 280));
+  EXPECT_NEAR(images[0]->valeurs[0].h, moved.x, 1);
+  EXPECT_NEAR(images[0]->valeurs[0].v, moved.y, 1);
+  image = shown(view);
+  EXPECT_GT(inkNear(image, QPoint(420, 280)), 0);
+  EXPECT_EQ(inkNear(image, QPoint(380, 250)), 0);
 }
 
 TEST_F(EndToEnd, DraggingADefiningPointMovesThePointOnTheConicAndItsCrossingWithALine) {

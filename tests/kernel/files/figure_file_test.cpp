@@ -26,6 +26,7 @@
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/recompute.h"
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -501,6 +502,34 @@ TEST_F(FigureFile, ALoadedFigureDrawsTheSameImageEveryTime) {
 }
 
 }  // namespace
+
+TEST_F(FigureFile, AxesGridsMarksAndTransformedPointsReadBackAndRecompute) {
+  object* o = make(&classe_point, 0, {}, 100, 100);
+  object* ax = make(&classe_axe, 1, {o, make(&classe_point, 0, {}, 140, 100), make(&classe_point, 0, {}, 100, 60)});
+  object* grid = make(&classe_grid, 0, {ax});
+  grid->math.equa.typeunite = 1;
+  object* on_tick = make(&classe_ptsur, 0, {ax}, 100, 20);
+  object* p = make(&classe_point, 0, {}, 180, 150);
+  object* mark = make(&classe_angle, 0, {make(&classe_point, 0, {}, 300, 100), o, p});
+  mark->settings.graph_type = 5;
+  object* line = make(&classe_droite, 1, {o, p});
+  make(&classe_symetriquedr, 0, {make(&classe_point, 0, {}, 50, 170), line});
+  make(&classe_rotation, 0, {p, o, mark});
+  for (object* x = fig_->first; x != nullptr; x = x->next) recompute_object(x);
+  ASSERT_EQ(on_tick->math.side.index, 2);
+  ASSERT_EQ(on_tick->math.side.force_grad, 1);
+  const std::string text = save();
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  EXPECT_EQ(save(), text);
+  // The point on the tick keeps to its axis and its tick.
+  object* back = fig_->first;
+  while (back != nullptr && back->classe != &classe_ptsur) back = back->next;
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->math.side.index, 2);
+  EXPECT_EQ(back->math.side.force_grad, 1);
+  EXPECT_NEAR(back->valeurs[0].h, 100, 1e-6);
+  EXPECT_NEAR(back->valeurs[0].v, 20, 1e-6);
+}
 
 TEST_F(FigureFile, AConicWithAPointOnItAndItsCrossingsWithALineRoundTrips) {
   const double pts[5][2] = {{300, 200}, {220, 260}, {120, 210}, {130, 130}, {260, 120}};
