@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <tuple>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -109,7 +110,9 @@ TEST_F(ConicDraw, ACircleTracedBackToItselfRunsNinePassesOnTheCurve) {
   ASSERT_GT(rec.plots.size(), 550u);
   for (size_t i = 0; i < rec.plots.size(); ++i) {
     EXPECT_LE(distance(q, rec.plots[i].first, rec.plots[i].second), 1.0) << i;
-    if (i > 0) EXPECT_TRUE(eight_connected(rec.plots[i - 1], rec.plots[i])) << i;
+    if (i > 0) {
+      EXPECT_TRUE(eight_connected(rec.plots[i - 1], rec.plots[i])) << i;
+    }
   }
   EXPECT_EQ(rec.plots.front(), rec.plots.back());
 }
@@ -288,7 +291,9 @@ TEST_F(ConicDraw, CoefficientsWithoutACurveDrawNothingOrABoundedPiece) {
     trace_conic(dd, 100, 100, 120, 100);
     EXPECT_LE(rec.plots.size(), 2u * 2000 * 9 * 6);
     EXPECT_EQ(pixel_pen.period, period);
-    if (c.nothing) EXPECT_EQ(inked_count(), 0) << c.q.A << " " << c.q.D;
+    if (c.nothing) {
+      EXPECT_EQ(inked_count(), 0) << c.q.A << " " << c.q.D;
+    }
   }
 }
 
@@ -570,7 +575,7 @@ TEST_F(ConicDraw, StraightSubstitutesAndDegenerateKindsDrawTheirLines) {
   conic_kind = kConicDoubleLine;
   draw_conic_curve(dd, nullptr, &solid);
   EXPECT_GT(inked_count(), 250);
-  EXPECT_TRUE(all_near_lines(ink(), {{1, 1, -300}}));
+  EXPECT_TRUE(all_near_lines(ink(), {{1, 1, -300, 0, 0, 0}}));
 
   // An ellipse thinner than a pixel: the segment of its major axis.
   dd_draw_background(dd);
@@ -601,7 +606,7 @@ TEST_F(ConicDraw, StraightSubstitutesAndDegenerateKindsDrawTheirLines) {
   draw_conic_curve(dd, nullptr, &solid);
   EXPECT_EQ(conic_thin, 1);
   EXPECT_GT(inked_count(), 100);
-  EXPECT_TRUE(all_near_lines(ink(), {{5, -1, -850}, {5, 1, -1150}}));
+  EXPECT_TRUE(all_near_lines(ink(), {{5, -1, -850, 0, 0, 0}, {5, 1, -1150, 0, 0, 0}}));
 
   // Two lines, x = 100 and y = 200, through the line drawing; a pair with
   // neither coefficient of a line draws nothing of it.
@@ -609,7 +614,7 @@ TEST_F(ConicDraw, StraightSubstitutesAndDegenerateKindsDrawTheirLines) {
   conic_a = 1, conic_b = 0, conic_c = -100, conic_d = 0, conic_e = 0, conic_f = 7;
   conic_kind = kConicCrossingLines;
   draw_conic_curve(dd, nullptr, &solid);
-  EXPECT_TRUE(all_near_lines(ink(), {{1, 0, -100}}));
+  EXPECT_TRUE(all_near_lines(ink(), {{1, 0, -100, 0, 0, 0}}));
   EXPECT_GE(inked_count(), 300);
 
   // Kinds without a curve.
@@ -651,4 +656,33 @@ TEST_F(ConicDraw, AParabolaOfParameterOneIsThin) {
   draw_conic_curve(dd, nullptr, &solid);
   EXPECT_EQ(conic_thin, 1);
   EXPECT_GT(inked_count(), 100);
+}
+
+TEST_F(ConicDraw, ConicsThroughAnyFivePointsDrawABoundedStroke) {
+  // Points of every magnitude, coincident and aligned ones included, and
+  // frames that do not fit the equation.
+  std::mt19937 rng(30);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  const dot solid{1, 1};
+  for (int n = 0; n < 300; ++n) {
+    double x[5], y[5];
+    const double scale = std::pow(10.0, exponent(rng));
+    for (int i = 0; i < 5; ++i) {
+      x[i] = 200 + scale * unit(rng);
+      y[i] = 150 + scale * unit(rng);
+    }
+    if (n % 7 == 0) x[3] = x[1], y[3] = y[1];
+    if (n % 11 == 0) x[4] = 2 * x[2] - x[0], y[4] = 2 * y[2] - y[0];
+    conic_kind = conic_through_five_points(x, y, 0);
+    if (n % 13 == 0) conic_param_a = -conic_param_a;
+    if (n % 17 == 0) conic_kind = static_cast<int16_t>(n % 20);
+    conic_color = kInk;
+    pixel_pen.period = 1;
+    recorder rec;
+    draw_conic_curve(dd, nullptr, &solid);
+    // At most two pieces per crossing and four quarter arcs, each capped.
+    EXPECT_LT(rec.plots.size(), 12u * 9 * 2000 * 6);
+    EXPECT_EQ(pixel_pen.period, 1);
+  }
 }
