@@ -332,6 +332,7 @@ void draw_degenerate_conic(DisplayDevice* dev) {
 
 void draw_conic_curve(DisplayDevice* dev, object* conic, const dot* style) {
   conic_thick = conic ? conic->settings.thickness : default_attrs[ATTRS_CIRCLE_CONIC].settings.thickness;
+  if (thicken_strokes) ++conic_thick;
   store_clip_result(conic, 255);
   conic_thin = 0;
   switch (conic_kind) {
@@ -403,7 +404,6 @@ void draw_conic_curve(DisplayDevice* dev, object* conic, const dot* style) {
       if (conic_clip_helper(xs, ys, nullptr) == 0) return;
       const restarted_dash dash;
       if (q <= 1.0) {
-        dash.restart();
         store_clip_result(conic, conic_plot_clipped(dev, 'H'));
         return;
       }

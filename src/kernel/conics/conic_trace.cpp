@@ -7,6 +7,7 @@
 #include "kernel/conics/conic_stroke.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/pixel_math.h"
 #include "kernel/render/pixel_pen.h"
 #include "kernel/render/render_switches.h"
 #include "platform/kernel_services.h"
@@ -213,8 +214,12 @@ void trace_conic(DisplayDevice* dev, double x0, double y0, double x1, double y1)
     trace_dash_count = pixel_pen.phase_a;
     conic_tangent_points(0);
   }
-  const int32_t px = static_cast<int32_t>(std::floor(x0 + 0.5)), py = static_cast<int32_t>(std::floor(y0 + 0.5));
-  if (std::fabs(x0) < 1e9 && std::fabs(y0) < 1e9) begin_pixel_stroke(dev, px, py, conic_color);
+  // The pixel pen is made ready only near the port: far outside it the
+  // offset of the pixel in the bitmap would not fit in its cursor.
+  const tagRECT& port = dev->portRect;
+  constexpr double kNear = 4096;
+  if (x0 > port.left - kNear && x0 < port.right + kNear && y0 > port.top - kNear && y0 < port.bottom + kNear)
+    begin_pixel_stroke(dev, round_pixel(x0), round_pixel(y0), conic_color);
 
   KPPen* pen = pen_from_color(conic_color);
   KPGdiObject* previous = dev->dc ? dev->dc->selectObject(pen) : nullptr;
@@ -229,7 +234,7 @@ void trace_conic(DisplayDevice* dev, double x0, double y0, double x1, double y1)
     advance_dash();
     slot_plot();
   } else if (trace_dash_count < pixel_pen.on_length || !dash_on_entry) {
-    plot_block_3x3(dev, static_cast<int32_t>(x0), static_cast<int32_t>(y0));
+    plot_block_3x3(dev, trunc_pixel(x0), trunc_pixel(y0));
   }
 
   last_trace.first_octant = octant;

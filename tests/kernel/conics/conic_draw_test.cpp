@@ -295,6 +295,18 @@ TEST_F(ConicDraw, CoefficientsWithoutACurveDrawNothingOrABoundedPiece) {
       EXPECT_EQ(inked_count(), 0) << c.q.A << " " << c.q.D;
     }
   }
+  // Pieces that start or end far outside any window, thin and thick.
+  for (uint8_t thick : {0, 1}) {
+    conic_thick = thick;
+    for (const double far : {1e300, -3e12, 2147483648.0}) {
+      load(central(200, 150, 1e-4, 1e-4, 0), kConicEllipse);
+      trace_series_started = 0;
+      trace_conic(dd, far, -far, 300, 150);
+      trace_series_started = 0;
+      trace_conic(dd, 300, 150, far, far);
+    }
+  }
+  conic_thick = 0;
 }
 
 // ------------------------------------------------------------ stroke output
