@@ -1,5 +1,5 @@
 // libFuzzer target: whole figure files (used macros, preamble, records, "Ma:"
-// lines, pictures) read into a fresh figure, then saved again.
+// lines, pictures) read into a fresh figure, drawn, then saved again.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +12,8 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/draw_object.h"
 
 namespace {
 
@@ -38,13 +40,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     init_color_table();
     return true;
   }();
+  static DisplayDevice* device = [] {
+    DisplayDevice* dd = dd_create();
+    ensure_display_dc(dd);
+    dd_select_bitmap(dd, create_dib_record(dd, 320, 240));
+    return dd;
+  }();
   (void)ready;
   // Macros a file loads join the class list: start each input afresh.
   init_construct_classes();
   drop_current_figure();
   new_figure_info();
-  if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1)
+  if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1) {
+    for (object* o = KPGeoDocument::currentInfo()->first; o; o = o->next) draw_object(device, o);
     txt_write_figure_file();
+  }
   free_file_image();
   drop_current_figure();
   free_construct_classes();
