@@ -1,5 +1,5 @@
 // libFuzzer target: whole figure files (used macros, preamble, records, "Ma:"
-// lines, pictures) read into a fresh figure, drawn, then saved again.
+// lines, pictures) read into a fresh figure, then saved again.
 #include <cstddef>
 #include <cstdint>
 
@@ -13,7 +13,8 @@
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
-#include "kernel/render/draw_object.h"
+#include "kernel/render/drawing_passes.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -38,13 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     new QGuiApplication(argc, argv);
     init_version_info();
     init_color_table();
+    install_kelvo_text_view();
+    // Each figure read is drawn too, into a small off-screen device.
+    for (DisplayDevice** d : {&static_display, &moving_display}) {
+      *d = dd_create();
+      ensure_display_dc(*d);
+      dd_select_bitmap(*d, create_dib_record(*d, 200, 150));
+    }
     return true;
-  }();
-  static DisplayDevice* device = [] {
-    DisplayDevice* dd = dd_create();
-    ensure_display_dc(dd);
-    dd_select_bitmap(dd, create_dib_record(dd, 320, 240));
-    return dd;
   }();
   (void)ready;
   // Macros a file loads join the class list: start each input afresh.
@@ -52,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drop_current_figure();
   new_figure_info();
   if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1) {
-    for (object* o = KPGeoDocument::currentInfo()->first; o; o = o->next) draw_object(device, o);
+    redraw_figure(1);
     txt_write_figure_file();
   }
   free_file_image();
