@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "kernel/exchange/bitmap_info.h"
 
@@ -92,11 +94,15 @@ bool write_bmp_file(const char* path, const bitmap_info* picture) {
   if (!make_bmp_info_header(picture->width, picture->height, 1, 32, &info)) return false;
   // The record's pixels are already the rows of a 32-bit bottom-up DIB.
   const std::vector<uint8_t> bytes = bmp_file_bytes(info, picture->pixels);
+  // Only a file this call creates is removed after a failure: a path that
+  // already names something else (a device, another file) is left alone.
+  std::error_code error;
+  const bool existed = std::filesystem::exists(path, error) || error;
   std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr) return false;
   const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool closed = std::fclose(f) == 0;
   if (wrote && closed) return true;
-  std::remove(path);
+  if (!existed && std::filesystem::is_regular_file(path, error)) std::filesystem::remove(path, error);
   return false;
 }

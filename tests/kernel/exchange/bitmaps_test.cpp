@@ -225,6 +225,9 @@ TEST(BmpWriter, AFailedWriteLeavesNoFileAndReportsIt) {
   const std::string path = std::string(KELVO_TEST_OUTPUT) + "/bmp_writer_empty.bmp";
   EXPECT_FALSE(write_bmp_file(path.c_str(), &empty));
   EXPECT_FALSE(std::ifstream(path).good());
-  // A full disk: the write fails part-way and the partial file goes.
-  if (std::ifstream("/dev/full").good()) EXPECT_FALSE(write_bmp_file("/dev/full", &bi));
+  // A path that names a folder cannot be written, and the folder stays.
+  const std::string folder = std::string(KELVO_TEST_OUTPUT) + "/bmp_writer_folder";
+  std::system(("mkdir -p '" + folder + "'").c_str());
+  EXPECT_FALSE(write_bmp_file(folder.c_str(), &bi));
+  EXPECT_EQ(std::system(("test -d '" + folder + "'").c_str()), 0);
 }
