@@ -264,13 +264,18 @@ TEST_F(FigureFile, PreambleCases) {
 TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   build_full_figure();
   const std::string whole = save();
-  // Cut anywhere: never a crash; a cut inside a record that leaves it
-  // readable keeps the objects read so far.
-  for (size_t cut = 0; cut < whole.size(); cut += 7) {
-    const int8_t ok = open(whole.substr(0, cut));
+  // Cut anywhere: never a crash, never a figure shown whole when its text
+  // stops in the middle of a line or of a record.
+  for (size_t cut = 1; cut < whole.size(); ++cut) {
+    const std::string part = whole.substr(0, cut);
+    const int8_t ok = open(part);
     if (!ok) {
       EXPECT_EQ(fig_->first, nullptr) << "a failed read leaves no object, cut at " << cut;
+      continue;
     }
+    EXPECT_TRUE(part.back() == '\r' || part.back() == '\n') << "read although cut inside a line at " << cut;
+    if (fig_->first != nullptr)
+      EXPECT_TRUE(part.ends_with("\r\n\r\n") || part.ends_with("\r\n\r")) << "read although cut inside a record at " << cut;
   }
   const size_t last_record = whole.rfind("\r\n\r\n", whole.size() - 5);
   ASSERT_EQ(open(whole.substr(0, last_record + 4)), 1) << figure_file_error();
@@ -306,6 +311,75 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   EXPECT_EQ(open("Macro Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"), 0);
   EXPECT_EQ(open("hello"), 0);
   EXPECT_EQ(open(std::string()), 0);
+}
+
+TEST_F(FigureFile, AFileEndingInsideALineOrARecordIsRefusedWithItsLine) {
+  const std::string head = "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
+  const std::string window = "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\n";
+  const std::string preamble = head + window + "Resolution: 28 ppc\r\n\r\n";
+  const std::string number = "2: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nFD, WU, \r\n1\r\n";
+  struct Case {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"Figure Kelvo Nova vers. MS-Windows (MAC 1.40)", "the file ends inside its first line, at line 1"},
+      {head + "Window center x: 10.71cm y: -7.5", "the file ends inside the window line, at line 3"},
+      {head + window + "Resolution: 2", "the file ends inside the figure description, at line 4"},
+      {head + window + "Resolution: 28 ppc\r\nBackground Color:Pale", "the file ends inside the figure description, at line 5"},
+      {head + window + "Resolution: 28 ppc\r\nPassword:sec", "the file ends inside the figure description, at line 5"},
+      {preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Pt, Val: 2", "the file ends inside a record, at line 8"},
+      {preamble + "1: Pt, Val: 1 -1\r\n", "the file ends inside a record, at line 6"},
+      {preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number, "the file ends inside a record, at line 10"},
+      {preamble + "1: Pt, Val: 1 -1", "the file ends inside a record, at line 6"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(open(c.text), 0) << c.text;
+    EXPECT_STREQ(figure_file_error(), c.error) << c.text;
+    EXPECT_EQ(fig_->first, nullptr) << c.text;
+  }
+  // Whole lines and records, however the text ends.
+  for (const std::string& text : {head, head + window, preamble, preamble + "1: Pt, Val: 1 -1\r\n\r\n",
+                                  preamble + "1: Pt, Val: 1 -1\n\n", preamble + "1: Pt, Val: 1 -1\r\n  \r\n",
+                                  preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number + "\r\n"})
+    EXPECT_EQ(open(text), 1) << text << figure_file_error();
+}
+
+TEST_F(FigureFile, ValuesWrittenAtAnotherResolutionRescaleOnlyPixelQuantities) {
+  // Written at 28 pixels per centimetre, read on a screen of 40.
+  pixels_per_unit = 40.0;
+  const std::string head =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+      "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\nResolution: 28 ppc\r\n\r\n";
+  struct Case {
+    const char* unit;
+    double written, read;
+  } cases[] = {
+      {"WU", 1, 1},           // a plain number
+      {"deg", 0.5, 0.5},      // an angle, in radians
+      {"cm", 28, 40},         // a length, in pixels
+      {"mm", 2.8, 4},         // another length unit, still pixels inside
+      {"cm2", 784, 1600},     // an area, in square pixels
+      {"cm3", 5, 5},          // a volume has no pixel factor
+  };
+  for (const Case& c : cases) {
+    char record[200];
+    std::snprintf(record, sizeof record, "1: Num, Val: 28 -56 %g, nA, nP, \r\nNbD:2, nFD, %s, \r\n1\r\n\r\n",
+                  c.written, c.unit);
+    ASSERT_EQ(open(head + record), 1) << record << figure_file_error();
+    const object* n = fig_->first;
+    ASSERT_NE(n, nullptr);
+    ASSERT_NE(n->valeurs, nullptr);
+    EXPECT_DOUBLE_EQ(n->valeurs[0].info.rayon, c.read) << c.unit;
+    // The text's place is in pixels whatever the value is.
+    ASSERT_NE(n->te, nullptr);
+    EXPECT_EQ(n->te->pos.x, 40) << c.unit;
+    EXPECT_EQ(n->te->pos.y, -80) << c.unit;
+  }
+  // Without a resolution line, nothing is rescaled.
+  ASSERT_EQ(open("Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+                 "1: Num, Val: 28 -56 28, nA, nP, \r\nNbD:2, nFD, cm, \r\n1\r\n\r\n"),
+            1);
+  EXPECT_DOUBLE_EQ(fig_->first->valeurs[0].info.rayon, 28);
 }
 
 TEST_F(FigureFile, FuzzFindingsStayFixed) {
