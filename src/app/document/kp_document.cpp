@@ -326,6 +326,7 @@ bool KPDocument::readFromFile(const QString& path, const QString& type) {
     fileData_.clear();
     return false;
   }
+  fileDataPending_ = true;
   state_ = kBytesKept;
   return true;
 }
@@ -409,7 +410,9 @@ void KPDocument::myMakeMainWindow() {
 }
 
 bool KPDocument::updateFigureFromFileData() {
-  if (fileData_.isEmpty()) return false;
+  // An empty file goes to the reader too, which says that it is empty.
+  if (!fileDataPending_) return false;
+  fileDataPending_ = false;
   const auto length = static_cast<uint32_t>(fileData_.size());
   auto* buffer = static_cast<char*>(GlobalAlloc(0, static_cast<size_t>(length) + 1));
   if (!buffer) return false;
@@ -424,7 +427,7 @@ bool KPDocument::updateFigureFromFileData() {
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());
-  if (answer != 1 && !readsituationflag_) {
+  if (answer != 1) {
     const std::string text = std::string("The figure cannot be read: ") + figure_file_error();
     message_box_simple(text.c_str());
   }
@@ -534,6 +537,7 @@ void KPDocument::revertDocumentToSaved() {
   KPFigureView* view = figureView();
   view->stopTimer();
   fileData_ = bytes;
+  fileDataPending_ = true;
   state_ = kBytesKept;
   KPDocument* previous = g_current;
   g_current = this;

@@ -110,6 +110,7 @@ class KPDocument : public QObject {
   kelvo_win_info* info() const;
 
   QByteArray fileData_;
+  bool fileDataPending_ = false;  // fileData_ (possibly empty) waits for the reader
   KPFigureWindow* figureWindow_ = nullptr;
   QString documentName_;
   int state_ = kUntitled;

@@ -149,6 +149,8 @@ bool text_with_number_parent(const object* o) {
 
 const char* figure_file_error() { return last_error.c_str(); }
 
+int8_t refuse_figure_file(const char* why) { return failed(why); }
+
 int32_t txt_format_length(char* dst, const double* value, int16_t sign) {
   TxtOut out(dst);
   out.ch(' ');

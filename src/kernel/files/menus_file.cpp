@@ -313,9 +313,7 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
 
 int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
   (void)path;
-  if (!text) return 0;
-  txt_next_load_number();
-  init_default_attrs(0);
+  if (!text || len == 0) return refuse_figure_file("the file is empty");
   size_t pos = skip_line(text, 0, len);
   while (pos < len && text[pos] && !starts_with(text + pos, len - pos, kMenuBarTitle) &&
          !starts_with(text + pos, len - pos, kUsedMacroTitle))
@@ -323,6 +321,10 @@ int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
   if (pos < len && starts_with(text + pos, len - pos, kMenuBarTitle)) pos = skip_line(text, pos, len);
   size_t k = 0;
   while (pos + k < len && text[pos + k] && !starts_with(text + pos + k, len - pos - k, kFigureTitle)) ++k;
+  // A file cut before its figure changes nothing, the toolbar included.
+  if (pos + k >= len || text[pos + k] == '\0') return refuse_figure_file("the file ends before its figure");
+  txt_next_load_number();
+  init_default_attrs(0);
   txt_read_menu_description(text + pos, static_cast<uint32_t>(k), 1);
   return txt_read_figure(text + pos + k, static_cast<uint32_t>(len - k - pos), path);
 }
