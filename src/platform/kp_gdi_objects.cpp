@@ -5,6 +5,9 @@
 #include <QImage>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 #include "platform/kp_bitmap.h"
 #include "platform/kp_font_qt.h"
@@ -27,6 +30,19 @@ const QImage& metrics_device() {
 }
 
 double usable_size(double size) { return size > 0 ? size : 12.0; }
+
+// Whether the system has the family named by a kernel face name. Asking the
+// font database runs the system's font substitution, which costs far more
+// than the font itself; figures ask for the same few faces over and over.
+// The program adds no fonts while it runs, so an answer stays true.
+bool has_family(const char* face) {
+  static std::mutex lock;
+  static std::unordered_map<std::string, bool> known;
+  std::lock_guard<std::mutex> guard(lock);
+  auto [it, fresh] = known.try_emplace(face, false);
+  if (fresh) it->second = QFontDatabase::hasFamily(mac_roman_to_qstring(face));
+  return it->second;
+}
 
 }  // namespace
 
@@ -73,9 +89,8 @@ KPFont::~KPFont() = default;
 
 KPFont* KPFont::withName(const char* face, double pointSize) {
   if (!face || !*face) return nullptr;
-  const QString family = mac_roman_to_qstring(face);
-  if (!QFontDatabase::hasFamily(family)) return nullptr;
-  QFont font(family);
+  if (!has_family(face)) return nullptr;
+  QFont font(mac_roman_to_qstring(face));
   font.setPointSizeF(usable_size(pointSize));
   return kp_font_from_qfont(font);
 }

@@ -16,4 +16,10 @@ class KPPreferencesWrapper {
   static BOOL GetUserDefault(const char* key, char* value, size_t capacity, const char* default_value,
                              const char* file_name);
   static void SetUserDefault(const char* key, const char* value, const char* file_name);
+  // Hands every stored key and its value (as text) to the visitor, reading
+  // the store once.
+  static void GetAllUserDefaults(void (*visit)(void* context, const char* key, const char* value), void* context);
+  // Stores count pairs and writes the store out once.
+  static void SetUserDefaults(const char* const* keys, const char* const* values, size_t count,
+                              const char* file_name);
 };

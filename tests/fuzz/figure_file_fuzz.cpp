@@ -8,9 +8,10 @@
 #include "kernel/files/text_family.h"
 
 KELVO_FUZZ_TARGET(figure_file_fuzz) {
-  FuzzFigure figure;
-  if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1)
-    txt_write_figure_file();
-  free_file_image();
-  return 0;
+  return kelvo_fuzz_read_twice([&] {
+    FuzzFigure figure;
+    if (read_figure_file(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "fuzz.fig") == 1)
+      txt_write_figure_file();
+    free_file_image();
+  });
 }

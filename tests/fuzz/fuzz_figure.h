@@ -1,7 +1,8 @@
 // What the figure readers need around one input: the Qt application (rich
 // text runs name fonts), version and colour tables, a fresh class list (the
-// macros a file loads join it) and a fresh current figure, all given back
-// at the end; the kernel must then hold no more blocks than before.
+// macros a file loads join it), a preference store of its own (situations
+// files carry preferences) and a fresh current figure, all given back at
+// the end.
 #pragma once
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -10,7 +11,20 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/version_info.h"
+#include "kernel/prefs/preferences.h"
 #include "kernel/render/colors.h"
+
+// Reads one input twice: the first read makes whatever scratch blocks the
+// readers keep for good, so the second must give back every block it takes.
+// A reader that keeps blocks for each file it reads stops the process.
+template <class Read>
+int kelvo_fuzz_read_twice(Read&& read) {
+  read();
+  const std::size_t before = kernel_live_blocks();
+  read();
+  kelvo_fuzz_check_blocks(before, "the reader");
+  return 0;
+}
 
 class FuzzFigure {
  public:
@@ -22,7 +36,7 @@ class FuzzFigure {
       return true;
     }();
     (void)ready;
-    before_ = kernel_live_blocks();
+    set_preference_store(&store_);
     init_construct_classes();
     new_figure_info();
   }
@@ -35,13 +49,13 @@ class FuzzFigure {
       KPGeoDocument::setCurrentInfo(nullptr);
     }
     free_construct_classes();
-    kelvo_fuzz_check_blocks(before_, "the reader");
+    set_preference_store(nullptr);
   }
   FuzzFigure(const FuzzFigure&) = delete;
   FuzzFigure& operator=(const FuzzFigure&) = delete;
 
  private:
-  std::size_t before_ = 0;
+  MemoryPreferenceStore store_;
 };
 
 // The toolboxes of a fresh start (macros read with `install` join them, the

@@ -8,12 +8,13 @@
 #include "kernel/files/text_family.h"
 
 KELVO_FUZZ_TARGET(menus_file_fuzz) {
-  FuzzFigure figure;
-  FuzzToolboxes toolboxes;
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  txt_read_menu_description(text.c_str(), static_cast<uint32_t>(text.size()), 1);
-  txt_write_menus_file(1);
-  free_file_image();
-  menus_password[0] = '\0';
-  return 0;
+  return kelvo_fuzz_read_twice([&] {
+    FuzzFigure figure;
+    FuzzToolboxes toolboxes;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    txt_read_menu_description(text.c_str(), static_cast<uint32_t>(text.size()), 1);
+    txt_write_menus_file(1);
+    free_file_image();
+    menus_password[0] = '\0';
+  });
 }

@@ -32,15 +32,16 @@ void read_records(const char* p, const char* end) {
 }  // namespace
 
 KELVO_FUZZ_TARGET(object_record_fuzz) {
-  FuzzFigure figure;
-  file_class = 0;
-  file_platform = 0;
-  file_mac_header = 1;
-  file_resolution = 0;
-  read_records(kSeedFigure, kSeedFigure + sizeof kSeedFigure - 1);
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  read_records(text.c_str(), text.c_str() + text.size());
-  // What was read can be written again.
-  txt_write_objects(nullptr);
-  return 0;
+  return kelvo_fuzz_read_twice([&] {
+    FuzzFigure figure;
+    file_class = 0;
+    file_platform = 0;
+    file_mac_header = 1;
+    file_resolution = 0;
+    read_records(kSeedFigure, kSeedFigure + sizeof kSeedFigure - 1);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    read_records(text.c_str(), text.c_str() + text.size());
+    // What was read can be written again.
+    txt_write_objects(nullptr);
+  });
 }

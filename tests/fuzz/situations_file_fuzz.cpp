@@ -8,12 +8,13 @@
 #include "kernel/files/text_family.h"
 
 KELVO_FUZZ_TARGET(situations_file_fuzz) {
-  FuzzFigure figure;
-  FuzzToolboxes toolboxes;
-  std::string text(reinterpret_cast<const char*>(data), size);
-  if (txt_read_menus_file(text.data(), static_cast<uint32_t>(text.size()), "fuzz.env") == 1)
-    txt_write_situations_file();
-  free_file_image();
-  menus_password[0] = '\0';
-  return 0;
+  return kelvo_fuzz_read_twice([&] {
+    FuzzFigure figure;
+    FuzzToolboxes toolboxes;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    if (txt_read_menus_file(text.data(), static_cast<uint32_t>(text.size()), "fuzz.env") == 1)
+      txt_write_situations_file();
+    free_file_image();
+    menus_password[0] = '\0';
+  });
 }

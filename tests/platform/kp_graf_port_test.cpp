@@ -266,6 +266,17 @@ TEST(KPGrafPort, CoordinateHelpersAndScale) {
   EXPECT_EQ(c.port->getScale(), 1.0f);
 }
 
+TEST(KPGrafPort, AFaceIsFoundOrRefusedTheSameEveryTimeAtEverySize) {
+  for (int round = 0; round < 3; ++round) {
+    std::unique_ptr<KPFont> small(KPFont::withName("DejaVu Sans", 9 + round));
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(small->fontName(), "DejaVu Sans");
+    EXPECT_DOUBLE_EQ(small->pointSize(), 9 + round);
+    EXPECT_EQ(KPFont::withName("No Such Face Anywhere", 12 + round), nullptr);
+    EXPECT_EQ(KPFont::withName("", 12), nullptr);
+  }
+}
+
 TEST(KPGrafPort, TextIsDrawnBelowTheRectangleBottomAndMeasured) {
   Canvas c;
   std::unique_ptr<KPFont> font(KPFont::withName("DejaVu Sans", 12));

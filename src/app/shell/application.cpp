@@ -15,6 +15,7 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/prefs/hit_distance.h"
+#include "kernel/prefs/preferences.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -100,7 +101,8 @@ void DUVirIdazididovi::computeScreenResolution() {
   screen_resolution = static_cast<float>(resolution);
   pixels_per_inch = screen_resolution;
   pixels_per_centimetre = std::floor(pixels_per_inch / 2.54 + 0.5);
-  pick_tolerance = static_cast<int16_t>(std::floor(pixels_per_centimetre * 2 / 10 + 0.5));
+  // The "Tolerance" preference in tenths of a centimetre, truncated.
+  pick_tolerance = static_cast<int16_t>(prefs.tolerance * pixels_per_centimetre / 10);
   scale_x_value = pixels_per_centimetre;
   scale_y_value = pixels_per_centimetre;
   pixels_per_unit = pixels_per_centimetre;

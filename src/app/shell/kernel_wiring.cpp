@@ -12,6 +12,7 @@
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/conics/conic_tangents.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
@@ -33,6 +34,8 @@
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
+#include "app/panels/tools_palette.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/object_events.h"
@@ -96,6 +99,7 @@ void fill_window_services() {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
   };
   h.bind_macro_classes = &bind_macro_classes;
+  h.conic_bounding_rect = &conic_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };
@@ -140,6 +144,12 @@ void fill_tool_services() {
   h.show_help_page = [](const char* text, const char*) {
     if (KPFigureWindow* window = KPDocument::currentWindow()) window->setHelpFieldContent(kp_qstring(text ? text : ""));
   };
+  // The attribute pop-ups show the record of the chosen tool. The mask is
+  // left to the tools until the palette keeps its menus' active flags.
+  h.load_attrs_into_menus = &load_attrs_into_menus;
+  attribute_menu_ops menus;
+  menus.show = [](int menu, uint32_t value) { set_attrib_menu_value(static_cast<int16_t>(menu), value); };
+  install_attribute_menu_ops(menus);
 }
 
 void fill_designation_services() {

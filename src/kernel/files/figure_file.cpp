@@ -20,6 +20,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/text/kernel_strings.h"
@@ -452,6 +453,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
 
   figure_loading_done = 0;
   const char* ended = nullptr;  // the end of the last record found whole
+  begin_record_numbers();
   for (;;) {
     if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
     const char* before = p;
@@ -541,6 +543,7 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   if (file_class == 0 || file_class == 1) {
     if (file_platform <= 2) {
       if (file_class == 1) return failed("figures of the older edition are read by the older reader");
+      init_default_attrs(path);
       return txt_read_figure(text.c_str(), len, path);
     }
     return failed("calculator figures are read by the calculator exchange");

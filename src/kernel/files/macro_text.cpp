@@ -17,6 +17,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/text/reference_marker.h"
@@ -707,6 +708,7 @@ int8_t txt_read_macro_file(const char* text, uint32_t len) {
   if (text == nullptr || len == 0) return fail("the file is empty"), 0;
   const int kind = txt_detect_header(len, text);
   if (kind != FILE_KIND_MACRO || file_class != 0) return fail("not a macro file of this edition"), 0;
+  init_default_attrs(nullptr);
   const char* p = next_line(text);
   p = skip_white(p);
   return txt_load_used_macro(p, 1) < 0 ? 0 : 1;

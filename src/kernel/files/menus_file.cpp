@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/files/figure_file.h"
@@ -16,7 +17,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/prefs/default_attrs.h"
-#include "kernel/prefs/preference_text.h"
+#include "kernel/prefs/preferences.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
@@ -312,19 +313,24 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
 }
 
 int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
-  (void)path;
   if (!text || len == 0) return refuse_figure_file("the file is empty");
+  // A file cut before its figure changes nothing: neither the preferences
+  // nor the toolbar.
+  const std::string_view whole(text, strnlen(text, len));
+  if (whole.find(kFigureTitle, skip_line(text, 0, len)) == std::string_view::npos)
+    return refuse_figure_file("the file ends before its figure");
+  txt_next_load_number();
+  init_default_attrs(path);
   size_t pos = skip_line(text, 0, len);
+  // The preferences the file carries become the user's.
+  if (pos < len) pos += restore_preference_text(text + pos, static_cast<uint32_t>(len - pos));
   while (pos < len && text[pos] && !starts_with(text + pos, len - pos, kMenuBarTitle) &&
          !starts_with(text + pos, len - pos, kUsedMacroTitle))
     ++pos;
   if (pos < len && starts_with(text + pos, len - pos, kMenuBarTitle)) pos = skip_line(text, pos, len);
   size_t k = 0;
   while (pos + k < len && text[pos + k] && !starts_with(text + pos + k, len - pos - k, kFigureTitle)) ++k;
-  // A file cut before its figure changes nothing, the toolbar included.
   if (pos + k >= len || text[pos + k] == '\0') return refuse_figure_file("the file ends before its figure");
-  txt_next_load_number();
-  init_default_attrs(0);
   txt_read_menu_description(text + pos, static_cast<uint32_t>(k), 1);
   return txt_read_figure(text + pos + k, static_cast<uint32_t>(len - k - pos), path);
 }

@@ -11,11 +11,6 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 
-bool class_is(const construct_class* cls, const char* short_name) {
-  return cls != nullptr && cls->short_name != nullptr &&
-         std::strcmp(cls->short_name, short_name) == 0;
-}
-
 uint16_t class_type_id(const construct_class* cls) {
   return cls != nullptr && cls->ctype != nullptr ? cls->ctype->id : 0;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "kernel/model/classes.h"
+
 struct object;
 struct construct_class;
 
@@ -30,7 +32,14 @@ object* find_included_element(const object* obj, int n);
 int32_t txt_write_table_cells(const object* obj, char* dst);
 
 // Small predicates on classes and types.
-bool class_is(const construct_class* cls, const char* short_name);
+// Asked many times for each record read: inline, most answers are settled
+// by the first byte.
+inline bool class_is(const construct_class* cls, const char* short_name) {
+  if (cls == nullptr || cls->short_name == nullptr) return false;
+  const char* a = cls->short_name;
+  while (*a != '\0' && *a == *short_name) ++a, ++short_name;
+  return *a == *short_name;
+}
 uint16_t class_type_id(const construct_class* cls);
 uint16_t object_type_id(const object* obj);
 bool is_text_like_type(uint16_t type_id);

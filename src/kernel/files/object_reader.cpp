@@ -51,6 +51,55 @@ object* take_macro_result(int16_t k);
 // compared with the objects of the current figure, never dereferenced.
 std::unordered_set<const object*> unresolved;
 
+// While a figure's records are read, the objects by their file number, so
+// that a record naming an early object does not walk the figure back to it.
+// It answers only while the numbers grow along the object list (as the
+// writer numbers them); otherwise the walk of find_object_by_file_number
+// answers, as it does outside a reading.
+struct NumberTable {
+  bool open = false;
+  bool ordered = true;
+  kelvo_win_info* fig = nullptr;
+  uint32_t highest = 0;
+  std::vector<object*> by_number;  // index: file number
+};
+NumberTable numbers;
+
+// Numbers far beyond the objects read are not worth a table slot each.
+bool table_takes(uint32_t n) { return n <= numbers.by_number.size() * 2 + 4096; }
+
+// Notes that o now carries its number; o is the last object with a number.
+void table_add(object* o) {
+  if (!numbers.open || !numbers.ordered || o->num == 0) return;
+  if (o->num <= numbers.highest || !table_takes(o->num)) {
+    numbers.ordered = false;
+    return;
+  }
+  if (numbers.by_number.size() <= o->num) numbers.by_number.resize(o->num + 1, nullptr);
+  numbers.by_number[o->num] = o;
+  numbers.highest = o->num;
+}
+
+void table_remove(const object* o) {
+  if (numbers.open && o->num < numbers.by_number.size() && numbers.by_number[o->num] == o)
+    numbers.by_number[o->num] = nullptr;
+}
+
+// Fills the table from the objects of the current figure.
+void table_build() {
+  numbers.ordered = true;
+  numbers.highest = 0;
+  numbers.by_number.clear();
+  numbers.fig = KPGeoDocument::currentInfo();
+  numbers.open = numbers.fig != nullptr;
+  for (object* o = numbers.fig != nullptr ? numbers.fig->first : nullptr; o != nullptr && numbers.ordered; o = o->next)
+    table_add(o);
+}
+
+void table_close() {
+  numbers = NumberTable{};
+}
+
 // Parents, references and cells a record may list; more is refused.
 constexpr int64_t kMaxListed = 32767;
 
@@ -73,7 +122,11 @@ const char* end_of_line(const char* p) {
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
-bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool starts(const char* p, const char* word) {
+  while (*word != '\0')
+    if (*p++ != *word++) return false;
+  return true;
+}
 
 // The next integer on this line: skips to a digit, a '-' just before it makes
 // it negative. False when the line has none or it does not fit in 32 bits.
@@ -123,6 +176,7 @@ bool read_number_list(const char*& p, std::vector<int64_t>& out) {
     size_t used = txt_parse_long(s, &v);
     if (used == 0 || v < 0 || v > UINT32_MAX) return false;
     if (static_cast<int64_t>(out.size()) >= kMaxListed) return false;
+    if (out.empty()) out.reserve(4);
     out.push_back(v);
     p = s + used;
   }
@@ -738,11 +792,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p = skip_separators(p);
     name = word_at(p);
     p += name.size();
-    for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
-      if (class_list[k]->short_name != nullptr && name == class_list[k]->short_name) {
-        r.cls = class_list[k];
-        break;
-      }
+    r.cls = find_class_by_short_name(name.data(), name.size());
   }
   if (r.cls == nullptr || (name.empty() && *result == nullptr)) return fail("unknown class \"" + name + "\"");
   const uint16_t t = class_type_id(r.cls);
@@ -988,6 +1038,7 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   if (o->valeurs != nullptr && class_is(o->classe, "Angle") && o->nbvaleurs >= 2)
     o->valeurs[1].info.rayon = r.values[1].info.rayon;
   o->num = r.number;
+  table_add(o);
   if (r.flag_a) o->aux2 |= t == TYPE_TEXT ? 8u : 2u;
   if (r.flag_p) o->aux2 |= 4u;
   o->settings = r.settings;
@@ -1158,9 +1209,20 @@ int32_t finish_object(object* o, const Record& r, object* set, object** slot, in
 
 const char* object_reader_error() { return last_error.c_str(); }
 
+void begin_record_numbers() { table_build(); }
+
 void resolve_record_numbers() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (fig == nullptr) return;
+  if (fig == nullptr) {
+    table_close();
+    return;
+  }
+  if (unresolved.empty()) {
+    table_close();
+    return;
+  }
+  // The figure may have been renumbered since its records were read.
+  if (numbers.open) table_build();
   auto resolve = [](object*& ref) {
     const auto n = reinterpret_cast<uintptr_t>(ref);
     ref = n <= UINT32_MAX ? find_object_by_file_number(static_cast<uint32_t>(n)) : nullptr;
@@ -1192,6 +1254,7 @@ void resolve_record_numbers() {
     }
   }
   unresolved.clear();
+  table_close();
 }
 
 uint32_t skip_to_next_line(const char* text) {
@@ -1234,23 +1297,33 @@ uint32_t read_signed_pair(const char* text, int16_t box[4]) {
 object* find_object_by_file_number(uint32_t n) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr || n == 0) return nullptr;
-  // Records name recent objects most of the time: look from the end first.
-  // Numbers grow along the list, so this finds the same object as the walk
-  // from the start whenever one carries n.
-  for (object* q = last_object(); q != nullptr; q = q->prev) {
-    if (q->num == n) return q;
-    if (q->num != 0 && q->num < n) break;
+  bool absent = false;
+  if (numbers.open && numbers.ordered && numbers.fig == fig) {
+    object* hit = n < numbers.by_number.size() ? numbers.by_number[n] : nullptr;
+    if (hit != nullptr && hit->in_use == 1 && hit->num == n) return hit;
+    // With the numbers in order, no object carrying n means no walk finds
+    // one: only the count of records below can name an object.
+    absent = hit == nullptr;
   }
-  object* o = fig->first;
-  while (o != nullptr && o->num < n) o = o->next;
-  if (o != nullptr && o->num == n) return o;
-  if (o != nullptr) {
-    // Overshot: step back over the objects numbered 0.
-    for (uint32_t back = o->num - n; back > 0 && o != nullptr; --back) {
-      o = o->prev;
-      while (o != nullptr && is_intersection_set(o)) o = o->prev;
+  if (!absent) {
+    // Records name recent objects most of the time: look from the end first.
+    // Numbers grow along the list, so this finds the same object as the walk
+    // from the start whenever one carries n.
+    for (object* q = last_object(); q != nullptr; q = q->prev) {
+      if (q->num == n) return q;
+      if (q->num != 0 && q->num < n) break;
     }
+    object* o = fig->first;
+    while (o != nullptr && o->num < n) o = o->next;
     if (o != nullptr && o->num == n) return o;
+    if (o != nullptr) {
+      // Overshot: step back over the objects numbered 0.
+      for (uint32_t back = o->num - n; back > 0 && o != nullptr; --back) {
+        o = o->prev;
+        while (o != nullptr && is_intersection_set(o)) o = o->prev;
+      }
+      if (o != nullptr && o->num == n) return o;
+    }
   }
   // Numbers in the file count only the objects that have records.
   uint32_t k = 0;
@@ -1319,6 +1392,7 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   const char* p = text;
   Record r;
   std::vector<object*> args;
+  args.reserve(8);
   int16_t method = -1;
   object* result = nullptr;
   if (!parse_record(p, r, args, &method, &result)) return finish(-1);
@@ -1432,6 +1506,7 @@ void delete_with_dependents(const std::vector<object*>& victims) {
     object* next = o->next;
     if (marked.count(o) != 0) {
       unresolved.erase(o);
+      table_remove(o);
       if (fig->cur2 == o) fig->cur2 = nullptr;
       if (fig->table_object == o) fig->table_object = nullptr;
       objlist_remove(fig->selection, o);

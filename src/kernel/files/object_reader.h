@@ -22,9 +22,14 @@ extern double file_resolution;
 // figure reader stops at a negative result. *slot receives the new object.
 int32_t read_object_record(object** slot, const char* text);
 int32_t read_nova_object_record(object** slot, const char* text);
+// Before the first record of a figure: from here on, file numbers are found
+// through a table of the objects read rather than by walking the figure.
+// resolve_record_numbers closes it; without it, numbers are found by the walk.
+void begin_record_numbers();
 // After the last record: the targets of buttons and the numbers that drive
 // colours, read as file numbers, become the objects they name; targets that
-// name none are dropped, colour sources that name none are cleared.
+// name none are dropped, colour sources that name none are cleared. Ends the
+// reading: the reader keeps nothing for the next figure.
 void resolve_record_numbers();
 // Why the last record was refused ("" when it was not).
 const char* object_reader_error();

@@ -9,6 +9,7 @@
 // their `classe` and `methode` fields.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "kernel/model/figure.h"
@@ -176,9 +177,15 @@ bool is_transformation_class(const construct_class* cls);
 
 // Number of classes in the class list / methods of a class.
 int class_list_count();
+// The first class of class_list whose short name is the `length` bytes at
+// `name`; null when none. A table built from the registered classes answers,
+// so a figure's records do not compare every name.
+construct_class* find_class_by_short_name(const char* name, std::size_t length);
 int class_method_count(const construct_class* cls);
 // Method `index` of the class, or null.
 construct_method* class_method(const construct_class* cls, int index);
+// Binds the compute operation of a method; nothing when it has no such method.
+void set_method_compute(construct_class* cls, int index, method_compute_fn compute);
 
 // True when an object of type identifier `id` fits the single code `code`
 // (a type identifier, 100 or 101).

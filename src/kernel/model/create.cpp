@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <unordered_map>
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -178,6 +180,120 @@ void collect_polygons_of(kelvo_win_info* fig, object* pt, object** out, int& n, 
         if (o->parents[i] == pt) add(o);
 }
 
+// The search for an identical object looks among the children of a parent
+// of the new object rather than through the whole figure. This index of a
+// figure's objects by parent, with their places in the list, stays current
+// while objects are only created; any other change to the list or to the
+// parents (the figure's stamp moves) has it rebuilt at the next search.
+struct IdentityIndex {
+  kelvo_win_info* fig = nullptr;
+  uint64_t stamp = 0;
+  uint32_t next_place = 0;
+  std::unordered_map<const object*, uint32_t> place;
+  std::unordered_map<const object*, std::vector<object*>> children;
+
+  bool current(const kelvo_win_info* f, uint64_t s) const { return fig == f && stamp == s && s != 0; }
+
+  void add(object* o) {
+    place[o] = next_place++;
+    for (int i = 0; i < o->nbparents && o->parents; ++i) {
+      object* p = o->parents[i];
+      if (!p) continue;
+      std::vector<object*>& list = children[p];
+      if (list.empty() || list.back() != o) list.push_back(o);
+    }
+  }
+
+  // The objects of `f` but `left_out`, as at stamp `s`.
+  void rebuild(kelvo_win_info* f, const object* left_out, uint64_t s) {
+    fig = f;
+    stamp = s;
+    next_place = 0;
+    place.clear();
+    children.clear();
+    for (object* o = f->first; o; o = o->next)
+      if (o != left_out) add(o);
+  }
+  void rebuild(kelvo_win_info* f, const object* left_out) { rebuild(f, left_out, f->list_stamp); }
+
+  const std::vector<object*>& children_of(const object* p) const {
+    static const std::vector<object*> none;
+    auto it = children.find(p);
+    return it == children.end() ? none : it->second;
+  }
+};
+IdentityIndex identity_index;
+
+// After create_object kept `o`, last of the list: the index follows when it
+// was current just before `o` joined the figure and nothing else changed.
+void index_created_object(kelvo_win_info* fig, uint64_t stamp_before, uint64_t stamp_joined, object* o) {
+  if (!identity_index.current(fig, stamp_before) || fig->list_stamp != stamp_joined) return;
+  identity_index.add(o);
+  identity_index.stamp = fig->list_stamp;
+}
+
+bool is_side_carrier(const object* o) {
+  const uint16_t t = type_of(o);
+  return t == TYPE_SEGMENT || t == TYPE_VECTOR || is_polygonal(t);
+}
+
+// The first object of the figure, in list order, that the method's test
+// finds identical to `fresh`, as a walk of the whole figure finds it. The
+// index is current for the figure (with or without `fresh`).
+object* search_identical(kelvo_win_info* fig, object* fresh) {
+  const construct_method* m = class_method(fresh->classe, fresh->methode);
+  if (!m || !m->ident) return nullptr;
+  auto search_all = [&]() -> object* {
+    for (object* o = fig->first; o; o = o->next)
+      if (o != fresh && m->ident(fresh, o)) return o;
+    return nullptr;
+  };
+  const identity_scope scope = identity_scope_of(fresh, m->ident);
+  if (!scope.known) return search_all();
+  const IdentityIndex& index = identity_index;
+  object* best = nullptr;
+  uint32_t best_place = std::numeric_limits<uint32_t>::max();
+  bool lost = false;
+  auto consider = [&](object* o) {
+    if (!o || o == fresh) return;
+    auto at = index.place.find(o);
+    if (at == index.place.end()) {
+      lost = true;
+      return;
+    }
+    if (at->second < best_place && m->ident(fresh, o)) {
+      best = o;
+      best_place = at->second;
+    }
+  };
+  // Of the objects every candidate has as a parent, the one with the fewest
+  // children.
+  auto fewest_children = [&](object* const* among, int n) -> object* {
+    object* pick = nullptr;
+    size_t least = std::numeric_limits<size_t>::max();
+    for (int i = 0; i < n; ++i) {
+      if (!among[i]) continue;
+      const size_t k = index.children_of(among[i]).size();
+      if (k < least) least = k, pick = among[i];
+    }
+    return pick;
+  };
+  for (int g = 0; g < scope.group_count; ++g) {
+    const identity_scope::group& group = scope.groups[g];
+    object* anchor = group.all_parents ? fewest_children(fresh->parents, fresh->nbparents)
+                                       : fewest_children(group.common, 2);
+    // Parents all missing: nothing narrows the search.
+    if (!anchor) return search_all();
+    for (object* o : index.children_of(anchor)) {
+      consider(o);
+      if (group.through_sides && is_side_carrier(o))
+        for (object* c : index.children_of(o)) consider(c);
+    }
+  }
+  for (object* single : scope.singles) consider(single);
+  return lost ? search_all() : best;
+}
+
 }  // namespace
 
 void set_object_side_info(object* obj, uint32_t code) {
@@ -263,8 +379,10 @@ object* create_object(uint16_t method, uint16_t* created, uint8_t compute_now, i
   uint16_t created_flag = 0;
   if (!created) created = &created_flag;
 
+  const uint64_t stamp_before = fig->list_stamp;
   object* o = append_new_object();
   if (!o) return nullptr;
+  const uint64_t stamp_joined = fig->list_stamp;
   const int32_t nbvals = cls->nbvals == kVariableNbVals ? variable_nb_values : static_cast<int32_t>(cls->nbvals);
   o->nbvaleurs = static_cast<int16_t>(std::clamp<int32_t>(nbvals, 0, INT16_MAX));
   o->otype = cls->ctype;
@@ -367,16 +485,26 @@ object* create_object(uint16_t method, uint16_t* created, uint8_t compute_now, i
 
   // An identical construction already in the figure.
   if (!skip_identical && final_no == 1) {
-    object* same = find_identical_object(o);
+    // The index leaves the new object out: it is the list as it was before.
+    object* same = nullptr;
+    if (fig->list_stamp != stamp_joined) {
+      same = find_identical_object(o);
+    } else {
+      if (!identity_index.current(fig, stamp_before)) identity_index.rebuild(fig, o, stamp_before);
+      same = search_identical(fig, o);
+    }
     if (same && same->final_no != 0 &&
         !(reading_file && is_transformation_class(cls) && !identstd(o, same))) {
       if (cls == &classe_spring) {
+        identity_index.stamp = 0;
         move_references(fig, same, o);
         destroy_object(same);
         fig->nbobj -= 1;
         renumber_objects();
       } else {
+        const bool indexed = identity_index.current(fig, stamp_before) && fig->list_stamp == stamp_joined;
         destroy_object(o);
+        if (indexed) identity_index.stamp = fig->list_stamp;
         if (!same->settings.visible && !reading_file) {
           object* list[2] = {same, nullptr};
           apply_attributes_to_objects(list, nullptr, kAttributeVisible, 0);
@@ -390,6 +518,7 @@ object* create_object(uint16_t method, uint16_t* created, uint8_t compute_now, i
   fig->nbobj += 1;
   o->num = fig->nbobj;
   o->state = 0;
+  index_created_object(fig, stamp_before, stamp_joined, o);
 
   if (t == TYPE_AXES && count_objects_of_type(TYPE_AXES) == 1) fig->cur2 = o;
   if (t == TYPE_EQUATION && type_of(parent(o, 0)) == TYPE_POINT) o->otype = &type_number;
@@ -454,11 +583,8 @@ int create_default_objects() {
 object* find_identical_object(object* fresh) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !fresh || !fig->first) return nullptr;
-  const construct_method* m = class_method(fresh->classe, fresh->methode);
-  if (!m || !m->ident) return nullptr;
-  for (object* o = fig->first; o; o = o->next)
-    if (o != fresh && m->ident(fresh, o)) return o;
-  return nullptr;
+  if (!identity_index.current(fig, fig->list_stamp)) identity_index.rebuild(fig, nullptr);
+  return search_identical(fig, fresh);
 }
 
 uint32_t count_objects_of_type(int16_t type_id) {

@@ -238,6 +238,11 @@ object* last_object() {
   return tail;
 }
 
+void figure_objects_changed(kelvo_win_info* fig) {
+  static uint64_t changes = 0;
+  if (fig) fig->list_stamp = ++changes;
+}
+
 object* append_new_object() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return nullptr;
@@ -251,6 +256,7 @@ object* append_new_object() {
   else
     fig->first = obj;
   fig->last_hint = obj;
+  figure_objects_changed(fig);
   return obj;
 }
 
@@ -263,6 +269,7 @@ void unlink_object(object* obj) {
   if (fig && fig->last_hint == obj) fig->last_hint = obj->prev;
   obj->next = nullptr;
   obj->prev = nullptr;
+  figure_objects_changed(fig);
   // The slot may be given back next; let allocation look from the start.
   if (fig) fig->pool_hint = nullptr;
 }
@@ -538,6 +545,7 @@ void empty_figure(kelvo_win_info* fig) {
   fig->table_object = nullptr;
   fig->last_hint = nullptr;
   fig->pool_hint = nullptr;
+  figure_objects_changed(fig);
 }
 
 void free_figure_info(kelvo_win_info* fig, bool reset_tool) {

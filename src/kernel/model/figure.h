@@ -219,6 +219,10 @@ struct kelvo_win_info {
   // list. Both are checked before use and rebuilt when stale.
   object_slab* pool_hint;
   object* last_hint;
+  // Changes whenever an object joins or leaves the list or an object's
+  // parents change (figure_objects_changed), to a value no figure had
+  // before; caches built on the objects keep it to know they are current.
+  uint64_t list_stamp;
   // The figure's trace layer, null when it has none. The undo copy shares it.
   DisplayDevice* trace_device;
   // Kept by the figure file: the figure's password (owned, null when none),
@@ -262,6 +266,8 @@ object* alloc_object_record();
 object* append_new_object();
 void unlink_object(object* obj);
 object* last_object();
+// Marks that the figure's objects, their order or their parents changed.
+void figure_objects_changed(kelvo_win_info* fig);
 bool slab_is_empty(const object_slab* block);
 void free_record_pool(kelvo_win_info* fig);
 void compact_record_pool(kelvo_win_info* fig);

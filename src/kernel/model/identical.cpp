@@ -185,3 +185,44 @@ bool ident_length(object* fresh, object* old) {
 bool ident_spring(object* fresh, object* old) {
   return same_construction(fresh, old) && parent(fresh, 0) && parent(fresh, 0) == parent(old, 0);
 }
+
+identity_scope identity_scope_of(object* fresh, method_ident_fn test) {
+  identity_scope scope;
+  scope.known = true;
+  auto every_parent = [&]() {
+    if (fresh->nbparents >= 1 && fresh->parents) scope.groups[scope.group_count++].all_parents = true;
+  };
+  auto pair = [&](object* a, object* b, bool through_sides) {
+    if (!a || !b) return;
+    identity_scope::group& g = scope.groups[scope.group_count++];
+    g.common[0] = a;
+    g.common[1] = b;
+    g.through_sides = through_sides;
+  };
+  object* p0 = fresh->parents && fresh->nbparents >= 1 ? fresh->parents[0] : nullptr;
+  if (test == ident_never) {
+  } else if (test == identstd || test == ident_same_parents || test == ident_coordinates ||
+             test == ident_cyclic_parents) {
+    every_parent();
+  } else if (test == ident_two_points_any_order || test == ident_pair_property) {
+    pair(parent(fresh, 0), parent(fresh, 1), false);
+  } else if (test == ident_spring) {
+    pair(p0, p0, false);
+  } else if (test == ident_centre_fixed || test == ident_reflection) {
+    every_parent();
+    scope.singles[0] = p0;
+  } else if (test == ident_translation) {
+    every_parent();
+    if (object* vec = parent(fresh, 1)) scope.singles[0] = parent(vec, 1);
+  } else if (test == ident_midpoint) {
+    object *a = nullptr, *b = nullptr;
+    if (midpoint_points(fresh, &a, &b)) pair(a, b, true);
+  } else if (test == ident_length) {
+    every_parent();
+    object *a = nullptr, *b = nullptr;
+    if (fresh->classe == &classe_length && length_points(fresh, &a, &b)) pair(a, b, true);
+  } else {
+    scope.known = false;
+  }
+  return scope;
+}

@@ -5,6 +5,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/classes.h"
+#include "kernel/objects/axes_type.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -63,9 +64,14 @@ void point_on_object_compute(object* pt) {
   }
   valeur* v = pt->valeurs;
   const int mode = same(v[0].h, v[1].h) && same(v[0].v, v[1].v) ? 1 : 2;
+  // A point on axes read back or copied without its block knows its axis
+  // from its math bytes; only a new point asks the axes where it was put.
+  const bool on_axes = point_on == axes_point_on;
+  if (on_axes && !pt->data && pt->math.side.index != 0) init_axes_graduation(pt);
   // The carrier reports afresh whether the point lies at infinity or nowhere.
   v[0].infini_inexist_indetermine = 0;
   point_on(pt->parents[0], &v[0], &pt->data, mode);
+  if (on_axes) axes_graduation_to_object(pt);
   v[1].h = v[0].h;
   v[1].v = v[0].v;
   if (v[0].infini_inexist_indetermine & VAL_AT_INFINITY) pt->state |= OBJ_AT_INFINITY;

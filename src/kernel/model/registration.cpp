@@ -3,11 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
+#include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/objects/axes_grid_bindings.h"
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
@@ -418,7 +424,48 @@ void build_interset_arguments() {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The classes by short name, for find_class_by_short_name; rebuilt when a
+// class joins or the list is freed. A class keeps its short name once
+// registered, and each answer is checked against the list all the same.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+struct ShortNameTable {
+  bool current = false;
+  std::unordered_map<std::string, int, NameHash, std::equal_to<>> index;  // first place in class_list
+};
+ShortNameTable short_names;
+
+}  // namespace
+
+construct_class* find_class_by_short_name(const char* name, size_t length) {
+  if (!class_list || !name) return nullptr;
+  const std::string_view key(name, length);
+  if (!short_names.current) {
+    short_names.index.clear();
+    for (int k = 0; class_list[k]; ++k)
+      if (class_list[k]->short_name) short_names.index.try_emplace(class_list[k]->short_name, k);
+    short_names.current = true;
+  }
+  auto it = short_names.index.find(key);
+  if (it != short_names.index.end()) {
+    construct_class* cls = class_list[it->second];
+    if (cls && cls->short_name && key == cls->short_name) return cls;
+  }
+  // Not in the table, or the table no longer fits the list: the list says.
+  for (int k = 0; class_list[k]; ++k)
+    if (class_list[k]->short_name && key == class_list[k]->short_name) {
+      short_names.current = false;
+      return class_list[k];
+    }
+  return nullptr;
+}
+
 bool register_construct_class(construct_class* cls) {
+  short_names.current = false;
   if (!class_list) {
     auto* list = static_cast<construct_class**>(GlobalAlloc(0, 50 * sizeof(construct_class*)));
     if (!list) return false;
@@ -478,6 +525,8 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  bind_axes_grid_angle_operations();
+  bind_conic_operations();
   install_pick_services();
   bind_tool_handlers();
 
@@ -496,6 +545,7 @@ void free_construct_classes() {
     }
   GlobalFreeAndNull(&class_list);
   class_list_capacity = 0;
+  short_names = ShortNameTable{};
 }
 
 void reset_class_type_marks(construct_class* cls) {
@@ -527,6 +577,10 @@ int class_method_count(const construct_class* cls) {
 construct_method* class_method(const construct_class* cls, int index) {
   if (index < 0 || index >= class_method_count(cls)) return nullptr;
   return cls->methods[index];
+}
+
+void set_method_compute(construct_class* cls, int index, method_compute_fn compute) {
+  if (construct_method* m = class_method(cls, index)) m->compute = compute;
 }
 
 bool argument_code_accepts(TYPEOBJ code, uint16_t id) {

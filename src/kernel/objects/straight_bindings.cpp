@@ -18,10 +18,6 @@ void set_type(type& t, type_draw_fn draw, type_hit_test_fn hit, type_point_on_fn
   t.intersect = intersect;
 }
 
-void set_compute(construct_class& cls, int method, method_compute_fn compute) {
-  if (construct_method* m = class_method(&cls, method)) m->compute = compute;
-}
-
 }  // namespace
 
 void bind_point_and_straight_operations() {
@@ -43,20 +39,20 @@ void bind_point_and_straight_operations() {
     m->point_on = point_on_object_place;
   }
   for (construct_class* cls : {&classe_segment, &classe_vecteur, &classe_triangle, &classe_polygone, &classe_polyreg})
-    set_compute(*cls, 0, compute_vertices);
-  set_compute(classe_droite, 0, compute_line_one_point);
-  set_compute(classe_droite, 1, compute_line_two_points);
-  set_compute(classe_demidroite, 0, compute_line_one_point);
-  set_compute(classe_demidroite, 1, compute_ray_two_points);
-  set_compute(classe_cercle, 0, compute_circle_centre);
-  set_compute(classe_cercle, 1, compute_circle_centre_point);
-  set_compute(classe_arc, 0, compute_arc_three_points);
-  set_compute(classe_milieu, 0, compute_midpoint);
-  set_compute(classe_milieu, 1, compute_midpoint_of_side);
-  set_compute(classe_mediatrice, 0, compute_perp_bisector);
-  set_compute(classe_mediatrice, 1, compute_perp_bisector_of_side);
-  set_compute(classe_parallele, 0, compute_parallel);
-  set_compute(classe_perpendiculaire, 0, compute_perpendicular);
-  set_compute(classe_bissectrice, 0, compute_angle_bisector);
-  set_compute(classe_point_polyreg, 1, compute_regular_polygon_points);
+    set_method_compute(cls, 0, compute_vertices);
+  set_method_compute(&classe_droite, 0, compute_line_one_point);
+  set_method_compute(&classe_droite, 1, compute_line_two_points);
+  set_method_compute(&classe_demidroite, 0, compute_line_one_point);
+  set_method_compute(&classe_demidroite, 1, compute_ray_two_points);
+  set_method_compute(&classe_cercle, 0, compute_circle_centre);
+  set_method_compute(&classe_cercle, 1, compute_circle_centre_point);
+  set_method_compute(&classe_arc, 0, compute_arc_three_points);
+  set_method_compute(&classe_milieu, 0, compute_midpoint);
+  set_method_compute(&classe_milieu, 1, compute_midpoint_of_side);
+  set_method_compute(&classe_mediatrice, 0, compute_perp_bisector);
+  set_method_compute(&classe_mediatrice, 1, compute_perp_bisector_of_side);
+  set_method_compute(&classe_parallele, 0, compute_parallel);
+  set_method_compute(&classe_perpendiculaire, 0, compute_perpendicular);
+  set_method_compute(&classe_bissectrice, 0, compute_angle_bisector);
+  set_method_compute(&classe_point_polyreg, 1, compute_regular_polygon_points);
 }

@@ -1,5 +1,5 @@
 #include "kernel/prefs/hit_distance.h"
 
-// A fifth of the 38 pixels of a centimetre at 96 dots per inch, until the
-// screen is known.
-int16_t pick_tolerance = 8;
+// The factory "Tolerance" of two tenths of a centimetre at 38 pixels per
+// centimetre, truncated, until the preferences are read.
+int16_t pick_tolerance = 7;

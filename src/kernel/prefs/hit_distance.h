@@ -1,6 +1,7 @@
-// The hit distance of the hit tests, in figure pixels. Start-up sets it from
-// the screen resolution (a fifth of a centimetre); every test compares
-// strictly below it.
+// The hit distance of the hit tests, in figure pixels: the "Tolerance"
+// preference in tenths of a centimetre at the screen's resolution,
+// truncated, set at start-up and whenever the preferences are read again.
+// Every test compares strictly below it.
 #pragma once
 
 #include <cstdint>

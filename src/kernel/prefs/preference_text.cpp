@@ -1,13 +1,135 @@
-#include "kernel/prefs/preference_text.h"
+#include "kernel/prefs/preferences.h"
+
+#include <cstring>
+#include <string>
 
 #include "kernel/files/text_family.h"
 #include "kernel/files/text_output.h"
+#include "kernel/prefs/default_attrs.h"
+#include "kernel/prefs/preferences.h"
+#include "platform/kp_files.h"
+#include "platform/mac_roman.h"
 
-// The preferences store does not hold its keys yet: the text is the header
-// line of a preferences file with no entries, which every reader accepts.
+namespace {
+
+size_t line_end(const char* text, size_t pos, size_t len) {
+  while (pos < len && text[pos] != '\r' && text[pos] != '\n' && text[pos] != '\0') ++pos;
+  return pos;
+}
+
+size_t skip_line_break(const char* text, size_t pos, size_t len) {
+  if (pos < len && text[pos] == '\r') ++pos;
+  if (pos < len && text[pos] == '\n') ++pos;
+  return pos;
+}
+
+// A kernel text as XML character data: UTF-8 with the markup characters
+// escaped; control characters, which XML cannot carry, are left out.
+std::string xml_text(const std::string& kernel_text) {
+  std::string out;
+  for (char c : mac_roman_to_utf8(kernel_text)) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 int32_t save_temp_preferences(char* dst) {
   TxtOut out(dst);
   out.put(kTxtPrefsHeader);
   out.crlf();
+  for (const auto& [key, value] : preference_entries(prefs)) {
+    out.put(key);
+    out.ch('=');
+    out.put(value);
+    out.crlf();
+  }
   return out.len;
+}
+
+uint32_t parse_preference_text(const char* text, uint32_t len, MemoryPreferenceStore* into) {
+  if (!text) return 0;
+  const size_t header = std::strlen(kTxtPrefsHeader);
+  if (len < header || std::memcmp(text, kTxtPrefsHeader, header) != 0) return 0;
+  size_t pos = skip_line_break(text, line_end(text, header, len), len);
+  // Key lines up to the first empty line (or the end of the text).
+  while (pos < len && text[pos] != '\0') {
+    const size_t end = line_end(text, pos, len);
+    if (end == pos) break;
+    const char* eq = static_cast<const char*>(std::memchr(text + pos, '=', end - pos));
+    if (eq && eq != text + pos && into) {
+      const std::string key(text + pos, eq);
+      const std::string value(eq + 1, text + end);
+      into->set(key.c_str(), value.c_str());
+    }
+    pos = skip_line_break(text, end, len);
+  }
+  return static_cast<uint32_t>(pos);
+}
+
+uint32_t restore_preference_text(const char* text, uint32_t len) {
+  MemoryPreferenceStore carried;
+  const uint32_t used = parse_preference_text(text, len, &carried);
+  if (used == 0) return 0;
+  // Read through the same checks as the user's store, then stored there.
+  prefs_rec restored{};
+  set_preference_store(&carried);
+  read_preferences(&restored, nullptr);
+  set_preference_store(nullptr);
+  write_preferences(&restored, nullptr);
+  init_default_attrs(nullptr);
+  return used;
+}
+
+std::string preferences_plist(const prefs_rec& p) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<plist version=\"1.0\">\n"
+      "<dict>\n";
+  for (const auto& [key, value] : preference_entries(p)) {
+    out += "\t<key>" + xml_text(key) + "</key>\n";
+    out += "\t<string>" + xml_text(value) + "</string>\n";
+  }
+  out += "</dict>\n</plist>\n";
+  return out;
+}
+
+bool export_preferences(const char* file_name) {
+  if (file_name) {
+    write_preferences(&prefs, file_name);
+    return true;
+  }
+  char path[1024] = {};
+  static constexpr char kFilter[] = "Preferences (*.plist)\0*.plist\0";
+  OPENFILENAME record{};
+  record.lStructSize = sizeof record;
+  record.lpstrFilter = kFilter;
+  record.nFilterIndex = 1;
+  record.lpstrFile = path;
+  record.nMaxFile = sizeof path;
+  record.lpstrDefExt = "plist";
+  record.Flags = 0x00080000 | 0x00000002;  // explorer style, overwrite prompt
+  if (!GetSaveFileName(&record) || !path[0]) return false;
+  // Written straight to the chosen file: the store is not touched.
+  const std::string text = preferences_plist(prefs);
+  constexpr DWORD kCreateAlways = 2;
+  HANDLE h = CreateFile(path, GENERIC_WRITE, 0, nullptr, kCreateAlways, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool wrote = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                     written == text.size();
+  return CloseHandle(h) != 0 && wrote;
 }

@@ -88,6 +88,8 @@ void draw_object(DisplayDevice* dd, object* obj) {
 
 void draw_figure_object(DisplayDevice* dd, object* obj) { draw_object(dd, obj); }
 
+void begin_layer_walk() { layer_moving_seen = false; }
+
 bool figure_object_is_drawable(object* obj, uint8_t layer) {
   if (!obj) return false;
   kelvo_win_info* fig = KPGeoDocument::currentInfo();

@@ -27,6 +27,9 @@ void draw_figure_object(DisplayDevice* dd, object* obj);
 // Whether the object belongs to the layer, for a walk of the current
 // figure's list in order (the walk's state resets at the first object).
 bool figure_object_is_drawable(object* obj, uint8_t layer);
+// Starts a walk for figure_object_is_drawable at an object other than the
+// figure's first, with no moving object before it.
+void begin_layer_walk();
 
 // The device of the current figure window, or null; the figure view
 // installs it.

@@ -23,9 +23,15 @@ bool is_point(const object* o) { return o->otype && o->otype->id == TYPE_POINT; 
 
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig) draw_figure_objects_from(dd, layer, fig->first);
+}
+
+void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || fig->nbobj == 0) return;
   for (int pass = 0; pass < 3; ++pass) {
-    for (object* o = fig->first; o; o = o->next) {
+    begin_layer_walk();
+    for (object* o = from; o; o = o->next) {
       if (!figure_object_is_drawable(o, layer)) continue;
       const bool plain_point = is_point(o) && !o->bitmap;
       bool wanted;
@@ -56,17 +62,30 @@ void redraw_figure(uint8_t draw_objects) {
   if (moving_display) dd_copy_bitmap(moving_display, static_display, 0);
 }
 
+namespace {
+
+// A traced object drawn without its label.
+void redraw_marked_object(kelvo_win_info* fig, object* o) {
+  if (!o->settings.marked) return;
+  TErec* te = o->te;
+  o->te = nullptr;
+  draw_object(static_display, o);
+  if (fig->trace_device) draw_object(fig->trace_device, o);
+  o->te = te;
+}
+
+}  // namespace
+
 void redraw_marked_objects() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return;
-  for (object* o = fig->first; o; o = o->next) {
-    if (!o->settings.marked) continue;
-    TErec* te = o->te;
-    o->te = nullptr;
-    draw_object(static_display, o);
-    if (fig->trace_device) draw_object(fig->trace_device, o);
-    o->te = te;
-  }
+  for (object* o = fig->first; o; o = o->next) redraw_marked_object(fig, o);
+}
+
+void redraw_marked_objects(const std::vector<object*>& marked) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return;
+  for (object* o : marked) redraw_marked_object(fig, o);
 }
 
 void draw_figure_background(DisplayDevice* dd) {

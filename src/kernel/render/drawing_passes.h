@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct DisplayDevice;
 struct object;
@@ -16,12 +17,18 @@ extern double screen_pixels_per_cm;
 
 // Draws the objects of the layer (kLayer* of draw_object.h) in three passes.
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer);
+// The same from `from` to the end of the list, when no object before `from`
+// is moving: a drag draws its moving layer without walking the static part.
+void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from);
 // Full redraw into static_display (objects only when draw_objects is
 // non-zero), then the copy into moving_display.
 void redraw_figure(uint8_t draw_objects);
 // Draws the objects that leave a trace into static_display and the trace
 // layer, without their labels.
 void redraw_marked_objects();
+// The same over `marked`, every object of the figure that leaves a trace,
+// in list order.
+void redraw_marked_objects(const std::vector<object*>& marked);
 
 void draw_figure_background(DisplayDevice* dd);
 void refresh_figure_background(DisplayDevice* dd);

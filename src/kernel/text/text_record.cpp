@@ -1,6 +1,12 @@
 #include "kernel/text/text_record.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
 #include "kernel/model/memory.h"
+#include "kernel/render/display_device.h"
+#include "kernel/text/reference_marker.h"
 
 namespace {
 TextHandleOps g_ops;
@@ -38,10 +44,52 @@ void free_text_references(insert_object** list) {
   *list = nullptr;
 }
 
+insert_object* text_refs = nullptr;
+
 insert_object* find_text_reference(uint16_t number, const object* obj, insert_object* list) {
-  for (insert_object* node = list; node; node = node->next) {
+  for (insert_object* node = list ? list : text_refs; node; node = node->next) {
     if ((number != 0 && static_cast<uint16_t>(node->number) == number) || (obj && node->obj == obj))
       return node;
   }
   return nullptr;
+}
+
+insert_object* find_text_reference_at(const char* p, insert_object* list, uint16_t* len) {
+  uint16_t length = 0;
+  const uint16_t n = parse_reference_marker(p, &length);
+  if (len) *len = length;
+  return n != 0 ? find_text_reference(n, nullptr, list) : nullptr;
+}
+
+bool grow_column_widths(TErec* te, int32_t n) {
+  if (!te || n <= 0) return te != nullptr;
+  const int32_t have = te->column_widths ? te->column_widths[0] : 0;
+  if (te->column_widths && have >= n) return true;
+  if (n >= INT32_MAX / 4) return false;
+  int32_t* grown = alloc_block<int32_t>(static_cast<uint32_t>(n) + 1);
+  if (!grown) return false;
+  grown[0] = n;
+  // Copy no more than the old block really holds, whatever its count says.
+  if (te->column_widths && have > 0) {
+    const int32_t held = static_cast<int32_t>(GlobalSize(te->column_widths) / sizeof(int32_t)) - 1;
+    std::memcpy(grown + 1, te->column_widths + 1, sizeof(int32_t) * std::min({have, held, n}));
+  }
+  GlobalFreeAndNull(&te->column_widths);
+  te->column_widths = grown;
+  return true;
+}
+
+void mark_text_needs_regen(object* obj) {
+  if (!obj || !obj->te || !obj->te->text) return;
+  TErec* te = obj->te;
+  te->length = static_cast<int32_t>(std::strlen(te->text));
+  if (g_ops.text_needs_regen) g_ops.text_needs_regen(te);
+  if (static_display && static_display->dc) te->size.w = dd_text_width_n(static_display, te->text, te->length);
+  if (g_ops.regenerate_text) g_ops.regenerate_text(obj);
+}
+
+void remove_object_from_text(object* obj, uint16_t number, object* text) {
+  if (!text || !text->te) return;
+  if (g_ops.remove_reference) g_ops.remove_reference(text, obj, number);
+  if (g_ops.regenerate_text) g_ops.regenerate_text(text);
 }

@@ -55,6 +55,14 @@ struct TextHandleOps {
   void (*release_string)(void* string) = nullptr;
   // Removes a text view from its window and releases it.
   void (*release_view)(void* view) = nullptr;
+  // The kernel changed the record's text in place.
+  void (*text_needs_regen)(TErec* te) = nullptr;
+  // Rebuilds the object's shown text from its record; answers the laid-out
+  // size as (height << 16) | width, 0 when nothing was laid out.
+  int32_t (*regenerate_text)(object* obj) = nullptr;
+  // Removes from the text the reference to obj, or the reference numbered
+  // `number` when obj is null, and renumbers the others.
+  void (*remove_reference)(object* text, object* obj, uint16_t number) = nullptr;
 };
 void install_text_handle_ops(const TextHandleOps& ops);
 const TextHandleOps& text_handle_ops();
@@ -66,5 +74,28 @@ void free_text_window(TErec* te);
 // Frees every node of the list and clears the pointer.
 void free_text_references(insert_object** list);
 
-// The first node whose `number` equals number or whose `obj` equals obj.
+// The references read from files of the older text format and calculator
+// figures, searched when no list is given.
+extern insert_object* text_refs;
+
+// The first node whose `number` equals number or whose `obj` equals obj
+// (pass 0 or null for the key not used); a null list searches text_refs.
 insert_object* find_text_reference(uint16_t number, const object* obj, insert_object* list);
+
+// The node of the list for the marker at p; null when p holds no marker,
+// the marker is "$0$" or the list has no such number. *len as for
+// parse_reference_marker.
+insert_object* find_text_reference_at(const char* p, insert_object* list, uint16_t* len);
+
+// Makes the record's column widths hold at least n entries; new entries are
+// 0. False when memory runs out (the old array is kept).
+bool grow_column_widths(TErec* te, int32_t n);
+
+// After the object's text was changed in place: the record's length follows
+// the text, the text view is told, the frame takes the text's width, and the
+// shown text is rebuilt.
+void mark_text_needs_regen(object* obj);
+
+// Removes a reference from a text object: the one to obj, or the one
+// numbered `number` when obj is null; then rebuilds the shown text.
+void remove_object_from_text(object* obj, uint16_t number, object* text);

@@ -8,14 +8,14 @@
 #include "kernel/tools/tool_state.h"
 
 object* resolve_text_reference(object* obj, uint16_t tag) {
-  if (!obj || !obj->otype || obj->otype->id != TYPE_TEXT || tag <= 258) return obj;
+  // A text without references must not fall through to the global list.
+  if (!obj || !obj->otype || obj->otype->id != TYPE_TEXT || tag <= 258 || !obj->inserted) return obj;
   insert_object* node = find_text_reference(static_cast<uint16_t>(tag - 258), nullptr, obj->inserted);
   return node && node->obj ? node->obj : obj;
 }
 
 uint16_t add_text_reference(object* obj, insert_object** list) {
   if (!obj || !list) return 0;
-  if (insert_object* node = find_text_reference(0, obj, *list)) return static_cast<uint16_t>(node->number);
   int16_t highest = 0;
   insert_object* last = nullptr;
   for (insert_object* node = *list; node; node = node->next) {

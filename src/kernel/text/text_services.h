@@ -17,9 +17,9 @@ struct insert_object;
 // object itself.
 object* resolve_text_reference(object* obj, uint16_t tag);
 
-// Registers the object in the reference list and answers its reference
-// number (the next free one; the object's existing number when it is
-// already there). 0 when memory runs out.
+// Appends the object to the reference list and answers its reference
+// number: one more than the highest in the list, 1 for an empty list. An
+// object added twice gets two numbers. 0 when memory runs out.
 uint16_t add_text_reference(object* obj, insert_object** list);
 
 // A new, zeroed text record with that frame and a text buffer of

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
@@ -214,8 +215,47 @@ int spring_gesture(double x, double y, bool mouse_up, object* obj) {
   return 1;
 }
 
+// What each step of a drag walks, gathered once when the drag begins so
+// that a step costs what the moving objects cost, not the figure: the
+// moving objects in list order, the first of them (where the moving layer
+// starts) and the objects that leave a trace. Each step still tests every
+// object's flags as a walk of the whole list does. Any change to the
+// figure's objects (its stamp) sends the steps back to the whole list, and
+// so do the multiple animations, whose springs join the figure as they go.
+struct DragWalk {
+  kelvo_win_info* fig = nullptr;
+  uint64_t stamp = 0;
+  object* layer_start = nullptr;
+  std::vector<object*> moving;
+  std::vector<object*> marked;
+
+  bool ready(const kelvo_win_info* f) const {
+    return f && f == fig && f->list_stamp == stamp && manipulating && drag_in_progress &&
+           interaction_state != kModeMultiAnimation;
+  }
+};
+DragWalk drag_walk;
+
+void gather_drag_walk(kelvo_win_info* fig) {
+  drag_walk = DragWalk{};
+  drag_walk.fig = fig;
+  drag_walk.stamp = fig->list_stamp;
+  for (object* o = fig->first; o; o = o->next) {
+    if (o->state & OBJ_MOVING) {
+      if (!drag_walk.layer_start) drag_walk.layer_start = o;
+      drag_walk.moving.push_back(o);
+    }
+    if (o->settings.marked) drag_walk.marked.push_back(o);
+  }
+}
+
 void draw_moving_layer(int flush_code) {
-  draw_figure_objects(moving_display, kLayerMoving);
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (drag_walk.ready(fig)) {
+    if (drag_walk.layer_start) draw_figure_objects_from(moving_display, kLayerMoving, drag_walk.layer_start);
+  } else {
+    draw_figure_objects(moving_display, kLayerMoving);
+  }
   flush_moving_display(flush_code);
 }
 
@@ -424,6 +464,7 @@ gesture:
   } else {
     redraw_figure(2);
   }
+  gather_drag_walk(fig);
   draw_moving_layer(8);
   moving_layer_ready = 1;
   if (interaction_state != kModeMultiAnimation) start_motion(event, obj);
@@ -443,18 +484,23 @@ void recompute_marked_objects() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   set_designation_dirty();
   if (!fig) return;
-  auto pass = [&](object* from, bool test_object_drag) {
-    for (object* o = from; o; o = o->next) {
-      if (!(o->state & OBJ_MOVING)) continue;
-      if (label_drag || (test_object_drag && object_drag)) continue;
-      if (o == fig->cur_text) {
-        const bool selected = g_hooks.selection_contains_item && g_hooks.selection_contains_item(o, 0);
-        if (drag_kind != 4 || !selected) continue;
-      }
-      recompute_object(o);
+  auto step = [&](object* o, bool test_object_drag) {
+    if (!(o->state & OBJ_MOVING)) return;
+    if (label_drag || (test_object_drag && object_drag)) return;
+    if (o == fig->cur_text) {
+      const bool selected = g_hooks.selection_contains_item && g_hooks.selection_contains_item(o, 0);
+      if (drag_kind != 4 || !selected) return;
     }
+    recompute_object(o);
   };
-  pass(fig->first, true);
+  auto pass = [&](object* from, bool test_object_drag) {
+    for (object* o = from; o; o = o->next) step(o, test_object_drag);
+  };
+  if (drag_walk.ready(fig)) {
+    for (object* o : drag_walk.moving) step(o, true);
+  } else {
+    pass(fig->first, true);
+  }
   if (fig->cur_text && (fig->cur_text->state & OBJ_MOVING) && drag_kind == 4) {
     draw_object(static_display, fig->cur_text);
     if (moving_display) dd_copy_bitmap(moving_display, static_display, 0);
@@ -529,12 +575,14 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
       if (moved) {
         recompute_marked_objects();
         moving_layer_ready = 0;
-        redraw_marked_objects();
+        if (drag_walk.ready(fig)) redraw_marked_objects(drag_walk.marked);
+        else redraw_marked_objects();
       }
     }
     if (going) return moved;
     manipulating = 0;
     drag_in_progress = 0;
+    drag_walk = DragWalk{};
     drag_kind = -1;
     end_spring_animation();
     clear_pick_marks();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/model/compute_axes.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/memory.h"
@@ -494,13 +495,12 @@ void place_new_measure_text(const construct_class* cls, uint16_t method) {
     const valeur* v = first(1);
     const valeur* p2 = first(2);
     if (p1 && v && p2) {
-      const double l1 = std::hypot(p1->h - v->h, p1->v - v->v), l2 = std::hypot(p2->h - v->h, p2->v - v->v);
-      if (l1 < 1e-10 || l2 < 1e-10) {
+      double r = 0, lengths[2];
+      if (!angle_mark_radius(p1, v, p2, &r, lengths)) {
         x = v->h + 20;
         y = v->v + 20;
       } else {
-        double r = std::min(l1, l2) / 8;
-        if (!KPGeoDocument::printingInProgress()) r = std::clamp(r, 10.0, 50.0);
+        const double l1 = lengths[0], l2 = lengths[1];
         const double ax = v->h + r * (p1->h - v->h) / l1, ay = v->v + r * (p1->v - v->v) / l1;
         const double bx = v->h + r * (p2->h - v->h) / l2, by = v->v + r * (p2->v - v->v) / l2;
         const double dx = (ax + bx) / 2 - v->h, dy = (ay + by) / 2 - v->v, d = std::hypot(dx, dy);

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -92,6 +94,7 @@ bool replace_parents_and_text(object* text, const std::vector<object*>& parents,
   GlobalFreeAndNull(&text->parents);
   text->parents = block;
   text->nbparents = static_cast<int16_t>(parents.size());
+  figure_objects_changed(KPGeoDocument::currentInfo());
   text->te->regen_pending = 1;
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/compute_axes.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/point_type.h"
 #include "kernel/model/units.h"
@@ -402,9 +403,12 @@ void angle_mark_preview(tagPOINT* mouse) {
   const valeur* o = argument_point(1);
   if (!a || !o) return;
   const double ax = a->h - o->h, ay = a->v - o->v, mx = mouse->x - o->h, my = mouse->y - o->v;
-  const double la = std::hypot(ax, ay), lm = std::hypot(mx, my);
-  if (la < kTiny || lm < kTiny) return;
-  const double r = std::clamp(std::min(la, lm) / 6, 10.0, 50.0);
+  valeur m{};
+  m.h = mouse->x;
+  m.v = mouse->y;
+  double r = 0, lengths[2];
+  if (!angle_mark_radius(a, o, &m, &r, lengths)) return;
+  const double la = lengths[0], lm = lengths[1];
   valeur p1{}, p2{}, p3{};
   p1.h = o->h + ax * r / la;
   p1.v = o->v + ay * r / la;

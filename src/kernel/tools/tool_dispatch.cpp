@@ -54,8 +54,6 @@ constexpr int kRowRedo = 547;
 constexpr int32_t kSmallestTextSize = 1;
 
 // The dash patterns of the dot-style pop-up: solid, dots, dashes.
-constexpr dot kDotStyles[3] = {{1, 1}, {5, 8}, {8, 14}};
-
 // Argument types of the class-less tools.
 constexpr uint16_t kGeometricTypes[] = {1, 2, 3, 7, 8, 4, 5, 10, 11, 15, 14, 12, 9, 13};
 constexpr uint16_t kButtonTargetTypes[] = {1, 2, 3, 7, 8, 4, 5, 10, 11, 15, 14, 12, 9, 13, 16, 20, 19, 18, 17, 22};
@@ -254,8 +252,8 @@ void style_popup(uint16_t group, uint16_t item) {
       bits = ATTR_THICKNESS;
       break;
     case 1006:
-      if (style >= 3) return;
-      a->settings.dot_style = kDotStyles[style];
+      if (style >= kDashCount) return;
+      a->settings.dot_style = dash_table[style];
       bits = ATTR_DOT_STYLE;
       break;
     case 1007:

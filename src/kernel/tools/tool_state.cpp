@@ -109,8 +109,12 @@ namespace {
 car_info default_text_format(const default_attr* defaults) {
   car_info format{};
   if (defaults) {
+    format.reserved = defaults->text_reserved;
+    format.font_id = defaults->text_font;
     format.size = defaults->text_size;
+    format.style = defaults->text_face;
     format.color = defaults->text_color;
+    format.charset = defaults->text_char_set;
   }
   return format;
 }

@@ -2,10 +2,15 @@
 // launch, tools chosen as the palette chooses them, clicks and drags in the
 // figure view, and saving and reopening. Each check reads the figure the
 // kernel holds and the picture the view shows.
+#include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/tools_palette.h"
@@ -13,8 +18,12 @@
 #include "app/panels/tools_pull_down.h"
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/conics/conic.h"
+#include "kernel/conics/conic_object.h"
+#include "kernel/conics/conic_tangents.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/units.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
@@ -71,8 +80,8 @@ class EndToEnd : public ShellTest {
   // Chooses a tool with the mouse on the tools palette: a click on its
   // group's button for the group's first tool, else the group's list opened
   // by a second click and a release on the tool's line.
-  static void pickFromPalette(construct_class* cls) {
-    const uint32_t id = find_tool_id_by_name(cls->name);
+  static void pickFromPalette(construct_class* cls) { pickFromPalette(find_tool_id_by_name(cls->name)); }
+  static void pickFromPalette(uint32_t id) {
     ASSERT_NE(id, 0u);
     menu* group = find_tool_menu(static_cast<int16_t>(tool_group(id)));
     ASSERT_NE(group, nullptr);
@@ -115,6 +124,59 @@ class EndToEnd : public ShellTest {
     view->invalidateFigure();
     view->grab();
     return view->viewImage();
+  }
+
+  // Writes and opens a figure file: an ellipse through five points about
+  // the middle of the view, the line through (-120, 10) and (140, -10), a
+  // point on the ellipse placed from (0, 100) and the two crossings of the
+  // line with it. Null when the figure does not open.
+  KPFigureView* openConicFigure() {
+    // The window lines of an empty figure saved from a view of this size,
+    // so that the figure opens where that view showed it.
+    const QString path = dir.filePath("conic.fig");
+    std::string text;
+    double ppc = 0;
+    {
+      if (!openView()) return nullptr;
+      if (!KPDocument::currentDocument()->writeToURL(path)) return nullptr;
+      closeAll();
+      QFile file(path);
+      if (!file.open(QIODevice::ReadOnly)) return nullptr;
+      const std::string saved = file.readAll().toStdString();
+      const size_t end = saved.find("ppc"), res = saved.find("Resolution:");
+      if (end == std::string::npos || res == std::string::npos) return nullptr;
+      text = saved.substr(0, end + 3) + "\r\n\r\n";
+      ppc = std::atof(saved.c_str() + res + 11);
+      if (!(ppc > 0)) return nullptr;
+    }
+    // Figure coordinates are pixels about the middle of the view; the file
+    // stores centimetres at its resolution, y upwards.
+    auto at = [ppc](double h, double v) {
+      char value[96];
+      std::snprintf(value, sizeof value, "Val: %.15g %.15g", h / ppc, -v / ppc);
+      return std::string(value);
+    };
+    const double pts[5][2] = {{100, 20}, {20, 80}, {-80, 30}, {-70, -50}, {60, -60}};
+    for (int i = 0; i < 5; ++i) text += std::to_string(i + 1) + ": Pt, " + at(pts[i][0], pts[i][1]) + "\r\n\r\n";
+    text += "6: Con, Const: 1,  2,  3,  4,  5, \r\n\r\n";
+    text += "7: Pt, " + at(-120, 10) + "\r\n\r\n8: Pt, " + at(140, -10) + "\r\n\r\n9: Line, Const: 7,  8, \r\n\r\n";
+    text += "10: Pt/, Const: 6, " + at(0, 100) + "\r\n\r\n";
+    text += "12: Int, Const: 9,  6, int ind:0, \r\n\r\n13: Int, Const: 9,  6, int ind:0x10000, \r\n\r\n";
+    {
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
+      file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    KPDocument* doc = KPDocument::openDocument(path);
+    KPFigureView* view = doc ? doc->figureView() : nullptr;
+    return view && waitForView(view) ? view : nullptr;
+  }
+
+  // The view point of a figure point.
+  static QPoint viewPointOf(KPFigureView* view, double h, double v) {
+    tagPOINT q{static_cast<int32_t>(std::lround(h)), static_cast<int32_t>(std::lround(v))};
+    view->localToGlobalDDM(&q);
+    return QPoint(q.x, q.y);
   }
 
   // Pixels of the view's picture that differ from the background colour
@@ -317,3 +379,192 @@ TEST_F(EndToEnd, AnEmptyOrCutFigureNamedAtLaunchSaysWhyItCannotBeRead) {
     EXPECT_EQ(messages()[0].trimmed().toStdString(), ("The figure cannot be read: " + c.reason).toStdString());
   }
 }
+
+// The default colour of lines comes from the user's settings, read again
+// when a figure file is opened: a segment made in that window takes it.
+TEST_F(EndToEnd, ASegmentTakesTheLinesColourOfTheSettings) {
+  const QString path = dir.filePath("plain.fig");
+  {
+    KPFigureView* view = openView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+    closeAll();
+  }
+  // The line may fall between two pixel rows, so it is recognised by its
+  // hue: the expected channel well above the two others.
+  auto tinted = [](QColor p, int channel) {
+    const int v[3] = {p.red(), p.green(), p.blue()};
+    return v[channel] > v[(channel + 1) % 3] + 60 && v[channel] > v[(channel + 2) % 3] + 60;
+  };
+  struct Case {
+    const char* stored;
+    int channel;
+  } cases[] = {{"Red", 0}, {nullptr, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "no key");
+    {
+      QSettings store(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova");
+      if (c.stored) store.setValue("Lines Color", c.stored);
+      else store.remove("Lines Color");
+      store.sync();
+    }
+    KPDocument* doc = KPDocument::openDocument(path);
+    ASSERT_NE(doc, nullptr);
+    KPFigureView* view = doc->figureView();
+    ASSERT_TRUE(waitForView(view));
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 200));
+    click(view, QPoint(300, 200));
+    chooseTool(view, nullptr);
+    ASSERT_EQ(objectsOf(view->info(), &classe_segment).size(), 1u);
+    const QImage image = shown(view);
+    int matching = 0;
+    for (int dy = -2; dy <= 2; ++dy)
+      if (tinted(image.pixelColor(200, 200 + dy), c.channel)) ++matching;
+    EXPECT_GT(matching, 0);
+    closeAll();
+  }
+  QSettings(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova").clear();
+}
+
+TEST_F(EndToEnd, ShowAxesOnThePaletteShowsBothGraduatedAxes) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* axes = objectsOf(view->info(), &classe_axe).at(0);
+  ASSERT_EQ(axes->settings.visible, 0);
+  // Where the figure's origin and its first unit lie in the view.
+  const tagPOINT corner = figurePoint(view, QPoint(0, 0));
+  const QPoint origin(-corner.x, -corner.y);
+  const int unit = static_cast<int>(std::lround(pixels_per_unit));
+  const QImage before = shown(view);
+  pickFromPalette(find_tool_id_by_name(show_axes_names[0]));
+  EXPECT_EQ(axes->settings.visible, 1);
+  const QImage after = shown(view);
+  ASSERT_TRUE(after.rect().contains(origin + QPoint(2 * unit, 0)));
+  ASSERT_TRUE(after.rect().contains(origin - QPoint(0, 2 * unit)));
+  // Both axes, their ticks, and the number of the first tick of the
+  // first axis, beside it and not beside the second.
+  const QPoint along_x = origin + QPoint(unit / 2, 0), along_y = origin - QPoint(0, unit / 2);
+  EXPECT_EQ(inkNear(before, along_x, 0), 0);
+  EXPECT_GT(inkNear(after, along_x, 0), 0);
+  EXPECT_GT(inkNear(after, along_y, 0), 0);
+  // A tick stands out of the line at each unit, not between.
+  EXPECT_GT(inkNear(after, origin + QPoint(unit, -2), 1), 0);
+  EXPECT_GT(inkNear(after, origin + QPoint(unit, 2), 1), 0);
+  EXPECT_EQ(inkNear(after, origin + QPoint(unit / 2, 2), 1), 0);
+  const auto label_ink = [&](QPoint tick) {
+    int n = 0;
+    for (int y = tick.y() - 8; y < tick.y() - 1; ++y)
+      for (int x = tick.x() + 3; x < tick.x() + 10; ++x) n += inkNear(after, QPoint(x, y), 0);
+    return n;
+  };
+  EXPECT_GT(label_ink(origin + QPoint(unit, 0)), 3);
+  EXPECT_EQ(label_ink(origin + QPoint(2 * unit, 0)), 0);
+}
+
+TEST_F(EndToEnd, AReflectedPointFollowsItsPointOnScreen) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  // A vertical mirror at x = 300 and a point 80 pixels to its left.
+  chooseTool(view, &classe_droite);
+  click(view, QPoint(300, 100));
+  click(view, QPoint(300, 400));
+  chooseTool(view, &classe_point);
+  click(view, QPoint(220, 250));
+  pickFromPalette(&classe_symetriquedr);
+  ASSERT_EQ(current_class, &classe_symetriquedr);
+  click(view, QPoint(220, 250));
+  click(view, QPoint(300, 320));
+  const std::vector<object*> images = objectsOf(view->info(), &classe_symetriquedr);
+  ASSERT_EQ(images.size(), 1u);
+  const tagPOINT mirrored = figurePoint(view, QPoint(380, 250));
+  EXPECT_NEAR(images[0]->valeurs[0].h, mirrored.x, 1e-9);
+  EXPECT_NEAR(images[0]->valeurs[0].v, mirrored.y, 1e-9);
+  QImage image = shown(view);
+  EXPECT_GT(inkNear(image, QPoint(380, 250)), 0);
+  // Dragged 40 pixels away from the mirror and 30 down, the point's image
+  // moves 40 further the other way and 30 down.
+  chooseTool(view, nullptr);
+  drag(view, QPoint(220, 250), QPoint(180, 280));
+  const tagPOINT moved = figurePoint(view, QPoint(420, 280));
+  EXPECT_NEAR(images[0]->valeurs[0].h, moved.x, 1);
+  EXPECT_NEAR(images[0]->valeurs[0].v, moved.y, 1);
+  image = shown(view);
+  EXPECT_GT(inkNear(image, QPoint(420, 280)), 0);
+  EXPECT_EQ(inkNear(image, QPoint(380, 250)), 0);
+}
+
+TEST_F(EndToEnd, DraggingADefiningPointMovesThePointOnTheConicAndItsCrossingWithALine) {
+  KPFigureView* view = openConicFigure();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  const std::vector<object*> conics = objectsOf(fig, &classe_conic);
+  const std::vector<object*> on = objectsOf(fig, &classe_ptsur);
+  const std::vector<object*> crossings = objectsOf(fig, &classe_ptint);
+  ASSERT_EQ(conics.size(), 1u);
+  ASSERT_EQ(on.size(), 1u);
+  ASSERT_EQ(crossings.size(), 2u);
+  object* conic = conics[0];
+  // The crossing on the side of the dragged point.
+  object* crossing = crossings[0]->valeurs[0].h < crossings[1]->valeurs[0].h ? crossings[0] : crossings[1];
+
+  auto onConic = [&](const object* p) {
+    conic_load_equation(conic->valeurs);
+    const valeur& v = p->valeurs[0];
+    const double gx = conic_a * v.h + conic_b * v.v + conic_d, gy = conic_b * v.h + conic_c * v.v + conic_e;
+    return std::fabs(conic_value_at(v.h, v.v)) / (2 * std::hypot(gx, gy));
+  };
+  auto viewPoint = [&](const object* p) { return viewPointOf(view, p->valeurs[0].h, p->valeurs[0].v); };
+  EXPECT_LT(onConic(on[0]), 1e-7);
+  EXPECT_LT(onConic(crossing), 1e-7);
+  const QPoint onBefore = viewPoint(on[0]), crossingBefore = viewPoint(crossing);
+  const QImage before = shown(view);
+  ASSERT_TRUE(before.rect().contains(onBefore) && before.rect().contains(crossingBefore));
+  EXPECT_GT(inkNear(before, onBefore), 0);
+
+  // Drag the fourth defining point down and to the left with the pointer.
+  object* moved = conic->parents[3];
+  chooseTool(view, nullptr);
+  const QPoint from = viewPoint(moved);
+  drag(view, from, from + QPoint(-40, 30));
+  EXPECT_EQ(manipulating, 0);
+  ASSERT_GT(std::hypot(moved->valeurs[0].h + 70, moved->valeurs[0].v + 50), 30);
+  ASSERT_FALSE(conic->state & OBJ_UNDEFINED);
+  ASSERT_FALSE(on[0]->state & OBJ_UNDEFINED);
+  ASSERT_FALSE(crossing->state & OBJ_UNDEFINED);
+  EXPECT_LT(onConic(on[0]), 1e-7);
+  EXPECT_LT(onConic(crossing), 1e-7);
+  const QPoint onAfter = viewPoint(on[0]), crossingAfter = viewPoint(crossing);
+  EXPECT_GT((onAfter - onBefore).manhattanLength(), 6);
+  EXPECT_GT((crossingAfter - crossingBefore).manhattanLength(), 6);
+
+  // The marks are drawn where the points now are; the conic itself is not
+  // drawn yet, and the line alone leaves fewer pixels than a mark on it.
+  const QImage after = shown(view);
+  ASSERT_TRUE(after.rect().contains(onAfter) && after.rect().contains(crossingAfter));
+  EXPECT_GT(inkNear(after, onAfter), 0);
+  EXPECT_EQ(inkNear(after, onBefore), 0);
+  EXPECT_GT(inkNear(after, crossingAfter), inkNear(after, crossingBefore));
+  EXPECT_GT(inkNear(before, crossingBefore), inkNear(before, crossingAfter));
+}
+
+TEST_F(EndToEnd, ASelectionRectangleAroundTheWholeEllipseSelectsIt) {
+  KPFigureView* view = openConicFigure();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  const std::vector<object*> conics = objectsOf(fig, &classe_conic);
+  ASSERT_EQ(conics.size(), 1u);
+  object* conic = conics[0];
+  tagRECT box{};
+  ASSERT_TRUE(conic_bounding_rect(conic, &box));
+  chooseTool(view, nullptr);
+
+  // A band over the left half only: the ellipse is not in it.
+  drag(view, viewPointOf(view, box.left - 30, box.top - 30), viewPointOf(view, (box.left + box.right) / 2, box.bottom + 30));
+  EXPECT_LT(objlist_find(fig->selection, conic), 0);
+
+  // A band around all of it (from the empty sheet above and to the left).
+  drag(view, viewPointOf(view, box.left - 30, box.top - 30), viewPointOf(view, box.right + 30, box.bottom + 30));
+  EXPECT_GE(objlist_find(fig->selection, conic), 0);
+}
+

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -19,16 +20,20 @@
 #include "kernel/files/text_family.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/conics/conic.h"
+#include "kernel/conics/conic_object.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/recompute.h"
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/render/pixel_pen.h"
+#include "kernel/support/intersection_clicks.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_ids.h"
@@ -571,3 +576,107 @@ TEST_F(FigureFile, ALoadedFigureDrawsTheSameImageEveryTime) {
 }
 
 }  // namespace
+
+TEST_F(FigureFile, AxesGridsMarksAndTransformedPointsReadBackAndRecompute) {
+  object* o = make(&classe_point, 0, {}, 100, 100);
+  object* ax = make(&classe_axe, 1, {o, make(&classe_point, 0, {}, 140, 100), make(&classe_point, 0, {}, 100, 60)});
+  object* grid = make(&classe_grid, 0, {ax});
+  grid->math.equa.typeunite = 1;
+  object* on_tick = make(&classe_ptsur, 0, {ax}, 100, 20);
+  object* p = make(&classe_point, 0, {}, 180, 150);
+  object* mark = make(&classe_angle, 0, {make(&classe_point, 0, {}, 300, 100), o, p});
+  mark->settings.graph_type = 5;
+  object* line = make(&classe_droite, 1, {o, p});
+  make(&classe_symetriquedr, 0, {make(&classe_point, 0, {}, 50, 170), line});
+  make(&classe_rotation, 0, {p, o, mark});
+  for (object* x = fig_->first; x != nullptr; x = x->next) recompute_object(x);
+  ASSERT_EQ(on_tick->math.side.index, 2);
+  ASSERT_EQ(on_tick->math.side.force_grad, 1);
+  const std::string text = save();
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  EXPECT_EQ(save(), text);
+  // The point on the tick keeps to its axis and its tick.
+  object* back = fig_->first;
+  while (back != nullptr && back->classe != &classe_ptsur) back = back->next;
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->math.side.index, 2);
+  EXPECT_EQ(back->math.side.force_grad, 1);
+  EXPECT_NEAR(back->valeurs[0].h, 100, 1e-6);
+  EXPECT_NEAR(back->valeurs[0].v, 20, 1e-6);
+}
+
+TEST_F(FigureFile, AConicWithAPointOnItAndItsCrossingsWithALineRoundTrips) {
+  const double pts[5][2] = {{300, 200}, {220, 260}, {120, 210}, {130, 130}, {260, 120}};
+  std::vector<object*> defining;
+  for (const auto& p : pts) defining.push_back(make(&classe_point, 0, {}, p[0], p[1]));
+  object* conic = make(&classe_conic, 0, defining);
+  object* a = make(&classe_point, 0, {}, 80, 190);
+  object* b = make(&classe_point, 0, {}, 340, 170);
+  object* line = make(&classe_droite, 1, {a, b});
+  object* on = make(&classe_ptsur, 5, {conic}, 200, 280);
+  intersection_by_clicks(line, conic);
+  const valeur placed = on->valeurs[0];
+  const std::string text = save();
+  ASSERT_NE(text.find("Con, Const: 1,  2,  3,  4,  5,"), std::string::npos) << text;
+  ASSERT_NE(text.find("int ind:0x10000"), std::string::npos) << text;
+
+  // On a line, the object of each class in order; the two crossings lie on
+  // the conic, apart.
+  size_t points = 0;
+  auto check = [&](bool crossings_exist) {
+    std::vector<object*> found;
+    object* read_conic = nullptr;
+    for (object* o = fig_->first; o; o = o->next) {
+      if (o->classe == &classe_conic) read_conic = o;
+      if (o->classe == &classe_ptint || o->classe == &classe_ptsur) found.push_back(o);
+    }
+    ASSERT_NE(read_conic, nullptr);
+    ASSERT_FALSE(read_conic->state & OBJ_UNDEFINED);
+    conic_load_equation(read_conic->valeurs);
+    for (object* o : found) {
+      if (o->classe == &classe_ptint && !crossings_exist) continue;
+      ASSERT_FALSE(o->state & OBJ_UNDEFINED) << o->classe->short_name;
+      const valeur& v = o->valeurs[0];
+      const double gx = conic_a * v.h + conic_b * v.v + conic_d, gy = conic_b * v.h + conic_c * v.v + conic_e;
+      EXPECT_LT(std::fabs(conic_value_at(v.h, v.v)) / std::hypot(gx, gy), 1e-7);
+    }
+    points = found.size();
+  };
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  check(true);
+  EXPECT_EQ(points, 3u);
+  for (object* o = fig_->first; o; o = o->next)
+    if (o->classe == &classe_ptsur) {
+      EXPECT_NEAR(o->valeurs[0].h, placed.h, 1e-6);
+      EXPECT_NEAR(o->valeurs[0].v, placed.v, 1e-6);
+    }
+
+  // Indices a file may carry that name no root or no part: read, never
+  // used to index anything.
+  for (const char* index : {"0x40000", "0xFFFFFFFF", "0x10005", "0xFFFF0000", "7"}) {
+    std::string bad = text;
+    bad.replace(bad.find("int ind:0x10000"), 15, std::string("int ind:") + index);
+    if (open(bad) == 1) check(false);
+    else EXPECT_NE(figure_file_error(), nullptr);
+  }
+}
+
+TEST_F(FigureFile, ConicFiguresOfTheFuzzCorpusOpenAndSave) {
+  // Conics with points on them and crossings, degenerate conics and
+  // indices that name no root.
+  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figure_file_fuzz");
+  const QStringList names = dir.entryList({"conic_*.fig"}, QDir::Files);
+  ASSERT_GE(names.size(), 4);
+  for (const QString& name : names) {
+    std::ifstream in(dir.filePath(name).toStdString(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    ASSERT_EQ(open(bytes.str()), 1) << name.toStdString() << ": " << figure_file_error();
+    for (object* o = fig_->first; o; o = o->next) {
+      if ((o->state & OBJ_UNDEFINED) || o->valeurs == nullptr || o->nbvaleurs < 1) continue;
+      ASSERT_TRUE(std::isfinite(o->valeurs[0].h) && std::isfinite(o->valeurs[0].v)) << name.toStdString();
+    }
+    EXPECT_EQ(txt_write_figure_file(), 1) << name.toStdString();
+  }
+}
+

@@ -4,9 +4,14 @@
 #include <string>
 #include <vector>
 
+#include <QSettings>
+
 #include "file_fixture.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/menus_file.h"
+#include "kernel/prefs/default_attrs.h"
+#include "kernel/prefs/preferences.h"
+#include "kernel/render/colors.h"
 
 namespace {
 
@@ -170,6 +175,38 @@ TEST_F(MenusFileTest, ASituationsFileEmptyOrCutBeforeItsFigureIsRefusedAndChange
   EXPECT_EQ(KPGeoDocument::currentInfo()->first, nullptr);
   free_test_figure(KPGeoDocument::currentInfo());
   KPGeoDocument::setCurrentInfo(saved);
+}
+
+// The preferences written into a situations file become the user's again
+// when it is read, whatever the store held meanwhile.
+TEST_F(MenusFileTest, SituationsFileCarriesThePreferences) {
+  QSettings store(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova");
+  store.setValue("Lines Color", "Red");
+  store.setValue("Tolerance", "4");
+  store.sync();
+  init_default_attrs(nullptr);
+  build_small_figure();
+  ASSERT_TRUE(txt_write_situations_file());
+  const std::string image(file_buffer, file_buffer_len);
+  EXPECT_NE(image.find("\r\n\r\nPrefs Kelvo Nova vers. MS-Windows 1.0\r\nBitmapCopyOn=FALSE\r\n"), std::string::npos);
+  EXPECT_NE(image.find("\r\nLines Color=Red\r\n"), std::string::npos);
+
+  store.clear();
+  store.sync();
+  init_default_attrs(nullptr);
+  ASSERT_EQ(default_attrs[ATTRS_LINE].settings.Color, color_by_name("Lime"));
+  kelvo_win_info* saved = fig_;
+  new_figure_info();
+  ASSERT_EQ(sniff_file_format(), FILE_KIND_SITUATIONS);
+  ASSERT_EQ(txt_read_menus_file(file_buffer, file_buffer_len, path("s.env").c_str()), 1);
+  store.sync();
+  EXPECT_EQ(store.value("Lines Color").toString(), "Red");
+  EXPECT_EQ(store.value("Tolerance").toString(), "4");
+  EXPECT_EQ(default_attrs[ATTRS_LINE].settings.Color, color_by_name("Red"));
+  EXPECT_EQ(prefs.tolerance, 4);
+  free_test_figure(KPGeoDocument::currentInfo());
+  KPGeoDocument::setCurrentInfo(saved);
+  store.clear();
 }
 
 }  // namespace

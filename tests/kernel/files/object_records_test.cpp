@@ -421,7 +421,8 @@ TEST_F(ObjectRecords, EveryFamilyReadsBackEqual) {
          ref->obj = n;
          ref->number = 1;
          b->inserted = ref;
-         b->te->pos = {28, 28};
+         b->valeurs[0].h = b->valeurs[0].v = 28;
+         recompute_object(b);
          b->aux2 |= 32;
          b->settings.FillColor = 0x00FFFF;
          objectptrlist** tail = &b->associated;
@@ -437,6 +438,7 @@ TEST_F(ObjectRecords, EveryFamilyReadsBackEqual) {
          object* m = make(&classe_angle, 0, {point(0, 0), point(28, 0), point(0, 28)});
          m->valeurs[1].info.rayon = 1.5;
          m->settings.graph_type = 16 + 2;
+         recompute_object(m);
        }},
       {"equations",
        [&] {
@@ -508,9 +510,15 @@ TEST_F(ObjectRecords, EveryFamilyReadsBackEqual) {
          make(&classe_inverse, 0, {p, make(&classe_cercle, 1, {o, point(28, 0)})});
          make(&classe_rotation, 0, {t, o, make(&classe_angle, 0, {o, p, point(0, 28)})});
          make(&classe_compas3, 1, {make(&classe_cercle, 1, {p, o}), o, k}, 0, 0, 1);
-         make(&classe_compas3, 2, {p, k}, 42, -14, 2);
+         // The direction of a transfer from a point comes back from its
+         // image, so it is the image's own here.
+         object* from = make(&classe_compas3, 2, {p, k}, 42, -14, 2);
+         from->valeurs[1].h = from->valeurs[0].h - p->valeurs[0].h;
+         from->valeurs[1].v = from->valeurs[0].v - p->valeurs[0].v;
          make(&classe_compas3, 3, {t, k}, 0, 0, 1);
          make(&classe_compas3, 0, {axes(), k}, 0, 0, 1)->math.side.index = 1;
+         // The side bytes set above take effect.
+         for (object* o = fig_->first; o != nullptr; o = o->next) recompute_object(o);
        }},
       {"measures",
        [&] {

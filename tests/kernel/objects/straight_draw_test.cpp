@@ -175,6 +175,8 @@ TEST_F(StraightDraw, SmartLineEndsBeyondItsOutermostPoints) {
   object* line = make(classe_droite, 1, {a, b});
   line->settings.smartline_type = 1;
   line->settings.smartline_length[0] = -1.0;
+  default_attrs[ATTRS_LINE].settings.smartline_length[0] = 0;
+  default_attrs[ATTRS_LINE].settings.smartline_length[1] = 0;
   draw_object(dd_, line);
   // Two points and no default length: nothing beyond the points.
   EXPECT_AT(line->valeurs[2], 20, 30);

@@ -356,13 +356,13 @@ TEST_F(DragTest, AxesTurnByTheirFirstAxisAndStretchByTheirGraduation) {
   axes->valeurs[0] = valeur{0, 0, {}, 0};
   axes->valeurs[1] = valeur{40, 0, {}, 0};
   axes->valeurs[2] = valeur{0, -40, {}, 0};
-  hit_part = 1;
-  ASSERT_EQ(press(axes, 40, 0), 1);
+  recompute_object(axes);
+  // Pressed on the first axis between its ticks, then on its first tick.
+  ASSERT_EQ(press(axes, 60, 0), 1);
   drag(0, 40);
   EXPECT_AT(axes->valeurs[1], 0, 40);
   EXPECT_AT(axes->valeurs[2], 40, 0);
   release(0, 40);
-  hit_part = 3;
   ASSERT_EQ(press(axes, 0, 40), 1);
   drag(0, 80);
   EXPECT_AT(axes->valeurs[1], 0, 80);

@@ -1,0 +1,166 @@
+// How opening, creating and dragging grow with the figure. Each series runs
+// at several sizes; the "per_object" counter is the time per object, which
+// stays flat when the cost is linear.
+//
+// Figures: "local" is groups of two free points, their segment and their
+// midpoint; "star" is one hub point, then free points each with the midpoint
+// of the hub and itself, so every other object hangs on the first point.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/files/text_family.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/version_info.h"
+#include "kernel/render/colors.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+struct Setup {
+  Setup() {
+    init_version_info();
+    init_color_table();
+  }
+};
+// The class list is registered once, whichever benchmark came first; some
+// free it when they end.
+void setup() {
+  static Setup once;
+  if (class_list == nullptr) init_construct_classes();
+}
+
+// Time per object, in the benchmark's unit.
+void per_object(benchmark::State& state, int64_t objects) {
+  state.counters["per_object"] =
+      benchmark::Counter(static_cast<double>(objects), benchmark::Counter::kIsIterationInvariantRate |
+                                                            benchmark::Counter::kInvert);
+}
+
+// An object through the tools' creation path, with or without the search
+// for an identical object.
+object* create(construct_class& cls, int method, std::initializer_list<object*> parents, bool identical_check,
+               double h = 0, double v = 0) {
+  if (!identical_check) return bench::make(cls, method, parents, h, v);
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  current_class = &cls;
+  objlist_clear(fig->inputs);
+  for (object* p : parents) objlist_add(fig->inputs, p, 0);
+  rubber_points[0] = valeur{h, v, {}, 0};
+  uint16_t created = 0;
+  object* o = create_object(static_cast<uint16_t>(method), &created, 1, 1, 0);
+  rubber_points[0] = valeur{};
+  objlist_clear(fig->inputs);
+  return o;
+}
+
+void build_local(int objects, bool identical_check) {
+  for (int g = 0, made = 0; made < objects; ++g, made += 4) {
+    const double x = g % 700 * 1.37, y = g / 700 * 2.11;
+    object* a = create(classe_point, 0, {}, identical_check, x, y);
+    object* b = create(classe_point, 0, {}, identical_check, x + 13.5, y - 7.25);
+    create(classe_segment, 0, {a, b}, identical_check);
+    create(classe_milieu, 0, {a, b}, identical_check);
+  }
+}
+
+void build_star(int objects, bool identical_check) {
+  object* hub = create(classe_point, 0, {}, identical_check, 400, 300);
+  for (int i = 0, made = 1; made < objects; ++i, made += 2) {
+    object* p = create(classe_point, 0, {}, identical_check, i % 700 * 1.37, i / 700 * 2.11);
+    create(classe_milieu, 0, {hub, p}, identical_check);
+  }
+}
+
+void build_numbers(int objects) {
+  for (int i = 0; i < objects; ++i) {
+    object* n = bench::make(classe_nombre, 0, {}, 10 + i % 40 * 30, 10 + i / 40 * 20);
+    GlobalFreeAndNull(&n->te->text);
+    const std::string value = std::to_string(i) + ".25";
+    n->te->text = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(value.size() + 1)));
+    std::memcpy(n->te->text, value.c_str(), value.size());
+  }
+}
+
+// The file text of the figure `build` makes.
+template <class Build>
+std::string saved(Build build) {
+  setup();
+  bench::drop_current_figure();
+  new_figure_info();
+  create_default_objects();
+  build();
+  txt_write_figure_file();
+  std::string text(file_buffer, file_buffer_len);
+  free_file_image();
+  bench::drop_current_figure();
+  return text;
+}
+
+void open_series(benchmark::State& state, const std::string& text) {
+  uint32_t objects = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench::drop_current_figure();
+    new_figure_info();
+    state.ResumeTiming();
+    if (read_figure_file(text.data(), static_cast<uint32_t>(text.size()), "bench.fig") != 1) {
+      state.SkipWithError(figure_file_error());
+      break;
+    }
+    objects = KPGeoDocument::currentInfo()->nbobj;
+  }
+  per_object(state, objects);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  bench::drop_current_figure();
+}
+
+void BM_OpenLocalFigure(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  open_series(state, saved([n] { build_local(n, false); }));
+}
+BENCHMARK(BM_OpenLocalFigure)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_OpenStarFigure(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  open_series(state, saved([n] { build_star(n, false); }));
+}
+BENCHMARK(BM_OpenStarFigure)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_OpenNumbers(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  open_series(state, saved([n] { build_numbers(n); }));
+}
+BENCHMARK(BM_OpenNumbers)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+template <void (*Build)(int, bool)>
+void create_series(benchmark::State& state) {
+  setup();
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench::drop_current_figure();
+    new_figure_info();
+    create_default_objects();
+    state.ResumeTiming();
+    Build(n, true);
+  }
+  per_object(state, n);
+  bench::drop_current_figure();
+}
+
+void BM_CreateLocalWithIdenticalCheck(benchmark::State& state) { create_series<build_local>(state); }
+BENCHMARK(BM_CreateLocalWithIdenticalCheck)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void BM_CreateStarWithIdenticalCheck(benchmark::State& state) { create_series<build_star>(state); }
+BENCHMARK(BM_CreateStarWithIdenticalCheck)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
