@@ -397,6 +397,10 @@ void NSKelvoWrapMachine::setFocus(HWND window) {
   auto* widget = qobject_cast<QWidget*>(object_of(window));
   if (!widget) return;
   QWidget* top = widget->window();
+  // The active window is not asked again: a window answering its own
+  // activation by asking for it would, with a second one doing the same,
+  // hand the activation back and forth for ever.
+  if (QApplication::activeWindow() == top) return;
   top->raise();
   top->activateWindow();
 }

@@ -159,7 +159,14 @@ int GetSystemMetrics(int index) { return index == 9 || index == 10 ? 17 : 0; }
 
 int GetDoubleClickTime() { return 500; }
 
-void MessageBeep(UINT) { QApplication::beep(); }
+namespace {
+uint32_t beeps = 0;
+}
+void MessageBeep(UINT) {
+  ++beeps;
+  QApplication::beep();
+}
+uint32_t message_beep_count() { return beeps; }
 
 HWND GetParent(HWND window) {
   auto* widget = qobject_cast<QWidget*>(kp_qobject(window));

@@ -42,6 +42,8 @@ BOOL IntersectRect(tagRECT* out, const tagRECT* a, const tagRECT* b);
 int GetSystemMetrics(int index);
 int GetDoubleClickTime();
 void MessageBeep(UINT type);
+// Beeps given since start-up (tests read it).
+uint32_t message_beep_count();
 HWND GetParent(HWND window);
 void GetWindowPlacement(HWND window, tagWINDOWPLACEMENT* placement);
 // -1 missing, 1 read-only (the Win32 attribute bit), 0 writable.

@@ -1,6 +1,8 @@
 #include "platform/kp_graf_port.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QPainter>
+#include <QTextDocument>
 #include <QPainterPath>
 #include <cmath>
 #include <cstring>
@@ -197,6 +199,29 @@ void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint
   p->drawText(QPointF(0, metrics.ascent()), string);
   p->restore();
   rect->right = rect->left + static_cast<int32_t>(std::ceil(metrics.horizontalAdvance(string)));
+}
+
+void KPGrafPort::drawTextDocument(const void* document, double x, double y, double scale, double width,
+                                  double height, uint32_t color) {
+  if (!context_ || !document) return;
+  const auto* doc = static_cast<const QTextDocument*>(document);
+  QPainter* p = context_->impl()->painter;
+  const double ax = x * scale_;
+  const double ay = context_->height() - (portFrame_.height - y) * scale_;
+  p->save();
+  p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p->setRenderHint(QPainter::Antialiasing, antialias_);
+  p->setRenderHint(QPainter::TextAntialiasing, antialias_);
+  p->translate(ax, ay);
+  p->scale(scale_ * scale, scale_ * scale);
+  QAbstractTextDocumentLayout::PaintContext paint;
+  paint.palette.setColor(QPalette::Text, QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFF)));
+  if (width > 0 && height > 0) {
+    p->setClipRect(QRectF(0, 0, width, height));
+    paint.clip = QRectF(0, 0, width, height);
+  }
+  doc->documentLayout()->draw(p, paint);
+  p->restore();
 }
 
 void KPGrafPort::kelvoSimpleDrawTexString(std::string_view text, double x, double y) {

@@ -67,6 +67,12 @@ class KPGrafPort : public KPGdiObject {
   // its left at the rectangle's left; the rectangle's right becomes the end
   // of the drawn text.
   void kelvoDrawText(const char* text, int length, tagRECT* rect, uint32_t format);
+  // Draws a laid-out rich text (a QTextDocument) with its top-left corner at
+  // (x, y) in port units (y down), scaled by `scale`, clipped to `width` x
+  // `height` units when both are positive; characters without a colour of
+  // their own take `color` (0x00RRGGBB).
+  void drawTextDocument(const void* document, double x, double y, double scale, double width, double height,
+                        uint32_t color);
   void currentDrawTextFont(KPFont* font);
   void kelvoSimpleDrawTexString(std::string_view macRoman, double x, double y);
   bool isPrinting() const { return printing_; }

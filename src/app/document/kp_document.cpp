@@ -58,6 +58,11 @@ std::function<QString(const QString&)>& save_panel_responder() {
   return responder;
 }
 
+std::function<QString(const QString&)>& open_panel_responder() {
+  static std::function<QString(const QString&)> responder;
+  return responder;
+}
+
 std::function<int(const QString&)>& close_prompt_responder() {
   static std::function<int(const QString&)> responder;
   return responder;
@@ -79,7 +84,8 @@ char* kernel_copy(const QByteArray& text) {
   return block;
 }
 
-QString window_title(const KPFigureWindow* window) { return window ? window->windowTitle() : QString(); }
+// The window's title without the mark of unsaved changes.
+QString window_title(const KPFigureWindow* window) { return window ? window->titleWithoutMark() : QString(); }
 
 }  // namespace
 
@@ -154,6 +160,17 @@ void KPDocument::setSavePanelResponder(std::function<QString(const QString& dire
   save_panel_responder() = std::move(responder);
 }
 
+void KPDocument::setOpenPanelResponder(std::function<QString(const QString& directory)> responder) {
+  open_panel_responder() = std::move(responder);
+}
+
+QString KPDocument::chooseFileToOpen(QWidget* parent) {
+  if (open_panel_responder()) return open_panel_responder()(g_remembered_directory);
+  KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
+  return QFileDialog::getOpenFileName(parent, QString(), g_remembered_directory,
+                                      QStringLiteral("Figures (*.fig *.env)"));
+}
+
 void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {
   close_prompt_responder() = std::move(responder);
 }
@@ -163,7 +180,7 @@ void KPDocument::setPrintPanelResponder(std::function<bool(QPrinter* printer)> r
 }
 
 QString KPDocument::documentName() const {
-  return documentName_.isNull() ? window_title(figureWindow_) : documentName_;
+  return documentName_.isNull() ? window_title(figureWindow_) : QFileInfo(documentName_).fileName();
 }
 
 // ------------------------------------------------------------ kernel hooks
@@ -227,8 +244,8 @@ void KPDocument::installKernelHooks() {
   };
   view_hooks.visible_size = [](void* view, int32_t* width, int32_t* height) {
     if (KPFigureView* v = figure_view_of(view)) {
-      *width = v->width();
-      *height = v->height();
+      *width = v->sheetWidth();
+      *height = v->sheetHeight();
     }
   };
   view_hooks.new_document = [] { openUntitledDocument(); };
@@ -310,6 +327,7 @@ KPDocument* KPDocument::openDocument(const QString& path, bool display) {
   if (display) {
     doc->figureWindow_->show();
     doc->myMakeMainWindow();
+    if (doc->closed_) return nullptr;  // the file could not be read
   }
   return doc;
 }
@@ -317,7 +335,7 @@ KPDocument* KPDocument::openDocument(const QString& path, bool display) {
 bool KPDocument::readFromFile(const QString& path, const QString& type) {
   if (type == QLatin1String("FILE_SITUATION")) readsituationflag_ = true;
   if (type == QLatin1String("OS_MENU")) return false;
-  documentName_ = path;
+  documentName_ = QFileInfo(path).absoluteFilePath();
   g_remembered_directory = QFileInfo(path).absolutePath();
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
@@ -326,7 +344,6 @@ bool KPDocument::readFromFile(const QString& path, const QString& type) {
     fileData_.clear();
     return false;
   }
-  fileDataPending_ = true;
   state_ = kBytesKept;
   return true;
 }
@@ -343,10 +360,17 @@ void KPDocument::windowDidBecomeMain() {
   view->stopTimer();
   bool just_read = false;
   if (state_ == kBytesKept) {
-    if (updateFigureFromFileData()) {
-      state_ = kBuilt;
-      just_read = true;
+    if (!updateFigureFromFileData()) {
+      // A file that could not be read leaves no window: the message said so,
+      // and nothing could later be saved over the file. The untitled figure
+      // it would have replaced stays.
+      windowToClose_ = nullptr;
+      close();
+      if (!live().empty()) live().back()->myMakeMainWindow();
+      return;
     }
+    state_ = kBuilt;
+    just_read = true;
     if (windowToClose_) {
       KPFigureView* replaced = windowToClose_;
       windowToClose_ = nullptr;
@@ -410,9 +434,7 @@ void KPDocument::myMakeMainWindow() {
 }
 
 bool KPDocument::updateFigureFromFileData() {
-  // An empty file goes to the reader too, which says that it is empty.
-  if (!fileDataPending_) return false;
-  fileDataPending_ = false;
+  // An empty file goes to the reader too, which says why it is refused.
   const auto length = static_cast<uint32_t>(fileData_.size());
   auto* buffer = static_cast<char*>(GlobalAlloc(0, static_cast<size_t>(length) + 1));
   if (!buffer) return false;
@@ -432,6 +454,9 @@ bool KPDocument::updateFigureFromFileData() {
     message_box_simple(text.c_str());
   }
   GlobalFreeAndNull(&buffer);
+  // A figure that was not read is not the file's: it gets neither its path
+  // nor its name, so that no Save can replace the file with it.
+  if (answer != 1) return false;
   if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
     KPGeoDocument::_undo_dirty(fig);
     select_axes_tool_variant();
@@ -444,7 +469,7 @@ bool KPDocument::updateFigureFromFileData() {
     if (readsituationflag_) fig->ival = 3;
     fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
   }
-  return answer == 1;
+  return true;
 }
 
 void KPDocument::set_dirty() {
@@ -481,7 +506,9 @@ bool KPDocument::saveDocumentAs() {
   if (path.isEmpty()) return false;
   g_remembered_directory = QFileInfo(path).absolutePath();
   if (!writeToURL(path)) return false;
-  documentName_ = path;
+  documentName_ = QFileInfo(path).absoluteFilePath();
+  // The window is the file's now, and its title says so.
+  if (figureWindow_) figureWindow_->setWindowTitle(QFileInfo(path).fileName());
   return true;
 }
 
@@ -495,7 +522,7 @@ bool KPDocument::writeToURL(const QString& path) {
   GlobalFreeAndNull(&fig->text1);
   GlobalFreeAndNull(&fig->text0);
   fig->text1 = kernel_copy(path.toUtf8());
-  fig->text0 = kernel_copy(window_title(figureWindow_).toUtf8());
+  fig->text0 = kernel_copy(QFileInfo(path).fileName().toUtf8());
   save_format_code = QFileInfo(path).suffix() == QLatin1String("env") ? 3 : 0;
   // The kernel's Save command writes the current figure window's figure to
   // the path of the dialog record.
@@ -537,7 +564,6 @@ void KPDocument::revertDocumentToSaved() {
   KPFigureView* view = figureView();
   view->stopTimer();
   fileData_ = bytes;
-  fileDataPending_ = true;
   state_ = kBytesKept;
   KPDocument* previous = g_current;
   g_current = this;
@@ -635,9 +661,11 @@ void KPDocument::close() {
   if (window) {
     window->forgetDocument();
     window->hide();
-    // The view's teardown frees the figure record, its undo copy and the
-    // display device.
-    delete window;
+    // The figure record, its undo copy and the display device go now; the
+    // window and its menus are deleted once the event that closed them (a
+    // click in one of its own menus, a modal panel it owns) has returned.
+    if (KPFigureView* view = window->view()) view->releaseFigure();
+    window->deleteLater();
   }
   deleteLater();
 }
@@ -648,8 +676,10 @@ QString set_current_directory(const char* path) {
   if (path) {
     QString p = QString::fromUtf8(path);
     if (p.startsWith('~')) p = qEnvironmentVariable("HOME") + p.mid(1);
+    // Only the dialogs start there: the process keeps the working directory
+    // it was started in, against which relative paths (the command line's)
+    // are resolved.
     g_remembered_directory = p;
-    QDir::setCurrent(p);
   }
   return g_remembered_directory;
 }
@@ -667,8 +697,11 @@ void make_main_window(QObject* window_or_view) {
   else if (auto* view = dynamic_cast<KPFigureView*>(window_or_view))
     window = view->window();
   if (!window) return;
-  window->raise();
-  window->activateWindow();
+  // The active window is not asked again (see NSKelvoWrapMachine::setFocus).
+  if (QApplication::activeWindow() != window) {
+    window->raise();
+    window->activateWindow();
+  }
   if (auto* figure_window = dynamic_cast<KPFigureWindow*>(window))
     if (KPDocument* doc = figure_window->document()) doc->myMakeMainWindow();
 }

@@ -55,6 +55,11 @@ class KPDocument : public QObject {
   // Answers the save panel in place of the user (tests): the chosen path,
   // "" for cancel. Empty: show the panel.
   static void setSavePanelResponder(std::function<QString(const QString& directory)> responder);
+  // Answers the open panel in place of the user (tests): the chosen path,
+  // "" for cancel. Empty: show the panel.
+  static void setOpenPanelResponder(std::function<QString(const QString& directory)> responder);
+  // The figure file the user chooses in the open panel, "" when cancelled.
+  static QString chooseFileToOpen(QWidget* parent);
   static void setClosePromptResponder(std::function<int(const QString& name)> responder);
   // Answers the print panel in place of the user (tests): configures the
   // printer and answers true to print, false to cancel. Empty: show the panel.
@@ -73,6 +78,8 @@ class KPDocument : public QObject {
   KPFigureView* figureView() const;
   int docState() const { return state_; }
   void setDocState(int state) { state_ = state; }
+  // The name dialogs quote: the file's name, or the untitled window's title
+  // without its mark of unsaved changes.
   QString documentName() const;
   QString filePath() const { return documentName_; }
   bool isEdited() const { return edited_; }
@@ -110,7 +117,6 @@ class KPDocument : public QObject {
   kelvo_win_info* info() const;
 
   QByteArray fileData_;
-  bool fileDataPending_ = false;  // fileData_ (possibly empty) waits for the reader
   KPFigureWindow* figureWindow_ = nullptr;
   QString documentName_;
   int state_ = kUntitled;
@@ -122,8 +128,9 @@ class KPDocument : public QObject {
   bool closed_ = false;
 };
 
-// The remembered current directory: a path sets it ("~" stands for HOME)
-// and changes the process's directory; answers it, "" when there is none.
+// The remembered folder where the file dialogs start: a path sets it ("~"
+// stands for HOME); answers it, "" when there is none. The process's working
+// directory never changes.
 QString set_current_directory(const char* path);
 // Opens the file (or, with no path, a new untitled figure) and answers its
 // figure window, null on failure.

@@ -286,7 +286,7 @@ uint16_t choose_with_popup(const NSAmbigPanelController& list, int32_t x, int32_
   if (KPFigureView* view = figure_view_of(current_figure_view)) {
     tagPOINT p{x, y};
     view->localToGlobalDDM(&p);
-    at = view->mapToGlobal(QPoint(p.x, p.y));
+    at = view->mapToGlobal((QPointF(p.x, p.y) * view->scale()).toPoint());
   }
   AmbigPopupController* popup = ambig_popup_begin();
   for (const NSAmbigPanelController::item& item : list.items) {

@@ -640,6 +640,15 @@ void set_attrib_menu_value(int16_t index, uint32_t value) {
   else b->setColor(word_color(value));
 }
 
+void show_tool_colors() {
+  const default_attr* a = current_attrs;
+  if (!a) return;
+  const uint32_t colors[3] = {a->settings.Color, a->settings.FillColor, a->text_color};
+  for (int16_t k = 0; k < 3; ++k)
+    if (attrib_menus[k] && attrib_menus[k]->view)
+      static_cast<NSGeoToolsMenu*>(attrib_menus[k]->view)->setColor(word_color(colors[k] & 0xFFFFFF));
+}
+
 void save_toolbar_icon_size() {
   KPPreferencesWrapper::SetUserDefault("Toolbar Icon Size", icon_size() == 16 ? "16x16" : "32x32", nullptr);
 }

@@ -172,3 +172,6 @@ void install_tool_icons();
 void save_toolbar_icon_size();
 // For the kernel's attribute code: shows a value on attribute button n.
 void set_attrib_menu_value(int16_t index, uint32_t value);
+// The colour buttons of the attribute bar show the pen, fill and text
+// colours of the tool that is current.
+void show_tool_colors();

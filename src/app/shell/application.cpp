@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <cassert>
 #include <cmath>
 #include <csignal>
@@ -32,6 +33,7 @@
 #include "kernel/text/kernel_strings.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_qt_bridge.h"
+#include "platform/kp_run_loop.h"
 #include "platform/kp_settings.h"
 
 namespace {
@@ -41,6 +43,36 @@ QString g_program_path;
 
 constexpr const char* kLastDirectoryKey = "NSNavLastCurrentDirectory";
 constexpr const char* kSettingsFile = "WKelvo2.ini";
+
+bool g_quit_after_modal_panel = false;
+
+// A modal panel (a file dialog, the unsaved-changes prompt, a message) runs
+// its own loop with the window that opened it on the stack below.
+bool modal_panel_running() {
+  return QApplication::activeModalWidget() != nullptr || kp_current_run_loop_mode() == KPRunLoopMode::ModalPanel;
+}
+
+// Quitting while a modal panel runs would delete the windows under the
+// panel's own loop: the panel is dismissed, and the quit (with its review of
+// the changed figures) comes once the panel's loop has returned.
+void quit_after_modal_panel() {
+  if (QWidget* panel = QApplication::activeModalWidget()) panel->close();
+  if (g_quit_after_modal_panel) return;
+  g_quit_after_modal_panel = true;
+  auto* timer = new QTimer(QCoreApplication::instance());
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer] {
+    if (modal_panel_running()) {
+      if (QWidget* panel = QApplication::activeModalWidget()) panel->close();
+      return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    g_quit_after_modal_panel = false;
+    DUVirIdazididovi::quit();
+  });
+  timer->start();
+}
 
 }  // namespace
 
@@ -59,6 +91,7 @@ bool DUVirIdazididovi::init() {
   // disk (the user is told, the temporary file goes) instead of killing the
   // program with every open figure.
   std::signal(SIGXFSZ, SIG_IGN);
+  if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
   // The loaded notification has filled the kernel string table when this
   // answers.
   if (!kelvo::lang::start_language(QString(), this)) return false;
@@ -140,8 +173,10 @@ void DUVirIdazididovi::openLaunchArguments(const QStringList& arguments) {
   bool opened = false;
   for (const QString& argument : arguments) {
     if (argument.startsWith('-')) continue;
-    if (openFile(argument)) continue;
-    if (KPDocument::openDocument(argument)) opened = true;
+    // Relative to the directory the program was started in.
+    const QString path = QFileInfo(argument).absoluteFilePath();
+    if (openFile(path)) continue;
+    if (KPDocument::openDocument(path)) opened = true;
   }
   if (!opened) KPDocument::openUntitledDocument();
 }
@@ -151,7 +186,20 @@ void DUVirIdazididovi::applicationWillTerminate() {
   KPPreferencesWrapper::SetUserDefault(kLastDirectoryKey, directory.constData(), kSettingsFile);
 }
 
+bool DUVirIdazididovi::eventFilter(QObject* watched, QEvent* event) {
+  // A quit asked from outside (the session ending) while a modal panel runs.
+  if (event->type() == QEvent::Quit && watched == QCoreApplication::instance() && modal_panel_running()) {
+    quit_after_modal_panel();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
 bool DUVirIdazididovi::quit() {
+  if (modal_panel_running()) {
+    quit_after_modal_panel();
+    return false;
+  }
   const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
   for (KPDocument* doc : documents)
     if (!doc->shouldClose()) return false;
@@ -200,6 +248,8 @@ int kelvo_main(int argc, char** argv) {
   kelvo.applicationWillFinishLaunching();
   kelvo.openLaunchArguments(QApplication::arguments().mid(1));
   const int status = QApplication::exec();
+  // Windows closed by the last events are deleted before the program ends.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   kelvo.applicationWillTerminate();
   return status;
 }

@@ -38,6 +38,8 @@ class DUVirIdazididovi : public QObject,
   void openLaunchArguments(const QStringList& arguments);
   void applicationWillTerminate();
   // Reviews every changed document, then quits unless one was kept open.
+  // While a modal panel runs, the panel is dismissed and the quit follows
+  // once it has returned (false now).
   static bool quit();
 
   void toggleToolsHelp();
@@ -51,6 +53,9 @@ class DUVirIdazididovi : public QObject,
   void setWindowLong(int index, LONG_PTR value) override;
 
   void languageLoaded() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   LONG_PTR windowProc_ = 0;

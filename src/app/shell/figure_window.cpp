@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,20 +47,20 @@ void NSKelvoScrollRemoteView::getScrollRange(int bar, int32_t* min, int32_t* max
 }
 
 int32_t NSKelvoScrollRemoteView::spanX() const {
-  return std::max<int32_t>(0, (scroll_range.right - scroll_range.left) - (remoteView_ ? remoteView_->width() : 0));
+  return std::max<int32_t>(0, (scroll_range.right - scroll_range.left) - (remoteView_ ? remoteView_->sheetWidth() : 0));
 }
 
 int32_t NSKelvoScrollRemoteView::spanY() const {
-  return std::max<int32_t>(0, (scroll_range.bottom - scroll_range.top) - (remoteView_ ? remoteView_->height() : 0));
+  return std::max<int32_t>(0, (scroll_range.bottom - scroll_range.top) - (remoteView_ ? remoteView_->sheetHeight() : 0));
 }
 
 void NSKelvoScrollRemoteView::updateRanges() {
   if (!hScroll_ || !vScroll_ || !remoteView_) return;
   moving_ = true;
   hScroll_->setRange(0, spanX());
-  hScroll_->setPageStep(remoteView_->width());
+  hScroll_->setPageStep(remoteView_->sheetWidth());
   vScroll_->setRange(0, spanY());
-  vScroll_->setPageStep(remoteView_->height());
+  vScroll_->setPageStep(remoteView_->sheetHeight());
   moving_ = false;
 }
 
@@ -186,8 +185,7 @@ void KPFigureWindow::buildMenus() {
   QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
   file->addAction(QStringLiteral("&New"), QKeySequence::New, [] { main_menu_command(nullptr, 100, 0); });
   file->addAction(QStringLiteral("&Open..."), QKeySequence::Open, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), set_current_directory(nullptr),
-                                                      QStringLiteral("Figures (*.fig *.env)"));
+    const QString path = KPDocument::chooseFileToOpen(this);
     if (!path.isEmpty()) KPDocument::openDocument(path);
   });
   file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
@@ -200,15 +198,22 @@ void KPFigureWindow::buildMenus() {
   QAction* revert = file->addAction(QStringLiteral("&Revert"), [this] {
     if (document_) document_->revertDocumentToSaved();
   });
+  // The kernel's export dialog: the figure as a web page or a picture.
+  QAction* export_item = file->addAction(QStringLiteral("[511](Export...)"), [this] {
+    if (!document_ || !figureView_->lockFixSaveContext()) return;
+    main_menu_command(kp_hwnd(figureView_), command_id::kSaveAs, 0);
+    figureView_->unlockView();
+  });
   file->addSeparator();
-  // The item's text follows the language.
+  // The items' texts follow the language.
   file->addAction(QStringLiteral("[804](Print...)"), QKeySequence::Print, [this] {
     if (document_) document_->printDocument();
   });
   NSKelvoLanguageSwitcherView::addMenu(file);
   file->addSeparator();
   file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, [] { DUVirIdazididovi::quit(); });
-  QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert] {
+  QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert, export_item] {
+    export_item->setEnabled(document_ != nullptr);
     save->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSave));
     save_as->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSaveAs));
     revert->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemRevert));
@@ -240,14 +245,20 @@ void KPFigureWindow::setToolsHelp(bool show) {
   helpField_->setVisible(show);
 }
 
+QString KPFigureWindow::titleWithoutMark() const {
+  QString title = windowTitle().remove(QStringLiteral("[*]"));
+  if (document_ && document_->isEdited() && title.size() > 2 && title.endsWith(QStringLiteral(" *"))) title.chop(2);
+  return title;
+}
+
 int KPFigureWindow::getWindowText(char* buffer, int capacity) {
-  return kp_copy_text(windowTitle().remove(QStringLiteral("[*]")).toStdString(), buffer, capacity);
+  return kp_copy_text(titleWithoutMark().toStdString(), buffer, capacity);
 }
 
 void KPFigureWindow::setWindowText(const char* text) { setWindowTitle(QString::fromUtf8(text ? text : "")); }
 
 int KPFigureWindow::getWindowTextLength() {
-  return static_cast<int>(windowTitle().remove(QStringLiteral("[*]")).toUtf8().size());
+  return static_cast<int>(titleWithoutMark().toUtf8().size());
 }
 
 bool KPFigureWindow::event(QEvent* event) {

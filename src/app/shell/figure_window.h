@@ -68,6 +68,9 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   void setToolNameFieldContent(const QString& text);
   void setToolsHelp(bool show);
 
+  // The title without the " *" that marks unsaved changes: what the
+  // kernel's texts and the dialogs quote.
+  QString titleWithoutMark() const;
   int getWindowText(char* buffer, int capacity) override;
   void setWindowText(const char* text) override;
   int getWindowTextLength() override;

@@ -2,11 +2,13 @@
 
 #include <QCursor>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/shell/application.h"
@@ -16,6 +18,7 @@
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_dialog.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -41,6 +44,10 @@
 #include "kernel/window/object_events.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/window/window_hooks.h"
+#include "kernel/model/deletion.h"
+#include "kernel/model/table.h"
+#include "kernel/text/text_record.h"
+#include "platform/ns_kelvo_text_view.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_qt_bridge.h"
@@ -81,6 +88,27 @@ void draw_selection_marks(uint8_t advance) {
 void fill_window_services() {
   window_hooks h;
   h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
+  h.cancel_last_selection = [](int erase, int remove) {
+    cancel_last_selection(static_cast<uint8_t>(erase), static_cast<uint8_t>(remove));
+  };
+  h.delete_objects = [](object** list) {
+    if (!list) {
+      delete_objects(nullptr);
+      return;
+    }
+    // Each deletion may take later entries along: delete only those still
+    // in the figure.
+    std::vector<object*> wanted;
+    for (object** o = list; *o; ++o) wanted.push_back(*o);
+    for (object* o : wanted) {
+      kelvo_win_info* fig = KPGeoDocument::currentInfo();
+      for (object* live = fig ? fig->first : nullptr; live; live = live->next)
+        if (live == o) {
+          delete_objects(o);
+          break;
+        }
+    }
+  };
   h.drag_armed = [] { return pointer_drag_started != 0; };
   h.dispatch_object_event = [](kel_EventRecord* event, object* obj) {
     return static_cast<int16_t>(dispatch_object_event(event, obj));
@@ -98,7 +126,26 @@ void fill_window_services() {
   h.apply_macro = [](uint16_t method, int mode) {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
   };
+  h.prepare_macro_application = [] { prepare_macro_application(); };
   h.bind_macro_classes = &bind_macro_classes;
+  h.regenerate_text_object = [](object* obj, uint8_t key) {
+    // The key goes to the label of the object, which becomes the active
+    // text.
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    if (!fig || !obj) return;
+    fig->cur_text = obj;
+    type_into_label(static_cast<char>(key));
+  };
+  h.update_object_text_record = [](object* obj) {
+    if (!obj || !obj->te) return;
+    obj->te->regen_pending = 1;
+    obj->te->needs_regen = 1;
+    if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);
+  };
+  h.has_displayed_text = &has_displayed_text;
+  h.selected_number_in_active_text = &selected_number_in_active_text;
+  h.is_current_text_tool_target = &is_current_text_tool_target;
+  h.has_label_text = &object_has_label_text;
   h.conic_bounding_rect = &conic_bounding_rect;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
@@ -119,9 +166,17 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.define_macro = &define_macro;
+  h.macro_asks_save = &macro_asks_save;
   h.redraw_figure = [](int mode, int) {
     redraw_figure(static_cast<uint8_t>(mode));
     copy_static_display();
+  };
+  // The hint beside the cursor belonged to the tool that ends: it goes
+  // from the view at once, not at the next move.
+  h.designation_tool_changed = [] {
+    draw_designation_text(nullptr, tagPOINT{}, 0);
+    flush_moving_display(2);
   };
   h.objects_being_moved = [] { return manipulating != 0; };
   h.check_figure_timer = [] {
@@ -132,6 +187,7 @@ void fill_tool_services() {
     return view && view->getDisplayDevice();
   };
   h.clear_pick_marks = &clear_pick_marks;
+  h.delete_empty_text_objects = &delete_empty_text_objects;
   h.hide_pending_button_targets = &hide_pending_button_targets;
   h.pop_tool_argument_state = &pop_tool_argument_state;
   h.resolve_text_reference = &resolve_text_reference;
@@ -174,6 +230,9 @@ void fill_designation_services() {
     return true;
   };
   h.circle_of_point = &circle_of_point;
+  h.table_hit_cell = [](const tagPOINT* p, object* table, uint16_t* row, uint16_t* column) {
+    table_hit_cell(p, table ? table->te : nullptr, row, column);
+  };
   h.popup_tracking = [] { return popup_tracking != 0; };
 }
 
@@ -181,6 +240,7 @@ void fill_drag_services() {
   drag_services& h = drag_hooks();
   h.figure_to_window = &figure_to_view;
   h.link_number_to_text = &link_number_to_text;
+  h.selected_number_in_active_text = [] { return selected_number_in_active_text(nullptr); };
   h.selection_rect_shown = [] { return selection_rect_shown != 0; };
   h.shift_selection_rect = [](int32_t dx, int32_t dy) {
     selection_rect.left += dx;
@@ -196,6 +256,19 @@ void fill_object_event_services() {
   h.link_number_to_text = &link_number_to_text;
   h.is_labelable_object = [](object* obj) { return is_labelable_object(obj); };
   h.place_object_label = [](object* obj) { place_object_label(obj, 1); };
+  h.selected_number_in_active_text = [] { return selected_number_in_active_text(nullptr); };
+  h.table_hit_cell = [](object* table, double x, double y, int16_t* row, int16_t* column) {
+    const tagPOINT p{static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
+    uint16_t r = 0, c = 0;
+    table_hit_cell(&p, table ? table->te : nullptr, &r, &c);
+    *row = static_cast<int16_t>(r);
+    *column = static_cast<int16_t>(c);
+  };
+  h.regenerate_rich_text = [](object* obj) {
+    if (!obj || !obj->te) return;
+    obj->te->regen_pending = 1;
+    if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);
+  };
 }
 
 void fill_filter_services() {
@@ -237,6 +310,14 @@ void fill_main_command_services() {
     }
   };
   h.clear_command = [] { clear_command(); };
+  h.regenerate_rtf_if_needed = [](object* obj) {
+    if (text_handle_ops().regenerate_text) text_handle_ops().regenerate_text(obj);
+  };
+  h.release_text_view = [](object* obj) {
+    if (!obj || !obj->te || !obj->te->text_view) return;
+    if (text_handle_ops().release_view) text_handle_ops().release_view(obj->te->text_view);
+    obj->te->text_view = nullptr;
+  };
   h.start_auto_animation = [] {
     if (KPFigureView* view = current_view()) view->autoanimate();
   };
@@ -271,6 +352,7 @@ void fill_file_services() {
 }  // namespace
 
 void install_kernel_services() {
+  install_kelvo_text_view();
   fill_main_command_services();
   fill_file_services();
   fill_window_services();
@@ -280,4 +362,5 @@ void install_kernel_services() {
   fill_object_event_services();
   fill_filter_services();
   fill_cursor_environment();
+  KPMacroDefWindow::installKernelServices();
 }

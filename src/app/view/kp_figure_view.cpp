@@ -14,6 +14,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -95,8 +96,8 @@ void install_device_hooks() {
   display_device_hooks.view_bounds = [](DisplayDevice* dd, int* width, int* height) {
     auto* view = static_cast<KPFigureView*>(dd ? dd->FigureView : nullptr);
     if (!view) return false;
-    *width = view->width();
-    *height = view->height();
+    *width = view->sheetWidth();
+    *height = view->sheetHeight();
     return true;
   };
 }
@@ -140,7 +141,11 @@ KPFigureView::KPFigureView(QWidget* parent) : QWidget(parent) {
   QObject::connect(&keyTimer_, &QTimer::timeout, this, [this] { fireKeyRecords(); });
 }
 
-KPFigureView::~KPFigureView() {
+KPFigureView::~KPFigureView() { releaseFigure(); }
+
+void KPFigureView::releaseFigure() {
+  if (released_) return;
+  released_ = true;
   isDeleting_ = 1;
   KPTimer::killTimer(kp_hwnd(this), static_cast<UINT>(-1));
   stopTimer();
@@ -221,7 +226,7 @@ void KPFigureView::initFigureWindow() {
     const int32_t top = -(b.bottom) / 2;
     pdd_->portRect = {left, top, left + (b.right - b.left), top + (b.bottom - b.top)};
     // A fresh figure shows its origin in the middle of the view.
-    window_centre = {-(width() / 2), -(height() / 2)};
+    window_centre = {-(sheetWidth() / 2), -(sheetHeight() / 2)};
     recentre_pending = 1;
   }
   selectWindow();
@@ -365,6 +370,7 @@ void KPFigureView::sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool)
   if (!lockFixSaveContext()) return;
   dispatch_tool_action(tool_id, color);
   setup_current_tool(current_class);
+  show_tool_colors();
   unlockView();
 }
 
@@ -384,20 +390,21 @@ void KPFigureView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton) return;
-  mouseDown(event->position(), event->type() == QEvent::MouseButtonDblClick ? 2 : 1, event->modifiers());
+  mouseDown(toSheet(event->position()), event->type() == QEvent::MouseButtonDblClick ? 2 : 1, event->modifiers());
 }
 
 void KPFigureView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  mouseUp(event->position(), event->modifiers());
+  mouseUp(toSheet(event->position()), event->modifiers());
 }
 
 void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF where = toSheet(event->position());
   if (event->buttons() & Qt::LeftButton) {
-    mouseDragged(event->position(), event->modifiers());
+    mouseDragged(where, event->modifiers());
     return;
   }
-  kel_EventRecord move = make_record(kEventDragStep, 0, truncated(event->position()));
+  kel_EventRecord move = make_record(kEventDragStep, 0, truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &move);
   if (!mouse_tracking && !printing_) {
     if (changedWindow_) {
@@ -410,7 +417,6 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
         unlockView();
       }
     }
-    const QPointF where = event->position();
     KelvoMouseMoved(&where, kMsgMove);
   }
 }
@@ -853,9 +859,18 @@ void KPFigureView::setViewOrigin(double x, double y) {
   scrollRemoteView_->finishScroll(true);
 }
 
+// The port keeps scale 1: the kernel draws the sheet in figure pixels and
+// the paint magnifies it, so that the drawing follows the zoom and a click
+// lands on the figure point under the cursor.
 void KPFigureView::setFigureScale(double value) {
-  scale_ = static_cast<float>(value >= 0 ? 1.0 / (1.0 - value) : 1.0 + value);
-  if (pdd_ && pdd_->dc) pdd_->dc->setGrafScale(scale_);
+  const float scale = static_cast<float>(value >= 0 ? 1.0 / (1.0 - value) : 1.0 + value);
+  if (scale <= 0 || scale == scale_) return;
+  const int old_width = sheetWidth();
+  const int old_height = sheetHeight();
+  scale_ = scale;
+  centerX_ += (old_width - sheetWidth()) / 2;
+  centerY_ += (old_height - sheetHeight()) / 2;
+  viewResized();
   invalidateFigure();
 }
 
@@ -878,11 +893,11 @@ void KPFigureView::viewResized() {
 }
 
 void KPFigureView::wheelEvent(QWheelEvent* event) {
-  kel_EventRecord wheel = make_record(kEventDragStep, modifier_status(event->modifiers()), truncated(event->position()));
+  const tagPOINT p = truncated(toSheet(event->position()));
+  kel_EventRecord wheel = make_record(kEventDragStep, modifier_status(event->modifiers()), p);
   figure_view_track_mouse(kp_hwnd(this), &wheel);
   if (scroll_drag_active || !lockFixSaveContext()) return;
   scroll_drag_active = 1;
-  const tagPOINT p = truncated(event->position());
   scroll_anchor = p;
   // One notch (120) scrolls 8 steps of 5 pixels; turning the wheel away
   // shows the upper part of the sheet.

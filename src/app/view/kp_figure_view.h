@@ -57,6 +57,10 @@ class KPFigureView : public QWidget,
   void setCurrentView();
   void activate();
   void changedWindow() { changedWindow_ = 1; }
+  // Gives the figure record, its undo copy and the display device back and
+  // stops every timer: the view draws and reacts no more. The destructor
+  // does it when it was not done before.
+  void releaseFigure();
 
   // ---- Tools ----
   void sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool flag);
@@ -68,6 +72,8 @@ class KPFigureView : public QWidget,
   void InitViewLayers();
   void setGlobalDrowingWindow();
   void intBounds(tagRECT* rect) const;
+  // Sheet pixels (the points of the kernel's event records, y down) to
+  // figure coordinates, and back.
   void globalToLocalDDM(tagPOINT* point) const;
   void localToGlobalDDM(tagPOINT* point) const;
   void setOrigin(double x, double y);
@@ -115,7 +121,14 @@ class KPFigureView : public QWidget,
   void doScroll(double x, double y);
   void setViewOrigin(double x, double y);
   void FinishingScroll(bool flag) { finishingScroll_ = flag ? 1 : 0; }
+  // The zoom control: the view shows the sheet magnified by the scale,
+  // keeping the figure point in its middle where it was. The kernel draws
+  // and takes events in sheet pixels, one per figure unit.
   void setFigureScale(double value);
+  // The sheet the kernel draws on: the view's size divided by the zoom.
+  int sheetWidth() const;
+  int sheetHeight() const;
+  QPointF toSheet(const QPointF& view_point) const { return view_point / scale_; }
   void setFigureAngle(double value);
   float scale() const { return scale_; }
 
@@ -188,6 +201,7 @@ class KPFigureView : public QWidget,
   LONG_PTR windowExStyle_ = 0;
   QRect invalidateRect_;
   uint8_t isDeleting_ = 0;
+  bool released_ = false;
   // A paint only shows the surface (the kernel copied a layer into it), or
   // must draw the figure again.
   bool showSurfaceOnly_ = false;

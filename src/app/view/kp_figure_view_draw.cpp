@@ -1,6 +1,7 @@
 // Drawing of the figure view: the drawing lock, the shared static and
 // moving layers, coordinate conversions and the composited paint event.
 #include <QPainter>
+#include <cmath>
 #include <QPaintEvent>
 
 #include "app/kernel_iface/pending_kernel.h"
@@ -22,7 +23,7 @@ KPContext* g_static_layer_ref = nullptr;
 KPContext* g_moving_layer_ref = nullptr;
 QSize g_layers_size;
 
-KPRectF bounds_of(const QWidget* w) { return {0, 0, double(w->width()), double(w->height())}; }
+KPRectF bounds_of(const KPFigureView* v) { return {0, 0, double(v->sheetWidth()), double(v->sheetHeight())}; }
 
 KPContext* context_of(DisplayDevice* device) {
   if (!device) return nullptr;
@@ -34,10 +35,13 @@ KPContext* context_of(DisplayDevice* device) {
 KPContext* shared_static_layer() { return g_static_layer_ref; }
 KPContext* shared_moving_layer() { return g_moving_layer_ref; }
 
+int KPFigureView::sheetWidth() const { return static_cast<int>(std::ceil(width() / scale_)); }
+int KPFigureView::sheetHeight() const { return static_cast<int>(std::ceil(height() / scale_)); }
+
 void KPFigureView::ensureSurface() {
-  if (surface_ && surface_->width() == width() && surface_->height() == height()) return;
+  if (surface_ && surface_->width() == sheetWidth() && surface_->height() == sheetHeight()) return;
   KPContext* old = surface_;
-  surface_ = KPContext::createImageContext(width(), height());
+  surface_ = KPContext::createImageContext(sheetWidth(), sheetHeight());
   if (dc_ && (dc_->getContext() == old || !dc_->getContext())) dc_->fixContext(surface_, bounds_of(this), bounds_of(this));
   delete old;
 }
@@ -50,7 +54,7 @@ KPContext* KPFigureView::lockFixSaveContext() {
     return fixContext_;
   }
   // The view can draw once it has an area: its surface is off-screen.
-  if (width() <= 0 || height() <= 0) return nullptr;
+  if (sheetWidth() <= 0 || sheetHeight() <= 0) return nullptr;
   ensureSurface();
   fixContext_ = surface_;
   if (dc_) dc_->fixContext(fixContext_, bounds_of(this), bounds_of(this));
@@ -64,7 +68,7 @@ void KPFigureView::unlockView() {
 }
 
 void KPFigureView::InitViewLayers() {
-  const QSize size(width(), height());
+  const QSize size(sheetWidth(), sheetHeight());
   if (!g_static_layer_ref || g_layers_size != size) {
     KPContext* old_static = g_static_layer_ref;
     KPContext* old_moving = g_moving_layer_ref;
@@ -106,24 +110,22 @@ void KPFigureView::intBounds(tagRECT* rect) const {
   if (!rect) return;
   rect->left = centerX_;
   rect->top = centerY_;
-  rect->right = rect->left + width();
-  rect->bottom = rect->top + height();
+  rect->right = rect->left + sheetWidth();
+  rect->bottom = rect->top + sheetHeight();
 }
 
-// Event points are view pixels with y down; the figure point follows from
-// the view's scale and the part of the figure it shows.
+// Sheet points have y down; the figure point follows from the part of the
+// figure the view shows.
 void KPFigureView::globalToLocalDDM(tagPOINT* point) const {
   if (!point || !pdd_) return;
-  const double s = dc_ && dc_->getScale() > 0 ? dc_->getScale() : 1.0;
-  point->x = static_cast<int32_t>(point->x / s) + pdd_->portRect.left;
-  point->y = static_cast<int32_t>(point->y / s) + pdd_->portRect.top;
+  point->x += pdd_->portRect.left;
+  point->y += pdd_->portRect.top;
 }
 
 void KPFigureView::localToGlobalDDM(tagPOINT* point) const {
   if (!point || !pdd_) return;
-  const double s = dc_ && dc_->getScale() > 0 ? dc_->getScale() : 1.0;
-  point->x = static_cast<int32_t>((point->x - pdd_->portRect.left) * s);
-  point->y = static_cast<int32_t>((point->y - pdd_->portRect.top) * s);
+  point->x -= pdd_->portRect.left;
+  point->y -= pdd_->portRect.top;
 }
 
 void KPFigureView::setOrigin(double x, double y) {
@@ -135,7 +137,7 @@ void KPFigureView::setOrigin(double x, double y) {
 // The sheet's origin goes to the middle of the view at the size it has now
 // (a window opened on a file is laid out only after the figure was read).
 void KPFigureView::centre() {
-  if (width() > 0 && height() > 0) window_centre = {-(width() / 2), -(height() / 2)};
+  if (sheetWidth() > 0 && sheetHeight() > 0) window_centre = {-(sheetWidth() / 2), -(sheetHeight() / 2)};
   centerX_ = window_centre.x;
   centerY_ = window_centre.y;
   printingOrigin_ = QPointF(window_centre.x, window_centre.y);
@@ -168,7 +170,7 @@ void KPFigureView::invalidateFigure() {
 
 void KPFigureView::invalidateFigure(const QRect& rect) {
   figurePaintPending_ = true;
-  update(rect);
+  update(QRectF(QPointF(rect.topLeft()) * scale_, QSizeF(rect.size()) * scale_).toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
 void KPFigureView::paintEvent(QPaintEvent* event) {
@@ -176,14 +178,15 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
   // it is: drawing the figure again would wipe what the kernel put on top
   // (a rubber band, the selection marks, a drag in progress).
   const bool surface_only = showSurfaceOnly_ && !figurePaintPending_ && surface_ &&
-                            surface_->width() == width() && surface_->height() == height();
+                            surface_->width() == sheetWidth() && surface_->height() == sheetHeight();
   showSurfaceOnly_ = false;
   figurePaintPending_ = false;
   if (finishingScroll_) {
     finishingScroll_ = 0;
   } else if (surface_only) {
   } else if (lockFixSaveContext()) {
-    invalidateRect_ = event->rect();
+    const QRectF painted = QRectF(event->rect());
+    invalidateRect_ = QRectF(painted.topLeft() / scale_, painted.size() / scale_).toAlignedRect();
     if (recentre_pending && pdd_) {
       centre();
       recentre_pending = 0;
@@ -228,8 +231,9 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
   }
   areScrolling_ = 0;
   QPainter painter(this);
-  if (surface_)
+  painter.fillRect(rect(), Qt::white);
+  if (surface_) {
+    painter.scale(scale_, scale_);
     painter.drawImage(QPoint(0, 0), kp_context_image(surface_));
-  else
-    painter.fillRect(rect(), Qt::white);
+  }
 }

@@ -73,11 +73,8 @@ void KPFigureView::beginDocument() {
 void KPFigureView::endDocument() {
   centerX_ = static_cast<int32_t>(g_saved_centre_x);
   centerY_ = static_cast<int32_t>(g_saved_centre_y);
-  if (dc_) {
-    dc_->setPrinting(false);
-    // Switching the port back resets its scale: the view's zoom applies again.
-    dc_->setGrafScale(scale_);
-  }
+  // The view's zoom magnifies the composited sheet; the port keeps scale 1.
+  if (dc_) dc_->setPrinting(false);
   printing_ = 0;
   // The kernel sees the part shown on screen again, not the last page.
   intBounds(&view_rect);

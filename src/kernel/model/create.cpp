@@ -9,6 +9,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/files/file_state.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
@@ -140,22 +141,6 @@ void take_expression_text(object* o) {
   o->te->length = static_cast<int32_t>(len);
   o->te->sel_start = 0;
   o->te->sel_end = 0;
-}
-
-// Every reference that buttons, texts and the figure's lists hold to `old`
-// moves to `fresh`.
-void move_references(kelvo_win_info* fig, object* old, object* fresh) {
-  for (object* o = fig->first; o; o = o->next) {
-    for (objectptrlist* n = o->associated; n; n = n->next)
-      if (n->obj == old) n->obj = fresh;
-    for (insert_object* n = o->inserted; n; n = n->next)
-      if (n->obj == old) n->obj = fresh;
-  }
-  for (dyn_array_object* list : {fig->inputs, fig->selection, fig->list3, fig->list4})
-    objlist_replace(list, old, fresh);
-  if (saved_selection) objlist_replace(saved_selection, old, fresh);
-  if (fig->cur_text == old) fig->cur_text = fresh;
-  if (fig->moving == old) fig->moving = fresh;
 }
 
 // A point built on a polygon (as a point on it or by a transfer along it):
@@ -497,7 +482,8 @@ object* create_object(uint16_t method, uint16_t* created, uint8_t compute_now, i
         !(reading_file && is_transformation_class(cls) && !identstd(o, same))) {
       if (cls == &classe_spring) {
         identity_index.stamp = 0;
-        move_references(fig, same, o);
+        // Whatever named the old spring names the new one.
+        replace_parent_references(o, o, same);
         destroy_object(same);
         fig->nbobj -= 1;
         renumber_objects();

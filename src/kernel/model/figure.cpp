@@ -386,6 +386,7 @@ object* copy_object_record(const object* src) {
   copy->valeurs = nullptr;
   copy->parents = nullptr;
   copy->data = nullptr;
+  copy->pdata = nullptr;
   copy->inserted = nullptr;
   copy->associated = nullptr;
   copy->pcolor = nullptr;
@@ -437,6 +438,7 @@ object* copy_object_record(const object* src) {
     }
   }
   if (ok && src->data) ok = (copy->data = copy_block(src->data)) != nullptr;
+  if (ok && src->pdata) ok = (copy->pdata = copy_block(src->pdata)) != nullptr;
   if (!ok) {
     discard_copy(fig, copy);
     return nullptr;

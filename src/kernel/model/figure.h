@@ -135,7 +135,7 @@ struct object {
   char* str;
   TErec* te;
   valeur val;
-  double* pdata;
+  double* pdata;  // where the label sits on the object: its point-on parameter block, or null
   object_pos pos;
   label_settings* label;
   uint32_t num;

@@ -60,6 +60,7 @@ void free_object_data(object* obj) {
   }
   GlobalFreeAndNull(&obj->parents);
   GlobalFreeAndNull(&obj->data);
+  GlobalFreeAndNull(&obj->pdata);
   free_text_window(obj->te);
   obj->te = nullptr;
   GlobalFreeAndNull(&obj->label);

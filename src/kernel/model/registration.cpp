@@ -13,10 +13,12 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/table.h"
 #include "kernel/objects/axes_grid_bindings.h"
 #include "kernel/objects/circle_bindings.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
@@ -501,13 +503,47 @@ bool add_construct_method(construct_class* cls, construct_method* method) {
   return true;
 }
 
+void remove_class_from_list(construct_class* cls) {
+  if (!class_list || !cls) return;
+  int at = 0;
+  for (int i = 0; class_list[i]; ++i)
+    if (class_list[i] != cls) class_list[at++] = class_list[i];
+  class_list[at] = nullptr;
+}
+
+construct_method* remove_list_entry(construct_class* cls, int index) {
+  const int count = class_method_count(cls);
+  if (index < 0 || index >= count) return nullptr;
+  construct_method* removed = cls->methods[index];
+  for (int i = index; i < count; ++i) cls->methods[i] = cls->methods[i + 1];
+  return removed;
+}
+
+bool insert_construct_method_first(construct_class* cls, construct_method* method) {
+  if (!add_construct_method(cls, method)) return false;
+  const int count = class_method_count(cls);
+  for (int i = count - 1; i > 0; --i) cls->methods[i] = cls->methods[i - 1];
+  cls->methods[0] = method;
+  return true;
+}
+
+namespace {
+// Set while the built-in classes are registered: each attached method is
+// appended to its class, so a second registration would list it twice and
+// no set of parents would then complete it.
+bool builtin_classes_registered = false;
+}  // namespace
+
 void init_construct_classes() {
+  if (builtin_classes_registered) return;
+  builtin_classes_registered = true;
   build_label_arguments();
   build_interset_arguments();
   init_tool_names_and_help();
 
   for (construct_class* cls : registration_first)
     if (!register_construct_class(cls)) registration_failed("class list");
+  m_exp_num_app[1].def = &expression_plot_definition;
   if (!install_optional_class(1, 0) || !install_optional_class(0, 0))
     registration_failed("optional macro classes");
   for (construct_class* cls : registration_second)
@@ -525,6 +561,8 @@ void init_construct_classes() {
 
   bind_point_and_straight_operations();
   bind_circle_and_intersection_operations();
+  if (construct_method* m = class_method(&classe_table, 0)) m->compute = compute_table;
+  bind_text_operations();
   bind_axes_grid_angle_operations();
   bind_conic_operations();
   install_pick_services();
@@ -545,6 +583,7 @@ void free_construct_classes() {
     }
   GlobalFreeAndNull(&class_list);
   class_list_capacity = 0;
+  builtin_classes_registered = false;
   short_names = ShortNameTable{};
 }
 

@@ -42,6 +42,11 @@ void save_undo_state(uint32_t limit) {
   EnableMenuItem(KPApplication::mainMenu(), kUndoMenuItem, limit ? 0u : MF_GRAYED | MF_DISABLED);
 }
 
+void save_undo_state_before_change() {
+  save_undo_state(0);
+  EnableMenuItem(KPApplication::mainMenu(), kUndoMenuItem, 0u);
+}
+
 void undo_swap_state() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !fig->undo || !(fig->wflags & WFLAG_UNDO_ENABLED)) return;

@@ -18,6 +18,9 @@ extern uint16_t undo_state_word;
 // full snapshot leaves nothing to undo (the Undo item is greyed); a limited
 // one makes the objects above the limit undoable.
 void save_undo_state(uint32_t limit);
+// A full snapshot taken just before a change of the objects in place (a
+// drag): the Undo item stays available and brings that state back.
+void save_undo_state_before_change();
 
 // Exchanges the current figure and its undo copy.
 void undo_swap_state();

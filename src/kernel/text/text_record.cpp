@@ -7,6 +7,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
 #include "kernel/text/reference_marker.h"
+#include "kernel/text/text_view.h"
 
 namespace {
 TextHandleOps g_ops;
@@ -90,6 +91,11 @@ void mark_text_needs_regen(object* obj) {
 
 void remove_object_from_text(object* obj, uint16_t number, object* text) {
   if (!text || !text->te) return;
-  if (g_ops.remove_reference) g_ops.remove_reference(text, obj, number);
+  // Without a text view the kernel's own text and reference list change,
+  // so no reference is ever left to an object that is gone.
+  if (g_ops.remove_reference)
+    g_ops.remove_reference(text, obj, number);
+  else
+    text_view_remove_reference(text, obj, number);
   if (g_ops.regenerate_text) g_ops.regenerate_text(text);
 }

@@ -7,6 +7,8 @@
 #include "kernel/model/figure.h"
 #include "kernel/render/fonts.h"
 
+struct DisplayDevice;
+
 
 struct te_point {
   int32_t x;
@@ -55,6 +57,19 @@ struct TextHandleOps {
   void (*release_string)(void* string) = nullptr;
   // Removes a text view from its window and releases it.
   void (*release_view)(void* view) = nullptr;
+  // Edits the markers of a stored string in order: for the k-th marker,
+  // edits[k] is -1 (keep), 0 (delete) or its new number.
+  void (*rewrite_markers)(void* string, const int32_t* edits, int32_t count) = nullptr;
+  // Brings the object's strings, and those of the objects it quotes, up to
+  // date; with `create` the object gets its view and its frame is fitted.
+  void (*refresh)(object* obj, bool create) = nullptr;
+  // Draws the object's display string in the device, its top-left corner
+  // at the record's position, clipped to its frame; characters without a
+  // colour of their own take `color`.
+  void (*draw)(DisplayDevice* dd, object* obj, uint32_t color) = nullptr;
+  // The width and height the laid-out display string covers; false when
+  // the object has none.
+  bool (*text_extent)(object* obj, int32_t* width, int32_t* height) = nullptr;
   // The kernel changed the record's text in place.
   void (*text_needs_regen)(TErec* te) = nullptr;
   // Rebuilds the object's shown text from its record; answers the laid-out

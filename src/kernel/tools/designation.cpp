@@ -440,7 +440,9 @@ bool clamp_point_to_rect(tagPOINT* p, const tagRECT* rect) {
 
 void draw_designation_text(const char* text, tagPOINT mouse, uint32_t color) {
   if (!text || !*text) {
-    if (g_text_shown) designation_text_dirty = 1;
+    // The view still shows the text: the moving layer, clean again, goes
+    // to the view at the next flush.
+    if (g_text_shown) designation_text_dirty = figure_changed = 1;
     g_text_shown = false;
     g_shown_text.clear();
     return;
@@ -487,7 +489,8 @@ void clear_designation_text() {
   if (g_text_shown) {
     g_text_shown = false;
     g_shown_text.clear();
-    designation_text_dirty = 1;
+    designation_text_dirty = figure_changed = 1;
+    refresh_moving();
   }
   kelvo_win_info* fig = figure();
   if (fig && objlist_count(fig->selection) == 0 && current_class && current_class->fil) {
@@ -691,6 +694,11 @@ void designate_under_cursor(int32_t x, int32_t y) {
     if (current_class == &classe_interset && n_candidates == 2 && no_argument &&
         intersect_near_mouse(&picked, loci)) {
       pending_point_kind = 1;
+      // The crossing is that of the two objects under the cursor: the tool
+      // takes its objects from the crossing's list (filled above only for
+      // tools that take points).
+      objlist_clear(&intersection_candidates);
+      for (int i = 0; i < 2; ++i) add_candidate(&intersection_candidates, picked.items[i], picked.tags[i]);
       r.text = kernel_string(kRowIntersection);
       r.color = points_color();
       choose_cursor(CURSOR_ID_POINT_ON);

@@ -382,7 +382,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
     motion.rot_cos = 1;
     motion.rot_sin = 0;
     motion.pivot_fixed = 0;
-    save_undo_state(0);
+    save_undo_state_before_change();
     if (g_hooks.set_document_dirty) g_hooks.set_document_dirty();
     else KPGeoDocument::_do_dirty(fig);
 

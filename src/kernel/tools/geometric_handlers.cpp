@@ -320,6 +320,10 @@ bool regular_polygon_tool_handler(uint16_t* method, object** designated) {
       if (vertex) {
         vertex->math.polreg.nbsides = static_cast<int16_t>(n);
         vertex->math.polreg.index = static_cast<int16_t>(step);
+        // It was computed when made, before it knew its side count, and
+        // found undefined: computed again, it is the polygon's first vertex
+        // and holds all the others.
+        recompute_object(vertex);
       }
       holder = vertex;
     } else {

@@ -8,6 +8,7 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
+#include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/object_colors.h"
@@ -31,7 +32,6 @@ namespace {
 constexpr uint32_t kBlack = 0;
 constexpr uint32_t kButtonTargetsHidden = 32;
 constexpr uint32_t kNumberInText = 2;  // bit of aux2: a number shown inside a text
-constexpr uint32_t kPointAlternateColor = 16;
 constexpr uint16_t kTagWholeText = 258;
 constexpr uint16_t kTagSideOfLine = 0x8000;
 
@@ -257,8 +257,21 @@ void draw_selection_feedback(object* obj, uint16_t tag, uint8_t advance, uint8_t
                               : obj->settings.dot_style.cycle;
     obj->flag1 = static_cast<uint8_t>((obj->flag1 + 1) % cycle);
   }
+  // On odd phases a point shows in its alternate colour, halfway between
+  // its own colour and the background: it blinks, and never vanishes (the
+  // background colour itself would leave it blank for half the time).
   const bool alternate = is_point_like(obj) && !has_picture(obj) && (obj->flag1 & 1);
-  if (alternate) obj->state |= kPointAlternateColor;
+  const uint32_t own_color = obj->settings.Color;
+  param_color* own_params = obj->pcolor;
+  if (alternate) {
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    const uint32_t a = object_effective_color(obj);
+    const uint32_t b = fig ? fig->bgcolor : back_color;
+    uint32_t mixed = 0;
+    for (int shift : {0, 8, 16}) mixed |= ((((a >> shift) & 0xFF) + ((b >> shift) & 0xFF)) / 2) << shift;
+    obj->settings.Color = mixed;
+    obj->pcolor = nullptr;
+  }
   pixel_pen.dash_start_phase = obj->flag1;
 
   if (obj->te) {
@@ -282,5 +295,8 @@ void draw_selection_feedback(object* obj, uint16_t tag, uint8_t advance, uint8_t
   }
 
   pixel_pen.dash_start_phase = 0;
-  if (alternate) obj->state &= ~kPointAlternateColor;
+  if (alternate) {
+    obj->settings.Color = own_color;
+    obj->pcolor = own_params;
+  }
 }

@@ -81,7 +81,8 @@ void switch_text_edit(object* obj) {
   if (th().switch_text_edit_object) th().switch_text_edit_object(obj);
 }
 
-void mark_dirty() { KPGeoDocument::_do_dirty(figure()); }
+// The document is marked edited, which also offers Undo.
+void mark_dirty() { set_document_dirty(); }
 
 // The designation runs again at the point, whether or not the mouse moved.
 // The handlers name why (2 after Escape, 4 dragging held points, 5 after a

@@ -134,9 +134,13 @@ void new_command() {
   if (!hooks().open_document_path || !hooks().open_document_path(nullptr)) return;
   kelvo_win_info* fig = figure();
   if (!fig) return;
-  create_default_objects();
-  save_undo_state(0);
-  remembered_object_count = fig->nbobj;
+  // The window that opened may have laid out its figure already: the origin
+  // and the axes are made once.
+  if (!fig->first) {
+    create_default_objects();
+    save_undo_state(0);
+    remembered_object_count = fig->nbobj;
+  }
   if (kp_current_figure_window()) {
     update_axes_tool_variant();
     select_tool(0);

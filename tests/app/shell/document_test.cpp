@@ -156,21 +156,30 @@ TEST_F(ShellTest, ASaveThatFailsIsReportedAndTheFigureStaysChanged) {
   EXPECT_FALSE(doc->shouldClose());
 }
 
+// A figure written by the program itself, with one free point.
+QString saved_figure(const QTemporaryDir& dir, const QString& name) {
+  KPDocument* doc = KPDocument::openUntitledDocument();
+  kelvo_win_info* fig = doc->figureView()->info();
+  fig->first->settings.visible = 1;  // no longer untouched
+  const QString path = dir.filePath(name);
+  EXPECT_TRUE(doc->writeToURL(path));
+  doc->close();
+  return path;
+}
+
 TEST_F(ShellTest, AFileKeepsItsBytesUntilItsWindowBecomesMain) {
+  const QString path = saved_figure(dir, QStringLiteral("a.fig"));
   KPDocument* untitled = KPDocument::openUntitledDocument();
   ASSERT_TRUE(is_figure_untouched(untitled->figureView()->info()));
-  const QString path = write_file(dir, "a.fig", "FIGURE Kelvo Nova\r\n");
   KPDocument* doc = KPDocument::openDocument(path, false);
   ASSERT_NE(doc, nullptr);
   EXPECT_EQ(doc->docState(), KPDocument::kBytesKept);
-  EXPECT_TRUE(messages().isEmpty());
   doc->figureWindow()->show();
   doc->myMakeMainWindow();
-  // The figure reader is not built: the parse is refused and said so.
-  ASSERT_EQ(messages().size(), 1);
-  EXPECT_TRUE(messages()[0].contains(QStringLiteral("cannot be read")));
-  EXPECT_EQ(doc->docState(), KPDocument::kBytesKept);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_EQ(doc->docState(), KPDocument::kBuilt);
   // The untouched untitled window gave its place to the file.
+  spin(5);
   ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
   EXPECT_EQ(KPDocument::liveDocuments()[0], doc);
   kelvo_win_info* fig = doc->figureView()->info();
@@ -180,11 +189,35 @@ TEST_F(ShellTest, AFileKeepsItsBytesUntilItsWindowBecomesMain) {
   EXPECT_TRUE(fig->wflags & kFigureHasFile);
 }
 
+// A file the reader refuses (or an empty one) is said so and leaves no
+// window under its name: nothing could be saved over it. The untitled window
+// it would have replaced stays and is the current one again.
+TEST_F(ShellTest, AFileTheReaderRefusesLeavesNoWindow) {
+  for (const QByteArray& bytes : {QByteArray("FIGURE Kelvo Nova\r\n"), QByteArray(), QByteArray("x")}) {
+    messages().clear();
+    KPDocument* untitled = KPDocument::openUntitledDocument();
+    ASSERT_TRUE(is_figure_untouched(untitled->figureView()->info()));
+    const size_t blocks = kernel_live_blocks();
+    const QString path = write_file(dir, "refused.fig", bytes);
+    EXPECT_EQ(KPDocument::openDocument(path), nullptr);
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages()[0].contains(QStringLiteral("cannot be read")));
+    spin(5);
+    ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+    EXPECT_EQ(KPDocument::currentDocument(), untitled);
+    EXPECT_EQ(KPGeoDocument::currentInfo(), untitled->figureView()->info());
+    EXPECT_EQ(kernel_live_blocks(), blocks);
+    closeAll();
+  }
+}
+
 TEST_F(ShellTest, AChangedUntitledFigureIsNotReplacedByAnOpenedFile) {
+  const QString path = saved_figure(dir, QStringLiteral("b.fig"));
   KPDocument* untitled = KPDocument::openUntitledDocument();
   KPGeoDocument::_do_dirty(untitled->figureView()->info());
   untitled->figureView()->info()->first->settings.visible = 1;
-  KPDocument::openDocument(write_file(dir, "b.fig", "x"));
+  ASSERT_NE(KPDocument::openDocument(path), nullptr);
+  spin(5);
   EXPECT_EQ(KPDocument::liveDocuments().size(), 2u);
 }
 
@@ -195,7 +228,7 @@ TEST_F(ShellTest, AFileThatCannotBeReadOpensNoDocument) {
 }
 
 TEST_F(ShellTest, RevertKeepsTheFigureWhenTheFileCannotBeBuiltAgain) {
-  const QString path = write_file(dir, "c.fig", "FIGURE");
+  const QString path = saved_figure(dir, QStringLiteral("c.fig"));
   KPDocument* doc = KPDocument::openDocument(path);
   ASSERT_NE(doc, nullptr);
   kelvo_win_info* fig = doc->figureView()->info();
@@ -216,6 +249,7 @@ TEST_F(ShellTest, RevertKeepsTheFigureWhenTheFileCannotBeBuiltAgain) {
     messages() << QString::fromStdString(r.message);
     return 0;
   });
+  write_file(dir, "c.fig", "FIGURE");
   const size_t blocks = kernel_live_blocks();
   doc->revertDocumentToSaved();
   EXPECT_EQ(doc->figureView()->info(), fig);
@@ -318,4 +352,33 @@ TEST_F(ShellTest, ASaveBeyondTheFileSizeLimitFailsLikeAFullDisk) {
   ASSERT_NE(other->figureView()->info(), nullptr);
   EXPECT_EQ(other->figureView()->info()->nbobj, 2u);
   EXPECT_EQ(fig->nbobj, 402u);
+}
+
+// A relative path on the command line names a file of the directory the
+// program was started in, whatever folder the dialogs remember; the
+// remembered folder never becomes the process's working directory.
+TEST_F(ShellTest, LaunchPathsAreRelativeToTheStartingDirectory) {
+  QDir(dir.path()).mkpath(QStringLiteral("start"));
+  QDir(dir.path()).mkpath(QStringLiteral("remembered"));
+  const QString start = dir.filePath(QStringLiteral("start"));
+  const QString remembered = dir.filePath(QStringLiteral("remembered"));
+  QFile::rename(saved_figure(dir, QStringLiteral("good.fig")), start + QStringLiteral("/good.fig"));
+  const QByteArray other("FIGURE of another folder, not to be touched\r\n");
+  write_file(dir, QStringLiteral("remembered/good.fig"), other);
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(start));
+  set_current_directory(remembered.toUtf8().constData());
+  EXPECT_EQ(QDir::currentPath(), start);
+  app()->openLaunchArguments({QStringLiteral("good.fig")});
+  spin(20);
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+  KPDocument* doc = KPDocument::liveDocuments().front();
+  EXPECT_EQ(doc->filePath(), start + QStringLiteral("/good.fig"));
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  KPGeoDocument::_do_dirty(doc->figureView()->info());
+  EXPECT_TRUE(doc->saveDocument());
+  QFile kept(remembered + QStringLiteral("/good.fig"));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), other);
+  QDir::setCurrent(before);
 }

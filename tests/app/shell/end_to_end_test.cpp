@@ -2,6 +2,10 @@
 // launch, tools chosen as the palette chooses them, clicks and drags in the
 // figure view, and saving and reopening. Each check reads the figure the
 // kernel holds and the picture the view shows.
+#include <QComboBox>
+#include <QPushButton>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -13,16 +17,23 @@
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/macros/macro_def_window.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"
 #include "app/panels/tools_pull_down.h"
-#include "app/support/shell_fixture.h"
+#include "app/support/figure_test.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/conics/conic.h"
 #include "kernel/conics/conic_object.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/text/labels.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/model/units.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -32,100 +43,8 @@
 
 namespace {
 
-class EndToEnd : public ShellTest {
+class EndToEnd : public FigureTest {
  protected:
-  KPFigureView* openView() {
-    KPDocument* doc = KPDocument::openUntitledDocument();
-    KPFigureView* view = doc ? doc->figureView() : nullptr;
-    EXPECT_TRUE(waitForView(view));
-    return view;
-  }
-
-  // Chooses a tool the way a palette button does.
-  static void chooseTool(KPFigureView* view, construct_class* cls) {
-    const uint32_t id = cls ? find_tool_id_by_name(cls->name) : kPointerTool;
-    ASSERT_NE(id, 0u);
-    view->sendCurrentToolAction(id, 0, true);
-  }
-
-  static void moveTo(KPFigureView* view, QPoint p) {
-    QTest::mouseMove(view, p);
-    spin(5);
-  }
-
-  static void click(KPFigureView* view, QPoint p) {
-    moveTo(view, p);
-    QTest::mousePress(view, Qt::LeftButton, {}, p);
-    QTest::mouseRelease(view, Qt::LeftButton, {}, p, 10);
-    spin(10);
-  }
-
-  // Press at `from`, move in steps to `to` (waiting past the drag threshold),
-  // release there.
-  static void drag(KPFigureView* view, QPoint from, QPoint to) {
-    moveTo(view, from);
-    QTest::mousePress(view, Qt::LeftButton, {}, from);
-    spin(20);
-    constexpr int kSteps = 8;
-    for (int i = 1; i <= kSteps; ++i) {
-      const QPoint p = from + (to - from) * i / kSteps;
-      QMouseEvent move(QEvent::MouseMove, p, view->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(view, &move);
-      spin(10);
-    }
-    QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
-    spin(20);
-  }
-
-  // Chooses a tool with the mouse on the tools palette: a click on its
-  // group's button for the group's first tool, else the group's list opened
-  // by a second click and a release on the tool's line.
-  static void pickFromPalette(construct_class* cls) { pickFromPalette(find_tool_id_by_name(cls->name)); }
-  static void pickFromPalette(uint32_t id) {
-    ASSERT_NE(id, 0u);
-    menu* group = find_tool_menu(static_cast<int16_t>(tool_group(id)));
-    ASSERT_NE(group, nullptr);
-    auto* button = static_cast<QWidget*>(group->view);
-    ASSERT_NE(button, nullptr);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
-    spin(10);
-    if (tool_item(id) == 1) return;
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
-    spin(10);
-    NSGeoToolsPullDownController* list = NSGeoToolsPullDownController::openPullDown();
-    ASSERT_NE(list, nullptr);
-    QPoint global;
-    for (const auto& cell : list->cells())
-      if (cell->tag() == tool_item(id)) global = list->view()->mapToGlobal(cell->getRect().center().toPoint());
-    NSGeoToolsPullDown* pull = list->view();
-    const QPoint at = pull->mapFromGlobal(global);
-    QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(pull, &move);
-    QTest::mouseRelease(pull, Qt::LeftButton, {}, at);
-    spin(10);
-  }
-
-  // The figure point under a point of the view.
-  static tagPOINT figurePoint(KPFigureView* view, QPoint p) {
-    tagPOINT q{p.x(), p.y()};
-    view->globalToLocalDDM(&q);
-    return q;
-  }
-
-  static std::vector<object*> objectsOf(kelvo_win_info* fig, construct_class* cls) {
-    std::vector<object*> found;
-    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
-      if (o->classe == cls) found.push_back(o);
-    return found;
-  }
-
-  // The view painted anew, the figure drawn again.
-  static QImage shown(KPFigureView* view) {
-    view->invalidateFigure();
-    view->grab();
-    return view->viewImage();
-  }
-
   // Writes and opens a figure file: an ellipse through five points about
   // the middle of the view, the line through (-120, 10) and (140, -10), a
   // point on the ellipse placed from (0, 100) and the two crossings of the
@@ -179,18 +98,6 @@ class EndToEnd : public ShellTest {
     return QPoint(q.x, q.y);
   }
 
-  // Pixels of the view's picture that differ from the background colour
-  // within `radius` of p.
-  static int inkNear(const QImage& image, QPoint p, int radius = 2) {
-    const QColor background = image.pixelColor(2, 2);
-    int count = 0;
-    for (int dy = -radius; dy <= radius; ++dy)
-      for (int dx = -radius; dx <= radius; ++dx) {
-        const QPoint q = p + QPoint(dx, dy);
-        if (image.rect().contains(q) && image.pixelColor(q) != background) ++count;
-      }
-    return count;
-  }
 };
 
 }  // namespace
@@ -380,6 +287,248 @@ TEST_F(EndToEnd, AnEmptyOrCutFigureNamedAtLaunchSaysWhyItCannotBeRead) {
   }
 }
 
+TEST_F(EndToEnd, AMacroDefinedFromACircumscribedCircleDrawsItInAnotherWindow) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint a(150, 250), b(350, 250), c(250, 120);
+  chooseTool(view, &classe_point);
+  for (QPoint p : {a, b, c}) click(view, p);
+  chooseTool(view, &classe_mediatrice);
+  click(view, a);
+  click(view, b);
+  click(view, b);
+  click(view, c);
+  ASSERT_EQ(objectsOf(view->info(), &classe_mediatrice).size(), 2u);
+  // The bisectors cross at the centre (250, 223.46): a point there is their
+  // intersection; the circle goes through A.
+  const QPoint centre(250, 223);
+  chooseTool(view, &classe_point);
+  click(view, centre);
+  ASSERT_EQ(objectsOf(view->info(), &classe_ptint).size(), 1u);
+  chooseTool(view, &classe_cercle);
+  click(view, centre);
+  click(view, a);
+  const std::vector<object*> circles = objectsOf(view->info(), &classe_cercle);
+  ASSERT_EQ(circles.size(), 1u);
+  EXPECT_EQ(circles[0]->parents[0]->classe, &classe_ptint);
+
+  // Initial objects, the final circle, then the definition.
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_INITIAL_OBJECT - 1].name));
+  for (QPoint p : {a, b, c}) click(view, p);
+  EXPECT_EQ(objlist_count(view->info()->list3), 3);
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_FINAL_OBJECT - 1].name));
+  click(view, QPoint(353, 223));
+  EXPECT_EQ(objlist_count(view->info()->list4), 1);
+  int shown_windows = 0;
+  KPMacroDefWindow::setScript([&](KPMacroDefWindow* w) {
+    ++shown_windows;
+    w->nameBox()->setEditText(QStringLiteral("Circum"));
+    QTest::mouseClick(w->okButton(), Qt::LeftButton);
+  });
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_DEFINE_MACRO - 1].name));
+  spin(20);
+  KPMacroDefWindow::setScript(nullptr);
+  EXPECT_EQ(shown_windows, 1);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  construct_class* circum = find_class_by_name("Circum", 0);
+  ASSERT_NE(circum, nullptr);
+  ASSERT_TRUE(is_macro_class(circum));
+  EXPECT_NE(find_tool_id_by_name("Circum"), 0u);
+
+  // Another window: the tool chosen on the palette, three clicks.
+  KPFigureView* second = openView();
+  ASSERT_NE(second, nullptr);
+  pickFromPalette(circum);
+  ASSERT_EQ(current_class, circum);
+  const QPoint p(100, 300), q(300, 300), r(200, 200);
+  const QImage before = shown(second);
+  for (QPoint at : {p, q, r}) click(second, at);
+  const std::vector<object*> made = objectsOf(second->info(), &classe_cercle);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_NE(made[0]->macro, nullptr);
+  // The circle of P, Q, R: centre (200, 300), radius 100. The centre
+  // defines the final circle, so it is shown too; the bisectors stay hidden.
+  const QImage after = shown(second);
+  const QPoint upper(271, 229), lower(129, 371);
+  EXPECT_EQ(inkNear(before, upper), 0);
+  EXPECT_GT(inkNear(after, upper), 0);
+  EXPECT_GT(inkNear(after, lower), 0);
+  EXPECT_EQ(inkNear(after, QPoint(200, 250)), 0);
+  EXPECT_EQ(inkNear(after, QPoint(250, 250)), 0);
+
+  // Saved and opened again, the figure keeps its objects.
+  struct seen {
+    construct_class* cls;
+    double h, v;
+  };
+  auto summary = [](kelvo_win_info* fig) {
+    std::vector<seen> list;
+    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
+      list.push_back({o->classe, o->valeurs ? o->valeurs[0].h : 0, o->valeurs ? o->valeurs[0].v : 0});
+    return list;
+  };
+  const std::vector<seen> saved = summary(second->info());
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_NE(doc, nullptr);
+  const QString path = dir.filePath("circum.fig");
+  KPDocument::setSavePanelResponder([path](const QString&) { return path; });
+  ASSERT_TRUE(doc->saveDocument());
+  doc->close();
+  spin(20);
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  const std::vector<seen> back = summary(reopened->figureView()->info());
+  ASSERT_EQ(back.size(), saved.size());
+  for (size_t i = 0; i < saved.size(); ++i) {
+    EXPECT_NEAR(back[i].h, saved[i].h, 1e-3) << i;
+    EXPECT_NEAR(back[i].v, saved[i].v, 1e-3) << i;
+  }
+}
+
+
+namespace {
+
+// Objects made the way a tool makes them, from picks in `inputs`.
+object* build(kelvo_win_info* fig, construct_class* cls, std::vector<object*> picks) {
+  current_class = cls;
+  objlist_clear(fig->inputs);
+  for (object* p : picks) objlist_add(fig->inputs, p, 0);
+  uint16_t created = 0;
+  object* o = create_object(0, &created, 1, 1, 0);
+  objlist_clear(fig->inputs);
+  current_class = nullptr;
+  if (o) o->state &= ~OBJ_NEW;
+  return o;
+}
+
+void give_label(object* p, const char* name) {
+  ASSERT_TRUE(init_object_text_records(p));
+  ASSERT_TRUE(set_text_record_text(p->te, name));
+  p->te->needs_regen = 1;
+  p->te->regen_pending = 1;
+  if (text_handle_ops().refresh) text_handle_ops().refresh(p, true);
+  default_label_anchor(p, &p->te->pos.x, &p->te->pos.y);
+  place_object_label(p, 1);
+}
+
+TEST_F(EndToEnd, LabelsTextsAndTablesAreShownAndBackspaceDeletesWithUndo) {
+  const QString path = dir.filePath("texts.fig");
+  {
+    KPFigureView* view = openView();
+    ASSERT_NE(view, nullptr);
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(120, 300));
+    click(view, QPoint(320, 300));
+    chooseTool(view, nullptr);
+    kelvo_win_info* fig = view->info();
+    std::vector<object*> points = objectsOf(fig, &classe_point);
+    ASSERT_EQ(points.size(), 3u);  // the origin, then the two ends
+    give_label(points[1], "A");
+    give_label(points[2], "B");
+
+    // A rich text quoting A, and a table of a number.
+    object* text = build(fig, &classe_text, {});
+    ASSERT_TRUE(text && text->te);
+    ASSERT_NE(add_text_reference(points[1], &text->inserted), 0);
+    ASSERT_TRUE(set_text_record_text(text->te, "Point $1$ here"));
+    const char rtf[] = "{\\rtf1\\ansi {\\fonttbl\\f0 Helvetica;}\\f0\\fs28 Point {\\b $1$} here}";
+    text->te->rtf_data = static_cast<char*>(GlobalAlloc(GPTR, sizeof rtf - 1));
+    std::memcpy(text->te->rtf_data, rtf, sizeof rtf - 1);
+    text->te->text_kind = 2;
+    text->te->rich = 1;
+    text->te->regen_pending = 1;
+    text->te->pos = te_point{100, 60};
+    text->te->size = te_size{200, 40};
+    object* number = build(fig, &classe_nombre, {});
+    ASSERT_TRUE(number && number->te && set_text_record_text(number->te, "2.5 cm"));
+    number->settings.visible = 1;
+    number->te->pos = te_point{400, 60};
+    object* table = build(fig, &classe_table, {number, number});
+    ASSERT_TRUE(table && table->te);
+    table->te->pos = te_point{400, 150};
+    table->te->size = te_size{160, 80};
+    ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+    closeAll();
+  }
+
+  KPDocument* doc = KPDocument::openDocument(path);
+  ASSERT_NE(doc, nullptr);
+  KPFigureView* view = doc->figureView();
+  ASSERT_TRUE(waitForView(view));
+  kelvo_win_info* fig = view->info();
+  std::vector<object*> points = objectsOf(fig, &classe_point);
+  ASSERT_EQ(points.size(), 3u);
+  ASSERT_EQ(objectsOf(fig, &classe_segment).size(), 1u);
+  std::vector<object*> texts = objectsOf(fig, &classe_text);
+  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(objectsOf(fig, &classe_table).size(), 1u);
+  object* a = points[1];
+  ASSERT_NE(a->te, nullptr);
+
+  auto on_view = [&](int32_t x, int32_t y) {
+    tagPOINT p{x, y};
+    view->localToGlobalDDM(&p);
+    return QPoint(p.x, p.y);
+  };
+  QImage image = shown(view);
+  // Each label beside its point, ink in the text's frame and the table's.
+  for (object* p : {points[1], points[2]}) {
+    ASSERT_NE(p->te, nullptr);
+    const QPoint label = on_view(p->te->pos.x + p->te->size.w / 2, p->te->pos.y + p->te->size.h / 2);
+    const QPoint at = on_view(static_cast<int32_t>(p->valeurs[0].h), static_cast<int32_t>(p->valeurs[0].v));
+    EXPECT_LT((label - at).manhattanLength(), 80);
+    EXPECT_GT(inkNear(image, label, 8), 0);
+  }
+  TErec* te = texts[0]->te;
+  EXPECT_GT(inkNear(image, on_view(te->pos.x + 30, te->pos.y + 10), 12), 0);
+  // Three quarters of the way from A to B, away from both labels.
+  const QPoint segment_probe =
+      on_view(static_cast<int32_t>((a->valeurs[0].h + 3 * points[2]->valeurs[0].h) / 4),
+              static_cast<int32_t>((a->valeurs[0].v + 3 * points[2]->valeurs[0].v) / 4));
+  EXPECT_GT(inkNear(image, segment_probe), 0);
+
+  // Select A with the pointer and press Backspace.
+  chooseTool(view, nullptr);
+  click(view, on_view(static_cast<int32_t>(a->valeurs[0].h), static_cast<int32_t>(a->valeurs[0].v)));
+  ASSERT_EQ(objlist_count(view->info()->selection), 1);
+  QTest::keyClick(view, Qt::Key_Backspace);
+  spin(30);
+  fig = view->info();
+  EXPECT_EQ(objectsOf(fig, &classe_segment).size(), 0u);
+  EXPECT_EQ(objectsOf(fig, &classe_point).size(), 2u);
+  texts = objectsOf(fig, &classe_text);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_STREQ(texts[0]->te->text, "Point  here");
+  EXPECT_EQ(texts[0]->inserted, nullptr);
+  image = shown(view);
+  EXPECT_EQ(inkNear(image, segment_probe), 0);
+
+  // Edit > Undo, clicked in the menu.
+  QMenu* edit = nullptr;
+  for (QAction* item : view->figureWindow()->menuBar()->actions())
+    if (item->menu() && item->text().remove('&') == QStringLiteral("Edit")) edit = item->menu();
+  ASSERT_NE(edit, nullptr);
+  QAction* undo = nullptr;
+  for (QAction* item : edit->actions())
+    if (item->text().startsWith(QStringLiteral("Undo"))) undo = item;
+  ASSERT_NE(undo, nullptr);
+  ASSERT_TRUE(undo->isEnabled());
+  edit->popup(view->mapToGlobal(QPoint(10, 10)));
+  spin(10);
+  QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(undo).center());
+  spin(30);
+  fig = view->info();
+  EXPECT_EQ(objectsOf(fig, &classe_segment).size(), 1u);
+  EXPECT_EQ(objectsOf(fig, &classe_point).size(), 3u);
+  texts = objectsOf(fig, &classe_text);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_STREQ(texts[0]->te->text, "Point $1$ here");
+  image = shown(view);
+  EXPECT_GT(inkNear(image, segment_probe), 0);
+}
+
+}  // namespace
 // The default colour of lines comes from the user's settings, read again
 // when a figure file is opened: a segment made in that window takes it.
 TEST_F(EndToEnd, ASegmentTakesTheLinesColourOfTheSettings) {

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
@@ -187,7 +188,9 @@ TEST_F(ShellTest, ZoomControlScalesTheView) {
   for (const auto& c : cases) {
     view->setFigureScale(c.value);
     EXPECT_FLOAT_EQ(view->scale(), c.scale) << c.value;
-    EXPECT_FLOAT_EQ(view->getDC()->getScale(), c.scale) << c.value;
+    // The kernel keeps drawing one sheet pixel per figure unit.
+    EXPECT_FLOAT_EQ(view->getDC()->getScale(), 1.0f) << c.value;
+    EXPECT_EQ(view->sheetWidth(), static_cast<int>(std::ceil(view->width() / c.scale))) << c.value;
   }
 }
 

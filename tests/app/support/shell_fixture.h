@@ -3,6 +3,7 @@
 #pragma once
 
 class KPFigureView;
+class QMenuBar;
 
 #include <QApplication>
 #include <QString>
@@ -26,6 +27,10 @@ class ShellTest : public ::testing::Test {
   static bool waitForView(KPFigureView* view);
   // Closes every document without asking.
   static void closeAll();
+  // Clicks, with the mouse as a user does, the title of the menu bar's menu
+  // `menu` and then the item of that menu whose text begins with `item`
+  // (ampersands ignored). False when either is missing or disabled.
+  static bool clickMenuItem(QMenuBar* bar, const QString& menu, const QString& item);
 
   static DUVirIdazididovi* app();
   static QStringList& messages();  // texts of the message boxes shown

@@ -134,6 +134,19 @@ TEST_F(Registration, ClassListMatchesTheRegistrationTable) {
   EXPECT_EQ(total_methods, 74);
 }
 
+// Start-up may run twice in one process (two parts of a program each making
+// sure the classes exist): the second run must not list the methods again,
+// or a segment read from a file finds no method for its two points.
+TEST_F(Registration, ASecondStartUpRegistersNothingTwice) {
+  const int classes = class_list_count();
+  std::vector<int> methods;
+  for (int i = 0; i < classes; ++i) methods.push_back(class_method_count(class_list[i]));
+  init_construct_classes();
+  ASSERT_EQ(class_list_count(), classes);
+  for (int i = 0; i < classes; ++i) EXPECT_EQ(class_method_count(class_list[i]), methods[i]) << class_list[i]->short_name;
+  EXPECT_EQ(class_method_count(&classe_segment), 1);
+}
+
 TEST_F(Registration, RecordsAreTheNamedOnesAndTransformationsAreKnown) {
   EXPECT_EQ(class_list[0], &classe_point);
   EXPECT_EQ(class_list[52], &classe_point_polyreg);

@@ -1,0 +1,558 @@
+#include "platform/ns_kelvo_text_view.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/fonts.h"
+#include "kernel/text/reference_marker.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_view.h"
+#include "platform/kp_font_qt.h"
+#include "platform/kp_graf_port.h"
+#include "platform/mac_roman.h"
+#include "platform/mac_roman_qt.h"
+#include "platform/rtf_reader.h"
+
+namespace {
+
+// Texts quoting texts are refreshed recursively; a quotation cycle stops
+// here.
+constexpr int kMaxRefreshDepth = 16;
+int refresh_depth = 0;
+
+QTextDocument* doc_of(void* handle) { return static_cast<QTextDocument*>(handle); }
+
+// Layout happens on a 72-dpi device, as every text of the figure is drawn:
+// a point is one pixel.
+QPaintDevice* layout_device() {
+  static QImage* device = [] {
+    auto* image = new QImage(1, 1, QImage::Format_ARGB32);
+    kp_set_device_dpi(*image);
+    return image;
+  }();
+  return device;
+}
+
+QFont system_font() {
+  QFont f = font_get_nsfont(0)->impl()->font;
+  f.setPointSizeF(12);
+  return f;
+}
+
+QTextDocument* new_document() {
+  auto* doc = new QTextDocument();
+  doc->setUndoRedoEnabled(false);
+  doc->setDocumentMargin(0);
+  doc->documentLayout()->setPaintDevice(layout_device());
+  doc->setDefaultFont(system_font());
+  return doc;
+}
+
+QTextDocument* copy_document(const QTextDocument* source) {
+  QTextDocument* doc = new_document();
+  if (!source) return doc;
+  QTextCursor to(doc);
+  to.insertFragment(QTextDocumentFragment(source));
+  return doc;
+}
+
+void release(void** handle) {
+  delete doc_of(*handle);
+  *handle = nullptr;
+}
+
+QString plain_of(const QTextDocument* doc) {
+  QString s = doc ? doc->toPlainText() : QString();
+  s.replace(QChar::ParagraphSeparator, u'\n');
+  return s;
+}
+
+// Markers in the 9.101 grammar: '$', digits, '$'; number kept in 16 bits.
+struct found_marker {
+  int at;
+  int length;
+  uint16_t number;
+};
+
+std::vector<found_marker> markers_in(const QString& s) {
+  std::vector<found_marker> out;
+  const int n = static_cast<int>(s.size());
+  for (int i = 0; i < n; ++i) {
+    if (s[i] != u'$' || i + 1 >= n || !s[i + 1].isDigit() || s[i + 1].unicode() > '9') continue;
+    uint32_t value = 0;
+    int j = i + 1;
+    while (j < n && s[j].unicode() >= '0' && s[j].unicode() <= '9') {
+      value = (value * 10 + (s[j].unicode() - '0')) & 0xFFFFu;
+      ++j;
+    }
+    if (j >= n || s[j] != u'$') continue;
+    out.push_back({i, j + 1 - i, static_cast<uint16_t>(value)});
+    i = j;
+  }
+  return out;
+}
+
+QTextCharFormat run_format(const rtf_run& run) {
+  QTextCharFormat f;
+  QFont font = run.font.empty() ? system_font() : QFont(QString::fromStdString(run.font));
+  font.setPointSizeF(run.size > 0 ? run.size : 12);
+  font.setBold(run.bold);
+  font.setItalic(run.italic);
+  font.setUnderline(run.underline);
+  f.setFont(font);
+  if (run.has_color) f.setForeground(QColor::fromRgb(static_cast<QRgb>(run.color)));
+  if (run.script > 0) f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+  if (run.script < 0) f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+  return f;
+}
+
+QTextDocument* document_from_rtf(const char* data, size_t size) {
+  QTextDocument* doc = new_document();
+  const rtf_document rtf = read_rtf(data, size);
+  QTextCursor c(doc);
+  for (const rtf_run& run : rtf.runs) c.insertText(QString::fromStdU16String(run.text), run_format(run));
+  return doc;
+}
+
+// The object's text as shown: kernel texts are Mac Roman.
+QString text_of_record(const TErec* te) {
+  if (!te || !te->text) return {};
+  const std::vector<char> escaped = prepare_replace_exponents(te->text);
+  return mac_roman_to_qstring(std::string_view(escaped.data()));
+}
+
+void apply_to_all(QTextDocument* doc, const QTextCharFormat& format) {
+  QTextCursor c(doc);
+  c.select(QTextCursor::Document);
+  c.mergeCharFormat(format);
+}
+
+// Width and height of a document as laid out without wrapping.
+QSizeF natural_size(QTextDocument* doc) {
+  doc->setTextWidth(-1);
+  return doc->documentLayout()->documentSize();
+}
+
+}  // namespace
+
+QTextDocument* kp_text_document(void* handle) { return doc_of(handle); }
+
+NSKelvoTextView::NSKelvoTextView() = default;
+NSKelvoTextView::~NSKelvoTextView() = default;
+
+NSKelvoTextView* NSKelvoTextView::createWithObject(object* obj) {
+  auto* view = new NSKelvoTextView();
+  view->setAttachedObject(obj, true);
+  return view;
+}
+
+void NSKelvoTextView::textNeedsRegen(TErec* te) {
+  if (te) te->regen_pending = 1;
+}
+
+bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
+  if (!te || te->stored_string) return false;
+  if (te->rtf_data && !te->rtf_is_rtfd) {
+    // The bytes stay with the record: they are what the figure file writes
+    // back.
+    te->stored_string = document_from_rtf(te->rtf_data, GlobalSize(te->rtf_data));
+    return true;
+  }
+  const QString s = text_of_record(te);
+  QTextDocument* previous = doc_of(te->previous_string);
+  if (previous && !previous->isEmpty()) {
+    QTextDocument* doc = new_document();
+    QTextCursor at(previous);
+    at.setPosition(1);
+    QTextCursor c(doc);
+    c.insertText(s, at.charFormat());
+    te->stored_string = doc;
+    release(&te->previous_string);
+  } else {
+    QTextDocument* doc = new_document();
+    QTextCursor(doc).insertText(s);
+    te->stored_string = doc;
+    setDefaultAttribs(te, false);
+  }
+  return true;
+}
+
+void NSKelvoTextView::setDefaultAttribs(TErec* te, bool force) {
+  if (!te || !(te->text_kind >= 1 || force)) return;
+  setDefaultFont(te, force);
+  setDefaultColor(te);
+}
+
+void NSKelvoTextView::setDefaultFont(TErec* te, bool force) {
+  if (!te || !te->stored_string || !(te->text_kind >= 1 || force)) return;
+  QFont font = font_get_nsfont(te->format.font_id)->impl()->font;
+  font.setPointSizeF(te->format.size > 0 ? te->format.size : 12);
+  font.setBold(te->format.style & 1);
+  font.setItalic(te->format.style & 2);
+  font.setUnderline(te->format.style & 4);
+  QTextCharFormat f;
+  f.setFont(font);
+  apply_to_all(doc_of(te->stored_string), f);
+}
+
+void NSKelvoTextView::setDefaultColor(TErec* te) {
+  if (!te || !te->stored_string || te->text_kind < 1) return;
+  QTextCharFormat f;
+  f.setForeground(QColor::fromRgb(static_cast<QRgb>(te->format.color & 0xFFFFFF)));
+  apply_to_all(doc_of(te->stored_string), f);
+}
+
+void NSKelvoTextView::replaceExponents(QTextDocument* string) {
+  if (!string) return;
+  // Each escape runs from its backslash to the next blank. The escapes are
+  // found once and taken in order, each one's place moved back by the
+  // backslashes already deleted: the same as rescanning from the start after
+  // each one, without the rescans.
+  const QString s = plain_of(string);
+  std::vector<int> escapes;
+  for (int i = 0; i + 1 < s.size(); ++i)
+    if (s[i] == u'\\') escapes.push_back(i);
+  if (escapes.empty()) return;
+  // One edit block: the text is laid out once, after the last change.
+  QTextCursor group(string);
+  group.beginEditBlock();
+  int done = 0;
+  for (const int original : escapes) {
+    int blank = static_cast<int>(s.indexOf(u' ', original));
+    if (blank < 0) blank = static_cast<int>(s.size());
+    const int at = original - done;
+    const int end = blank - done;
+    QTextCursor c(string);
+    c.setPosition(at + 1);
+    const QTextCharFormat was = c.charFormat();
+    c.setPosition(at);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    QTextCharFormat f;
+    QFont font = was.font();
+    const double size = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
+    font.setPointSizeF(size * 0.6666666666666666);
+    f.setFont(font);
+    // Qt knows one superscript level.
+    f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    c.mergeCharFormat(f);
+    QTextCursor del(string);
+    del.setPosition(at);
+    del.setPosition(at + 1, QTextCursor::KeepAnchor);
+    del.removeSelectedText();
+    ++done;
+  }
+  group.endEditBlock();
+}
+
+void NSKelvoTextView::replaceExponentsString(QString& string) {
+  for (;;) {
+    int at = -1;
+    for (int i = 0; i + 1 < string.size(); ++i)
+      if (string[i] == u'\\') {
+        at = i;
+        break;
+      }
+    if (at < 0) return;
+    const QChar next = string[at + 1];
+    if (next == u'3')
+      string.replace(at, 2, QChar(0x00B3));
+    else if (next == u'2')
+      string.replace(at, 2, QChar(0x00B2));
+    else
+      return;
+  }
+}
+
+void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
+  if (!obj || !obj->te || refresh_depth >= kMaxRefreshDepth) return;
+  ++refresh_depth;
+  TErec* te = obj->te;
+  for (insert_object* n = obj->inserted; n; n = n->next)
+    if (n->obj && n->obj != obj) refreshAllNeededDatas(n->obj, false);
+  if (te->regen_pending) {
+    te->regen_pending = 0;
+    if (te->stored_string) {
+      release(&te->previous_string);
+      te->previous_string = te->stored_string;
+      te->stored_string = nullptr;
+    }
+  }
+  if (regenrtfFromFileInfoStringTextIfNec(te)) release(&te->display_string);
+  auto* view = static_cast<NSKelvoTextView*>(te->text_view);
+  if (create && !view) {
+    view = createWithObject(obj);
+  } else if (te->stored_string && (!te->display_string || create)) {
+    release(&te->display_string);
+    te->display_string = copy_document(doc_of(te->stored_string));
+    if (view)
+      view->replaceReferences();
+    else
+      replaceExponents(doc_of(te->display_string));
+  }
+  if (create && view) view->computeFrame(true);
+  --refresh_depth;
+}
+
+void NSKelvoTextView::setAttachedObject(object* obj, bool own) {
+  attachedObject_ = obj;
+  if (!obj || !obj->te) return;
+  TErec* te = obj->te;
+  if (own) te->text_view = this;
+  regenrtfFromFileInfoStringTextIfNec(te);
+  release(&te->display_string);
+  te->display_string = copy_document(doc_of(te->stored_string));
+  replaceReferences();
+}
+
+int NSKelvoTextView::ListOfRangesAndObjects(std::vector<std::pair<int, int>>* ranges,
+                                            std::vector<insert_object*>* nodes, bool display) {
+  if (ranges) ranges->clear();
+  if (nodes) nodes->clear();
+  object* obj = attachedObject_;
+  if (!obj || !obj->te || !obj->te->stored_string) return 0;
+  const std::vector<found_marker> markers = markers_in(plain_of(doc_of(obj->te->stored_string)));
+  int shift = 0, count = 0;
+  for (const found_marker& m : markers) {
+    insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
+    if (!node) continue;
+    refreshAllNeededDatas(node->obj, false);
+    const QTextDocument* value = node->obj && node->obj->te ? doc_of(node->obj->te->display_string) : nullptr;
+    // The value's length and the shift count characters alike: escapes
+    // are no longer in a display string.
+    const int value_length = value ? static_cast<int>(plain_of(value).size()) : m.length;
+    if (ranges) ranges->emplace_back(m.at + shift, display ? value_length : m.length);
+    if (nodes) nodes->push_back(node);
+    shift += value_length - m.length;
+    ++count;
+  }
+  return count;
+}
+
+int NSKelvoTextView::ListOfRangesAndObjects2(std::vector<std::pair<int, int>>* ranges,
+                                             std::vector<insert_object*>* nodes) {
+  if (ranges) ranges->clear();
+  if (nodes) nodes->clear();
+  object* obj = attachedObject_;
+  if (!obj || !obj->te || !obj->te->stored_string) return 0;
+  int count = 0;
+  for (const found_marker& m : markers_in(plain_of(doc_of(obj->te->stored_string)))) {
+    insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
+    if (!node) continue;
+    if (ranges) ranges->emplace_back(m.at, m.length);
+    if (nodes) nodes->push_back(node);
+    ++count;
+  }
+  return count;
+}
+
+void NSKelvoTextView::replaceReferences() {
+  object* obj = attachedObject_;
+  if (!obj || !obj->te) return;
+  TErec* te = obj->te;
+  std::vector<std::pair<int, int>> ranges;
+  std::vector<insert_object*> nodes;
+  int listed = 0;
+  if (obj->inserted) {
+    release(&te->display_string);
+    te->display_string = copy_document(doc_of(te->stored_string));
+    listed = ListOfRangesAndObjects(&ranges, &nodes, false);
+    QTextDocument* display = doc_of(te->display_string);
+    QTextCursor group(display);
+    group.beginEditBlock();
+    for (int i = 0; i < listed; ++i) {
+      object* ref = nodes[i]->obj;
+      const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+      if (!value) continue;
+      QTextCursor c(display);
+      c.setPosition(ranges[i].first);
+      c.setPosition(ranges[i].first + ranges[i].second, QTextCursor::KeepAnchor);
+      if (ref->te->text_kind == 2) {
+        c.insertFragment(QTextDocumentFragment(value));
+      } else {
+        QTextCursor first(display);
+        first.setPosition(ranges[i].first + 1);
+        c.insertText(plain_of(value), first.charFormat());
+      }
+    }
+    group.endEditBlock();
+  }
+  replaceExponents(doc_of(te->display_string));
+  updateTextViewContent();
+
+  QTextDocument* display = doc_of(te->display_string);
+  if (listed > 0 && display) {
+    // Where each value is displayed, relative to the text's position.
+    std::vector<std::pair<int, int>> shown;
+    ListOfRangesAndObjects(&shown, nullptr, true);
+    display->setTextWidth(te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
+    for (int i = 0; i < listed && i < static_cast<int>(shown.size()); ++i) {
+      const int at = std::min(shown[i].first, std::max(0, display->characterCount() - 1));
+      const QTextBlock block = display->findBlock(at);
+      const QTextLayout* layout = block.layout();
+      if (!layout) continue;
+      const int local = at - block.position();
+      const QTextLine line = layout->lineForTextPosition(local);
+      if (!line.isValid()) continue;
+      const QPointF origin = layout->position();
+      const double x = origin.x() + line.cursorToX(local);
+      const double y = origin.y() + line.y();
+      const int end_local = std::min(local + shown[i].second, block.length() - 1);
+      const double x_end = origin.x() + line.cursorToX(end_local);
+      const double w = std::max(0.0, x_end - x);
+      insert_object* node = nodes[i];
+      node->area[0] = tagPOINT{static_cast<int32_t>(x), static_cast<int32_t>(y)};
+      for (int k = 1; k < 4; ++k)
+        node->area[k] = tagPOINT{static_cast<int32_t>(x + w), static_cast<int32_t>(y + line.height())};
+    }
+  }
+
+  // The frame follows the text when asked.
+  if (te->needs_regen != 0 && display && !display->isEmpty()) {
+    if (te->needs_regen == 2 && !(te->edit_flags & 1)) {
+      display->setTextWidth(te->size.w > 0 ? te->size.w : -1);
+      te->size.h = std::max(kMinTextHeight, static_cast<int32_t>(std::ceil(display->documentLayout()->documentSize().height())));
+      te->needs_regen = 0;
+    } else {
+      const QSizeF s = natural_size(display);
+      te->size.w = static_cast<int32_t>(s.width() + 15);
+      te->size.h = static_cast<int32_t>(s.height() + 5);
+      te->frame_dirty = 0;
+    }
+  }
+}
+
+void NSKelvoTextView::updateTextViewContent() {
+  if (!attachedObject_) return;
+  ++insertingItemsInTheText;
+  --insertingItemsInTheText;
+  computeFrame(true);
+}
+
+KPTextFrame NSKelvoTextView::computeTheFrame(object* obj) {
+  KPTextFrame frame;
+  if (!obj || !obj->te) return frame;
+  TErec* te = obj->te;
+  const bool number = obj->otype && obj->otype->id == TYPE_NUMBER;
+  int32_t min_w = number ? kMinNumberWidth : kMinTextWidth;
+  QTextDocument* display = doc_of(te->display_string);
+  if (display && te->text_kind == 1) {
+    const double w = natural_size(display).width() + (number ? 23 : 0);
+    min_w = std::max(min_w, static_cast<int32_t>(w));
+  }
+  te->size.w = std::max(te->size.w, min_w);
+  te->size.h = std::max(te->size.h, kMinTextHeight);
+  frame.x = static_cast<float>(te->pos.x);
+  frame.y = static_cast<float>(te->pos.y);
+  frame.width = static_cast<float>(te->size.w);
+  frame.height = static_cast<float>(te->size.h);
+  return frame;
+}
+
+void NSKelvoTextView::computeFrame(bool store) {
+  if (!store || !attachedObject_ || !attachedObject_->te) return;
+  cFrame_ = computeTheFrame(attachedObject_);
+}
+
+// ------------------------------------------------------------- the slots
+
+namespace {
+
+void* op_copy_string(void* string) { return copy_document(doc_of(string)); }
+void op_release_string(void* string) { delete doc_of(string); }
+void op_release_view(void* view) { delete static_cast<NSKelvoTextView*>(view); }
+
+void op_rewrite_markers(void* string, const int32_t* edits, int32_t count) {
+  QTextDocument* doc = doc_of(string);
+  if (!doc || !edits) return;
+  const std::vector<found_marker> markers = markers_in(plain_of(doc));
+  if (static_cast<int32_t>(markers.size()) != count) return;
+  // From the end, so earlier positions stay valid; laid out once.
+  QTextCursor group(doc);
+  group.beginEditBlock();
+  for (int32_t k = count - 1; k >= 0; --k) {
+    if (edits[k] < 0) continue;
+    QTextCursor c(doc);
+    c.setPosition(markers[static_cast<size_t>(k)].at);
+    c.setPosition(markers[static_cast<size_t>(k)].at + markers[static_cast<size_t>(k)].length, QTextCursor::KeepAnchor);
+    if (edits[k] == 0) {
+      c.removeSelectedText();
+    } else {
+      QTextCursor first(doc);
+      first.setPosition(markers[static_cast<size_t>(k)].at + 1);
+      c.insertText(QString::fromLatin1(format_reference_marker(edits[k])), first.charFormat());
+    }
+  }
+  group.endEditBlock();
+}
+
+void op_refresh(object* obj, bool create) { NSKelvoTextView::refreshAllNeededDatas(obj, create); }
+
+void op_text_needs_regen(TErec* te) { NSKelvoTextView::textNeedsRegen(te); }
+
+bool op_text_extent(object* obj, int32_t* width, int32_t* height);
+
+// The attributed text rebuilt from the record and laid out: its size as
+// (height << 16) | width, 0 without a text.
+int32_t op_regenerate_text(object* obj) {
+  if (!obj || !obj->te || !obj->te->text || !obj->te->text[0]) return 0;
+  NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(obj->te);
+  NSKelvoTextView::refreshAllNeededDatas(obj, true);
+  int32_t w = 0, h = 0;
+  if (!op_text_extent(obj, &w, &h)) return 0;
+  return static_cast<int32_t>((static_cast<uint32_t>(std::min(h, 0x7FFF)) << 16) |
+                              static_cast<uint32_t>(std::min(w, 0xFFFF)));
+}
+
+void op_remove_reference(object* text, object* obj, uint16_t number) { text_view_remove_reference(text, obj, number); }
+
+void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
+  if (!dd || !dd->dc || !obj || !obj->te || !obj->te->display_string) return;
+  TErec* te = obj->te;
+  QTextDocument* doc = doc_of(te->display_string);
+  doc->setTextWidth(te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
+  const double ratio = dd->ratio > 0 ? dd->ratio : 1;
+  const double x = (te->pos.x - dd->portRect.left) * ratio;
+  const double y = (te->pos.y - dd->portRect.top) * ratio * (dd->orientation < 0 ? -1 : 1);
+  dd->dc->drawTextDocument(doc, x, y, ratio, te->size.w, te->size.h, color);
+}
+
+bool op_text_extent(object* obj, int32_t* width, int32_t* height) {
+  if (!obj || !obj->te || !obj->te->display_string) return false;
+  QTextDocument* doc = doc_of(obj->te->display_string);
+  if (doc->isEmpty()) return false;
+  doc->setTextWidth(obj->te->text_kind == 2 && obj->te->size.w > 0 ? obj->te->size.w : -1);
+  const QSizeF s = doc->documentLayout()->documentSize();
+  if (width) *width = static_cast<int32_t>(std::ceil(s.width()));
+  if (height) *height = static_cast<int32_t>(std::ceil(s.height()));
+  return true;
+}
+
+}  // namespace
+
+void install_kelvo_text_view() {
+  TextHandleOps ops;
+  ops.copy_string = &op_copy_string;
+  ops.release_string = &op_release_string;
+  ops.release_view = &op_release_view;
+  ops.rewrite_markers = &op_rewrite_markers;
+  ops.refresh = &op_refresh;
+  ops.text_needs_regen = &op_text_needs_regen;
+  ops.regenerate_text = &op_regenerate_text;
+  ops.remove_reference = &op_remove_reference;
+  ops.draw = &op_draw;
+  ops.text_extent = &op_text_extent;
+  install_text_handle_ops(ops);
+}

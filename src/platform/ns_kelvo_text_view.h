@@ -1,0 +1,75 @@
+// The text view of a text-like object: it keeps the object's attributed
+// strings (the stored string with its reference markers, the display string
+// in which each marker shows the current value of its object, and a
+// previous string kept for its attributes), turns exponent escapes into
+// superscripts, fits the object's frame to its text and records where each
+// reference is displayed. The kernel reaches it through the slots of
+// TextHandleOps, which install_kelvo_text_view fills.
+//
+// The strings are QTextDocuments behind the record's handles. The view
+// draws into the kernel's off-screen devices; it is no widget of its own.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+struct object;
+struct TErec;
+struct insert_object;
+class QTextDocument;
+class QString;
+
+struct KPTextFrame {
+  float x = 0, y = 0, width = 0, height = 0;
+};
+
+class NSKelvoTextView {
+ public:
+  NSKelvoTextView();
+  ~NSKelvoTextView();
+  NSKelvoTextView(const NSKelvoTextView&) = delete;
+  NSKelvoTextView& operator=(const NSKelvoTextView&) = delete;
+
+  // ---- Class methods: they need a record, not a view.
+  static NSKelvoTextView* createWithObject(object* obj);
+  static void textNeedsRegen(TErec* te);
+  static bool regenrtfFromFileInfoStringTextIfNec(TErec* te);
+  static void refreshAllNeededDatas(object* obj, bool create);
+  static void setDefaultAttribs(TErec* te, bool force);
+  static void setDefaultFont(TErec* te, bool force);
+  static void setDefaultColor(TErec* te);
+  static void replaceExponents(QTextDocument* string);
+  // In a plain string, a backslash followed by 2 or 3 becomes the character
+  // superscript two or three; a backslash before anything else stops the rewriting.
+  static void replaceExponentsString(QString& string);
+
+  // ---- Instance methods, on the attached object.
+  void setAttachedObject(object* obj, bool own);
+  object* attachedObject() const { return attachedObject_; }
+  KPTextFrame cFrame() const { return cFrame_; }
+  void replaceReferences();
+  void updateTextViewContent();
+  // The references of the stored string in text order: ranges (start,
+  // length) and nodes. With display, the ranges are those of the values in
+  // the display string; without, those of the markers shifted as the
+  // earlier markers are replaced.
+  int ListOfRangesAndObjects(std::vector<std::pair<int, int>>* ranges, std::vector<insert_object*>* nodes,
+                             bool display);
+  // The same in the stored string itself.
+  int ListOfRangesAndObjects2(std::vector<std::pair<int, int>>* ranges, std::vector<insert_object*>* nodes);
+  KPTextFrame computeTheFrame(object* obj);
+  void computeFrame(bool store);
+
+  int8_t insertingItemsInTheText = 0;
+
+ private:
+  object* attachedObject_ = nullptr;
+  KPTextFrame cFrame_;
+};
+
+// Fills the text slots of the kernel's text records with this view.
+void install_kelvo_text_view();
+
+// The document behind a string handle (null for null).
+QTextDocument* kp_text_document(void* handle);
