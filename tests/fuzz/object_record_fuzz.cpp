@@ -1,14 +1,17 @@
 // The object-record reader over arbitrary bytes, with a figure that already
 // holds a few objects for the records to refer to (one of them a number
-// whose text run names a font).
+// whose text run names a font), and the paste of the same bytes as
+// clipboard records.
 #include <string>
 
 #include "fuzz_figure.h"
 #include "fuzz_target.h"
+#include "kernel/files/clipboard.h"
 #include "kernel/files/file_state.h"
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
+#include "platform/kp_dialog.h"
 
 namespace {
 
@@ -33,6 +36,8 @@ void read_records(const char* p, const char* end) {
 
 KELVO_FUZZ_TARGET(object_record_fuzz) {
   return kelvo_fuzz_read_twice([&] {
+    // Messages (an undo copy that cannot be made) are answered at once.
+    KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest&) { return 0; });
     FuzzFigure figure;
     file_class = 0;
     file_platform = 0;
@@ -41,6 +46,8 @@ KELVO_FUZZ_TARGET(object_record_fuzz) {
     read_records(kSeedFigure, kSeedFigure + sizeof kSeedFigure - 1);
     const std::string text(reinterpret_cast<const char*>(data), size);
     read_records(text.c_str(), text.c_str() + text.size());
+    // The same bytes pasted as the private clipboard flavour.
+    paste_object_records(reinterpret_cast<const char*>(data), size);
     // What was read can be written again.
     txt_write_objects(nullptr);
   });

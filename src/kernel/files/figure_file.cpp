@@ -343,6 +343,11 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   const char* const end = text + len;
   const char* const stop = text_stop(text, end);
   if (line_is_cut(text)) return ends_inside(text, stop, "its first line");
+  // A last record may end with its last line instead of an empty line, as
+  // a text editor leaves it; a text that stops inside a line may not.
+  const char* last = stop;
+  while (last > text && (last[-1] == ' ' || last[-1] == '\t')) --last;
+  const bool whole_last_line = last > text && (last[-1] == '\r' || last[-1] == '\n');
   const char* p = skip_white(end_of_line(text));
   file_resolution = 0;
 
@@ -457,9 +462,10 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   for (;;) {
     if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
     const char* before = p;
-    // A record (with the "Ma:" line before it) ends with an empty line.
+    // A record (with the "Ma:" line before it) ends with an empty line, or
+    // the text does after a whole line.
     if (ended == nullptr || ended < p) ended = record_end(p, stop, bitmaps_block);
-    if (ended >= stop) return ends_inside(text, stop, "a record");
+    if (ended >= stop && !whole_last_line) return ends_inside(text, stop, "a record");
     int32_t n = read_macro_instance_line(p);
     if (n < 0) return failed(object_reader_error());
     p += n;
@@ -498,7 +504,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     }
     if (q != p) {
       // What follows is no record: text cut in the first line of one.
-      if (record_end(p, stop, bitmaps_block) >= stop) return ends_inside(text, stop, "a record");
+      if (!whole_last_line && record_end(p, stop, bitmaps_block) >= stop) return ends_inside(text, stop, "a record");
       break;
     }
   }
