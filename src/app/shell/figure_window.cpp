@@ -226,6 +226,23 @@ void KPFigureWindow::buildMenus() {
     }
   });
   kp_set_item_id(undo, 110);
+  edit->addSeparator();
+  // The kernel's edit commands: on the text being edited when there is one,
+  // else on the figure.
+  const struct {
+    const char* title;
+    QKeySequence::StandardKey keys;
+    uint16_t id;
+  } kEditCommands[] = {{"Cu&t", QKeySequence::Cut, 109},
+                       {"&Copy", QKeySequence::Copy, 111},
+                       {"&Paste", QKeySequence::Paste, 112},
+                       {"Select &All", QKeySequence::SelectAll, 114}};
+  for (const auto& command : kEditCommands) {
+    const uint16_t id = command.id;
+    QAction* action = edit->addAction(QString::fromLatin1(command.title), command.keys,
+                                      [this, id] { main_menu_command(kp_hwnd(figureView_), id, 0); });
+    kp_set_item_id(action, id);
+  }
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->addAction(QStringLiteral("Tools &Help"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
