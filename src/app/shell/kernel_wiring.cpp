@@ -8,6 +8,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/shell/application.h"
@@ -17,6 +18,7 @@
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_dialog.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -149,6 +151,7 @@ void fill_window_services() {
   h.apply_macro = [](uint16_t method, int mode) {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
   };
+  h.prepare_macro_application = [] { prepare_macro_application(); };
   h.bind_macro_classes = &bind_macro_classes;
   h.regenerate_text_object = [](object* obj, uint8_t key) {
     // The key goes to the label of the object, which becomes the active
@@ -199,6 +202,8 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.define_macro = &define_macro;
+  h.macro_asks_save = &macro_asks_save;
   h.redraw_figure = [](int mode, int) {
     redraw_figure(static_cast<uint8_t>(mode));
     copy_static_display();
@@ -416,4 +421,5 @@ void install_kernel_services() {
   fill_object_event_services();
   fill_filter_services();
   fill_cursor_environment();
+  KPMacroDefWindow::installKernelServices();
 }

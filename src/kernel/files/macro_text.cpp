@@ -704,8 +704,11 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
   return used;
 }
 
-int8_t txt_read_macro_file(const char* text, uint32_t len) {
-  if (text == nullptr || len == 0) return fail("the file is empty"), 0;
+int8_t txt_read_macro_file(const char* image, uint32_t len) {
+  if (image == nullptr || len == 0) return fail("the file is empty"), 0;
+  // The reader walks the text up to its NUL: give it one after the bytes.
+  const std::string copy(image, len);
+  const char* text = copy.c_str();
   const int kind = txt_detect_header(len, text);
   if (kind != FILE_KIND_MACRO || file_class != 0) return fail("not a macro file of this edition"), 0;
   init_default_attrs(nullptr);

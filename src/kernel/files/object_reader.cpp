@@ -1594,6 +1594,8 @@ int32_t read_macro_instance_line(const char* text) {
   if (method < 0) return finish((last_error = "no method of macro \"" + name + "\" takes these objects", -1));
   current_class = cls;
   apply_macro(method, 0);
+  if (macro_application_refused)
+    return finish((last_error = "macro \"" + name + "\" does not fit the objects it is applied to", -1));
 
   // The objects made wait for their records, which give them their numbers.
   macro_result_anchor = last;

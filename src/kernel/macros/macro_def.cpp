@@ -9,35 +9,52 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/files/file_services.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/point_type.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
+#include "kernel/prefs/default_attrs.h"
+#include "kernel/render/display_device.h"
+#include "platform/kernel_services.h"
+#include "kernel/tools/geometric_handlers.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/previews.h"
 #include "kernel/tools/tool_args.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/tools/toolbox.h"
 
 uint8_t applying_macro = 0;
+uint8_t macro_application_refused = 0;
+const char* const kMacroOutsideNumbering =
+    "The macro cannot be applied: one of its steps names an object outside its construction.";
 
 const uint8_t macro_icon_palette_order[16] = {0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
 
 namespace {
 
-// The default icon: a dark frame with a light cross, palette indices.
+// The default icon: a black letter on white, as rows of two words of eight
+// four-bit palette indices, leftmost pixel in the high nibble.
+constexpr uint32_t kDefaultIconRows[16][2] = {
+    {0x00000000, 0x00000000}, {0x00000000, 0x00000000}, {0x00FF0000, 0x0000FF00}, {0x00FFF000, 0x000FFF00},
+    {0x00FFFF00, 0x00FFFF00}, {0x00FF0FF0, 0x0FF0FF00}, {0x00FF00FF, 0xFF00FF00}, {0x00FF000F, 0xF000FF00},
+    {0x00FF0000, 0x0000FF00}, {0x00FF0000, 0x0000FF00}, {0x00FF0000, 0x0000FF00}, {0x00FF0000, 0x0000FF00},
+    {0x00FF0000, 0x0000FF00}, {0x00000000, 0x00000000}, {0x00000000, 0x00000000}, {0x00000000, 0x00000000},
+};
+
 const uint8_t* build_default_icon16() {
   static uint8_t icon[256];
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) {
-      uint8_t v = 0;
-      if (x == 0 || y == 0 || x == 15 || y == 15) v = 15;
-      else if (x == y || x == 15 - y) v = 6;
-      icon[y * 16 + x] = v;
+      const uint32_t word = kDefaultIconRows[y][x / 8];
+      icon[y * 16 + x] = static_cast<uint8_t>((word >> (28 - 4 * (x % 8))) & 0xF);
     }
   return icon;
 }
@@ -123,6 +140,10 @@ construct_class* new_macro_class() {
   cls->drawable = 1;
   cls->ctype = &type_point;
   cls->nbvals = kVariableNbVals;
+  // Until macro tools have a handler of their own, the generic one takes
+  // the initial objects (and makes points on the way).
+  cls->select = take_tool_argument;
+  cls->fil = fil_prop;
   return cls;
 }
 
@@ -144,32 +165,38 @@ macro_def* new_macro_def(int n, int steps, int finals) {
   return def;
 }
 
+void free_macro_def(macro_def** slot) {
+  if (slot == nullptr || *slot == nullptr) return;
+  macro_def* def = *slot;
+  const int steps = def->macro_def_info != nullptr ? def->macro_def_info[0] : 0;
+  for (int i = 0; i < steps && def->macro_def_objects != nullptr; ++i) {
+    macro_object& s = def->macro_def_objects[i];
+    GlobalFreeAndNull(&s.mo_parents);
+    GlobalFreeAndNull(&s.mo_color_params);
+    GlobalFreeAndNull(&s.mo_fill_params);
+    GlobalFreeAndNull(&s.mo_formula);
+    GlobalFreeAndNull(&s.mo_text);
+    GlobalFreeAndNull(&s.mo_text_refs);
+  }
+  GlobalFreeAndNull(&def->macro_def_objects);
+  GlobalFreeAndNull(&def->macro_def_info);
+  GlobalFreeAndNull(&def->macro_def_styles);
+  GlobalFreeAndNull(&def);
+  *slot = nullptr;
+}
+
 void free_macro_method(construct_method** method) {
   if (method == nullptr || *method == nullptr) return;
   construct_method* m = *method;
-  if (macro_def* def = m->def) {
-    const int steps = def->macro_def_info != nullptr ? def->macro_def_info[0] : 0;
-    for (int i = 0; i < steps && def->macro_def_objects != nullptr; ++i) {
-      macro_object& s = def->macro_def_objects[i];
-      GlobalFreeAndNull(&s.mo_parents);
-      GlobalFreeAndNull(&s.mo_color_params);
-      GlobalFreeAndNull(&s.mo_fill_params);
-      GlobalFreeAndNull(&s.mo_formula);
-      GlobalFreeAndNull(&s.mo_text);
-      GlobalFreeAndNull(&s.mo_text_refs);
-    }
-    GlobalFreeAndNull(&def->macro_def_objects);
-    GlobalFreeAndNull(&def->macro_def_info);
-    GlobalFreeAndNull(&def->macro_def_styles);
-    GlobalFreeAndNull(&def);
-  }
+  free_macro_def(&m->def);
   GlobalFreeAndNull(&m->args);
   GlobalFreeAndNull(&m->figdata);
   GlobalFreeAndNull(method);
 }
 
 void free_construct_class(construct_class* cls) {
-  if (cls == nullptr) return;
+  // The pre-built classes and their steps are static.
+  if (cls == nullptr || is_optional_class(cls)) return;
   // The name block serves as both names.
   char* name = const_cast<char*>(cls->name);
   GlobalFreeAndNull(&name);
@@ -348,7 +375,36 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     all_tags.push_back(tag);
   }
   const size_t initial_count = all.size() - 1;
-  (void)with_styles;  // initial styles are the user's application's, which lives with the tools
+  // The steps count on the numbering the definition gives; an argument that
+  // matched no code, or a missing defining point, would shift it.
+  size_t expected = 0;
+  for (int k = 0; k < slot; ++k) expected += static_cast<size_t>(def->macro_def_info[1 + k]) + 1;
+  bool numbering_ok = initial_count == expected;
+  for (size_t k = 1; k <= initial_count && numbering_ok; ++k) numbering_ok = all[k] != nullptr;
+
+  // Initial objects take the definition's styles in a user's application.
+  if (numbering_ok && with_styles && def->macro_def_styles != nullptr) {
+    size_t at = 0;
+    int code_slot = 0;
+    for (int k = 0; method->args[k] != 0; ++code_slot) {
+      int width = 1;
+      code_takes(method->args, k, 0, &width);
+      const TYPEOBJ code = method->args[k];
+      k += width;
+      at += static_cast<size_t>(def->macro_def_info[1 + code_slot]) + 1;
+      object* a = at < all.size() ? all[at] : nullptr;
+      const object_settings& st = def->macro_def_styles[code_slot];
+      if (a == nullptr || attrs_are_unset(&st) || code == TYPE_NUMBER) continue;
+      const uint16_t t = type_id_of(a);
+      if (!(t == code || (code == ARG_STRAIGHT_BOUNDED && t == TYPE_SEGMENT) || (code == ARG_STRAIGHT && t == TYPE_LINE)))
+        continue;
+      const int8_t visible = a->settings.visible;
+      a->settings = st;
+      a->settings.visible = visible;
+      a->settings.marked = 0;
+      if (a->classe != &classe_ptint) recompute_object(a);
+    }
+  }
 
   const int steps = def->macro_def_info[0];
   const int main_index = def->macro_def_info[1 + slot];
@@ -367,7 +423,21 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     return made[number - initial_count - 1];
   };
 
-  for (int i = 0; i < steps; ++i) {
+  // A parent number names an initial object or an earlier step.
+  bool outside = !numbering_ok;
+  for (int i = 0; i < steps && !outside; ++i) {
+    const macro_object& step = def->macro_def_objects[i];
+    const uint64_t limit = initial_count + static_cast<uint64_t>(i);
+    for (int k = 0; k < step.mo_nb_parents && !outside; ++k)
+      outside = step.mo_parents == nullptr || step.mo_parents[k] == 0 || step.mo_parents[k] > limit;
+    for (int k = 0; k < step.mo_nb_text_refs && step.mo_text_refs != nullptr && !outside; ++k)
+      outside = step.mo_text_refs[k] == 0 || step.mo_text_refs[k] > initial_count + static_cast<uint64_t>(steps);
+  }
+  // The user hears of it at once; a file reader reports it with the file.
+  macro_application_refused = outside ? 1 : 0;
+  if (outside && with_styles) message_box_simple(kMacroOutsideNumbering);
+
+  for (int i = 0; i < steps && !outside; ++i) {
     const macro_object& step = def->macro_def_objects[i];
     construct_class* sc = step.mo_class;
     if (sc == nullptr) break;
@@ -416,16 +486,39 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     current_class = sc;
     int16_t nvals = step.mo_nb_values;
     const int nparents = objlist_count(fig->inputs);
-    if (stype == TYPE_TRIANGLE || stype == TYPE_POLYGON) nvals = static_cast<int16_t>(nparents + 1);
+    if (stype == TYPE_TRIANGLE || stype == TYPE_POLYGON || sc == &classe_polyreg)
+      nvals = static_cast<int16_t>(nparents + 1);
     if (stype == TYPE_SEGMENT || stype == TYPE_VECTOR) nvals = 2;
+    if (sc == &classe_locus && nparents > 0) {
+      // A locus driven along a polygon keeps a whole number of points per side.
+      object* driver = fig->inputs->items[0];
+      object* carrier = driver != nullptr && driver->nbparents > 0 ? driver->parents[0] : nullptr;
+      const int sides = carrier != nullptr ? carrier->nbparents : 0;
+      if (sides > 0 && (type_id_of(carrier) == TYPE_POLYGON || type_id_of(carrier) == TYPE_TRIANGLE))
+        nvals = static_cast<int16_t>(std::max(2, nvals / sides) * sides + 1);
+    }
     variable_nb_values = nvals;
     for (int r = 0; r < kRubberPoints; ++r) rubber_points[r] = valeur{};
+    if (step.mo_final != 0 && ((sc == &classe_length && step.mo_method == 0) || sc == &classe_angleMes ||
+                               sc == &classe_aire || sc == &classe_pente))
+      place_new_measure_text(sc, static_cast<uint16_t>(step.mo_method));
     if ((sc == &classe_droite || sc == &classe_cercle || sc == &classe_demidroite) && step.mo_method == 0) {
-      const double x = macro_random() % 1000, y = macro_random() % 1000;
-      rubber_points[1] = valeur{x + 1, y + 1, {std::hypot(x + 1, y + 1)}, 0};
+      if (step.mo_final == 0) {
+        const double x = macro_random() % 1000, y = macro_random() % 1000;
+        rubber_points[1] = valeur{x + 1, y + 1, {std::hypot(x + 1, y + 1)}, 0};
+      } else {
+        // A shown object keeps a small free direction or radius near its point.
+        object* first = nparents > 0 ? fig->inputs->items[0] : nullptr;
+        const valeur at = first != nullptr && first->valeurs != nullptr ? first->valeurs[0] : valeur{};
+        rubber_points[1] = valeur{at.h + 1, at.v + 1, {kMacroDefaultRadius}, 0};
+      }
     }
     uint16_t m = static_cast<uint16_t>(step.mo_method);
     if (sc == &classe_locus) m = 0;
+    if (sc == &classe_ptsur && nparents > 0) {
+      const uint16_t on = type_id_of(fig->inputs->items[0]);
+      if (on == TYPE_TRIANGLE || on == TYPE_POLYGON || fig->inputs->items[0]->classe == &classe_polyreg) m = 2;
+    }
     uint16_t created = 0;
     const uint32_t count_before = fig->nbobj;
     object* o = create_object(m, &created, 0, step.mo_final != 0 ? 1 : 0, 0);
@@ -447,11 +540,16 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
     if (step.mo_final != 0) ++finals;
     if (step.mo_final != 0 && def->macro_def_styles != nullptr) {
       const object_settings& st = def->macro_def_styles[style_index++];
-      const bool unset = st.Color == 0xFFFFFFFFu && st.FillColor == 0xFFFFFFFFu && st.thickness == 255;
-      if (created && !unset) o->settings = st;
+      if (created && !attrs_are_unset(&st)) {
+        o->settings = st;
+        o->settings.marked = 0;
+      }
     }
     if (!created) continue;
-    if (i == main_index && step.mo_final != 0) result = o;
+    if (i == main_index && step.mo_final != 0) {
+      result = o;
+      o->str = const_cast<char*>(cls->short_name);
+    }
     o->final_no = step.mo_final != 0 ? finals : 0;
     owned.push_back(o);
     if (step.mo_final == 0) o->settings.visible = 0;
@@ -461,6 +559,15 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       o->math.bitsfield = step.mo_side_info;
       recompute_object(set);
       (void)third;
+    }
+    if (sc == &classe_equation && def->macro_def_axes_flag == 1 && o->parents != nullptr) {
+      for (int k = 0; k < o->nbparents; ++k)
+        if (o->parents[k] != nullptr && type_id_of(o->parents[k]) == TYPE_AXES) {
+          o->math.equa.format = o->parents[k]->math.equa.format;
+          if (o->nbparents > 0 && type_id_of(o->parents[0]) == TYPE_POINT && o->math.equa.format != 0)
+            o->math.equa.format = 1;
+          break;
+        }
     }
     if (sc == &classe_calculate && step.mo_formula != nullptr && o->parents != nullptr &&
         GlobalSize(o->parents) / sizeof(object*) > static_cast<uint32_t>(o->nbparents)) {
@@ -492,16 +599,27 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
         o->valeurs = o->parents[0]->valeurs + index;
       }
     }
+    if (sc == &classe_ptsur && o->parents != nullptr && o->parents[0] != nullptr && o->valeurs != nullptr &&
+        o->nbvaleurs >= 2) {
+      // A point on an object lands somewhere along its carrier, by chance.
+      const uint16_t on = type_id_of(o->parents[0]);
+      const uint32_t r = macro_random();
+      if (on == TYPE_AXES)
+        point_on_object_place(o, 50, static_cast<double>(r) * 100.0 / 1073741824.0);
+      else if (on == TYPE_LINE || on == TYPE_RAY)
+        point_on_object_place(o, 2147483647, static_cast<double>(r / 2 + 0x3FFFFFFFu));
+      else
+        point_on_object_place(o, 2147483647, static_cast<double>(r));
+      o->valeurs[1].h = o->valeurs[0].h;
+      o->valeurs[1].v = o->valeurs[0].v;
+    }
     if (stype != TYPE_TEXT) recompute_object(o);
   }
 
   // The record joins its objects only now: while steps are built, an
   // identical object may be replaced, and it must not take the record along.
-  {
-    std::unordered_set<const object*> mine(owned.begin(), owned.end());
-    for (object* o = fig->first; o != nullptr; o = o->next)
-      if (mine.count(o) != 0) o->macro = im;
-  }
+  // (`owned` holds only objects still in the figure: a replacement prunes it.)
+  for (object* o : owned) o->macro = im;
   // Colour parameters name instance objects.
   for (int i = 0; i < steps; ++i) {
     const macro_object& step = def->macro_def_objects[i];
@@ -517,28 +635,90 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
   for (object* o = first_created; o != nullptr; o = o->next) recompute_object(o);
 
   // An instance that built nothing keeps no record.
-  bool used = false;
-  for (object* o = fig->first; o != nullptr && !used; o = o->next) used = o->macro == im;
-  if (!used) free_infomacro(&im);
+  if (owned.empty()) free_infomacro(&im);
 
   objlist_clear(fig->inputs);
   current_class = saved_class;
   variable_nb_values = saved_nbvals;
   applying_macro = 0;
+  // A number's result is shown by the text that holds it.
+  if (result != nullptr && type_id_of(result) == TYPE_NUMBER) {
+    for (object* o = result->next; o != nullptr; o = o->next) {
+      if (type_id_of(o) != TYPE_TEXT) continue;
+      bool holds = false;
+      for (insert_object* r = o->inserted; r != nullptr && !holds; r = r->next) holds = r->obj == result;
+      if (holds) return o;
+    }
+  }
   return result;
 }
 
+int16_t removed_macro_group = 0;
+
+namespace {
+
+bool menu_names(const menu* m, const char* name) {
+  for (int i = 1; m != nullptr && m->names != nullptr && m->names[i] != nullptr; ++i)
+    if (name != nullptr && std::strcmp(m->names[i], name) == 0) return true;
+  return false;
+}
+
+void rebuild_palette() {
+  if (files_services().rebuild_tools_panel != nullptr) files_services().rebuild_tools_panel();
+}
+
+}  // namespace
+
 void add_class_to_tools_menu(construct_class* cls) {
   if (cls == nullptr || tool_menus == nullptr || cls->name == nullptr) return;
+  for (int g = 0; tool_menus[g] != nullptr; ++g)
+    if (menu_names(tool_menus[g], cls->name)) return;
+  if (removed_macro_group != 0) {
+    // A replaced macro goes back to its group, which shows its new icon.
+    add_tool_from_descriptor(removed_macro_group, cls, 0);
+    for (int g = 0; tool_menus[g] != nullptr; ++g)
+      if (tool_menus[g]->id == removed_macro_group && tool_menus[g]->icons != nullptr &&
+          tool_menus[g]->icons != kColorPopupIcons)
+        tool_menus[g]->icons[0] = cls->icon;
+    rebuild_palette();
+    return;
+  }
   int16_t group = 0;
   int16_t last = 0;
+  const char* final_tool = toolbar_table[ROW_FINAL_OBJECT - 1].name;
+  for (int g = 0; tool_menus[g] != nullptr && group == 0; ++g)
+    if (menu_names(tool_menus[g], final_tool)) group = tool_menus[g]->id;
   for (int g = 0; tool_menus[g] != nullptr; ++g) {
     menu* m = tool_menus[g];
-    last = std::max(last, m->id);
-    for (int i = 1; m->names != nullptr && m->names[i] != nullptr; ++i) {
-      if (std::strcmp(m->names[i], cls->name) == 0) return;
-      if (group == 0 && is_macro_class(find_class_by_name(m->names[i], 0))) group = m->id;
+    last = m->id;
+    for (int i = 1; group == 0 && m->names != nullptr && m->names[i] != nullptr; ++i)
+      if (is_macro_class(find_class_by_name(m->names[i], 0))) group = m->id;
+  }
+  if (group != 0) {
+    add_tool_from_descriptor(group, cls, 0);
+    return;
+  }
+  add_tool_from_descriptor(static_cast<int16_t>(last + 1), cls, 0);
+  rebuild_palette();
+}
+
+void icon_organizer_command() {
+  menu* extra = trash_toolbox;
+  if (extra == nullptr) return;
+  bool removed = false;
+  for (int i = 1; extra->names != nullptr && extra->names[i] != nullptr;) {
+    construct_class* cls = find_class_by_name(extra->names[i], 0);
+    if (cls != nullptr && cls->methods != nullptr && cls->methods[0] != nullptr && cls != optional_classes[0] &&
+        cls != optional_classes[1] && !class_used_in_figures(cls)) {
+      // A removed tool cannot stay the current one.
+      if (current_class == cls) select_tool(0);
+      remove_class_from_list(cls);
+      free_construct_class(cls);
+      remove_toolbox_tool_at(extra, static_cast<int16_t>(i));
+      removed = true;
+    } else {
+      ++i;
     }
   }
-  add_tool_from_descriptor(group != 0 ? group : static_cast<int16_t>(last + 1), cls, 0);
+  if (removed) rebuild_palette();
 }

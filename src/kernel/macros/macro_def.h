@@ -61,6 +61,8 @@ construct_class* new_macro_class();
 // Frees a macro class with its names, icon, help, password and methods.
 void free_construct_class(construct_class* cls);
 void free_macro_method(construct_method** method);
+// Frees a definition with its steps and clears the pointer.
+void free_macro_def(macro_def** def);
 // A new empty definition with n initial codes and `steps` steps, or null.
 macro_def* new_macro_def(int n, int steps, int finals);
 
@@ -85,8 +87,33 @@ uint16_t macro_parent_type(const macro_def* def, const construct_method* method,
 // initial objects the styles of the definition, as a user's application
 // does; readers pass 0.
 object* apply_macro(int16_t method, uint8_t with_styles);
+// The expression-plotting road: the numbers, axes and expression of the
+// argument list become a plot (method 1 of the expression application);
+// the last object built, or null when nothing was built.
+object* prepare_macro_application();
+// The static definition of that method.
+extern macro_def expression_plot_definition;
+
 // Set while apply_macro runs.
 extern uint8_t applying_macro;
+// The message of an application whose steps name objects outside the
+// instance numbering (a damaged macro, or arguments that do not fit). A
+// user's application (with styles) shows it; for readers the last
+// application's refusal is left in macro_application_refused.
+extern const char* const kMacroOutsideNumbering;
+extern uint8_t macro_application_refused;
+// The radius (figure pixels) of a shown circle a macro step draws from its
+// centre alone.
+inline constexpr double kMacroDefaultRadius = 28.0;
 
-// Adds a macro class to the tools menus unless it is there.
+// Places a macro class as a tool: back in the group a replaced macro was
+// taken from, else in the group of the macro tools (the one holding the
+// final-object tool, or else the first holding a macro), else in a new
+// group. Nothing when a tool of that name is there already.
 void add_class_to_tools_menu(construct_class* cls);
+// The group a macro being replaced was removed from (0: none); the
+// definition dialog sets it and clears it when it opens.
+extern int16_t removed_macro_group;
+// Removes the macros of the tools-configuration group that no open figure
+// uses (the compass and vector sum stay).
+void icon_organizer_command();

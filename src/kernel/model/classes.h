@@ -173,6 +173,13 @@ void init_construct_classes();
 bool register_construct_class(construct_class* cls);
 bool add_construct_method(construct_class* cls, construct_method* method);
 void free_construct_classes();
+// Takes a class out of the class list (the class itself is not freed).
+void remove_class_from_list(construct_class* cls);
+// Takes method `index` out of the class's list and answers it (null when
+// there is none); the caller frees it.
+construct_method* remove_list_entry(construct_class* cls, int index);
+// Adds a method in front of the class's others; false when memory runs out.
+bool insert_construct_method_first(construct_class* cls, construct_method* method);
 void reset_class_type_marks(construct_class* cls);
 bool is_transformation_class(const construct_class* cls);
 

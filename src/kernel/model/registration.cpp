@@ -503,6 +503,30 @@ bool add_construct_method(construct_class* cls, construct_method* method) {
   return true;
 }
 
+void remove_class_from_list(construct_class* cls) {
+  if (!class_list || !cls) return;
+  int at = 0;
+  for (int i = 0; class_list[i]; ++i)
+    if (class_list[i] != cls) class_list[at++] = class_list[i];
+  class_list[at] = nullptr;
+}
+
+construct_method* remove_list_entry(construct_class* cls, int index) {
+  const int count = class_method_count(cls);
+  if (index < 0 || index >= count) return nullptr;
+  construct_method* removed = cls->methods[index];
+  for (int i = index; i < count; ++i) cls->methods[i] = cls->methods[i + 1];
+  return removed;
+}
+
+bool insert_construct_method_first(construct_class* cls, construct_method* method) {
+  if (!add_construct_method(cls, method)) return false;
+  const int count = class_method_count(cls);
+  for (int i = count - 1; i > 0; --i) cls->methods[i] = cls->methods[i - 1];
+  cls->methods[0] = method;
+  return true;
+}
+
 namespace {
 // Set while the built-in classes are registered: each attached method is
 // appended to its class, so a second registration would list it twice and
@@ -519,6 +543,7 @@ void init_construct_classes() {
 
   for (construct_class* cls : registration_first)
     if (!register_construct_class(cls)) registration_failed("class list");
+  m_exp_num_app[1].def = &expression_plot_definition;
   if (!install_optional_class(1, 0) || !install_optional_class(0, 0))
     registration_failed("optional macro classes");
   for (construct_class* cls : registration_second)

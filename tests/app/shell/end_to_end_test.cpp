@@ -2,6 +2,8 @@
 // launch, tools chosen as the palette chooses them, clicks and drags in the
 // figure view, and saving and reopening. Each check reads the figure the
 // kernel holds and the picture the view shows.
+#include <QComboBox>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -15,11 +17,13 @@
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/macros/macro_def_window.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"
 #include "app/panels/tools_pull_down.h"
 #include "app/support/figure_test.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/conics/conic.h"
 #include "kernel/conics/conic_object.h"
 #include "kernel/conics/conic_tangents.h"
@@ -254,6 +258,106 @@ TEST_F(EndToEnd, AFigureNamedAtLaunchOpensAndIsDrawn) {
   EXPECT_GT(inkNear(image, QPoint(200, 300)), 0);
   EXPECT_EQ(inkNear(image, QPoint(200, 250)), 0);
 }
+
+TEST_F(EndToEnd, AMacroDefinedFromACircumscribedCircleDrawsItInAnotherWindow) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint a(150, 250), b(350, 250), c(250, 120);
+  chooseTool(view, &classe_point);
+  for (QPoint p : {a, b, c}) click(view, p);
+  chooseTool(view, &classe_mediatrice);
+  click(view, a);
+  click(view, b);
+  click(view, b);
+  click(view, c);
+  ASSERT_EQ(objectsOf(view->info(), &classe_mediatrice).size(), 2u);
+  // The bisectors cross at the centre (250, 223.46): a point there is their
+  // intersection; the circle goes through A.
+  const QPoint centre(250, 223);
+  chooseTool(view, &classe_point);
+  click(view, centre);
+  ASSERT_EQ(objectsOf(view->info(), &classe_ptint).size(), 1u);
+  chooseTool(view, &classe_cercle);
+  click(view, centre);
+  click(view, a);
+  const std::vector<object*> circles = objectsOf(view->info(), &classe_cercle);
+  ASSERT_EQ(circles.size(), 1u);
+  EXPECT_EQ(circles[0]->parents[0]->classe, &classe_ptint);
+
+  // Initial objects, the final circle, then the definition.
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_INITIAL_OBJECT - 1].name));
+  for (QPoint p : {a, b, c}) click(view, p);
+  EXPECT_EQ(objlist_count(view->info()->list3), 3);
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_FINAL_OBJECT - 1].name));
+  click(view, QPoint(353, 223));
+  EXPECT_EQ(objlist_count(view->info()->list4), 1);
+  int shown_windows = 0;
+  KPMacroDefWindow::setScript([&](KPMacroDefWindow* w) {
+    ++shown_windows;
+    w->nameBox()->setEditText(QStringLiteral("Circum"));
+    QTest::mouseClick(w->okButton(), Qt::LeftButton);
+  });
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_DEFINE_MACRO - 1].name));
+  spin(20);
+  KPMacroDefWindow::setScript(nullptr);
+  EXPECT_EQ(shown_windows, 1);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  construct_class* circum = find_class_by_name("Circum", 0);
+  ASSERT_NE(circum, nullptr);
+  ASSERT_TRUE(is_macro_class(circum));
+  EXPECT_NE(find_tool_id_by_name("Circum"), 0u);
+
+  // Another window: the tool chosen on the palette, three clicks.
+  KPFigureView* second = openView();
+  ASSERT_NE(second, nullptr);
+  pickFromPalette(circum);
+  ASSERT_EQ(current_class, circum);
+  const QPoint p(100, 300), q(300, 300), r(200, 200);
+  const QImage before = shown(second);
+  for (QPoint at : {p, q, r}) click(second, at);
+  const std::vector<object*> made = objectsOf(second->info(), &classe_cercle);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_NE(made[0]->macro, nullptr);
+  // The circle of P, Q, R: centre (200, 300), radius 100. The centre
+  // defines the final circle, so it is shown too; the bisectors stay hidden.
+  const QImage after = shown(second);
+  const QPoint upper(271, 229), lower(129, 371);
+  EXPECT_EQ(inkNear(before, upper), 0);
+  EXPECT_GT(inkNear(after, upper), 0);
+  EXPECT_GT(inkNear(after, lower), 0);
+  EXPECT_EQ(inkNear(after, QPoint(200, 250)), 0);
+  EXPECT_EQ(inkNear(after, QPoint(250, 250)), 0);
+
+  // Saved and opened again, the figure keeps its objects.
+  struct seen {
+    construct_class* cls;
+    double h, v;
+  };
+  auto summary = [](kelvo_win_info* fig) {
+    std::vector<seen> list;
+    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
+      list.push_back({o->classe, o->valeurs ? o->valeurs[0].h : 0, o->valeurs ? o->valeurs[0].v : 0});
+    return list;
+  };
+  const std::vector<seen> saved = summary(second->info());
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_NE(doc, nullptr);
+  const QString path = dir.filePath("circum.fig");
+  KPDocument::setSavePanelResponder([path](const QString&) { return path; });
+  ASSERT_TRUE(doc->saveDocument());
+  doc->close();
+  spin(20);
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  const std::vector<seen> back = summary(reopened->figureView()->info());
+  ASSERT_EQ(back.size(), saved.size());
+  for (size_t i = 0; i < saved.size(); ++i) {
+    EXPECT_NEAR(back[i].h, saved[i].h, 1e-3) << i;
+    EXPECT_NEAR(back[i].v, saved[i].v, 1e-3) << i;
+  }
+}
+
 
 namespace {
 

@@ -429,6 +429,21 @@ TEST_F(FigureFile, MacroResultsWithoutARecordAreDeleted) {
   EXPECT_EQ(open(gone), 0) << "no final 7: nothing deleted, the record refused";
 }
 
+TEST_F(FigureFile, AMacroLineThatDoesNotFitItsMacroRefusesTheFile) {
+  // A point declared with four defining points shifts every step's number.
+  std::string shifted = kMid2;
+  shifted.replace(shifted.find("point, CS 0"), 11, "point, CS 4");
+  const std::string text =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+      "Used macro\r\n\r\n" + shifted + "\r\nFigure description:\r\n\r\n"
+      "Window center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\n\r\n"
+      "1: Pt, Val: 0 -0\r\n\r\n2: Pt, Val: 2 -0\r\n\r\n"
+      "Ma: Mid2, Const: 1 i: 0 2 i: 0\r\n"
+      "3: Ma R, F No1, \r\n\r\n";
+  EXPECT_EQ(open(text), 0);
+  EXPECT_NE(std::string(figure_file_error()).find("does not fit"), std::string::npos) << figure_file_error();
+}
+
 TEST_F(FigureFile, PicturesTravelInsideTheFile) {
   figure_picture picture;
   picture.width = 5;
