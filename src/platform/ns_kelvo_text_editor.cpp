@@ -1015,7 +1015,7 @@ bool NSKelvoTextEditor::stopResizing() {
 }
 
 bool NSKelvoTextEditor::shouldDrawInsertionPoint() const {
-  return !(host_ && host_->isLockedView()) && !resizing_;
+  return !(host_ && host_->viewLocked()) && !resizing_;
 }
 
 void NSKelvoTextEditor::paintEvent(QPaintEvent* event) {

@@ -34,7 +34,7 @@ class KPTextEditorHost {
   virtual QPointF figureToView(const QPointF& figure) const = 0;
   virtual QPointF viewToFigure(const QPointF& view) const = 0;
   virtual double viewScale() const = 0;
-  virtual bool isLockedView() const = 0;
+  virtual bool viewLocked() const = 0;
   // The editor moved, resized, opened or closed: the host redraws around it.
   virtual void editorFrameChanged() = 0;
   // The host becomes the focus again (the editor was hidden).

@@ -138,7 +138,8 @@ class KPFigureView : public QWidget,
   QPointF figureToView(const QPointF& figure) const override;
   QPointF viewToFigure(const QPointF& view) const override;
   double viewScale() const override { return scale_; }
-  bool isLockedView() const override { return locked_ != 0; }
+  bool viewLocked() const override { return locked_ != 0; }
+  int isLockedView() const { return locked_; }
   void editorFrameChanged() override;
   void takeFocus() override;
   // The frame, its shadow and its handles around the open editor.

@@ -33,7 +33,7 @@ class IdentityHost : public KPTextEditorHost {
   QPointF figureToView(const QPointF& p) const override { return p + QPointF(300, 300); }
   QPointF viewToFigure(const QPointF& p) const override { return p - QPointF(300, 300); }
   double viewScale() const override { return 1; }
-  bool isLockedView() const override { return false; }
+  bool viewLocked() const override { return false; }
   void editorFrameChanged() override {}
   void takeFocus() override {}
 };
