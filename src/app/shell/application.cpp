@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "app/panels/tools_palette.h"
 #include "app/lang/resource_folders.h"
 #include "app/shell/figure_window.h"
+#include "kernel/files/text_convert.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
@@ -36,6 +38,25 @@
 #include "platform/kp_settings.h"
 
 namespace {
+
+// One byte of a separator of the user's locale; separators that are a kind
+// of space, or have no byte in the kernel's character set, read as a space.
+char separator_byte(const QString& s, char fallback) {
+  if (s.isEmpty()) return fallback;
+  if (s[0].isSpace()) return ' ';
+  const std::string bytes = kp_kernel_text(s.left(1));
+  return bytes.size() == 1 && bytes[0] != '?' ? bytes[0] : ' ';
+}
+
+// Shown numbers follow the user's locale: its decimal point and digit
+// group separator; the list separator is the one that does not clash.
+void apply_locale_separators() {
+  const QLocale locale;
+  const char decimal = separator_byte(locale.decimalPoint(), '.');
+  const char group = separator_byte(locale.groupSeparator(), decimal == ',' ? '.' : ',');
+  const char list[4] = {decimal, group == decimal ? ' ' : group, decimal == ',' ? ';' : ',', '\0'};
+  set_locale_separators(list);
+}
 
 DUVirIdazididovi* g_running = nullptr;
 QString g_program_path;
@@ -110,6 +131,7 @@ void DUVirIdazididovi::initGeoApplication() {
   render_switch_b = 0;
   render_switch_c = 1;
   lang_apply_separators_and_session_texts();
+  apply_locale_separators();
   drawing_globals_init();
   if ((init_kernel_graphics() & 0xFFFF) == 0) return;
   init_help_pages();

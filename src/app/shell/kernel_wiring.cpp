@@ -19,7 +19,9 @@
 #include "kernel/files/file_services.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_dialog.h"
+#include "kernel/measure/plane_routines.h"
 #include "kernel/model/figure.h"
+#include "kernel/objects/locus_type.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/object_colors.h"
@@ -183,6 +185,8 @@ void fill_window_services() {
   };
   h.text_editor_window = []() -> HWND { return open_editor() ? text_edit_window : nullptr; };
   h.conic_bounding_rect = &conic_bounding_rect;
+  h.arc_bounding_rect = &arc_bounding_rect;
+  h.is_value_object = &value_object_check;
   h.window_to_figure = [](tagPOINT* point) {
     if (KPFigureView* view = current_view()) view->globalToLocalDDM(point);
   };
@@ -288,6 +292,7 @@ void fill_designation_services() {
     table_hit_cell(p, table ? table->te : nullptr, row, column);
   };
   h.popup_tracking = [] { return popup_tracking != 0; };
+  h.locus_is_valid = [](object* locus) { return locus_is_valid(locus); };
 }
 
 void fill_drag_services() {
@@ -323,12 +328,16 @@ void fill_object_event_services() {
     obj->te->regen_pending = 1;
     if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);
   };
+  h.locus_change_nb_points = [](object* locus, bool more) {
+    return locus_change_nb_points(locus, more ? uint16_t{1} : uint16_t{65535});
+  };
 }
 
 void fill_filter_services() {
   filter_services f;
   f.effective_color = &object_effective_color;
   f.is_text_like = &is_text_like_object;
+  f.locus_is_valid = &locus_is_valid;
   install_filter_services(f);
 }
 

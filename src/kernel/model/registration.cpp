@@ -11,11 +11,13 @@
 #include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/model/compute_values.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/table.h"
 #include "kernel/objects/axes_grid_bindings.h"
 #include "kernel/objects/circle_bindings.h"
+#include "kernel/objects/locus_type.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/text/text_drawing.h"
@@ -565,6 +567,8 @@ void init_construct_classes() {
   bind_text_operations();
   bind_axes_grid_angle_operations();
   bind_conic_operations();
+  bind_value_computes();
+  bind_locus_operations();
   install_pick_services();
   bind_tool_handlers();
 

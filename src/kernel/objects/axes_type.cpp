@@ -9,6 +9,7 @@
 #include "kernel/model/compute_axes.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
+#include "kernel/objects/locus_engine.h"
 #include "kernel/objects/straight_types.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/hit_distance.h"
@@ -290,7 +291,9 @@ void axes_point_on(object* axes, valeur* io, void** param, int mode) {
     axes_hit_test(axes, &at);
     axes->str = name;
     if (hit_part == 2 || hit_part == 4) b->axis = 1;
-    if (hit_part == 3 || hit_part == 4) b->snap = 1;
+    // A tick under the point holds it there, except while a locus samples
+    // its driver along the axes.
+    if ((hit_part == 3 || hit_part == 4) && !locus_busy) b->snap = 1;
   }
   if (b->axis > 1) b->axis = 1;
   if (is_single_axis(axes)) b->axis = 0;

@@ -222,9 +222,12 @@ void dc_stroke_segment(DisplayDevice* dd, const clipped_line& c, uint32_t color,
 
 }  // namespace
 
+uint8_t dash_hold = 0;
+
 int32_t draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
                             uint8_t thickness, const dot* dash, uint16_t kind) {
   clipped_line c;
+  dash_hold = 0;
   if (!clip_line_to_view(dd, x1, y1, x2, y2, kind, &c)) return 0;
   const dot pattern = dash ? *dash : kSolid;
   if (pixel_route(dd)) {
@@ -244,6 +247,7 @@ int32_t draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, 
     begin_pixel_stroke(dd, swap ? ix2 : ix1, swap ? iy2 : iy1, color);
     draw_pixel_line(ix1, iy1, ix2, iy2, c.sx1, c.sy1, c.sx2, c.sy2, color);
     pixel_pen.dash_active = 0;
+    dash_hold = 1;
     return 1;
   }
   if (!dd->dc) return 1;

@@ -68,6 +68,10 @@ void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double 
                      double ry2, uint32_t color);
 
 // Returns 0 when nothing of the line is visible. A null dash is solid.
+// Sets dash_hold when the pixel pen drew the line and so moved the running
+// dash phase along it; callers that chain dashed strokes advance the phase
+// themselves otherwise.
+extern uint8_t dash_hold;
 int32_t draw_segment_styled(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,
                             uint8_t thickness, const dot* dash, uint16_t kind);
 void draw_rect_outline(DisplayDevice* dd, double x1, double y1, double x2, double y2, uint32_t color,

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -45,14 +46,14 @@ namespace {
 
 class EndToEnd : public FigureTest {
  protected:
-  // Writes and opens a figure file: an ellipse through five points about
-  // the middle of the view, the line through (-120, 10) and (140, -10), a
-  // point on the ellipse placed from (0, 100) and the two crossings of the
-  // line with it. Null when the figure does not open.
-  KPFigureView* openConicFigure() {
+  // Writes and opens a figure file whose records `body` gives, placing
+  // figure points (pixels about the middle of the view) with `at`. Null
+  // when the figure does not open.
+  using Placer = std::function<std::string(double h, double v)>;
+  KPFigureView* openFigure(const QString& name, const std::function<std::string(const Placer& at)>& body) {
     // The window lines of an empty figure saved from a view of this size,
     // so that the figure opens where that view showed it.
-    const QString path = dir.filePath("conic.fig");
+    const QString path = dir.filePath(name);
     std::string text;
     double ppc = 0;
     {
@@ -68,19 +69,13 @@ class EndToEnd : public FigureTest {
       ppc = std::atof(saved.c_str() + res + 11);
       if (!(ppc > 0)) return nullptr;
     }
-    // Figure coordinates are pixels about the middle of the view; the file
-    // stores centimetres at its resolution, y upwards.
-    auto at = [ppc](double h, double v) {
+    // The file stores centimetres at its resolution, y upwards.
+    const Placer at = [ppc](double h, double v) {
       char value[96];
       std::snprintf(value, sizeof value, "Val: %.15g %.15g", h / ppc, -v / ppc);
       return std::string(value);
     };
-    const double pts[5][2] = {{100, 20}, {20, 80}, {-80, 30}, {-70, -50}, {60, -60}};
-    for (int i = 0; i < 5; ++i) text += std::to_string(i + 1) + ": Pt, " + at(pts[i][0], pts[i][1]) + "\r\n\r\n";
-    text += "6: Con, Const: 1,  2,  3,  4,  5, \r\n\r\n";
-    text += "7: Pt, " + at(-120, 10) + "\r\n\r\n8: Pt, " + at(140, -10) + "\r\n\r\n9: Line, Const: 7,  8, \r\n\r\n";
-    text += "10: Pt/, Const: 6, " + at(0, 100) + "\r\n\r\n";
-    text += "12: Int, Const: 9,  6, int ind:0, \r\n\r\n13: Int, Const: 9,  6, int ind:0x10000, \r\n\r\n";
+    text += body(at);
     {
       QFile file(path);
       if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
@@ -89,6 +84,22 @@ class EndToEnd : public FigureTest {
     KPDocument* doc = KPDocument::openDocument(path);
     KPFigureView* view = doc ? doc->figureView() : nullptr;
     return view && waitForView(view) ? view : nullptr;
+  }
+
+  // An ellipse through five points about the middle of the view, the line
+  // through (-120, 10) and (140, -10), a point on the ellipse placed from
+  // (0, 100) and the two crossings of the line with it.
+  KPFigureView* openConicFigure() {
+    return openFigure("conic.fig", [](const Placer& at) {
+      std::string text;
+      const double pts[5][2] = {{100, 20}, {20, 80}, {-80, 30}, {-70, -50}, {60, -60}};
+      for (int i = 0; i < 5; ++i) text += std::to_string(i + 1) + ": Pt, " + at(pts[i][0], pts[i][1]) + "\r\n\r\n";
+      text += "6: Con, Const: 1,  2,  3,  4,  5, \r\n\r\n";
+      text += "7: Pt, " + at(-120, 10) + "\r\n\r\n8: Pt, " + at(140, -10) + "\r\n\r\n9: Line, Const: 7,  8, \r\n\r\n";
+      text += "10: Pt/, Const: 6, " + at(0, 100) + "\r\n\r\n";
+      text += "12: Int, Const: 9,  6, int ind:0, \r\n\r\n13: Int, Const: 9,  6, int ind:0x10000, \r\n\r\n";
+      return text;
+    });
   }
 
   // The view point of a figure point.
@@ -689,3 +700,62 @@ TEST_F(EndToEnd, ASelectionRectangleAroundTheWholeEllipseSelectsIt) {
   EXPECT_GE(objlist_find(fig->selection, conic), 0);
 }
 
+TEST_F(EndToEnd, DraggingTheFixedPointRedrawsTheMidpointLocusOnItsNewCircle) {
+  // The midpoint of A = (60, -40) and a point running along the circle of
+  // centre (-40, 20) through (40, 20) traces the circle of centre (10, -10)
+  // and radius 40.
+  KPFigureView* view = openFigure("locus.fig", [](const Placer& at) {
+    std::string text = "1: Pt, " + at(60, -40) + "\r\n\r\n2: Pt, " + at(-40, 20) + "\r\n\r\n3: Pt, " + at(40, 20) +
+                       "\r\n\r\n4: Cir, Const: 2,  3, \r\n\r\n5: Pt/, Const: 4, " + at(40, 20) +
+                       "\r\n\r\n6: Mid, Const: 1,  5, \r\n\r\n7: Locus, Const: 5,  6, lk pts, locus, nb pts: 100, \r\n\r\n";
+    return text;
+  });
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  const std::vector<object*> loci = objectsOf(fig, &classe_locus);
+  ASSERT_EQ(loci.size(), 1u);
+  ASSERT_FALSE(loci[0]->state & OBJ_UNDEFINED);
+  object* a = fig->first;
+  ASSERT_NEAR(a->valeurs[0].h, 60, 0.5);
+
+  // Ink within one pixel of the traced circle, all the way round.
+  auto inkedOnCircle = [&](const QImage& image, double cx, double cy, double r, auto keep) {
+    int inked = 0, looked = 0;
+    for (int k = 0; k < 72; ++k) {
+      const double angle = k * M_PI / 36;
+      const double h = cx + r * std::cos(angle), v = cy + r * std::sin(angle);
+      if (!keep(h, v)) continue;
+      ++looked;
+      inked += inkNear(image, viewPointOf(view, h, v), 1) > 0;
+    }
+    return std::make_pair(inked, looked);
+  };
+  auto everywhere = [](double, double) { return true; };
+  const auto [inkedBefore, lookedBefore] = inkedOnCircle(shown(view), 10, -10, 40, everywhere);
+  EXPECT_EQ(inkedBefore, lookedBefore);
+
+  // Drag A by (40, 30) with the pointer: the locus's centre moves by half.
+  chooseTool(view, nullptr);
+  const QPoint from = viewPointOf(view, 60, -40);
+  drag(view, from, from + QPoint(40, 30));
+  EXPECT_EQ(manipulating, 0);
+  const double ah = a->valeurs[0].h, av = a->valeurs[0].v;
+  ASSERT_GT(std::hypot(ah - 60, av + 40), 30);
+  const double cx = (ah - 40) / 2, cy = (av + 20) / 2;
+  const QImage after = shown(view);
+  const auto [inkedAfter, lookedAfter] = inkedOnCircle(after, cx, cy, 40, everywhere);
+  EXPECT_EQ(inkedAfter, lookedAfter);
+
+  // Nothing left on the old circle, away from the new one, the carrier
+  // circle and the points.
+  auto clear = [&](double h, double v) {
+    const double driver_h = fig->first->next->next->next->next->valeurs[0].h;
+    const double driver_v = fig->first->next->next->next->next->valeurs[0].v;
+    return std::fabs(std::hypot(h - cx, v - cy) - 40) > 4 && std::fabs(std::hypot(h + 40, v - 20) - 80) > 4 &&
+           std::hypot(h - ah, v - av) > 8 && std::hypot(h - driver_h, v - driver_v) > 8 &&
+           std::hypot(h - (ah + driver_h) / 2, v - (av + driver_v) / 2) > 8;
+  };
+  const auto [leftOver, lookedOld] = inkedOnCircle(after, 10, -10, 40, clear);
+  EXPECT_GT(lookedOld, 20);
+  EXPECT_EQ(leftOver, 0);
+}

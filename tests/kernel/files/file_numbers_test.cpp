@@ -19,6 +19,8 @@
 #include "kernel/model/units.h"
 #include "kernel/model/version_info.h"
 #include "kernel/objects/intersection_set.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/model/recompute.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/text_record.h"
 
@@ -126,8 +128,9 @@ class FileNumbers : public EngineTest {
         ASSERT_NE(n, nullptr);
         GlobalFreeAndNull(&n->te->text);
         n->te->text = static_cast<char*>(GlobalAlloc(GPTR, 16));
-        std::snprintf(n->te->text, 16, "%d.5", g);
+        std::snprintf(n->te->text, 16, "%d%c5", g, decimal_separator);
         n->te->length = static_cast<int32_t>(std::strlen(n->te->text));
+        recompute_object(n);  // a number's value follows its text
       }
     }
   }

@@ -1,0 +1,132 @@
+// Measures through the whole program: the measure tool on a segment, the
+// length shown in its unit and following a drag of an end.
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/support/shell_fixture.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/units.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_ids.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+class EndToEndMeasures : public ShellTest {
+ protected:
+  KPFigureView* openView() {
+    KPDocument* doc = KPDocument::openUntitledDocument();
+    KPFigureView* view = doc ? doc->figureView() : nullptr;
+    EXPECT_TRUE(waitForView(view));
+    return view;
+  }
+  static void chooseTool(KPFigureView* view, construct_class* cls) {
+    const uint32_t id = cls ? find_tool_id_by_name(cls->name) : kPointerTool;
+    ASSERT_NE(id, 0u);
+    view->sendCurrentToolAction(id, 0, true);
+  }
+  static void click(KPFigureView* view, QPoint p) {
+    QTest::mouseMove(view, p);
+    spin(5);
+    QTest::mousePress(view, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, p, 10);
+    spin(10);
+  }
+  static void drag(KPFigureView* view, QPoint from, QPoint to) {
+    QTest::mouseMove(view, from);
+    spin(5);
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    spin(20);
+    for (int i = 1; i <= 8; ++i) {
+      const QPoint p = from + (to - from) * i / 8;
+      QMouseEvent move(QEvent::MouseMove, p, view->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(view, &move);
+      spin(10);
+    }
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
+    spin(20);
+  }
+  static object* only(kelvo_win_info* fig, construct_class* cls) {
+    std::vector<object*> found;
+    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
+      if (o->classe == cls) found.push_back(o);
+    EXPECT_EQ(found.size(), 1u);
+    return found.empty() ? nullptr : found[0];
+  }
+  // The number a measure's text shows, read in the user's separators.
+  static double shownNumber(const object* m) {
+    std::string s;
+    for (const char* p = m->te->text; *p; ++p) {
+      if (*p == decimal_separator) s += '.';
+      else if (*p == '-' || (*p >= '0' && *p <= '9')) s += *p;
+      else if (*p != second_separator) break;
+    }
+    double v = std::nan("");
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+  }
+  // Pixels of the view's picture that differ from the background inside
+  // the text frame of an object.
+  static int inkInFrame(KPFigureView* view, const object* o) {
+    view->invalidateFigure();
+    view->grab();
+    const QImage image = view->viewImage();
+    tagPOINT corner{o->te->pos.x, o->te->pos.y};
+    view->localToGlobalDDM(&corner);
+    const QColor background = image.pixelColor(2, 2);
+    int count = 0;
+    for (int y = corner.y; y < corner.y + o->te->size.h; ++y)
+      for (int x = corner.x; x < corner.x + o->te->size.w; ++x)
+        if (image.rect().contains(x, y) && image.pixelColor(x, y) != background) ++count;
+    return count;
+  }
+  static std::string text(const object* m) { return m && m->te && m->te->text ? m->te->text : ""; }
+};
+
+TEST_F(EndToEndMeasures, TheLengthOfASegmentIsShownAndFollowsItsEnd) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  kelvo_win_info* fig = view->info();
+  object* segment = only(fig, &classe_segment);
+  ASSERT_NE(segment, nullptr);
+
+  chooseTool(view, &classe_length);
+  ASSERT_EQ(current_class, &classe_length);
+  click(view, QPoint(200, 200));
+  object* length = only(fig, &classe_length);
+  ASSERT_NE(length, nullptr);
+  ASSERT_NE(length->te, nullptr);
+  const valeur& a = segment->parents[0]->valeurs[0];
+  const valeur& b = segment->parents[1]->valeurs[0];
+  const double decimals = std::pow(10.0, -(length->settings.nbre_decimales & 127));
+  EXPECT_NEAR(shownNumber(length), std::hypot(a.h - b.h, a.v - b.v) / pixels_per_unit, decimals);
+  EXPECT_TRUE(text(length).ends_with(" cm")) << text(length);
+  // The text that shows the measure quotes it.
+  object* shown = only(fig, &classe_text);
+  ASSERT_NE(shown, nullptr);
+  ASSERT_NE(shown->inserted, nullptr);
+  EXPECT_EQ(shown->inserted->obj, length);
+  // The view shows it: ink inside the text's frame, none there before.
+  EXPECT_GT(inkInFrame(view, shown), 0);
+
+  // An end dragged 114 pixels further: the shown length follows.
+  chooseTool(view, nullptr);
+  drag(view, QPoint(300, 200), QPoint(414, 200));
+  EXPECT_NEAR(std::hypot(a.h - b.h, a.v - b.v), 314, 1);
+  EXPECT_NEAR(shownNumber(length), std::hypot(a.h - b.h, a.v - b.v) / pixels_per_unit, decimals);
+}
+
+}  // namespace
