@@ -14,7 +14,7 @@
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/value_keys.h"
 
-uint8_t locus_busy = 0;
+// locus_busy belongs to the locus engine, which sets it while it samples.
 
 namespace {
 
