@@ -38,7 +38,9 @@
 #include "platform/kp_font_qt.h"
 #include "platform/mac_roman_qt.h"
 #include "platform/rtf_reader.h"
-#include "platform/rtf_writer.h"
+#include "kernel/text/rtf_writer.h"
+#include "kernel/files/clipboard.h"
+#include "platform/kp_pasteboard.h"
 
 namespace {
 
@@ -758,7 +760,7 @@ void NSKelvoTextEditor::changeTextColor(uint32_t color, int, int) {
 
 std::string NSKelvoTextEditor::selectionRtf() const {
   const QTextCursor c = textCursor();
-  return write_rtf(runs_of(document(), c.selectionStart(), c.selectionEnd()));
+  return runs_to_rtf(runs_of(document(), c.selectionStart(), c.selectionEnd()));
 }
 
 QMimeData* NSKelvoTextEditor::createMimeDataFromSelection() const {
@@ -773,7 +775,14 @@ QMimeData* NSKelvoTextEditor::createMimeDataFromSelection() const {
 
 void NSKelvoTextEditor::copySelection() {
   if (!textCursor().hasSelection()) return;
-  QApplication::clipboard()->setMimeData(createMimeDataFromSelection());
+  // The rich text first, then the plain characters for programs without RTF.
+  const std::string rtf = selectionRtf();
+  QString plain = textCursor().selectedText();
+  plain.replace(QChar::ParagraphSeparator, u'\n');
+  const QByteArray utf8 = plain.toUtf8();
+  if (kp_pasteboard_clear() != kPasteboardOk) return;
+  kp_pasteboard_put(kFlavorRtf, rtf.data(), rtf.size());
+  kp_pasteboard_put(kFlavorText, utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
 void NSKelvoTextEditor::cutSelection() {
@@ -799,8 +808,20 @@ void NSKelvoTextEditor::insertFromMimeData(const QMimeData* source) {
 }
 
 void NSKelvoTextEditor::pasteClipboard() {
-  const QMimeData* data = QApplication::clipboard()->mimeData();
-  if (data) insertFromMimeData(data);
+  // Rich text when the clipboard holds some (numbers and expressions take
+  // only its characters), else its plain text.
+  static NSKelvoTextEditor* pasting = nullptr;
+  pasting = this;
+  const bool rich = paste_rtf_into_text_editor([](const char* data, size_t length) {
+    if (pasting) pasting->insertRTFtext(data, length);
+  });
+  pasting = nullptr;
+  if (rich) return;
+  std::string text;
+  if (kp_pasteboard_copy(kFlavorText, &text) != kPasteboardOk) return;
+  const auto [start, length] = firstSelectedRange();
+  replaceRange(start, length, filtered(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                                       nombreOuExpr_ != 0));
 }
 
 void NSKelvoTextEditor::insertRTFtext(const char* bytes, size_t length) {
