@@ -9,6 +9,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/files/text_convert.h"
+#include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/deletion.h"
@@ -196,28 +197,8 @@ void refresh_text_windows(object* obj) {
 
 namespace {
 
-constexpr const char* kFormulaNames[] = {
-    "arccos", "acos",  "argch", "arcsin", "asin", "argsh", "arcsinh", "arctan", "atan", "argth",
-    "arctanh", "round", "sqr",  "sq",     "cos",  "cosh",  "ch",      "exp",    "log10", "lg",
-    "log",    "ln",    "max",   "min",    "random", "rand", "pi",    "ceil",   "floor", "sqrt",
-    "signe",  "sign",  "sin",   "sinh",   "sh",   "tan",   "tanh",    "th",     "abs"};
-
 bool is_letter(unsigned char c) { return c < 0x80 && std::isalpha(c); }
 bool is_digit(unsigned char c) { return c < 0x80 && std::isdigit(c); }
-
-// Whether the word, followed by c, starts a name of the formula language.
-bool begins_name(const std::string& word, char c) {
-  if (word.size() >= 8) return false;
-  std::string w = word + c;
-  for (const char* name : kFormulaNames) {
-    if (std::strlen(name) < w.size()) continue;
-    bool prefix = true;
-    for (size_t i = 0; i < w.size() && prefix; ++i)
-      prefix = std::tolower(static_cast<unsigned char>(w[i])) == name[i];
-    if (prefix) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -228,15 +209,15 @@ bool formula_input_filter(const char* text, int n, char c) {
   const auto p = static_cast<unsigned char>(text[n - 1]);
   if (p >= 0x80) return false;
   const auto uc = static_cast<unsigned char>(c);
-  int word_start = n;
-  while (word_start > 0 && is_letter(static_cast<unsigned char>(text[word_start - 1]))) --word_start;
-  const std::string word(text + word_start, static_cast<size_t>(n - word_start));
+  // Whether the letters before c, followed by it, begin a name of the
+  // formula language.
+  const bool begins_name = find_whole_word(text, text + n, c);
   if ((is_digit(p) || p == ')') && (is_letter(uc) || c == '(') && c != 'E' && c != 'e') {
     const bool log10 = n >= 4 && std::strncmp(text + n - 4, "og10", 4) == 0;
     if (!log10) return true;
   }
-  if (is_letter(p) && is_letter(uc) && !begins_name(word, c)) return true;
-  if (is_letter(p) && p != 'E' && p != 'e' && is_digit(uc) && !begins_name(word, c)) return true;
+  if (is_letter(p) && is_letter(uc) && !begins_name) return true;
+  if (is_letter(p) && p != 'E' && p != 'e' && is_digit(uc) && !begins_name) return true;
   return false;
 }
 
