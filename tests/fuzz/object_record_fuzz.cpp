@@ -1,15 +1,20 @@
 // libFuzzer target: the object-record reader over arbitrary bytes, with a
-// figure that already holds a few objects for the records to refer to.
+// figure that already holds a few objects for the records to refer to, and
+// the paste of the same bytes as clipboard records.
+#include <QGuiApplication>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/clipboard.h"
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "platform/kp_dialog.h"
 
 namespace {
 
@@ -42,6 +47,15 @@ void fresh_figure() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
+    // The default text styles name fonts, which the font table looks up
+    // through Qt.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "object_record_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
+    // Messages (an undo copy that cannot be made) are answered at once.
+    KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest&) { return 0; });
     init_construct_classes();
     return true;
   }();
@@ -60,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p += used;
   }
   resolve_record_numbers();
+  // The same bytes pasted as the private clipboard flavour.
+  paste_object_records(reinterpret_cast<const char*>(data), size);
   // What was read can be written again.
   txt_write_objects(nullptr);
   return 0;

@@ -17,6 +17,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/files/work_session.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/menus_file.h"
@@ -561,6 +562,10 @@ void KPDocument::revertDocumentToSaved() {
     message_box_simple(text.c_str());
     return;
   }
+  replaceFigure(bytes);
+}
+
+void KPDocument::replaceFigure(const QByteArray& bytes) {
   KPFigureView* view = figureView();
   view->stopTimer();
   fileData_ = bytes;
@@ -592,6 +597,37 @@ void KPDocument::revertDocumentToSaved() {
   view->selectWindow();
   view->activate();
   view->invalidateFigure();
+}
+
+HWND KPDocument::showSessionSnapshot(HWND window, const char* path) {
+  const QString file = QString::fromUtf8(path);
+  KPDocument* doc = nullptr;
+  if (!window) {
+    doc = openDocument(file);
+  } else {
+    for (KPDocument* d : live())
+      if (d->figureWindow_ && (kp_hwnd(d->figureWindow_) == window || kp_hwnd(d->figureView()) == window)) doc = d;
+    if (doc) {
+      QFile in(file);
+      QByteArray bytes;
+      if (in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) bytes = in.readAll();
+      if (bytes.isEmpty()) return nullptr;
+      doc->documentName_ = file;
+      doc->replaceFigure(bytes);
+    }
+  }
+  if (!doc || !doc->figureWindow_) return nullptr;
+  // A snapshot is shown, not edited in place: its figure belongs to no file.
+  doc->documentName_ = QString();
+  if (kelvo_win_info* fig = doc->info()) {
+    fig->wflags = static_cast<char>(fig->wflags & ~kFigureHasFile);
+    GlobalFreeAndNull(&fig->text1);
+    GlobalFreeAndNull(&fig->text0);
+    KPGeoDocument::_undo_dirty(fig);
+  }
+  doc->unset_dirty();
+  doc->figureWindow_->setWindowTitle(file);
+  return kp_hwnd(doc->figureWindow_);
 }
 
 bool KPDocument::printDocument() {
@@ -657,6 +693,7 @@ void KPDocument::close() {
     g_current = nullptr;
   }
   KPFigureWindow* window = figureWindow_;
+  if (window) session_document_closing(kp_hwnd(window));
   figureWindow_ = nullptr;
   if (window) {
     window->forgetDocument();

@@ -97,6 +97,10 @@ class KPDocument : public QObject {
   bool saveDocumentAs();
   bool writeToURL(const QString& path);
   void revertDocumentToSaved();
+  // Shows a work-session snapshot: in a new window (null window) or in
+  // place of the figure of the given figure window. The figure shown
+  // belongs to no file. Answers the figure window, null on failure.
+  static HWND showSessionSnapshot(HWND window, const char* path);
   // Prints the figure on one page after the print panel: false when it was
   // cancelled or nothing could be printed.
   bool printDocument();
@@ -114,6 +118,9 @@ class KPDocument : public QObject {
 
  private:
   void buildWindow();
+  // The figure read from the bytes takes the place of the window's figure
+  // (which stays when they cannot be read).
+  void replaceFigure(const QByteArray& bytes);
   kelvo_win_info* info() const;
 
   QByteArray fileData_;

@@ -15,10 +15,12 @@
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_switcher.h"
+#include "kernel/files/work_session.h"
 #include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/undo.h"
+#include "platform/kp_menu.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_timer.h"
 
@@ -226,6 +228,43 @@ void KPFigureWindow::buildMenus() {
     }
   });
   kp_set_item_id(undo, 110);
+  // Cut, Copy, Paste and Select All go through the kernel's main commands.
+  auto edit_item = [this, edit](const QString& text, QKeySequence key, int id) {
+    QAction* action = edit->addAction(text, key, [this, id] {
+      if (!figureView_->lockFixSaveContext()) return;
+      main_menu_command(kp_hwnd(figureView_), static_cast<WPARAM>(id), 0);
+      figureView_->unlockView();
+    });
+    kp_set_item_id(action, id);
+  };
+  edit->addSeparator();
+  edit_item(QStringLiteral("Cu&t"), QKeySequence::Cut, 109);
+  edit_item(QStringLiteral("&Copy"), QKeySequence::Copy, 111);
+  edit_item(QStringLiteral("&Paste"), QKeySequence::Paste, 112);
+  edit->addSeparator();
+  edit_item(QStringLiteral("Select &All"), QKeySequence::SelectAll, 114);
+  // The work session: recording, then opening and stepping through.
+  QMenu* session = menuBar_->addMenu(QStringLiteral("Work &Session"));
+  const struct {
+    const char* text;
+    int id;
+  } session_items[] = {{"[787](Start Recording Work Session)", command_id::kSessionStart},
+                       {"[788](Open Work Session...)", command_id::kSessionOpen},
+                       {"[833](Next Snapshot)", command_id::kSessionNext},
+                       {"[834](Previous Snapshot)", command_id::kSessionPrevious}};
+  for (const auto& item : session_items) {
+    QAction* action = session->addAction(QString::fromLatin1(item.text), [this, id = item.id] {
+      main_menu_command(kp_hwnd(figureView_), static_cast<WPARAM>(id), 0);
+    });
+    kp_set_item_id(action, item.id);
+  }
+  NSKelvoLanguageSwitcherView::addMenu(session);
+  QObject::connect(session, &QMenu::aboutToShow, this, [session] {
+    KPMenusWrapper* menu = KPMenusWrapper::wrap(session);
+    update_session_menu_text(menu);
+    update_session_menu_items(menu);
+    delete menu;
+  });
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->addAction(QStringLiteral("Tools &Help"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();

@@ -15,8 +15,10 @@
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/conics/conic_tangents.h"
+#include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
+#include "kernel/files/work_session.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_dialog.h"
 #include "kernel/measure/plane_routines.h"
@@ -130,6 +132,7 @@ void fill_window_services() {
   };
   h.prepare_macro_application = [] { prepare_macro_application(); };
   h.bind_macro_classes = &bind_macro_classes;
+  h.session_record_action = &session_record_action;
   h.regenerate_text_object = [](object* obj, uint8_t key) {
     // The key goes to the label of the object, which becomes the active
     // text.
@@ -170,6 +173,9 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
+  h.cut_selection_command = &cut_selection_command;
+  h.paste_from_clipboard = &paste_from_clipboard;
   h.define_macro = &define_macro;
   h.macro_asks_save = &macro_asks_save;
   h.redraw_figure = [](int mode, int) {
@@ -243,6 +249,7 @@ void fill_designation_services() {
 
 void fill_drag_services() {
   drag_services& h = drag_hooks();
+  h.selection_contains_item = &selection_contains_item;
   h.figure_to_window = &figure_to_view;
   h.link_number_to_text = &link_number_to_text;
   h.selected_number_in_active_text = [] { return selected_number_in_active_text(nullptr); };
@@ -319,6 +326,11 @@ void fill_main_command_services() {
     }
   };
   h.clear_command = [] { clear_command(); };
+  h.session_start_recording = &session_start_recording;
+  h.session_stop_recording = &session_stop_recording;
+  h.session_load_snapshot = [](char which) { session_load_snapshot(which); };
+  h.session_open = [] { session_open(716); };
+  session_services().show_snapshot = &KPDocument::showSessionSnapshot;
   h.regenerate_rtf_if_needed = [](object* obj) {
     if (text_handle_ops().regenerate_text) text_handle_ops().regenerate_text(obj);
   };

@@ -95,7 +95,11 @@ object* find_included_element(const object* obj, int n) {
   return nullptr;
 }
 
-int32_t txt_write_table_cells(const object* obj, char* dst) {
+namespace {
+
+// The cells of a table, TAB between the cells of a row; rows end with
+// CR LF between them (the record) or LF after each (the clipboard).
+int32_t write_table_rows(const object* obj, char* dst, bool lf_after_each) {
   TxtOut out(dst);
   if (object_type_id(obj) != TYPE_TABLE || obj->macro != nullptr) return 0;
   const int rows = obj->nbvaleurs > 0 ? obj->nbvaleurs : 0;
@@ -115,7 +119,14 @@ int32_t txt_write_table_cells(const object* obj, char* dst) {
       }
       if (c + 1 < columns) out.ch('\t');
     }
-    if (r + 1 < rows) out.crlf();
+    if (lf_after_each) out.ch('\n');
+    else if (r + 1 < rows) out.crlf();
   }
   return out.len;
 }
+
+}  // namespace
+
+int32_t txt_write_table_cells(const object* obj, char* dst) { return write_table_rows(obj, dst, false); }
+
+int32_t txt_write_table_text(const object* obj, char* dst) { return write_table_rows(obj, dst, true); }

@@ -30,6 +30,8 @@ object* find_included_element(const object* obj, int n);
 // The cells of a table (type 20, built by no macro), a TAB after each and
 // CR LF between rows; the last row's line end is not written.
 int32_t txt_write_table_cells(const object* obj, char* dst);
+// The same cells as tab-separated lines, LF after each row.
+int32_t txt_write_table_text(const object* obj, char* dst);
 
 // Small predicates on classes and types.
 // Asked many times for each record read: inline, most answers are settled

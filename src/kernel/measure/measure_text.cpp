@@ -11,12 +11,12 @@
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/objects/locus_engine.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/value_keys.h"
-
 
 namespace {
 

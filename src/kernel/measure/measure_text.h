@@ -9,9 +9,6 @@
 
 struct object;
 
-// Set while a locus is being sampled: no measure text is built then.
-extern uint8_t locus_busy;
-
 // The byte the infinity sign is written with.
 inline constexpr char kInfinitySign = '\xB0';
 

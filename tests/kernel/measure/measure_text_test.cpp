@@ -7,6 +7,7 @@
 
 #include "kernel/files/text_convert.h"
 #include "kernel/measure/measure_text.h"
+#include "kernel/objects/locus_engine.h"
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/model/units.h"
 #include "kernel/text/kernel_strings.h"

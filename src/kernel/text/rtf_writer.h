@@ -1,0 +1,13 @@
+// Rich text (RTF) of a kernel text: the form other programs read when texts
+// are copied, and the text editor's rich text. Plain C++ over Mac Roman.
+#pragma once
+
+#include <string>
+
+struct TErec;
+
+// The RTF document of a Mac Roman text shown in the record's font, size,
+// style and colour (a null record gives the default face at 12 points in
+// black). Characters outside ASCII are written as \uN with a Windows-1252
+// (or '?') fallback; CR and LF (a CR LF pair counts once) end paragraphs.
+std::string text_to_rtf(const char* mac_roman, size_t length, const TErec* format);
