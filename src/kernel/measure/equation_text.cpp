@@ -913,24 +913,30 @@ int fit_locus_polynomial(const double* x, const double* y, int n, int max_degree
     // column of largest norm: a dependence among the monomials then shows
     // as small diagonal elements at the end, whichever monomials it uses.
     int perm[28];
-    for (int c = 0; c < m; ++c) perm[c] = c;
+    double norms[28], first_norms[28];
+    for (int c = 0; c < m; ++c) {
+      perm[c] = c;
+      const double* col = &at(0, c);
+      double s = 0;
+      for (int i = 0; i < n; ++i) s += col[i] * col[i];
+      norms[c] = first_norms[c] = s;
+    }
     bool flat = false;
     const int steps = std::min(m, n);
     for (int c = 0; c < steps; ++c) {
       int best = c;
-      double best_norm = -1;
-      for (int k = c; k < m; ++k) {
-        const double* col = &at(0, k);
-        double s = 0;
-        for (int i = c; i < n; ++i) s += col[i] * col[i];
-        if (s > best_norm) best_norm = s, best = k;
-      }
+      for (int k = c + 1; k < m; ++k)
+        if (norms[k] > norms[best]) best = k;
       if (best != c) {
         std::swap_ranges(&at(0, best), &at(0, best) + n, &at(0, c));
         std::swap(perm[best], perm[c]);
+        std::swap(norms[best], norms[c]);
+        std::swap(first_norms[best], first_norms[c]);
       }
       double* v = &at(0, c);
-      double alpha = std::sqrt(best_norm);
+      double remaining = 0;
+      for (int i = c; i < n; ++i) remaining += v[i] * v[i];
+      double alpha = std::sqrt(remaining);
       if (v[c] > 0) alpha = -alpha;
       v[c] -= alpha;
       double vnorm2 = 0;
@@ -938,10 +944,28 @@ int fit_locus_polynomial(const double* x, const double* y, int n, int max_degree
       if (vnorm2 > 0) {
         for (int k = c + 1; k < m; ++k) {
           double* col = &at(0, k);
-          double dot = 0;
-          for (int i = c; i < n; ++i) dot += v[i] * col[i];
-          const double f = 2 * dot / vnorm2;
+          double d0 = 0, d1 = 0, d2 = 0, d3 = 0;
+          int i = c;
+          for (; i + 3 < n; i += 4) {
+            d0 += v[i] * col[i];
+            d1 += v[i + 1] * col[i + 1];
+            d2 += v[i + 2] * col[i + 2];
+            d3 += v[i + 3] * col[i + 3];
+          }
+          for (; i < n; ++i) d0 += v[i] * col[i];
+          const double f = 2 * ((d0 + d1) + (d2 + d3)) / vnorm2;
           for (int i = c; i < n; ++i) col[i] -= f * v[i];
+        }
+      }
+      // The remaining norms lose the row just fixed; one that has lost
+      // nearly everything is summed again rather than trusted.
+      for (int k = c + 1; k < m; ++k) {
+        const double* col = &at(0, k);
+        norms[k] -= col[c] * col[c];
+        if (norms[k] < 1e-6 * first_norms[k]) {
+          double s = 0;
+          for (int i = c + 1; i < n; ++i) s += col[i] * col[i];
+          norms[k] = s;
         }
       }
       v[c] = alpha;
