@@ -13,7 +13,9 @@
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/tools/previews.h"
 #include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/window_hooks.h"
@@ -389,7 +391,56 @@ LRESULT calculator_dlg_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
   return 1;
 }
 
+bool formula_tool_handler(uint16_t* method, object** designated) {
+  *method = 0;
+  if (placing_text && objlist_count(&picked) == 0) {
+    // Building the result needs the compiled program, which the formula
+    // language does not yet hand over: the request ends here.
+    placing_text = 0;
+    calculator.placing = 0;
+    *designated = nullptr;
+    return false;
+  }
+  placing_text = 0;
+  auto_point = 0;  // no point is made on the fly for a formula
+  object* obj = nullptr;
+  if (!designate_for_tool(&obj) || !obj) return false;
+  *designated = nullptr;
+  if (!calculator_window) return false;
+  const std::string text = read_formula_field();
+  dyn_array_object* list = calculator_list();
+  if (!list) return false;
+  if (text.size() == 1 && objlist_count(list) > 0 && list->items[0] == obj && obj->classe == &classe_calculate) {
+    load_objects_into_calculator(obj);
+    return false;
+  }
+  prune_calculator_list(text);
+  int letter = 0;
+  for (int i = 0; list->items && list->items[i]; ++i)
+    if (list->items[i] == obj) letter = list->tags ? list->tags[i] : 0;
+  if (!letter) {
+    bool used[27] = {};
+    for (int i = 0; list->items && list->items[i]; ++i)
+      if (list->tags && list->tags[i] >= 1 && list->tags[i] <= 26) used[list->tags[i]] = true;
+    for (int l = 1; l <= 26 && !letter; ++l)
+      if (!used[l]) letter = l;
+    if (!letter) {
+      *designated = obj;
+      return false;
+    }
+    objlist_add(list, obj, static_cast<uint16_t>(letter));
+  }
+  if (text.size() < kFormulaLimit)
+    if (HWND field = formula_field())
+      NSKelvoWrapMachine::sendMessage(field, WM_CHAR, static_cast<WPARAM>(96 + letter), 0);
+  clear_result();
+  calculator.placing = 0;
+  redraw_object(obj);
+  return false;
+}
+
 void bind_calculator_services() {
+  classe_calculate.select = formula_tool_handler;
   tool_hooks& h = tool_services();
   h.open_calculator = open_calculator;
   h.calculator_window_exists = window_exists;

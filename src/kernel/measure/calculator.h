@@ -98,5 +98,8 @@ void calculator_evaluate();
 // The result field's messages: 512 mouse moved, 513 button down.
 LRESULT calculator_result_field(UINT message);
 void calculator_start_placing();
+// The Formula tool's clicks: an object clicked takes a letter, typed into
+// the formula field. Always false: the calculator builds nothing here.
+bool formula_tool_handler(uint16_t* method, object** designated);
 // Fills the tool and window hooks the calculator answers.
 void bind_calculator_services();

@@ -156,4 +156,5 @@ TEST_F(EndToEndCalculator, TheEquationOfALineFollowsTheLine) {
   EXPECT_NE(after, before);
 }
 
+
 }  // namespace
