@@ -1,6 +1,9 @@
 #include "kernel/measure/calculator.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <vector>
 #include <cstring>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -9,6 +12,8 @@
 #include "kernel/measure/formula.h"
 #include "kernel/measure/formula_text.h"
 #include "kernel/measure/measure_text.h"
+#include "kernel/measure/unit_factor.h"
+#include "kernel/files/text_convert.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
@@ -292,6 +297,53 @@ std::string calculator_error_message(int code, bool valid, const std::string& ty
   }
 }
 
+namespace {
+
+// The calculation the calculator evaluates: its parents are the loaded
+// objects, its value the result.
+struct scratch_calculation {
+  object obj{};
+  valeur value{};
+  std::vector<object*> parents;
+};
+scratch_calculation g_scratch;
+
+// Evaluates the program just compiled against the scratch calculation and
+// shows its value with its unit; false when the evaluation failed.
+bool show_evaluated_result(formula_cell* program, uint8_t unit) {
+  object& obj = g_scratch.obj;
+  obj.settings.unite = unit;
+  obj.settings.nbre_decimales = 2;
+  g_scratch.value = valeur{};
+  object* previous = current_calculation;
+  formula_code = program;
+  formula_cell_index = 0;
+  formula_error = 0;
+  current_calculation = &obj;
+  errno = 0;
+  const int status = evaluate_compiled_formula();
+  const int error = errno;
+  current_calculation = previous;
+  const double value = g_scratch.value.info.rayon;
+  std::string text;
+  if (std::isinf(value) || (error == ERANGE && std::fabs(value) == HUGE_VAL)) {
+    if (value < 0) text = "-";
+    text += kInfinitySign;
+  } else if (status != 0 || formula_error != 0 || error != 0 || !std::isfinite(value)) {
+    return false;
+  } else {
+    text = format_measure_number(value / measure_unit_factor(&obj), obj.settings.nbre_decimales);
+    for (char& c : text)
+      if (c == '.') c = decimal_separator;
+  }
+  const std::string name = unit_short_name(unit);
+  if (!name.empty()) text += " " + name;
+  set_calculator_result_text(text.c_str());
+  return true;
+}
+
+}  // namespace
+
 void calculator_evaluate() {
   const std::string typed = close_open_parentheses(read_formula_field());
   dyn_array_object* list = calculator_list();
@@ -299,18 +351,49 @@ void calculator_evaluate() {
   compiled += '\0';
   int code = convert_formula_to_c_locale(compiled.data()) ? -1 : 0;
   uint16_t position = 0;
-  if (code == 0) code = compile_formula(compiled.data(), &position);
+  // The scratch calculation takes the loaded objects as its parents.
+  g_scratch.parents.assign(1, nullptr);
+  g_scratch.parents.clear();
+  for (int i = 0; list && list->items && list->items[i]; ++i) g_scratch.parents.push_back(list->items[i]);
+  const int n = static_cast<int>(g_scratch.parents.size());
+  g_scratch.parents.push_back(nullptr);
+  g_scratch.parents.push_back(nullptr);
+  object& obj = g_scratch.obj;
+  obj.classe = &classe_calculate;
+  obj.parents = g_scratch.parents.data();
+  obj.nbparents = static_cast<int16_t>(n);
+  obj.valeurs = &g_scratch.value;
+  obj.nbvaleurs = 1;
+  bool valid = true;
+  if (code == 0) {
+    object* previous = current_calculation;
+    current_calculation = &obj;
+    code = compile_formula(compiled.data(), &position);
+    valid = formula_valid != 0;
+    current_calculation = previous;
+  }
   calculator.display = typed;
   write_formula_field(typed);
   calculator.evaluated = 1;
   calculator.result_ready = calculator.edited ? 0 : 1;
   if (code == 0) {
-    // The compiler keeps no program for the calculator yet: nothing is
-    // evaluated and the general message says so rather than a false value.
+    object* previous = current_calculation;
+    current_calculation = &obj;
+    const bool units = check_formula_units();
+    current_calculation = previous;
+    formula_cell* program = formula_program;
+    formula_program = nullptr;
+    // A unit check that refuses without saying why, or an evaluation that
+    // fails, falls to the general message below.
+    if (units && show_evaluated_result(program, formula_unit_byte)) {
+      GlobalFreeAndNull(&program);
+      return;
+    }
+    GlobalFreeAndNull(&program);
     code = -1;
   }
   const std::string message =
-      calculator_error_message(code, true, typed, calculator_typed_position(position, typed, list));
+      calculator_error_message(code, valid, typed, calculator_typed_position(position, typed, list));
   if (!message.empty()) message_box_simple(message.c_str());
 }
 

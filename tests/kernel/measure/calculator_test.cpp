@@ -9,6 +9,10 @@
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "platform/kp_dialog.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/model/recompute.h"
 
 namespace {
 
@@ -121,6 +125,35 @@ TEST_F(Calculator, OpeningMakesTheFormulaToolCurrentAndCloseReturnsToThePointer)
   EXPECT_EQ(calculator.open, 0);
   EXPECT_EQ(calculator_window, nullptr);
   EXPECT_NE(current_class, &classe_calculate);
+}
+
+TEST_F(Calculator, EvaluatesOverLoadedNumbers) {
+  decimal_separator = '.';
+  auto number = [&](const char* shown) {
+    object* n = make(classe_nombre, 0, {});
+    set_text_record_text(n->te, shown);
+    recompute_object(n);
+    return n;
+  };
+  load({number("1.5"), number("2.25")});
+  std::vector<std::string> shown;
+  KPDialog::setMessageBoxResponder([&](const KPMessageBoxRequest& box) {
+    shown.push_back(box.message);
+    return 0;
+  });
+  calculator.display = "a+b*(2";
+  command(kCalcEvaluate);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(calculator.display, "a+b*(2)");
+  EXPECT_EQ(calculator.result, "6.00");
+  EXPECT_EQ(calculator.evaluated, 1);
+  // A letter of no loaded object is the parser's to report.
+  calculator.display = "a+c";
+  command(kCalcFormula, kCalcTextChanged);
+  command(kCalcEvaluate);
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(calculator.result, "");
+  KPDialog::setMessageBoxResponder(nullptr);
 }
 
 }  // namespace
