@@ -121,6 +121,11 @@ TEST_F(EndToEndMeasures, TheLengthOfASegmentIsShownAndFollowsItsEnd) {
   EXPECT_EQ(shown->inserted->obj, length);
   // The view shows it: ink inside the text's frame, none there before.
   EXPECT_GT(inkInFrame(view, shown), 0);
+  // The text stands where the measure tool clicked on the segment.
+  tagPOINT corner{shown->te->pos.x, shown->te->pos.y};
+  view->localToGlobalDDM(&corner);
+  EXPECT_NEAR(corner.x, 200, 8);
+  EXPECT_NEAR(corner.y, 200, 8);
 
   // An end dragged 114 pixels further: the shown length follows.
   chooseTool(view, nullptr);
