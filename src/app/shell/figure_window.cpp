@@ -15,6 +15,7 @@
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_switcher.h"
+#include "app/panels/tools_config_window.h"
 #include "kernel/files/work_session.h"
 #include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
@@ -269,6 +270,8 @@ void KPFigureWindow::buildMenus() {
   view->addAction(QStringLiteral("Tools &Help"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
   });
+  view->addAction(QStringLiteral("Toolbox &Configuration..."),
+                  [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
 }
 
 void KPFigureWindow::setHelpFieldContent(const QString& text) {
