@@ -295,8 +295,10 @@ void fill_designation_services() {
   h.refresh_moving_layer = &refresh_moving_layer;
   h.show_cursor = [](int id) { KPCursor::setCursorByID(id); };
   h.setup_tool = &setup_current_tool;
+  // The click is kept in window pixels; its readers want figure coordinates.
   h.saved_click = [](tagPOINT* p) {
     get_saved_mouse_point(p);
+    if (KPFigureView* view = current_view()) view->globalToLocalDDM(p);
     return true;
   };
   h.circle_of_point = &circle_of_point;
