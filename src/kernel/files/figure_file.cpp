@@ -83,6 +83,21 @@ bool stored_picture(const bitmap_info* bi) {
   return bi != nullptr && bi->name != nullptr && bi->pixels != nullptr && is_ti_screen_bitmap_name(bi->name) == nullptr;
 }
 
+// "line N: <its first characters>" for the line of text that holds p.
+std::string line_at(const char* text, const char* p, const char* end) {
+  int line = 1;
+  const char* start = text;
+  for (const char* c = text; c < p && c < end; ++c) {
+    if (*c == '\n' || (*c == '\r' && (c + 1 >= end || c[1] != '\n'))) {
+      ++line;
+      start = c + 1;
+    }
+  }
+  const char* stop = start;
+  while (stop < end && *stop != '\0' && *stop != '\r' && *stop != '\n' && stop - start < 60) ++stop;
+  return "line " + std::to_string(line) + ": " + std::string(start, stop);
+}
+
 int8_t failed(const std::string& why) {
   last_error = why;
   // A figure that could not be read whole is not kept: no object is left
@@ -488,7 +503,10 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (o->otype->id == TYPE_TABLE) fig->table_object = o;
     }
     p = skip_white(p);
-    if (p == before) break;
+    // Whatever stops the records before the end of the figure is an error:
+    // the objects after it would be lost without a word.
+    if (p == before) return failed("a record cannot be read, " + line_at(text, p, end));
+    if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
     // The next record starts with a quote, "Ma:" or a number and ':'.
     const char* q = p;
     while (q < end && *q != '\0') {
@@ -502,11 +520,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       }
       ++q;
     }
-    if (q != p) {
-      // What follows is no record: text cut in the first line of one.
-      if (!whole_last_line && record_end(p, stop, bitmaps_block) >= stop) return ends_inside(text, stop, "a record");
-      break;
-    }
+    if (q != p) return failed("the record before does not end where the next begins, " + line_at(text, p, end));
   }
 
   flush_pending_selection();

@@ -740,3 +740,52 @@ TEST_F(FigureFile, LocusFiguresOfTheFuzzCorpusOpenDrawAndSave) {
   EXPECT_EQ(loci, 5);
   EXPECT_GE(existing, 3);
 }
+
+TEST_F(FigureFile, ObjectsAfterAPropertyCheckAreReadOrTheReadFails) {
+  // Written by the program: the check and everything after it come back.
+  object* a = make(&classe_point, 0, {}, 28, -56);
+  object* b = make(&classe_point, 0, {}, 112, -28);
+  object* c = make(&classe_point, 0, {}, 56, 28);
+  ASSERT_NE(make(&classe_alignement, 0, {a, b, c}, 40, 40), nullptr);
+  make(&classe_segment, 0, {a, c});
+  make(&classe_membership, 0, {b, fig_->first->next->next->next->next});
+  make(&classe_point, 0, {}, 5, 5);
+  auto classes = [this] {
+    std::vector<construct_class*> v;
+    for (object* o = fig_->first; o != nullptr; o = o->next) v.push_back(o->classe);
+    return v;
+  };
+  const std::vector<construct_class*> written = classes();
+  const std::string first = save();
+  ASSERT_EQ(open(first), 1) << figure_file_error();
+  EXPECT_EQ(classes(), written);
+  EXPECT_EQ(save(), first);
+
+  // Written by hand: a record that ends early or a line that belongs to no
+  // record stops the read with an error that names the line, never with
+  // the objects after it silently left out.
+  const std::string head =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nWindow center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\n\r\n"
+      "1: Pt, Val: 1 2\r\n\r\n2: Pt, Val: 4 1\r\n\r\n3: Pt, Val: 2 -1\r\n\r\n";
+  const std::string check = "4: Col?, Const: 1,  2,  3, \r\nTr: TP:  0,  0, TS:  3,  1\r\n\"Aligned\"\r\n"
+                            "p: 0, DejaVu Sans, S: 12 C: 40 Fa: 0\r\nFa: TP:  0,  0, TS:  3,  1\r\n\"Not\"\r\n"
+                            "p: 0, DejaVu Sans, S: 12 C: 40 Fa: 0\r\n";
+  const std::string tail = "5: Seg, Const: 1,  3, \r\n\r\n6: Pt, Val: 0.5 -0.5\r\n\r\n";
+  ASSERT_EQ(open(head + check + "\r\n" + tail), 1) << figure_file_error();
+  EXPECT_EQ(classes().size(), 6u);
+  EXPECT_EQ(classes().back(), &classe_point);
+  const struct {
+    std::string text;
+    const char* line;
+  } broken[] = {
+      {head + check + "{\\rtf1 x}\r\n\r\n" + tail, "line 19: {\\rtf1 x}"},
+      {head + "Some note\r\n\r\n" + tail, "line 12: Some note"},
+      {head + check + "\r\n" + "5 Seg, Const: 1,  3, \r\n\r\n6: Pt, Val: 0.5 -0.5\r\n\r\n", "line 20: 5 Seg"},
+      {head + "4: Seg, Const: 1,  3, \n\nnot a record\n", "line 14: not a record"},
+  };
+  for (const auto& c : broken) {
+    EXPECT_EQ(open(c.text), 0) << c.line;
+    EXPECT_EQ(fig_->first, nullptr) << c.line;
+    EXPECT_NE(std::string(figure_file_error()).find(c.line), std::string::npos) << figure_file_error();
+  }
+}
