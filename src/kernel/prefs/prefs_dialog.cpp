@@ -85,10 +85,10 @@ bool to_selection(HWND page) { return get_dlg_check(page, kPrefSelectionChoice);
 bool to_new_objects(HWND page) { return get_dlg_check(page, kPrefNewObjectsChoice); }
 
 // One undo snapshot per opening, before the first change of selected
-// objects.
+// objects; Undo then brings back the objects as they were.
 void take_undo_once() {
   if (prefs_dialog.undo_taken) return;
-  save_undo_state(0);
+  save_undo_state_before_change();
   prefs_dialog.undo_taken = true;
 }
 

@@ -24,6 +24,7 @@
 #include "kernel/prefs/prefs_dialog.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/tools/selection.h"
 #include "kernel/tools/tool_state.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -130,6 +131,70 @@ TEST_F(EndToEndPreferences, LengthDecimalsSetInTheDialogReachTheNextMeasureAndTh
 
   const QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova");
   EXPECT_EQ(settings.value("LgthNbreDec").toString().toStdString(), "3");
+}
+
+// Applied twice to a selected length, the precision takes one undo
+// snapshot: Undo brings back the decimals from before the first Apply.
+TEST_F(EndToEndPreferences, ApplyingToTheSelectionIsUndoneInOneStep) {
+  KPDocument* doc = KPDocument::openUntitledDocument();
+  ASSERT_NE(doc, nullptr);
+  KPFigureView* view = doc->figureView();
+  ASSERT_TRUE(waitForView(view));
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  chooseTool(view, &classe_length);
+  click(view, QPoint(200, 200));
+  auto find_length = [view] {
+    for (object* o = view->info()->first; o; o = o->next)
+      if (o->classe == &classe_length) return o;
+    return static_cast<object*>(nullptr);
+  };
+  object* length = find_length();
+  ASSERT_NE(length, nullptr);
+  const int before = length->settings.nbre_decimales & 127;
+  // Two choices that differ from the length's decimals and from each other.
+  const int first = (before + 1) % 5, second = (before + 2) % 5;
+  view->sendCurrentToolAction(kPointerTool, 0, true);
+  select_all_objects();
+
+  bool driven = false;
+  set_preferences_window_observer([&driven, first, second](QDialog* window) {
+    QObject* precision = kp_qobject(prefs_pages[PREFS_PAGE_PRECISION]);
+    QComboBox* decimals = with_id<QComboBox>(precision, kPrefLengthDecimals);
+    QAbstractButton* selection = with_id<QAbstractButton>(precision, kPrefSelectionChoice);
+    QPushButton* apply = with_id<QPushButton>(precision, kPrefApplyButton);
+    QPushButton* cancel = with_id<QPushButton>(window, IDCANCEL);
+    if (!decimals || !selection || !apply || !cancel || !selection->isEnabled()) {
+      window->close();
+      return;
+    }
+    QTest::mouseClick(selection, Qt::LeftButton);
+    for (int index : {first, second}) {
+      decimals->setCurrentIndex(index);
+      emit decimals->activated(index);
+      QTest::mouseClick(apply, Qt::LeftButton);
+    }
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    driven = true;
+  });
+  QTimer watchdog;
+  QObject::connect(&watchdog, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  watchdog.start(20000);
+  ASSERT_TRUE(clickMenuItem(doc->figureWindow()->menuBar(), "Edit", "Preferences"));
+  spin(50);
+  ASSERT_TRUE(driven);
+  length = find_length();
+  ASSERT_NE(length, nullptr);
+  EXPECT_EQ(length->settings.nbre_decimales & 127, second);
+
+  ASSERT_TRUE(clickMenuItem(doc->figureWindow()->menuBar(), "Edit", "Undo"));
+  spin(50);
+  length = find_length();
+  ASSERT_NE(length, nullptr);
+  EXPECT_EQ(length->settings.nbre_decimales & 127, before);
 }
 
 }  // namespace
