@@ -117,9 +117,10 @@ TEST_F(EndToEndPreferences, LengthDecimalsSetInTheDialogReachTheNextMeasureAndTh
   for (object* o = view->info()->first; o; o = o->next)
     if (o->classe == &classe_text) text = o;
   ASSERT_NE(text, nullptr);
+  // What the window shows, the text editor open over the new measure's text
+  // included.
   view->invalidateFigure();
-  view->grab();
-  const QImage image = view->viewImage();
+  const QImage image = view->grab().toImage();
   tagPOINT corner{text->te->pos.x, text->te->pos.y};
   view->localToGlobalDDM(&corner);
   const QColor background = image.pixelColor(2, 2);
