@@ -10,11 +10,13 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/prefs/preferences_window.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
@@ -211,6 +213,7 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  set_calculator_panel_opener(open_calculator_panel);
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;
   h.paste_from_clipboard = &paste_from_clipboard;
