@@ -12,6 +12,7 @@
 #include "app/document/kp_document.h"
 #include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
+#include "app/prefs/preferences_window.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
@@ -388,6 +389,7 @@ void fill_main_command_services() {
     }
   };
   h.clear_command = [] { clear_command(); };
+  h.run_preferences_dialog = [] { run_preferences_window(); };
   h.session_start_recording = &session_start_recording;
   h.session_stop_recording = &session_stop_recording;
   h.session_load_snapshot = [](char which) { session_load_snapshot(which); };
