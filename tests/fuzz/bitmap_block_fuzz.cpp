@@ -1,4 +1,4 @@
-// libFuzzer target: the BITMAPS block of a figure file. The input is read
+// The BITMAPS block of a figure file. The input is read
 // as a block whose entries are looked up by a few names, including one
 // that is the tail of another; each picture found is installed in a record
 // and written back, and the record it makes reads back the same pixels.
@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_target.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/exchange/figure_bitmaps.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+KELVO_FUZZ_TARGET(bitmap_block_fuzz) {
   const std::string text = std::string("************ BITMAPS ************\r\n\r\n") +
                            std::string(reinterpret_cast<const char*>(data), size);
   static const char* const kNames[] = {"ab.bmp", "b.bmp", "/folder/x.png", "*"};

@@ -244,6 +244,12 @@ void KPFigureWindow::buildMenus() {
   edit_item(QStringLiteral("&Paste"), QKeySequence::Paste, 112);
   edit->addSeparator();
   edit_item(QStringLiteral("Select &All"), QKeySequence::SelectAll, 114);
+  edit->addSeparator();
+  QAction* preferences = edit->addAction(QStringLiteral("Preferences..."), [this] {
+    main_menu_command(figureView_ ? kp_hwnd(figureView_) : nullptr, command_id::kPreferences, 0);
+  });
+  preferences->setMenuRole(QAction::NoRole);
+  kp_set_item_id(preferences, command_id::kPreferences);
   // The work session: recording, then opening and stepping through.
   QMenu* session = menuBar_->addMenu(QStringLiteral("Work &Session"));
   const struct {

@@ -10,10 +10,13 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
+#include "app/prefs/preferences_window.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
@@ -52,6 +55,8 @@
 #include "kernel/model/deletion.h"
 #include "kernel/model/table.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_editing.h"
+#include "kernel/render/colors.h"
 #include "platform/ns_kelvo_text_view.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_cursor.h"
@@ -60,6 +65,29 @@
 namespace {
 
 KPFigureView* current_view() { return figure_view_of(current_figure_view); }
+
+NSKelvoTextEditor* open_editor() {
+  auto* editor = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(text_edit_window));
+  return editor && !editor->isHidden() ? editor : nullptr;
+}
+
+void install_text_editor() {
+  TextEditorOps ops;
+  ops.editor = []() -> HWND {
+    KPFigureView* view = current_view();
+    return view && view->textEditor() ? kp_hwnd(view->textEditor()) : nullptr;
+  };
+  ops.enter_object_edit = [](HWND editor, object* obj) {
+    if (auto* e = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(editor))) e->enterObjectEdit(obj);
+  };
+  ops.text_to_object = [](HWND editor, bool keep) {
+    if (auto* e = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(editor))) e->textToObject(keep);
+  };
+  ops.show = [](HWND editor, bool show) {
+    if (auto* e = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(editor))) e->kelvoShowWindow(show);
+  };
+  install_text_editor_ops(ops);
+}
 
 // Window pixels of the current view to figure coordinates, and back.
 void view_to_figure(double* x, double* y) {
@@ -152,6 +180,17 @@ void fill_window_services() {
   h.selected_number_in_active_text = &selected_number_in_active_text;
   h.is_current_text_tool_target = &is_current_text_tool_target;
   h.has_label_text = &object_has_label_text;
+  h.text_editor_selection = [](int32_t* start, int32_t* end, int32_t* length) {
+    NSKelvoTextEditor* editor = open_editor();
+    if (!editor) return false;
+    int32_t range[2] = {0, 0};
+    editor->sendMessage(kEditorGetSelection, 0, reinterpret_cast<LPARAM>(range));
+    if (start) *start = range[0];
+    if (end) *end = range[1];
+    if (length) *length = editor->stringLength();
+    return true;
+  };
+  h.text_editor_window = []() -> HWND { return open_editor() ? text_edit_window : nullptr; };
   h.conic_bounding_rect = &conic_bounding_rect;
   h.arc_bounding_rect = &arc_bounding_rect;
   h.is_value_object = &value_object_check;
@@ -174,6 +213,7 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  set_calculator_panel_opener(open_calculator_panel);
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;
   h.paste_from_clipboard = &paste_from_clipboard;
@@ -199,6 +239,24 @@ void fill_tool_services() {
   };
   h.clear_pick_marks = &clear_pick_marks;
   h.delete_empty_text_objects = &delete_empty_text_objects;
+  h.switch_text_edit_object = [](object* obj) { ::switch_text_edit_object(obj); };
+  h.send_text_editor = [](UINT message, WPARAM wparam, LPARAM lparam) {
+    if (!text_edit_window) return false;
+    NSKelvoWrapMachine::sendMessage(text_edit_window, message, wparam, lparam);
+    return true;
+  };
+  h.color_edited_text = [](uint16_t group, uint32_t color) {
+    NSKelvoTextEditor* editor = open_editor();
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    if (!editor || !fig || !fig->cur_text) return;
+    if (group == 1002) {
+      fig->cur_text->settings.FillColor = color;
+      editor->sendMessage(kEditorBackground, 0, static_cast<LPARAM>(rgb_to_bgr_pal(color)));
+      return;
+    }
+    // A text in the background's colour would vanish.
+    editor->changeTextColor(color == back_color ? 0xFEFEFE : color, 0, 0);
+  };
   h.hide_pending_button_targets = &hide_pending_button_targets;
   h.pop_tool_argument_state = &pop_tool_argument_state;
   h.resolve_text_reference = &resolve_text_reference;
@@ -238,8 +296,10 @@ void fill_designation_services() {
   h.refresh_moving_layer = &refresh_moving_layer;
   h.show_cursor = [](int id) { KPCursor::setCursorByID(id); };
   h.setup_tool = &setup_current_tool;
+  // The click is kept in window pixels; its readers want figure coordinates.
   h.saved_click = [](tagPOINT* p) {
     get_saved_mouse_point(p);
+    if (KPFigureView* view = current_view()) view->globalToLocalDDM(p);
     return true;
   };
   h.circle_of_point = &circle_of_point;
@@ -329,6 +389,7 @@ void fill_main_command_services() {
     }
   };
   h.clear_command = [] { clear_command(); };
+  h.run_preferences_dialog = [] { run_preferences_window(); };
   h.session_start_recording = &session_start_recording;
   h.session_stop_recording = &session_stop_recording;
   h.session_load_snapshot = [](char which) { session_load_snapshot(which); };
@@ -336,6 +397,10 @@ void fill_main_command_services() {
   session_services().show_snapshot = &KPDocument::showSessionSnapshot;
   h.regenerate_rtf_if_needed = [](object* obj) {
     if (text_handle_ops().regenerate_text) text_handle_ops().regenerate_text(obj);
+  };
+  h.text_editor_length = []() -> int32_t {
+    NSKelvoTextEditor* editor = open_editor();
+    return editor ? editor->stringLength() : -1;
   };
   h.release_text_view = [](object* obj) {
     if (!obj || !obj->te || !obj->te->text_view) return;
@@ -378,6 +443,7 @@ void fill_file_services() {
 
 void install_kernel_services() {
   install_kelvo_text_view();
+  install_text_editor();
   fill_main_command_services();
   fill_file_services();
   fill_window_services();

@@ -1,0 +1,245 @@
+#include "app/prefs/preferences_window.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <memory>
+#include <vector>
+
+#include "kernel/prefs/dialog_controls.h"
+#include "kernel/prefs/prefs_dialog.h"
+#include "kernel/prefs/preferences.h"
+#include "platform/kelvo_wrap_machine.h"
+#include "platform/kp_color_well.h"
+#include "platform/kp_dialog_panel.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+
+std::function<void(QDialog*)>& observer() {
+  static std::function<void(QDialog*)> f;
+  return f;
+}
+
+LRESULT window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  if (message != WM_COMMAND) return 0;
+  switch (static_cast<int>(wparam & 0xFFFF)) {
+    case IDOK:
+      prefs_ok(window);
+      return 1;
+    case kPrefExportButton:
+      export_preferences(nullptr);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void send_command(QWidget* page, int id) {
+  NSKelvoWrapMachine::sendMessage(kp_hwnd(page), WM_COMMAND, static_cast<WPARAM>(id), 0);
+}
+
+// Controls that tell their page of each change the user makes.
+QComboBox* popup(QWidget* page, int id, const QStringList& items) {
+  auto* box = new QComboBox(page);
+  box->addItems(items);
+  kp_set_item_id(box, id);
+  QObject::connect(box, &QComboBox::activated, page, [page, id] { send_command(page, id); });
+  return box;
+}
+
+QCheckBox* check(QWidget* page, int id, const QString& text) {
+  auto* box = new QCheckBox(text, page);
+  kp_set_item_id(box, id);
+  QObject::connect(box, &QCheckBox::clicked, page, [page, id] { send_command(page, id); });
+  return box;
+}
+
+QPushButton* button(QWidget* page, int id, const QString& text) {
+  auto* b = new QPushButton(text, page);
+  kp_set_item_id(b, id);
+  QObject::connect(b, &QPushButton::clicked, page, [page, id] { send_command(page, id); });
+  return b;
+}
+
+QPushButton* color_well(QWidget* page, int id) {
+  auto* well = new QPushButton(page);
+  well->setFixedWidth(48);
+  kp_set_item_id(well, id);
+  QObject::connect(well, &QPushButton::clicked, page, [page, well, id] {
+    const QColor chosen = QColorDialog::getColor(well->palette().button().color(), page);
+    if (!chosen.isValid()) return;
+    kp_set_well_color(kp_hwnd(well),
+                      static_cast<uint32_t>(chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16)));
+    send_command(page, id);
+  });
+  return well;
+}
+
+// The buttons the pages share: where Apply goes, Apply, factory settings.
+void add_common_buttons(QWidget* page, QVBoxLayout* layout) {
+  auto* row = new QHBoxLayout;
+  auto* new_objects = new QRadioButton(QStringLiteral("New objects"), page);
+  auto* selection = new QRadioButton(QStringLiteral("Selection"), page);
+  kp_set_item_id(new_objects, kPrefNewObjectsChoice);
+  kp_set_item_id(selection, kPrefSelectionChoice);
+  QObject::connect(new_objects, &QRadioButton::clicked, page, [page] { send_command(page, kPrefNewObjectsChoice); });
+  QObject::connect(selection, &QRadioButton::clicked, page, [page] { send_command(page, kPrefSelectionChoice); });
+  row->addWidget(new_objects);
+  row->addWidget(selection);
+  row->addStretch();
+  row->addWidget(button(page, kPrefFactoryButton, QStringLiteral("Factory Settings")));
+  row->addWidget(button(page, kPrefApplyButton, QStringLiteral("Apply")));
+  layout->addStretch();
+  layout->addLayout(row);
+}
+
+QWidget* precision_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  const QStringList decimals = {"0", "1", "2", "3", "4", "10"};
+  form->addRow(QStringLiteral("Length decimals"), popup(page, kPrefLengthDecimals, decimals));
+  form->addRow(QStringLiteral("Angle decimals"), popup(page, kPrefAngleDecimals, decimals));
+  form->addRow(QStringLiteral("Other decimals"), popup(page, kPrefOtherDecimals, decimals));
+  form->addRow(QStringLiteral("Length unit"), popup(page, kPrefLengthUnit, {"mm", "cm", "m", "km"}));
+  form->addRow(QStringLiteral("Angle unit"), popup(page, kPrefAngleUnit, {"Degree", "Grade", "Radian"}));
+  layout->addLayout(form);
+  add_common_buttons(page, layout);
+  return page;
+}
+
+QWidget* locus_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  auto* count = new QLineEdit(page);
+  kp_set_item_id(count, kPrefLocusCount);
+  QObject::connect(count, &QLineEdit::editingFinished, page, [page] { send_command(page, kPrefLocusCount); });
+  form->addRow(QStringLiteral("Number of objects"), count);
+  layout->addLayout(form);
+  layout->addWidget(check(page, kPrefLinkPoints, QStringLiteral("Link points")));
+  layout->addWidget(check(page, kPrefEnvelope, QStringLiteral("Envelope")));
+  add_common_buttons(page, layout);
+  return page;
+}
+
+QWidget* equation_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Coordinate system"),
+               popup(page, kPrefCoordinates, {"Cartesian", "Polar", "Polar (radians)", "Complex"}));
+  layout->addLayout(form);
+  layout->addWidget(check(page, kPrefLineForm, QStringLiteral("Lines: y = ax + b")));
+  layout->addWidget(check(page, kPrefCircleForm, QStringLiteral("Circles: centre and radius")));
+  layout->addWidget(check(page, kPrefConicForm, QStringLiteral("Conics: reduced form")));
+  add_common_buttons(page, layout);
+  return page;
+}
+
+QWidget* system_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Pick tolerance (mm)"), popup(page, kPrefTolerance, {"1", "2", "4", "8"}));
+  layout->addLayout(form);
+  layout->addWidget(check(page, kPrefBitmapCopy, QStringLiteral("Copy as bitmap")));
+  add_common_buttons(page, layout);
+  return page;
+}
+
+QWidget* geometry_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(check(page, kPrefPointOnObject, QStringLiteral("Create points on objects")));
+  layout->addWidget(check(page, kPrefInfinity, QStringLiteral("Manage infinity")));
+  add_common_buttons(page, layout);
+  return page;
+}
+
+QWidget* styles_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  QStringList kinds, texts;
+  for (const char* name : kGraphicKindNames) kinds << kp_qstring(name);
+  for (const char* name : kTextKindNames) texts << kp_qstring(name);
+  form->addRow(QStringLiteral("Objects"), popup(page, kPrefGraphicKinds, kinds));
+  form->addRow(QStringLiteral("Colour"), color_well(page, kPrefGraphicColor));
+  form->addRow(QStringLiteral("Thickness"), popup(page, kPrefThickness, {"Thin", "Normal", "Thick"}));
+  form->addRow(QStringLiteral("Dash"), popup(page, kPrefDash, {"Solid", "Dashed", "Long dashes"}));
+  QStringList shapes;
+  for (int i = 0; i < 16; ++i) shapes << QString::number(i);
+  form->addRow(QStringLiteral("Shape"), popup(page, kPrefShape, shapes));
+  form->addRow(QStringLiteral("Texts"), popup(page, kPrefTextKinds, texts));
+  form->addRow(QStringLiteral("Text colour"), color_well(page, kPrefTextColor));
+  layout->addLayout(form);
+  add_common_buttons(page, layout);
+  return page;
+}
+
+}  // namespace
+
+void set_preferences_window_observer(std::function<void(QDialog*)> f) { observer() = std::move(f); }
+
+int run_preferences_window() {
+  const prefs_rec before = prefs;
+  KPDialogPanel panel(&window_procedure);
+  panel.setWindowTitle(QStringLiteral("Preferences"));
+  auto* layout = new QVBoxLayout(&panel);
+  auto* tabs = new QTabWidget(&panel);
+  layout->addWidget(tabs);
+  QWidget* pages[kPrefsPages] = {precision_page(), locus_page(),    equation_page(),
+                                 system_page(),    geometry_page(), styles_page()};
+  const char* titles[kPrefsPages] = {"Precision and Units", "Locus", "Equations", "System", "Geometry",
+                                     "Default Styles"};
+  std::vector<std::unique_ptr<NSKelvoWrapMachine>> machines;
+  for (int i = 0; i < kPrefsPages; ++i) {
+    tabs->addTab(pages[i], QString::fromLatin1(titles[i]));
+    machines.push_back(std::make_unique<NSKelvoWrapMachine>(prefs_page_procedure(i), kp_hwnd(pages[i])));
+    kp_bind_procedure(pages[i], machines.back().get());
+    prefs_pages[i] = kp_hwnd(pages[i]);
+  }
+  auto* bottom = new QHBoxLayout;
+  auto* save = new QCheckBox(QStringLiteral("Save as default settings"), &panel);
+  kp_set_item_id(save, kPrefSaveBox);
+  bottom->addWidget(save);
+  auto* export_button = new QPushButton(QStringLiteral("Save to File..."), &panel);
+  panel.bindButton(export_button, kPrefExportButton);
+  bottom->addWidget(export_button);
+  bottom->addStretch();
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), &panel);
+  auto* ok = new QPushButton(QStringLiteral("OK"), &panel);
+  ok->setDefault(true);
+  panel.bindButton(cancel, IDCANCEL);
+  panel.bindButton(ok, IDOK);
+  bottom->addWidget(cancel);
+  bottom->addWidget(ok);
+  layout->addLayout(bottom);
+
+  prefs_dialog_open();
+  if (observer()) {
+    QDialog* shown = &panel;
+    QTimer::singleShot(0, &panel, [shown] {
+      if (observer()) observer()(shown);
+    });
+  }
+  const int result = panel.runModal();
+  for (HWND& page : prefs_pages) page = nullptr;
+  for (QWidget* page : pages) kp_bind_procedure(page, nullptr);
+  // What was not applied is dropped: the record is as before the opening.
+  if (result != IDOK) prefs = before;
+  return result == IDOK ? 1 : 0;
+}
