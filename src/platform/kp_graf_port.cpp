@@ -614,6 +614,27 @@ void KPGrafPort::drawImageRect(const KPUniversalBitmap* bitmap, int x, int y, in
   paint.p->drawImage(QRectF(x, y + (hd - h), width, height), image);
 }
 
+void KPGrafPort::drawImageTurned(const KPUniversalBitmap* bitmap, double x, double y, double scale, double angle,
+                                 int rop) {
+  if (!context_ || !bitmap) return;
+  QImage image = kp_bitmap_image(bitmap);
+  if (image.isNull()) return;
+  if (image.format() == QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_ARGB32);
+  for (int row = 0; row < image.height(); ++row) {
+    auto* line = reinterpret_cast<uint32_t*>(image.scanLine(row));
+    for (int col = 0; col < image.width(); ++col) line[col] |= 0xFF000000u;
+  }
+  const double offset = context_->height() - portFrame_.height;
+  Painting paint(context_->impl()->painter, antialias_, rop);
+  paint.p->save();
+  paint.p->setRenderHint(QPainter::SmoothPixmapTransform, true);
+  paint.p->translate(x, y + offset);
+  paint.p->rotate(angle * 180.0 / M_PI);
+  paint.p->scale(scale, scale);
+  paint.p->drawImage(QRectF(0, -image.height(), image.width(), image.height()), image);
+  paint.p->restore();
+}
+
 void KPGrafPort::copySurface(const KPContext* source) {
   if (!context_ || !source || source == context_) return;
   const QImage image = kp_context_image(source);

@@ -135,6 +135,10 @@ class KPGrafPort : public KPGdiObject {
   // Draws a bitmap into the rectangle (surface pixels, y down) with raster
   // operation 13 (copy) or 9 (mask: multiply with what lies beneath).
   void drawImageRect(const KPUniversalBitmap* bitmap, int x, int y, int width, int height, int rop);
+  // Draws a bitmap with its bottom-left corner at (x, y) (surface pixels, y
+  // down), scaled by `scale` and its bottom edge turned by `angle` radians
+  // (clockwise on screen); raster operation as drawImageRect.
+  void drawImageTurned(const KPUniversalBitmap* bitmap, double x, double y, double scale, double angle, int rop);
   // Copies another surface's pixels onto this port's surface at the top left.
   void copySurface(const KPContext* source);
 

@@ -1,5 +1,9 @@
 #include "app/document/kp_document.h"
 
+#include <QColorDialog>
+
+#include "kernel/window/figure_popup.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -252,6 +256,12 @@ void KPDocument::installKernelHooks() {
   view_hooks.new_document = [] { openUntitledDocument(); };
   view_hooks.terminate = [] { DUVirIdazididovi::quit(); };
   install_figure_view_hooks(view_hooks);
+  figure_popup_hooks().choose_color = [](uint32_t current, uint32_t* chosen) {
+    const QColor c = QColorDialog::getColor(QColor(QRgb(current)), nullptr, QStringLiteral("Background Color"));
+    if (!c.isValid()) return false;
+    *chosen = static_cast<uint32_t>(c.rgb()) & 0xFFFFFF;
+    return true;
+  };
 
   InvalidateHook invalidate;
   invalidate.invalidate_rect = [](HWND window, const tagRECT* rect) {

@@ -68,7 +68,6 @@ void scroll_figure_window(int32_t x, int32_t y, int) {
   if (hooks.finish_scroll) hooks.finish_scroll(view);
 }
 
-void show_figure_popup_menu() {}
 void start_auto_animation() {}
 
 // ---- Work-session printing ----

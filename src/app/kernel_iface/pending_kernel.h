@@ -57,7 +57,6 @@ void init_help_pages();
 // Scrolls the figure so that it follows the point from the scroll anchor on.
 void scroll_figure_window(int32_t x, int32_t y, int flags);
 extern tagPOINT scroll_anchor;
-void show_figure_popup_menu();
 void start_auto_animation();
 
 // ---- Work-session printing ----

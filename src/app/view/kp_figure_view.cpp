@@ -35,6 +35,7 @@
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_events.h"
+#include "kernel/window/figure_popup.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_graf_port_qt.h"
@@ -409,6 +410,9 @@ void KPFigureView::cursorSelect(tagPOINT point) {
 
 void KPFigureView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::RightButton) {
+    tagPOINT at = truncated(toSheet(event->position()));
+    globalToLocalDDM(&at);
+    saved_mouse_point = at;
     show_figure_popup_menu();
     return;
   }
@@ -447,6 +451,9 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
 void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {
   // A press with the context-menu modifier opens the figure's menu only.
   if (modifiers & Qt::MetaModifier) {
+    tagPOINT at = truncated(where);
+    globalToLocalDDM(&at);
+    saved_mouse_point = at;
     show_figure_popup_menu();
     return;
   }

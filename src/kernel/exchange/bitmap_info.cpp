@@ -29,7 +29,8 @@ void free_bitmap_dib(bitmap_info* bi) {
 void free_bitmap_holder(bitmap_info** holder) {
   if (!holder || !*holder) return;
   bitmap_info* bi = *holder;
-  if (bi->image && bi->name && g_release_image) g_release_image(bi->image);
+  // The image goes whenever there is one, named or not.
+  if (bi->image && g_release_image) g_release_image(bi->image);
   bi->image = nullptr;
   if (!is_ti_screen_bitmap_name(bi->name)) GlobalFreeAndNull(&bi->name);
   GlobalFreeAndNull(&bi->pixels);

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/image_files.h"
+#include "kernel/model/version_info.h"
 #include "kernel/model/memory.h"
 #include "platform/kp_bitmap.h"
 
@@ -62,6 +64,10 @@ bool decompress_bitmap(const uint8_t* record, uint32_t length, figure_picture* o
       row != header_row_bytes(width))
     return false;
   const uLong expected = static_cast<uLong>(row * height);
+  // zlib cannot inflate more than about 1032 bytes from one: a record that
+  // announces more than that is not a picture, whatever it inflates to, and
+  // costs no allocation.
+  if (expected / 1032 > length - 24 + 1) return false;
   std::vector<uint8_t> raw(expected, 0);
   uLongf got = expected;
   if (uncompress(raw.data(), &got, record + 20, length - 24) != Z_OK) return false;
@@ -119,11 +125,23 @@ std::vector<uint8_t> base64_decode(const char* text, uint32_t length) {
 
 bool load_figure_bitmap(const char* block, uint32_t length, const char* name, figure_picture* out) {
   if (block == nullptr || name == nullptr || name[0] == '\0') return false;
+  // Entries are named by the file-name part of a picture's name.
+  const char* slash = std::strrchr(name, '/');
+  const std::string_view wanted(slash != nullptr ? slash + 1 : name);
+  if (wanted.empty()) return false;
   const std::string_view text(block, length);
-  const size_t at = text.find(name);
-  if (at == std::string_view::npos) return false;
-  size_t p = text.find_first_of("\r\n", at);
-  if (p == std::string_view::npos) return false;
+  // Only a whole line names an entry: a name inside a longer name, or inside
+  // an entry's base64 text, is not that entry.
+  size_t at = 0;
+  for (;;) {
+    at = text.find(wanted, at);
+    if (at == std::string_view::npos) return false;
+    const size_t after = at + wanted.size();
+    const bool starts_line = at == 0 || text[at - 1] == '\n' || text[at - 1] == '\r';
+    if (starts_line && after < text.size() && (text[after] == '\r' || text[after] == '\n')) break;
+    at += 1;
+  }
+  size_t p = at + wanted.size();
   while (p < text.size() && (text[p] == '\r' || text[p] == '\n')) ++p;
   const size_t star = text.find('*', p);
   if (star == std::string_view::npos) return false;
@@ -131,8 +149,30 @@ bool load_figure_bitmap(const char* block, uint32_t length, const char* name, fi
   return decompress_bitmap(record.data(), static_cast<uint32_t>(record.size()), out);
 }
 
+bool picture_from_bitmap(const KPUniversalBitmap* bitmap, figure_picture* out) {
+  if (bitmap == nullptr || out == nullptr) return false;
+  const int32_t width = bitmap->width();
+  const int32_t height = bitmap->height();
+  if (width <= 0 || height <= 0 || int64_t{width} * height > kMaxFigurePicturePixels) return false;
+  tagBITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;  // bottom-up, as pictures are kept
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+  if (GetDIBits(nullptr, bitmap, 0, static_cast<uint32_t>(height), pixels.data(), &header, DIB_RGB_COLORS) == 0)
+    return false;
+  out->width = width;
+  out->height = height;
+  out->pixels = std::move(pixels);
+  return true;
+}
+
 bool set_bitmap_holder_image(const figure_picture& picture, KPGrafPort* dc, const char* name, bitmap_info** holder) {
-  if (holder == nullptr || picture.width <= 0 || picture.height <= 0) return false;
+  if (holder == nullptr || picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4)
+    return false;
   if (*holder == nullptr) *holder = alloc_block<bitmap_info>();
   bitmap_info* bi = *holder;
   if (bi == nullptr) return false;
@@ -146,6 +186,7 @@ bool set_bitmap_holder_image(const figure_picture& picture, KPGrafPort* dc, cons
     return false;
   }
   std::memcpy(pixels, picture.pixels.data(), bytes);
+  install_bitmap_image_release(release_image);
   if (name_len != 0) std::memcpy(name_copy, name, name_len);
   tagBITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(tagBITMAPINFOHEADER);
@@ -154,16 +195,44 @@ bool set_bitmap_holder_image(const figure_picture& picture, KPGrafPort* dc, cons
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* image = CreateDIBitmap(dc, &info.bmiHeader, 4, pixels, &info, DIB_RGB_COLORS);
-  install_bitmap_image_release(release_image);
-  if (bi->image != nullptr && bi->name != nullptr) release_image(bi->image);
+  // The old image goes whether or not the record had a name.
+  if (bi->image != nullptr) release_image(bi->image);
   if (!is_ti_screen_bitmap_name(bi->name)) GlobalFreeAndNull(&bi->name);
   GlobalFreeAndNull(&bi->pixels);
   free_bitmap_dib(bi);
   bi->image = image;
-  bi->name = name_copy;
+  // A calculator screen keeps the canonical name, which is never freed.
+  if (const char* screen = is_ti_screen_bitmap_name(name_copy)) {
+    GlobalFreeAndNull(&name_copy);
+    bi->name = const_cast<char*>(screen);
+  } else {
+    bi->name = name_copy;
+  }
   bi->pixels = pixels;
   bi->width = picture.width;
   bi->height = picture.height;
-  bi->dirty = 1;
+  bi->dirty = 0;
+  bi->composited = 0;
+  bi->render_width = 0;
+  bi->render_height = 0;
   return true;
+}
+
+KPUniversalBitmap* load_bitmap_file(const char* path) {
+  return path != nullptr && *path != '\0' ? load_image_file_to_bitmap(path) : nullptr;
+}
+
+KPUniversalBitmap* get_ti_screen_bitmap(const char* name) {
+  const char* screen = is_ti_screen_bitmap_name(name);
+  if (screen == nullptr) return nullptr;
+  const std::string path = resource_folder() + "/pictures/" + screen + ".bmp";
+  return load_image_file_to_bitmap(path.c_str());
+}
+
+KPUniversalBitmap* ti_screen_bitmap_path(int model, const char** name) {
+  static const char* const kModels[] = {"TI-92 Screen", "TI-89 Screen", "TI-83 Screen"};
+  if (model < 0 || model > 2) return nullptr;
+  const char* screen = is_ti_screen_bitmap_name(kModels[model]);
+  if (name != nullptr) *name = screen;
+  return get_ti_screen_bitmap(screen);
 }

@@ -33,6 +33,19 @@ std::vector<uint8_t> base64_decode(const char* text, uint32_t length);
 // Finds the entry `name` in the block (from its title, `length` bytes) and
 // decodes it; false when it is absent or bad.
 bool load_figure_bitmap(const char* block, uint32_t length, const char* name, figure_picture* out);
+// The 32-bit pixels of a platform bitmap (an image file, a calculator
+// screen); false when it has none or is too large.
+class KPUniversalBitmap;
+bool picture_from_bitmap(const KPUniversalBitmap* bitmap, figure_picture* out);
 // Stores the picture with its name in the holder (made when null); false
 // when memory runs out.
 bool set_bitmap_holder_image(const figure_picture& picture, KPGrafPort* dc, const char* name, bitmap_info** holder);
+
+// An image file as a bitmap (owned by the caller), or null.
+KPUniversalBitmap* load_bitmap_file(const char* path);
+// The picture of a calculator screen ("TI-92 Screen", "TI-89 Screen",
+// "TI-83 Screen"), or null. ti_screen_bitmap_path takes the model 0, 1 or 2
+// and gives the canonical name through `name`; another model gives null and
+// leaves `name` alone.
+KPUniversalBitmap* get_ti_screen_bitmap(const char* name);
+KPUniversalBitmap* ti_screen_bitmap_path(int model, const char** name);

@@ -1,21 +1,61 @@
 // Pictures attached to objects: a segment's picture on its two ends, a
-// polygon's picture mapped onto four corners.
+// polygon's picture mapped onto four corners, and the plane geometry that
+// mapping rests on.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/win_types.h"
+
 struct DisplayDevice;
 struct object;
-struct tagPOINT;
+struct bitmap_info;
 
-// When set, a polygon's picture is mapped only onto a convex quadrilateral.
+// When set, a polygon's picture is mapped only onto a convex quadrilateral,
+// and then projectively while it is dragged. Nothing sets it.
 extern uint8_t picture_mapping_convex;
 
+// ---- Geometry (corners P0..P3 in order around the quadrilateral).
+struct pic_point {
+  double x, y;
+};
+double det2(double a, double b, double c, double d);
+double det3(const double m[3][3]);
+void adjugate3(const double m[3][3], double out[3][3]);
+// 0 when m is singular (out untouched), else 3 with out = m^-1.
+int invert3(const double m[3][3], double out[3][3]);
+// a x + b y = e, c x + d y = f; (0, 0) for (nearly) parallel lines.
+pic_point solve_2x2(double a, double b, double c, double d, double e, double f);
+bool quad_has_duplicate_corner(const tagPOINT corners[4]);
 // True when the four corners are distinct and every turn has the same sign.
 bool is_convex_quad(const tagPOINT corners[4]);
+// The inverse of the projective map of [0, W] x [0, H] onto the corners
+// ((0,0) to P0, (W,0) to P1, (W,H) to P2, (0,H) to P3); `forward` receives
+// the map itself when not null. The result of invert3.
+int projective_from_quad(double out[3][3], int32_t width, int32_t height, const tagPOINT corners[4],
+                         double forward[3][3] = nullptr);
+// Where target pixel (x, y) comes from in the picture: (v, u) in [0, 1]²
+// along P0->P1 and P0->P3; false when the pixel is not covered. `roots`
+// receives the number of roots of the quadratic (0 to 2) and `a_coef` its
+// leading coefficient, which is 0 for a parallelogram.
+bool bilinear_inverse(const tagPOINT corners[4], double x, double y, pic_point* out, int* roots = nullptr,
+                      double* a_coef = nullptr);
+// The first and last column of row y that a convex quadrilateral covers;
+// false when the row misses it. Horizontal edges are passed over.
+bool quad_row_span(double y, const tagPOINT corners[4], int32_t* first, int32_t* last);
 
-// Draw the object's picture scaled and turned onto its first two points,
-// or mapped onto four device corners. Mapping pictures onto points comes
-// with the picture code; until then these draw nothing.
+// ---- Mappings of a picture onto corners, into a top-down 32-bit buffer of
+// w x h pixels; `background` (top-down, bg_w x bg_h, may be null) is read at
+// (x + left, y + top). White picture pixels let the background through;
+// without one, pixels not covered and white ones stay white.
+void map_picture_smooth(const uint8_t* picture, int32_t pw, int32_t ph, uint8_t* target, int32_t w, int32_t h,
+                        const uint8_t* background, int32_t bg_w, int32_t bg_h, const tagPOINT corners[4],
+                        int32_t left, int32_t top);
+void map_picture_fast(const uint8_t* picture, int32_t pw, int32_t ph, uint8_t* target, int32_t w, int32_t h,
+                      const uint8_t* background, int32_t bg_w, int32_t bg_h, const tagPOINT corners[4],
+                      int32_t left, int32_t top);
+
+// ---- Drawing, called by the draw operations of segments, vectors,
+// triangles and polygons.
 void draw_picture_on_two_points(DisplayDevice* dd, object* obj);
 void draw_picture_on_points(DisplayDevice* dd, object* obj, const tagPOINT corners[4]);

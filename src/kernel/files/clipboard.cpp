@@ -7,6 +7,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/files/object_helpers.h"
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
@@ -411,27 +412,14 @@ std::vector<uint8_t> dib_to_nsimage(const void* bits, int width, int height, con
   const uint32_t w = static_cast<uint32_t>(right - left);
   const uint32_t h = static_cast<uint32_t>(bottom - top);
   if (uint64_t{w} * h > (uint64_t{1} << 28)) return {};
-  const uint32_t image = 4 * w * h;
-  std::vector<uint8_t> out(54 + size_t{image});
-  auto put16 = [&out](size_t at, uint32_t v) {
-    out[at] = static_cast<uint8_t>(v);
-    out[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
+  bmp_info info;
+  if (!make_bmp_info_header(static_cast<int32_t>(w), static_cast<int32_t>(h), 1, 32, &info)) return {};
+  info.header.biXPelsPerMeter = 54;
+  info.header.biYPelsPerMeter = 54;
+  std::vector<uint8_t> out = bmp_file_bytes(info, nullptr);
   auto put32 = [&out](size_t at, uint32_t v) {
     for (int k = 0; k < 4; ++k) out[at + k] = static_cast<uint8_t>(v >> (8 * k));
   };
-  out[0] = 'B';
-  out[1] = 'M';
-  put32(2, 54 + image);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, w);
-  put32(22, h);
-  put16(26, 1);
-  put16(28, 32);
-  put32(34, image);
-  put32(38, 54);
-  put32(42, 54);
 
   // Tool icons get their marks on a copy of their pixels; only icons of at
   // most 32 x 32 pixels have the places the marks are made at.

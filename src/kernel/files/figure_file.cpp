@@ -8,6 +8,8 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/exchange/figure_bitmaps.h"
+#include "platform/kp_bitmap.h"
+#include "kernel/files/file_paths.h"
 #include "kernel/files/file_state.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/object_reader.h"
@@ -327,22 +329,29 @@ const char* txt_find_bitmaps_block(const char* text, uint32_t len) {
 
 void txt_read_bitmap_reference(const char* name, const char* path, KPGrafPort* dc, uint32_t remaining,
                                bitmap_info** holder) {
-  (void)path;
   if (name == nullptr || holder == nullptr) return;
   if (const char* screen = is_ti_screen_bitmap_name(name)) {
-    // The calculator screens are drawn by the calculator exchange; the
-    // holder keeps the name so the figure saves it again.
-    if (*holder == nullptr) *holder = alloc_block<bitmap_info>();
-    if (*holder != nullptr && (*holder)->name == nullptr) (*holder)->name = const_cast<char*>(screen);
+    figure_picture picture;
+    KPUniversalBitmap* bitmap = get_ti_screen_bitmap(screen);
+    if (bitmap != nullptr && picture_from_bitmap(bitmap, &picture)) set_bitmap_holder_image(picture, dc, screen, holder);
+    DeleteObject(bitmap);
     return;
   }
   const kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  // Pictures kept as files beside the figure are read by the image import,
-  // which the calculator exchange brings; until then they stay empty.
-  if (fig == nullptr || fig->linked_pictures || bitmaps_block == nullptr) return;
+  if (fig == nullptr) return;
   figure_picture picture;
-  if (load_figure_bitmap(bitmaps_block, remaining, name, &picture))
-    set_bitmap_holder_image(picture, dc, name, holder);
+  if (fig->linked_pictures || bitmaps_block == nullptr) {
+    // Without a block the picture is a file of that name beside the figure.
+    if (path == nullptr || *path == '\0') return;
+    char* beside = path_replace_file_name(name, path);
+    if (beside == nullptr) return;
+    KPUniversalBitmap* bitmap = load_bitmap_file(beside);
+    if (bitmap != nullptr && picture_from_bitmap(bitmap, &picture)) set_bitmap_holder_image(picture, dc, beside, holder);
+    DeleteObject(bitmap);
+    GlobalFreeAndNull(&beside);
+    return;
+  }
+  if (load_figure_bitmap(bitmaps_block, remaining, name, &picture)) set_bitmap_holder_image(picture, dc, name, holder);
 }
 
 void txt_next_load_number() {

@@ -9,6 +9,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/files/file_paths.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/file_services.h"
@@ -522,8 +523,8 @@ bool copy_picture_file(const bitmap_info* picture, const char* figure_path) {
     ok = true;  // already beside the figure
   } else if (read_whole_file(picture->name, &bytes)) {
     ok = write_whole_file(target, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  } else if (files_services().write_bmp_file) {
-    ok = files_services().write_bmp_file(target, picture);
+  } else {
+    ok = write_bmp_file(target, picture);
   }
   GlobalFreeAndNull(&target);
   return ok;

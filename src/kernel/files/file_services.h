@@ -13,7 +13,6 @@
 
 #include "platform/win_types.h"
 
-struct bitmap_info;
 struct construct_class;
 struct kelvo_win_info;
 
@@ -30,8 +29,6 @@ struct file_services {
   int (*ti9x_read_macro)(const char* data) = nullptr;
   int (*import_old_macro_v2)() = nullptr;
   int (*import_old_macro_v1)() = nullptr;
-  // Writes the picture as a BMP file; false when it could not.
-  bool (*write_bmp_file)(const char* path, const bitmap_info* picture) = nullptr;
 
   // ---- Preferences
   // Replaces the stored preferences by a preferences file's bytes and

@@ -1,0 +1,356 @@
+#include "kernel/window/figure_popup.h"
+
+#include <string>
+#include <vector>
+
+#include "app/kernel_iface/figure_description.h"
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/figure_bitmaps.h"
+#include "kernel/files/object_helpers.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/object_store.h"
+#include "kernel/model/recompute.h"
+#include "kernel/model/undo.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/text/text_drawing.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/cursors.h"
+#include "kernel/tools/hit_state.h"
+#include "kernel/tools/tool_hooks.h"
+#include "kernel/tools/tool_state.h"
+#include "platform/kernel_services.h"
+#include "platform/kp_bitmap.h"
+#include "platform/kp_files.h"
+#include "platform/kp_menu.h"
+
+namespace {
+
+figure_popup_services g_hooks;
+
+// The folder of the last picture chosen, where the next choice starts.
+std::string g_picture_folder;
+
+// The open dialog titled "Image file", every file shown.
+bool choose_picture_file(std::string* path) {
+  if (g_hooks.choose_picture_file) return g_hooks.choose_picture_file(path);
+  char buffer[1024] = {};
+  OPENFILENAME record{};
+  record.lStructSize = sizeof record;
+  record.lpstrFile = buffer;
+  record.nMaxFile = sizeof buffer;
+  record.lpstrTitle = "Image file";
+  record.lpstrInitialDir = g_picture_folder.empty() ? nullptr : g_picture_folder.c_str();
+  if (!GetOpenFileName(&record) || buffer[0] == '\0') return false;
+  *path = buffer;
+  const size_t slash = path->rfind('/');
+  if (slash != std::string::npos) g_picture_folder = path->substr(0, slash);
+  return true;
+}
+
+kelvo_win_info* figure() { return KPGeoDocument::currentInfo(); }
+
+uint16_t type_of(const object* o) { return object_type_id(o); }
+
+bool is_coordinates(const object* o) {
+  return type_of(o) == TYPE_NUMBER && o->classe == &classe_equation && o->methode == 0;
+}
+
+// The object under the click: the last drawn (topmost) object whose type
+// says the point hits it.
+object* object_under(tagPOINT p) {
+  kelvo_win_info* fig = figure();
+  object* found = nullptr;
+  for (object* o = fig ? fig->first : nullptr; o; o = o->next) {
+    if (!o->otype || !o->otype->hit_test || !o->settings.visible || (o->state & OBJ_UNDEFINED)) continue;
+    if (type_of(o) == TYPE_INTERSECTION_SET) continue;
+    tagPOINT q = p;
+    if (o->otype->hit_test(o, &q)) found = o;
+  }
+  return found;
+}
+
+// Label per coordinate system, as the figure file names them.
+const char* const kCoordinateLabels[4] = {"Cartesian", "Polar (degrees)", "Polar (grads)", "Polar (radians)"};
+
+uint8_t other_equation_format(const object* eq) {
+  const uint16_t carrier = eq->nbparents > 0 && eq->parents[0] ? type_of(eq->parents[0]) : 0;
+  return carrier == TYPE_LINE ? 1 : carrier == TYPE_CIRCLE ? 2 : carrier == TYPE_CONIC ? 4 : 0;
+}
+
+void mark_edited() {
+  if (kelvo_win_info* fig = figure()) KPGeoDocument::_do_dirty(fig);
+}
+
+void free_object_picture(object* obj) {
+  if (obj->bitmap && bitmap_is_private(obj))
+    free_bitmap_holder(&obj->bitmap);
+  else
+    obj->bitmap = nullptr;  // the undo copy keeps the shared record
+}
+
+// The sheet's background picture goes, unless the undo copy still holds it.
+void free_background_picture(kelvo_win_info* fig) {
+  const kelvo_win_info* undo = fig->undo;
+  if (fig->background && !(undo && undo->background == fig->background))
+    free_bitmap_holder(&fig->background);
+  else
+    fig->background = nullptr;
+}
+
+void install_picture(object* obj, int item) {
+  kelvo_win_info* fig = figure();
+  if (!fig) return;
+  std::string path;
+  KPUniversalBitmap* bitmap = nullptr;
+  const char* name = nullptr;
+  if (item == kPopupPictureFile) {
+    if (!choose_picture_file(&path)) return;
+    bitmap = load_bitmap_file(path.c_str());
+    name = path.c_str();
+  } else {
+    bitmap = ti_screen_bitmap_path(item - kPopupScreen92, &name);
+  }
+  figure_picture picture;
+  const bool loaded = bitmap && picture_from_bitmap(bitmap, &picture);
+  DeleteObject(bitmap);
+  if (!loaded) return;
+  if (obj && type_of(obj) == TYPE_BUTTON && (picture.width > 2000 || picture.height > 2000)) {
+    MessageBeep(0);
+    return;
+  }
+  save_undo_state(0);
+  if (obj) {
+    free_object_picture(obj);
+    set_bitmap_holder_image(picture, nullptr, name, &obj->bitmap);
+  } else {
+    free_background_picture(fig);
+    set_bitmap_holder_image(picture, nullptr, name, &fig->background);
+    const uint32_t old = fig->bgcolor;
+    fig->bgcolor = back_color;
+    replace_text_color(old, fig->bgcolor);
+  }
+  mark_edited();
+}
+
+}  // namespace
+
+figure_popup_services& figure_popup_hooks() { return g_hooks; }
+
+bool is_fillable_object(const object* obj, uint16_t type_id) {
+  const uint16_t t = obj ? type_of(obj) : type_id;
+  switch (t) {
+    case TYPE_TRIANGLE:
+    case TYPE_POLYGON:
+    case 6:
+    case TYPE_CIRCLE:
+    case TYPE_ARC:
+    case TYPE_TEXT:
+    case TYPE_NUMBER:
+    case TYPE_PROPERTY:
+    case TYPE_EQUATION:
+    case TYPE_TABLE:
+    case TYPE_EXPRESSION:
+    case TYPE_BUTTON:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool can_hold_picture(const object* obj) {
+  switch (type_of(obj)) {
+    case TYPE_BUTTON:
+    case TYPE_POINT:
+    case TYPE_SEGMENT:
+    case TYPE_VECTOR:
+    case TYPE_TRIANGLE:
+      return true;
+    case TYPE_POLYGON:
+    case 6:
+      return obj->methode == 3 || obj->methode == 4;
+    default:
+      return false;
+  }
+}
+
+bool has_text_frame(const object* obj, bool picture_asked) {
+  return obj && (is_fillable_object(obj) || (picture_asked && obj->bitmap));
+}
+
+void replace_text_color(uint32_t old_color, uint32_t new_color) {
+  kelvo_win_info* fig = figure();
+  if (!fig || old_color == new_color) return;
+  for (object* o = fig->first; o; o = o->next)
+    if (is_text_like_object(o) && o->settings.Color == old_color) set_object_color(o, new_color);
+}
+
+void set_coordinate_form(object* obj, uint8_t form) {
+  kelvo_win_info* fig = figure();
+  if (!obj || !fig || form > 3) return;
+  auto apply = [form](object* o) {
+    o->math.equa.typeunite = form;
+    recompute_object(o);
+    mark_text_needs_regen(o);
+  };
+  apply(obj);
+  if (is_coordinates(obj))
+    for (object* o = fig->first; o; o = o->next)
+      if (o != obj && is_coordinates(o) && o->nbparents >= 2 && obj->nbparents >= 2 &&
+          o->parents[0] == obj->parents[0] && o->parents[1] == obj->parents[1])
+        apply(o);
+  invalidate_current_figure_window();
+}
+
+void apply_figure_popup_item(int item, object* obj) {
+  kelvo_win_info* fig = figure();
+  if (!fig) return;
+  switch (item) {
+    case kPopupPictureFile:
+    case kPopupScreen92:
+    case kPopupScreen92 + 1:
+    case kPopupScreen92 + 2:
+      install_picture(obj, item);
+      break;
+    case kPopupFrameOpaque:
+    case kPopupFrameTransparent:
+      if (obj) {
+        const int8_t want = item == kPopupFrameOpaque ? 1 : 0;
+        if ((obj->settings.opaque != 0) != (want != 0)) {
+          obj->settings.opaque = want;
+          mark_edited();
+        }
+      }
+      break;
+    case kPopupBackgroundColor: {
+      uint32_t chosen = 0;
+      if (obj || !g_hooks.choose_color || !g_hooks.choose_color(fig->bgcolor, &chosen)) break;
+      free_background_picture(fig);
+      const uint32_t old = fig->bgcolor;
+      fig->bgcolor = chosen & 0xFFFFFF;
+      replace_text_color(old, fig->bgcolor);
+      mark_edited();
+      break;
+    }
+    case kPopupRemovePicture:
+      if (obj)
+        free_object_picture(obj);
+      else
+        free_background_picture(fig);
+      mark_edited();
+      break;
+    case kPopupEquationStandard:
+    case kPopupEquationOther:
+      if (obj && type_of(obj) == TYPE_EQUATION) {
+        obj->math.equa.format = item == kPopupEquationStandard ? 0 : other_equation_format(obj);
+        recompute_object(obj);
+        mark_text_needs_regen(obj);
+        mark_edited();
+      }
+      break;
+    case kPopupCoordinates:
+    case kPopupCoordinates + 1:
+    case kPopupCoordinates + 2:
+    case kPopupCoordinates + 3:
+      if (obj) {
+        set_coordinate_form(obj, static_cast<uint8_t>(item - kPopupCoordinates));
+        mark_edited();
+      }
+      break;
+    default:
+      break;
+  }
+  invalidate_current_figure_window();
+  refresh_figure_description(current_figure_view);
+}
+
+int show_figure_popup_menu() {
+  kelvo_win_info* fig = figure();
+  // Only the pointer tool opens the menu.
+  if (!fig || current_class != nullptr || interaction_state != 2) return 0;
+  tagPOINT at{};
+  get_saved_mouse_point(&at);
+  object* obj = object_under(at);
+
+  KPMenusWrapper* menu = KPMenusWrapper::createPopupMenu();
+  std::vector<KPMenusWrapper*> subs;
+  auto picture_menu = [&](bool full) {
+    KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
+    sub->appendMenu(0, kPopupBase + kPopupPictureFile, "Image File...");
+    if (full) {
+      sub->appendMenu(MF_SEPARATOR, 0, nullptr);
+      sub->appendMenu(0, kPopupBase + kPopupScreen92, "TI-92 Screen");
+      sub->appendMenu(0, kPopupBase + kPopupScreen92 + 1, "TI-89 Screen");
+      sub->appendMenu(0, kPopupBase + kPopupScreen92 + 2, "TI-83 Screen");
+    }
+    subs.push_back(sub);
+    return sub;
+  };
+  if (!obj) {
+    menu->appendMenu(0, kPopupBase + kPopupBackgroundColor, "Background Color...");
+    menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(picture_menu(true)), "Background Picture");
+    if (fig->background) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, "Remove Picture");
+  } else {
+    const std::string title = describe_object(obj, 0);
+    // The objects it is built on, each in its colour; they only show.
+    std::vector<object*> sources;
+    if (type_of(obj) == TYPE_TEXT) {
+      for (insert_object* r = obj->inserted; r; r = r->next)
+        if (r->obj) sources.push_back(r->obj);
+    } else {
+      const object* from = obj->classe == &classe_ptint && obj->nbparents > 0 && obj->parents[0] ? obj->parents[0] : obj;
+      for (int i = 0; i < from->nbparents; ++i)
+        if (from->parents[i] && !(type_of(obj) == TYPE_LOCUS && i != 0 && i != from->nbparents - 1))
+          sources.push_back(from->parents[i]);
+    }
+    if (sources.empty()) {
+      menu->appendMenu(0, kPopupBase + kPopupTitle, title.c_str());
+    } else {
+      KPMenusWrapper* list = KPMenusWrapper::createPopupMenu();
+      for (size_t i = 0; i < sources.size(); ++i) {
+        KPMenusWrapper::setNextItemColorWord(sources[i]->settings.Color);
+        list->appendMenu(0, kPopupBase + kPopupParents + static_cast<int>(i), describe_object(sources[i], 0).c_str());
+      }
+      subs.push_back(list);
+      menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(list), title.c_str());
+    }
+    if (can_hold_picture(obj)) {
+      menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(picture_menu(type_of(obj) == TYPE_POINT)),
+                       "Picture");
+      if (obj->bitmap) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, "Remove Picture");
+    }
+    if (has_text_frame(obj, true)) {
+      menu->appendMenu(MF_SEPARATOR | (obj->settings.opaque ? MF_CHECKED : 0), kPopupBase + kPopupFrameOpaque,
+                       "Opaque");
+      menu->appendMenu(obj->settings.opaque ? 0 : MF_CHECKED, kPopupBase + kPopupFrameTransparent, "Transparent");
+    }
+    const uint16_t t = type_of(obj);
+    if (t == TYPE_EQUATION || is_coordinates(obj) || t == TYPE_GRID || t == TYPE_AXES) {
+      if (t == TYPE_EQUATION && other_equation_format(obj) != 0) {
+        KPMenusWrapper* form = KPMenusWrapper::createPopupMenu();
+        const bool other = obj->math.equa.format == other_equation_format(obj);
+        form->appendMenu(other ? 0 : MF_CHECKED, kPopupBase + kPopupEquationStandard, "Standard Form");
+        form->appendMenu(other ? MF_CHECKED : 0, kPopupBase + kPopupEquationOther, "Reduced Form");
+        subs.push_back(form);
+        menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(form), "Equation Form");
+      }
+      KPMenusWrapper* coords = KPMenusWrapper::createPopupMenu();
+      for (int k = 0; k < 4; ++k)
+        coords->appendMenu(obj->math.equa.typeunite == k ? MF_CHECKED : 0, kPopupBase + kPopupCoordinates + k,
+                           kCoordinateLabels[k]);
+      subs.push_back(coords);
+      menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(coords), "Coordinate System");
+    }
+  }
+  // The menu opens where the click that opened it happened.
+  const int chosen = menu->trackPopUp(at, 4, nullptr, nullptr);
+  menu->destroyMenu();
+  for (KPMenusWrapper* sub : subs) sub->destroyMenu();
+  const int item = chosen >= kPopupBase ? chosen - kPopupBase : 0;
+  apply_figure_popup_item(item, obj);
+  return item;
+}

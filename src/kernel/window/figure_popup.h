@@ -1,0 +1,53 @@
+// The figure's context menu: a right or Control click names the object under
+// the pointer, lists the objects it is built on in their colours, and offers
+// the changes that fit it (a picture, text frames, equation and coordinate
+// forms, the background of the sheet).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct object;
+
+// Item numbers; the menu's identifiers are 50000 more.
+enum : int {
+  kPopupTitle = 0,
+  kPopupPictureFile = 1,
+  kPopupScreen92 = 2,  // 2, 3, 4: the calculator screens of models 0, 1, 2
+  kPopupFrameOpaque = 8,
+  kPopupFrameTransparent = 9,
+  kPopupBackgroundColor = 10,
+  kPopupRemovePicture = 11,
+  kPopupEquationStandard = 12,
+  kPopupEquationOther = 13,
+  kPopupCoordinates = 14,  // 14 to 17: Cartesian, polar in degrees, grads, radians
+  kPopupParents = 26,
+};
+inline constexpr int kPopupBase = 50000;
+
+// What the menu asks of the user beyond the menu itself; tests script them.
+// An empty slot answers "cancelled".
+struct figure_popup_services {
+  // An image file to open; false when cancelled.
+  bool (*choose_picture_file)(std::string* path) = nullptr;
+  // A new background colour (0x00RRGGBB) starting from the current one.
+  bool (*choose_color)(uint32_t current, uint32_t* chosen) = nullptr;
+};
+figure_popup_services& figure_popup_hooks();
+
+bool is_fillable_object(const object* obj, uint16_t type_id = 0);
+bool can_hold_picture(const object* obj);
+bool has_text_frame(const object* obj, bool picture_asked);
+
+// Every text-like object drawn in the old colour takes the new one.
+void replace_text_color(uint32_t old_color, uint32_t new_color);
+// Stores the coordinate system (0 Cartesian, 1 to 3 polar in degrees,
+// grads, radians) and recomputes; coordinates of the same point on the same
+// axes follow.
+void set_coordinate_form(object* obj, uint8_t form);
+
+// Applies item n to the object under the pointer (null: the sheet).
+void apply_figure_popup_item(int item, object* obj);
+// Builds, tracks and applies the menu for the last click point; the item
+// chosen (0 for none).
+int show_figure_popup_menu();

@@ -1,0 +1,102 @@
+// What the figure's context menu changes, applied as the menu applies a
+// chosen item: frames, coordinate forms, background colour and pictures.
+#include <string>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/bitmap_info.h"
+#include "kernel/model/geometry_fixture.h"
+#include "kernel/render/colors.h"
+#include "kernel/tools/cursors.h"
+#include "kernel/tools/hit_state.h"
+#include "kernel/tools/tool_state.h"
+#include "kernel/window/figure_popup.h"
+
+namespace {
+
+class FigurePopup : public GeometryTest {
+ protected:
+  void TearDown() override {
+    figure_popup_hooks() = figure_popup_services{};
+    GeometryTest::TearDown();
+  }
+  object* axes() { return make(classe_axe, 1, {point(100, 100), point(140, 100), point(100, 60)}); }
+};
+
+TEST_F(FigurePopup, AConstructionToolKeepsTheMenuShut) {
+  current_class = &classe_segment;
+  interaction_state = 2;
+  EXPECT_EQ(show_figure_popup_menu(), 0);
+  current_class = nullptr;
+  interaction_state = 3;
+  EXPECT_EQ(show_figure_popup_menu(), 0);
+}
+
+TEST_F(FigurePopup, ChoosingTheCurrentFrameChangesNothing) {
+  object* tri = make(classe_triangle, 0, {point(0, 0), point(50, 0), point(0, 40)});
+  ASSERT_TRUE(has_text_frame(tri, false));
+  tri->settings.opaque = 0;
+  fig_->wflags = 0;
+  apply_figure_popup_item(kPopupFrameTransparent, tri);
+  EXPECT_EQ(tri->settings.opaque, 0);
+  EXPECT_FALSE(fig_->wflags & kFigureChanged);
+  apply_figure_popup_item(kPopupFrameOpaque, tri);
+  EXPECT_EQ(tri->settings.opaque, 1);
+  EXPECT_TRUE(fig_->wflags & kFigureChanged);
+}
+
+TEST_F(FigurePopup, ACoordinateFormReachesEveryCoordinatesOfThePointOnTheAxes) {
+  object* ax = axes();
+  object* p = point(130, 70);
+  object* q = point(20, 20);
+  object* c1 = make(classe_equation, 0, {p, ax});
+  object* c2 = make(classe_equation, 0, {p, ax});
+  object* other = make(classe_equation, 0, {q, ax});
+  for (int form = 1; form <= 3; ++form) {
+    apply_figure_popup_item(kPopupCoordinates + form, c1);
+    EXPECT_EQ(c1->math.equa.typeunite, form);
+    EXPECT_EQ(c2->math.equa.typeunite, form);
+    EXPECT_EQ(other->math.equa.typeunite, 0);
+  }
+}
+
+TEST_F(FigurePopup, ANewBackgroundColourRecoloursTextsThatHadTheOldOne) {
+  object* hidden = make(classe_nombre, 0, {});
+  object* red = make(classe_nombre, 0, {});
+  hidden->settings.Color = fig_->bgcolor;
+  red->settings.Color = 0xFF0000;
+  const uint32_t old = fig_->bgcolor;
+  figure_popup_hooks().choose_color = [](uint32_t, uint32_t* chosen) {
+    *chosen = 0x203040;
+    return true;
+  };
+  apply_figure_popup_item(kPopupBackgroundColor, nullptr);
+  EXPECT_EQ(fig_->bgcolor, 0x203040u);
+  EXPECT_NE(hidden->settings.Color, old);
+  EXPECT_EQ(hidden->settings.Color, 0x203040u);
+  EXPECT_EQ(red->settings.Color, 0xFF0000u);
+  // Cancelled: nothing changes.
+  figure_popup_hooks().choose_color = [](uint32_t, uint32_t*) { return false; };
+  apply_figure_popup_item(kPopupBackgroundColor, nullptr);
+  EXPECT_EQ(fig_->bgcolor, 0x203040u);
+}
+
+TEST_F(FigurePopup, PicturesFitTheirObjects) {
+  object* a = point(0, 0);
+  object* seg = make(classe_segment, 0, {a, point(10, 0)});
+  object* circle = make(classe_cercle, 1, {a, point(30, 0)});
+  EXPECT_TRUE(can_hold_picture(a));
+  EXPECT_TRUE(can_hold_picture(seg));
+  EXPECT_FALSE(can_hold_picture(circle));
+  EXPECT_TRUE(is_fillable_object(circle));
+  EXPECT_FALSE(is_fillable_object(nullptr, 0));
+  EXPECT_TRUE(is_fillable_object(nullptr, 19));
+  // A picture file that does not load leaves the object as it was.
+  figure_popup_hooks().choose_picture_file = [](std::string* path) {
+    *path = "/nonexistent/picture.png";
+    return true;
+  };
+  apply_figure_popup_item(kPopupPictureFile, seg);
+  EXPECT_EQ(seg->bitmap, nullptr);
+}
+
+}  // namespace
