@@ -1,5 +1,7 @@
 #include "app/document/kp_document.h"
 
+#include "app/panels/figure_description_drawer.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -223,6 +225,11 @@ void KPDocument::installKernelHooks() {
   };
   view_hooks.invalidate = [](void* view) {
     if (KPFigureView* v = figure_view_of(view)) v->invalidateFigure();
+  };
+  view_hooks.refresh_description = [](void* view) {
+    KPFigureView* v = figure_view_of(view);
+    auto* w = v ? dynamic_cast<KPFigureWindow*>(v->window()) : nullptr;
+    if (w && w->getFigureDescDataSource()->visible()) w->getFigureDescDataView()->refresh();
   };
   view_hooks.view_info = [](void* view) -> kelvo_win_info* {
     KPFigureView* v = figure_view_of(view);
