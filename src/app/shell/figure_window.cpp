@@ -251,6 +251,7 @@ void KPFigureWindow::buildMenus() {
   edit_item(QStringLiteral("&Paste"), QKeySequence::Paste, 112);
   edit->addSeparator();
   edit_item(QStringLiteral("Select &All"), QKeySequence::SelectAll, 114);
+  edit_item(QStringLiteral("&Replay Construction..."), QKeySequence(), 115);
   // The work session: recording, then opening and stepping through.
   QMenu* session = menuBar_->addMenu(QStringLiteral("Work &Session"));
   const struct {

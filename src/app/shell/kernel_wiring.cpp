@@ -43,6 +43,8 @@
 #include "kernel/tools/tool_handler.h"
 #include "app/panels/tools_palette.h"
 #include "app/panels/figure_description_drawer.h"
+#include "app/panels/replay_panel.h"
+#include "kernel/window/replay.h"
 #include "kernel/tools/tool_state.h"
 #include <QApplication>
 #include <QKeyEvent>
@@ -107,6 +109,7 @@ KPFigureWindow* current_figure_window() {
 
 void fill_window_services() {
   window_hooks h;
+  h.replay_running = [] { return ::replay_running != 0; };
   h.is_figure_description_visible = [](HWND window) {
     KPFigureWindow* w = figure_window_of(window);
     return w && w->getFigureDescDataSource()->visible();
@@ -214,6 +217,8 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.start_replay_construction = &start_replay_construction;
+  run_replay_construction_panel = &run_replay_construction_panel_qt;
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;
   h.paste_from_clipboard = &paste_from_clipboard;
