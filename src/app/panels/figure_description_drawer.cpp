@@ -120,6 +120,8 @@ void NSFigureDescDataSource::refresh(bool reselect) {
   if (reselect && selected_object_ && has_no_saved_selection() && !drag_in_progress) {
     select_figure_object(selected_object_, 0, 0);
     if (figureView_) {
+      // The selection blinks on the view's timer.
+      figureView_->CheckFigureTimer();
       figureView_->invalidateFigure();
       if (QWidget* w = figureView_->window()) {
         w->raise();
