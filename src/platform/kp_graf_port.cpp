@@ -329,12 +329,27 @@ void KPGrafPort::strokeTo(double x0, double y0, double x1, double y1) {
   if (!context_) return;
   const double hd = context_->height();
   const double h = portFrame_.height;
-  Painting paint(context_->impl()->painter, antialias_, opMode_);
+  KPContext::Impl* impl = context_->impl();
+  if (!impl->ownsPainter) {
+    QPainterPath path(QPointF(x0 * scale_, hd - (h - y0) * scale_));
+    path.lineTo(QPointF(x1 * scale_, hd - (h - y1) * scale_));
+    Painting paint(impl->painter, antialias_, opMode_);
+    applyPen();
+    paint.p->setBrush(Qt::NoBrush);
+    paint.p->drawPath(path);
+    return;
+  }
+  // A painter of our own: every other drawing sets what it needs, so a
+  // line leaves its settings in place rather than saving and restoring the
+  // painter's state, which dominates the cost of a long run of short lines
+  // such as a traced curve.
+  QPainter* p = impl->painter;
+  if (p->testRenderHint(QPainter::Antialiasing) != antialias_) p->setRenderHint(QPainter::Antialiasing, antialias_);
+  const auto mode = opMode_ == 9 ? QPainter::CompositionMode_Multiply : QPainter::CompositionMode_SourceOver;
+  if (p->compositionMode() != mode) p->setCompositionMode(mode);
   applyPen();
-  paint.p->setBrush(Qt::NoBrush);
-  QPainterPath path(QPointF(x0 * scale_, hd - (h - y0) * scale_));
-  path.lineTo(QPointF(x1 * scale_, hd - (h - y1) * scale_));
-  paint.p->drawPath(path);
+  if (p->brush().style() != Qt::NoBrush) p->setBrush(Qt::NoBrush);
+  p->drawLine(QLineF(x0 * scale_, hd - (h - y0) * scale_, x1 * scale_, hd - (h - y1) * scale_));
 }
 
 BOOL KPGrafPort::ellipse(int left, int top, int right, int bottom) {

@@ -59,6 +59,7 @@ class KPGrafPort : public KPGdiObject {
   static KPGdiObject* getStockObject(int index);
 
   void allowsAntialiasing(bool allow);
+  bool antialiasing() const { return antialias_; }
   void drawBackground(uint32_t color);
   // Width of a Mac Roman text in the port's text font; 100 for a width of
   // 10000 or more.

@@ -28,9 +28,6 @@ double pixels_per_inch = 96.0;
 double pixels_per_centimetre = 38.0;
 double scale_x_value = 38.0;
 double scale_y_value = 38.0;
-uint8_t render_switch_a = 0;
-uint8_t render_switch_b = 0;
-uint16_t render_switch_c = 0;
 tagRECT default_window_rect{0, 0, 0, 0};
 
 // ---- Start-up ----

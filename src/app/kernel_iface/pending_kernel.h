@@ -44,10 +44,6 @@ extern double pixels_per_inch;
 extern double pixels_per_centimetre;
 extern double scale_x_value;
 extern double scale_y_value;
-// Rendering switches used by text drawing and conic tracing.
-extern uint8_t render_switch_a;
-extern uint8_t render_switch_b;
-extern uint16_t render_switch_c;
 // The kernel's default window rectangle.
 extern tagRECT default_window_rect;
 

@@ -1,5 +1,7 @@
 #include "app/panels/tools_palette.h"
 
+#include "app/panels/color_palette_panel.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QMouseEvent>
@@ -116,6 +118,8 @@ void draw_bezel(QPainter& p, QRectF r, int rings, bool up) {
 }  // namespace
 
 void set_tool_action_sink(ToolActionSink sink) { g_sink = sink; }
+
+void palette_tool_action(uint32_t tool_id, uint32_t color) { send_tool_action(tool_id, color); }
 
 // =================================================================== panel
 
@@ -242,12 +246,20 @@ NSGeoToolsMenu* NSKelvoToolsPanelView::buttonFor(const menu* m) const {
 }
 
 namespace {
+// A button whose record is dropped or freed: hidden, deleted later, and cut
+// off from the record first.
+void release_button(void* view) {
+  auto* button = static_cast<NSGeoToolsMenu*>(view);
+  button->detachRecord();
+  button->hide();
+  button->deleteLater();
+}
+
 void drop_button(menu* m) {
   if (!m || !m->view) return;
   auto* button = static_cast<NSGeoToolsMenu*>(m->view);
   m->view = nullptr;
-  button->hide();
-  button->deleteLater();
+  release_button(button);
 }
 }  // namespace
 
@@ -695,11 +707,14 @@ void start_tools_palette() {
   if (!tool_menus) build_all_toolboxes();
   install_record_icons();
   install_tool_menu_services();
+  install_toolbox_view_release(&release_button);
   ToolsPaletteHooks hooks;
   hooks.do_select = [](void* button, int item, bool send) { static_cast<NSGeoToolsMenu*>(button)->doSelect(item, send); };
   hooks.set_attrib_menu_value = &set_attrib_menu_value;
   hooks.redo_all_tools = [] { NSKelvoToolsPanel::sharedPanel()->redoAllToolsFromMenusStruct(); };
+  hooks.update_color_palette_panel = [] { show_color_palette(nullptr); };
   install_tools_palette_hooks(hooks);
+  install_color_palette_services();
   NSKelvoToolsPanel* panel = NSKelvoToolsPanel::sharedPanel();
   panel->view()->setSideBarVisibility(true);
   panel->redoAllToolsFromMenusStruct();

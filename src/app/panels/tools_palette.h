@@ -115,6 +115,8 @@ class NSGeoToolsMenu : public QWidget {
   ~NSGeoToolsMenu() override;
 
   menu* kelvoMenu() const { return kelvoMenu_; }
+  // The record is going away: the button no longer reads it.
+  void detachRecord() { kelvoMenu_ = nullptr; }
   bool isSettingMenu() const { return isSettingMenu_; }
   int kelvoMenuState() const { return kelvoMenuState_; }
   int getSelectedItemIndex() const { return curSelect_; }
@@ -162,6 +164,8 @@ extern int last_tool_item;
 // tests may catch it instead (null restores the figure view).
 using ToolActionSink = void (*)(uint32_t tool_id, uint32_t color);
 void set_tool_action_sink(ToolActionSink sink);
+// Sends a tool action the way a palette click does (to the sink when set).
+void palette_tool_action(uint32_t tool_id, uint32_t color);
 
 // From the application's launch: builds the toolboxes, gives the tools
 // their icons, installs the palette's services and shows the palette.

@@ -14,6 +14,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/render/render_switches.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/prefs/preferences.h"
@@ -129,7 +130,7 @@ void DUVirIdazididovi::initGeoApplication() {
   computeScreenResolution();
   render_switch_a = 1;
   render_switch_b = 0;
-  render_switch_c = 1;
+  conic_resolution = 1;
   lang_apply_separators_and_session_texts();
   apply_locale_separators();
   drawing_globals_init();

@@ -17,6 +17,7 @@
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
 #include "kernel/text/kernel_strings.h"
+#include "app/panels/tools_config_window.h"
 #include "kernel/files/work_session.h"
 #include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
@@ -287,6 +288,8 @@ void KPFigureWindow::buildMenus() {
     description->setText(text && *text ? kp_qstring(text)
                                         : QString::fromLatin1(shown ? "Hide Figure Description" : "Show Figure Description"));
   });
+  view->addAction(QStringLiteral("Toolbox &Configuration..."),
+                  [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
 }
 
 void KPFigureWindow::toggleFigureDescription() { descDrawer_->toggle(); }

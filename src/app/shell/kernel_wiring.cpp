@@ -50,6 +50,7 @@
 #include <QKeyEvent>
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_hooks.h"
+#include "kernel/tools/apply_attributes.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/object_events.h"
 #include "kernel/window/main_commands.h"
@@ -259,6 +260,8 @@ void fill_tool_services() {
   // The attribute pop-ups show the record of the chosen tool. The mask is
   // left to the tools until the palette keeps its menus' active flags.
   h.load_attrs_into_menus = &load_attrs_into_menus;
+  h.apply_attributes_to_selection = &apply_attributes_to_selection;
+  h.apply_style_change = &apply_style_change;
   attribute_menu_ops menus;
   menus.show = [](int menu, uint32_t value) { set_attrib_menu_value(static_cast<int16_t>(menu), value); };
   install_attribute_menu_ops(menus);
@@ -389,6 +392,7 @@ void fill_main_command_services() {
     if (KPFigureView* view = current_view()) view->autoanimate();
   };
   h.last_click_point = [] { return press_point; };
+  h.unit_popup_menu = &unit_popup_menu;
   h.blink_selection_marks = &blink_selection_marks;
   h.draw_selection_rect = [] { draw_selection_rect(); };
   h.draw_selected_list = [](dyn_array_object* list, int mode, int flags) {

@@ -1,5 +1,6 @@
 #include "kernel/conics/conic_bindings.h"
 
+#include "kernel/conics/conic_draw.h"
 #include "kernel/conics/conic_object.h"
 #include "kernel/conics/conic_point_on.h"
 #include "kernel/conics/conic_type.h"
@@ -13,6 +14,7 @@ void compute_conic_method(object* conic) { compute_conic(conic); }
 
 void bind_conic_operations()
 {
+    type_conic.draw = draw_conic;
     type_conic.hit_test = conic_hit_test;
     type_conic.point_on = conic_point_on;
     type_conic.intersect = conic_intersect;

@@ -24,6 +24,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/units.h"
+#include "kernel/measure/formula_text.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
@@ -1106,6 +1107,13 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       text_c_to_decimal(text.data());
       free_text_window(o->te);
       o->te = new_text_record(text, 0, 0, 200, 200);
+      // The caret stands before the decimal separator (at the end of a
+      // whole number), where the arrows step the units digit.
+      if (o->te != nullptr) {
+        const size_t point = text.find(decimal_separator);
+        const auto caret = static_cast<int32_t>(point == std::string::npos ? std::strlen(text.c_str()) : point);
+        o->te->sel_start = o->te->sel_end = caret;
+      }
     } else {
       // Back to the form the writer took it from: argument separators
       // first, so that the decimal commas made next are not touched.
@@ -1116,6 +1124,9 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
         void* old = o->parents[o->nbparents];
         GlobalFreeAndNull(&old);
         o->parents[o->nbparents] = reinterpret_cast<object*>(new_string(text));
+        // A formula that does not compile leaves the calculation without a
+        // value; the rest of the figure reads on.
+        compile_calculation(o);
       }
     }
   }

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "kernel/macros/macro_records.h"
 #include "kernel/files/file_services.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/measure/formula_text.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/identical.h"
@@ -577,6 +578,7 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       void* old = o->parents[o->nbparents];
       GlobalFreeAndNull(&old);
       o->parents[o->nbparents] = reinterpret_cast<object*>(text);
+      compile_calculation(o);
     }
     if (stype == TYPE_TEXT && step.mo_text != nullptr && o->te != nullptr) {
       const size_t len = std::strlen(step.mo_text);

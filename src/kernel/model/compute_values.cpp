@@ -308,25 +308,19 @@ void compute_number(object* obj) {
 void compute_calculation(object* obj) {
   if (!obj || !obj->valeurs || obj->nbvaleurs < 1) return;
   const int n = obj->nbparents;
-  // The prepared text and the compiled code follow the real parents when
+  // The formula text and the compiled program follow the real parents when
   // the parents' block has room for them.
   const bool has_slots = obj->parents && n >= 0 && GlobalSize(obj->parents) >= (static_cast<uint32_t>(n) + 2) * sizeof(object*);
-  void* code = has_slots ? obj->parents[n + 1] : nullptr;
-  if (obj->classe == &classe_exp_num_app && has_slots && !obj->parents[n]) {
-    const object* expression = parent(obj, n - 1);
-    if (expression && expression->te && expression->te->text) {
-      std::string text = expression->te->text;
-      text += "\n\n";
-      convert_formula_to_c_locale(text.data());
-      uint16_t column = 0;
-      // Compiled code lands in the slots once the formula language keeps it.
-      compile_formula(text.data(), &column);
-    }
-  }
+  // A formula without its program yet (an expression applied to numbers, a
+  // text that came alone) is compiled now; one that does not compile keeps
+  // no program and has no value.
+  if (has_slots && !obj->parents[n + 1] && (obj->parents[n] || obj->classe == &classe_exp_num_app))
+    compile_calculation(obj);
+  const auto* code = has_slots ? reinterpret_cast<const formula_cell*>(obj->parents[n + 1]) : nullptr;
   obj->aux2 &= ~kValueIsError;
   obj->valeurs[0].infini_inexist_indetermine = 0;
   int error_row = 0;
-  if (!code) error_row = kRowNoCode;
+  if (!code || code->kind == kCellEnd) error_row = kRowNoCode;
   for (int i = 0; !error_row && i < n; ++i) {
     const object* p = parent(obj, i);
     if (p && ((p->state & OBJ_UNDEFINED) || (p->aux2 & kValueIsError))) error_row = kRowUndefined;
@@ -336,11 +330,17 @@ void compute_calculation(object* obj) {
     show_text(obj, kernel_string(error_row));
     return;
   }
+  object* previous = current_calculation;
+  formula_code = code;
+  formula_cell_index = 0;
+  formula_error = 0;
+  current_calculation = obj;
   errno = 0;
-  const int16_t status = evaluate_compiled_formula(obj);
+  const int status = evaluate_compiled_formula();
   const int error = errno;
+  current_calculation = previous;
   const double result = obj->valeurs[0].info.rayon;
-  if (error == 0 && status == 0) {
+  if (error == 0 && status == 0 && formula_error == 0) {
     const bool infinite = std::isinf(result);
     if (infinite) obj->valeurs[0].infini_inexist_indetermine |= VAL_AT_INFINITY;
     if (KPGeoDocument::printingInProgress() && obj->str) show_text(obj, obj->str);

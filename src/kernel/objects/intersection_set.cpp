@@ -52,6 +52,10 @@ int32_t intersect_parents(object* set, void* out, uint32_t index) {
   object* p0 = parent(set, 0);
   object* p1 = parent(set, 1);
   if (!p0 || !p1 || !p1->otype || !p1->otype->intersect) return 3;
+  // A stored index (from a file) that happens to be one of the selectors
+  // asking for all intersections names none; passed on, it would have the
+  // single result written as a list or an array.
+  if (out && (index == kIntersectAll || index == kIntersectRaw || index == kIntersectProbe)) return 4;
   return p1->otype->intersect(p1, p0, out, index);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/conics/conic_tool.h"
 #include "kernel/model/compute_axes.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
@@ -634,8 +635,9 @@ void bind_tool_handlers() {
   hooks.pop_tool_argument_state = pop_saved_tool;
   hooks.reset_construction_progress = reset_construction_progress;
   for (construct_class* c : {&classe_segment, &classe_vecteur, &classe_triangle, &classe_arc, &classe_milieu,
-                             &classe_mediatrice, &classe_bissectrice, &classe_angle, &classe_grid, &classe_conic})
+                             &classe_mediatrice, &classe_bissectrice, &classe_angle, &classe_grid})
     c->select = take_tool_argument;
+  classe_conic.select = conic_tool_handler;
   classe_point.select = point_tool_handler;
   classe_ptsur.select = point_on_object_tool_handler;
   classe_interset.select = intersection_set_handler;

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/conics/conic_tool.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/compute_axes.h"
 #include "kernel/model/memory.h"
@@ -210,8 +211,19 @@ void draw_arc_through_points(const valeur& p0, const valeur& p1, const valeur& p
   const double c2 = (p2.h + p0.h) * bx + (p2.v + p0.v) * by;
   circle_record c{(c1 * by - ay * c2) / D, (ax * c2 - c1 * bx) / D, 0};
   c.r = std::hypot(c.cx - p2.h, c.cy - p2.v);
-  draw_stroke_twice(device(), &p0, &p1, &p2, &c, s.Color, back_color, s.thickness, &s.dot_style,
-                    mode == 1 ? 0 : 128);
+  if (mode == 1) {
+    draw_stroke_twice(device(), &p0, &p1, &p2, &c, s.Color, back_color, s.thickness, &s.dot_style, 0);
+    return;
+  }
+  // The whole circle: a full circle is given by its centre and a point
+  // carrying the radius.
+  valeur centre{};
+  centre.h = c.cx;
+  centre.v = c.cy;
+  valeur through = p2;
+  through.info.rayon = c.r;
+  draw_stroke_twice(device(), &centre, &through, nullptr, nullptr, s.Color, back_color, s.thickness, &s.dot_style,
+                    kStrokeFullCircle);
 }
 
 // ------------------------------------------------------------ previews
@@ -348,10 +360,10 @@ void arc_preview(tagPOINT* mouse) {
     if (!g_arc_first_straight && std::fabs(dx) + std::fabs(dy) <= 12) g_arc_first_straight = 1;
     if (g_arc_first_straight) {
       segment(a->h, a->v, mouse->x, mouse->y, s, &s.dot_style);
-      if (std::fabs(dx) + std::fabs(dy) > 6) {
+      if (std::fabs(dx) + std::fabs(dy) > kGuideDistance) {
         const double d = std::hypot(dx, dy);
-        g_arc_guide = tagPOINT{static_cast<int32_t>(std::floor(a->h + 6 * dx / d + 0.5)),
-                               static_cast<int32_t>(std::floor(a->v + 6 * dy / d + 0.5))};
+        g_arc_guide = tagPOINT{static_cast<int32_t>(std::floor(a->h + kGuideDistance * dx / d + 0.5)),
+                               static_cast<int32_t>(std::floor(a->v + kGuideDistance * dy / d + 0.5))};
         g_arc_first_straight = 0;
       }
       return;
@@ -372,7 +384,7 @@ void arc_preview(tagPOINT* mouse) {
   valeur g{};
   g.h = g_arc_guide.x;
   g.v = g_arc_guide.y;
-  if (std::fabs(mouse->x - b->h) + std::fabs(mouse->y - b->v) <= 6) {
+  if (std::fabs(mouse->x - b->h) + std::fabs(mouse->y - b->v) <= kGuideDistance) {
     draw_arc_through_points(*a, g, *b, 1, s);
     segment(b->h, b->v, mouse->x, mouse->y, s, &s.dot_style);
     return;
@@ -612,6 +624,7 @@ void bind_tool_previews() {
   classe_polyreg.fil = regular_polygon_preview;
   classe_cercle.fil = circle_preview;
   classe_arc.fil = arc_preview;
+  classe_conic.fil = conic_preview;
   classe_angle.fil = angle_mark_preview;
   classe_spring.fil = spring_preview;
   classe_button.fil = button_preview;

@@ -22,6 +22,10 @@ extern int16_t regular_polygon_side_limit;
 inline constexpr int kMaxPolygonSides = 30;
 extern valeur regular_polygon_vertices[kMaxPolygonSides + 2];
 
+// Manhattan distance from the last picked point within which the arc and
+// conic previews still draw a segment to the cursor.
+inline constexpr double kGuideDistance = 6;
+
 // Record 0 = the mouse point; nothing drawn.
 void fil_prop(tagPOINT* mouse);
 void segment_preview(tagPOINT* mouse);

@@ -13,6 +13,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/render/draw_object.h"
+#include "kernel/tools/apply_attributes.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/designation_filters.h"
@@ -51,7 +52,6 @@ constexpr UINT kEditorPaste = 770;
 constexpr UINT kEditorScaleText = 185;
 constexpr int kRowUndo = 546;
 constexpr int kRowRedo = 547;
-constexpr int32_t kSmallestTextSize = 1;
 
 // The dash patterns of the dot-style pop-up: solid, dots, dashes.
 // Argument types of the class-less tools.
@@ -236,14 +236,12 @@ void style_popup(uint16_t group, uint16_t item) {
       const bool smaller = item == 1;
       last_text_size_item = item;
       if (object* text = edited_text()) {
-        const double size = text->te->format.size * (smaller ? 0.8 : 1.25);
-        text->te->format.size = size < kSmallestTextSize ? kSmallestTextSize : static_cast<int32_t>(size);
+        text->te->format.size = step_text_size(text->te->format.size, smaller);
         if (hooks().send_text_editor)
           hooks().send_text_editor(kEditorScaleText, 1, smaller ? 80000000 : 125000000);
         return;
       }
-      const double size = a->text_size * (smaller ? 0.8 : 1.25);
-      a->text_size = size < kSmallestTextSize ? kSmallestTextSize : static_cast<int32_t>(size);
+      a->text_size = step_text_size(a->text_size, smaller);
       if (hooks().apply_style_change) hooks().apply_style_change(1004);
       break;
     }

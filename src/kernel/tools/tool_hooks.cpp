@@ -1,6 +1,7 @@
 #include "kernel/tools/tool_hooks.h"
 
 #include "app/kernel_iface/kp_figure_view.h"
+#include "kernel/measure/formula_text.h"
 #include "platform/kp_dialog.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 tool_hooks make_default_hooks() {
   tool_hooks h;
   h.modifier_key_down = &modifier_down;
+  h.collect_formula_variables = &collect_expression_variables;
   return h;
 }
 
@@ -24,6 +26,7 @@ tool_hooks& tool_services() { return g_hooks; }
 void install_tool_services(const tool_hooks& hooks) {
   g_hooks = hooks;
   if (!g_hooks.modifier_key_down) g_hooks.modifier_key_down = &modifier_down;
+  if (!g_hooks.collect_formula_variables) g_hooks.collect_formula_variables = &collect_expression_variables;
 }
 
 void tool_redraw_figure(int mode, int reason) {

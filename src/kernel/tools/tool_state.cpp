@@ -235,11 +235,6 @@ bool init_object_text_records(object* obj) {
   return true;
 }
 
-void apply_attributes_to_objects(object** list, uint16_t*, uint32_t mask, int) {
-  if (!list || !(mask & kAttributeVisible)) return;
-  for (object** o = list; *o; ++o) (*o)->settings.visible = (*o)->settings.visible ? 0 : 1;
-}
-
 void init_tool_names_and_help() {
   for (int i = 0; i < kTypeTableSize; ++i) {
     type_slots[i]->english_name = type_english_names[i];

@@ -98,10 +98,17 @@ extern void* pending_spring_data;
 // record); whether the text shows values is in the record's `rich` byte.
 bool init_object_text_records(object* obj);
 
-// Applies attributes to a null-terminated list of objects. Only the
-// show/hide attribute (mask 0x8000, which toggles `visible`) exists yet.
+// Copies the fields of the current attribute record into each object of a
+// null-terminated list under an attribute mask (widened by the tool's
+// `attribute_mask`, except the show/hide mask 0x8000 which only flips
+// `visible`). `tags` runs beside the list (may be null; a tag above 257
+// means the object's label was designated). `code` is 0 for attribute
+// changes, 5 to flip fixing, or a text style command (4 text colour, 51
+// font, 52 smaller, 53 larger, 54 decimals) for objects with a text record
+// other than the one being edited. A second fill in the same colour takes
+// the fill away.
 inline constexpr uint32_t kAttributeVisible = 0x8000;
-void apply_attributes_to_objects(object** list, uint16_t* tags, uint32_t mask, int extra);
+void apply_attributes_to_objects(object** list, uint16_t* tags, uint32_t mask, int code);
 
 // Fills the names of the types and classes at start-up. Until the language
 // file rows are wired, the localised names are the English ones.

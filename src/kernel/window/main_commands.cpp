@@ -225,7 +225,7 @@ void number_unit_command() {
   object* target = command_target(false);
   if (!target || !hooks().unit_popup_menu) return;
   const tagPOINT at = hooks().last_click_point ? hooks().last_click_point() : tagPOINT{};
-  const uint8_t unit = hooks().unit_popup_menu(at.x, at.y, target->settings.unite);
+  const uint8_t unit = hooks().unit_popup_menu(at.x, at.y, target);
   if (unit == 255) return;
   kelvo_win_info* fig = figure();
   object* remembered = nullptr;

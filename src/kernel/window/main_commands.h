@@ -77,8 +77,9 @@ struct main_command_hooks {
   // The number an active text designates (itself when it is a number, else
   // the only number among its references); null when none.
   object* (*find_single_number_object)(object* text) = nullptr;
-  // The unit pop-up at a point; the new unit byte, or 255 when dismissed.
-  uint8_t (*unit_popup_menu)(int32_t x, int32_t y, uint8_t current_unit) = nullptr;
+  // The unit pop-up of a number at a point; the new unit byte, or 255 when
+  // dismissed.
+  uint8_t (*unit_popup_menu)(int32_t x, int32_t y, object* number) = nullptr;
   // The number takes the unit (rescaled when the unit kind changes) and
   // rebuilds its value text.
   void (*update_measure_text)(object* number, uint8_t unit) = nullptr;

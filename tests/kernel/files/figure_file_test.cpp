@@ -597,7 +597,7 @@ TEST_F(FigureFile, AConicWithAPointOnItAndItsCrossingsWithALineRoundTrips) {
 
   // Indices a file may carry that name no root or no part: read, never
   // used to index anything.
-  for (const char* index : {"0x40000", "0xFFFFFFFF", "0x10005", "0xFFFF0000", "7"}) {
+  for (const char* index : {"0x40000", "0xFFFFFFFF", "0xDFFFFFFF", "0xEFFFFFFF", "0x10005", "0xFFFF0000", "7"}) {
     std::string bad = text;
     bad.replace(bad.find("int ind:0x10000"), 15, std::string("int ind:") + index);
     if (open(bad) == 1) check(false);

@@ -8,6 +8,7 @@
 
 #include "../conics/reference_table.h"
 #include "kernel/files/text_convert.h"
+#include "kernel/measure/formula.h"
 #include "kernel/model/compute_values.h"
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/model/memory.h"
@@ -103,19 +104,35 @@ TEST_F(ValueObjects, NumbersReadTheirTextWithTheUsersSeparators) {
   EXPECT_EQ(cm->valeurs[0].info.rayon, 95);
 }
 
-TEST_F(ValueObjects, CalculationsWithoutAFormulaLanguageHaveNoValue) {
+TEST_F(ValueObjects, CalculationsComputeTheirFormula) {
   object* a = number("2");
-  // A calculation holding compiled code: the evaluation fails.
-  pending_extra[0] = GlobalAlloc(GPTR, 8);
-  pending_extra[1] = GlobalAlloc(GPTR, 8);
-  object* f = make(classe_calculate, 0, {a});
+  auto calculation = [&](const char* formula) {
+    auto* text = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(std::strlen(formula) + 1)));
+    std::strcpy(text, formula);
+    pending_extra[0] = text;
+    return make(classe_calculate, 0, {a});
+  };
+  // The text alone: compiled at the first computation.
+  object* f = calculation("3*a+1");
   ASSERT_NE(f->parents[2], nullptr);
-  EXPECT_TRUE(f->aux2 & 16);
-  EXPECT_EQ(text(f), kernel_string(306));
-  EXPECT_TRUE(f->valeurs[0].infini_inexist_indetermine & VAL_NOT_EXIST);
-  object* turned = make(classe_rotation, 0, {point(0, 0), point(10, 10), f});
+  EXPECT_FALSE(f->aux2 & 16);
+  EXPECT_EQ(f->valeurs[0].info.rayon, 7);
+  // An evaluation that fails: no value, and the dependants follow.
+  object* failing = calculation("1/(a-2)");
+  EXPECT_TRUE(failing->aux2 & 16);
+  EXPECT_EQ(text(failing), kernel_string(306));
+  EXPECT_TRUE(failing->valeurs[0].infini_inexist_indetermine & VAL_NOT_EXIST);
+  object* turned = make(classe_rotation, 0, {point(0, 0), point(10, 10), failing});
   EXPECT_TRUE(turned->state & OBJ_UNDEFINED);
-  // Without code: the text that says so.
+  // A text that does not compile, an empty program, no text: the text that
+  // says there is no code.
+  object* bad = calculation("3*");
+  EXPECT_EQ(bad->parents[2], nullptr);
+  EXPECT_EQ(text(bad), kernel_string(320));
+  pending_extra[1] = GlobalAlloc(GPTR, sizeof(formula_cell));
+  object* empty = calculation("");
+  EXPECT_TRUE(empty->aux2 & 16);
+  EXPECT_EQ(text(empty), kernel_string(320));
   object* none = make(classe_calculate, 0, {a});
   EXPECT_TRUE(none->aux2 & 16);
   EXPECT_EQ(text(none), kernel_string(320));

@@ -1,0 +1,122 @@
+// A calculation through the whole program: a figure file with a number and
+// a formula of it opens with the formula's value shown, and stepping the
+// number recomputes and redraws the calculation.
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/support/shell_fixture.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/recompute.h"
+#include "kernel/window/value_keys.h"
+#include "kernel/text/text_record.h"
+
+namespace {
+
+class EndToEndFormula : public ShellTest {
+ protected:
+  // Writes a figure whose window lines are those of an empty figure saved
+  // from a fresh view, then a number 3 and the calculation "2*a+1" of it
+  // with their text boxes about the middle of the view, and opens it.
+  KPFigureView* openCalculationFigure() {
+    const QString path = dir.filePath("calculation.fig");
+    std::string text;
+    double ppc = 0;
+    {
+      KPDocument* doc = KPDocument::openUntitledDocument();
+      if (!doc || !waitForView(doc->figureView())) return nullptr;
+      if (!doc->writeToURL(path)) return nullptr;
+      closeAll();
+      QFile file(path);
+      if (!file.open(QIODevice::ReadOnly)) return nullptr;
+      const std::string saved = file.readAll().toStdString();
+      const size_t end = saved.find("ppc"), res = saved.find("Resolution:");
+      if (end == std::string::npos || res == std::string::npos) return nullptr;
+      text = saved.substr(0, end + 3) + "\r\n\r\n";
+      ppc = std::atof(saved.c_str() + res + 11);
+      if (!(ppc > 0)) return nullptr;
+    }
+    auto box = [ppc](double h, double v) {
+      char line[128];
+      std::snprintf(line, sizeof line, "TP: %.15g, %.15g, TS: %.15g, %.15g", h / ppc, -v / ppc, 60 / ppc, 20 / ppc);
+      return std::string(line);
+    };
+    text += "1: Num, Val: 0 0 0, nA, nP, \r\nNbD:0, nFD, WU, \r\n3\r\n" + box(-150, -40) + "\r\n\r\n";
+    text += "2: Formula, Const: 1, Val: 0 0 0, nA, nP, \r\nNbD:0, nFD, WU, \r\n2*a+1\r\n" + box(60, -40) + "\r\n\r\n";
+    {
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
+      file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    KPDocument* doc = KPDocument::openDocument(path);
+    KPFigureView* view = doc ? doc->figureView() : nullptr;
+    return view && waitForView(view) ? view : nullptr;
+  }
+
+  static object* first_of(kelvo_win_info* fig, construct_class* cls) {
+    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
+      if (o->classe == cls) return o;
+    return nullptr;
+  }
+
+  // The view rectangle of an object's text box.
+  static QRect frameOf(KPFigureView* view, const object* o) {
+    tagPOINT a{o->te->pos.x, o->te->pos.y};
+    tagPOINT b{o->te->pos.x + o->te->size.w, o->te->pos.y + o->te->size.h};
+    view->localToGlobalDDM(&a);
+    view->localToGlobalDDM(&b);
+    return QRect(QPoint(a.x, a.y), QPoint(b.x, b.y)).normalized();
+  }
+
+  static QImage shown(KPFigureView* view) {
+    view->invalidateFigure();
+    view->grab();
+    return view->viewImage();
+  }
+
+  static std::string textOf(const object* o) { return o && o->te && o->te->text ? o->te->text : ""; }
+};
+
+}  // namespace
+
+TEST_F(EndToEndFormula, SteppingANumberRecomputesItsCalculationOnScreen) {
+  KPFigureView* view = openCalculationFigure();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  object* number = first_of(fig, &classe_nombre);
+  object* calc = first_of(fig, &classe_calculate);
+  ASSERT_NE(number, nullptr);
+  ASSERT_NE(calc, nullptr);
+  EXPECT_EQ(number->valeurs[0].info.rayon, 3);
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 7);
+  EXPECT_NE(textOf(calc).find('7'), std::string::npos) << textOf(calc);
+
+  const QRect calc_frame = frameOf(view, calc);
+  const QImage before = shown(view).copy(calc_frame);
+
+  // Select the number with the pointer, then step it up as the value key
+  // does, and let the figure recompute in list order.
+  const QPoint on_number = frameOf(view, number).center();
+  QTest::mouseMove(view, on_number);
+  spin(5);
+  QTest::mousePress(view, Qt::LeftButton, {}, on_number);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, on_number, 10);
+  spin(20);
+  ASSERT_EQ(objlist_count(fig->selection), 1);
+  ASSERT_EQ(fig->selection->items[0], number);
+  step_number_by_key(number, kValueKeyUp);
+  for (object* o = fig->first; o; o = o->next) recompute_object(o);
+  spin(20);
+
+  EXPECT_EQ(number->valeurs[0].info.rayon, 4);
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 9);
+  EXPECT_NE(textOf(calc).find('9'), std::string::npos) << textOf(calc);
+  const QImage after = shown(view).copy(calc_frame);
+  EXPECT_NE(before, after);
+}
