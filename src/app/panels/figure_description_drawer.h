@@ -7,7 +7,6 @@
 #include <QAbstractTableModel>
 #include <QDockWidget>
 #include <QFont>
-#include <QPointer>
 #include <QTableView>
 #include <functional>
 #include <optional>
@@ -57,7 +56,7 @@ class NSFigureDescDataSource : public QAbstractTableModel {
   const description_line& lineAt(int row) const;
   kelvo_win_info* figure() const;
 
-  QPointer<KPFigureView> figureView_;
+  KPFigureView* figureView_ = nullptr;  // a sibling in the same window
   NSFigureTableView* tableView_ = nullptr;
   QLabel* titleText_ = nullptr;
   QDockWidget* theDrawer_ = nullptr;
