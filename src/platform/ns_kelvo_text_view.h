@@ -27,7 +27,7 @@ struct KPTextFrame {
 class NSKelvoTextView {
  public:
   NSKelvoTextView();
-  ~NSKelvoTextView();
+  virtual ~NSKelvoTextView();
   NSKelvoTextView(const NSKelvoTextView&) = delete;
   NSKelvoTextView& operator=(const NSKelvoTextView&) = delete;
 
@@ -63,7 +63,7 @@ class NSKelvoTextView {
 
   int8_t insertingItemsInTheText = 0;
 
- private:
+ protected:
   object* attachedObject_ = nullptr;
   KPTextFrame cFrame_;
 };

@@ -19,6 +19,7 @@ struct rtf_run {
   bool bold = false;
   bool italic = false;
   bool underline = false;
+  bool strike = false;
   int script = 0;        // 1 superscript, -1 subscript
 };
 

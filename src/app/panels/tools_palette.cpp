@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstring>
+#include <string>
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
@@ -27,6 +28,7 @@
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
 #include "platform/kernel_services.h"
+#include "platform/kp_cursor.h"
 #include "platform/kp_menu.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_settings.h"
@@ -84,6 +86,13 @@ void start_hold_timer(NSGeoToolsMenu* button) {
     if (target) target->openPopUpMenu();
   });
   g_hold_timer->start(kHoldToOpenMs);
+}
+
+// The Trash shows whether it holds tools.
+void show_trash_face() {
+  if (trash_toolbox && trash_toolbox->icons && trash_toolbox->icons != kColorPopupIcons)
+    trash_toolbox->icons[0] = const_cast<tool_icon*>(
+        trash_tool_icon(trash_toolbox->icons[1] ? trash_face::Full : trash_face::Empty));
 }
 
 NSGeoToolsMenu* open_list_owner() {
@@ -266,9 +275,7 @@ void drop_button(menu* m) {
 void NSKelvoToolsPanelView::createToolsAndAttribsBars() {
   NSGeoToolsPullDownController::destroyPullDown();
   const int s = icon_size();
-  if (trash_toolbox && trash_toolbox->icons && trash_toolbox->icons != kColorPopupIcons)
-    trash_toolbox->icons[0] = const_cast<tool_icon*>(
-        trash_tool_icon(trash_toolbox->icons[1] ? trash_face::Full : trash_face::Empty));
+  show_trash_face();
   int gaps = 0;
   for (menu** it = tool_menus; it && *it; ++it) {
     menu* m = *it;
@@ -414,6 +421,151 @@ void NSKelvoToolsPanelView::mouseDraggedAt(const QPoint& global) {
   if (try_list(tool_menus, false)) return;
   if (sideBarVisible_ && try_list(attrib_menus, true)) return;
   if (NSGeoToolsPullDownController* open = NSGeoToolsPullDownController::openPullDown()) open->mouseDragged(global);
+}
+
+NSGeoToolsMenu* NSKelvoToolsPanelView::toolboxButtonAt(const QPoint& local) const {
+  for (int i = 0; tool_menus && tool_menus[i]; ++i)
+    if (NSGeoToolsMenu* b = buttonFor(tool_menus[i]); b && b->isVisible() && b->geometry().contains(local)) return b;
+  return nullptr;
+}
+
+void NSKelvoToolsPanelView::goToEdition(NSGeoToolsMenu* button, int position) {
+  if (!config_mode || !button || button->isSettingMenu() || !button->kelvoMenu()) return;
+  if (position < 0 || position >= menu_entry_count(button->kelvoMenu())) return;
+  stop_hold_timer();
+  dragging_ = true;
+  drggingMenu_ = button->kelvoMenu();
+  drggingIndex_ = position;
+  dragOver_ = nullptr;
+}
+
+void NSKelvoToolsPanelView::toolDraggedTo(const QPoint& global) {
+  if (!dragging_) return;
+  const QPoint local = mapFromGlobal(global);
+  if (NSGeoToolsMenu* b = toolboxButtonAt(local)) {
+    // Entering a toolbox button opens its list for a precise drop.
+    if (b != dragOver_) {
+      dragOver_ = b;
+      b->select(false);
+      b->openPopUp();
+    }
+    return;
+  }
+  NSGeoToolsPullDownController* open = NSGeoToolsPullDownController::openPullDown();
+  if (open && open->view()->isVisible() && open->view()->frameGeometry().contains(global)) {
+    open->mouseDragged(global);
+    return;
+  }
+  dragOver_ = nullptr;
+  if (topRect_.contains(local)) KPCursor::setCursorByName("ArrowAdd");
+  else KPCursor::setCursor(nullptr);
+}
+
+void NSKelvoToolsPanelView::toolDroppedAt(const QPoint& global) {
+  if (!dragging_) return;
+  dragging_ = false;
+  dragOver_ = nullptr;
+  KPCursor::setCursor(nullptr);
+  const QPoint local = mapFromGlobal(global);
+  NSGeoToolsPullDownController* open = NSGeoToolsPullDownController::openPullDown();
+  if (open && open->view()->isVisible() && open->view()->frameGeometry().contains(global)) {
+    NSKelvoMenuCell* cell = open->view()->cellAtGlobal(global);
+    if (!cell) cell = open->view()->lastMouseIn();
+    int position = 0;
+    for (size_t k = 0; cell && k < open->cells().size(); ++k)
+      if (open->cells()[k].get() == cell) position = static_cast<int>(k);
+    QPointer<NSGeoToolsMenu> owner = open->getOwner();
+    NSGeoToolsPullDownController::destroyPullDown();
+    if (owner && !owner->isSettingMenu()) droppedItem(owner, position);
+  } else if (NSGeoToolsMenu* b = toolboxButtonAt(local)) {
+    NSGeoToolsPullDownController::destroyPullDown();
+    droppedItem(b, 0);
+  } else if (topRect_.contains(local)) {
+    makeToolboxFromDrag();
+  } else {
+    NSGeoToolsPullDownController::destroyPullDown();
+  }
+  drggingMenu_ = nullptr;
+  drggingIndex_ = -1;
+}
+
+namespace {
+// The dragged tool's record, when it still lists the tool.
+bool dragged_tool(menu* source, int index, menu* const* list) {
+  bool listed = false;
+  for (int i = 0; list && list[i]; ++i) listed |= list[i] == source;
+  return listed && index >= 0 && index < menu_entry_count(source);
+}
+}  // namespace
+
+void NSKelvoToolsPanelView::droppedItem(NSGeoToolsMenu* button, int position) {
+  menu* target = button ? button->kelvoMenu() : nullptr;
+  menu* source = drggingMenu_;
+  if (!target || target == source || !dragged_tool(source, drggingIndex_, tool_menus)) return;
+  void* icon = source->icons[drggingIndex_ + 1];
+  const char* name = source->names[drggingIndex_ + 1];
+  // The copy goes in first, so a failure leaves the tool where it was.
+  if (!add_tool_to_toolbox(target, icon, name, static_cast<int16_t>(position + 1), 0)) return;
+  remove_tool_menu_item(source, name);
+  createToolsAndAttribsBars();
+}
+
+void NSKelvoToolsPanelView::makeToolboxFromDrag() {
+  NSGeoToolsPullDownController::destroyPullDown();
+  menu* source = drggingMenu_;
+  if (!dragged_tool(source, drggingIndex_, tool_menus)) return;
+  int trash = 0;
+  while (tool_menus[trash] && tool_menus[trash] != trash_toolbox) ++trash;
+  if (!tool_menus[trash] || trash == 0) return;
+  const int16_t id = static_cast<int16_t>(tool_menus[trash - 1]->id + 1);
+  void* icon = source->icons[drggingIndex_ + 1];
+  const std::string name = source->names[drggingIndex_ + 1];
+  menu* box = new_tool_record(id, icon, name.c_str(), toolbox_layout.margin, toolbox_layout.margin, MENU_TOOLBOX);
+  if (!box) return;
+  if (!add_tool_to_toolbox(box, icon, name.c_str(), -1, 0)) {
+    free_tool_record(&box);
+    return;
+  }
+  remove_tool_menu_item(source, source->names[drggingIndex_ + 1]);
+  // The Trash comes off the end, the new toolbox goes on, the Trash after it.
+  int n = 0;
+  while (tool_menus[n]) ++n;
+  if (n > 0 && tool_menus[n - 1] == trash_toolbox) tool_menus[n - 1] = nullptr;
+  append_toolbox(box);
+  append_toolbox(trash_toolbox);
+  trash_toolbox->pos_a = getDesktopRect().width() - bar_height() - icon_size() - 10;
+  createToolsAndAttribsBars();
+}
+
+int remove_tool_menu_item(menu* m, const char* name) {
+  int slot = 1;
+  const int last = menu_entry_count(m);
+  while (slot <= last && m->names[slot] != name) ++slot;
+  if (slot > last) return 0;
+  remove_toolbox_tool_at(m, static_cast<int16_t>(slot));
+  if (m == trash_toolbox) {
+    show_trash_face();
+    return 0;
+  }
+  if (m->names[1]) {
+    set_toolbox_face(m, 1);
+    return 0;
+  }
+  // The emptied toolbox leaves the toolbar, closing its gap.
+  int k = 0;
+  while (tool_menus && tool_menus[k] && tool_menus[k] != m) ++k;
+  if (!tool_menus || !tool_menus[k]) return 0;
+  if (menu* next = tool_menus[k + 1]) {
+    const int width = static_cast<int16_t>(next->pos_a - m->pos_a) - 5 * next->gap;
+    if (!next->gap && m->gap) next->gap = m->gap;
+    for (int i = k + 1; tool_menus[i]; ++i)
+      if (tool_menus[i] != trash_toolbox) tool_menus[i]->pos_a -= width;
+  }
+  for (int i = k; tool_menus[i]; ++i) tool_menus[i] = tool_menus[i + 1];
+  rebuild_tools_panel();
+  if (current_toolbar_menu == m) current_toolbar_menu = nullptr;
+  free_tool_record(&m);
+  return 1;
 }
 
 void NSKelvoToolsPanelView::paintEvent(QPaintEvent*) {
@@ -601,6 +753,8 @@ void NSGeoToolsMenu::mousePressEvent(QMouseEvent* event) {
   }
   if (event->button() != Qt::LeftButton) return;
   g_mouse_down = true;
+  pressGlobal_ = event->globalPosition().toPoint();
+  dragArmed_ = config_mode && !isSettingMenu_;
   if (isSettingMenu_) {
     NSGeoToolsPullDownController::destroyPullDown();
     start_hold_timer(this);
@@ -618,7 +772,14 @@ void NSGeoToolsMenu::mousePressEvent(QMouseEvent* event) {
 void NSGeoToolsMenu::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   g_mouse_down = false;
+  dragArmed_ = false;
   const QPoint global = event->globalPosition().toPoint();
+  auto* view = qobject_cast<NSKelvoToolsPanelView*>(parentWidget());
+  if (view && view->toolDragActive()) {
+    // The drop may rebuild the palette: this button is then on its way out.
+    view->toolDroppedAt(global);
+    return;
+  }
   NSGeoToolsPullDownController* open = NSGeoToolsPullDownController::openPullDown();
   if (open && open->view()->isVisible() && open->view()->frameGeometry().contains(global)) {
     open->mouseUp(global);
@@ -630,8 +791,27 @@ void NSGeoToolsMenu::mouseReleaseEvent(QMouseEvent* event) {
 
 void NSGeoToolsMenu::mouseMoveEvent(QMouseEvent* event) {
   if (!(event->buttons() & Qt::LeftButton)) return;
-  if (auto* view = qobject_cast<NSKelvoToolsPanelView*>(parentWidget()))
-    view->mouseDraggedAt(event->globalPosition().toPoint());
+  auto* view = qobject_cast<NSKelvoToolsPanelView*>(parentWidget());
+  if (!view) return;
+  const QPoint global = event->globalPosition().toPoint();
+  if (view->toolDragActive()) {
+    view->toolDraggedTo(global);
+    return;
+  }
+  // In the configuration mode moving off the press drags the shown tool,
+  // unless the mouse went into this button's own list (a press there
+  // drags the item under it).
+  NSGeoToolsPullDownController* open = NSGeoToolsPullDownController::openPullDown();
+  const bool in_own_list = open && open->getOwner() == this && open->view()->frameGeometry().contains(global);
+  if (dragArmed_ && config_mode && !in_own_list &&
+      (global - pressGlobal_).manhattanLength() >= QApplication::startDragDistance()) {
+    dragArmed_ = false;
+    if (open && open->getOwner() == this) NSGeoToolsPullDownController::destroyPullDown();
+    view->goToEdition(this, curSelect_);
+    view->toolDraggedTo(global);
+    return;
+  }
+  view->mouseDraggedAt(global);
 }
 
 void NSGeoToolsMenu::enterEvent(QEnterEvent*) {

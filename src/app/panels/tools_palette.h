@@ -88,6 +88,24 @@ class NSKelvoToolsPanelView : public QWidget {
   // move to the open list.
   void mouseDraggedAt(const QPoint& global);
   NSGeoToolsMenu* buttonFor(const menu* m) const;
+  // The toolbox button (not an attribute button) at a point of the view.
+  NSGeoToolsMenu* toolboxButtonAt(const QPoint& local) const;
+
+  // Moving tools between toolboxes in the configuration mode. A drag takes
+  // the tool at `position` (from 0) of the button's toolbox; over a toolbox
+  // button it selects the button and opens its list for a precise drop.
+  void goToEdition(NSGeoToolsMenu* button, int position);
+  bool toolDragActive() const { return dragging_; }
+  void toolDraggedTo(const QPoint& global);
+  // Drops on a toolbox button (after its first tool), on an item of the
+  // open list (after that item), or on empty palette space (a new toolbox);
+  // anywhere else the tool stays where it was.
+  void toolDroppedAt(const QPoint& global);
+  // Moves the dragged tool into the button's toolbox after entry
+  // position + 1; nothing when it is the tool's own toolbox.
+  void droppedItem(NSGeoToolsMenu* button, int position);
+  // A new toolbox, just before the Trash, holding the dragged tool.
+  void makeToolboxFromDrag();
 
   // The desktop the palette covers, from (0, 0).
   static QRect getDesktopRect();
@@ -104,6 +122,10 @@ class NSKelvoToolsPanelView : public QWidget {
 
  private:
   bool sideBarVisible_ = true;
+  bool dragging_ = false;
+  menu* drggingMenu_ = nullptr;  // the dragged tool's toolbox
+  int drggingIndex_ = -1;        // and its position there, from 0
+  QPointer<NSGeoToolsMenu> dragOver_;
   QRect topRect_, sideRect_;
   QRegion viewShape_;
 };
@@ -153,6 +175,8 @@ class NSGeoToolsMenu : public QWidget {
   menu* kelvoMenu_;
   int kelvoMenuState_ = 0;
   bool isSettingMenu_;
+  QPoint pressGlobal_;
+  bool dragArmed_ = false;
   QColor color_ = Qt::black;
 };
 
@@ -172,6 +196,10 @@ void palette_tool_action(uint32_t tool_id, uint32_t color);
 void start_tools_palette();
 // Copies the program's icons into the kernel's tool and attribute records.
 void install_tool_icons();
+// Takes the entry whose name is that very pointer out of a toolbox; a
+// toolbox left empty leaves the toolbar (answer 1, the record is freed),
+// else the face shows the first tool left, or the Trash its empty icon.
+int remove_tool_menu_item(menu* m, const char* name);
 // Writes the preference "Toolbar Icon Size".
 void save_toolbar_icon_size();
 // For the kernel's attribute code: shows a value on attribute button n.

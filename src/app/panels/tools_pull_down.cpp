@@ -157,19 +157,46 @@ void NSGeoToolsPullDown::paintEvent(QPaintEvent*) {
   }
 }
 
+namespace {
+// The palette view of the listed toolbox while it drags a tool.
+NSKelvoToolsPanelView* dragging_palette(NSGeoToolsMenu* owner) {
+  auto* view = owner ? qobject_cast<NSKelvoToolsPanelView*>(owner->parentWidget()) : nullptr;
+  return view && view->toolDragActive() ? view : nullptr;
+}
+}  // namespace
+
 void NSGeoToolsPullDown::mouseMoveEvent(QMouseEvent* event) {
+  if (NSKelvoToolsPanelView* palette = dragging_palette(owner_)) {
+    palette->toolDraggedTo(event->globalPosition().toPoint());
+    return;
+  }
   followMouse(event->globalPosition().toPoint(), true);
 }
 
 void NSGeoToolsPullDown::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  if (NSKelvoToolsPanelView* palette = dragging_palette(owner_)) {
+    palette->toolDroppedAt(event->globalPosition().toPoint());
+    return;
+  }
   followMouse(event->globalPosition().toPoint(), true);
   chooseAndClose();
 }
 
-// Outside the configuration mode a press in a list does nothing: its
-// release chooses.
-void NSGeoToolsPullDown::mousePressEvent(QMouseEvent* event) { event->accept(); }
+// In the configuration mode a press on an item of a toolbox list drags that
+// tool; otherwise a press does nothing and the release chooses.
+void NSGeoToolsPullDown::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  if (!config_mode || event->button() != Qt::LeftButton || !owner_ || owner_->isSettingMenu() || !cells_) return;
+  NSKelvoMenuCell* cell = cellAtGlobal(event->globalPosition().toPoint());
+  if (!cell) cell = lastMouseIn_;
+  if (!cell) return;
+  int position = 0;
+  while (position < static_cast<int>(cells_->size()) && (*cells_)[position].get() != cell) ++position;
+  defaultHighLightTimer_->stop();
+  lastMouseIn_ = nullptr;
+  if (auto* view = qobject_cast<NSKelvoToolsPanelView*>(owner_->parentWidget())) view->goToEdition(owner_, position);
+}
 
 void NSGeoToolsPullDown::leaveEvent(QEvent*) {
   if (lastMouseIn_) setHighlight(lastMouseIn_, false, false);

@@ -58,6 +58,8 @@
 #include "kernel/model/deletion.h"
 #include "kernel/model/table.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_editing.h"
+#include "kernel/render/colors.h"
 #include "platform/ns_kelvo_text_view.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_cursor.h"
@@ -66,6 +68,29 @@
 namespace {
 
 KPFigureView* current_view() { return figure_view_of(current_figure_view); }
+
+NSKelvoTextEditor* open_editor() {
+  auto* editor = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(text_edit_window));
+  return editor && !editor->isHidden() ? editor : nullptr;
+}
+
+void install_text_editor() {
+  TextEditorOps ops;
+  ops.editor = []() -> HWND {
+    KPFigureView* view = current_view();
+    return view && view->textEditor() ? kp_hwnd(view->textEditor()) : nullptr;
+  };
+  ops.enter_object_edit = [](HWND editor, object* obj) {
+    if (auto* e = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(editor))) e->enterObjectEdit(obj);
+  };
+  ops.text_to_object = [](HWND editor, bool keep) {
+    if (auto* e = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(editor))) e->textToObject(keep);
+  };
+  ops.show = [](HWND editor, bool show) {
+    if (auto* e = dynamic_cast<NSKelvoTextEditor*>(kp_qobject(editor))) e->kelvoShowWindow(show);
+  };
+  install_text_editor_ops(ops);
+}
 
 // Window pixels of the current view to figure coordinates, and back.
 void view_to_figure(double* x, double* y) {
@@ -196,6 +221,17 @@ void fill_window_services() {
   h.selected_number_in_active_text = &selected_number_in_active_text;
   h.is_current_text_tool_target = &is_current_text_tool_target;
   h.has_label_text = &object_has_label_text;
+  h.text_editor_selection = [](int32_t* start, int32_t* end, int32_t* length) {
+    NSKelvoTextEditor* editor = open_editor();
+    if (!editor) return false;
+    int32_t range[2] = {0, 0};
+    editor->sendMessage(kEditorGetSelection, 0, reinterpret_cast<LPARAM>(range));
+    if (start) *start = range[0];
+    if (end) *end = range[1];
+    if (length) *length = editor->stringLength();
+    return true;
+  };
+  h.text_editor_window = []() -> HWND { return open_editor() ? text_edit_window : nullptr; };
   h.conic_bounding_rect = &conic_bounding_rect;
   h.arc_bounding_rect = &arc_bounding_rect;
   h.is_value_object = &value_object_check;
@@ -245,6 +281,24 @@ void fill_tool_services() {
   };
   h.clear_pick_marks = &clear_pick_marks;
   h.delete_empty_text_objects = &delete_empty_text_objects;
+  h.switch_text_edit_object = [](object* obj) { ::switch_text_edit_object(obj); };
+  h.send_text_editor = [](UINT message, WPARAM wparam, LPARAM lparam) {
+    if (!text_edit_window) return false;
+    NSKelvoWrapMachine::sendMessage(text_edit_window, message, wparam, lparam);
+    return true;
+  };
+  h.color_edited_text = [](uint16_t group, uint32_t color) {
+    NSKelvoTextEditor* editor = open_editor();
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    if (!editor || !fig || !fig->cur_text) return;
+    if (group == 1002) {
+      fig->cur_text->settings.FillColor = color;
+      editor->sendMessage(kEditorBackground, 0, static_cast<LPARAM>(rgb_to_bgr_pal(color)));
+      return;
+    }
+    // A text in the background's colour would vanish.
+    editor->changeTextColor(color == back_color ? 0xFEFEFE : color, 0, 0);
+  };
   h.hide_pending_button_targets = &hide_pending_button_targets;
   h.pop_tool_argument_state = &pop_tool_argument_state;
   h.resolve_text_reference = &resolve_text_reference;
@@ -383,6 +437,10 @@ void fill_main_command_services() {
   h.regenerate_rtf_if_needed = [](object* obj) {
     if (text_handle_ops().regenerate_text) text_handle_ops().regenerate_text(obj);
   };
+  h.text_editor_length = []() -> int32_t {
+    NSKelvoTextEditor* editor = open_editor();
+    return editor ? editor->stringLength() : -1;
+  };
   h.release_text_view = [](object* obj) {
     if (!obj || !obj->te || !obj->te->text_view) return;
     if (text_handle_ops().release_view) text_handle_ops().release_view(obj->te->text_view);
@@ -424,6 +482,7 @@ void fill_file_services() {
 
 void install_kernel_services() {
   install_kelvo_text_view();
+  install_text_editor();
   fill_main_command_services();
   fill_file_services();
   fill_window_services();

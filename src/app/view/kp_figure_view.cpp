@@ -139,6 +139,29 @@ KPFigureView::KPFigureView(QWidget* parent) : QWidget(parent) {
   keyTimer_.setSingleShot(true);
   keyTimer_.setInterval(0);
   QObject::connect(&keyTimer_, &QTimer::timeout, this, [this] { fireKeyRecords(); });
+  textEditor_ = NSKelvoTextEditor::createWithFrame(KPTextFrame{}, this, this);
+}
+
+QPointF KPFigureView::figureToView(const QPointF& figure) const {
+  tagPOINT p{static_cast<int32_t>(std::floor(figure.x())), static_cast<int32_t>(std::floor(figure.y()))};
+  const QPointF fraction(figure.x() - p.x, figure.y() - p.y);
+  localToGlobalDDM(&p);
+  return (QPointF(p.x, p.y) + fraction) * scale_;
+}
+
+QPointF KPFigureView::viewToFigure(const QPointF& view) const {
+  const QPointF sheet = toSheet(view);
+  tagPOINT p{static_cast<int32_t>(std::floor(sheet.x())), static_cast<int32_t>(std::floor(sheet.y()))};
+  const QPointF fraction(sheet.x() - p.x, sheet.y() - p.y);
+  globalToLocalDDM(&p);
+  return QPointF(p.x, p.y) + fraction;
+}
+
+void KPFigureView::editorFrameChanged() { update(); }
+
+void KPFigureView::takeFocus() {
+  if (isVisible()) setFocus(Qt::OtherFocusReason);
+  update();
 }
 
 KPFigureView::~KPFigureView() { releaseFigure(); }
@@ -575,7 +598,11 @@ void KPFigureView::trackingDecision(kel_EventRecord* record, const QPointF* wher
   const bool text_handle = fig && first_picked && fig->cur_text == first_picked && first_tag >= 257 &&
                            first_tag <= 265;
   if (dragged && !scroll_drag_active && text_handle && !(first_picked->otype && first_picked->otype->id == 20)) {
-    // The in-figure text editor is not there yet: nothing to resize.
+    if (textEditor_ && where && !textEditor_->isHidden()) {
+      tagPOINT p = truncated(*where);
+      globalToLocalDDM(&p);
+      textEditor_->resizeWindow(first_tag, p.x, p.y);
+    }
     figure_changed = 1;
     flush_moving_display(25);
   } else if (manipulating) {
@@ -678,6 +705,7 @@ void KPFigureView::mouseDragged(const QPointF& where, Qt::KeyboardModifiers modi
 
 void KPFigureView::mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers) {
   if (!pdd_) return;
+  if (textEditor_ && textEditor_->stopResizing()) textEditor_->resetResizingPolicy();
   kel_EventRecord up = make_record(kEventMouseUp, modifier_status(modifiers), truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &up);
   bool skip_rest = false;

@@ -21,13 +21,15 @@ class KPFigureWindow;
 class QPainter;
 class QPrinter;
 class NSKelvoScrollRemoteView;
+#include "platform/ns_kelvo_text_editor.h"
 
 class KPFigureView : public QWidget,
                      public KPMessageTarget,
                      public KPWindowLongHolder,
                      public KPPostedMessageHolder,
                      public KPPaintTarget,
-                     public KPFigureTimerTarget {
+                     public KPFigureTimerTarget,
+                     public KPTextEditorHost {
  public:
   // True once the scroll bars have placed the view, from when it shows the
   // figure.
@@ -68,7 +70,6 @@ class KPFigureView : public QWidget,
   // ---- Drawing ----
   KPContext* lockFixSaveContext();
   void unlockView();
-  int isLockedView() const { return locked_; }
   void InitViewLayers();
   void setGlobalDrowingWindow();
   void intBounds(tagRECT* rect) const;
@@ -132,6 +133,18 @@ class KPFigureView : public QWidget,
   void setFigureAngle(double value);
   float scale() const { return scale_; }
 
+  // ---- The in-figure text editor ----
+  NSKelvoTextEditor* textEditor() const { return textEditor_; }
+  QPointF figureToView(const QPointF& figure) const override;
+  QPointF viewToFigure(const QPointF& view) const override;
+  double viewScale() const override { return scale_; }
+  bool viewLocked() const override { return locked_ != 0; }
+  int isLockedView() const { return locked_; }
+  void editorFrameChanged() override;
+  void takeFocus() override;
+  // The frame, its shadow and its handles around the open editor.
+  void drawRectTextEditor(QPainter& painter);
+
   // ---- Keyboard ----
   static bool keyDown(QKeyEvent* event, HWND window);
   void addViewTimer(kel_EventRecord* record);
@@ -173,6 +186,7 @@ class KPFigureView : public QWidget,
   void ensureSurface();
 
   kelvo_win_info* info_ = nullptr;
+  NSKelvoTextEditor* textEditor_ = nullptr;  // a child of the view
   float scale_ = 1.0f;
   float angle_ = 0.0f;
   int32_t centerX_ = 0;

@@ -233,7 +233,54 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
   if (surface_) {
+    painter.save();
     painter.scale(scale_, scale_);
     painter.drawImage(QPoint(0, 0), kp_context_image(surface_));
+    painter.restore();
   }
+  drawRectTextEditor(painter);
+}
+
+namespace {
+
+// The left side, the bottom and the right side of a rectangle, the sides
+// stopping `gap` below its top.
+void stroke_open_frame(QPainter& painter, const QRectF& r, double gap) {
+  const QPointF points[] = {QPointF(r.left(), r.top() + gap), r.bottomLeft(), r.bottomRight(),
+                            QPointF(r.right(), r.top() + gap)};
+  painter.drawPolyline(points, 4);
+}
+
+}  // namespace
+
+void KPFigureView::drawRectTextEditor(QPainter& painter) {
+  if (!textEditor_ || textEditor_->isHidden()) return;
+  textEditor_->placeOverFrame();
+  const QRectF r = QRectF(textEditor_->geometry());
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBrush(Qt::NoBrush);
+  static constexpr struct {
+    double d, grey, gap;
+  } kShadow[] = {{8, 0.95, 14},  {7, 0.94, 10.5}, {6, 0.925, 8.5}, {5, 0.9, 6.5},
+                 {4, 0.875, 5},  {3, 0.82, 3.5},  {2, 0.73, 2.2},  {1, 0.55, 1.1}};
+  for (const auto& s : kShadow) {
+    painter.setPen(QPen(QColor::fromRgbF(s.grey, s.grey, s.grey), 1));
+    stroke_open_frame(painter, r.adjusted(-s.d, -s.d, s.d, s.d), s.gap);
+  }
+  painter.setPen(QPen(QColor::fromRgbF(0.4, 0.4, 0.4), 0.5));
+  painter.drawRect(r.adjusted(-0.5, -0.5, 0.5, 0.5));
+  painter.setPen(QPen(QColor::fromRgbF(0.45, 0.45, 0.45), 0.5));
+  const QRectF g = r.adjusted(-8, -8, 8, 8);
+  const double mx = g.center().x() - 3.5, my = g.center().y() - 3.5;
+  const QPointF handles[] = {g.topLeft(),
+                             QPointF(mx, g.top()),
+                             QPointF(g.right() - 7, g.top()),
+                             QPointF(g.right() - 7, my),
+                             QPointF(g.right() - 7, g.bottom() - 7),
+                             QPointF(mx, g.bottom() - 7),
+                             QPointF(g.left(), g.bottom() - 7),
+                             QPointF(g.left(), my)};
+  for (const QPointF& h : handles) painter.drawRect(QRectF(h, QSizeF(7, 7)));
+  painter.restore();
 }

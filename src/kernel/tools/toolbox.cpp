@@ -257,6 +257,16 @@ void remove_toolbox_tool_at(menu* m, int16_t index) {
   }
 }
 
+bool set_toolbox_face(menu* m, int16_t index) {
+  if (!m || !m->names || index < 1 || index > menu_entry_count(m)) return false;
+  char* copy = copy_name(m->names[index]);
+  if (!copy) return false;
+  GlobalFreeAndNull(&m->names[0]);
+  m->names[0] = copy;
+  m->icons[0] = m->icons[index];
+  return true;
+}
+
 void add_tool_by_toolbox_id(int16_t id, const toolbar_row* row, uint8_t gap) {
   if (row) add_entry(id, row->icon, row->name, gap);
 }

@@ -71,6 +71,9 @@ void append_toolbox(menu* m);
 // appends). False when memory runs out or the record has no lists.
 bool add_tool_to_toolbox(menu* m, void* icon, const char* name, int16_t index, uint8_t flag);
 void remove_toolbox_tool_at(menu* m, int16_t index);
+// The face (entry 0) takes the icon and a copy of the name of entry
+// `index`; false when the copy cannot be made (the face is then unchanged).
+bool set_toolbox_face(menu* m, int16_t index);
 void add_tool_by_toolbox_id(int16_t id, const toolbar_row* row, uint8_t gap);
 void add_tool_from_descriptor(int16_t id, construct_class* cls, uint8_t gap);
 void layout_toolboxes();

@@ -317,6 +317,14 @@ void figure_mouse_construct(kel_EventRecord* event) {
   object* designated = nullptr;
   bool macro = false;
   bool built = false;
+  // A press with a text class and no handler of its own (a text opened in
+  // place from the pointer) ends the edit: the text goes back to its object
+  // and the pointer is current again.
+  if (!current_class->select && fig->cur_text && is_text_like(fig->cur_text)) {
+    select_tool(0);
+    invalidate_window();
+    return;
+  }
   for (int round = 0; current_class && round < kMaxNestedConstructions; ++round) {
     if (!current_class->select) return;
     uint16_t method = 0;

@@ -78,9 +78,10 @@ class EndToEndMeasures : public ShellTest {
   // Pixels of the view's picture that differ from the background inside
   // the text frame of an object.
   static int inkInFrame(KPFigureView* view, const object* o) {
+    // What the window shows, the text editor open over a new measure's
+    // text included.
     view->invalidateFigure();
-    view->grab();
-    const QImage image = view->viewImage();
+    const QImage image = view->grab().toImage();
     tagPOINT corner{o->te->pos.x, o->te->pos.y};
     view->localToGlobalDDM(&corner);
     const QColor background = image.pixelColor(2, 2);

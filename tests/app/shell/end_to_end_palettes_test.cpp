@@ -1,6 +1,7 @@
 // The colour palette driven as a user drives it: an appearance tool opens
 // the palette, a selected segment takes the colour of a clicked cell, the
 // figure file records it and Undo takes it back.
+#include <QApplication>
 #include <QFile>
 #include <QMenuBar>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/panels/color_palette_panel.h"
 #include "app/panels/tools_config_window.h"
+#include "app/panels/tools_palette.h"
 #include "platform/kp_files.h"
 #include <QCheckBox>
 #include <QPushButton>
@@ -128,12 +130,25 @@ TEST_F(EndToEndPalettes, AToolMovedInConfigurationIsSavedAndTheFileGivesTheSameP
   NSToolsWindowController* config = NSToolsWindowController::shared();
   ASSERT_TRUE(config->isVisible());
 
-  // The second toolbox's first tool goes to the end of the third.
+  // The second toolbox's current tool is dragged onto the third toolbox's
+  // button: it goes in after that toolbox's first tool.
   menu* from = tool_menus[1];
   menu* to = tool_menus[2];
-  const std::string moved = from->names[1];
-  ASSERT_TRUE(add_tool_to_toolbox(to, from->icons[1], moved.c_str(), -1, 0));
-  remove_toolbox_tool_at(from, 1);
+  auto* source = static_cast<NSGeoToolsMenu*>(from->view);
+  auto* target = static_cast<NSGeoToolsMenu*>(to->view);
+  ASSERT_TRUE(source && target);
+  const std::string moved = from->names[source->getSelectedItemIndex() + 1];
+  const std::string first_of_target = to->names[1];
+  const QPoint press = source->rect().center();
+  QTest::mousePress(source, Qt::LeftButton, {}, press);
+  QTest::mouseMove(source, press + QPoint(0, QApplication::startDragDistance() + 2));
+  QTest::mouseMove(target, target->rect().center());
+  QTest::mouseRelease(target, Qt::LeftButton, {}, target->rect().center());
+  spin(5);
+  ASSERT_GE(menu_entry_count(to), 2);
+  EXPECT_EQ(std::string(to->names[1]), first_of_target);
+  EXPECT_EQ(std::string(to->names[2]), moved);
+  for (int j = 1; from->names[j]; ++j) EXPECT_NE(std::string(from->names[j]), moved);
 
   const QString path = dir.filePath("my tools.men");
   kp_set_file_chooser([path](const KPFileDialogRequest&) { return std::optional<std::string>(path.toStdString()); });

@@ -1,0 +1,83 @@
+#include "kernel/text/text_editing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kernel/files/text_convert.h"
+
+namespace {
+
+TEST(FormulaInputFilter, ImpliedProductCases) {
+  struct Case {
+    const char* text;
+    char c;
+    bool star;
+  } cases[] = {
+      {"2", '(', true},     {"log10", '(', false}, {"2", 'e', false}, {"2", 'E', false}, {"x", 'y', true},
+      {"s", 'i', false},    {"log", '1', false},   {"2", 'x', true},  {")", 'x', true},  {"x", '2', true},
+      {"e", '2', false},    {"2", '3', false},     {"", 'x', false},  {"co", 's', false}, {"arccosh", 'x', true},
+      {"2\xA5", 'x', false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(formula_input_filter(c.text, static_cast<int>(std::string(c.text).size()), c.c), c.star)
+        << '"' << c.text << "\" + " << c.c;
+  // Only the characters before the insertion point count.
+  EXPECT_TRUE(formula_input_filter("2x", 1, 'y'));
+}
+
+struct SeparatorScope {
+  char saved = decimal_separator;
+  explicit SeparatorScope(char c) { decimal_separator = c; }
+  ~SeparatorScope() { decimal_separator = saved; }
+};
+
+TEST(StepNumberInText, StepsTheDigitAtTheSelection) {
+  SeparatorScope comma(',');
+  struct Case {
+    const char* text;
+    int start, end, direction;
+    const char* expected;
+    int new_start, new_end;
+  } cases[] = {
+      {"1,95", 4, 4, 0, "1,96", 4, 4},   // the last digit
+      {"0", 1, 1, 1, "-1", 2, 2},        // crossing zero moves the selection right
+      {"-1", 2, 2, 0, "0", 1, 1},        // and back left
+      {"9", 1, 1, 0, "10", 2, 2},        // one more integer digit
+      {"1,95", 0, 1, 0, "2,95", 0, 1},   // the units digit selected
+      {"1,95", 2, 4, 1, "1,84", 2, 4},   // two digits each go down by one
+      {"", 0, 0, 0, "1", 0, 0},          // empty text reads as 0; caret at 0 steps the first digit
+      {"12,5", 3, 3, 0, "13,5", 3, 3},   // caret on the separator steps the units
+  };
+  for (const Case& c : cases) {
+    int s = -1, e = -1;
+    EXPECT_EQ(step_number_in_text(c.text, c.start, c.end, c.direction, nullptr, &s, &e), c.expected) << c.text;
+    EXPECT_EQ(s, c.new_start) << c.text;
+    EXPECT_EQ(e, c.new_end) << c.text;
+  }
+}
+
+TEST(StepNumberInText, HugeValuesWithAUnitAreWrittenWhole) {
+  SeparatorScope point('.');
+  std::string huge = "1" + std::string(300, '0');
+  int s = 0, e = 0;
+  const std::string out = step_number_in_text(huge, 301, 301, 0, "cm", &s, &e);
+  ASSERT_GT(out.size(), 300u);
+  EXPECT_EQ(out.substr(out.size() - 3), " cm");
+  // Digits after the 15th significant one are zeros.
+  EXPECT_EQ(out.substr(0, 16), "1000000000000000");
+  EXPECT_EQ(out.find_first_not_of('0', 1), out.size() - 3);
+}
+
+TEST(EditKinds, ControlAndIndexCharacters) {
+  EXPECT_TRUE(is_control_char(31));
+  EXPECT_TRUE(is_control_char(127));
+  EXPECT_FALSE(is_control_char(' '));
+  EXPECT_TRUE(is_index_char(7));
+  EXPECT_FALSE(is_index_char(0));
+  EXPECT_FALSE(is_index_char(8));
+  EXPECT_EQ(edit_char_length("\r\nx"), 2);
+  EXPECT_EQ(edit_char_length("x"), 1);
+}
+
+}  // namespace
