@@ -1,4 +1,4 @@
-// libFuzzer target: the formula compiler and the evaluator over arbitrary
+// The formula compiler and the evaluator over arbitrary
 // bytes, against a calculation with three parents in length, angle and
 // plain units. The first byte chooses whether the units notice and
 // questions are switched off; with them on the message boxes answer at
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz_target.h"
 #include "kernel/measure/formula.h"
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/figure.h"
@@ -45,7 +46,7 @@ void prepare() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+KELVO_FUZZ_TARGET(formula_fuzz) {
   static bool ready = [] {
     prepare();
     return true;

@@ -1,13 +1,12 @@
-// libFuzzer target: a macro file read, then each method of the macro it
+// A macro file read, then each method of the macro it
 // defines applied to fixed initial objects of every kind, as a user's
 // application does (styles included).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include <QGuiApplication>
-
 #include "app/kernel_iface/kp_geo_document.h"
+#include "fuzz_target.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/text_family.h"
 #include "kernel/macros/macro_def.h"
@@ -49,13 +48,9 @@ object* build(construct_class* cls, int method, std::vector<object*> picks, doub
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+KELVO_FUZZ_TARGET(macro_apply_fuzz) {
   static bool ready = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "macro_apply_fuzz";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    kelvo_fuzz_gui_application();
     init_version_info();
     init_color_table();
     // Refused applications tell the user: keep the messages from showing.

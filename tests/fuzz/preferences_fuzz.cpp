@@ -1,4 +1,4 @@
-// libFuzzer target: a user-edited preferences store. The input is read as
+// A user-edited preferences store. The input is read as
 // the key=value lines of a preference text into an in-memory store, from
 // which the preferences and the default-attribute table are built; the
 // record is then written out as text and as a property list.
@@ -6,21 +6,16 @@
 #include <cstdint>
 #include <string>
 
-#include <QGuiApplication>
-
+#include "fuzz_target.h"
 #include "kernel/files/text_family.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/preferences.h"
 #include "kernel/render/colors.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+KELVO_FUZZ_TARGET(preferences_fuzz) {
   static bool ready = [] {
     // Text styles name fonts, which the font table looks up through Qt.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "preferences_fuzz";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    kelvo_fuzz_gui_application();
     init_color_table();
     return true;
   }();

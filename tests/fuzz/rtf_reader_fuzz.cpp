@@ -1,4 +1,4 @@
-// libFuzzer target: rich-text blocks as text records carry them and as other
+// Rich-text blocks as text records carry them and as other
 // programs put them on the clipboard. Each block is read into runs, then
 // pasted into a text open in the in-figure editor (where references, the
 // checks before a change and the hand-back run on it), copied out again as
@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "fuzz_target.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
@@ -61,7 +62,7 @@ PasteBench& bench() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+KELVO_FUZZ_TARGET(rtf_reader_fuzz) {
   const rtf_document doc = read_rtf(reinterpret_cast<const char*>(data), size);
   size_t n = 0;
   for (const rtf_run& r : doc.runs) n += r.text.size() + r.font.size();

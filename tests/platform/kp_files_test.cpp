@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/kp_settings.h"
 
@@ -77,6 +78,10 @@ TEST_F(Files, WritingReplacesTheFileOnlyWhenEverythingWasWritten) {
   EXPECT_EQ(read_all(p), "new");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1) << "no temporary left";
 
+  // Only a real full device shows a failing write; a machine where it is
+  // missing or a plain file proves nothing about the writer.
+  struct stat device {};
+  if (stat("/dev/full", &device) != 0 || !S_ISCHR(device.st_mode)) GTEST_SKIP() << "no /dev/full device";
   HANDLE full = CreateFile("/dev/full", GENERIC_WRITE, 0, nullptr, 0, 0, nullptr);
   ASSERT_NE(full, nullptr);
   EXPECT_FALSE(WriteFile(full, "data", 4, &n, nullptr)) << "a full disk is a failure";

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cassert>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -108,6 +109,10 @@ DUVirIdazididovi* DUVirIdazididovi::running() { return g_running; }
 bool DUVirIdazididovi::init() {
   inited_ = false;
   g_running = this;
+  // A write beyond the file-size limit then fails like a write to a full
+  // disk (the user is told, the temporary file goes) instead of killing the
+  // program with every open figure.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
   // The loaded notification has filled the kernel string table when this
   // answers.

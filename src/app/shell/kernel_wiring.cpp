@@ -10,10 +10,12 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
@@ -256,6 +258,7 @@ void fill_tool_services() {
   tool_hooks& h = tool_services();
   h.start_replay_construction = &start_replay_construction;
   run_replay_construction_panel = &run_replay_construction_panel_qt;
+  set_calculator_panel_opener(open_calculator_panel);
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;
   h.paste_from_clipboard = &paste_from_clipboard;
@@ -338,8 +341,10 @@ void fill_designation_services() {
   h.refresh_moving_layer = &refresh_moving_layer;
   h.show_cursor = [](int id) { KPCursor::setCursorByID(id); };
   h.setup_tool = &setup_current_tool;
+  // The click is kept in window pixels; its readers want figure coordinates.
   h.saved_click = [](tagPOINT* p) {
     get_saved_mouse_point(p);
+    if (KPFigureView* view = current_view()) view->globalToLocalDDM(p);
     return true;
   };
   h.circle_of_point = &circle_of_point;

@@ -455,7 +455,7 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
   figure_view_track_mouse(kp_hwnd(this), &down);
   if (pdd_ && lockFixSaveContext()) {
     press_tick = KPTimer::getTickCount();
-    press_point = mouse_point = point;
+    press_point = mouse_point = saved_mouse_point = point;
     double_click = click_count > 1 ? 1 : 0;
     if (!open_pull_down && !popup_tracking) {
       if (config_mode) {

@@ -83,6 +83,21 @@ bool stored_picture(const bitmap_info* bi) {
   return bi != nullptr && bi->name != nullptr && bi->pixels != nullptr && is_ti_screen_bitmap_name(bi->name) == nullptr;
 }
 
+// "line N: <its first characters>" for the line of text that holds p.
+std::string line_at(const char* text, const char* p, const char* end) {
+  int line = 1;
+  const char* start = text;
+  for (const char* c = text; c < p && c < end; ++c) {
+    if (*c == '\n' || (*c == '\r' && (c + 1 >= end || c[1] != '\n'))) {
+      ++line;
+      start = c + 1;
+    }
+  }
+  const char* stop = start;
+  while (stop < end && *stop != '\0' && *stop != '\r' && *stop != '\n' && stop - start < 60) ++stop;
+  return "line " + std::to_string(line) + ": " + std::string(start, stop);
+}
+
 int8_t failed(const std::string& why) {
   last_error = why;
   // A figure that could not be read whole is not kept: no object is left
@@ -93,6 +108,48 @@ int8_t failed(const std::string& why) {
   figure_loading_done = 1;
   bitmaps_block = nullptr;
   return 0;
+}
+
+// The number of the line `at` stands on (CR LF, CR and LF each end a line).
+int32_t line_number(const char* text, const char* at) {
+  int32_t line = 1;
+  for (const char* q = text; q < at; ++q)
+    if (*q == '\n' || (*q == '\r' && !(q + 1 < at && q[1] == '\n'))) ++line;
+  return line;
+}
+
+// The line at p stops at the end of the text instead of a line end.
+bool line_is_cut(const char* p) { return *end_of_line(p) == '\0'; }
+
+// Where the text stops: its end, or a NUL before it.
+const char* text_stop(const char* text, const char* end) {
+  const void* nul = std::memchr(text, '\0', static_cast<size_t>(end - text));
+  return nul != nullptr ? static_cast<const char*>(nul) : end;
+}
+
+// The start of the empty line (blanks at most) that ends the record at p,
+// or `stop` when the text, or the pictures block, comes first.
+const char* record_end(const char* p, const char* stop, const char* pictures) {
+  while (p < stop) {
+    if (pictures != nullptr && p == pictures) return p;
+    const char* e = end_of_line(p);
+    if (e >= stop) return stop;
+    p = e + (e[0] == '\r' && e + 1 < stop && e[1] == '\n' ? 2 : 1);
+    const char* q = p;
+    while (q < stop && (*q == ' ' || *q == '\t')) ++q;
+    if (q < stop && (*q == '\r' || *q == '\n')) return q;
+  }
+  return stop;
+}
+
+int8_t failed(const std::string& why);
+
+// A text cut in the middle of a line or a record is not a whole figure.
+int8_t ends_inside(const char* text, const char* stop, const char* what) {
+  const char* last = stop;
+  while (last > text && is_white(last[-1])) --last;
+  return failed(std::string("the file ends inside ") + what + ", at line " +
+                std::to_string(line_number(text, last > text ? last - 1 : text)));
 }
 
 // A text object bound to numbers shows their values once its edit ends.
@@ -107,6 +164,8 @@ bool text_with_number_parent(const object* o) {
 }  // namespace
 
 const char* figure_file_error() { return last_error.c_str(); }
+
+int8_t refuse_figure_file(const char* why) { return failed(why); }
 
 int32_t txt_format_length(char* dst, const double* value, int16_t sign) {
   TxtOut out(dst);
@@ -297,6 +356,13 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return last_error = "no current figure", 0;
   const char* const end = text + len;
+  const char* const stop = text_stop(text, end);
+  if (line_is_cut(text)) return ends_inside(text, stop, "its first line");
+  // A last record may end with its last line instead of an empty line, as
+  // a text editor leaves it; a text that stops inside a line may not.
+  const char* last = stop;
+  while (last > text && (last[-1] == ' ' || last[-1] == '\t')) --last;
+  const bool whole_last_line = last > text && (last[-1] == '\r' || last[-1] == '\n');
   const char* p = skip_white(end_of_line(text));
   file_resolution = 0;
 
@@ -318,11 +384,13 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (n == 0) return failed("a used macro is empty");
       p = skip_white(p + n);
     }
+    if (line_is_cut(p)) return ends_inside(text, stop, "the figure description");
     p = past_line(p);
   }
 
   double cx = 0, cy = 0, w = 0, h = 0;
   if (starts(p, "Window center x:")) {
+    if (line_is_cut(p)) return ends_inside(text, stop, "the window line");
     const char* eol = end_of_line(p);
     const char* q = p + 16;
     q += txt_scan_number(&cx, q);
@@ -360,6 +428,9 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
 
   if (file_class == 0) {
     // Only a resolution line is taken as one.
+    // Every line of the description ends before the text does.
+    auto cut = [&](const char* word) { return starts(p, word) && line_is_cut(p); };
+    if (cut("Resolution:")) return ends_inside(text, stop, "the figure description");
     if (starts(p, "Resolution:")) {
       const char* q = p + 11;
       while (!txt_is_line_end(*q) && !txt_is_digit(*q)) ++q;
@@ -367,6 +438,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (txt_parse_real(q, &r) != 0 && std::isfinite(r) && r > 0 && r < 1e6) file_resolution = r;
       p = past_line(p);
     }
+    if (cut("Background")) return ends_inside(text, stop, "the figure description");
     if (starts(p, "Background:")) {
       const char* q = p + 11;
       std::string name(q, std::min<size_t>(static_cast<size_t>(end_of_line(q) - q), kMaxPictureName));
@@ -379,6 +451,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       // The name the writer gives the colour brings the same colour back.
       fig->bgcolor = color_by_name(name.c_str());
     }
+    if (cut("Password:")) return ends_inside(text, stop, "the figure description");
     GlobalFreeAndNull(&fig->password);
     p += txt_read_password(p, &fig->password);
     if (fig->password != nullptr) {
@@ -391,6 +464,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
         set_macro_password(c, copy);
       }
     }
+    if (cut("Animate on open")) return ends_inside(text, stop, "the figure description");
     if (starts(p, "Animate on open")) {
       fig->animate_on_open = 1;
       p = past_line(p);
@@ -398,10 +472,15 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   }
 
   figure_loading_done = 0;
+  const char* ended = nullptr;  // the end of the last record found whole
   begin_record_numbers();
   for (;;) {
     if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
     const char* before = p;
+    // A record (with the "Ma:" line before it) ends with an empty line, or
+    // the text does after a whole line.
+    if (ended == nullptr || ended < p) ended = record_end(p, stop, bitmaps_block);
+    if (ended >= stop && !whole_last_line) return ends_inside(text, stop, "a record");
     int32_t n = read_macro_instance_line(p);
     if (n < 0) return failed(object_reader_error());
     p += n;
@@ -424,7 +503,10 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (o->otype->id == TYPE_TABLE) fig->table_object = o;
     }
     p = skip_white(p);
-    if (p == before) break;
+    // Whatever stops the records before the end of the figure is an error:
+    // the objects after it would be lost without a word.
+    if (p == before) return failed("a record cannot be read, " + line_at(text, p, end));
+    if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
     // The next record starts with a quote, "Ma:" or a number and ':'.
     const char* q = p;
     while (q < end && *q != '\0') {
@@ -438,7 +520,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       }
       ++q;
     }
-    if (q != p) break;
+    if (q != p) return failed("the record before does not end where the next begins, " + line_at(text, p, end));
   }
 
   flush_pending_selection();

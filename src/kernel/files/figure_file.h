@@ -47,6 +47,9 @@ int32_t txt_write_bitmaps(char* dst);
 int8_t read_figure_file(const char* image, uint32_t len, const char* path);
 int8_t txt_read_figure(const char* text, uint32_t len, const char* path);
 const char* figure_file_error();
+// Refuses the figure being read for `why`: the figure is left empty and
+// figure_file_error() gives the reason. Returns 0.
+int8_t refuse_figure_file(const char* why);
 
 // "Password:" and the rest of its line into a new block; the characters
 // consumed (line end and white space after it included), 0 without it.

@@ -422,6 +422,21 @@ struct Record {
   int64_t table_refs_size = 0;
 };
 
+// What a value written at the file's resolution is multiplied by on this
+// screen: lengths are kept in pixels, areas in square pixels, roots of
+// lengths in roots of pixels; a plain number, an angle, a ratio or a volume
+// (which has no pixel factor) is no pixel quantity and keeps its value.
+double value_resolution_factor(uint8_t unit) {
+  if (file_resolution <= 0) return 1.0;
+  const double f = pixels_per_unit / file_resolution;
+  switch (unit >> 5) {
+    case 1: return f;
+    case 2: return f * f;
+    case 5: return std::sqrt(f);
+    default: return 1.0;
+  }
+}
+
 bool fail(const std::string& why) {
   last_error = why;
   return false;
@@ -866,9 +881,11 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
       if (!next_int(p, &x) || !next_int(p, &y) || !next_real(p, &r.nv_r)) return fail("bad number value");
       r.nv_x = static_cast<double>(x);
       r.nv_y = static_cast<double>(y);
+      // The text's place is in pixels; whether the value is one depends on
+      // the unit on the style line (rescaled below).
       if (file_resolution > 0) {
         const double f = pixels_per_unit / file_resolution;
-        r.nv_x *= f, r.nv_y *= f, r.nv_r *= f;
+        r.nv_x *= f, r.nv_y *= f;
       }
       r.number_value = true;
       p = skip_separators(p);
@@ -888,6 +905,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   if (!parse_style(p, t, &r.bitmap, &r.settings, &r.pushed)) return false;
   if (!parse_color_params(p, r)) return false;
   if (p != before) p = next_line(p);
+  if (r.number_value) r.nv_r *= value_resolution_factor(r.settings.unite);
   if (class_is(r.cls, "PReg") && *method == 1) value_count = static_cast<uint16_t>(r.math.polreg.nbsides + 2);
 
   // Text lines.

@@ -593,12 +593,17 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
         if (object* target = entry(step.mo_text_refs[r])) add_reference(o, target, static_cast<int16_t>(r + 1));
       o->te->size.w = 80;
     }
-    if (is_polyreg_vertex(o) && o->parents != nullptr && o->parents[0] != nullptr &&
-        o->parents[0]->valeurs != nullptr) {
+    if (is_polyreg_vertex(o)) {
+      // A vertex is one entry of its polygon's values and owns none: freeing
+      // it leaves its values alone, so a block of its own would leak. A
+      // vertex beyond its polygon has no values, as the file reader makes it.
+      const object* polygon = o->nbparents > 0 && o->parents != nullptr ? o->parents[0] : nullptr;
       const int index = o->math.polreg.index;
-      if (index >= 0 && index < o->parents[0]->nbvaleurs) {
-        GlobalFreeAndNull(&o->valeurs);
-        o->valeurs = o->parents[0]->valeurs + index;
+      GlobalFreeAndNull(&o->valeurs);
+      o->nbvaleurs = 0;
+      if (polygon != nullptr && polygon->valeurs != nullptr && index >= 0 && index < polygon->nbvaleurs) {
+        o->valeurs = polygon->valeurs + index;
+        o->nbvaleurs = 1;
       }
     }
     if (sc == &classe_ptsur && o->parents != nullptr && o->parents[0] != nullptr && o->valeurs != nullptr &&

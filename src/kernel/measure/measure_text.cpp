@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kernel/conics/conic.h"
+#include "kernel/conics/conic_object.h"
 #include "kernel/files/text_convert.h"
+#include "kernel/measure/equation_text.h"
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -19,6 +22,10 @@ namespace {
 
 constexpr int kRowUnitShortNames = 30;  // 5 lengths, 5 areas, 5 volumes, rd, degree, gr
 constexpr int kRowUndefined = 306;
+constexpr int kRowRadius = 276;
+constexpr int kRowLineAtInfinity = 279;
+constexpr int kRowInfiniteRadius = 280;
+constexpr int kRowJoin = 352;
 
 const char* const kLengthNames[5] = {"mm", "cm", "m", "km", "su"};
 
@@ -116,16 +123,53 @@ void build_measure_text(object* obj) {
   if (!obj->te && !init_object_text_records(obj)) return;
   std::string text;
   object* first = obj->nbparents > 0 && obj->parents ? obj->parents[0] : nullptr;
-  if (first && first->otype && first->otype->id == TYPE_CIRCLE && first->valeurs && first->nbvaleurs >= 2) {
+  const int type = first && first->otype ? first->otype->id : 0;
+  equation_text.clear();
+  if (type == TYPE_LINE) {
+    format_line_equation(obj);
+  } else if (type == TYPE_CIRCLE && first->valeurs && first->nbvaleurs >= 2) {
     const bool centre = (first->valeurs[0].infini_inexist_indetermine & VAL_AT_INFINITY) != 0;
     const bool radius = (first->valeurs[1].infini_inexist_indetermine & VAL_AT_INFINITY) != 0;
     if (centre && radius) {
       obj->state |= OBJ_UNDEFINED;
       return;
     }
+    if (!centre && !radius) {
+      const double x0 = first->valeurs[0].h, y0 = first->valeurs[0].v, r = first->valeurs[1].info.rayon;
+      conic_a = 1, conic_b = 0, conic_c = 1, conic_d = -x0, conic_e = -y0;
+      conic_f = x0 * x0 + y0 * y0 - r * r;
+      conic_kind = kConicCircle;
+      format_equation_text(obj);
+    } else if (centre) {
+      // The circle is a line: its point and direction stand in the circle's
+      // values for as long as the line text is written.
+      const valeur v0 = first->valeurs[0], v1 = first->valeurs[1];
+      const uint32_t state = first->state;
+      first->valeurs[0] = v1;
+      first->valeurs[1].h = v0.v;
+      first->valeurs[1].v = -v0.h;
+      first->state &= ~OBJ_AT_INFINITY;
+      format_line_equation(obj);
+      first->valeurs[0] = v0;
+      first->valeurs[1] = v1;
+      first->state = state;
+      equation_text += kernel_string(kRowJoin);
+      equation_text += kernel_string(kRowLineAtInfinity);
+    } else if (obj->math.equa.typeunite == 0) {
+      equation_text = kernel_string(kRowInfiniteRadius);
+    } else {
+      equation_text = kernel_string(kRowRadius);
+      equation_text += '\x01';
+      equation_text += '=';
+      equation_text += kInfinitySign;
+    }
+  } else if (type == TYPE_CONIC && first->valeurs && first->nbvaleurs >= 5) {
+    conic_load_workspace(first->valeurs);
+    format_equation_text(obj);
+  } else if (type == TYPE_LOCUS) {
+    format_locus_equation(obj);
   }
-  // The equation forms of lines, circles, conics and loci come with the
-  // equation texts; until then every equation reads as empty.
+  text = equation_text;
   if (text.empty()) text = kernel_string(kRowUndefined);
   if (obj->valeurs && obj->nbvaleurs > 0) obj->valeurs[0].infini_inexist_indetermine = 0;
   if (!obj->te || !set_text_record_text(obj->te, text.c_str())) return;

@@ -11,6 +11,7 @@
 #include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/measure/calculator.h"
 #include "kernel/model/compute_values.h"
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
@@ -569,6 +570,7 @@ void init_construct_classes() {
   bind_conic_operations();
   bind_value_computes();
   bind_locus_operations();
+  bind_calculator_services();
   install_pick_services();
   bind_tool_handlers();
 

@@ -111,8 +111,10 @@ std::optional<std::string> plist_string_value(const std::string& xml, const std:
     const bool closing = tag[0] == '/';
     const bool self_closing = tag.back() == '/';
     std::string name = tag.substr(closing ? 1 : 0);
-    if (self_closing) name.pop_back();
+    if (self_closing && !name.empty()) name.pop_back();
     name = name.substr(0, name.find_first_of(" \t\r\n"));
+    // A tag without a name ("</>", "< >") is malformed: the list is refused.
+    if (name.empty()) return std::nullopt;
 
     const bool container = name == "dict" || name == "array";
     if (closing) {

@@ -86,9 +86,12 @@ uint32_t restore_preference_text(const char* text, uint32_t len) {
   if (used == 0) return 0;
   // Read through the same checks as the user's store, then stored there.
   prefs_rec restored{};
+  // The store in use stays the one the caller chose (a test's, a fuzz
+  // target's), not the user's.
+  PreferenceStore* in_use = &preference_store();
   set_preference_store(&carried);
   read_preferences(&restored, nullptr);
-  set_preference_store(nullptr);
+  set_preference_store(in_use);
   write_preferences(&restored, nullptr);
   init_default_attrs(nullptr);
   return used;

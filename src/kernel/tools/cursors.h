@@ -49,7 +49,8 @@ enum kernel_cursor_slot : int {
 extern HCURSOR kernel_cursors[kKernelCursorCount];
 extern uint8_t cursors_loaded;
 extern HCURSOR current_cursor;
-// Position of the last click.
+// Position of the last click, in window pixels (set at each press in the
+// figure view).
 extern tagPOINT saved_mouse_point;
 
 // Where the mouse is, as the application reports it for the current figure

@@ -383,6 +383,9 @@ int16_t event_value_object(uint8_t mode, object** ref, kel_EventRecord* event) {
     pending_key_flag = 0;
     return 1;
   }
+  // A gesture begun by a key ends once its key is applied, as with axes and
+  // loci; left going, it would swallow every following key until a click.
+  if (key_manipulation) return 0;
   if (event->what != kEventDragStep) return 0;
   if (no_displacement()) return 2;
   TErec* te = obj->te;

@@ -5,6 +5,14 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
@@ -13,11 +21,14 @@
 #include "app/shell/figure_window.h"
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
 #include "kernel/model/version_info.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/tool_state.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_dialog.h"
 #include "platform/kp_qt_bridge.h"
@@ -277,6 +288,70 @@ TEST_F(ShellTest, ToolsHelpToggledTwiceLeavesEveryWindowAsItWas) {
   EXPECT_TRUE(b->figureWindow()->helpField()->isHidden());
   // The first document in order was made current last.
   EXPECT_EQ(KPDocument::currentDocument(), a);
+}
+
+// The program ignores SIGXFSZ: a save beyond the file-size limit fails like
+// one on a full disk. The save runs in a child started with the signal at
+// its default disposition (an ignored signal would stay ignored across exec),
+// where a signal the program did not ignore would kill it.
+TEST_F(ShellTest, ASaveBeyondTheFileSizeLimitFailsLikeAFullDisk) {
+  if (!qEnvironmentVariableIsSet("KELVO_FILE_SIZE_CHILD")) {
+    std::vector<std::string> env_text = {"KELVO_FILE_SIZE_CHILD=1"};
+    for (char** e = environ; *e != nullptr; ++e) env_text.emplace_back(*e);
+    std::vector<char*> env;
+    for (std::string& s : env_text) env.push_back(s.data());
+    env.push_back(nullptr);
+    std::string filter = "--gtest_filter=ShellTest.ASaveBeyondTheFileSizeLimitFailsLikeAFullDisk";
+    char self[] = "/proc/self/exe";
+    char* argv[] = {self, filter.data(), nullptr};
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::signal(SIGXFSZ, SIG_DFL);
+      execve(self, argv, env.data());
+      _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "the save was killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    return;
+  }
+  // In the child: the figure kept by the file and another open figure.
+  const QByteArray old = "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
+  const QString path = write_file(dir, "limited.fig", old);
+  KPDocument* other = KPDocument::openUntitledDocument();
+  KPDocument* doc = KPDocument::openUntitledDocument();
+  kelvo_win_info* fig = doc->figureView()->info();
+  ASSERT_NE(fig, nullptr);
+  kelvo_win_info* was = KPGeoDocument::currentInfo();
+  KPGeoDocument::setCurrentInfo(fig);
+  for (int i = 0; i < 400; ++i) {
+    current_class = &classe_point;
+    objlist_clear(fig->inputs);
+    rubber_points[0] = valeur{1.5 * i, 0.25 * i, {}, 0};
+    variable_nb_values = 0;
+    uint16_t created = 0;
+    ASSERT_NE(create_object(0, &created, 1, 1, 0), nullptr);
+  }
+  current_class = nullptr;
+  KPGeoDocument::setCurrentInfo(was);
+  // Far more than the limit allows.
+  const rlimit limit{4096, RLIM_INFINITY};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  EXPECT_FALSE(doc->writeToURL(path));
+  const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+  setrlimit(RLIMIT_FSIZE, &none);
+  // Told as a full disk is; the old file as it was; no temporary left.
+  EXPECT_FALSE(messages().isEmpty());
+  QFile kept(path);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), old);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("limited.fig")});
+  // The program and its other figures live on.
+  ASSERT_NE(other->figureView()->info(), nullptr);
+  EXPECT_EQ(other->figureView()->info()->nbobj, 2u);
+  EXPECT_EQ(fig->nbobj, 402u);
 }
 
 // A relative path on the command line names a file of the directory the

@@ -16,6 +16,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/units.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
@@ -122,12 +123,75 @@ TEST_F(EndToEndMeasures, TheLengthOfASegmentIsShownAndFollowsItsEnd) {
   EXPECT_EQ(shown->inserted->obj, length);
   // The view shows it: ink inside the text's frame, none there before.
   EXPECT_GT(inkInFrame(view, shown), 0);
+  // The text stands where the measure tool clicked on the segment.
+  tagPOINT corner{shown->te->pos.x, shown->te->pos.y};
+  view->localToGlobalDDM(&corner);
+  EXPECT_NEAR(corner.x, 200, 8);
+  EXPECT_NEAR(corner.y, 200, 8);
 
   // An end dragged 114 pixels further: the shown length follows.
   chooseTool(view, nullptr);
   drag(view, QPoint(300, 200), QPoint(414, 200));
   EXPECT_NEAR(std::hypot(a.h - b.h, a.v - b.v), 314, 1);
   EXPECT_NEAR(shownNumber(length), std::hypot(a.h - b.h, a.v - b.v) / pixels_per_unit, decimals);
+}
+
+// The measure is chosen by a click on the text that shows it; keys pressed
+// in the view then act on it, each key on its own.
+TEST_F(EndToEndMeasures, KeysOnTheSelectedMeasureChangeItsDecimalsAndItKeepsItsLength) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  kelvo_win_info* fig = view->info();
+  object* segment = only(fig, &classe_segment);
+  chooseTool(view, &classe_length);
+  click(view, QPoint(200, 200));
+  object* length = only(fig, &classe_length);
+  object* shown = only(fig, &classe_text);
+  ASSERT_NE(segment, nullptr);
+  ASSERT_NE(length, nullptr);
+  ASSERT_NE(shown, nullptr);
+  chooseTool(view, nullptr);
+  tagPOINT middle{shown->te->pos.x + shown->te->size.w / 2, shown->te->pos.y + shown->te->size.h / 2};
+  view->localToGlobalDDM(&middle);
+  click(view, QPoint(middle.x, middle.y));
+  ASSERT_EQ(objlist_count(fig->selection), 1);
+  ASSERT_EQ(resolve_text_reference(fig->selection->items[0], fig->selection->tags[0]), length);
+
+  const valeur& a = segment->parents[0]->valeurs[0];
+  const valeur& b = segment->parents[1]->valeurs[0];
+  const double cm = std::hypot(a.h - b.h, a.v - b.v) / pixels_per_unit;
+  auto decimals_shown = [&] {
+    const std::string t = text(length);
+    const size_t sep = t.find(decimal_separator), unit = t.find(' ');
+    return sep == std::string::npos || unit == std::string::npos ? 0 : static_cast<int>(unit - sep - 1);
+  };
+  const int first = length->settings.nbre_decimales & 127;
+  EXPECT_EQ(decimals_shown(), first) << text(length);
+  // '+' twice: two more decimals, kept by the measure and shown.
+  for (int k = 1; k <= 2; ++k) {
+    QTest::keyClick(view, Qt::Key_Plus);
+    spin(60);
+    EXPECT_EQ(length->settings.nbre_decimales & 127, first + k);
+    EXPECT_EQ(decimals_shown(), first + k) << text(length);
+  }
+  QTest::keyClick(view, Qt::Key_Minus);
+  spin(60);
+  EXPECT_EQ(decimals_shown(), first + 1) << text(length);
+  EXPECT_NEAR(shownNumber(length), cm, std::pow(10.0, -(first + 1)));
+  // The up arrow does not make a measure lie: recomputed from its segment,
+  // it shows the segment's length.
+  const std::string before = text(length);
+  QTest::keyClick(view, Qt::Key_Up);
+  spin(60);
+  EXPECT_EQ(text(length), before);
+  EXPECT_NEAR(shownNumber(length), cm, std::pow(10.0, -(first + 1)));
+  // Still each key on its own: one more '+' after the arrow.
+  QTest::keyClick(view, Qt::Key_Plus);
+  spin(60);
+  EXPECT_EQ(decimals_shown(), first + 2) << text(length);
 }
 
 }  // namespace

@@ -270,6 +270,34 @@ TEST_F(EndToEnd, AFigureNamedAtLaunchOpensAndIsDrawn) {
   EXPECT_EQ(inkNear(image, QPoint(200, 250)), 0);
 }
 
+TEST_F(EndToEnd, AnEmptyOrCutFigureNamedAtLaunchSaysWhyItCannotBeRead) {
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    QString reason;
+  } cases[] = {
+      {"empty.fig", QByteArray(), QStringLiteral("the file is empty")},
+      {"cut.fig",
+       QByteArray("Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nWindow center x: 10.71cm y: -7.5"),
+       QStringLiteral("the file ends inside the window line, at line 3")},
+  };
+  for (const Case& c : cases) {
+    closeAll();
+    messages().clear();
+    const QString path = dir.filePath(QString::fromLatin1(c.name));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(c.bytes);
+    file.close();
+    app()->openLaunchArguments({path});
+    spin(50);
+    for (KPDocument* doc : KPDocument::liveDocuments())
+      if (doc->figureView() != nullptr) waitForView(doc->figureView());
+    ASSERT_EQ(messages().size(), 1) << c.name;
+    EXPECT_EQ(messages()[0].trimmed().toStdString(), ("The figure cannot be read: " + c.reason).toStdString());
+  }
+}
+
 TEST_F(EndToEnd, AMacroDefinedFromACircumscribedCircleDrawsItInAnotherWindow) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);

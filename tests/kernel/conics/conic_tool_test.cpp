@@ -221,7 +221,7 @@ TEST_F(ConicTool, ThePreviewGoesFromASegmentToAnArcToTheConic) {
 }
 
 TEST_F(ConicTool, TheConicFiguresOfTheFuzzCorpusDrawThinThickAndHighlighted) {
-  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figures");
+  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figure_file_fuzz");
   const QStringList names = dir.entryList({"conic_*.fig"}, QDir::Files);
   ASSERT_GE(names.size(), 8);
   init_version_info();

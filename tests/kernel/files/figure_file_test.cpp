@@ -272,13 +272,16 @@ TEST_F(FigureFile, PreambleCases) {
 TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   build_full_figure();
   const std::string whole = save();
-  // Cut anywhere: never a crash; a cut inside a record that leaves it
-  // readable keeps the objects read so far.
-  for (size_t cut = 0; cut < whole.size(); cut += 7) {
-    const int8_t ok = open(whole.substr(0, cut));
+  // Cut anywhere: never a crash, never a figure shown whole when its text
+  // stops in the middle of a line or of a record.
+  for (size_t cut = 1; cut < whole.size(); ++cut) {
+    const std::string part = whole.substr(0, cut);
+    const int8_t ok = open(part);
     if (!ok) {
       EXPECT_EQ(fig_->first, nullptr) << "a failed read leaves no object, cut at " << cut;
+      continue;
     }
+    EXPECT_TRUE(part.back() == '\r' || part.back() == '\n') << "read although cut inside a line at " << cut;
   }
   const size_t last_record = whole.rfind("\r\n\r\n", whole.size() - 5);
   ASSERT_EQ(open(whole.substr(0, last_record + 4)), 1) << figure_file_error();
@@ -314,6 +317,76 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   EXPECT_EQ(open("Macro Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"), 0);
   EXPECT_EQ(open("hello"), 0);
   EXPECT_EQ(open(std::string()), 0);
+}
+
+TEST_F(FigureFile, AFileEndingInsideALineOrARecordIsRefusedWithItsLine) {
+  const std::string head = "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
+  const std::string window = "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\n";
+  const std::string preamble = head + window + "Resolution: 28 ppc\r\n\r\n";
+  const std::string number = "2: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nFD, WU, \r\n1\r\n";
+  struct Case {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"Figure Kelvo Nova vers. MS-Windows (MAC 1.40)", "the file ends inside its first line, at line 1"},
+      {head + "Window center x: 10.71cm y: -7.5", "the file ends inside the window line, at line 3"},
+      {head + window + "Resolution: 2", "the file ends inside the figure description, at line 4"},
+      {head + window + "Resolution: 28 ppc\r\nBackground Color:Pale", "the file ends inside the figure description, at line 5"},
+      {head + window + "Resolution: 28 ppc\r\nPassword:sec", "the file ends inside the figure description, at line 5"},
+      {preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Pt, Val: 2", "the file ends inside a record, at line 8"},
+      {preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nF", "the file ends inside a record, at line 9"},
+      {preamble + "1: Pt, Val: 1 -1", "the file ends inside a record, at line 6"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(open(c.text), 0) << c.text;
+    EXPECT_STREQ(figure_file_error(), c.error) << c.text;
+    EXPECT_EQ(fig_->first, nullptr) << c.text;
+  }
+  // Whole lines and records, however the text ends (a text editor may drop
+  // the last empty line).
+  for (const std::string& text : {head, head + window, preamble, preamble + "1: Pt, Val: 1 -1\r\n\r\n",
+                                  preamble + "1: Pt, Val: 1 -1\r\n", preamble + "1: Pt, Val: 1 -1\n",
+                                  preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number,
+                                  preamble + "1: Pt, Val: 1 -1\n\n", preamble + "1: Pt, Val: 1 -1\r\n  \r\n",
+                                  preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number + "\r\n"})
+    EXPECT_EQ(open(text), 1) << text << figure_file_error();
+}
+
+TEST_F(FigureFile, ValuesWrittenAtAnotherResolutionRescaleOnlyPixelQuantities) {
+  // Written at 28 pixels per centimetre, read on a screen of 40.
+  pixels_per_unit = 40.0;
+  const std::string head =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+      "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\nResolution: 28 ppc\r\n\r\n";
+  // The number's text is what the user saw in its unit at 28 ppc.
+  struct Case {
+    const char* unit;
+    double written;
+    const char* text;
+    double read;
+  } cases[] = {
+      {"WU", 1, "1", 1},                     // a plain number
+      {"deg", 0.5, "28.6478897565412", 0.5},  // an angle, in radians
+      {"cm", 28, "1", 40},                   // a length, in pixels
+      {"mm", 2.8, "1", 4},                   // another length unit, still pixels inside
+      {"cm2", 784, "1", 1600},               // an area, in square pixels
+      {"cm3", 5, "5", 5},                    // a volume has no pixel factor
+  };
+  for (const Case& c : cases) {
+    char record[200];
+    std::snprintf(record, sizeof record, "1: Num, Val: 28 -56 %g, nA, nP, \r\nNbD:2, nFD, %s, \r\n%s\r\n\r\n",
+                  c.written, c.unit, c.text);
+    ASSERT_EQ(open(head + record), 1) << record << figure_file_error();
+    const object* n = fig_->first;
+    ASSERT_NE(n, nullptr);
+    ASSERT_NE(n->valeurs, nullptr);
+    EXPECT_NEAR(n->valeurs[0].info.rayon, c.read, 1e-9 * c.read) << c.unit;
+  }
+  // Without a resolution line, nothing is rescaled.
+  ASSERT_EQ(open("Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+                 "1: Num, Val: 28 -56 28, nA, nP, \r\nNbD:2, nFD, cm, \r\n0.7\r\n\r\n"),
+            1);
+  EXPECT_NEAR(fig_->first->valeurs[0].info.rayon, 28, 1e-9);
 }
 
 TEST_F(FigureFile, FuzzFindingsStayFixed) {
@@ -608,7 +681,7 @@ TEST_F(FigureFile, AConicWithAPointOnItAndItsCrossingsWithALineRoundTrips) {
 TEST_F(FigureFile, ConicFiguresOfTheFuzzCorpusOpenAndSave) {
   // Conics with points on them and crossings, degenerate conics and
   // indices that name no root.
-  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figures");
+  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figure_file_fuzz");
   const QStringList names = dir.entryList({"conic_*.fig"}, QDir::Files);
   ASSERT_GE(names.size(), 4);
   for (const QString& name : names) {
@@ -629,7 +702,7 @@ TEST_F(FigureFile, LocusFiguresOfTheFuzzCorpusOpenDrawAndSave) {
   // Loci with points and crossings on them, envelopes, point counts out of
   // range, indices beyond the locus and a chain that leads nowhere: read,
   // drawn, hit-tested and saved, with nothing that does not exist used.
-  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figures");
+  const QDir dir(KELVO_TEST_DATA "/../fuzz/corpus/figure_file_fuzz");
   const QStringList names = dir.entryList({"locus_*.fig"}, QDir::Files);
   ASSERT_GE(names.size(), 4);
   DisplayDevice* dd = dd_create();
@@ -666,4 +739,53 @@ TEST_F(FigureFile, LocusFiguresOfTheFuzzCorpusOpenDrawAndSave) {
   destroy_display_device(dd);
   EXPECT_EQ(loci, 5);
   EXPECT_GE(existing, 3);
+}
+
+TEST_F(FigureFile, ObjectsAfterAPropertyCheckAreReadOrTheReadFails) {
+  // Written by the program: the check and everything after it come back.
+  object* a = make(&classe_point, 0, {}, 28, -56);
+  object* b = make(&classe_point, 0, {}, 112, -28);
+  object* c = make(&classe_point, 0, {}, 56, 28);
+  ASSERT_NE(make(&classe_alignement, 0, {a, b, c}, 40, 40), nullptr);
+  make(&classe_segment, 0, {a, c});
+  make(&classe_membership, 0, {b, fig_->first->next->next->next->next});
+  make(&classe_point, 0, {}, 5, 5);
+  auto classes = [this] {
+    std::vector<construct_class*> v;
+    for (object* o = fig_->first; o != nullptr; o = o->next) v.push_back(o->classe);
+    return v;
+  };
+  const std::vector<construct_class*> written = classes();
+  const std::string first = save();
+  ASSERT_EQ(open(first), 1) << figure_file_error();
+  EXPECT_EQ(classes(), written);
+  EXPECT_EQ(save(), first);
+
+  // Written by hand: a record that ends early or a line that belongs to no
+  // record stops the read with an error that names the line, never with
+  // the objects after it silently left out.
+  const std::string head =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nWindow center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\n\r\n"
+      "1: Pt, Val: 1 2\r\n\r\n2: Pt, Val: 4 1\r\n\r\n3: Pt, Val: 2 -1\r\n\r\n";
+  const std::string check = "4: Col?, Const: 1,  2,  3, \r\nTr: TP:  0,  0, TS:  3,  1\r\n\"Aligned\"\r\n"
+                            "p: 0, DejaVu Sans, S: 12 C: 40 Fa: 0\r\nFa: TP:  0,  0, TS:  3,  1\r\n\"Not\"\r\n"
+                            "p: 0, DejaVu Sans, S: 12 C: 40 Fa: 0\r\n";
+  const std::string tail = "5: Seg, Const: 1,  3, \r\n\r\n6: Pt, Val: 0.5 -0.5\r\n\r\n";
+  ASSERT_EQ(open(head + check + "\r\n" + tail), 1) << figure_file_error();
+  EXPECT_EQ(classes().size(), 6u);
+  EXPECT_EQ(classes().back(), &classe_point);
+  const struct {
+    std::string text;
+    const char* line;
+  } broken[] = {
+      {head + check + "{\\rtf1 x}\r\n\r\n" + tail, "line 19: {\\rtf1 x}"},
+      {head + "Some note\r\n\r\n" + tail, "line 12: Some note"},
+      {head + check + "\r\n" + "5 Seg, Const: 1,  3, \r\n\r\n6: Pt, Val: 0.5 -0.5\r\n\r\n", "line 20: 5 Seg"},
+      {head + "4: Seg, Const: 1,  3, \n\nnot a record\n", "line 14: not a record"},
+  };
+  for (const auto& c : broken) {
+    EXPECT_EQ(open(c.text), 0) << c.line;
+    EXPECT_EQ(fig_->first, nullptr) << c.line;
+    EXPECT_NE(std::string(figure_file_error()).find(c.line), std::string::npos) << figure_file_error();
+  }
 }

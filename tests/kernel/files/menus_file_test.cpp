@@ -7,6 +7,7 @@
 #include <QSettings>
 
 #include "file_fixture.h"
+#include "kernel/files/figure_file.h"
 #include "kernel/files/menus_file.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/preferences.h"
@@ -147,6 +148,31 @@ TEST_F(MenusFileTest, SituationsFileRoundTripsTheFigureAndTheToolbar) {
   ASSERT_EQ(back.size(), points.size());
   for (size_t i = 0; i < back.size(); ++i) EXPECT_NEAR(back[i].first, points[i].first, 0.01);
   EXPECT_EQ(toolbar_shape().size(), shape.size());
+  free_test_figure(KPGeoDocument::currentInfo());
+  KPGeoDocument::setCurrentInfo(saved);
+}
+
+TEST_F(MenusFileTest, ASituationsFileEmptyOrCutBeforeItsFigureIsRefusedAndChangesNothing) {
+  build_small_figure();
+  ASSERT_TRUE(txt_write_situations_file());
+  std::string image(file_buffer, file_buffer_len);
+  // The toolbar loses a tool so that a read would show.
+  std::string shorter = description();
+  shorter.erase(shorter.find("Midpoint\r\n"), 10);
+  read_description(shorter);
+  const auto before = toolbar_shape();
+  image.resize(image.find("Figure description:") - 5);
+  kelvo_win_info* saved = fig_;
+  new_figure_info();
+  EXPECT_EQ(txt_read_menus_file(image.data(), static_cast<uint32_t>(image.size()), path("s.env").c_str()), 0);
+  EXPECT_STREQ(figure_file_error(), "the file ends before its figure");
+  const auto after = toolbar_shape();
+  ASSERT_EQ(after.size(), before.size());
+  for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].names, before[i].names);
+  char nothing[1] = {};
+  EXPECT_EQ(txt_read_menus_file(nothing, 0, path("s.env").c_str()), 0);
+  EXPECT_STREQ(figure_file_error(), "the file is empty");
+  EXPECT_EQ(KPGeoDocument::currentInfo()->first, nullptr);
   free_test_figure(KPGeoDocument::currentInfo());
   KPGeoDocument::setCurrentInfo(saved);
 }

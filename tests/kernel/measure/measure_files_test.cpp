@@ -44,7 +44,7 @@ class MeasureFiles : public ::testing::Test {
     free_construct_classes();
   }
   int8_t read(const char* name) {
-    std::ifstream in(std::string(KELVO_TEST_DATA) + "/../fuzz/corpus/figures/" + name, std::ios::binary);
+    std::ifstream in(std::string(KELVO_TEST_DATA) + "/../fuzz/corpus/figure_file_fuzz/" + name, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     const std::string text = bytes.str();

@@ -185,7 +185,9 @@ TEST_F(VersionFiles, ProductVersionIsTerminatedCopy) {
 TEST(PlistParsing, MalformedTextGivesNothing) {
   for (const char* text : {"", "<dict><key>K</key><string>unterminated", "<dict><key>K",
                            "<plist><dict></dict><key>K</key><string>v</string>", "<<<>>>",
-                           "<dict><key>K</key><!-- never closed"}) {
+                           "<dict><key>K</key><!-- never closed",
+                           // Tags without a name after a key.
+                           "<dict><key>K</key></>", "<dict><key>K</key><//>", "<dict><key>K</key>< >"}) {
     EXPECT_FALSE(plist_string_value(text, "K")) << text;
   }
   EXPECT_EQ(plist_string_value("<dict><key>K</key><string>v</string></dict>", "K"), "v");

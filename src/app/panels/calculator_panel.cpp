@@ -1,0 +1,131 @@
+#include "app/panels/calculator_panel.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/kernel_iface/kp_figure_view.h"
+#include "kernel/measure/calculator.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+
+KPCalculatorPanel* g_panel = nullptr;
+constexpr UINT kActivate = 6;
+constexpr UINT kButtonDown = 513;
+
+// The result text: UTF-8 infinity signs, every other byte a kernel byte.
+QString result_qstring(const std::string& text) {
+  static const std::string infinity = "\xE2\x88\x9E";
+  QString out;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = text.find(infinity, start);
+    out += kp_qstring(text.substr(start, at == std::string::npos ? std::string::npos : at - start).c_str());
+    if (at == std::string::npos) return out;
+    out += QChar(0x221E);
+    start = at + infinity.size();
+  }
+}
+
+}  // namespace
+
+KPResultTextField::KPResultTextField(QWidget* parent) : QWidget(parent) {
+  kp_set_item_id(this, kCalcResult);
+  setMinimumHeight(24);
+}
+
+QSize KPResultTextField::sizeHint() const { return {160, 24}; }
+
+void KPResultTextField::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+  painter.setPen(QColor::fromRgbF(0.5, 0.5, 0.5));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  if (calculator.result.empty()) return;
+  painter.setPen(Qt::black);
+  painter.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                   result_qstring(calculator.result));
+}
+
+void KPResultTextField::mousePressEvent(QMouseEvent*) {
+  calculator_result_field(kButtonDown);
+  if (auto* view = qobject_cast<QWidget*>(kp_qobject(current_figure_view))) {
+    view->window()->raise();
+    view->window()->activateWindow();
+  }
+}
+
+KPCalculatorPanel::KPCalculatorPanel(WNDPROC procedure) : procedure_(procedure) {
+  setWindowFlag(Qt::Tool);
+  setModal(false);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  auto* layout = new QVBoxLayout(this);
+  formula_ = new QLineEdit(this);
+  formula_->setMaxLength(static_cast<int>(kFormulaLimit));
+  kp_set_item_id(formula_, kCalcFormula);
+  connect(formula_, &QLineEdit::textChanged, this, [this] { command(kCalcFormula, kCalcTextChanged); });
+  connect(formula_, &QLineEdit::returnPressed, this, [this] { command(kCalcEvaluate); });
+  layout->addWidget(formula_);
+  auto* grid = new QGridLayout;
+  struct button {
+    const char* label;
+    int id;
+  };
+  static const button buttons[] = {
+      {"inv", kCalcInverse}, {"sin", kCalcSin},   {"cos", kCalcCos},   {"tan", kCalcTan},
+      {"sqrt", kCalcSqrt},   {"^", kCalcPower},   {"ln", kCalcLn},     {"log", kCalcLog},
+      {"abs", kCalcAbs},     {"pi", kCalcPi},     {"(", kCalcOpen},    {")", kCalcCloseParen},
+      {"+", kCalcPlus},      {"-", kCalcMinus},   {"*", kCalcTimes},   {"/", kCalcOver},
+      {"C", kCalcClear},     {"=", kCalcEvaluateButton},
+  };
+  int at = 0;
+  for (const button& b : buttons) {
+    auto* push = new QPushButton(QString::fromLatin1(b.label), this);
+    push->setAutoDefault(false);
+    push->setFocusPolicy(Qt::NoFocus);
+    kp_set_item_id(push, b.id);
+    const int id = b.id;
+    connect(push, &QPushButton::clicked, this, [this, id] { command(id); });
+    grid->addWidget(push, at / 4, at % 4);
+    ++at;
+  }
+  layout->addLayout(grid);
+  result_ = new KPResultTextField(this);
+  layout->addWidget(result_);
+}
+
+LRESULT KPCalculatorPanel::command(int id, int note) {
+  return sendMessage(WM_COMMAND, static_cast<WPARAM>(note) << 16 | static_cast<WPARAM>(id), 0);
+}
+
+LRESULT KPCalculatorPanel::sendMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  return procedure_ ? procedure_(handle(), message, wparam, lparam) : 0;
+}
+
+void KPCalculatorPanel::closeEvent(QCloseEvent* event) {
+  // The kernel hears the close while the panel is still shown, once.
+  if (isVisible()) command(kCalcClose);
+  QDialog::closeEvent(event);
+}
+
+void KPCalculatorPanel::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) sendMessage(kActivate, 2, 0);
+}
+
+HWND open_calculator_panel(const char*, WNDPROC procedure) {
+  if (!g_panel) g_panel = new KPCalculatorPanel(procedure);
+  g_panel->show();
+  g_panel->raise();
+  HWND handle = g_panel->handle();
+  g_panel->sendMessage(WM_INITDIALOG, 0, 0);
+  g_panel->sendMessage(kActivate, 2, 0);
+  return handle;
+}
+
+KPCalculatorPanel* calculator_panel() { return g_panel; }

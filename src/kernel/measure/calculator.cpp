@@ -1,0 +1,536 @@
+#include "kernel/measure/calculator.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <vector>
+#include <cstring>
+
+#include "app/kernel_iface/kp_figure_view.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/measure/calculator_window.h"
+#include "kernel/measure/formula.h"
+#include "kernel/measure/formula_text.h"
+#include "kernel/measure/measure_text.h"
+#include "kernel/measure/unit_factor.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
+#include "kernel/tools/previews.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
+#include "kernel/tools/tool_hooks.h"
+#include "kernel/tools/tool_state.h"
+#include "kernel/window/window_hooks.h"
+#include "platform/kelvo_wrap_machine.h"
+#include "platform/kernel_services.h"
+#include "platform/win_constants.h"
+
+calculator_state calculator;
+
+namespace {
+
+calculator_panel_opener g_opener = nullptr;
+
+constexpr UINT kActivate = 6;
+constexpr UINT kDrawItem = 43;
+constexpr UINT kMouseMoved = 512;
+constexpr UINT kButtonDown = 513;
+constexpr int kActivatedByClick = 2;
+
+// The messages of a failed evaluation. The language file has no rows for
+// them, so the calculator keeps its own.
+constexpr const char* kMessageUnknown = "Unknown text: ";
+constexpr const char* kMessageGeneral = "The formula cannot be calculated.";
+constexpr const char* kMessageUnits = "The units of the formula are not compatible.";
+constexpr const char* kMessageDivision = "Division by zero.";
+constexpr const char* kMessageZeroPower = "Zero raised to a negative power.";
+constexpr const char* kMessageDomain = "A function is used outside its domain.";
+constexpr const char* kMessageNegativePower = "A negative number raised to a fractional power.";
+constexpr const char* kMessageSyntax = "The formula is not complete.";
+
+int letter_number(char c) {
+  if (c >= 'a' && c <= 'z') return c - 'a' + 1;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 1;
+  return 0;
+}
+
+bool is_letter(char c) { return letter_number(c) != 0; }
+
+// The 1-based place of the listed object with letter `letter`, or 0.
+int list_place(const dyn_array_object* list, int letter) {
+  if (!list || !list->items) return 0;
+  for (int i = 0; list->items[i]; ++i)
+    if (list->tags && list->tags[i] == letter) return i + 1;
+  return 0;
+}
+
+HWND formula_field() {
+  return calculator_window ? NSKelvoWrapMachine::getDlgItem(calculator_window, kCalcFormula) : nullptr;
+}
+
+std::string read_formula_field() {
+  HWND field = formula_field();
+  if (!field) return calculator.display;
+  std::string text(kFormulaLimit + 1, '\0');
+  const int n = NSKelvoWrapMachine::getWindowText(field, text.data(), static_cast<int>(text.size()));
+  text.resize(n > 0 ? static_cast<std::size_t>(std::min<int>(n, kFormulaLimit)) : 0);
+  return text;
+}
+
+void write_formula_field(const std::string& text) {
+  if (HWND field = formula_field()) NSKelvoWrapMachine::setWindowText(field, text.c_str());
+}
+
+void clear_result() {
+  calculator.result.clear();
+  calculator.result_ready = 0;
+  calculator.evaluated = 0;
+  calculator.result_width = calculator.result_height = -1;
+  if (calculator_window)
+    if (HWND result = NSKelvoWrapMachine::getDlgItem(calculator_window, kCalcResult))
+      NSKelvoWrapMachine::updateWindow(result);
+}
+
+void clear_calculator() {
+  write_formula_field("");
+  calculator.display.clear();
+  objlist_clear(calculator_list());
+  clear_result();
+  invalidate_current_figure_window();
+}
+
+void text_changed() {
+  clear_result();
+  prune_calculator_list(read_formula_field());
+  calculator.inverse = 0;
+  calculator.placing = 0;
+}
+
+void free_calculator() {
+  calculator_window = nullptr;
+  calculator.display.clear();
+  calculator.result.clear();
+  calculator.edited = nullptr;
+  calculator.open = 0;
+  calculator.evaluated = calculator.result_ready = calculator.placing = calculator.inverse = 0;
+}
+
+bool window_exists() { return calculator_window != nullptr; }
+void forget_object() { calculator.edited = nullptr; }
+void reset_evaluation() {
+  calculator.evaluated = 0;
+  calculator.result_ready = 0;
+}
+object* edited_object() { return calculator.edited; }
+
+}  // namespace
+
+void set_calculator_panel_opener(calculator_panel_opener opener) { g_opener = opener; }
+
+dyn_array_object* calculator_list() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return nullptr;
+  if (!fig->list3) {
+    fig->list3 = alloc_block<dyn_array_object>();
+    if (fig->list3) objlist_init(fig->list3);
+  }
+  return fig->list3;
+}
+
+std::string close_open_parentheses(const std::string& typed) {
+  std::string text = typed.substr(0, kFormulaLimit);
+  long open = 0;
+  for (char c : text) {
+    if (c == '(') ++open;
+    else if (c == ')') --open;
+  }
+  if (open > 0) text.append(static_cast<std::size_t>(open), ')');
+  return text;
+}
+
+bool is_single_letter(const std::string& text, std::size_t i) {
+  if (i >= text.size() || !is_letter(text[i])) return false;
+  if (i > 0 && is_letter(text[i - 1])) return false;
+  if (i + 1 < text.size() && is_letter(text[i + 1])) return false;
+  return true;
+}
+
+std::string calculator_compile_text(const std::string& typed, const dyn_array_object* list) {
+  std::string out;
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    const char c = typed[i];
+    if (c == ' ') continue;
+    const int place = is_single_letter(typed, i) ? list_place(list, letter_number(c)) : 0;
+    if (place) {
+      out += '#';
+      out += std::to_string(place);
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int calculator_typed_position(int compiled, const std::string& typed, const dyn_array_object* list) {
+  int at = 0;
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    if (typed[i] == ' ') continue;
+    const int place = is_single_letter(typed, i) ? list_place(list, letter_number(typed[i])) : 0;
+    const int width = place ? static_cast<int>(std::to_string(place).size()) + 2 : 1;
+    if (compiled < at + width) return static_cast<int>(i);
+    at += width;
+  }
+  return static_cast<int>(typed.size());
+}
+
+const char* calculator_button_text(int id, bool inverse) {
+  switch (id) {
+    case kCalcSin: return inverse ? "arcsin(" : "sin(";
+    case kCalcCos: return inverse ? "arccos(" : "cos(";
+    case kCalcTan: return inverse ? "arctan(" : "tan(";
+    case kCalcSqrt: return inverse ? "sqr(" : "sqrt(";
+    case kCalcPower: return "^";
+    case kCalcLn: return inverse ? "exp(" : "ln(";
+    case kCalcLog: return inverse ? "10^(" : "log10(";
+    case kCalcAbs: return "abs(";
+    case kCalcPi: return "pi";
+    case kCalcOpen: return "(";
+    case kCalcCloseParen: return ")";
+    case kCalcPlus: return " + ";
+    case kCalcMinus: return " - ";
+    case kCalcTimes: return " * ";
+    case kCalcOver: return " / ";
+    default: return nullptr;
+  }
+}
+
+std::string calculator_result_utf8(const char* text) {
+  std::string out;
+  for (const char* p = text; p && *p; ++p) {
+    if (*p == kInfinitySign) out += "\xE2\x88\x9E";
+    else out += *p;
+  }
+  return out;
+}
+
+void set_calculator_result_text(const char* text) {
+  calculator.result = calculator_result_utf8(text);
+  if (calculator_window) {
+    if (HWND result = NSKelvoWrapMachine::getDlgItem(calculator_window, kCalcResult))
+      NSKelvoWrapMachine::updateWindow(result);
+    NSKelvoWrapMachine::updateWindow(calculator_window);
+  }
+}
+
+void prune_calculator_list(const std::string& text) {
+  dyn_array_object* list = calculator_list();
+  if (!list || !list->items) return;
+  bool used[27] = {};
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (is_single_letter(text, i)) used[letter_number(text[i])] = true;
+  for (int i = objlist_count(list) - 1; i >= 0; --i) {
+    const uint16_t tag = list->tags ? list->tags[i] : 0;
+    if (tag >= 1 && tag <= 26 && used[tag]) continue;
+    object* gone = list->items[i];
+    objlist_remove_item(list, gone);
+    redraw_object(gone);
+  }
+}
+
+void load_objects_into_calculator(object* calculation) {
+  clear_calculator();
+  if (!calculation) return;
+  const int n = calculation->nbparents;
+  const char* text = calculation->parents && n >= 0 ? reinterpret_cast<const char*>(calculation->parents[n]) : nullptr;
+  calculator.display = text ? std::string(text).substr(0, kFormulaLimit) : std::string();
+  write_formula_field(calculator.display);
+  dyn_array_object* list = calculator_list();
+  for (int i = 0; i < n && i < 26; ++i)
+    if (calculation->parents[i]) objlist_add(list, calculation->parents[i], static_cast<uint16_t>(i + 1));
+  calculator.edited = calculation;
+}
+
+void open_calculator(object* obj) {
+  end_tool_action();
+  current_class = &classe_calculate;
+  calculator_active = 1;
+  interaction_state = STATE_CONSTRUCTION;
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig && fig->list3) install_selection_list(fig->list3);
+  if (calculator_window) {
+    NSKelvoWrapMachine::bringWindowToTop(calculator_window);
+    NSKelvoWrapMachine::kelvoShowWindow(calculator_window, true);
+  } else if (g_opener) {
+    calculator_window = g_opener("CALCULATOR", calculator_dlg_proc);
+  }
+  if (obj) load_objects_into_calculator(obj);
+  else clear_calculator();
+  clear_result();
+  calculator.open = 1;
+}
+
+std::string calculator_error_message(int code, bool valid, const std::string& typed, int position) {
+  if (!valid) {
+    std::string quoted = typed.substr(std::min<std::size_t>(typed.size(), static_cast<std::size_t>(std::max(0, position))), 5);
+    if (static_cast<std::size_t>(position) + 5 < typed.size()) quoted += "...";
+    return kMessageUnknown + quoted;
+  }
+  switch (code) {
+    case 1: return kMessageSyntax;
+    case 2: return kMessageUnits;
+    case 3: return kMessageDivision;
+    case 4: return kMessageNegativePower;
+    case 5: return kMessageZeroPower;
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 10: return kMessageDomain;
+    case 11:
+    case 12:
+    case 13: return "";
+    default: return kMessageGeneral;
+  }
+}
+
+namespace {
+
+// The calculation the calculator evaluates: its parents are the loaded
+// objects, its value the result.
+struct scratch_calculation {
+  object obj{};
+  valeur value{};
+  std::vector<object*> parents;
+};
+scratch_calculation g_scratch;
+
+// Evaluates the program just compiled against the scratch calculation and
+// shows its value with its unit; false when the evaluation failed.
+bool show_evaluated_result(formula_cell* program, uint8_t unit) {
+  object& obj = g_scratch.obj;
+  obj.settings.unite = unit;
+  obj.settings.nbre_decimales = 2;
+  g_scratch.value = valeur{};
+  object* previous = current_calculation;
+  formula_code = program;
+  formula_cell_index = 0;
+  formula_error = 0;
+  current_calculation = &obj;
+  errno = 0;
+  const int status = evaluate_compiled_formula();
+  const int error = errno;
+  current_calculation = previous;
+  const double value = g_scratch.value.info.rayon;
+  std::string text;
+  if (std::isinf(value) || (error == ERANGE && std::fabs(value) == HUGE_VAL)) {
+    if (value < 0) text = "-";
+    text += kInfinitySign;
+  } else if (status != 0 || formula_error != 0 || error != 0 || !std::isfinite(value)) {
+    return false;
+  } else {
+    text = format_measure_number(value / measure_unit_factor(&obj), obj.settings.nbre_decimales);
+    for (char& c : text)
+      if (c == '.') c = decimal_separator;
+  }
+  const std::string name = unit_short_name(unit);
+  if (!name.empty()) text += " " + name;
+  set_calculator_result_text(text.c_str());
+  return true;
+}
+
+}  // namespace
+
+void calculator_evaluate() {
+  const std::string typed = close_open_parentheses(read_formula_field());
+  dyn_array_object* list = calculator_list();
+  std::string compiled = calculator_compile_text(typed, list);
+  compiled += '\0';
+  int code = convert_formula_to_c_locale(compiled.data()) ? -1 : 0;
+  uint16_t position = 0;
+  // The scratch calculation takes the loaded objects as its parents.
+  g_scratch.parents.assign(1, nullptr);
+  g_scratch.parents.clear();
+  for (int i = 0; list && list->items && list->items[i]; ++i) g_scratch.parents.push_back(list->items[i]);
+  const int n = static_cast<int>(g_scratch.parents.size());
+  g_scratch.parents.push_back(nullptr);
+  g_scratch.parents.push_back(nullptr);
+  object& obj = g_scratch.obj;
+  obj.classe = &classe_calculate;
+  obj.parents = g_scratch.parents.data();
+  obj.nbparents = static_cast<int16_t>(n);
+  obj.valeurs = &g_scratch.value;
+  obj.nbvaleurs = 1;
+  bool valid = true;
+  if (code == 0) {
+    object* previous = current_calculation;
+    current_calculation = &obj;
+    code = compile_formula(compiled.data(), &position);
+    valid = formula_valid != 0;
+    current_calculation = previous;
+  }
+  calculator.display = typed;
+  write_formula_field(typed);
+  calculator.evaluated = 1;
+  calculator.result_ready = calculator.edited ? 0 : 1;
+  if (code == 0) {
+    object* previous = current_calculation;
+    current_calculation = &obj;
+    const bool units = check_formula_units();
+    current_calculation = previous;
+    formula_cell* program = formula_program;
+    formula_program = nullptr;
+    // A unit check that refuses without saying why, or an evaluation that
+    // fails, falls to the general message below.
+    if (units && show_evaluated_result(program, formula_unit_byte)) {
+      GlobalFreeAndNull(&program);
+      return;
+    }
+    GlobalFreeAndNull(&program);
+    code = -1;
+  }
+  const std::string message =
+      calculator_error_message(code, valid, typed, calculator_typed_position(position, typed, list));
+  if (!message.empty()) message_box_simple(message.c_str());
+}
+
+LRESULT calculator_result_field(UINT message) {
+  if (message == kButtonDown && calculator.result_ready) calculator_start_placing();
+  return 1;
+}
+
+void calculator_start_placing() {
+  if (!calculator.evaluated) return;
+  calculator.placing = 1;
+  calculator.place_width = calculator.result_width > 0 ? static_cast<int16_t>(calculator.result_width) : 30;
+  calculator.place_height = calculator.result_height > 0 ? static_cast<int16_t>(calculator.result_height) : 12;
+  if (tool_services().bring_main_window_to_front) tool_services().bring_main_window_to_front();
+  if (current_figure_view) NSKelvoWrapMachine::cwmPostMessage(current_figure_view, WM_TIMER, 0, 0);
+}
+
+LRESULT calculator_dlg_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      NSKelvoWrapMachine::setWindowText(window, "Calculator");
+      clear_result();
+      return 1;
+    case kActivate:
+      if ((wparam & 0xFFFF) == kActivatedByClick && current_class != &classe_calculate) {
+        open_calculator(nullptr);
+        setup_current_tool(&classe_calculate);
+      }
+      return 0;
+    case WM_CLOSE:
+      NSKelvoWrapMachine::cwmPostMessage(window, WM_COMMAND, kCalcClose, 0);
+      return 1;
+    case kDrawItem:
+      return 1;
+    case WM_COMMAND:
+      break;
+    default:
+      return 0;
+  }
+  const int id = static_cast<int>(wparam & 0xFFFF);
+  const int note = static_cast<int>((wparam >> 16) & 0xFFFF);
+  switch (id) {
+    case kCalcEvaluate:
+    case kCalcEvaluateButton:
+      if (!calculator.evaluated) {
+        calculator_evaluate();
+        calculator.inverse = 0;
+      } else {
+        calculator_start_placing();
+      }
+      return 1;
+    case kCalcCancel:
+    case kCalcClear:
+      clear_calculator();
+      return 1;
+    case kCalcFormula:
+      if (note == kCalcTextChanged) text_changed();
+      return 0;
+    case kCalcInverse:
+      calculator.inverse ^= 1;
+      return 1;
+    case kCalcClose:
+      free_calculator();
+      select_tool(0);
+      return 1;
+    default:
+      break;
+  }
+  const char* insert = calculator_button_text(id, calculator.inverse != 0);
+  if (!insert) return 1;
+  for (const char* p = insert; *p; ++p) {
+    const std::string now = read_formula_field();
+    if (now.size() >= kFormulaLimit) break;
+    if (HWND field = formula_field()) NSKelvoWrapMachine::sendMessage(field, WM_CHAR, static_cast<unsigned char>(*p), 0);
+    else calculator.display += *p;
+    text_changed();
+  }
+  return 1;
+}
+
+bool formula_tool_handler(uint16_t* method, object** designated) {
+  *method = 0;
+  if (placing_text && objlist_count(&picked) == 0) {
+    // Building the result needs the compiled program, which the formula
+    // language does not yet hand over: the request ends here.
+    placing_text = 0;
+    calculator.placing = 0;
+    *designated = nullptr;
+    return false;
+  }
+  placing_text = 0;
+  auto_point = 0;  // no point is made on the fly for a formula
+  object* obj = nullptr;
+  if (!designate_for_tool(&obj) || !obj) return false;
+  *designated = nullptr;
+  if (!calculator_window) return false;
+  const std::string text = read_formula_field();
+  dyn_array_object* list = calculator_list();
+  if (!list) return false;
+  if (text.size() == 1 && objlist_count(list) > 0 && list->items[0] == obj && obj->classe == &classe_calculate) {
+    load_objects_into_calculator(obj);
+    return false;
+  }
+  prune_calculator_list(text);
+  int letter = 0;
+  for (int i = 0; list->items && list->items[i]; ++i)
+    if (list->items[i] == obj) letter = list->tags ? list->tags[i] : 0;
+  if (!letter) {
+    bool used[27] = {};
+    for (int i = 0; list->items && list->items[i]; ++i)
+      if (list->tags && list->tags[i] >= 1 && list->tags[i] <= 26) used[list->tags[i]] = true;
+    for (int l = 1; l <= 26 && !letter; ++l)
+      if (!used[l]) letter = l;
+    if (!letter) {
+      *designated = obj;
+      return false;
+    }
+    objlist_add(list, obj, static_cast<uint16_t>(letter));
+  }
+  if (text.size() < kFormulaLimit)
+    if (HWND field = formula_field())
+      NSKelvoWrapMachine::sendMessage(field, WM_CHAR, static_cast<WPARAM>(96 + letter), 0);
+  clear_result();
+  calculator.placing = 0;
+  redraw_object(obj);
+  return false;
+}
+
+void bind_calculator_services() {
+  classe_calculate.select = formula_tool_handler;
+  tool_hooks& h = tool_services();
+  h.open_calculator = open_calculator;
+  h.calculator_window_exists = window_exists;
+  h.calculator_forget_object = forget_object;
+  h.calculator_reset_evaluation = reset_evaluation;
+  h.calculator_edited_object = edited_object;
+  window_services().evaluate_calculator = [] {
+    if (calculator_window) calculator_dlg_proc(calculator_window, WM_COMMAND, kCalcEvaluate, 0);
+  };
+}

@@ -1,0 +1,159 @@
+// The calculator without its panel: the text the compiler reads, the
+// closing of parentheses, letters that are and are not variables, the list
+// following the text, the inverse toggle, the result text and the messages.
+#include <string>
+#include <vector>
+
+#include "kernel/measure/calculator.h"
+#include "kernel/measure/calculator_window.h"
+#include "kernel/model/geometry_fixture.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "platform/kp_dialog.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/model/recompute.h"
+
+namespace {
+
+class Calculator : public GeometryTest {
+ protected:
+  void SetUp() override {
+    GeometryTest::SetUp();
+    calculator = calculator_state{};
+    calculator_window = nullptr;
+  }
+  void TearDown() override {
+    calculator = calculator_state{};
+    GeometryTest::TearDown();
+  }
+  // Loads objects as the Formula tool does: each with the next letter.
+  void load(std::initializer_list<object*> objects) {
+    uint16_t letter = static_cast<uint16_t>(objlist_count(calculator_list()) + 1);
+    for (object* o : objects) objlist_add(calculator_list(), o, letter++);
+  }
+  static LRESULT command(int id, int note = 0) {
+    return calculator_dlg_proc(nullptr, 273, static_cast<WPARAM>(note) << 16 | static_cast<WPARAM>(id), 0);
+  }
+};
+
+TEST_F(Calculator, CompiledTextNamesLoadedObjectsByTheirPlace) {
+  object* angle = point(10, 10);
+  load({angle});
+  const std::string typed = close_open_parentheses("sin(a");
+  EXPECT_EQ(typed, "sin(a)");
+  EXPECT_EQ(calculator_compile_text("sin(a", calculator_list()), "sin(#1 ");
+  // Letters beside letters are no variables; an unloaded letter stays.
+  EXPECT_EQ(calculator_compile_text("pi*a + ab - b", calculator_list()), "pi*#1 +ab-b");
+  load({point(20, 20)});
+  EXPECT_EQ(calculator_compile_text("a + b", calculator_list()), "#1 +#2 ");
+  // The error position in the compiled text maps back to the typed letter.
+  EXPECT_EQ(calculator_typed_position(4, "a + b", calculator_list()), 4);
+  EXPECT_EQ(calculator_typed_position(1, "a + b", calculator_list()), 0);
+  // Extra closing parentheses go to the parser as they are.
+  EXPECT_EQ(close_open_parentheses("a))"), "a))");
+}
+
+TEST_F(Calculator, LongTextsAreReadUpToTheLimit) {
+  const std::string typed(5000, '(');
+  const std::string text = close_open_parentheses(typed);
+  EXPECT_EQ(text.size(), 2 * kFormulaLimit);
+  EXPECT_EQ(text.substr(kFormulaLimit), std::string(kFormulaLimit, ')'));
+  // Control characters and letters past z are copied for the parser to
+  // refuse, never taken for variables.
+  load({point(1, 1)});
+  EXPECT_EQ(calculator_compile_text(std::string("a\x01\xE9", 3), calculator_list()), std::string("#1 \x01\xE9", 5));
+}
+
+TEST_F(Calculator, EditingDropsTheResultAndUnusedObjects) {
+  object* a = point(1, 1);
+  object* b = point(2, 2);
+  load({a, b});
+  calculator.display = "a+b";
+  calculator.evaluated = calculator.result_ready = 1;
+  calculator.result = "3";
+  calculator.display = "a+";
+  command(kCalcFormula, kCalcTextChanged);
+  EXPECT_EQ(calculator.evaluated, 0);
+  EXPECT_EQ(calculator.result, "");
+  ASSERT_EQ(objlist_count(calculator_list()), 1);
+  EXPECT_EQ(calculator_list()->items[0], a);
+}
+
+TEST_F(Calculator, InverseButtonsAndTheToggleClearedByEvaluation) {
+  std::vector<std::string> shown;
+  KPDialog::setMessageBoxResponder([&](const KPMessageBoxRequest& box) {
+    shown.push_back(box.message);
+    return 0;
+  });
+  command(kCalcInverse);
+  EXPECT_EQ(calculator.inverse, 1);
+  command(kCalcSin);
+  EXPECT_EQ(calculator.display, "arcsin(");
+  // Typing the button's text notified a change: the toggle went with it,
+  // as it does at the next evaluation.
+  EXPECT_EQ(calculator.inverse, 0);
+  command(kCalcInverse);
+  command(kCalcEvaluate);
+  EXPECT_EQ(calculator.inverse, 0);
+  EXPECT_EQ(calculator.display, "arcsin()");
+  // No value came out, and the user is told so once.
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(calculator.evaluated, 1);
+  KPDialog::setMessageBoxResponder(nullptr);
+  EXPECT_STREQ(calculator_button_text(kCalcLog, true), "10^(");
+  EXPECT_STREQ(calculator_button_text(kCalcSqrt, true), "sqr(");
+  EXPECT_STREQ(calculator_button_text(kCalcTimes, false), " * ");
+}
+
+TEST_F(Calculator, ResultTextsAndMessages) {
+  EXPECT_EQ(calculator_result_utf8("-\xB0 cm"), "-\xE2\x88\x9E cm");
+  EXPECT_EQ(calculator_result_utf8("12\xFB"), "12\xFB");
+  EXPECT_EQ(calculator_error_message(0, false, "a+$xyzuvw", 2), "Unknown text: $xyzu...");
+  EXPECT_EQ(calculator_error_message(0, false, "a$", 1), "Unknown text: $");
+  EXPECT_NE(calculator_error_message(-1, true, "", 0), "");
+  EXPECT_EQ(calculator_error_message(12, true, "", 0), "");
+  EXPECT_EQ(calculator_error_message(6, true, "", 0), calculator_error_message(7, true, "", 0));
+}
+
+TEST_F(Calculator, OpeningMakesTheFormulaToolCurrentAndCloseReturnsToThePointer) {
+  open_calculator(nullptr);
+  EXPECT_EQ(current_class, &classe_calculate);
+  EXPECT_EQ(calculator.open, 1);
+  EXPECT_EQ(calculator.evaluated, 0);
+  command(kCalcClose);
+  EXPECT_EQ(calculator.open, 0);
+  EXPECT_EQ(calculator_window, nullptr);
+  EXPECT_NE(current_class, &classe_calculate);
+}
+
+TEST_F(Calculator, EvaluatesOverLoadedNumbers) {
+  decimal_separator = '.';
+  auto number = [&](const char* shown) {
+    object* n = make(classe_nombre, 0, {});
+    set_text_record_text(n->te, shown);
+    recompute_object(n);
+    return n;
+  };
+  load({number("1.5"), number("2.25")});
+  std::vector<std::string> shown;
+  KPDialog::setMessageBoxResponder([&](const KPMessageBoxRequest& box) {
+    shown.push_back(box.message);
+    return 0;
+  });
+  calculator.display = "a+b*(2";
+  command(kCalcEvaluate);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(calculator.display, "a+b*(2)");
+  EXPECT_EQ(calculator.result, "6.00");
+  EXPECT_EQ(calculator.evaluated, 1);
+  // A letter of no loaded object is the parser's to report.
+  calculator.display = "a+c";
+  command(kCalcFormula, kCalcTextChanged);
+  command(kCalcEvaluate);
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(calculator.result, "");
+  KPDialog::setMessageBoxResponder(nullptr);
+}
+
+}  // namespace
