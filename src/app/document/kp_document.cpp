@@ -3,6 +3,7 @@
 #include <QColorDialog>
 
 #include "kernel/window/figure_popup.h"
+#include "app/panels/figure_description_drawer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -227,6 +228,11 @@ void KPDocument::installKernelHooks() {
   };
   view_hooks.invalidate = [](void* view) {
     if (KPFigureView* v = figure_view_of(view)) v->invalidateFigure();
+  };
+  view_hooks.refresh_description = [](void* view) {
+    KPFigureView* v = figure_view_of(view);
+    auto* w = v ? dynamic_cast<KPFigureWindow*>(v->window()) : nullptr;
+    if (w && w->getFigureDescDataSource()->visible()) w->getFigureDescDataView()->refresh();
   };
   view_hooks.view_info = [](void* view) -> kelvo_win_info* {
     KPFigureView* v = figure_view_of(view);

@@ -15,6 +15,8 @@
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_switcher.h"
+#include "app/panels/figure_description_drawer.h"
+#include "kernel/text/kernel_strings.h"
 #include "app/panels/tools_config_window.h"
 #include "kernel/files/work_session.h"
 #include "kernel/window/main_commands.h"
@@ -151,7 +153,13 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   grid->addWidget(figureView_, 0, 0);
   grid->addWidget(vBar_, 0, 1);
   grid->addWidget(hBar_, 1, 0);
-  outer->addWidget(sheet_, 1);
+  auto* middle = new QHBoxLayout;
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
+  middle->addWidget(sheet_, 1);
+  descDrawer_ = new KPFigureDescriptionDrawer(figureView_, this);
+  middle->addWidget(descDrawer_);
+  outer->addLayout(middle, 1);
   remote_ = new NSKelvoScrollRemoteView(figureView_, hBar_, vBar_);
   figureView_->setScrollRemoteView(remote_);
 
@@ -244,6 +252,7 @@ void KPFigureWindow::buildMenus() {
   edit_item(QStringLiteral("&Paste"), QKeySequence::Paste, 112);
   edit->addSeparator();
   edit_item(QStringLiteral("Select &All"), QKeySequence::SelectAll, 114);
+  edit_item(QStringLiteral("&Replay Construction..."), QKeySequence(), 115);
   edit->addSeparator();
   QAction* preferences = edit->addAction(QStringLiteral("Preferences..."), [this] {
     main_menu_command(figureView_ ? kp_hwnd(figureView_) : nullptr, command_id::kPreferences, 0);
@@ -276,9 +285,26 @@ void KPFigureWindow::buildMenus() {
   view->addAction(QStringLiteral("Tools &Help"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
   });
+  QAction* description = view->addAction(QStringLiteral("[543](Show Figure Description)"),
+                                         [this] { toggleFigureDescription(); });
+  kp_set_item_id(description, 40038);
+  QObject::connect(view, &QMenu::aboutToShow, this, [this, description] {
+    const bool shown = descDrawer_->dataSource()->visible();
+    const char* text = kernel_string(shown ? 544 : 543);
+    description->setText(text && *text ? kp_qstring(text)
+                                        : QString::fromLatin1(shown ? "Hide Figure Description" : "Show Figure Description"));
+  });
   view->addAction(QStringLiteral("Toolbox &Configuration..."),
                   [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
 }
+
+void KPFigureWindow::toggleFigureDescription() { descDrawer_->toggle(); }
+
+void KPFigureWindow::figureDescriptionSelectLine(int line) { descDrawer_->dataSource()->selectLine(line); }
+
+NSFigureDescDataSource* KPFigureWindow::getFigureDescDataSource() const { return descDrawer_->dataSource(); }
+
+NSFigureTableView* KPFigureWindow::getFigureDescDataView() const { return descDrawer_->table(); }
 
 void KPFigureWindow::setHelpFieldContent(const QString& text) {
   if (helpField_) helpField_->setText(text);

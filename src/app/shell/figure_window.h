@@ -12,6 +12,9 @@
 
 class KPFigureView;
 class KPDocument;
+class KPFigureDescriptionDrawer;
+class NSFigureDescDataSource;
+class NSFigureTableView;
 class QLabel;
 class QMenuBar;
 class QSlider;
@@ -68,6 +71,13 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   void setToolNameFieldContent(const QString& text);
   void setToolsHelp(bool show);
 
+  // The figure description drawer beside the view (View menu item 40038).
+  void toggleFigureDescription();
+  void figureDescriptionSelectLine(int line);
+  NSFigureDescDataSource* getFigureDescDataSource() const;
+  NSFigureTableView* getFigureDescDataView() const;
+  KPFigureDescriptionDrawer* descriptionDrawer() const { return descDrawer_; }
+
   // The title without the " *" that marks unsaved changes: what the
   // kernel's texts and the dialogs quote.
   QString titleWithoutMark() const;
@@ -96,5 +106,6 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars
+  KPFigureDescriptionDrawer* descDrawer_ = nullptr;
   bool awoken_ = false;
 };

@@ -45,6 +45,12 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "app/panels/tools_palette.h"
+#include "app/panels/figure_description_drawer.h"
+#include "app/panels/replay_panel.h"
+#include "kernel/window/replay.h"
+#include "kernel/tools/tool_state.h"
+#include <QApplication>
+#include <QKeyEvent>
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/apply_attributes.h"
@@ -118,8 +124,46 @@ void draw_selection_marks(uint8_t advance) {
   draw_selection_rect();
 }
 
+KPFigureWindow* figure_window_of(HWND window) {
+  QObject* o = kp_qobject(window);
+  if (auto* w = dynamic_cast<KPFigureWindow*>(o)) return w;
+  if (auto* v = dynamic_cast<KPFigureView*>(o)) return dynamic_cast<KPFigureWindow*>(v->window());
+  return nullptr;
+}
+
+KPFigureWindow* current_figure_window() {
+  KPFigureView* view = current_view();
+  return view ? dynamic_cast<KPFigureWindow*>(view->window()) : nullptr;
+}
+
 void fill_window_services() {
   window_hooks h;
+  h.replay_running = [] { return ::replay_running != 0; };
+  h.is_figure_description_visible = [](HWND window) {
+    KPFigureWindow* w = figure_window_of(window);
+    return w && w->getFigureDescDataSource()->visible();
+  };
+  h.figure_description_select_object = [] {
+    KPFigureWindow* w = current_figure_window();
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    if (!w || !fig || !w->getFigureDescDataSource()->visible() || !has_no_saved_selection()) return;
+    if (objlist_count(fig->selection) != 1) return;
+    NSFigureDescDataSource* source = w->getFigureDescDataSource();
+    source->refresh(false);
+    w->figureDescriptionSelectLine(source->lineOfObject(fig->selection->items[0]));
+  };
+  h.send_description_list = [](UINT, WPARAM key) {
+    KPFigureWindow* w = current_figure_window();
+    if (!w || !w->getFigureDescDataSource()->visible()) return;
+    const int k = key == 38 ? Qt::Key_Up : key == 40 ? Qt::Key_Down : 0;  // the kernel's arrow-key codes
+    if (!k) return;
+    QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+    QApplication::sendEvent(w->getFigureDescDataView(), &press);
+  };
+  h.place_description_panel = [](HWND) {
+    // The drawer sits in the window's layout beside the view, 270 pixels
+    // wide: it follows the window without being placed.
+  };
   h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
   h.cancel_last_selection = [](int erase, int remove) {
     cancel_last_selection(static_cast<uint8_t>(erase), static_cast<uint8_t>(remove));
@@ -213,6 +257,8 @@ void fill_window_services() {
 
 void fill_tool_services() {
   tool_hooks& h = tool_services();
+  h.start_replay_construction = &start_replay_construction;
+  run_replay_construction_panel = &run_replay_construction_panel_qt;
   set_calculator_panel_opener(open_calculator_panel);
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;

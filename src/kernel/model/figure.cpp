@@ -680,6 +680,7 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
   dest->tail_a = src->tail_a;
   dest->tail_b = src->tail_b;
   dest->animate_on_open = src->animate_on_open;
+  dest->password_given = src->password_given;
   dest->linked_pictures = src->linked_pictures;
   dest->background = src->background;
   dest->trace_device = src->trace_device;

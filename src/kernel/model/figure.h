@@ -232,6 +232,8 @@ struct kelvo_win_info {
   object* table_object;
   uint8_t animate_on_open;
   uint8_t linked_pictures;
+  // Set once the figure's password was given in this session.
+  uint8_t password_given;
 };
 
 // ------------------------------------------------- object-pointer lists

@@ -72,6 +72,7 @@ void draw_object(DisplayDevice* dd, object* obj) {
   if (obj->state & kStateNotOnSheet) return;
   if ((obj->state & OBJ_UNDEFINED) && obj->otype->id != TYPE_AXES) return;
   if (obj->final_no == 0 && !(replay_running && is_replay_visible(obj))) return;
+  if (replay_running && ((obj->state & OBJ_REPLAY_HIDDEN) || !is_replay_visible(obj))) return;
 
   const bool hidden = !obj->settings.visible && (obj->otype->id != TYPE_GRID || show_hide_tool_active());
   if (hidden) {

@@ -309,13 +309,13 @@ TEST_F(Clicks, SuspendedToolsComeBackWithTheirArgumentsAndMarks) {
   EXPECT_FALSE(pop_tool_argument_state());
 }
 
-TEST_F(Clicks, CandidateDescriptionsShowIndexMarksAndTexts) {
+TEST_F(Clicks, CandidateDescriptionsShowTheKindOfTheObject) {
   object* p = point(0, 0);
-  static char name[] = "\x01" "A\x01";
-  p->str = name;
-  const std::string line = describe_candidate(p);
-  EXPECT_EQ(line, "Point (A^2)");
-  p->str = nullptr;
+  EXPECT_EQ(describe_candidate(p), "Point");
+  object* m = make(classe_milieu, 0, {p, point(10, 0)});
+  ASSERT_NE(m, nullptr);
+  const char* mid = classe_milieu.name && *classe_milieu.name ? classe_milieu.name : classe_milieu.english_name;
+  EXPECT_EQ(describe_candidate(m), std::string("Point (") + mid + ")");
 }
 
 }  // namespace
