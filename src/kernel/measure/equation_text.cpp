@@ -36,6 +36,18 @@ void put(const std::string& s) {
 void put(const char* s) { put(std::string(s)); }
 void put(char c) { append_char(equation_text, c); }
 
+// The line at infinity: "r=" and the infinity sign in polar form, its name
+// otherwise.
+void put_line_at_infinity(bool polar) {
+  if (polar) {
+    put(kernel_string(kRowRadius));
+    put("=");
+    put(kInfinitySign);
+  } else {
+    put(kernel_string(kRowLineAtInfinity));
+  }
+}
+
 std::string int_text(long long v) { return std::to_string(v); }
 
 double near_int(double x) { return std::floor(x + 0.5); }
@@ -446,13 +458,7 @@ void format_line_equation(object* eq) {
   equation_text.clear();
   const bool polar = eq->math.equa.typeunite != 0;
   if ((line->state & OBJ_AT_INFINITY) || !line->valeurs || line->nbvaleurs < 2) {
-    if (polar) {
-      put(kernel_string(kRowRadius));
-      put("=");
-      put(kInfinitySign);
-    } else {
-      put(kernel_string(kRowLineAtInfinity));
-    }
+    put_line_at_infinity(polar);
     return;
   }
   const double g = pixels_per_unit;
@@ -721,13 +727,7 @@ void write_line_pair(const double l1[3], const double l2[3], int16_t kind, uint8
   if (kind == kConicLine) {
     put(first);
     put(kernel_string(kRowJoin));
-    if (polar) {
-      put(kernel_string(kRowRadius));
-      put("=");
-      put(kInfinitySign);
-    } else {
-      put(kernel_string(kRowLineAtInfinity));
-    }
+    put_line_at_infinity(polar);
     return;
   }
   const std::string second = line_text(l2[0], l2[1], l2[2], polar, typeunite);

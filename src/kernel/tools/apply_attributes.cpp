@@ -17,6 +17,7 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/tools/tool_state.h"
 #include "kernel/window/main_commands.h"
 #include "platform/kp_menu.h"
 
@@ -30,17 +31,6 @@ uint16_t type_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
 default_attr* attrs() {
   if (!current_attrs) current_attrs = &no_class_attrs;
   return current_attrs;
-}
-
-car_info current_font(const default_attr* a) {
-  car_info f{};
-  f.reserved = a->text_reserved;
-  f.font_id = a->text_font;
-  f.size = a->text_size;
-  f.style = a->text_face;
-  f.color = a->text_color;
-  f.charset = a->text_char_set;
-  return f;
 }
 
 void regenerate_rich_text(object* o) {
@@ -64,7 +54,7 @@ void apply_text_command(object* o, uint16_t code, const object* edited) {
   const default_attr* a = attrs();
   switch (code) {
     case STYLE_FONT: {
-      const car_info f = current_font(a);
+      const car_info f = default_text_format(a);
       regenerate_text_attributes(o->te, 1, &f, 0);
       regenerate_rich_text(o);
       break;
@@ -200,7 +190,7 @@ void apply_style_change(uint16_t command) {
   if (fig && fig->cur_text && fig->cur_text->te && count <= 1) {
     object* target = number ? number : fig->cur_text;
     if (command == 51 && target->te) {
-      const car_info f = current_font(a);
+      const car_info f = default_text_format(a);
       regenerate_text_attributes(target->te, 1, &f, 0);
       regenerate_rich_text(target);
       if (tool_services().send_text_editor) tool_services().send_text_editor(kEditorFontChanged, 0, 0);
@@ -233,7 +223,7 @@ void apply_style_change(uint16_t command) {
   const bool makes_text = current_class == &classe_label || t == TYPE_NUMBER || t == TYPE_TABLE || t == TYPE_TEXT ||
                           t == TYPE_EQUATION || t == TYPE_PROPERTY;
   if (!makes_text) return;
-  const car_info f = current_font(a);
+  const car_info f = default_text_format(a);
   if (command == 51) regenerate_text_attributes(nullptr, 1, &f, 0);
   else regenerate_text_attributes(nullptr, 3, nullptr, a->text_color);
 }

@@ -103,9 +103,6 @@ const char* text_or(int row, const char* fallback) {
 
 }  // namespace
 
-namespace {
-
-// The character settings a new text record of the kind takes.
 car_info default_text_format(const default_attr* defaults) {
   car_info format{};
   if (defaults) {
@@ -118,6 +115,8 @@ car_info default_text_format(const default_attr* defaults) {
   }
   return format;
 }
+
+namespace {
 
 // The height of one line of the font on the figure's static device; a
 // device of its own measures it when the figure has none yet.

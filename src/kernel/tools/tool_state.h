@@ -98,6 +98,12 @@ extern void* pending_spring_data;
 // record); whether the text shows values is in the record's `rich` byte.
 bool init_object_text_records(object* obj);
 
+struct car_info;
+
+// The character settings a new text of a kind with these defaults takes
+// (all zero without defaults).
+car_info default_text_format(const default_attr* defaults);
+
 // Copies the fields of the current attribute record into each object of a
 // null-terminated list under an attribute mask (widened by the tool's
 // `attribute_mask`, except the show/hide mask 0x8000 which only flips
