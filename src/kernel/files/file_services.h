@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "kernel/files/old_binary.h"
 #include "platform/win_types.h"
 
 struct construct_class;
@@ -27,8 +28,8 @@ struct file_services {
   // The offset of the macro data in the file image, or -1.
   int32_t (*ti9x_check_signature)() = nullptr;
   int (*ti9x_read_macro)(const char* data) = nullptr;
-  int (*import_old_macro_v2)() = nullptr;
-  int (*import_old_macro_v1)() = nullptr;
+  int (*import_old_macro_v2)() = ::import_old_macro_v2;
+  int (*import_old_macro_v1)() = ::import_old_macro_v1;
 
   // ---- Preferences
   // Replaces the stored preferences by a preferences file's bytes and

@@ -1,4 +1,5 @@
 #include "kernel/files/macro_text.h"
+#include "kernel/files/old_binary.h"
 
 #include <cstring>
 #include <string>
@@ -710,6 +711,10 @@ int8_t txt_read_macro_file(const char* image, uint32_t len) {
   const std::string copy(image, len);
   const char* text = copy.c_str();
   const int kind = txt_detect_header(len, text);
+  if (kind == FILE_KIND_MACRO && file_class == 2) {
+    if (import_old_macro_v2(copy.c_str(), len) == 1) return 1;
+    return fail(old_binary_error()), 0;
+  }
   if (kind != FILE_KIND_MACRO || file_class != 0) return fail("not a macro file of this edition"), 0;
   init_default_attrs(nullptr);
   const char* p = next_line(text);
