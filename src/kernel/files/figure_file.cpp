@@ -572,7 +572,6 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   if (kind != FILE_KIND_FIGURE) return failed("the file is not a figure");
   if (file_class == 0 || file_class == 1) {
     if (file_platform <= 2) {
-      if (file_class == 1) return failed("figures of the older edition are read by the older reader");
       init_default_attrs(path);
       return txt_read_figure(text.c_str(), len, path);
     }

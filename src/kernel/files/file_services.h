@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "kernel/files/duo_text.h"
 #include "kernel/files/old_binary.h"
 #include "platform/win_types.h"
 
@@ -19,8 +20,8 @@ struct kelvo_win_info;
 
 struct file_services {
   // ---- Older text format
-  int (*write_duo_figure_text)() = nullptr;
-  int (*write_duo_macro_file_text)(construct_class* macro) = nullptr;
+  int (*write_duo_figure_text)() = ::write_duo_figure_text;
+  int (*write_duo_macro_file_text)(construct_class* macro) = ::write_duo_macro_file_text;
 
   // ---- Calculator files and pictures
   int (*ti9x_export_figure)(int code) = nullptr;

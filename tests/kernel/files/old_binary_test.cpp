@@ -6,6 +6,7 @@
 #include "data/files/old_binary_builder.h"
 #include "file_fixture.h"
 #include "kernel/files/figure_file.h"
+#include "kernel/files/file_state.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/old_binary.h"
 #include "kernel/model/units.h"
@@ -54,6 +55,12 @@ std::vector<std::pair<double, double>> imported_points() {
 
 class OldBinary : public FileTest {
  protected:
+  void TearDown() override {
+    // The next reader of this process reads text of the current edition.
+    file_class = 0;
+    file_platform = 0;
+    FileTest::TearDown();
+  }
   int read(const std::string& bytes) {
     return read_figure_file(bytes.data(), static_cast<uint32_t>(bytes.size()), "/tmp/old.fig");
   }
