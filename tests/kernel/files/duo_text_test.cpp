@@ -1,6 +1,7 @@
 // The older edition's text format: what the writer leaves out and how it
 // writes styles and boxes, what the object-line reader makes of platform
 // words, point counts, column widths and name boxes, and round trips.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -343,6 +344,32 @@ TEST_F(DuoText, AMacroWrittenAndReadBackIsTheSame) {
   const macro_def* def = cls->methods[0]->def;
   EXPECT_EQ(def->macro_def_objects[0].mo_class, &classe_milieu);
   EXPECT_EQ(def->macro_def_objects[1].mo_parents[1], 3u);
+  free_construct_classes();
+  init_construct_classes();
+}
+
+TEST_F(DuoText, TheMacroSaveDialogOffersTheSourceTablesApart) {
+  const char mid2[] =
+      "Mid2, M2\r\nMth: 0\r\nCN:2, ON:1, FN:1, PO:0\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\nConst:\r\n"
+      "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n";
+  ASSERT_GT(txt_load_used_macro(mid2, 0), 0) << macro_text_error();
+  construct_class* cls = find_class_by_second_name("Mid2");
+  ASSERT_NE(cls, nullptr);
+  files_seen().next_choice = path("mid2.c");
+  ASSERT_EQ(save_file_as_dialog(nullptr, DIALOG_MACRO, cls), 1);
+  ASSERT_FALSE(files_seen().dialogs.empty());
+  const std::vector<std::string>& offered = files_seen().dialogs.back().name_filters;
+  EXPECT_TRUE(std::any_of(offered.begin(), offered.end(),
+                          [](const std::string& f) { return f.find("Source tables") != std::string::npos; }));
+  const std::string source = read(path("mid2.c"));
+  EXPECT_EQ(source.rfind("//Mid2\r\n", 0), 0u) << source;
+  EXPECT_NE(source.find("construct_class classe_Mid2="), std::string::npos);
+  // The macro file stays a macro file.
+  files_seen().next_choice = path("mid2.mac");
+  ASSERT_EQ(save_file_as_dialog(nullptr, DIALOG_MACRO, cls), 1);
+  EXPECT_EQ(read(path("mid2.mac")).rfind("Macro Kelvo Nova", 0), 0u);
+  current_class = nullptr;
   free_construct_classes();
   init_construct_classes();
 }
