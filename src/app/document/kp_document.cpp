@@ -64,6 +64,11 @@ std::function<QString(const QString&)>& save_panel_responder() {
   return responder;
 }
 
+std::function<QString(const QString&, QString*)>& save_panel_filter_responder() {
+  static std::function<QString(const QString&, QString*)> responder;
+  return responder;
+}
+
 std::function<QString(const QString&)>& open_panel_responder() {
   static std::function<QString(const QString&)> responder;
   return responder;
@@ -164,6 +169,15 @@ int KPDocument::untitledCounter() { return g_untitled_counter; }
 
 void KPDocument::setSavePanelResponder(std::function<QString(const QString& directory)> responder) {
   save_panel_responder() = std::move(responder);
+}
+
+void KPDocument::setSavePanelFilterResponder(std::function<QString(const QString&, QString*)> responder) {
+  save_panel_filter_responder() = std::move(responder);
+}
+
+QStringList KPDocument::saveFilters() {
+  return {QStringLiteral("Figures (*.fig)"), QStringLiteral("Figures with environment (*.env)"),
+          QStringLiteral("Figures, older edition (*.fig)")};
 }
 
 void KPDocument::setOpenPanelResponder(std::function<QString(const QString& directory)> responder) {
@@ -513,16 +527,19 @@ bool KPDocument::saveDocumentAs() {
   QString start = g_remembered_directory;
   select_tool(0);
   QString path;
-  if (save_panel_responder()) {
+  QString filter;
+  if (save_panel_filter_responder()) {
+    path = save_panel_filter_responder()(start, &filter);
+  } else if (save_panel_responder()) {
     path = save_panel_responder()(start);
   } else {
     KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
-    path = QFileDialog::getSaveFileName(figureWindow_, QString(), start,
-                                        QStringLiteral("Figures (*.fig);;Figures with environment (*.env)"));
+    path = QFileDialog::getSaveFileName(figureWindow_, QString(), start, saveFilters().join(QStringLiteral(";;")),
+                                        &filter);
   }
   if (path.isEmpty()) return false;
   g_remembered_directory = QFileInfo(path).absolutePath();
-  if (!writeToURL(path)) return false;
+  if (!writeToURL(path, filter == saveFilters().value(2))) return false;
   documentName_ = QFileInfo(path).absoluteFilePath();
   // The window is the file's now, and its title says so.
   if (figureWindow_) figureWindow_->setWindowTitle(QFileInfo(path).fileName());
@@ -531,7 +548,7 @@ bool KPDocument::saveDocumentAs() {
 
 // The figure written is this document's, made current for the save; the
 // answer is the kernel's real result.
-bool KPDocument::writeToURL(const QString& path) {
+bool KPDocument::writeToURL(const QString& path, bool older_format) {
   kelvo_win_info* fig = info();
   if (!fig) return true;
   KPDocument* previous = g_current;
@@ -540,7 +557,7 @@ bool KPDocument::writeToURL(const QString& path) {
   GlobalFreeAndNull(&fig->text0);
   fig->text1 = kernel_copy(path.toUtf8());
   fig->text0 = kernel_copy(QFileInfo(path).fileName().toUtf8());
-  save_format_code = QFileInfo(path).suffix() == QLatin1String("env") ? 3 : 0;
+  save_format_code = older_format ? 4 : QFileInfo(path).suffix() == QLatin1String("env") ? 3 : 0;
   // The kernel's Save command writes the current figure window's figure to
   // the path of the dialog record.
   const QByteArray name = path.toUtf8();
@@ -550,6 +567,8 @@ bool KPDocument::writeToURL(const QString& path) {
   kp_set_current_figure_window(kp_hwnd(figureView()));
   save_command_result = 0;
   main_menu_command(kp_hwnd(figureView()), command_id::kSave, 0);
+  // The older format is this save's choice only.
+  if (save_format_code == 4) save_format_code = 0;
   kp_set_current_figure_window(previous_window);
   g_current = previous;
   if (save_command_result != 1) return false;

@@ -55,6 +55,12 @@ class KPDocument : public QObject {
   // Answers the save panel in place of the user (tests): the chosen path,
   // "" for cancel. Empty: show the panel.
   static void setSavePanelResponder(std::function<QString(const QString& directory)> responder);
+  // The same with the file type the user picks in the panel: the filter's
+  // text is left in *filter (one of saveFilters()).
+  static void setSavePanelFilterResponder(std::function<QString(const QString& directory, QString* filter)> responder);
+  // The file types of the save panel: figures, figures with environment,
+  // figures in the older edition's format.
+  static QStringList saveFilters();
   // Answers the open panel in place of the user (tests): the chosen path,
   // "" for cancel. Empty: show the panel.
   static void setOpenPanelResponder(std::function<QString(const QString& directory)> responder);
@@ -95,7 +101,7 @@ class KPDocument : public QObject {
   // Save and Save As: answer whether the figure was written.
   bool saveDocument();
   bool saveDocumentAs();
-  bool writeToURL(const QString& path);
+  bool writeToURL(const QString& path, bool older_format = false);
   void revertDocumentToSaved();
   // Shows a work-session snapshot: in a new window (null window) or in
   // place of the figure of the given figure window. The figure shown

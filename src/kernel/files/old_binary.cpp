@@ -128,7 +128,8 @@ bool read_v2_records(OldFigure& fig, const char* image, uint32_t len) {
     const uint32_t start = b.pos;
     r.thick = b.u16();
     const uint16_t color = b.u16();
-    r.color = color == 1 ? palette16_color(4) : color == 2 ? palette16_color(5) : color == 3 ? palette16_color(6)
+    // Red, green and blue of the sixteen palette colours, else black.
+    r.color = color == 1 ? palette16_color(3) : color == 2 ? palette16_color(8) : color == 3 ? palette16_color(6)
                                                                                             : palette16_color(15);
     b.u16();
     r.style = b.u16();

@@ -147,6 +147,7 @@ TEST_F(OldBinary, TwoIntersectionsOfOnePairTakeSides0And0x10000) {
 TEST_F(OldBinary, ANamedSegmentGetsALengthAndATextShowingIt) {
   Record seg = two(3, 1, 2, "AB");
   seg.box[0] = 10, seg.box[1] = 20, seg.box[2] = 30, seg.box[3] = 40;
+  seg.color = 1;
   const std::string file = old_files::figure_v2({old_point(0, 0, "A"), old_point(30, 40), seg});
   ASSERT_EQ(read(file), 1);
   const auto lengths = objects_of(&classe_length);
@@ -154,6 +155,8 @@ TEST_F(OldBinary, ANamedSegmentGetsALengthAndATextShowingIt) {
   ASSERT_EQ(lengths.size(), 1u);
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(lengths[0]->parents[0], objects_of(&classe_segment)[0]);
+  // Colour 1 is the palette's red.
+  EXPECT_EQ(objects_of(&classe_segment)[0]->settings.Color, 0xFF0000u);
   EXPECT_EQ(texts[0]->parents[0], lengths[0]);
   EXPECT_EQ(lengths[0]->aux2 & 6u, 6u);
   ASSERT_NE(texts[0]->te, nullptr);
