@@ -373,3 +373,23 @@ TEST_F(DuoText, TheMacroSaveDialogOffersTheSourceTablesApart) {
   free_construct_classes();
   init_construct_classes();
 }
+
+TEST_F(DuoText, TheFuzzSeedReadsWholeAndWritesBackTheSameObjects) {
+  const std::string seed = read(KELVO_TEST_DATA "/../fuzz/corpus/figure_file_fuzz/older_text.fig");
+  ASSERT_FALSE(seed.empty());
+  ASSERT_EQ(read_duo(seed), 1) << figure_file_error();
+  const std::vector<std::string> names = class_names(fig_);
+  EXPECT_EQ(names, (std::vector<std::string>{"Pt", "Pt", "Seg", "Cir", "Line", "Int", "Pt/", "Mid", "Locus", "Num",
+                                             "Text", "Table", "Angle"}));
+  object* text = nullptr;
+  for (object* o = fig_->first; o; o = o->next)
+    if (o->classe == &classe_text) text = o;
+  ASSERT_NE(text, nullptr);
+  ASSERT_NE(text->inserted, nullptr);
+  EXPECT_EQ(text->inserted->obj->classe, &classe_nombre);
+  EXPECT_EQ(text->nbparents, 0);
+  const std::string first = write_duo();
+  ASSERT_EQ(read_duo(first), 1) << figure_file_error() << "\n" << first;
+  EXPECT_EQ(class_names(fig_), names);
+  EXPECT_EQ(write_duo(), first);
+}
