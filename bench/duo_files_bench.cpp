@@ -3,6 +3,7 @@
 // current format's record benchmark).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -88,15 +89,21 @@ void BM_ReadOlderFormatObjects(benchmark::State& state) {
     begin_record_numbers();
     state.ResumeTiming();
     const char* p = text.c_str();
+    bool failed = false;
     while (*p != '\0') {
       object* o = nullptr;
       const int32_t used = read_object_record(&o, p);
       if (used <= 0) {
-        state.SkipWithError(object_reader_error());
+        const std::string why = std::string(object_reader_error()) + " at " + std::string(p, std::min<size_t>(std::strlen(p), 80));
+        state.SkipWithError(why.c_str());
+        failed = true;
         break;
       }
       p += used;
+      // As the figure reader does between records.
+      while (*p == '\r' || *p == '\n') ++p;
     }
+    if (failed) break;
     state.PauseTiming();
     resolve_record_numbers();
     file_class = 0;
