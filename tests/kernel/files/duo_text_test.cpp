@@ -393,3 +393,39 @@ TEST_F(DuoText, TheFuzzSeedReadsWholeAndWritesBackTheSameObjects) {
   EXPECT_EQ(class_names(fig_), names);
   EXPECT_EQ(write_duo(), first);
 }
+
+TEST_F(DuoText, AFigureWithAMacroApplicationReadsBack) {
+  const char mid2[] =
+      "Mid2, M2\r\nMth: 0\r\nCN:2, ON:2, FN:2, PO:0\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\nConst:\r\n"
+      "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n"
+      "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
+  ASSERT_GT(txt_load_used_macro(mid2, 0), 0) << macro_text_error();
+  construct_class* cls = find_class_by_second_name("Mid2");
+  ASSERT_NE(cls, nullptr);
+  object* a = shown_point(10, 20);
+  object* b = shown_point(110, 60);
+  current_class = cls;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, a, 0);
+  objlist_add(fig_->inputs, b, 0);
+  ASSERT_NE(apply_macro(0, 0), nullptr);
+  objlist_clear(fig_->inputs);
+  current_class = nullptr;
+  const std::string first = write_duo();
+  EXPECT_NE(first.find("Used macro\r\n\r\nMid2, M2\r\nIcon:\r\n"), std::string::npos) << first;
+  EXPECT_NE(first.find("Figure description:\r\n\r\n"), std::string::npos);
+  EXPECT_NE(first.find("Ma: Mid2, Const:"), std::string::npos) << first;
+  EXPECT_NE(first.find(": Ma R, F No1, VN:1\r\n"), std::string::npos) << first;
+  // Read into a fresh class list: the figure brings its macro.
+  empty_figure(fig_);
+  free_construct_classes();
+  init_construct_classes();
+  ASSERT_EQ(read_duo(first), 1) << figure_file_error() << "\n" << first;
+  EXPECT_EQ(class_names(fig_), (std::vector<std::string>{"Pt", "Axes", "Pt", "Pt", "Mid", "Seg"}));
+  EXPECT_EQ(write_duo(), first);
+  current_class = nullptr;
+  empty_figure(fig_);
+  free_construct_classes();
+  init_construct_classes();
+}
