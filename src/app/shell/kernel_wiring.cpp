@@ -42,6 +42,7 @@
 #include "kernel/tools/number_in_text.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "app/panels/tools_palette.h"
@@ -164,7 +165,7 @@ void fill_window_services() {
     // The drawer sits in the window's layout beside the view, 270 pixels
     // wide: it follows the window without being placed.
   };
-  h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
+  h.redefinition_waiting = redefinition_waiting;
   h.cancel_last_selection = [](int erase, int remove) {
     cancel_last_selection(static_cast<uint8_t>(erase), static_cast<uint8_t>(remove));
   };
