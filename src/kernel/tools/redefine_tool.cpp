@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
@@ -23,6 +24,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/figure_events.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_menu.h"
 
@@ -51,8 +53,13 @@ uint16_t track_with_popup_menu(const std::vector<redefine_menu_item>& items, tag
   KPMenusWrapper* menu = KPMenusWrapper::createPopupMenu();
   if (!menu) return 0;
   for (const redefine_menu_item& item : items) menu->appendMenu(0, item.id, item.text.c_str());
+  popup_tracking = 1;
   const int chosen = menu->trackPopUp(at, 4, nullptr, nullptr);
+  popup_tracking = 0;
   menu->destroyMenu();
+  // The menu took the release of the press that opened it: the press is
+  // over for the figure too.
+  mouse_tracking = 0;
   return chosen > 0 && chosen <= 0xFFFF ? static_cast<uint16_t>(chosen) : 0;
 }
 
