@@ -200,6 +200,25 @@ TEST_F(Redefine, ADefinitionThatDependsOnTheObjectIsRefused) {
   for (object* o = fig_->first; o; o = o->next) EXPECT_EQ(o->state & OBJ_WALK, 0u);
 }
 
+TEST_F(Redefine, AFreePointBecomesTheCrossingOfTwoLines) {
+  object* p = free_point(100, 100);
+  name(p, "P");
+  object* s = segment(p, free_point(300, 250));
+  line(free_point(0, 200), free_point(300, 200));
+  line(free_point(150, 0), free_point(150, 280));
+  choose(100, 100, &classe_interset);
+  ASSERT_EQ(current_class, &classe_interset);
+  click(150, 200);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_FALSE(alive(p));
+  object* n = s->parents[0];
+  EXPECT_EQ(text_of(n), "P");
+  EXPECT_NEAR(n->valeurs[0].h, 150, 1e-9);
+  EXPECT_NEAR(n->valeurs[0].v, 200, 1e-9);
+  EXPECT_NEAR(s->valeurs[0].h, 150, 1e-9);
+  EXPECT_LT(n->num, s->num);
+}
+
 TEST_F(Redefine, SegmentABRedefinedAsCDCarriesAAndBOntoCAndD) {
   object* a = free_point(0, 0);
   object* b = free_point(100, 0);
