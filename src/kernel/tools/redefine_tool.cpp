@@ -304,7 +304,10 @@ bool second_click() {
   object* fresh = nullptr;
   if (!designate_for_tool(&fresh) || !fresh) return false;
   object* old = redefined_object;
-  if (!old) {
+  // The object may have gone meanwhile (another figure, an undo).
+  bool present = false;
+  for (object* o = figure()->first; o && !present; o = o->next) present = o == old;
+  if (!old || !present) {
     finish_redefinition();
     return false;
   }
