@@ -1233,6 +1233,8 @@ struct DuoExtra {
 };
 
 
+constexpr int64_t kMaxDuoValues = 2002;
+
 bool text_like_type(uint16_t t) { return t == 16 || t == 17 || t == 18 || t == 19 || t == 20 || t == 22; }
 
 // A word up to a comma (blanks around it dropped), and past the comma.
@@ -1400,6 +1402,9 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
     if (!next_int(p, &cn, 0, kMaxListed)) return fail("record without its constituent count");
   }
   if (!next_int(p, &vn, 0, kMaxListed)) return fail("record without its value count");
+  // No object but a table (whose rows are read one by one) has more values
+  // than a regular polygon of 1,000 sides or a locus of 1,000 points twice.
+  if (vn > kMaxDuoValues && class_type_id(r.cls) != TYPE_TABLE) return fail("value count out of range");
   duo->vn = static_cast<int16_t>(vn);
   p = next_line(p);
 

@@ -276,6 +276,7 @@ TEST_F(DuoText, HostileBlocksAreRefusedOrBounded) {
       "1: Seg, 0, CN:2, VN:2\r\nR, W, t, DS:1 1, GT:0, V, nSt\r\nConst: 7 9\r\n\r\n",
       "1: Seg, 0, CN:4000000000, VN:2\r\nR, W, t, DS:1 1, GT:0, V, nSt\r\nConst: 1\r\n\r\n",
       "1: Pt, 0, CN:0, VN:99999999\r\nR, W, t, DS:1 1, GT:1, V, nSt\r\nVal: 0 0\r\n\r\n",
+      "1: Pt, 0, CN:0, VN:30000\r\nR, W, t, DS:1 1, GT:1, V, nSt\r\nVal: 0 0\r\n\r\n",
       // Regular polygon with a huge or no side count.
       "1: PReg, 4294967295, CN:0, VN:1\r\nR, W, t, DS:1 1, GT:1, V, nSt\r\n\r\n",
       // A style that ends early.
