@@ -18,6 +18,7 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
+#include "kernel/exchange/ti83_export.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
@@ -468,6 +469,7 @@ void fill_main_command_services() {
 void fill_file_services() {
   file_services& h = files_services();
   h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.ti83_export_figure = &ti83_export_figure;
   h.enum_figure_windows = [](bool (*visit)(HWND window, kelvo_win_info* fig, void* context), void* context) {
     const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
     for (KPDocument* doc : documents) {
