@@ -1,23 +1,38 @@
 // TI-83 Plus variable files: the probe on an image of exactly the input's
-// length (a read past it is caught by the sanitizers), and its answers.
+// length (a read past it is caught by the sanitizers), then, for what it
+// accepts, the import of either version into a fresh figure, as an open
+// does.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "fuzz_figure.h"
 #include "fuzz_target.h"
 #include "kernel/exchange/ti83_container.h"
 #include "kernel/exchange/ti_probe.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/model/units.h"
+#include "platform/kp_dialog.h"
 
 KELVO_FUZZ_TARGET(ti83_file_fuzz) {
+  static const bool ready = [] {
+    kelvo_fuzz_gui_application();
+    KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest&) { return 0; });
+    pixels_per_unit = 28;
+    return true;
+  }();
+  (void)ready;
   std::vector<char> image(data, data + size);
   double version = -1;
   const int ok = ti83_check_file(image.empty() ? nullptr : image.data(), static_cast<uint32_t>(size), &version);
   if (ok != 0 && ok != 1) __builtin_trap();
   if (ok == 0 && version != -1) __builtin_trap();
-  if (ok == 1) {
-    if (version != 1.0 && version != 2.0) __builtin_trap();
-    const uint32_t n = ti83_record_count(static_cast<uint8_t>(image[83]));
-    if (size < ti83_file_size(n)) __builtin_trap();
-  }
-  return 0;
+  if (ok == 0) return 0;
+  if (version != 1.0 && version != 2.0) __builtin_trap();
+  const uint32_t n = ti83_record_count(static_cast<uint8_t>(image[83]));
+  if (size < ti83_file_size(n)) __builtin_trap();
+  return kelvo_fuzz_read_twice([&] {
+    FuzzFigure figure;
+    if (read_figure_file(image.data(), static_cast<uint32_t>(size), "fuzz.8xv") != 1) __builtin_trap();
+  });
 }

@@ -174,7 +174,7 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   if (open_panel_responder()) return open_panel_responder()(g_remembered_directory);
   KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
   return QFileDialog::getOpenFileName(parent, QString(), g_remembered_directory,
-                                      QStringLiteral("Figures (*.fig *.env)"));
+                                      QStringLiteral("Figures (*.fig *.env *.8xv)"));
 }
 
 void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {

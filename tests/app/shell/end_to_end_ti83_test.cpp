@@ -92,4 +92,57 @@ TEST_F(EndToEndTi83, FileExportWritesACalculatorFileAndLeavesTheDocumentAlone) {
 #endif
 }
 
+TEST_F(EndToEndTi83, FileOpenOfAnExportedFileShowsTheFigureWhereItWas) {
+  KPFigureView* view = drawFigure();
+  ASSERT_NE(view, nullptr);
+  const QImage before = shown(view);
+  const std::string path = dir.filePath(QStringLiteral("circle.8xv")).toStdString();
+  ASSERT_TRUE(exportTo(path));
+  messages().clear();
+  KPDocument::setOpenPanelResponder([path](const QString&) { return QString::fromStdString(path); });
+  const size_t documents = KPDocument::liveDocuments().size();
+  const bool clicked = clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Open");
+  KPDocument::setOpenPanelResponder({});
+  ASSERT_TRUE(clicked);
+  spin(50);
+  ASSERT_EQ(KPDocument::liveDocuments().size(), documents + 1);
+  KPDocument* opened = KPDocument::currentDocument();
+  ASSERT_NE(opened, nullptr);
+  KPFigureView* again = opened->figureView();
+  ASSERT_TRUE(waitForView(again));
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_EQ(objectsOf(again->info(), &classe_segment).size(), 1u);
+  EXPECT_EQ(objectsOf(again->info(), &classe_cercle).size(), 1u);
+  const QImage after = shown(again);
+  // The segment's ends and middle, and the circle's leftmost point.
+  for (QPoint p : {QPoint(100, 100), QPoint(160, 130), QPoint(220, 160), QPoint(120, 220)}) {
+    EXPECT_GT(inkNear(before, p, 3), 0) << p.x() << "," << p.y();
+    EXPECT_GT(inkNear(after, p, 3), 0) << p.x() << "," << p.y();
+  }
+}
+
+TEST_F(EndToEndTi83, ADamagedFileShowsOneMessageAndChangesNoFigure) {
+  KPFigureView* view = drawFigure();
+  ASSERT_NE(view, nullptr);
+  const uint32_t objects = view->info()->nbobj;
+  const std::string path = dir.filePath(QStringLiteral("bad.8xv")).toStdString();
+  ASSERT_TRUE(exportTo(path));
+  std::string img = read_bytes(path);
+  img.resize(img.size() - 5);
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << img;
+  }
+  messages().clear();
+  const size_t documents = KPDocument::liveDocuments().size();
+  KPDocument::setOpenPanelResponder([path](const QString&) { return QString::fromStdString(path); });
+  const bool clicked = clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Open");
+  KPDocument::setOpenPanelResponder({});
+  ASSERT_TRUE(clicked);
+  spin(50);
+  EXPECT_EQ(messages().size(), 1);
+  EXPECT_EQ(KPDocument::liveDocuments().size(), documents);
+  EXPECT_EQ(view->info()->nbobj, objects);
+}
+
 }  // namespace
