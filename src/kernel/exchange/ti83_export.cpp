@@ -612,6 +612,63 @@ int encode_number(ti83_encoder* e, object* o) {
   return add(e, r);
 }
 
+// The equation of a line or a circle in the figure's own axes.
+int encode_equation(ti83_encoder* e, object* o) {
+  object* shape = parent(o, 0);
+  const uint16_t t = tid(shape);
+  if (!is(o, classe_equation) || o->methode != 1 || o->nbparents != 2 || parent(o, 1) != e->axes ||
+      (t != TYPE_LINE && t != TYPE_CIRCLE))
+    return -1;
+  const int r = rec(e, shape);
+  if (r <= 4 || static_cast<size_t>(r) >= e->records.size()) return -1;
+  const uint8_t flags = static_cast<uint8_t>(style(o) | 9 | (o->math.equa.format != 0 ? kDotted : 0));
+  record out = fresh(kNumber, t == TYPE_LINE ? 149 : 150, flags);
+  out.b[2] = byte_of(r);
+  out.b[4] = byte_of(r);
+  if (o->te) {
+    const int col = pixel_of(e, o->te->pos.x, 0), row = pixel_of(e, o->te->pos.y, 1);
+    if (!fits_byte(col) || !fits_byte(row)) return -1;
+    out.b[6] = static_cast<uint8_t>(col);
+    out.b[7] = static_cast<uint8_t>(row);
+  }
+  return add(e, out);
+}
+
+// A locus driven by a point on a circle or a straight object, tracing a
+// point, a line, a segment or a circle.
+int encode_locus(ti83_encoder* e, object* o) {
+  if (!is(o, classe_locus) || o->nbparents < 2) return -1;
+  object* driver = parent(o, 0);
+  object* traced = parent(o, o->nbparents - 1);
+  object* carrier = parent(driver, 0);
+  const uint16_t tc = tid(carrier), tt = tid(traced);
+  if (!is(driver, classe_ptsur)) return -1;
+  if (tc != TYPE_CIRCLE && tc != TYPE_SEGMENT && tc != TYPE_VECTOR && tc != TYPE_LINE && tc != TYPE_RAY &&
+      tc != TYPE_AXES)
+    return -1;
+  if (tt != TYPE_POINT && tt != TYPE_CIRCLE && tt != TYPE_LINE && tt != TYPE_SEGMENT && tt != TYPE_VECTOR) return -1;
+  const int rd = point_rec(e, driver), rt = rec(e, traced);
+  int rc = rec(e, carrier);
+  if (tc == TYPE_AXES) rc = (driver->math.side.index == 2) ? 4 : 3;
+  if (rd < 0 || rt < 0 || rc < 0 || static_cast<size_t>(rc) >= e->records.size()) return -1;
+  record out = fresh(128, 5, style(o));
+  out.b[2] = byte_of(rt);
+  out.b[3] = byte_of(rd);
+  out.b[4] = byte_of(rc);
+  const uint8_t kind = e->records[static_cast<size_t>(rc)].b[0];
+  if (kind == kCircle) {
+    out.b[1] = 6;
+    out.b[17] = 36;
+  } else if (kind == kLine) {
+    out.b[16] = 255;
+    out.b[17] = 48;
+  } else if (kind == kSegment) {
+    out.b[1] = 4;
+    out.b[17] = 17;
+  }
+  return add(e, out);
+}
+
 // Springs drive a point on an object through byte 17 of its record.
 int encode_spring(ti83_encoder* e, object* o, bool* no_record) {
   *no_record = true;
@@ -727,6 +784,12 @@ int ti83_encode_object(object* obj, ti83_encoder* e) {
       break;
     case TYPE_NUMBER:
       main = encode_number(e, obj);
+      break;
+    case TYPE_EQUATION:
+      main = encode_equation(e, obj);
+      break;
+    case TYPE_LOCUS:
+      main = encode_locus(e, obj);
       break;
     case TYPE_SPRING:
       main = encode_spring(e, obj, &no_record);

@@ -1045,7 +1045,12 @@ void finish_object(import_state& s, uint32_t i, construction& c, object* o) {
     if (first && first->valeurs && o->valeurs) {
       const double dx = first->valeurs[0].h - o->valeurs[0].h, dy = first->valeurs[0].v - o->valeurs[0].v;
       const double length = std::hypot(dx, dy);
-      if (length > 0 && std::isfinite(length)) {
+      if (!(length > 0 && std::isfinite(length))) {
+        // A point on its carrier's first point gives the spring no
+        // direction.
+        s.error = kBadParent;
+        s.failed_at = i;
+      } else {
         construction spring;
         spring.cls = &classe_spring;
         spring.add(o);

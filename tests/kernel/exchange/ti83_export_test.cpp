@@ -15,6 +15,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_state.h"
 
@@ -376,6 +377,17 @@ TEST_F(Ti83Export, UnexportableObjectsAreListedAndLeftOutOnYes) {
     for (object* o : arcs) EXPECT_EQ(o->classe, &classe_arc) << "the figure keeps them";
     for (object* o : arcs) delete_object_quietly(o);
   }
+}
+
+TEST_F(Ti83Export, ANamedObjectIsListedWithItsName) {
+  object* a = point(0, 0);
+  object* named = arc(a, point(10, 0), point(0, 10));
+  ASSERT_TRUE(init_object_text_records(named));
+  set_text_record_text(named->te, "c1");
+  files_seen().answer = 1;
+  EXPECT_TRUE(build().empty());
+  ASSERT_EQ(files_seen().messages.size(), 1u);
+  EXPECT_NE(files_seen().messages[0].find("\n\t\tc1 => "), std::string::npos) << files_seen().messages[0];
 }
 
 TEST_F(Ti83Export, DecliningWritesNothingAndChangesNothing) {

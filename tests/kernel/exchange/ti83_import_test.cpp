@@ -19,7 +19,9 @@
 #include "kernel/files/figure_file.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
+#include "kernel/objects/intersection_set.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -223,7 +225,7 @@ TEST_F(Ti83Import, ASpringByteGivesASpringAndAnimatesTheDocument) {
   }
 }
 
-TEST_F(Ti83Import, SpringOnAPointAtItsCarriersFirstPointIsRefusedQuietly) {
+TEST_F(Ti83Import, ASpringWithoutDirectionStopsTheImport) {
   ti83_fixture f(2);
   const int a = f.add(1, 0), b = f.add(1, 0);
   f.at(a, 12032, 7936).at(b, 12032 + 2560, 7936);
@@ -233,6 +235,7 @@ TEST_F(Ti83Import, SpringOnAPointAtItsCarriersFirstPointIsRefusedQuietly) {
   ASSERT_EQ(open(f.file()), 1);
   EXPECT_TRUE(all(&classe_spring).empty()) << "no direction, no spring";
   EXPECT_EQ(all(&classe_ptsur).size(), 1u);
+  EXPECT_EQ(files_seen().messages.size(), 1u);
 }
 
 // ------------------------------------------------------------ round trips
@@ -260,11 +263,20 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
   make(&classe_ptsur, 3, {{circle, 0}}, 0, 56);
   make(&classe_ptsur, 0, {{line, 0}}, 20, 35);
   make(&classe_rotation, 1, {{c, 0}, {a, 0}, {b, 0}, {a, 0}, {d, 0}});
+  object* across = make2(&classe_droite, 1, c, b);
+  for (auto [x, y, index] : {std::tuple{across, circle, 0u}, std::tuple{across, circle, 0x10000u},
+                             std::tuple{seg, circle, 0u}, std::tuple{line, across, 0u}}) {
+    object* set = get_intersection_set(x, y, nullptr);
+    ASSERT_NE(set, nullptr);
+    object* pt = create_intersection_point(set, index);
+    ASSERT_NE(pt, nullptr);
+  }
+  for (object* o = fig_->first; o; o = o->next) recompute_object(o);
   std::map<std::string, int> before = kinds();
   std::vector<std::pair<double, double>> free_points;
   for (object* o : all(&classe_point)) free_points.emplace_back(o->valeurs[0].h, o->valeurs[0].v);
   construct_class* const built[] = {&classe_milieu, &classe_symetrique, &classe_symetriquedr, &classe_rotation,
-                                    &classe_ptsur};
+                                    &classe_ptsur, &classe_ptint};
   std::vector<std::pair<double, double>> built_points;
   for (construct_class* cls : built)
     for (object* o : all(cls)) built_points.emplace_back(o->valeurs[0].h, o->valeurs[0].v);
@@ -274,13 +286,13 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
   ASSERT_EQ(open(img), 1);
   EXPECT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
   std::map<std::string, int> after = kinds();
-  for (const char* k : {"Tr", "Pol", "Perp", "Par", "PBiss", "Biss", "Mid", "Sym", "Refl", "Pt/", "Rot", "Cir"})
+  for (const char* k : {"Tr", "Pol", "Perp", "Par", "PBiss", "Biss", "Mid", "Sym", "Refl", "Pt/", "Rot", "Cir", "Int"})
     EXPECT_EQ(after[k], before[k]) << k;
   // Vectors and rays come back as segments and lines; the sides of the
   // triangle and the polygon come as segments, shared where they meet the
   // segment AB and the vector AC: AB, AC, BC, BD, DC.
   EXPECT_EQ(after["Seg"], 5);
-  EXPECT_EQ(after["Line"], 2);
+  EXPECT_EQ(after["Line"], 3);
   const auto points = all(&classe_point);
   ASSERT_GE(points.size(), free_points.size());
   for (size_t k = 1; k < free_points.size(); ++k) {
@@ -296,6 +308,31 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
       ++k;
     }
   EXPECT_EQ(k, built_points.size());
+}
+
+TEST_F(Ti83Import, EquationsAndLociReadBack) {
+  object* a = shown_point(0, 0);
+  object* b = shown_point(56, 0);
+  object* c = shown_point(20, 60);
+  object* circle = make2(&classe_cercle, 1, a, b);
+  object* line = make2(&classe_droite, 1, a, c);
+  object* axes = fig_->first->next;
+  ASSERT_NE(make2(&classe_equation, 1, line, axes), nullptr);
+  ASSERT_NE(make2(&classe_equation, 1, circle, axes), nullptr);
+  object* driver = make(&classe_ptsur, 3, {{circle, 0}}, 0, 56);
+  object* mid = make2(&classe_milieu, 0, driver, c);
+  ASSERT_NE(make2(&classe_locus, 0, driver, mid), nullptr);
+  const std::string img = exported();
+  ASSERT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  ASSERT_EQ(open(img), 1);
+  EXPECT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  auto after = kinds();
+  EXPECT_EQ(after["Eq/Co"], 2);
+  EXPECT_EQ(after["Locus"], 1);
+  const auto loci = all(&classe_locus);
+  ASSERT_EQ(loci.size(), 1u);
+  EXPECT_EQ(loci[0]->parents[0]->classe, &classe_ptsur);
+  EXPECT_EQ(loci[0]->parents[loci[0]->nbparents - 1]->classe, &classe_milieu);
 }
 
 TEST_F(Ti83Import, LinesByDirectionAndCirclesByRadiusComeBackThroughPoints) {
