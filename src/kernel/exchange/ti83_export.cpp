@@ -12,6 +12,7 @@
 #include "kernel/files/text_family.h"
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/label_text.h"
 #include "kernel/model/memory.h"
@@ -270,8 +271,22 @@ bool is_number_record(const ti83_encoder* e, int i) {
   return i >= 0 && static_cast<size_t>(i) < e->records.size() && e->records[static_cast<size_t>(i)].b[0] == kNumber;
 }
 
-// The defining records of a straight object: its two end or defining points.
-bool straight_def(const ti83_encoder* e, const object* s, int* a, int* b) {
+// The axis (1 x, 2 y) through which parent `position` of o is one of the
+// figure's axes, or 0.
+int axis_of(const ti83_encoder* e, const object* o, int position) {
+  if (parent(o, position) != e->axes || !e->axes) return 0;
+  const uint32_t half = (pack_object_side_info(o) >> (16 * position)) & 0xFFFF;
+  return half == 1 || half == 2 ? static_cast<int>(half) : 0;
+}
+
+// The defining records of a straight object: its two end or defining
+// points; for an axis, the origin and the axis's unit point.
+bool straight_def(const ti83_encoder* e, const object* s, int* a, int* b, int axis = 0) {
+  if (axis != 0 && s == e->axes) {
+    *a = 0;
+    *b = axis;
+    return true;
+  }
   auto def = e->defined_by.find(s);
   if (def == e->defined_by.end()) return false;
   *a = def->second.first;
@@ -298,6 +313,7 @@ int encode_point(ti83_encoder* e, object* o) {
   if (is(o, classe_symetriquedr)) {
     object* m = parent(o, 1);
     const uint16_t t = tid(m);
+    if (const int axis = axis_of(e, o, 1)) return image_point(e, o, 15, 2 + axis, point_rec(e, parent(o, 0)), -1);
     if (t != TYPE_LINE && t != TYPE_RAY && t != TYPE_SEGMENT && t != TYPE_VECTOR) return -1;
     return image_point(e, o, 15, rec(e, m), point_rec(e, parent(o, 0)), -1);
   }
@@ -416,12 +432,13 @@ int encode_straight(ti83_encoder* e, object* o) {
     const int c = point_rec(e, parent(o, 0));
     object* s = parent(o, 1);
     const uint16_t t = tid(s);
+    const int axis = axis_of(e, o, 1);
     int a = -1, b = -1;
-    if (c < 0 || (t != TYPE_LINE && t != TYPE_RAY && t != TYPE_SEGMENT && t != TYPE_VECTOR) ||
-        !straight_def(e, s, &a, &b) || rec(e, s) < 0)
-      return -1;
+    const bool straight = t == TYPE_LINE || t == TYPE_RAY || t == TYPE_SEGMENT || t == TYPE_VECTOR || axis != 0;
+    const int carrier = axis != 0 ? 2 + axis : rec(e, s);
+    if (c < 0 || !straight || !straight_def(e, s, &a, &b, axis) || carrier < 0) return -1;
     const int cp = derived_point(e, a, b, c, is(o, classe_perpendiculaire) ? 20 : 21);
-    return line_through(e, o, c, cp, rec(e, s));
+    return line_through(e, o, c, cp, carrier);
   }
   if (is(o, classe_mediatrice)) {
     int a = -1, b = -1, seg = -1;

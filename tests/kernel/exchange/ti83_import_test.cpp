@@ -335,6 +335,28 @@ TEST_F(Ti83Import, EquationsAndLociReadBack) {
   EXPECT_EQ(loci[0]->parents[loci[0]->nbparents - 1]->classe, &classe_milieu);
 }
 
+TEST_F(Ti83Import, PerpendicularsAndReflectionsOnTheAxesReadBack) {
+  object* axes = fig_->first->next;
+  object* p = shown_point(30, 40);
+  ASSERT_NE(make(&classe_perpendiculaire, 0, {{p, 0}, {axes, 1}}), nullptr);
+  ASSERT_NE(make(&classe_parallele, 0, {{p, 0}, {axes, 2}}), nullptr);
+  object* image = make(&classe_symetriquedr, 0, {{p, 0}, {axes, 1}});
+  ASSERT_NE(image, nullptr);
+  recompute_object(image);
+  const double h = image->valeurs[0].h, v = image->valeurs[0].v;
+  const std::string img = exported();
+  ASSERT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  ASSERT_EQ(open(img), 1);
+  EXPECT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  auto after = kinds();
+  EXPECT_EQ(after["Perp"], 1);
+  EXPECT_EQ(after["Par"], 1);
+  const auto images = all(&classe_symetriquedr);
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_NEAR(images[0]->valeurs[0].h, h, scale_ / 10);
+  EXPECT_NEAR(images[0]->valeurs[0].v, v, scale_ / 10);
+}
+
 TEST_F(Ti83Import, LinesByDirectionAndCirclesByRadiusComeBackThroughPoints) {
   object* a = shown_point(10, 10);
   valeur dir{};
