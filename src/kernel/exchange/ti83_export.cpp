@@ -227,25 +227,59 @@ int point_on_object(ti83_encoder* e, object* o) {
   return add(e, r);
 }
 
-// Intersections of two straight objects or of a straight object and a circle.
+// The sub-kind (9 or 10) under which the import finds, on the circle, the
+// intersection at p with `first` (the import's first parent). The import
+// numbers the roots by the type `first` comes back as: a line (kind 4
+// records), a circle, or a segment.
+uint8_t circle_root(object* first, uint8_t first_kind, object* circle, const valeur& p) {
+  uint8_t best = 0;
+  double best_distance = 0;
+  for (uint8_t sub : {uint8_t{9}, uint8_t{10}}) {
+    uint32_t index = 0;
+    if (first_kind == kLine)
+      index = sub == 10 ? 0x10000 : 0;
+    else if (first_kind == kCircle)
+      index = sub == 9 ? 0 : 0x10000;
+    else
+      index = sub == 9 ? 0x10000 : 0;
+    valeur at{};
+    if (!circle->otype || !circle->otype->intersect || circle->otype->intersect(circle, first, &at, index) != 1 ||
+        (at.infini_inexist_indetermine & VAL_NOT_EXIST))
+      continue;
+    const double d = std::hypot(at.h - p.h, at.v - p.v);
+    if (best == 0 || d < best_distance) {
+      best = sub;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+// Intersections of two straight objects, or of a straight object or a
+// circle with a circle.
 int intersection_point(ti83_encoder* e, object* o) {
   object* set = parent(o, 0);
   object* first = parent(set, 0);
   object* second = parent(set, 1);
   const valeur* p = value(o);
-  const int ra = rec(e, first), rb = rec(e, second);
-  if (!p || ra < 0 || rb < 0 || ra < 3 || rb < 3) return -1;
   auto straight = [](uint16_t t) { return t == TYPE_LINE || t == TYPE_RAY || t == TYPE_SEGMENT || t == TYPE_VECTOR; };
+  // The calculator keeps the circle second.
+  if (tid(first) == TYPE_CIRCLE && straight(tid(second))) std::swap(first, second);
+  const int ra = rec(e, first), rb = rec(e, second);
+  if (!p || ra < 5 || rb < 5) return -1;
   const uint16_t ta = tid(first), tb = tid(second);
   uint8_t sub = 0;
-  const bool upper = (o->math.inter_index >> 16) != 0;
   if (straight(ta) && straight(tb)) {
     sub = 8;
   } else if ((straight(ta) || ta == TYPE_CIRCLE) && tb == TYPE_CIRCLE) {
-    // The import reads the choice back by the first object: lines and
-    // circles one way, the other straight kinds the other.
-    const bool line_like = ta == TYPE_LINE || ta == TYPE_CIRCLE;
-    sub = line_like ? (upper ? 10 : 9) : (upper ? 9 : 10);
+    sub = circle_root(first, e->records[static_cast<size_t>(ra)].b[0], second, *p);
+    if (sub == 0) {
+      // No root where the point is now (it does not exist): keep the
+      // choice the point makes.
+      const bool upper = (o->math.inter_index >> 16) != 0;
+      const bool line_like = ta == TYPE_LINE || ta == TYPE_RAY || ta == TYPE_CIRCLE;
+      sub = line_like ? (upper ? 10 : 9) : (upper ? 9 : 10);
+    }
   } else {
     return -1;
   }

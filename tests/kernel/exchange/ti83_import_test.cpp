@@ -263,9 +263,14 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
   make(&classe_ptsur, 3, {{circle, 0}}, 0, 56);
   make(&classe_ptsur, 0, {{line, 0}}, 20, 35);
   make(&classe_rotation, 1, {{c, 0}, {a, 0}, {b, 0}, {a, 0}, {d, 0}});
-  object* across = make2(&classe_droite, 1, c, b);
+  // Intersections away from every point of the figure, with both roots.
+  object* across = make2(&classe_droite, 1, shown_point(-30, 10), shown_point(70, 30));
+  object* other = make2(&classe_cercle, 1, d, a);
+  object* inner = make2(&classe_segment, 0, a, shown_point(80, 10));
   for (auto [x, y, index] : {std::tuple{across, circle, 0u}, std::tuple{across, circle, 0x10000u},
-                             std::tuple{seg, circle, 0u}, std::tuple{line, across, 0u}}) {
+                             std::tuple{inner, circle, 0u}, std::tuple{line, across, 0u},
+                             std::tuple{other, across, 0u}, std::tuple{other, across, 0x10000u},
+                             std::tuple{circle, other, 0u}, std::tuple{circle, other, 0x10000u}}) {
     object* set = get_intersection_set(x, y, nullptr);
     ASSERT_NE(set, nullptr);
     object* pt = create_intersection_point(set, index);
@@ -290,8 +295,8 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
     EXPECT_EQ(after[k], before[k]) << k;
   // Vectors and rays come back as segments and lines; the sides of the
   // triangle and the polygon come as segments, shared where they meet the
-  // segment AB and the vector AC: AB, AC, BC, BD, DC.
-  EXPECT_EQ(after["Seg"], 5);
+  // segment AB and the vector AC: AB, AC, BC, BD, DC, and the inner one.
+  EXPECT_EQ(after["Seg"], 6);
   EXPECT_EQ(after["Line"], 3);
   const auto points = all(&classe_point);
   ASSERT_GE(points.size(), free_points.size());
