@@ -182,6 +182,20 @@ int point_on_object(ti83_encoder* e, object* o) {
     av = org->v;
     bh = ah + 3.2 * dir->h;
     bv = av + 3.2 * dir->v;
+  } else if ((t == TYPE_TRIANGLE || t == TYPE_POLYGON) && (is(carrier, classe_triangle) || is(carrier, classe_polygone))) {
+    // The calculator puts the point on the side's segment record.
+    const int n = carrier->nbparents;
+    const double* param = static_cast<const double*>(o->data);
+    if (n < 3 || n > 4 || !param || !std::isfinite(*param) || rec(e, carrier) < 0) return -1;
+    const int side = static_cast<int>(std::fmod(std::fmod(std::floor(*param), n) + n, n));
+    object* from = parent(carrier, side);
+    object* to = parent(carrier, (side + 1) % n);
+    a = point_rec(e, from);
+    b = point_rec(e, to);
+    if (a < 0 || b < 0 || !value(from) || !value(to)) return -1;
+    c = ti83_side_record(e, a, b, style(carrier));
+    sub = 4;
+    ah = value(from)->h, av = value(from)->v, bh = value(to)->h, bv = value(to)->v;
   } else {
     auto def = e->defined_by.find(carrier);
     c = rec(e, carrier);

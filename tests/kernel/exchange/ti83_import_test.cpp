@@ -262,6 +262,10 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
   make(&classe_ptsur, 1, {{seg, 0}}, 20, 0);
   make(&classe_ptsur, 3, {{circle, 0}}, 0, 56);
   make(&classe_ptsur, 0, {{line, 0}}, 20, 35);
+  object* triangle = nullptr;
+  for (object* o = fig_->first; o; o = o->next)
+    if (o->classe == &classe_triangle) triangle = o;
+  make(&classe_ptsur, 2, {{triangle, 0}}, 30, 28);
   make(&classe_rotation, 1, {{c, 0}, {a, 0}, {b, 0}, {a, 0}, {d, 0}});
   // Intersections away from every point of the figure, with both roots.
   object* across = make2(&classe_droite, 1, shown_point(-30, 10), shown_point(70, 30));
