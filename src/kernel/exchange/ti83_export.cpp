@@ -241,65 +241,85 @@ int point_on_object(ti83_encoder* e, object* o) {
   return add(e, r);
 }
 
-// The sub-kind (9 or 10) under which the import finds, on the circle, the
-// intersection at p with `first` (the import's first parent). The import
-// numbers the roots by the type `first` comes back as: a line (kind 4
-// records), a circle, or a segment.
-uint8_t circle_root(object* first, uint8_t first_kind, object* circle, const valeur& p) {
-  uint8_t best = 0;
-  double best_distance = 0;
-  for (uint8_t sub : {uint8_t{9}, uint8_t{10}}) {
-    uint32_t index = 0;
-    if (first_kind == kLine)
-      index = sub == 10 ? 0x10000 : 0;
-    else if (first_kind == kCircle)
-      index = sub == 9 ? 0 : 0x10000;
-    else
-      index = sub == 9 ? 0x10000 : 0;
-    valeur at{};
-    if (!circle->otype || !circle->otype->intersect || circle->otype->intersect(circle, first, &at, index) != 1 ||
-        (at.infini_inexist_indetermine & VAL_NOT_EXIST))
-      continue;
-    const double d = std::hypot(at.h - p.h, at.v - p.v);
-    if (best == 0 || d < best_distance) {
-      best = sub;
-      best_distance = d;
-    }
-  }
-  return best;
+// The intersection index the import gives a record of sub-kind `sub`
+// whose first parent is record ra (of kind `kind`) and second record rb.
+uint32_t import_index(uint8_t sub, int ra, uint8_t kind, int rb) {
+  uint32_t index = 0;
+  if (kind == kLine)  // lines and the axes
+    index = sub == 10 ? 0x10000 : 0;
+  else if (kind == kCircle)
+    index = sub == 9 ? 0 : 0x10000;
+  else
+    index = sub == 9 ? 0x10000 : 0;
+  if (ra == 4) index += 1;
+  if (rb == 4) index += 0x10000;
+  return index;
 }
 
-// Intersections of two straight objects, or of a straight object or a
-// circle with a circle.
+// Intersections of two straight objects (the figure's axes among them), or
+// of a straight object or a circle with a circle. The sub-kind, and the
+// axis for the axes, are those under which the import finds the point
+// where it is.
 int intersection_point(ti83_encoder* e, object* o) {
   object* set = parent(o, 0);
   object* first = parent(set, 0);
   object* second = parent(set, 1);
   const valeur* p = value(o);
+  if (!p || !first || !second) return -1;
   auto straight = [](uint16_t t) { return t == TYPE_LINE || t == TYPE_RAY || t == TYPE_SEGMENT || t == TYPE_VECTOR; };
+  const bool axes_a = first == e->axes, axes_b = second == e->axes;
   // The calculator keeps the circle second.
-  if (tid(first) == TYPE_CIRCLE && straight(tid(second))) std::swap(first, second);
-  const int ra = rec(e, first), rb = rec(e, second);
-  if (!p || ra < 5 || rb < 5) return -1;
+  if (tid(first) == TYPE_CIRCLE && (straight(tid(second)) || axes_b)) std::swap(first, second);
   const uint16_t ta = tid(first), tb = tid(second);
-  uint8_t sub = 0;
-  if (straight(ta) && straight(tb)) {
-    sub = 8;
-  } else if ((straight(ta) || ta == TYPE_CIRCLE) && tb == TYPE_CIRCLE) {
-    sub = circle_root(first, e->records[static_cast<size_t>(ra)].b[0], second, *p);
-    if (sub == 0) {
-      // No root where the point is now (it does not exist): keep the
-      // choice the point makes.
+  const bool line_a = straight(ta) || first == e->axes, line_b = straight(tb) || second == e->axes;
+  std::vector<uint8_t> subs;
+  if (line_a && line_b)
+    subs = {8};
+  else if ((line_a || ta == TYPE_CIRCLE) && tb == TYPE_CIRCLE)
+    subs = {9, 10};
+  else
+    return -1;
+  auto candidates = [&](object* x) {
+    if (x == e->axes) return std::vector<int>{3, 4};
+    const int r = rec(e, x);
+    return r >= 5 ? std::vector<int>{r} : std::vector<int>{};
+  };
+  const std::vector<int> as = candidates(first), bs = candidates(second);
+  int best_a = -1, best_b = -1;
+  uint8_t best_sub = 0;
+  double best_distance = 0;
+  const type_intersect_fn intersect = second->otype ? second->otype->intersect : nullptr;
+  for (int ra : as)
+    for (int rb : bs)
+      for (uint8_t sub : subs) {
+        valeur at{};
+        const uint32_t index = import_index(sub, ra, e->records[static_cast<size_t>(ra)].b[0], rb);
+        if (!intersect || intersect(second, first, &at, index) != 1 || (at.infini_inexist_indetermine & VAL_NOT_EXIST))
+          continue;
+        const double d = std::hypot(at.h - p->h, at.v - p->v);
+        if (best_sub == 0 || d < best_distance) {
+          best_a = ra, best_b = rb, best_sub = sub, best_distance = d;
+        }
+      }
+  // A point that does not exist now, or a root the import cannot name,
+  // finds no candidate where it is.
+  const bool exists = !(o->state & OBJ_UNDEFINED) && !(p->infini_inexist_indetermine & VAL_NOT_EXIST);
+  if (!exists || best_distance > 1) best_sub = 0;
+  if (best_sub == 0) {
+    // Without the axes, keep the choice the point makes.
+    if (axes_a || axes_b || as.empty() || bs.empty()) return -1;
+    best_a = as[0], best_b = bs[0];
+    if (subs.size() == 1) {
+      best_sub = 8;
+    } else {
       const bool upper = (o->math.inter_index >> 16) != 0;
       const bool line_like = ta == TYPE_LINE || ta == TYPE_RAY || ta == TYPE_CIRCLE;
-      sub = line_like ? (upper ? 10 : 9) : (upper ? 9 : 10);
+      best_sub = line_like ? (upper ? 10 : 9) : (upper ? 9 : 10);
     }
-  } else {
-    return -1;
   }
-  record r = fresh(kPoint, sub, style(o));
-  r.b[2] = byte_of(ra);
-  r.b[3] = byte_of(rb);
+  record r = fresh(kPoint, best_sub, style(o));
+  r.b[2] = byte_of(best_a);
+  r.b[3] = byte_of(best_b);
   set_position(e, &r, 0, p->h, p->v);
   return add(e, r);
 }

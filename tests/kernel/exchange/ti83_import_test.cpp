@@ -274,7 +274,11 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
   for (auto [x, y, index] : {std::tuple{across, circle, 0u}, std::tuple{across, circle, 0x10000u},
                              std::tuple{inner, circle, 0u}, std::tuple{line, across, 0u},
                              std::tuple{other, across, 0u}, std::tuple{other, across, 0x10000u},
-                             std::tuple{circle, other, 0u}, std::tuple{circle, other, 0x10000u}}) {
+                             std::tuple{circle, other, 0u}, std::tuple{circle, other, 0x10000u},
+                             std::tuple{fig_->first->next, across, 0u}, std::tuple{fig_->first->next, across, 0x10000u},
+                             std::tuple{fig_->first->next, circle, 0u}, std::tuple{fig_->first->next, circle, 1u},
+                             std::tuple{fig_->first->next, circle, 0x10000u},
+                             std::tuple{fig_->first->next, circle, 0x10001u}}) {
     object* set = get_intersection_set(x, y, nullptr);
     ASSERT_NE(set, nullptr);
     object* pt = create_intersection_point(set, index);
