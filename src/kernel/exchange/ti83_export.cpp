@@ -459,7 +459,7 @@ int encode_polygon(ti83_encoder* e, object* o) {
   r.b[4] = byte_of(n == 3 ? v[2] : side[2]);
   r.b[6] = byte_of(side[0]);
   r.b[7] = byte_of(side[1]);
-  r.b[8] = byte_of(n == 3 ? side[2] : side[2]);
+  r.b[8] = byte_of(side[2]);
   if (n == 4) {
     r.b[9] = byte_of(side[3]);
     r.b[11] = byte_of(v[2]);

@@ -1051,9 +1051,6 @@ void finish_object(import_state& s, uint32_t i, construction& c, object* o) {
         s.error = kBadParent;
         s.failed_at = i;
       } else {
-        construction spring;
-        spring.cls = &classe_spring;
-        spring.add(o);
         kelvo_win_info* fig = KPGeoDocument::currentInfo();
         current_class = &classe_spring;
         objlist_clear(fig->inputs);
