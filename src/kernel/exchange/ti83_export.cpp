@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numbers>
 #include <string>
 
@@ -267,11 +268,15 @@ int intersection_point(ti83_encoder* e, object* o) {
   const valeur* p = value(o);
   if (!p || !first || !second) return -1;
   auto straight = [](uint16_t t) { return t == TYPE_LINE || t == TYPE_RAY || t == TYPE_SEGMENT || t == TYPE_VECTOR; };
+  auto polygon = [](const object* x) {
+    return (is(x, classe_triangle) || is(x, classe_polygone)) && x->nbparents >= 3 && x->nbparents <= 4;
+  };
   const bool axes_a = first == e->axes, axes_b = second == e->axes;
   // The calculator keeps the circle second.
-  if (tid(first) == TYPE_CIRCLE && (straight(tid(second)) || axes_b)) std::swap(first, second);
+  if (tid(first) == TYPE_CIRCLE && (straight(tid(second)) || axes_b || polygon(second))) std::swap(first, second);
   const uint16_t ta = tid(first), tb = tid(second);
-  const bool line_a = straight(ta) || first == e->axes, line_b = straight(tb) || second == e->axes;
+  const bool line_a = straight(ta) || first == e->axes || polygon(first);
+  const bool line_b = straight(tb) || second == e->axes || polygon(second);
   std::vector<uint8_t> subs;
   if (line_a && line_b)
     subs = {8};
@@ -279,26 +284,72 @@ int intersection_point(ti83_encoder* e, object* o) {
     subs = {9, 10};
   else
     return -1;
-  auto candidates = [&](object* x) {
-    if (x == e->axes) return std::vector<int>{3, 4};
-    const int r = rec(e, x);
-    return r >= 5 ? std::vector<int>{r} : std::vector<int>{};
+  // The records that can stand for an object, each with the object the
+  // import rebuilds from it: an axis record for the axes, a side's segment
+  // record for a triangle or a quadrilateral (a stand-in segment on the
+  // side's two vertices).
+  struct candidate {
+    int record;
+    object* shape;
   };
-  const std::vector<int> as = candidates(first), bs = candidates(second);
+  std::vector<std::unique_ptr<object>> stand_ins;
+  std::vector<std::unique_ptr<valeur[]>> stand_in_values;
+  std::vector<std::unique_ptr<object*[]>> stand_in_parents;
+  auto candidates = [&](object* x) {
+    std::vector<candidate> out;
+    if (x == e->axes) return std::vector<candidate>{{3, x}, {4, x}};
+    if (polygon(x)) {
+      const int n = x->nbparents;
+      for (int k = 0; k < n; ++k) {
+        object* from = parent(x, k);
+        object* to = parent(x, (k + 1) % n);
+        const int a = point_rec(e, from), b = point_rec(e, to);
+        if (a < 0 || b < 0 || !value(from) || !value(to)) continue;
+        int side = -1;
+        for (const auto& row : e->sides)
+          if ((row.a == byte_of(a) && row.b == byte_of(b)) || (row.a == byte_of(b) && row.b == byte_of(a))) side = row.seg;
+        if (side < 5) continue;
+        auto seg = std::make_unique<object>();
+        auto vals = std::make_unique<valeur[]>(2);
+        auto ends = std::make_unique<object*[]>(2);
+        vals[0] = *value(from);
+        vals[1] = *value(to);
+        ends[0] = from;
+        ends[1] = to;
+        seg->otype = &type_segment;
+        seg->classe = &classe_segment;
+        seg->valeurs = vals.get();
+        seg->nbvaleurs = 2;
+        seg->parents = ends.get();
+        seg->nbparents = 2;
+        out.push_back({side, seg.get()});
+        stand_ins.push_back(std::move(seg));
+        stand_in_values.push_back(std::move(vals));
+        stand_in_parents.push_back(std::move(ends));
+      }
+      return out;
+    }
+    const int r = rec(e, x);
+    if (r >= 5) out.push_back({r, x});
+    return out;
+  };
+  const std::vector<candidate> as = candidates(first), bs = candidates(second);
   int best_a = -1, best_b = -1;
   uint8_t best_sub = 0;
   double best_distance = 0;
-  const type_intersect_fn intersect = second->otype ? second->otype->intersect : nullptr;
-  for (int ra : as)
-    for (int rb : bs)
+  for (const candidate& ca : as)
+    for (const candidate& cb : bs)
       for (uint8_t sub : subs) {
+        const type_intersect_fn intersect = cb.shape->otype ? cb.shape->otype->intersect : nullptr;
         valeur at{};
-        const uint32_t index = import_index(sub, ra, e->records[static_cast<size_t>(ra)].b[0], rb);
-        if (!intersect || intersect(second, first, &at, index) != 1 || (at.infini_inexist_indetermine & VAL_NOT_EXIST))
+        const uint32_t index =
+            import_index(sub, ca.record, e->records[static_cast<size_t>(ca.record)].b[0], cb.record);
+        if (!intersect || intersect(cb.shape, ca.shape, &at, index) != 1 ||
+            (at.infini_inexist_indetermine & VAL_NOT_EXIST))
           continue;
         const double d = std::hypot(at.h - p->h, at.v - p->v);
         if (best_sub == 0 || d < best_distance) {
-          best_a = ra, best_b = rb, best_sub = sub, best_distance = d;
+          best_a = ca.record, best_b = cb.record, best_sub = sub, best_distance = d;
         }
       }
   // A point that does not exist now, or a root the import cannot name,
@@ -306,9 +357,9 @@ int intersection_point(ti83_encoder* e, object* o) {
   const bool exists = !(o->state & OBJ_UNDEFINED) && !(p->infini_inexist_indetermine & VAL_NOT_EXIST);
   if (!exists || best_distance > 1) best_sub = 0;
   if (best_sub == 0) {
-    // Without the axes, keep the choice the point makes.
-    if (axes_a || axes_b || as.empty() || bs.empty()) return -1;
-    best_a = as[0], best_b = bs[0];
+    // Without the axes or a polygon, keep the choice the point makes.
+    if (axes_a || axes_b || polygon(first) || polygon(second) || as.empty() || bs.empty()) return -1;
+    best_a = as[0].record, best_b = bs[0].record;
     if (subs.size() == 1) {
       best_sub = 8;
     } else {

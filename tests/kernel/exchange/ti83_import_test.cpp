@@ -79,6 +79,11 @@ class Ti83Import : public FileTest {
       if (o->classe == cls) out.push_back(o);
     return out;
   }
+  static object* triangle_of() {
+    for (object* o = KPGeoDocument::currentInfo()->first; o; o = o->next)
+      if (o->classe == &classe_triangle) return o;
+    return nullptr;
+  }
   static std::string text_of(const object* o) { return o && o->te && o->te->text ? o->te->text : ""; }
   // The kinds of the figure: class short name and how many.
   static std::map<std::string, int> kinds() {
@@ -278,7 +283,8 @@ TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
                              std::tuple{fig_->first->next, across, 0u}, std::tuple{fig_->first->next, across, 0x10000u},
                              std::tuple{fig_->first->next, circle, 0u}, std::tuple{fig_->first->next, circle, 1u},
                              std::tuple{fig_->first->next, circle, 0x10000u},
-                             std::tuple{fig_->first->next, circle, 0x10001u}}) {
+                             std::tuple{fig_->first->next, circle, 0x10001u},
+                             std::tuple{triangle_of(), across, 2u}, std::tuple{triangle_of(), circle, 0x10002u}}) {
     object* set = get_intersection_set(x, y, nullptr);
     ASSERT_NE(set, nullptr);
     object* pt = create_intersection_point(set, index);
