@@ -44,7 +44,7 @@ constexpr size_t kMaxColorName = 49;
 // The view a figure without a window is saved with.
 constexpr tagRECT kDefaultView = {0, 0, 600, 420};
 
-bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 bool is_white(char c) { return c == '\r' || c == '\n' || c == '\t' || c == ' '; }
 
 const char* skip_white(const char* p) {

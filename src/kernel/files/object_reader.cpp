@@ -123,11 +123,7 @@ const char* end_of_line(const char* p) {
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
-bool starts(const char* p, const char* word) {
-  while (*word != '\0')
-    if (*p++ != *word++) return false;
-  return true;
-}
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 
 // The next integer on this line: skips to a digit, a '-' just before it makes
 // it negative. False when the line has none or it does not fit in 32 bits.
