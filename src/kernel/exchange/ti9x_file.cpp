@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "kernel/files/text_convert.h"
 #include "kernel/text/text_record.h"
 
 namespace {
@@ -194,6 +195,29 @@ uint16_t ti_pi_text(const char* text, uint8_t* dst) {
   }
   if (dst != nullptr) dst[n] = 0;
   return static_cast<uint16_t>(n + 1);
+}
+
+std::string ti9x_text_to_calculator(const char* kernel_text) {
+  std::string out = kernel_text != nullptr ? kernel_text : "";
+  for (char& c : out) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b >= 128) c = static_cast<char>(charset_mac_to_windows[b - 128]);
+  }
+  return out;
+}
+
+std::string ti9x_text_from_calculator(const char* bytes) {
+  std::string out;
+  for (const char* p = bytes; *p != '\0'; ++p) {
+    const auto b = static_cast<uint8_t>(*p);
+    if (b == kTi9xPiByte) {
+      out += "pi";
+      continue;
+    }
+    const uint8_t host = kHost.to_host[b];
+    out.push_back(static_cast<char>(host >= 128 ? charset_dos_to_mac[host - 128] : host));
+  }
+  return out;
 }
 
 uint8_t* offset_pointer(uint8_t* base, int16_t offset) { return base == nullptr ? nullptr : base + offset; }

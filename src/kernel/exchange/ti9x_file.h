@@ -57,6 +57,13 @@ int ti_bcd_decode(const uint8_t* src, double* out);
 uint16_t ti_pi_text(const char* text, uint8_t* dst);
 uint8_t* offset_pointer(uint8_t* base, int16_t offset);
 
+// A kernel text (Mac Roman) as the bytes the calculator's files carry.
+std::string ti9x_text_to_calculator(const char* kernel_text);
+// A string read from a calculator file as kernel text: the pi character
+// becomes the word "pi" again (the writer made it from that word), every
+// other byte goes through the calculator-to-host table, then into Mac Roman.
+std::string ti9x_text_from_calculator(const char* bytes);
+
 // The variable name a document file gives: the file name without its
 // folder, up to its first '.', at most 8 bytes.
 std::string ti9x_variable_name(std::string_view path);

@@ -1,0 +1,147 @@
+// A figure exported as a TI-89/92 figure variable.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../files/file_fixture.h"
+#include "kernel/exchange/ti9x_export.h"
+#include "kernel/exchange/ti9x_file.h"
+#include "kernel/exchange/ti_probe.h"
+#include "kernel/files/file_services.h"
+#include "kernel/model/undo.h"
+#include "kernel/model/units.h"
+
+namespace {
+
+class Ti9xExport : public FileTest {
+ protected:
+  void SetUp() override {
+    FileTest::SetUp();
+    saved_ppu_ = pixels_per_unit;
+    pixels_per_unit = 38;
+    std::snprintf(file_title_buffer, sizeof file_title_buffer, "%s", "circle.figure");
+  }
+  void TearDown() override {
+    pixels_per_unit = saved_ppu_;
+    FileTest::TearDown();
+  }
+
+  // The variable data of the exported file.
+  std::vector<uint8_t> body(int code = 6) {
+    EXPECT_EQ(ti9x_export_figure(code), 1);
+    if (file_buffer == nullptr || file_buffer_len < kTi9xOverhead) return {};
+    const auto* b = reinterpret_cast<const uint8_t*>(file_buffer);
+    return {b + kTi9xDataOffset, b + file_buffer_len - 2};
+  }
+
+  static int16_t be16_at(const std::vector<uint8_t>& b, size_t at) {
+    int16_t v = 0;
+    read_be16(b.data() + at, &v);
+    return v;
+  }
+
+  double saved_ppu_ = 38;
+};
+
+TEST_F(Ti9xExport, ABodyWithoutMacrosStartsWithTheSettingsWordAndTheOrigin) {
+  object* origin = KPGeoDocument::currentInfo()->first;
+  origin->valeurs[0].h = 100;
+  origin->valeurs[0].v = 200;
+  build_small_figure();
+  const uint32_t size = ti9x_body_size();
+  const std::vector<uint8_t> b = body();
+  ASSERT_GE(b.size(), 8u);
+  EXPECT_EQ(size, b.size());  // the size pass is the write pass
+  EXPECT_EQ(b[0], 0x18);
+  EXPECT_EQ(b[1], 0x73);
+  EXPECT_EQ(be16_at(b, 2), 0);
+  EXPECT_EQ(be16_at(b, 4), 76);   // 100 * 29 / 38
+  EXPECT_EQ(be16_at(b, 6), 153);  // 200 * 29 / 38, rounded
+  EXPECT_EQ(b.back(), kTi9xFigureEnd);
+  // The container: the TI-92 Plus signature, the name from the file name.
+  EXPECT_EQ(std::string(file_buffer, 8), "**TI92P*");
+  EXPECT_EQ(std::string(file_buffer + 64), "circle");
+  char name[9];
+  EXPECT_EQ(ti9x_check_signature(file_buffer, file_buffer_len, name), 86);
+}
+
+TEST_F(Ti9xExport, WithoutAGridNumbersAboveTwoMoveUpByOne) {
+  build_small_figure();  // points 3, 4, 5, then segment 6 on 3 and 4
+  const std::vector<uint8_t> b = body();
+  // The segment's record: its code, its side word, its parent count, its
+  // value count, its style record, then its parents as the calculator
+  // numbers them.
+  const std::string se("SE\0", 3);
+  const auto at = std::search(b.begin(), b.end(), se.begin(), se.end());
+  ASSERT_NE(at, b.end());
+  const size_t k = static_cast<size_t>(at - b.begin()) + 3;
+  EXPECT_EQ(be16_at(b, k + 4), 2);      // parents
+  EXPECT_EQ(be16_at(b, k + 6), 0);      // a segment writes no values
+  EXPECT_EQ(be16_at(b, k + 11), 4);     // point 3
+  EXPECT_EQ(be16_at(b, k + 13), 5);     // point 4
+}
+
+TEST_F(Ti9xExport, NumbersWriteTheirDecimalsAndUnitInTheStyleRecord) {
+  object* o = shown_point(0, 0);
+  o->settings.nbre_decimales = 2;
+  o->settings.unite = 1 << 5;
+  uint8_t style[3];
+  ti9x_style_record(o, style);
+  EXPECT_EQ(style[0], 0);  // a point has no decimals
+  object* a = shown_point(0, 0);
+  object* b = shown_point(50, 0);
+  object* seg = make2(&classe_segment, 0, a, b);
+  object* length = make(&classe_length, 0, {{seg, 0}});
+  ASSERT_NE(length, nullptr);
+  length->settings.nbre_decimales = 2;
+  length->settings.unite = 1 << 5;
+  length->settings.visible = 1;
+  length->settings.thickness = 0;
+  length->settings.contraint = 0;
+  ti9x_style_record(length, style);
+  EXPECT_EQ(style[0], 2);
+  EXPECT_EQ(style[1], 1);
+  EXPECT_EQ(style[2] & 1, 1);
+  length->settings.nbre_decimales = 0x82;
+  length->settings.contraint = 1;
+  ti9x_style_record(length, style);
+  EXPECT_EQ(style[0], 0xFE);
+  EXPECT_EQ(style[1], 0x81);
+}
+
+TEST_F(Ti9xExport, LeftOutObjectsComeBackAndTheFigureIsAsBefore) {
+  build_small_figure();
+  // A class without a calculator code cannot go.
+  object* lost = make2(&classe_segment, 0, a_, c_);
+  ASSERT_NE(lost, nullptr);
+  const char* saved_code = classe_segment.code;
+  const uint32_t before = KPGeoDocument::currentInfo()->nbobj;
+  files_seen().answer = 0;  // yes
+  classe_segment.code = nullptr;
+  EXPECT_EQ(ti9x_export_figure(8), 1);
+  classe_segment.code = saved_code;
+  ASSERT_EQ(files_seen().messages.size(), 1u) << file_buffer_len;
+  EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
+  EXPECT_EQ(objlist_count(KPGeoDocument::currentInfo()->selection), 0);
+  EXPECT_EQ(std::string(file_buffer, 8), "**TI92P*");
+  EXPECT_EQ(static_cast<uint8_t>(file_buffer[8]), 8);
+  // Declining builds nothing and removes nothing.
+  free_file_image();
+  files_seen().answer = 1;  // no
+  classe_segment.code = nullptr;
+  EXPECT_EQ(ti9x_export_figure(7), 0);
+  classe_segment.code = saved_code;
+  EXPECT_EQ(file_buffer, nullptr);
+  EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
+}
+
+TEST_F(Ti9xExport, TypeAndMethodCodes) {
+  const std::pair<uint16_t, int16_t> types[] = {{1, 1}, {8, 8}, {9, 11}, {10, 9}, {11, 10}, {12, 0},
+                                                {13, 12}, {19, 18}, {20, 0}, {100, 100}, {101, 101}};
+  for (const auto& [id, code] : types) EXPECT_EQ(ti9x_type_code(id), code) << id;
+}
+
+}  // namespace
