@@ -309,17 +309,17 @@ bool ti9x_value_kinds(const char* code, int16_t method, uint8_t kinds[5]) {
   if (code == nullptr) return false;
   const std::string c = code;
   if (c == "PL" || c == "PS") {
-    kinds[0] = 2 | 4;
+    kinds[0] = FIELD_H | FIELD_V;
   } else if ((c == "DR" || c == "DD") && method == 0) {
-    kinds[1] = 2 | 4;
+    kinds[1] = FIELD_H | FIELD_V;
   } else if (c == "CE" && method == 0) {
-    kinds[1] = 16;
+    kinds[1] = FIELD_RADIUS;
   } else if (c == "AX" && method == 0) {
-    kinds[1] = kinds[2] = 2 | 4;
+    kinds[1] = kinds[2] = FIELD_H | FIELD_V;
   } else if (c == "AN") {
-    kinds[0] = kinds[1] = 16;
+    kinds[0] = kinds[1] = FIELD_RADIUS;
   } else if (c == "RE" && method == 2) {
-    kinds[1] = 2 | 4;
+    kinds[1] = FIELD_H | FIELD_V;
   } else {
     return false;
   }
@@ -473,27 +473,30 @@ uint32_t ti9x_write_object(object* o, uint8_t* dst) {
   uint8_t kinds[5];
   if (o->valeurs != nullptr && o->nbvaleurs > 0 && ti9x_value_kinds(code_of(o->classe), ti9x_method_code(o), kinds)) {
     for (int k = 0; k < 5 && k < o->nbvaleurs; ++k) {
-      if (kinds[k] & 2) out.real(o->valeurs[k].h * u);
-      if (kinds[k] & 4) out.real(o->valeurs[k].v * u);
-      if (kinds[k] & 16) out.real(o->valeurs[k].info.rayon * u);
+      if (kinds[k] & FIELD_H) out.real(o->valeurs[k].h * u);
+      if (kinds[k] & FIELD_V) out.real(o->valeurs[k].v * u);
+      if (kinds[k] & FIELD_RADIUS) out.real(o->valeurs[k].info.rayon * u);
     }
   }
   if (class_is(o->classe, "PReg") && o->methode == 1) {
     const int sides = o->math.polreg.nbsides;
     out.real(o->valeurs != nullptr && sides >= 0 && sides < o->nbvaleurs ? o->valeurs[sides].info.rayon : 0);
   }
-  const bool valued = o->valeurs != nullptr && o->nbvaleurs > 0;
-  if (valued && (t == TYPE_NUMBER || t == TYPE_TEXT || code_is(o, "EQ"))) {
+  // The place and value of what shows a value, for every class the reader
+  // expects them of, so that the two always agree.
+  if (class_has_value(o->classe)) {
     out.be16(o->te != nullptr ? o->te->pos.x : 0);
     out.be16(o->te != nullptr ? o->te->pos.y : 0);
-    const double r = o->valeurs[0].info.rayon;
+    const double r = o->valeurs != nullptr && o->nbvaleurs > 0 ? o->valeurs[0].info.rayon : 0;
     out.real(std::isinf(r) ? 0 : r);
     const bool a = (o->aux2 & 2) != 0 || (t == TYPE_TEXT && (o->aux2 & 8) != 0);
     out.byte(static_cast<uint8_t>((a ? 15 : 0) + ((o->aux2 & 4) != 0 ? 240 : 0)));
   }
-  if (t == TYPE_TEXT || code_is(o, "NO") || code_is(o, "FO")) {
+  // A number or a calculation built by a macro has its frame and text from
+  // the macro: the reader reads neither.
+  if (t == TYPE_TEXT || (o->macro == nullptr && (code_is(o, "NO") || code_is(o, "FO")))) {
     out.frame(o->te);
-    if (t == TYPE_TEXT || o->macro == nullptr) {
+    {
       if (t == TYPE_TEXT) {
         out.text(macro_name_parts(o).text.c_str());
       } else if (code_is(o, "FO")) {

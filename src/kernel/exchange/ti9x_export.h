@@ -33,7 +33,7 @@ int16_t ti9x_method_code(const object* obj);
 // What the export does with an object: 0 writes it, 1 writes it losing
 // information (picture, colours driven by numbers), 2 cannot write it.
 int ti9x_export_state(const object* obj);
-// The value kinds (bit 1 h, bit 2 v, bit 4 radius) of values 0..4 of a
+// The value kinds (FIELD_H, FIELD_V, FIELD_RADIUS) of values 0..4 of a
 // class code and method; false when the values are not written.
 bool ti9x_value_kinds(const char* code, int16_t method, uint8_t kinds[5]);
 // The 3-byte style record of an object.

@@ -9,6 +9,9 @@
 #include "../files/file_fixture.h"
 #include "kernel/exchange/ti9x_export.h"
 #include "kernel/exchange/ti9x_file.h"
+#include "kernel/exchange/ti9x_import.h"
+#include "kernel/files/figure_file.h"
+#include "kernel/text/text_record.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/file_services.h"
 #include "kernel/model/undo.h"
@@ -136,6 +139,68 @@ TEST_F(Ti9xExport, LeftOutObjectsComeBackAndTheFigureIsAsBefore) {
   classe_segment.code = saved_code;
   EXPECT_EQ(file_buffer, nullptr);
   EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
+}
+
+// What a figure is, as the round trip compares it.
+struct Seen {
+  std::string code;
+  int parents;
+  double x, y;
+  std::string text;
+  bool operator==(const Seen&) const = default;
+};
+std::vector<Seen> describe() {
+  std::vector<Seen> out;
+  for (object* o = KPGeoDocument::currentInfo()->first; o != nullptr; o = o->next) {
+    if (o->classe == nullptr || o->classe->code == nullptr || std::string(o->classe->code) == "IntSet") continue;
+    const bool point = o->otype != nullptr && o->otype->id == TYPE_POINT && o->valeurs != nullptr;
+    // Calculator units are 1/29 cm: positions come back within one.
+    const double x = point ? std::round(o->valeurs[0].h * 29 / 38) : 0;
+    const double y = point ? std::round(o->valeurs[0].v * 29 / 38) : 0;
+    const bool texty = o->otype != nullptr && o->otype->id == TYPE_TEXT;
+    out.push_back({o->classe->code, o->nbparents, x, y, texty && o->te && o->te->text ? o->te->text : ""});
+  }
+  return out;
+}
+
+TEST_F(Ti9xExport, AnExportedFigureReadsBackAsTheSameObjects) {
+  a_ = shown_point(10, 20);
+  b_ = shown_point(110, 60);
+  c_ = shown_point(40, 140);
+  make2(&classe_segment, 0, a_, b_);
+  make2(&classe_cercle, 1, a_, c_);
+  make2(&classe_droite, 1, b_, c_);
+  object* mid = make2(&classe_milieu, 0, a_, b_);
+  ASSERT_NE(mid, nullptr);
+  object* seg = make2(&classe_segment, 0, b_, c_);
+  object* length = make(&classe_length, 0, {{seg, 0}});
+  ASSERT_NE(length, nullptr);
+  const std::vector<Seen> before = describe();
+  ASSERT_EQ(ti9x_export_figure(7), 1);
+  const std::string image(file_buffer, file_buffer_len);
+  if (std::getenv("TI9X_DUMP")) {
+    FILE* f = std::fopen(std::getenv("TI9X_DUMP"), "wb");
+    std::fwrite(image.data(), 1, image.size(), f);
+    std::fclose(f);
+    for (const Seen& s : before) std::printf("%s %d %g %g\n", s.code.c_str(), s.parents, s.x, s.y);
+  }
+  // A second export writes the same bytes.
+  free_file_image();
+  ASSERT_EQ(ti9x_export_figure(7), 1);
+  EXPECT_EQ(std::string(file_buffer, file_buffer_len), image);
+
+  kelvo_win_info* saved = fig_;
+  new_figure_info();
+  ASSERT_EQ(read_figure_file(image.data(), static_cast<uint32_t>(image.size()), "/tmp/x.89a"), 1)
+      << figure_file_error();
+  std::vector<Seen> after = describe();
+  // The calculator's figure always has a grid, third.
+  ASSERT_GE(after.size(), 3u);
+  EXPECT_EQ(after[2].code, "GR");
+  after.erase(after.begin() + 2);
+  EXPECT_EQ(after, before);
+  free_test_figure(KPGeoDocument::currentInfo());
+  KPGeoDocument::setCurrentInfo(saved);
 }
 
 TEST_F(Ti9xExport, TypeAndMethodCodes) {
