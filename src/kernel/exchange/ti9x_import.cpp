@@ -673,6 +673,12 @@ construct_class* ti9x_find_macro_class(const char* code) {
     construct_class* cls = class_list[k];
     if (cls->code != nullptr && std::strcmp(cls->code, code) == 0) return cls;
   }
+  // A macro loaded from a figure or macro text has no file code: the
+  // calculator files name it by its English name.
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
+    construct_class* cls = class_list[k];
+    if (is_macro_class(cls) && cls->english_name != nullptr && std::strcmp(cls->english_name, code) == 0) return cls;
+  }
   return nullptr;
 }
 

@@ -11,9 +11,14 @@
 #include "kernel/exchange/ti9x_file.h"
 #include "kernel/exchange/ti9x_import.h"
 #include "kernel/files/figure_file.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/text/text_services.h"
 #include "kernel/text/text_record.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/file_services.h"
+#include "kernel/model/object_store.h"
 #include "kernel/model/undo.h"
 #include "kernel/model/units.h"
 
@@ -28,6 +33,13 @@ class Ti9xExport : public FileTest {
     std::snprintf(file_title_buffer, sizeof file_title_buffer, "%s", "circle.figure");
   }
   void TearDown() override {
+    std::vector<construct_class*> macros;
+    for (int i = 0; i < class_list_count(); ++i)
+      if (is_macro_class(class_list[i])) macros.push_back(class_list[i]);
+    for (construct_class* c : macros) {
+      remove_class_from_list(c);
+      free_construct_class(c);
+    }
     pixels_per_unit = saved_ppu_;
     FileTest::TearDown();
   }
@@ -199,6 +211,64 @@ TEST_F(Ti9xExport, AnExportedFigureReadsBackAsTheSameObjects) {
   EXPECT_EQ(after[2].code, "GR");
   after.erase(after.begin() + 2);
   EXPECT_EQ(after, before);
+  free_test_figure(KPGeoDocument::currentInfo());
+  KPGeoDocument::setCurrentInfo(saved);
+}
+
+// Two points, their midpoint and the segment from the first one to it.
+const char kMid2[] =
+    "Mid2, M2\r\nMth: 0\r\nCN:2, ON:2, FN:2, PO:0\r\nCT:\r\n"
+    "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\n"
+    "Const:\r\n"
+    "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n"
+    "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
+
+TEST_F(Ti9xExport, MacroApplicationsAndTextsWithAccentsTravel) {
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  construct_class* mid2 = class_list[class_list_count() - 1];
+  object* a = shown_point(0, 0);
+  object* b = shown_point(76, 38);
+  current_class = mid2;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, a, 0);
+  objlist_add(fig_->inputs, b, 0);
+  ASSERT_NE(apply_macro(0, 0), nullptr);
+  current_class = nullptr;
+  object* seg = make2(&classe_segment, 0, a, b);
+  object* length = make(&classe_length, 0, {{seg, 0}});
+  ASSERT_NE(length, nullptr);
+  object* text = make(&classe_text, 0, {});
+  ASSERT_NE(text, nullptr);
+  // "\x8E" is e acute in the kernel's characters; "pi" a word of its own.
+  std::string content = "L\x8Ength 2pi ";
+  content += format_reference_marker(add_text_reference(length, &text->inserted));
+  ASSERT_TRUE(set_text_record_text(text->te, content.c_str()));
+  renumber_objects();
+  const std::vector<Seen> before = describe();
+
+  ASSERT_EQ(ti9x_export_figure(7), 1);
+  const std::string image(file_buffer, file_buffer_len);
+  const std::string uma("UMA:", 5);
+  EXPECT_EQ(image.compare(kTi9xDataOffset, 5, uma), 0);
+  EXPECT_NE(image.find(std::string("Ma:\0Mid2\0", 10)), std::string::npos);
+  // Read into a fresh figure of the same session: the macro is the loaded one.
+  kelvo_win_info* saved = fig_;
+  new_figure_info();
+  ASSERT_EQ(read_figure_file(image.data(), static_cast<uint32_t>(image.size()), "/tmp/x.89a"), 1)
+      << figure_file_error();
+  std::vector<Seen> after = describe();
+  ASSERT_GE(after.size(), 3u);
+  after.erase(after.begin() + 2);
+  EXPECT_EQ(after, before);
+  int macro_classes = 0;
+  for (int i = 0; i < class_list_count(); ++i) macro_classes += is_macro_class(class_list[i]);
+  EXPECT_EQ(macro_classes, 1);
+  object* read_text = nullptr;
+  for (object* o = KPGeoDocument::currentInfo()->first; o != nullptr; o = o->next)
+    if (o->classe == &classe_text) read_text = o;
+  ASSERT_NE(read_text, nullptr);
+  ASSERT_NE(read_text->inserted, nullptr);
+  EXPECT_EQ(read_text->inserted->obj->classe, &classe_length);
   free_test_figure(KPGeoDocument::currentInfo());
   KPGeoDocument::setCurrentInfo(saved);
 }
