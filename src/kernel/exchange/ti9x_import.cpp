@@ -220,6 +220,9 @@ int32_t read_object(object** out, Cursor& c) {
     if (!c.ok) return refuse("a macro result record is cut");
     named = take_macro_result(k);
     if (named == nullptr) return refuse("macro result " + std::to_string(k) + " was not built");
+    // Finals the file does not name were not in the written figure either:
+    // the numbers after them count without them.
+    next_number = ti9x_number_macro_objects();
     cls = named->classe;
     if (type_of_class(cls) == TYPE_LOCUS) side = c.be32();
   } else {
@@ -553,7 +556,7 @@ bool read_macro_def(construct_class* cls, Cursor& c) {
       def->macro_def_info[1 + k] = info;
       slots += info + 1;
       object_settings& attrs = def->macro_def_styles[style++];
-      apply_style_record(s, code >= 100 ? TYPE_SEGMENT : code, &attrs, nullptr);
+      apply_style_record(s, code >= 100 ? uint16_t{TYPE_SEGMENT} : code, &attrs, nullptr);
     }
     int seen_finals = 0;
     for (int k = 0; k < steps; ++k) {

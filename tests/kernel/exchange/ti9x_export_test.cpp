@@ -18,7 +18,9 @@
 #include "kernel/text/text_record.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/file_services.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/object_store.h"
+#include "kernel/tools/tool_ids.h"
 #include "kernel/model/undo.h"
 #include "kernel/model/units.h"
 
@@ -190,12 +192,6 @@ TEST_F(Ti9xExport, AnExportedFigureReadsBackAsTheSameObjects) {
   const std::vector<Seen> before = describe();
   ASSERT_EQ(ti9x_export_figure(7), 1);
   const std::string image(file_buffer, file_buffer_len);
-  if (std::getenv("TI9X_DUMP")) {
-    FILE* f = std::fopen(std::getenv("TI9X_DUMP"), "wb");
-    std::fwrite(image.data(), 1, image.size(), f);
-    std::fclose(f);
-    for (const Seen& s : before) std::printf("%s %d %g %g\n", s.code.c_str(), s.parents, s.x, s.y);
-  }
   // A second export writes the same bytes.
   free_file_image();
   ASSERT_EQ(ti9x_export_figure(7), 1);
@@ -270,6 +266,128 @@ TEST_F(Ti9xExport, MacroApplicationsAndTextsWithAccentsTravel) {
   ASSERT_NE(read_text->inserted, nullptr);
   EXPECT_EQ(read_text->inserted->obj->classe, &classe_length);
   free_test_figure(KPGeoDocument::currentInfo());
+  KPGeoDocument::setCurrentInfo(saved);
+}
+
+// A macro variable of the class, as the calculator keeps it.
+std::string macro_file(const construct_class* cls) {
+  const uint32_t length = ti9x_write_macro_def(cls, nullptr) + 1;
+  std::vector<uint8_t> image(length + kTi9xOverhead, 0);
+  EXPECT_EQ(ti9x_write_macro_def(cls, image.data() + kTi9xDataOffset) + 1, length);
+  image[kTi9xDataOffset + length - 1] = kTi9xMacroEnd;
+  ti9x_fill_container(image.data(), length, *ti9x_model_for_code(7), kTi9xMacroType, "mid2");
+  return {image.begin(), image.end()};
+}
+
+int macro_count() {
+  int n = 0;
+  for (int i = 0; i < class_list_count(); ++i) n += is_macro_class(class_list[i]);
+  return n;
+}
+
+TEST_F(Ti9xExport, AMacroReadTwiceIsOneToolAndAnotherOfTheSameNameRenamesTheFirst) {
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  construct_class* mid2 = class_list[class_list_count() - 1];
+  const std::string file = macro_file(mid2);
+  // The loaded macro itself: nothing new.
+  EXPECT_EQ(ti9x_read_macro_file(file.data(), static_cast<uint32_t>(file.size())), 1) << ti9x_import_error();
+  EXPECT_EQ(macro_count(), 1);
+  // Another macro of that name: the loaded one becomes "Mid2 #1".
+  std::string other = kMid2;
+  other.replace(other.find("Const: 1 3"), 10, "Const: 2 3");
+  remove_class_from_list(mid2);
+  free_construct_class(mid2);
+  ASSERT_GT(txt_load_used_macro(other.c_str(), 0), 0);
+  construct_class* loaded = class_list[class_list_count() - 1];
+  EXPECT_EQ(ti9x_read_macro_file(file.data(), static_cast<uint32_t>(file.size())), 1) << ti9x_import_error();
+  EXPECT_EQ(macro_count(), 2);
+  EXPECT_STREQ(loaded->name, "Mid2 #1");
+  EXPECT_NE(find_class_by_name("Mid2", 0), nullptr);
+  EXPECT_EQ(ti9x_read_macro_file(file.data(), static_cast<uint32_t>(file.size())), 1);
+  EXPECT_EQ(macro_count(), 2);
+}
+
+TEST_F(Ti9xExport, ReadingGivesAGridUnitsAndDropsFinalsNoRecordNames) {
+  // Two finals that do not depend on each other.
+  const char kTwo[] =
+      "Two, T2\r\nMth: 0\r\nCN:2, ON:2, FN:2, PO:0\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\n"
+      "Const:\r\n"
+      "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n"
+      "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 2, default settings, \r\n";
+  ASSERT_GT(txt_load_used_macro(kTwo, 0), 0);
+  construct_class* mid2 = class_list[class_list_count() - 1];
+  object* a = shown_point(0, 0);
+  object* b = shown_point(76, 38);
+  current_class = mid2;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, a, 0);
+  objlist_add(fig_->inputs, b, 0);
+  ASSERT_NE(apply_macro(0, 0), nullptr);
+  current_class = nullptr;
+  object* seg = make2(&classe_segment, 0, a, shown_point(10, 80));
+  object* length = make(&classe_length, 0, {{seg, 0}});
+  ASSERT_NE(length, nullptr);
+  length->settings.unite = 1 << 5;
+  // The first final (the midpoint) goes: only the macro's segment is left.
+  for (object* o = fig_->first; o != nullptr; o = o->next)
+    if (o->macro != nullptr && o->classe == &classe_milieu) {
+      fig_->first->settings.visible = 1;
+      delete_objects(o);
+      break;
+    }
+  ASSERT_EQ(ti9x_export_figure(7), 1);
+  const std::string image(file_buffer, file_buffer_len);
+  kelvo_win_info* saved = fig_;
+  new_figure_info();
+  ASSERT_EQ(read_figure_file(image.data(), static_cast<uint32_t>(image.size()), "/tmp/x.89a"), 1)
+      << figure_file_error() << "|" << ti9x_import_error();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  object* third = fig->first->next->next;
+  EXPECT_EQ(third->classe, &classe_grid);
+  EXPECT_EQ(third->settings.visible, 0);
+  int mids = 0, segs = 0;
+  object* read_length = nullptr;
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    mids += o->classe == &classe_milieu && o->macro != nullptr;
+    segs += o->classe == &classe_segment;
+    if (o->classe == &classe_length) read_length = o;
+  }
+  EXPECT_EQ(mids, 0);
+  EXPECT_EQ(segs, 2);
+  ASSERT_NE(read_length, nullptr);
+  EXPECT_EQ(read_length->settings.unite, 33);  // length kind, unit 1 of the settings word 0x1873
+  free_test_figure(fig);
+  KPGeoDocument::setCurrentInfo(saved);
+}
+
+TEST_F(Ti9xExport, DamagedFilesAreRefusedWithAReason) {
+  build_small_figure();
+  ASSERT_EQ(ti9x_export_figure(7), 1);
+  const std::string image(file_buffer, file_buffer_len);
+  kelvo_win_info* saved = fig_;
+  // Every cut and every changed byte: a clear answer, never a crash.
+  for (size_t cut = 0; cut < image.size(); cut += 7) {
+    new_figure_info();
+    std::string bad = image.substr(0, cut);
+    const int8_t r = read_figure_file(bad.data(), static_cast<uint32_t>(bad.size()), "/tmp/x.89a");
+    if (r != 1) {
+      EXPECT_STRNE(figure_file_error(), "");
+    }
+    free_test_figure(KPGeoDocument::currentInfo());
+  }
+  for (size_t at = kTi9xDataOffset; at + 2 < image.size(); ++at) {
+    std::string bad = image;
+    bad[at] = static_cast<char>(bad[at] ^ 0x5A);
+    // With the checksum put right, so that the reader sees the change.
+    uint16_t sum = 0;
+    for (size_t k = 86; k + 2 < bad.size(); ++k) sum = static_cast<uint16_t>(sum + static_cast<uint8_t>(bad[k]));
+    bad[bad.size() - 2] = static_cast<char>(sum & 0xFF);
+    bad[bad.size() - 1] = static_cast<char>(sum >> 8);
+    new_figure_info();
+    (void)read_figure_file(bad.data(), static_cast<uint32_t>(bad.size()), "/tmp/x.89a");
+    free_test_figure(KPGeoDocument::currentInfo());
+  }
   KPGeoDocument::setCurrentInfo(saved);
 }
 
