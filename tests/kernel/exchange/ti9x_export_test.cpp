@@ -137,12 +137,17 @@ TEST_F(Ti9xExport, LeftOutObjectsComeBackAndTheFigureIsAsBefore) {
   const char* saved_code = classe_segment.code;
   const uint32_t before = KPGeoDocument::currentInfo()->nbobj;
   files_seen().answer = 0;  // yes
+  KPGeoDocument::_undo_dirty(KPGeoDocument::currentInfo());
   classe_segment.code = nullptr;
   EXPECT_EQ(ti9x_export_figure(8), 1);
   classe_segment.code = saved_code;
   ASSERT_EQ(files_seen().messages.size(), 1u) << file_buffer_len;
   EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
   EXPECT_EQ(objlist_count(KPGeoDocument::currentInfo()->selection), 0);
+  // The undo copy is the figure again, and a clean figure stays clean.
+  ASSERT_NE(KPGeoDocument::currentInfo()->undo, nullptr);
+  EXPECT_EQ(KPGeoDocument::currentInfo()->undo->nbobj, before);
+  EXPECT_EQ(KPGeoDocument::currentInfo()->wflags & kFigureChanged, 0);
   EXPECT_EQ(std::string(file_buffer, 8), "**TI92P*");
   EXPECT_EQ(static_cast<uint8_t>(file_buffer[8]), 8);
   // Declining builds nothing and removes nothing.
@@ -247,6 +252,14 @@ TEST_F(Ti9xExport, MacroApplicationsAndTextsWithAccentsTravel) {
   const std::string uma("UMA:", 5);
   EXPECT_EQ(image.compare(kTi9xDataOffset, 5, uma), 0);
   EXPECT_NE(image.find(std::string("Ma:\0Mid2\0", 10)), std::string::npos);
+  // One header for the application, one record per final, none for steps.
+  const auto count = [&image](const std::string& word) {
+    size_t n = 0;
+    for (size_t at = image.find(word); at != std::string::npos; at = image.find(word, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(std::string("Ma:\0", 4)), 1u);
+  EXPECT_EQ(count(std::string("MaR\0", 4)), 2u);
   // Read into a fresh figure of the same session: the macro is the loaded one.
   kelvo_win_info* saved = fig_;
   new_figure_info();
