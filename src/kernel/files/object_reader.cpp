@@ -47,7 +47,6 @@ object* macro_result_start = nullptr;
 namespace {
 
 std::string last_error;
-object* take_macro_result(int16_t k);
 // Objects read whose targets and colour sources are still file numbers. Only
 // compared with the objects of the current figure, never dereferenced.
 std::unordered_set<const object*> unresolved;
@@ -123,11 +122,7 @@ const char* end_of_line(const char* p) {
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
-bool starts(const char* p, const char* word) {
-  while (*word != '\0')
-    if (*p++ != *word++) return false;
-  return true;
-}
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 
 // The next integer on this line: skips to a digit, a '-' just before it makes
 // it negative. False when the line has none or it does not fit in 32 bits.
@@ -1528,6 +1523,8 @@ void delete_with_dependents(const std::vector<object*>& victims) {
   }
 }
 
+}  // namespace
+
 object* take_macro_result(int16_t k) {
   if (!macro_results_pending || macro_result_cursor == nullptr || k == 0) return nullptr;
   object* target = nullptr;
@@ -1552,7 +1549,13 @@ object* take_macro_result(int16_t k) {
   return nullptr;
 }
 
-}  // namespace
+void begin_macro_results(object* last_before) {
+  // The objects made wait for their records, which give them their numbers.
+  macro_result_anchor = last_before;
+  macro_result_start = first_macro_result();
+  macro_result_cursor = macro_result_start;
+  macro_results_pending = macro_result_cursor != nullptr;
+}
 
 void flush_pending_selection() {
   if (!macro_results_pending) return;
@@ -1626,11 +1629,7 @@ int32_t read_macro_instance_line(const char* text) {
   if (macro_application_refused)
     return finish((last_error = "macro \"" + name + "\" does not fit the objects it is applied to", -1));
 
-  // The objects made wait for their records, which give them their numbers.
-  macro_result_anchor = last;
-  macro_result_start = first_macro_result();
-  macro_result_cursor = macro_result_start;
-  macro_results_pending = macro_result_cursor != nullptr;
+  begin_macro_results(last);
   for (object* o = macro_result_start; o != nullptr; o = o->next) o->num = 0;
   return finish(static_cast<int32_t>(p - text));
 }
