@@ -243,6 +243,49 @@ TEST_F(Ti83Import, ASpringWithoutDirectionStopsTheImport) {
   EXPECT_EQ(files_seen().messages.size(), 1u);
 }
 
+TEST_F(Ti83Import, CompassCirclesAreBuiltWithThePrebuiltCompass) {
+  for (int version : {2, 1}) {
+    files_seen().messages.clear();
+    ti83_fixture f(version);
+    const int unit = version == 2 ? 256 : 16;
+    const int x0 = version == 2 ? 12032 : 752, y0 = version == 2 ? 7936 : 496;
+    const int a = f.add(1, 0), b = f.add(1, 0), c = f.add(1, 0);
+    f.at(a, x0, y0).at(b, x0 + 30 * unit, y0 + 40 * unit).at(c, x0 + 100 * unit, y0);
+    if (version == 2) {
+      const int cp = f.add(1, 1, static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c), 1);
+      f.byte(cp, 17, 21);
+      f.add(16, 0, static_cast<uint8_t>(c), static_cast<uint8_t>(cp));
+      f.add(2, 0, static_cast<uint8_t>(c), static_cast<uint8_t>(cp));  // names the construction point
+    } else {
+      f.add(16, 3, static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c));
+    }
+    ASSERT_EQ(open(f.file()), 1);
+    EXPECT_TRUE(files_seen().messages.empty()) << version << " " << files_seen().messages[0];
+    const auto circles = all(&classe_cercle);
+    ASSERT_EQ(circles.size(), 1u) << version;
+    EXPECT_NEAR(circles[0]->valeurs[1].info.rayon, 5 * scale_, 1e-6) << "|AB| is 50 pixels, 5 centimetres";
+    if (version == 2) EXPECT_EQ(all(&classe_segment).size(), 1u) << "the construction point has its object";
+  }
+}
+
+TEST_F(Ti83Import, CoordinatesAndLabelsOfBothVersions) {
+  for (int version : {2, 1}) {
+    ti83_fixture f(version);
+    const int p = f.add(1, 0);
+    f.at(p, version == 2 ? 12032 + 2560 : 752 + 160, version == 2 ? 7936 : 496);
+    f.add(version == 2 ? 64 : 32, version == 2 ? 20 : 2, static_cast<uint8_t>(p));
+    const int label = f.add(32, 0, static_cast<uint8_t>(p));
+    f.bytes_at(label, 11, "PQ");
+    ASSERT_EQ(open(f.file()), 1);
+    EXPECT_TRUE(files_seen().messages.empty()) << version << " " << files_seen().messages[0];
+    EXPECT_EQ(all(&classe_equation).size(), 2u) << version;
+    const auto texts = all(&classe_text);
+    ASSERT_EQ(texts.size(), 1u) << version;
+    EXPECT_EQ(text_of(texts[0]).front(), '(');
+    EXPECT_EQ(text_of(all(&classe_point)[1]), "PQ") << version;
+  }
+}
+
 // ------------------------------------------------------------ round trips
 
 TEST_F(Ti83Import, EveryKindTheExportWritesReadsBack) {
