@@ -19,6 +19,7 @@
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/designation.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
@@ -636,22 +637,8 @@ object* text_reference_under_click(kel_EventRecord* event) {
     selected = selected || (fig->selection->items[i] == obj && fig->selection->tags[i] == tag);
   if (!selected || tag < kTagLabel) return nullptr;
   if (wh().has_displayed_text ? !wh().has_displayed_text(obj) : !(obj->te && obj->te->length > 0)) return nullptr;
-  if (type_of(obj) == TYPE_TEXT && tag >= kTagFirstReference) {
-    insert_object* n = find_text_reference(static_cast<uint16_t>(tag - 258), nullptr, obj->inserted);
-    object* ref = n ? n->obj : nullptr;
-    if (ref && ref->te && (ref->classe == &classe_nombre || type_of(ref) == TYPE_NUMBER)) {
-      {
-        const int32_t left = n->area[0].x + obj->te->pos.x;
-        const int32_t top = n->area[0].y + obj->te->pos.y;
-        const int32_t bottom = n->area[2].y ? n->area[2].y + obj->te->pos.y : obj->te->pos.y + obj->te->size.h;
-        ref->te->pos.x = left;
-        ref->te->pos.y = top;
-        ref->te->size.w = n->area[1].x - n->area[0].x;
-        ref->te->size.h = bottom - top;
-      }
-      return ref;
-    }
-  }
+  if (type_of(obj) == TYPE_TEXT && tag >= kTagFirstReference)
+    if (object* ref = place_number_at_reference(obj, tag, true)) return ref;
   return obj;
 }
 
