@@ -46,8 +46,7 @@ object* macro_result_start = nullptr;
 
 namespace {
 
-// The smallest frame side a resize leaves and the narrowest table column.
-constexpr int32_t kMinFrameSide = 5;
+// The narrowest table column a resize leaves.
 constexpr int32_t kMinColumnWidth = 20;
 
 std::string last_error;
@@ -1158,8 +1157,8 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
     // A frame of a text-like object is never smaller than the smallest one
     // a resize leaves.
     if (is_text_like_type(t)) {
-      o->te->size.w = std::max<int32_t>(o->te->size.w, kMinFrameSide);
-      o->te->size.h = std::max<int32_t>(o->te->size.h, kMinFrameSide);
+      o->te->size.w = std::max<int32_t>(o->te->size.w, kMinTextFrameSide);
+      o->te->size.h = std::max<int32_t>(o->te->size.h, kMinTextFrameSide);
     }
     const bool anchored = t == TYPE_TEXT || t == TYPE_BUTTON || t == TYPE_EXPRESSION ||
                           class_is(o->classe, "Num") || class_is(o->classe, "Formula");

@@ -218,7 +218,7 @@ bool text_tool_handler(uint16_t* method, object** designated) {
     return false;
   }
   clear_object_flags(kAllMarks);
-  measure_text_rect = frame_at_least(drag_text_frame(click_point()), 100, 20);
+  measure_text_rect = frame_at_least(drag_text_frame(last_mouse), 100, 20);
   end_text_editing();
   return true;
 }
@@ -638,7 +638,7 @@ bool table_tool_handler(uint16_t* method, object** designated) {
   object* head = head_of_picked();
   object* table = fig->cur2 && type_of(fig->cur2) == TYPE_TABLE ? fig->cur2 : nullptr;
   if (!table && !head) {
-    const tagRECT r = frame_at_least(drag_text_frame(click_point()), 100, 100);
+    const tagRECT r = frame_at_least(drag_text_frame(last_mouse), 100, 100);
     if (r.right - r.left > 10 && r.bottom - r.top > 10) {
       measure_text_rect = r;
       variable_nb_values = 0;
@@ -735,6 +735,18 @@ bool retake_bound_macro_arguments(construct_class* cls, uint16_t* method, bool c
 
 namespace {
 
+bool has_bound_objects(const construct_class* cls) {
+  if (!is_macro_class(cls)) return false;
+  for (int mi = 0; cls->methods[mi]; ++mi) {
+    const construct_method* m = cls->methods[mi];
+    if (!m->figdata || !m->args) continue;
+    const auto* bound = static_cast<const binding_entry*>(m->figdata);
+    for (int pos = 0; m->args[pos]; ++pos)
+      if (bound[pos].obj) return true;
+  }
+  return false;
+}
+
 // Takes back the last argument of a macro tool: the generic handler stands
 // in the class's slot while the remaining arguments are replayed.
 void cancel_macro_selection(uint8_t remove) {
@@ -765,17 +777,21 @@ bool macro_tool_handler(uint16_t* method, object** designated) {
   }
   bool done = take_macro_tool_argument(method, designated, option);
   if (!done && !option && !ambiguous_designation && !pending_point_kind && !pending_multi_point &&
-      argument_total() > 0) {
+      argument_total() > 0 && has_bound_objects(cls)) {
+    // Bound objects go before the clicked one when their codes come first:
+    // the click is taken back, the bound objects offered, and the click
+    // offered again. A point the click just made is not offered again.
     dyn_array_object* kept = objlist_copy(&picked);
     object* head = head_of_picked();
     if (kept && head && head->classe == &classe_point && (head->state & OBJ_NEW)) objlist_remove_item(kept, head);
-    if (head) cancel_macro_selection(0);
+    const bool taken_back = kept && kept->items && kept->items[0];
+    if (taken_back) cancel_macro_selection(0);
     objlist_clear(&picked);
     for (int i = 0; kept && kept->items && kept->items[i]; ++i) objlist_add(&picked, kept->items[i], kept->tags[i]);
     objlist_free(&kept);
     bool tried = false, tried_again = false;
     done = retake_bound_macro_arguments(cls, method, false, true, &tried);
-    if (!done && head_of_picked()) done = take_macro_tool_argument(method, designated, false);
+    if (!done && taken_back) done = take_macro_tool_argument(method, designated, false);
     if (!done) done = retake_bound_macro_arguments(cls, method, false, false, &tried_again);
     if (!done && (tried || tried_again)) cancel_macro_selection(0);
     setup_current_tool(cls);

@@ -70,8 +70,9 @@ void text_frame_move(tagPOINT p);
 bool text_frame_active();
 // Ends the drag without using it (the click went elsewhere).
 void text_frame_cancel();
-// The rectangle between the press and `release`, normalised; with no drag
-// in progress a rectangle of no size at `release`. Ends the drag.
+// The rectangle between the press and `release` (the mouse where the
+// button went up), normalised; with no drag in progress a rectangle of no
+// size at `release`. Ends the drag.
 tagRECT drag_text_frame(tagPOINT release);
 // The frame grown to at least the width and height given.
 tagRECT frame_at_least(tagRECT r, int32_t width, int32_t height);

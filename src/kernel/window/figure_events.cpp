@@ -318,10 +318,13 @@ void figure_mouse_construct(kel_EventRecord* event) {
   object* designated = nullptr;
   bool macro = false;
   bool built = false;
-  // A press with a text class and no handler of its own (a text opened in
-  // place from the pointer) ends the edit: the text goes back to its object
-  // and the pointer is current again.
-  if (!current_class->select && fig->cur_text && is_text_like(fig->cur_text)) {
+  // A press while a text opened in place from the pointer is edited (the
+  // text's class is current, the pointer still the tool of the palette)
+  // ends the edit: the text goes back to its object and the pointer is
+  // current again.
+  const bool opened_in_place = !current_class->select || last_toolbox_tool == kPointerToolId;
+  if (opened_in_place && fig->cur_text && !is_text_like(fig->cur_text)) return;  // a label: the press is the editor's
+  if (opened_in_place && fig->cur_text && is_text_like(fig->cur_text)) {
     select_tool(0);
     invalidate_window();
     return;
