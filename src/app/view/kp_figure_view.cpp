@@ -488,13 +488,13 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
               kelvo_win_info* fig = KPGeoDocument::currentInfo();
               object* first_picked = picked.items ? picked.items[0] : nullptr;
               row_held = ambiguous_designation ||
-                         (current_class == &classe_table && fig && fig->cur2 && fig->cur2 == first_picked) ||
+                         (current_class == &classe_table && first_picked && table_being_built(fig) == first_picked) ||
                          (current_class == &classe_redefine && redefinition_waiting()) || pending_multi_point;
               if (row_held) figure_mouse_construct(&record);
               // A press on the empty sheet with a text or table tool starts
               // the frame of the new object; the release builds it.
               const bool frames = current_class == &classe_text || current_class == &classe_exp_num ||
-                                  (current_class == &classe_table && fig && !fig->cur2);
+                                  (current_class == &classe_table && !table_being_built(fig));
               if (!row_held && frames && !first_picked) {
                 tagPOINT local = p;
                 globalToLocalDDM(&local);
@@ -565,7 +565,7 @@ void KPFigureView::pressAndHold(kel_EventRecord* record, UINT message, const QPo
   bool refused = hold_tested || ambiguous_designation || (current_class && pending_multi_point) ||
                  current_class == &classe_redefine || current_class == &classe_text ||
                  current_class == &classe_exp_num ||
-                 (current_class == &classe_table && !first_picked && !(fig && fig->cur2)) ||
+                 (current_class == &classe_table && !first_picked && !table_being_built(fig)) ||
                  (current_class == &classe_table && first_picked && first_picked->otype &&
                   first_picked->otype->id == 17);
   if (!refused) {
@@ -773,7 +773,8 @@ void KPFigureView::mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers
             break;
           case 1: {
             object* first_picked = picked.items ? picked.items[0] : nullptr;
-            if (!(current_class == &classe_table && fig && fig->cur2 == first_picked)) figure_mouse_construct(&record);
+            if (!(current_class == &classe_table && first_picked && table_being_built(fig) == first_picked))
+              figure_mouse_construct(&record);
             break;
           }
           default:

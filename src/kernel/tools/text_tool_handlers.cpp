@@ -636,7 +636,7 @@ bool table_tool_handler(uint16_t* method, object** designated) {
   kelvo_win_info* fig = figure();
   if (!fig) return false;
   object* head = head_of_picked();
-  object* table = fig->cur2 && type_of(fig->cur2) == TYPE_TABLE ? fig->cur2 : nullptr;
+  object* table = table_being_built(fig);
   if (!table && !head) {
     const tagRECT r = frame_at_least(drag_text_frame(last_mouse), 100, 100);
     if (r.right - r.left > 10 && r.bottom - r.top > 10) {
@@ -646,7 +646,7 @@ bool table_tool_handler(uint16_t* method, object** designated) {
       object* made = build(0);
       if (made) {
         set_table_row_from_new_column(made, false);
-        fig->cur2 = made;
+        fig->moving = made;
         *designated = made;
         invalidate_current_figure_window();
       }
@@ -669,6 +669,10 @@ bool table_tool_handler(uint16_t* method, object** designated) {
   }
   if (head && head == table) *designated = table;
   return false;
+}
+
+object* table_being_built(const kelvo_win_info* fig) {
+  return fig && type_of(fig->moving) == TYPE_TABLE ? fig->moving : nullptr;
 }
 
 // ------------------------------------------------------------ macros
@@ -819,6 +823,8 @@ void reset_text_tool_progress() {
   if (g_reset_progress_before) g_reset_progress_before();
   axes_direction_set = 0;
   text_frame_cancel();
+  // The table tool chosen again starts a new table.
+  if (kelvo_win_info* fig = figure(); fig && table_being_built(fig)) fig->moving = nullptr;
 }
 
 }  // namespace

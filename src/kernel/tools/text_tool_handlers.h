@@ -90,6 +90,10 @@ bool add_table_column(object* table, object* measure);
 bool expression_wants_number();
 bool expression_wants_axes();
 
+// The table that the table tool fills (the figure's object being built),
+// or null.
+object* table_being_built(const kelvo_win_info* fig);
+
 // Installs these handlers in their classes, and the expression queries of
 // tool_services().
 void bind_text_tool_handlers();

@@ -661,7 +661,7 @@ uint8_t clear_command() {
     return 1;
   }
   if (!fig) return 0;
-  if (fig->cur2 && fig->cur2 == fig->cur_text) {
+  if (fig->moving && fig->moving == fig->cur_text) {
     if (h.update_object_text_record) h.update_object_text_record(fig->cur_text);
     invalidate_window();
     return 1;
@@ -705,8 +705,8 @@ void figure_key_down(kel_EventRecord* event) {
   const window_hooks& h = wh();
   const uint8_t key = static_cast<uint8_t>(event->message & 0xFF);
   if (key == kKeyBackspace && clear_command()) return;
-  if (key == kKeyTab && fig->cur2) {
-    object* current = fig->cur2;
+  if (key == kKeyTab && fig->moving) {
+    object* current = fig->moving;
     recompute_object(current);
     if (h.set_drag_kind) h.set_drag_kind(4);
     redraw_object(current);

@@ -2,6 +2,7 @@
 // tables: scripted clicks with the candidate under the cursor given as the
 // designation step leaves it.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -87,13 +88,13 @@ TEST_F(TextTools, AFrameIsNeverSmallerThanTheToolsMinimum) {
   };
   for (const frame_case& c : cases) {
     for (construct_class* cls : {&classe_text, &classe_table}) {
-      fig_->cur2 = nullptr;
+      fig_->moving = nullptr;
       use_tool(cls);
       text_frame_press(c.press);
       text_frame_move(tagPOINT{(c.press.x + c.release.x) / 2, c.press.y});
       text_frame_move(c.release);
       object* made = click_on(nullptr, c.release.x, c.release.y);
-      if (cls == &classe_table) made = fig_->cur2;
+      if (cls == &classe_table) made = fig_->moving;
       ASSERT_NE(made, nullptr);
       ASSERT_NE(made->te, nullptr);
       const tagRECT want = cls == &classe_text ? c.text : c.table;
@@ -254,7 +255,7 @@ TEST_F(TextTools, AddingAColumnNeverDropsARecordedRow) {
   object* c = number(3);
   use_tool(&classe_table);
   click_on(nullptr, 10, 10);
-  object* first = fig_->cur2;
+  object* first = fig_->moving;
   ASSERT_NE(first, nullptr);
   click_on(a);
   EXPECT_EQ(rows(first), 1);
@@ -265,9 +266,9 @@ TEST_F(TextTools, AddingAColumnNeverDropsARecordedRow) {
   EXPECT_EQ(first->nbparents, 4);
 
   // A second table gets a column: that says nothing of the first one.
-  fig_->cur2 = nullptr;
+  fig_->moving = nullptr;
   click_on(nullptr, 200, 10);
-  object* second = fig_->cur2;
+  object* second = fig_->moving;
   ASSERT_NE(second, first);
   click_on(a);
   EXPECT_EQ(rows(second), 1);
@@ -280,14 +281,14 @@ TEST_F(TextTools, AddingAColumnNeverDropsARecordedRow) {
   EXPECT_EQ(rows(first), 2);
   EXPECT_EQ(rows(second), 2);
 
-  fig_->cur2 = first;
+  fig_->moving = first;
   click_on(c);
   EXPECT_EQ(rows(first), 3);
   EXPECT_EQ(first->nbparents, 6);
   // Earlier rows show "-" in the new column.
   const std::string s = cells(first);
   EXPECT_EQ(std::count(s.begin(), s.end(), '-'), 2) << s;
-  fig_->cur2 = second;
+  fig_->moving = second;
   click_on(b);
   EXPECT_EQ(rows(second), 3);
 }
@@ -330,6 +331,35 @@ TEST_F(TextTools, ALocusWhoseTracedObjectIgnoresTheDriverIsRefused) {
   EXPECT_EQ(locus->classe, &classe_locus);
   EXPECT_EQ(locus->parents[0], driver);
   EXPECT_EQ(locus->parents[locus->nbparents - 1], traced);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TextTools, TheLabelToolGivesAnObjectALabelAtTheClick) {
+  object* p = point(100, 100);
+  ASSERT_EQ(p->te, nullptr);
+  p->settings.visible = 1;
+  use_tool(&classe_label);
+  EXPECT_EQ(click_on(p, 130, 90), p);
+  ASSERT_NE(p->te, nullptr);
+  // The label is pulled near its point, on the side of the click.
+  const double cx = p->te->pos.x + p->te->size.w / 2.0;
+  const double cy = p->te->pos.y + p->te->size.h / 2.0;
+  EXPECT_GT(cx, 100);
+  EXPECT_LT(cy, 100);
+  EXPECT_LT(std::hypot(cx - 100, cy - 100), 30 + std::hypot(p->te->size.w, p->te->size.h));
+}
+
+TEST_F(TextTools, TheNumberToolOnATextHandsOverToTheTextTool) {
+  object* text = make(classe_text, 0, {}, 1);
+  ASSERT_NE(text, nullptr);
+  use_tool(&classe_nombre);
+  const int numbers = count_class(&classe_nombre);
+  click_on(text, 10, 10, 258);
+  EXPECT_EQ(current_class, &classe_text);
+  EXPECT_EQ(count_class(&classe_nombre), numbers);
 }
 
 }  // namespace
