@@ -172,6 +172,9 @@ TEST_F(TextTools, AnExpressionInTwoVariablesTakesTwoNumbersThenAPlacingClick) {
   EXPECT_EQ(applied->parents[1], b);
   EXPECT_EQ(applied->parents[2], e);
   EXPECT_FALSE(placing_text);
+  ASSERT_NE(applied->te, nullptr);
+  EXPECT_EQ(applied->te->pos.x, 200 - 75);
+  EXPECT_EQ(applied->te->pos.y, 100 - 10);
 }
 
 TEST_F(TextTools, WithAxesAnExpressionInTwoVariablesTakesOneNumber) {
