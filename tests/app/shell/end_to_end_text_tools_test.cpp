@@ -115,4 +115,38 @@ TEST_F(EndToEndTextTools, TheEquationToolShowsTheCoordinatesOfAPoint) {
   EXPECT_EQ(objectsOf(view->info(), &classe_text).size(), 2u);
 }
 
+TEST_F(EndToEndTextTools, ATableDraggedOutTakesAColumnForANumber) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_nombre);
+  click(view, QPoint(80, 80));
+  const std::vector<object*> numbers = objectsOf(view->info(), &classe_nombre);
+  ASSERT_EQ(numbers.size(), 1u);
+  object* number = numbers[0];
+  // A number left empty goes when its edit ends: it gets a value.
+  ASSERT_NE(view->textEditor(), nullptr);
+  QTest::keyClicks(view->textEditor(), "7");
+  pickFromPalette(kPointerTool);
+  spin(20);
+  ASSERT_EQ(objectsOf(view->info(), &classe_nombre).size(), 1u);
+
+  pickFromPalette(&classe_table);
+  ASSERT_EQ(current_class, &classe_table);
+  drag(view, QPoint(200, 200), QPoint(230, 205));
+  std::vector<object*> tables = objectsOf(view->info(), &classe_table);
+  ASSERT_EQ(tables.size(), 1u);
+  object* table = tables[0];
+  EXPECT_EQ(table->te->size.w, 100);
+  EXPECT_EQ(table->te->size.h, 100);
+  EXPECT_EQ(table->nbvaleurs, 0);
+
+  tagPOINT at{number->te->pos.x + 10, number->te->pos.y + number->te->size.h / 2};
+  view->localToGlobalDDM(&at);
+  click(view, QPoint(at.x, at.y));
+  ASSERT_EQ(table->nbparents, 2);
+  EXPECT_EQ(table->parents[1], number);
+  EXPECT_EQ(table->nbvaleurs, 1);
+  EXPECT_EQ(objectsOf(view->info(), &classe_table).size(), 1u);
+}
+
 }  // namespace
