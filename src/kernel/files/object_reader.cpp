@@ -46,6 +46,9 @@ object* macro_result_start = nullptr;
 
 namespace {
 
+// The narrowest table column a resize leaves.
+constexpr int32_t kMinColumnWidth = 20;
+
 std::string last_error;
 // Objects read whose targets and colour sources are still file numbers. Only
 // compared with the objects of the current figure, never dereferenced.
@@ -1146,6 +1149,12 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   if (r.frame.present && o->te != nullptr) {
     o->te->pos = {r.frame.box[0], r.frame.box[1]};
     o->te->size = {r.frame.box[2], r.frame.box[3]};
+    // A frame of a text-like object is never smaller than the smallest one
+    // a resize leaves.
+    if (is_text_like_type(t)) {
+      o->te->size.w = std::max<int32_t>(o->te->size.w, kMinTextFrameSide);
+      o->te->size.h = std::max<int32_t>(o->te->size.h, kMinTextFrameSide);
+    }
     const bool anchored = t == TYPE_TEXT || t == TYPE_BUTTON || t == TYPE_EXPRESSION ||
                           class_is(o->classe, "Num") || class_is(o->classe, "Formula");
     if (anchored && o->valeurs != nullptr && o->nbvaleurs > 0) {
@@ -1172,7 +1181,7 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       if (widths != nullptr) {
         widths[0] = static_cast<int32_t>(n);
         for (int64_t i = 1; i <= n; ++i) widths[i] = 70;
-        for (auto& c : r.columns) widths[c.first] = static_cast<int32_t>(c.second);
+        for (auto& c : r.columns) widths[c.first] = std::max<int32_t>(static_cast<int32_t>(c.second), kMinColumnWidth);
         GlobalFreeAndNull(&o->te->column_widths);
         o->te->column_widths = widths;
       }
