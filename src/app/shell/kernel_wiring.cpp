@@ -23,6 +23,7 @@
 #include "kernel/files/text_family.h"
 #include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
+#include "kernel/exchange/ti83_export.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
@@ -479,6 +480,7 @@ void fill_main_command_services() {
 void fill_file_services() {
   file_services& h = files_services();
   h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.ti83_export_figure = &ti83_export_figure;
   h.ti9x_export_figure = &ti9x_export_figure;
   h.ti9x_check_signature = []() -> int32_t { return ti9x_check_signature(file_buffer, file_buffer_len, nullptr); };
   h.ti9x_read_macro = [](const char* data) {
