@@ -65,9 +65,11 @@ std::string folder_name() {
   return previous == std::string::npos ? base : base.substr(previous + 1);
 }
 
-// The window size on a snapshot's "Window center x:" line, 0 x 0 without one.
-void window_size_of(const char* image, uint32_t length, int* width, int* height) {
+}  // namespace
+
+void session_window_size(const char* image, uint32_t length, int* width, int* height) {
   *width = *height = 0;
+  if (!image) return;
   const std::string text(image, length);
   const size_t line = text.find("Window center x:");
   if (line == std::string::npos) return;
@@ -84,8 +86,6 @@ void window_size_of(const char* image, uint32_t length, int* width, int* height)
   *width = whole(w);
   *height = whole(h);
 }
-
-}  // namespace
 
 session_print_hooks& session_print_services() {
   static session_print_hooks hooks;
@@ -166,7 +166,7 @@ void session_measure_snapshots() {
     ++g_state.snapshot_count;
     int w = 0;
     int h = 0;
-    window_size_of(file_buffer, file_buffer_len, &w, &h);
+    session_window_size(file_buffer, file_buffer_len, &w, &h);
     g_state.largest_width = std::max(g_state.largest_width, w);
     g_state.largest_height = std::max(g_state.largest_height, h);
     free_file_image();

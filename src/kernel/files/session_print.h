@@ -55,5 +55,9 @@ void draw_print_page(HWND view);
 // Counts the snapshots from the one on show to the last readable one and
 // finds the largest window among them (640 x 480 when none is known).
 void session_measure_snapshots();
+// The window size (whole pixels) on the "Window center x:" line of a
+// snapshot's text, after "Window size x:" on that line; 0 x 0 when there is
+// none or it makes no sense.
+void session_window_size(const char* image, uint32_t length, int* width, int* height);
 // Releases the header and caption fonts.
 void session_print_release_fonts();

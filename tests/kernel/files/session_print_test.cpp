@@ -1,6 +1,8 @@
 // Printing a work session: the layout the dialog chooses, the snapshots
 // counted and measured, the pages drawn cell by cell while the session steps
 // through its snapshots, and the defaults that stand in for missing data.
+#include <QCheckBox>
+#include <QComboBox>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,6 +18,8 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/page_image.h"
 #include "kernel/window/window_hooks.h"
+#include "platform/kp_dialog_panel.h"
+#include "platform/kp_qt_bridge.h"
 
 namespace {
 
@@ -187,6 +191,39 @@ TEST_F(SessionPrint, PrintWhileASessionIsOnShowClosesItAndPrintsNothing) {
   session_print();
   EXPECT_FALSE(session_viewing());
   EXPECT_EQ(g_prints, 0);
+}
+
+TEST_F(SessionPrint, TheDialogsChoicesGiveTheLayouts) {
+  struct Case {
+    bool landscape;
+    int choice;
+    int columns;
+    int rows;
+  };
+  const Case cases[] = {{false, 0, 1, 1}, {false, 1, 1, 2}, {false, 2, 2, 4},
+                        {true, 0, 1, 1},  {true, 1, 2, 2},  {true, 2, 4, 4}};
+  session_print_state& st = session_print_now();
+  for (const Case& c : cases) {
+    st.landscape = c.landscape;
+    KPDialogPanel panel(&print_session_dlg_proc);
+    auto* list = new QComboBox(&panel);
+    kp_set_item_id(list, 1183);
+    auto* frame = new QCheckBox(&panel);
+    kp_set_item_id(frame, 1186);
+    st.frame = c.choice != 1;
+    panel.installProcedure();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(frame->isChecked(), st.frame);
+    list->setCurrentIndex(c.choice);
+    frame->setChecked(c.choice == 1);
+    EXPECT_EQ(print_session_dlg_proc(kp_hwnd(&panel), WM_COMMAND, c.choice == 2 ? IDCANCEL : IDOK, 0), 1);
+    EXPECT_EQ(st.columns, c.columns) << c.landscape << c.choice;
+    EXPECT_EQ(st.rows, c.rows) << c.landscape << c.choice;
+    EXPECT_EQ(st.frame, c.choice == 1);
+  }
+  EXPECT_EQ(print_session_dlg_proc(nullptr, WM_COMMAND, 1186, 0), 0);
+  EXPECT_EQ(print_session_dlg_proc(nullptr, WM_PAINT, 0, 0), 1);
 }
 
 TEST_F(SessionPrint, AnUnchosenLayoutIsOneCellAPage) {
