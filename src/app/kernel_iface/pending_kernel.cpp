@@ -38,8 +38,6 @@ int init_kernel_graphics() {
   return -1;
 }
 
-void init_help_pages() {}
-
 // ---- Figure window ----
 
 void start_auto_animation() {}
