@@ -129,12 +129,20 @@ TEST_F(SessionPrint, FrameOptionGreysTheCellsAndTheWindowBoxIsWhite) {
   st.frame = true;
   draw_print_page(nullptr);
   // Inside the cell, outside the window box (centred in the cell).
+  // The cell's frame runs 2 units inside its left side.
+  auto cell_frame_ink = [&] {
+    int ink = 0;
+    for (int x = 1; x <= 3; ++x) ink += pixel(x, 12 + 300) != white && pixel(x, 12 + 300) != grey;
+    return ink;
+  };
   EXPECT_EQ(pixel(5, 12 + 5), grey);
   EXPECT_EQ(pixel(300, 12 + 400), white);
+  EXPECT_GT(cell_frame_ink(), 0);
   dd_draw_background(g_page);
   st.frame = false;
   draw_print_page(nullptr);
   EXPECT_EQ(pixel(5, 12 + 5), white);
+  EXPECT_EQ(cell_frame_ink(), 0);
 }
 
 TEST_F(SessionPrint, MissingWindowLinesCountAs640By480AndWideWindowsAreClipped) {
