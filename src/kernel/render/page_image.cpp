@@ -8,7 +8,9 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "kernel/model/classes.h"
+#include "kernel/measure/formula_text.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
 #include "kernel/render/colors.h"
@@ -96,10 +98,19 @@ struct scale_figure_for_printing::saved {
     uint32_t state;
     uint32_t aux1;
     uint32_t aux2;
+    object_settings settings;
+  };
+  // A calculation compiled again under the scaled unit: its text and program
+  // blocks (after its parents) as they were.
+  struct formula {
+    object* obj;
+    object* text;
+    object* program;
   };
   kelvo_win_info* fig = nullptr;
   double unit = 0;
   std::vector<one> objects;
+  std::vector<formula> formulas;
 };
 
 scale_figure_for_printing::scale_figure_for_printing(double k) : saved_(new saved) {
@@ -107,16 +118,33 @@ scale_figure_for_printing::scale_figure_for_printing(double k) : saved_(new save
   saved_->unit = pixels_per_unit;
   if (!saved_->fig || !(k > 0) || !std::isfinite(k)) return;
   for (object* o = saved_->fig->first; o; o = o->next) {
-    saved::one s{o, {}, o->pos, o->state, o->aux1, o->aux2};
+    saved::one s{o, {}, o->pos, o->state, o->aux1, o->aux2, o->settings};
     if (o->valeurs && o->nbvaleurs > 0) s.values.assign(o->valeurs, o->valeurs + o->nbvaleurs);
     saved_->objects.push_back(std::move(s));
   }
   pixels_per_unit *= k;
+  // Units in formulas are compiled against the unit length: compile them
+  // again under the scaled one, keeping the blocks they had.
+  for (object* o = saved_->fig->first; o; o = o->next) {
+    if (!has_formula_blocks(o) || !o->parents || o->nbparents < 0) continue;
+    const uint32_t n = static_cast<uint32_t>(o->nbparents);
+    if (GlobalSize(o->parents) / sizeof(object*) < n + 2) continue;
+    saved_->formulas.push_back({o, o->parents[n], o->parents[n + 1]});
+    o->parents[n + 1] = nullptr;
+    compile_calculation(o);
+  }
   for (object* o = saved_->fig->first; o; o = o->next) scale_object(o, k);
 }
 
 scale_figure_for_printing::~scale_figure_for_printing() {
   pixels_per_unit = saved_->unit;
+  for (const saved::formula& f : saved_->formulas) {
+    object** slots = f.obj->parents + f.obj->nbparents;
+    if (slots[1] != f.program) GlobalFreeAndNull(&slots[1]);
+    if (slots[0] != f.text) GlobalFreeAndNull(&slots[0]);
+    slots[0] = f.text;
+    slots[1] = f.program;
+  }
   for (saved::one& s : saved_->objects) {
     object* o = s.obj;
     if (o->valeurs && static_cast<size_t>(o->nbvaleurs) == s.values.size())
@@ -125,6 +153,7 @@ scale_figure_for_printing::~scale_figure_for_printing() {
     o->state = s.state;
     o->aux1 = s.aux1;
     o->aux2 = s.aux2;
+    o->settings = s.settings;
   }
   delete saved_;
 }

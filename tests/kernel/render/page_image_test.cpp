@@ -6,7 +6,11 @@
 #include <limits>
 
 #include "app/kernel_iface/kp_figure_view.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
+#include "kernel/text/text_services.h"
+#include "kernel/tools/tool_state.h"
 #include "kernel/render/page_image.h"
 #include "../tools/tool_fixture.h"
 
@@ -58,6 +62,28 @@ TEST_F(PageImageTest, ThumbnailLeavesTheFigureAsItWas) {
   EXPECT_EQ(mid->pos.y, 21);
   EXPECT_EQ(pixels_per_unit, unit);
   EXPECT_EQ(services_seen().count("dirty"), 0);
+}
+
+TEST_F(PageImageTest, CalculationsGetBackTheirOwnProgram) {
+  object* a = make(&classe_nombre, 0, {});
+  set_text_record_text(a->te, "2");
+  recompute_object(a);
+  auto* formula = static_cast<char*>(GlobalAlloc(GPTR, 8));
+  std::strcpy(formula, "3*a+1");
+  pending_extra[0] = formula;
+  object* f = make(&classe_calculate, 0, {{a, 0}});
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->valeurs[0].info.rayon, 7);
+  const object* program = f->parents[f->nbparents + 1];
+  const object* text = f->parents[f->nbparents];
+  ASSERT_NE(program, nullptr);
+  const std::size_t blocks = kernel_live_blocks();
+  ASSERT_NE(make_figure_page_image(1.0, nullptr, nullptr, nullptr).pixels, nullptr);
+  EXPECT_EQ(f->parents[f->nbparents + 1], program);
+  EXPECT_EQ(f->parents[f->nbparents], text);
+  EXPECT_EQ(kernel_live_blocks(), blocks);
+  recompute_object(f);
+  EXPECT_EQ(f->valeurs[0].info.rayon, 7);
 }
 
 TEST_F(PageImageTest, NoThumbnailWithoutAFigureViewOrAPositiveScale) {
