@@ -176,7 +176,8 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   (void)parent;
   KPFileDialogRequest request;
   request.directory = g_remembered_directory.toStdString();
-  request.name_filters = {"Figures (*.fig *.env)"};
+  request.name_filters = {"Figures (*.fig *.env)",
+                          "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)"};
   const std::optional<std::string> chosen = kp_choose_file(request);
   return chosen ? QString::fromStdString(*chosen) : QString();
 }
