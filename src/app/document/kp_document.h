@@ -55,12 +55,6 @@ class KPDocument : public QObject {
   // Answers the save panel in place of the user (tests): the chosen path,
   // "" for cancel. Empty: show the panel.
   static void setSavePanelResponder(std::function<QString(const QString& directory)> responder);
-  // The same with the file type the user picks in the panel: the filter's
-  // text is left in *filter (one of saveFilters()).
-  static void setSavePanelFilterResponder(std::function<QString(const QString& directory, QString* filter)> responder);
-  // The file types of the save panel: figures, figures with environment,
-  // figures in the older edition's format.
-  static QStringList saveFilters();
   // Answers the open panel in place of the user (tests): the chosen path,
   // "" for cancel. Empty: show the panel.
   static void setOpenPanelResponder(std::function<QString(const QString& directory)> responder);
@@ -101,15 +95,25 @@ class KPDocument : public QObject {
   // Save and Save As: answer whether the figure was written.
   bool saveDocument();
   bool saveDocumentAs();
-  bool writeToURL(const QString& path, bool older_format = false);
+  // Format -1: the figure file, or the situations file for ".env".
+  bool writeToURL(const QString& path, int format = -1);
   void revertDocumentToSaved();
   // Shows a work-session snapshot: in a new window (null window) or in
   // place of the figure of the given figure window. The figure shown
   // belongs to no file. Answers the figure window, null on failure.
   static HWND showSessionSnapshot(HWND window, const char* path);
-  // Prints the figure on one page after the print panel: false when it was
-  // cancelled or nothing could be printed.
+  // Prints the figure's page (or, while a session is printed, its pages)
+  // after the print panel: false when it was cancelled or nothing could be
+  // printed.
   bool printDocument();
+  // The printer settings of the document, made on first use; the part of
+  // the drawing page that goes on paper, in the page sheet's coordinates
+  // (null until the sheet first printed).
+  // A new document's printer starts with the page orientation chosen last.
+  QPrinter* printInfo();
+  void setPageOrientation(bool landscape);
+  QRectF printRect() const { return printRect_; }
+  void setPrintRect(const QRectF& rect) { printRect_ = rect; }
   bool validateMenuItem(int item) const;
   // Asks to save a changed figure: false when the user cancels or the save
   // fails.

@@ -1,23 +1,29 @@
 // Figures in the older formats through the application: saved with the
 // older edition's file type and opened again, and an old binary figure
 // opened from a file.
+#include <QCheckBox>
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "app/document/kp_document.h"
 #include "app/support/figure_test.h"
 #include "data/files/old_binary_builder.h"
+#include "kernel/files/file_dialogs.h"
+#include "platform/kp_file_accessories.h"
+#include "platform/kp_files.h"
+#include "platform/kp_qt_bridge.h"
 
 namespace {
 
 class EndToEndOlderFormats : public FigureTest {
  protected:
   void TearDown() override {
-    KPDocument::setSavePanelFilterResponder({});
+    kp_set_file_chooser({});
     KPDocument::setClosePromptResponder({});
     closeAll();
     FigureTest::TearDown();
@@ -44,14 +50,26 @@ TEST_F(EndToEndOlderFormats, AFigureSavedInTheOlderFormatOpensAgain) {
   ASSERT_EQ(objectsOf(view->info(), &classe_cercle).size(), 1u);
   const QImage before = shown(view);
 
+  // The save panel: the older-format box of its options clicked as a user
+  // does, then the name.
   const QString path = dir.filePath("older.fig");
-  KPDocument::setSavePanelFilterResponder([path](const QString&, QString* filter) {
-    *filter = KPDocument::saveFilters().value(2);
-    return path;
+  bool boxed = false;
+  kp_set_file_chooser([path, &boxed](const KPFileDialogRequest& request) -> std::optional<std::string> {
+    EXPECT_TRUE(request.save);
+    NSAccessorySaveOptions* accessory = save_accessory();
+    if (accessory != nullptr)
+      for (QCheckBox* box : accessory->findChildren<QCheckBox*>()) {
+        int id = 0;
+        if (!kp_item_id(box, &id) || id != kOptOlderFormat) continue;
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+        boxed = box->isChecked();
+      }
+    return path.toStdString();
   });
   KPDocument* doc = KPDocument::currentDocument();
   ASSERT_NE(doc, nullptr);
   ASSERT_TRUE(doc->saveDocumentAs());
+  EXPECT_TRUE(boxed) << "no older-format box in the save panel";
   QFile saved(path);
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   EXPECT_TRUE(saved.readAll().startsWith("FIGURE KelvoDuo vers. MS-Windows 1.0\r\n"));
