@@ -68,8 +68,6 @@ void scroll_figure_window(int32_t x, int32_t y, int) {
   if (hooks.finish_scroll) hooks.finish_scroll(view);
 }
 
-void start_auto_animation() {}
-
 // ---- Work-session printing ----
 
 uint8_t session_printing = 0;

@@ -2,8 +2,8 @@
 // whose own subsystems are not built yet, and the figure-event state that
 // only the figure view reads and writes. Each keeps the name the kernel gives
 // it and does the least that is real: the figure-event state lives here, the
-// hand scroll moves the sheet, and the figure's pop-up menu and the
-// automatic animation do nothing yet. The real subsystems replace these
+// hand scroll moves the sheet, and the figure's pop-up menu does nothing
+// yet. The real subsystems replace these
 // definitions in place.
 #pragma once
 
@@ -57,7 +57,6 @@ void init_help_pages();
 // Scrolls the figure so that it follows the point from the scroll anchor on.
 void scroll_figure_window(int32_t x, int32_t y, int flags);
 extern tagPOINT scroll_anchor;
-void start_auto_animation();
 
 // ---- Work-session printing ----
 // Recording and printing work sessions are not built yet, so no session is

@@ -34,6 +34,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/anim_panel.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/figure_popup.h"
 #include "kernel/window/window_hooks.h"
