@@ -10,6 +10,7 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
+#include "app/panels/anim_panel.h"
 #include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/prefs/preferences_window.h"
@@ -21,6 +22,7 @@
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
+#include "kernel/files/print_session_dialog.h"
 #include "kernel/files/work_session.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_dialog.h"
@@ -47,6 +49,7 @@
 #include "app/panels/tools_palette.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/replay_panel.h"
+#include "app/panels/small_dialogs.h"
 #include "kernel/window/replay.h"
 #include "kernel/tools/tool_state.h"
 #include <QApplication>
@@ -259,6 +262,8 @@ void fill_tool_services() {
   tool_hooks& h = tool_services();
   h.start_replay_construction = &start_replay_construction;
   run_replay_construction_panel = &run_replay_construction_panel_qt;
+  run_print_session_dialog = &run_print_session_dialog_qt;
+  install_anim_panel();
   set_calculator_panel_opener(open_calculator_panel);
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;

@@ -436,7 +436,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
       bool ok = first && try_pick_object(event, first, true, false) && first_hit;
       for (object* o = fig->first; ok && o; o = o->next)
         if ((o->state & OBJ_MOVING) && object_is_fixed(o)) ok = false;
-      if (!ok) {
+          if (!ok) {
         end_spring_animation();
         clear_pick_marks();
         return 0;

@@ -5,6 +5,7 @@
 #include "kernel/files/file_services.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/undo.h"
+#include "kernel/text/text_editing.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
@@ -42,7 +43,10 @@ HWND figure_window() { return static_cast<HWND>(current_figure_view); }
 
 HWND main_window() { return files_services().main_application ? files_services().main_application() : nullptr; }
 
+// The Return that starts the animation must reach the animation: a name
+// or text still being typed in the figure would take it.
 void post_return_to_figure() {
+  switch_text_edit_object(nullptr);
   if (HWND view = figure_window()) NSKelvoWrapMachine::cwmPostMessage(view, WM_CHAR, 13, 0);
 }
 
