@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QPointer>
 #include <QStyle>
+#include <QTimer>
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/kp_figure_view.h"
@@ -54,8 +55,12 @@ LRESULT KPAnimButton::sendMessage(UINT message, WPARAM wparam, LPARAM) {
   }
 }
 
-NSAnimPanelController::NSAnimPanelController() : QWidget(nullptr, Qt::Tool) {
+NSAnimPanelController::NSAnimPanelController() : QWidget(nullptr, Qt::Tool | Qt::WindowDoesNotAcceptFocus) {
   setAttribute(Qt::WA_DeleteOnClose, false);
+  // A palette beside the figure: the figure window stays the active one
+  // (its figure is the one the kernel works in), even when the panel is
+  // shown or another window closes.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   anim_ = new KPAnimButton(kAnimLabelRows[kAnimAnimate], this);
   defini_ = new KPAnimButton(kAnimLabelRows[kAnimDefine], this);
   supprim_ = new KPAnimButton(kAnimLabelRows[kAnimDelete], this);
@@ -112,6 +117,13 @@ LRESULT NSAnimPanelController::sendMessage(UINT message, WPARAM wparam, LPARAM) 
 }
 
 LONG_PTR NSAnimPanelController::getWindowLong(int) { return reinterpret_cast<LONG_PTR>(&anim_panel_proc); }
+
+bool NSAnimPanelController::event(QEvent* event) {
+  // Where the window system activates the panel anyway, the figure gets
+  // the activation back at once.
+  if (event->type() == QEvent::WindowActivate) QTimer::singleShot(0, this, [] { focus_figure(); });
+  return QWidget::event(event);
+}
 
 void NSAnimPanelController::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);

@@ -49,6 +49,7 @@ class NSAnimPanelController : public QWidget, public KPMessageTarget, public KPW
   void setWindowLong(int, LONG_PTR) override {}
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

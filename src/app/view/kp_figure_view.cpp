@@ -814,6 +814,8 @@ void KPFigureView::fireKeyRecords() {
     unlockView();
   }
   GlobalFreeAndNull(&record);
+  // A key may have started an animation (Return with springs) or ended one.
+  CheckFigureTimer();
   if (!keyQueue_.empty()) keyTimer_.start(0);
 }
 
