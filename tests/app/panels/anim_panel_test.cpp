@@ -159,7 +159,7 @@ TEST_F(AnimPanel, AskingTwiceForTheAutomaticStartRestartsItsWait) {
   const int timers = KPTimer::timerCount();
   start_auto_animation();
   EXPECT_EQ(KPTimer::timerCount(), timers + 1);
-  spin(300);
+  spin(250);
   start_auto_animation();
   EXPECT_EQ(KPTimer::timerCount(), timers + 1);
   // A timer never fires early: 300 ms after the second request the first
