@@ -18,8 +18,8 @@
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
-#include "kernel/window/drag_free.h"
 #include "kernel/window/anim_panel.h"
+#include "kernel/window/drag_free.h"
 #include "kernel/window/object_events.h"
 #include "kernel/window/springs.h"
 #include "platform/kp_cursor.h"
@@ -48,6 +48,7 @@ double snap_length_out = 0;
 // The spring gesture: its start and current points (figure coordinates).
 drag_vector g_spring_start = {};
 drag_vector g_spring_end = {};
+
 bool animation_mode() {
   return interaction_state == kModeAnimation || interaction_state == kModeMultiAnimation;
 }
@@ -436,7 +437,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
       bool ok = first && try_pick_object(event, first, true, false) && first_hit;
       for (object* o = fig->first; ok && o; o = o->next)
         if ((o->state & OBJ_MOVING) && object_is_fixed(o)) ok = false;
-          if (!ok) {
+      if (!ok) {
         end_spring_animation();
         clear_pick_marks();
         return 0;
