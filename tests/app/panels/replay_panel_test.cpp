@@ -38,12 +38,18 @@ class ReplayPanel : public FigureTest {
   // Runs the replay from the Edit menu; `script` drives the panel.
   void replay(KPFigureWindow* w, std::function<void(NSReplayConstrController*)> script) {
     bool ran = false;
-    QTimer::singleShot(100, [&] {
+    // The panel comes up once the menu has been clicked, however long that
+    // takes on a loaded machine.
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
       NSReplayConstrController* panel = NSReplayConstrController::running();
-      ASSERT_NE(panel, nullptr);
+      if (!panel || !panel->isVisible()) return;
+      poll.stop();
       ran = true;
       script(panel);
     });
+    poll.start();
     ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Edit"), QStringLiteral("Replay Construction")));
     spin(20);
     EXPECT_TRUE(ran);
