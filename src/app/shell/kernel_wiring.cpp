@@ -10,6 +10,7 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
+#include "app/panels/about_panel.h"
 #include "app/panels/anim_panel.h"
 #include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
@@ -17,6 +18,10 @@
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/exchange/ti9x_export.h"
+#include "kernel/exchange/ti9x_import.h"
+#include "kernel/exchange/ti_probe.h"
+#include "kernel/files/text_family.h"
 #include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/files/clipboard.h"
@@ -44,6 +49,7 @@
 #include "kernel/tools/number_in_text.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "app/panels/tools_palette.h"
@@ -167,7 +173,7 @@ void fill_window_services() {
     // The drawer sits in the window's layout beside the view, 270 pixels
     // wide: it follows the window without being placed.
   };
-  h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
+  h.redefinition_waiting = redefinition_waiting;
   h.cancel_last_selection = [](int erase, int remove) {
     cancel_last_selection(static_cast<uint8_t>(erase), static_cast<uint8_t>(remove));
   };
@@ -317,8 +323,11 @@ void fill_tool_services() {
   h.display_tool_name = [](const char* name) {
     if (KPFigureWindow* window = KPDocument::currentWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
   };
-  h.show_help_page = [](const char* text, const char*) {
-    if (KPFigureWindow* window = KPDocument::currentWindow()) window->setHelpFieldContent(kp_qstring(text ? text : ""));
+  h.show_help_page = [](const char* text, const char* page) {
+    // Every figure window shows the page; its field shows only while the
+    // tools help is on.
+    for (KPDocument* doc : KPDocument::liveDocuments())
+      if (KPFigureWindow* window = doc->figureWindow()) window->showHelpPage(kp_qstring(text ? text : ""), page);
   };
   // The attribute pop-ups show the record of the chosen tool. The mask is
   // left to the tools until the palette keeps its menus' active flags.
@@ -421,6 +430,8 @@ void fill_cursor_environment() {
     out->help_height = 0;
     return true;
   };
+  env.in_link_text_field = &NSLinkTextField::inside;
+  env.splash_visible = &splash_on_show;
   install_cursor_environment(env);
 }
 
@@ -473,6 +484,14 @@ void fill_main_command_services() {
 void fill_file_services() {
   file_services& h = files_services();
   h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.ti9x_export_figure = &ti9x_export_figure;
+  h.ti9x_check_signature = []() -> int32_t { return ti9x_check_signature(file_buffer, file_buffer_len, nullptr); };
+  h.ti9x_read_macro = [](const char* data) {
+    // The variable data ends before the two checksum bytes of the image.
+    const auto* end = reinterpret_cast<const uint8_t*>(file_buffer) + file_buffer_len;
+    const auto* at = reinterpret_cast<const uint8_t*>(data);
+    return at != nullptr && end - at >= 2 && ti9x_read_macro(at, end - 2) >= 0 ? 1 : 0;
+  };
   h.enum_figure_windows = [](bool (*visit)(HWND window, kelvo_win_info* fig, void* context), void* context) {
     const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
     for (KPDocument* doc : documents) {

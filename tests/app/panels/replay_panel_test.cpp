@@ -36,16 +36,17 @@ class ReplayPanel : public FigureTest {
     return n;
   }
   // Runs the replay from the Edit menu; `script` drives the panel.
+  // The script waits for the panel to be up, however busy the machine.
   void replay(KPFigureWindow* w, std::function<void(NSReplayConstrController*)> script) {
     bool ran = false;
-    // The panel comes up once the menu has been clicked, however long that
-    // takes on a loaded machine.
     QTimer poll;
+    int tries = 0;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
       NSReplayConstrController* panel = NSReplayConstrController::running();
-      if (!panel || !panel->isVisible()) return;
+      if (!panel && ++tries < 500) return;
       poll.stop();
+      ASSERT_NE(panel, nullptr);
       ran = true;
       script(panel);
     });

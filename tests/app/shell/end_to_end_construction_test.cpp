@@ -94,14 +94,15 @@ TEST_F(EndToEndConstruction, ReplayHidesTheLastStepsInTheViewAndCancelShowsThem)
   const QImage before = shown(view);
   for (const QPoint& p : at) ASSERT_GT(inkNear(before, p), 0);
   bool ran = false;
-  // The panel comes up once the menu has been clicked, however long that
-  // takes on a loaded machine.
+  // The script waits for the panel to be up, however busy the machine.
   QTimer poll;
+  int tries = 0;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     NSReplayConstrController* panel = NSReplayConstrController::running();
-    if (!panel || !panel->isVisible()) return;
+    if (!panel && ++tries < 500) return;
     poll.stop();
+    ASSERT_NE(panel, nullptr);
     ran = true;
     QTest::mouseClick(panel->button(kReplayLast), Qt::LeftButton);
     QTest::mouseClick(panel->button(kReplayPrevious), Qt::LeftButton);
