@@ -36,7 +36,8 @@ class NSPrintSessionController : public KPDialogPanel {
   QPushButton* cancel_;
 };
 
-// Installed as the kernel's run_print_session_dialog.
+// Runs the print-session dialog over the parent's window; 1 after OK, 2
+// otherwise. Installed as the session printing's dialog.
 int run_print_session_dialog_qt(void* instance, const char* name, HWND parent, WNDPROC procedure);
 
 class NSPassWordWindowController : public QDialog {

@@ -13,7 +13,6 @@
 #include "app/panels/small_dialogs.h"
 #include "app/support/figure_test.h"
 #include "kernel/files/file_services.h"
-#include "kernel/files/print_session_dialog.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/window/anim_panel.h"
 #include "platform/kp_qt_bridge.h"
@@ -291,7 +290,7 @@ TEST_F(SmallDialogs, ThePrintSessionDialogAnswersOneOnOkAndTwoOtherwise) {
       items = d->layoutList()->count();
       c.end(d);
     });
-    EXPECT_EQ(ask_print_session("SESSION_PRINT", nullptr, recording_proc), c.answer);
+    EXPECT_EQ(run_print_session_dialog_qt(nullptr, "SESSION_PRINT", nullptr, recording_proc), c.answer);
     EXPECT_EQ(items, 1);
     ASSERT_EQ(heard().size(), 2u);
     EXPECT_EQ(heard()[0].first, WM_INITDIALOG);
