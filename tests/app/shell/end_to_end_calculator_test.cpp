@@ -212,10 +212,27 @@ TEST_F(EndToEndCalculator, TwoMeasuresAddedInTheCalculatorGiveACalculationThatFo
   const double moved = shownNumber(first) + shownNumber(second);
   EXPECT_GT(moved, sum + 1);
   EXPECT_NEAR(shownNumber(calc), moved, 1e-9) << text(calc);
+
   const QRect frame(frameCentre(view, calc_text) - QPoint(calc_text->te->size.w / 2, calc_text->te->size.h / 2),
                     QSize(calc_text->te->size.w, calc_text->te->size.h));
   view->grab();
   EXPECT_NE(before.copy(frame), view->viewImage().copy(frame));
+
+  // With the Formula tool again, a second click on the calculation opens
+  // it: its objects come back as a and b, and a changed formula is saved
+  // into it.
+  pickFromPalette(&classe_calculate);
+  click(view, frameCentre(view, calc_text));
+  EXPECT_EQ(panel->formulaField()->text(), "a");
+  click(view, frameCentre(view, calc_text));
+  EXPECT_EQ(panel->formulaField()->text(), "a+b");
+  QTest::keyClicks(panel->formulaField(), "*2");
+  QTest::keyClick(panel->formulaField(), Qt::Key_Return);
+  spin(10);
+  EXPECT_EQ(only(fig, &classe_calculate), calc);
+  EXPECT_STREQ(reinterpret_cast<const char*>(calc->parents[calc->nbparents]), "a+b*2");
+  const double edited = shownNumber(first) + 2 * shownNumber(second);
+  EXPECT_NEAR(shownNumber(calc), edited, 1e-9) << text(calc);
 }
 
 }  // namespace
