@@ -107,10 +107,13 @@ void write_formula_field(const std::string& text) {
 // the order of their letters, and the unit byte of that result.
 formula_cell* g_program = nullptr;
 uint8_t g_program_unit = 0;
+// The objects the program was compiled against, in order.
+std::vector<object*> g_program_parents;
 
 void drop_program() {
   GlobalFreeAndNull(&g_program);
   g_program_unit = 0;
+  g_program_parents.clear();
 }
 
 void clear_result() {
@@ -381,6 +384,7 @@ void save_edited_calculation() {
   object* edited = calculator.edited;
   if (!fig || !edited || !g_program) return;
   const std::vector<object*> parents = loaded_in_letter_order();
+  if (parents != g_program_parents) return;
   for (object* p : parents)
     if (built_on(p, edited)) {
       message_box_simple(kMessageGeneral);
@@ -505,6 +509,7 @@ void calculator_evaluate() {
       drop_program();
       g_program = program;
       g_program_unit = formula_unit_byte;
+      g_program_parents.assign(g_scratch.parents.begin(), g_scratch.parents.begin() + n);
       if (calculator.edited) save_edited_calculation();
       return;
     }
@@ -527,7 +532,9 @@ void calculator_start_placing() {
   calculator.place_width = calculator.result_width > 0 ? static_cast<int16_t>(calculator.result_width) : 30;
   calculator.place_height = calculator.result_height > 0 ? static_cast<int16_t>(calculator.result_height) : 12;
   // The Formula tool's next click in the figure places the result; its box
-  // follows the mouse until then.
+  // follows the mouse until then. The flag is shared by the tools: another
+  // tool never takes it.
+  if (current_class != &classe_calculate) return;
   placing_text = 1;
   text_box_width = calculator.place_width;
   text_box_height = calculator.place_height;
@@ -608,6 +615,10 @@ object* place_calculator_result() {
   // Only a result that was worked out can be placed; a calculation being
   // edited took its new formula when it was evaluated.
   if (calculator.edited || !g_program || !calculator.result_ready) return nullptr;
+  // The program numbers the objects it was compiled against: an object
+  // gone from the list since then leaves nothing to place.
+  const std::vector<object*> parents = loaded_in_letter_order();
+  if (parents != g_program_parents) return nullptr;
   char* text = text_block(calculator.display);
   auto* program = static_cast<formula_cell*>(copy_block(static_cast<void*>(g_program)));
   if (!text || !program) {
@@ -625,7 +636,7 @@ object* place_calculator_result() {
 
   construct_class* const cls = current_class;
   objlist_clear(fig->inputs);
-  for (object* p : loaded_in_letter_order()) objlist_add(fig->inputs, p, 0);
+  for (object* p : parents) objlist_add(fig->inputs, p, 0);
   pending_extra[0] = text;
   pending_extra[1] = program;
   uint16_t made = 0;

@@ -74,6 +74,11 @@ class Calculator : public GeometryTest {
   void recomputeAll() {
     for (object* o = fig_->first; o; o = o->next) recompute_object(o);
   }
+  // The evaluate command once a result is shown, with the Formula tool.
+  static void askToPlace() {
+    current_class = &classe_calculate;
+    command(kCalcEvaluate);
+  }
   static LRESULT command(int id, int note = 0) {
     return calculator_dlg_proc(nullptr, 273, static_cast<WPARAM>(note) << 16 | static_cast<WPARAM>(id), 0);
   }
@@ -211,8 +216,11 @@ TEST_F(Calculator, APlacedResultIsACalculationOfTheLoadedObjectsShownInAText) {
   EXPECT_EQ(messages, std::vector<std::string>{});
   EXPECT_EQ(calculator.result, "-0.75");
   // Evaluate again: the result waits for its place, in a box that follows
-  // the mouse.
+  // the mouse; never for another tool, which shares the flag.
+  current_class = &classe_segment;
   command(kCalcEvaluate);
+  EXPECT_EQ(placing_text, 0);
+  askToPlace();
   EXPECT_EQ(placing_text, 1);
   EXPECT_EQ(text_box_width, 30);
   EXPECT_EQ(text_box_height, 12);
@@ -260,6 +268,15 @@ TEST_F(Calculator, APlacedResultIsACalculationOfTheLoadedObjectsShownInAText) {
   placing_text = 1;
   EXPECT_FALSE(placingClick(50, 50));
   EXPECT_EQ(ofClass(&classe_calculate).size(), 1u);
+  // Nor when an object left the list after the evaluation: the program
+  // numbers the objects it was compiled against.
+  load({x, y});
+  calculator.display = "a+b";
+  command(kCalcEvaluate);
+  askToPlace();
+  objlist_remove_item(calculator_list(), y);
+  EXPECT_FALSE(placingClick(50, 50));
+  EXPECT_EQ(ofClass(&classe_calculate).size(), 1u);
 }
 
 TEST_F(Calculator, EditingACalculationGivesItTheNewFormulaAndRecomputes) {
@@ -268,7 +285,7 @@ TEST_F(Calculator, EditingACalculationGivesItTheNewFormulaAndRecomputes) {
   load({x, y});
   calculator.display = "a+b";
   command(kCalcEvaluate);
-  command(kCalcEvaluate);
+  askToPlace();
   ASSERT_FALSE(placingClick(100, 100));
   ASSERT_EQ(ofClass(&classe_calculate).size(), 1u);
   object* calc = ofClass(&classe_calculate)[0];
@@ -289,7 +306,7 @@ TEST_F(Calculator, EditingACalculationGivesItTheNewFormulaAndRecomputes) {
   EXPECT_EQ(calc->valeurs[0].info.rayon, 0);
   EXPECT_EQ(calculator.edited, calc);
   // The calculation is not placed a second time.
-  command(kCalcEvaluate);
+  askToPlace();
   EXPECT_FALSE(placingClick(20, 20));
   EXPECT_EQ(ofClass(&classe_calculate).size(), 1u);
 
@@ -299,7 +316,7 @@ TEST_F(Calculator, EditingACalculationGivesItTheNewFormulaAndRecomputes) {
   calculator.display = "2*a";
   calculator.edited = nullptr;
   command(kCalcEvaluate);
-  command(kCalcEvaluate);
+  askToPlace();
   ASSERT_FALSE(placingClick(300, 100));
   ASSERT_EQ(ofClass(&classe_calculate).size(), 2u) << messages.size();
   object* twice = ofClass(&classe_calculate)[1];
