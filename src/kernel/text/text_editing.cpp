@@ -74,7 +74,7 @@ void recompute_value_dependants(object* obj) {
   key.message = '1';
   clear_pick_marks();
   if (try_pick_object(&key, obj, false, false)) {
-    if (window_services().recompute_marked_objects) window_services().recompute_marked_objects();
+    recompute_marked_objects();
     redraw_marked_objects();
   }
   clear_pick_marks();
@@ -209,24 +209,25 @@ void switch_text_edit_object(object* obj) {
 
 void edited_value_changed(object* obj) {
   if (!obj) return;
-  recompute_object(obj);
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig || !obj->te || fig->cur_text != obj || !is_number_like(obj)) return;
-  // A coordinate moves its point to the value typed, and the point moves
-  // what depends on it: the whole figure is recomputed in list order.
-  if (obj->classe == &classe_equation && obj->te->text) {
+  const bool live = fig && obj->te && fig->cur_text == obj && is_number_like(obj);
+  // A coordinate moves its point to the value typed (read before the
+  // coordinate is computed again from its point), and the point moves what
+  // depends on it: the whole figure is recomputed in list order.
+  if (live && obj->classe == &classe_equation && obj->te->text) {
     std::string typed = obj->te->text;
     text_decimal_to_c(typed.data());
     double value = 0;
     if (std::sscanf(typed.c_str(), "%lG", &value) == 1 && set_point_coordinate_value(obj, value, false)) {
-      for (object* o = fig->first; o; o = o->next)
-        if (o != obj) recompute_object(o);
+      for (object* o = fig->first; o; o = o->next) recompute_object(o);
       redraw_figure(2);
       figure_changed = 1;
       flush_moving_display(0);
       return;
     }
   }
+  recompute_object(obj);
+  if (!live) return;
   // An expression applied to numbers compiles its text again.
   if (obj->classe == &classe_exp_num)
     for (object* o = fig->first; o; o = o->next) {
