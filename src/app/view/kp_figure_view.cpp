@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cassert>
@@ -30,6 +31,7 @@
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
@@ -37,6 +39,7 @@
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/figure_popup.h"
+#include "kernel/window/figure_scroll.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_graf_port_qt.h"
@@ -182,6 +185,8 @@ void KPFigureView::releaseFigure() {
   dc_ = nullptr;
   figure_teardown(kp_hwnd(this), pdd_);
   pdd_ = nullptr;
+  // The kernel must not draw for a view that is gone.
+  if (current_figure_view == kp_hwnd(this)) current_figure_view = nullptr;
   info_ = nullptr;
   for (DisplayDevice* shared : {g_static_device, g_moving_device})
     if (shared && shared->FigureView == this) shared->FigureView = nullptr;
@@ -489,9 +494,18 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
               kelvo_win_info* fig = KPGeoDocument::currentInfo();
               object* first_picked = picked.items ? picked.items[0] : nullptr;
               row_held = ambiguous_designation ||
-                         (current_class == &classe_table && fig && fig->cur2 && fig->cur2 == first_picked) ||
+                         (current_class == &classe_table && first_picked && table_being_built(fig) == first_picked) ||
                          (current_class == &classe_redefine && redefinition_waiting()) || pending_multi_point;
               if (row_held) figure_mouse_construct(&record);
+              // A press on the empty sheet with a text or table tool starts
+              // the frame of the new object; the release builds it.
+              const bool frames = current_class == &classe_text || current_class == &classe_exp_num ||
+                                  (current_class == &classe_table && !table_being_built(fig));
+              if (!row_held && frames && !first_picked) {
+                tagPOINT local = p;
+                globalToLocalDDM(&local);
+                text_frame_press(local);
+              }
               break;
             }
             case 2:
@@ -557,7 +571,7 @@ void KPFigureView::pressAndHold(kel_EventRecord* record, UINT message, const QPo
   bool refused = hold_tested || ambiguous_designation || (current_class && pending_multi_point) ||
                  current_class == &classe_redefine || current_class == &classe_text ||
                  current_class == &classe_exp_num ||
-                 (current_class == &classe_table && !first_picked && !(fig && fig->cur2)) ||
+                 (current_class == &classe_table && !first_picked && !table_being_built(fig)) ||
                  (current_class == &classe_table && first_picked && first_picked->otype &&
                   first_picked->otype->id == 17);
   if (!refused) {
@@ -695,7 +709,11 @@ void KPFigureView::mouseDragged(const QPointF& where, Qt::KeyboardModifiers modi
     update_cursor(KPCursor::lastSet());
   } else if (!config_mode) {
     kel_EventRecord record = make_record(kEventDragStep, modifier_status(modifiers), mouse_point);
-    if (manipulating || rubber_band_tracking || scroll_drag_active || spring_gesture_active || !mouse_tracking) {
+    if (text_frame_active() && mouse_tracking) {
+      tagPOINT local = mouse_point;
+      globalToLocalDDM(&local);
+      text_frame_move(local);
+    } else if (manipulating || rubber_band_tracking || scroll_drag_active || spring_gesture_active || !mouse_tracking) {
       trackingDecision(&record, &where, true);
     } else if (interaction_state == 1 || interaction_state == 3 || interaction_state == 5 ||
                interaction_state == 6) {
@@ -761,13 +779,16 @@ void KPFigureView::mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers
             break;
           case 1: {
             object* first_picked = picked.items ? picked.items[0] : nullptr;
-            if (!(current_class == &classe_table && fig && fig->cur2 == first_picked)) figure_mouse_construct(&record);
+            if (!(current_class == &classe_table && first_picked && table_being_built(fig) == first_picked))
+              figure_mouse_construct(&record);
             break;
           }
           default:
             break;
         }
       }
+      // A frame the release did not use (the click went to an object) ends.
+      text_frame_cancel();
       if (!manipulating && g_restore_tool_id) {
         NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, WM_USER, 101,
                                            static_cast<LPARAM>(g_restore_tool_id));
@@ -889,6 +910,30 @@ void KPFigureView::doScroll(double x, double y) {
     invalidateFigure();
 }
 
+void KPFigureView::showOrigin(int32_t left, int32_t top) {
+  const int32_t dx = left - centerX_;
+  const int32_t dy = top - centerY_;
+  centerX_ = left;
+  centerY_ = top;
+  if (scrollRemoteView_) {
+    QScrollBar* h = scrollRemoteView_->hScroller();
+    QScrollBar* v = scrollRemoteView_->vScroller();
+    if (h && v) {
+      const QSignalBlocker block_h(h);
+      const QSignalBlocker block_v(v);
+      h->setValue(left - scroll_range.left);
+      v->setValue(top - scroll_range.top);
+      // The next move of a bar scrolls from here.
+      rx_ = h->value();
+      ry_ = v->maximum() - v->value();
+    }
+  }
+  // The text being edited stays on its object.
+  if (textEditor_ && !textEditor_->isHidden() && (dx || dy))
+    textEditor_->move(textEditor_->pos() - QPoint(static_cast<int>(dx * scale_), static_cast<int>(dy * scale_)));
+  update();
+}
+
 void KPFigureView::setViewOrigin(double x, double y) {
   if (!scrollRemoteView_) return;
   scrollRemoteView_->setScrollPos(1, static_cast<int32_t>(y), false);
@@ -934,8 +979,10 @@ void KPFigureView::wheelEvent(QWheelEvent* event) {
   kel_EventRecord wheel = make_record(kEventDragStep, modifier_status(event->modifiers()), p);
   figure_view_track_mouse(kp_hwnd(this), &wheel);
   if (scroll_drag_active || !lockFixSaveContext()) return;
+  // The wheel always scrolls, measured from the pointer.
   scroll_drag_active = 1;
   scroll_anchor = p;
+  scroll_translates_figure = 0;
   // One notch (120) scrolls 8 steps of 5 pixels; turning the wheel away
   // shows the upper part of the sheet.
   const double dx = event->angleDelta().x() / 15.0;

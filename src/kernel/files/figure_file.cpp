@@ -8,6 +8,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/exchange/figure_bitmaps.h"
+#include "kernel/exchange/ti83_import.h"
 #include "platform/kp_bitmap.h"
 #include "kernel/files/file_paths.h"
 #include "kernel/files/file_state.h"
@@ -15,6 +16,7 @@
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
+#include "kernel/exchange/ti9x_import.h"
 #include "kernel/files/text_output.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
@@ -44,7 +46,7 @@ constexpr size_t kMaxColorName = 49;
 // The view a figure without a window is saved with.
 constexpr tagRECT kDefaultView = {0, 0, 600, 420};
 
-bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 bool is_white(char c) { return c == '\r' || c == '\n' || c == '\t' || c == ' '; }
 
 const char* skip_white(const char* p) {
@@ -574,6 +576,15 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
       if (file_class == 1) return failed("figures of the older edition are read by the older reader");
       init_default_attrs(path);
       return txt_read_figure(text.c_str(), len, path);
+    }
+    if (file_platform == 3) {
+      init_default_attrs(path);
+      if (ti9x_read_figure(image, len) == 1) return 1;
+      return failed(ti9x_import_error());
+    }
+    if (file_platform == 4) {
+      init_default_attrs(path);
+      return static_cast<int8_t>(file_version == 1.0 ? ti83_read_figure(image, len) : ti83_read_figure_v2(image, len));
     }
     return failed("calculator figures are read by the calculator exchange");
   }
