@@ -19,7 +19,6 @@
 #include "kernel/measure/calculator.h"
 #include "kernel/measure/calculator_window.h"
 #include "kernel/model/classes.h"
-#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
@@ -114,16 +113,16 @@ TEST_F(EndToEndCalculator, TheEquationOfALineFollowsTheLine) {
   for (object* o = fig->first; o; o = o->next)
     if (o->otype && o->otype->id == TYPE_AXES) axes = o;
   ASSERT_NE(axes, nullptr);
-  // The equation object, built as its tool builds it from the line and
-  // the coordinate system.
-  current_class = &classe_equation;
-  objlist_clear(fig->inputs);
-  objlist_add(fig->inputs, line, 0);
-  objlist_add(fig->inputs, axes, 0);
-  object* eq = create_object(1, nullptr, 1, 1, 1);
-  objlist_clear(fig->inputs);
-  current_class = nullptr;
+  // The equation tool on the line: the figure's one coordinate system is
+  // taken as the second argument.
+  pickFromPalette(&classe_equation);
+  click(view, QPoint(200, 250));
+  object* eq = nullptr;
+  for (object* o : objectsOf(fig, &classe_equation))
+    if (o->nbparents > 0 && o->parents[0] == line) eq = o;
   ASSERT_NE(eq, nullptr);
+  EXPECT_EQ(eq->parents[1], axes);
+  // Its slope form, as the equation's format menu sets it.
   eq->math.equa.format = 1;
   recompute_object(eq);
   const std::string before = text(eq);
