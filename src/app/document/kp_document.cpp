@@ -177,8 +177,10 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   (void)parent;
   KPFileDialogRequest request;
   request.directory = g_remembered_directory.toStdString();
+  // Old binary figures have no extension of their own.
   request.name_filters = {"Figures (*.fig *.env *.8xv)",
-                          "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)"};
+                          "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)",
+                          "All files (*)"};
   const std::optional<std::string> chosen = kp_choose_file(request);
   return chosen ? QString::fromStdString(*chosen) : QString();
 }
@@ -579,6 +581,8 @@ bool KPDocument::writeToURL(const QString& path, int format) {
   kp_set_current_figure_window(kp_hwnd(figureView()));
   save_command_result = 0;
   main_menu_command(kp_hwnd(figureView()), command_id::kSave, 0);
+  // The older format is this save's choice only.
+  if (save_format_code == 4) save_format_code = 0;
   kp_set_current_figure_window(previous_window);
   g_current = previous;
   if (save_command_result != 1) return false;

@@ -14,6 +14,7 @@
 #include "kernel/files/file_state.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/object_reader.h"
+#include "kernel/files/old_binary.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
 #include "kernel/exchange/ti9x_import.h"
@@ -573,7 +574,6 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   if (kind != FILE_KIND_FIGURE) return failed("the file is not a figure");
   if (file_class == 0 || file_class == 1) {
     if (file_platform <= 2) {
-      if (file_class == 1) return failed("figures of the older edition are read by the older reader");
       init_default_attrs(path);
       return txt_read_figure(text.c_str(), len, path);
     }
@@ -588,5 +588,12 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
     }
     return failed("calculator figures are read by the calculator exchange");
   }
-  return failed("old binary figures are imported by the old-file reader");
+  // Old binary figures: the first format carries the Macintosh signature.
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr) return failed("no current figure");
+  if (fig->first != nullptr) empty_figure(fig);
+  init_default_attrs(path);
+  const int done = file_platform == 1 ? import_old_figure_v1(image, len) : import_old_figure_v2(image, len);
+  if (done != 1) return failed(old_binary_error());
+  return 1;
 }

@@ -11,6 +11,7 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/exchange/bmp_writer.h"
 #include "kernel/files/file_paths.h"
+#include "kernel/macros/macro_source.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/file_services.h"
 #include "kernel/files/image_files.h"
@@ -346,6 +347,8 @@ int save_file_as_dialog(HWND owner, int kind, void* target) {
       proposed = window_title(static_cast<HWND>(target));
   } else if (kind == DIALOG_MACRO) {
     build_file_filters(&filters, text_or_empty(695), "*.mac");
+    // The macro as source tables is a choice of its own, never a macro file.
+    append_file_filter(&filters, "Source tables (*.c)", "*.c");
     default_ext = "mac";
     const auto* macro = static_cast<const construct_class*>(target);
     proposed = macro && macro->name ? macro->name : "";
@@ -391,7 +394,10 @@ int save_file_as_dialog(HWND owner, int kind, void* target) {
   const std::string chosen_path = file_path_buffer;
 
   int result = 0;
-  if (kind == DIALOG_EXPORT && index == 2) {
+  if (kind == DIALOG_MACRO && index == 3) {
+    result = export_macro_as_c(static_cast<construct_class*>(target), chosen_path.c_str()) ? 1 : 0;
+    if (result == 0) message_box_simple("The source tables cannot be written.");
+  } else if (kind == DIALOG_EXPORT && index == 2) {
     result = export_figure_image_file(chosen_path.c_str(), width, height) ? 1 : 0;
   } else if (kind == DIALOG_EXPORT && index == 1) {
     // The figure goes straight to its ".fig" name beside the page, so a

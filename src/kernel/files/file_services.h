@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "kernel/files/duo_text.h"
+#include "kernel/files/old_binary.h"
 #include "platform/win_types.h"
 
 struct construct_class;
@@ -18,8 +20,8 @@ struct kelvo_win_info;
 
 struct file_services {
   // ---- Older text format
-  int (*write_duo_figure_text)() = nullptr;
-  int (*write_duo_macro_file_text)(construct_class* macro) = nullptr;
+  int (*write_duo_figure_text)() = ::write_duo_figure_text;
+  int (*write_duo_macro_file_text)(construct_class* macro) = ::write_duo_macro_file_text;
 
   // ---- Calculator files and pictures
   int (*ti9x_export_figure)(int code) = nullptr;
@@ -27,8 +29,8 @@ struct file_services {
   // The offset of the macro data in the file image, or -1.
   int32_t (*ti9x_check_signature)() = nullptr;
   int (*ti9x_read_macro)(const char* data) = nullptr;
-  int (*import_old_macro_v2)() = nullptr;
-  int (*import_old_macro_v1)() = nullptr;
+  int (*import_old_macro_v2)() = ::import_old_macro_v2;
+  int (*import_old_macro_v1)() = ::import_old_macro_v1;
 
   // ---- Preferences
   // Replaces the stored preferences by a preferences file's bytes and

@@ -1,4 +1,6 @@
 #include "kernel/files/macro_text.h"
+#include "kernel/files/old_binary.h"
+#include "kernel/files/duo_text.h"
 
 #include <cstring>
 #include <string>
@@ -387,7 +389,21 @@ int32_t read_macro_icon(uint8_t** icon, const char* text) {
     p = skip_white(p);
     return true;
   };
-  if (starts(p, "Icon:")) {
+  if (file_class != 0 && starts(p, "Icon:")) {
+    // Sixteen rows of sixteen hexadecimal digits in the older palette order.
+    p = next_line(p);
+    for (int y = 0; y < 16; ++y) {
+      const char* eol = end_of_line(p);
+      for (int x = 0; x < 16; ++x) {
+        const char c = p + x < eol ? p[x] : '0';
+        const char* at = std::strchr("0123456789ABCDEF", c);
+        const int digit = c != '\0' && at != nullptr ? static_cast<int>(at - "0123456789ABCDEF") : 0;
+        block[y * 16 + x] = macro_icon_palette_order[digit];
+      }
+      p = next_line(eol);
+    }
+    double_icon(block);
+  } else if (starts(p, "Icon:")) {
     p = skip_white(p + 5);
     bool ok = true;
     if (starts(p, "16x16")) {
@@ -537,8 +553,9 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
       if (s.mo_class == nullptr || is_macro_class(s.mo_class))
         return refuse("unknown step class \"" + sname + "\"");
       p = c;
-      int64_t mth = 0, fin = 0, np = 0, nv = 0;
-      if (!next_int(p, &mth, 0, 255) || !next_int(p, &fin, 0, 1) || !next_int(p, &np, 0, 255) ||
+      int64_t mth = 0, fin = 0, np = 0, nv = 0, packed = 0;
+      if (!next_int(p, &mth, 0, 255) || !next_int(p, &fin, 0, 1) ||
+          (file_class != 0 && !next_int(p, &packed, 0, UINT32_MAX)) || !next_int(p, &np, 0, 255) ||
           !next_int(p, &nv, 0, 1000))
         return refuse("bad step counts");
       const bool locus = s.mo_class->ctype != nullptr && s.mo_class->ctype->id == TYPE_LOCUS;
@@ -550,11 +567,13 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
       s.mo_nb_parents = static_cast<int16_t>(np);
       s.mo_nb_values = static_cast<int16_t>(nv);
       while (*p == ',' || is_blank(*p)) ++p;
-      math_info w{};
-      const int32_t ti = read_type_info_word(p, s.mo_class, &w);
-      if (ti < 0) return refuse(object_reader_error());
-      p += ti;
-      s.mo_side_info = w.bitsfield;
+      if (file_class == 0) {
+        math_info w{};
+        const int32_t ti = read_type_info_word(p, s.mo_class, &w);
+        if (ti < 0) return refuse(object_reader_error());
+        p += ti;
+        s.mo_side_info = w.bitsfield;
+      }
       while (*p == ',' || is_blank(*p)) ++p;
       if (starts(p, "VAng:")) {
         p += 5;
@@ -579,6 +598,14 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
           s.mo_parents[k] = static_cast<uint32_t>(idx);
         }
         while (*p == ',' || is_blank(*p)) ++p;
+      }
+      if (file_class != 0) {
+        uint32_t word = static_cast<uint32_t>(packed);
+        if (class_named(s.mo_class, "Int") && np >= 2)
+          word = pack_index_pair(static_cast<uint16_t>(word & 0xFFFF), macro_parent_type(def, method, &s, 0),
+                                 macro_parent_type(def, method, &s, 1));
+        s.mo_side_info = class_named(s.mo_class, "Int") ? word : 0;
+        unpack_object_side_info(word, nullptr, method, &s, static_cast<int16_t>(nv));
       }
       const bool text_step = class_named(s.mo_class, "Text");
       if (text_step && starts(p, "inc.elmts:")) {
@@ -710,7 +737,11 @@ int8_t txt_read_macro_file(const char* image, uint32_t len) {
   const std::string copy(image, len);
   const char* text = copy.c_str();
   const int kind = txt_detect_header(len, text);
-  if (kind != FILE_KIND_MACRO || file_class != 0) return fail("not a macro file of this edition"), 0;
+  if (kind == FILE_KIND_MACRO && file_class == 2) {
+    if (import_old_macro_v2(copy.c_str(), len) == 1) return 1;
+    return fail(old_binary_error()), 0;
+  }
+  if (kind != FILE_KIND_MACRO || file_class > 1 || file_platform > 2) return fail("not a macro file of this edition"), 0;
   init_default_attrs(nullptr);
   const char* p = next_line(text);
   p = skip_white(p);

@@ -11,6 +11,9 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/files/file_colors.h"
 #include "kernel/files/file_state.h"
+#include "kernel/files/duo_text.h"
+#include "kernel/objects/locus_type.h"
+#include "kernel/tools/handler_helpers.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
@@ -569,6 +572,8 @@ bool read_dash(const char*& p, dot* d) {
 }
 
 // The style line; false for an item with a bad value.
+bool parse_duo_style(const char*& p, uint16_t t, object_settings* s);
+
 bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_settings* s, uint8_t* pushed) {
   s->Color = type_default_color(t);
   s->FillColor = t == TYPE_BUTTON ? color_by_index(37) : back_color;
@@ -593,6 +598,7 @@ bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_setting
     p = skip_separators(p);
     return true;
   }
+  if (file_class != 0) return parse_duo_style(p, t, s);
   auto item = [&p](const char* word) {
     if (!starts(p, word)) return false;
     p += std::strlen(word);
@@ -1220,6 +1226,523 @@ int32_t finish_object(object* o, const Record& r, object* set, object** slot, in
   return consumed;
 }
 
+// ------------------------------------------------------- older format
+
+// What a record of the older format adds to the common creation.
+struct DuoExtra {
+  uint32_t side = 0;
+  int16_t vn = 0;
+  object* owner = nullptr;  // the common point of an intersection with a circle
+  int16_t nb_points = 0;    // of a locus
+};
+
+
+constexpr int64_t kMaxDuoValues = 2002;
+
+bool text_like_type(uint16_t t) { return t == 16 || t == 17 || t == 18 || t == 19 || t == 20 || t == 22; }
+
+// A word up to a comma (blanks around it dropped), and past the comma.
+std::string field_at(const char*& p) {
+  p = skip_blanks(p);
+  const char* e = p;
+  while (!txt_is_line_end(*e) && *e != ',') ++e;
+  const char* w = e;
+  while (w > p && is_blank(w[-1])) --w;
+  std::string out(p, w);
+  p = *e == ',' ? e + 1 : e;
+  return out;
+}
+
+bool color_field(const char*& p, uint32_t* out) {
+  const std::string name = field_at(p);
+  const int64_t c = txt_color_by_name(name.c_str(), static_cast<int>(name.size()));
+  if (c < 0) return fail("unknown colour name \"" + name + "\"");
+  *out = static_cast<uint32_t>(c);
+  return true;
+}
+
+uint8_t unit_by_name(const std::string& unit) {
+  for (int r = 0; r < 5 && unit != "WU"; ++r)
+    for (int c = 0; c < 5; ++c)
+      if (kUnitNames[r][c][0] != '\0' && unit == kUnitNames[r][c]) return static_cast<uint8_t>(r * 32 + c);
+  return 0;
+}
+
+// The positional style line of the older format.
+bool parse_duo_style(const char*& p, uint16_t t, object_settings* s) {
+  s->opaque = 0;
+  auto words = [&p, s]() {
+    p = skip_separators(p);
+    s->visible = word_at(p) == "I" ? 0 : 1;
+    p += word_at(p).size();
+    p = skip_separators(p);
+    s->sticky = word_at(p) == "St" ? 1 : 0;
+    p += word_at(p).size();
+  };
+  if (text_like_type(t)) {
+    if (!color_field(p, &s->Color) || !color_field(p, &s->FillColor)) return false;
+    int64_t dec = 0, a = 0, b = 0, g = 0;
+    if (!next_int(p, &dec, -127, 255)) return fail("style without its decimals");
+    s->nbre_decimales = static_cast<uint8_t>(dec < 0 ? (-dec) | 128 : dec);
+    if (t != TYPE_NUMBER && t != TYPE_EQUATION) {
+      if (!next_int(p, &a, 0, 255) || !next_int(p, &b, 0, 255)) return fail("bad text style");
+      s->contraint = static_cast<uint8_t>(a);
+      s->unite = static_cast<uint8_t>(b);
+    } else {
+      p = skip_separators(p);
+      s->contraint = field_at(p) == "FD" ? 1 : 0;
+      s->unite = unit_by_name(field_at(p));
+    }
+    if (!next_int(p, &g, 0, 255)) return fail("style without its graph type");
+    s->graph_type = static_cast<uint8_t>(g);
+    words();
+    if ((g & 3) <= 1) s->Color = back_color;
+    return true;
+  }
+  if (!color_field(p, &s->Color) || !color_field(p, &s->FillColor)) return false;
+  const std::string thick = field_at(p);
+  s->thickness = thick == "tT" ? 1 : thick == "T" ? 2 : 0;
+  int64_t lg = 0, cycle = 0, g = 0;
+  if (!next_int(p, &lg, 0, 255) || !next_int(p, &cycle, 0, 255) || !next_int(p, &g, 0, 255))
+    return fail("style without its dash and graph type");
+  // A dash longer than its period, or a period of 0, draws solid.
+  if (cycle == 0 || lg > cycle) lg = cycle = 1;
+  s->dot_style = {static_cast<uint8_t>(lg), static_cast<uint8_t>(cycle)};
+  s->graph_type = static_cast<uint8_t>(g);
+  words();
+  if (t == TYPE_POINT) {
+    if (g == 2) s->graph_type = 0, s->thickness = 1;
+    else if (g > 2) s->graph_type = static_cast<uint8_t>(std::min<int64_t>(g - 1, 4)), s->thickness = 1;
+  } else if (t == TYPE_LOCUS) {
+    s->graph_type = 1;
+  }
+  return true;
+}
+
+// The bytes an older file leaves to the graph type: the equation form of an
+// equation or coordinates object and the coordinate-system kind of axes,
+// grids and the equations on them.
+void duo_object_bytes(object* o) {
+  const uint8_t g = o->settings.graph_type;
+  if (class_is(o->classe, "Eq/Co")) {
+    if (o->methode == 1) {
+      uint8_t b0 = 0;
+      if (g & 16) b0 = 1;
+      if (g & 32) b0 = 2;
+      if (g & 64) b0 = 4;
+      o->math.equa.format = b0;
+    }
+    const object* axes = o->nbparents > 1 && o->parents != nullptr ? o->parents[1] : nullptr;
+    const uint8_t k = axes != nullptr ? axes->settings.graph_type : 0;
+    o->math.equa.typeunite = k >= 1 && k <= 3 ? k : 0;
+  } else if (class_is(o->classe, "Axes") || class_is(o->classe, "Grid")) {
+    o->math.equa.typeunite = g >= 1 && g <= 3 ? g : 0;
+  }
+  if (object_type_id(o) == TYPE_LOCUS && !locus_is_valid(o)) {
+    o->math.locus.lkpt = 0;
+    o->math.locus.envelop = 0;
+  }
+}
+
+// Reads one object block of the older format into r (parents resolved into
+// args). False with last_error when it is refused; *unknown is set for an
+// unknown class name.
+bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int16_t* method, object** result,
+                      DuoExtra* duo, bool* unknown) {
+  while (*p == '\r' || *p == '\n' || is_blank(*p)) ++p;
+  // Name line.
+  if (*p == '"') {
+    parse_quoted(p, &r.label);
+    int64_t box[4] = {0, 0, 0, 20};
+    for (int k = 0; k < 4; ++k)
+      if (!next_int(p, &box[k], INT16_MIN, INT16_MAX)) return fail("name without its box");
+    if ((file_platform == 1 && file_version == 1) || file_platform == 2)
+      for (int64_t& v : box) v = static_cast<int64_t>(std::floor(v * pixels_per_unit / 30 + 0.5));
+    r.has_label = true;
+    r.frame.present = true;
+    for (int k = 0; k < 3; ++k) r.frame.box[k] = static_cast<int16_t>(std::clamp<int64_t>(box[k], INT16_MIN, INT16_MAX));
+    r.frame.box[3] = 20;
+    label_settings* d = get_default_font_info();
+    if (d != nullptr) {
+      r.label_style = *d;
+      GlobalFreeAndNull(&d);
+    }
+    p = next_line(p);
+    while (*p == '\r' || *p == '\n' || is_blank(*p)) ++p;
+  }
+  int64_t number = 0;
+  if (!txt_is_digit(*p) || !next_int(p, &number, 0, INT32_MAX)) return fail("record without its number");
+  r.number = static_cast<uint32_t>(number);
+  while (is_blank(*p) || *p == ':') ++p;
+  int64_t cn = 0, vn = 0;
+  std::string name;
+  if (starts(p, "Ma R")) {
+    p += 4;
+    while (!txt_is_line_end(*p) && !txt_is_digit(*p) && *p != '-') ++p;
+    int64_t k = 0;
+    if (!next_int(p, &k, INT16_MIN, INT16_MAX)) return fail("macro result without its final number");
+    *result = take_macro_result(static_cast<int16_t>(k));
+    if (*result == nullptr) return fail("macro result " + std::to_string(k) + " was not built");
+    r.cls = (*result)->classe;
+    if (class_type_id(r.cls) == TYPE_LOCUS) {
+      int64_t side = 0;
+      p = skip_separators(p);
+      if (txt_is_digit(*p) && next_int(p, &side, 0, UINT32_MAX)) duo->side = static_cast<uint32_t>(side);
+    }
+  } else {
+    flush_pending_selection();
+    const char* e = p;
+    while (!txt_is_line_end(*e) && !is_blank(*e) && *e != ',') ++e;
+    name.assign(p, e);
+    p = e;
+    r.cls = name.empty() ? nullptr : find_class_by_short_name(name.data(), name.size());
+    if (r.cls == nullptr) {
+      *unknown = true;
+      return fail("unknown class \"" + name + "\"");
+    }
+    int64_t side = 0;
+    if (!next_int(p, &side, 0, UINT32_MAX)) return fail("record without its side word");
+    duo->side = static_cast<uint32_t>(side);
+    if (!next_int(p, &cn, 0, kMaxListed)) return fail("record without its constituent count");
+  }
+  if (!next_int(p, &vn, 0, kMaxListed)) return fail("record without its value count");
+  // No object but a table (whose rows are read one by one) has more values
+  // than a regular polygon of 1,000 sides or a locus of 1,000 points twice.
+  if (vn > kMaxDuoValues && class_type_id(r.cls) != TYPE_TABLE) return fail("value count out of range");
+  duo->vn = static_cast<int16_t>(vn);
+  p = next_line(p);
+
+  const uint16_t t = class_type_id(r.cls);
+  std::memset(&r.settings, 0, sizeof r.settings);
+  r.settings.Color = type_default_color(t);
+  r.settings.FillColor = t == TYPE_BUTTON ? color_by_index(37) : back_color;
+  r.settings.dot_style = {1, 1};
+  r.settings.visible = 1;
+  if (t == TYPE_POINT || t == TYPE_LOCUS) r.settings.graph_type = 1;
+  else if (t == TYPE_ANGLE) r.settings.graph_type = 16;
+  r.settings.smartline_length[0] = r.settings.smartline_length[1] = -1.0;
+  if (!parse_duo_style(p, t, &r.settings)) return false;
+  p = next_line(p);
+
+  // Constituents.
+  std::vector<int64_t> numbers;
+  if (*result == nullptr && cn > 0) {
+    const char* eol = end_of_line(p);
+    for (int64_t k = 0; k < cn; ++k) {
+      int64_t n = 0;
+      if (!next_int(p, &n, 0, INT32_MAX) || p > eol) return fail("record without its constituents");
+      numbers.push_back(n);
+    }
+  }
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const bool locus = t == TYPE_LOCUS;
+  const bool intersection = class_is(r.cls, "Int");
+
+  // Values.
+  value_count = 0;
+  const int nparents_guess = static_cast<int>(numbers.size());
+  if (*result == nullptr && intersection) value_count = 1;
+  if (class_field_kinds(r.cls, 0, nparents_guess, value_field_kinds) != 0 || *result != nullptr) {
+    const construct_class* cls = r.cls;
+    const int m = *result != nullptr ? (*result)->methode : (class_is(cls, "Line") || class_is(cls, "Ray") ||
+                                                              class_is(cls, "Cir")) && nparents_guess == 1
+                                                                 ? 0
+                                                             : class_is(cls, "Transf") && nparents_guess == 1 ? 2
+                                                                                                              : -1;
+    const char* val = std::strstr(p, "Val:");
+    const char* eol = end_of_line(p);
+    if (val != nullptr && val < eol &&
+        class_field_kinds(cls, m < 0 ? 0 : m, nparents_guess, value_field_kinds) != 0 &&
+        !class_has_value(cls)) {
+      const char* q = val + 4;
+      const bool angle = class_is(cls, "Angle");
+      for (int i = 0; i < kFieldKindCount; ++i) {
+        const uint8_t k = value_field_kinds[i];
+        valeur& v = r.values[i];
+        if (k & FIELD_H) {
+          const int32_t used = txt_scan_number(&v.h, q);
+          if (used == 0) return fail("missing value");
+          q += used;
+        }
+        if (k & FIELD_V) {
+          const int32_t used = txt_scan_number(&v.v, q);
+          if (used == 0) return fail("missing value");
+          q += used;
+          v.v = -v.v;
+        }
+        if (k & FIELD_RADIUS) {
+          if (angle) {
+            if (!next_real(q, &v.info.rayon)) return fail("missing value");
+          } else {
+            const int32_t used = txt_scan_number(&v.info.rayon, q);
+            if (used == 0) return fail("missing value");
+            q += used;
+          }
+        }
+        if (k != 0 && *q == ',') ++q;
+      }
+    }
+  }
+  if (class_has_value(r.cls)) {
+    const char* val = std::strstr(p, "Val:");
+    const char* eol = end_of_line(p);
+    if (val != nullptr && val < eol) {
+      const char* q = val + 4;
+      int64_t x = 0, y = 0;
+      if (!next_int(q, &x) || !next_int(q, &y) || !next_real(q, &r.nv_r)) return fail("bad number value");
+      r.nv_x = static_cast<double>(x);
+      r.nv_y = static_cast<double>(y);
+      r.number_value = true;
+      q = skip_separators(q);
+      const std::string a = word_at(q);
+      q = skip_separators(q + a.size());
+      const std::string pw = word_at(q);
+      r.flag_a = a == "A";
+      if (file_platform != 0) r.flag_a = !r.flag_a;
+      r.flag_p = pw == "P";
+    }
+  }
+  const bool framed = t == TYPE_TEXT || t == TYPE_EXPRESSION || t == TYPE_TABLE || class_is(r.cls, "Num") ||
+                      class_is(r.cls, "Formula");
+  if (framed) {
+    const char* tp = std::strstr(p, "TP:");
+    const char* eol = end_of_line(p);
+    if (tp != nullptr && tp < eol) {
+      const char* q = tp;
+      if (!parse_box(q, &r.frame)) return false;
+    }
+  }
+  const bool any_line = !txt_is_line_end(*p);
+  if (any_line) p = next_line(p);
+
+  // Content.
+  const bool content = t == TYPE_TEXT || t == TYPE_EXPRESSION ||
+                       (*result == nullptr && (class_is(r.cls, "Num") || class_is(r.cls, "Formula") || t == TYPE_TABLE));
+  size_t markers = 0;
+  if (content) {
+    if (t == TYPE_TEXT || t == TYPE_EXPRESSION) {
+      const char* s = p;
+      for (const char* q = s + 1; *q != '\0' && *q != '\r' && *q != '\n'; ++q) {
+        if (*q == '"' && q[1] == '#') ++markers, ++q;
+        else if (*q == '"' && q[1] == '"') ++q;
+        else if (*q == '"') break;
+      }
+      parse_quoted(p, &r.text);
+      r.has_text = true;
+      p = next_line(p);
+    } else if (t == TYPE_TABLE) {
+      const int columns = (static_cast<int>(numbers.size()) + 1) / 2;
+      r.has_cells = true;
+      for (int64_t row = 0; row < vn && *p != '\0'; ++row) {
+        const char* eol = end_of_line(p);
+        const char* c = p;
+        for (int k = 0; k < columns; ++k) {
+          const char* tab = c;
+          while (tab < eol && *tab != '\t') ++tab;
+          r.cells.push_back(from_file(std::string(c, tab)));
+          c = tab < eol ? tab + 1 : eol;
+        }
+        ++r.rows;
+        p = next_line(eol);
+      }
+    } else {
+      const char* eol = end_of_line(p);
+      r.number_text = from_file(std::string(p, eol));
+      r.has_number_text = true;
+      p = next_line(eol);
+    }
+  }
+
+  // Parents: a text's last constituents are the numbers its markers show.
+  std::vector<int64_t> parents = numbers;
+  if (t == TYPE_TEXT && markers > 0) {
+    const size_t refs = std::min(markers, numbers.size());
+    r.included.assign(numbers.end() - static_cast<std::ptrdiff_t>(refs), numbers.end());
+    parents.resize(numbers.size() - refs);
+  }
+  if (*result != nullptr) {
+    object* o = *result;
+    for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k) args.push_back(o->parents[k]);
+  }
+  for (size_t k = 0; k < parents.size(); ++k) {
+    object* o = find_object_by_file_number(static_cast<uint32_t>(parents[k]));
+    if (o == nullptr || parents[k] == 0) return fail("constituent " + std::to_string(parents[k]) + " is not in the figure");
+    if (intersection && k == 2) {
+      duo->owner = o;
+      continue;
+    }
+    args.push_back(o);
+  }
+  if (locus && *result == nullptr) {
+    if (args.size() < 2) return fail("locus without its two objects");
+    object* a = args.front();
+    object* b = args.back();
+    args.clear();
+    const int16_t n = collect_dependency_chain(a, b);
+    if (n > 0) {
+      for (int k = 0; k < n; ++k) args.push_back(fig->inputs->items[k]);
+    } else {
+      args = {a, b};
+    }
+    // The point count from the value count: the older edition kept two
+    // values a point for what is not a point or an envelope of lines.
+    const uint16_t traced = object_type_id(b);
+    const bool straight = traced == TYPE_LINE || traced == TYPE_RAY || traced == TYPE_SEGMENT;
+    if (traced != TYPE_POINT && !straight) duo->side &= ~0xC000u;
+    int64_t count = vn;
+    if ((duo->side & 0xC000u) != 0 && vn > 30 && straight) count = 20;
+    if (!(traced == TYPE_POINT || (straight && (duo->side & 0x4000u) != 0))) count /= 2;
+    duo->nb_points = static_cast<int16_t>(std::clamp<int64_t>(count, 5, 1000));
+  }
+  *method = *result != nullptr ? (*result)->methode
+                               : find_method_for_parents(r.cls, args.data(), static_cast<uint32_t>(args.size()));
+  if (*method < 0) return fail("no method of " + name + " takes these parents");
+  if (*result == nullptr) {
+    value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
+    if (intersection) value_count = 1;
+  }
+  if (class_is(r.cls, "PReg") && *method == 1) {
+    math_info w{};
+    w.bitsfield = duo->side;
+    value_count = static_cast<uint16_t>(std::clamp<int>(w.polreg.nbsides, 0, 1000) + 2);
+  }
+
+  // Property texts, rich text and columns.
+  if (t == TYPE_PROPERTY) {
+    for (int k = 0; k < 2; ++k) {
+      while (*p == '\r' || *p == '\n') ++p;
+      if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
+      if (!parse_box(p, &r.property_box[k])) return false;
+      p = next_line(p);
+      parse_quoted(p, &r.property_text[k]);
+      read_rich(p, &r.property_rich[k]);
+      p = next_line(p);
+    }
+    r.has_property = true;
+  } else if (r.has_label || t == TYPE_TEXT || t == TYPE_NUMBER || t == TYPE_EQUATION || t == TYPE_TABLE ||
+             t == TYPE_EXPRESSION) {
+    const char* s = p;
+    if (starts(s, "p:")) {
+      read_rich(p, &r.rich);
+      p = next_line(p);
+    }
+  }
+  if (t == TYPE_TABLE && *result == nullptr) {
+    while (*p == '\r' || *p == '\n') ++p;
+    if (starts(p, "TC:")) {
+      r.has_table_columns = true;
+      const char* eol = end_of_line(p);
+      const char* q = p + 3;
+      while (q < eol) {
+        int64_t i = 0, w = 0;
+        if (!next_int(q, &i, INT32_MIN, INT32_MAX) || q > eol) break;
+        if (*q != ':' || !next_int(q, &w, INT32_MIN, INT32_MAX) || q > eol) break;
+        // Columns beyond the table's reach or widths no window has are
+        // passed over.
+        if (i >= 1 && i <= 255 && w >= 0 && w <= 32767) r.columns.emplace_back(i, w);
+      }
+      p = next_line(eol);
+    }
+  }
+  // The empty line that ends the block.
+  if (*p == '\r' || *p == '\n') p = next_line(p);
+  return true;
+}
+
+// Makes the object a record describes (or lays the record over a macro
+// result) and finishes it; the characters consumed, as the record readers
+// answer.
+int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t method, object* result,
+                            object** slot, int32_t consumed, const DuoExtra* duo) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (result != nullptr) {
+    // A macro result: its values as read, the rest of the record laid over.
+    object* o = result;
+    if (o->valeurs != nullptr &&
+        class_field_kinds(o->classe, o->methode, o->nbparents, value_field_kinds) != 0) {
+      for (int i = 0; i < o->nbvaleurs && i < kFieldKindCount; ++i) {
+        const uint8_t k = value_field_kinds[i];
+        if (k & FIELD_H) o->valeurs[i].h = r.values[i].h;
+        if (k & FIELD_V) o->valeurs[i].v = r.values[i].v;
+        if (k & FIELD_RADIUS) o->valeurs[i].info.rayon = r.values[i].info.rayon;
+      }
+    }
+    value_count = static_cast<uint16_t>(std::max<int16_t>(o->nbvaleurs, 0));
+    apply_record(o, r, args);
+    return finish_object(o, r, nullptr, slot, consumed);
+  }
+
+  // Creation, as a tool creates.
+  current_class = r.cls;
+  objlist_clear(fig->inputs);
+  const bool intersection = class_is(r.cls, "Int");
+  object* set = nullptr;
+  if (intersection) {
+    if (args.size() != 2 || args[0] == args[1]) {
+      last_error = "intersection point without its two objects";
+      return -1;
+    }
+    if (duo != nullptr)
+      r.math.inter_index = pack_index_pair(static_cast<uint16_t>(duo->side & 0xFFFF), object_type_id(args[0]),
+                                           object_type_id(args[1]));
+    set = get_intersection_set(args[0], args[1], nullptr);
+    if (set == nullptr) {
+      last_error = "Not enough memory";
+      return consumed;
+    }
+    current_class = r.cls;
+    objlist_clear(fig->inputs);
+    objlist_add(fig->inputs, set, 0);
+  } else {
+    for (size_t i = 0; i < args.size(); ++i) {
+      uint32_t tag = 0;
+      if (duo != nullptr)
+        tag = (duo->side >> ((8 * i) % 32)) & 127u;
+      else
+        tag = pack_parent_side_info(r.cls, r.math.bitsfield, args[i], static_cast<int>(i & 1)) & 0xFFFF;
+      objlist_add(fig->inputs, args[i], static_cast<uint16_t>(tag));
+    }
+  }
+  for (int i = 0; i < kRubberPoints; ++i) rubber_points[i] = r.values[i];
+  variable_nb_values = static_cast<int16_t>(value_count);
+  uint16_t created = 0;
+  object* o = create_object(static_cast<uint16_t>(method), &created, 0, 1, 1);
+  if (o == nullptr) {
+    last_error = "Not enough memory";
+    return consumed;
+  }
+  if (intersection) {
+    add_intersection_record(set, r.math.inter_index, &r.values[0], o);
+    set->num = 0;
+  }
+  if (duo != nullptr) {
+    // The count the file gives, for the objects whose count is not fixed
+    // by their kind.
+    const uint16_t t = object_type_id(o);
+    if (t != TYPE_CONIC && t != TYPE_ARC && t != TYPE_LINE && t != TYPE_RAY && t != TYPE_LOCUS &&
+        !is_property_check(o) && !(class_is(o->classe, "PReg") && o->methode == 0))
+      value_count = static_cast<uint16_t>(duo->vn);
+  }
+  apply_record(o, r, args);
+  if (duo != nullptr) {
+    if (!r.flag_a) o->aux2 &= ~2u;
+    if (intersection) {
+      o->math.inter_index = r.math.inter_index;
+      recompute_object(set);
+      if (duo->owner != nullptr) link_intersection_point(o, duo->owner);
+      intersection_set_refresh(o);
+    } else {
+      unpack_object_side_info(duo->side, o, nullptr, nullptr, duo->nb_points);
+    }
+    duo_object_bytes(o);
+  }
+
+  // Recompute as a constructed object (a macro result keeps what its macro
+  // computed), keeping a read label where it was.
+  if (!class_is(o->classe, "Table") && !class_is(o->classe, "Pt/")) recompute_object(o);
+  return finish_object(o, r, intersection ? set : nullptr, slot, consumed);
+}
+
 }  // namespace
 
 const char* object_reader_error() { return last_error.c_str(); }
@@ -1378,8 +1901,9 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
 
 int32_t read_object_record(object** slot, const char* text) {
   if (file_class == 0) return read_nova_object_record(slot, text);
+  if (file_class == 1 && file_platform <= 2) return read_duo_object_line(slot, text);
   if (slot != nullptr) *slot = nullptr;
-  last_error = "records of older files are read by the older reader";
+  last_error = "records of calculator files are read by the calculator exchange";
   return 0;
 }
 
@@ -1411,66 +1935,38 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   int16_t method = -1;
   object* result = nullptr;
   if (!parse_record(p, r, args, &method, &result)) return finish(-1);
+  return finish(build_record_object(r, args, method, result, slot, static_cast<int32_t>(p - text), nullptr));
+}
 
-  if (result != nullptr) {
-    // A macro result: its values as read, the rest of the record laid over.
-    object* o = result;
-    if (o->valeurs != nullptr &&
-        class_field_kinds(o->classe, o->methode, o->nbparents, value_field_kinds) != 0) {
-      for (int i = 0; i < o->nbvaleurs && i < kFieldKindCount; ++i) {
-        const uint8_t k = value_field_kinds[i];
-        if (k & FIELD_H) o->valeurs[i].h = r.values[i].h;
-        if (k & FIELD_V) o->valeurs[i].v = r.values[i].v;
-        if (k & FIELD_RADIUS) o->valeurs[i].info.rayon = r.values[i].info.rayon;
-      }
-    }
-    value_count = static_cast<uint16_t>(std::max<int16_t>(o->nbvaleurs, 0));
-    apply_record(o, r, args);
-    return finish(finish_object(o, r, nullptr, slot, static_cast<int32_t>(p - text)));
+int32_t read_duo_object_line(object** slot, const char* text) {
+  if (slot != nullptr) *slot = nullptr;
+  last_error.clear();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig == nullptr || text == nullptr) {
+    last_error = "no current figure";
+    return -1;
   }
-
-  // Creation, as a tool creates.
-  current_class = r.cls;
-  objlist_clear(fig->inputs);
-  const bool intersection = class_is(r.cls, "Int");
-  object* set = nullptr;
-  if (intersection) {
-    if (args.size() != 2) {
-      last_error = "intersection point without its two objects";
-      return finish(-1);
-    }
-    set = get_intersection_set(args[0], args[1], nullptr);
-    if (set == nullptr) {
-      last_error = "Not enough memory";
-      return finish(static_cast<int32_t>(p - text));
-    }
-    current_class = r.cls;
-    objlist_clear(fig->inputs);
-    objlist_add(fig->inputs, set, 0);
-  } else {
-    for (size_t i = 0; i < args.size(); ++i) {
-      uint32_t packed = pack_parent_side_info(r.cls, r.math.bitsfield, args[i], static_cast<int>(i & 1));
-      objlist_add(fig->inputs, args[i], static_cast<uint16_t>(packed & 0xFFFF));
-    }
-  }
-  for (int i = 0; i < kRubberPoints; ++i) rubber_points[i] = r.values[i];
-  variable_nb_values = static_cast<int16_t>(value_count);
-  uint16_t created = 0;
-  object* o = create_object(static_cast<uint16_t>(method), &created, 0, 1, 1);
-  if (o == nullptr) {
-    last_error = "Not enough memory";
-    return finish(static_cast<int32_t>(p - text));
-  }
-  if (intersection) {
-    add_intersection_record(set, r.math.inter_index, &r.values[0], o);
-    set->num = 0;
-  }
-  apply_record(o, r, args);
-
-  // Recompute as a constructed object (a macro result keeps what its macro
-  // computed), keeping a read label where it was.
-  if (!class_is(o->classe, "Table") && !class_is(o->classe, "Pt/")) recompute_object(o);
-  return finish(finish_object(o, r, intersection ? set : nullptr, slot, static_cast<int32_t>(p - text)));
+  construct_class* saved_class = current_class;
+  current_class = nullptr;
+  renumber_lock = 1;
+  const uint8_t saved_reading = reading_file;
+  reading_file = 1;
+  auto finish = [&](int32_t result) {
+    current_class = saved_class;
+    if (fig->inputs != nullptr) objlist_clear(fig->inputs);
+    renumber_lock = 0;
+    reading_file = saved_reading;
+    return result;
+  };
+  const char* p = text;
+  Record r;
+  std::vector<object*> args;
+  int16_t method = -1;
+  object* result = nullptr;
+  DuoExtra duo;
+  bool unknown = false;
+  if (!parse_duo_record(p, r, args, &method, &result, &duo, &unknown)) return finish(-1);
+  return finish(build_record_object(r, args, method, result, slot, static_cast<int32_t>(p - text), &duo));
 }
 
 // ------------------------------------------------------- macro applications

@@ -22,6 +22,9 @@ extern double file_resolution;
 // figure reader stops at a negative result. *slot receives the new object.
 int32_t read_object_record(object** slot, const char* text);
 int32_t read_nova_object_record(object** slot, const char* text);
+// One object block of the older format; -1 (nothing made) for a block that
+// is refused, an unknown class name among them.
+int32_t read_duo_object_line(object** slot, const char* text);
 // Before the first record of a figure: from here on, file numbers are found
 // through a table of the objects read rather than by walking the figure.
 // resolve_record_numbers closes it; without it, numbers are found by the walk.

@@ -226,7 +226,19 @@ void put_real(TxtOut& out, double v, int16_t sign) {
 }
 
 // The run line and stored block of a text record.
-void put_rich_run(TxtOut& out, const TErec* te, bool property) {
+// The nearest of the sixteen palette colours, as files of the older format
+// give run colours.
+int nearest_palette16(uint32_t color) {
+  int best = 15;
+  int32_t best_d = INT32_MAX;
+  for (int i = 0; i < 16; ++i) {
+    const int32_t d = color_distance_sq(palette16_color(i), color);
+    if (d < best_d) best = i, best_d = d;
+  }
+  return best;
+}
+
+void put_rich_run(TxtOut& out, const TErec* te, bool property, bool older = false) {
   out.put("p: 0, ");
   const char* face = font_name_by_id(te->format.font_id);
   out.put(face != nullptr ? face : kDefaultFaceName);
@@ -234,7 +246,7 @@ void put_rich_run(TxtOut& out, const TErec* te, bool property) {
   // A size of 0 reads as 12 points: write what will be read.
   out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 12);
   out.put(" C: ");
-  out.u(static_cast<uint32_t>(nearest_color_index(te->format.color)));
+  out.u(static_cast<uint32_t>(older ? nearest_palette16(te->format.color) : nearest_color_index(te->format.color)));
   out.put(" Fa: ");
   out.u(te->format.style);
   if (property && rich_text_mode == 0) return;
@@ -290,6 +302,22 @@ int32_t txt_write_quoted(const char* text, char* dst) {
   TxtOut out(dst);
   return write_quoted(out, text, nullptr);
 }
+
+int32_t txt_write_quoted_text_of(const object* owner, char* dst) {
+  TxtOut out(dst);
+  return write_quoted(out, owner != nullptr && owner->te != nullptr ? owner->te->text : nullptr, owner);
+}
+
+int32_t txt_write_rich_runs(const TErec* te, bool property, char* dst) {
+  TxtOut out(dst);
+  if (te == nullptr) return 0;
+  put_rich_run(out, te, property, true);
+  return out.len;
+}
+
+const char* txt_unit_name(uint8_t unite) { return unit_name(unite); }
+
+std::vector<object*> txt_text_references_in_order(const object* obj) { return referenced_in_order(obj); }
 
 int32_t txt_write_text_box(char* dst, const TErec* te) {
   TxtOut out(dst);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "kernel/model/figure.h"
 
@@ -49,6 +50,16 @@ int32_t txt_write_type_info_word(char* dst, const construct_class* cls, int16_t 
 int32_t txt_write_style(char* dst, object* obj_or_null, const object_settings* settings,
                         uint16_t type_id, bool macro_step = false);
 int32_t txt_write_quoted(const char* text, char* dst);
+// The text of a text-like object, quoted, its bound markers written '"#'.
+int32_t txt_write_quoted_text_of(const object* owner, char* dst);
+// The run line (and stored block) of a text record, its colour given as one
+// of the sixteen palette colours (the older format).
+int32_t txt_write_rich_runs(const TErec* te, bool property, char* dst);
+// The unit word of a unit code ("WU" when it names none).
+const char* txt_unit_name(uint8_t unite);
+// The objects an object's text refers to: by marker in order of appearance,
+// then those no marker uses.
+std::vector<object*> txt_text_references_in_order(const object* obj);
 int32_t txt_write_text_box(char* dst, const TErec* text);
 int32_t txt_format_real(char* dst, const double* value, int16_t sign);
 int32_t txt_format_coord(int32_t value, char* dst);

@@ -446,8 +446,12 @@ void open_ti_document() {
     return;
   }
   if (file_class == 2) {
-    if (file_version >= 2 ? s.import_old_macro_v2 != nullptr : s.import_old_macro_v1 != nullptr)
-      file_version >= 2 ? s.import_old_macro_v2() : s.import_old_macro_v1();
+    // The Macintosh signature marks the first binary format.
+    int (*import)() = file_platform == 1 ? s.import_old_macro_v1 : s.import_old_macro_v2;
+    if (import != nullptr && import() != 1 && file_platform != 1) {
+      const std::string why = std::string("The macro cannot be read: ") + old_binary_error();
+      message_box_simple(why.c_str());
+    }
     return;
   }
   uint32_t pos = 0;

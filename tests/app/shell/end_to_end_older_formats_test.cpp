@@ -1,0 +1,134 @@
+// Figures in the older formats through the application: saved with the
+// older edition's file type and opened again, and an old binary figure
+// opened from a file.
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QMessageBox>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "app/document/kp_document.h"
+#include "app/support/figure_test.h"
+#include "data/files/old_binary_builder.h"
+#include "kernel/files/file_dialogs.h"
+#include "platform/kp_file_accessories.h"
+#include "platform/kp_files.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+
+class EndToEndOlderFormats : public FigureTest {
+ protected:
+  void TearDown() override {
+    kp_set_file_chooser({});
+    KPDocument::setClosePromptResponder({});
+    closeAll();
+    FigureTest::TearDown();
+  }
+
+  // The view point that shows the figure point (x, y).
+  static QPoint viewPoint(KPFigureView* view, double x, double y) {
+    const tagPOINT origin = figurePoint(view, QPoint(0, 0));
+    return QPoint(static_cast<int>(x) - origin.x, static_cast<int>(y) - origin.y);
+  }
+};
+
+TEST_F(EndToEndOlderFormats, AFigureSavedInTheOlderFormatOpensAgain) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(120, 140));
+  click(view, QPoint(320, 220));
+  chooseTool(view, &classe_cercle);
+  click(view, QPoint(400, 300));
+  click(view, QPoint(450, 300));
+  chooseTool(view, nullptr);
+  ASSERT_EQ(objectsOf(view->info(), &classe_segment).size(), 1u);
+  ASSERT_EQ(objectsOf(view->info(), &classe_cercle).size(), 1u);
+  const QImage before = shown(view);
+
+  // The save panel: the older-format box of its options clicked as a user
+  // does, then the name.
+  const QString path = dir.filePath("older.fig");
+  bool boxed = false;
+  // The real save panel, with its options, answered by the chooser below.
+  KPDocument::setSavePanelResponder({});
+  kp_set_file_chooser([path, &boxed](const KPFileDialogRequest& request) -> std::optional<std::string> {
+    EXPECT_TRUE(request.save);
+    NSAccessorySaveOptions* accessory = save_accessory();
+    if (accessory != nullptr)
+      for (QCheckBox* box : accessory->findChildren<QCheckBox*>()) {
+        int id = 0;
+        if (!kp_item_id(box, &id) || id != kOptOlderFormat) continue;
+        // The panel is never shown under a scripted chooser: the box is
+        // clicked as its own button does.
+        box->click();
+        boxed = box->isChecked();
+      }
+    return path.toStdString();
+  });
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_NE(doc, nullptr);
+  ASSERT_TRUE(doc->saveDocumentAs());
+  EXPECT_TRUE(boxed) << "no older-format box in the save panel";
+  QFile saved(path);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(saved.readAll().startsWith("FIGURE KelvoDuo vers. MS-Windows 1.0\r\n"));
+  saved.close();
+
+  KPDocument::setClosePromptResponder([](const QString&) { return static_cast<int>(QMessageBox::Discard); });
+  doc->close();
+  spin(20);
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  KPFigureView* again = reopened->figureView();
+  EXPECT_EQ(objectsOf(again->info(), &classe_segment).size(), 1u);
+  EXPECT_EQ(objectsOf(again->info(), &classe_cercle).size(), 1u);
+  const QImage after = shown(again);
+  // The segment and the circle are drawn where they were.
+  EXPECT_GT(inkNear(after, QPoint(220, 180)), 0);
+  EXPECT_GT(inkNear(after, QPoint(450, 300)), 0);
+  EXPECT_EQ(after, before) << "the reopened figure shows other pixels";
+}
+
+TEST_F(EndToEndOlderFormats, AnOldBinaryFigureOpensDrawn) {
+  old_files::Record a, b, seg;
+  a.points[0] = {40, 40, 0};
+  b.points[0] = {100, 40, 0};
+  seg.kind = 3;
+  seg.refs[0] = 1;
+  seg.refs[1] = 2;
+  seg.color = 1;
+  seg.thick = true;
+  const std::string bytes = old_files::figure_v2({a, b, seg});
+  const QString path = dir.filePath("old.fig");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  file.close();
+
+  KPDocument* doc = KPDocument::openDocument(path);
+  ASSERT_NE(doc, nullptr);
+  ASSERT_TRUE(waitForView(doc->figureView()));
+  KPFigureView* view = doc->figureView();
+  const auto segments = objectsOf(view->info(), &classe_segment);
+  ASSERT_EQ(segments.size(), 1u);
+  const QImage image = shown(view);
+  // Scale 3: the segment runs from (120, 120) to (300, 120) in the figure.
+  const QPoint middle = viewPoint(view, 210, 120);
+  ASSERT_TRUE(image.rect().contains(middle));
+  EXPECT_GT(inkNear(image, middle), 0);
+  // In red.
+  bool red = false;
+  for (int dy = -2; dy <= 2 && !red; ++dy) {
+    const QColor c = image.pixelColor(middle + QPoint(0, dy));
+    red = c.red() > 200 && c.green() < 80 && c.blue() < 80;
+  }
+  EXPECT_TRUE(red);
+}
+
+}  // namespace
