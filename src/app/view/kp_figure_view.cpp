@@ -411,6 +411,8 @@ void KPFigureView::cursorSelect(tagPOINT point) {
 // The context menu is for what is designated under the click.
 void KPFigureView::designateForMenu(tagPOINT point) {
   if (!lockFixSaveContext()) return;
+  // Again at the same point too: the last menu emptied the designation.
+  designation_force = 1;
   cursorSelect(point);
   unlockView();
 }
