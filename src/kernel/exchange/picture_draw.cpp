@@ -7,6 +7,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
@@ -487,11 +488,7 @@ captured_background capture_background(const DisplayDevice* dd) {
 void draw_buffer(DisplayDevice* dd, const uint8_t* pixels, int32_t left, int32_t top, int32_t w, int32_t h,
                  bool opaque) {
   tagBITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(tagBITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  init_dib_header(&info.bmiHeader, w, -h, 32);
   create_autoreleased_bitmap(dd->dc, left, top, w, h, 0, 0, w, h, pixels, &info, DIB_RGB_COLORS, opaque ? 13 : 9);
 }
 
