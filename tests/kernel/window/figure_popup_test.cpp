@@ -1,9 +1,12 @@
 // What the figure's context menu changes, applied as the menu applies a
 // chosen item: frames, coordinate forms, background colour and pictures.
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/render/colors.h"
 #include "kernel/model/deletion.h"
@@ -112,6 +115,36 @@ TEST_F(FigurePopup, PicturesFitTheirObjects) {
   };
   apply_figure_popup_item(kPopupPictureFile, seg);
   EXPECT_EQ(seg->bitmap, nullptr);
+}
+
+// A button takes a picture up to 2000 pixels each way, not a wider one.
+TEST_F(FigurePopup, AButtonRefusesAPictureWiderThan2000Pixels) {
+  object* button = make(classe_button, 0, {});
+  ASSERT_NE(button, nullptr);
+  static std::string path;
+  auto write = [](int32_t width) {
+    bmp_info info;
+    ASSERT_TRUE(make_bmp_info_header(width, 2, 1, 32, &info));
+    const std::vector<uint8_t> bytes = bmp_file_bytes(info, nullptr);
+    path = std::string(KELVO_TEST_OUTPUT) + "/popup_button_" + std::to_string(width) + ".bmp";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  };
+  figure_popup_hooks().choose_picture_file = [](std::string* chosen) {
+    *chosen = path;
+    return true;
+  };
+  write(2001);
+  fig_->wflags = 0;
+  apply_figure_popup_item(kPopupPictureFile, button);
+  EXPECT_EQ(button->bitmap, nullptr);
+  EXPECT_FALSE(fig_->wflags & kFigureChanged);
+  std::remove(path.c_str());
+  write(2000);
+  apply_figure_popup_item(kPopupPictureFile, button);
+  ASSERT_NE(button->bitmap, nullptr);
+  EXPECT_EQ(button->bitmap->width, 2000);
+  std::remove(path.c_str());
 }
 
 TEST_F(FigurePopup, AreaOrientationTogglesAndTheSignFollows) {
