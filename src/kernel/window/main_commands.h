@@ -22,6 +22,7 @@ inline constexpr uint16_t kSave = 102;
 inline constexpr uint16_t kRevert = 104;
 inline constexpr uint16_t kQuit = 108;
 inline constexpr uint16_t kDelete = 113;
+inline constexpr uint16_t kAttributePalette = 118;  // shows or hides it
 inline constexpr uint16_t kPreferences = 120;
 inline constexpr uint16_t kCloseAll = 40023;
 inline constexpr uint16_t kClose = 40024;

@@ -13,7 +13,11 @@
 #include <functional>
 #include <string>
 
+#include "app/document/kp_document.h"
 #include "app/panels/ambig_menu.h"
+#include "app/panels/tool_menu_services.h"
+#include "app/panels/tools_palette.h"
+#include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "app/shell/figure_window.h"
 #include "kernel/model/create.h"
@@ -257,6 +261,24 @@ TEST_F(EndToEndPopupPalette, ARightClickOnTwoObjectsAsksWhichOneAndSelectsIt) {
   ASSERT_EQ(objlist_count(fig->selection), 1);
   object* chosen = fig->selection->items[0];
   EXPECT_TRUE(chosen == segments[0] || chosen == segments[1]);
+}
+
+// The View menu hides the attribute bar of the tools palette, and its item
+// then offers to show it again.
+TEST_F(EndToEndPopupPalette, TheViewMenuHidesAndShowsTheAttributePalette) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
+  ASSERT_NE(window, nullptr);
+  NSKelvoToolsPanelView* palette = NSKelvoToolsPanel::sharedPanel()->view();
+  ASSERT_NE(attrib_palette_window, nullptr);
+  ASSERT_TRUE(palette->sideBarVisible());
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Hide Attribute Palette")));
+  EXPECT_EQ(attrib_palette_window, nullptr);
+  EXPECT_FALSE(palette->sideBarVisible());
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Show Attribute Palette")));
+  EXPECT_NE(attrib_palette_window, nullptr);
+  EXPECT_TRUE(palette->sideBarVisible());
 }
 
 }  // namespace
