@@ -2,6 +2,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
@@ -113,6 +114,11 @@ const char* attrib_palette_menu_text() {
 void update_attrib_palette_menu_text() {
   KPMenusWrapper::modifyMenu(KPMenusWrapper::mainMenu(), kAttributePaletteCommand, 0, kAttributePaletteCommand,
                              attrib_palette_menu_text());
+}
+
+void reset_palette_selections() {
+  if (!g_palette.set_attrib_menu_value) return;
+  for (int16_t k = 0; k < 3; ++k) g_palette.set_attrib_menu_value(k, default_color);
 }
 
 LRESULT refresh_attrib_palette() {

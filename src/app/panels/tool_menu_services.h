@@ -50,6 +50,8 @@ bool close_attrib_palette();
 void update_attrib_palette_menu_text();
 // Its text now.
 const char* attrib_palette_menu_text();
+// The pen, fill and text colour buttons show the default colour.
+void reset_palette_selections();
 // Posts the selection of the toolbox entry whose name is that very pointer
 // (names are compared by address) to the tools palette.
 void post_tool_selection(const char* name);

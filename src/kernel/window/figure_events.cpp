@@ -842,6 +842,7 @@ void figure_activate(void* window) {
       invalidate_window();
       if (h.set_undo_menu_text) h.set_undo_menu_text();
       window_record_action(ACTION_ACTIVE_WINDOW);
+      if (h.reset_palette_selections) h.reset_palette_selections();
       if (h.place_description_panel) h.place_description_panel(win);
     }
     if (h.tools_window && h.tools_window()) update_axes_tool_variant();
