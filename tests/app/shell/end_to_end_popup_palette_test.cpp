@@ -2,7 +2,12 @@
 // colour driven by a measure, the orientation of an area, the list that
 // asks which object was meant, and the attribute palette shown and hidden
 // from the View menu.
+#include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,24 +22,58 @@
 #include "app/panels/ambig_menu.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_palette.h"
+#include "app/prefs/preferences_window.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "app/shell/figure_window.h"
 #include "kernel/model/create.h"
 #include "kernel/model/recompute.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/prefs/default_attrs.h"
+#include "kernel/prefs/dialog_controls.h"
+#include "kernel/prefs/prefs_dialog.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_popup.h"
+#include "platform/kp_qt_bridge.h"
 #include "platform/kp_timer.h"
 #include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
+template <typename T>
+T* with_id(QObject* root, int id) {
+  if (!root) return nullptr;
+  for (T* c : root->findChildren<T*>()) {
+    int found = 0;
+    if (kp_item_id(c, &found) && found == id) return c;
+  }
+  return nullptr;
+}
+
+// A pop-up of a preferences page chosen as a user chooses it.
+void choosePopup(QObject* page, int id, int index) {
+  QComboBox* box = with_id<QComboBox>(page, id);
+  ASSERT_NE(box, nullptr) << id;
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+
+void clickControl(QObject* root, int id) {
+  QAbstractButton* b = with_id<QAbstractButton>(root, id);
+  ASSERT_NE(b, nullptr) << id;
+  ASSERT_TRUE(b->isEnabled()) << id;
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
 class EndToEndPopupPalette : public FigureTest {
  protected:
   void TearDown() override {
+    set_preferences_window_observer(nullptr);
+    set_preferences_font_chooser(nullptr);
     closeAll();
     FigureTest::TearDown();
   }
@@ -94,6 +133,28 @@ class EndToEndPopupPalette : public FigureTest {
       ADD_FAILURE() << "no submenu " << sub.toStdString();
       open->close();
     });
+  }
+
+  // Edit > Preferences clicked in the menu bar; `script` drives the window
+  // and ends it.
+  static bool runPreferences(std::function<void(QDialog*)> script) {
+    static bool driven = false;
+    driven = false;
+    set_preferences_window_observer([script](QDialog* window) {
+      script(window);
+      driven = true;
+      if (window->isVisible()) window->close();
+    });
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    watchdog.start(20000);
+    const bool clicked =
+        clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("Edit"),
+                      QStringLiteral("Preferences"));
+    spin(50);
+    return clicked && driven;
   }
 
   static void rightClick(KPFigureView* view, QPoint p) {
@@ -279,6 +340,112 @@ TEST_F(EndToEndPopupPalette, TheViewMenuHidesAndShowsTheAttributePalette) {
   ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Show Attribute Palette")));
   EXPECT_NE(attrib_palette_window, nullptr);
   EXPECT_TRUE(palette->sideBarVisible());
+}
+
+// A length selected by a click on its value, inside the text that shows
+// it: the precision page applies to it through the text.
+TEST_F(EndToEndPopupPalette, PrecisionAppliedToASelectedTextReachesTheMeasureItShows) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* length = nullptr;
+  ASSERT_NE(segmentWithLength(view, &length), nullptr);
+  ASSERT_NE(length, nullptr);
+  object* shown = only(view->info(), &classe_text);
+  ASSERT_NE(shown, nullptr);
+  click(view, textMiddle(view, shown));
+  kelvo_win_info* fig = view->info();
+  ASSERT_EQ(objlist_count(fig->selection), 1);
+  ASSERT_EQ(fig->selection->items[0], shown);
+  const int before = length->settings.nbre_decimales & 127;
+  const int wanted = (before + 2) % 5;
+  const std::string text_before = length->te->text;
+  ASSERT_TRUE(runPreferences([wanted](QDialog* window) {
+    QObject* page = kp_qobject(prefs_pages[PREFS_PAGE_PRECISION]);
+    clickControl(page, kPrefSelectionChoice);
+    choosePopup(page, kPrefLengthDecimals, wanted);
+    clickControl(page, kPrefApplyButton);
+    clickControl(window, IDCANCEL);
+  }));
+  EXPECT_EQ(length->settings.nbre_decimales & 127, wanted);
+  EXPECT_NE(std::string(length->te->text), text_before);
+  EXPECT_TRUE(fig->wflags & kFigureChanged);
+}
+
+// The styles page gives a selected segment the thickness and dash of the
+// lines; with the new objects choice the cut of lines reaches the next line.
+TEST_F(EndToEndPopupPalette, StylesApplyToTheSelectionAndTheCutOfNewLines) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  chooseTool(view, nullptr);
+  object* segment = only(view->info(), &classe_segment);
+  ASSERT_NE(segment, nullptr);
+  click(view, QPoint(180, 200));
+  ASSERT_EQ(objlist_count(view->info()->selection), 1);
+  ASSERT_EQ(view->info()->selection->items[0], segment);
+  segment->settings.thickness = 0;
+  ASSERT_TRUE(runPreferences([](QDialog* window) {
+    QObject* page = kp_qobject(prefs_pages[PREFS_PAGE_STYLES]);
+    choosePopup(page, kPrefGraphicKinds, ATTRS_LINE);
+    clickControl(page, kPrefSelectionChoice);
+    choosePopup(page, kPrefThickness, 2);
+    choosePopup(page, kPrefDash, 1);
+    clickControl(page, kPrefApplyButton);
+    // Then for new objects: lines cut 2.5 beyond their points.
+    clickControl(page, kPrefNewObjectsChoice);
+    choosePopup(page, kPrefSmartLineType, 1);
+    QLineEdit* length = with_id<QLineEdit>(page, kPrefSmartLineLength);
+    ASSERT_NE(length, nullptr);
+    ASSERT_TRUE(length->isEnabled());
+    length->setText(QStringLiteral("2") + QChar::fromLatin1(decimal_separator) + QStringLiteral("5"));
+    emit length->editingFinished();
+    clickControl(page, kPrefApplyButton);
+    clickControl(window, IDOK);
+  }));
+  EXPECT_EQ(segment->settings.thickness, 2);
+  EXPECT_EQ(segment->settings.dot_style.lg, dash_table[1].lg);
+  EXPECT_EQ(segment->settings.dot_style.cycle, dash_table[1].cycle);
+  EXPECT_EQ(default_attrs[ATTRS_LINE].second_line_style, 1);
+  EXPECT_DOUBLE_EQ(default_attrs[ATTRS_LINE].settings.smartline_length[0], 2.5);
+  chooseTool(view, &classe_droite);
+  click(view, QPoint(100, 300));
+  click(view, QPoint(300, 320));
+  object* line = only(view->info(), &classe_droite);
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->settings.smartline_type, 1);
+}
+
+// The font buttons open the font dialog (answered here): the cursor-text
+// style and a text kind take the font chosen.
+TEST_F(EndToEndPopupPalette, FontButtonsGiveTheirStylesTheFontChosen) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  set_preferences_font_chooser([](QFont* font) {
+    *font = QFont(QStringLiteral("DejaVu Sans"));
+    font->setPointSize(17);
+    return true;
+  });
+  static std::string cursor_title;
+  cursor_title.clear();
+  ASSERT_TRUE(runPreferences([](QDialog* window) {
+    QObject* system = kp_qobject(prefs_pages[PREFS_PAGE_SYSTEM]);
+    clickControl(system, kPrefCursorFont);
+    if (auto* b = with_id<QPushButton>(system, kPrefCursorFont)) cursor_title = b->text().toStdString();
+    QObject* styles = kp_qobject(prefs_pages[PREFS_PAGE_STYLES]);
+    choosePopup(styles, kPrefTextKinds, 3);  // lengths
+    clickControl(styles, kPrefNewObjectsChoice);
+    clickControl(styles, kPrefTextFont);
+    clickControl(styles, kPrefApplyButton);
+    clickControl(window, IDOK);
+  }));
+  EXPECT_EQ(cursor_text_font.size, 17u);
+  const char* name = font_name_by_id(cursor_text_font.font);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(cursor_title, std::string(name) + " 17");
+  EXPECT_EQ(default_attrs[ATTRS_LENGTH].text_size, 17);
+  EXPECT_EQ(default_attrs[ATTRS_LENGTH].text_font, cursor_text_font.font);
 }
 
 }  // namespace
