@@ -87,11 +87,27 @@ void set_popup_index(HWND page, int id, int index) {
   NSKelvoWrapMachine::sendDlgItemMessage(page, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void enable_apply(HWND page, bool on) {
-  NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefApplyButton), on);
+// Whether a page holds a change not applied yet: its Apply button is on.
+bool g_pending[kPrefsPages] = {};
+
+bool* pending_of(HWND page) {
+  for (int i = 0; i < kPrefsPages; ++i)
+    if (prefs_pages[i] == page) return &g_pending[i];
+  return nullptr;
 }
 
-bool to_selection(HWND page) { return get_dlg_check(page, kPrefSelectionChoice); }
+void enable_apply(HWND page, bool on) {
+  NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefApplyButton), on);
+  if (bool* pending = pending_of(page)) *pending = on;
+}
+
+// Selected objects change only with a change to apply: OK sends Apply to
+// every page, and a page the user left alone must not give the selection
+// the values it merely shows (the record's, where the objects disagree).
+bool to_selection(HWND page) {
+  const bool* pending = pending_of(page);
+  return get_dlg_check(page, kPrefSelectionChoice) && (!pending || *pending);
+}
 bool to_new_objects(HWND page) { return get_dlg_check(page, kPrefNewObjectsChoice); }
 
 // One undo snapshot per opening, before the first change of selected
@@ -301,6 +317,7 @@ void prefs_from_current_state() {
 
   // The selection: a value its objects disagree on shows the record's.
   bool kind_seen[kGraphicKinds] = {};
+  bool text_seen[kTextKinds] = {};
   int loci = 0;
   bool locus_differs = false;
   auto merge_decimals = [](int16_t* field, int value, int record) {
@@ -351,6 +368,22 @@ void prefs_from_current_state() {
         if (kind == ATTRS_LINE && k.smartline_type != o->settings.smartline_type)
           k.smartline_type = default_attrs[ATTRS_LINE].second_line_style;
         if (kind == ATTRS_LINE && std::fabs(k.smartline_length - smart) > 0.05) k.smartline_length = rec.smartline_length[0];
+      }
+    }
+    // Texts show the style of the first of their kind; a later one with
+    // another style puts back the record's.
+    if (const int text = text_kind_of(o); text >= 0 && o->te) {
+      const car_info& f = o->te->format;
+      const text_style_pref own{f.reserved, f.font_id, static_cast<uint32_t>(f.size), f.style, f.color, f.charset};
+      text_style_pref& shown = prefs.texts[text];
+      if (!text_seen[text]) {
+        text_seen[text] = true;
+        shown = own;
+      } else if (shown.font != own.font || shown.size != own.size || shown.face != own.face ||
+                 shown.color != own.color) {
+        const default_attr& a = default_attrs[ATTRS_TEXT + text];
+        shown = {a.text_reserved, a.text_font, static_cast<uint32_t>(a.text_size), a.text_face, a.text_color,
+                 a.text_char_set};
       }
     }
     const uint16_t t = type_id(o);

@@ -36,6 +36,7 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/selection.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_popup.h"
 #include "platform/kp_qt_bridge.h"
@@ -446,6 +447,27 @@ TEST_F(EndToEndPopupPalette, FontButtonsGiveTheirStylesTheFontChosen) {
   EXPECT_EQ(cursor_title, std::string(name) + " 17");
   EXPECT_EQ(default_attrs[ATTRS_LENGTH].text_size, 17);
   EXPECT_EQ(default_attrs[ATTRS_LENGTH].text_font, cursor_text_font.font);
+}
+
+// Two selected segments in different colours: the styles page shows the
+// record's colour, and OK with nothing changed leaves both as they were.
+TEST_F(EndToEndPopupPalette, OkWithoutAChangeLeavesTheSelectionAsItWas) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  click(view, QPoint(100, 300));
+  click(view, QPoint(300, 300));
+  chooseTool(view, nullptr);
+  const auto segments = objectsOf(view->info(), &classe_segment);
+  ASSERT_EQ(segments.size(), 2u);
+  segments[0]->settings.Color = 0x0000FF;
+  segments[1]->settings.Color = 0x00FF00;
+  select_all_objects();
+  ASSERT_TRUE(runPreferences([](QDialog* window) { clickControl(window, IDOK); }));
+  EXPECT_EQ(segments[0]->settings.Color, 0x0000FFu);
+  EXPECT_EQ(segments[1]->settings.Color, 0x00FF00u);
 }
 
 }  // namespace
