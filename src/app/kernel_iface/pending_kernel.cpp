@@ -39,8 +39,6 @@ int init_kernel_graphics() {
   return -1;
 }
 
-void init_help_pages() {}
-
 // ---- Figure window ----
 
 void scroll_figure_window(int32_t x, int32_t y, int) {

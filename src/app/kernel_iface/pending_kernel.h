@@ -51,7 +51,6 @@ extern tagRECT default_window_rect;
 void drawing_globals_init();
 // -1 when the colour table is ready.
 int init_kernel_graphics();
-void init_help_pages();
 
 // ---- Figure window ----
 // Scrolls the figure so that it follows the point from the scroll anchor on.

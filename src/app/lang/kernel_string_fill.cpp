@@ -10,6 +10,7 @@
 #include "app/lang/mac_roman_text.h"
 #include "app/lang/resource_string.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/tool_ids.h"
 
 namespace kelvo::lang {
 namespace {
@@ -118,6 +119,8 @@ bool languageLoaded(bool inited) {
     if (lang_string_table[row].nsvar) native_strings[row] = entry->nsString();
   }
   lang_fill_kernel_strings(texts.data(), kKernelStringCount);
+  // The class-less tools' names and help texts point into the new rows.
+  fill_help_page_table();
 
   if (h.apply_default_macro_help) h.apply_default_macro_help(kernel_string(lang_row::default_macro_help));
   const bool palette_closed = h.close_attrib_palette && h.close_attrib_palette();

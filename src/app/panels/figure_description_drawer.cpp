@@ -13,7 +13,9 @@
 #include <QVBoxLayout>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/lang/language_starter.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/files/text_convert.h"
 #include "kernel/model/figure.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/drag_state.h"
@@ -23,6 +25,10 @@
 
 namespace {
 
+std::string with_local_decimals(std::string text) {
+  return description_local_decimals(std::move(text), NSKelvoLanguageStarter::currentLanguage());
+}
+
 QString language_text(int row, const char* fallback) {
   const char* text = kernel_string(row);
   return text && *text ? kp_qstring(text) : QString::fromLatin1(fallback);
@@ -31,6 +37,11 @@ QString language_text(int row, const char* fallback) {
 QColor kernel_color(uint32_t word) { return QColor((word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF); }
 
 }  // namespace
+
+std::string description_local_decimals(std::string text, const QString& language) {
+  if (language != QLatin1String("English US") && !text.empty()) text_c_to_decimal(text.data());
+  return text;
+}
 
 QString description_display_text(const std::string& bytes) {
   QString out;
@@ -183,9 +194,9 @@ QVariant NSFigureDescDataSource::data(const QModelIndex& index, int role) const 
       const description_line& line = lineAt(index.row());
       if (index.column() == 0) {
         if (line.object_text.empty()) return {};
-        return description_display_text(line.object_text);
+        return description_display_text(with_local_decimals(line.object_text));
       }
-      return kp_qstring(line.type_text.c_str());
+      return kp_qstring(with_local_decimals(line.type_text).c_str());
     }
     case Qt::ForegroundRole: {
       const bool red = selected_object_ && is_parent_in_description(selected_object_, o);

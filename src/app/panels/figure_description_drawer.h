@@ -110,5 +110,8 @@ class KPFigureDescriptionDrawer : public QDockWidget {
 // The description text as shown: the kernel's bytes with the exponent codes
 // (byte 0xB2 and "\2", 0xB3 and "\3") as superscripts.
 QString description_display_text(const std::string& bytes);
+// A cell's bytes with every '.' between digits made the decimal separator,
+// unless the language is English (US).
+std::string description_local_decimals(std::string text, const QString& language);
 // A minimal RTF document holding the text, one paragraph a line.
 QByteArray description_rtf(const QString& text);

@@ -1,6 +1,7 @@
 #include "app/panels/tools_palette.h"
 
 #include "app/panels/color_palette_panel.h"
+#include "app/panels/help_pages.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -846,15 +847,8 @@ void save_toolbar_icon_size() {
 }
 
 void install_tool_icons() {
-  init_icon_palette();
+  set_toolbar_row_icons();
   auto bytes = [](const tool_icon* icon) { return reinterpret_cast<const uint8_t*>(icon); };
-  for (int row = 1; row <= kToolbarRows; ++row) {
-    toolbar_row* r = toolbar_row_at(static_cast<int16_t>(row));
-    if (!r || !r->icon) continue;
-    if (const tool_icon* art = builtin_tool_icon(r->english_name)) std::memcpy(r->icon, bytes(art), sizeof(tool_icon));
-  }
-  if (show_axes_icons[0]) std::memcpy(show_axes_icons[0], bytes(builtin_tool_icon("Show Axes")), sizeof(tool_icon));
-  if (show_axes_icons[1]) std::memcpy(show_axes_icons[1], bytes(builtin_tool_icon("Hide Axes")), sizeof(tool_icon));
   for (int i = 0; i < kAttributeIconCount; ++i)
     std::memcpy(attribute_icon_table[i], bytes(attribute_tool_icon(i)), sizeof(tool_icon));
   // Construction classes without an icon take the one drawn for their name.

@@ -23,7 +23,9 @@
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/lang/kernel_string_fill.h"
+#include "app/panels/about_panel.h"
 #include "app/panels/ambig_menu.h"
+#include "app/panels/help_pages.h"
 #include "app/panels/tools_palette.h"
 #include "app/lang/resource_folders.h"
 #include "app/shell/figure_window.h"
@@ -101,8 +103,18 @@ void quit_after_modal_panel() {
 DUVirIdazididovi::DUVirIdazididovi() = default;
 
 DUVirIdazididovi::~DUVirIdazididovi() {
+  delete splasher_;
   if (g_running == this) g_running = nullptr;
   if (application_window == kp_hwnd(this)) application_window = nullptr;
+}
+
+void DUVirIdazididovi::displaySplasher() {
+  if (splasher_) return;
+  splasher_ = new NSKelvoSplasher(NSAboutPanel::shared(), [this] { return canShowAboutAtLaunchTime_; });
+}
+
+void DUVirIdazididovi::closeSplasher() {
+  if (splasher_) splasher_->closeSplash();
 }
 
 DUVirIdazididovi* DUVirIdazididovi::running() { return g_running; }
@@ -271,6 +283,7 @@ int kelvo_main(int argc, char** argv) {
   }
   KPDocument::installKernelHooks();
   kelvo.applicationWillFinishLaunching();
+  kelvo.displaySplasher();
   kelvo.openLaunchArguments(QApplication::arguments().mid(1));
   const int status = QApplication::exec();
   // Windows closed by the last events are deleted before the program ends.

@@ -11,6 +11,8 @@
 #include "app/lang/language_starter.h"
 #include "platform/kelvo_wrap_machine.h"
 
+class NSKelvoSplasher;
+
 class DUVirIdazididovi : public QObject,
                          public KPMessageTarget,
                          public KPWindowLongHolder,
@@ -42,6 +44,14 @@ class DUVirIdazididovi : public QObject,
   // once it has returned (false now).
   static bool quit();
 
+  // The splash: the about box shown for a while once launching is over; a
+  // press in a figure closes it earlier.
+  void displaySplasher();
+  void closeSplasher();
+  NSKelvoSplasher* getSplasher() const { return splasher_; }
+  bool canShowAboutAtLaunchTime() const { return canShowAboutAtLaunchTime_; }
+  void setCanShowAboutAtLaunchTime(bool can) { canShowAboutAtLaunchTime_ = can; }
+
   void toggleToolsHelp();
   bool getToolHelpState() const { return toolHelpState_; }
   bool isInitFinished() const { return inited_; }
@@ -62,6 +72,7 @@ class DUVirIdazididovi : public QObject,
   bool inited_ = false;
   bool canShowAboutAtLaunchTime_ = false;
   bool toolHelpState_ = false;
+  NSKelvoSplasher* splasher_ = nullptr;
 };
 
 // The entry point: start-up, the documents of the command line (an untitled

@@ -5,14 +5,19 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstring>
 
 #include "app/document/kp_document.h"
+#include "app/panels/about_panel.h"
+#include "app/panels/help_pages.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
@@ -164,8 +169,9 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   remote_ = new NSKelvoScrollRemoteView(figureView_, hBar_, vBar_);
   figureView_->setScrollRemoteView(remote_);
 
-  helpField_ = new QLabel(this);
-  helpField_->setWordWrap(true);
+  helpField_ = new QTextBrowser(this);
+  helpField_->setOpenLinks(false);
+  helpField_->setMaximumHeight(120);
   helpField_->setContentsMargins(6, 2, 6, 2);
   helpField_->hide();
   outer->addWidget(helpField_);
@@ -302,6 +308,18 @@ void KPFigureWindow::buildMenus() {
   });
   view->addAction(QStringLiteral("Toolbox &Configuration..."),
                   [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
+  QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+  help->addAction(QStringLiteral("About Kelvo Nova"), [] { NSAboutPanel::shared()->display(); });
+}
+
+void KPFigureWindow::keyPressEvent(QKeyEvent* event) {
+  // A key equivalent that reached the window unused (no menu item has it
+  // and the focus was not in the view) goes to the figure view.
+  if ((event->modifiers() & Qt::ControlModifier) && KPGeoMenu::performKeyEquivalent(menuBar_, event)) {
+    event->accept();
+    return;
+  }
+  KPWindow::keyPressEvent(event);
 }
 
 void KPFigureWindow::toggleFigureDescription() { descDrawer_->toggle(); }
@@ -313,7 +331,17 @@ NSFigureDescDataSource* KPFigureWindow::getFigureDescDataSource() const { return
 NSFigureTableView* KPFigureWindow::getFigureDescDataView() const { return descDrawer_->table(); }
 
 void KPFigureWindow::setHelpFieldContent(const QString& text) {
-  if (helpField_) helpField_->setText(text);
+  if (helpField_) helpField_->setPlainText(text);
+}
+
+void KPFigureWindow::showHelpPage(const QString& text, const char* page) {
+  if (!helpField_) return;
+  const QString file = help_page_file(page);
+  if (file.isEmpty()) {
+    setHelpFieldContent(text);
+    return;
+  }
+  helpField_->setSource(QUrl::fromLocalFile(file), QTextDocument::HtmlResource);
 }
 
 void KPFigureWindow::setToolNameFieldContent(const QString& text) {

@@ -18,6 +18,7 @@ class NSFigureTableView;
 class QLabel;
 class QMenuBar;
 class QSlider;
+class QTextBrowser;
 
 class NSKelvoScrollRemoteView : public QObject {
  public:
@@ -61,13 +62,16 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   HWND figureView() override;
   KPFigureView* view() const { return figureView_; }
   KPDocument* document() const { return document_; }
-  QLabel* helpField() const { return helpField_; }
+  QTextBrowser* helpField() const { return helpField_; }
   QLabel* toolField() const { return toolField_; }
   QMenuBar* menuBar() const { return menuBar_; }
   NSKelvoScrollRemoteView* scrollRemoteView() const { return remote_; }
   QSlider* zoomControl() const { return zoom_; }
 
   void setHelpFieldContent(const QString& text);
+  // The help page of the current tool in the help field; its help text when
+  // the program has no such page.
+  void showHelpPage(const QString& text, const char* page);
   void setToolNameFieldContent(const QString& text);
   void setToolsHelp(bool show);
 
@@ -91,6 +95,7 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -100,7 +105,7 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   KPFigureView* figureView_ = nullptr;
   QScrollBar* hBar_ = nullptr;
   QScrollBar* vBar_ = nullptr;
-  QLabel* helpField_ = nullptr;
+  QTextBrowser* helpField_ = nullptr;
   QLabel* toolField_ = nullptr;
   QSlider* zoom_ = nullptr;
   QMenuBar* menuBar_ = nullptr;

@@ -10,6 +10,7 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
+#include "app/panels/about_panel.h"
 #include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/prefs/preferences_window.h"
@@ -42,6 +43,7 @@
 #include "kernel/tools/number_in_text.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "app/panels/tools_palette.h"
@@ -165,7 +167,7 @@ void fill_window_services() {
     // The drawer sits in the window's layout beside the view, 270 pixels
     // wide: it follows the window without being placed.
   };
-  h.redefinition_waiting = nullptr;  // the redefinition tool keeps no waiting flag yet
+  h.redefinition_waiting = redefinition_waiting;
   h.cancel_last_selection = [](int erase, int remove) {
     cancel_last_selection(static_cast<uint8_t>(erase), static_cast<uint8_t>(remove));
   };
@@ -313,8 +315,11 @@ void fill_tool_services() {
   h.display_tool_name = [](const char* name) {
     if (KPFigureWindow* window = KPDocument::currentWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
   };
-  h.show_help_page = [](const char* text, const char*) {
-    if (KPFigureWindow* window = KPDocument::currentWindow()) window->setHelpFieldContent(kp_qstring(text ? text : ""));
+  h.show_help_page = [](const char* text, const char* page) {
+    // Every figure window shows the page; its field shows only while the
+    // tools help is on.
+    for (KPDocument* doc : KPDocument::liveDocuments())
+      if (KPFigureWindow* window = doc->figureWindow()) window->showHelpPage(kp_qstring(text ? text : ""), page);
   };
   // The attribute pop-ups show the record of the chosen tool. The mask is
   // left to the tools until the palette keeps its menus' active flags.
@@ -417,6 +422,8 @@ void fill_cursor_environment() {
     out->help_height = 0;
     return true;
   };
+  env.in_link_text_field = &NSLinkTextField::inside;
+  env.splash_visible = &splash_on_show;
   install_cursor_environment(env);
 }
 

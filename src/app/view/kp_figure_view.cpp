@@ -15,6 +15,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/panels/tools_palette.h"
+#include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -459,6 +460,7 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {
+  if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->closeSplasher();
   // A press with the context-menu modifier opens the figure's menu only.
   if (modifiers & Qt::MetaModifier) {
     tagPOINT at = truncated(where);

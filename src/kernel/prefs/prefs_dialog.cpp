@@ -16,6 +16,7 @@
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/hit_distance.h"
+#include "kernel/prefs/style_controls.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/render/fonts.h"
@@ -124,13 +125,13 @@ std::string font_title(const text_style_pref& style) {
   return std::string(name ? name : kDefaultFaceName) + " " + std::to_string(style.size);
 }
 
-// A style takes the face and size of the font chosen for it.
-bool take_font(text_style_pref* style, LPARAM font) {
+// A style takes the face and size of the font chosen for it and, with a
+// well, the well's colour.
+bool take_font(text_style_pref* style, LPARAM font, HWND well = nullptr) {
   const auto* chosen = reinterpret_cast<const KPFont*>(font);
-  if (!chosen) return false;
-  const uint16_t id = font_register(chosen);
-  if (id == 0) return false;
-  style->font = id;
+  const uint32_t color = style->color;
+  if (!style_from_font_and_well(style, chosen, well)) return false;
+  if (!well) style->color = color;
   style->size = static_cast<uint32_t>(std::clamp(std::lround(chosen->pointSize()), 1L, 0x7FFFL));
   return true;
 }
@@ -822,8 +823,8 @@ LRESULT styles_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) 
       // The chosen font, or after a colour change the font as it is, with
       // the text colour of the well.
       text_style_pref& style = prefs.texts[std::clamp(prefs_dialog.text_kind, 0, kTextKinds - 1)];
-      take_font(&style, lparam);
-      style.color = color_of_well(NSKelvoWrapMachine::getDlgItem(page, kPrefTextColor));
+      HWND well = NSKelvoWrapMachine::getDlgItem(page, kPrefTextColor);
+      if (!take_font(&style, lparam, well)) style.color = color_of_well(well);
       NSKelvoWrapMachine::setDlgItemText(page, kPrefTextFont, font_title(style).c_str());
       break;
     }

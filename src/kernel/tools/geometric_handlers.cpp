@@ -27,6 +27,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "platform/kp_cursor.h"
 #include "kernel/tools/previews.h"
+#include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_state.h"
 #include "platform/kp_dialog.h"
@@ -655,5 +656,6 @@ void bind_tool_handlers() {
     c->select = property_check_tool_handler;
   for (construct_class* c : {&classe_length, &classe_aire, &classe_pente, &classe_angleMes})
     c->select = measure_tool_handler;
+  classe_redefine.select = redefine_tool_handler;
   bind_tool_previews();
 }

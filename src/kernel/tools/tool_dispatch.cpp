@@ -17,6 +17,7 @@
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/designation_filters.h"
+#include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
@@ -673,6 +674,8 @@ void end_tool_action() {
       reset_class_type_marks(current_class);
       if (pop_picked_objects()) redraw = true;
     }
+    // A redefinition left half-way waits for its object again next time.
+    if (current_class == &classe_redefine) reset_redefinition();
     calculator_active = old_calculator;
   }
 

@@ -16,8 +16,8 @@
 
 namespace {
 
-// Placeholder art until the icons are drawn; each row has its own, and Show
-// Axes has one per face.
+// Each row has its own icon, and Show Axes has one per face; the
+// application draws them at start-up.
 uint8_t row_icons[kToolbarRows][kToolIconBytes] = {};
 uint8_t hidden_axes_icon[kToolIconBytes] = {};
 
@@ -74,7 +74,7 @@ toolbar_row* toolbar_row_at(int16_t row) {
   return row >= 1 && row <= kToolbarRows ? &toolbar_table[row - 1] : nullptr;
 }
 
-void init_toolbar_table_texts() {
+void fill_help_page_table() {
   const bool axes_shown = toolbar_table[ROW_SHOW_AXES - 1].name == show_axes_names[1];
   for (int i = 0; i < kToolbarRows; ++i) {
     toolbar_table[i].name = text_or(kRowNames + i, toolbar_table[i].english_name);

@@ -70,8 +70,10 @@ extern const char* show_axes_names[2];
 extern uint8_t* show_axes_icons[2];
 
 // Fills the localised names and help texts of the rows from the kernel
-// strings (an empty string row keeps the English name).
-void init_toolbar_table_texts();
+// strings (an empty string row keeps the English name); the English names
+// and help pages are the table's own. At start-up and after each language
+// load.
+void fill_help_page_table();
 
 // (toolbox id << 16) + entry of the first toolbox entry (from 1) named
 // `name`; 0 when none.

@@ -318,7 +318,7 @@ void init_tool_names_and_help() {
     extras[i].cls->help_text = kernel_string(kRowClassHelp + kNamed + i);
     extras[i].cls->help_page = extras[i].help_page;
   }
-  init_toolbar_table_texts();
+  fill_help_page_table();
 }
 
 void assign_builtin_icons() {}

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/panels/figure_description_drawer.h"
+#include "kernel/files/text_convert.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/tools/selection.h"
@@ -184,6 +185,15 @@ TEST(DescriptionText, ExponentCodesBecomeSuperscriptsEverywhere) {
   EXPECT_EQ(description_display_text("a\\4"), QStringLiteral("a\\4"));
   // Bytes that are no valid text still give a text.
   EXPECT_FALSE(description_display_text("\xFF\xFE").isEmpty());
+}
+
+TEST(DescriptionText, NumbersTakeTheLanguagesDecimalSeparator) {
+  const char before = decimal_separator;
+  decimal_separator = ',';
+  EXPECT_EQ(description_local_decimals("AB = 7.5 cm. A.B", QStringLiteral("Fran\u00e7ais")), "AB = 7,5 cm. A.B");
+  EXPECT_EQ(description_local_decimals("AB = 7.5 cm", QStringLiteral("English US")), "AB = 7.5 cm");
+  EXPECT_EQ(description_local_decimals("", QStringLiteral("Deutsch")), "");
+  decimal_separator = before;
 }
 
 }  // namespace

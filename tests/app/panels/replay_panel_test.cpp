@@ -36,14 +36,21 @@ class ReplayPanel : public FigureTest {
     return n;
   }
   // Runs the replay from the Edit menu; `script` drives the panel.
+  // The script waits for the panel to be up, however busy the machine.
   void replay(KPFigureWindow* w, std::function<void(NSReplayConstrController*)> script) {
     bool ran = false;
-    QTimer::singleShot(100, [&] {
+    QTimer poll;
+    int tries = 0;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
       NSReplayConstrController* panel = NSReplayConstrController::running();
+      if (!panel && ++tries < 500) return;
+      poll.stop();
       ASSERT_NE(panel, nullptr);
       ran = true;
       script(panel);
     });
+    poll.start();
     ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Edit"), QStringLiteral("Replay Construction")));
     spin(20);
     EXPECT_TRUE(ran);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextBrowser>
 
 #include <sys/resource.h>
 #include <sys/wait.h>

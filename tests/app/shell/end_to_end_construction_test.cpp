@@ -94,8 +94,14 @@ TEST_F(EndToEndConstruction, ReplayHidesTheLastStepsInTheViewAndCancelShowsThem)
   const QImage before = shown(view);
   for (const QPoint& p : at) ASSERT_GT(inkNear(before, p), 0);
   bool ran = false;
-  QTimer::singleShot(100, [&] {
+  // The script waits for the panel to be up, however busy the machine.
+  QTimer poll;
+  int tries = 0;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
     NSReplayConstrController* panel = NSReplayConstrController::running();
+    if (!panel && ++tries < 500) return;
+    poll.stop();
     ASSERT_NE(panel, nullptr);
     ran = true;
     QTest::mouseClick(panel->button(kReplayLast), Qt::LeftButton);
@@ -109,6 +115,7 @@ TEST_F(EndToEndConstruction, ReplayHidesTheLastStepsInTheViewAndCancelShowsThem)
     EXPECT_GT(inkNear(during, at[2]), 0);
     QTest::mouseClick(panel->button(IDCANCEL), Qt::LeftButton);
   });
+  poll.start();
   ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Edit"), QStringLiteral("Replay Construction")));
   spin(20);
   EXPECT_TRUE(ran);

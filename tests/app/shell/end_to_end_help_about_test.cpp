@@ -1,0 +1,74 @@
+// The tools help and the about box through the application: the help page
+// of a tool chosen on the palette shows below the figure once the tools
+// help is on, and the about box opens from its menu item with its version
+// line and its credits sliding by.
+#include <QElapsedTimer>
+#include <QTextBrowser>
+
+#include "app/panels/about_panel.h"
+#include "app/panels/help_pages.h"
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/tools/tool_ids.h"
+
+namespace {
+
+using EndToEndHelpAbout = FigureTest;
+
+TEST_F(EndToEndHelpAbout, TheHelpPageOfAToolShowsBelowTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  auto* w = dynamic_cast<KPFigureWindow*>(view->window());
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(w->helpField()->isHidden());
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("View"), QStringLiteral("Tools Help")));
+  spin(20);
+  EXPECT_FALSE(w->helpField()->isHidden());
+
+  const toolbar_row* trace = toolbar_row_at(ROW_TRACE);
+  pickFromPalette(find_tool_id_by_name(trace->name));
+  spin(20);
+  EXPECT_EQ(w->helpField()->source(), QUrl::fromLocalFile(help_page_file(trace->help_page)));
+  const QString shown = w->helpField()->toPlainText();
+  EXPECT_TRUE(shown.contains(QString::fromLatin1(trace->english_name))) << shown.toStdString();
+  // The field is on screen with the page's text drawn in it.
+  const QImage field = w->helpField()->viewport()->grab().toImage();
+  const QColor paper = field.pixelColor(field.width() - 2, field.height() - 2);
+  int ink = 0;
+  for (int y = 0; y < field.height(); ++y)
+    for (int x = 0; x < field.width(); ++x) ink += field.pixelColor(x, y) != paper;
+  EXPECT_GT(ink, 50);
+
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("View"), QStringLiteral("Tools Help")));
+  spin(20);
+  EXPECT_TRUE(w->helpField()->isHidden());
+}
+
+TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCredits) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  auto* w = dynamic_cast<KPFigureWindow*>(view->window());
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
+  spin(20);
+  NSAboutPanel* panel = NSAboutPanel::existing();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisible());
+  const QString version = panel->fieldWithTag(NSAboutPanel::kVersionTag)->text();
+  EXPECT_TRUE(version.contains(QStringLiteral("(build 13000)"))) << version.toStdString();
+  EXPECT_EQ(panel->fieldWithTag(NSAboutPanel::kCurrentLineTag)->text(), QString::fromLatin1(credit_line(0)));
+  // The first line holds for a while, then the second takes its place.
+  QElapsedTimer clock;
+  clock.start();
+  while (panel->currentIndex() == 0 && clock.elapsed() < 8000) spin(50);
+  EXPECT_EQ(panel->currentIndex(), 1);
+  EXPECT_GE(clock.elapsed(), 2500);
+  EXPECT_EQ(panel->fieldWithTag(NSAboutPanel::kCurrentLineTag)->text(), QString::fromLatin1(credit_line(1)));
+  // A click closes it.
+  QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(10, 10));
+  spin(20);
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_FALSE(panel->holdTimerActive());
+}
+
+}  // namespace
