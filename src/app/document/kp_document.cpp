@@ -174,7 +174,9 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   if (open_panel_responder()) return open_panel_responder()(g_remembered_directory);
   KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
   return QFileDialog::getOpenFileName(parent, QString(), g_remembered_directory,
-                                      QStringLiteral("Figures (*.fig *.env)"));
+                                      QStringLiteral("Figures (*.fig *.env);;"
+                                                     "Calculator figures and macros (*.92a *.9xa *.89a *.v2a "
+                                                     "*.92x *.9xx *.89x *.v2x)"));
 }
 
 void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {

@@ -204,7 +204,11 @@ void KPFigureWindow::buildMenus() {
   file->addAction(QStringLiteral("&New"), QKeySequence::New, [] { main_menu_command(nullptr, 100, 0); });
   file->addAction(QStringLiteral("&Open..."), QKeySequence::Open, [this] {
     const QString path = KPDocument::chooseFileToOpen(this);
-    if (!path.isEmpty()) KPDocument::openDocument(path);
+    if (path.isEmpty()) return;
+    // Tool menus and calculator macros are not documents: the kernel's Open
+    // takes them.
+    DUVirIdazididovi* app = DUVirIdazididovi::running();
+    if (!(app && app->openFile(path))) KPDocument::openDocument(path);
   });
   file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
   QAction* save = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, [this] {

@@ -17,6 +17,10 @@
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/exchange/ti9x_export.h"
+#include "kernel/exchange/ti9x_import.h"
+#include "kernel/exchange/ti_probe.h"
+#include "kernel/files/text_family.h"
 #include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
 #include "kernel/files/clipboard.h"
@@ -476,6 +480,14 @@ void fill_main_command_services() {
 void fill_file_services() {
   file_services& h = files_services();
   h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.ti9x_export_figure = &ti9x_export_figure;
+  h.ti9x_check_signature = []() -> int32_t { return ti9x_check_signature(file_buffer, file_buffer_len, nullptr); };
+  h.ti9x_read_macro = [](const char* data) {
+    // The variable data ends before the two checksum bytes of the image.
+    const auto* end = reinterpret_cast<const uint8_t*>(file_buffer) + file_buffer_len;
+    const auto* at = reinterpret_cast<const uint8_t*>(data);
+    return at != nullptr && end - at >= 2 && ti9x_read_macro(at, end - 2) >= 0 ? 1 : 0;
+  };
   h.enum_figure_windows = [](bool (*visit)(HWND window, kelvo_win_info* fig, void* context), void* context) {
     const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
     for (KPDocument* doc : documents) {

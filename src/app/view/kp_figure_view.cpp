@@ -30,6 +30,7 @@
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
@@ -500,9 +501,18 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
               kelvo_win_info* fig = KPGeoDocument::currentInfo();
               object* first_picked = picked.items ? picked.items[0] : nullptr;
               row_held = ambiguous_designation ||
-                         (current_class == &classe_table && fig && fig->cur2 && fig->cur2 == first_picked) ||
+                         (current_class == &classe_table && first_picked && table_being_built(fig) == first_picked) ||
                          (current_class == &classe_redefine && redefinition_waiting()) || pending_multi_point;
               if (row_held) figure_mouse_construct(&record);
+              // A press on the empty sheet with a text or table tool starts
+              // the frame of the new object; the release builds it.
+              const bool frames = current_class == &classe_text || current_class == &classe_exp_num ||
+                                  (current_class == &classe_table && !table_being_built(fig));
+              if (!row_held && frames && !first_picked) {
+                tagPOINT local = p;
+                globalToLocalDDM(&local);
+                text_frame_press(local);
+              }
               break;
             }
             case 2:
@@ -568,7 +578,7 @@ void KPFigureView::pressAndHold(kel_EventRecord* record, UINT message, const QPo
   bool refused = hold_tested || ambiguous_designation || (current_class && pending_multi_point) ||
                  current_class == &classe_redefine || current_class == &classe_text ||
                  current_class == &classe_exp_num ||
-                 (current_class == &classe_table && !first_picked && !(fig && fig->cur2)) ||
+                 (current_class == &classe_table && !first_picked && !table_being_built(fig)) ||
                  (current_class == &classe_table && first_picked && first_picked->otype &&
                   first_picked->otype->id == 17);
   if (!refused) {
@@ -706,7 +716,11 @@ void KPFigureView::mouseDragged(const QPointF& where, Qt::KeyboardModifiers modi
     update_cursor(KPCursor::lastSet());
   } else if (!config_mode) {
     kel_EventRecord record = make_record(kEventDragStep, modifier_status(modifiers), mouse_point);
-    if (manipulating || rubber_band_tracking || scroll_drag_active || spring_gesture_active || !mouse_tracking) {
+    if (text_frame_active() && mouse_tracking) {
+      tagPOINT local = mouse_point;
+      globalToLocalDDM(&local);
+      text_frame_move(local);
+    } else if (manipulating || rubber_band_tracking || scroll_drag_active || spring_gesture_active || !mouse_tracking) {
       trackingDecision(&record, &where, true);
     } else if (interaction_state == 1 || interaction_state == 3 || interaction_state == 5 ||
                interaction_state == 6) {
@@ -772,13 +786,16 @@ void KPFigureView::mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers
             break;
           case 1: {
             object* first_picked = picked.items ? picked.items[0] : nullptr;
-            if (!(current_class == &classe_table && fig && fig->cur2 == first_picked)) figure_mouse_construct(&record);
+            if (!(current_class == &classe_table && first_picked && table_being_built(fig) == first_picked))
+              figure_mouse_construct(&record);
             break;
           }
           default:
             break;
         }
       }
+      // A frame the release did not use (the click went to an object) ends.
+      text_frame_cancel();
       if (!manipulating && g_restore_tool_id) {
         NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, WM_USER, 101,
                                            static_cast<LPARAM>(g_restore_tool_id));

@@ -21,7 +21,7 @@ int ti9x_check_signature(const char* image, uint32_t len, char* name_out) {
   if (p < 2 || p >= len || b[p - 2] != 0xA5 || b[p - 1] != 'Z') return -1;
   if (name_out != nullptr) {
     size_t k = 0;
-    for (; k < 9 && 64 + k < len && image[64 + k] != '\0'; ++k) name_out[k] = image[64 + k];
+    for (; k < 8 && 64 + k < len && image[64 + k] != '\0'; ++k) name_out[k] = image[64 + k];
     name_out[k] = '\0';
   }
   return static_cast<int>(p + 4);

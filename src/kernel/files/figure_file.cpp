@@ -15,6 +15,7 @@
 #include "kernel/files/object_reader.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/files/text_family.h"
+#include "kernel/exchange/ti9x_import.h"
 #include "kernel/files/text_output.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
@@ -44,7 +45,7 @@ constexpr size_t kMaxColorName = 49;
 // The view a figure without a window is saved with.
 constexpr tagRECT kDefaultView = {0, 0, 600, 420};
 
-bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 bool is_white(char c) { return c == '\r' || c == '\n' || c == '\t' || c == ' '; }
 
 const char* skip_white(const char* p) {
@@ -574,6 +575,11 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
       if (file_class == 1) return failed("figures of the older edition are read by the older reader");
       init_default_attrs(path);
       return txt_read_figure(text.c_str(), len, path);
+    }
+    if (file_platform == 3) {
+      init_default_attrs(path);
+      if (ti9x_read_figure(image, len) == 1) return 1;
+      return failed(ti9x_import_error());
     }
     return failed("calculator figures are read by the calculator exchange");
   }

@@ -31,7 +31,7 @@ const infomacro* last_instance = nullptr;
 constexpr int kMaxNameLine = 399;
 constexpr int kMaxShortName = 199;
 
-bool starts(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 const char* skip_white(const char* p) {

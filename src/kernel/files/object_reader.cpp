@@ -46,8 +46,10 @@ object* macro_result_start = nullptr;
 
 namespace {
 
+// The narrowest table column a resize leaves.
+constexpr int32_t kMinColumnWidth = 20;
+
 std::string last_error;
-object* take_macro_result(int16_t k);
 // Objects read whose targets and colour sources are still file numbers. Only
 // compared with the objects of the current figure, never dereferenced.
 std::unordered_set<const object*> unresolved;
@@ -123,11 +125,7 @@ const char* end_of_line(const char* p) {
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
-bool starts(const char* p, const char* word) {
-  while (*word != '\0')
-    if (*p++ != *word++) return false;
-  return true;
-}
+bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 
 // The next integer on this line: skips to a digit, a '-' just before it makes
 // it negative. False when the line has none or it does not fit in 32 bits.
@@ -1151,6 +1149,12 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   if (r.frame.present && o->te != nullptr) {
     o->te->pos = {r.frame.box[0], r.frame.box[1]};
     o->te->size = {r.frame.box[2], r.frame.box[3]};
+    // A frame of a text-like object is never smaller than the smallest one
+    // a resize leaves.
+    if (is_text_like_type(t)) {
+      o->te->size.w = std::max<int32_t>(o->te->size.w, kMinTextFrameSide);
+      o->te->size.h = std::max<int32_t>(o->te->size.h, kMinTextFrameSide);
+    }
     const bool anchored = t == TYPE_TEXT || t == TYPE_BUTTON || t == TYPE_EXPRESSION ||
                           class_is(o->classe, "Num") || class_is(o->classe, "Formula");
     if (anchored && o->valeurs != nullptr && o->nbvaleurs > 0) {
@@ -1177,7 +1181,7 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       if (widths != nullptr) {
         widths[0] = static_cast<int32_t>(n);
         for (int64_t i = 1; i <= n; ++i) widths[i] = 70;
-        for (auto& c : r.columns) widths[c.first] = static_cast<int32_t>(c.second);
+        for (auto& c : r.columns) widths[c.first] = std::max<int32_t>(static_cast<int32_t>(c.second), kMinColumnWidth);
         GlobalFreeAndNull(&o->te->column_widths);
         o->te->column_widths = widths;
       }
@@ -1528,6 +1532,8 @@ void delete_with_dependents(const std::vector<object*>& victims) {
   }
 }
 
+}  // namespace
+
 object* take_macro_result(int16_t k) {
   if (!macro_results_pending || macro_result_cursor == nullptr || k == 0) return nullptr;
   object* target = nullptr;
@@ -1552,7 +1558,13 @@ object* take_macro_result(int16_t k) {
   return nullptr;
 }
 
-}  // namespace
+void begin_macro_results(object* last_before) {
+  // The objects made wait for their records, which give them their numbers.
+  macro_result_anchor = last_before;
+  macro_result_start = first_macro_result();
+  macro_result_cursor = macro_result_start;
+  macro_results_pending = macro_result_cursor != nullptr;
+}
 
 void flush_pending_selection() {
   if (!macro_results_pending) return;
@@ -1626,11 +1638,7 @@ int32_t read_macro_instance_line(const char* text) {
   if (macro_application_refused)
     return finish((last_error = "macro \"" + name + "\" does not fit the objects it is applied to", -1));
 
-  // The objects made wait for their records, which give them their numbers.
-  macro_result_anchor = last;
-  macro_result_start = first_macro_result();
-  macro_result_cursor = macro_result_start;
-  macro_results_pending = macro_result_cursor != nullptr;
+  begin_macro_results(last);
   for (object* o = macro_result_start; o != nullptr; o = o->next) o->num = 0;
   return finish(static_cast<int32_t>(p - text));
 }

@@ -42,6 +42,12 @@ int32_t read_macro_instance_line(const char* text);
 // Deletes the final objects of the last macro application that no record
 // described, and forgets that application.
 void flush_pending_selection();
+// After a macro application read from a file: the objects it made after
+// `last_before` (null: the whole figure) wait for the records naming them.
+void begin_macro_results(object* last_before);
+// The final object k of that application; the finals before it that no
+// record named go with what depends on them. Null when it made none.
+object* take_macro_result(int16_t k);
 extern object* macro_result_cursor;
 extern object* macro_result_start;
 // The per-type word of a record or a macro step; -1 when it is malformed.

@@ -42,6 +42,13 @@ struct TxtOut {
 
 inline bool txt_is_digit(char c) { return c >= '0' && c <= '9'; }
 inline bool txt_is_line_end(char c) { return c == '\0' || c == '\r' || c == '\n'; }
+// Whether the text at p begins with word. Stops at the first difference, so
+// the readers' keyword tests cost one comparison on most lines.
+inline bool txt_starts_with(const char* p, const char* word) {
+  while (*word != '\0')
+    if (*p++ != *word++) return false;
+  return true;
+}
 
 // A number at p as strtod reads it in the C locale (optional sign, digits,
 // optional fraction, optional exponent; no "inf", "nan" or hexadecimal).

@@ -26,6 +26,7 @@
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/previews.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
@@ -141,9 +142,7 @@ construct_class* new_macro_class() {
   cls->drawable = 1;
   cls->ctype = &type_point;
   cls->nbvals = kVariableNbVals;
-  // Until macro tools have a handler of their own, the generic one takes
-  // the initial objects (and makes points on the way).
-  cls->select = take_tool_argument;
+  cls->select = macro_tool_handler;
   cls->fil = fil_prop;
   return cls;
 }

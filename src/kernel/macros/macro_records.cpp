@@ -12,6 +12,7 @@
 #include "kernel/model/identical.h"
 #include "kernel/model/memory.h"
 #include "kernel/tools/previews.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_handler.h"
 
 namespace {
@@ -164,7 +165,7 @@ bool install_optional_class(int index, uint8_t add_to_menu) {
   const prebuilt_methods& list = prebuilt_method_lists[index];
   for (int i = 0; i < list.count; ++i)
     if (!add_construct_method(cls, &list.methods[i])) return false;
-  cls->select = take_tool_argument;
+  cls->select = macro_tool_handler;
   cls->fil = fil_prop;
   if (!register_construct_class(cls)) return false;
   if (add_to_menu) add_class_to_tools_menu(cls);

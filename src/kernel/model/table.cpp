@@ -62,6 +62,21 @@ int32_t cell_walk(const TErec* te, int32_t cells, int32_t* starts, int32_t* foun
 
 int32_t table_cells_length(const TErec* te, int32_t cells) { return cells > 0 ? cell_walk(te, cells, nullptr) : 0; }
 
+namespace {
+// Bit of a table's first state word (kept in memory only).
+constexpr uint32_t kRowFromNewColumn = 0x100;
+}  // namespace
+
+bool table_row_from_new_column(const object* table) { return table && (table->aux1 & kRowFromNewColumn); }
+
+void set_table_row_from_new_column(object* table, bool set) {
+  if (!table) return;
+  if (set)
+    table->aux1 |= kRowFromNewColumn;
+  else
+    table->aux1 &= ~kRowFromNewColumn;
+}
+
 void compute_table(object* table) {
   if (!table || !table->te) return;
   // A table's count of values counts its rows: it keeps no value block
@@ -73,6 +88,8 @@ void compute_table(object* table) {
   }
   TErec* te = table->te;
   const int32_t rows = row_count(table);
+  // A table without columns (one just made) has nothing to record.
+  if (column_count(table) == 0) return;
   if (rows >= kMaxTableRows || !tabulate_ready) {
     MessageBeep(0);
     select_tool(0);
@@ -105,6 +122,9 @@ void compute_table(object* table) {
   table->nbvaleurs = static_cast<int16_t>(rows + 1);
   te->length = new_length;
   tabulate_ready = 0;
+  // A row recorded now shows a moment of its own; the table tool marks the
+  // one it records itself when it adds a column.
+  set_table_row_from_new_column(table, false);
 }
 
 void table_remove_row_or_column(object* table) {

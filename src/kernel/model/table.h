@@ -26,6 +26,11 @@ inline int32_t& table_column_request(TErec* te);
 // the pointer tool current when the table is full or not ready.
 void compute_table(object* table);
 
+// The table's last row was recorded by the table tool when it added a
+// column (a row recorded any other way clears the mark).
+bool table_row_from_new_column(const object* table);
+void set_table_row_from_new_column(object* table, bool set);
+
 // Carries out the table's pending row removal, or else its pending column
 // removal (the column's pair of parents goes too); requests out of range
 // are dropped. Both requests are cleared.

@@ -254,7 +254,7 @@ bool expression_filter(object* obj, int32_t packed) {
   const uint16_t t = type_id_of(r);
   if (nothing_picked) return t == TYPE_EXPRESSION;
   const tool_hooks& h = tool_services();
-  if (t == TYPE_NUMBER) return !(h.expression_has_pending_variable && h.expression_has_pending_variable());
+  if (t == TYPE_NUMBER) return h.expression_has_pending_variable && h.expression_has_pending_variable();
   if (t == TYPE_AXES) return h.expression_waits_for_axes && h.expression_waits_for_axes();
   return false;
 }

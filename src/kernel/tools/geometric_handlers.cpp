@@ -28,6 +28,7 @@
 #include "platform/kp_cursor.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/redefine_tool.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_state.h"
 #include "platform/kp_dialog.h"
@@ -642,6 +643,7 @@ void bind_tool_handlers() {
   classe_point.select = point_tool_handler;
   classe_ptsur.select = point_on_object_tool_handler;
   classe_interset.select = intersection_set_handler;
+  bind_text_tool_handlers();
   for (construct_class* c : {&classe_droite, &classe_demidroite, &classe_cercle}) c->select = line_tool_handler;
   classe_perpendiculaire.select = perp_par_tool_handler;
   classe_parallele.select = perp_par_tool_handler;

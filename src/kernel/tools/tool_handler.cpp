@@ -20,6 +20,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/designation.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_state.h"
 
 uint8_t auto_point = 0;
@@ -75,11 +76,12 @@ DisplayDevice* window_device() {
   return display_device_hooks.window_device ? display_device_hooks.window_device() : nullptr;
 }
 
-// Binding array of a method: one {object, tag} entry per code and one more.
-struct binding_entry {
-  object* obj;
-  uint16_t tag;
-};
+// The default attributes of the objects a class builds.
+default_attr* class_default_attrs(const construct_class* cls) {
+  return cls ? get_default_attrs(cls->ctype ? cls->ctype->id : 0, cls) : nullptr;
+}
+
+}  // namespace
 
 binding_entry* method_bindings(construct_method* m) {
   if (!m->figdata) {
@@ -89,13 +91,6 @@ binding_entry* method_bindings(construct_method* m) {
   }
   return static_cast<binding_entry*>(m->figdata);
 }
-
-// The default attributes of the objects a class builds.
-default_attr* class_default_attrs(const construct_class* cls) {
-  return cls ? get_default_attrs(cls->ctype ? cls->ctype->id : 0, cls) : nullptr;
-}
-
-}  // namespace
 
 // ------------------------------------------------------------ matching
 
@@ -310,6 +305,10 @@ bool designate_for_tool(object** out) {
 }
 
 bool take_tool_argument(uint16_t* method, object** designated) {
+  return take_macro_tool_argument(method, designated, false);
+}
+
+bool take_macro_tool_argument(uint16_t* method, object** designated, bool bind) {
   *designated = nullptr;
   auto_point = current_class && current_class->drawable ? 1 : 0;
   if (!designate_for_tool(designated)) return false;
@@ -325,7 +324,7 @@ bool take_tool_argument(uint16_t* method, object** designated) {
   if (!head) return false;
   objlist_add(fig->inputs, head, tag);
   if (mark_arguments) head->state |= OBJ_CHOSEN;
-  const int16_t m = find_tool_arg_slot(current_class, head, tag, 1, 0);
+  const int16_t m = find_tool_arg_slot(current_class, head, tag, 1, bind ? 1 : 0);
   *method = static_cast<uint16_t>(m);
   if (m < 0) return false;
   const construct_method* cm = class_method(current_class, m);

@@ -12,6 +12,7 @@
 #include "kernel/model/figure.h"
 
 struct construct_class;
+struct construct_method;
 
 // Flags of the handlers.
 extern uint8_t auto_point;        // a point may be created on the fly for this click
@@ -33,6 +34,15 @@ bool designate_for_tool(object** out);
 // Matches one new argument against every method of the class; the index of
 // a method now complete (the first when `first`, else the last), or -1.
 int16_t find_tool_arg_slot(construct_class* cls, object* obj, uint16_t tag, uint8_t first, uint8_t bind);
+// Binding array of a method: for each argument code, the object (and its
+// tag) that filled it while the matching recorded bindings; one entry per
+// code and one more. Made zeroed on first use and kept in the method's
+// per-figure data. Null when memory runs out.
+struct binding_entry {
+  object* obj;
+  uint16_t tag;
+};
+binding_entry* method_bindings(construct_method* m);
 // Suspends the current tool and makes `cls` current with no argument.
 void suspend_current_tool(construct_class* cls);
 // Resumes the suspended tool; false when none was suspended.

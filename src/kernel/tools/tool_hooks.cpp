@@ -2,6 +2,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "kernel/measure/formula_text.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "platform/kp_dialog.h"
 
 namespace {
@@ -14,6 +15,8 @@ tool_hooks make_default_hooks() {
   tool_hooks h;
   h.modifier_key_down = &modifier_down;
   h.collect_formula_variables = &collect_expression_variables;
+  h.expression_has_pending_variable = &expression_wants_number;
+  h.expression_waits_for_axes = &expression_wants_axes;
   return h;
 }
 
@@ -27,6 +30,8 @@ void install_tool_services(const tool_hooks& hooks) {
   g_hooks = hooks;
   if (!g_hooks.modifier_key_down) g_hooks.modifier_key_down = &modifier_down;
   if (!g_hooks.collect_formula_variables) g_hooks.collect_formula_variables = &collect_expression_variables;
+  if (!g_hooks.expression_has_pending_variable) g_hooks.expression_has_pending_variable = &expression_wants_number;
+  if (!g_hooks.expression_waits_for_axes) g_hooks.expression_waits_for_axes = &expression_wants_axes;
 }
 
 void tool_redraw_figure(int mode, int reason) {

@@ -96,6 +96,8 @@ struct tool_hooks {
   // The number the calculator is editing, or null.
   object* (*calculator_edited_object)() = nullptr;
   void (*collect_formula_variables)(object* expression) = nullptr;
+  // While an expression is applied: a number is still wanted for one of
+  // its variables; a coordinate system may still be taken for the last one.
   bool (*expression_has_pending_variable)() = nullptr;
   bool (*expression_waits_for_axes)() = nullptr;
   void (*open_anim_panel)() = nullptr;

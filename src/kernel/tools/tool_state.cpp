@@ -1,5 +1,6 @@
 #include "kernel/tools/tool_state.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -222,6 +223,9 @@ bool init_object_text_records(object* obj) {
     default:
       break;
   }
+  // No frame is smaller than the smallest one a resize leaves.
+  s.w = std::max(s.w, kMinTextFrameSide);
+  s.h = std::max(s.h, kMinTextFrameSide);
   TErec* te = create_text_record(s.x, s.y, s.w, s.h, s.buffer);
   if (!te) return false;
   te->edit_flags = s.flags;

@@ -97,6 +97,9 @@ extern void* pending_spring_data;
 // a record keeps it. False when memory runs out (the object then has no new
 // record); whether the text shows values is in the record's `rich` byte.
 bool init_object_text_records(object* obj);
+// The smallest side of the frame of a text-like object (what a resize
+// leaves, and what a frame read from a file is given at least).
+inline constexpr int32_t kMinTextFrameSide = 5;
 
 struct car_info;
 

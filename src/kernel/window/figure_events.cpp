@@ -20,6 +20,7 @@
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/designation.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
@@ -318,10 +319,13 @@ void figure_mouse_construct(kel_EventRecord* event) {
   object* designated = nullptr;
   bool macro = false;
   bool built = false;
-  // A press with a text class and no handler of its own (a text opened in
-  // place from the pointer) ends the edit: the text goes back to its object
-  // and the pointer is current again.
-  if (!current_class->select && fig->cur_text && is_text_like(fig->cur_text)) {
+  // A press while a text opened in place from the pointer is edited (the
+  // text's class is current, the pointer still the tool of the palette)
+  // ends the edit: the text goes back to its object and the pointer is
+  // current again.
+  const bool opened_in_place = !current_class->select || last_toolbox_tool == kPointerToolId;
+  if (opened_in_place && fig->cur_text && !is_text_like(fig->cur_text)) return;  // a label: the press is the editor's
+  if (opened_in_place && fig->cur_text && is_text_like(fig->cur_text)) {
     select_tool(0);
     invalidate_window();
     return;
@@ -637,22 +641,8 @@ object* text_reference_under_click(kel_EventRecord* event) {
     selected = selected || (fig->selection->items[i] == obj && fig->selection->tags[i] == tag);
   if (!selected || tag < kTagLabel) return nullptr;
   if (wh().has_displayed_text ? !wh().has_displayed_text(obj) : !(obj->te && obj->te->length > 0)) return nullptr;
-  if (type_of(obj) == TYPE_TEXT && tag >= kTagFirstReference) {
-    insert_object* n = find_text_reference(static_cast<uint16_t>(tag - 258), nullptr, obj->inserted);
-    object* ref = n ? n->obj : nullptr;
-    if (ref && ref->te && (ref->classe == &classe_nombre || type_of(ref) == TYPE_NUMBER)) {
-      {
-        const int32_t left = n->area[0].x + obj->te->pos.x;
-        const int32_t top = n->area[0].y + obj->te->pos.y;
-        const int32_t bottom = n->area[2].y ? n->area[2].y + obj->te->pos.y : obj->te->pos.y + obj->te->size.h;
-        ref->te->pos.x = left;
-        ref->te->pos.y = top;
-        ref->te->size.w = n->area[1].x - n->area[0].x;
-        ref->te->size.h = bottom - top;
-      }
-      return ref;
-    }
-  }
+  if (type_of(obj) == TYPE_TEXT && tag >= kTagFirstReference)
+    if (object* ref = place_number_at_reference(obj, tag, true)) return ref;
   return obj;
 }
 
@@ -672,7 +662,7 @@ uint8_t clear_command() {
     return 1;
   }
   if (!fig) return 0;
-  if (fig->cur2 && fig->cur2 == fig->cur_text) {
+  if (fig->moving && fig->moving == fig->cur_text) {
     if (h.update_object_text_record) h.update_object_text_record(fig->cur_text);
     invalidate_window();
     return 1;
@@ -716,8 +706,8 @@ void figure_key_down(kel_EventRecord* event) {
   const window_hooks& h = wh();
   const uint8_t key = static_cast<uint8_t>(event->message & 0xFF);
   if (key == kKeyBackspace && clear_command()) return;
-  if (key == kKeyTab && fig->cur2) {
-    object* current = fig->cur2;
+  if (key == kKeyTab && fig->moving) {
+    object* current = fig->moving;
     recompute_object(current);
     if (h.set_drag_kind) h.set_drag_kind(4);
     redraw_object(current);

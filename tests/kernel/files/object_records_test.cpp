@@ -689,6 +689,28 @@ TEST_F(ObjectRecords, OddButHarmlessItemsKeepTheirDefaults) {
   EXPECT_EQ(o->settings.unite, 33);
 }
 
+TEST_F(ObjectRecords, FramesAndColumnWidthsAreNeverBelowTheirMinimum) {
+  object* n = nullptr;
+  ASSERT_GT(read_object_record(&n, "1: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nFD, WU, \r\n1\r\n"
+                                   "TP:  0,  0, TS:  -3,  0\r\n\r\n"),
+            0);
+  ASSERT_NE(n->te, nullptr);
+  EXPECT_EQ(n->te->size.w, 5);
+  EXPECT_EQ(n->te->size.h, 5);
+  object* t = nullptr;
+  ASSERT_GT(read_object_record(&t, "2: Table, Const: 1, \r\nTP:  0,  0, TS:  4,  3\r\n"
+                                   "p: 0, Arial, S: 12 C: 40 Fa: 0, TC: 1:0 2:3 3:250\r\n\r\n"),
+            0)
+      << object_reader_error();
+  ASSERT_NE(t->te, nullptr);
+  ASSERT_NE(t->te->column_widths, nullptr);
+  ASSERT_EQ(t->te->column_widths[0], 3);
+  EXPECT_EQ(t->te->column_widths[1], 20);
+  EXPECT_EQ(t->te->column_widths[2], 20);
+  EXPECT_EQ(t->te->column_widths[3], 250);
+  EXPECT_GE(t->te->size.w, 5);
+}
+
 TEST_F(ObjectRecords, NumbersAreReadInTheCLocaleWhateverTheUsersLocale) {
   // Build a locale whose decimal separator is a comma.
   const std::string dir = std::string(KELVO_TEST_OUTPUT) + "/locales";

@@ -15,9 +15,12 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/compute_basic.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/object_store.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/text_tool_handlers.h"
+#include "kernel/tools/tool_handler.h"
 #include "platform/kp_dialog.h"
 
 namespace {
@@ -766,6 +769,59 @@ TEST_F(MacroTest, APointOnAnObjectLandsOnItsCarrier) {
   EXPECT_DOUBLE_EQ(py(on), 0);
   EXPECT_GE(px(on), 0);
   EXPECT_LE(px(on), 10);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MacroTest, OptionBindsArgumentsThatLaterClicksReuseUntilAnEmptyOptionClick) {
+  construct_class* cls = load(kMid2);
+  ASSERT_EQ(cls->select, macro_tool_handler);
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  object* c = point(0, 20);
+  current_class = cls;
+  objlist_clear(fig_->inputs);
+  auto click = [&](object* o) {
+    objlist_clear(&picked);
+    if (o) objlist_add(&picked, o, 0);
+    uint16_t method = 0;
+    object* designated = nullptr;
+    const bool done = cls->select(&method, &designated);
+    objlist_clear(&picked);
+    return done;
+  };
+  auto start_again = [&] {
+    reset_class_type_marks(cls);
+    clear_object_flags(OBJ_CHOSEN);
+    objlist_clear(fig_->inputs);
+  };
+  constexpr uint32_t kOption = 1u << 8;
+  services_seen().modifiers = kOption;
+  EXPECT_FALSE(click(a));
+  auto* bound = static_cast<binding_entry*>(cls->methods[0]->figdata);
+  ASSERT_NE(bound, nullptr);
+  EXPECT_EQ(bound[0].obj, a);
+  start_again();
+
+  // Without Option one click is enough: the bound point fills the code
+  // left open.
+  services_seen().modifiers = 0;
+  EXPECT_TRUE(click(b));
+  ASSERT_EQ(objlist_count(fig_->inputs), 2);
+  EXPECT_EQ(fig_->inputs->items[0], b);
+  EXPECT_EQ(fig_->inputs->items[1], a);
+  start_again();
+
+  services_seen().modifiers = kOption;
+  EXPECT_FALSE(click(nullptr));
+  EXPECT_EQ(bound[0].obj, nullptr);
+  services_seen().modifiers = 0;
+  EXPECT_FALSE(click(c));
+  EXPECT_EQ(objlist_count(fig_->inputs), 1);
+  start_again();
+  current_class = nullptr;
 }
 
 }  // namespace

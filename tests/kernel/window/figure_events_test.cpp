@@ -166,11 +166,11 @@ TEST_F(FigureEventsTest, ReturnStartsTheSpringsOrEvaluatesTheCalculator) {
 
 TEST_F(FigureEventsTest, TabRecomputesTheObjectBeingBuilt) {
   object* a = shown_point(20, 20);
-  fig_->cur2 = a;
+  fig_->moving = a;
   kel_EventRecord key{kEventKey, 9, 0, 0, 0, 0, nullptr};
   figure_key_down(&key);
   EXPECT_EQ(window_seen().actions, std::vector<int>{ACTION_TABULATE});
-  fig_->cur2 = nullptr;
+  fig_->moving = nullptr;
 }
 
 TEST_F(FigureEventsTest, AClickOnAPickedObjectSelectsIt) {
