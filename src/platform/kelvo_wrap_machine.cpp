@@ -163,6 +163,9 @@ LRESULT builtin_reply(QObject* target, UINT message, WPARAM wparam, LPARAM lpara
       if (auto* combo = qobject_cast<QComboBox*>(target))
         combo->addItem(kp_qstring(reinterpret_cast<const char*>(lparam)));
       return 0;
+    case CB_RESETCONTENT:
+      if (auto* combo = qobject_cast<QComboBox*>(target)) combo->clear();
+      return 0;
     case CB_GETCOUNT:
       return is_popup_button(target) ? qobject_cast<QComboBox*>(target)->count() : 0;
     case CB_GETCURSEL:
@@ -529,6 +532,7 @@ LRESULT NSKelvoWrapMachine::sendDlgItemMessage(HWND dialog, int id, UINT message
 
 int NSKelvoWrapMachine::enableWindow(HWND item, bool enable) {
   QObject* object = object_of(item);
+  if (auto* target = capability<KPEnableTarget>(object)) return target->enableWindow(enable);
   if (auto* edit = qobject_cast<QLineEdit*>(object)) {
     // A text field stays editable; only its text colour tells the state.
     QPalette palette = edit->palette();
@@ -536,7 +540,6 @@ int NSKelvoWrapMachine::enableWindow(HWND item, bool enable) {
     edit->setPalette(palette);
     return enable ? 1 : 0;
   }
-  if (auto* target = capability<KPEnableTarget>(object)) return target->enableWindow(enable);
   if (auto* widget = qobject_cast<QWidget*>(object)) {
     const bool previous = widget->isEnabled();
     widget->setEnabled(enable);

@@ -1,5 +1,7 @@
 #include "platform/kp_files.h"
 
+#include "platform/kp_file_accessories.h"
+
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -232,12 +234,15 @@ std::optional<std::string> run_file_dialog(const KPFileDialogRequest& request) {
   QStringList filters;
   for (const std::string& f : request.name_filters) filters << QString::fromStdString(f);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  // An accessory's kinds take the place of the dialog's own filter list.
+  if (request.panel && request.panel->accessoryView()) request.panel->attach(&dialog);
   if (request.save) dialog.selectFile(QString::fromStdString(request.proposed_name));
   int result = 0;
   {
     KPRunLoopModeScope scope(KPRunLoopMode::ModalPanel);
     result = dialog.exec();
   }
+  if (request.panel) request.panel->detach();
   if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   QString chosen = dialog.selectedFiles().front();
   if (!request.save) {
@@ -259,10 +264,36 @@ std::string directory_of(const OPENFILENAME* record) {
   return QDir::homePath().toStdString();
 }
 
+// The kinds of a filter list: descriptions and extensions without "*.".
+void filter_kinds(const char* filter, std::vector<std::string>* descriptions, std::vector<std::string>* extensions) {
+  if (!filter || std::strcmp(filter, "*") == 0) return;
+  for (int pair = 0; pair < 50 && *filter; ++pair) {
+    const std::string description = filter;
+    filter += description.size() + 1;
+    std::string pattern = filter;
+    filter += pattern.size() + 1;
+    if (!pattern.empty() && pattern[0] == '*') pattern.erase(0, 1);
+    if (!pattern.empty() && pattern[0] == '.') pattern.erase(0, 1);
+    descriptions->push_back(description);
+    extensions->push_back(pattern);
+    if (pattern.empty()) break;
+  }
+}
+
 BOOL run_dialog(OPENFILENAME* record, KPFileDialogRequest& request) {
   request.title = record->lpstrTitle ? kp_qstring(record->lpstrTitle).toStdString() : std::string();
   request.directory = directory_of(record);
-  const auto chosen = chooser() ? chooser()(request) : run_file_dialog(request);
+  // Two kinds or more: the kinds' pop-up, which starts on the first.
+  KPFilePanel panel;
+  std::vector<std::string> descriptions;
+  std::vector<std::string> extensions;
+  filter_kinds(record->lpstrFilter, &descriptions, &extensions);
+  if (extensions.size() >= 2) {
+    add_open_accessory(&panel, record, descriptions, extensions);
+    request.panel = &panel;
+  }
+  const auto chosen = kp_choose_file(request);
+  request.panel = nullptr;
   // A path cut to the buffer would name another file: refuse it instead.
   if (!chosen || !record->lpstrFile || chosen->size() >= record->nMaxFile) return 0;
   copy_into(*chosen, record->lpstrFile, record->nMaxFile);
@@ -274,22 +305,16 @@ BOOL run_dialog(OPENFILENAME* record, KPFileDialogRequest& request) {
 
 void kp_set_file_chooser(KPFileChooser c) { chooser() = std::move(c); }
 
+std::optional<std::string> kp_choose_file(const KPFileDialogRequest& request) {
+  std::optional<std::string> chosen = chooser() ? chooser()(request) : run_file_dialog(request);
+  if (chosen && request.panel) chosen = request.panel->userEnteredFilename(*chosen, true);
+  return chosen;
+}
+
 std::vector<std::string> set_panel_file_types(const OPENFILENAME* record, KPFileDialogRequest* request) {
-  const char* filter = record ? record->lpstrFilter : nullptr;
   std::vector<std::string> extensions;
-  if (!filter || std::strcmp(filter, "*") == 0) return extensions;
   std::vector<std::string> descriptions;
-  for (int pair = 0; pair < 50 && *filter; ++pair) {
-    const std::string description = filter;
-    filter += description.size() + 1;
-    std::string pattern = filter;
-    filter += pattern.size() + 1;
-    if (!pattern.empty() && pattern[0] == '*') pattern.erase(0, 1);
-    if (!pattern.empty() && pattern[0] == '.') pattern.erase(0, 1);
-    descriptions.push_back(description);
-    extensions.push_back(pattern);
-    if (pattern.empty()) break;
-  }
+  filter_kinds(record ? record->lpstrFilter : nullptr, &descriptions, &extensions);
   if (request) {
     request->name_filters.clear();
     for (size_t i = 0; i < extensions.size(); ++i) {

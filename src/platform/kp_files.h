@@ -45,16 +45,24 @@ const char* support_file_path(const char* name);
 void kp_set_support_folder(const char* folder);
 
 // ---- File dialogs ----
+class KPFilePanel;
 struct KPFileDialogRequest {
   bool save = false;
   std::string title;           // UTF-8
   std::string directory;       // file-system path
   std::string proposed_name;   // save only
   std::vector<std::string> name_filters;  // Qt name filters, empty for every file
+  // The panel with its accessory (platform/kp_file_accessories.h), when the
+  // dialog has one: a chooser works its controls as the user would, and its
+  // allowed types then restrict the dialog.
+  KPFilePanel* panel = nullptr;
 };
 // Answers the chosen path, or nothing when cancelled. Tests install one.
 using KPFileChooser = std::function<std::optional<std::string>(const KPFileDialogRequest&)>;
 void kp_set_file_chooser(KPFileChooser chooser);
+// Runs the dialog of the request (the installed chooser, else a QFileDialog);
+// a name chosen is confirmed to the panel's delegate, a Cancel is not.
+std::optional<std::string> kp_choose_file(const KPFileDialogRequest& request);
 
 // Reads the record's filter list into the request; answers the extensions
 // the dialog accepts (empty when it accepts every file).

@@ -29,6 +29,7 @@ inline constexpr UINT WM_TIMER = 275;
 inline constexpr UINT CB_ADDSTRING = 323;
 inline constexpr UINT CB_GETCOUNT = 326;
 inline constexpr UINT CB_GETCURSEL = 327;
+inline constexpr UINT CB_RESETCONTENT = 331;
 inline constexpr UINT CB_SETCURSEL = 334;
 inline constexpr UINT WM_LBUTTONDOWN = 513;
 inline constexpr UINT WM_LBUTTONUP = 514;

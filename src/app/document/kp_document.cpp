@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -44,6 +43,8 @@
 #include "kernel/text/kernel_strings.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_dialog.h"
+#include "platform/kp_file_accessories.h"
+#include "platform/kp_files.h"
 #include "platform/kp_menu.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_run_loop.h"
@@ -172,11 +173,13 @@ void KPDocument::setOpenPanelResponder(std::function<QString(const QString& dire
 
 QString KPDocument::chooseFileToOpen(QWidget* parent) {
   if (open_panel_responder()) return open_panel_responder()(g_remembered_directory);
-  KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
-  return QFileDialog::getOpenFileName(parent, QString(), g_remembered_directory,
-                                      QStringLiteral("Figures (*.fig *.env);;"
-                                                     "Calculator figures and macros (*.92a *.9xa *.89a *.v2a "
-                                                     "*.92x *.9xx *.89x *.v2x)"));
+  (void)parent;
+  KPFileDialogRequest request;
+  request.directory = g_remembered_directory.toStdString();
+  request.name_filters = {"Figures (*.fig *.env *.8xv)",
+                          "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)"};
+  const std::optional<std::string> chosen = kp_choose_file(request);
+  return chosen ? QString::fromStdString(*chosen) : QString();
 }
 
 void KPDocument::setClosePromptResponder(std::function<int(const QString& name)> responder) {
@@ -254,6 +257,9 @@ void KPDocument::installKernelHooks() {
   view_hooks.finish_scroll = [](void* view) {
     KPFigureView* v = figure_view_of(view);
     if (v && v->scrollRemoteView()) v->scrollRemoteView()->finishScroll(true);
+  };
+  view_hooks.show_origin = [](void* view, int32_t left, int32_t top) {
+    if (KPFigureView* v = figure_view_of(view)) v->showOrigin(left, top);
   };
   view_hooks.visible_size = [](void* view, int32_t* width, int32_t* height) {
     if (KPFigureView* v = figure_view_of(view)) {
@@ -515,16 +521,31 @@ bool KPDocument::saveDocumentAs() {
   QString start = g_remembered_directory;
   select_tool(0);
   QString path;
+  int format = -1;
   if (save_panel_responder()) {
     path = save_panel_responder()(start);
   } else {
-    KPRunLoopModeScope modal(KPRunLoopMode::ModalPanel);
-    path = QFileDialog::getSaveFileName(figureWindow_, QString(), start,
-                                        QStringLiteral("Figures (*.fig);;Figures with environment (*.env)"));
+    // The options the accessory's clicks copy into the figure go back on
+    // Cancel.
+    save_options_state kept = keep_save_options();
+    KPFilePanel panel;
+    add_save_accessory(&panel, {"*.fig", "*.env"}, {"fig", "env"}, &save_options_dlg_proc);
+    KPFileDialogRequest request;
+    request.save = true;
+    request.directory = start.toStdString();
+    request.panel = &panel;
+    const std::optional<std::string> chosen = kp_choose_file(request);
+    if (chosen) {
+      path = QString::fromStdString(*chosen);
+      format = save_format_code;
+      drop_save_options(&kept);
+    } else {
+      restore_save_options(&kept);
+    }
   }
   if (path.isEmpty()) return false;
   g_remembered_directory = QFileInfo(path).absolutePath();
-  if (!writeToURL(path)) return false;
+  if (!writeToURL(path, format)) return false;
   documentName_ = QFileInfo(path).absoluteFilePath();
   // The window is the file's now, and its title says so.
   if (figureWindow_) figureWindow_->setWindowTitle(QFileInfo(path).fileName());
@@ -533,7 +554,7 @@ bool KPDocument::saveDocumentAs() {
 
 // The figure written is this document's, made current for the save; the
 // answer is the kernel's real result.
-bool KPDocument::writeToURL(const QString& path) {
+bool KPDocument::writeToURL(const QString& path, int format) {
   kelvo_win_info* fig = info();
   if (!fig) return true;
   KPDocument* previous = g_current;
@@ -542,7 +563,8 @@ bool KPDocument::writeToURL(const QString& path) {
   GlobalFreeAndNull(&fig->text0);
   fig->text1 = kernel_copy(path.toUtf8());
   fig->text0 = kernel_copy(QFileInfo(path).fileName().toUtf8());
-  save_format_code = QFileInfo(path).suffix() == QLatin1String("env") ? 3 : 0;
+  const bool situations = QFileInfo(path).suffix() == QLatin1String("env");
+  save_format_code = situations ? 3 : (format == 4 ? 4 : 0);
   // The kernel's Save command writes the current figure window's figure to
   // the path of the dialog record.
   const QByteArray name = path.toUtf8();
@@ -648,16 +670,35 @@ HWND KPDocument::showSessionSnapshot(HWND window, const char* path) {
   return kp_hwnd(doc->figureWindow_);
 }
 
+namespace {
+QPageLayout::Orientation g_last_orientation = QPageLayout::Portrait;
+}  // namespace
+
+QPrinter* KPDocument::printInfo() {
+  if (!printInfo_) {
+    printInfo_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printInfo_->setPageOrientation(g_last_orientation);
+  }
+  return printInfo_.get();
+}
+
+void KPDocument::setPageOrientation(bool landscape) {
+  g_last_orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+  printInfo()->setPageOrientation(g_last_orientation);
+}
+
 bool KPDocument::printDocument() {
   KPFigureView* view = figureView();
   if (!view) return false;
   // The figure printed is the current one, so that the kernel knows a print
   // is running (printingInProgress asks the current view).
   if (currentDocument() != this) myMakeMainWindow();
-  if (!printInfo_) printInfo_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  QPrinter* printer = printInfo_.get();
+  QPrinter* printer = printInfo();
+  int first = 1;
+  int last = 1;
+  view->knowsPageRange(&first, &last);
   printer->setPrintRange(QPrinter::PageRange);
-  printer->setFromTo(1, 1);
+  printer->setFromTo(first, std::max(first, last));
   bool accepted = false;
   if (print_panel_responder()) {
     accepted = print_panel_responder()(printer);

@@ -95,15 +95,25 @@ class KPDocument : public QObject {
   // Save and Save As: answer whether the figure was written.
   bool saveDocument();
   bool saveDocumentAs();
-  bool writeToURL(const QString& path);
+  // Format -1: the figure file, or the situations file for ".env".
+  bool writeToURL(const QString& path, int format = -1);
   void revertDocumentToSaved();
   // Shows a work-session snapshot: in a new window (null window) or in
   // place of the figure of the given figure window. The figure shown
   // belongs to no file. Answers the figure window, null on failure.
   static HWND showSessionSnapshot(HWND window, const char* path);
-  // Prints the figure on one page after the print panel: false when it was
-  // cancelled or nothing could be printed.
+  // Prints the figure's page (or, while a session is printed, its pages)
+  // after the print panel: false when it was cancelled or nothing could be
+  // printed.
   bool printDocument();
+  // The printer settings of the document, made on first use; the part of
+  // the drawing page that goes on paper, in the page sheet's coordinates
+  // (null until the sheet first printed).
+  // A new document's printer starts with the page orientation chosen last.
+  QPrinter* printInfo();
+  void setPageOrientation(bool landscape);
+  QRectF printRect() const { return printRect_; }
+  void setPrintRect(const QRectF& rect) { printRect_ = rect; }
   bool validateMenuItem(int item) const;
   // Asks to save a changed figure: false when the user cancels or the save
   // fails.

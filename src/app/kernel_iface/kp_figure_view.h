@@ -27,6 +27,9 @@ struct FigureViewHooks {
   // 1 vertical) and applies it (`setScrollPos:::`, `finishScroll:`).
   void (*set_scroll_pos)(void* view, int bar, int32_t position) = nullptr;
   void (*finish_scroll)(void* view) = nullptr;
+  // The view now shows the sheet from this device origin (left, top): its
+  // scroll bars follow it and it repaints (`setScrollPos:::` with redraw).
+  void (*show_origin)(void* view, int32_t left, int32_t top) = nullptr;
   // The size of the view in figure pixels.
   void (*visible_size)(void* view, int32_t* width, int32_t* height) = nullptr;
   // The kernel's new-figure command: a new untitled document.

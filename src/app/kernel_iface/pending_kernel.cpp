@@ -21,7 +21,6 @@ tagRECT scroll_range{-1900, -1900, 1900, 1900};
 tagPOINT scroll_position{-450, -300};
 uint8_t recentre_pending = 0;
 tagPOINT window_centre{};
-tagPOINT scroll_anchor{};
 
 double screen_resolution = 96.0;
 double pixels_per_inch = 96.0;
@@ -41,37 +40,4 @@ int init_kernel_graphics() {
 
 // ---- Figure window ----
 
-void scroll_figure_window(int32_t x, int32_t y, int) {
-  void* view = current_figure_view;
-  const FigureViewHooks& hooks = figure_view_hooks();
-  if (!view || !hooks.set_scroll_pos) return;
-  if (!scroll_drag_active) {
-    // A press starts a hand scroll: later points move the sheet.
-    scroll_drag_active = 1;
-    scroll_anchor = {x, y};
-    return;
-  }
-  int32_t width = 0;
-  int32_t height = 0;
-  if (hooks.visible_size) hooks.visible_size(view, &width, &height);
-  // The sheet follows the hand: the shown part moves against the pointer.
-  auto clamp = [](int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); };
-  scroll_position.x = clamp(scroll_position.x - (x - scroll_anchor.x), scroll_range.left,
-                            scroll_range.right - width);
-  scroll_position.y = clamp(scroll_position.y - (y - scroll_anchor.y), scroll_range.top + height,
-                            scroll_range.bottom);
-  scroll_anchor = {x, y};
-  hooks.set_scroll_pos(view, 1, scroll_position.y);
-  hooks.set_scroll_pos(view, 0, scroll_position.x);
-  if (hooks.finish_scroll) hooks.finish_scroll(view);
-}
-
 void start_auto_animation() {}
-
-// ---- Work-session printing ----
-
-uint8_t session_printing = 0;
-
-int session_print_page_count() { return 0; }
-
-void session_draw_page(HWND) {}

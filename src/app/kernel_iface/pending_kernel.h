@@ -1,9 +1,8 @@
 // Kernel services of the figure window that the application shell calls and
 // whose own subsystems are not built yet, and the figure-event state that
 // only the figure view reads and writes. Each keeps the name the kernel gives
-// it and does the least that is real: the figure-event state lives here, the
-// hand scroll moves the sheet, and the figure's pop-up menu and the
-// automatic animation do nothing yet. The real subsystems replace these
+// it and does the least that is real: the figure-event state lives here, and
+// the automatic animation does nothing yet. The real subsystems replace these
 // definitions in place.
 #pragma once
 
@@ -53,15 +52,4 @@ void drawing_globals_init();
 int init_kernel_graphics();
 
 // ---- Figure window ----
-// Scrolls the figure so that it follows the point from the scroll anchor on.
-void scroll_figure_window(int32_t x, int32_t y, int flags);
-extern tagPOINT scroll_anchor;
 void start_auto_animation();
-
-// ---- Work-session printing ----
-// Recording and printing work sessions are not built yet, so no session is
-// ever being printed: the flag stays 0, a session has no pages and drawing
-// one of its pages draws nothing.
-extern uint8_t session_printing;
-int session_print_page_count();
-void session_draw_page(HWND view);

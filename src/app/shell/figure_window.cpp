@@ -21,6 +21,7 @@
 #include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
+#include "app/panels/kp_show_view.h"
 #include "kernel/text/kernel_strings.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_config_window.h"
@@ -229,7 +230,7 @@ void KPFigureWindow::buildMenus() {
   file->addSeparator();
   // The items' texts follow the language.
   file->addAction(QStringLiteral("[804](Print...)"), QKeySequence::Print, [this] {
-    if (document_) document_->printDocument();
+    if (document_) NSShowPageController::DoPrintWindow(document_);
   });
   NSKelvoLanguageSwitcherView::addMenu(file);
   file->addSeparator();
@@ -278,7 +279,8 @@ void KPFigureWindow::buildMenus() {
   } session_items[] = {{"[787](Start Recording Work Session)", command_id::kSessionStart},
                        {"[788](Open Work Session...)", command_id::kSessionOpen},
                        {"[833](Next Snapshot)", command_id::kSessionNext},
-                       {"[834](Previous Snapshot)", command_id::kSessionPrevious}};
+                       {"[834](Previous Snapshot)", command_id::kSessionPrevious},
+                       {"[835](Print Work Session...)", command_id::kSessionPrint}};
   for (const auto& item : session_items) {
     QAction* action = session->addAction(QString::fromLatin1(item.text), [this, id = item.id] {
       main_menu_command(kp_hwnd(figureView_), static_cast<WPARAM>(id), 0);

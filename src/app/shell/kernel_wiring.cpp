@@ -1,6 +1,7 @@
 #include "app/shell/kernel_wiring.h"
 
 #include <QCursor>
+#include <QPrinter>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -23,9 +24,11 @@
 #include "kernel/files/text_family.h"
 #include "kernel/measure/calculator.h"
 #include "kernel/conics/conic_tangents.h"
+#include "kernel/exchange/ti83_export.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/file_services.h"
+#include "kernel/files/session_print.h"
 #include "kernel/files/work_session.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_dialog.h"
@@ -453,6 +456,21 @@ void fill_main_command_services() {
   h.session_load_snapshot = [](char which) { session_load_snapshot(which); };
   h.session_open = [] { session_open(716); };
   session_services().show_snapshot = &KPDocument::showSessionSnapshot;
+  h.session_print = &session_print;
+  session_print_hooks& print = session_print_services();
+  print.printer_landscape = [] {
+    KPDocument* doc = KPDocument::currentDocument();
+    return doc && doc->printInfo()->pageLayout().orientation() == QPageLayout::Landscape;
+  };
+  print.print_current_view = [] {
+    if (KPDocument* doc = KPDocument::currentDocument()) doc->printDocument();
+  };
+  print.printable_size = [](HWND view, double* width, double* height) {
+    if (KPFigureView* v = figure_view_of(view)) {
+      *width = v->calculatePrintWidth();
+      *height = v->calculatePrintHeight();
+    }
+  };
   h.regenerate_rtf_if_needed = [](object* obj) {
     if (text_handle_ops().regenerate_text) text_handle_ops().regenerate_text(obj);
   };
@@ -480,6 +498,7 @@ void fill_main_command_services() {
 void fill_file_services() {
   file_services& h = files_services();
   h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.ti83_export_figure = &ti83_export_figure;
   h.ti9x_export_figure = &ti9x_export_figure;
   h.ti9x_check_signature = []() -> int32_t { return ti9x_check_signature(file_buffer, file_buffer_len, nullptr); };
   h.ti9x_read_macro = [](const char* data) {

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cassert>
@@ -38,6 +39,7 @@
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/figure_popup.h"
+#include "kernel/window/figure_scroll.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_graf_port_qt.h"
@@ -183,6 +185,8 @@ void KPFigureView::releaseFigure() {
   dc_ = nullptr;
   figure_teardown(kp_hwnd(this), pdd_);
   pdd_ = nullptr;
+  // The kernel must not draw for a view that is gone.
+  if (current_figure_view == kp_hwnd(this)) current_figure_view = nullptr;
   info_ = nullptr;
   for (DisplayDevice* shared : {g_static_device, g_moving_device})
     if (shared && shared->FigureView == this) shared->FigureView = nullptr;
@@ -917,6 +921,30 @@ void KPFigureView::doScroll(double x, double y) {
     invalidateFigure();
 }
 
+void KPFigureView::showOrigin(int32_t left, int32_t top) {
+  const int32_t dx = left - centerX_;
+  const int32_t dy = top - centerY_;
+  centerX_ = left;
+  centerY_ = top;
+  if (scrollRemoteView_) {
+    QScrollBar* h = scrollRemoteView_->hScroller();
+    QScrollBar* v = scrollRemoteView_->vScroller();
+    if (h && v) {
+      const QSignalBlocker block_h(h);
+      const QSignalBlocker block_v(v);
+      h->setValue(left - scroll_range.left);
+      v->setValue(top - scroll_range.top);
+      // The next move of a bar scrolls from here.
+      rx_ = h->value();
+      ry_ = v->maximum() - v->value();
+    }
+  }
+  // The text being edited stays on its object.
+  if (textEditor_ && !textEditor_->isHidden() && (dx || dy))
+    textEditor_->move(textEditor_->pos() - QPoint(static_cast<int>(dx * scale_), static_cast<int>(dy * scale_)));
+  update();
+}
+
 void KPFigureView::setViewOrigin(double x, double y) {
   if (!scrollRemoteView_) return;
   scrollRemoteView_->setScrollPos(1, static_cast<int32_t>(y), false);
@@ -962,8 +990,10 @@ void KPFigureView::wheelEvent(QWheelEvent* event) {
   kel_EventRecord wheel = make_record(kEventDragStep, modifier_status(event->modifiers()), p);
   figure_view_track_mouse(kp_hwnd(this), &wheel);
   if (scroll_drag_active || !lockFixSaveContext()) return;
+  // The wheel always scrolls, measured from the pointer.
   scroll_drag_active = 1;
   scroll_anchor = p;
+  scroll_translates_figure = 0;
   // One notch (120) scrolls 8 steps of 5 pixels; turning the wheel away
   // shows the upper part of the sheet.
   const double dx = event->angleDelta().x() / 15.0;

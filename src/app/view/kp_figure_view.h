@@ -92,6 +92,8 @@ class KPFigureView : public QWidget,
   // printing origin.
   void intPrintBounds(const QRectF& rect, tagRECT* bounds) const;
   void setPrintingOrigin(double x, double y);
+  // The printed page starts at this figure point (its top-left corner).
+  void setPrintedPageOrigin(double x, double y);
   QPointF printingOrigin() const { return printingOrigin_; }
   void beginDocument();
   void endDocument();
@@ -121,6 +123,9 @@ class KPFigureView : public QWidget,
   void autoanimate();
   void doScroll(double x, double y);
   void setViewOrigin(double x, double y);
+  // The sheet is shown from this device origin: the scroll bars follow
+  // without scrolling again, and the view repaints.
+  void showOrigin(int32_t left, int32_t top);
   void FinishingScroll(bool flag) { finishingScroll_ = flag ? 1 : 0; }
   // The zoom control: the view shows the sheet magnified by the scale,
   // keeping the figure point in its middle where it was. The kernel draws

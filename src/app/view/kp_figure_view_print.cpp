@@ -19,6 +19,7 @@
 #include "app/panels/kp_show_view.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/files/session_print.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -60,6 +61,12 @@ void KPFigureView::intPrintBounds(const QRectF& rect, tagRECT* bounds) const {
 }
 
 void KPFigureView::setPrintingOrigin(double x, double y) { printingOrigin_ = QPointF(x, y); }
+
+// The page's bounds are taken from the printing origin as the screen's are
+// from the centre (intPrintBounds).
+void KPFigureView::setPrintedPageOrigin(double x, double y) {
+  printingOrigin_ = QPointF(x + viewOriginX_, y - viewOriginY_);
+}
 
 void KPFigureView::beginDocument() {
   printing_ = 1;

@@ -8,6 +8,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/exchange/figure_bitmaps.h"
+#include "kernel/exchange/ti83_import.h"
 #include "platform/kp_bitmap.h"
 #include "kernel/files/file_paths.h"
 #include "kernel/files/file_state.h"
@@ -580,6 +581,10 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
       init_default_attrs(path);
       if (ti9x_read_figure(image, len) == 1) return 1;
       return failed(ti9x_import_error());
+    }
+    if (file_platform == 4) {
+      init_default_attrs(path);
+      return static_cast<int8_t>(file_version == 1.0 ? ti83_read_figure(image, len) : ti83_read_figure_v2(image, len));
     }
     return failed("calculator figures are read by the calculator exchange");
   }

@@ -581,6 +581,8 @@ LRESULT save_options_dlg_proc(HWND dialog, UINT message, WPARAM control, LPARAM 
       NSKelvoWrapMachine::enableWindow(item(kOptLinkedPictures), pictures);
       if (pictures) set_check(kOptLinkedPictures, fig && fig->linked_pictures);
       save_format_code = 0;
+      // The older-format box says what the next save will write.
+      set_check(kOptOlderFormat, save_format_code == 4);
       return 1;
     }
     case WM_COMMAND:
@@ -611,4 +613,41 @@ LRESULT save_options_dlg_proc(HWND dialog, UINT message, WPARAM control, LPARAM 
     default:
       return 0;
   }
+}
+
+save_options_state keep_save_options() {
+  save_options_state kept;
+  kept.fig = KPGeoDocument::currentInfo();
+  kept.format_code = save_format_code;
+  kept.pc_compatible_off = rich_text_mode;
+  if (!kept.fig) return kept;
+  kept.animate_on_open = kept.fig->animate_on_open;
+  kept.linked_pictures = kept.fig->linked_pictures;
+  if (kept.fig->password) {
+    const size_t n = std::strlen(kept.fig->password);
+    kept.password = alloc_block<char>(static_cast<uint32_t>(n + 1));
+    if (kept.password) std::memcpy(kept.password, kept.fig->password, n);
+  }
+  return kept;
+}
+
+void restore_save_options(save_options_state* kept) {
+  if (!kept) return;
+  save_format_code = kept->format_code;
+  rich_text_mode = kept->pc_compatible_off;
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (fig && fig == kept->fig) {
+    fig->animate_on_open = kept->animate_on_open;
+    fig->linked_pictures = kept->linked_pictures;
+    GlobalFreeAndNull(&fig->password);
+    fig->password = kept->password;
+    kept->password = nullptr;
+  }
+  drop_save_options(kept);
+}
+
+void drop_save_options(save_options_state* kept) {
+  if (!kept) return;
+  GlobalFreeAndNull(&kept->password);
+  kept->fig = nullptr;
 }

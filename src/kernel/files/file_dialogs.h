@@ -95,3 +95,21 @@ inline constexpr int kOptPcCompatible = 2045;
 // Messages: 272 initialise, 273 a control changed (wparam its identifier,
 // lparam its value), 78 the name is confirmed: the options apply.
 LRESULT save_options_dlg_proc(HWND dialog, UINT message, WPARAM control, LPARAM value);
+
+// What a save panel's options change: the figure's password and flags, the
+// save format code and the PC choice. Kept when the panel opens, so that a
+// Cancel puts back what the clicks had already copied.
+struct save_options_state {
+  kelvo_win_info* fig = nullptr;
+  char* password = nullptr;  // a copy, owned here
+  uint8_t animate_on_open = 0;
+  uint8_t linked_pictures = 0;
+  int format_code = 0;
+  uint8_t pc_compatible_off = 0;
+};
+save_options_state keep_save_options();
+// Puts the kept options back into their figure (when it is still the current
+// one) and frees the copy.
+void restore_save_options(save_options_state* kept);
+// Frees the copy: the options set stay.
+void drop_save_options(save_options_state* kept);

@@ -315,6 +315,17 @@ void session_document_closing(HWND window) {
   }
 }
 
+void session_close_viewing() {
+  if (!s.viewing) return;
+  s.base.clear();
+  s.viewing = false;
+  update_session_menu_text(nullptr);
+  close_session_window();
+  update_session_menu_items(nullptr);
+}
+
+bool session_read_snapshot(int number) { return s.viewing && number >= 1 && load_snapshot_image(path_for(number), true); }
+
 bool session_open(int title_row) {
   if (s.recording) {
     message_compose(text_of(kRowAskStop), nullptr, nullptr, nullptr);
@@ -322,11 +333,7 @@ bool session_open(int title_row) {
     session_stop_recording();
   }
   if (s.viewing) {
-    s.base.clear();
-    s.viewing = false;
-    update_session_menu_text(nullptr);
-    close_session_window();
-    update_session_menu_items(nullptr);
+    session_close_viewing();
     message_box_simple(text_of(kRowSessionClosed));
     return false;
   }

@@ -32,6 +32,12 @@ void session_stop_recording();
 // title_row: the kernel string of the open dialog's title. True when a
 // session is on show afterwards.
 bool session_open(int title_row);
+// Ends the viewing of a session and closes its window (nothing when none is
+// viewed).
+void session_close_viewing();
+// Reads snapshot `number` of the session viewed into the kernel file image
+// (the caller frees it); false, quietly, when it cannot be read.
+bool session_read_snapshot(int number);
 // 'n' the next snapshot, 'p' the previous one; true when one was loaded.
 bool session_load_snapshot(char mode);
 // Records one action of the figure; nothing unless recording.

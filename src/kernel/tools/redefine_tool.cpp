@@ -25,6 +25,7 @@
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_events.h"
+#include "kernel/window/figure_scroll.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_menu.h"
 
@@ -411,9 +412,4 @@ void reset_redefinition() {
   redefine_choose = 1;
   redefine_same = 0;
   redefined_object = nullptr;
-}
-
-void free_all_object_bitmaps() {
-  kelvo_win_info* fig = figure();
-  for (object* o = fig ? fig->first : nullptr; o; o = o->next) free_bitmap_dib(o->bitmap);
 }

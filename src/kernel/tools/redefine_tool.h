@@ -58,6 +58,3 @@ bool redefinition_waiting();
 
 // Back to waiting for the object (the tool was chosen again or left).
 void reset_redefinition();
-
-// Frees the cached renderings of every object's picture in the figure.
-void free_all_object_bitmaps();

@@ -12,6 +12,7 @@
 #include "app/lang/resource_folders.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/panels/kp_show_view.h"
 #include "app/view/kp_figure_view.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
@@ -65,6 +66,8 @@ void ShellTest::SetUp() {
     return closeAnswer();
   });
   KPDocument::setPrintPanelResponder([](QPrinter*) { return false; });  // never a modal panel
+  // The page sheet goes straight on to the print panel.
+  NSShowPageController::setSheetResponder([](NSShowPageController*) { return 1; });
 }
 
 void ShellTest::TearDown() {
@@ -73,6 +76,7 @@ void ShellTest::TearDown() {
   KPDocument::setClosePromptResponder({});
   KPDocument::setSavePanelResponder({});
   KPDocument::setPrintPanelResponder({});
+  NSShowPageController::setSheetResponder({});
 }
 
 void ShellTest::spin(int milliseconds) {

@@ -10,6 +10,7 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/menus_file.h"
+#include "kernel/files/object_writer.h"
 #include "kernel/model/memory.h"
 
 namespace {
@@ -256,6 +257,47 @@ TEST(PathFunctions, SeparatorsNamesAndFilters) {
   EXPECT_STREQ(remembered_directory, "/a/b");
   remember_directory(("/" + std::string(1100, 'd') + "/x").c_str());
   EXPECT_STREQ(remembered_directory, "/a/b");
+}
+
+}  // namespace
+
+namespace {
+
+// A Cancel of the save panel puts back what its clicks had copied.
+TEST_F(SavingTest, CancelledSaveOptionsComeBack) {
+  build_small_figure();
+  fig_->animate_on_open = 1;
+  fig_->linked_pictures = 0;
+  save_format_code = 0;
+  rich_text_mode = 0;
+  save_options_state kept = keep_save_options();
+  fig_->animate_on_open = 0;
+  fig_->linked_pictures = 1;
+  fig_->password = alloc_block<char>(4);
+  std::memcpy(fig_->password, "abc", 3);
+  save_format_code = 4;
+  rich_text_mode = 1;
+  restore_save_options(&kept);
+  EXPECT_EQ(fig_->animate_on_open, 1);
+  EXPECT_EQ(fig_->linked_pictures, 0);
+  EXPECT_EQ(fig_->password, nullptr);
+  EXPECT_EQ(save_format_code, 0);
+  EXPECT_EQ(rich_text_mode, 0);
+
+  // A password the figure had is put back as it was.
+  fig_->password = alloc_block<char>(4);
+  std::memcpy(fig_->password, "old", 3);
+  kept = keep_save_options();
+  GlobalFreeAndNull(&fig_->password);
+  restore_save_options(&kept);
+  ASSERT_NE(fig_->password, nullptr);
+  EXPECT_STREQ(fig_->password, "old");
+  // Accepted: the copy goes and the options stay.
+  kept = keep_save_options();
+  fig_->animate_on_open = 0;
+  drop_save_options(&kept);
+  EXPECT_EQ(fig_->animate_on_open, 0);
+  EXPECT_EQ(kept.password, nullptr);
 }
 
 }  // namespace

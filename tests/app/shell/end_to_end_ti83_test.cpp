@@ -1,0 +1,148 @@
+// Figures sent to and read from the TI-83 Plus calculator format through the
+// File menu, as a user does it.
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "app/document/kp_document.h"
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/exchange/ti_probe.h"
+#include "platform/kp_files.h"
+
+namespace {
+
+std::string read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class EndToEndTi83 : public FigureTest {
+ protected:
+  void TearDown() override {
+    kp_set_file_chooser({});
+    closeAll();
+    FigureTest::TearDown();
+  }
+
+  // Points, a segment and a circle drawn with the tools.
+  KPFigureView* drawFigure() {
+    KPFigureView* view = openView();
+    if (!view) return nullptr;
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 100));
+    click(view, QPoint(220, 160));
+    chooseTool(view, &classe_cercle);
+    click(view, QPoint(160, 220));
+    click(view, QPoint(200, 220));
+    chooseTool(view, nullptr);
+    return view;
+  }
+
+  // File > Export... to `path`.
+  bool exportTo(const std::string& path) {
+    kp_set_file_chooser([path](const KPFileDialogRequest&) -> std::optional<std::string> { return path; });
+    const bool clicked = clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Export");
+    kp_set_file_chooser({});
+    spin(20);
+    return clicked;
+  }
+
+  static QMenuBar* barOf(KPDocument* doc) { return doc ? doc->figureWindow()->menuBar() : nullptr; }
+};
+
+TEST_F(EndToEndTi83, FileExportWritesACalculatorFileAndLeavesTheDocumentAlone) {
+  KPFigureView* view = drawFigure();
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_NE(doc, nullptr);
+  const QString title = doc->figureWindow()->windowTitle();
+  const bool modified = doc->figureWindow()->isWindowModified();
+  const std::string path = dir.filePath(QStringLiteral("my-fig.8xv")).toStdString();
+  ASSERT_TRUE(exportTo(path));
+  const std::string img = read_bytes(path);
+  double version = 0;
+  ASSERT_EQ(ti83_check_file(img.data(), static_cast<uint32_t>(img.size()), &version), 1);
+  EXPECT_EQ(version, 2.0);
+  EXPECT_EQ(img.substr(60, 8), std::string("MYFIG\0\0\0", 8));
+  EXPECT_EQ(doc->figureWindow()->windowTitle(), title);
+  EXPECT_EQ(doc->figureWindow()->isWindowModified(), modified);
+  // Points, segment and circle records beyond the five standard ones.
+  int kinds[256] = {};
+  for (size_t at = 84; at + 2 + 18 <= img.size(); at += 18) ++kinds[static_cast<uint8_t>(img[at])];
+  EXPECT_GE(kinds[1], 3 + 3);
+  EXPECT_EQ(kinds[2], 1);
+  EXPECT_EQ(kinds[16], 1);
+#ifdef KELVO_TI83_CHECKER
+  const std::string again = dir.filePath(QStringLiteral("again.8xv")).toStdString();
+  FILE* pipe = popen(("'" KELVO_TI83_CHECKER "' '" + path + "' '" + again + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[512] = {};
+  const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+  EXPECT_EQ(pclose(pipe), 0);
+  ASSERT_TRUE(got);
+  EXPECT_NE(std::string(line).find("type=APPV name=MYFIG "), std::string::npos) << line;
+  EXPECT_EQ(read_bytes(again), img);
+#endif
+}
+
+TEST_F(EndToEndTi83, FileOpenOfAnExportedFileShowsTheFigureWhereItWas) {
+  KPFigureView* view = drawFigure();
+  ASSERT_NE(view, nullptr);
+  const QImage before = shown(view);
+  const std::string path = dir.filePath(QStringLiteral("circle.8xv")).toStdString();
+  ASSERT_TRUE(exportTo(path));
+  messages().clear();
+  KPDocument::setOpenPanelResponder([path](const QString&) { return QString::fromStdString(path); });
+  const size_t documents = KPDocument::liveDocuments().size();
+  const bool clicked = clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Open");
+  KPDocument::setOpenPanelResponder({});
+  ASSERT_TRUE(clicked);
+  spin(50);
+  ASSERT_EQ(KPDocument::liveDocuments().size(), documents + 1);
+  KPDocument* opened = KPDocument::currentDocument();
+  ASSERT_NE(opened, nullptr);
+  KPFigureView* again = opened->figureView();
+  ASSERT_TRUE(waitForView(again));
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_EQ(objectsOf(again->info(), &classe_segment).size(), 1u);
+  EXPECT_EQ(objectsOf(again->info(), &classe_cercle).size(), 1u);
+  const QImage after = shown(again);
+  // The segment's ends and middle, and the circle's leftmost point.
+  for (QPoint p : {QPoint(100, 100), QPoint(160, 130), QPoint(220, 160), QPoint(120, 220)}) {
+    EXPECT_GT(inkNear(before, p, 3), 0) << p.x() << "," << p.y();
+    EXPECT_GT(inkNear(after, p, 3), 0) << p.x() << "," << p.y();
+  }
+}
+
+TEST_F(EndToEndTi83, ADamagedFileShowsOneMessageAndChangesNoFigure) {
+  KPFigureView* view = drawFigure();
+  ASSERT_NE(view, nullptr);
+  const uint32_t objects = view->info()->nbobj;
+  const std::string path = dir.filePath(QStringLiteral("bad.8xv")).toStdString();
+  ASSERT_TRUE(exportTo(path));
+  std::string img = read_bytes(path);
+  img.resize(img.size() - 5);
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << img;
+  }
+  messages().clear();
+  const size_t documents = KPDocument::liveDocuments().size();
+  KPDocument::setOpenPanelResponder([path](const QString&) { return QString::fromStdString(path); });
+  const bool clicked = clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Open");
+  KPDocument::setOpenPanelResponder({});
+  ASSERT_TRUE(clicked);
+  spin(50);
+  EXPECT_EQ(messages().size(), 1);
+  EXPECT_EQ(KPDocument::liveDocuments().size(), documents);
+  EXPECT_EQ(view->info()->nbobj, objects);
+}
+
+}  // namespace
