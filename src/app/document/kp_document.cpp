@@ -21,6 +21,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/files/text_family.h"
 #include "kernel/files/work_session.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/file_dialogs.h"
@@ -492,7 +493,10 @@ bool KPDocument::updateFigureFromFileData() {
     fig->text1 = kernel_copy(path);
     fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
     if (readsituationflag_) fig->ival = 3;
-    fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+    // A figure imported from a calculator file is not that file: Save asks
+    // where to put it rather than writing a figure text over the file.
+    const bool calculator_file = file_platform == 3 || file_platform == 4;
+    if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
   }
   return true;
 }
