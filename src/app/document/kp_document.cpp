@@ -431,6 +431,7 @@ void KPDocument::windowDidBecomeMain() {
   view_rect = bounds;
   if (KPGeoDocument::currentInfo()) view->selectWindow();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (just_read && state_ == kBuilt && fig && fig->animate_on_open) view->autoanimate();
   if (just_read && state_ == kBuilt && fig) {
     fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
   }

@@ -120,6 +120,49 @@ bool lists_object(const object* o, const description_state* s, const reference_i
 
 }  // namespace
 
+namespace {
+
+// Every macro whose password is `password` (and, with `also_without`, every
+// macro without one) counts as unlocked.
+void unlock_macros_with(const char* password, bool also_without) {
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
+    construct_class* cls = class_list[k];
+    if (!is_macro_class(cls)) continue;
+    const char* own = macro_password(cls);
+    if ((own == nullptr && also_without) || (own != nullptr && password != nullptr && std::strcmp(own, password) == 0))
+      set_macro_password_state(cls, 2);
+  }
+}
+
+bool ask(const char* password) { return validate_macro_password != nullptr && validate_macro_password(password); }
+
+}  // namespace
+
+bool toggle_intermediate_objects(kelvo_win_info* fig, description_state* s) {
+  if (s == nullptr) return false;
+  if (!s->show_interim && fig != nullptr) {
+    if (fig->password != nullptr && !fig->password_given) {
+      if (!ask(fig->password)) return false;
+      fig->password_given = 1;
+    }
+    if (fig->password != nullptr) unlock_macros_with(fig->password, true);
+    for (const object* o = fig->first; o != nullptr; o = o->next) {
+      if (!is_intermediate(o) || o->macro->im_class == nullptr) continue;
+      construct_class* cls = o->macro->im_class;
+      const char* password = macro_password(cls);
+      if (password == nullptr || macro_password_state(cls) != 0) continue;
+      if (!ask(password)) {
+        set_macro_password_state(cls, 1);
+        return false;
+      }
+      set_macro_password_state(cls, 2);
+      unlock_macros_with(password, false);
+    }
+  }
+  s->show_interim = !s->show_interim;
+  return true;
+}
+
 bool description_lists_object(const object* o, const description_state* s) {
   reference_index refs;
   if (is_number(o)) {

@@ -28,6 +28,13 @@ inline constexpr std::size_t kDescriptionTextLimit = 1024;
 // object is listed only when its macro has no password or it was accepted.
 bool description_lists_object(const object* o, const description_state* s);
 
+// The "Show Intermediate Objects" switch: asks the figure's password when
+// it has one not given yet, then the password of each macro whose hidden
+// steps the figure holds and that was not asked yet (a password given
+// unlocks every macro sharing it). False when a password was refused: the
+// switch then stays as it is. Hiding asks nothing.
+bool toggle_intermediate_objects(kelvo_win_info* fig, description_state* s);
+
 // The kind text: the type's name with its first letter upper-cased, then the
 // construction in parentheses when it is a macro or one of the classes the
 // description names. `s` may be null.

@@ -37,7 +37,3 @@ int init_kernel_graphics() {
   init_color_table();
   return -1;
 }
-
-// ---- Figure window ----
-
-void start_auto_animation() {}

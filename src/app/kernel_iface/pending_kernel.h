@@ -1,9 +1,8 @@
 // Kernel services of the figure window that the application shell calls and
 // whose own subsystems are not built yet, and the figure-event state that
 // only the figure view reads and writes. Each keeps the name the kernel gives
-// it and does the least that is real: the figure-event state lives here, and
-// the automatic animation does nothing yet. The real subsystems replace these
-// definitions in place.
+// it and does the least that is real: the figure-event state lives here.
+// The real subsystems replace these definitions in place.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +49,3 @@ extern tagRECT default_window_rect;
 void drawing_globals_init();
 // -1 when the colour table is ready.
 int init_kernel_graphics();
-
-// ---- Figure window ----
-void start_auto_animation();

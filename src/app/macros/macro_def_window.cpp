@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +14,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "app/panels/small_dialogs.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
@@ -209,13 +209,7 @@ int ask_conflict(bool replace, bool add) {
 
 bool ask_password(const char* password) {
   if (password_slot()) return password_slot()(password);
-  bool ok = false;
-  QString typed;
-  {
-    KPRunLoopModeScope scope(KPRunLoopMode::ModalPanel);
-    typed = QInputDialog::getText(nullptr, text(681), text(681), QLineEdit::Password, QString(), &ok);
-  }
-  return ok && qstring_to_mac_roman(typed) == password;
+  return NSPassWordWindowController::validate(password, 0);
 }
 
 }  // namespace

@@ -300,10 +300,7 @@ void NSFigureTableView::showDescriptionPopupMenu(QPoint global) {
   } else if (id == 50010) {
     s->show_hidden = !s->show_hidden;
   } else if (id == 50011) {
-    // Intermediate objects of a macro with a password stay unlisted until
-    // the password is given: no prompt is shown here, so they are listed
-    // only for macros without one or already unlocked.
-    s->show_interim = !s->show_interim;
+    if (!toggle_intermediate_objects(dataSource_->figure(), s)) return;
   } else if (id == 50012) {
     dataSource_->copyDescription();
     return;

@@ -21,6 +21,8 @@ class NSFigureTableView;
 
 class NSFigureDescDataSource : public QAbstractTableModel {
  public:
+  // The figure of the described view, or null.
+  kelvo_win_info* figure() const;
   explicit NSFigureDescDataSource(QObject* parent = nullptr);
 
   void setFigureView(KPFigureView* view) { figureView_ = view; }
@@ -54,7 +56,6 @@ class NSFigureDescDataSource : public QAbstractTableModel {
 
  private:
   const description_line& lineAt(int row) const;
-  kelvo_win_info* figure() const;
 
   KPFigureView* figureView_ = nullptr;  // a sibling in the same window
   NSFigureTableView* tableView_ = nullptr;

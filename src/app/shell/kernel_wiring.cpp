@@ -12,6 +12,7 @@
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
 #include "app/panels/about_panel.h"
+#include "app/panels/anim_panel.h"
 #include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/prefs/preferences_window.h"
@@ -56,6 +57,7 @@
 #include "app/panels/tools_palette.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/replay_panel.h"
+#include "app/panels/small_dialogs.h"
 #include "kernel/window/replay.h"
 #include "kernel/tools/tool_state.h"
 #include <QApplication>
@@ -269,6 +271,7 @@ void fill_tool_services() {
   tool_hooks& h = tool_services();
   h.start_replay_construction = &start_replay_construction;
   run_replay_construction_panel = &run_replay_construction_panel_qt;
+  install_anim_panel();
   set_calculator_panel_opener(open_calculator_panel);
   h.copy_to_clipboard = [](int) { copy_to_clipboard(); };
   h.cut_selection_command = &cut_selection_command;
@@ -458,6 +461,9 @@ void fill_main_command_services() {
   session_services().show_snapshot = &KPDocument::showSessionSnapshot;
   h.session_print = &session_print;
   session_print_hooks& print = session_print_services();
+  print.run_dialog = [](const char* name, session_dialog_procedure procedure) {
+    return run_print_session_dialog_qt(nullptr, name, kp_current_figure_window(), procedure);
+  };
   print.printer_landscape = [] {
     KPDocument* doc = KPDocument::currentDocument();
     return doc && doc->printInfo()->pageLayout().orientation() == QPageLayout::Landscape;

@@ -37,6 +37,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/anim_panel.h"
 #include "kernel/window/figure_events.h"
 #include "kernel/window/figure_popup.h"
 #include "kernel/window/figure_scroll.h"
@@ -847,6 +848,8 @@ void KPFigureView::fireKeyRecords() {
     unlockView();
   }
   GlobalFreeAndNull(&record);
+  // A key may have started an animation (Return with springs) or ended one.
+  CheckFigureTimer();
   if (!keyQueue_.empty()) keyTimer_.start(0);
 }
 

@@ -26,6 +26,7 @@
 #include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
+#include "kernel/window/springs.h"
 
 // ---------------------------------------------------------------------------
 // Type records
@@ -570,6 +571,7 @@ void init_construct_classes() {
   bind_conic_operations();
   bind_value_computes();
   bind_locus_operations();
+  bind_spring_operations();
   bind_calculator_services();
   install_pick_services();
   bind_tool_handlers();

@@ -11,7 +11,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/tools/drag_state.h"
-#include "kernel/window/replay.h"
+#include "kernel/window/springs.h"
 
 double screen_pixels_per_cm = 96.0 / 2.54;
 

@@ -18,8 +18,10 @@
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/anim_panel.h"
 #include "kernel/window/drag_free.h"
 #include "kernel/window/object_events.h"
+#include "kernel/window/springs.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_timer.h"
 
@@ -31,6 +33,7 @@ int32_t launch_x = 0;
 int32_t launch_y = 0;
 kel_EventRecord drag_start_event = {};
 motion_record* anim_records = nullptr;
+uint8_t animation_running = 0;
 
 namespace {
 
@@ -45,7 +48,6 @@ double snap_length_out = 0;
 // The spring gesture: its start and current points (figure coordinates).
 drag_vector g_spring_start = {};
 drag_vector g_spring_end = {};
-uint8_t g_animation_started = 0;
 
 bool animation_mode() {
   return interaction_state == kModeAnimation || interaction_state == kModeMultiAnimation;
@@ -209,6 +211,8 @@ int spring_gesture(double x, double y, bool mouse_up, object* obj) {
     }
   } else {
     draw_spring_on(moving_display, g_spring_start.x, g_spring_start.y, x, y, nullptr);
+    draw_spring_between_points(static_cast<int32_t>(g_spring_start.x), static_cast<int32_t>(g_spring_start.y),
+                               static_cast<int32_t>(x), static_cast<int32_t>(y));
     launch_x = long_enough ? static_cast<int32_t>(g_spring_start.x - x) : 0;
     launch_y = long_enough ? static_cast<int32_t>(g_spring_start.y - y) : 0;
   }
@@ -438,6 +442,8 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
         clear_pick_marks();
         return 0;
       }
+      reset_anim_buttons();
+      draw_animation_springs();
       goto gesture;
     } else {
       goto gesture;
@@ -614,17 +620,17 @@ bool start_spring_animation() {
   }
   interaction_state = kModeMultiAnimation;
   current_class = nullptr;
-  g_animation_started = 1;
+  animation_running = 1;
   return interaction_state == kModeMultiAnimation;
 }
 
 void stop_spring_animation() {
-  if (!g_animation_started) return;
+  if (!animation_running) return;
   current_class = &classe_spring;
   clear_selection();
   interaction_state = 1;
   if (g_hooks.stop_anim_panel) g_hooks.stop_anim_panel();
-  g_animation_started = 0;
+  animation_running = 0;
 }
 
 void end_spring_animation() {

@@ -26,6 +26,8 @@ extern kel_EventRecord drag_start_event;
 // Animated springs of the multiple animation, sorted by driver number.
 struct motion_record;
 extern motion_record* anim_records;
+// The multiple animation was started and not yet stopped.
+extern uint8_t animation_running;
 
 // Cursors shown during and after a gesture.
 inline constexpr int kCursorDragging = 119;

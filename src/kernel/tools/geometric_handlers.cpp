@@ -28,6 +28,7 @@
 #include "platform/kp_cursor.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/redefine_tool.h"
+#include "kernel/tools/spring_handler.h"
 #include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_state.h"
@@ -658,6 +659,7 @@ void bind_tool_handlers() {
     c->select = property_check_tool_handler;
   for (construct_class* c : {&classe_length, &classe_aire, &classe_pente, &classe_angleMes})
     c->select = measure_tool_handler;
+  classe_spring.select = spring_tool_handler;
   classe_redefine.select = redefine_tool_handler;
   bind_tool_previews();
 }

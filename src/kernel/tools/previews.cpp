@@ -22,6 +22,7 @@
 #include "kernel/render/stroke_engine.h"
 #include "kernel/tools/polygon_vertices.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/springs.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_dialog.h"
 
@@ -600,11 +601,7 @@ void button_preview(tagPOINT* mouse) {
 void spring_preview(tagPOINT* mouse) {
   if (const valeur* p = argument_point(0)) {
     set_record(1, p->h - mouse->x, p->v - mouse->y);
-    const dot solid{1, 1};
-    const object_settings& s = style(ATTRS_LINE);
-    object_settings black = s;
-    black.Color = default_color;
-    segment(p->h, p->v, mouse->x, mouse->y, black, &solid);
+    draw_spring(device(), p->h, p->v, mouse->x, mouse->y, default_color);
   }
   mouse_record(mouse);
 }

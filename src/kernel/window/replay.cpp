@@ -336,13 +336,3 @@ void start_replay_construction() {
   if (attribute_mask != ATTR_HIDE_SHOW) select_tool(0);
   if (run_replay_construction_panel) run_replay_construction_panel(nullptr, "REPLAYCONSTRUCTION", window, replay_dialog_proc);
 }
-
-void draw_all_springs() {
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig) return;
-  for (object* o = fig->first; o; o = o->next) {
-    if (!o->otype || o->otype->id != TYPE_SPRING || !o->otype->draw) continue;
-    if (static_display) o->otype->draw(static_display, o);
-    if (moving_display && moving_display != static_display) o->otype->draw(moving_display, o);
-  }
-}

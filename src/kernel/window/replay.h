@@ -60,5 +60,3 @@ void end_replay_construction();
 // The application runs the panel modally (1 once it ended).
 extern int (*run_replay_construction_panel)(HWND parent, const char* name, HWND figure_window, WNDPROC procedure);
 
-// Draws every spring of the current figure into the shared devices.
-void draw_all_springs();

@@ -9,7 +9,12 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include "app/macros/macro_def_window.h"
 #include "app/panels/figure_description_drawer.h"
+#include "kernel/files/macro_text.h"
+#include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/model/memory.h"
 #include "kernel/files/text_convert.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
@@ -145,6 +150,75 @@ TEST_F(DescriptionDrawer, HiddenObjectsShowInLightGrayWhenAsked) {
   const int line = source->lineOfObject(pts[1]);
   ASSERT_GT(line, 0);
   EXPECT_EQ(source->index(line - 1, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(192, 192, 192));
+}
+
+char* block_text(const char* s) {
+  auto* b = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(std::strlen(s) + 1)));
+  std::strcpy(b, s);
+  return b;
+}
+
+TEST_F(DescriptionDrawer, IntermediateObjectsAskTheFigureAndMacroPasswordsFirst) {
+  KPFigureWindow* w = openWithPoints(2);
+  ASSERT_NE(w, nullptr);
+  NSFigureDescDataSource* source = w->getFigureDescDataSource();
+  // A macro whose midpoint is a hidden step, protected by "m".
+  const char kHalf[] =
+      "Half, H\r\nMth: 0\r\nCN:2, ON:2, FN:1, PO:1\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\n"
+      "Const:\r\n"
+      "Mid, Mth:0, 0, CN:2, VN:1, Const: 1 2, \r\n"
+      "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
+  ASSERT_GT(txt_load_used_macro(kHalf, 0), 0);
+  construct_class* half = find_class_by_name("Half", 0);
+  ASSERT_NE(half, nullptr);
+  set_macro_password(half, block_text("m"));
+  kelvo_win_info* fig = view_->info();
+  const auto pts = points();
+  current_class = half;
+  objlist_clear(fig->inputs);
+  objlist_add(fig->inputs, pts[0], 0);
+  objlist_add(fig->inputs, pts[1], 0);
+  ASSERT_NE(apply_macro(0, 0), nullptr);
+  current_class = nullptr;
+  objlist_clear(fig->inputs);
+  object* mid = nullptr;
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    o->state &= ~OBJ_NEW;  // as at the end of a tool's action
+    if (o->macro != nullptr && o->final_no == 0) mid = o;
+  }
+  ASSERT_NE(mid, nullptr);
+  fig->password = block_text("f");
+  std::vector<std::string> asked;
+  bool accept = false;
+  KPMacroDefWindow::setPasswordResponder([&](const char* password) {
+    asked.emplace_back(password);
+    return accept;
+  });
+  const auto choose = [&] {
+    chooseInNextPopup(50011);
+    QTest::mouseClick(w->getFigureDescDataView()->viewport(), Qt::RightButton, {}, QPoint(10, 5));
+    spin(10);
+  };
+  // The figure's password refused: nothing else is asked, nothing shown.
+  choose();
+  EXPECT_EQ(asked, std::vector<std::string>{"f"});
+  EXPECT_EQ(source->state()->show_interim, 0);
+  EXPECT_EQ(source->lineOfObject(mid), 0);
+  // Both given: the step is listed.
+  asked.clear();
+  accept = true;
+  choose();
+  EXPECT_EQ(asked, (std::vector<std::string>{"f", "m"}));
+  EXPECT_EQ(source->state()->show_interim, 1);
+  EXPECT_EQ(macro_password_state(half), 2);
+  EXPECT_GT(source->lineOfObject(mid), 0);
+  // Hiding asks nothing.
+  asked.clear();
+  choose();
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(source->state()->show_interim, 0);
+  KPMacroDefWindow::setPasswordResponder({});
 }
 
 TEST_F(DescriptionDrawer, CopiedRichTextHoldsOneTabSeparatedLinePerObject) {
