@@ -613,7 +613,7 @@ void NSKelvoTextEditor::liveUpdate() {
   std::string bytes = qstring_to_mac_roman(toPlainText());
   if (!set_text_record_text(obj->te, bytes.c_str())) return;
   obj->te->length = static_cast<int32_t>(std::strlen(obj->te->text));
-  recompute_object(obj);
+  edited_value_changed(obj);
   const window_hooks& h = window_services();
   if (h.session_record_action) h.session_record_action(KPGeoDocument::currentInfo(), 9);
   if (host_) host_->editorFrameChanged();

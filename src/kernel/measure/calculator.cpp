@@ -1,5 +1,6 @@
 #include "kernel/measure/calculator.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -17,12 +18,23 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/object_store.h"
+#include "kernel/model/recompute.h"
+#include "kernel/model/undo.h"
+#include "kernel/text/reference_marker.h"
+#include "kernel/text/text_editing.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/tools/designation.h"
+#include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kernel_services.h"
@@ -59,12 +71,19 @@ int letter_number(char c) {
 
 bool is_letter(char c) { return letter_number(c) != 0; }
 
-// The 1-based place of the listed object with letter `letter`, or 0.
+// The place of the object with letter `letter` among the loaded objects
+// in the order of their letters (1-based), or 0 when no object has it. The
+// parents of a calculation follow that order, so its formula text, read
+// back with its letters in alphabetical order, names the same objects.
 int list_place(const dyn_array_object* list, int letter) {
-  if (!list || !list->items) return 0;
-  for (int i = 0; list->items[i]; ++i)
-    if (list->tags && list->tags[i] == letter) return i + 1;
-  return 0;
+  if (!list || !list->items || !list->tags) return 0;
+  int place = 1;
+  bool found = false;
+  for (int i = 0; list->items[i]; ++i) {
+    if (list->tags[i] == letter) found = true;
+    else if (list->tags[i] < letter) ++place;
+  }
+  return found ? place : 0;
 }
 
 HWND formula_field() {
@@ -84,7 +103,21 @@ void write_formula_field(const std::string& text) {
   if (HWND field = formula_field()) NSKelvoWrapMachine::setWindowText(field, text.c_str());
 }
 
+// The program of the result shown, compiled against the loaded objects in
+// the order of their letters, and the unit byte of that result.
+formula_cell* g_program = nullptr;
+uint8_t g_program_unit = 0;
+// The objects the program was compiled against, in order.
+std::vector<object*> g_program_parents;
+
+void drop_program() {
+  GlobalFreeAndNull(&g_program);
+  g_program_unit = 0;
+  g_program_parents.clear();
+}
+
 void clear_result() {
+  drop_program();
   calculator.result.clear();
   calculator.result_ready = 0;
   calculator.evaluated = 0;
@@ -110,6 +143,7 @@ void text_changed() {
 }
 
 void free_calculator() {
+  drop_program();
   calculator_window = nullptr;
   calculator.display.clear();
   calculator.result.clear();
@@ -308,6 +342,91 @@ struct scratch_calculation {
 };
 scratch_calculation g_scratch;
 
+// The loaded objects in the order of their letters.
+std::vector<object*> loaded_in_letter_order() {
+  std::vector<std::pair<uint16_t, object*>> tagged;
+  const dyn_array_object* list = calculator_list();
+  for (int i = 0; list && list->items && list->items[i]; ++i)
+    tagged.emplace_back(list->tags ? list->tags[i] : 0, list->items[i]);
+  std::stable_sort(tagged.begin(), tagged.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<object*> objects;
+  for (const auto& t : tagged) objects.push_back(t.second);
+  return objects;
+}
+
+// Whether `obj` is `target` or is built on it, however far up.
+bool built_on(object* obj, const object* target) {
+  std::vector<object*> stack{obj};
+  std::vector<object*> seen;
+  while (!stack.empty()) {
+    object* o = stack.back();
+    stack.pop_back();
+    if (o == target) return true;
+    if (!o || std::find(seen.begin(), seen.end(), o) != seen.end()) continue;
+    seen.push_back(o);
+    for (int i = 0; o->parents && i < o->nbparents; ++i) stack.push_back(o->parents[i]);
+  }
+  return false;
+}
+
+// A formula text as a block of its own, the way a calculation keeps it.
+char* text_block(const std::string& text) {
+  auto* block = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(text.size() + 1)));
+  if (block) std::memcpy(block, text.c_str(), text.size() + 1);
+  return block;
+}
+
+// Gives the calculation being edited the loaded objects, the typed text and
+// the program just evaluated, and recomputes the figure. A loaded object
+// built on the calculation itself would close a loop: nothing changes then.
+void save_edited_calculation() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  object* edited = calculator.edited;
+  if (!fig || !edited || !g_program) return;
+  const std::vector<object*> parents = loaded_in_letter_order();
+  if (parents != g_program_parents) return;
+  for (object* p : parents)
+    if (built_on(p, edited)) {
+      message_box_simple(kMessageGeneral);
+      return;
+    }
+  const uint32_t n = static_cast<uint32_t>(parents.size());
+  auto** fresh = alloc_block<object*>(n + 2);
+  char* text = text_block(calculator.display);
+  if (!fresh || !text) {
+    GlobalFreeAndNull(&fresh);
+    GlobalFreeAndNull(&text);
+    return;
+  }
+  save_undo_state_before_change();
+  KPGeoDocument::_do_dirty(fig);
+  std::copy(parents.begin(), parents.end(), fresh);
+  fresh[n] = reinterpret_cast<object*>(text);
+  fresh[n + 1] = reinterpret_cast<object*>(g_program);
+  g_program = nullptr;
+  if (edited->parents) {
+    const uint32_t old_n = edited->nbparents > 0 ? static_cast<uint32_t>(edited->nbparents) : 0;
+    const uint32_t slots = GlobalSize(edited->parents) / sizeof(object*);
+    for (uint32_t i = old_n; i < old_n + 2 && i < slots; ++i) {
+      void* block = edited->parents[i];
+      GlobalFreeAndNull(&block);
+    }
+    GlobalFreeAndNull(&edited->parents);
+  }
+  edited->parents = fresh;
+  edited->nbparents = static_cast<int16_t>(n);
+  edited->settings.unite = g_program_unit;
+  figure_objects_changed(fig);
+  clear_calculator();
+  clear_object_flags(OBJ_CHOSEN);
+  sort_objects_by_dependency();
+  for (object* o = fig->first; o; o = o->next) recompute_object(o);
+  load_objects_into_calculator(edited);
+  calculator.evaluated = 1;
+  if (edited->te && edited->te->text) set_calculator_result_text(edited->te->text);
+  tool_redraw_figure(2, 27);
+}
+
 // Evaluates the program just compiled against the scratch calculation and
 // shows its value with its unit; false when the evaluation failed.
 bool show_evaluated_result(formula_cell* program, uint8_t unit) {
@@ -346,15 +465,16 @@ bool show_evaluated_result(formula_cell* program, uint8_t unit) {
 
 void calculator_evaluate() {
   const std::string typed = close_open_parentheses(read_formula_field());
+  // Only the objects whose letters stand in the text become parents: a
+  // calculation's text names its parents by the rank of its letters.
+  prune_calculator_list(typed);
   dyn_array_object* list = calculator_list();
   std::string compiled = calculator_compile_text(typed, list);
   compiled += '\0';
   int code = convert_formula_to_c_locale(compiled.data()) ? -1 : 0;
   uint16_t position = 0;
   // The scratch calculation takes the loaded objects as its parents.
-  g_scratch.parents.assign(1, nullptr);
-  g_scratch.parents.clear();
-  for (int i = 0; list && list->items && list->items[i]; ++i) g_scratch.parents.push_back(list->items[i]);
+  g_scratch.parents = loaded_in_letter_order();
   const int n = static_cast<int>(g_scratch.parents.size());
   g_scratch.parents.push_back(nullptr);
   g_scratch.parents.push_back(nullptr);
@@ -386,7 +506,11 @@ void calculator_evaluate() {
     // A unit check that refuses without saying why, or an evaluation that
     // fails, falls to the general message below.
     if (units && show_evaluated_result(program, formula_unit_byte)) {
-      GlobalFreeAndNull(&program);
+      drop_program();
+      g_program = program;
+      g_program_unit = formula_unit_byte;
+      g_program_parents.assign(g_scratch.parents.begin(), g_scratch.parents.begin() + n);
+      if (calculator.edited) save_edited_calculation();
       return;
     }
     GlobalFreeAndNull(&program);
@@ -407,6 +531,13 @@ void calculator_start_placing() {
   calculator.placing = 1;
   calculator.place_width = calculator.result_width > 0 ? static_cast<int16_t>(calculator.result_width) : 30;
   calculator.place_height = calculator.result_height > 0 ? static_cast<int16_t>(calculator.result_height) : 12;
+  // The Formula tool's next click in the figure places the result; its box
+  // follows the mouse until then. The flag is shared by the tools: another
+  // tool never takes it.
+  if (current_class != &classe_calculate) return;
+  placing_text = 1;
+  text_box_width = calculator.place_width;
+  text_box_height = calculator.place_height;
   if (tool_services().bring_main_window_to_front) tool_services().bring_main_window_to_front();
   if (current_figure_view) NSKelvoWrapMachine::cwmPostMessage(current_figure_view, WM_TIMER, 0, 0);
 }
@@ -474,14 +605,98 @@ LRESULT calculator_dlg_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
   return 1;
 }
 
+std::string calculator_label_text;
+
+object* place_calculator_result() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return nullptr;
+  save_undo_state(fig->nbobj);
+  KPGeoDocument::_do_dirty(fig);
+  // Only a result that was worked out can be placed; a calculation being
+  // edited took its new formula when it was evaluated.
+  if (calculator.edited || !g_program || !calculator.result_ready) return nullptr;
+  // The program numbers the objects it was compiled against: an object
+  // gone from the list since then leaves nothing to place.
+  const std::vector<object*> parents = loaded_in_letter_order();
+  if (parents != g_program_parents) return nullptr;
+  char* text = text_block(calculator.display);
+  auto* program = static_cast<formula_cell*>(copy_block(static_cast<void*>(g_program)));
+  if (!text || !program) {
+    GlobalFreeAndNull(&text);
+    GlobalFreeAndNull(&program);
+    return nullptr;
+  }
+  // The result's box, centred on the click as the box that followed the
+  // mouse, in whole pixels.
+  const int32_t w = std::max<int32_t>(text_box_width, 1), h = std::max<int32_t>(text_box_height, 1);
+  const int32_t x = static_cast<int32_t>(std::floor(last_mouse.x + 0.5)) - w / 2;
+  const int32_t y = static_cast<int32_t>(std::floor(last_mouse.y + 0.5)) - h / 2;
+  measure_text_rect = tagRECT{x, y, x + w, y + h};
+  for (valeur& r : rubber_points) r = valeur{};
+
+  construct_class* const cls = current_class;
+  objlist_clear(fig->inputs);
+  for (object* p : parents) objlist_add(fig->inputs, p, 0);
+  pending_extra[0] = text;
+  pending_extra[1] = program;
+  uint16_t made = 0;
+  current_class = &classe_calculate;
+  object* number = create_object(0, &made, 1, 1, 0);
+  if (pending_extra[0] == text) {
+    // Not taken: the object could not be made.
+    pending_extra[0] = pending_extra[1] = nullptr;
+    GlobalFreeAndNull(&text);
+    GlobalFreeAndNull(&program);
+  }
+  const uint8_t unit = g_program_unit;
+  clear_calculator();
+  reset_class_type_marks(&classe_calculate);
+  objlist_clear(fig->inputs);
+  if (!number) {
+    current_class = cls;
+    return nullptr;
+  }
+  // The number is shown inside a text of its own, which keeps its box.
+  number->aux2 |= 2 | 4;
+  number->settings.unite = unit;
+  recompute_object(number);
+
+  current_class = &classe_text;
+  variable_nb_values = 1;
+  object* shown = create_object(0, &made, 1, 1, 0);
+  if (shown && shown->te) {
+    const uint16_t reference = add_text_reference(number, &shown->inserted);
+    const std::string content = calculator_label_text + " " + format_reference_marker(reference);
+    set_text_record_text(shown->te, content.c_str());
+    shown->te->length = static_cast<int32_t>(content.size());
+    if (number->te) shown->te->format = number->te->format;
+    shown->te->edit_flags |= 1;
+    shown->te->text_kind = 2;
+    shown->te->needs_regen = 1;
+    shown->te->sel_start = 0;
+    shown->te->sel_end = static_cast<int32_t>(calculator_label_text.size());
+    shown->aux2 &= ~2u;
+    if (main_command_services().regenerate_rtf_if_needed) main_command_services().regenerate_rtf_if_needed(shown);
+    recompute_object(shown);
+  }
+  clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
+  objlist_clear(fig->inputs);
+  current_class = &classe_calculate;
+  if (shown) {
+    switch_text_edit_object(shown);
+    switch_text_edit_object(nullptr);
+  }
+  tool_redraw_figure(2, 27);
+  return number;
+}
+
 bool formula_tool_handler(uint16_t* method, object** designated) {
   *method = 0;
+  *designated = nullptr;
   if (placing_text && objlist_count(&picked) == 0) {
-    // Building the result needs the compiled program, which the formula
-    // language does not yet hand over: the request ends here.
     placing_text = 0;
     calculator.placing = 0;
-    *designated = nullptr;
+    place_calculator_result();
     return false;
   }
   placing_text = 0;
@@ -523,7 +738,6 @@ bool formula_tool_handler(uint16_t* method, object** designated) {
 }
 
 void bind_calculator_services() {
-  classe_calculate.select = formula_tool_handler;
   tool_hooks& h = tool_services();
   h.open_calculator = open_calculator;
   h.calculator_window_exists = window_exists;

@@ -98,8 +98,18 @@ void calculator_evaluate();
 // The result field's messages: 512 mouse moved, 513 button down.
 LRESULT calculator_result_field(UINT message);
 void calculator_start_placing();
+// The text that begins the text of a placed result, before a blank and the
+// result itself (empty unless set).
+extern std::string calculator_label_text;
+// The placing click: the result worked out last becomes a calculation of
+// the loaded objects (in the order of their letters) with the typed text
+// and its program, shown inside a new text at the click (last_mouse, in the
+// box the placing request gave); the calculator is cleared. Null when
+// nothing was built (no result, or a calculation being edited).
+object* place_calculator_result();
 // The Formula tool's clicks: an object clicked takes a letter, typed into
-// the formula field. Always false: the calculator builds nothing here.
+// the formula field; while a result waits to be placed, a click where no
+// object is places it. Always false: nothing is left designated.
 bool formula_tool_handler(uint16_t* method, object** designated);
 // Fills the tool and window hooks the calculator answers.
 void bind_calculator_services();

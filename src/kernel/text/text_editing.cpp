@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/kernel_iface/kel_event_record.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/measure/formula_text.h"
@@ -14,8 +15,11 @@
 #include "kernel/model/figure.h"
 #include "kernel/model/deletion.h"
 #include "kernel/model/mbcs.h"
+#include "kernel/model/memory.h"
+#include "kernel/model/recompute.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/render/pixel_pen.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/drag_start.h"
@@ -25,6 +29,7 @@
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/main_commands.h"
+#include "kernel/window/value_keys.h"
 #include "kernel/window/window_hooks.h"
 #include "platform/kelvo_wrap_machine.h"
 
@@ -55,6 +60,28 @@ bool is_check_object(const object* o) {
 }
 
 bool text_empty(const object* o) { return !o || !o->te || !o->te->text || o->te->text[0] == '\0'; }
+
+// What depends on a number or expression under edit follows each change:
+// it and its dependants are marked as a key on it would mark them, the
+// marked objects are recomputed in list order, and the figure is drawn
+// again whole. The marks do not outlive the change: the figure's layers are
+// composed only when something changes, so objects left on the moving
+// layer would vanish at the next refresh of the view.
+void recompute_value_dependants(object* obj) {
+  if (manipulating) return;
+  kel_EventRecord key{};
+  key.what = kEventKey;
+  key.message = '1';
+  clear_pick_marks();
+  if (try_pick_object(&key, obj, false, false)) {
+    recompute_marked_objects();
+    redraw_marked_objects();
+  }
+  clear_pick_marks();
+  redraw_figure(2);
+  figure_changed = 1;
+  flush_moving_display(0);
+}
 
 void free_record(object* o) {
   if (!o || !o->te) return;
@@ -163,7 +190,6 @@ void switch_text_edit_object(object* obj) {
 
   object* active = fig->cur_text;
   if (active && active->te && type_of(active) != TYPE_TABLE && type_of(active) != TYPE_EQUATION) {
-    if (is_number_like(active) && wh.recompute_marked_objects) wh.recompute_marked_objects();
     g_active_is_text = type_of(active) == TYPE_TEXT ? 1 : 0;
     HWND editor = g_ops.editor ? g_ops.editor() : nullptr;
     if (editor) {
@@ -179,6 +205,42 @@ void switch_text_edit_object(object* obj) {
     }
   }
   if (ended && wh.session_record_action) wh.session_record_action(fig, 11);
+}
+
+void edited_value_changed(object* obj) {
+  if (!obj) return;
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const bool live = fig && obj->te && fig->cur_text == obj && is_number_like(obj);
+  // A coordinate moves its point to the value typed (read before the
+  // coordinate is computed again from its point), and the point moves what
+  // depends on it: the whole figure is recomputed in list order.
+  if (live && obj->classe == &classe_equation && obj->te->text) {
+    std::string typed = obj->te->text;
+    text_decimal_to_c(typed.data());
+    double value = 0;
+    if (std::sscanf(typed.c_str(), "%lG", &value) == 1 && set_point_coordinate_value(obj, value, false)) {
+      for (object* o = fig->first; o; o = o->next) recompute_object(o);
+      redraw_figure(2);
+      figure_changed = 1;
+      flush_moving_display(0);
+      return;
+    }
+  }
+  recompute_object(obj);
+  if (!live) return;
+  // An expression applied to numbers compiles its text again.
+  if (obj->classe == &classe_exp_num)
+    for (object* o = fig->first; o; o = o->next) {
+      const int n = o->nbparents;
+      if (o->classe != &classe_exp_num_app || n < 1 || !o->parents || o->parents[n - 1] != obj) continue;
+      if (GlobalSize(o->parents) < (static_cast<uint32_t>(n) + 2) * sizeof(object*)) continue;
+      for (int k = n; k < n + 2; ++k) {
+        void* block = o->parents[k];
+        GlobalFreeAndNull(&block);
+        o->parents[k] = nullptr;
+      }
+    }
+  recompute_value_dependants(obj);
 }
 
 void refresh_text_windows(object* obj) {

@@ -51,6 +51,9 @@ extern HWND text_edit_window;
 
 // Makes the object the one edited in place; null ends the edit.
 void switch_text_edit_object(object* obj);
+// The number or expression under edit took a new text: it is recomputed
+// (a coordinate moves its point), and what depends on it follows on screen.
+void edited_value_changed(object* obj);
 // Opens the object again, then the previous active object.
 void refresh_text_windows(object* obj);
 

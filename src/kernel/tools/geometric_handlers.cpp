@@ -6,6 +6,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/conics/conic_tool.h"
+#include "kernel/measure/calculator.h"
 #include "kernel/model/compute_axes.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
@@ -659,6 +660,7 @@ void bind_tool_handlers() {
     c->select = property_check_tool_handler;
   for (construct_class* c : {&classe_length, &classe_aire, &classe_pente, &classe_angleMes})
     c->select = measure_tool_handler;
+  classe_calculate.select = formula_tool_handler;
   classe_spring.select = spring_tool_handler;
   classe_redefine.select = redefine_tool_handler;
   bind_tool_previews();

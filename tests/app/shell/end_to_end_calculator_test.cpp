@@ -1,6 +1,7 @@
 // The calculator and the equation texts through the whole program: the
-// Formula tool opens the calculator panel, and the equation of a line is
-// written in its slope form and follows the line when it is dragged.
+// Formula tool opens the calculator panel; two measures clicked and added
+// there give a calculation placed in the figure, which follows a drag; the
+// equation of a line is written in its slope form and follows the line.
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -12,63 +13,43 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/calculator_panel.h"
-#include "app/support/shell_fixture.h"
+#include "app/support/figure_test.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/measure/calculator.h"
 #include "kernel/measure/calculator_window.h"
 #include "kernel/model/classes.h"
-#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/tools/designation.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 
 namespace {
 
-class EndToEndCalculator : public ShellTest {
+class EndToEndCalculator : public FigureTest {
  protected:
-  KPFigureView* openView() {
-    KPDocument* doc = KPDocument::openUntitledDocument();
-    KPFigureView* view = doc ? doc->figureView() : nullptr;
-    EXPECT_TRUE(waitForView(view));
-    return view;
-  }
-  static void chooseTool(KPFigureView* view, construct_class* cls) {
-    const uint32_t id = cls ? find_tool_id_by_name(cls->name) : kPointerTool;
-    ASSERT_NE(id, 0u);
-    view->sendCurrentToolAction(id, 0, true);
-  }
-  static void click(KPFigureView* view, QPoint p) {
-    QTest::mouseMove(view, p);
-    spin(5);
-    QTest::mousePress(view, Qt::LeftButton, {}, p);
-    QTest::mouseRelease(view, Qt::LeftButton, {}, p, 10);
-    spin(10);
-  }
-  static void drag(KPFigureView* view, QPoint from, QPoint to) {
-    QTest::mouseMove(view, from);
-    spin(5);
-    QTest::mousePress(view, Qt::LeftButton, {}, from);
-    spin(20);
-    for (int i = 1; i <= 8; ++i) {
-      const QPoint p = from + (to - from) * i / 8;
-      QMouseEvent move(QEvent::MouseMove, p, view->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(view, &move);
-      spin(10);
-    }
-    QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
-    spin(20);
-  }
   static object* only(kelvo_win_info* fig, construct_class* cls) {
-    std::vector<object*> found;
-    for (object* o = fig ? fig->first : nullptr; o; o = o->next)
-      if (o->classe == cls) found.push_back(o);
+    const std::vector<object*> found = objectsOf(fig, cls);
     EXPECT_EQ(found.size(), 1u);
     return found.empty() ? nullptr : found[0];
+  }
+  // The text that shows a value, or null.
+  static object* textShowing(kelvo_win_info* fig, const object* value) {
+    for (object* o : objectsOf(fig, &classe_text))
+      for (insert_object* n = o->inserted; n; n = n->next)
+        if (n->obj == value) return o;
+    return nullptr;
+  }
+  // The centre of an object's text frame in the view.
+  static QPoint frameCentre(KPFigureView* view, const object* o) {
+    tagPOINT c{o->te->pos.x + o->te->size.w / 2, o->te->pos.y + o->te->size.h / 2};
+    view->localToGlobalDDM(&c);
+    return QPoint(c.x, c.y);
   }
   // The number a measure's text shows, read in the user's separators.
   static double shownNumber(const object* m) {
@@ -110,8 +91,7 @@ TEST_F(EndToEndCalculator, TheFormulaToolOpensThePanelAndClosingItEndsCalculator
   KPCalculatorPanel* panel = calculator_panel();
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisible());
-  // Typing goes to the formula field; Return in the figure evaluates, and
-  // while no formula language is built the user is told it cannot be.
+  // Typing goes to the formula field.
   QTest::keyClicks(panel->formulaField(), "2*(3");
   EXPECT_EQ(panel->formulaField()->text(), "2*(3");
   panel->close();
@@ -133,16 +113,16 @@ TEST_F(EndToEndCalculator, TheEquationOfALineFollowsTheLine) {
   for (object* o = fig->first; o; o = o->next)
     if (o->otype && o->otype->id == TYPE_AXES) axes = o;
   ASSERT_NE(axes, nullptr);
-  // The equation object, built as its tool builds it from the line and
-  // the coordinate system.
-  current_class = &classe_equation;
-  objlist_clear(fig->inputs);
-  objlist_add(fig->inputs, line, 0);
-  objlist_add(fig->inputs, axes, 0);
-  object* eq = create_object(1, nullptr, 1, 1, 1);
-  objlist_clear(fig->inputs);
-  current_class = nullptr;
+  // The equation tool on the line: the figure's one coordinate system is
+  // taken as the second argument.
+  pickFromPalette(&classe_equation);
+  click(view, QPoint(200, 250));
+  object* eq = nullptr;
+  for (object* o : objectsOf(fig, &classe_equation))
+    if (o->nbparents > 0 && o->parents[0] == line) eq = o;
   ASSERT_NE(eq, nullptr);
+  EXPECT_EQ(eq->parents[1], axes);
+  // Its slope form, as the equation's format menu sets it.
   eq->math.equa.format = 1;
   recompute_object(eq);
   const std::string before = text(eq);
@@ -156,5 +136,102 @@ TEST_F(EndToEndCalculator, TheEquationOfALineFollowsTheLine) {
   EXPECT_NE(after, before);
 }
 
+TEST_F(EndToEndCalculator, TwoMeasuresAddedInTheCalculatorGiveACalculationThatFollowsTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  // Two segments, each measured by the length tool.
+  pickFromPalette(&classe_segment);
+  click(view, QPoint(100, 100));
+  click(view, QPoint(250, 100));
+  click(view, QPoint(100, 300));
+  click(view, QPoint(200, 300));
+  ASSERT_EQ(objectsOf(fig, &classe_segment).size(), 2u);
+  pickFromPalette(&classe_length);
+  click(view, QPoint(175, 100));
+  click(view, QPoint(150, 300));
+  const std::vector<object*> lengths = objectsOf(fig, &classe_length);
+  ASSERT_EQ(lengths.size(), 2u);
+  object* first = lengths[0];
+  object* second = lengths[1];
+  object* first_text = textShowing(fig, first);
+  object* second_text = textShowing(fig, second);
+  ASSERT_NE(first_text, nullptr);
+  ASSERT_NE(second_text, nullptr);
+  const double sum = shownNumber(first) + shownNumber(second);
+
+  // The Formula tool opens the calculator; each measure clicked takes a
+  // letter, typed into the formula.
+  pickFromPalette(&classe_calculate);
+  KPCalculatorPanel* panel = calculator_panel();
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(panel->isVisible());
+  click(view, frameCentre(view, first_text));
+  QTest::keyClicks(panel->formulaField(), "+");
+  click(view, frameCentre(view, second_text));
+  EXPECT_EQ(panel->formulaField()->text(), "a+b");
+  ASSERT_EQ(objlist_count(calculator_list()), 2);
+  EXPECT_EQ(calculator_list()->items[0], first);
+  EXPECT_EQ(calculator_list()->items[1], second);
+
+  // Return shows the sum with its unit.
+  QTest::keyClick(panel->formulaField(), Qt::Key_Return);
+  spin(10);
+  const std::string unit = text(first).substr(text(first).find(' '));
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "%.2f", sum);
+  for (char* p = expected; *p; ++p)
+    if (*p == '.') *p = decimal_separator;
+  EXPECT_EQ(calculator.result, expected + unit);
+
+  // A click on the result, then one in the figure, places it there.
+  QTest::mouseClick(panel->resultField(), Qt::LeftButton);
+  spin(10);
+  moveTo(view, QPoint(400, 200));
+  click(view, QPoint(400, 200));
+  object* calc = only(fig, &classe_calculate);
+  ASSERT_NE(calc, nullptr);
+  ASSERT_EQ(calc->nbparents, 2);
+  EXPECT_EQ(calc->parents[0], first);
+  EXPECT_EQ(calc->parents[1], second);
+  EXPECT_NEAR(shownNumber(calc), sum, 1e-9) << text(calc);
+  object* calc_text = textShowing(fig, calc);
+  ASSERT_NE(calc_text, nullptr);
+  EXPECT_TRUE(QRect(frameCentre(view, calc_text) - QPoint(60, 20), QSize(120, 40)).contains(QPoint(400, 200)));
+  EXPECT_EQ(panel->formulaField()->text(), "");
+  const int ink = inkInFrame(view, calc_text);
+  EXPECT_GT(ink, 0);
+  view->grab();
+  const QImage before = view->viewImage();
+
+  // Dragging the end of the first segment changes its length, and the
+  // calculation follows in the figure and on screen.
+  chooseTool(view, nullptr);
+  drag(view, QPoint(250, 100), QPoint(320, 100));
+  const double moved = shownNumber(first) + shownNumber(second);
+  EXPECT_GT(moved, sum + 1);
+  EXPECT_NEAR(shownNumber(calc), moved, 1e-9) << text(calc);
+
+  const QRect frame(frameCentre(view, calc_text) - QPoint(calc_text->te->size.w / 2, calc_text->te->size.h / 2),
+                    QSize(calc_text->te->size.w, calc_text->te->size.h));
+  view->grab();
+  EXPECT_NE(before.copy(frame), view->viewImage().copy(frame));
+
+  // With the Formula tool again, a second click on the calculation opens
+  // it: its objects come back as a and b, and a changed formula is saved
+  // into it.
+  pickFromPalette(&classe_calculate);
+  click(view, frameCentre(view, calc_text));
+  EXPECT_EQ(panel->formulaField()->text(), "a");
+  click(view, frameCentre(view, calc_text));
+  EXPECT_EQ(panel->formulaField()->text(), "a+b");
+  QTest::keyClicks(panel->formulaField(), "*2");
+  QTest::keyClick(panel->formulaField(), Qt::Key_Return);
+  spin(10);
+  EXPECT_EQ(only(fig, &classe_calculate), calc);
+  EXPECT_STREQ(reinterpret_cast<const char*>(calc->parents[calc->nbparents]), "a+b*2");
+  const double edited = shownNumber(first) + 2 * shownNumber(second);
+  EXPECT_NEAR(shownNumber(calc), edited, 1e-9) << text(calc);
+}
 
 }  // namespace

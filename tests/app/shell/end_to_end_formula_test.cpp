@@ -1,6 +1,8 @@
 // A calculation through the whole program: a figure file with a number and
 // a formula of it opens with the formula's value shown, and stepping the
-// number recomputes and redraws the calculation.
+// number with the arrow key in its editor recomputes and redraws the
+// calculation.
+#include <QApplication>
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -13,8 +15,6 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
-#include "kernel/model/recompute.h"
-#include "kernel/window/value_keys.h"
 #include "kernel/text/text_record.h"
 
 namespace {
@@ -80,6 +80,20 @@ class EndToEndFormula : public ShellTest {
     return view->viewImage();
   }
 
+  static void click(KPFigureView* view, QPoint p) {
+    QTest::mouseMove(view, p);
+    spin(5);
+    QTest::mousePress(view, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, p, 10);
+    spin(20);
+  }
+
+  // What the view shows now, without asking for a redraw.
+  static QImage onScreen(KPFigureView* view) {
+    view->grab();
+    return view->viewImage();
+  }
+
   static std::string textOf(const object* o) { return o && o->te && o->te->text ? o->te->text : ""; }
 };
 
@@ -100,23 +114,41 @@ TEST_F(EndToEndFormula, SteppingANumberRecomputesItsCalculationOnScreen) {
   const QRect calc_frame = frameOf(view, calc);
   const QImage before = shown(view).copy(calc_frame);
 
-  // Select the number with the pointer, then step it up as the value key
-  // does, and let the figure recompute in list order.
+  // Select the number with the pointer; a second click opens it in the
+  // figure's text editor, where the up arrow steps it.
   const QPoint on_number = frameOf(view, number).center();
-  QTest::mouseMove(view, on_number);
-  spin(5);
-  QTest::mousePress(view, Qt::LeftButton, {}, on_number);
-  QTest::mouseRelease(view, Qt::LeftButton, {}, on_number, 10);
-  spin(20);
+  click(view, on_number);
   ASSERT_EQ(objlist_count(fig->selection), 1);
   ASSERT_EQ(fig->selection->items[0], number);
-  step_number_by_key(number, kValueKeyUp);
-  for (object* o = fig->first; o; o = o->next) recompute_object(o);
+  click(view, on_number);
+  ASSERT_EQ(fig->cur_text, number);
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(editor, nullptr);
+  ASSERT_NE(editor, view);
+  const QImage editing = onScreen(view).copy(calc_frame);
+  QTest::keyClick(editor, Qt::Key_Up);
+
   spin(20);
 
   EXPECT_EQ(number->valeurs[0].info.rayon, 4);
   EXPECT_EQ(calc->valeurs[0].info.rayon, 9);
   EXPECT_NE(textOf(calc).find('9'), std::string::npos) << textOf(calc);
-  const QImage after = shown(view).copy(calc_frame);
-  EXPECT_NE(before, after);
+  // The key itself redraws the calculation: no full redraw is asked here.
+  const QImage stepped = onScreen(view).copy(calc_frame);
+  EXPECT_NE(editing, stepped);
+  EXPECT_NE(before, shown(view).copy(calc_frame));
+
+  // Typing a new value follows too, and so does ending the edit.
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "6");
+  spin(20);
+  EXPECT_EQ(number->valeurs[0].info.rayon, 6);
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 13);
+  EXPECT_NE(textOf(calc).find("13"), std::string::npos) << textOf(calc);
+  EXPECT_NE(stepped, onScreen(view).copy(calc_frame));
+  click(view, QPoint(20, 20));
+  EXPECT_EQ(fig->cur_text, nullptr);
+  EXPECT_EQ(number->valeurs[0].info.rayon, 6);
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 13);
+  for (object* o = fig->first; o; o = o->next) EXPECT_EQ(o->state & 1u, 0u) << "still marked as moving";
 }

@@ -83,7 +83,10 @@ class FigureTest : public ShellTest {
     // A click on the button of the group in use opens its list at once.
     NSGeoToolsPullDownController* list = NSGeoToolsPullDownController::openPullDown();
     if (!list) {
-      if (tool_item(id) == 1) return;
+      // The button gives its group's tool in use, the first one only until
+      // another was chosen from its list.
+      const bool chosen = current_class ? find_tool_id_by_name(current_class->name) == id : id == kPointerTool;
+      if (tool_item(id) == 1 && chosen) return;
       QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
       spin(10);
       list = NSGeoToolsPullDownController::openPullDown();

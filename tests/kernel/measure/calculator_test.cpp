@@ -13,6 +13,10 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/model/recompute.h"
+#include "kernel/measure/formula_text.h"
+#include "kernel/text/reference_marker.h"
+#include "kernel/tools/designation.h"
+#include "kernel/tools/previews.h"
 
 namespace {
 
@@ -22,8 +26,15 @@ class Calculator : public GeometryTest {
     GeometryTest::SetUp();
     calculator = calculator_state{};
     calculator_window = nullptr;
+    // Messages are recorded, never waited for.
+    KPDialog::setMessageBoxResponder([this](const KPMessageBoxRequest& box) {
+      messages.push_back(box.message);
+      return 0;
+    });
   }
+  std::vector<std::string> messages;
   void TearDown() override {
+    KPDialog::setMessageBoxResponder(nullptr);
     calculator = calculator_state{};
     GeometryTest::TearDown();
   }
@@ -31,6 +42,42 @@ class Calculator : public GeometryTest {
   void load(std::initializer_list<object*> objects) {
     uint16_t letter = static_cast<uint16_t>(objlist_count(calculator_list()) + 1);
     for (object* o : objects) objlist_add(calculator_list(), o, letter++);
+  }
+  object* number(const char* shown) {
+    decimal_separator = '.';
+    object* n = make(classe_nombre, 0, {});
+    set_text_record_text(n->te, shown);
+    recompute_object(n);
+    return n;
+  }
+  // The placing click of the Formula tool where no object is.
+  bool placingClick(int x, int y) {
+    current_class = &classe_calculate;
+    objlist_clear(&picked);
+    last_mouse = tagPOINT{x, y};
+    uint16_t method = 7;
+    object* designated = reinterpret_cast<object*>(&method);
+    const bool complete = formula_tool_handler(&method, &designated);
+    EXPECT_EQ(designated, nullptr);
+    EXPECT_EQ(method, 0);
+    return complete;
+  }
+  std::vector<object*> ofClass(construct_class* cls) {
+    std::vector<object*> found;
+    for (object* o = fig_->first; o; o = o->next)
+      if (o->classe == cls) found.push_back(o);
+    return found;
+  }
+  static const char* formulaText(const object* calc) {
+    return reinterpret_cast<const char*>(calc->parents[calc->nbparents]);
+  }
+  void recomputeAll() {
+    for (object* o = fig_->first; o; o = o->next) recompute_object(o);
+  }
+  // The evaluate command once a result is shown, with the Formula tool.
+  static void askToPlace() {
+    current_class = &classe_calculate;
+    command(kCalcEvaluate);
   }
   static LRESULT command(int id, int note = 0) {
     return calculator_dlg_proc(nullptr, 273, static_cast<WPARAM>(note) << 16 | static_cast<WPARAM>(id), 0);
@@ -154,6 +201,134 @@ TEST_F(Calculator, EvaluatesOverLoadedNumbers) {
   EXPECT_EQ(shown.size(), 1u);
   EXPECT_EQ(calculator.result, "");
   KPDialog::setMessageBoxResponder(nullptr);
+}
+
+TEST_F(Calculator, APlacedResultIsACalculationOfTheLoadedObjectsShownInAText) {
+  object* x = number("1.5");
+  object* y = number("2.25");
+  // x took the letter b, y the letter a (a letter freed and taken again).
+  objlist_add(calculator_list(), x, 2);
+  objlist_add(calculator_list(), y, 1);
+  // A loaded object whose letter is no longer in the text is no parent.
+  objlist_add(calculator_list(), number("100"), 3);
+  calculator.display = "b-a";
+  command(kCalcEvaluate);
+  EXPECT_EQ(messages, std::vector<std::string>{});
+  EXPECT_EQ(calculator.result, "-0.75");
+  // Evaluate again: the result waits for its place, in a box that follows
+  // the mouse; never for another tool, which shares the flag.
+  current_class = &classe_segment;
+  command(kCalcEvaluate);
+  EXPECT_EQ(placing_text, 0);
+  askToPlace();
+  EXPECT_EQ(placing_text, 1);
+  EXPECT_EQ(text_box_width, 30);
+  EXPECT_EQ(text_box_height, 12);
+  EXPECT_FALSE(placingClick(200, 100));
+  EXPECT_EQ(placing_text, 0);
+
+  const std::vector<object*> calcs = ofClass(&classe_calculate);
+  ASSERT_EQ(calcs.size(), 1u);
+  object* calc = calcs[0];
+  // Parents in the order of their letters, the typed text and a program.
+  ASSERT_EQ(calc->nbparents, 2);
+  EXPECT_EQ(calc->parents[0], y);
+  EXPECT_EQ(calc->parents[1], x);
+  EXPECT_STREQ(formulaText(calc), "b-a");
+  EXPECT_NE(calc->parents[3], nullptr);
+  EXPECT_EQ(calc->valeurs[0].info.rayon, -0.75);
+  EXPECT_EQ(calc->aux2 & 6u, 6u);
+  // Shown in a text of its own at the click.
+  const std::vector<object*> texts = ofClass(&classe_text);
+  ASSERT_EQ(texts.size(), 1u);
+  object* text = texts[0];
+  ASSERT_NE(text->inserted, nullptr);
+  EXPECT_EQ(text->inserted->obj, calc);
+  EXPECT_EQ(std::string(text->te->text), std::string(" ") + format_reference_marker(text->inserted->number));
+  EXPECT_EQ(text->nbparents, 0);
+  EXPECT_NEAR(text->te->pos.x, 185, 1);
+  EXPECT_NEAR(text->te->pos.y, 94, 1);
+  // The calculator starts afresh.
+  EXPECT_EQ(objlist_count(calculator_list()), 0);
+  EXPECT_EQ(calculator.display, "");
+  EXPECT_EQ(calculator.result, "");
+
+  // The calculation follows its objects, also once its text is compiled
+  // again as a file read compiles it.
+  set_text_record_text(x->te, "3");
+  recomputeAll();
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 0.75);
+  ASSERT_TRUE(compile_calculation(calc));
+  set_text_record_text(x->te, "4");
+  recomputeAll();
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 1.75);
+
+  // A click that places nothing when no result was worked out.
+  command(kCalcEvaluate);
+  placing_text = 1;
+  EXPECT_FALSE(placingClick(50, 50));
+  EXPECT_EQ(ofClass(&classe_calculate).size(), 1u);
+  // Nor when an object left the list after the evaluation: the program
+  // numbers the objects it was compiled against.
+  load({x, y});
+  calculator.display = "a+b";
+  command(kCalcEvaluate);
+  askToPlace();
+  objlist_remove_item(calculator_list(), y);
+  EXPECT_FALSE(placingClick(50, 50));
+  EXPECT_EQ(ofClass(&classe_calculate).size(), 1u);
+}
+
+TEST_F(Calculator, EditingACalculationGivesItTheNewFormulaAndRecomputes) {
+  object* x = number("2");
+  object* y = number("5");
+  load({x, y});
+  calculator.display = "a+b";
+  command(kCalcEvaluate);
+  askToPlace();
+  ASSERT_FALSE(placingClick(100, 100));
+  ASSERT_EQ(ofClass(&classe_calculate).size(), 1u);
+  object* calc = ofClass(&classe_calculate)[0];
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 7);
+
+  // Opened for editing: its objects are loaded with their letters.
+  load_objects_into_calculator(calc);
+  EXPECT_EQ(calculator.edited, calc);
+  EXPECT_EQ(calculator.display, "a+b");
+  ASSERT_EQ(objlist_count(calculator_list()), 2);
+  object* z = number("10");
+  objlist_add(calculator_list(), z, 3);
+  calculator.display = "c-a*b";
+  command(kCalcEvaluate);
+  ASSERT_EQ(calc->nbparents, 3);
+  EXPECT_EQ(calc->parents[2], z);
+  EXPECT_STREQ(formulaText(calc), "c-a*b");
+  EXPECT_EQ(calc->valeurs[0].info.rayon, 0);
+  EXPECT_EQ(calculator.edited, calc);
+  // The calculation is not placed a second time.
+  askToPlace();
+  EXPECT_FALSE(placingClick(20, 20));
+  EXPECT_EQ(ofClass(&classe_calculate).size(), 1u);
+
+  // A calculation built on the one being edited would close a loop.
+  command(kCalcClear);
+  load({calc});
+  calculator.display = "2*a";
+  calculator.edited = nullptr;
+  command(kCalcEvaluate);
+  askToPlace();
+  ASSERT_FALSE(placingClick(300, 100));
+  ASSERT_EQ(ofClass(&classe_calculate).size(), 2u) << messages.size();
+  object* twice = ofClass(&classe_calculate)[1];
+  EXPECT_EQ(twice->valeurs[0].info.rayon, 0);
+  messages.clear();
+  load_objects_into_calculator(calc);
+  objlist_add(calculator_list(), twice, 4);
+  calculator.display = "c-a*b+d";
+  command(kCalcEvaluate);
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(calc->nbparents, 3);
+  EXPECT_STREQ(formulaText(calc), "c-a*b");
 }
 
 }  // namespace

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "kernel/files/text_convert.h"
+#include "kernel/model/geometry_fixture.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/tools/pick.h"
 
 namespace {
 
@@ -78,6 +83,91 @@ TEST(EditKinds, ControlAndIndexCharacters) {
   EXPECT_FALSE(is_index_char(8));
   EXPECT_EQ(edit_char_length("\r\nx"), 2);
   EXPECT_EQ(edit_char_length("x"), 1);
+}
+
+// A number, coordinate or expression edited in place: each change moves what
+// depends on it, and no object is left marked as moving.
+class EditedValue : public GeometryTest {
+ protected:
+  void SetUp() override {
+    GeometryTest::SetUp();
+    decimal_separator = '.';
+    second_separator = ',';
+  }
+  void TearDown() override {
+    fig_->cur_text = nullptr;
+    GeometryTest::TearDown();
+  }
+  object* number(const char* shown) {
+    object* n = make(classe_nombre, 0, {});
+    set_text_record_text(n->te, shown);
+    recompute_object(n);
+    return n;
+  }
+  static char* block(const char* text) {
+    auto* b = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(std::strlen(text) + 1)));
+    std::strcpy(b, text);
+    return b;
+  }
+  object* calculation(const char* formula, object* of) {
+    pending_extra[0] = block(formula);
+    return make(classe_calculate, 0, {of});
+  }
+  // Types a new text into the object under edit.
+  void type(object* edited, const char* text) {
+    fig_->cur_text = edited;
+    ASSERT_TRUE(set_text_record_text(edited->te, text));
+    edited->te->length = static_cast<int32_t>(std::strlen(text));
+    edited_value_changed(edited);
+  }
+  void expectNothingMarked() {
+    for (object* o = fig_->first; o; o = o->next) EXPECT_EQ(o->state & OBJ_MOVING, 0u);
+  }
+  static double value(const object* o) { return o->valeurs[0].info.rayon; }
+};
+
+TEST_F(EditedValue, ANumberMovesItsCalculationsAndTheirs) {
+  object* n = number("3");
+  object* twice = calculation("2*a+1", n);
+  object* square = calculation("a*a", twice);
+  object* other = calculation("a+1", number("10"));
+  ASSERT_EQ(value(square), 49);
+  type(n, "5");
+  EXPECT_EQ(value(n), 5);
+  EXPECT_EQ(value(twice), 11);
+  EXPECT_EQ(value(square), 121);
+  EXPECT_EQ(value(other), 11);
+  expectNothingMarked();
+}
+
+TEST_F(EditedValue, ACoordinateTypedMovesItsPointAndWhatIsBuiltOnIt) {
+  // Axes with their origin at (100, 100) and units of 40 pixels.
+  object* ax = make(classe_axe, 1, {point(100, 100), point(140, 100), point(100, 60)});
+  object* p = point(140, 60);
+  object* middle = make(classe_milieu, 0, {p, point(100, 100)});
+  object* x = make(classe_equation, 0, {p, ax});
+  x->settings.nbre_decimales = 2;
+  recompute_object(x);
+  type(x, "3");
+  EXPECT_DOUBLE_EQ(p->valeurs[0].h, 220);
+  EXPECT_DOUBLE_EQ(p->valeurs[0].v, 60);
+  EXPECT_DOUBLE_EQ(middle->valeurs[0].h, 160);
+  expectNothingMarked();
+}
+
+TEST_F(EditedValue, AnExpressionAppliedToANumberTakesItsNewText) {
+  object* n = number("3");
+  char* typed = block("2*x");
+  pending_extra[0] = typed;
+  object* expression = make(classe_exp_num, 0, {});
+  pending_extra[0] = nullptr;
+  GlobalFreeAndNull(&typed);
+  ASSERT_NE(expression->te, nullptr);
+  object* applied = make(classe_exp_num_app, 0, {n, expression});
+  ASSERT_EQ(value(applied), 6);
+  type(expression, "3*x+1");
+  EXPECT_EQ(value(applied), 10);
+  expectNothingMarked();
 }
 
 }  // namespace
