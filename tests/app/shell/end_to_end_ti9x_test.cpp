@@ -105,7 +105,7 @@ TEST_F(EndToEndTi9x, AnExportedTi89FigureOpensWhereItWas) {
 
 // Two points, their midpoint and the segment from the first one to it.
 const char kMid2[] =
-    "Mid2, M2\r\nMth: 0\r\nCN:2, ON:2, FN:2, PO:0\r\nCT:\r\n"
+    "Ti9xMid, M2\r\nMth: 0\r\nCN:2, ON:2, FN:2, PO:0\r\nCT:\r\n"
     "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\n"
     "Const:\r\n"
     "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n"
@@ -123,7 +123,7 @@ TEST_F(EndToEndTi9x, AMacroVariableOpensAsATool) {
   ti9x_fill_container(image.data(), length, *ti9x_model_for_code(7), kTi9xMacroType, "mid2");
   remove_class_from_list(mid2);
   free_construct_class(mid2);
-  ASSERT_EQ(find_class_by_name("Mid2", 0), nullptr);
+  ASSERT_EQ(find_class_by_name("Ti9xMid", 0), nullptr);
   const std::string path = dir.filePath(QStringLiteral("mid2.89x")).toStdString();
   {
     std::ofstream out(path, std::ios::binary);
@@ -134,10 +134,10 @@ TEST_F(EndToEndTi9x, AMacroVariableOpensAsATool) {
   ASSERT_TRUE(openByMenu(path));
   EXPECT_EQ(KPDocument::liveDocuments().size(), documents);
   EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
-  construct_class* tool = find_class_by_name("Mid2", 0);
+  construct_class* tool = find_class_by_name("Ti9xMid", 0);
   ASSERT_NE(tool, nullptr);
   EXPECT_TRUE(is_macro_class(tool));
-  EXPECT_NE(find_tool_id_by_name("Mid2"), 0u);
+  EXPECT_NE(find_tool_id_by_name("Ti9xMid"), 0u);
 }
 
 }  // namespace
