@@ -57,7 +57,9 @@ void KPTimer::timerCallBack() {
     if (mode == KPRunLoopMode::Default) function(window, 0, id, getTickCount());
     return;
   }
-  if (mode != KPRunLoopMode::ModalPanel) return;
+  // A menu being tracked delivers them too: the selection keeps blinking
+  // under an open context menu.
+  if (mode != KPRunLoopMode::ModalPanel && mode != KPRunLoopMode::EventTracking) return;
   auto proc = reinterpret_cast<WNDPROC>(NSKelvoWrapMachine::getWindowLong(window, GWL_WNDPROC));
   if (proc) proc(window, WM_TIMER, id, 0);
 }

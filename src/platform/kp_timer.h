@@ -2,7 +2,7 @@
 // (window, identifier). A timer with a function calls it at each tick and
 // ticks only in the default run-loop mode; a timer without one sends the
 // timer message 275 to its window's procedure and ticks only while a modal
-// panel runs. Plain C++: the kernel includes this header.
+// panel runs or a menu is tracked. Plain C++: the kernel includes this header.
 #pragma once
 
 #include <cstdint>

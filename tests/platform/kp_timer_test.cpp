@@ -66,7 +66,8 @@ TEST_F(Timers, ATimerMayKillItselfInItsTick) {
 }
 
 // A timer with a function ticks only in the default mode, one without (the
-// timer message to the window procedure) only while a modal panel runs.
+// timer message to the window procedure) only while a modal panel runs or
+// a menu is tracked.
 TEST_F(Timers, EachKindTicksOnlyInItsMode) {
   KPTimer::setTimer(a.handle(), 15, 5, count_tick);
   KPTimer::setTimer(b.handle(), 10, 5, nullptr);
@@ -84,6 +85,17 @@ TEST_F(Timers, EachKindTicksOnlyInItsMode) {
   EXPECT_TRUE(ticks.empty()) << "the function timer rests during the panel";
   ASSERT_FALSE(message_log().empty());
   EXPECT_EQ(message_log()[0], (LoggedMessage{b.handle(), 275, 10, 0}));
+
+  // A tracked menu delivers the timer message too, and rests the function.
+  message_log().clear();
+  QDialog menu;
+  QTimer::singleShot(60, &menu, [&] { menu.accept(); });
+  {
+    KPRunLoopModeScope scope(KPRunLoopMode::EventTracking);
+    menu.exec();
+  }
+  EXPECT_TRUE(ticks.empty());
+  EXPECT_FALSE(message_log().empty());
 }
 
 TEST(TickCount, WrapsAt32Bits) {

@@ -2,10 +2,14 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/render/colors.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/window/main_commands.h"
 #include "platform/kelvo_wrap_machine.h"
+#include "platform/kp_menu.h"
 
 HWND attrib_palette_window = nullptr;
 HWND color_palette_window = nullptr;
@@ -17,6 +21,11 @@ menu* last_attrib_menu = nullptr;
 namespace {
 
 ToolsPaletteHooks g_palette;
+
+// The texts of the command that shows or hides the attribute palette.
+constexpr int kRowShowAttributePalette = 840;
+constexpr int kRowHideAttributePalette = 841;
+constexpr UINT kAttributePaletteCommand = command_id::kAttributePalette;
 
 bool in_list(menu* const* list, const menu* m) {
   if (!list) return false;
@@ -90,6 +99,28 @@ int on_attrib_menu_select(menu** list, tagPOINT, uint32_t, uint32_t tool_id) {
   return 0;
 }
 
+bool close_attrib_palette() {
+  if (!attrib_palette_window || !g_palette.show_attribute_bar) return false;
+  g_palette.show_attribute_bar(false);
+  return true;
+}
+
+const char* attrib_palette_menu_text() {
+  const char* text = kernel_string(attrib_palette_window ? kRowHideAttributePalette : kRowShowAttributePalette);
+  if (text && *text) return text;
+  return attrib_palette_window ? "Hide Attribute Palette" : "Show Attribute Palette";
+}
+
+void update_attrib_palette_menu_text() {
+  KPMenusWrapper::modifyMenu(KPMenusWrapper::mainMenu(), kAttributePaletteCommand, 0, kAttributePaletteCommand,
+                             attrib_palette_menu_text());
+}
+
+void reset_palette_selections() {
+  if (!g_palette.set_attrib_menu_value) return;
+  for (int16_t k = 0; k < 3; ++k) g_palette.set_attrib_menu_value(k, default_color);
+}
+
 LRESULT refresh_attrib_palette() {
   if (!attrib_palette_window) return 0;
   return InvalidateRect(attrib_palette_window, nullptr, 1);
@@ -115,7 +146,17 @@ void rebuild_tools_panel() {
 void install_tool_menu_services() {
   tool_hooks& h = tool_services();
   h.select_tool_item = &select_tool_item;
-  h.refresh_attrib_palette = [] { refresh_attrib_palette(); };
+  // Without the palette, the application's own refresh shows it again (the
+  // command that hid it shows it).
+  h.refresh_attrib_palette = [] {
+    if (!attrib_palette_window && !config_mode && g_palette.show_attribute_bar) {
+      g_palette.show_attribute_bar(true);
+      return;
+    }
+    refresh_attrib_palette();
+  };
+  h.close_attrib_palette = &close_attrib_palette;
+  h.update_attrib_palette_menu_text = &update_attrib_palette_menu_text;
   h.send_tools_palette = [](UINT message, WPARAM wparam, LPARAM lparam) {
     if (!tools_panel_window) return false;
     NSKelvoWrapMachine::sendMessage(tools_panel_window, message, wparam, lparam);

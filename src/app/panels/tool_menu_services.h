@@ -29,6 +29,8 @@ struct ToolsPaletteHooks {
   void (*redo_all_tools)() = nullptr;
   // Repaints the colour palette panel.
   void (*update_color_palette_panel)() = nullptr;
+  // Shows or hides the attribute bar of the tools palette.
+  void (*show_attribute_bar)(bool shown) = nullptr;
 };
 void install_tools_palette_hooks(const ToolsPaletteHooks& hooks);
 
@@ -41,6 +43,15 @@ void select_tool_item(int16_t group, int16_t item);
 // An attribute choice made in the palette; `list` is attrib_menus.
 int on_attrib_menu_select(menu** list, tagPOINT point, uint32_t unused, uint32_t tool_id);
 LRESULT refresh_attrib_palette();
+// Hides the attribute palette when it is shown; answers whether it was.
+bool close_attrib_palette();
+// The main menu's item 118 says whether the attribute palette will be
+// shown or hidden.
+void update_attrib_palette_menu_text();
+// Its text now.
+const char* attrib_palette_menu_text();
+// The pen, fill and text colour buttons show the default colour.
+void reset_palette_selections();
 // Posts the selection of the toolbox entry whose name is that very pointer
 // (names are compared by address) to the tools palette.
 void post_tool_selection(const char* name);

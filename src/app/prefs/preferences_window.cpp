@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,12 +24,19 @@
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_color_well.h"
 #include "platform/kp_dialog_panel.h"
+#include "platform/kp_font_qt.h"
+#include "platform/kp_gdi_objects.h"
 #include "platform/kp_qt_bridge.h"
 
 namespace {
 
 std::function<void(QDialog*)>& observer() {
   static std::function<void(QDialog*)> f;
+  return f;
+}
+
+std::function<bool(QFont*)>& font_chooser() {
+  static std::function<bool(QFont*)> f;
   return f;
 }
 
@@ -85,6 +93,35 @@ QPushButton* color_well(QWidget* page, int id) {
     send_command(page, id);
   });
   return well;
+}
+
+// A font button: the font chosen goes to the page with the command, and
+// the page gives the button its title.
+QPushButton* font_button(QWidget* page, int id) {
+  auto* b = new QPushButton(page);
+  kp_set_item_id(b, id);
+  QObject::connect(b, &QPushButton::clicked, page, [page, id] {
+    QFont font;
+    bool chosen = false;
+    if (font_chooser()) {
+      chosen = font_chooser()(&font);
+    } else {
+      font = QFontDialog::getFont(&chosen, QFont(), page);
+    }
+    if (!chosen) return;
+    std::unique_ptr<KPFont> kernel_font(kp_font_from_qfont(font));
+    NSKelvoWrapMachine::sendMessage(kp_hwnd(page), WM_COMMAND, static_cast<WPARAM>(id),
+                                    reinterpret_cast<LPARAM>(kernel_font.get()));
+  });
+  return b;
+}
+
+// The smart line length: a number typed, sent when the field is left.
+QLineEdit* length_field(QWidget* page, int id) {
+  auto* field = new QLineEdit(page);
+  kp_set_item_id(field, id);
+  QObject::connect(field, &QLineEdit::editingFinished, page, [page, id] { send_command(page, id); });
+  return field;
 }
 
 // The buttons the pages share: where Apply goes, Apply, factory settings.
@@ -154,6 +191,8 @@ QWidget* system_page() {
   auto* layout = new QVBoxLayout(page);
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("Pick tolerance (mm)"), popup(page, kPrefTolerance, {"1", "2", "4", "8"}));
+  form->addRow(QStringLiteral("Cursor text font"), font_button(page, kPrefCursorFont));
+  form->addRow(QStringLiteral("Tools menu font"), font_button(page, kPrefMenuFont));
   layout->addLayout(form);
   layout->addWidget(check(page, kPrefBitmapCopy, QStringLiteral("Copy as bitmap")));
   add_common_buttons(page, layout);
@@ -183,8 +222,12 @@ QWidget* styles_page() {
   QStringList shapes;
   for (int i = 0; i < 16; ++i) shapes << QString::number(i);
   form->addRow(QStringLiteral("Shape"), popup(page, kPrefShape, shapes));
+  form->addRow(QStringLiteral("Line ends"),
+               popup(page, kPrefSmartLineType, {"Whole line", "Cut beyond its points", "Cut, with arrows"}));
+  form->addRow(QStringLiteral("Length beyond the points"), length_field(page, kPrefSmartLineLength));
   form->addRow(QStringLiteral("Texts"), popup(page, kPrefTextKinds, texts));
   form->addRow(QStringLiteral("Text colour"), color_well(page, kPrefTextColor));
+  form->addRow(QStringLiteral("Text font"), font_button(page, kPrefTextFont));
   layout->addLayout(form);
   add_common_buttons(page, layout);
   return page;
@@ -193,6 +236,8 @@ QWidget* styles_page() {
 }  // namespace
 
 void set_preferences_window_observer(std::function<void(QDialog*)> f) { observer() = std::move(f); }
+
+void set_preferences_font_chooser(std::function<bool(QFont*)> f) { font_chooser() = std::move(f); }
 
 int run_preferences_window() {
   const prefs_rec before = prefs;

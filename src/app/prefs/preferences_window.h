@@ -14,3 +14,8 @@ int run_preferences_window();
 // Called with the window once its pages are initialised and before it runs;
 // tests drive it from here (null removes the observer).
 void set_preferences_window_observer(std::function<void(QDialog*)> observer);
+
+// The font dialog of the font buttons; tests answer it (null: the platform's
+// font dialog). Answers whether a font was chosen.
+class QFont;
+void set_preferences_font_chooser(std::function<bool(QFont*)> chooser);

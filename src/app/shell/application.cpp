@@ -105,6 +105,7 @@ DUVirIdazididovi::DUVirIdazididovi() = default;
 DUVirIdazididovi::~DUVirIdazididovi() {
   delete splasher_;
   if (g_running == this) g_running = nullptr;
+  if (application_window == kp_hwnd(this)) application_window = nullptr;
 }
 
 void DUVirIdazididovi::displaySplasher() {
@@ -158,6 +159,7 @@ void DUVirIdazididovi::initGeoApplication() {
   default_window_rect.right = std::max(default_window_rect.right, default_window_rect.left + 100);
   default_window_rect.bottom = std::max(default_window_rect.bottom, default_window_rect.top + 20);
   NSKelvoWrapMachine::setWindowLong(kp_hwnd(this), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&main_key_command));
+  application_window = kp_hwnd(this);
 }
 
 void DUVirIdazididovi::computeScreenResolution() {

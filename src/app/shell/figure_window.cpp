@@ -23,6 +23,7 @@
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/kp_show_view.h"
 #include "kernel/text/kernel_strings.h"
+#include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_config_window.h"
 #include "kernel/files/work_session.h"
 #include "kernel/window/main_commands.h"
@@ -300,7 +301,12 @@ void KPFigureWindow::buildMenus() {
   QAction* description = view->addAction(QStringLiteral("[543](Show Figure Description)"),
                                          [this] { toggleFigureDescription(); });
   kp_set_item_id(description, 40038);
-  QObject::connect(view, &QMenu::aboutToShow, this, [this, description] {
+  QAction* attributes = view->addAction(QStringLiteral("[840](Show Attribute Palette)"), [this] {
+    main_menu_command(figureView_ ? kp_hwnd(figureView_) : nullptr, command_id::kAttributePalette, 0);
+  });
+  kp_set_item_id(attributes, command_id::kAttributePalette);
+  QObject::connect(view, &QMenu::aboutToShow, this, [this, description, attributes] {
+    attributes->setText(kp_qstring(attrib_palette_menu_text()));
     const bool shown = descDrawer_->dataSource()->visible();
     const char* text = kernel_string(shown ? 544 : 543);
     description->setText(text && *text ? kp_qstring(text)

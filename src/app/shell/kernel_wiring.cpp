@@ -171,6 +171,7 @@ void fill_window_services() {
     QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
     QApplication::sendEvent(w->getFigureDescDataView(), &press);
   };
+  h.reset_palette_selections = &reset_palette_selections;
   h.place_description_panel = [](HWND) {
     // The drawer sits in the window's layout beside the view, 270 pixels
     // wide: it follows the window without being placed.

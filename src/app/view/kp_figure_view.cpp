@@ -415,9 +415,19 @@ void KPFigureView::cursorSelect(tagPOINT point) {
   designate_under_cursor(point.x, point.y);
 }
 
+// The context menu is for what is designated under the click.
+void KPFigureView::designateForMenu(tagPOINT point) {
+  if (!lockFixSaveContext()) return;
+  // Again at the same point too: the last menu emptied the designation.
+  designation_force = 1;
+  cursorSelect(point);
+  unlockView();
+}
+
 void KPFigureView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::RightButton) {
     tagPOINT at = truncated(toSheet(event->position()));
+    designateForMenu(at);
     globalToLocalDDM(&at);
     saved_mouse_point = at;
     show_figure_popup_menu();
@@ -460,6 +470,7 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
   // A press with the context-menu modifier opens the figure's menu only.
   if (modifiers & Qt::MetaModifier) {
     tagPOINT at = truncated(where);
+    designateForMenu(at);
     globalToLocalDDM(&at);
     saved_mouse_point = at;
     show_figure_popup_menu();

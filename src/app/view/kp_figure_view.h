@@ -186,6 +186,7 @@ class KPFigureView : public QWidget,
   void pressAndHold(kel_EventRecord* record, UINT message, const QPointF* where, bool dragged);
   bool holdRipe(UINT message) const;
   void cursorSelect(tagPOINT point);
+  void designateForMenu(tagPOINT point);
   void viewResized();
   void fireKeyRecords();
   void ensureSurface();

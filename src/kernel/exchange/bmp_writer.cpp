@@ -24,6 +24,18 @@ constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;
 
 }  // namespace
 
+void init_dib_header(tagBITMAPINFOHEADER* header, int32_t width, int32_t height, uint16_t bits) {
+  header->biSize = 40;
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biPlanes = 1;
+  header->biBitCount = bits;
+  header->biCompression = 0;
+  header->biSizeImage = 0;
+  header->biClrUsed = 0;
+  header->biClrImportant = 0;
+}
+
 bool make_bmp_info_header(int32_t width, int32_t height, uint16_t planes, uint16_t bits, bmp_info* out) {
   if (out == nullptr || width <= 0 || height <= 0 || planes == 0 || bits == 0) return false;
   uint32_t depth = uint32_t{planes} * bits;
@@ -33,12 +45,7 @@ bool make_bmp_info_header(int32_t width, int32_t height, uint16_t planes, uint16
   if (image > kMaxImageBytes) return false;
   *out = bmp_info{};
   tagBITMAPINFOHEADER& h = out->header;
-  h.biSize = 40;
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
-  h.biBitCount = static_cast<uint16_t>(depth);
-  h.biCompression = 0;
+  init_dib_header(&h, width, height, static_cast<uint16_t>(depth));
   h.biSizeImage = static_cast<uint32_t>(image);
   h.biClrUsed = depth < 24 ? uint32_t{1} << depth : 0;
   h.biClrImportant = 0;

@@ -11,6 +11,11 @@
 
 struct bitmap_info;
 
+// A 40-byte info header of one plane: width, height (its sign kept: a
+// negative height is top-down), bit count, no compression and no palette;
+// the resolution fields are left as they were.
+void init_dib_header(tagBITMAPINFOHEADER* header, int32_t width, int32_t height, uint16_t bits);
+
 // The info header and palette room of a bitmap of that size and depth. The
 // depth planes x bits is rounded up to 1, 4, 8, 16, 24 or 32 bits and that
 // rounded depth is the header's bit count, so that the row size and the

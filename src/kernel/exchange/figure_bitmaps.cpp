@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/files/image_files.h"
 #include "kernel/model/version_info.h"
 #include "kernel/model/memory.h"
@@ -155,11 +156,7 @@ bool picture_from_bitmap(const KPUniversalBitmap* bitmap, figure_picture* out) {
   const int32_t height = bitmap->height();
   if (width <= 0 || height <= 0 || int64_t{width} * height > kMaxFigurePicturePixels) return false;
   tagBITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;  // bottom-up, as pictures are kept
-  header.biPlanes = 1;
-  header.biBitCount = 32;
+  init_dib_header(&header, width, height, 32);  // bottom-up, as pictures are kept
   std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
   if (GetDIBits(nullptr, bitmap, 0, static_cast<uint32_t>(height), pixels.data(), &header, DIB_RGB_COLORS) == 0)
     return false;
@@ -189,11 +186,7 @@ bool set_bitmap_holder_image(const figure_picture& picture, KPGrafPort* dc, cons
   install_bitmap_image_release(release_image);
   if (name_len != 0) std::memcpy(name_copy, name, name_len);
   tagBITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(tagBITMAPINFOHEADER);
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = picture.height;  // bottom-up, as stored
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  init_dib_header(&info.bmiHeader, picture.width, picture.height, 32);  // bottom-up, as stored
   void* image = CreateDIBitmap(dc, &info.bmiHeader, 4, pixels, &info, DIB_RGB_COLORS);
   // The old image goes whether or not the record had a name.
   if (bi->image != nullptr) release_image(bi->image);

@@ -7,6 +7,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
@@ -166,6 +167,134 @@ bool quad_row_span(double y, const tagPOINT c[4], int32_t* first, int32_t* last)
   return true;
 }
 
+pic_point reflect_point_in_line(pic_point p, pic_point a, pic_point b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double L = dx * dx + dy * dy;
+  if (std::fabs(L) <= 1e-10) return {0, 0};
+  const double k = 2 * ((p.x - a.x) * dx + (p.y - a.y) * dy) / L;
+  return {2 * a.x + dx * k - p.x, 2 * a.y + dy * k - p.y};
+}
+
+bool same_side_of_line(pic_point p, pic_point q, pic_point a, pic_point b) {
+  auto cross = [](pic_point r, pic_point s, pic_point t) { return (r.x - s.x) * (r.y - t.y) - (r.y - s.y) * (r.x - t.x); };
+  return cross(p, a, b) * cross(q, a, b) >= 0;
+}
+
+bool point_in_triangle(pic_point p, pic_point a, pic_point b, pic_point c) {
+  return same_side_of_line(p, a, b, c) && same_side_of_line(p, b, a, c) && same_side_of_line(p, c, a, b);
+}
+
+int32_t max_of_4(int32_t a, int32_t b, int32_t c, int32_t d) { return std::max({a, b, c, d}); }
+int32_t min_of_4(int32_t a, int32_t b, int32_t c, int32_t d) { return std::min({a, b, c, d}); }
+
+namespace {
+
+pic_point as_point(const tagPOINT& p) { return {static_cast<double>(p.x), static_cast<double>(p.y)}; }
+
+double dot2(pic_point a, pic_point b) { return a.x * b.x + a.y * b.y; }
+pic_point minus(pic_point a, pic_point b) { return {a.x - b.x, a.y - b.y}; }
+
+// a x + b y = e for the line through p and q.
+void line_through(pic_point p, pic_point q, double* a, double* b, double* e) {
+  *a = q.y - p.y;
+  *b = p.x - q.x;
+  *e = *a * p.x + *b * p.y;
+}
+
+// Whether the two lines meet in one point, and where.
+bool meet(double a, double b, double e, double c, double d, double f, pic_point* out) {
+  if (std::fabs(det2(a, b, c, d)) < 1e-10) return false;
+  *out = solve_2x2(a, b, c, d, e, f);
+  return true;
+}
+
+// The centre of the circle through i, p and q.
+bool circle_centre(pic_point i, pic_point p, pic_point q, pic_point* out) {
+  const double ii = dot2(i, i);
+  return meet(p.x - i.x, p.y - i.y, (dot2(p, p) - ii) / 2, q.x - i.x, q.y - i.y, (dot2(q, q) - ii) / 2, out);
+}
+
+// Where side k meets the line through r perpendicular to `normal`, kept on
+// the side.
+bool contact_on_side(const pic_point P[4], int k, pic_point normal, pic_point r, pic_point* out) {
+  const pic_point a = P[k], b = P[(k + 1) % 4];
+  double la, lb, le;
+  line_through(a, b, &la, &lb, &le);
+  pic_point t;
+  if (!meet(normal.x, normal.y, dot2(normal, r), la, lb, le, &t)) return false;
+  if (dot2(minus(a, t), minus(b, t)) > 0) t = dot2(minus(t, a), minus(b, a)) >= 0 ? b : a;
+  *out = t;
+  return true;
+}
+
+}  // namespace
+
+bool inscribed_parabola(const tagPOINT c[4], pic_point* V, pic_point* T1, pic_point* T2) {
+  const pic_point P[4] = {as_point(c[0]), as_point(c[1]), as_point(c[2]), as_point(c[3])};
+  double a1, b1, e1, a2, b2, e2;
+  line_through(P[0], P[3], &a1, &b1, &e1);
+  line_through(P[1], P[2], &a2, &b2, &e2);
+  pic_point I, C1, C2;
+  if (!meet(a1, b1, e1, a2, b2, e2, &I) || !circle_centre(I, P[2], P[3], &C1) || !circle_centre(I, P[0], P[1], &C2))
+    return false;
+  if (dot2(minus(C2, C1), minus(C2, C1)) <= 1e-10) return false;
+  const pic_point F = reflect_point_in_line(I, C1, C2);
+  pic_point R[4];
+  double mean = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (dot2(minus(P[(k + 1) % 4], P[k]), minus(P[(k + 1) % 4], P[k])) <= 1e-10) return false;
+    R[k] = reflect_point_in_line(F, P[k], P[(k + 1) % 4]);
+    mean += R[k].x / 4;
+  }
+  const pic_point d = minus(R[1], R[0]);
+  const double len = std::sqrt(dot2(d, d));
+  if (len <= 1e-10 || std::fabs(d.x / len) <= 1e-10) return false;
+  const double ux = d.x / len;
+  double t[4];
+  for (int k = 0; k < 4; ++k) t[k] = (R[k].x - mean) / ux;
+  int lo = 0, hi = 0;
+  for (int k = 1; k < 4; ++k) {
+    if (t[k] < t[lo]) lo = k;
+    if (t[k] > t[hi]) hi = k;
+  }
+  if (lo == hi) return false;
+  int p = -1, q = -1;
+  for (int k = 0; k < 4; ++k) {
+    if (k == lo || k == hi) continue;
+    if (p < 0)
+      p = k;
+    else if (q < 0)
+      q = k;
+  }
+  const pic_point normal = minus(R[2], R[1]);
+  if (!contact_on_side(P, p, normal, R[p], T1) || !contact_on_side(P, q, normal, R[q], T2)) return false;
+  const pic_point F2 = reflect_point_in_line(F, R[1], R[2]);
+  *V = {0.75 * F.x + 0.25 * F2.x, 0.75 * F.y + 0.25 * F2.y};
+  return true;
+}
+
+bool quad_row_span_folded(double y, const tagPOINT c[4], pic_point V, pic_point T1, pic_point T2, int32_t* first,
+                          int32_t* last) {
+  int32_t xa = 0, xb = 0;
+  const bool inside = quad_row_span(y, c, &xa, &xb);
+  auto between = [y](double r, double s) { return y >= std::min(r, s) && y <= std::max(r, s); };
+  if (!between(T1.y, T2.y)) {
+    if (!inside) return false;
+    *first = xa;
+    *last = xb;
+    return true;
+  }
+  auto chord = [y](pic_point p, pic_point q) { return p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y); };
+  double s = inside ? xa : std::min(T1.x, T2.x), e = inside ? xb : std::max(T1.x, T2.x);
+  if (between(T1.y, V.y) && std::fabs(T1.y - V.y) > 1e-10) s = chord(V, T1);
+  if (between(T2.y, V.y) && std::fabs(T2.y - V.y) > 1e-10) e = chord(V, T2);
+  if (s > e) std::swap(s, e);
+  const double lo = inside ? std::min<double>(xa, s) : s, hi = inside ? std::max<double>(xb, e) : e;
+  *first = static_cast<int32_t>(std::floor(lo + 0.5));
+  *last = static_cast<int32_t>(std::floor(hi + 0.5));
+  return true;
+}
+
 // ------------------------------------------------------------------ mapping
 
 namespace {
@@ -254,6 +383,8 @@ void map_picture_fast(const uint8_t* pic, int32_t W, int32_t H, uint8_t* target,
   const bool convex = is_convex_quad(c);
   double m[3][3] = {};
   const bool projective = picture_mapping_convex && convex && projective_from_quad(m, W, H, c) != 0;
+  pic_point V{}, T1{}, T2{};
+  const bool folded = !convex && !projective && inscribed_parabola(c, &V, &T1, &T2);
   // The inverse bilinear solution, stepped along each row: A is constant,
   // B and C grow linearly with x.
   const double ax = c[0].x + c[2].x - c[1].x - c[3].x, ay = c[0].y + c[2].y - c[1].y - c[3].y;
@@ -281,13 +412,16 @@ void map_picture_fast(const uint8_t* pic, int32_t W, int32_t H, uint8_t* target,
       }
       continue;
     }
-    // Columns outside [xl, xr] are not covered; a non-convex quadrilateral
-    // is solved across the whole row.
+    // Columns outside [xl, xr] are not covered. A non-convex quadrilateral
+    // folds along its parabola, which widens the spans; when the parabola
+    // cannot be built the whole row is solved.
     int32_t xl = 0, xr = w - 1;
-    if (convex) {
-      if (!quad_row_span(y, c, &xl, &xr)) continue;
+    if (convex || folded) {
+      const bool spans = convex ? quad_row_span(y, c, &xl, &xr) : quad_row_span_folded(y, c, V, T1, T2, &xl, &xr);
+      if (!spans) continue;
       xl = std::max(xl - 1, 0);
       xr = std::min(xr + 1, w - 1);
+      if (xl > xr) continue;
     }
     const double py = y - c[0].y;
     double px = xl - c[0].x;
@@ -354,11 +488,7 @@ captured_background capture_background(const DisplayDevice* dd) {
 void draw_buffer(DisplayDevice* dd, const uint8_t* pixels, int32_t left, int32_t top, int32_t w, int32_t h,
                  bool opaque) {
   tagBITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(tagBITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  init_dib_header(&info.bmiHeader, w, -h, 32);
   create_autoreleased_bitmap(dd->dc, left, top, w, h, 0, 0, w, h, pixels, &info, DIB_RGB_COLORS, opaque ? 13 : 9);
 }
 

@@ -44,6 +44,27 @@ bool bilinear_inverse(const tagPOINT corners[4], double x, double y, pic_point* 
 // false when the row misses it. Horizontal edges are passed over.
 bool quad_row_span(double y, const tagPOINT corners[4], int32_t* first, int32_t* last);
 
+// Small plane helpers of the non-convex mapping.
+// p mirrored in the line through a and b; (0, 0) when a and b coincide.
+pic_point reflect_point_in_line(pic_point p, pic_point a, pic_point b);
+// True when p and q lie on the same side of line ab (or on it).
+bool same_side_of_line(pic_point p, pic_point q, pic_point a, pic_point b);
+// True when p lies in triangle abc, its boundary included.
+bool point_in_triangle(pic_point p, pic_point a, pic_point b, pic_point c);
+int32_t max_of_4(int32_t a, int32_t b, int32_t c, int32_t d);
+int32_t min_of_4(int32_t a, int32_t b, int32_t c, int32_t d);
+// The parabola tangent to the four side lines of a quadrilateral: the
+// bilinear map of a non-convex quadrilateral folds along it. V is its
+// vertex, T1 and T2 its points of contact with the two sides that do not
+// hold the extreme reflections of the focus (kept on those sides). False
+// when the construction breaks down (parallel opposite sides, a directrix
+// parallel to the y axis, coincident reflections).
+bool inscribed_parabola(const tagPOINT corners[4], pic_point* V, pic_point* T1, pic_point* T2);
+// quad_row_span, widened between the rows of T1 and T2 to the chords V-T1
+// and V-T2, for a non-convex quadrilateral with that parabola.
+bool quad_row_span_folded(double y, const tagPOINT corners[4], pic_point V, pic_point T1, pic_point T2,
+                          int32_t* first, int32_t* last);
+
 // ---- Mappings of a picture onto corners, into a top-down 32-bit buffer of
 // w x h pixels; `background` (top-down, bg_w x bg_h, may be null) is read at
 // (x + left, y + top). White picture pixels let the background through;

@@ -1,7 +1,11 @@
 #include "kernel/prefs/prefs_dialog.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
@@ -12,8 +16,15 @@
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/hit_distance.h"
+#include "kernel/prefs/style_controls.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/render/fonts.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/designation.h"
+#include "kernel/window/main_commands.h"
 
 const uint8_t kPrefsPageGroups[kPrefsPages] = {PREFS_PRECISION, PREFS_LOCUS,    PREFS_EQUATIONS,
                                                PREFS_SYSTEM,    PREFS_GEOMETRY, PREFS_STYLES};
@@ -77,11 +88,27 @@ void set_popup_index(HWND page, int id, int index) {
   NSKelvoWrapMachine::sendDlgItemMessage(page, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void enable_apply(HWND page, bool on) {
-  NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefApplyButton), on);
+// Whether a page holds a change not applied yet: its Apply button is on.
+bool g_pending[kPrefsPages] = {};
+
+bool* pending_of(HWND page) {
+  for (int i = 0; i < kPrefsPages; ++i)
+    if (prefs_pages[i] == page) return &g_pending[i];
+  return nullptr;
 }
 
-bool to_selection(HWND page) { return get_dlg_check(page, kPrefSelectionChoice); }
+void enable_apply(HWND page, bool on) {
+  NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefApplyButton), on);
+  if (bool* pending = pending_of(page)) *pending = on;
+}
+
+// Selected objects change only with a change to apply: OK sends Apply to
+// every page, and a page the user left alone must not give the selection
+// the values it merely shows (the record's, where the objects disagree).
+bool to_selection(HWND page) {
+  const bool* pending = pending_of(page);
+  return get_dlg_check(page, kPrefSelectionChoice) && (!pending || *pending);
+}
 bool to_new_objects(HWND page) { return get_dlg_check(page, kPrefNewObjectsChoice); }
 
 // One undo snapshot per opening, before the first change of selected
@@ -90,6 +117,76 @@ void take_undo_once() {
   if (prefs_dialog.undo_taken) return;
   save_undo_state_before_change();
   prefs_dialog.undo_taken = true;
+}
+
+// A font button's title: the face and its size in points.
+std::string font_title(const text_style_pref& style) {
+  const char* name = font_name_by_id(style.font);
+  return std::string(name ? name : kDefaultFaceName) + " " + std::to_string(style.size);
+}
+
+// A style takes the face and size of the font chosen for it and, with a
+// well, the well's colour.
+bool take_font(text_style_pref* style, LPARAM font, HWND well = nullptr) {
+  const auto* chosen = reinterpret_cast<const KPFont*>(font);
+  const uint32_t color = style->color;
+  if (!style_from_font_and_well(style, chosen, well)) return false;
+  if (!well) style->color = color;
+  style->size = static_cast<uint32_t>(std::clamp(std::lround(chosen->pointSize()), 1L, 0x7FFFL));
+  return true;
+}
+
+// A length with two decimals at most, trailing zeros dropped, in the
+// user's decimal separator; "-1" when lines are not cut.
+std::string length_text(double length) {
+  if (!(length >= 0)) return "-1";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.2f", std::min(length, 1.0e6));
+  std::string text = buffer;
+  while (!text.empty() && text.back() == '0') text.pop_back();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  for (char& c : text)
+    if (c == '.') c = decimal_separator;
+  return text;
+}
+
+// The length typed in the field, in the user's separator or the C one; a
+// negative length turns the cut off (-1). False when the text is no number.
+bool read_length(HWND page, double* out) {
+  char buffer[64] = {};
+  NSKelvoWrapMachine::getDlgItemText(page, kPrefSmartLineLength, buffer, sizeof buffer);
+  std::string text = buffer;
+  for (char& c : text)
+    if (c == decimal_separator) c = '.';
+  const char* first = text.c_str();
+  while (*first == ' ') ++first;
+  double value = 0;
+  const auto result = std::from_chars(first, text.c_str() + text.size(), value);
+  if (result.ec != std::errc() || first == result.ptr || !std::isfinite(value)) return false;
+  const char* rest = result.ptr;
+  while (*rest == ' ') ++rest;
+  if (*rest != '\0') return false;
+  *out = value < 0 ? -1.0 : std::min(value, 1.0e6);
+  return true;
+}
+
+// The text kind of a text-like object: texts, numbers by their class,
+// equations; -1 for the others.
+int text_kind_of(const object* o) {
+  switch (type_id(o)) {
+    case TYPE_TEXT: return 0;
+    case TYPE_EQUATION: return 6;
+    case TYPE_NUMBER:
+      if (o->classe == &classe_length) return 3;
+      if (o->classe == &classe_aire) return 4;
+      if (o->classe == &classe_angleMes) return 5;
+      return 2;
+    default: return -1;
+  }
+}
+
+void regenerate_text(object* o) {
+  if (main_command_services().regenerate_rtf_if_needed) main_command_services().regenerate_rtf_if_needed(o);
 }
 
 void mark_changed(object* o) {
@@ -156,6 +253,12 @@ void apply_styles_to_new_objects() {
     s.thickness = kind.thickness;
     s.dot_style = dash_table[std::min<int>(kind.dotted, kDashCount - 1)];
   }
+  const kind_pref& lines = prefs.kinds[ATTRS_LINE];
+  default_attrs[ATTRS_LINE].second_line_style = lines.smartline_type;
+  default_attrs[ATTRS_LINE].settings.smartline_type = lines.smartline_type;
+  if (lines.smartline_length >= 0)
+    default_attrs[ATTRS_LINE].settings.smartline_length[0] = default_attrs[ATTRS_LINE].settings.smartline_length[1] =
+        lines.smartline_length;
   default_attrs[ATTRS_POINT].point_style = prefs.kinds[ATTRS_POINT].graph_type;
   default_attrs[ATTRS_POINT].settings.graph_type = prefs.kinds[ATTRS_POINT].graph_type;
   default_attr& marks = default_attrs[ATTRS_ANGLE];
@@ -197,6 +300,8 @@ void prefs_from_current_state() {
     kind.thickness = s.thickness;
     kind.dotted = static_cast<uint8_t>(dash_index_of_pair(s.dot_style));
   }
+  prefs.kinds[ATTRS_LINE].smartline_type = default_attrs[ATTRS_LINE].second_line_style;
+  prefs.kinds[ATTRS_LINE].smartline_length = default_attrs[ATTRS_LINE].settings.smartline_length[0];
   prefs.kinds[ATTRS_POINT].graph_type = default_attrs[ATTRS_POINT].point_style;
   prefs.kinds[ATTRS_ANGLE].graph_type = default_attrs[ATTRS_ANGLE].angle_mark_style & 0x0F;
   prefs.kinds[ATTRS_AXES].graph_type = default_attrs[ATTRS_AXES].axes_style;
@@ -213,6 +318,7 @@ void prefs_from_current_state() {
 
   // The selection: a value its objects disagree on shows the record's.
   bool kind_seen[kGraphicKinds] = {};
+  bool text_seen[kTextKinds] = {};
   int loci = 0;
   bool locus_differs = false;
   auto merge_decimals = [](int16_t* field, int value, int record) {
@@ -223,6 +329,20 @@ void prefs_from_current_state() {
     if (*field < 0) *field = value;
     else if (*field != value) *field = record;
   };
+  auto merge_number = [&](const object* o) {
+    if (type_id(o) != TYPE_NUMBER || o->classe == &classe_nombre) return;
+    prefs_dialog.has_numbers = true;
+    const int dec = o->settings.nbre_decimales & 127;
+    if (o->classe == &classe_length || o->classe == &classe_aire) {
+      merge_decimals(&prefs.length_decimals, dec, default_attrs[ATTRS_LENGTH].settings.nbre_decimales & 127);
+      merge_unit(&length_unit, o->settings.unite & 31, default_attrs[ATTRS_LENGTH].settings.unite & 31);
+    } else if (o->classe == &classe_angleMes) {
+      merge_decimals(&prefs.angle_decimals, dec, default_attrs[ATTRS_ANGLE_MEASURE].settings.nbre_decimales & 127);
+      merge_unit(&angle_unit, o->settings.unite & 127, default_attrs[ATTRS_ANGLE_MEASURE].settings.unite & 127);
+    } else {
+      merge_decimals(&prefs.other_decimals, dec, default_attrs[ATTRS_NUMBER].settings.nbre_decimales & 127);
+    }
+  };
   for_each_selected([&](object* o) {
     prefs_dialog.no_selection = false;
     const int kind = graphic_kind_of(o);
@@ -231,15 +351,40 @@ void prefs_from_current_state() {
       kind_pref& k = prefs.kinds[kind];
       const object_settings& rec = default_attrs[kind].settings;
       const auto dash = static_cast<uint8_t>(dash_index_of_pair(o->settings.dot_style));
+      // A line that is not cut counts as length -1.
+      const double smart = o->settings.smartline_type ? o->settings.smartline_length[0] : -1.0;
       if (!kind_seen[kind]) {
         kind_seen[kind] = true;
         k.color = o->settings.Color;
         k.thickness = o->settings.thickness;
         k.dotted = dash;
+        if (kind == ATTRS_LINE) {
+          k.smartline_type = o->settings.smartline_type;
+          k.smartline_length = smart;
+        }
       } else {
         if (k.color != o->settings.Color) k.color = rec.Color;
         if (k.thickness != o->settings.thickness) k.thickness = rec.thickness;
         if (k.dotted != dash) k.dotted = static_cast<uint8_t>(dash_index_of_pair(rec.dot_style));
+        if (kind == ATTRS_LINE && k.smartline_type != o->settings.smartline_type)
+          k.smartline_type = default_attrs[ATTRS_LINE].second_line_style;
+        if (kind == ATTRS_LINE && std::fabs(k.smartline_length - smart) > 0.05) k.smartline_length = rec.smartline_length[0];
+      }
+    }
+    // Texts show the style of the first of their kind; a later one with
+    // another style puts back the record's.
+    if (const int text = text_kind_of(o); text >= 0 && o->te) {
+      const car_info& f = o->te->format;
+      const text_style_pref own{f.reserved, f.font_id, static_cast<uint32_t>(f.size), f.style, f.color, f.charset};
+      text_style_pref& shown = prefs.texts[text];
+      if (!text_seen[text]) {
+        text_seen[text] = true;
+        shown = own;
+      } else if (shown.font != own.font || shown.size != own.size || shown.face != own.face ||
+                 shown.color != own.color) {
+        const default_attr& a = default_attrs[ATTRS_TEXT + text];
+        shown = {a.text_reserved, a.text_font, static_cast<uint32_t>(a.text_size), a.text_face, a.text_color,
+                 a.text_char_set};
       }
     }
     const uint16_t t = type_id(o);
@@ -255,19 +400,11 @@ void prefs_from_current_state() {
         locus_differs = true;
       }
     }
-    if (t == TYPE_NUMBER && o->classe != &classe_nombre) {
-      prefs_dialog.has_numbers = true;
-      const int dec = o->settings.nbre_decimales & 127;
-      if (o->classe == &classe_length || o->classe == &classe_aire) {
-        merge_decimals(&prefs.length_decimals, dec, default_attrs[ATTRS_LENGTH].settings.nbre_decimales & 127);
-        merge_unit(&length_unit, o->settings.unite & 31, default_attrs[ATTRS_LENGTH].settings.unite & 31);
-      } else if (o->classe == &classe_angleMes) {
-        merge_decimals(&prefs.angle_decimals, dec, default_attrs[ATTRS_ANGLE_MEASURE].settings.nbre_decimales & 127);
-        merge_unit(&angle_unit, o->settings.unite & 127, default_attrs[ATTRS_ANGLE_MEASURE].settings.unite & 127);
-      } else {
-        merge_decimals(&prefs.other_decimals, dec, default_attrs[ATTRS_NUMBER].settings.nbre_decimales & 127);
-      }
-    }
+    merge_number(o);
+    // The measures a selected text shows are its numbers too: Apply
+    // reaches them through it.
+    if (t == TYPE_TEXT)
+      for (insert_object* r = o->inserted; r; r = r->next) merge_number(r->obj);
     if (t == TYPE_EQUATION) {
       prefs_dialog.has_axes = true;
       merge_decimals(&prefs.other_decimals, o->settings.nbre_decimales & 127,
@@ -348,6 +485,17 @@ void show_prefs_on_page(HWND page, uint8_t groups, const prefs_rec* rec) {
     set_popup_index(page, kPrefShape, kind.graph_type);
     const text_style_pref& text = rec->texts[std::clamp(prefs_dialog.text_kind, 0, kTextKinds - 1)];
     set_color_well(NSKelvoWrapMachine::getDlgItem(page, kPrefTextColor), text.color);
+    NSKelvoWrapMachine::setDlgItemText(page, kPrefTextFont, font_title(text).c_str());
+    // Only lines are cut to lengths.
+    const bool lines = prefs_dialog.graphic_kind == ATTRS_LINE;
+    set_popup_index(page, kPrefSmartLineType, lines ? kind.smartline_type : 0);
+    NSKelvoWrapMachine::setDlgItemText(page, kPrefSmartLineLength, lines ? length_text(kind.smartline_length).c_str() : "");
+    NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefSmartLineType), lines);
+    NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefSmartLineLength), lines);
+  }
+  if (groups & PREFS_SYSTEM) {
+    NSKelvoWrapMachine::setDlgItemText(page, kPrefCursorFont, font_title(rec->cursor_text).c_str());
+    NSKelvoWrapMachine::setDlgItemText(page, kPrefMenuFont, font_title(rec->menu_text).c_str());
   }
 }
 
@@ -386,6 +534,45 @@ bool apply_precision_to_object(object* obj) {
   return changed;
 }
 
+bool apply_styles_to_object(object* obj) {
+  if (!obj) return false;
+  const int kind = graphic_kind_of(obj);
+  if (kind >= 0) {
+    const kind_pref& k = prefs.kinds[kind];
+    object_settings& s = obj->settings;
+    const object_settings before = s;
+    const bool driven = obj->pcolor != nullptr;
+    set_object_color(obj, k.color);
+    if (kind != ATTRS_GRID) s.thickness = k.thickness;
+    if (kind != ATTRS_POINT && kind != ATTRS_GRID) s.dot_style = dash_table[std::min<int>(k.dotted, kDashCount - 1)];
+    if (kind == ATTRS_POINT) s.graph_type = k.graph_type;
+    if (kind == ATTRS_ANGLE) s.graph_type = static_cast<uint8_t>((s.graph_type & 0xF0) | (k.graph_type & 0x0F));
+    const uint16_t t = type_id(obj);
+    if (t == TYPE_LINE || t == TYPE_RAY) {
+      s.smartline_type = k.smartline_type;
+      if (k.smartline_length >= 0) s.smartline_length[0] = s.smartline_length[1] = k.smartline_length;
+    }
+    const bool changed = driven || std::memcmp(&before, &s, sizeof s) != 0;
+    if (changed) mark_changed(obj);
+    return changed;
+  }
+  const int text = text_kind_of(obj);
+  if (text < 0 || !obj->te) return false;
+  const text_style_pref& style = prefs.texts[text];
+  car_info format = obj->te->format;
+  format.reserved = style.reserved;
+  format.font_id = style.font;
+  format.size = static_cast<int32_t>(style.size);
+  format.style = style.face;
+  format.color = style.color;
+  format.charset = style.char_set;
+  regenerate_text_attributes(obj->te, 1, &format, 0);
+  regenerate_text_attributes(obj->te, 3, nullptr, style.color);
+  regenerate_text(obj);
+  KPGeoDocument::_do_dirty(KPGeoDocument::currentInfo());
+  return true;
+}
+
 // ---- Pages ----
 
 LRESULT precision_units_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
@@ -415,7 +602,17 @@ LRESULT precision_units_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM
       if (to_selection(page) && figure_with_selection()) {
         take_undo_once();
         bool any = false;
-        for_each_selected([&any](object* o) { any |= apply_precision_to_object(o); });
+        for_each_selected([&any](object* o) {
+          if (type_id(o) != TYPE_TEXT) {
+            any |= apply_precision_to_object(o);
+            return;
+          }
+          // A text: every number it shows, then the text itself.
+          bool shown = false;
+          for (insert_object* r = o->inserted; r; r = r->next) shown |= apply_precision_to_object(r->obj);
+          if (shown) regenerate_text(o);
+          any |= shown;
+        });
         if (any) redraw_figure(1);
       }
       if (to_new_objects(page)) apply_precision_to_new_objects();
@@ -544,7 +741,7 @@ LRESULT equation_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
   return 1;
 }
 
-LRESULT system_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
+LRESULT system_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   if (common_message(page, PREFS_SYSTEM, message, wparam, kShowFactoryButton, false)) return 1;
   if (message != WM_COMMAND) return message == WM_INITDIALOG;
   switch (LOWORD(wparam)) {
@@ -554,6 +751,13 @@ LRESULT system_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
     case kPrefTolerance:
       prefs.tolerance = kTolerances[std::clamp(popup_index(page, kPrefTolerance), 0, 3)];
       return 1;
+    case kPrefCursorFont:
+    case kPrefMenuFont: {
+      text_style_pref& style = LOWORD(wparam) == kPrefCursorFont ? prefs.cursor_text : prefs.menu_text;
+      if (take_font(&style, lparam))
+        NSKelvoWrapMachine::setDlgItemText(page, LOWORD(wparam), font_title(style).c_str());
+      return 1;
+    }
     case kPrefApplyButton:
       cursor_text_font = prefs.cursor_text;
       tools_menu_font = prefs.menu_text;
@@ -584,7 +788,7 @@ LRESULT geometry_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
   }
 }
 
-LRESULT styles_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
+LRESULT styles_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   if (common_message(page, PREFS_STYLES, message, wparam, kShowApplyChoices | kShowFactoryButton,
                      prefs_dialog.has_graphics))
     return 1;
@@ -615,7 +819,37 @@ LRESULT styles_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
     case kPrefShape:
       kind.graph_type = static_cast<uint8_t>(std::max(popup_index(page, kPrefShape), 0));
       break;
+    case kPrefTextFont: {
+      // The chosen font, or after a colour change the font as it is, with
+      // the text colour of the well.
+      text_style_pref& style = prefs.texts[std::clamp(prefs_dialog.text_kind, 0, kTextKinds - 1)];
+      HWND well = NSKelvoWrapMachine::getDlgItem(page, kPrefTextColor);
+      if (!take_font(&style, lparam, well)) style.color = color_of_well(well);
+      NSKelvoWrapMachine::setDlgItemText(page, kPrefTextFont, font_title(style).c_str());
+      break;
+    }
+    case kPrefSmartLineType:
+      if (prefs_dialog.graphic_kind != ATTRS_LINE) return 1;
+      kind.smartline_type = static_cast<uint8_t>(std::clamp(popup_index(page, kPrefSmartLineType), 0, 2));
+      break;
+    case kPrefSmartLineLength: {
+      if (prefs_dialog.graphic_kind != ATTRS_LINE) return 1;
+      double length = kind.smartline_length;
+      // Text that is no number puts the last length back.
+      if (read_length(page, &length)) kind.smartline_length = length;
+      NSKelvoWrapMachine::setDlgItemText(page, kPrefSmartLineLength, length_text(kind.smartline_length).c_str());
+      break;
+    }
     case kPrefApplyButton:
+      if (to_selection(page) && figure_with_selection()) {
+        bool any = false;
+        for_each_selected([&any](object* o) {
+          if (graphic_kind_of(o) < 0 && text_kind_of(o) < 0) return;
+          take_undo_once();
+          any |= apply_styles_to_object(o);
+        });
+        if (any) redraw_figure(1);
+      }
       if (to_new_objects(page)) apply_styles_to_new_objects();
       enable_apply(page, false);
       return 1;

@@ -38,6 +38,11 @@ enum : int {
   kPrefThickness = 1173,
   kPrefShape = 1170,
   kPrefTextColor = 1171,
+  kPrefTextFont = 1150,       // the text kind's font: 273 with the KPFont* in lparam
+  kPrefCursorFont = 1139,     // the cursor-text style's font, likewise
+  kPrefMenuFont = 1140,       // the tools-menu style's font, likewise
+  kPrefSmartLineType = 1172,  // lines: 0 whole, 1 and 2 cut to the lengths
+  kPrefSmartLineLength = 1103,
 };
 
 enum prefs_page : int {
@@ -75,6 +80,9 @@ extern HWND prefs_pages[kPrefsPages];
 void prefs_from_current_state();
 // Sets the page's controls of the groups from the record.
 void show_prefs_on_page(HWND page, uint8_t groups, const prefs_rec* rec);
+// Gives a selected object the styles page's values of its kind (texts the
+// style of their text kind); true when something changed.
+bool apply_styles_to_object(object* obj);
 // Brings a number's decimals and unit in line with `prefs`; other objects
 // are left alone. True when something changed.
 bool apply_precision_to_object(object* obj);

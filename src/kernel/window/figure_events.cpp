@@ -1,4 +1,5 @@
 #include "kernel/window/figure_events.h"
+#include "kernel/window/figure_popup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -461,8 +462,8 @@ void figure_mouse_pointer(kel_EventRecord* event) {
       return;
     }
     if (interaction_state == STATE_COLOR_NUMBER) {
-      // Choosing the number that drives a colour component belongs to the
-      // figure's popup menu, which names the component and the object.
+      // The figure's context menu named the object and the component.
+      drive_color_component(resolve_reference(obj, picked.tags ? picked.tags[0] : 0));
       invalidate_window();
       mark_dirty();
       select_tool(0);
@@ -831,6 +832,7 @@ void figure_activate(void* window) {
       invalidate_window();
       if (h.set_undo_menu_text) h.set_undo_menu_text();
       window_record_action(ACTION_ACTIVE_WINDOW);
+      if (h.reset_palette_selections) h.reset_palette_selections();
       if (h.place_description_panel) h.place_description_panel(win);
     }
     if (h.tools_window && h.tools_window()) update_axes_tool_variant();

@@ -11,6 +11,7 @@
 #include "kernel/files/object_helpers.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
@@ -18,15 +19,24 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_drawing.h"
+#include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/cursors.h"
+#include "kernel/tools/designation.h"
 #include "kernel/tools/hit_state.h"
+#include "kernel/tools/label_settings.h"
+#include "kernel/tools/selection.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/main_commands.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_bitmap.h"
 #include "platform/kp_files.h"
 #include "platform/kp_menu.h"
+#include "platform/kp_timer.h"
 
 namespace {
 
@@ -34,6 +44,16 @@ figure_popup_services g_hooks;
 
 // The folder of the last picture chosen, where the next choice starts.
 std::string g_picture_folder;
+
+// The object whose colour component waits for its number, and the item
+// that named the component.
+object* g_driver_target = nullptr;
+int g_driver_component = 0;
+
+// While the menu is up the application window gets this timer, so that the
+// selection keeps blinking.
+constexpr UINT kBlinkTimer = 10;
+constexpr UINT kBlinkPeriod = 20;
 
 // The open dialog titled "Image file", every file shown.
 bool choose_picture_file(std::string* path) {
@@ -76,6 +96,25 @@ object* object_under(tagPOINT p) {
 
 // Label per coordinate system, as the figure file names them.
 const char* const kCoordinateLabels[4] = {"Cartesian", "Polar (degrees)", "Polar (grads)", "Polar (radians)"};
+
+bool in_figure(const kelvo_win_info* fig, const object* obj) {
+  for (const object* o = fig ? fig->first : nullptr; o; o = o->next)
+    if (o == obj) return true;
+  return false;
+}
+
+bool is_area_measure(const object* o) { return o && o->classe == &classe_aire; }
+
+// Triangles and polygons have an orientation of their own; other shapes
+// get the other label.
+bool measures_polygon(const object* area) {
+  const uint16_t t = area->nbparents > 0 && area->parents[0] ? type_of(area->parents[0]) : 0;
+  return t == TYPE_TRIANGLE || t == TYPE_POLYGON || t == 6;
+}
+
+void regenerate_text(object* o) {
+  if (main_command_services().regenerate_rtf_if_needed) main_command_services().regenerate_rtf_if_needed(o);
+}
 
 uint8_t other_equation_format(const object* eq) {
   const uint16_t carrier = eq->nbparents > 0 && eq->parents[0] ? type_of(eq->parents[0]) : 0;
@@ -185,8 +224,54 @@ bool has_text_frame(const object* obj, bool picture_asked) {
 void replace_text_color(uint32_t old_color, uint32_t new_color) {
   kelvo_win_info* fig = figure();
   if (!fig || old_color == new_color) return;
-  for (object* o = fig->first; o; o = o->next)
-    if (is_text_like_object(o) && o->settings.Color == old_color) set_object_color(o, new_color);
+  for (object* o = fig->first; o; o = o->next) {
+    if (is_text_like_object(o)) {
+      if (o->settings.Color == old_color) set_object_color(o, new_color);
+    } else if (o->label && o->label->Color == old_color) {
+      o->label->Color = new_color;
+    }
+  }
+}
+
+void refresh_texts_referencing(object* obj) {
+  kelvo_win_info* fig = figure();
+  if (!obj || !fig) return;
+  regenerate_text(obj);
+  for (object* o = fig->first; o; o = o->next) {
+    if (o == obj || type_of(o) != TYPE_TEXT || !find_text_reference(0, obj, o->inserted)) continue;
+    regenerate_text(o);
+    // The text under edit keeps its caret while its references move.
+    if (o == fig->cur_text) refresh_edit_references(o, text_edit_window);
+  }
+}
+
+KPMenusWrapper* append_color_component_items(int base) {
+  KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
+  const char* const names[3] = {"Red", "Green", "Blue"};
+  for (int k = 0; k < 3; ++k) sub->appendMenu(0, kPopupBase + kPopupPenRed + base + k, names[k]);
+  return sub;
+}
+
+object* color_driver_target() { return g_driver_target; }
+int color_driver_component() { return g_driver_component; }
+
+bool drive_color_component(object* number) {
+  kelvo_win_info* fig = figure();
+  object* target = g_driver_target;
+  const int component = g_driver_component;
+  if (!target || !number || type_of(number) != TYPE_NUMBER) return false;
+  g_driver_target = nullptr;
+  g_driver_component = 0;
+  // The object may have been deleted while the figure waited for the click.
+  if (!in_figure(fig, target) || component < kPopupPenRed || component > kPopupFillRed + 2) return false;
+  save_undo_state(0);
+  const bool fill = component >= kPopupFillRed;
+  param_color* drivers = fill ? ensure_object_fill_color_params(target) : ensure_object_color_params(target);
+  if (!drivers) return false;
+  object** slots[3] = {&drivers->red, &drivers->green, &drivers->blue};
+  *slots[component - (fill ? kPopupFillRed : kPopupPenRed)] = number;
+  mark_edited();
+  return true;
 }
 
 void set_coordinate_form(object* obj, uint8_t form) {
@@ -195,7 +280,7 @@ void set_coordinate_form(object* obj, uint8_t form) {
   auto apply = [form](object* o) {
     o->math.equa.typeunite = form;
     recompute_object(o);
-    mark_text_needs_regen(o);
+    refresh_texts_referencing(o);
   };
   apply(obj);
   if (is_coordinates(obj))
@@ -248,7 +333,7 @@ void apply_figure_popup_item(int item, object* obj) {
       if (obj && type_of(obj) == TYPE_EQUATION) {
         obj->math.equa.format = item == kPopupEquationStandard ? 0 : other_equation_format(obj);
         recompute_object(obj);
-        mark_text_needs_regen(obj);
+        refresh_texts_referencing(obj);
         mark_edited();
       }
       break;
@@ -259,6 +344,29 @@ void apply_figure_popup_item(int item, object* obj) {
       if (obj) {
         set_coordinate_form(obj, static_cast<uint8_t>(item - kPopupCoordinates));
         mark_edited();
+      }
+      break;
+    case kPopupAreaOrientation:
+      if (is_area_measure(obj)) {
+        obj->math.polyarea = obj->math.polyarea ? 0 : 1;
+        recompute_object(obj);
+        refresh_texts_referencing(obj);
+        mark_edited();
+      }
+      break;
+    case kPopupPenRed:
+    case kPopupPenRed + 1:
+    case kPopupPenRed + 2:
+    case kPopupFillRed:
+    case kPopupFillRed + 1:
+    case kPopupFillRed + 2:
+      // The next click in the figure picks the number.
+      if (obj) {
+        end_tool_action();
+        interaction_state = STATE_COLOR_NUMBER;
+        setup_current_tool(nullptr);
+        g_driver_target = obj;
+        g_driver_component = item;
       }
       break;
     default:
@@ -272,9 +380,26 @@ int show_figure_popup_menu() {
   kelvo_win_info* fig = figure();
   // Only the pointer tool opens the menu.
   if (!fig || current_class != nullptr || interaction_state != 2) return 0;
+  // Several objects under the pointer: the list of candidates asks which
+  // one was meant, and that one is selected.
+  if (ambiguous_designation) {
+    highlight_candidate();
+    if (!ambiguous_designation && objlist_count(&picked) > 0) select_figure_object(picked.items[0], picked.tags[0], 0);
+    invalidate_current_figure_window();
+    return 0;
+  }
   tagPOINT at{};
   get_saved_mouse_point(&at);
-  object* obj = object_under(at);
+  // The designated object, through the reference it shows inside a text;
+  // without a designation, the topmost object under the click.
+  object* obj = nullptr;
+  if (objlist_count(&picked) > 0) {
+    obj = picked.items[0];
+    const uint16_t tag = picked.tags ? picked.tags[0] : 0;
+    if (type_of(obj) == TYPE_TEXT && tag > 258) obj = resolve_text_reference(obj, tag);
+  }
+  if (!obj) obj = object_under(at);
+  objlist_clear(&picked);
 
   KPMenusWrapper* menu = KPMenusWrapper::createPopupMenu();
   std::vector<KPMenusWrapper*> subs;
@@ -297,6 +422,7 @@ int show_figure_popup_menu() {
   } else {
     const std::string title = describe_object(obj, 0);
     // The objects it is built on, each in its colour; they only show.
+    // While the menu is up they are the picked list, entry i item 26 + i.
     std::vector<object*> sources;
     if (type_of(obj) == TYPE_TEXT) {
       for (insert_object* r = obj->inserted; r; r = r->next)
@@ -307,6 +433,7 @@ int show_figure_popup_menu() {
         if (from->parents[i] && !(type_of(obj) == TYPE_LOCUS && i != 0 && i != from->nbparents - 1))
           sources.push_back(from->parents[i]);
     }
+    for (object* source : sources) objlist_add(&picked, source, 0);
     if (sources.empty()) {
       menu->appendMenu(0, kPopupBase + kPopupTitle, title.c_str());
     } else {
@@ -322,6 +449,14 @@ int show_figure_popup_menu() {
       menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(picture_menu(type_of(obj) == TYPE_POINT)),
                        "Picture");
       if (obj->bitmap) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, "Remove Picture");
+    }
+    KPMenusWrapper* pen = append_color_component_items(0);
+    subs.push_back(pen);
+    menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(pen), "Pen Color from Numbers");
+    if (is_fillable_object(obj)) {
+      KPMenusWrapper* fill = append_color_component_items(3);
+      subs.push_back(fill);
+      menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(fill), "Fill Color from Numbers");
     }
     if (has_text_frame(obj, true)) {
       menu->appendMenu(MF_SEPARATOR | (obj->settings.opaque ? MF_CHECKED : 0), kPopupBase + kPopupFrameOpaque,
@@ -345,9 +480,29 @@ int show_figure_popup_menu() {
       subs.push_back(coords);
       menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(coords), "Coordinate System");
     }
+    if (is_area_measure(obj))
+      menu->appendMenu(MF_SEPARATOR | (obj->math.polyarea ? MF_CHECKED : 0), kPopupBase + kPopupAreaOrientation,
+                       measures_polygon(obj) ? "Oriented Area" : "Signed Area");
   }
+  // While the menu is up the selection is an empty list of its own, which
+  // the blinking draws.
+  dyn_array_object* own_selection = fig->selection;
+  dyn_array_object temporary{};
+  objlist_init(&temporary);
+  if (obj) fig->selection = &temporary;
+  HWND blink_window = application_window;
+  if (blink_window) KPTimer::setTimer(blink_window, kBlinkTimer, kBlinkPeriod, nullptr);
   // The menu opens where the click that opened it happened.
   const int chosen = menu->trackPopUp(at, 4, nullptr, nullptr);
+  if (blink_window) KPTimer::killTimer(blink_window, kBlinkTimer);
+  if (obj) {
+    // The figure may have changed under the menu; its list is put back only
+    // when it is still this figure's.
+    if (fig == figure() && fig->selection == &temporary) fig->selection = own_selection;
+    GlobalFreeAndNull(&temporary.items);
+    GlobalFreeAndNull(&temporary.tags);
+  }
+  objlist_clear(&picked);
   menu->destroyMenu();
   for (KPMenusWrapper* sub : subs) sub->destroyMenu();
   const int item = chosen >= kPopupBase ? chosen - kPopupBase : 0;

@@ -21,6 +21,9 @@ enum : int {
   kPopupEquationStandard = 12,
   kPopupEquationOther = 13,
   kPopupCoordinates = 14,  // 14 to 17: Cartesian, polar in degrees, grads, radians
+  kPopupAreaOrientation = 19,
+  kPopupPenRed = 20,   // 20, 21, 22: red, green, blue of the pen colour
+  kPopupFillRed = 23,  // 23, 24, 25: red, green, blue of the fill colour
   kPopupParents = 26,
 };
 inline constexpr int kPopupBase = 50000;
@@ -39,12 +42,30 @@ bool is_fillable_object(const object* obj, uint16_t type_id = 0);
 bool can_hold_picture(const object* obj);
 bool has_text_frame(const object* obj, bool picture_asked);
 
-// Every text-like object drawn in the old colour takes the new one.
+// Every text-like object drawn in the old colour takes the new one, and so
+// does every other object's label drawn in it.
 void replace_text_color(uint32_t old_color, uint32_t new_color);
+// Rebuilds the object's text, then the texts that quote it.
+void refresh_texts_referencing(object* obj);
 // Stores the coordinate system (0 Cartesian, 1 to 3 polar in degrees,
 // grads, radians) and recomputes; coordinates of the same point on the same
 // axes follow.
 void set_coordinate_form(object* obj, uint8_t form);
+
+// A sub-menu of three items, red, green and blue: identifiers
+// kPopupBase + kPopupPenRed + base and the next two (base 0 for the pen
+// colour, 3 for the fill colour).
+class KPMenusWrapper;
+KPMenusWrapper* append_color_component_items(int base);
+
+// The object and component (kPopupPenRed..kPopupFillRed + 2) waiting for
+// the number that will drive it; null when none waits.
+object* color_driver_target();
+int color_driver_component();
+// The number picked while a component waits: it drives that component of
+// the waiting object (the other components keep their drivers). False when
+// nothing waits, the object has left the figure or `number` is no number.
+bool drive_color_component(object* number);
 
 // Applies item n to the object under the pointer (null: the sheet).
 void apply_figure_popup_item(int item, object* obj);

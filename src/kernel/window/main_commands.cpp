@@ -36,6 +36,7 @@
 uint8_t closing_all_documents = 0;
 uint8_t text_layout_switch = 0;
 uint8_t quit_requested = 0;
+HWND application_window = nullptr;
 int save_command_result = 0;
 
 namespace {

@@ -22,6 +22,7 @@ inline constexpr uint16_t kSave = 102;
 inline constexpr uint16_t kRevert = 104;
 inline constexpr uint16_t kQuit = 108;
 inline constexpr uint16_t kDelete = 113;
+inline constexpr uint16_t kAttributePalette = 118;  // shows or hides it
 inline constexpr uint16_t kPreferences = 120;
 inline constexpr uint16_t kCloseAll = 40023;
 inline constexpr uint16_t kClose = 40024;
@@ -109,6 +110,9 @@ extern uint8_t text_layout_switch;
 extern uint8_t quit_requested;
 // What the last Save command gave: 1 when the file was written.
 extern int save_command_result;
+// The application window, whose procedure is main_key_command; null until
+// the application has started.
+extern HWND application_window;
 
 // Dispatches one command; param carries a path for Open (or 0). Answers 0.
 int main_menu_command(HWND window, WPARAM command, LPARAM param);

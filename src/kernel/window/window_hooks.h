@@ -71,6 +71,8 @@ struct window_hooks {
   bool (*is_figure_description_visible)(HWND window) = nullptr;
   void (*send_description_list)(UINT message, WPARAM key) = nullptr;
   void (*place_description_panel)(HWND window) = nullptr;
+  // The pen, fill and text colour buttons show the default colour again.
+  void (*reset_palette_selections)() = nullptr;
   void (*evaluate_calculator)() = nullptr;
   bool (*replay_running)() = nullptr;
 

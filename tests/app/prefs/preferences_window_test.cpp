@@ -13,6 +13,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "kernel/files/text_convert.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/prefs_dialog.h"
@@ -156,6 +157,42 @@ TEST_F(PreferencesWindow, FactorySettingsResetOnlyTheirPage) {
     // The system and geometry pages have no Apply choices.
     EXPECT_TRUE(control<QPushButton>(PREFS_PAGE_SYSTEM, kPrefApplyButton)->isHidden());
     EXPECT_FALSE(control<QPushButton>(PREFS_PAGE_SYSTEM, kPrefFactoryButton)->isHidden());
+  });
+}
+
+}  // namespace
+
+namespace {
+
+// The cut of lines: only the lines kind offers it; a length that is no
+// number puts the last one back, a negative one turns the cut off, and
+// the field shows two decimals at most.
+TEST_F(PreferencesWindow, TheLengthOfTheCutKeepsItsLastValidValue) {
+  decimal_separator = '.';
+  open([](QDialog*) {
+    QLineEdit* field = control<QLineEdit>(PREFS_PAGE_STYLES, kPrefSmartLineLength);
+    ASSERT_NE(field, nullptr);
+    // Points are not cut: a length typed for them goes nowhere.
+    choose(PREFS_PAGE_STYLES, kPrefGraphicKinds, ATTRS_POINT);
+    EXPECT_TRUE(field->text().isEmpty());
+    const double lines_before = prefs.kinds[ATTRS_LINE].smartline_length;
+    field->setText(QStringLiteral("7"));
+    emit field->editingFinished();
+    EXPECT_DOUBLE_EQ(prefs.kinds[ATTRS_POINT].smartline_length, 0);
+    EXPECT_DOUBLE_EQ(prefs.kinds[ATTRS_LINE].smartline_length, lines_before);
+    choose(PREFS_PAGE_STYLES, kPrefGraphicKinds, ATTRS_LINE);
+    const struct {
+      const char* typed;
+      const char* shown;
+      double kept;
+    } cases[] = {{"1.234", "1.23", 1.234}, {"abc", "1.23", 1.234}, {"", "1.23", 1.234},
+                 {"2.50", "2.5", 2.5},     {"-3", "-1", -1},        {" 4 ", "4", 4}};
+    for (const auto& c : cases) {
+      field->setText(QString::fromLatin1(c.typed));
+      emit field->editingFinished();
+      EXPECT_EQ(field->text().toStdString(), c.shown) << c.typed;
+      EXPECT_DOUBLE_EQ(prefs.kinds[ATTRS_LINE].smartline_length, c.kept) << c.typed;
+    }
   });
 }
 

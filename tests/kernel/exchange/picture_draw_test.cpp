@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -91,6 +92,83 @@ TEST(PictureGeometry, HomographyMatchesNumpy) {
     ++cases;
   }
   EXPECT_EQ(cases, 2);
+}
+
+TEST(PictureGeometry, SmallPlaneHelpers) {
+  const pic_point m = reflect_point_in_line({3, 1}, {0, 0}, {10, 0});
+  EXPECT_DOUBLE_EQ(m.x, 3);
+  EXPECT_DOUBLE_EQ(m.y, -1);
+  const pic_point none = reflect_point_in_line({3, 1}, {2, 2}, {2, 2});
+  EXPECT_EQ(none.x, 0);
+  EXPECT_EQ(none.y, 0);
+  EXPECT_TRUE(same_side_of_line({1, 1}, {5, 2}, {0, 0}, {10, 0}));
+  EXPECT_FALSE(same_side_of_line({1, 1}, {5, -2}, {0, 0}, {10, 0}));
+  EXPECT_TRUE(same_side_of_line({1, 0}, {5, -2}, {0, 0}, {10, 0}));
+  EXPECT_TRUE(point_in_triangle({2, 2}, {0, 0}, {10, 0}, {0, 10}));
+  EXPECT_TRUE(point_in_triangle({5, 0}, {0, 0}, {10, 0}, {0, 10}));
+  EXPECT_FALSE(point_in_triangle({6, 6}, {0, 0}, {10, 0}, {0, 10}));
+  EXPECT_EQ(max_of_4(3, -1, 7, 2), 7);
+  EXPECT_EQ(min_of_4(3, -1, 7, 2), -1);
+}
+
+// Non-convex quadrilaterals: the parabola touches the four side lines (the
+// focus mirrored in each lies on one line, the directrix), and the spans it
+// widens hold every pixel the bilinear map covers.
+TEST(PictureGeometry, TheFoldOfANonConvexQuadrilateralStaysInsideItsSpans) {
+  const tagPOINT quads[][4] = {{{0, 0}, {100, 10}, {30, 30}, {10, 90}},
+                               {{20, 10}, {120, 40}, {60, 50}, {40, 120}},
+                               {{0, 0}, {80, 0}, {70, 20}, {90, 90}},
+                               {{50, 0}, {100, 100}, {50, 40}, {0, 90}}};
+  for (const auto& q : quads) {
+    SCOPED_TRACE(testing::Message() << q[0].x << "," << q[0].y << " " << q[1].x << "," << q[1].y << " " << q[2].x
+                                    << "," << q[2].y << " " << q[3].x << "," << q[3].y);
+    ASSERT_FALSE(is_convex_quad(q));
+    pic_point V, T1, T2;
+    ASSERT_TRUE(inscribed_parabola(q, &V, &T1, &T2));
+    for (int y = -5; y < 130; ++y) {
+      int32_t first = 0, last = -1;
+      const bool spans = quad_row_span_folded(y, q, V, T1, T2, &first, &last);
+      for (int x = -5; x < 130; ++x) {
+        pic_point at;
+        if (!bilinear_inverse(q, x, y, &at)) continue;
+        ASSERT_TRUE(spans) << "row " << y << " covered at " << x;
+        EXPECT_GE(x, first - 1) << "row " << y;
+        EXPECT_LE(x, last + 1) << "row " << y;
+      }
+    }
+  }
+  const tagPOINT parallel[4] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  pic_point V, T1, T2;
+  EXPECT_FALSE(inscribed_parabola(parallel, &V, &T1, &T2));
+}
+
+// The fast mapping of a non-convex quadrilateral, row spans and all, puts
+// the pixels the bilinear map gives, pixel by pixel.
+TEST(PictureGeometry, TheFastMappingOfAFoldedQuadrilateralMissesNoPixel) {
+  constexpr int W = 8, H = 8, w = 130, h = 130;
+  std::vector<uint8_t> picture(W * H * 4);
+  for (int i = 0; i < W * H; ++i) {
+    picture[i * 4] = static_cast<uint8_t>(i * 3);
+    picture[i * 4 + 1] = static_cast<uint8_t>(200 - i);
+    picture[i * 4 + 2] = 10;
+    picture[i * 4 + 3] = 255;
+  }
+  const tagPOINT q[4] = {{0, 0}, {100, 10}, {30, 30}, {10, 90}};
+  std::vector<uint8_t> target(w * h * 4);
+  map_picture_fast(picture.data(), W, H, target.data(), w, h, nullptr, 0, 0, q, 0, 0);
+  int covered = 0, wrong = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      pic_point at;
+      const uint8_t* got = &target[(y * w + x) * 4];
+      if (!bilinear_inverse(q, x, y, &at)) continue;
+      const int ix = static_cast<int>(W * at.x), iy = static_cast<int>(H * at.y);
+      if (ix >= W || iy >= H) continue;
+      ++covered;
+      if (std::memcmp(got, &picture[(iy * W + ix) * 4], 3) != 0) ++wrong;
+    }
+  EXPECT_GT(covered, 1000);
+  EXPECT_LE(wrong, covered / 200) << "of " << covered;
 }
 
 TEST(PictureGeometry, RowSpansPassOverHorizontalEdges) {

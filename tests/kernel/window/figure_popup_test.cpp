@@ -1,13 +1,21 @@
 // What the figure's context menu changes, applied as the menu applies a
 // chosen item: frames, coordinate forms, background colour and pictures.
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/bmp_writer.h"
 #include "kernel/model/geometry_fixture.h"
 #include "kernel/render/colors.h"
+#include "kernel/model/deletion.h"
+#include "kernel/model/recompute.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/hit_state.h"
+#include "kernel/tools/label_settings.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_popup.h"
 
@@ -65,6 +73,14 @@ TEST_F(FigurePopup, ANewBackgroundColourRecoloursTextsThatHadTheOldOne) {
   hidden->settings.Color = fig_->bgcolor;
   red->settings.Color = 0xFF0000;
   const uint32_t old = fig_->bgcolor;
+  // Labels of other objects too: one in the old background, one in red.
+  object* a = point(10, 10);
+  object* b = point(20, 20);
+  a->label = get_default_font_info();
+  b->label = get_default_font_info();
+  ASSERT_TRUE(a->label && b->label);
+  a->label->Color = old;
+  b->label->Color = 0xFF0000;
   figure_popup_hooks().choose_color = [](uint32_t, uint32_t* chosen) {
     *chosen = 0x203040;
     return true;
@@ -74,6 +90,8 @@ TEST_F(FigurePopup, ANewBackgroundColourRecoloursTextsThatHadTheOldOne) {
   EXPECT_NE(hidden->settings.Color, old);
   EXPECT_EQ(hidden->settings.Color, 0x203040u);
   EXPECT_EQ(red->settings.Color, 0xFF0000u);
+  EXPECT_EQ(a->label->Color, 0x203040u);
+  EXPECT_EQ(b->label->Color, 0xFF0000u);
   // Cancelled: nothing changes.
   figure_popup_hooks().choose_color = [](uint32_t, uint32_t*) { return false; };
   apply_figure_popup_item(kPopupBackgroundColor, nullptr);
@@ -97,6 +115,98 @@ TEST_F(FigurePopup, PicturesFitTheirObjects) {
   };
   apply_figure_popup_item(kPopupPictureFile, seg);
   EXPECT_EQ(seg->bitmap, nullptr);
+}
+
+// A button takes a picture up to 2000 pixels each way, not a wider one.
+TEST_F(FigurePopup, AButtonRefusesAPictureWiderThan2000Pixels) {
+  object* button = make(classe_button, 0, {});
+  ASSERT_NE(button, nullptr);
+  static std::string path;
+  auto write = [](int32_t width) {
+    bmp_info info;
+    ASSERT_TRUE(make_bmp_info_header(width, 2, 1, 32, &info));
+    const std::vector<uint8_t> bytes = bmp_file_bytes(info, nullptr);
+    path = std::string(KELVO_TEST_OUTPUT) + "/popup_button_" + std::to_string(width) + ".bmp";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  };
+  figure_popup_hooks().choose_picture_file = [](std::string* chosen) {
+    *chosen = path;
+    return true;
+  };
+  write(2001);
+  fig_->wflags = 0;
+  apply_figure_popup_item(kPopupPictureFile, button);
+  EXPECT_EQ(button->bitmap, nullptr);
+  EXPECT_FALSE(fig_->wflags & kFigureChanged);
+  std::remove(path.c_str());
+  write(2000);
+  apply_figure_popup_item(kPopupPictureFile, button);
+  ASSERT_NE(button->bitmap, nullptr);
+  EXPECT_EQ(button->bitmap->width, 2000);
+  std::remove(path.c_str());
+}
+
+TEST_F(FigurePopup, AreaOrientationTogglesAndTheSignFollows) {
+  current_class = &classe_triangle;
+  object* tri = make(classe_triangle, 0, {point(0, 0), point(0, 40), point(50, 0)});
+  current_class = nullptr;
+  object* area = make(classe_aire, 0, {tri});
+  area->settings.nbre_decimales = 2;
+  recompute_object(area);
+  const double plain = area->valeurs[0].info.rayon;
+  EXPECT_GT(plain, 0);
+  fig_->wflags = 0;
+  apply_figure_popup_item(kPopupAreaOrientation, area);
+  EXPECT_EQ(area->math.polyarea, 1u);
+  EXPECT_TRUE(fig_->wflags & kFigureChanged);
+  EXPECT_NEAR(std::abs(area->valeurs[0].info.rayon), plain, 1e-9);
+  apply_figure_popup_item(kPopupAreaOrientation, area);
+  EXPECT_EQ(area->math.polyarea, 0u);
+  EXPECT_NEAR(area->valeurs[0].info.rayon, plain, 1e-9);
+  // The item means nothing to other objects.
+  apply_figure_popup_item(kPopupAreaOrientation, tri);
+  EXPECT_EQ(tri->math.polyarea, 0u);
+}
+
+TEST_F(FigurePopup, AColourComponentWaitsForItsNumberAndKeepsTheOthers) {
+  object* seg = make(classe_segment, 0, {point(0, 0), point(10, 0)});
+  object* n1 = make(classe_nombre, 0, {});
+  object* n2 = make(classe_nombre, 0, {});
+  interaction_state = STATE_POINTER;
+  apply_figure_popup_item(kPopupPenRed + 1, seg);
+  EXPECT_EQ(interaction_state, STATE_COLOR_NUMBER);
+  EXPECT_EQ(color_driver_target(), seg);
+  EXPECT_EQ(color_driver_component(), kPopupPenRed + 1);
+  // Only a number drives it.
+  EXPECT_FALSE(drive_color_component(seg));
+  EXPECT_TRUE(drive_color_component(n1));
+  ASSERT_NE(seg->pcolor, nullptr);
+  EXPECT_EQ(seg->pcolor->green, n1);
+  EXPECT_EQ(seg->pcolor->red, nullptr);
+  EXPECT_EQ(seg->pfill, nullptr);
+  // Nothing waits any more.
+  EXPECT_FALSE(drive_color_component(n2));
+  apply_figure_popup_item(kPopupPenRed, seg);
+  EXPECT_TRUE(drive_color_component(n2));
+  EXPECT_EQ(seg->pcolor->red, n2);
+  EXPECT_EQ(seg->pcolor->green, n1);
+  apply_figure_popup_item(kPopupFillRed + 2, seg);
+  EXPECT_TRUE(drive_color_component(n1));
+  ASSERT_NE(seg->pfill, nullptr);
+  EXPECT_EQ(seg->pfill->blue, n1);
+  interaction_state = STATE_POINTER;
+}
+
+TEST_F(FigurePopup, AWaitingObjectDeletedMeanwhileTakesNoDriver) {
+  object* seg = make(classe_segment, 0, {point(0, 0), point(10, 0)});
+  object* n = make(classe_nombre, 0, {});
+  apply_figure_popup_item(kPopupPenRed, seg);
+  ASSERT_EQ(color_driver_target(), seg);
+  delete_objects(seg);
+  EXPECT_FALSE(drive_color_component(n));
+  EXPECT_EQ(color_driver_target(), nullptr);
+  interaction_state = STATE_POINTER;
 }
 
 }  // namespace
