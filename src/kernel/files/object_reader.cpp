@@ -1907,7 +1907,14 @@ int32_t read_object_record(object** slot, const char* text) {
   return 0;
 }
 
-int32_t read_nova_object_record(object** slot, const char* text) {
+namespace {
+
+// Reads one record with `parse` under the state every record reader holds
+// while it builds (no current class, numbers locked, a file being read),
+// given back however the record ends. `parse` answers -1 or what the build
+// answered.
+template <class Parse>
+int32_t read_record_with(object** slot, const char* text, Parse&& parse) {
   if (slot != nullptr) *slot = nullptr;
   last_error.clear();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
@@ -1920,53 +1927,40 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   renumber_lock = 1;
   const uint8_t saved_reading = reading_file;
   reading_file = 1;
-  auto finish = [&](int32_t result) {
-    current_class = saved_class;
-    if (fig->inputs != nullptr) objlist_clear(fig->inputs);
-    renumber_lock = 0;
-    reading_file = saved_reading;
-    return result;
-  };
-
   const char* p = text;
-  Record r;
-  std::vector<object*> args;
-  args.reserve(8);
-  int16_t method = -1;
-  object* result = nullptr;
-  if (!parse_record(p, r, args, &method, &result)) return finish(-1);
-  return finish(build_record_object(r, args, method, result, slot, static_cast<int32_t>(p - text), nullptr));
+  const int32_t result = parse(p);
+  current_class = saved_class;
+  if (fig->inputs != nullptr) objlist_clear(fig->inputs);
+  renumber_lock = 0;
+  reading_file = saved_reading;
+  return result;
+}
+
+}  // namespace
+
+int32_t read_nova_object_record(object** slot, const char* text) {
+  return read_record_with(slot, text, [&](const char*& p) -> int32_t {
+    Record r;
+    std::vector<object*> args;
+    args.reserve(8);
+    int16_t method = -1;
+    object* result = nullptr;
+    if (!parse_record(p, r, args, &method, &result)) return -1;
+    return build_record_object(r, args, method, result, slot, static_cast<int32_t>(p - text), nullptr);
+  });
 }
 
 int32_t read_duo_object_line(object** slot, const char* text) {
-  if (slot != nullptr) *slot = nullptr;
-  last_error.clear();
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (fig == nullptr || text == nullptr) {
-    last_error = "no current figure";
-    return -1;
-  }
-  construct_class* saved_class = current_class;
-  current_class = nullptr;
-  renumber_lock = 1;
-  const uint8_t saved_reading = reading_file;
-  reading_file = 1;
-  auto finish = [&](int32_t result) {
-    current_class = saved_class;
-    if (fig->inputs != nullptr) objlist_clear(fig->inputs);
-    renumber_lock = 0;
-    reading_file = saved_reading;
-    return result;
-  };
-  const char* p = text;
-  Record r;
-  std::vector<object*> args;
-  int16_t method = -1;
-  object* result = nullptr;
-  DuoExtra duo;
-  bool unknown = false;
-  if (!parse_duo_record(p, r, args, &method, &result, &duo, &unknown)) return finish(-1);
-  return finish(build_record_object(r, args, method, result, slot, static_cast<int32_t>(p - text), &duo));
+  return read_record_with(slot, text, [&](const char*& p) -> int32_t {
+    Record r;
+    std::vector<object*> args;
+    int16_t method = -1;
+    object* result = nullptr;
+    DuoExtra duo;
+    bool unknown = false;
+    if (!parse_duo_record(p, r, args, &method, &result, &duo, &unknown)) return -1;
+    return build_record_object(r, args, method, result, slot, static_cast<int32_t>(p - text), &duo);
+  });
 }
 
 // ------------------------------------------------------- macro applications
