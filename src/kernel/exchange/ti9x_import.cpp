@@ -29,6 +29,7 @@
 #include "kernel/objects/intersection_set.h"
 #include "kernel/objects/locus_type.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/render/fonts.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -156,6 +157,15 @@ uint32_t ti9x_number_macro_objects() {
   return count + 1;
 }
 
+// The calculator's texts and labels come in one format: Arial 7, black.
+void set_imported_text_format(TErec* te) {
+  if (te == nullptr) return;
+  te->format.font_id = font_id_by_name_or_create("Arial", 7);
+  te->format.size = 7;
+  te->format.charset = 0;
+  te->format.color = 0;
+}
+
 // A label record: "Nob", its text and its frame.
 TErec* read_label(Cursor& c) {
   if (!c.starts("Nob")) return nullptr;
@@ -167,6 +177,7 @@ TErec* read_label(Cursor& c) {
   TErec* te = create_text_record(0, 0, 0, 20, static_cast<int32_t>(text.size() + 1));
   if (te == nullptr) return nullptr;
   set_text_record_text(te, text.c_str());
+  set_imported_text_format(te);
   te->edit_flags |= 1;
   te->pos = {frame[0], frame[1]};
   te->size = {frame[2], frame[3]};
@@ -176,6 +187,7 @@ TErec* read_label(Cursor& c) {
 TErec* new_text(const std::string& text, const int32_t frame[4]) {
   TErec* te = create_text_record(frame[0], frame[1], frame[2], frame[3], static_cast<int32_t>(text.size() + 1));
   if (te != nullptr) set_text_record_text(te, text.c_str());
+  set_imported_text_format(te);
   return te;
 }
 

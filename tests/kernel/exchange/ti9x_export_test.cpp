@@ -18,6 +18,7 @@
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/text/text_services.h"
+#include "kernel/render/fonts.h"
 #include "kernel/text/text_record.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/file_services.h"
@@ -35,6 +36,9 @@ class Ti9xExport : public FileTest {
     FileTest::SetUp();
     saved_ppu_ = pixels_per_unit;
     pixels_per_unit = 38;
+    // Macros are loaded from texts of this edition, whatever file came last.
+    file_class = 0;
+    file_platform = 0;
     std::snprintf(file_title_buffer, sizeof file_title_buffer, "%s", "circle.figure");
   }
   void TearDown() override {
@@ -281,6 +285,10 @@ TEST_F(Ti9xExport, MacroApplicationsAndTextsWithAccentsTravel) {
   ASSERT_NE(read_text, nullptr);
   ASSERT_NE(read_text->inserted, nullptr);
   EXPECT_EQ(read_text->inserted->obj->classe, &classe_length);
+  // Texts come in the calculator's one format.
+  ASSERT_NE(read_text->te, nullptr);
+  EXPECT_EQ(read_text->te->format.size, 7);
+  EXPECT_EQ(read_text->te->format.font_id, font_id_by_name("Arial"));
   free_test_figure(KPGeoDocument::currentInfo());
   KPGeoDocument::setCurrentInfo(saved);
 }
