@@ -55,7 +55,6 @@ constexpr uint16_t kTrashId = 999;
 int icon_size() { return tools_palette_icon_size(); }
 int bar_height() { return icon_size() + 14; }      // toolbar_bar_height, toolbar_left_offset
 int icon_box() { return icon_size() + 4; }          // toolbar_icon_box
-int button_box() { return icon_size() + 8; }        // toolbar_button_box
 
 QColor word_color(uint32_t word) { return QColor((word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF); }
 uint32_t color_word(const QColor& c) {

@@ -635,20 +635,7 @@ int32_t write_object_text(object* obj, char* buffer) {
   }
   if (t == TYPE_TABLE && im == nullptr) {
     out.put("TC:");
-    bool standard = true;
-    const int32_t* widths = obj->te != nullptr ? obj->te->column_widths : nullptr;
-    if (widths != nullptr) {
-      const uint32_t slots = GlobalSize(widths) / sizeof(int32_t);
-      for (int32_t i = 1; i <= widths[0] && static_cast<uint32_t>(i) < slots; ++i) {
-        if (widths[i] == 70) continue;
-        standard = false;
-        out.ch(' ');
-        out.i(i);
-        out.ch(':');
-        out.i(widths[i]);
-      }
-    }
-    if (standard) out.put(" std");
+    out.add(txt_write_column_widths(obj, out.here()));
     out.crlf();
   }
   out.crlf();
@@ -679,34 +666,13 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
     int cn = 0;
     while (method->args != nullptr && method->args[cn] != 0) ++cn;
     const int on = def->macro_def_info[0];
-    int fn = 0;
-    for (int i = 0; i < on; ++i) fn += def->macro_def_objects[i].mo_final != 0 ? 1 : 0;
-    out.put("Mth: ");
-    out.i(m);
-    out.crlf();
-    out.put("CN:");
-    out.i(cn);
-    out.put(", ON:");
-    out.i(on);
-    out.put(", FN:");
-    out.i(fn);
-    out.put(", PO:");
-    out.i(def->macro_def_info[1 + cn]);
-    out.crlf();
-    out.put("CT:");
-    out.crlf();
+    out.add(txt_write_macro_method_head(method, m, out.here()));
     for (int i = 0; i < cn; ++i) {
       const TYPEOBJ code = method->args[i];
       const uint16_t as_type = code == ARG_STRAIGHT_BOUNDED ? uint16_t{TYPE_SEGMENT}
                                : code == ARG_STRAIGHT       ? uint16_t{TYPE_LINE}
                                                             : code;
-      const char* name = "";
-      for (type* ty : type_slots)
-        if (ty != nullptr && ty->id == as_type && ty->english_name != nullptr) {
-          name = ty->english_name;
-          break;
-        }
-      out.put(name);
+      out.put(type_name_of_code(code));
       out.put(", CS ");
       out.i(def->macro_def_info[1 + i]);
       out.put(", ");

@@ -97,15 +97,6 @@ bool class_named(const construct_class* c, const char* short_name) {
   return c != nullptr && c->short_name != nullptr && std::strcmp(c->short_name, short_name) == 0;
 }
 
-const char* type_name_of_code(TYPEOBJ code) {
-  uint16_t id = code;
-  if (code == ARG_STRAIGHT_BOUNDED) id = TYPE_SEGMENT;
-  if (code == ARG_STRAIGHT) id = TYPE_LINE;
-  for (type* t : type_slots)
-    if (t != nullptr && t->id == id) return t->english_name;
-  return "";
-}
-
 int code_count(const construct_method* m) {
   int n = 0;
   while (m->args != nullptr && m->args[n] != 0) ++n;
@@ -127,6 +118,39 @@ const char* name_part(const construct_class* c, int part) {
 }
 
 }  // namespace
+
+const char* type_name_of_code(TYPEOBJ code) {
+  uint16_t id = code;
+  if (code == ARG_STRAIGHT_BOUNDED) id = TYPE_SEGMENT;
+  if (code == ARG_STRAIGHT) id = TYPE_LINE;
+  for (type* t : type_slots)
+    if (t != nullptr && t->id == id && t->english_name != nullptr) return t->english_name;
+  return "";
+}
+
+int32_t txt_write_macro_method_head(const construct_method* method, int index, char* dst) {
+  TxtOut out(dst);
+  const macro_def* def = method->def;
+  const int cn = code_count(method);
+  const int on = def->macro_def_info[0];
+  int fn = 0;
+  for (int i = 0; i < on; ++i) fn += def->macro_def_objects[i].mo_final != 0 ? 1 : 0;
+  out.put("Mth: ");
+  out.i(index);
+  out.crlf();
+  out.put("CN:");
+  out.i(cn);
+  out.put(", ON:");
+  out.i(on);
+  out.put(", FN:");
+  out.i(fn);
+  out.put(", PO:");
+  out.i(def->macro_def_info[1 + cn]);
+  out.crlf();
+  out.put("CT:");
+  out.crlf();
+  return out.len;
+}
 
 const char* macro_text_error() { return last_error.c_str(); }
 
@@ -211,22 +235,7 @@ int32_t txt_write_macro(construct_class* macro, char* buffer, uint8_t with_defau
     if (def == nullptr) continue;
     const int cn = code_count(method);
     const int on = def->macro_def_info[0];
-    int fn = 0;
-    for (int i = 0; i < on; ++i) fn += def->macro_def_objects[i].mo_final != 0 ? 1 : 0;
-    out.put("Mth: ");
-    out.i(m);
-    out.crlf();
-    out.put("CN:");
-    out.i(cn);
-    out.put(", ON:");
-    out.i(on);
-    out.put(", FN:");
-    out.i(fn);
-    out.put(", PO:");
-    out.i(def->macro_def_info[1 + cn]);
-    out.crlf();
-    out.put("CT:");
-    out.crlf();
+    out.add(txt_write_macro_method_head(method, m, out.here()));
     auto* defaults = static_cast<macro_default_entry*>(method->figdata);
     for (int i = 0; i < cn; ++i) {
       const TYPEOBJ code = method->args[i];

@@ -9,6 +9,7 @@
 struct construct_class;
 struct object;
 struct macro_object;
+struct construct_method;
 
 int32_t txt_write_macro(construct_class* macro, char* buffer, uint8_t with_defaults, uint8_t with_password);
 // The image of a macro file in the kernel file image; false when memory runs
@@ -23,6 +24,11 @@ int32_t txt_write_macro_instance_line(object* obj, char* buffer);
 void txt_forget_macro_instance();
 int32_t txt_write_macro_icon(const uint8_t* icon, char* buffer);
 int32_t txt_write_macro_param_colors(const macro_object* step, char* buffer);
+// The head of method `index` of a macro text: "Mth:", the counts line and
+// "CT:". Shared by the current and the older text format.
+int32_t txt_write_macro_method_head(const construct_method* method, int index, char* buffer);
+// The English name of the type an argument code stands for ("" for none).
+const char* type_name_of_code(uint16_t code);
 
 // Fills a fresh macro class from a definition. Returns the characters
 // consumed, or -1 when the definition is refused (macro_text_error() says

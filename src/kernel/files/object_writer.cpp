@@ -708,6 +708,12 @@ int32_t txt_write_table_columns(object* obj, char* dst) {
   TxtOut out(dst);
   if (object_type_id(obj) != TYPE_TABLE || obj->macro != nullptr) return 0;
   out.put(", TC:");
+  out.add(txt_write_column_widths(obj, out.here()));
+  return out.len;
+}
+
+int32_t txt_write_column_widths(const object* obj, char* dst) {
+  TxtOut out(dst);
   bool all_standard = true;
   const int32_t* widths = obj->te != nullptr ? obj->te->column_widths : nullptr;
   if (widths != nullptr) {

@@ -40,6 +40,9 @@ int32_t txt_write_text_frame(object* obj, char* dst);
 int32_t txt_write_property_texts(object* obj, char* dst);
 int32_t txt_write_rich_text(object* obj, char* dst);
 int32_t txt_write_table_columns(object* obj, char* dst);
+// A table's column widths after "TC:": " k:width" for each width other than
+// 70, or " std" when all are 70.
+int32_t txt_write_column_widths(const object* obj, char* dst);
 
 // The per-type word of an object of class cls as the record writes it; the
 // macro-step writer passes the types of the step's parents.

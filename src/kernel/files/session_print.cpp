@@ -205,7 +205,6 @@ void draw_print_page(HWND view) {
   DisplayDevice* dd = vh.view_device ? vh.view_device(view) : nullptr;
   KPGrafPort* dc = dd ? dd->dc : nullptr;
   if (!dc) return;
-  const int cells = cells_per_page();
   double width = 0;
   double height = 0;
   if (session_print_services().printable_size) session_print_services().printable_size(view, &width, &height);

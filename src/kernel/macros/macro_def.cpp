@@ -61,13 +61,6 @@ const uint8_t* build_default_icon16() {
   return icon;
 }
 
-uint32_t* copy_words(const uint32_t* src, int n) {
-  if (src == nullptr || n <= 0) return nullptr;
-  auto* w = alloc_block<uint32_t>(static_cast<uint32_t>(n));
-  if (w != nullptr) std::memcpy(w, src, sizeof(uint32_t) * static_cast<size_t>(n));
-  return w;
-}
-
 bool same_text(const char* a, const char* b) {
   if (a == nullptr || b == nullptr) return a == b;
   return std::strcmp(a, b) == 0;

@@ -122,8 +122,6 @@ const prebuilt_methods prebuilt_method_lists[kOptionalClassCount] = {
     {co_methods, 3}, {s2_methods, 1}, {arc_angle_methods, 1}, {oriented_angle_methods, 1}, {ratio_methods, 1},
 };
 
-bool is_class(const object* obj, const construct_class* cls) { return obj->classe == cls; }
-
 // Calls visit(object) for the objects of every open figure until it
 // answers false; answers false when a visit did.
 template <typename Visit>

@@ -69,10 +69,6 @@ DisplayDevice* static_device() {
   return static_display;
 }
 
-DisplayDevice* window_device() {
-  return display_device_hooks.window_device ? display_device_hooks.window_device() : nullptr;
-}
-
 object* build(uint16_t method, uint16_t* made = nullptr) {
   uint16_t created = 0;
   object* o = create_object(method, &created, 1, 1, 0);

@@ -249,7 +249,6 @@ void draw_selection_feedback(object* obj, uint16_t tag, uint8_t advance, uint8_t
   if (!obj || !obj->settings.visible || obj->final_no == 0) return;
   DisplayDevice* dd = moving_display;
   if (!dd) return;
-  const uint16_t t = type_of(obj);
   const bool equal_dots = obj->settings.dot_style.lg == obj->settings.dot_style.cycle;
   if (advance) {
     const uint8_t cycle = (is_text_like_object(obj) || equal_dots || obj->settings.dot_style.cycle == 0)

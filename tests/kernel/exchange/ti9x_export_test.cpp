@@ -463,8 +463,11 @@ TEST_F(Ti9xExport, TheIndependentReaderSeesEachModelsFiguresAndMacros) {
       EXPECT_NE(seen.find("checksum=" + sum + " stored=" + sum), std::string::npos) << seen;
       const std::string again = read(out);
       ASSERT_EQ(again.size(), image->size());
-      for (size_t k = 0; k < again.size(); ++k)
-        if (k != 16 && k != 17) EXPECT_EQ(again[k], (*image)[k]) << "byte " << k;
+      for (size_t k = 0; k < again.size(); ++k) {
+        if (k != 16 && k != 17) {
+          EXPECT_EQ(again[k], (*image)[k]) << "byte " << k;
+        }
+      }
       length = static_cast<uint32_t>(image->size());
     }
     EXPECT_GT(length, 0u);
