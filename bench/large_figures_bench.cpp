@@ -3,7 +3,8 @@
 // stays flat when the cost is linear.
 //
 // Figures: "local" is groups of two free points, their segment and their
-// midpoint; "star" is one hub point, then free points each with the midpoint
+// midpoint; "loci" is groups of a circle, a point on it, a free point, their
+// midpoint and the midpoint's locus; "star" is one hub point, then free points each with the midpoint
 // of the hub and itself, so every other object hangs on the first point.
 #include <benchmark/benchmark.h>
 
@@ -18,9 +19,11 @@
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/recompute.h"
 #include "kernel/model/version_info.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/handler_helpers.h"
 #include "kernel/tools/tool_state.h"
 
 namespace {
@@ -70,6 +73,27 @@ void build_local(int objects, bool identical_check) {
     create(classe_segment, 0, {a, b}, identical_check);
     create(classe_milieu, 0, {a, b}, identical_check);
   }
+}
+
+// One locus group: seven objects, the locus of a midpoint as a point runs
+// on a circle, with few samples so that the file work stays in front.
+object* build_locus_group(double x, double y) {
+  object* centre = bench::point(x, y);
+  object* circle = bench::make(classe_cercle, 1, {centre, bench::point(x + 20, y)});
+  object* driver = bench::make(classe_ptsur, 3, {circle}, x + 20, y);
+  object* traced = bench::make(classe_milieu, 0, {bench::point(x + 40, y + 10), driver});
+  collect_dependency_chain(driver, traced);
+  current_class = &classe_locus;
+  object* locus = create_object(0, nullptr, 1, 1, 1);
+  current_class = nullptr;
+  locus->math.locus.lkpt = 1;
+  locus->math.locus.nb_pts = 10;
+  recompute_object(locus);
+  return locus;
+}
+
+void build_loci(int objects) {
+  for (int g = 0, made = 0; made < objects; ++g, made += 7) build_locus_group(g % 300 * 3.1, g / 300 * 4.3);
 }
 
 void build_star(int objects, bool identical_check) {
@@ -134,6 +158,27 @@ void BM_OpenStarFigure(benchmark::State& state) {
   open_series(state, saved([n] { build_star(n, false); }));
 }
 BENCHMARK(BM_OpenStarFigure)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Reading a locus walks its dependency chain: the walk must cost the chain,
+// so the per-object figure stays flat from 2,000 to 20,000 objects.
+void BM_OpenLocusFigure(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  open_series(state, saved([n] { build_loci(n); }));
+}
+BENCHMARK(BM_OpenLocusFigure)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// A locus made in a figure that already holds many objects.
+void BM_CreateLocusInLargeFigure(benchmark::State& state) {
+  setup();
+  bench::drop_current_figure();
+  new_figure_info();
+  create_default_objects();
+  build_local(static_cast<int>(state.range(0)), false);
+  int g = 0;
+  for (auto _ : state) build_locus_group(g % 300 * 3.1, ++g / 300 * 4.3);
+  bench::drop_current_figure();
+}
+BENCHMARK(BM_CreateLocusInLargeFigure)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenNumbers(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

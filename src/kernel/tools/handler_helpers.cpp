@@ -95,10 +95,29 @@ void hide_pending_button_targets() {
     if (n->obj) n->obj->settings.visible = 0;
 }
 
+namespace {
+
+// The walk reads and sets its two marks only on the objects from a to b and on
+// their parents, so it clears them there alone: a locus read or built in a
+// large figure then costs its chain, not the whole figure.
+void clear_chain_marks(object* a, object* b) {
+  constexpr uint32_t keep = ~(OBJ_WALK | OBJ_CHOSEN);
+  const auto clear = [](object* o) {
+    o->state &= keep;
+    for (int i = 0; i < o->nbparents; ++i)
+      if (o->parents[i]) o->parents[i]->state &= keep;
+  };
+  // b is cleared on its own too, in case it stands before a.
+  clear(b);
+  for (object* o = a; o && o != b; o = o->next) clear(o);
+}
+
+}  // namespace
+
 int16_t collect_dependency_chain(object* a, object* b) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !a || !b) return 0;
-  clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
+  clear_chain_marks(a, b);
   a->state |= OBJ_WALK;
   for (object* o = a->next; o && o != b; o = o->next)
     for (int i = 0; i < o->nbparents; ++i)
@@ -110,7 +129,7 @@ int16_t collect_dependency_chain(object* a, object* b) {
   for (int i = 0; i < b->nbparents; ++i)
     if (b->parents[i] && (b->parents[i]->state & OBJ_WALK)) depends = true;
   if (!depends) {
-    clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
+    clear_chain_marks(a, b);
     return 0;
   }
   b->state |= OBJ_CHOSEN;
@@ -124,6 +143,6 @@ int16_t collect_dependency_chain(object* a, object* b) {
   for (object* o = a->next; o && o != b; o = o->next)
     if ((o->state & OBJ_WALK) && (o->state & OBJ_CHOSEN)) objlist_add(fig->inputs, o, 0);
   objlist_add(fig->inputs, b, 0);
-  clear_object_flags(OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW);
+  clear_chain_marks(a, b);
   return static_cast<int16_t>(objlist_count(fig->inputs));
 }
