@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include "platform/kernel_services.h"
 #include "platform/kp_settings.h"
 #include <cstdio>
 #include <vector>
@@ -29,11 +30,11 @@ int default_message_box(const QString& text, const QString& title, int) {
   return 1;
 }
 
+// The kernel's yes/no question (style 131), titled with the program's name.
 int default_ask_yes_no(const QString& text) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return 0;
-  return QMessageBox::question(nullptr, from_mac_roman(kernel_string(lang_row::app_title)), text) == QMessageBox::Yes
-             ? 1
-             : 0;
+  message_compose(to_mac_roman(text).constData(), "", "", "");
+  return message_show(131);
 }
 
 // The menus image, kept in memory between writing it and reading it back.
