@@ -11,6 +11,7 @@
 #include "app/lang/language_starter.h"
 #include "app/lang/language_switcher.h"
 #include "app/lang/mac_roman_text.h"
+#include "app/lang/resource_string.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/shell/figure_window.h"
 #include "kernel/files/menus_file.h"
@@ -130,9 +131,16 @@ void fill_language_menu(QMenu* menu) {
     group->addAction(item);
   }
   menu->addSeparator();
-  const QString dialog_title = from_mac_roman(kernel_string(kRowLanguagesItem));
-  menu->addAction(dialog_title.isEmpty() ? QStringLiteral("Languages...") : dialog_title, [] {
-    if (NSKelvoLanguageManager* m = language_manager()) m->openLanguageFileDialog();
+  // A row of the native interface: the resource string, not a kernel text.
+  QString dialog_title = NSKelvoResourceString::nsStringByID(QString::number(kRowLanguagesItem));
+  if (dialog_title.isEmpty()) dialog_title = QStringLiteral("Languages...");
+  menu->addAction(dialog_title, [dialog_title] {
+    NSKelvoLanguageManager* m = language_manager();
+    if (!m) return;
+    QString title = dialog_title;
+    while (title.endsWith(QLatin1Char('.'))) title.chop(1);
+    m->languagesPanel()->setWindowTitle(title);
+    m->openLanguageFileDialog();
   });
 }
 
