@@ -1,8 +1,10 @@
 // The tools help and the about box through the application: the help page
 // of a tool chosen on the palette shows below the figure once the tools
 // help is on, and the about box opens from its menu item with its version
-// line and its credits sliding by.
+// line and its credits sliding by, and closes by a click, its OK button or
+// Escape.
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTextBrowser>
 
 #include "app/panels/about_panel.h"
@@ -54,8 +56,15 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   NSAboutPanel* panel = NSAboutPanel::existing();
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisible());
+  // The version is told once.
   const QString version = panel->fieldWithTag(NSAboutPanel::kVersionTag)->text();
-  EXPECT_TRUE(version.contains(QStringLiteral("(build 13000)"))) << version.toStdString();
+  EXPECT_TRUE(version.contains(QStringLiteral("1.4 (build 13000)"))) << version.toStdString();
+  EXPECT_EQ(version.count(QStringLiteral("1.4")), 1) << version.toStdString();
+  // The lines that slide by credit the makers.
+  QStringList lines;
+  for (int i = 0; i < kCreditLineCount; ++i) lines << QString::fromLatin1(credit_line(i));
+  for (const char* role : {"Design:", "Programming:", "Translations:", "Testing:"})
+    EXPECT_FALSE(lines.filter(QString::fromLatin1(role)).isEmpty()) << role;
   EXPECT_EQ(panel->fieldWithTag(NSAboutPanel::kCurrentLineTag)->text(), QString::fromLatin1(credit_line(0)));
   // The first line holds for a while, then the second takes its place.
   QElapsedTimer clock;
@@ -69,6 +78,28 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   spin(20);
   EXPECT_FALSE(panel->isVisible());
   EXPECT_FALSE(panel->holdTimerActive());
+
+  // So does its OK button, the way a user sees to close it, and Escape;
+  // opened again, it shows from the first line on.
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
+  spin(20);
+  ASSERT_TRUE(panel->isVisible());
+  EXPECT_EQ(panel->currentIndex(), 0);
+  QPushButton* ok = nullptr;
+  for (QPushButton* b : panel->findChildren<QPushButton*>())
+    if (b->isVisible()) ok = b;
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+  QTest::mouseClick(ok, Qt::LeftButton);
+  spin(20);
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_FALSE(panel->holdTimerActive());
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
+  spin(20);
+  ASSERT_TRUE(panel->isVisible());
+  QTest::keyClick(panel, Qt::Key_Escape);
+  spin(20);
+  EXPECT_FALSE(panel->isVisible());
 }
 
 }  // namespace
