@@ -51,11 +51,14 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   ASSERT_NE(view, nullptr);
   auto* w = dynamic_cast<KPFigureWindow*>(view->window());
   ASSERT_NE(w, nullptr);
-  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
-  spin(20);
+  // Help > About Kelvo Nova; the box shows.
+  auto open_about = [w] {
+    if (!clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova"))) return false;
+    spin(20);
+    return NSAboutPanel::existing() != nullptr && NSAboutPanel::existing()->isVisible();
+  };
+  ASSERT_TRUE(open_about());
   NSAboutPanel* panel = NSAboutPanel::existing();
-  ASSERT_NE(panel, nullptr);
-  EXPECT_TRUE(panel->isVisible());
   // The version is told once.
   const QString version = panel->fieldWithTag(NSAboutPanel::kVersionTag)->text();
   EXPECT_TRUE(version.contains(QStringLiteral("1.4 (build 13000)"))) << version.toStdString();
@@ -81,9 +84,7 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
 
   // So does its OK button, the way a user sees to close it, and Escape;
   // opened again, it shows from the first line on.
-  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
-  spin(20);
-  ASSERT_TRUE(panel->isVisible());
+  ASSERT_TRUE(open_about());
   EXPECT_EQ(panel->currentIndex(), 0);
   QPushButton* ok = nullptr;
   for (QPushButton* b : panel->findChildren<QPushButton*>())
@@ -94,9 +95,7 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   spin(20);
   EXPECT_FALSE(panel->isVisible());
   EXPECT_FALSE(panel->holdTimerActive());
-  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
-  spin(20);
-  ASSERT_TRUE(panel->isVisible());
+  ASSERT_TRUE(open_about());
   QTest::keyClick(panel, Qt::Key_Escape);
   spin(20);
   EXPECT_FALSE(panel->isVisible());
