@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/document/kp_document.h"
+#include "app/view/kp_figure_view.h"
 #include "app/lang/language_starter.h"
 #include "app/lang/mac_roman_text.h"
 #include "app/lang/resource_string.h"
+#include "kernel/model/figure.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_ids.h"
 
@@ -110,6 +113,13 @@ bool languageLoaded(bool inited) {
   }
 
   if (h.drop_default_macro_help) h.drop_default_macro_help(kernel_string(lang_row::default_macro_help));
+  // The open figures and their undo copies let go of the rows about to be
+  // freed.
+  for (KPDocument* doc : KPDocument::liveDocuments()) {
+    kelvo_win_info* fig = doc->figureView() ? doc->figureView()->info() : nullptr;
+    forget_kernel_string_uses(fig);
+    if (fig) forget_kernel_string_uses(fig->undo);
+  }
 
   std::vector<QByteArray> bytes(kKernelStringCount);
   std::vector<const char*> texts(kKernelStringCount);

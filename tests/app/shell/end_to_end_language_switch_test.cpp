@@ -114,6 +114,13 @@ TEST_F(EndToEndLanguageSwitch, TheLanguageMenuAndTheDialogSwitchEveryText) {
   auto* w = dynamic_cast<KPFigureWindow*>(view->window());
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(toolboxNames().contains(QStringLiteral("Segment")));
+  // The axes shown and the pointer over one of them: the axes name
+  // themselves with a text of the table.
+  pickFromPalette(find_tool_id_by_name(show_axes_names[0]));
+  chooseTool(view, nullptr);
+  const tagPOINT corner = figurePoint(view, QPoint(0, 0));
+  const QPoint on_axis(-corner.x + 37, -corner.y);
+  moveTo(view, on_axis);
   writeLanguage({{342, "D'accord"}, {358, "Tron\xC3\xA7on"}, {543, "Montrer la description"}});
 
   // Edit > Language > Test Language.
@@ -129,8 +136,11 @@ TEST_F(EndToEndLanguageSwitch, TheLanguageMenuAndTheDialogSwitchEveryText) {
   EXPECT_TRUE(toolboxNames().contains(QString::fromLatin1("Tron\x8Don")))
       << toolboxNames().join(QLatin1Char('|')).toStdString();
   EXPECT_FALSE(toolboxNames().contains(QStringLiteral("Segment")));
-  // The pointer is the tool in use after the change.
+  // The pointer is the tool in use after the change, and the axes under it
+  // answer in the new language.
   EXPECT_EQ(current_class, nullptr);
+  moveTo(view, on_axis + QPoint(1, 0));
+  moveTo(view, on_axis);
 
   // Edit > Language > Languages... opens the dialog; English is chosen in
   // it. Every name of the first change is let go: reading them again is
