@@ -163,7 +163,8 @@ void install_language_follow_up() {
     if (application_window) NSKelvoWrapMachine::setWindowText(application_window, to_mac_roman(title).constData());
   };
   // h.convert_open_documents is the documents' own step (their number texts
-  // follow the new decimal separator): the figure document fills it.
+  // follow the new decimal separator): the figure document fills it with
+  // KPDocument::convertUSproc for every live document.
   h.update_figure_description_menu = &update_figure_description_menu;
   h.update_attrib_palette_menu_text = [] { update_attrib_palette_menu_text(); };
   if (!g_manager) {
