@@ -319,7 +319,12 @@ std::vector<std::string> set_panel_file_types(const OPENFILENAME* record, KPFile
     request->name_filters.clear();
     for (size_t i = 0; i < extensions.size(); ++i) {
       const std::string glob = extensions[i].empty() ? "*" : "*." + extensions[i];
-      request->name_filters.push_back(kp_qstring(descriptions[i].c_str()).toStdString() + " (" + glob + ")");
+      std::string label = kp_qstring(descriptions[i].c_str()).toStdString();
+      // The kernel's labels mostly name their pattern already; the dialog
+      // shows it once.
+      const std::string shown_pattern = "(" + glob + ")";
+      if (!label.ends_with(shown_pattern)) label += " " + shown_pattern;
+      request->name_filters.push_back(label);
     }
   }
   return extensions;

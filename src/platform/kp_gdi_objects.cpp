@@ -113,7 +113,7 @@ double KPFont::leading() const { return kp_font_metrics(impl_->font).leading(); 
 
 double KPFont::widthOf(const char* text, size_t length) const {
   if (!text) return 0;
-  return kp_font_metrics(impl_->font).horizontalAdvance(mac_roman_to_qstring(std::string_view(text, length)));
+  return kp_font_metrics(impl_->font).horizontalAdvance(unit_text_to_qstring(std::string_view(text, length)));
 }
 
 bool KPGetObject::getObject(KPGdiObject* object, int, void* buffer) {

@@ -181,7 +181,7 @@ void KPGrafPort::currentDrawTextFont(KPFont* font) { sCurFont_ = font; }
 void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint32_t) {
   if (!context_ || !text || !rect) return;
   const std::string_view s(text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
-  const QString string = mac_roman_to_qstring(s);
+  const QString string = unit_text_to_qstring(s);
   QPainter* p = context_->impl()->painter;
   QFont font = textFont()->impl()->font;
   if (!antialias_) font.setStyleStrategy(QFont::NoAntialias);
@@ -233,7 +233,7 @@ void KPGrafPort::kelvoSimpleDrawTexString(std::string_view text, double x, doubl
   p->setFont(textFont()->impl()->font);
   p->setPen(Qt::black);
   const double ay = context_->height() - (portFrame_.height - y);
-  p->drawText(QPointF(x, ay + kp_font_metrics(textFont()->impl()->font).ascent()), mac_roman_to_qstring(text));
+  p->drawText(QPointF(x, ay + kp_font_metrics(textFont()->impl()->font).ascent()), unit_text_to_qstring(text));
   p->restore();
 }
 

@@ -103,6 +103,16 @@ QString mac_roman_to_qstring(std::string_view text) {
   return out;
 }
 
+QString unit_text_to_qstring(std::string_view text) {
+  QString out = mac_roman_to_qstring(text);
+  for (qsizetype i = 0; i < out.size(); ++i) {
+    if (out[i] == QChar(0x2264)) out[i] = QChar(0x00B2);
+    else if (out[i] == QChar(0x2265)) out[i] = QChar(0x00B3);
+    else if (out[i] == QChar(0x02DA)) out[i] = QChar(0x00B0);
+  }
+  return out;
+}
+
 std::string qstring_to_mac_roman(const QString& text) {
   std::string out;
   out.reserve(static_cast<size_t>(text.size()));

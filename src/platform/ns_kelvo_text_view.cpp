@@ -127,11 +127,15 @@ QTextDocument* document_from_rtf(const char* data, size_t size) {
   return doc;
 }
 
-// The object's text as shown: kernel texts are Mac Roman.
+// The object's text as shown: kernel texts are Mac Roman. Labels and the
+// value texts of numbers, measures and equations are built by the kernel,
+// whose unit names carry their exponents as the bytes 0xB2 and 0xB3; a rich
+// text is the user's own, where those bytes are the signs they stand for.
 QString text_of_record(const TErec* te) {
   if (!te || !te->text) return {};
   const std::vector<char> escaped = prepare_replace_exponents(te->text);
-  return mac_roman_to_qstring(std::string_view(escaped.data()));
+  const std::string_view text(escaped.data());
+  return te->text_kind < 2 ? unit_text_to_qstring(text) : mac_roman_to_qstring(text);
 }
 
 void apply_to_all(QTextDocument* doc, const QTextCharFormat& format) {

@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include "platform/kernel_services.h"
 #include "platform/kp_settings.h"
 #include <cstdio>
 #include <vector>
 
+#include "app/document/kp_document.h"
+#include "app/view/kp_figure_view.h"
 #include "app/lang/language_starter.h"
 #include "app/lang/mac_roman_text.h"
 #include "app/lang/resource_string.h"
+#include "kernel/model/figure.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_ids.h"
 
@@ -29,11 +33,11 @@ int default_message_box(const QString& text, const QString& title, int) {
   return 1;
 }
 
+// The kernel's yes/no question (style 131), titled with the program's name.
 int default_ask_yes_no(const QString& text) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return 0;
-  return QMessageBox::question(nullptr, from_mac_roman(kernel_string(lang_row::app_title)), text) == QMessageBox::Yes
-             ? 1
-             : 0;
+  message_compose(to_mac_roman(text).constData(), "", "", "");
+  return message_show(131);
 }
 
 // The menus image, kept in memory between writing it and reading it back.
@@ -109,6 +113,13 @@ bool languageLoaded(bool inited) {
   }
 
   if (h.drop_default_macro_help) h.drop_default_macro_help(kernel_string(lang_row::default_macro_help));
+  // The open figures and their undo copies let go of the rows about to be
+  // freed.
+  for (KPDocument* doc : KPDocument::liveDocuments()) {
+    kelvo_win_info* fig = doc->figureView() ? doc->figureView()->info() : nullptr;
+    forget_kernel_string_uses(fig);
+    if (fig) forget_kernel_string_uses(fig->undo);
+  }
 
   std::vector<QByteArray> bytes(kKernelStringCount);
   std::vector<const char*> texts(kKernelStringCount);

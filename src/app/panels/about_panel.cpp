@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QHBoxLayout>
 #include <QScreen>
 #include <QSysInfo>
 #include <QUrl>
@@ -16,6 +18,7 @@
 #include <cstdio>
 
 #include "app/kernel_iface/kp_figure_view.h"
+#include "app/lang/kernel_string_fill.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/version_info.h"
 #include "kernel/text/kernel_strings.h"
@@ -28,18 +31,18 @@ namespace {
 constexpr const char* kCredits[kCreditLineCount] = {
     "Kelvo Nova",
     "Dynamic plane geometry",
-    "Construction tools and macros",
-    "Loci, envelopes and traces",
-    "Measures, formulas and tables",
-    "Equations and coordinates",
-    "Texts with live values",
-    "Animations and replays",
-    "Pictures in figures",
-    "Calculator exchange",
-    "Figures as web pages",
-    "Written in C++ on Qt",
-    "Thanks to every tester",
-    "Thanks to every translator",
+    "Design: the Kelvo Nova team",
+    "Geometry kernel: the Kelvo Nova developers",
+    "Programming: the Kelvo Nova developers",
+    "Interface: the Kelvo Nova developers",
+    "Tool icons: the Kelvo Nova artists",
+    "Help pages: the Kelvo Nova writers",
+    "Translations: the Kelvo Nova translators",
+    "Calculator exchange: the Kelvo Nova developers",
+    "Testing: every Kelvo Nova tester",
+    "Built with Qt 6 and C++20",
+    "Thanks to the teachers who asked for it",
+    "Thanks to every student who drew with it",
     "Thanks for using Kelvo Nova",
 };
 
@@ -114,15 +117,27 @@ NSAboutPanel::NSAboutPanel(QWidget* parent)
   layout->addStretch(1);
   // The credit lines sit on top of each other in a band of their own; the
   // current one slides down out of it while the next fades in.
-  auto* band = new QWidget(this);
-  band->setMinimumHeight(48);
-  layout->addWidget(band);
-  current_field_ = new QLabel(band);
-  next_field_ = new QLabel(band);
+  band_ = new QWidget(this);
+  band_->setMinimumHeight(48);
+  layout->addWidget(band_);
+  current_field_ = new QLabel(band_);
+  next_field_ = new QLabel(band_);
   for (QLabel* f : {current_field_, next_field_}) {
     f->setAlignment(Qt::AlignCenter);
     f->setGeometry(0, 8, 340, 24);
   }
+  // A box without a title bar says how it closes: its OK button (or a
+  // click anywhere on it, or Escape).
+  auto* ok = new QPushButton(this);
+  const QString ok_title = kelvo::lang::lang_native_string(lang_row::ok_button);
+  ok->setText(ok_title.isEmpty() ? QStringLiteral("OK") : ok_title);
+  ok->setDefault(true);
+  QObject::connect(ok, &QPushButton::clicked, this, [this] { closeBox(); });
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  layout->addLayout(buttons);
+  setFrameLook();
   current_field_->setProperty("tag", kCurrentLineTag);
   next_field_->setProperty("tag", kNextLineTag);
   text_color_ = current_field_->palette().color(QPalette::WindowText);
@@ -177,6 +192,9 @@ void NSAboutPanel::display() {
 
 void NSAboutPanel::initSlider() {
   stopTimers();
+  // The lines are centred across the band, as wide as the box has grown.
+  layout()->activate();
+  for (QLabel* f : {current_field_, next_field_}) f->resize(std::max(band_->width(), 340), f->height());
   current_ = 0;
   next_ = 1;
   rest_ = current_field_->y();
@@ -233,10 +251,27 @@ void NSAboutPanel::closeEvent(QCloseEvent* event) {
 
 void NSAboutPanel::mousePressEvent(QMouseEvent*) {
   // A click anywhere on the borderless box closes it (and the splash).
+  closeBox();
+}
+
+void NSAboutPanel::closeBox() {
   if (g_splasher && g_splasher->splashWindow() == this && g_splasher->splashing())
     g_splasher->closeSplash();
   else
     close();
+}
+
+// Escape, and a close asked of the dialog: as a click, without closing
+// twice.
+void NSAboutPanel::reject() {
+  if (g_splasher && g_splasher->splashWindow() == this && g_splasher->splashing()) g_splasher->closeSplash();
+  QDialog::reject();
+}
+
+void NSAboutPanel::setFrameLook() {
+  // Without the window manager's frame the box draws its own edge.
+  setObjectName(QStringLiteral("NSAboutPanel"));
+  setStyleSheet(QStringLiteral("#NSAboutPanel { border: 1px solid palette(dark); }"));
 }
 
 // ---------------------------------------------------------------- splash

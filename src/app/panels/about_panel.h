@@ -57,6 +57,9 @@ class NSAboutPanel : public QDialog {
   void updateFieldColors();
   // Fills the version field.
   void awakeFromNib();
+  // Closes the box, or ends the splash when it is showing as the splash.
+  void closeBox();
+  void reject() override;
 
   QLabel* fieldWithTag(int tag) const;
   int currentIndex() const { return current_; }
@@ -72,10 +75,12 @@ class NSAboutPanel : public QDialog {
 
  private:
   void stopTimers();
+  void setFrameLook();
 
   QLabel* current_field_ = nullptr;
   QLabel* next_field_ = nullptr;
   QLabel* version_ = nullptr;
+  QWidget* band_ = nullptr;
   QColor text_color_;
   int current_ = 0;
   int next_ = 1;

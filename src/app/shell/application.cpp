@@ -27,6 +27,7 @@
 #include "app/panels/ambig_menu.h"
 #include "app/panels/help_pages.h"
 #include "app/panels/tools_palette.h"
+#include "app/lang/language_follow_up.h"
 #include "app/lang/resource_folders.h"
 #include "app/shell/figure_window.h"
 #include "kernel/files/text_convert.h"
@@ -127,6 +128,7 @@ bool DUVirIdazididovi::init() {
   // program with every open figure.
   std::signal(SIGXFSZ, SIG_IGN);
   if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
+  kelvo::lang::install_language_follow_up();
   // The loaded notification has filled the kernel string table when this
   // answers.
   if (!kelvo::lang::start_language(QString(), this)) return false;

@@ -19,6 +19,7 @@
 #include "app/panels/about_panel.h"
 #include "app/panels/help_pages.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/lang/language_follow_up.h"
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/kp_show_view.h"
@@ -271,6 +272,7 @@ void KPFigureWindow::buildMenus() {
   });
   preferences->setMenuRole(QAction::NoRole);
   kp_set_item_id(preferences, command_id::kPreferences);
+  kelvo::lang::add_language_menu(edit);
   // The work session: recording, then opening and stepping through.
   QMenu* session = menuBar_->addMenu(QStringLiteral("Work &Session"));
   const struct {

@@ -678,9 +678,16 @@ int16_t compile_formula(char* text, uint16_t* error_position) {
   if (error_position) *error_position = 0;
   if (!text || text[0] == '\0') return -1;
   // A copy: the caller's text keeps its bytes and needs no room for more.
+  // The signs typed on this platform are Mac Roman; the scanner knows pi,
+  // infinity, the division sign and the degree sign by their codes of the
+  // formula language.
   std::string copy(text);
-  for (char& c : copy)
+  for (char& c : copy) {
     if (c == '\xA1') c = '\xF8';
+    else if (c == '\xB9') c = '\xE3';
+    else if (c == '\xB0') c = '\xEC';
+    else if (c == '\xD6') c = '\xF6';
+  }
   if (copy.back() != '\n') copy += '\n';
 
   Compiler compiler(copy);

@@ -1,6 +1,9 @@
 #include "kernel/text/kernel_strings.h"
 
+#include "kernel/model/figure.h"
+
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 #include <memory>
 
@@ -137,4 +140,13 @@ void lang_reset_kernel_strings() {
   separator_chars[2] = ';';
   refresh_lists();
   session_menu_texts[0] = session_menu_texts[1] = nullptr;
+}
+
+void forget_kernel_string_uses(kelvo_win_info* fig) {
+  if (fig == nullptr) return;
+  std::unordered_set<const char*> rows;
+  for (const char* row : kernel_strings)
+    if (row != nullptr) rows.insert(row);
+  for (object* o = fig->first; o != nullptr; o = o->next)
+    if (o->str != nullptr && rows.contains(o->str)) o->str = nullptr;
 }

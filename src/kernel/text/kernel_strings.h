@@ -85,3 +85,10 @@ void lang_apply_separators_and_session_texts();
 
 // Back to the state before any language was loaded (built-in defaults).
 void lang_reset_kernel_strings();
+
+// An object keeps a row's text as the name it shows under the pointer (the
+// axes, a conic): before a fill frees the rows, the objects of a figure let
+// go of every such text, and take the new one at the next hover or
+// recomputation.
+struct kelvo_win_info;
+void forget_kernel_string_uses(kelvo_win_info* fig);

@@ -1,8 +1,10 @@
 // The tools help and the about box through the application: the help page
 // of a tool chosen on the palette shows below the figure once the tools
 // help is on, and the about box opens from its menu item with its version
-// line and its credits sliding by.
+// line and its credits sliding by, and closes by a click, its OK button or
+// Escape.
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTextBrowser>
 
 #include "app/panels/about_panel.h"
@@ -49,13 +51,23 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   ASSERT_NE(view, nullptr);
   auto* w = dynamic_cast<KPFigureWindow*>(view->window());
   ASSERT_NE(w, nullptr);
-  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova")));
-  spin(20);
+  // Help > About Kelvo Nova; the box shows.
+  auto open_about = [w] {
+    if (!clickMenuItem(w->menuBar(), QStringLiteral("Help"), QStringLiteral("About Kelvo Nova"))) return false;
+    spin(20);
+    return NSAboutPanel::existing() != nullptr && NSAboutPanel::existing()->isVisible();
+  };
+  ASSERT_TRUE(open_about());
   NSAboutPanel* panel = NSAboutPanel::existing();
-  ASSERT_NE(panel, nullptr);
-  EXPECT_TRUE(panel->isVisible());
+  // The version is told once.
   const QString version = panel->fieldWithTag(NSAboutPanel::kVersionTag)->text();
-  EXPECT_TRUE(version.contains(QStringLiteral("(build 13000)"))) << version.toStdString();
+  EXPECT_TRUE(version.contains(QStringLiteral("1.4 (build 13000)"))) << version.toStdString();
+  EXPECT_EQ(version.count(QStringLiteral("1.4")), 1) << version.toStdString();
+  // The lines that slide by credit the makers.
+  QStringList lines;
+  for (int i = 0; i < kCreditLineCount; ++i) lines << QString::fromLatin1(credit_line(i));
+  for (const char* role : {"Design:", "Programming:", "Translations:", "Testing:"})
+    EXPECT_FALSE(lines.filter(QString::fromLatin1(role)).isEmpty()) << role;
   EXPECT_EQ(panel->fieldWithTag(NSAboutPanel::kCurrentLineTag)->text(), QString::fromLatin1(credit_line(0)));
   // The first line holds for a while, then the second takes its place.
   QElapsedTimer clock;
@@ -69,6 +81,24 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   spin(20);
   EXPECT_FALSE(panel->isVisible());
   EXPECT_FALSE(panel->holdTimerActive());
+
+  // So does its OK button, the way a user sees to close it, and Escape;
+  // opened again, it shows from the first line on.
+  ASSERT_TRUE(open_about());
+  EXPECT_EQ(panel->currentIndex(), 0);
+  QPushButton* ok = nullptr;
+  for (QPushButton* b : panel->findChildren<QPushButton*>())
+    if (b->isVisible()) ok = b;
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+  QTest::mouseClick(ok, Qt::LeftButton);
+  spin(20);
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_FALSE(panel->holdTimerActive());
+  ASSERT_TRUE(open_about());
+  QTest::keyClick(panel, Qt::Key_Escape);
+  spin(20);
+  EXPECT_FALSE(panel->isVisible());
 }
 
 }  // namespace
