@@ -50,6 +50,9 @@ KPContext* KPFigureView::lockFixSaveContext() {
   if (isDeleting_) return nullptr;
   setGlobalDrowingWindow();
   if (locked_ > 0) {
+    // Another view may have drawn since the outer lock (a window repainted
+    // while a dialog ran): the shared layers come back to this view.
+    if (const DisplayDevice* shared = getStaticDisplayDevice(); shared && shared->FigureView != this) InitViewLayers();
     ++locked_;
     return fixContext_;
   }
