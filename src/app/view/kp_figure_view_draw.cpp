@@ -150,6 +150,10 @@ void KPFigureView::figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice*
   if (!destination || !source || !destination->dc) return;
   const bool shared = destination == getStaticDisplayDevice() || destination == getMovingDisplayDevice();
   if (!shared) {
+    // While a page is printed the view's port draws on the paper: a snapshot
+    // shown between two cells must not land there. The screen is brought
+    // back once the print is over.
+    if (destination == pdd_ && printing_) return;
     destination->dc->copySurface(context_of(source));
     if (destination == pdd_) {
       showSurfaceOnly_ = true;
