@@ -25,11 +25,6 @@ class EndToEndExportImage : public FigureTest {
     FigureTest::TearDown();
   }
 
-  static QMenuBar* barOf(KPFigureView* view) {
-    KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
-    return doc && doc->figureWindow() ? doc->figureWindow()->menuBar() : nullptr;
-  }
-
   // `while_asked` runs while the file dialog is up.
   bool exportTo(KPFigureView* view, const QString& path, const std::function<void()>& while_asked = {}) {
     const std::string chosen = path.toStdString();
@@ -37,7 +32,7 @@ class EndToEndExportImage : public FigureTest {
       if (while_asked) while_asked();
       return chosen;
     });
-    const bool clicked = clickMenuItem(barOf(view), QStringLiteral("File"), QStringLiteral("Export"));
+    const bool clicked = clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export"));
     kp_set_file_chooser({});
     spin(20);
     return clicked;
@@ -71,22 +66,10 @@ class EndToEndExportImage : public FigureTest {
     EXPECT_EQ(inkAround(image, QPoint(300, 60), 10), 0);
   }
 
-  KPFigureView* drawFigure(int circle_radius) {
-    KPFigureView* view = openView();
-    if (!view) return nullptr;
-    chooseTool(view, &classe_segment);
-    click(view, QPoint(100, 100));
-    click(view, QPoint(220, 160));
-    chooseTool(view, &classe_cercle);
-    click(view, QPoint(160, 220));
-    click(view, QPoint(160 + circle_radius, 220));
-    chooseTool(view, nullptr);
-    return view;
-  }
 };
 
 TEST_F(EndToEndExportImage, ThePngAndTheHtmlPagesPictureShowTheFigure) {
-  KPFigureView* first = drawFigure(40);
+  KPFigureView* first = openSegmentAndCircle(40);
   ASSERT_NE(first, nullptr);
   const QString png = dir.filePath(QStringLiteral("figure.png"));
   ASSERT_TRUE(exportTo(first, png));
@@ -100,7 +83,7 @@ TEST_F(EndToEndExportImage, ThePngAndTheHtmlPagesPictureShowTheFigure) {
 
   // A second window with another figure exports its own picture, even when
   // the first window was repainted while the dialog was up.
-  KPFigureView* second = drawFigure(60);
+  KPFigureView* second = openSegmentAndCircle(60);
   ASSERT_NE(second, nullptr);
   const QString other = dir.filePath(QStringLiteral("other.png"));
   ASSERT_TRUE(exportTo(second, other, [first] { first->grab(); }));

@@ -68,11 +68,6 @@ class EndToEndPrintFigure : public FigureTest {
     FigureTest::TearDown();
   }
 
-  static QMenuBar* barOf(KPFigureView* view) {
-    KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
-    return doc && doc->figureWindow() ? doc->figureWindow()->menuBar() : nullptr;
-  }
-
   // Lines under a triangle filled in yellow and under the text of a circle's
   // circumference.
   KPFigureView* drawFigure() {
@@ -126,7 +121,7 @@ TEST_F(EndToEndPrintFigure, PrintThenCancelLeavesTheFigureAsItWas) {
     thumbnail = sheet->theShowView()->thumbnail();
     return 2;
   });
-  ASSERT_TRUE(clickMenuItem(barOf(view), QStringLiteral("File"), QStringLiteral("Print")));
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
   EXPECT_EQ(sheets, 1);
   // The thumbnail shows the whole drawing page scaled down: the circle of
   // radius 65 is a small ring around its scaled centre.
@@ -161,7 +156,7 @@ TEST_F(EndToEndPrintFigure, PrintThenCancelLeavesTheFigureAsItWas) {
     ++panels;
     return false;
   });
-  ASSERT_TRUE(clickMenuItem(barOf(view), QStringLiteral("File"), QStringLiteral("Print")));
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
   EXPECT_EQ(panels, 1);
   EXPECT_EQ(circumference->te->text, text);
   EXPECT_TRUE(figureState(view->info()) == before);
@@ -256,7 +251,7 @@ TEST_F(EndToEndPrintFigure, ThePrintedPageShowsTheFigureAsTheWindowDoes) {
     printer->setOutputFileName(pdf);
     return true;
   });
-  ASSERT_TRUE(clickMenuItem(barOf(view), QStringLiteral("File"), QStringLiteral("Print")));
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
   ASSERT_TRUE(QFile::exists(pdf));
   EXPECT_TRUE(figureState(view->info()) == before);
   const QString stem = dir.filePath(QStringLiteral("figure"));
