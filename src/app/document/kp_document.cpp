@@ -250,6 +250,13 @@ void KPDocument::installKernelHooks() {
     KPFigureView* v = figure_view_of(view);
     return v ? v->getDisplayDevice() : nullptr;
   };
+  view_hooks.lock_view = [](void* view) {
+    KPFigureView* v = figure_view_of(view);
+    return v && v->lockFixSaveContext() != nullptr;
+  };
+  view_hooks.unlock_view = [](void* view) {
+    if (KPFigureView* v = figure_view_of(view)) v->unlockView();
+  };
   view_hooks.int_bounds = [](void* view, tagRECT* bounds) {
     if (KPFigureView* v = figure_view_of(view)) v->intBounds(bounds);
   };

@@ -36,6 +36,10 @@ struct FigureViewHooks {
   void (*new_document)() = nullptr;
   // Closes the application (message 16 to the application).
   void (*terminate)() = nullptr;
+  // Takes and gives back the view's drawing lock, which points the shared
+  // display devices at the view (false when the view cannot draw).
+  bool (*lock_view)(void* view) = nullptr;
+  void (*unlock_view)(void* view) = nullptr;
 };
 void install_figure_view_hooks(const FigureViewHooks& hooks);
 

@@ -464,12 +464,18 @@ void fill_main_command_services() {
   print.run_dialog = [](const char* name, session_dialog_procedure procedure) {
     return run_print_session_dialog_qt(nullptr, name, kp_current_figure_window(), procedure);
   };
+  // The session's own window is printed, whichever window asked.
+  static constexpr auto session_document = []() -> KPDocument* {
+    if (auto* window = dynamic_cast<KPFigureWindow*>(kp_qobject(session_window())))
+      if (KPDocument* doc = KPDocument::FindDocumentWith_Window(window)) return doc;
+    return KPDocument::currentDocument();
+  };
   print.printer_landscape = [] {
-    KPDocument* doc = KPDocument::currentDocument();
+    KPDocument* doc = session_document();
     return doc && doc->printInfo()->pageLayout().orientation() == QPageLayout::Landscape;
   };
   print.print_current_view = [] {
-    if (KPDocument* doc = KPDocument::currentDocument()) doc->printDocument();
+    if (KPDocument* doc = session_document()) doc->printDocument();
   };
   print.printable_size = [](HWND view, double* width, double* height) {
     if (KPFigureView* v = figure_view_of(view)) {

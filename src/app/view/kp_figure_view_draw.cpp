@@ -50,6 +50,9 @@ KPContext* KPFigureView::lockFixSaveContext() {
   if (isDeleting_) return nullptr;
   setGlobalDrowingWindow();
   if (locked_ > 0) {
+    // Another view may have drawn since the outer lock (a window repainted
+    // while a dialog ran): the shared layers come back to this view.
+    if (const DisplayDevice* shared = getStaticDisplayDevice(); shared && shared->FigureView != this) InitViewLayers();
     ++locked_;
     return fixContext_;
   }
@@ -147,6 +150,10 @@ void KPFigureView::figureCopyBitmapDD(DisplayDevice* destination, DisplayDevice*
   if (!destination || !source || !destination->dc) return;
   const bool shared = destination == getStaticDisplayDevice() || destination == getMovingDisplayDevice();
   if (!shared) {
+    // While a page is printed the view's port draws on the paper: a snapshot
+    // shown between two cells must not land there. The screen is brought
+    // back once the print is over.
+    if (destination == pdd_ && printing_) return;
     destination->dc->copySurface(context_of(source));
     if (destination == pdd_) {
       showSurfaceOnly_ = true;

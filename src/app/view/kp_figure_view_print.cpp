@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
@@ -29,6 +30,9 @@
 #include "platform/kp_qt_bridge.h"
 
 namespace {
+
+// Pixels of the page's picture per point of paper.
+constexpr int kPrintPixelsPerPoint = 4;
 
 // The on-screen centre of the view being printed, kept for endDocument.
 float g_saved_centre_x = 0;
@@ -112,9 +116,26 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
   if (!lockFixSaveContext()) return;
   painter->save();
   painter->setClipRect(rect);
+  // The port draws the page into a picture of it, which then goes on the
+  // paper: a printer's paint engine has no multiply blending, so an object
+  // filled "seen through" would hide what lies beneath it.
+  const int width = static_cast<int>(std::ceil(rect.width()));
+  const int height = static_cast<int>(std::ceil(rect.height()));
+  QImage picture(width * kPrintPixelsPerPoint, height * kPrintPixelsPerPoint, QImage::Format_RGB32);
+  if (picture.isNull()) {
+    painter->restore();
+    unlockView();
+    return;
+  }
+  picture.fill(Qt::white);
+  // Fonts given in points come out as on the 72-dpi printer.
+  const int dots_per_meter = static_cast<int>(std::lround(72.0 * kPrintPixelsPerPoint / 0.0254));
+  picture.setDotsPerMeterX(dots_per_meter);
+  picture.setDotsPerMeterY(dots_per_meter);
+  QPainter picture_painter(&picture);
+  picture_painter.scale(kPrintPixelsPerPoint, kPrintPixelsPerPoint);
   // The port draws on the page for the time of this page only.
-  const std::unique_ptr<KPContext> page(kp_context_for_painter(
-      painter, static_cast<int>(std::ceil(rect.width())), static_cast<int>(std::ceil(rect.height()))));
+  const std::unique_ptr<KPContext> page(kp_context_for_painter(&picture_painter, width, height));
   if (dc_) dc_->fixContext(page.get(), {}, {});
   if (session_printing) {
     if (pdd_) intPrintBounds(rect, &pdd_->portRect);
@@ -134,6 +155,12 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
         dd_fill_background(pdd_, fig->bgcolor);
     }
     draw_figure_objects(pdd_, kLayerAll);
+    bind_macro_classes(previous);
+  }
+  if (dc_) dc_->fixContext(fixContext_, {}, {});
+  picture_painter.end();
+  painter->drawImage(QRectF(rect.topLeft(), QSizeF(width, height)), picture);
+  if (!session_printing && pdd_) {
     if (KPShowView::addfiguretitle()) {
       const KPDocument* doc = KPDocument::FindDocumentWith_Window(figureWindow());
       if (doc) draw_page_text(painter, QFileInfo(doc->documentName()).fileName(), 0);
@@ -143,9 +170,7 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
       const QFontMetricsF metrics(page_text_font(), painter->device());
       draw_page_text(painter, date, rect.width() - metrics.horizontalAdvance(date));
     }
-    bind_macro_classes(previous);
   }
-  if (dc_) dc_->fixContext(fixContext_, {}, {});
   painter->restore();
   unlockView();
 }

@@ -5,9 +5,9 @@
 
 class KPUniversalBitmap;
 
-// Writes the figure as it was last drawn (the shared off-screen device) as a
-// PNG image of width x height pixels; true when the file was written.
-// Parts of the image that the drawing does not cover are black.
+// Writes the current figure, drawn anew into the shared static layer of its
+// view, as a PNG image of width x height pixels; true when the file was
+// written. Parts of the image beyond the layer are white.
 bool export_figure_image_file(const char* path, int32_t width, int32_t height);
 
 // A new bitmap for the image file (any type the platform reads), or null

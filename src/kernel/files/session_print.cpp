@@ -102,7 +102,11 @@ void session_print_release_fonts() {
 
 void session_print() {
   const session_print_hooks& h = session_print_services();
-  if (!session_open(kRowTitle)) return;
+  // A session already on show is the one printed, and stays on show at the
+  // snapshot it showed; otherwise the user chooses one, closed afterwards.
+  const bool viewed = session_viewing();
+  if (!viewed && !session_open(kRowTitle)) return;
+  const int shown = session_snapshot_number();
   g_state.landscape = h.printer_landscape && h.printer_landscape();
   if (!h.run_dialog) {
     message_box_simple("The print-session dialog cannot be shown.");
@@ -116,7 +120,8 @@ void session_print() {
     g_state.printed_cells = 0;
   }
   session_print_release_fonts();
-  session_close_viewing();
+  if (!viewed) session_close_viewing();
+  else if (session_snapshot_number() != shown) session_show_snapshot(shown);
 }
 
 LRESULT print_session_dlg_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -247,21 +252,14 @@ void draw_print_page(HWND view) {
   dc_fill_or_xor_rect_xy(dc, x + left, y + top, x + right, y + bottom, back_color, 1);
   dc_frame_rect_xy(dc, x + left, y + top, x + right, y + bottom, black);
   draw_text(dc, g_caption_font, session_caption(), x + 11, y + ch - 4, caption_height);
-  // The part of the figure that fills the box, in the box's proportions.
-  const int32_t cx = win_origin_x;
-  const int32_t cy = win_origin_y;
-  const int32_t src_left = cx - px;
-  const int32_t src_top = cy - py;
-  int32_t src_right = cx + w + px;
-  int32_t src_bottom = cy + h + py;
-  const double rho = static_cast<double>(bottom - top) / (right - left);
-  const int32_t src_width = src_right - src_left;
-  const int32_t src_height = src_bottom - src_top;
-  if (rho < 1)
-    src_bottom = static_cast<int32_t>(src_width * rho + src_top);
-  else
-    src_right = static_cast<int32_t>(src_height / rho + src_left);
-  DisplayDevice* image = render_figure_image(src_left, src_top, src_right, src_bottom);
+  // The part of the figure under the box: the cell shows the window's
+  // area at scale s from (cx - px, cy - py), so the box, placed at the
+  // spare space, shows the window itself (or what of it the cell holds).
+  const double cell_left = win_origin_x - px;
+  const double cell_top = win_origin_y - py;
+  auto whole = [](double v) { return static_cast<int32_t>(std::floor(v + 0.5)); };
+  DisplayDevice* image = render_figure_image(whole(cell_left + left / s), whole(cell_top + top / s),
+                                             whole(cell_left + right / s), whole(cell_top + bottom / s));
   if (!image) return;
   dc->drawImageRect(image->bm->bitmap, x + left, y + top, right - left, bottom - top, 9);
   destroy_display_device(image);

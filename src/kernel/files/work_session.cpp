@@ -391,6 +391,16 @@ bool session_open(int title_row) {
   return true;
 }
 
+bool session_show_snapshot(int number) {
+  if (!s.viewing || !s.window || number < 1) return false;
+  const int previous = s.number;
+  s.number = number;
+  // Neither 'n' nor 'p': the snapshot of the number now set.
+  if (session_load_snapshot('=')) return true;
+  s.number = previous;
+  return false;
+}
+
 bool session_load_snapshot(char mode) {
   if (!s.viewing || !s.window) {
     message_compose(text_of(kRowAskOpen), nullptr, nullptr, nullptr);

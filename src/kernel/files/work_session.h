@@ -40,6 +40,9 @@ void session_close_viewing();
 bool session_read_snapshot(int number);
 // 'n' the next snapshot, 'p' the previous one; true when one was loaded.
 bool session_load_snapshot(char mode);
+// Shows snapshot `number` of the session viewed; false, with the snapshot on
+// show kept, when it cannot be read.
+bool session_show_snapshot(int number);
 // Records one action of the figure; nothing unless recording.
 void session_record_action(kelvo_win_info* figure, int code);
 // A document window is closing: a session shown in it ends, and so does a

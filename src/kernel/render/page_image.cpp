@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -18,6 +19,8 @@
 #include "kernel/render/draw_object.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/window/main_commands.h"
 
 namespace {
 
@@ -66,9 +69,12 @@ void scale_object(object* o, double k) {
   } else if (t == TYPE_AXES || t == TYPE_GRID) {
     for (int i = 0; i < 3 && i < o->nbvaleurs; ++i) scale_value(&o->valeurs[i], k);
   } else if (o->classe == &classe_cercle && o->methode == 0) {
-    o->valeurs[0].info.rayon *= k;
+    // A circle given by its centre and radius keeps the radius in its
+    // second value (the first is the centre, computed again).
+    if (o->nbvaleurs > 1) o->valeurs[1].info.rayon *= k;
   } else if (o->classe == &classe_angle) {
-    o->valeurs[0].info.rayon *= k;
+    // The mark's size is the factor kept in its second value.
+    if (o->nbvaleurs > 1 && !KPGeoDocument::printingInProgress()) o->valeurs[1].info.rayon *= k;
   } else if (o->classe == &classe_ptsur && o->nbparents > 0 && o->parents[0]) {
     const uint16_t carrier = type_id(o->parents[0]);
     if (carrier == TYPE_LINE || carrier == TYPE_RAY || carrier == TYPE_AXES) scale_value(&o->valeurs[0], k);
@@ -86,6 +92,44 @@ void scale_object(object* o, double k) {
   o->state = (o->state & ~1u) | kept;
 }
 
+// The text record of an object: a measure recomputed under the scaled unit
+// formats its text anew, which the restoring pass puts back.
+struct kept_text {
+  bool has = false;
+  std::string text;
+  int32_t sel_start = 0;
+  int32_t sel_end = 0;
+  te_point pos{};
+  te_size size{};
+};
+
+kept_text keep_text(const object* o) {
+  kept_text k;
+  if (const TErec* te = o->te) {
+    k.has = true;
+    k.text = te->text ? std::string(te->text) : std::string();
+    k.sel_start = te->sel_start;
+    k.sel_end = te->sel_end;
+    k.pos = te->pos;
+    k.size = te->size;
+  }
+  return k;
+}
+
+void restore_text(object* o, const kept_text& k) {
+  TErec* te = o->te;
+  if (!k.has || !te) return;
+  te->pos = k.pos;
+  te->size = k.size;
+  if (te->text && k.text == te->text) return;
+  if (!set_text_record_text(te, k.text.c_str())) return;
+  te->length = static_cast<int32_t>(k.text.size());
+  te->sel_start = k.sel_start;
+  te->sel_end = k.sel_end;
+  mark_text_needs_regen(o);
+  if (main_command_services().regenerate_rtf_if_needed) main_command_services().regenerate_rtf_if_needed(o);
+}
+
 }  // namespace
 
 // Everything a pass may change, copied before it: put back as it was, so
@@ -99,6 +143,7 @@ struct scale_figure_for_printing::saved {
     uint32_t aux1;
     uint32_t aux2;
     object_settings settings;
+    kept_text text;
   };
   // A calculation compiled again under the scaled unit: its text and program
   // blocks (after its parents) as they were.
@@ -120,6 +165,7 @@ scale_figure_for_printing::scale_figure_for_printing(double k) : saved_(new save
   for (object* o = saved_->fig->first; o; o = o->next) {
     saved::one s{o, {}, o->pos, o->state, o->aux1, o->aux2, o->settings};
     if (o->valeurs && o->nbvaleurs > 0) s.values.assign(o->valeurs, o->valeurs + o->nbvaleurs);
+    s.text = keep_text(o);
     saved_->objects.push_back(std::move(s));
   }
   pixels_per_unit *= k;
@@ -154,6 +200,7 @@ scale_figure_for_printing::~scale_figure_for_printing() {
     o->aux1 = s.aux1;
     o->aux2 = s.aux2;
     o->settings = s.settings;
+    restore_text(o, s.text);
   }
   delete saved_;
 }

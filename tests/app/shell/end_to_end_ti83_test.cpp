@@ -31,20 +31,6 @@ class EndToEndTi83 : public FigureTest {
     FigureTest::TearDown();
   }
 
-  // Points, a segment and a circle drawn with the tools.
-  KPFigureView* drawFigure() {
-    KPFigureView* view = openView();
-    if (!view) return nullptr;
-    chooseTool(view, &classe_segment);
-    click(view, QPoint(100, 100));
-    click(view, QPoint(220, 160));
-    chooseTool(view, &classe_cercle);
-    click(view, QPoint(160, 220));
-    click(view, QPoint(200, 220));
-    chooseTool(view, nullptr);
-    return view;
-  }
-
   // File > Export... to `path`.
   bool exportTo(const std::string& path) {
     kp_set_file_chooser([path](const KPFileDialogRequest&) -> std::optional<std::string> { return path; });
@@ -58,7 +44,7 @@ class EndToEndTi83 : public FigureTest {
 };
 
 TEST_F(EndToEndTi83, FileExportWritesACalculatorFileAndLeavesTheDocumentAlone) {
-  KPFigureView* view = drawFigure();
+  KPFigureView* view = openSegmentAndCircle();
   ASSERT_NE(view, nullptr);
   KPDocument* doc = KPDocument::currentDocument();
   ASSERT_NE(doc, nullptr);
@@ -93,7 +79,7 @@ TEST_F(EndToEndTi83, FileExportWritesACalculatorFileAndLeavesTheDocumentAlone) {
 }
 
 TEST_F(EndToEndTi83, FileOpenOfAnExportedFileShowsTheFigureWhereItWas) {
-  KPFigureView* view = drawFigure();
+  KPFigureView* view = openSegmentAndCircle();
   ASSERT_NE(view, nullptr);
   const QImage before = shown(view);
   const std::string path = dir.filePath(QStringLiteral("circle.8xv")).toStdString();
@@ -122,7 +108,7 @@ TEST_F(EndToEndTi83, FileOpenOfAnExportedFileShowsTheFigureWhereItWas) {
 }
 
 TEST_F(EndToEndTi83, ADamagedFileShowsOneMessageAndChangesNoFigure) {
-  KPFigureView* view = drawFigure();
+  KPFigureView* view = openSegmentAndCircle();
   ASSERT_NE(view, nullptr);
   const uint32_t objects = view->info()->nbobj;
   const std::string path = dir.filePath(QStringLiteral("bad.8xv")).toStdString();

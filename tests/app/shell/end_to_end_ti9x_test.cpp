@@ -36,19 +36,6 @@ class EndToEndTi9x : public FigureTest {
     FigureTest::TearDown();
   }
 
-  KPFigureView* drawFigure() {
-    KPFigureView* view = openView();
-    if (!view) return nullptr;
-    chooseTool(view, &classe_segment);
-    click(view, QPoint(100, 100));
-    click(view, QPoint(220, 160));
-    chooseTool(view, &classe_cercle);
-    click(view, QPoint(160, 220));
-    click(view, QPoint(200, 220));
-    chooseTool(view, nullptr);
-    return view;
-  }
-
   bool openByMenu(const std::string& path) {
     KPDocument::setOpenPanelResponder([path](const QString&) { return QString::fromStdString(path); });
     const bool clicked = clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Open");
@@ -61,7 +48,7 @@ class EndToEndTi9x : public FigureTest {
 };
 
 TEST_F(EndToEndTi9x, AnExportedTi89FigureOpensWhereItWas) {
-  KPFigureView* view = drawFigure();
+  KPFigureView* view = openSegmentAndCircle();
   ASSERT_NE(view, nullptr);
   const QImage before = shown(view);
   const std::string path = dir.filePath(QStringLiteral("circle.89a")).toStdString();

@@ -12,6 +12,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/tools_palette.h"
 #include "app/panels/tools_pull_down.h"
+#include "app/shell/figure_window.h"
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
@@ -27,6 +28,28 @@ class FigureTest : public ShellTest {
     KPFigureView* view = doc ? doc->figureView() : nullptr;
     EXPECT_TRUE(waitForView(view));
     return view;
+  }
+
+  // A new window with a segment from (100, 100) to (220, 160) and a circle
+  // about (160, 220) through the point `radius` to its right, drawn with
+  // the tools.
+  KPFigureView* openSegmentAndCircle(int radius = 40) {
+    KPFigureView* view = openView();
+    if (!view) return nullptr;
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 100));
+    click(view, QPoint(220, 160));
+    chooseTool(view, &classe_cercle);
+    click(view, QPoint(160, 220));
+    click(view, QPoint(160 + radius, 220));
+    chooseTool(view, nullptr);
+    return view;
+  }
+
+  // The menu bar of the window of the view's figure.
+  static QMenuBar* menuBarOf(KPFigureView* view) {
+    KPDocument* doc = view ? KPDocument::FindDocumentWith_tobjet(view->info()) : nullptr;
+    return doc && doc->figureWindow() ? doc->figureWindow()->menuBar() : nullptr;
   }
 
   // Chooses a tool the way a palette button does.

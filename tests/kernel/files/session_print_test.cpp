@@ -193,12 +193,22 @@ TEST_F(SessionPrint, MissingWindowLinesCountAs640By480AndWideWindowsAreClipped) 
   EXPECT_GT(framed_rows, 5);
 }
 
-TEST_F(SessionPrint, PrintWhileASessionIsOnShowClosesItAndPrintsNothing) {
-  recordAndOpen("Shown", 2);
+// The session on show is printed from the snapshot it shows, and shows that
+// snapshot again afterwards, whatever the pages stepped through.
+TEST_F(SessionPrint, PrintWhileASessionIsOnShowPrintsItAndKeepsItOnShow) {
+  recordAndOpen("Shown", 3);
+  ASSERT_TRUE(session_load_snapshot('n'));
+  ASSERT_EQ(session_snapshot_number(), 2);
   session_print_services().run_dialog = [](const char*, session_dialog_procedure) { return 1; };
+  session_print_services().print_current_view = [] {
+    ++g_prints;
+    EXPECT_TRUE(session_load_snapshot('n'));
+  };
   session_print();
-  EXPECT_FALSE(session_viewing());
-  EXPECT_EQ(g_prints, 0);
+  EXPECT_EQ(g_prints, 1);
+  EXPECT_EQ(session_print_now().snapshot_count, 2);
+  EXPECT_TRUE(session_viewing());
+  EXPECT_EQ(session_snapshot_number(), 2);
 }
 
 TEST_F(SessionPrint, TheDialogsChoicesGiveTheLayouts) {

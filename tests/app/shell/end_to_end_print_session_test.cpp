@@ -1,0 +1,140 @@
+// Work Session > Print Work Session as a user does it while a session is on
+// show: the print-session dialog and the print come up, every page shows
+// its snapshot under the header, and the session stays on show where it was.
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "app/document/kp_document.h"
+#include "app/panels/small_dialogs.h"
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/files/work_session.h"
+#include "platform/kp_files.h"
+
+namespace {
+
+class EndToEndPrintSession : public FigureTest {
+ protected:
+  void TearDown() override {
+    kp_set_file_chooser({});
+    KPDocument::setPrintPanelResponder({});
+    if (session_viewing()) session_close_viewing();
+    closeAll();
+    FigureTest::TearDown();
+  }
+
+  static QMenuBar* barOf(KPDocument* doc) { return doc && doc->figureWindow() ? doc->figureWindow()->menuBar() : nullptr; }
+
+  static QByteArray run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
+    return process.readAllStandardOutput();
+  }
+
+  // Pixels of a page picture inside a rectangle that pass a test.
+  template <class Pred>
+  static int countIn(const QImage& page, const QRect& area, Pred pred) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (page.rect().contains(x, y) && pred(page.pixel(x, y))) ++count;
+    return count;
+  }
+  static bool dark(QRgb c) { return qGray(c) < 100; }
+  static bool green(QRgb c) { return qGreen(c) > qRed(c) + 60 && qGreen(c) > qBlue(c) + 60; }
+};
+
+TEST_F(EndToEndPrintSession, TheSessionOnShowIsPrintedAndStaysOnShow) {
+  // Three snapshots: one, two and three segments.
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
+  const QString folder = dir.filePath(QStringLiteral("Lesson"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  for (int n = 1; n <= 3; ++n) {
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 60 + 60 * n));
+    click(view, QPoint(400, 60 + 60 * n));
+    chooseTool(view, nullptr);
+    ASSERT_TRUE(doc->writeToURL(folder + QStringLiteral("/Lesson_%1.fig").arg(n)));
+  }
+
+  // The session opened and stepped to its second snapshot.
+  const std::string first = (folder + QStringLiteral("/Lesson_1.fig")).toStdString();
+  kp_set_file_chooser([first](const KPFileDialogRequest&) -> std::optional<std::string> { return first; });
+  ASSERT_TRUE(clickMenuItem(barOf(doc), QStringLiteral("Work Session"), QStringLiteral("Open Work Session")));
+  kp_set_file_chooser([](const KPFileDialogRequest&) -> std::optional<std::string> { return std::nullopt; });
+  ASSERT_TRUE(session_viewing());
+  KPDocument* shown = KPDocument::currentDocument();
+  ASSERT_NE(shown, doc);
+  ASSERT_TRUE(clickMenuItem(barOf(shown), QStringLiteral("Work Session"), QStringLiteral("Next Snapshot")));
+  ASSERT_EQ(session_snapshot_number(), 2);
+
+  // The print-session dialog answered as a user does: one figure a page, OK.
+  bool dialog_up = false;
+  QTimer poll;
+  int tries = 0;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    NSPrintSessionController* dialog = NSPrintSessionController::running();
+    if ((!dialog || !dialog->isVisible()) && ++tries < 500) return;
+    poll.stop();
+    ASSERT_NE(dialog, nullptr);
+    dialog_up = true;
+    dialog->layoutList()->setCurrentIndex(0);
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+  });
+  poll.start();
+  const QString pdf = dir.filePath(QStringLiteral("session.pdf"));
+  int panels = 0;
+  KPDocument::setPrintPanelResponder([&](QPrinter* printer) {
+    ++panels;
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    return true;
+  });
+  messages().clear();
+  ASSERT_TRUE(clickMenuItem(barOf(shown), QStringLiteral("Work Session"), QStringLiteral("Print Work Session")));
+  poll.stop();
+  EXPECT_TRUE(dialog_up);
+  EXPECT_EQ(panels, 1);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  // Still on show, at the snapshot it showed.
+  EXPECT_TRUE(session_viewing());
+  EXPECT_EQ(session_snapshot_number(), 2);
+
+  // Snapshots 2 and 3, one a page: each page has its header and its figure
+  // (two, then three segments in the cell's box).
+  ASSERT_TRUE(QFile::exists(pdf));
+  const QString stem = dir.filePath(QStringLiteral("session"));
+  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"), pdf, stem});
+  for (int page = 1; page <= 2; ++page) {
+    SCOPED_TRACE(page);
+    const QImage image(stem + QStringLiteral("-%1.png").arg(page));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(countIn(image, QRect(0, 0, image.width(), 60), dark), 10);
+    // The segments, one above the other in the snapshot's box.
+    int rows = 0;
+    bool in_segment = false;
+    for (int y = 0; y < image.height(); ++y) {
+      const bool here = countIn(image, QRect(0, y, image.width(), 1), green) > 20;
+      if (here && !in_segment) ++rows;
+      in_segment = here;
+    }
+    EXPECT_EQ(rows, page + 1);
+  }
+  EXPECT_FALSE(QFile::exists(stem + QStringLiteral("-3.png")));
+}
+
+}  // namespace
