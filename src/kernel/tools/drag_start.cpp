@@ -381,6 +381,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !event) return 0;
   const bool mouse = is_mouse(event);
+  kel_EventRecord launch{};
   if (!spring_gesture_active) {
     label_drag = object_drag = 0;
     motion.rot_cos = 1;
@@ -453,7 +454,19 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
     // The spring gesture of the animation modes.
     double x, y;
     event_point(event, &x, &y);
-    return spring_gesture(x, y, event->what == kEventMouseUp, obj);
+    const bool released = event->what == kEventMouseUp;
+    const int taken = spring_gesture(x, y, released, obj);
+    if (!released || interaction_state != kModeAnimation) return taken;
+    // The single animation launches its object when the spring (or a plain
+    // click, which launches at the slowest pace) is released; the motion
+    // takes its grab offset from the press.
+    double wx = g_spring_start.x, wy = g_spring_start.y;
+    if (g_hooks.figure_to_window) g_hooks.figure_to_window(&wx, &wy);
+    launch = *event;
+    launch.what = kEventMouseDown;
+    launch.x = static_cast<int32_t>(std::lround(wx));
+    launch.y = static_cast<int32_t>(std::lround(wy));
+    event = &launch;
   }
 
 gesture:
@@ -560,7 +573,10 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
       redraw_marked_objects();
       add_new_springs_to_animation();
     } else {
-      if (!motion_step_due(event)) return 0;
+      // An animation steps at its own pace, but a release (which ends it)
+      // or a key (which changes the pace) is delivered at once.
+      const bool paced = !animation_mode() || event->what == kEventDragStep;
+      if (paced && !motion_step_due(event)) return 0;
       auto step = [&](object* o) {
         object* ref = o;
         int16_t r;
