@@ -1,7 +1,9 @@
 #include "app/panels/panel_placement.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
@@ -41,6 +43,25 @@ QRect clamped(QRect frame, const QRect& area) {
   return frame;
 }
 
+// Puts the top-left corner of the window's frame at `corner`. A window made
+// but never shown takes a move as the place of its inside (its frame is not
+// known yet); one never made, as that of its frame.
+void move_frame_to(QWidget* window, QPoint corner, const QMargins& margins) {
+  if (window->testAttribute(Qt::WA_WState_Created)) {
+    const QPoint inside = corner + QPoint(margins.left(), margins.top());
+    window->move(inside - (window->geometry().topLeft() - window->pos()));
+  } else {
+    window->move(corner);
+  }
+}
+
+void keep_in_free_area(QWidget* window) {
+  const QMargins margins = frame_margins(window);
+  const QRect frame = window->geometry().marginsAdded(margins);
+  const QRect placed = clamped(frame, free_panel_area());
+  if (placed != frame) move_frame_to(window, placed.topLeft(), margins);
+}
+
 }  // namespace
 
 QRect free_panel_area() {
@@ -63,23 +84,24 @@ void place_shown_window(QWidget* window) {
   const Qt::WindowFlags flags = window->windowFlags();
   const Qt::WindowType type = window->windowType();
   if ((type != Qt::Tool && type != Qt::Dialog) || (flags & Qt::FramelessWindowHint)) return;
+  if (type == Qt::Dialog && !window->testAttribute(Qt::WA_Moved)) {
+    // A dialog places itself (over its parent, or in the middle of the
+    // screen) as it shows: it is kept clear of the palette once it has.
+    QTimer::singleShot(0, window, [w = QPointer<QWidget>(window)] {
+      if (w && w->isVisible()) keep_in_free_area(w);
+    });
+    return;
+  }
+  // A panel first shown opens beside the figure it works on, its top level
+  // with the figure window's.
   const QMargins margins = frame_margins(window);
   QRect frame = window->geometry().marginsAdded(margins);
-  if (type == Qt::Tool && !window->property(kPlacedProperty).toBool()) {
-    // First shown: beside the figure it works on, its top level with the
-    // figure window's.
-    window->setProperty(kPlacedProperty, true);
+  const bool first = !window->property(kPlacedProperty).toBool();
+  window->setProperty(kPlacedProperty, true);
+  if (first)
     if (KPDocument* doc = KPDocument::currentDocument())
       if (const QWidget* figure = doc->figureWindow(); figure && figure->isVisible())
         frame.moveTopLeft(figure->frameGeometry().topRight() + QPoint(kGap + 1, 0));
-  }
   const QRect placed = clamped(frame, free_panel_area());
-  // A window made but never shown takes a move as the place of its inside
-  // (its frame is not known yet); one never made, as that of its frame.
-  if (window->testAttribute(Qt::WA_WState_Created)) {
-    const QPoint inside = placed.topLeft() + QPoint(margins.left(), margins.top());
-    window->move(inside - (window->geometry().topLeft() - window->pos()));
-  } else {
-    window->move(placed.topLeft());
-  }
+  if (first || placed != frame) move_frame_to(window, placed.topLeft(), margins);
 }

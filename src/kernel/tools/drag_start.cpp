@@ -9,6 +9,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
+#include "kernel/model/table.h"
 #include "kernel/model/undo.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
@@ -567,7 +568,10 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
           if (!run_event(r->driver, 1, event)) going = false;
           else moved = true;
         }
-        if (moved) recompute_marked_objects();
+        if (moved) {
+          tabulate_ready = 1;
+          recompute_marked_objects();
+        }
       }
       moving_layer_ready = 0;
       redraw_marked_objects();
@@ -595,6 +599,8 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
           g_hooks.shift_selection_rect)
         g_hooks.shift_selection_rect(static_cast<int32_t>(drag_delta.x), static_cast<int32_t>(drag_delta.y));
       if (moved) {
+        // Each step that moves the figure gives the tables one new row.
+        tabulate_ready = 1;
         recompute_marked_objects();
         moving_layer_ready = 0;
         if (drag_walk.ready(fig)) redraw_marked_objects(drag_walk.marked);

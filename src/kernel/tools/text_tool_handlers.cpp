@@ -25,6 +25,7 @@
 #include "kernel/render/draw_object.h"
 #include "kernel/render/pixel_pen.h"
 #include "kernel/render/styled_primitives.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -37,6 +38,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kernel_services.h"
 
 uint8_t button_targets_hidden = 0;
 uint8_t axes_direction_set = 0;
@@ -46,6 +48,9 @@ int16_t formula_variable_count = 0;
 namespace {
 
 constexpr uint32_t kOptionKey = 8;
+// "Draw the table first...": the Tabulate tool's answer to a number
+// clicked while there is no table.
+constexpr int kRowDrawTableFirst = 905;
 constexpr uint16_t kTagText = 258;
 // Bits of the second state word.
 constexpr uint32_t kMeasureInText = 2 | 4;
@@ -660,6 +665,11 @@ bool table_tool_handler(uint16_t* method, object** designated) {
     return false;
   }
   text_frame_cancel();
+  if (!table && head && type_of(head) != TYPE_TABLE) {
+    // A number clicked before any table is there has no table to go into.
+    message_box_simple(kernel_string(kRowDrawTableFirst));
+    return false;
+  }
   if (table && head && head != table && is_measure_object(head)) {
     tabulate_ready = 1;
     const te_point kept = head->te ? head->te->pos : te_point{};
