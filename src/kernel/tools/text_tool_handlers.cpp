@@ -291,6 +291,16 @@ void toggle_associated_object(object* button, object* obj, uint16_t tag) {
   objlist_add(fig->inputs, obj, tag);
 }
 
+void caption_new_button(object* button) {
+  if (type_of(button) != TYPE_BUTTON || !button->te || button->te->length > 0) return;
+  const toolbar_row* row = toolbar_row_at(ROW_HIDE_SHOW);
+  const char* caption = row && row->name ? row->name : "";
+  if (!set_text_record_text(button->te, caption)) return;
+  button->te->sel_start = 0;
+  button->te->sel_end = button->te->length;
+  button->te->regen_pending = 1;
+}
+
 namespace {
 // Where the frame of a new button starts (the empty click before the
 // placing one).
