@@ -219,6 +219,16 @@ bool text_tool_handler(uint16_t* method, object** designated) {
       *designated = nullptr;
       return false;
     }
+    // A value clicked elsewhere goes into the text being written, live, at
+    // its insertion point; the edit stays on that text.
+    object* value = resolve_text_reference(head, tag);
+    const uint16_t vt = type_of(value);
+    if (head != fig->cur_text && value != fig->cur_text && type_of(fig->cur_text) == TYPE_TEXT &&
+        (vt == TYPE_NUMBER || vt == TYPE_EQUATION)) {
+      send_object_to_text_editor(value);
+      *designated = fig->cur_text;
+      return false;
+    }
     if (object* number = place_number_at_reference(head, tag)) *designated = number;
     return false;
   }
