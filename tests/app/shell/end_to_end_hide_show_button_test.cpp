@@ -33,12 +33,8 @@ class EndToEndHideShowButton : public FigureTest {
 TEST_F(EndToEndHideShowButton, AButtonWithACaptionHidesAndShowsItsTarget) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
-  pickFromPalette(&classe_segment);
-  click(view, QPoint(100, 300));
-  click(view, QPoint(300, 300));
-  const auto segments = objectsOf(view->info(), &classe_segment);
-  ASSERT_EQ(segments.size(), 1u);
-  object* segment = segments[0];
+  object* target = segment(view, QPoint(100, 300), QPoint(300, 300));
+  ASSERT_NE(target, nullptr);
   EXPECT_GT(inkNear(shown(view), QPoint(200, 300)), 0);
 
   pickFromPalette(&classe_button);
@@ -60,7 +56,7 @@ TEST_F(EndToEndHideShowButton, AButtonWithACaptionHidesAndShowsItsTarget) {
   click(view, QPoint(200, 300));
   EXPECT_EQ(caption(button), "Segment");
   ASSERT_NE(button->associated, nullptr) << "the click on the segment did not make it a target";
-  EXPECT_EQ(button->associated->obj, segment);
+  EXPECT_EQ(button->associated->obj, target);
   // The chosen objects are drawn dashed as the pointer moves on: the
   // caption stays.
   moveTo(view, QPoint(450, 250));
@@ -74,10 +70,10 @@ TEST_F(EndToEndHideShowButton, AButtonWithACaptionHidesAndShowsItsTarget) {
   pickFromPalette(kPointerTool);
   EXPECT_GT(captionInk(view, button), 10) << "the caption is not drawn";
   click(view, QPoint(400, 115));
-  EXPECT_FALSE(segment->settings.visible);
+  EXPECT_FALSE(target->settings.visible);
   EXPECT_EQ(inkNear(shown(view), QPoint(200, 300)), 0) << "the segment is still drawn";
   click(view, QPoint(400, 115));
-  EXPECT_TRUE(segment->settings.visible);
+  EXPECT_TRUE(target->settings.visible);
   EXPECT_GT(inkNear(shown(view), QPoint(200, 300)), 0);
 }
 

@@ -11,17 +11,6 @@ namespace {
 
 class EndToEndLiveMeasureInComment : public FigureTest {
  protected:
-  static object* textShowing(kelvo_win_info* fig, const object* value, const object* other_than = nullptr) {
-    for (object* o : objectsOf(fig, &classe_text))
-      for (insert_object* n = o->inserted; n; n = n->next)
-        if (n->obj == value && o != other_than) return o;
-    return nullptr;
-  }
-  static QPoint frameCentre(KPFigureView* view, const object* o) {
-    tagPOINT c{o->te->pos.x + o->te->size.w / 2, o->te->pos.y + o->te->size.h / 2};
-    view->localToGlobalDDM(&c);
-    return QPoint(c.x, c.y);
-  }
   // What the view shows inside an object's text frame, drawn anew.
   static QImage frameImage(KPFigureView* view, const object* o) {
     tagPOINT a{o->te->pos.x, o->te->pos.y};
@@ -33,14 +22,8 @@ class EndToEndLiveMeasureInComment : public FigureTest {
 TEST_F(EndToEndLiveMeasureInComment, AMeasureClickedWhileWritingGoesIntoTheCommentLive) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
-  pickFromPalette(&classe_segment);
-  click(view, QPoint(100, 300));
-  click(view, QPoint(300, 300));
-  pickFromPalette(&classe_length);
-  click(view, QPoint(200, 300));
-  const auto lengths = objectsOf(view->info(), &classe_length);
-  ASSERT_EQ(lengths.size(), 1u);
-  object* length = lengths[0];
+  object* length = measuredSegment(view);
+  ASSERT_NE(length, nullptr);
   object* shown_length = textShowing(view->info(), length);
   ASSERT_NE(shown_length, nullptr);
 

@@ -27,29 +27,6 @@ class EndToEndTabulate : public FigureTest {
     FigureTest::TearDown();
   }
 
-  // A segment from (100, 300) to (300, 300) and its length, shown in a
-  // text under the middle of the segment.
-  object* measuredSegment(KPFigureView* view) {
-    pickFromPalette(&classe_segment);
-    click(view, QPoint(100, 300));
-    click(view, QPoint(300, 300));
-    pickFromPalette(&classe_length);
-    click(view, QPoint(200, 300));
-    const auto lengths = objectsOf(view->info(), &classe_length);
-    EXPECT_EQ(lengths.size(), 1u);
-    return lengths.size() == 1 ? lengths[0] : nullptr;
-  }
-  static object* textShowing(kelvo_win_info* fig, const object* value) {
-    for (object* o : objectsOf(fig, &classe_text))
-      for (insert_object* n = o->inserted; n; n = n->next)
-        if (n->obj == value) return o;
-    return nullptr;
-  }
-  static QPoint frameCentre(KPFigureView* view, const object* o) {
-    tagPOINT c{o->te->pos.x + o->te->size.w / 2, o->te->pos.y + o->te->size.h / 2};
-    view->localToGlobalDDM(&c);
-    return QPoint(c.x, c.y);
-  }
   // The cells of a table, row after row.
   static std::vector<std::string> cells(const object* table) {
     std::vector<std::string> all;
