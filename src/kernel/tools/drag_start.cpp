@@ -525,7 +525,12 @@ void recompute_marked_objects() {
     draw_object(static_display, fig->cur_text);
     if (moving_display) dd_copy_bitmap(moving_display, static_display, 0);
   }
-  if (interaction_state == kModeMultiAnimation && first_hit) pass(first_hit, false);
+  if (interaction_state == kModeMultiAnimation && first_hit) {
+    // A table took the row of this step in the first pass: computed again
+    // it would refuse the row with a beep and end the animation.
+    for (object* o = first_hit; o; o = o->next)
+      if (type_id(o) != TYPE_TABLE || tabulate_ready) step(o, false);
+  }
   draw_moving_layer(3);
   refresh_figure_description(current_figure_view);
 }

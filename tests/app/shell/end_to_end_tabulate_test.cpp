@@ -1,13 +1,16 @@
 // End to end: Measures > Tabulate. A number clicked before the table is
 // drawn is answered with a notice; once a length is in the table, every
 // step of a drag appends a row holding the length shown at that moment,
-// with Tab pressed during the drag too.
+// with Tab pressed during the drag too, and so does every step of the
+// springs' animation, which goes on.
 #include <string>
 #include <vector>
 
+#include "app/panels/anim_panel.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/table.h"
 #include "kernel/tools/drag_start.h"
+#include "kernel/window/anim_panel.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_dialog.h"
 
@@ -24,6 +27,10 @@ class EndToEndTabulate : public FigureTest {
   }
   void TearDown() override {
     KPDialog::setMessageBoxResponder(nullptr);
+    animation_running = 0;
+    stop_spring_animation();
+    close_anim_panel();
+    spin(10);
     FigureTest::TearDown();
   }
 
@@ -45,7 +52,7 @@ class EndToEndTabulate : public FigureTest {
   }
 
   // The length in a new table drawn with the Tabulate tool.
-  object* tabulated(KPFigureView* view, object* length) {
+  static object* tabulated(KPFigureView* view, object* length) {
     pickFromPalette(&classe_table);
     drag(view, QPoint(350, 60), QPoint(550, 220));
     const auto tables = objectsOf(view->info(), &classe_table);
@@ -126,6 +133,40 @@ TEST_F(EndToEndTabulate, EachStepOfADragAppendsARowOfTheShownLength) {
   EXPECT_EQ(after.back(), shownNumber(length));
   EXPECT_EQ(interaction_state, STATE_POINTER);
   EXPECT_EQ(message_beep_count(), beeps);
+}
+
+TEST_F(EndToEndTabulate, TheSpringsAnimationAddsARowAtEachStepAndGoesOn) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  // The distance from a circle's centre (200, 200) to a point on it, the
+  // point driven by a spring.
+  pickFromPalette(&classe_cercle);
+  click(view, QPoint(200, 200));
+  click(view, QPoint(260, 200));
+  pickFromPalette(&classe_point);
+  click(view, QPoint(200, 140));
+  pickFromPalette(&classe_length);
+  click(view, QPoint(200, 200));
+  click(view, QPoint(200, 140));
+  const auto lengths = objectsOf(view->info(), &classe_length);
+  ASSERT_EQ(lengths.size(), 1u);
+  object* table = tabulated(view, lengths[0]);
+  ASSERT_NE(table, nullptr);
+  pickFromPalette(&classe_spring);
+  click(view, QPoint(200, 140));
+  click(view, QPoint(140, 120));
+  NSAnimPanelController* panel = NSAnimPanelController::existing();
+  ASSERT_NE(panel, nullptr);
+  const uint32_t beeps = message_beep_count();
+
+  QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+  for (int i = 0; i < 50 && table->nbvaleurs < 6; ++i) spin(20);
+  EXPECT_GE(table->nbvaleurs, 6) << "the animation adds no row";
+  EXPECT_EQ(message_beep_count(), beeps);
+  EXPECT_EQ(animation_running, 1);
+  EXPECT_EQ(interaction_state, STATE_MULTI_ANIMATION) << "the table ended the animation";
+  QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+  spin(40);
 }
 
 }  // namespace
