@@ -10,6 +10,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/drag_start.h"
 #include "kernel/window/anim_panel.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -86,6 +87,8 @@ NSAnimPanelController* NSAnimPanelController::shared() {
 
 NSAnimPanelController* NSAnimPanelController::existing() { return panel_slot(); }
 
+bool NSAnimPanelController::state() { return animation_running != 0; }
+
 void NSAnimPanelController::getButtonValues(HWND* define, HWND* remove, HWND* animate, HWND* go_back) {
   if (define) *define = kp_hwnd(defini_);
   if (remove) *remove = kp_hwnd(supprim_);
@@ -99,9 +102,10 @@ void NSAnimPanelController::send(WPARAM code) {
 }
 
 void NSAnimPanelController::animAction() {
-  send(state_ ? kAnimCodeStop : kAnimCodeStart);
+  // The button stops what runs and starts what does not: an animation may
+  // have ended without the panel (a click in the figure, a tool chosen).
+  send(animation_running ? kAnimCodeStop : kAnimCodeStart);
   if (KPFigureView* view = figure_view_of(current_figure_view)) view->CheckFigureTimer();
-  state_ = !state_;
 }
 
 LRESULT NSAnimPanelController::sendMessage(UINT message, WPARAM wparam, LPARAM) {
@@ -130,7 +134,6 @@ void NSAnimPanelController::closeEvent(QCloseEvent* event) {
   // Closed by the user: the panel procedure hears it now; closed by the
   // kernel, once the window is gone.
   if (!kernel_closing_) anim_panel_proc(handle(), WM_DESTROY, 0, 0);
-  state_ = false;
 }
 
 HWND show_anim_panel_qt(HWND* define, HWND* remove, HWND* animate, HWND* go_back) {

@@ -37,8 +37,8 @@ class NSAnimPanelController : public QWidget, public KPMessageTarget, public KPW
   KPAnimButton* defineButton() const { return defini_; }
   KPAnimButton* deleteButton() const { return supprim_; }
   KPAnimButton* goBackButton() const { return revenir_; }
-  // The animation was started from the panel and not yet stopped.
-  bool state() const { return state_; }
+  // An animation runs (whoever started it).
+  static bool state();
 
   // Fills the buttons in the order Define, Delete, Animate, Go back.
   void getButtonValues(HWND* define, HWND* remove, HWND* animate, HWND* go_back);
@@ -61,7 +61,6 @@ class NSAnimPanelController : public QWidget, public KPMessageTarget, public KPW
   KPAnimButton* defini_;
   KPAnimButton* revenir_;
   KPAnimButton* supprim_;
-  bool state_ = false;
   bool kernel_closing_ = false;
 };
 

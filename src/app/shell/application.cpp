@@ -26,6 +26,7 @@
 #include "app/panels/about_panel.h"
 #include "app/panels/ambig_menu.h"
 #include "app/panels/help_pages.h"
+#include "app/panels/panel_placement.h"
 #include "app/panels/tools_palette.h"
 #include "app/lang/language_follow_up.h"
 #include "app/lang/resource_folders.h"
@@ -231,6 +232,7 @@ bool DUVirIdazididovi::eventFilter(QObject* watched, QEvent* event) {
     quit_after_modal_panel();
     return true;
   }
+  if (event->type() == QEvent::Show && watched->isWidgetType()) place_shown_window(static_cast<QWidget*>(watched));
   return QObject::eventFilter(watched, event);
 }
 

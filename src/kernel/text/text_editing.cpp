@@ -187,6 +187,13 @@ void switch_text_edit_object(object* obj) {
     if (prev && !text_empty(prev) && prev->classe != &classe_table && prev->classe != &classe_button) regenerate(prev);
   }
   if (ended) text_edit_window = nullptr;
+  if (ended && type_of(prev) == TYPE_BUTTON && fig->cur_text != prev) {
+    // The figure was drawn without the caption while the editor showed it
+    // (a text regenerated after its edit is drawn again; a button is not).
+    redraw_figure(2);
+    figure_changed = 1;
+    flush_moving_display(0);
+  }
 
   object* active = fig->cur_text;
   if (active && active->te && type_of(active) != TYPE_TABLE && type_of(active) != TYPE_EQUATION) {

@@ -9,6 +9,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
+#include "kernel/model/table.h"
 #include "kernel/model/undo.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
@@ -381,6 +382,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !event) return 0;
   const bool mouse = is_mouse(event);
+  kel_EventRecord launch{};
   if (!spring_gesture_active) {
     label_drag = object_drag = 0;
     motion.rot_cos = 1;
@@ -453,7 +455,19 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
     // The spring gesture of the animation modes.
     double x, y;
     event_point(event, &x, &y);
-    return spring_gesture(x, y, event->what == kEventMouseUp, obj);
+    const bool released = event->what == kEventMouseUp;
+    const int taken = spring_gesture(x, y, released, obj);
+    if (!released || interaction_state != kModeAnimation) return taken;
+    // The single animation launches its object when the spring (or a plain
+    // click, which launches at the slowest pace) is released; the motion
+    // takes its grab offset from the press.
+    double wx = g_spring_start.x, wy = g_spring_start.y;
+    if (g_hooks.figure_to_window) g_hooks.figure_to_window(&wx, &wy);
+    launch = *event;
+    launch.what = kEventMouseDown;
+    launch.x = static_cast<int32_t>(std::lround(wx));
+    launch.y = static_cast<int32_t>(std::lround(wy));
+    event = &launch;
   }
 
 gesture:
@@ -511,7 +525,12 @@ void recompute_marked_objects() {
     draw_object(static_display, fig->cur_text);
     if (moving_display) dd_copy_bitmap(moving_display, static_display, 0);
   }
-  if (interaction_state == kModeMultiAnimation && first_hit) pass(first_hit, false);
+  if (interaction_state == kModeMultiAnimation && first_hit) {
+    // A table took the row of this step in the first pass: computed again
+    // it would refuse the row with a beep and end the animation.
+    for (object* o = first_hit; o; o = o->next)
+      if (type_id(o) != TYPE_TABLE || tabulate_ready) step(o, false);
+  }
   draw_moving_layer(3);
   refresh_figure_description(current_figure_view);
 }
@@ -554,13 +573,19 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
           if (!run_event(r->driver, 1, event)) going = false;
           else moved = true;
         }
-        if (moved) recompute_marked_objects();
+        if (moved) {
+          tabulate_ready = 1;
+          recompute_marked_objects();
+        }
       }
       moving_layer_ready = 0;
       redraw_marked_objects();
       add_new_springs_to_animation();
     } else {
-      if (!motion_step_due(event)) return 0;
+      // An animation steps at its own pace, but a release (which ends it)
+      // or a key (which changes the pace) is delivered at once.
+      const bool paced = !animation_mode() || event->what == kEventDragStep;
+      if (paced && !motion_step_due(event)) return 0;
       auto step = [&](object* o) {
         object* ref = o;
         int16_t r;
@@ -579,6 +604,8 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
           g_hooks.shift_selection_rect)
         g_hooks.shift_selection_rect(static_cast<int32_t>(drag_delta.x), static_cast<int32_t>(drag_delta.y));
       if (moved) {
+        // Each step that moves the figure gives the tables one new row.
+        tabulate_ready = 1;
         recompute_marked_objects();
         moving_layer_ready = 0;
         if (drag_walk.ready(fig)) redraw_marked_objects(drag_walk.marked);

@@ -5,6 +5,9 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/object_store.h"
+#include "kernel/render/draw_object.h"
+#include "kernel/text/text_editing.h"
+#include "platform/kelvo_wrap_machine.h"
 
 uint8_t button_tool_option = 0;
 
@@ -145,4 +148,16 @@ int16_t collect_dependency_chain(object* a, object* b) {
   objlist_add(fig->inputs, b, 0);
   clear_chain_marks(a, b);
   return static_cast<int16_t>(objlist_count(fig->inputs));
+}
+
+void send_object_to_text_editor(object* obj) {
+  if (!obj || !text_edit_window) return;
+  constexpr uint32_t kSentToText = 2;
+  if (obj->otype && obj->otype->id == TYPE_NUMBER && !(obj->aux2 & kSentToText)) {
+    obj->state |= OBJ_ERASE;
+    draw_object(nullptr, obj);
+    obj->state &= ~OBJ_ERASE;
+    obj->aux2 |= kSentToText;
+  }
+  NSKelvoWrapMachine::cwmPostMessage(text_edit_window, kEditorChar, 7, reinterpret_cast<LPARAM>(obj));
 }

@@ -26,6 +26,10 @@ object* text_referencing_both(const object* a, const object* b);
 // Hides the targets of the button being built when its option is set.
 extern uint8_t button_tool_option;
 void hide_pending_button_targets();
+// While a text is edited in the figure, has the editor insert a live
+// reference to the object at its insertion point (a number not yet shown
+// in a text flashes once and is marked as shown in one).
+void send_object_to_text_editor(object* obj);
 // The objects leading from a driver a to a traced object b, placed in the
 // figure's argument list (a, the intermediates in construction order, b);
 // answers their number, 0 when b does not depend on a.

@@ -25,6 +25,7 @@
 #include "kernel/render/draw_object.h"
 #include "kernel/render/pixel_pen.h"
 #include "kernel/render/styled_primitives.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -37,6 +38,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kernel_services.h"
 
 uint8_t button_targets_hidden = 0;
 uint8_t axes_direction_set = 0;
@@ -46,6 +48,9 @@ int16_t formula_variable_count = 0;
 namespace {
 
 constexpr uint32_t kOptionKey = 8;
+// "Draw the table first...": the Tabulate tool's answer to a number
+// clicked while there is no table.
+constexpr int kRowDrawTableFirst = 905;
 constexpr uint16_t kTagText = 258;
 // Bits of the second state word.
 constexpr uint32_t kMeasureInText = 2 | 4;
@@ -214,6 +219,16 @@ bool text_tool_handler(uint16_t* method, object** designated) {
       *designated = nullptr;
       return false;
     }
+    // A value clicked elsewhere goes into the text being written, live, at
+    // its insertion point; the edit stays on that text.
+    object* value = resolve_text_reference(head, tag);
+    const uint16_t vt = type_of(value);
+    if (head != fig->cur_text && value != fig->cur_text && type_of(fig->cur_text) == TYPE_TEXT &&
+        (vt == TYPE_NUMBER || vt == TYPE_EQUATION)) {
+      send_object_to_text_editor(value);
+      *designated = fig->cur_text;
+      return false;
+    }
     if (object* number = place_number_at_reference(head, tag)) *designated = number;
     return false;
   }
@@ -284,6 +299,16 @@ void toggle_associated_object(object* button, object* obj, uint16_t tag) {
   node->obj = obj;
   *end = node;
   objlist_add(fig->inputs, obj, tag);
+}
+
+void caption_new_button(object* button) {
+  if (type_of(button) != TYPE_BUTTON || !button->te || button->te->length > 0) return;
+  const toolbar_row* row = toolbar_row_at(ROW_HIDE_SHOW);
+  const char* caption = row && row->name ? row->name : "";
+  if (!set_text_record_text(button->te, caption)) return;
+  button->te->sel_start = 0;
+  button->te->sel_end = button->te->length;
+  button->te->regen_pending = 1;
 }
 
 namespace {
@@ -660,6 +685,11 @@ bool table_tool_handler(uint16_t* method, object** designated) {
     return false;
   }
   text_frame_cancel();
+  if (!table && head && type_of(head) != TYPE_TABLE) {
+    // A number clicked before any table is there has no table to go into.
+    message_box_simple(kernel_string(kRowDrawTableFirst));
+    return false;
+  }
   if (table && head && head != table && is_measure_object(head)) {
     tabulate_ready = 1;
     const te_point kept = head->te ? head->te->pos : te_point{};

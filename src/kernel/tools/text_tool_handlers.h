@@ -54,6 +54,9 @@ void remove_dependant(object* obj, object* owner);
 // Adds the object to the button's targets (and to the tool's arguments)
 // when absent, removes it from both when present.
 void toggle_associated_object(object* button, object* obj, uint16_t tag);
+// A new button without a caption gets the Hide/Show tool's name, selected,
+// so that what the user types next replaces it.
+void caption_new_button(object* button);
 
 // When a number is quoted inside a text at reference `tag` (above 258),
 // its frame is put over the place of the reference in the text and the

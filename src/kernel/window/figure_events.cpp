@@ -242,8 +242,10 @@ void finish_construction(object* made, object* designated, bool macro) {
     const bool labelable = is_labelable_object(made);
     const bool designated_labelable = designated && is_labelable_object(designated);
     const uint16_t t = type_of(made);
+    // A new button opens on its caption, which the user may type over.
+    caption_new_button(made);
     if ((labelable && (!designated_labelable || macro)) || is_value_object(made, true) || t == TYPE_TEXT ||
-        t == TYPE_EXPRESSION || made->classe == &classe_nombre)
+        t == TYPE_EXPRESSION || t == TYPE_BUTTON || made->classe == &classe_nombre)
       switch_text_edit(made);
   }
   save_undo_state(remembered_object_count);

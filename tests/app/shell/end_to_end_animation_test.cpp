@@ -1,12 +1,19 @@
 // End to end: springs pulled with the spring tool chosen from the palette,
 // the animation started, stopped and taken back from the animation panel,
-// and a figure saved with "Animate on open" that starts by itself.
+// and a figure saved with "Animate on open" that starts by itself; the
+// Animation tool launching a point with a click or a spring let go, a click
+// in the figure stopping it; the panels opening wholly on the screen, clear
+// of the tools palette.
 #include <QDir>
+#include <QScreen>
 #include <cmath>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/panels/anim_panel.h"
+#include "app/panels/calculator_panel.h"
+#include "app/panels/panel_placement.h"
 #include "app/support/figure_test.h"
+#include "kernel/measure/calculator_window.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/window/anim_panel.h"
 
@@ -27,22 +34,64 @@ class EndToEndAnimation : public FigureTest {
   }
 
   // A circle about (200, 200) through (260, 200) and a point on it at the
-  // top; then a spring pulled from that point with the palette's tool.
-  object* pointOnCircleWithSpring(KPFigureView* view) {
-    chooseTool(view, &classe_cercle);
+  // top, (200, 140).
+  static object* pointOnCircle(KPFigureView* view) {
+    pickFromPalette(&classe_cercle);
     click(view, QPoint(200, 200));
     click(view, QPoint(260, 200));
-    chooseTool(view, &classe_point);
+    pickFromPalette(&classe_point);
     click(view, QPoint(200, 140));
     const auto on = objectsOf(view->info(), &classe_ptsur);
     EXPECT_EQ(on.size(), 1u);
-    if (on.size() != 1) return nullptr;
+    return on.size() == 1 ? on[0] : nullptr;
+  }
+
+  // The same, then a spring pulled from the point with the palette's tool.
+  object* pointOnCircleWithSpring(KPFigureView* view) {
+    object* on = pointOnCircle(view);
+    if (!on) return nullptr;
     pickFromPalette(&classe_spring);
     EXPECT_EQ(current_class, &classe_spring);
     click(view, QPoint(200, 140));
     click(view, QPoint(140, 120));
     EXPECT_EQ(objectsOf(view->info(), &classe_spring).size(), 1u);
-    return on[0];
+    return on;
+  }
+
+  static uint32_t animationTool() { return find_tool_id_by_name(toolbar_table[ROW_ANIMATION - 1].name); }
+
+  // Waits up to a second for the point to leave where it is; the distance
+  // it went.
+  static double movedAway(const object* p) {
+    const double h0 = p->valeurs[0].h, v0 = p->valeurs[0].v;
+    double d = 0;
+    for (int i = 0; i < 50 && d < 10; ++i) {
+      spin(20);
+      d = std::hypot(p->valeurs[0].h - h0, p->valeurs[0].v - v0);
+    }
+    return d;
+  }
+
+  static void expectClearOfThePalette(const QWidget* panel, const char* what) {
+    const QRect frame = panel->frameGeometry();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(frame)) << what << " leaves the screen";
+    ASSERT_TRUE(NSKelvoToolsPanel::exists());
+    const NSKelvoToolsPanelView* bars = NSKelvoToolsPanel::sharedPanel()->view();
+    const QRect top(bars->mapToGlobal(bars->topRect().topLeft()), bars->topRect().size());
+    EXPECT_FALSE(frame.intersects(top)) << what << " opens under the palette's tool bar";
+    if (bars->sideBarVisible()) {
+      const QRect side(bars->mapToGlobal(bars->sideRect().topLeft()), bars->sideRect().size());
+      EXPECT_FALSE(frame.intersects(side)) << what << " opens under the attribute bar";
+    }
+  }
+
+  // A view with a point on a circle, the Animation tool chosen.
+  static object* pointOnCircleToAnimate(KPFigureView* view) {
+    object* point = pointOnCircle(view);
+    pickFromPalette(animationTool());
+    EXPECT_EQ(interaction_state, STATE_ANIMATION);
+    return point;
   }
 
   static double radiusOf(const object* p, const tagPOINT& centre) {
@@ -125,6 +174,94 @@ TEST_F(EndToEndAnimation, AFigureSavedToAnimateOnOpenStartsByItself) {
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisible());
   EXPECT_TRUE(panel->animButton()->showsRunning());
+}
+
+TEST_F(EndToEndAnimation, AClickLaunchesThePointAndAClickInTheFigureStopsIt) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* point = pointOnCircleToAnimate(view);
+  ASSERT_NE(point, nullptr);
+  const QImage before = shown(view);
+
+  click(view, QPoint(200, 140));
+  EXPECT_GT(movedAway(point), 10) << "a click on the point launches nothing";
+  EXPECT_EQ(manipulating, 1);
+  view->grab();
+  EXPECT_TRUE(view->viewImage() != before) << "the view does not show the point moving";
+
+  // A click elsewhere stops it whenever it comes, between two steps too.
+  click(view, QPoint(450, 400));
+  EXPECT_EQ(manipulating, 0);
+  const double h = point->valeurs[0].h, v = point->valeurs[0].v;
+  spin(200);
+  EXPECT_EQ(point->valeurs[0].h, h);
+  EXPECT_EQ(point->valeurs[0].v, v);
+}
+
+TEST_F(EndToEndAnimation, ASpringPulledAndLetGoSendsThePointTheOtherWay) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* point = pointOnCircleToAnimate(view);
+  ASSERT_NE(point, nullptr);
+  const tagPOINT centre = figurePoint(view, QPoint(200, 200));
+  const double a0 = std::atan2(point->valeurs[0].v - centre.y, point->valeurs[0].h - centre.x);
+
+  // Pulled to the left, the spring throws the point to the right: along
+  // the circle from its top towards (260, 200).
+  drag(view, QPoint(200, 140), QPoint(130, 140));
+  EXPECT_EQ(spring_gesture_active, 0);
+  ASSERT_GT(movedAway(point), 10) << "the spring let go launches nothing";
+  const tagPOINT right = figurePoint(view, QPoint(260, 200));
+  const double toward = std::atan2(right.y - centre.y, right.x - centre.x);
+  const double a1 = std::atan2(point->valeurs[0].v - centre.y, point->valeurs[0].h - centre.x);
+  auto gap = [](double a, double b) { return std::fabs(std::remainder(a - b, 2 * M_PI)); };
+  EXPECT_LT(gap(a1, toward), gap(a0, toward)) << "the point went the way it was pulled";
+  click(view, QPoint(450, 400));
+  EXPECT_EQ(manipulating, 0);
+}
+
+TEST_F(EndToEndAnimation, AnimateStartsAgainAfterAClickInTheFigureStoppedTheSprings) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* point = pointOnCircleWithSpring(view);
+  ASSERT_NE(point, nullptr);
+  NSAnimPanelController* panel = NSAnimPanelController::existing();
+  ASSERT_NE(panel, nullptr);
+
+  QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+  EXPECT_GT(movedAway(point), 10);
+  click(view, QPoint(450, 400));
+  ASSERT_EQ(animation_running, 0) << "a click in the figure stops the springs";
+
+  QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+  EXPECT_GT(movedAway(point), 10) << "Animate starts nothing once the figure stopped the springs";
+  EXPECT_EQ(animation_running, 1);
+  EXPECT_TRUE(panel->animButton()->showsRunning());
+}
+
+TEST_F(EndToEndAnimation, PanelsOpenWhollyOnTheScreenBesideTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  QWidget* figure = view->window();
+  // The figure window high on the screen and wide: a panel beside it does
+  // not fit and must still not slip under the palette.
+  figure->move(free_panel_area().topLeft());
+  figure->resize(free_panel_area().width() - 60, 400);
+  spin(10);
+
+  pickFromPalette(&classe_spring);
+  NSAnimPanelController* anim = NSAnimPanelController::existing();
+  ASSERT_NE(anim, nullptr);
+  ASSERT_TRUE(anim->isVisible());
+  expectClearOfThePalette(anim, "the animation panel");
+
+  pickFromPalette(&classe_calculate);
+  KPCalculatorPanel* calculator = calculator_panel();
+  ASSERT_NE(calculator, nullptr);
+  ASSERT_TRUE(calculator->isVisible());
+  expectClearOfThePalette(calculator, "the calculator");
+  calculator->close();
+  spin(10);
 }
 
 }  // namespace

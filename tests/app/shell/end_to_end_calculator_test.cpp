@@ -38,19 +38,6 @@ class EndToEndCalculator : public FigureTest {
     EXPECT_EQ(found.size(), 1u);
     return found.empty() ? nullptr : found[0];
   }
-  // The text that shows a value, or null.
-  static object* textShowing(kelvo_win_info* fig, const object* value) {
-    for (object* o : objectsOf(fig, &classe_text))
-      for (insert_object* n = o->inserted; n; n = n->next)
-        if (n->obj == value) return o;
-    return nullptr;
-  }
-  // The centre of an object's text frame in the view.
-  static QPoint frameCentre(KPFigureView* view, const object* o) {
-    tagPOINT c{o->te->pos.x + o->te->size.w / 2, o->te->pos.y + o->te->size.h / 2};
-    view->localToGlobalDDM(&c);
-    return QPoint(c.x, c.y);
-  }
   // The number a measure's text shows, read in the user's separators.
   static double shownNumber(const object* m) {
     std::string s;

@@ -17,6 +17,7 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/text/text_record.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
@@ -138,6 +139,41 @@ class FigureTest : public ShellTest {
     for (object* o = fig ? fig->first : nullptr; o; o = o->next)
       if (o->classe == cls) found.push_back(o);
     return found;
+  }
+
+  // A segment drawn with the palette's tool from a to b.
+  static object* segment(KPFigureView* view, QPoint a, QPoint b) {
+    pickFromPalette(&classe_segment);
+    click(view, a);
+    click(view, b);
+    const auto all = objectsOf(view->info(), &classe_segment);
+    return all.empty() ? nullptr : all.back();
+  }
+
+  // A segment from (100, 300) to (300, 300) and its length measured with
+  // the palette's tool, shown in a text under the middle of the segment.
+  static object* measuredSegment(KPFigureView* view) {
+    segment(view, QPoint(100, 300), QPoint(300, 300));
+    pickFromPalette(&classe_length);
+    click(view, QPoint(200, 300));
+    const auto lengths = objectsOf(view->info(), &classe_length);
+    EXPECT_EQ(lengths.size(), 1u);
+    return lengths.size() == 1 ? lengths[0] : nullptr;
+  }
+
+  // The first text that shows a value (other than `other_than`), or null.
+  static object* textShowing(kelvo_win_info* fig, const object* value, const object* other_than = nullptr) {
+    for (object* o : objectsOf(fig, &classe_text))
+      for (insert_object* n = o->inserted; n; n = n->next)
+        if (n->obj == value && o != other_than) return o;
+    return nullptr;
+  }
+
+  // The centre of an object's text frame in the view.
+  static QPoint frameCentre(KPFigureView* view, const object* o) {
+    tagPOINT c{o->te->pos.x + o->te->size.w / 2, o->te->pos.y + o->te->size.h / 2};
+    view->localToGlobalDDM(&c);
+    return QPoint(c.x, c.y);
   }
 
   // The view painted anew, the figure drawn again.
