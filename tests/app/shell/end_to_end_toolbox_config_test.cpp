@@ -28,6 +28,14 @@ class ToolboxConfiguration : public FigureTest {
     return names;
   }
   static NSGeoToolsMenu* buttonOf(int index) { return static_cast<NSGeoToolsMenu*>(tool_menus[index]->view); }
+  // A figure window, and View > Toolbox Configuration... chosen in it.
+  void enterConfiguration(KPFigureView** view, KPFigureWindow** window) {
+    *view = openView();
+    ASSERT_NE(*view, nullptr);
+    *window = KPDocument::currentDocument()->figureWindow();
+    ASSERT_TRUE(clickMenuItem((*window)->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
+    spin(20);
+  }
   // Opens the list of a toolbox with the mouse: a click selects the
   // toolbox, a second one opens its list.
   static NSGeoToolsPullDownController* openList(int index) {
@@ -60,11 +68,9 @@ class ToolboxConfiguration : public FigureTest {
 }  // namespace
 
 TEST_F(ToolboxConfiguration, RevertKeepsTheWindowAndTheListsWorkingAndTheTrashTakesTheToolDragged) {
-  KPFigureView* view = openView();
-  ASSERT_NE(view, nullptr);
-  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
-  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
-  spin(20);
+  KPFigureView* view = nullptr;
+  KPFigureWindow* window = nullptr;
+  ASSERT_NO_FATAL_FAILURE(enterConfiguration(&view, &window));
   NSToolsWindowController* dialog = NSToolsWindowController::shared();
   ASSERT_TRUE(dialog->isVisible());
   ASSERT_EQ(config_mode, 1);
@@ -102,11 +108,9 @@ TEST_F(ToolboxConfiguration, RevertKeepsTheWindowAndTheListsWorkingAndTheTrashTa
 // list under the mouse changes: the drag then ends at the first move made
 // with the button up, and a drag left hanging never acts on a later click.
 TEST_F(ToolboxConfiguration, ADragWhoseReleaseWentAstrayEndsAndNeverActsOnALaterClick) {
-  KPFigureView* view = openView();
-  ASSERT_NE(view, nullptr);
-  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
-  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
-  spin(20);
+  KPFigureView* view = nullptr;
+  KPFigureWindow* window = nullptr;
+  ASSERT_NO_FATAL_FAILURE(enterConfiguration(&view, &window));
   NSToolsWindowController* dialog = NSToolsWindowController::shared();
   NSKelvoToolsPanelView* palette = NSKelvoToolsPanel::sharedPanel()->view();
   const std::vector<std::string> lines = namesOf(tool_menus[2]);
@@ -160,11 +164,9 @@ TEST_F(ToolboxConfiguration, ADragWhoseReleaseWentAstrayEndsAndNeverActsOnALater
 // Escape in the configuration window is its Cancel: the window goes, and the
 // menus and the sheet come back; the window stays above the figure windows.
 TEST_F(ToolboxConfiguration, EscapeLeavesTheConfigurationAndGivesTheMenusBack) {
-  KPFigureView* view = openView();
-  ASSERT_NE(view, nullptr);
-  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
-  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
-  spin(20);
+  KPFigureView* view = nullptr;
+  KPFigureWindow* window = nullptr;
+  ASSERT_NO_FATAL_FAILURE(enterConfiguration(&view, &window));
   NSToolsWindowController* dialog = NSToolsWindowController::shared();
   ASSERT_TRUE(dialog->isVisible());
   EXPECT_TRUE(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
