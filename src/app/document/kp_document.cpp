@@ -441,7 +441,7 @@ void KPDocument::windowDidBecomeMain() {
   if (KPGeoDocument::currentInfo()) view->selectWindow();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (just_read && state_ == kBuilt && fig && fig->animate_on_open) view->autoanimate();
-  if (just_read && state_ == kBuilt && fig) {
+  if (just_read && state_ == kBuilt && fig && !readWithout_) {
     fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
   }
   if (figureWindow_->menuBar()) {
@@ -493,6 +493,10 @@ bool KPDocument::updateFigureFromFileData() {
   // A figure that was not read is not the file's: it gets neither its path
   // nor its name, so that no Save can replace the file with it.
   if (answer != 1) return false;
+  // A figure read without some of its records is not the file: it opens as
+  // a new figure, so that no Save writes the shortened figure over the file.
+  const std::string left_out = figure_file_left_out();
+  readWithout_ = !left_out.empty();
   if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
     KPGeoDocument::_undo_dirty(fig);
     select_axes_tool_variant();
@@ -500,13 +504,27 @@ bool KPDocument::updateFigureFromFileData() {
     remembered_object_count = fig->nbobj;
     GlobalFreeAndNull(&fig->text1);
     GlobalFreeAndNull(&fig->text0);
-    fig->text1 = kernel_copy(path);
-    fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
     if (readsituationflag_) fig->ival = 3;
-    // A figure imported from a calculator file is not that file: Save asks
-    // where to put it rather than writing a figure text over the file.
-    const bool calculator_file = file_platform == 3 || file_platform == 4;
-    if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+    if (readWithout_) {
+      const char* base = kernel_string(kUntitledRow);
+      const QString name = kp_qstring(base ? base : "Untitled") + QString::number(g_untitled_counter++);
+      fig->text0 = kernel_copy(name.toUtf8());
+      if (figureWindow_) figureWindow_->setWindowTitle(name);
+      documentName_ = QString();
+      KPGeoDocument::_do_dirty(fig);
+    } else {
+      fig->text1 = kernel_copy(path);
+      fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
+      // A figure imported from a calculator file is not that file: Save asks
+      // where to put it rather than writing a figure text over the file.
+      const bool calculator_file = file_platform == 3 || file_platform == 4;
+      if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+    }
+  }
+  if (readWithout_) {
+    const std::string text = "Some objects of the figure cannot be read and were left out:\n" + left_out +
+                             "The rest opens as a new figure; save it under a name of its own.";
+    message_box_simple(text.c_str());
   }
   return true;
 }

@@ -138,6 +138,8 @@ class KPDocument : public QObject {
   QString documentName_;
   int state_ = kUntitled;
   bool readsituationflag_ = false;
+  // The last read went on without some records of the file.
+  bool readWithout_ = false;
   QRectF printRect_;
   std::unique_ptr<QPrinter> printInfo_;  // made by the first print
   QPointer<KPFigureView> windowToClose_;

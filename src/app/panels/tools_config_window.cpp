@@ -50,7 +50,9 @@ void NSToolsWindowController::destroy() {
   g_controller = nullptr;
 }
 
-NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool) {
+NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint) {
+  // The window floats above the figure windows: while it is open they take
+  // no menu command and no click, so it must never end up behind them.
   setWindowTitle(QStringLiteral("Toolbox Configuration"));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QStringLiteral("Drag tools between toolboxes, or into the Trash."), this));
@@ -93,6 +95,8 @@ NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool) 
   sheet->addLayout(sheet_buttons);
   connect(passwordOk_, &QPushButton::clicked, this, [this] { iconOrganizerCommand(kPasswordOk); });
   connect(passwordCancel_, &QPushButton::clicked, this, [this] { iconOrganizerCommand(kPasswordCancel); });
+  // Escape or the window's close box on the prompt is its Cancel.
+  connect(passwordSheet_, &QDialog::rejected, this, [this] { iconOrganizerCommand(kPasswordCancel); });
 }
 
 QPushButton* NSToolsWindowController::button(int tag) const {
@@ -167,6 +171,8 @@ void NSToolsWindowController::activateToolsDialog() {
 }
 
 void NSToolsWindowController::resetConfiguration(bool cancel) {
+  // The records a drag under way points into are about to be replaced.
+  if (NSKelvoToolsPanelView* v = palette_view()) v->cancelToolDrag();
   // The image begins with the file's header line; the description follows
   // the line breaks after it.
   size_t start = backup_.find_first_of("\r\n");
@@ -227,6 +233,7 @@ void NSToolsWindowController::iconOrganizerCommand(int tag) {
 }
 
 void NSToolsWindowController::exitReorganizeIcons() {
+  if (NSKelvoToolsPanelView* v = palette_view()) v->cancelToolDrag();
   config_mode = 0;
   leaving_ = true;
   hide();
@@ -244,6 +251,16 @@ void NSToolsWindowController::exitReorganizeIcons() {
   rebuild_bars();
   select_tool(0);
   enableMainMenus(true);
+}
+
+void NSToolsWindowController::reject() {
+  // Escape is Cancel: leaving the window any other way would keep the
+  // configuration mode without the window that ends it.
+  if (config_mode && !leaving_) {
+    iconOrganizerCommand(kCancel);
+    return;
+  }
+  QDialog::reject();
 }
 
 void NSToolsWindowController::closeEvent(QCloseEvent* e) {

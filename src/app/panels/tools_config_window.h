@@ -45,6 +45,7 @@ class NSToolsWindowController : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void reject() override;
 
  private:
   NSToolsWindowController();

@@ -434,9 +434,61 @@ void NSKelvoToolsPanelView::goToEdition(NSGeoToolsMenu* button, int position) {
   if (position < 0 || position >= menu_entry_count(button->kelvoMenu())) return;
   stop_hold_timer();
   dragging_ = true;
+  dropPending_ = false;
   drggingMenu_ = button->kelvoMenu();
   drggingIndex_ = position;
   dragOver_ = nullptr;
+  qApp->installEventFilter(this);
+}
+
+void NSKelvoToolsPanelView::cancelToolDrag() {
+  qApp->removeEventFilter(this);
+  const bool was = dragging_;
+  dragging_ = false;
+  dropPending_ = false;
+  dragOver_ = nullptr;
+  drggingMenu_ = nullptr;
+  drggingIndex_ = -1;
+  if (was) KPCursor::setCursor(nullptr);
+}
+
+void NSKelvoToolsPanelView::endDragLater(const QPoint& global) {
+  // The drop may rebuild the buttons, one of which may be the receiver of
+  // the event being filtered: it runs once that event is done.
+  if (dropPending_) return;
+  dropPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this, global] {
+        if (dropPending_) toolDroppedAt(global);
+      },
+      Qt::QueuedConnection);
+}
+
+bool NSKelvoToolsPanelView::eventFilter(QObject* watched, QEvent* event) {
+  // Windows are watched too: a release that no widget takes (the list it
+  // began in was closed under the mouse) still reaches its window.
+  (void)watched;
+  if (!dragging_) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      if (!dropPending_) cancelToolDrag();
+      break;
+    case QEvent::MouseButtonRelease: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton) endDragLater(mouse->globalPosition().toPoint());
+      break;
+    }
+    case QEvent::MouseMove: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (!(mouse->buttons() & Qt::LeftButton)) endDragLater(mouse->globalPosition().toPoint());
+      break;
+    }
+    default:
+      break;
+  }
+  return false;
 }
 
 void NSKelvoToolsPanelView::toolDraggedTo(const QPoint& global) {
@@ -463,6 +515,8 @@ void NSKelvoToolsPanelView::toolDraggedTo(const QPoint& global) {
 
 void NSKelvoToolsPanelView::toolDroppedAt(const QPoint& global) {
   if (!dragging_) return;
+  qApp->removeEventFilter(this);
+  dropPending_ = false;
   dragging_ = false;
   dragOver_ = nullptr;
   KPCursor::setCursor(nullptr);

@@ -101,6 +101,9 @@ class NSKelvoToolsPanelView : public QWidget {
   // open list (after that item), or on empty palette space (a new toolbox);
   // anywhere else the tool stays where it was.
   void toolDroppedAt(const QPoint& global);
+  // Forgets the drag under way, if any: the tool stays where it was. The
+  // toolboxes are about to be rebuilt, or the drag lost its release.
+  void cancelToolDrag();
   // Moves the dragged tool into the button's toolbox after entry
   // position + 1; nothing when it is the tool's own toolbox.
   void droppedItem(NSGeoToolsMenu* button, int position);
@@ -119,9 +122,16 @@ class NSKelvoToolsPanelView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  // While a tool is dragged: the release (or, when the window system lost
+  // it, the first move with the button up) ends the drag wherever it
+  // reaches the application, and a press with a drag still hanging ends it
+  // without moving anything.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void endDragLater(const QPoint& global);
   bool sideBarVisible_ = true;
+  bool dropPending_ = false;
   bool dragging_ = false;
   menu* drggingMenu_ = nullptr;  // the dragged tool's toolbox
   int drggingIndex_ = -1;        // and its position there, from 0

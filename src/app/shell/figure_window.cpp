@@ -243,14 +243,8 @@ void KPFigureWindow::buildMenus() {
     revert->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemRevert));
   });
   QMenu* edit = menuBar_->addMenu(QStringLiteral("&Edit"));
-  QAction* undo = edit->addAction(QStringLiteral("Undo"), QKeySequence::Undo, [this] {
-    if (figureView_->lockFixSaveContext()) {
-      undo_swap_state();
-      figureView_->unlockView();
-    }
-  });
-  kp_set_item_id(undo, 110);
-  // Cut, Copy, Paste and Select All go through the kernel's main commands.
+  // Undo, Cut, Copy, Paste and Select All go through the kernel's main
+  // commands: Undo first abandons what the current tool has half built.
   auto edit_item = [this, edit](const QString& text, QKeySequence key, int id) {
     QAction* action = edit->addAction(text, key, [this, id] {
       if (!figureView_->lockFixSaveContext()) return;
@@ -259,6 +253,7 @@ void KPFigureWindow::buildMenus() {
     });
     kp_set_item_id(action, id);
   };
+  edit_item(QStringLiteral("Undo"), QKeySequence::Undo, 110);
   edit->addSeparator();
   edit_item(QStringLiteral("Cu&t"), QKeySequence::Cut, 109);
   edit_item(QStringLiteral("&Copy"), QKeySequence::Copy, 111);

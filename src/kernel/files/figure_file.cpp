@@ -41,6 +41,7 @@ char load_number_text[16] = "0";
 namespace {
 
 std::string last_error;
+std::string left_out;
 
 constexpr size_t kMaxPictureName = 1023;
 constexpr size_t kMaxColorName = 49;
@@ -169,6 +170,7 @@ bool text_with_number_parent(const object* o) {
 }  // namespace
 
 const char* figure_file_error() { return last_error.c_str(); }
+const std::string& figure_file_left_out() { return left_out; }
 
 int8_t refuse_figure_file(const char* why) { return failed(why); }
 
@@ -365,6 +367,7 @@ void txt_next_load_number() {
 
 int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   last_error.clear();
+  left_out.clear();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return last_error = "no current figure", 0;
   const char* const end = text + len;
@@ -499,6 +502,12 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     object* o = nullptr;
     if (!(p >= end || *p == '\0' || starts(p, kBitmapsTitle))) {
       n = read_object_record(&o, p);
+      if (n < 0 && file_class == 0 && object_reader_record_left_out() && ended > p) {
+        // The rest of the figure does not depend on this record: go on
+        // without it, and say so.
+        left_out += std::to_string(object_reader_record_number()) + ": " + object_reader_error() + "\n";
+        n = static_cast<int32_t>(ended - p);
+      }
       if (n < 0) return failed(object_reader_error());
       p += n;
     }

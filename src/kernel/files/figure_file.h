@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct bitmap_info;
 class KPGrafPort;
@@ -47,6 +48,10 @@ int32_t txt_write_bitmaps(char* dst);
 int8_t read_figure_file(const char* image, uint32_t len, const char* path);
 int8_t txt_read_figure(const char* text, uint32_t len, const char* path);
 const char* figure_file_error();
+// The records the last figure read went on without, one line each: the
+// record's number and why its object could not be built. Empty when every
+// record was taken.
+const std::string& figure_file_left_out();
 // Refuses the figure being read for `why`: the figure is left empty and
 // figure_file_error() gives the reason. Returns 0.
 int8_t refuse_figure_file(const char* why);

@@ -68,6 +68,9 @@ struct NumberTable {
   kelvo_win_info* fig = nullptr;
   uint32_t highest = 0;
   std::vector<object*> by_number;  // index: file number
+  // Numbers of the records left out: they name no object, and the count of
+  // records below must not stand in for them.
+  std::unordered_set<uint32_t> left_out;
 };
 NumberTable numbers;
 
@@ -93,6 +96,7 @@ void table_remove(const object* o) {
 
 // Fills the table from the objects of the current figure.
 void table_build() {
+  numbers.left_out.clear();
   numbers.ordered = true;
   numbers.highest = 0;
   numbers.by_number.clear();
@@ -438,9 +442,21 @@ double value_resolution_factor(uint8_t unit) {
   }
 }
 
+// The record being read: its number, and whether the figure can do without
+// it when it is refused.
+uint32_t record_number = 0;
+bool record_left_out = false;
+
 bool fail(const std::string& why) {
   last_error = why;
   return false;
+}
+
+// Refuses a record whose form is sound but whose object cannot be built.
+bool leave_out(const std::string& why) {
+  record_left_out = true;
+  if (numbers.open && record_number != 0) numbers.left_out.insert(record_number);
+  return fail(why);
 }
 
 // The per-type word.
@@ -779,6 +795,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   int64_t number = 0;
   if (!txt_is_digit(*p) || !next_int(p, &number, 0, INT32_MAX)) return fail("record without its number");
   r.number = static_cast<uint32_t>(number);
+  record_number = r.number;
   while (is_blank(*p) || *p == ':') ++p;
   std::string name;
   if (starts(p, "Ma R")) {
@@ -799,7 +816,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p += name.size();
     r.cls = find_class_by_short_name(name.data(), name.size());
   }
-  if (r.cls == nullptr || (name.empty() && *result == nullptr)) return fail("unknown class \"" + name + "\"");
+  if (r.cls == nullptr || (name.empty() && *result == nullptr)) return leave_out("unknown class \"" + name + "\"");
   const uint16_t t = class_type_id(r.cls);
   p = skip_separators(p);
   if (*result == nullptr && starts(p, "Const:")) {
@@ -827,11 +844,11 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   }
   for (int64_t n : r.parents) {
     object* o = find_object_by_file_number(static_cast<uint32_t>(n));
-    if (o == nullptr || n == 0) return fail("parent " + std::to_string(n) + " is not in the figure");
+    if (o == nullptr || n == 0) return leave_out("parent " + std::to_string(n) + " is not in the figure");
     args.push_back(o);
   }
   if (t == TYPE_LOCUS && *result == nullptr) {
-    if (args.size() < 2) return fail("locus without its two objects");
+    if (args.size() < 2) return leave_out("locus without its two objects");
     object* a = args.front();
     object* b = args.back();
     args.clear();
@@ -844,7 +861,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   }
   *method = *result != nullptr ? (*result)->methode
                                 : find_method_for_parents(r.cls, args.data(), static_cast<uint32_t>(args.size()));
-  if (*method < 0) return fail("no method of " + name + " takes these parents");
+  if (*method < 0) return leave_out("no method of " + name + " takes these parents");
 
   value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
   // Values on the head line.
@@ -1746,6 +1763,8 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
 }  // namespace
 
 const char* object_reader_error() { return last_error.c_str(); }
+bool object_reader_record_left_out() { return record_left_out; }
+uint32_t object_reader_record_number() { return record_number; }
 
 void begin_record_numbers() { table_build(); }
 
@@ -1834,7 +1853,7 @@ uint32_t read_signed_pair(const char* text, int16_t box[4]) {
 
 object* find_object_by_file_number(uint32_t n) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (fig == nullptr || n == 0) return nullptr;
+  if (fig == nullptr || n == 0 || (numbers.open && numbers.left_out.count(n) != 0)) return nullptr;
   bool absent = false;
   if (numbers.open && numbers.ordered && numbers.fig == fig) {
     object* hit = n < numbers.by_number.size() ? numbers.by_number[n] : nullptr;
@@ -1917,6 +1936,8 @@ template <class Parse>
 int32_t read_record_with(object** slot, const char* text, Parse&& parse) {
   if (slot != nullptr) *slot = nullptr;
   last_error.clear();
+  record_left_out = false;
+  record_number = 0;
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr || text == nullptr) {
     last_error = "no current figure";

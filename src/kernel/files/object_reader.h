@@ -36,6 +36,11 @@ void begin_record_numbers();
 void resolve_record_numbers();
 // Why the last record was refused ("" when it was not).
 const char* object_reader_error();
+// The last record was refused for what it names (an unknown class, a parent
+// that is not in the figure, parents that fit no method of its class), not
+// for its form: the figure can go on without it. Its number in the file.
+bool object_reader_record_left_out();
+uint32_t object_reader_record_number();
 
 // A "Ma:" line: applies the macro it names to the objects it lists; the
 // records that follow ("Ma R") describe the final objects it made. Returns

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -11,6 +12,7 @@
 #include "kernel/files/figure_file.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/object_helpers.h"
+#include "kernel/files/object_reader.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/files/text_output.h"
 #include "kernel/files/text_family.h"
@@ -776,16 +778,49 @@ int32_t txt_write_object(object* obj, char* dst) {
   return n;
 }
 
+namespace {
+
+// Whether the reader can build the object again from its record: its
+// parents are written and fit a method of its class, as the reader asks.
+// A construction left half made does not, and neither does what rests on
+// it; such a record would make the reader refuse the whole figure.
+bool rebuildable(object* o, const std::unordered_set<const object*>& left_out) {
+  if (o->macro != nullptr) return true;
+  if (o->classe == nullptr) return false;
+  const int n = o->nbparents > 0 && o->parents != nullptr ? o->nbparents : 0;
+  for (int k = 0; k < n; ++k)
+    if (o->parents[k] == nullptr || left_out.count(o->parents[k]) != 0) return false;
+  if (object_type_id(o) == TYPE_LOCUS) return true;
+  // The search marks the argument codes of the class; a tool of that class
+  // may be half way through its picks (a work session writes the figure
+  // then), so the marks are given back as they were.
+  std::vector<TYPEOBJ> marks;
+  for (construct_methodptr* m = o->classe->methods; m != nullptr && *m != nullptr; ++m)
+    for (TYPEOBJ* code = (*m)->args; code != nullptr && *code != 0; ++code) marks.push_back(*code);
+  const bool fits = find_method_for_parents(o->classe, o->parents, static_cast<uint32_t>(n)) >= 0;
+  size_t k = 0;
+  for (construct_methodptr* m = o->classe->methods; m != nullptr && *m != nullptr; ++m)
+    for (TYPEOBJ* code = (*m)->args; code != nullptr && *code != 0; ++code) *code = marks[k++];
+  return fits;
+}
+
+}  // namespace
+
 int32_t txt_write_objects(char* dst) {
   TxtOut out(dst);
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return 0;
   txt_forget_macro_instance();
+  std::unordered_set<const object*> left_out;
   for (object* o = fig->first; o != nullptr; o = o->next) {
     // An application's line comes before its first object, hidden or not.
     out.add(txt_write_macro_instance_line(o, out.here()));
     if (o->macro != nullptr && o->final_no == 0) continue;
     if (class_is(o->classe, "IntSet")) continue;
+    if (!rebuildable(o, left_out)) {
+      left_out.insert(o);
+      continue;
+    }
     out.add(txt_write_object_record(o, out.here()));
   }
   txt_forget_macro_instance();

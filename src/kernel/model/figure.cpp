@@ -446,13 +446,19 @@ object* copy_object_record(const object* src) {
   return copy;
 }
 
-// The copy-figure counterpart of a source object, by number.
-object* counterpart(const std::vector<object*>& by_num, const object* src_obj) {
-  if (!src_obj || src_obj->num == 0 || src_obj->num >= by_num.size()) return nullptr;
-  return by_num[src_obj->num];
+// Source objects and their copies. Numbers cannot pair them: an object may
+// carry no number (an intersection set a macro made) or one that is not its
+// place in the list.
+using CopyMap = std::unordered_map<const object*, object*>;
+
+// The copy-figure counterpart of a source object.
+object* counterpart(const CopyMap& copies, const object* src_obj) {
+  if (!src_obj) return nullptr;
+  const auto it = copies.find(src_obj);
+  return it == copies.end() ? nullptr : it->second;
 }
 
-bool copy_inserted(const std::vector<object*>& by_num, const object* src, object* copy) {
+bool copy_inserted(const CopyMap& copies, const object* src, object* copy) {
   insert_object** tail = &copy->inserted;
   for (const insert_object* node = src->inserted; node; node = node->next) {
     insert_object* fresh = copy_block(node);
@@ -460,16 +466,16 @@ bool copy_inserted(const std::vector<object*>& by_num, const object* src, object
     fresh->next = nullptr;
     *tail = fresh;
     tail = &fresh->next;
-    fresh->obj = counterpart(by_num, node->obj);
+    fresh->obj = counterpart(copies, node->obj);
     if (node->obj && !fresh->obj) return false;
   }
   return true;
 }
 
-bool copy_associated(const std::vector<object*>& by_num, const object* src, object* copy) {
+bool copy_associated(const CopyMap& copies, const object* src, object* copy) {
   objectptrlist** tail = &copy->associated;
   for (const objectptrlist* node = src->associated; node; node = node->next) {
-    object* target = counterpart(by_num, node->obj);
+    object* target = counterpart(copies, node->obj);
     if (!target) continue;
     objectptrlist* fresh = alloc_block<objectptrlist>();
     if (!fresh) return false;
@@ -480,21 +486,21 @@ bool copy_associated(const std::vector<object*>& by_num, const object* src, obje
   return true;
 }
 
-bool copy_param_colors(const std::vector<object*>& by_num, const object* src, object* copy) {
+bool copy_param_colors(const CopyMap& copies, const object* src, object* copy) {
   if (src->pcolor &&
-      !set_object_color_params(copy, counterpart(by_num, src->pcolor->red),
-                               counterpart(by_num, src->pcolor->green),
-                               counterpart(by_num, src->pcolor->blue)))
+      !set_object_color_params(copy, counterpart(copies, src->pcolor->red),
+                               counterpart(copies, src->pcolor->green),
+                               counterpart(copies, src->pcolor->blue)))
     return false;
   if (src->pfill &&
-      !set_object_fill_color_params(copy, counterpart(by_num, src->pfill->red),
-                                    counterpart(by_num, src->pfill->green),
-                                    counterpart(by_num, src->pfill->blue)))
+      !set_object_fill_color_params(copy, counterpart(copies, src->pfill->red),
+                                    counterpart(copies, src->pfill->green),
+                                    counterpart(copies, src->pfill->blue)))
     return false;
   return true;
 }
 
-infomacro* copy_infomacro(const std::vector<object*>& by_num, const infomacro* src) {
+infomacro* copy_infomacro(const CopyMap& copies, const infomacro* src) {
   infomacro* im = alloc_block<infomacro>();
   if (!im) return nullptr;
   im->im_method = src->im_method;
@@ -507,7 +513,7 @@ infomacro* copy_infomacro(const std::vector<object*>& by_num, const infomacro* s
       free_infomacro(&im);
       return nullptr;
     }
-    for (uint32_t i = 0; i < n; ++i) im->im_initials[i] = counterpart(by_num, src->im_initials[i]);
+    for (uint32_t i = 0; i < n; ++i) im->im_initials[i] = counterpart(copies, src->im_initials[i]);
   }
   if (src->im_tags) {
     im->im_tags = copy_block(src->im_tags);
@@ -702,19 +708,12 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
     dest->table_object = nullptr;
 
     KPGeoDocument::setCurrentInfo(dest);
-    // Copy objects by number: index 0 unused, 1..nbobj the copy's objects.
-    std::vector<object*> by_num(1, nullptr);
-    by_num.reserve(src->nbobj + 1);
-    for (object* o = dest->first; o; o = o->next) {
-      if (o->num >= by_num.size()) by_num.resize(o->num + 1, nullptr);
-      by_num[o->num] = o;
-    }
-    uint32_t skip = dest->nbobj;
+    // The objects the copy already holds stand for as many objects of the
+    // source, in list order.
+    CopyMap copies;
+    copies.reserve(src->nbobj + 1);
     const object* s = src->first;
-    while (s && skip > 0) {
-      s = s->next;
-      --skip;
-    }
+    for (object* o = dest->first; o && s; o = o->next, s = s->next) copies[s] = o;
 
     std::vector<std::pair<const object*, object*>> pairs;
     pairs.reserve(src->nbobj);
@@ -722,20 +721,19 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
       if (limit != 0 && dest->nbobj >= limit) break;
       object* copy = copy_object_record(s);
       if (!copy) return fail();
-      if (copy->num >= by_num.size()) by_num.resize(copy->num + 1, nullptr);
-      by_num[copy->num] = copy;
+      copies[s] = copy;
       pairs.emplace_back(s, copy);
 
       const int n = s->nbparents > 0 ? s->nbparents : 0;
       for (int i = 0; i < n && s->parents; ++i) {
         if (!s->parents[i]) continue;
-        object* mapped = counterpart(by_num, s->parents[i]);
+        object* mapped = counterpart(copies, s->parents[i]);
         // A parent beyond the copy would leave the object pointing into
         // the source figure.
         if (!mapped || mapped == copy) return fail();
         copy->parents[i] = mapped;
       }
-      if (!copy_inserted(by_num, s, copy)) return fail();
+      if (!copy_inserted(copies, s, copy)) return fail();
       if (is_polyreg_vertex(s) && copy->parents && copy->parents[0] && copy->parents[0]->valeurs) {
         const int index = s->math.polreg.index;
         if (index >= 0 && index < copy->parents[0]->nbvaleurs)
@@ -748,13 +746,14 @@ kelvo_win_info* duplicate_figure_info(kelvo_win_info* dest, uint32_t limit) {
 
     std::unordered_map<const infomacro*, infomacro*> macros;
     for (auto& [s_obj, copy] : pairs) {
-      if (is_intersection_set(copy)) renumber_intersection_records(copy);
-      if (!copy_param_colors(by_num, s_obj, copy)) return fail();
-      if (!copy_associated(by_num, s_obj, copy)) return fail();
+      if (is_intersection_set(copy))
+        renumber_intersection_records(copy, [&copies](const object* owner) { return counterpart(copies, owner); });
+      if (!copy_param_colors(copies, s_obj, copy)) return fail();
+      if (!copy_associated(copies, s_obj, copy)) return fail();
       if (s_obj->macro) {
         auto it = macros.find(s_obj->macro);
         if (it == macros.end()) {
-          infomacro* im = copy_infomacro(by_num, s_obj->macro);
+          infomacro* im = copy_infomacro(copies, s_obj->macro);
           if (!im) return fail();
           it = macros.emplace(s_obj->macro, im).first;
         }

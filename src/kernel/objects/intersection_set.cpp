@@ -545,12 +545,12 @@ int intersect_dispatch(object* obj, object** list, int32_t x, int32_t y, uint8_t
   return 0;
 }
 
-void renumber_intersection_records(object* set) {
+void renumber_intersection_records(object* set, const std::function<object*(const object*)>& counterpart) {
   if (!is_intersection_set(set) || !set->data) return;
   inter_rec* recs = records(set);
   int kept = 0;
   for (int i = 0; recs[i].owner; ++i) {
-    object* mapped = find_object_by_number(recs[i].owner->num);
+    object* mapped = counterpart(recs[i].owner);
     if (!mapped) continue;
     recs[kept] = recs[i];
     recs[kept].owner = mapped;

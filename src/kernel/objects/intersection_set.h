@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "kernel/model/figure.h"
 
@@ -84,10 +85,10 @@ object* first_intersection_owner(const object* set);
 // Owner of the first point record whose owner is not obj, or null.
 object* other_intersection_owner(const object* set, const object* obj);
 
-// After a figure copy: every record's owner becomes the object of the
-// current figure with the old owner's number. Records whose owner has no
-// counterpart (a copy limited to fewer objects) are dropped.
-void renumber_intersection_records(object* set);
+// After a figure copy: every record's owner becomes its counterpart in the
+// copy. Records whose owner has no counterpart (a copy limited to fewer
+// objects) are dropped.
+void renumber_intersection_records(object* set, const std::function<object*(const object*)>& counterpart);
 // After an older file is read: gives the point's record an index no
 // earlier record uses, and the point that index.
 void intersection_set_refresh(object* pt);

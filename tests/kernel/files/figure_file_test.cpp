@@ -288,11 +288,33 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   EXPECT_NE(fig_->first, nullptr);
 
   const std::string head = "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
-  // A record that names an unknown class or a missing parent: nothing kept.
-  for (const char* body : {"1: Pt, Val: 1 1\r\n\r\n2: Nonsense, Const: 1, \r\n\r\n",
-                           "1: Pt, Val: 1 1\r\n\r\n2: Seg, Const: 1,  9, \r\n\r\n",
-                           "Ma: Unknown, Const: 1 i: 0\r\n",
-                           "1: Ma R, F No1, \r\n\r\n"}) {
+  // A record whose object cannot be built (an unknown class, a missing
+  // parent, parents that fit no method) is left out with what rests on it;
+  // the rest of the figure is read, and the records left out are named.
+  struct LeftOut {
+    const char* body;
+    const char* named;
+  } left_out[] = {
+      {"1: Pt, Val: 1 1\r\n\r\n2: Nonsense, Const: 1, \r\n\r\n3: Pt, Val: 2 2\r\n\r\n",
+       "2: unknown class \"Nonsense\"\n"},
+      {"1: Pt, Val: 1 1\r\n\r\n2: Seg, Const: 1,  9, \r\n\r\n3: Pt, Val: 2 2\r\n\r\n",
+       "2: parent 9 is not in the figure\n"},
+      {"1: Pt, Val: 1 1\r\n\r\n2: Pt, Val: 2 2\r\n\r\n3: Angle, Const: 1,  2, Val: 1 1\r\n\r\n"
+       "4: Mid, Const: 1,  3, \r\n\r\n",
+       "3: no method of Angle takes these parents\n4: parent 3 is not in the figure\n"},
+  };
+  for (const LeftOut& c : left_out) {
+    ASSERT_EQ(open(head + c.body), 1) << c.body << figure_file_error();
+    EXPECT_EQ(figure_file_left_out(), c.named) << c.body;
+    int points = 0, others = 0;
+    for (const object* o = fig_->first; o != nullptr; o = o->next) (o->classe == &classe_point ? points : others)++;
+    EXPECT_EQ(points, 2) << c.body;
+    EXPECT_EQ(others, 0) << c.body;
+  }
+  ASSERT_EQ(open(head + "1: Pt, Val: 1 1\r\n\r\n"), 1);
+  EXPECT_EQ(figure_file_left_out(), "");
+  // A macro line that names what is not there: nothing kept.
+  for (const char* body : {"Ma: Unknown, Const: 1 i: 0\r\n", "1: Ma R, F No1, \r\n\r\n"}) {
     EXPECT_EQ(open(head + body), 0) << body;
     EXPECT_EQ(fig_->first, nullptr) << body;
     EXPECT_STRNE(figure_file_error(), "") << body;
@@ -788,4 +810,28 @@ TEST_F(FigureFile, ObjectsAfterAPropertyCheckAreReadOrTheReadFails) {
     EXPECT_EQ(fig_->first, nullptr) << c.line;
     EXPECT_NE(std::string(figure_file_error()).find(c.line), std::string::npos) << figure_file_error();
   }
+}
+
+// An object whose parents fit no method of its class (a construction left
+// half made) never reaches the file: the file opens whole with everything
+// else.
+TEST_F(FigureFile, AnObjectTheReaderCouldNotBuildIsNotWritten) {
+  object* a = make(&classe_point, 0, {}, 10, 10);
+  object* b = make(&classe_point, 0, {}, 80, 10);
+  object* c = make(&classe_point, 0, {}, 40, 60);
+  object* half = make(&classe_angle, 0, {a, b});
+  ASSERT_NE(half, nullptr);
+  ASSERT_EQ(half->nbparents, 2);
+  make(&classe_milieu, 0, {half->parents[0], c});
+  const std::string text = save();
+  EXPECT_EQ(text.find("Angle"), std::string::npos) << text;
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  EXPECT_EQ(figure_file_left_out(), "");
+  int points = 0, mids = 0;
+  for (const object* o = fig_->first; o != nullptr; o = o->next) {
+    points += o->classe == &classe_point;
+    mids += o->classe == &classe_milieu;
+  }
+  EXPECT_EQ(points, 3);
+  EXPECT_EQ(mids, 1);
 }
