@@ -299,11 +299,14 @@ void fill_tool_services() {
   };
   h.clear_pick_marks = &clear_pick_marks;
   h.close_pending_popup = &ambig_popup_close_open;
+  // The figure window takes the keys again; the calculator panel floats
+  // above it as before.
   h.bring_main_window_to_front = [] {
     if (KPFigureWindow* window = KPDocument::currentWindow()) {
       window->raise();
       window->activateWindow();
     }
+    if (KPCalculatorPanel* panel = calculator_panel(); panel && panel->isVisible()) panel->raise();
   };
   h.delete_empty_text_objects = &delete_empty_text_objects;
   h.switch_text_edit_object = [](object* obj) { ::switch_text_edit_object(obj); };
