@@ -8,7 +8,8 @@ class EndToEndLocusKeys : public FigureTest {
   // A key is applied at the figure timer's next step: wait for that gesture
   // to end before the next key.
   static void type(KPFigureView* view, Qt::Key key) {
-    QTest::keyClick(view, key);
+    // '+' is typed with Shift held, as on most keyboards.
+    QTest::keyClick(view, key, key == Qt::Key_Plus ? Qt::ShiftModifier : Qt::NoModifier);
     spin(30);
     for (int i = 0; i < 100 && manipulating; ++i) spin(20);
   }
