@@ -1,21 +1,10 @@
 // A number shown inside a text belongs to that text under the pointer: a
 // drag that starts on the number, selected there, moves the text.
 #include "app/support/figure_test.h"
-#include "kernel/text/text_record.h"
 
 namespace {
 
-class EndToEndNumberInText : public FigureTest {
- protected:
-  // The view rectangle of an object's text frame.
-  static QRect frameOf(KPFigureView* view, const object* o) {
-    tagPOINT a{o->te->pos.x, o->te->pos.y};
-    tagPOINT b{o->te->pos.x + o->te->size.w, o->te->pos.y + o->te->size.h};
-    view->localToGlobalDDM(&a);
-    view->localToGlobalDDM(&b);
-    return QRect(QPoint(a.x, a.y), QPoint(b.x, b.y)).normalized();
-  }
-};
+class EndToEndNumberInText : public FigureTest {};
 
 TEST_F(EndToEndNumberInText, DraggingTheNumberMovesTheTextThatShowsIt) {
   KPFigureView* view = openFigure("number_in_text.fig", [](const Placer& at) {

@@ -23,6 +23,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/text/text_record.h"
 #include "kernel/tools/toolbox.h"
 
 class FigureTest : public ShellTest {
@@ -152,6 +153,15 @@ class FigureTest : public ShellTest {
     tagPOINT q{static_cast<int32_t>(std::lround(h)), static_cast<int32_t>(std::lround(v))};
     view->localToGlobalDDM(&q);
     return QPoint(q.x, q.y);
+  }
+
+  // The view rectangle of an object's text frame.
+  static QRect frameOf(KPFigureView* view, const object* o) {
+    tagPOINT a{o->te->pos.x, o->te->pos.y};
+    tagPOINT b{o->te->pos.x + o->te->size.w, o->te->pos.y + o->te->size.h};
+    view->localToGlobalDDM(&a);
+    view->localToGlobalDDM(&b);
+    return QRect(QPoint(a.x, a.y), QPoint(b.x, b.y)).normalized();
   }
 
   // The figure point under a point of the view.
