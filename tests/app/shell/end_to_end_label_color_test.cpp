@@ -1,5 +1,5 @@
 // The appearance tools take a point's label as their target: Text Color
-// clicked on the label of a point gives the label's text record the colour.
+// clicked on the label of a point colours the label's text.
 #include "app/support/figure_test.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_state.h"
@@ -39,6 +39,16 @@ TEST_F(EndToEndLabelColor, TextColorClickedOnAPointsLabelColoursTheLabel) {
   view->localToGlobalDDM(&centre);
   click(view, QPoint(centre.x, centre.y));
   EXPECT_EQ(point->te->format.color, kBlue);
+  // The view shows the label in blue.
+  const QImage image = shown(view);
+  const QRect frame = frameOf(view, point);
+  int blue = 0;
+  for (int y = frame.top(); y <= frame.bottom(); ++y)
+    for (int x = frame.left(); x <= frame.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      blue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+    }
+  EXPECT_GT(blue, 0);
 }
 
 }  // namespace
