@@ -506,6 +506,14 @@ void op_refresh(object* obj, bool create) { NSKelvoTextView::refreshAllNeededDat
 
 void op_text_needs_regen(TErec* te) { NSKelvoTextView::textNeedsRegen(te); }
 
+void op_set_string_color(void* string, uint32_t color) {
+  QTextDocument* doc = doc_of(string);
+  if (!doc || doc->isEmpty()) return;
+  QTextCharFormat f;
+  f.setForeground(QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFF)));
+  apply_to_all(doc, f);
+}
+
 bool op_text_extent(object* obj, int32_t* width, int32_t* height);
 
 // The attributed text rebuilt from the record and laid out: its size as
@@ -554,6 +562,7 @@ void install_kelvo_text_view() {
   ops.rewrite_markers = &op_rewrite_markers;
   ops.refresh = &op_refresh;
   ops.text_needs_regen = &op_text_needs_regen;
+  ops.set_string_color = &op_set_string_color;
   ops.regenerate_text = &op_regenerate_text;
   ops.remove_reference = &op_remove_reference;
   ops.draw = &op_draw;

@@ -29,6 +29,8 @@
 namespace {
 
 AmbigMenuHooks g_hooks;
+// The panel of the list being tracked, while it is.
+QWidget* g_tracking_panel = nullptr;
 
 constexpr int kCellTextIndent = 20;
 constexpr int kArrowCursor = 32512;
@@ -186,7 +188,9 @@ int NSKelvoAmbigMenuView::selItemTag() {
     KPRunLoopModeScope scope(KPRunLoopMode::ModalPanel);
     QEventLoop loop;
     loop_ = &loop;
+    g_tracking_panel = panel;
     if (tracking_) loop.exec();
+    g_tracking_panel = nullptr;
     loop_ = nullptr;
   }
   tracking_ = false;
@@ -271,6 +275,11 @@ int ambig_popup_track(AmbigPopupController* controller, int x, int y, void*) {
   if (g_hooks.set_menu_open) g_hooks.set_menu_open(false);
   if (g_hooks.tracking_ended) g_hooks.tracking_ended();
   return answer;
+}
+
+void ambig_popup_close_open() {
+  // Hiding the panel ends its tracking with no choice.
+  if (g_tracking_panel) g_tracking_panel->hide();
 }
 
 void ambig_popup_end(AmbigPopupController* controller) {

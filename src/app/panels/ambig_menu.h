@@ -104,6 +104,8 @@ void ambig_popup_append(AmbigPopupController* controller, unsigned flags, int ta
 // and answers the chosen tag, or 0. `application` is not read.
 int ambig_popup_track(AmbigPopupController* controller, int x, int y, void* application);
 void ambig_popup_end(AmbigPopupController* controller);
+// Ends the tracking of a list that is open, as if nothing were chosen.
+void ambig_popup_close_open();
 
 // What the figure does while the pop-up is open: `ambig_menu_open` is set
 // for the time of the tracking, and the hovered candidate (its index in the

@@ -1,16 +1,22 @@
 #include "app/panels/calculator_panel.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "kernel/measure/calculator.h"
+#include "kernel/text/text_view.h"
 #include "platform/kp_qt_bridge.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -19,13 +25,24 @@ constexpr UINT kActivate = 6;
 constexpr UINT kButtonDown = 513;
 
 // The result text: UTF-8 infinity signs, every other byte a kernel byte.
+// The exponents of a unit (the kernel's bytes 0xB2 and 0xB3, and the
+// exponent bytes 1 and 2) are written as the escapes "\2 " and "\3 ",
+// which the text view raises.
 QString result_qstring(const std::string& text) {
   static const std::string infinity = "\xE2\x88\x9E";
+  std::string bytes;
+  for (char c : text) {
+    if (c == '\xB2') bytes += '\x01';
+    else if (c == '\xB3') bytes += '\x02';
+    else bytes += c;
+  }
+  const std::vector<char> escaped = prepare_replace_exponents(bytes.c_str());
+  const std::string plain(escaped.data());
   QString out;
   std::size_t start = 0;
   for (;;) {
-    const std::size_t at = text.find(infinity, start);
-    out += kp_qstring(text.substr(start, at == std::string::npos ? std::string::npos : at - start).c_str());
+    const std::size_t at = plain.find(infinity, start);
+    out += kp_qstring(plain.substr(start, at == std::string::npos ? std::string::npos : at - start).c_str());
     if (at == std::string::npos) return out;
     out += QChar(0x221E);
     start = at + infinity.size();
@@ -47,9 +64,16 @@ void KPResultTextField::paintEvent(QPaintEvent*) {
   painter.setPen(QColor::fromRgbF(0.5, 0.5, 0.5));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
   if (calculator.result.empty()) return;
-  painter.setPen(Qt::black);
-  painter.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                   result_qstring(calculator.result));
+  QTextDocument text;
+  text.setDocumentMargin(0);
+  text.setDefaultFont(font());
+  text.setPlainText(result_qstring(calculator.result));
+  NSKelvoTextView::replaceExponents(&text);
+  const QSizeF size = text.size();
+  painter.translate(4, std::max(0.0, (height() - size.height()) / 2));
+  QAbstractTextDocumentLayout::PaintContext context;
+  context.palette.setColor(QPalette::Text, Qt::black);
+  text.documentLayout()->draw(&painter, context);
 }
 
 void KPResultTextField::mousePressEvent(QMouseEvent*) {

@@ -12,6 +12,7 @@
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
 #include "app/panels/about_panel.h"
+#include "app/panels/ambig_menu.h"
 #include "app/panels/anim_panel.h"
 #include "app/panels/calculator_panel.h"
 #include "app/panels/tool_menu_services.h"
@@ -297,6 +298,16 @@ void fill_tool_services() {
     return view && view->getDisplayDevice();
   };
   h.clear_pick_marks = &clear_pick_marks;
+  h.close_pending_popup = &ambig_popup_close_open;
+  // The figure window takes the keys again; the calculator panel floats
+  // above it as before.
+  h.bring_main_window_to_front = [] {
+    if (KPFigureWindow* window = KPDocument::currentWindow()) {
+      window->raise();
+      window->activateWindow();
+    }
+    if (KPCalculatorPanel* panel = calculator_panel(); panel && panel->isVisible()) panel->raise();
+  };
   h.delete_empty_text_objects = &delete_empty_text_objects;
   h.switch_text_edit_object = [](object* obj) { ::switch_text_edit_object(obj); };
   h.send_text_editor = [](UINT message, WPARAM wparam, LPARAM lparam) {

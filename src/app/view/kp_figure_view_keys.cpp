@@ -63,9 +63,32 @@ uint32_t key_character(const QKeyEvent* event) {
 
 bool is_arrow(uint32_t c) { return c >= kUpArrow && c <= kRightArrow; }
 
+// A modifier pressed alone types nothing: it must not reach the figure as
+// a key (it would open a name on the selected object).
+bool is_modifier_alone(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 void KPFigureView::keyPressEvent(QKeyEvent* event) {
+  if (is_modifier_alone(event)) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
   const uint32_t c = key_character(event);
   KPFigureView* current = figure_view_of(current_figure_view);
   HWND window = current ? kp_hwnd(current->window()) : nullptr;

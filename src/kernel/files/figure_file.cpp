@@ -25,6 +25,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
+#include "kernel/objects/intersection_set.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -568,6 +569,9 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       }
     }
   }
+  // The older edition made intersection points where a point already lay
+  // on both objects.
+  if (file_class == 1) refresh_all_intersection_sets();
   bitmaps_block = nullptr;
   return 1;
 }

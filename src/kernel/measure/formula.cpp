@@ -1,5 +1,6 @@
 #include "kernel/measure/formula.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -27,12 +28,10 @@ uint16_t formula_cell_index = 0;
 
 namespace {
 
-// Deeper nesting than this is refused as a syntax error, so that no text
-// can exhaust the stack.
-constexpr int kMaxDepth = 400;
 // Programs stay addressable by the evaluator's 16-bit cell index.
 constexpr size_t kMaxCells = 30000;
-// The evaluator's value stack grows by doubling up to this many entries.
+// The parser's stacks and the evaluator's value stack start with 200
+// entries and grow by doubling up to this many.
 constexpr size_t kMaxStack = 10000;
 
 formula_unit result_unit_record = formula_dimensionless;
@@ -110,6 +109,7 @@ struct Failure {
 // cells run from `begin` to the end of the program being built.
 struct Operand {
   bool constant = true;
+  bool infinity = false;  // the infinity constant itself, not yet folded
   double value = 0;
   formula_unit unit = formula_dimensionless;
   size_t begin = 0;
@@ -126,10 +126,12 @@ class Compiler {
       *unit = formula_dimensionless;
       return 0;
     }
-    Operand e = sum();
+    Operand e = expression();
     if (tok_ != kLineFeed && tok_ != kEof) syntax();
     if (e.constant) {
+      // A line that is a constant is one number cell, infinite or not.
       cells_.clear();
+      e.infinity = false;
       materialize(e, 0);
     }
     *unit = e.unit;
@@ -281,9 +283,11 @@ class Compiler {
   }
 
   // ---- Cells ----
-  formula_cell number_cell(double v) const {
+  // A folded constant is a number cell, infinite or not; only the infinity
+  // constant itself is an infinity cell.
+  static formula_cell number_cell(double v, bool infinity = false) {
     formula_cell c{};
-    c.kind = std::isinf(v) ? kCellInfinity : kCellNumber;
+    c.kind = infinity ? kCellInfinity : kCellNumber;
     c.number = v;
     return c;
   }
@@ -308,7 +312,7 @@ class Compiler {
 
   // Gives a constant its number cell at `at`.
   void materialize(Operand& x, size_t at, Operand* later = nullptr) {
-    insert(at, {number_cell(x.value)}, later);
+    insert(at, {number_cell(x.value, x.infinity)}, later);
     x.constant = false;
     x.begin = at;
   }
@@ -406,6 +410,7 @@ class Compiler {
     const int code = formula_binary(op, l.value, r.value, true, &v);
     if (code) fail(static_cast<int16_t>(code));
     l.value = v;
+    l.infinity = false;
   }
 
   Operand add(Operand l, Operand r, char op) {
@@ -485,6 +490,7 @@ class Compiler {
       v = formula_functions[fn](v);
       if (display_rounding) v *= factor;
       x.value = v;
+      x.infinity = false;
       x.unit = unit;
       return x;
     }
@@ -525,65 +531,237 @@ class Compiler {
   }
 
   // ---- Grammar ----
-  struct DepthGuard {
-    explicit DepthGuard(Compiler* c) : c_(c) {
-      if (++c_->depth_ > kMaxDepth) c_->syntax();
-    }
-    ~DepthGuard() { --c_->depth_; }
-    Compiler* c_;
+  // An operator-precedence parse over two explicit stacks, so that nesting
+  // costs heap memory, never C++ stack: `frames_` holds the pending
+  // operators and brackets, `operands_` the finished subexpressions. Every
+  // grammar symbol they hold counts against one bound; beyond it the
+  // parse fails ("Pars. OFlow").
+  enum FrameKind : uint8_t { kFrameOpen, kFrameFunction, kFrameMinMax, kFrameRand, kFrameUnary, kFrameBinary };
+  // Binding levels, loosest first; the unary sign binds looser than a power.
+  enum Level : uint8_t { kLevelSign = 1, kLevelMul = 2, kLevelUnary = 3, kLevelPower = 4 };
+  struct Frame {
+    FrameKind kind;
+    char op = 0;        // the operator; 'm' or 'M' for min and max
+    Level level = kLevelUnary;
+    int function = 0;
+    bool second = false;  // min, max, rand: the comma was read
   };
 
-  Operand sum() {
-    Operand l = term();
-    while (tok_ == kSign) {
-      const char op = op_;
-      next();
-      Operand r = term();
-      l = add(l, r, op);
-    }
-    return l;
+  // Symbols a frame stands for: a function name or min, max, rand with its
+  // bracket (and comma) are two (three), anything else one.
+  static int symbols_of(const Frame& f) {
+    const bool named = f.kind == kFrameFunction || f.kind == kFrameMinMax || f.kind == kFrameRand;
+    return named ? (f.second ? 3 : 2) : 1;
   }
 
-  Operand term() {
-    Operand l = factor();
-    while (tok_ == kMulop) {
-      const char op = op_;
-      next();
-      Operand r = factor();
-      l = multiply(l, r, op);
-    }
-    return l;
+  void count_symbols(int n) {
+    symbols_ += n;
+    if (symbols_ > static_cast<int>(kMaxStack)) syntax();  // Pars. OFlow
   }
-
-  Operand factor() {
-    DepthGuard guard(this);
-    if (tok_ != kSign) return power_expression();
-    const char op = op_;
-    next();
-    Operand x = factor();
-    if (op == '-') {
-      if (x.constant) x.value = -x.value;
-      else push(operator_cell('n'));
-    }
+  template <typename T>
+  static void make_room(std::vector<T>& stack) {
+    if (stack.size() == stack.capacity()) stack.reserve(std::min(stack.capacity() * 2, kMaxStack));
+  }
+  void push_frame(const Frame& f) {
+    count_symbols(symbols_of(f));
+    make_room(frames_);
+    frames_.push_back(f);
+  }
+  Frame pop_frame() {
+    const Frame f = frames_.back();
+    frames_.pop_back();
+    symbols_ -= symbols_of(f);
+    return f;
+  }
+  void push_operand(const Operand& x) {
+    count_symbols(1);
+    make_room(operands_);
+    operands_.push_back(x);
+  }
+  Operand pop_operand() {
+    const Operand x = operands_.back();
+    operands_.pop_back();
+    --symbols_;
     return x;
   }
 
-  Operand power_expression() {
-    Operand b = primary();
-    if (tok_ != kPower) return b;
-    next();
-    Operand e = factor();
-    return power(b, e);
+  bool operator_on_top() const {
+    return !frames_.empty() && (frames_.back().kind == kFrameUnary || frames_.back().kind == kFrameBinary);
   }
 
+  // Applies the operator on top of the frames to its operands.
+  void reduce_top() {
+    const Frame f = pop_frame();
+    if (f.kind == kFrameUnary) {
+      Operand& x = operands_.back();
+      if (f.op == '-') {
+        if (x.constant) x.value = -x.value;
+        else push(operator_cell('n'));
+      }
+      return;
+    }
+    Operand r = pop_operand();
+    Operand l = pop_operand();
+    if (f.level == kLevelSign) push_operand(add(l, r, f.op));
+    else if (f.level == kLevelMul) push_operand(multiply(l, r, f.op));
+    else push_operand(power(l, r));
+  }
+
+  // Applies the pending operators that bind at least as tightly as `level`
+  // (more tightly, for the right-associative power).
+  void reduce_to(Level level) {
+    while (operator_on_top()) {
+      const Level top = frames_.back().level;
+      if (level == kLevelPower ? top <= level : top < level) return;
+      reduce_top();
+    }
+  }
+
+  void binary(char op, Level level) {
+    reduce_to(level);
+    Frame f{kFrameBinary};
+    f.op = op;
+    f.level = level;
+    push_frame(f);
+    next();
+  }
+
+  // The closing bracket at the current token.
+  void close_bracket() {
+    reduce_to(kLevelSign);
+    if (frames_.empty()) syntax();
+    const Frame f = frames_.back();
+    switch (f.kind) {
+      case kFrameOpen:
+        pop_frame();
+        next();
+        return;
+      case kFrameFunction: {
+        pop_frame();
+        next();
+        const Operand x = pop_operand();
+        push_operand(function(f.function, x));
+        return;
+      }
+      case kFrameMinMax:
+      case kFrameRand: {
+        if (!f.second) {
+          Operand& a = operands_.back();
+          if (f.kind == kFrameRand || !a.constant) syntax();
+          pop_frame();
+          next();
+          a.value = single_min_max(a.value, f.op);
+          a.infinity = false;
+          return;
+        }
+        pop_frame();
+        next();
+        const Operand b = pop_operand();
+        const Operand a = pop_operand();
+        push_operand(add(a, b, f.op));
+        return;
+      }
+      default:
+        syntax();
+    }
+  }
+
+  // One expression, up to the token that ends it.
+  Operand expression() {
+    frames_.reserve(200);
+    operands_.reserve(200);
+    for (;;) {
+      // An operand is expected.
+      switch (tok_) {
+        case kSign: {
+          Frame f{kFrameUnary};
+          f.op = op_;
+          push_frame(f);
+          next();
+          continue;
+        }
+        case kOpen:
+          push_frame(Frame{kFrameOpen});
+          next();
+          continue;
+        case kFunction: {
+          Frame f{kFrameFunction};
+          f.function = function_;
+          next();
+          expect(kOpen);
+          push_frame(f);
+          continue;
+        }
+        case kMinmax:
+        case kRand: {
+          const bool rand = tok_ == kRand;
+          Frame f{rand ? kFrameRand : kFrameMinMax};
+          f.op = rand ? 'r' : op_;
+          next();
+          expect(kOpen);
+          if (!rand || tok_ != kClose) {
+            push_frame(f);
+            continue;
+          }
+          next();
+          Operand x;
+          x.constant = false;
+          x.begin = cells_.size();
+          push(operator_cell('R'));
+          push_operand(x);
+          break;
+        }
+        default:
+          push_operand(primary());
+          break;
+      }
+      // An operator, a closing bracket, a comma or the end is expected.
+      for (bool operand_next = false; !operand_next;) {
+        switch (tok_) {
+          case kPower:
+            binary('^', kLevelPower);
+            operand_next = true;
+            break;
+          case kMulop:
+            binary(op_, kLevelMul);
+            operand_next = true;
+            break;
+          case kSign:
+            binary(op_, kLevelSign);
+            operand_next = true;
+            break;
+          case kClose:
+            close_bracket();
+            break;
+          case kComma: {
+            reduce_to(kLevelSign);
+            if (frames_.empty()) syntax();
+            Frame& f = frames_.back();
+            if ((f.kind != kFrameMinMax && f.kind != kFrameRand) || f.second) syntax();
+            f.second = true;
+            count_symbols(1);
+            next();
+            operand_next = true;
+            break;
+          }
+          default:
+            reduce_to(kLevelSign);
+            if (!frames_.empty()) syntax();
+            return pop_operand();
+        }
+      }
+    }
+  }
+
+  // A number, infinity or a reference to a parent.
   Operand primary() {
-    DepthGuard guard(this);
     Operand x;
     switch (tok_) {
       case kNumber:
       case kInfinity:
         x.value = num_;
         x.unit = num_unit_;
+        x.infinity = tok_ == kInfinity;
         result_unit_record = num_unit_;
         next();
         return x;
@@ -601,44 +779,6 @@ class Compiler {
         next();
         return x;
       }
-      case kOpen:
-        next();
-        x = sum();
-        expect(kClose);
-        return x;
-      case kFunction: {
-        const int fn = function_;
-        next();
-        expect(kOpen);
-        x = sum();
-        expect(kClose);
-        return function(fn, x);
-      }
-      case kMinmax:
-      case kRand: {
-        const bool rand = tok_ == kRand;
-        const char op = rand ? 'r' : op_;
-        next();
-        expect(kOpen);
-        if (rand && tok_ == kClose) {
-          next();
-          x.constant = false;
-          x.begin = cells_.size();
-          push(operator_cell('R'));
-          return x;
-        }
-        Operand a = sum();
-        if (!rand && tok_ == kClose) {
-          if (!a.constant) syntax();
-          next();
-          a.value = single_min_max(a.value, op);
-          return a;
-        }
-        expect(kComma);
-        Operand b = sum();
-        expect(kClose);
-        return add(a, b, op);
-      }
       default:
         syntax();
     }
@@ -653,7 +793,9 @@ class Compiler {
   int function_ = 0;
   double num_ = 0;
   formula_unit num_unit_ = formula_dimensionless;
-  int depth_ = 0;
+  int symbols_ = 0;
+  std::vector<Frame> frames_;
+  std::vector<Operand> operands_;
   bool notice_shown_ = false;
   bool reduction_answered_ = false;
   bool reduction_accepted_ = false;

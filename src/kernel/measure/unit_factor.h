@@ -14,5 +14,6 @@ void measure_unit_factor(const object* obj, double* factor);
 double measure_unit_factor(const object* obj);
 
 // The preferred angle unit in the low five bits: 1 degrees, 2 grads,
-// anything else radians.
+// anything else radians. The preferences set it with the unit of the
+// default angle measures.
 extern unsigned angle_unit_pref;

@@ -52,15 +52,6 @@ void drop_text_reference(object* target, uint16_t number, object* text) {
   remove_object_from_text(target, number, text);
 }
 
-// An intersection point leaves its set; the set goes when nothing is left.
-void detach_intersection_point(object* o) {
-  if (o->classe != &classe_ptint || o->nbparents < 1 || !o->parents) return;
-  object* set = o->parents[0];
-  if (!set || type_of(set) != TYPE_INTERSECTION_SET) return;
-  remove_intersection_record(set, o->math.inter_index);
-  if (intersection_record_count(set) == 0) flag_for_deletion(set);
-}
-
 void remove_from_object_list(objectptrlist** list, const object* target) {
   while (*list) {
     if ((*list)->obj == target) {
@@ -187,6 +178,16 @@ void after_deletion_display(kelvo_win_info* fig) {
 }
 
 }  // namespace
+
+object* detach_intersection_point(object* o) {
+  if (!o || o->classe != &classe_ptint || o->nbparents < 1 || !o->parents) return nullptr;
+  object* set = o->parents[0];
+  if (!set || type_of(set) != TYPE_INTERSECTION_SET) return nullptr;
+  remove_intersection_record(set, o->math.inter_index);
+  if (intersection_record_count(set) != 0) return nullptr;
+  flag_for_deletion(set);
+  return set;
+}
 
 bool object_can_be_deleted(object* obj) {
   if (!obj || obj->settings.sticky) return false;

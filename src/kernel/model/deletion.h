@@ -30,6 +30,10 @@ void replace_parent_references(object* new_obj, object* start, object* old_obj);
 // answered.
 bool sort_objects_by_dependency();
 
+// An intersection point leaves the records of its set. When the set is left
+// with no record it is flagged for deletion and returned; otherwise null.
+object* detach_intersection_point(object* point);
+
 // Deletes the object with what is built on it, without redrawing (the
 // clean-ups of the text code).
 void delete_object_quietly(object* obj);

@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
@@ -610,4 +612,44 @@ void link_intersection_point(object* pt, object* obj) {
   pt->math.inter_index = index;
   mine->index = index;
   recompute_object(set);
+}
+
+namespace {
+
+// The first intersection point of the set that sits on a common point (its
+// record found no root of its own, at the index a common point holds), with
+// that common point; false when there is none.
+bool point_on_common_point(object* set, object** point, object** common) {
+  for (inter_rec* r = records(set); r && r->owner; ++r) {
+    if (!is_point_record(*r) || exists(r->value)) continue;
+    for (inter_rec* c = records(set); c->owner; ++c)
+      if (!is_point_record(*c) && c->current != kNoIndex && c->current == r->index) {
+        *point = r->owner;
+        *common = c->owner;
+        return true;
+      }
+  }
+  return false;
+}
+
+}  // namespace
+
+void refresh_all_intersection_sets() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return;
+  std::vector<object*> sets;
+  for (object* o = fig->first; o; o = o->next)
+    if (is_intersection_set(o)) sets.push_back(o);
+  for (object* set : sets) {
+    object* point = nullptr;
+    object* common = nullptr;
+    // Each merge leaves the common point's record, so the set stays.
+    while (point_on_common_point(set, &point, &common)) {
+      replace_parent_references(common, fig->first, point);
+      sort_objects_by_dependency();
+      delete_object_quietly(point);
+      recompute_object(set);
+    }
+  }
+  for (object* o = fig->first; o; o = o->next) recompute_object(o);
 }

@@ -94,3 +94,7 @@ void renumber_intersection_records(object* set, const std::function<object*(cons
 void intersection_set_refresh(object* pt);
 // Moves the point to the other root of its pair when it coincides with obj.
 void link_intersection_point(object* pt, object* obj);
+// After an older text file is read: every intersection point that sits on
+// a point already lying on both its objects gives way to that point (what
+// named it names the point), then every object is recomputed.
+void refresh_all_intersection_sets();

@@ -4,6 +4,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/prefs/preferences.h"
@@ -134,6 +135,9 @@ void init_default_attrs(const char* file_name) {
   angle.nbre_decimales = static_cast<uint8_t>(prefs.angle_decimals | 128);
   angle.contraint = 1;
   angle.unite = static_cast<uint8_t>(prefs.angle_unit + 128);
+  // Numbers read as angles (a rotation by a number, sines of plain
+  // numbers) take the preferred unit.
+  angle_unit_pref = prefs.angle_unit;
   default_attr& equations = default_attrs[ATTRS_EQUATION];
   equations.settings.graph_type = 0;
   equations.settings.contraint = 1;

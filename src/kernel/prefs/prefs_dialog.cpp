@@ -9,6 +9,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
@@ -243,6 +244,7 @@ void apply_precision_to_new_objects() {
   default_attrs[ATTRS_LENGTH].settings.unite = static_cast<uint8_t>(prefs.length_unit + 32);
   default_attrs[ATTRS_AREA].settings.unite = static_cast<uint8_t>(prefs.length_unit + 64);
   default_attrs[ATTRS_ANGLE_MEASURE].settings.unite = static_cast<uint8_t>(prefs.angle_unit + 128);
+  angle_unit_pref = prefs.angle_unit;
 }
 
 void apply_styles_to_new_objects() {

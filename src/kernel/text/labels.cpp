@@ -10,6 +10,7 @@
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/pixel_pen.h"
 #include "kernel/text/text_drawing.h"
+#include "kernel/tools/label_settings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/tool_state.h"
@@ -82,6 +83,18 @@ void place_object_label(object* obj, unsigned char force) {
 bool hit_test_object_label(object* obj, tagPOINT* p) {
   if (!obj || !obj->te || is_text_like_object(obj)) return false;
   return hit_test_text_frame(obj, p);
+}
+
+bool object_label_style(const object* obj, uint32_t* color, uint8_t* thickness, uint8_t dots[2]) {
+  if (!obj || !obj->te || !obj->label || is_text_like_object(obj)) return false;
+  const label_settings& l = *obj->label;
+  if (color) *color = l.Color;
+  if (thickness) *thickness = l.thickness;
+  if (dots) {
+    dots[0] = l.dot_style.lg;
+    dots[1] = l.dot_style.cycle;
+  }
+  return true;
 }
 
 void default_label_anchor(const object* obj, int32_t* x, int32_t* y) {

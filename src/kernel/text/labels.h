@@ -21,6 +21,11 @@ void place_object_label(object* obj, unsigned char force);
 // has a text record and is not text-like; false otherwise.
 bool hit_test_object_label(object* obj, tagPOINT* p);
 
+// True when the object carries a label (a text record with its label
+// settings, on an object that is not text-like); fills the label's colour,
+// thickness and two dot-style bytes, each when asked.
+bool object_label_style(const object* obj, uint32_t* color, uint8_t* thickness, uint8_t dots[2]);
+
 // Where a new label of the object goes: beside a point, at the middle of
 // a segment-like object, along a line, on a circle.
 void default_label_anchor(const object* obj, int32_t* x, int32_t* y);

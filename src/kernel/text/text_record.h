@@ -72,6 +72,8 @@ struct TextHandleOps {
   bool (*text_extent)(object* obj, int32_t* width, int32_t* height) = nullptr;
   // The kernel changed the record's text in place.
   void (*text_needs_regen)(TErec* te) = nullptr;
+  // Gives the whole stored string the colour (0xRRGGBB).
+  void (*set_string_color)(void* string, uint32_t color) = nullptr;
   // Rebuilds the object's shown text from its record; answers the laid-out
   // size as (height << 16) | width, 0 when nothing was laid out.
   int32_t (*regenerate_text)(object* obj) = nullptr;

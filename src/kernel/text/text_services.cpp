@@ -79,7 +79,11 @@ void regenerate_text_attributes(TErec* te, uint16_t what, const car_info* format
       te->needs_regen = 1;
       te->regen_pending = 1;
     } else if (what == 3) {
+      // The shown text is rebuilt from the stored string's attributes, so
+      // the stored string takes the colour too.
       te->format.color = color;
+      if (te->stored_string && text_handle_ops().set_string_color)
+        text_handle_ops().set_string_color(te->stored_string, color);
       te->regen_pending = 1;
     }
     return;

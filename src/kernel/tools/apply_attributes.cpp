@@ -93,7 +93,8 @@ void apply_mask(object* o, uint16_t tag, uint32_t mask) {
     if (label) label->FillColor = label->FillColor == fill ? back_color : fill;
     else set_object_fill_color(o, object_effective_fill_color(o) == fill ? back_color : fill);
   }
-  if ((mask & ATTR_TEXT_COLOR) && o->te) o->te->format.color = a->text_color;
+  // The record's colour, and the shown text with it.
+  if ((mask & ATTR_TEXT_COLOR) && o->te) regenerate_text_attributes(o->te, 3, nullptr, a->text_color);
   if (mask & ATTR_THICKNESS) {
     if (label) label->thickness = a->settings.thickness;
     else o->settings.thickness = a->settings.thickness;

@@ -4,6 +4,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/text/labels.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -41,14 +42,10 @@ bool shift_down() { return tool_modifier_down(3); }
 bool label_hit() { return hit_part > kLabelPart; }
 
 bool label_style(const object* obj, uint32_t* color, uint8_t* thickness, uint8_t dots[2]) {
-  uint32_t c = 0;
-  uint8_t t = 0;
-  uint8_t d[2] = {0, 0};
-  const bool has = g_services.label_style && g_services.label_style(obj, &c, &t, d);
-  if (color) *color = c;
-  if (thickness) *thickness = t;
-  if (dots) std::memcpy(dots, d, 2);
-  return has;
+  *color = 0;
+  *thickness = 0;
+  dots[0] = dots[1] = 0;
+  return object_label_style(obj, color, thickness, dots);
 }
 
 uint32_t effective_color(const object* obj) {

@@ -27,12 +27,9 @@ bool expression_filter(object* obj, int32_t packed_point);
 // there is none or more than one.
 object* circle_of_point(object* point);
 
-// Label and type queries the filters share with the attribute code. Until
-// the label and colour code fill them in, an object has no label and its
-// effective colour is its own.
+// Type queries the filters share with the attribute code. Until the colour
+// code fills them in, an object's effective colour is its own.
 struct filter_services {
-  // True when the object has a label; fills its colour, thickness and dots.
-  bool (*label_style)(const object* obj, uint32_t* color, uint8_t* thickness, uint8_t dots[2]) = nullptr;
   uint32_t (*effective_color)(const object* obj) = nullptr;
   bool (*is_fillable)(const object* obj) = nullptr;
   bool (*is_text_like)(const object* obj) = nullptr;

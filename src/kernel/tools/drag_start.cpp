@@ -13,6 +13,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/designation.h"
 #include "kernel/tools/drag_state.h"
@@ -41,6 +42,9 @@ namespace {
 constexpr uint8_t kModeAnimation = 4;
 constexpr uint8_t kModeMultiAnimation = 9;
 constexpr uint32_t kStepPeriod = 33;
+// Bits of the second flag word: a number shown in or sent to a text, an
+// object shown inside a text.
+constexpr uint32_t kInTextBits = 2 | 4;
 
 drag_services g_hooks;
 // The length a direction snap gives, where only the direction is wanted.
@@ -393,13 +397,14 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
     else KPGeoDocument::_do_dirty(fig);
 
     // A number shown inside a text moves with the text.
-    if (!animation_mode() && obj && type_id(obj) == TYPE_NUMBER && (obj->aux1 & 4)) {
+    if (!animation_mode() && obj && type_id(obj) == TYPE_NUMBER && (obj->aux2 & kInTextBits)) {
       const uint8_t c = key_of(event);
       const bool sign_key = event->what == kEventKey && (c == '+' || c == '-');
       const object* selected = g_hooks.selected_number_in_active_text ? g_hooks.selected_number_in_active_text()
                                                                       : nullptr;
-      if (!sign_key && obj != selected && g_hooks.find_text_containing_number) {
-        if (object* text = g_hooks.find_text_containing_number(obj)) {
+      if (!sign_key && obj != selected) {
+        object* text = find_text_containing_number(obj);
+        if (text != obj) {
           if (text != fig->cur_text && event->what == kEventKey) return 1;
           obj = text;
         }

@@ -43,8 +43,6 @@ struct drag_services {
   // given) on a device.
   void (*draw_spring)(DisplayDevice* dd, double x0, double y0, double x1, double y1, object* spring) = nullptr;
   void (*stop_anim_panel)() = nullptr;
-  // The text that shows a number, or null.
-  object* (*find_text_containing_number)(object* number) = nullptr;
   // Puts a number into a text (remove 0) or takes it out.
   void (*link_number_to_text)(object* number, object* text, int remove) = nullptr;
   bool (*selection_contains_item)(object* obj, uint16_t tag) = nullptr;

@@ -8,6 +8,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/undo.h"
@@ -17,6 +18,7 @@
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/designation_filters.h"
+#include "kernel/tools/drag_start.h"
 #include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
@@ -113,9 +115,18 @@ bool pop_picked_objects() {
     any = true;
     if (!o) continue;
     if (o->state & OBJ_NEW) {
-      if (hooks().detach_intersection_point) hooks().detach_intersection_point(o);
+      // The set keeps no record of the point; a set left with none (made
+      // for this point alone) goes too, or the next pick on the same two
+      // objects would find an empty set.
+      object* empty_set = detach_intersection_point(o);
       if (fig->nbobj) --fig->nbobj;
       destroy_object(o);
+      if (empty_set) {
+        for (int j = 0; j < i; ++j)
+          if (fig->inputs->items[j] == empty_set) fig->inputs->items[j] = nullptr;
+        if (fig->nbobj) --fig->nbobj;
+        destroy_object(empty_set);
+      }
     } else {
       o->state &= ~OBJ_CHOSEN;
     }
@@ -651,7 +662,8 @@ void end_tool_action() {
 
   if (current_class == &classe_button && h.hide_pending_button_targets) h.hide_pending_button_targets();
   if (interaction_state == STATE_MULTI_ANIMATION || interaction_state == STATE_ANIMATION) {
-    if (h.reset_animation_choice) h.reset_animation_choice();
+    // The animation forgets the object it had chosen.
+    drag_object = nullptr;
     redraw = true;
   }
 

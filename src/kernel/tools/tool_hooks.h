@@ -56,8 +56,6 @@ struct tool_hooks {
   void (*apply_attributes_to_selection)(uint8_t visible_only) = nullptr;
   void (*apply_style_change)(uint16_t command) = nullptr;
   void (*clear_pick_marks)() = nullptr;
-  // Removes an intersection point from its intersection set.
-  void (*detach_intersection_point)(object* point) = nullptr;
   void (*hide_pending_button_targets)() = nullptr;
   // Takes back the last saved step of the current tool; false when none.
   bool (*pop_tool_argument_state)() = nullptr;
@@ -67,8 +65,6 @@ struct tool_hooks {
   void (*reset_construction_progress)() = nullptr;
   // Closes the windows the designation code shows beside the cursor.
   void (*close_designation_windows)() = nullptr;
-  // The animation forgets the object it had chosen.
-  void (*reset_animation_choice)() = nullptr;
 
   // ---- Texts
   void (*delete_empty_text_objects)() = nullptr;

@@ -749,7 +749,9 @@ void figure_key_down(kel_EventRecord* event) {
   if (pointer && selected > 0 && key != kKeyBackspace && key != kKeyReturn) {
     for (int i = 0; fig->selection->items[i]; ++i) {
       object* item = resolve_reference(fig->selection->items[i], fig->selection->tags[i]);
-      if (!is_value_object(item, false)) continue;
+      // A locus takes only '+' and '-' (more or fewer points); any other
+      // key is left to what follows, a name typed for it among them.
+      if (!is_value_object(item, key == '+' || key == '-')) continue;
       if (object_event(event, item)) {
         taken = true;
         window_record_action(ACTION_CHANGE_OBJECT);

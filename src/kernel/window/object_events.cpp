@@ -479,7 +479,13 @@ int16_t text_event(uint8_t mode, object** ref, kel_EventRecord* event) {
       if (grabbed_part <= 256) return 0;
       return event_value_object(0, ref, event);
     }
-    if (is_key(event)) return event_value_object(0, ref, event);
+    if (is_key(event)) {
+      // '+' and '-' change a locus's number of points (its own event),
+      // never its label.
+      const uint8_t c = event->message & 0xFF;
+      if (type_id(obj) == TYPE_LOCUS && (c == '+' || c == '-')) return 0;
+      return event_value_object(0, ref, event);
+    }
     return 0;
   }
   const int16_t r = event_value_object(1, ref, event);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/support/shell_fixture.h"
+#include "app/support/figure_test.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -19,7 +19,7 @@
 
 namespace {
 
-class EndToEndFormula : public ShellTest {
+class EndToEndFormula : public FigureTest {
  protected:
   // Writes a figure whose window lines are those of an empty figure saved
   // from a fresh view, then a number 3 and the calculation "2*a+1" of it
@@ -63,21 +63,6 @@ class EndToEndFormula : public ShellTest {
     for (object* o = fig ? fig->first : nullptr; o; o = o->next)
       if (o->classe == cls) return o;
     return nullptr;
-  }
-
-  // The view rectangle of an object's text box.
-  static QRect frameOf(KPFigureView* view, const object* o) {
-    tagPOINT a{o->te->pos.x, o->te->pos.y};
-    tagPOINT b{o->te->pos.x + o->te->size.w, o->te->pos.y + o->te->size.h};
-    view->localToGlobalDDM(&a);
-    view->localToGlobalDDM(&b);
-    return QRect(QPoint(a.x, a.y), QPoint(b.x, b.y)).normalized();
-  }
-
-  static QImage shown(KPFigureView* view) {
-    view->invalidateFigure();
-    view->grab();
-    return view->viewImage();
   }
 
   static void click(KPFigureView* view, QPoint p) {

@@ -46,46 +46,6 @@ namespace {
 
 class EndToEnd : public FigureTest {
  protected:
-  // Writes and opens a figure file whose records `body` gives, placing
-  // figure points (pixels about the middle of the view) with `at`. Null
-  // when the figure does not open.
-  using Placer = std::function<std::string(double h, double v)>;
-  KPFigureView* openFigure(const QString& name, const std::function<std::string(const Placer& at)>& body) {
-    // The window lines of an empty figure saved from a view of this size,
-    // so that the figure opens where that view showed it.
-    const QString path = dir.filePath(name);
-    std::string text;
-    double ppc = 0;
-    {
-      if (!openView()) return nullptr;
-      if (!KPDocument::currentDocument()->writeToURL(path)) return nullptr;
-      closeAll();
-      QFile file(path);
-      if (!file.open(QIODevice::ReadOnly)) return nullptr;
-      const std::string saved = file.readAll().toStdString();
-      const size_t end = saved.find("ppc"), res = saved.find("Resolution:");
-      if (end == std::string::npos || res == std::string::npos) return nullptr;
-      text = saved.substr(0, end + 3) + "\r\n\r\n";
-      ppc = std::atof(saved.c_str() + res + 11);
-      if (!(ppc > 0)) return nullptr;
-    }
-    // The file stores centimetres at its resolution, y upwards.
-    const Placer at = [ppc](double h, double v) {
-      char value[96];
-      std::snprintf(value, sizeof value, "Val: %.15g %.15g", h / ppc, -v / ppc);
-      return std::string(value);
-    };
-    text += body(at);
-    {
-      QFile file(path);
-      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
-      file.write(text.data(), static_cast<qint64>(text.size()));
-    }
-    KPDocument* doc = KPDocument::openDocument(path);
-    KPFigureView* view = doc ? doc->figureView() : nullptr;
-    return view && waitForView(view) ? view : nullptr;
-  }
-
   // An ellipse through five points about the middle of the view, the line
   // through (-120, 10) and (140, -10), a point on the ellipse placed from
   // (0, 100) and the two crossings of the line with it.
@@ -103,11 +63,6 @@ class EndToEnd : public FigureTest {
   }
 
   // The view point of a figure point.
-  static QPoint viewPointOf(KPFigureView* view, double h, double v) {
-    tagPOINT q{static_cast<int32_t>(std::lround(h)), static_cast<int32_t>(std::lround(v))};
-    view->localToGlobalDDM(&q);
-    return QPoint(q.x, q.y);
-  }
 
 };
 

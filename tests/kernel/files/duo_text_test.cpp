@@ -301,7 +301,7 @@ TEST_F(DuoText, AFigureWrittenAndReadBackIsTheSameAndWritesTheSameBytes) {
   object* circle = make2(&classe_cercle, 1, a, c);
   make2(&classe_milieu, 0, a, b);
   object* l1 = make2(&classe_droite, 1, a, c);
-  object* l2 = make2(&classe_droite, 1, b, c);
+  object* l2 = make2(&classe_droite, 1, b, shown_point(160, 150));
   object* set = make(&classe_interset, 0, {{l1, 0}, {l2, 0}});
   ASSERT_NE(set, nullptr);
   make(&classe_ptint, 0, {{set, 0}});
@@ -316,10 +316,41 @@ TEST_F(DuoText, AFigureWrittenAndReadBackIsTheSameAndWritesTheSameBytes) {
   const std::string first = write_duo();
   ASSERT_EQ(read_duo(first), 1) << figure_file_error() << "\n" << first;
   const std::vector<std::string> names = class_names(fig_);
-  EXPECT_EQ(names, (std::vector<std::string>{"Pt", "Axes", "Pt", "Pt", "Pt", "Seg", "Cir", "Mid", "Line", "Line", "Int", "Pt/",
-                                             "Num", "Text"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Pt", "Axes", "Pt", "Pt", "Pt", "Seg", "Cir", "Mid", "Line", "Pt", "Line", "Int",
+                                             "Pt/", "Num", "Text"}));
   const std::string second = write_duo();
   EXPECT_EQ(second, first);
+}
+
+TEST_F(DuoText, AnIntersectionPointOnAPointOfBothObjectsGivesWayToThatPoint) {
+  object* a = shown_point(10, 20);
+  object* b = shown_point(110, 60);
+  object* c = shown_point(40, 140);
+  object* l1 = make2(&classe_droite, 1, a, c);
+  object* l2 = make2(&classe_droite, 1, b, c);
+  object* set = make(&classe_interset, 0, {{l1, 0}, {l2, 0}});
+  ASSERT_NE(set, nullptr);
+  // The older edition made the crossing's point although c lies there.
+  object* crossing = make(&classe_ptint, 0, {{set, 0}});
+  ASSERT_NE(crossing, nullptr);
+  object* far = shown_point(200, 30);
+  make2(&classe_segment, 0, crossing, far);
+  const std::string file = write_duo();
+  ASSERT_NE(file.find("Int"), std::string::npos) << file;
+  ASSERT_EQ(read_duo(file), 1) << figure_file_error() << "\n" << file;
+  const std::vector<std::string> names = class_names(fig_);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Int"), 0);
+  object* segment = nullptr;
+  for (object* o = fig_->first; o; o = o->next)
+    if (o->classe == &classe_segment) segment = o;
+  ASSERT_NE(segment, nullptr);
+  object* end = segment->parents[0];
+  EXPECT_EQ(end->classe, &classe_point);
+  EXPECT_NEAR(end->valeurs[0].h, 40, 1e-6);
+  EXPECT_NEAR(end->valeurs[0].v, 140, 1e-6);
+  EXPECT_FALSE(segment->state & OBJ_UNDEFINED);
+  for (object* o = fig_->first; o; o = o->next)
+    for (int k = 0; k < o->nbparents; ++k) EXPECT_NE(o->parents[k], nullptr);
 }
 
 TEST_F(DuoText, AMacroWrittenAndReadBackIsTheSame) {

@@ -240,7 +240,7 @@ TEST_F(Formula, HostileTextsFailCleanly) {
   EXPECT_EQ(run(std::string(100000, '(') + "1" + std::string(100000, ')'), &v), -1);
   EXPECT_EQ(run(std::string(50000, '-') + "1", &v), 0);  // one sign run
   std::string signs;
-  for (int i = 0; i < 5000; ++i) signs += "- ";
+  for (int i = 0; i < 10000; ++i) signs += "- ";
   EXPECT_EQ(run(signs + "1", &v), -1);
   std::string towers = "2";
   for (int i = 0; i < 5000; ++i) towers += "^1";
@@ -254,6 +254,60 @@ TEST_F(Formula, HostileTextsFailCleanly) {
   EXPECT_EQ(run(fine, &v), 0);
   EXPECT_EQ(v, 1001);
   EXPECT_EQ(run(std::string("1+\x01\xFF"), &v), -1);
+}
+
+TEST_F(Formula, NestingCompilesUpToTheParserStacksBound) {
+  parent_value_[0].info.rayon = 2;
+  auto nested = [](const std::string& open, int depth, const std::string& inner) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += open;
+    return text + inner + std::string(static_cast<size_t>(depth), ')');
+  };
+  auto signs = [](int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "- ";
+    return text;
+  };
+  struct Case {
+    std::string text;
+    int code;
+    double value;
+  };
+  const Case cases[] = {
+      {nested("(", 200, "#1+1"), 0, 3},
+      {nested("(", 9000, "#1"), 0, 2},
+      {nested("(", 10001, "1"), -1, 0},
+      {nested("abs(", 400, "-#1"), 0, 2},
+      {nested("abs(", 4900, "-#1"), 0, 2},
+      {nested("abs(", 5001, "1"), -1, 0},
+      {signs(399) + "#1", 0, -2},
+      {signs(9000) + "#1", 0, 2},
+      {nested("(#1+", 3000, "#1"), 0, 6002},
+      {nested("min(1,", 200, "#1"), 0, 1},
+  };
+  for (const Case& c : cases) {
+    double v = 0;
+    EXPECT_EQ(run(c.text, &v), c.code) << c.text.substr(0, 12) << " .. " << c.text.size();
+    if (c.code == 0) EXPECT_EQ(v, c.value) << c.text.substr(0, 12);
+  }
+}
+
+TEST_F(Formula, FoldedConstantsAreNumberCellsAndOnlyTheInfinityConstantAnInfinityCell) {
+  struct Case {
+    const char* text;
+    int cell;  // index of the constant's cell
+    uint8_t kind;
+  };
+  const Case cases[] = {
+      {"argth(1)", 0, kCellNumber},   {"infini", 0, kCellNumber},      {"infini*2", 0, kCellNumber},
+      {"#1+argth(1)", 1, kCellNumber}, {"#1+infini", 1, kCellInfinity}, {"#1+(-infini)", 1, kCellInfinity},
+      {"#1*(infini+1)", 1, kCellNumber},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(compile(c.text), 0) << c.text;
+    EXPECT_EQ(program_[c.cell].kind, c.kind) << c.text;
+    EXPECT_TRUE(std::isinf(program_[c.cell].number)) << c.text;
+  }
 }
 
 TEST_F(Formula, TheCallersTextIsNotChanged) {

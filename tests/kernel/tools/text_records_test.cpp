@@ -7,7 +7,10 @@
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/text/text_drawing.h"
+#include "kernel/tools/drag_start.h"
 #include "kernel/tools/geometric_handlers.h"
+#include "kernel/tools/pick.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/number_in_text.h"
 #include "kernel/tools/tool_hooks.h"
@@ -364,6 +367,22 @@ TEST_F(TextRecords, RemovingANumberTakesItsWholeMarkerAndKeepsTheOthersInStep) {
   link_number_to_text(n2, text, 1);
   EXPECT_STREQ(text->te->text, "xy$2$z");
   EXPECT_EQ(parents_of(text), (std::vector<object*>{p, n3}));
+}
+
+// A key or a press on a number that a text shows is the text's: the key,
+// with that text not under edit, is taken and starts nothing.
+TEST_F(TextRecords, AKeyOnANumberShownInATextIsTakenForTheText) {
+  text_with_one_number();
+  n1->aux2 |= 2;
+  fig_->cur_text = nullptr;
+  kel_EventRecord key{};
+  key.what = kEventKey;
+  key.message = '7';
+  manipulating = 0;
+  EXPECT_EQ(dispatch_object_event(&key, n1), 1);
+  EXPECT_EQ(manipulating, 0);
+  EXPECT_EQ(n1->state & OBJ_MOVING, 0u);
+  EXPECT_EQ(find_text_containing_number(n1), text);
 }
 
 }  // namespace
