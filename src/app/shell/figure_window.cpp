@@ -11,8 +11,10 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 #include <cstring>
 
 #include "app/document/kp_document.h"
@@ -179,14 +181,31 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(6, 2, 6, 2);
   toolField_ = new QLabel(this);
+  auto* zoom_label = new QLabel(QStringLiteral("Zoom"), this);
   zoom_ = new QSlider(Qt::Horizontal, this);
   zoom_->setRange(-kZoomSteps, kZoomSteps);
   zoom_->setValue(0);
   zoom_->setMaximumWidth(160);
-  QObject::connect(zoom_, &QSlider::valueChanged, figureView_,
-                   [this](int v) { figureView_->setFigureScale(v / 100.0); });
+  zoom_->setToolTip(QStringLiteral("Zoom"));
+  zoom_label->setBuddy(zoom_);
+  zoomPercent_ = new QLabel(this);
+  zoomPercent_->setMinimumWidth(zoomPercent_->fontMetrics().horizontalAdvance(QStringLiteral("1000 %")));
+  zoomPercent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  zoomReset_ = new QToolButton(this);
+  zoomReset_->setText(QStringLiteral("100 %"));
+  zoomReset_->setToolTip(QStringLiteral("Back to 100 %"));
+  zoomReset_->setAutoRaise(true);
+  QObject::connect(zoomReset_, &QToolButton::clicked, zoom_, [this] { zoom_->setValue(0); });
+  QObject::connect(zoom_, &QSlider::valueChanged, figureView_, [this](int v) {
+    figureView_->setFigureScale(v / 100.0);
+    showZoom();
+  });
+  showZoom();
   bottom->addWidget(toolField_, 1);
+  bottom->addWidget(zoom_label);
   bottom->addWidget(zoom_);
+  bottom->addWidget(zoomPercent_);
+  bottom->addWidget(zoomReset_);
   outer->addLayout(bottom);
 
   QPalette pal = palette();
@@ -194,6 +213,11 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   setPalette(pal);
   resize(760, 560);
   buildMenus();
+}
+
+void KPFigureWindow::showZoom() {
+  zoomPercent_->setText(QStringLiteral("%1 %").arg(std::lround(figureView_->scale() * 100.0)));
+  zoomReset_->setEnabled(zoom_->value() != 0);
 }
 
 KPFigureWindow::~KPFigureWindow() { KPTimer::killTimer(kp_hwnd(this), static_cast<UINT>(-1)); }

@@ -19,6 +19,7 @@ class QLabel;
 class QMenuBar;
 class QSlider;
 class QTextBrowser;
+class QToolButton;
 
 class NSKelvoScrollRemoteView : public QObject {
  public:
@@ -67,6 +68,9 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QMenuBar* menuBar() const { return menuBar_; }
   NSKelvoScrollRemoteView* scrollRemoteView() const { return remote_; }
   QSlider* zoomControl() const { return zoom_; }
+  // The zoom in percent beside the control, and its way back to 100 %.
+  QLabel* zoomPercent() const { return zoomPercent_; }
+  QToolButton* zoomReset() const { return zoomReset_; }
 
   void setHelpFieldContent(const QString& text);
   // The help page of the current tool in the help field; its help text when
@@ -100,6 +104,7 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
 
  private:
   void buildMenus();
+  void showZoom();
 
   KPDocument* document_;
   KPFigureView* figureView_ = nullptr;
@@ -108,6 +113,8 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QTextBrowser* helpField_ = nullptr;
   QLabel* toolField_ = nullptr;
   QSlider* zoom_ = nullptr;
+  QLabel* zoomPercent_ = nullptr;
+  QToolButton* zoomReset_ = nullptr;
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars

@@ -217,6 +217,7 @@ DisplayDevice* KPFigureView::addDisplayDevice2Window(kelvo_win_info* info) {
   pdd_->FigureView = this;
   pdd_->win = kp_hwnd(this);
   pdd_->dc = dc_;
+  pdd_->ratio = scale_;
   setWindowLong(GWL_USERDATA, reinterpret_cast<LONG_PTR>(pdd_));
   pdd_->refcon = info;
   if (!g_static_device) {
@@ -955,17 +956,26 @@ void KPFigureView::setViewOrigin(double x, double y) {
   scrollRemoteView_->finishScroll(true);
 }
 
-// The port keeps scale 1: the kernel draws the sheet in figure pixels and
-// the paint magnifies it, so that the drawing follows the zoom and a click
-// lands on the figure point under the cursor.
+// The zoom is the scale of the view's port and the ratio of the devices the
+// kernel draws the view with: off 1 the kernel strokes every object through
+// the device context at that scale (crisp at any zoom), at 1 it keeps its
+// pixel route. Events still reach the kernel in figure units (toSheet).
 void KPFigureView::setFigureScale(double value) {
   const float scale = static_cast<float>(value >= 0 ? 1.0 / (1.0 - value) : 1.0 + value);
-  if (scale <= 0 || scale == scale_) return;
-  const int old_width = sheetWidth();
-  const int old_height = sheetHeight();
+  if (!(scale > 0) || scale == scale_) return;
+  // The figure point in the middle of the view stays there. It is kept
+  // exactly while only the zoom moves, so that going back to a zoom shows
+  // the very same part of the figure.
+  if (centerX_ != zoomedCentre_.x() || centerY_ != zoomedCentre_.y())
+    zoomMiddle_ = QPointF(centerX_ + width() / (2.0 * scale_), centerY_ + height() / (2.0 * scale_));
   scale_ = scale;
-  centerX_ += (old_width - sheetWidth()) / 2;
-  centerY_ += (old_height - sheetHeight()) / 2;
+  if (dc_) dc_->setGrafScale(scale_);
+  if (pdd_) pdd_->ratio = scale_;
+  // A trace layer holds pixels of the old zoom.
+  if (info_ && info_->trace_device) free_trace_display(info_);
+  centerX_ = static_cast<int32_t>(std::lround(zoomMiddle_.x() - width() / (2.0 * scale_)));
+  centerY_ = static_cast<int32_t>(std::lround(zoomMiddle_.y() - height() / (2.0 * scale_)));
+  zoomedCentre_ = QPoint(centerX_, centerY_);
   viewResized();
   invalidateFigure();
 }

@@ -74,14 +74,20 @@ void KPFigureView::beginDocument() {
   g_saved_centre_y = static_cast<float>(centerY_);
   centerX_ = static_cast<int32_t>(printingOrigin_.x());
   centerY_ = static_cast<int32_t>(printingOrigin_.y());
+  // A page is printed at one point per figure pixel, whatever the zoom.
   if (dc_) dc_->setPrinting(true);
+  if (pdd_) pdd_->ratio = 1.0;
 }
 
 void KPFigureView::endDocument() {
   centerX_ = static_cast<int32_t>(g_saved_centre_x);
   centerY_ = static_cast<int32_t>(g_saved_centre_y);
-  // The view's zoom magnifies the composited sheet; the port keeps scale 1.
-  if (dc_) dc_->setPrinting(false);
+  // Back on screen at the view's zoom.
+  if (dc_) {
+    dc_->setPrinting(false);
+    dc_->setGrafScale(scale_);
+  }
+  if (pdd_) pdd_->ratio = scale_;
   printing_ = 0;
   // The kernel sees the part shown on screen again, not the last page.
   intBounds(&view_rect);

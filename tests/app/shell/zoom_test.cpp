@@ -1,0 +1,140 @@
+// The zoom control as a user works it: the figure is drawn at the chosen
+// scale (lines, circles and points stay whole when reduced, edges stay fine
+// when enlarged), the control shows its percentage, goes back to 100 % in
+// one click and keeps the middle of the view where it was.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
+#include <cmath>
+#include <set>
+
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/model/figure.h"
+#include "kernel/render/display_device.h"
+
+namespace {
+
+class Zoom : public FigureTest {
+ protected:
+  // The slider moved with its keys, as a user does once it has the focus.
+  static void zoomWith(KPFigureView* view, Qt::Key key, int times = 1) {
+    QSlider* zoom = view->figureWindow()->zoomControl();
+    zoom->setFocus();
+    for (int i = 0; i < times; ++i) QTest::keyClick(zoom, key);
+    spin(20);
+  }
+
+  // Where a figure point appears in the view, in view pixels.
+  static QPointF onScreen(KPFigureView* view, double x, double y) { return view->figureToView(QPointF(x, y)); }
+
+  // A circle centred on the middle of the view, radius 100 figure units,
+  // with a point on its right, drawn with the tools at zoom 1.
+  KPFigureView* circleAndPoint(QPointF* centre) {
+    KPFigureView* view = openView();
+    if (!view) return nullptr;
+    const QPoint middle(view->width() / 2, view->height() / 2);
+    chooseTool(view, &classe_cercle);
+    click(view, middle);
+    click(view, middle + QPoint(100, 0));
+    chooseTool(view, &classe_point);
+    click(view, middle + QPoint(160, 0));
+    chooseTool(view, nullptr);
+    moveTo(view, QPoint(5, 5));
+    const tagPOINT c = figurePoint(view, middle);
+    *centre = QPointF(c.x, c.y);
+    return view;
+  }
+};
+
+}  // namespace
+
+// Reduced, the circle stays a whole line and the point stays drawn, down to
+// the slider's far left.
+TEST_F(Zoom, AReducedFigureKeepsItsLinesAndPoints) {
+  QPointF c;
+  KPFigureView* view = circleAndPoint(&c);
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(objectsOf(view->info(), &classe_cercle).size(), 1u);
+  const struct {
+    Qt::Key key;
+    int times;
+    double scale;
+  } steps[] = {{Qt::Key_PageDown, 5, 0.5}, {Qt::Key_PageDown, 1, 0.4}, {Qt::Key_Home, 1, 0.1}};
+  for (const auto& s : steps) {
+    zoomWith(view, s.key, s.times);
+    SCOPED_TRACE(s.scale);
+    ASSERT_NEAR(view->scale(), s.scale, 1e-6);
+    const QImage image = shown(view);
+    const QPointF point = onScreen(view, c.x() + 160, c.y());
+    EXPECT_GT(inkNear(image, point.toPoint(), 1), 0) << "the point is gone";
+    int gaps = 0;
+    for (int degree = 0; degree < 360; degree += 3) {
+      const double a = degree * M_PI / 180;
+      const QPointF at = onScreen(view, c.x() + 100 * std::cos(a), c.y() + 100 * std::sin(a));
+      if (inkNear(image, at.toPoint(), 1) == 0) ++gaps;
+    }
+    EXPECT_EQ(gaps, 0) << "the circle is broken";
+  }
+}
+
+// Enlarged, the circle is drawn at the new size, not a magnified picture:
+// its edges fall on every pixel column, not only on whole blocks.
+TEST_F(Zoom, AnEnlargedFigureIsDrawnAtItsScale) {
+  QPointF c;
+  KPFigureView* view = circleAndPoint(&c);
+  ASSERT_NE(view, nullptr);
+  zoomWith(view, Qt::Key_PageUp, 5);
+  ASSERT_NEAR(view->scale(), 2.0, 1e-6);
+  EXPECT_DOUBLE_EQ(view->getDisplayDevice()->ratio, 2.0);
+  const QImage image = shown(view);
+  const QRect box = QRectF(onScreen(view, c.x() - 110, c.y() - 110), onScreen(view, c.x() + 110, c.y() + 110))
+                        .toAlignedRect()
+                        .intersected(image.rect().adjusted(0, 0, -1, 0));
+  ASSERT_GT(box.width(), 300);
+  std::set<int> parities;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = box.left(); x < box.right(); ++x)
+      if (image.pixel(x, y) != image.pixel(x + 1, y)) parities.insert(x % 2);
+  EXPECT_EQ(parities.size(), 2u);
+}
+
+// The control shows its percentage, its button brings back exactly 100 %,
+// and the figure point in the middle of the view stays there.
+TEST_F(Zoom, TheControlShowsItsPercentageAndKeepsTheMiddle) {
+  QPointF c;
+  KPFigureView* view = circleAndPoint(&c);
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = view->figureWindow();
+  EXPECT_EQ(window->zoomPercent()->text(), QStringLiteral("100 %"));
+  EXPECT_FALSE(window->zoomReset()->isEnabled());
+  const QPoint middle(view->width() / 2, view->height() / 2);
+  const tagPOINT before = figurePoint(view, middle);
+  const QImage at_first = shown(view);
+  for (const auto& [key, times, text] :
+       {std::tuple{Qt::Key_PageUp, 5, "200 %"}, std::tuple{Qt::Key_PageDown, 8, "70 %"},
+        std::tuple{Qt::Key_Home, 1, "10 %"}, std::tuple{Qt::Key_End, 1, "1000 %"}}) {
+    zoomWith(view, key, times);
+    SCOPED_TRACE(text);
+    EXPECT_EQ(window->zoomPercent()->text(), QString::fromLatin1(text));
+    // The circle's centre point is drawn in the middle of the view.
+    EXPECT_GT(inkNear(shown(view), middle, 1), 0);
+    const QPointF shown_at = view->viewToFigure(QPointF(middle));
+    EXPECT_NEAR(shown_at.x(), before.x, 2.0);
+    EXPECT_NEAR(shown_at.y(), before.y, 2.0);
+  }
+  ASSERT_TRUE(window->zoomReset()->isEnabled());
+  QTest::mouseClick(window->zoomReset(), Qt::LeftButton);
+  spin(20);
+  EXPECT_EQ(window->zoomControl()->value(), 0);
+  EXPECT_FLOAT_EQ(view->scale(), 1.0f);
+  EXPECT_EQ(window->zoomPercent()->text(), QStringLiteral("100 %"));
+  EXPECT_DOUBLE_EQ(view->getDisplayDevice()->ratio, 1.0);
+  // Back at 100 %, the view shows the figure exactly as before.
+  const tagPOINT after = figurePoint(view, middle);
+  EXPECT_EQ(after.x, before.x);
+  EXPECT_EQ(after.y, before.y);
+  EXPECT_EQ(shown(view), at_first);
+}
