@@ -22,11 +22,6 @@ tagPOINT scroll_position{-450, -300};
 uint8_t recentre_pending = 0;
 tagPOINT window_centre{};
 
-double screen_resolution = 96.0;
-double pixels_per_inch = 96.0;
-double pixels_per_centimetre = 38.0;
-double scale_x_value = 38.0;
-double scale_y_value = 38.0;
 tagRECT default_window_rect{0, 0, 0, 0};
 
 // ---- Start-up ----

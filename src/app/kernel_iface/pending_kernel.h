@@ -36,12 +36,6 @@ extern tagPOINT scroll_position;
 extern uint8_t recentre_pending;
 extern tagPOINT window_centre;
 
-// Screen metrics set at start-up.
-extern double screen_resolution;
-extern double pixels_per_inch;
-extern double pixels_per_centimetre;
-extern double scale_x_value;
-extern double scale_y_value;
 // The kernel's default window rectangle.
 extern tagRECT default_window_rect;
 

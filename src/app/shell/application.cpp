@@ -20,6 +20,7 @@
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/prefs/preferences.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/render/fonts.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/lang/kernel_string_fill.h"
@@ -168,14 +169,10 @@ void DUVirIdazididovi::computeScreenResolution() {
     const double millimetres = screen->physicalSize().width();
     if (millimetres > 0) resolution = screen->geometry().width() / (millimetres / 10 / 2.54) + 0.499999;
   }
-  screen_resolution = static_cast<float>(resolution);
-  pixels_per_inch = screen_resolution;
-  pixels_per_centimetre = std::floor(pixels_per_inch / 2.54 + 0.5);
+  set_screen_resolution(static_cast<float>(resolution));
   // The "Tolerance" preference in tenths of a centimetre, truncated.
-  pick_tolerance = static_cast<int16_t>(prefs.tolerance * pixels_per_centimetre / 10);
-  scale_x_value = pixels_per_centimetre;
-  scale_y_value = pixels_per_centimetre;
-  pixels_per_unit = pixels_per_centimetre;
+  pick_tolerance = static_cast<int16_t>(prefs.tolerance * screen_pixels_per_cm / 10);
+  pixels_per_unit = screen_pixels_per_cm;
 }
 
 void DUVirIdazididovi::applicationWillFinishLaunching() {

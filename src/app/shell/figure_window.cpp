@@ -24,6 +24,7 @@
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/kp_show_view.h"
+#include "app/panels/shared_panels.h"
 #include "kernel/text/kernel_strings.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_config_window.h"
@@ -317,6 +318,20 @@ void KPFigureWindow::buildMenus() {
     update_session_menu_text(menu);
     update_session_menu_items(menu);
     delete menu;
+  });
+  // Text size and the shared colour and font panels.
+  QMenu* format = menuBar_->addMenu(QStringLiteral("F&ormat"));
+  format->addAction(QStringLiteral("[837](Larger Text)"), [] { biggerFont(); });
+  format->addAction(QStringLiteral("[838](Smaller Text)"), [] { smallerFont(); });
+  format->addSeparator();
+  QAction* fonts = format->addAction(QStringLiteral("[941](Show Fonts)"));
+  QObject::connect(fonts, &QAction::triggered, fonts, [fonts] { toggleFontPanel(fonts); });
+  QAction* colors = format->addAction(QStringLiteral("[958](Show Colors)"));
+  QObject::connect(colors, &QAction::triggered, colors, [colors] { toggleColorPanel(colors); });
+  NSKelvoLanguageSwitcherView::addMenu(format);
+  QObject::connect(format, &QMenu::aboutToShow, format, [fonts, colors] {
+    title_font_panel_item(fonts);
+    title_color_panel_item(colors);
   });
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->addAction(QStringLiteral("Tools &Help"), [] {

@@ -12,6 +12,7 @@
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
+#include "kernel/render/drawing_passes.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/text/labels.h"
@@ -65,8 +66,8 @@ constexpr int kMaxNestedConstructions = 64;
 
 const window_hooks& wh() { return window_services(); }
 
-// The screen is taken at 96 dots per inch: 38 pixels to the centimetre.
-double pixels_per_centimetre() { return std::round(96.0 / 2.54); }
+// Whole pixels to the centimetre of the screen in use.
+double pixels_per_centimetre() { return screen_pixels_per_cm; }
 const tool_hooks& th() { return tool_services(); }
 kelvo_win_info* figure() { return KPGeoDocument::currentInfo(); }
 
