@@ -8,9 +8,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -25,6 +27,7 @@
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/kp_show_view.h"
 #include "app/panels/shared_panels.h"
+#include "app/panels/tools_palette.h"
 #include "kernel/text/kernel_strings.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_config_window.h"
@@ -433,6 +436,48 @@ void KPFigureWindow::closeEvent(QCloseEvent* event) {
     document_ = nullptr;
     doc->close();
   }
+}
+
+void KPFigureWindow::moveEvent(QMoveEvent* event) {
+  KPWindow::moveEvent(event);
+  windowDidMove();
+}
+
+void KPFigureWindow::resizeEvent(QResizeEvent* event) {
+  KPWindow::resizeEvent(event);
+  windowDidMove();
+}
+
+void KPFigureWindow::changeEvent(QEvent* event) {
+  KPWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) windowDidMove();
+}
+
+// Once the window manager is done with the window: its top comes below the
+// tools palette (RepositionOfTheWindow), and a window that spans the whole
+// screen, as a maximised one does, fits into the free area beside and
+// below the palette, its menu bar in sight.
+void KPFigureWindow::windowDidMove() {
+  if (placing_ || !isVisible()) return;
+  placing_ = true;
+  QTimer::singleShot(0, this, [this] {
+    placing_ = false;
+    if (!isVisible() || (windowState() & Qt::WindowFullScreen)) return;
+    const QRect desk = NSKelvoToolsPanelView::getDesktopRect();
+    const QRect free(NSKelvoToolsPanelView::getFigureWindowPosition(), desk.bottomRight());
+    const QRect frame = frameGeometry();
+    const bool spans = (windowState() & Qt::WindowMaximized) || frame.width() >= desk.width() ||
+                       frame.height() >= desk.height();
+    if (!spans) {
+      NSKelvoToolsPanelView::RepositionOfTheWindow(this);
+      return;
+    }
+    const QRect inner = geometry();
+    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                           frame.bottom() - inner.bottom());
+    if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
+    setGeometry(free.marginsRemoved(margins));
+  });
 }
 
 void KPFigureWindow::showEvent(QShowEvent* event) {

@@ -101,6 +101,12 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // A moved window stays below the tools palette (windowDidMove); a window
+  // maximised fills the screen's free area beside and below the palette.
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void windowDidMove();
 
  private:
   void buildMenus();
@@ -115,6 +121,7 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QSlider* zoom_ = nullptr;
   QLabel* zoomPercent_ = nullptr;
   QToolButton* zoomReset_ = nullptr;
+  bool placing_ = false;  // a placement below the palette is pending
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars
