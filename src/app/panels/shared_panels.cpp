@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <memory>
 
 #include "app/document/kp_document.h"
@@ -114,6 +115,13 @@ void toggleFontPanel(QAction* item) {
   if (panel->isVisible()) {
     panel->hide();
   } else {
+    // The panel opens on the font of new texts; opening chooses nothing.
+    const default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
+    const char* face = font_name_by_id(a->text_font);
+    QFont font(face && *face ? kp_qstring(face) : QString::fromLatin1(kDefaultFaceName));
+    if (a->text_size > 0) font.setPointSize(a->text_size);
+    const QSignalBlocker quiet(panel);
+    panel->setCurrentFont(font);
     panel->show();
     panel->raise();
   }
