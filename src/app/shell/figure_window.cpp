@@ -354,6 +354,11 @@ void KPFigureWindow::buildMenus() {
     description->setText(text && *text ? kp_qstring(text)
                                         : QString::fromLatin1(shown ? "Hide Figure Description" : "Show Figure Description"));
   });
+  // The page sheet in show mode: the thumbnail of the whole drawing page,
+  // and OK scrolls the window to the part chosen on it.
+  view->addAction(QStringLiteral("&Page Overview..."), [this] {
+    if (document_) NSShowPageController::DoShowWindow(document_);
+  });
   view->addAction(QStringLiteral("Toolbox &Configuration..."),
                   [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
   QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
