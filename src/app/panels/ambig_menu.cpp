@@ -49,6 +49,7 @@ bool drawn_as_text_frame(const object* obj) {
 }  // namespace
 
 void install_ambig_menu_hooks(const AmbigMenuHooks& hooks) { g_hooks = hooks; }
+const AmbigMenuHooks& installed_ambig_menu_hooks() { return g_hooks; }
 
 // ------------------------------------------------------------------ panel
 

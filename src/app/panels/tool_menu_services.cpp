@@ -37,6 +37,7 @@ bool in_list(menu* const* list, const menu* m) {
 }  // namespace
 
 void install_tools_palette_hooks(const ToolsPaletteHooks& hooks) { g_palette = hooks; }
+const ToolsPaletteHooks& installed_tools_palette_hooks() { return g_palette; }
 
 HWND tool_menu_owner_window(const menu* m) {
   if (!m) return nullptr;

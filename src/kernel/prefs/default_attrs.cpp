@@ -279,6 +279,7 @@ bool attrs_are_unset(const object_settings* settings) {
 }
 
 void install_attribute_menu_ops(const attribute_menu_ops& ops) { g_menu_ops = ops; }
+const attribute_menu_ops& installed_attribute_menu_ops() { return g_menu_ops; }
 
 void load_attrs_into_menus(const default_attr* attrs) {
   if (!attrs) return;

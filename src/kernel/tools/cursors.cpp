@@ -22,6 +22,7 @@ HCURSOR current_cursor = nullptr;
 tagPOINT saved_mouse_point = {0, 0};
 
 void install_cursor_environment(const cursor_environment& env) { g_env = env; }
+const cursor_environment& installed_cursor_environment() { return g_env; }
 
 void load_cursors() {
   for (int i = 0; i < kKernelCursorCount; ++i) kernel_cursors[i] = KPCursor::loadCursor(kCursorTable[i]);

@@ -70,6 +70,7 @@ struct cursor_environment {
   bool (*figure_window_mouse)(figure_window_mouse* out) = nullptr;
 };
 void install_cursor_environment(const cursor_environment& env);
+const cursor_environment& installed_cursor_environment();
 
 // Loads the cursors of the table above, shows and makes current the arrow.
 void load_cursors();
