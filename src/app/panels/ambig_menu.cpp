@@ -10,7 +10,6 @@
 #include "app/kernel_iface/ambiguity_menu.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"

@@ -1,7 +1,7 @@
 #include "app/panels/tool_menu_services.h"
 
 #include "app/kernel_iface/kp_figure_view.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_dispatch.h"

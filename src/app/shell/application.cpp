@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "app/document/kp_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "kernel/render/render_switches.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/prefs/hit_distance.h"
@@ -152,7 +152,6 @@ void DUVirIdazididovi::initGeoApplication() {
   conic_resolution = 1;
   lang_apply_separators_and_session_texts();
   apply_locale_separators();
-  drawing_globals_init();
   if ((init_kernel_graphics() & 0xFFFF) == 0) return;
   init_help_pages();
   init_construct_classes();

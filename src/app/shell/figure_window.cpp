@@ -22,7 +22,7 @@
 #include "app/document/kp_document.h"
 #include "app/panels/about_panel.h"
 #include "app/panels/help_pages.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_scroll.h"
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/kp_show_view.h"

@@ -14,7 +14,7 @@
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "app/kernel_iface/kel_event_record.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
@@ -56,7 +56,6 @@ DisplayDevice* g_moving_device = nullptr;
 tagPOINT g_designation_point{};
 uint32_t g_restore_tool_id = 0;
 uint8_t g_first_mouse_up_redraw = 1;
-QTimer* g_refresh_timer = nullptr;
 
 constexpr UINT kMsgMove = 512;
 
@@ -862,7 +861,7 @@ void KPFigureView::CheckFigureTimer() {
                                           interaction_state == STATE_MULTI_ANIMATION);
   const bool selection = fig && fig->selection && fig->selection->items && fig->selection->items[0];
   const bool wanted = figure_window_active && current_figure_view == kp_hwnd(this) && fig &&
-                      (selection || animating || mouse_tracking || rubber_band_tracking || last_text_object ||
+                      (selection || animating || mouse_tracking || rubber_band_tracking ||
                        selection_rect_shown);
   if (wanted && !timerOn_) {
     const bool fast = interaction_state == STATE_ANIMATION || interaction_state == STATE_MULTI_ANIMATION;
@@ -881,21 +880,6 @@ void KPFigureView::FigureTimer() {
 void KPFigureView::stopTimer() {
   animationTimer_.stop();
   timerOn_ = 0;
-}
-
-void KPFigureView::setRefreshTimer() {
-  if (!g_refresh_timer) {
-    g_refresh_timer = new QTimer(qApp);
-    g_refresh_timer->setSingleShot(true);
-  }
-  g_refresh_timer->disconnect();
-  QObject::connect(g_refresh_timer, &QTimer::timeout, this, [this] { doRefresh(); });
-  g_refresh_timer->start(100);
-}
-
-void KPFigureView::doRefresh() {
-  areScrolling_ = 1;
-  invalidateFigure();
 }
 
 void KPFigureView::autoanimate() {
@@ -919,10 +903,7 @@ void KPFigureView::doScroll(double x, double y) {
   rx_ = x;
   ry_ = y;
   if (pdd_) dd_draw_background(pdd_);
-  if (!printing_ && live_tracking)
-    setRefreshTimer();
-  else
-    invalidateFigure();
+  invalidateFigure();
 }
 
 void KPFigureView::showOrigin(int32_t left, int32_t top) {

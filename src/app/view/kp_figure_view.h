@@ -119,8 +119,6 @@ class KPFigureView : public QWidget,
   void stopTimer();
   bool figureTimerRunning() const { return timerOn_ != 0; }
   int figureTimerInterval() const { return animationTimer_.interval(); }
-  void setRefreshTimer();
-  void doRefresh();
   void autoanimate();
   void doScroll(double x, double y);
   void setViewOrigin(double x, double y);
@@ -231,7 +229,6 @@ class KPFigureView : public QWidget,
   // must draw the figure again.
   bool showSurfaceOnly_ = false;
   bool figurePaintPending_ = true;
-  uint8_t areScrolling_ = 0;
   uint8_t finishingScroll_ = 0;
   std::deque<NSKelvoWrapMachine*> postMessageObjects_;
   std::deque<kel_EventRecord*> keyQueue_;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <QPaintEvent>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_scroll.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -232,7 +232,6 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
     }
     unlockView();
   }
-  areScrolling_ = 0;
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
   // The kernel drew the surface at the view's zoom, pixel for pixel.

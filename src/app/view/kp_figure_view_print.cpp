@@ -15,7 +15,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/kp_show_view.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/exchange/bitmap_info.h"

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"

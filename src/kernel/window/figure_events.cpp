@@ -41,6 +41,16 @@ tagPOINT previous_mouse_point{};
 DWORD previous_mouse_tick = 0;
 tagPOINT last_mouse_point{};
 tagRECT scroll_origin{};
+uint8_t hold_tested = 0;
+uint8_t pointer_drag_started = 0;
+uint8_t figure_window_active = 0;
+uint8_t in_mouse_up = 0;
+uint8_t config_mode = 0;
+HWND open_pull_down = nullptr;
+uint8_t popup_tracking = 0;
+tagRECT view_rect{};
+HWND tools_panel_window = nullptr;
+tagRECT default_window_rect{0, 0, 0, 0};
 rubber_band_state rubber_band{};
 
 namespace {

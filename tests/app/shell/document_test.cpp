@@ -17,7 +17,6 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/fonts.h"
 #include "kernel/window/main_commands.h"

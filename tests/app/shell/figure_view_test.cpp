@@ -7,7 +7,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "app/kernel_iface/kel_event_record.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/shell/figure_window.h"
 #include "app/support/shell_fixture.h"

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/macro_text.h"
