@@ -56,6 +56,15 @@ void title(QAction* item, bool shown, int shown_row, int hidden_row, const char*
   item->setText(text && *text ? kp_qstring(text) : QString::fromLatin1(shown ? shown_text : hidden_text));
 }
 
+void show_or_hide(QDialog* panel) {
+  if (panel->isVisible()) {
+    panel->hide();
+  } else {
+    panel->show();
+    panel->raise();
+  }
+}
+
 void step_text(uint16_t item) {
   if (KPFigureView* view = KPDocument::currentFigureView())
     view->sendCurrentToolAction(make_tool_id(kTextSizeGroup, item), 0, true);
@@ -100,21 +109,13 @@ void title_font_panel_item(QAction* item) { title(item, shared_font_panel_visibl
 
 // Shown, the item hides the panel; the menu is retitled from what is shown.
 void toggleColorPanel(QAction* item) {
-  QColorDialog* panel = shared_color_panel();
-  if (panel->isVisible()) {
-    panel->hide();
-  } else {
-    panel->show();
-    panel->raise();
-  }
+  show_or_hide(shared_color_panel());
   title_color_panel_item(item);
 }
 
 void toggleFontPanel(QAction* item) {
   QFontDialog* panel = shared_font_panel();
-  if (panel->isVisible()) {
-    panel->hide();
-  } else {
+  if (!panel->isVisible()) {
     // The panel opens on the font of new texts; opening chooses nothing.
     const default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
     const char* face = font_name_by_id(a->text_font);
@@ -122,9 +123,8 @@ void toggleFontPanel(QAction* item) {
     if (a->text_size > 0) font.setPointSize(a->text_size);
     const QSignalBlocker quiet(panel);
     panel->setCurrentFont(font);
-    panel->show();
-    panel->raise();
   }
+  show_or_hide(panel);
   title_font_panel_item(item);
 }
 
