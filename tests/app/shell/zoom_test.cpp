@@ -13,7 +13,10 @@
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/create.h"
 #include "kernel/render/display_device.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 
 namespace {
 
@@ -137,4 +140,49 @@ TEST_F(Zoom, TheControlShowsItsPercentageAndKeepsTheMiddle) {
   EXPECT_EQ(after.x, before.x);
   EXPECT_EQ(after.y, before.y);
   EXPECT_EQ(shown(view), at_first);
+}
+
+namespace {
+
+// The box of the pixels that differ from the background within `area`.
+QRect inkBox(const QImage& image, const QRect& area) {
+  const QColor background = image.pixelColor(2, 2);
+  QRect box;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (image.rect().contains(x, y) && image.pixelColor(x, y) != background) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+}  // namespace
+
+// A text is drawn at the zoom too: twice the zoom, twice its size.
+TEST_F(Zoom, ATextFollowsTheZoom) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  current_class = &classe_text;
+  objlist_clear(fig->inputs);
+  uint16_t created = 0;
+  object* text = create_object(0, &created, 1, 1, 0);
+  current_class = nullptr;
+  ASSERT_TRUE(text && text->te && set_text_record_text(text->te, "Hello"));
+  text->state &= ~OBJ_NEW;
+  text->settings.visible = 1;
+  text->te->pos = te_point{-60, -20};
+  text->te->size = te_size{200, 40};
+  text->te->regen_pending = 1;
+  const auto shownBox = [&] {
+    const QPointF a = view->figureToView(QPointF(-70, -30));
+    const QPointF b = view->figureToView(QPointF(150, 30));
+    return inkBox(shown(view), QRectF(a, b).toAlignedRect());
+  };
+  const QRect at_one = shownBox();
+  ASSERT_FALSE(at_one.isEmpty());
+  zoomWith(view, Qt::Key_PageUp, 5);
+  ASSERT_NEAR(view->scale(), 2.0, 1e-6);
+  const QRect at_two = shownBox();
+  ASSERT_FALSE(at_two.isEmpty());
+  EXPECT_NEAR(double(at_two.width()) / at_one.width(), 2.0, 0.25);
+  EXPECT_NEAR(double(at_two.height()) / at_one.height(), 2.0, 0.35);
 }
