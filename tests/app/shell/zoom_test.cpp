@@ -4,7 +4,10 @@
 // one click and keeps the middle of the view where it was.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QSlider>
 #include <QToolButton>
 #include <cmath>
@@ -17,6 +20,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/selection.h"
 
 namespace {
 
@@ -185,4 +189,26 @@ TEST_F(Zoom, ATextFollowsTheZoom) {
   ASSERT_FALSE(at_two.isEmpty());
   EXPECT_NEAR(double(at_two.width()) / at_one.width(), 2.0, 0.25);
   EXPECT_NEAR(double(at_two.height()) / at_one.height(), 2.0, 0.35);
+}
+
+// Edit > Copy with a selection rectangle drawn at 200 % puts the picture of
+// that rectangle on the clipboard, at the zoom's size.
+TEST_F(Zoom, ACopiedPictureIsThePartInTheRectangle) {
+  QPointF c;
+  KPFigureView* view = circleAndPoint(&c);
+  ASSERT_NE(view, nullptr);
+  zoomWith(view, Qt::Key_PageUp, 5);
+  ASSERT_NEAR(view->scale(), 2.0, 1e-6);
+  const QPoint middle(view->width() / 2, view->height() / 2);
+  drag(view, middle - QPoint(250, 150), middle + QPoint(-50, -50));
+  ASSERT_TRUE(selection_rect_shown);
+  QApplication::clipboard()->clear();
+  ASSERT_TRUE(clickMenuItem(view->figureWindow()->menuBar(), QStringLiteral("Edit"), QStringLiteral("Copy")));
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  QImage picture;
+  ASSERT_TRUE(picture.loadFromData(data->data(QStringLiteral("image/bmp")), "BMP"));
+  // 200 by 100 view pixels, give or take the rectangle's rounding.
+  EXPECT_NEAR(picture.width(), 200, 6);
+  EXPECT_NEAR(picture.height(), 100, 6);
 }
