@@ -20,7 +20,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_scroll.h"
 #include "kernel/files/text_family.h"
 #include "kernel/files/work_session.h"
 #include "kernel/files/figure_file.h"

@@ -29,6 +29,7 @@ HMENU KPApplication::mainMenu() { return KPMenusWrapper::mainMenu(); }
 const FigureViewHooks& figure_view_hooks() { return g_hooks; }
 
 void install_invalidate_hook(const InvalidateHook& hook) { g_invalidate = hook; }
+const InvalidateHook& installed_invalidate_hook() { return g_invalidate; }
 
 BOOL InvalidateRect(HWND window, const tagRECT* rect, BOOL) {
   if (!window) return 0;

@@ -59,6 +59,7 @@ struct InvalidateHook {
   bool (*invalidate_rect)(HWND window, const tagRECT* rect) = nullptr;
 };
 void install_invalidate_hook(const InvalidateHook& hook);
+const InvalidateHook& installed_invalidate_hook();
 
 // The application's main menu, whose item 110 is Undo.
 inline constexpr UINT kUndoMenuItem = 110;

@@ -35,3 +35,4 @@ bool KPGeoDocument::printingInProgress() {
 }
 
 void KPGeoDocument::installHooks(const Hooks& hooks) { g_hooks = hooks; }
+const KPGeoDocument::Hooks& KPGeoDocument::installedHooks() { return g_hooks; }

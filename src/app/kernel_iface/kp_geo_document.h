@@ -30,4 +30,5 @@ struct KPGeoDocument {
   static bool printingInProgress();
 
   static void installHooks(const Hooks& hooks);
+  static const Hooks& installedHooks();
 };

@@ -10,7 +10,6 @@
 #include "app/kernel_iface/ambiguity_menu.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -51,6 +50,7 @@ bool drawn_as_text_frame(const object* obj) {
 }  // namespace
 
 void install_ambig_menu_hooks(const AmbigMenuHooks& hooks) { g_hooks = hooks; }
+const AmbigMenuHooks& installed_ambig_menu_hooks() { return g_hooks; }
 
 // ------------------------------------------------------------------ panel
 

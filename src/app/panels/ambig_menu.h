@@ -118,6 +118,7 @@ struct AmbigMenuHooks {
   void (*tracking_ended)() = nullptr;
 };
 void install_ambig_menu_hooks(const AmbigMenuHooks& hooks);
+const AmbigMenuHooks& installed_ambig_menu_hooks();
 
 // Makes this pop-up the kernel's ambiguity chooser: the kernel's list is
 // shown at its point (figure coordinates of the current figure view).

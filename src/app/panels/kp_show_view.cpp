@@ -11,7 +11,6 @@
 
 #include "app/document/kp_document.h"
 #include "app/shell/figure_window.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/render/page_image.h"
 #include "kernel/text/kernel_strings.h"

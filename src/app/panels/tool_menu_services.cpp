@@ -1,7 +1,7 @@
 #include "app/panels/tool_menu_services.h"
 
 #include "app/kernel_iface/kp_figure_view.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -37,6 +37,7 @@ bool in_list(menu* const* list, const menu* m) {
 }  // namespace
 
 void install_tools_palette_hooks(const ToolsPaletteHooks& hooks) { g_palette = hooks; }
+const ToolsPaletteHooks& installed_tools_palette_hooks() { return g_palette; }
 
 HWND tool_menu_owner_window(const menu* m) {
   if (!m) return nullptr;

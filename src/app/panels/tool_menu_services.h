@@ -33,6 +33,7 @@ struct ToolsPaletteHooks {
   void (*show_attribute_bar)(bool shown) = nullptr;
 };
 void install_tools_palette_hooks(const ToolsPaletteHooks& hooks);
+const ToolsPaletteHooks& installed_tools_palette_hooks();
 
 // tools_panel_window when the record is a toolbox, attrib_palette_window
 // when it is an attribute menu, else null.

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/document/kp_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/document/kp_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/menu_cell.h"
 #include "app/panels/tool_icon.h"
 #include "app/panels/tool_icon_art.h"

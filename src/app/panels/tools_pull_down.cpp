@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/tools_palette.h"
 #include "platform/kp_qt_bridge.h"
 

@@ -14,12 +14,13 @@
 #include <cstring>
 
 #include "app/document/kp_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "kernel/render/render_switches.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/prefs/preferences.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/render/fonts.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/lang/kernel_string_fill.h"
@@ -154,7 +155,6 @@ void DUVirIdazididovi::initGeoApplication() {
   conic_resolution = 1;
   lang_apply_separators_and_session_texts();
   apply_locale_separators();
-  drawing_globals_init();
   if ((init_kernel_graphics() & 0xFFFF) == 0) return;
   init_help_pages();
   init_construct_classes();
@@ -171,14 +171,10 @@ void DUVirIdazididovi::computeScreenResolution() {
     const double millimetres = screen->physicalSize().width();
     if (millimetres > 0) resolution = screen->geometry().width() / (millimetres / 10 / 2.54) + 0.499999;
   }
-  screen_resolution = static_cast<float>(resolution);
-  pixels_per_inch = screen_resolution;
-  pixels_per_centimetre = std::floor(pixels_per_inch / 2.54 + 0.5);
+  set_screen_resolution(static_cast<float>(resolution));
   // The "Tolerance" preference in tenths of a centimetre, truncated.
-  pick_tolerance = static_cast<int16_t>(prefs.tolerance * pixels_per_centimetre / 10);
-  scale_x_value = pixels_per_centimetre;
-  scale_y_value = pixels_per_centimetre;
-  pixels_per_unit = pixels_per_centimetre;
+  pick_tolerance = static_cast<int16_t>(prefs.tolerance * screen_pixels_per_cm / 10);
+  pixels_per_unit = screen_pixels_per_cm;
 }
 
 void DUVirIdazididovi::applicationWillFinishLaunching() {

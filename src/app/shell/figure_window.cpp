@@ -8,21 +8,27 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 #include <cstring>
 
 #include "app/document/kp_document.h"
 #include "app/panels/about_panel.h"
 #include "app/panels/help_pages.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "app/lang/language_follow_up.h"
+#include "kernel/window/figure_scroll.h"
 #include "app/lang/language_switcher.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/kp_show_view.h"
+#include "app/panels/shared_panels.h"
+#include "app/panels/tools_palette.h"
 #include "kernel/text/kernel_strings.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_config_window.h"
@@ -180,14 +186,31 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(6, 2, 6, 2);
   toolField_ = new QLabel(this);
+  auto* zoom_label = new QLabel(QStringLiteral("Zoom"), this);
   zoom_ = new QSlider(Qt::Horizontal, this);
   zoom_->setRange(-kZoomSteps, kZoomSteps);
   zoom_->setValue(0);
   zoom_->setMaximumWidth(160);
-  QObject::connect(zoom_, &QSlider::valueChanged, figureView_,
-                   [this](int v) { figureView_->setFigureScale(v / 100.0); });
+  zoom_->setToolTip(QStringLiteral("Zoom"));
+  zoom_label->setBuddy(zoom_);
+  zoomPercent_ = new QLabel(this);
+  zoomPercent_->setMinimumWidth(zoomPercent_->fontMetrics().horizontalAdvance(QStringLiteral("1000 %")));
+  zoomPercent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  zoomReset_ = new QToolButton(this);
+  zoomReset_->setText(QStringLiteral("100 %"));
+  zoomReset_->setToolTip(QStringLiteral("Back to 100 %"));
+  zoomReset_->setAutoRaise(true);
+  QObject::connect(zoomReset_, &QToolButton::clicked, zoom_, [this] { zoom_->setValue(0); });
+  QObject::connect(zoom_, &QSlider::valueChanged, figureView_, [this](int v) {
+    figureView_->setFigureScale(v / 100.0);
+    showZoom();
+  });
+  showZoom();
   bottom->addWidget(toolField_, 1);
+  bottom->addWidget(zoom_label);
   bottom->addWidget(zoom_);
+  bottom->addWidget(zoomPercent_);
+  bottom->addWidget(zoomReset_);
   outer->addLayout(bottom);
 
   QPalette pal = palette();
@@ -195,6 +218,11 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   setPalette(pal);
   resize(760, 560);
   buildMenus();
+}
+
+void KPFigureWindow::showZoom() {
+  zoomPercent_->setText(QStringLiteral("%1 %").arg(std::lround(figureView_->scale() * 100.0)));
+  zoomReset_->setEnabled(zoom_->value() != 0);
 }
 
 KPFigureWindow::~KPFigureWindow() { KPTimer::killTimer(kp_hwnd(this), static_cast<UINT>(-1)); }
@@ -291,6 +319,20 @@ void KPFigureWindow::buildMenus() {
     update_session_menu_items(menu);
     delete menu;
   });
+  // Text size and the shared colour and font panels.
+  QMenu* format = menuBar_->addMenu(QStringLiteral("F&ormat"));
+  format->addAction(QStringLiteral("[837](Larger Text)"), [] { biggerFont(); });
+  format->addAction(QStringLiteral("[838](Smaller Text)"), [] { smallerFont(); });
+  format->addSeparator();
+  QAction* fonts = format->addAction(QStringLiteral("[941](Show Fonts)"));
+  QObject::connect(fonts, &QAction::triggered, fonts, [fonts] { toggleFontPanel(fonts); });
+  QAction* colors = format->addAction(QStringLiteral("[958](Show Colors)"));
+  QObject::connect(colors, &QAction::triggered, colors, [colors] { toggleColorPanel(colors); });
+  NSKelvoLanguageSwitcherView::addMenu(format);
+  QObject::connect(format, &QMenu::aboutToShow, format, [fonts, colors] {
+    title_font_panel_item(fonts);
+    title_color_panel_item(colors);
+  });
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->addAction(QStringLiteral("Tools &Help"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
@@ -308,6 +350,11 @@ void KPFigureWindow::buildMenus() {
     const char* text = kernel_string(shown ? 544 : 543);
     description->setText(text && *text ? kp_qstring(text)
                                         : QString::fromLatin1(shown ? "Hide Figure Description" : "Show Figure Description"));
+  });
+  // The page sheet in show mode: the thumbnail of the whole drawing page,
+  // and OK scrolls the window to the part chosen on it.
+  view->addAction(QStringLiteral("&Page Overview..."), [this] {
+    if (document_) NSShowPageController::DoShowWindow(document_);
   });
   view->addAction(QStringLiteral("Toolbox &Configuration..."),
                   [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
@@ -391,6 +438,48 @@ void KPFigureWindow::closeEvent(QCloseEvent* event) {
     document_ = nullptr;
     doc->close();
   }
+}
+
+void KPFigureWindow::moveEvent(QMoveEvent* event) {
+  KPWindow::moveEvent(event);
+  windowDidMove();
+}
+
+void KPFigureWindow::resizeEvent(QResizeEvent* event) {
+  KPWindow::resizeEvent(event);
+  windowDidMove();
+}
+
+void KPFigureWindow::changeEvent(QEvent* event) {
+  KPWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) windowDidMove();
+}
+
+// Once the window manager is done with the window: its top comes below the
+// tools palette (RepositionOfTheWindow), and a window that spans the whole
+// screen, as a maximised one does, fits into the free area beside and
+// below the palette, its menu bar in sight.
+void KPFigureWindow::windowDidMove() {
+  if (placing_ || !isVisible()) return;
+  placing_ = true;
+  QTimer::singleShot(0, this, [this] {
+    placing_ = false;
+    if (!isVisible() || (windowState() & Qt::WindowFullScreen)) return;
+    const QRect desk = NSKelvoToolsPanelView::getDesktopRect();
+    const QRect free(NSKelvoToolsPanelView::getFigureWindowPosition(), desk.bottomRight());
+    const QRect frame = frameGeometry();
+    const bool spans = (windowState() & Qt::WindowMaximized) || frame.width() >= desk.width() ||
+                       frame.height() >= desk.height();
+    if (!spans) {
+      NSKelvoToolsPanelView::RepositionOfTheWindow(this);
+      return;
+    }
+    const QRect inner = geometry();
+    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                           frame.bottom() - inner.bottom());
+    if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
+    setGeometry(free.marginsRemoved(margins));
+  });
 }
 
 void KPFigureWindow::showEvent(QShowEvent* event) {

@@ -19,6 +19,7 @@ class QLabel;
 class QMenuBar;
 class QSlider;
 class QTextBrowser;
+class QToolButton;
 
 class NSKelvoScrollRemoteView : public QObject {
  public:
@@ -67,6 +68,9 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QMenuBar* menuBar() const { return menuBar_; }
   NSKelvoScrollRemoteView* scrollRemoteView() const { return remote_; }
   QSlider* zoomControl() const { return zoom_; }
+  // The zoom in percent beside the control, and its way back to 100 %.
+  QLabel* zoomPercent() const { return zoomPercent_; }
+  QToolButton* zoomReset() const { return zoomReset_; }
 
   void setHelpFieldContent(const QString& text);
   // The help page of the current tool in the help field; its help text when
@@ -97,9 +101,16 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // A moved window stays below the tools palette (windowDidMove); a window
+  // maximised fills the screen's free area beside and below the palette.
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void windowDidMove();
 
  private:
   void buildMenus();
+  void showZoom();
 
   KPDocument* document_;
   KPFigureView* figureView_ = nullptr;
@@ -108,6 +119,9 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QTextBrowser* helpField_ = nullptr;
   QLabel* toolField_ = nullptr;
   QSlider* zoom_ = nullptr;
+  QLabel* zoomPercent_ = nullptr;
+  QToolButton* zoomReset_ = nullptr;
+  bool placing_ = false;  // a placement below the palette is pending
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars

@@ -8,7 +8,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "app/kernel_iface/kel_event_record.h"
 #include "app/macros/macro_def_window.h"
 #include "app/document/kp_document.h"
 #include "app/panels/about_panel.h"

@@ -14,7 +14,7 @@
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "app/kernel_iface/kel_event_record.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
@@ -56,7 +56,6 @@ DisplayDevice* g_moving_device = nullptr;
 tagPOINT g_designation_point{};
 uint32_t g_restore_tool_id = 0;
 uint8_t g_first_mouse_up_redraw = 1;
-QTimer* g_refresh_timer = nullptr;
 
 constexpr UINT kMsgMove = 512;
 
@@ -217,6 +216,7 @@ DisplayDevice* KPFigureView::addDisplayDevice2Window(kelvo_win_info* info) {
   pdd_->FigureView = this;
   pdd_->win = kp_hwnd(this);
   pdd_->dc = dc_;
+  pdd_->ratio = scale_;
   setWindowLong(GWL_USERDATA, reinterpret_cast<LONG_PTR>(pdd_));
   pdd_->refcon = info;
   if (!g_static_device) {
@@ -861,7 +861,7 @@ void KPFigureView::CheckFigureTimer() {
                                           interaction_state == STATE_MULTI_ANIMATION);
   const bool selection = fig && fig->selection && fig->selection->items && fig->selection->items[0];
   const bool wanted = figure_window_active && current_figure_view == kp_hwnd(this) && fig &&
-                      (selection || animating || mouse_tracking || rubber_band_tracking || last_text_object ||
+                      (selection || animating || mouse_tracking || rubber_band_tracking ||
                        selection_rect_shown);
   if (wanted && !timerOn_) {
     const bool fast = interaction_state == STATE_ANIMATION || interaction_state == STATE_MULTI_ANIMATION;
@@ -880,21 +880,6 @@ void KPFigureView::FigureTimer() {
 void KPFigureView::stopTimer() {
   animationTimer_.stop();
   timerOn_ = 0;
-}
-
-void KPFigureView::setRefreshTimer() {
-  if (!g_refresh_timer) {
-    g_refresh_timer = new QTimer(qApp);
-    g_refresh_timer->setSingleShot(true);
-  }
-  g_refresh_timer->disconnect();
-  QObject::connect(g_refresh_timer, &QTimer::timeout, this, [this] { doRefresh(); });
-  g_refresh_timer->start(100);
-}
-
-void KPFigureView::doRefresh() {
-  areScrolling_ = 1;
-  invalidateFigure();
 }
 
 void KPFigureView::autoanimate() {
@@ -918,10 +903,7 @@ void KPFigureView::doScroll(double x, double y) {
   rx_ = x;
   ry_ = y;
   if (pdd_) dd_draw_background(pdd_);
-  if (!printing_ && live_tracking)
-    setRefreshTimer();
-  else
-    invalidateFigure();
+  invalidateFigure();
 }
 
 void KPFigureView::showOrigin(int32_t left, int32_t top) {
@@ -955,17 +937,26 @@ void KPFigureView::setViewOrigin(double x, double y) {
   scrollRemoteView_->finishScroll(true);
 }
 
-// The port keeps scale 1: the kernel draws the sheet in figure pixels and
-// the paint magnifies it, so that the drawing follows the zoom and a click
-// lands on the figure point under the cursor.
+// The zoom is the scale of the view's port and the ratio of the devices the
+// kernel draws the view with: off 1 the kernel strokes every object through
+// the device context at that scale (crisp at any zoom), at 1 it keeps its
+// pixel route. Events still reach the kernel in figure units (toSheet).
 void KPFigureView::setFigureScale(double value) {
   const float scale = static_cast<float>(value >= 0 ? 1.0 / (1.0 - value) : 1.0 + value);
-  if (scale <= 0 || scale == scale_) return;
-  const int old_width = sheetWidth();
-  const int old_height = sheetHeight();
+  if (!(scale > 0) || scale == scale_) return;
+  // The figure point in the middle of the view stays there. It is kept
+  // exactly while only the zoom moves, so that going back to a zoom shows
+  // the very same part of the figure.
+  if (centerX_ != zoomedCentre_.x() || centerY_ != zoomedCentre_.y())
+    zoomMiddle_ = QPointF(centerX_ + width() / (2.0 * scale_), centerY_ + height() / (2.0 * scale_));
   scale_ = scale;
-  centerX_ += (old_width - sheetWidth()) / 2;
-  centerY_ += (old_height - sheetHeight()) / 2;
+  if (dc_) dc_->setGrafScale(scale_);
+  if (pdd_) pdd_->ratio = scale_;
+  // A trace layer holds pixels of the old zoom.
+  if (info_ && info_->trace_device) free_trace_display(info_);
+  centerX_ = static_cast<int32_t>(std::lround(zoomMiddle_.x() - width() / (2.0 * scale_)));
+  centerY_ = static_cast<int32_t>(std::lround(zoomMiddle_.y() - height() / (2.0 * scale_)));
+  zoomedCentre_ = QPoint(centerX_, centerY_);
   viewResized();
   invalidateFigure();
 }

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <climits>
 #include <deque>
 
 #include "app/kernel_iface/kel_event_record.h"
@@ -118,8 +119,6 @@ class KPFigureView : public QWidget,
   void stopTimer();
   bool figureTimerRunning() const { return timerOn_ != 0; }
   int figureTimerInterval() const { return animationTimer_.interval(); }
-  void setRefreshTimer();
-  void doRefresh();
   void autoanimate();
   void doScroll(double x, double y);
   void setViewOrigin(double x, double y);
@@ -194,6 +193,10 @@ class KPFigureView : public QWidget,
   kelvo_win_info* info_ = nullptr;
   NSKelvoTextEditor* textEditor_ = nullptr;  // a child of the view
   float scale_ = 1.0f;
+  // The figure point in the middle of the view when the zoom last moved, and
+  // the centre that zoom gave (the point is kept while the centre stays).
+  QPointF zoomMiddle_;
+  QPoint zoomedCentre_{INT32_MIN, INT32_MIN};
   float angle_ = 0.0f;
   int32_t centerX_ = 0;
   int32_t centerY_ = 0;
@@ -226,7 +229,6 @@ class KPFigureView : public QWidget,
   // must draw the figure again.
   bool showSurfaceOnly_ = false;
   bool figurePaintPending_ = true;
-  uint8_t areScrolling_ = 0;
   uint8_t finishingScroll_ = 0;
   std::deque<NSKelvoWrapMachine*> postMessageObjects_;
   std::deque<kel_EventRecord*> keyQueue_;

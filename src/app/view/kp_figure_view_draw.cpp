@@ -4,7 +4,7 @@
 #include <cmath>
 #include <QPaintEvent>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_scroll.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -23,7 +23,8 @@ KPContext* g_static_layer_ref = nullptr;
 KPContext* g_moving_layer_ref = nullptr;
 QSize g_layers_size;
 
-KPRectF bounds_of(const KPFigureView* v) { return {0, 0, double(v->sheetWidth()), double(v->sheetHeight())}; }
+// The surfaces and layers hold device pixels: the view's own size.
+KPRectF bounds_of(const KPFigureView* v) { return {0, 0, double(v->width()), double(v->height())}; }
 
 KPContext* context_of(DisplayDevice* device) {
   if (!device) return nullptr;
@@ -39,9 +40,9 @@ int KPFigureView::sheetWidth() const { return static_cast<int>(std::ceil(width()
 int KPFigureView::sheetHeight() const { return static_cast<int>(std::ceil(height() / scale_)); }
 
 void KPFigureView::ensureSurface() {
-  if (surface_ && surface_->width() == sheetWidth() && surface_->height() == sheetHeight()) return;
+  if (surface_ && surface_->width() == width() && surface_->height() == height()) return;
   KPContext* old = surface_;
-  surface_ = KPContext::createImageContext(sheetWidth(), sheetHeight());
+  surface_ = KPContext::createImageContext(width(), height());
   if (dc_ && (dc_->getContext() == old || !dc_->getContext())) dc_->fixContext(surface_, bounds_of(this), bounds_of(this));
   delete old;
 }
@@ -57,7 +58,7 @@ KPContext* KPFigureView::lockFixSaveContext() {
     return fixContext_;
   }
   // The view can draw once it has an area: its surface is off-screen.
-  if (sheetWidth() <= 0 || sheetHeight() <= 0) return nullptr;
+  if (width() <= 0 || height() <= 0) return nullptr;
   ensureSurface();
   fixContext_ = surface_;
   if (dc_) dc_->fixContext(fixContext_, bounds_of(this), bounds_of(this));
@@ -71,7 +72,7 @@ void KPFigureView::unlockView() {
 }
 
 void KPFigureView::InitViewLayers() {
-  const QSize size(sheetWidth(), sheetHeight());
+  const QSize size(width(), height());
   if (!g_static_layer_ref || g_layers_size != size) {
     KPContext* old_static = g_static_layer_ref;
     KPContext* old_moving = g_moving_layer_ref;
@@ -94,6 +95,8 @@ void KPFigureView::InitViewLayers() {
     if (!device) continue;
     device->viewLayer = layer;
     device->FigureView = this;
+    // The shared devices draw at the zoom of the view they draw for.
+    device->ratio = scale_;
     if (layer && device->dc) device->dc->fixContext(layer, bounds_of(this), bounds_of(this));
     intBounds(&device->portRect);
   }
@@ -185,7 +188,7 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
   // it is: drawing the figure again would wipe what the kernel put on top
   // (a rubber band, the selection marks, a drag in progress).
   const bool surface_only = showSurfaceOnly_ && !figurePaintPending_ && surface_ &&
-                            surface_->width() == sheetWidth() && surface_->height() == sheetHeight();
+                            surface_->width() == width() && surface_->height() == height();
   showSurfaceOnly_ = false;
   figurePaintPending_ = false;
   if (finishingScroll_) {
@@ -236,15 +239,10 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
     }
     unlockView();
   }
-  areScrolling_ = 0;
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
-  if (surface_) {
-    painter.save();
-    painter.scale(scale_, scale_);
-    painter.drawImage(QPoint(0, 0), kp_context_image(surface_));
-    painter.restore();
-  }
+  // The kernel drew the surface at the view's zoom, pixel for pixel.
+  if (surface_) painter.drawImage(QPoint(0, 0), kp_context_image(surface_));
   drawRectTextEditor(painter);
 }
 

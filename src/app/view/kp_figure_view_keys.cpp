@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 
 #include "app/kernel_iface/kp_figure_view.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "app/kernel_iface/kel_event_record.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/window/figure_events.h"

@@ -16,7 +16,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/kp_show_view.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/exchange/bitmap_info.h"
@@ -78,14 +78,20 @@ void KPFigureView::beginDocument() {
   g_saved_centre_y = static_cast<float>(centerY_);
   centerX_ = static_cast<int32_t>(printingOrigin_.x());
   centerY_ = static_cast<int32_t>(printingOrigin_.y());
+  // A page is printed at one point per figure pixel, whatever the zoom.
   if (dc_) dc_->setPrinting(true);
+  if (pdd_) pdd_->ratio = 1.0;
 }
 
 void KPFigureView::endDocument() {
   centerX_ = static_cast<int32_t>(g_saved_centre_x);
   centerY_ = static_cast<int32_t>(g_saved_centre_y);
-  // The view's zoom magnifies the composited sheet; the port keeps scale 1.
-  if (dc_) dc_->setPrinting(false);
+  // Back on screen at the view's zoom.
+  if (dc_) {
+    dc_->setPrinting(false);
+    dc_->setGrafScale(scale_);
+  }
+  if (pdd_) pdd_->ratio = scale_;
   printing_ = 0;
   // The kernel sees the part shown on screen again, not the last page.
   intBounds(&view_rect);

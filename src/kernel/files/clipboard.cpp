@@ -1,6 +1,7 @@
 #include "kernel/files/clipboard.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <unordered_set>
@@ -197,6 +198,13 @@ std::vector<uint8_t> figure_picture() {
     crop.bottom = selection_rect.bottom - dd->portRect.top;
     if (crop.left > crop.right) std::swap(crop.left, crop.right);
     if (crop.top > crop.bottom) std::swap(crop.top, crop.bottom);
+    // The layer holds device pixels: the rectangle follows the zoom.
+    if (dd->ratio > 0 && dd->ratio != 1.0) {
+      crop.left = static_cast<int32_t>(std::floor(crop.left * dd->ratio));
+      crop.top = static_cast<int32_t>(std::floor(crop.top * dd->ratio));
+      crop.right = static_cast<int32_t>(std::ceil(crop.right * dd->ratio));
+      crop.bottom = static_cast<int32_t>(std::ceil(crop.bottom * dd->ratio));
+    }
     region = &crop;
   }
   return dib_to_nsimage(layer->pixels(), layer->width(), layer->height(), region, nullptr, 0, 0, 0);

@@ -7,7 +7,6 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
@@ -211,7 +210,6 @@ void flag_for_deletion(object* obj) {
   if (t == TYPE_BUTTON)
     for (objectptrlist* n = obj->associated; n; n = n->next)
       if (n->obj) n->obj->settings.visible = 1;
-  if (obj == last_text_object) last_text_object = nullptr;
   obj->state |= OBJ_TO_DELETE;
 }
 

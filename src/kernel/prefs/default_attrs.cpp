@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/prefs/preferences.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/drawing_passes.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/tools/designation.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -77,7 +77,7 @@ void init_default_attrs(const char* file_name) {
   manage_infinity = prefs.manage_infinity;
   manage_point_on_object = prefs.manage_point_on_object;
   bitmap_copy = prefs.bitmap_copy;
-  pick_tolerance = static_cast<int16_t>(prefs.tolerance * pixels_per_centimetre / 10);
+  pick_tolerance = static_cast<int16_t>(prefs.tolerance * screen_pixels_per_cm / 10);
 
   // Every record starts unfilled (filled in the background colour), solid
   // and visible.
@@ -283,6 +283,7 @@ bool attrs_are_unset(const object_settings* settings) {
 }
 
 void install_attribute_menu_ops(const attribute_menu_ops& ops) { g_menu_ops = ops; }
+const attribute_menu_ops& installed_attribute_menu_ops() { return g_menu_ops; }
 
 void load_attrs_into_menus(const default_attr* attrs) {
   if (!attrs) return;

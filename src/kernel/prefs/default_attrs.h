@@ -87,6 +87,7 @@ struct attribute_menu_ops {
   bool (*active)(int menu) = nullptr;
 };
 void install_attribute_menu_ops(const attribute_menu_ops& ops);
+const attribute_menu_ops& installed_attribute_menu_ops();
 
 // Shows the record in the attribute pop-ups and rebuilds the attribute mask
 // from the menus that are active.

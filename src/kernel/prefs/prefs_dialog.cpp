@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/recompute.h"
@@ -444,7 +443,7 @@ void prefs_from_current_state() {
   prefs.cursor_text = cursor_text_font;
   prefs.menu_text = tools_menu_font;
   prefs.bitmap_copy = bitmap_copy;
-  const int k = static_cast<int>(std::floor(pick_tolerance * 10.0 / pixels_per_centimetre + 0.5));
+  const int k = static_cast<int>(std::floor(pick_tolerance * 10.0 / screen_pixels_per_cm + 0.5));
   prefs.tolerance = k < 2 ? 1 : k < 4 ? 2 : k < 7 ? 4 : 8;
 }
 
@@ -764,7 +763,7 @@ LRESULT system_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) 
       cursor_text_font = prefs.cursor_text;
       tools_menu_font = prefs.menu_text;
       bitmap_copy = prefs.bitmap_copy;
-      pick_tolerance = static_cast<int16_t>(prefs.tolerance * pixels_per_centimetre / 10);
+      pick_tolerance = static_cast<int16_t>(prefs.tolerance * screen_pixels_per_cm / 10);
       return 1;
     default:
       return 0;

@@ -69,6 +69,7 @@ void select_at(HWND window, LPARAM lparam) {
 }  // namespace
 
 void install_palette_window_ops(const palette_window_ops& ops) { g_ops = ops; }
+const palette_window_ops& installed_palette_window_ops() { return g_ops; }
 
 palette_point palette_cell_centre(int index) {
   if (index < 0 || index >= kPaletteCells) return {};

@@ -51,6 +51,7 @@ struct palette_window_ops {
   void (*invalidate)(HWND window) = nullptr;
 };
 void install_palette_window_ops(const palette_window_ops& ops);
+const palette_window_ops& installed_palette_window_ops();
 
 // 1 create (lays out), 15 paint, 513 press (selects), 514 release (selects;
 // after a double click posts OK, 273 with control 1, to the parent), 515

@@ -132,6 +132,10 @@ void create_view_bitmap_context(DisplayDevice* dd) {
       static_display && static_display->dc) {
     width = static_cast<int>(static_display->dc->getWidth());
     height = static_cast<int>(static_display->dc->getHeight());
+  } else if (dd->ratio > 0 && dd->ratio != 1.0) {
+    // The view's bounds are in figure pixels; the bitmap holds device pixels.
+    width = static_cast<int>(std::ceil(width * dd->ratio));
+    height = static_cast<int>(std::ceil(height * dd->ratio));
   }
   if (width <= 0 || height <= 0) return;
   dd->bitamapData = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(width) * static_cast<size_t>(height), 4));

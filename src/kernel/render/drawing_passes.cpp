@@ -13,7 +13,7 @@
 #include "kernel/tools/drag_state.h"
 #include "kernel/window/springs.h"
 
-double screen_pixels_per_cm = 96.0 / 2.54;
+double screen_pixels_per_cm = 38.0;  // 96 dots per inch
 
 namespace {
 

@@ -11,8 +11,9 @@
 struct DisplayDevice;
 struct object;
 
-// Screen pixels per centimetre, which the shell sets from the screen at
-// start-up; it scales the calculator screens shown as backgrounds.
+// Whole screen pixels per centimetre, which the shell sets from the screen at
+// start-up (set_screen_resolution): the pick tolerance, the speed of a
+// flick and the calculator screens shown as backgrounds follow it.
 extern double screen_pixels_per_cm;
 
 // Draws the objects of the layer (kLayer* of draw_object.h) in three passes.

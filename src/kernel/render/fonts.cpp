@@ -1,5 +1,7 @@
 #include "kernel/render/fonts.h"
 
+#include "kernel/render/drawing_passes.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +10,12 @@
 #include <vector>
 
 int screen_pixels_per_inch = 96;
+
+void set_screen_resolution(double dots_per_inch) {
+  if (!(dots_per_inch >= 1) || !std::isfinite(dots_per_inch)) return;
+  screen_pixels_per_inch = static_cast<int>(dots_per_inch);
+  screen_pixels_per_cm = std::floor(dots_per_inch / 2.54 + 0.5);
+}
 
 namespace {
 

@@ -23,6 +23,9 @@ inline constexpr const char* kDefaultFaceName = "Lucida Grande";
 
 // Pixels per inch of the screen, set by the application at start-up.
 extern int screen_pixels_per_inch;
+// The screen's measured resolution reaches the kernel: pixels per inch
+// (truncated) and whole pixels per centimetre (screen_pixels_per_cm).
+void set_screen_resolution(double dots_per_inch);
 
 uint16_t font_register(const KPFont* font);
 uint16_t font_id_by_name(const char* name);

@@ -7,7 +7,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_scroll.h"
 #include "kernel/model/classes.h"
 #include "kernel/measure/formula_text.h"
 #include "kernel/model/figure.h"

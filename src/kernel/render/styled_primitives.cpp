@@ -460,7 +460,16 @@ void draw_point_mark(DisplayDevice* dd, double x, double y, int16_t angle, int32
         for (; op->op == kVertex; ++op)
           if (n < kMaxVertices) vertices[n++] = device_point(*op);
         --op;
-        dc_polygon(dc, vertices, n, color, 1);
+        // A reduced view can flatten a small mark into a row or a column of
+        // pixels, which a polygon does not cover: the mark keeps those pixels.
+        const auto by_x = [](const tagPOINT& a, const tagPOINT& b) { return a.x < b.x; };
+        const auto by_y = [](const tagPOINT& a, const tagPOINT& b) { return a.y < b.y; };
+        const auto [min_x, max_x] = std::minmax_element(vertices, vertices + n, by_x);
+        const auto [min_y, max_y] = std::minmax_element(vertices, vertices + n, by_y);
+        if (n > 0 && (min_x->x == max_x->x || min_y->y == max_y->y))
+          dc_fill_or_xor_rect_xy(dc, min_x->x, min_y->y, max_x->x + 1, max_y->y + 1, color, 1);
+        else
+          dc_polygon(dc, vertices, n, color, 1);
         break;
       }
       case kHollowCircle:

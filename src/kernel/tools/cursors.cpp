@@ -1,5 +1,10 @@
 #include "kernel/tools/cursors.h"
 
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/text/kernel_strings.h"
+#include "platform/kernel_services.h"
+
 namespace {
 
 constexpr int32_t kCursorTable[kKernelCursorCount] = {
@@ -22,6 +27,14 @@ HCURSOR current_cursor = nullptr;
 tagPOINT saved_mouse_point = {0, 0};
 
 void install_cursor_environment(const cursor_environment& env) { g_env = env; }
+
+int init_kernel_graphics() {
+  init_color_table();
+  if (dd_true()) return -1;
+  message_box_simple(kernel_string(338));
+  return 0;
+}
+const cursor_environment& installed_cursor_environment() { return g_env; }
 
 void load_cursors() {
   for (int i = 0; i < kKernelCursorCount; ++i) kernel_cursors[i] = KPCursor::loadCursor(kCursorTable[i]);

@@ -69,7 +69,11 @@ struct cursor_environment {
   // False when there is no current figure window.
   bool (*figure_window_mouse)(figure_window_mouse* out) = nullptr;
 };
+// The kernel's graphics at start-up: the colour table, then whether the
+// display can be used (-1; 0 after telling the user, which stops the set-up).
+int init_kernel_graphics();
 void install_cursor_environment(const cursor_environment& env);
+const cursor_environment& installed_cursor_environment();
 
 // Loads the cursors of the table above, shows and makes current the arrow.
 void load_cursors();

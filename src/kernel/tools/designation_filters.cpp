@@ -102,6 +102,7 @@ object* first_picked_circle() {
 }  // namespace
 
 void install_filter_services(const filter_services& services) { g_services = services; }
+const filter_services& installed_filter_services() { return g_services; }
 
 bool manip_tool_common(object* obj, int32_t packed) {
   if (!obj || refused(obj, true)) return false;

@@ -36,3 +36,4 @@ struct filter_services {
   bool (*locus_is_valid)(const object* obj) = nullptr;
 };
 void install_filter_services(const filter_services& services);
+const filter_services& installed_filter_services();

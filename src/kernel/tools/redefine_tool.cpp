@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"

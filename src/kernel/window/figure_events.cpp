@@ -12,6 +12,7 @@
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
+#include "kernel/render/drawing_passes.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/text/labels.h"
@@ -40,6 +41,16 @@ tagPOINT previous_mouse_point{};
 DWORD previous_mouse_tick = 0;
 tagPOINT last_mouse_point{};
 tagRECT scroll_origin{};
+uint8_t hold_tested = 0;
+uint8_t pointer_drag_started = 0;
+uint8_t figure_window_active = 0;
+uint8_t in_mouse_up = 0;
+uint8_t config_mode = 0;
+HWND open_pull_down = nullptr;
+uint8_t popup_tracking = 0;
+tagRECT view_rect{};
+HWND tools_panel_window = nullptr;
+tagRECT default_window_rect{0, 0, 0, 0};
 rubber_band_state rubber_band{};
 
 namespace {
@@ -65,8 +76,8 @@ constexpr int kMaxNestedConstructions = 64;
 
 const window_hooks& wh() { return window_services(); }
 
-// The screen is taken at 96 dots per inch: 38 pixels to the centimetre.
-double pixels_per_centimetre() { return std::round(96.0 / 2.54); }
+// Whole pixels to the centimetre of the screen in use.
+double pixels_per_centimetre() { return screen_pixels_per_cm; }
 const tool_hooks& th() { return tool_services(); }
 kelvo_win_info* figure() { return KPGeoDocument::currentInfo(); }
 

@@ -34,6 +34,22 @@ extern tagPOINT last_mouse_point;
 // The view's integer bounds, read by figure_paint.
 extern tagRECT scroll_origin;
 
+// ---- Figure-event state the figure view reads and writes
+extern uint8_t hold_tested;
+extern uint8_t pointer_drag_started;
+extern uint8_t figure_window_active;
+extern uint8_t in_mouse_up;
+// The tools palette is being reorganised; an open pull-down list of a tool
+// group; a pop-up menu is being tracked. The palette sets them.
+extern uint8_t config_mode;
+extern HWND open_pull_down;
+extern uint8_t popup_tracking;
+// The part of the figure the view shows, in figure pixels.
+extern tagRECT view_rect;
+extern HWND tools_panel_window;
+// The default window rectangle, at least 100 by 20 once the kernel is set up.
+extern tagRECT default_window_rect;
+
 // The rubber band of a pointer drag on the sheet. Its rectangle is the
 // selection rectangle (kernel/tools/selection.h); `rubber_band_tracking`
 // (kernel/tools/tool_dispatch.h) says that tracking started for this press.

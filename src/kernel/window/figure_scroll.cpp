@@ -5,7 +5,6 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -22,6 +21,11 @@
 tagPOINT scroll_anchor{};
 uint8_t scroll_translates_figure = 0;
 uint8_t free_point_axis_mask[5] = {};
+tagRECT drawing_page{-1900, -1900, 1900, 1900};
+tagRECT scroll_range{-1900, -1900, 1900, 1900};
+tagPOINT scroll_position{-450, -300};
+uint8_t recentre_pending = 0;
+tagPOINT window_centre{};
 
 namespace {
 

@@ -21,6 +21,15 @@ extern uint8_t scroll_translates_figure;
 // One byte per value of an object: bit 1 moves h, bit 2 moves v.
 extern uint8_t free_point_axis_mask[5];
 
+// The drawing page, the figure's scroll range (xmin, ymin, xmax, ymax) and
+// position, and the recentring asked for when a figure is read or created
+// (the view's origin then goes to window_centre).
+extern tagRECT drawing_page;
+extern tagRECT scroll_range;
+extern tagPOINT scroll_position;
+extern uint8_t recentre_pending;
+extern tagPOINT window_centre;
+
 // One step of a scroll drag. The first call after the view cleared
 // `scroll_drag_active` starts the drag. `absolute` is unused (always 0).
 void scroll_figure_window(int32_t x, int32_t y, int absolute);

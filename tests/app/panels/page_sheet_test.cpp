@@ -3,10 +3,12 @@
 // area without margins, and making the thumbnail leaves the document as it
 // was.
 #include <QCheckBox>
+#include <QMenuBar>
 #include <QPrinter>
 #include <gtest/gtest.h>
 
 #include "app/panels/kp_show_view.h"
+#include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 
 namespace {
@@ -109,6 +111,33 @@ TEST_F(PageSheet, ShowModeHasNoMarginsAndTheWindowsSizeAndScrollsOnOk) {
   EXPECT_EQ(view->centerX(), static_cast<int32_t>(origin.x()));
   EXPECT_EQ(view->centerY(), static_cast<int32_t>(origin.y()));
   EXPECT_EQ(doc->isEdited(), edited);
+}
+
+}  // namespace
+
+namespace {
+
+// View > Page Overview... opens the sheet in show mode; OK scrolls the
+// window to the part chosen on the thumbnail.
+TEST_F(PageSheet, ThePageOverviewItemOpensTheSheetInShowMode) {
+  KPFigureView* view = figure();
+  ASSERT_NE(view, nullptr);
+  QPointF origin;
+  bool show_mode = false;
+  NSShowPageController::setSheetResponder([&](NSShowPageController* sheet) {
+    show_mode = sheet->isShowViewMode();
+    dragBy(sheet->theShowView(), QPoint(25, -15));
+    origin = sheet->theShowView()->printingOrigin();
+    return 1;
+  });
+  const int32_t before = view->centerX();
+  ASSERT_TRUE(clickMenuItem(view->figureWindow()->menuBar(), QStringLiteral("View"), QStringLiteral("Page Overview")));
+  spin(20);
+  NSShowPageController::setSheetResponder(nullptr);
+  EXPECT_TRUE(show_mode);
+  EXPECT_NE(view->centerX(), before);
+  EXPECT_EQ(view->centerX(), static_cast<int32_t>(origin.x()));
+  EXPECT_EQ(view->centerY(), static_cast<int32_t>(origin.y()));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/tool_icon_art.h"
 #include "app/panels/tools_palette.h"
 #include "app/panels/tools_pull_down.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"

@@ -2,6 +2,7 @@
 // dirty marks, opening, saving, reverting and closing.
 #include <QFile>
 #include <QDir>
+#include <cmath>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTextBrowser>
@@ -16,7 +17,8 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/render/drawing_passes.h"
+#include "kernel/render/fonts.h"
 #include "kernel/window/main_commands.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/shell/figure_window.h"
@@ -51,7 +53,11 @@ TEST_F(ShellTest, StartUpFillsTheStringsAndSetsTheKernelUp) {
   EXPECT_EQ(NSKelvoWrapMachine::getWindowLong(kp_hwnd(app()), GWL_WNDPROC),
             reinterpret_cast<LONG_PTR>(&main_key_command));
   EXPECT_GT(pixels_per_unit, 0);
-  EXPECT_EQ(pixels_per_unit, pixels_per_centimetre);
+  // The measured screen resolution reaches the kernel: whole pixels to the
+  // centimetre, the unit length and the fonts' pixels per inch agree.
+  EXPECT_EQ(screen_pixels_per_cm, std::floor(screen_pixels_per_cm));
+  EXPECT_NEAR(screen_pixels_per_cm, screen_pixels_per_inch / 2.54, 1.0);
+  EXPECT_EQ(pixels_per_unit, screen_pixels_per_cm);
   EXPECT_TRUE(app()->isInitFinished());
   // The resources folder is known to the kernel: the version entries read.
   EXPECT_EQ(get_version_plist_value("BuildVersion").value_or(""), "13000");

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/color_palette_panel.h"
 #include "app/panels/tools_config_window.h"
 #include "app/panels/tools_palette.h"

@@ -17,10 +17,10 @@
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/units.h"
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/window/figure_scroll.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/window/figure_events.h"
 #include "app/panels/tools_config_window.h"
 #include "app/panels/tools_palette.h"
 #include "app/panels/tools_pull_down.h"

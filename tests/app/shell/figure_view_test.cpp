@@ -7,7 +7,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
-#include "app/kernel_iface/pending_kernel.h"
+#include "app/kernel_iface/kel_event_record.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "app/shell/figure_window.h"
 #include "app/support/shell_fixture.h"
@@ -188,8 +188,9 @@ TEST_F(ShellTest, ZoomControlScalesTheView) {
   for (const auto& c : cases) {
     view->setFigureScale(c.value);
     EXPECT_FLOAT_EQ(view->scale(), c.scale) << c.value;
-    // The kernel keeps drawing one sheet pixel per figure unit.
-    EXPECT_FLOAT_EQ(view->getDC()->getScale(), 1.0f) << c.value;
+    // The view's port and the device the kernel draws with take the zoom.
+    EXPECT_FLOAT_EQ(view->getDC()->getScale(), c.scale) << c.value;
+    EXPECT_DOUBLE_EQ(view->getDisplayDevice()->ratio, c.scale) << c.value;
     EXPECT_EQ(view->sheetWidth(), static_cast<int>(std::ceil(view->width() / c.scale))) << c.value;
   }
 }

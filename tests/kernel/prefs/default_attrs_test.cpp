@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kernel_iface/pending_kernel.h"
+#include "kernel/render/drawing_passes.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/text_family.h"
@@ -116,7 +116,7 @@ TEST_F(DefaultAttrs, StoreDrivesRecordsSwitchesAndTolerance) {
   EXPECT_EQ(default_attrs[ATTRS_LOCUS].math.locus.lkpt, 0);
   EXPECT_EQ(default_attrs[ATTRS_LOCUS].math.locus.nb_pts, 120);
   EXPECT_EQ(manage_infinity, 0);
-  EXPECT_EQ(pick_tolerance, static_cast<int>(4 * pixels_per_centimetre / 10));
+  EXPECT_EQ(pick_tolerance, static_cast<int>(4 * screen_pixels_per_cm / 10));
 
   object* p = point(5, 5);
   EXPECT_EQ(p->settings.graph_type, 3);
@@ -154,11 +154,11 @@ TEST_F(DefaultAttrs, FileReadersReadTheStoreFirst) {
 }
 
 TEST_F(DefaultAttrs, PickToleranceTruncates) {
-  const double saved = pixels_per_centimetre;
-  pixels_per_centimetre = 38;
+  const double saved = screen_pixels_per_cm;
+  screen_pixels_per_cm = 38;
   init_default_attrs(nullptr);
   EXPECT_EQ(pick_tolerance, 7) << "2 x 38 / 10 = 7.6, truncated";
-  pixels_per_centimetre = saved;
+  screen_pixels_per_cm = saved;
   init_default_attrs(nullptr);
 }
 

@@ -1,9 +1,11 @@
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 
 #include "kernel/render/colors.h"
+#include "kernel/render/drawing_passes.h"
 #include "kernel/render/fonts.h"
 
 namespace {
@@ -110,6 +112,17 @@ TEST(FontTable, RegistrationNamesAndHeights) {
   EXPECT_EQ(font_points_to_height(nullptr, 12), -9);
   EXPECT_EQ(font_height_to_points(nullptr, -9), 12);
   screen_pixels_per_inch = 96;
+  // A measured resolution sets the pixels per inch and the whole pixels per
+  // centimetre; one that makes no sense changes nothing.
+  const double saved_cm = screen_pixels_per_cm;
+  set_screen_resolution(144.4);
+  EXPECT_EQ(screen_pixels_per_inch, 144);
+  EXPECT_EQ(screen_pixels_per_cm, 57.0);
+  EXPECT_EQ(font_points_to_height(nullptr, 12), -18);
+  for (double bad : {0.0, -3.0, std::nan("")}) set_screen_resolution(bad);
+  EXPECT_EQ(screen_pixels_per_inch, 144);
+  screen_pixels_per_inch = 96;
+  screen_pixels_per_cm = saved_cm;
 
   car_info info{};
   info.font_id = 99;

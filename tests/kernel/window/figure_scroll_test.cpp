@@ -3,7 +3,6 @@
 // points instead, and the scroll bars always end on the device's origin.
 #include <gtest/gtest.h>
 
-#include "app/kernel_iface/pending_kernel.h"
 #include "kernel/render/display_device.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/window/drag_free.h"

@@ -1,0 +1,132 @@
+#include "app/panels/shared_panels.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <memory>
+
+#include "app/document/kp_document.h"
+#include "app/panels/tools_palette.h"
+#include "app/view/kp_figure_view.h"
+#include "kernel/render/fonts.h"
+#include "kernel/text/kernel_strings.h"
+#include "kernel/tools/apply_attributes.h"
+#include "kernel/tools/tool_ids.h"
+#include "kernel/tools/tool_state.h"
+#include "platform/kp_font_qt.h"
+#include "platform/kp_qt_bridge.h"
+
+namespace {
+
+QPointer<QColorDialog> g_color_panel;
+QPointer<QFontDialog> g_font_panel;
+
+// Attribute groups of the kernel's tool actions: the text colour and the
+// text-size pop-up (item 1 smaller, item 2 larger).
+constexpr uint16_t kTextColorGroup = 1003;
+constexpr uint16_t kTextSizeGroup = 1004;
+// The kernel's style command for a new font.
+constexpr uint16_t kStyleFont = 51;
+
+void panel_flags(QDialog* panel) {
+  panel->setWindowFlag(Qt::Tool);
+  panel->setWindowFlag(Qt::WindowStaysOnTopHint);
+  panel->setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
+void choose_font(const QFont& font) {
+  KPFigureView* view = KPDocument::currentFigureView();
+  if (!view || !view->lockFixSaveContext()) return;
+  const std::unique_ptr<KPFont> kernel_font(kp_font_from_qfont(font));
+  if (const uint16_t id = font_register(kernel_font.get())) {
+    default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
+    a->text_font = id;
+    if (font.pointSize() > 0) a->text_size = font.pointSize();
+    apply_style_change(kStyleFont);
+  }
+  view->unlockView();
+  view->invalidateFigure();
+}
+
+void title(QAction* item, bool shown, int shown_row, int hidden_row, const char* shown_text, const char* hidden_text) {
+  if (!item) return;
+  const char* text = kernel_string(shown ? shown_row : hidden_row);
+  item->setText(text && *text ? kp_qstring(text) : QString::fromLatin1(shown ? shown_text : hidden_text));
+}
+
+void show_or_hide(QDialog* panel) {
+  if (panel->isVisible()) {
+    panel->hide();
+  } else {
+    panel->show();
+    panel->raise();
+  }
+}
+
+void step_text(uint16_t item) {
+  if (KPFigureView* view = KPDocument::currentFigureView())
+    view->sendCurrentToolAction(make_tool_id(kTextSizeGroup, item), 0, true);
+}
+
+}  // namespace
+
+QColorDialog* shared_color_panel() {
+  if (!g_color_panel) {
+    g_color_panel = new QColorDialog;
+    g_color_panel->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
+    g_color_panel->setWindowTitle(QStringLiteral("Colors"));
+    panel_flags(g_color_panel);
+    QObject::connect(g_color_panel, &QColorDialog::currentColorChanged, [](const QColor& c) {
+      const uint32_t word = (static_cast<uint32_t>(c.red()) << 16) | (static_cast<uint32_t>(c.green()) << 8) |
+                            static_cast<uint32_t>(c.blue());
+      palette_tool_action(make_tool_id(kTextColorGroup, 1), word);
+    });
+  }
+  return g_color_panel;
+}
+
+QFontDialog* shared_font_panel() {
+  if (!g_font_panel) {
+    g_font_panel = new QFontDialog;
+    g_font_panel->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    g_font_panel->setWindowTitle(QStringLiteral("Fonts"));
+    panel_flags(g_font_panel);
+    QObject::connect(g_font_panel, &QFontDialog::currentFontChanged, [](const QFont& f) { choose_font(f); });
+  }
+  return g_font_panel;
+}
+
+bool shared_color_panel_visible() { return g_color_panel && g_color_panel->isVisible(); }
+bool shared_font_panel_visible() { return g_font_panel && g_font_panel->isVisible(); }
+
+void title_color_panel_item(QAction* item) {
+  title(item, shared_color_panel_visible(), 959, 958, "Hide Colors", "Show Colors");
+}
+
+void title_font_panel_item(QAction* item) { title(item, shared_font_panel_visible(), 942, 941, "Hide Fonts", "Show Fonts"); }
+
+// Shown, the item hides the panel; the menu is retitled from what is shown.
+void toggleColorPanel(QAction* item) {
+  show_or_hide(shared_color_panel());
+  title_color_panel_item(item);
+}
+
+void toggleFontPanel(QAction* item) {
+  QFontDialog* panel = shared_font_panel();
+  if (!panel->isVisible()) {
+    // The panel opens on the font of new texts; opening chooses nothing.
+    const default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
+    const char* face = font_name_by_id(a->text_font);
+    QFont font(face && *face ? kp_qstring(face) : QString::fromLatin1(kDefaultFaceName));
+    if (a->text_size > 0) font.setPointSize(a->text_size);
+    const QSignalBlocker quiet(panel);
+    panel->setCurrentFont(font);
+  }
+  show_or_hide(panel);
+  title_font_panel_item(item);
+}
+
+void biggerFont() { step_text(2); }
+void smallerFont() { step_text(1); }
