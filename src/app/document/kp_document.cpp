@@ -31,6 +31,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/window/figure_events.h"
+#include "kernel/window/figure_scroll.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/panels/tools_palette.h"
@@ -385,6 +386,15 @@ void KPDocument::windowDidBecomeMain() {
   if (g_current && g_current != this) select_tool(0);
   g_current = this;
   figure_window_active = 1;
+  // The kernel's menu commands (the Undo item's state and text first of
+  // all) reach this window's menu bar from now on, also while the figure is
+  // built below.
+  if (figureWindow_->menuBar()) {
+    static KPMenusWrapper* wrapper = nullptr;
+    if (wrapper) wrapper->destroyMenu();
+    wrapper = KPMenusWrapper::wrap(figureWindow_->menuBar());
+    KPMenusWrapper::setMainMenu(wrapper);
+  }
   view->stopTimer();
   bool just_read = false;
   if (state_ == kBytesKept) {
@@ -436,12 +446,7 @@ void KPDocument::windowDidBecomeMain() {
   if (just_read && state_ == kBuilt && fig && fig->animate_on_open) view->autoanimate();
   if (just_read && state_ == kBuilt && fig) {
     fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
-  }
-  if (figureWindow_->menuBar()) {
-    static KPMenusWrapper* wrapper = nullptr;
-    if (wrapper) wrapper->destroyMenu();
-    wrapper = KPMenusWrapper::wrap(figureWindow_->menuBar());
-    KPMenusWrapper::setMainMenu(wrapper);
+    if (main_command_services().apply_window_placement) main_command_services().apply_window_placement(kp_hwnd(view));
   }
   windowToClose_ = nullptr;
 }
@@ -793,6 +798,14 @@ KPFigureWindow* open_document_path(HWND, const char* path, bool display) {
   KPDocument* doc = path ? KPDocument::openDocument(QString::fromUtf8(path), display)
                          : KPDocument::openUntitledDocument();
   return doc ? doc->figureWindow() : nullptr;
+}
+
+void apply_window_placement(HWND window) {
+  KPFigureView* view = figure_view_of(window);
+  if (!win_pos_from_file || !view || !view->getDisplayDevice()) return;
+  // The file's placement, not the centring a fresh window waits for.
+  recentre_pending = 0;
+  set_figure_window_origin(kp_hwnd(view), win_origin_x, win_origin_y);
 }
 
 void make_main_window(QObject* window_or_view) {

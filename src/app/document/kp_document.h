@@ -154,3 +154,6 @@ QString set_current_directory(const char* path);
 KPFigureWindow* open_document_path(HWND window, const char* path, bool display);
 // Makes a figure window (or the window of a view) the main window.
 void make_main_window(QObject* window_or_view);
+// The part of the sheet a figure file's window showed: the window (or its
+// view) shows it again, when the figure just read gave one.
+void apply_window_placement(HWND window);
