@@ -17,10 +17,12 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "kernel/files/text_convert.h"
 #include "kernel/files/text_family.h"
 #include "kernel/files/work_session.h"
 #include "kernel/files/figure_file.h"
@@ -43,6 +45,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/render/display_device.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/text/text_record.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_dialog.h"
 #include "platform/kp_file_accessories.h"
@@ -50,6 +53,7 @@
 #include "platform/kp_menu.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_run_loop.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -798,6 +802,32 @@ KPFigureWindow* open_document_path(HWND, const char* path, bool display) {
   KPDocument* doc = path ? KPDocument::openDocument(QString::fromUtf8(path), display)
                          : KPDocument::openUntitledDocument();
   return doc ? doc->figureWindow() : nullptr;
+}
+
+void KPDocument::convertUSproc() {
+  KPFigureView* view = figureView();
+  kelvo_win_info* fig = view ? view->info() : nullptr;
+  if (!fig) return;
+  kelvo_win_info* previous = KPGeoDocument::currentInfo();
+  KPGeoDocument::setCurrentInfo(fig);
+  bool changed = false;
+  for (object* o = fig->first; o; o = o->next) {
+    TErec* te = o->te;
+    if (!te || te->text_kind != 1 || !te->text) continue;
+    const std::string before = te->text;
+    text_decimal_to_c(te->text);
+    te->length = static_cast<int32_t>(std::strlen(te->text));
+    NSKelvoTextView::textNeedsRegen(te);
+    changed |= before != te->text;
+  }
+  KPGeoDocument::setCurrentInfo(previous);
+  if (changed) view->invalidateFigure();
+  refresh_figure_description(kp_hwnd(view));
+}
+
+void KPDocument::repositionDocs() {
+  for (KPDocument* doc : live())
+    if (doc->figureWindow_) NSKelvoToolsPanelView::RepositionOfTheWindow(doc->figureWindow_);
 }
 
 void apply_window_placement(HWND window) {
