@@ -18,6 +18,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/model/engine_fixture.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/render_switches.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -395,3 +396,45 @@ TEST_F(TextEditor, SwitchingKeepsTheTextOfANumberItHolds) {
 }
 
 }  // namespace
+
+// Presentation mode: what is shown is outlined and hollow, what is stored
+// keeps its plain fill, and leaving the mode gives the colour back.
+TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
+  thicken_strokes = 1;
+  object* value = number("2,5");
+  object* t = text("Hello $1$", {value});
+  open(t);
+  auto* shown = static_cast<QTextDocument*>(t->te->display_string);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 7), 9.0) << "the value shown too";
+  {
+    QTextCursor c(shown);
+    c.setPosition(1);
+    EXPECT_NE(c.charFormat().textOutline().style(), Qt::NoPen);
+    EXPECT_EQ(c.charFormat().foreground().color().alpha(), 0);
+  }
+  select(5, 5);
+  key(editor, Qt::Key_Exclam, QStringLiteral("!"));
+  editor->textToObject(false);
+  EXPECT_STREQ(t->te->text, "Hello! $1$");
+  auto* stored = static_cast<QTextDocument*>(t->te->stored_string);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(stored, 0), 0.0);
+  {
+    QTextCursor c(stored);
+    c.setPosition(1);
+    EXPECT_EQ(c.charFormat().textOutline().style(), Qt::NoPen);
+    EXPECT_EQ(c.charFormat().foreground().color().alpha(), 255);
+  }
+  shown = static_cast<QTextDocument*>(t->te->display_string);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
+
+  // Out of the mode a stroke width of 0 brings back the glyphs' colour.
+  thicken_strokes = 0;
+  NSKelvoTextView::setStrokeWidth(shown, 0.0);
+  QTextCursor c(shown);
+  c.setPosition(1);
+  EXPECT_EQ(c.charFormat().textOutline().style(), Qt::NoPen);
+  EXPECT_EQ(c.charFormat().foreground().color().alpha(), 255);
+}
