@@ -185,7 +185,7 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   // Old binary figures have no extension of their own.
   request.name_filters = {"Figures (*.fig *.env *.8xv)",
                           "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)",
-                          "All files (*)"};
+                          "Macros, tool menus and preferences (*.mac *.men *.plist)", "All files (*)"};
   const std::optional<std::string> chosen = kp_choose_file(request);
   return chosen ? QString::fromStdString(*chosen) : QString();
 }
