@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontDialog>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QKeyEvent>
@@ -437,4 +438,41 @@ TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
   c.setPosition(1);
   EXPECT_EQ(c.charFormat().textOutline().style(), Qt::NoPen);
   EXPECT_EQ(c.charFormat().foreground().color().alpha(), 255);
+}
+
+// The script buttons show in every font panel that is shown, act on the
+// text being edited there, and stay hidden while asked to.
+TEST_F(TextEditor, TheScriptButtonsShowInTheFontPanelAndActOnTheEditedText) {
+  object* t = text("abc", {});
+  t->te->format.size = 12;
+  open(t);
+  KPGeoDocument::currentInfo()->cur_text = t;
+  editor->kelvoShowWindow(true);
+  NSKelvoTextEditor::initFontPanelaccessories();
+  select(1, 2);
+  {
+    QFontDialog panel;
+    panel.setOption(QFontDialog::NoButtons);
+    panel.show();
+    QCheckBox* superscript = NSKelvoTextEditor::superscriptButton();
+    ASSERT_NE(superscript, nullptr);
+    EXPECT_EQ(superscript->window(), &panel);
+    EXPECT_TRUE(superscript->isVisible());
+    superscript->click();
+    EXPECT_EQ(formatAt(1).verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_TRUE(superscript->isChecked());
+    QCheckBox* subscript = NSKelvoTextEditor::subscriptButton();
+    subscript->click();
+    EXPECT_EQ(formatAt(1).verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_FALSE(superscript->isChecked());
+  }
+  // The buttons went with their panel; the next panel gets new ones, hidden
+  // while a font is chosen for something else than the edited text.
+  NSKelvoTextEditor::setFontPanelAccessories(true);
+  QFontDialog other;
+  other.show();
+  ASSERT_NE(NSKelvoTextEditor::superscriptButton(), nullptr);
+  EXPECT_EQ(NSKelvoTextEditor::superscriptButton()->window(), &other);
+  EXPECT_FALSE(NSKelvoTextEditor::superscriptButton()->isVisible());
+  NSKelvoTextEditor::setFontPanelAccessories(false);
 }
