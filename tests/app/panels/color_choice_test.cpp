@@ -35,11 +35,7 @@ class ColorChoice : public ::testing::Test {
     kernel_strings[471] = saved_[2];
     free_construct_classes();
   }
-  static int cellOf(const char* name) {
-    for (int i = 0; i < kPaletteCells; ++i)
-      if (std::string(color_name_by_index(i)) == name) return i;
-    return -1;
-  }
+  static int cellOf(const char* name) { return color_index_by_value(color_by_name(name)); }
   static QPoint centre(int cell) {
     const palette_point c = palette_cell_centre(cell);
     return QPoint(int(c.x), int(c.y));

@@ -9,10 +9,8 @@
 #include "app/panels/tools_palette.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
-#include "kernel/model/create.h"
 #include "kernel/text/text_record.h"
 #include "kernel/files/text_convert.h"
-#include "kernel/text/text_services.h"
 
 namespace {
 
@@ -23,15 +21,8 @@ class DocumentFollowUp : public FigureTest {
     FigureTest::TearDown();
   }
   static object* number(kelvo_win_info* fig, const char* text) {
-    current_class = &classe_nombre;
-    objlist_clear(fig->inputs);
-    uint16_t created = 0;
-    object* o = create_object(0, &created, 1, 1, 0);
-    current_class = nullptr;
-    if (!o || !o->te || !set_text_record_text(o->te, text)) return nullptr;
-    o->state &= ~OBJ_NEW;
-    o->settings.visible = 1;
-    o->te->text_kind = 1;
+    object* o = makeTextLike(fig, &classe_nombre, text);
+    if (o) o->te->text_kind = 1;
     return o;
   }
 };

@@ -23,11 +23,7 @@ class AttributeMask : public FigureTest {
     std::fill(std::begin(attrib_menu_shown), std::end(attrib_menu_shown), 0);
     FigureTest::TearDown();
   }
-  static int cellOf(const char* name) {
-    for (int i = 0; i < kPaletteCells; ++i)
-      if (std::string(color_name_by_index(i)) == name) return i;
-    return -1;
-  }
+  static int cellOf(const char* name) { return color_index_by_value(color_by_name(name)); }
   static void clickCell(NSShowPalette* palette, int index) {
     const palette_point cell = palette_cell_centre(index);
     QTest::mouseClick(palette->paletteView(), Qt::LeftButton, {}, QPoint(int(cell.x), int(cell.y)));
@@ -40,10 +36,7 @@ class AttributeMask : public FigureTest {
 TEST_F(AttributeMask, AThicknessChosenBesideThePenColourIsAppliedWithIt) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
-  chooseTool(view, &classe_segment);
-  click(view, QPoint(100, 100));
-  click(view, QPoint(220, 160));
-  chooseTool(view, nullptr);
+  drawSegment(view, QPoint(100, 100), QPoint(220, 160));
   const std::vector<object*> segments = objectsOf(view->info(), &classe_segment);
   ASSERT_EQ(segments.size(), 1u);
   object* segment = segments[0];

@@ -98,10 +98,7 @@ TEST_F(FileOpenKinds, APreferencesFileGivesTheNextObjectsItsValues) {
 TEST_F(FileOpenKinds, AFigureShowsThePartOfTheSheetItsWindowShowed) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
-  chooseTool(view, &classe_segment);
-  click(view, QPoint(100, 100));
-  click(view, QPoint(220, 160));
-  chooseTool(view, nullptr);
+  drawSegment(view, QPoint(100, 100), QPoint(220, 160));
   int32_t x0 = 0, y0 = 0;
   origin(view, &x0, &y0);
   set_figure_window_origin(kp_hwnd(view), x0 + 140, y0 - 90);
