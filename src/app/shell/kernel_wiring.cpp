@@ -1,6 +1,9 @@
 #include "app/shell/kernel_wiring.h"
 
 #include <QCursor>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
@@ -222,12 +225,17 @@ void fill_window_services() {
   };
   h.set_undo_menu_text = &restore_undo_menu_text;
   // The window whose focus a press in a figure borrows and gives back on
-  // release: a panel typed into (the calculator) gets it back. A figure
-  // window lends nothing: the press itself makes its own window active.
+  // release: only a panel being typed into (the calculator's formula) gets
+  // it back, so that a click picks an object for it and typing goes on. A
+  // figure window, or a panel of buttons, lends nothing: the press makes
+  // the figure's own window active.
   h.focus_window = []() -> HWND {
     QWidget* active = QApplication::activeWindow();
     if (!active || dynamic_cast<KPFigureWindow*>(active)) return nullptr;
-    return kp_hwnd(active);
+    QWidget* typing = active->focusWidget();
+    const bool text_field = qobject_cast<QLineEdit*>(typing) || qobject_cast<QTextEdit*>(typing) ||
+                            qobject_cast<QPlainTextEdit*>(typing);
+    return text_field ? kp_hwnd(active) : nullptr;
   };
   h.palette_reorganising = [] { return config_mode != 0; };
   h.apply_macro = [](uint16_t method, int mode) {
