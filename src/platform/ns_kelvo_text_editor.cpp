@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QFontDialog>
+#include <QPointer>
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -27,6 +29,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
 #include "kernel/render/fonts.h"
+#include "kernel/render/render_switches.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
@@ -45,9 +48,11 @@
 namespace {
 
 NSKelvoTextEditor* g_active_editor = nullptr;
-QWidget* g_accessory = nullptr;
-QCheckBox* g_subscript = nullptr;
-QCheckBox* g_superscript = nullptr;
+// The accessory lives inside the font panel that hosts it and goes with it.
+QPointer<QWidget> g_accessory;
+QPointer<QCheckBox> g_subscript;
+QPointer<QCheckBox> g_superscript;
+bool g_accessory_hidden = false;
 bool g_script_action_running = false;
 int g_previous_stepper_value = 0;
 
@@ -694,6 +699,8 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
     }
     group.endEditBlock();
   }
+  // A text handed back in presentation mode is stored with its plain fill.
+  if (thicken_strokes) NSKelvoTextView::setStrokeWidth(output, 0.0);
   for (object* q : quoted)
     if (q) add_text_reference(q, &list);
   free_text_references(&obj->inserted);
@@ -718,6 +725,7 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
     replaceReferences();
     loadDisplayString();
   }
+  if (thicken_strokes) NSKelvoTextView::setPresentationMode(te);
   ListOfRangesAndObjects(&incObjectsRanges_, &incObjectsObjects_, true);
   sort_objects_by_dependency();
   te->frame_dirty = 1;
@@ -1078,7 +1086,37 @@ void NSKelvoTextEditor::stepperAction(int v) {
 
 // ================================================================ scripts
 
+namespace {
+
+// Every font panel shown takes the two script buttons, at its bottom.
+class FontPanelWatcher : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show)
+      if (auto* panel = qobject_cast<QFontDialog*>(watched)) NSKelvoTextEditor::attachFontPanelAccessories(panel);
+    return false;
+  }
+};
+
+}  // namespace
+
+void NSKelvoTextEditor::attachFontPanelAccessories(QDialog* panel) {
+  if (!panel || !panel->layout()) return;
+  QWidget* accessory = initFontPanelaccessories();
+  if (accessory->parentWidget() != panel) {
+    accessory->setParent(panel);
+    panel->layout()->addWidget(accessory);
+  }
+  accessory->setHidden(g_accessory_hidden);
+}
+
 QWidget* NSKelvoTextEditor::initFontPanelaccessories() {
+  static FontPanelWatcher* watcher = nullptr;
+  if (!watcher && QCoreApplication::instance()) {
+    watcher = new FontPanelWatcher();
+    watcher->setParent(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(watcher);
+  }
   if (g_accessory) return g_accessory;
   g_accessory = new QWidget();
   g_accessory->setFixedSize(300, 30);
@@ -1092,6 +1130,7 @@ QWidget* NSKelvoTextEditor::initFontPanelaccessories() {
 }
 
 void NSKelvoTextEditor::setFontPanelAccessories(bool hidden) {
+  g_accessory_hidden = hidden;
   if (g_accessory) g_accessory->setHidden(hidden);
 }
 

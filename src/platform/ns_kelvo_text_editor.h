@@ -22,6 +22,7 @@
 #include "platform/win_types.h"
 
 class QCheckBox;
+class QDialog;
 class QToolButton;
 class QMimeData;
 class QTextDocumentFragment;
@@ -95,7 +96,10 @@ class NSKelvoTextEditor : public QTextEdit,
   // ---- Stepper and scripts
   void stepperAction(int value);
   void stepperDoIncrement(int d);
+  // The subscript and superscript buttons, made once; from then on every
+  // font panel (a QFontDialog) that is shown holds them at its bottom.
   static QWidget* initFontPanelaccessories();
+  static void attachFontPanelAccessories(QDialog* panel);
   static void setFontPanelAccessories(bool hidden);
   static void subScriptAction(int state);
   static void overScriptAction(int state);

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QPen>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/fonts.h"
+#include "kernel/render/render_switches.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_view.h"
@@ -362,6 +364,54 @@ int NSKelvoTextView::ListOfRangesAndObjects2(std::vector<std::pair<int, int>>* r
   return count;
 }
 
+namespace {
+// The stroke width a run of text carries, as a property of its format.
+constexpr int kStrokeWidthProperty = QTextFormat::UserProperty + 9;
+constexpr double kPresentationStrokeWidth = 9.0;
+}  // namespace
+
+void NSKelvoTextView::setStrokeWidth(QTextDocument* string, double width) {
+  if (!string) return;
+  QTextCursor group(string);
+  group.beginEditBlock();
+  for (QTextBlock b = string->begin(); b.isValid(); b = b.next())
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.isValid()) continue;
+      QTextCharFormat f = fragment.charFormat();
+      const QPen outline = f.textOutline();
+      const bool outlined = f.hasProperty(kStrokeWidthProperty) && f.doubleProperty(kStrokeWidthProperty) > 0;
+      // The glyphs' own colour: kept in the outline while they are hollow.
+      const QColor colour = outlined ? outline.color() : f.foreground().color();
+      if (width > 0) {
+        const double size = f.fontPointSize() > 0 ? f.fontPointSize() : string->defaultFont().pointSizeF();
+        f.setTextOutline(QPen(colour, std::max(0.5, size * width / 100.0)));
+        f.setForeground(Qt::transparent);
+      } else {
+        f.setTextOutline(QPen(Qt::NoPen));
+        if (outlined) f.setForeground(colour);
+      }
+      f.setProperty(kStrokeWidthProperty, width);
+      QTextCursor c(string);
+      c.setPosition(fragment.position());
+      c.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      c.setCharFormat(f);
+    }
+  group.endEditBlock();
+}
+
+double NSKelvoTextView::strokeWidthAt(const QTextDocument* string, int position) {
+  if (!string) return 0;
+  QTextCursor c(const_cast<QTextDocument*>(string));
+  c.setPosition(std::clamp(position + 1, 0, std::max(0, string->characterCount() - 1)));
+  const QTextCharFormat f = c.charFormat();
+  return f.hasProperty(kStrokeWidthProperty) ? f.doubleProperty(kStrokeWidthProperty) : 0.0;
+}
+
+void NSKelvoTextView::setPresentationMode(TErec* te) {
+  if (te) setStrokeWidth(doc_of(te->display_string), kPresentationStrokeWidth);
+}
+
 void NSKelvoTextView::replaceReferences() {
   object* obj = attachedObject_;
   if (!obj || !obj->te) return;
@@ -394,6 +444,7 @@ void NSKelvoTextView::replaceReferences() {
     group.endEditBlock();
   }
   replaceExponents(doc_of(te->display_string));
+  if (thicken_strokes) setPresentationMode(te);
   updateTextViewContent();
 
   QTextDocument* display = doc_of(te->display_string);

@@ -40,6 +40,14 @@ class NSKelvoTextView {
   static void setDefaultFont(TErec* te, bool force);
   static void setDefaultColor(TErec* te);
   static void replaceExponents(QTextDocument* string);
+  // Presentation mode: the record's display string drawn as outlined,
+  // hollow glyphs (stroke width 9, in percent of each font's size).
+  static void setPresentationMode(TErec* te);
+  // The stroke width of a whole string, in percent of each font's size: a
+  // positive width outlines the glyphs in their colour and leaves them
+  // hollow, 0 gives them back their plain fill.
+  static void setStrokeWidth(QTextDocument* string, double width);
+  static double strokeWidthAt(const QTextDocument* string, int position);
   // In a plain string, a backslash followed by 2 or 3 becomes the character
   // superscript two or three; a backslash before anything else stops the rewriting.
   static void replaceExponentsString(QString& string);

@@ -17,10 +17,12 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/window/figure_scroll.h"
+#include "kernel/files/text_convert.h"
 #include "kernel/files/text_family.h"
 #include "kernel/files/work_session.h"
 #include "kernel/files/figure_file.h"
@@ -31,6 +33,7 @@
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/window/figure_events.h"
+#include "kernel/window/figure_scroll.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
 #include "app/panels/tools_palette.h"
@@ -42,6 +45,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/render/display_device.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/text/text_record.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_dialog.h"
 #include "platform/kp_file_accessories.h"
@@ -49,6 +53,7 @@
 #include "platform/kp_menu.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_run_loop.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -180,7 +185,7 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   // Old binary figures have no extension of their own.
   request.name_filters = {"Figures (*.fig *.env *.8xv)",
                           "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)",
-                          "All files (*)"};
+                          "Macros, tool menus and preferences (*.mac *.men *.plist)", "All files (*)"};
   const std::optional<std::string> chosen = kp_choose_file(request);
   return chosen ? QString::fromStdString(*chosen) : QString();
 }
@@ -392,6 +397,15 @@ void KPDocument::windowDidBecomeMain() {
   if (g_current && g_current != this) select_tool(0);
   g_current = this;
   figure_window_active = 1;
+  // The kernel's menu commands (the Undo item's state and text first of
+  // all) reach this window's menu bar from now on, also while the figure is
+  // built below.
+  if (figureWindow_->menuBar()) {
+    static KPMenusWrapper* wrapper = nullptr;
+    if (wrapper) wrapper->destroyMenu();
+    wrapper = KPMenusWrapper::wrap(figureWindow_->menuBar());
+    KPMenusWrapper::setMainMenu(wrapper);
+  }
   view->stopTimer();
   bool just_read = false;
   if (state_ == kBytesKept) {
@@ -443,12 +457,7 @@ void KPDocument::windowDidBecomeMain() {
   if (just_read && state_ == kBuilt && fig && fig->animate_on_open) view->autoanimate();
   if (just_read && state_ == kBuilt && fig && !readWithout_) {
     fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
-  }
-  if (figureWindow_->menuBar()) {
-    static KPMenusWrapper* wrapper = nullptr;
-    if (wrapper) wrapper->destroyMenu();
-    wrapper = KPMenusWrapper::wrap(figureWindow_->menuBar());
-    KPMenusWrapper::setMainMenu(wrapper);
+    if (main_command_services().apply_window_placement) main_command_services().apply_window_placement(kp_hwnd(view));
   }
   windowToClose_ = nullptr;
 }
@@ -818,6 +827,40 @@ KPFigureWindow* open_document_path(HWND, const char* path, bool display) {
   KPDocument* doc = path ? KPDocument::openDocument(QString::fromUtf8(path), display)
                          : KPDocument::openUntitledDocument();
   return doc ? doc->figureWindow() : nullptr;
+}
+
+void KPDocument::convertUSproc() {
+  KPFigureView* view = figureView();
+  kelvo_win_info* fig = view ? view->info() : nullptr;
+  if (!fig) return;
+  kelvo_win_info* previous = KPGeoDocument::currentInfo();
+  KPGeoDocument::setCurrentInfo(fig);
+  bool changed = false;
+  for (object* o = fig->first; o; o = o->next) {
+    TErec* te = o->te;
+    if (!te || te->text_kind != 1 || !te->text) continue;
+    const std::string before = te->text;
+    text_decimal_to_c(te->text);
+    te->length = static_cast<int32_t>(std::strlen(te->text));
+    NSKelvoTextView::textNeedsRegen(te);
+    changed |= before != te->text;
+  }
+  KPGeoDocument::setCurrentInfo(previous);
+  if (changed) view->invalidateFigure();
+  refresh_figure_description(kp_hwnd(view));
+}
+
+void KPDocument::repositionDocs() {
+  for (KPDocument* doc : live())
+    if (doc->figureWindow_) NSKelvoToolsPanelView::RepositionOfTheWindow(doc->figureWindow_);
+}
+
+void apply_window_placement(HWND window) {
+  KPFigureView* view = figure_view_of(window);
+  if (!win_pos_from_file || !view || !view->getDisplayDevice()) return;
+  // The file's placement, not the centring a fresh window waits for.
+  recentre_pending = 0;
+  set_figure_window_origin(kp_hwnd(view), win_origin_x, win_origin_y);
 }
 
 void make_main_window(QObject* window_or_view) {

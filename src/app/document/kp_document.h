@@ -102,6 +102,13 @@ class KPDocument : public QObject {
   // place of the figure of the given figure window. The figure shown
   // belongs to no file. Answers the figure window, null on failure.
   static HWND showSessionSnapshot(HWND window, const char* path);
+
+  // After a language load: the number texts of this document's figure take
+  // the C decimal point between digits in place of the user's separator,
+  // and are shown anew.
+  void convertUSproc();
+  // Every figure window is kept below the tools palette.
+  static void repositionDocs();
   // Prints the figure's page (or, while a session is printed, its pages)
   // after the print panel: false when it was cancelled or nothing could be
   // printed.
@@ -156,3 +163,6 @@ QString set_current_directory(const char* path);
 KPFigureWindow* open_document_path(HWND window, const char* path, bool display);
 // Makes a figure window (or the window of a view) the main window.
 void make_main_window(QObject* window_or_view);
+// The part of the sheet a figure file's window showed: the window (or its
+// view) shows it again, when the figure just read gave one.
+void apply_window_placement(HWND window);

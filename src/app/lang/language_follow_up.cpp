@@ -162,9 +162,10 @@ void install_language_follow_up() {
   h.set_application_window_text = [](const QString& title) {
     if (application_window) NSKelvoWrapMachine::setWindowText(application_window, to_mac_roman(title).constData());
   };
-  // h.convert_open_documents is the documents' own step (their number texts
-  // follow the new decimal separator): the figure document fills it with
-  // KPDocument::convertUSproc for every live document.
+  // The number texts of every open figure follow the new decimal separator.
+  h.convert_open_documents = [] {
+    for (KPDocument* doc : KPDocument::liveDocuments()) doc->convertUSproc();
+  };
   h.update_figure_description_menu = &update_figure_description_menu;
   h.update_attrib_palette_menu_text = [] { update_attrib_palette_menu_text(); };
   if (!g_manager) {

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "app/panels/color_palette_panel.h"
 #include "app/panels/small_dialogs.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/render/colors.h"
@@ -212,6 +213,25 @@ bool ask_password(const char* password) {
   return NSPassWordWindowController::validate(password, 0);
 }
 
+// The colour of the sixteen of the icons nearest to a colour word.
+int nearest_icon_color(uint32_t word) {
+  int best = 0;
+  long best_distance = -1;
+  for (int i = 0; i < 16; ++i) {
+    const uint32_t c = palette16_color(i);
+    long d = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const long delta = static_cast<long>((c >> shift) & 0xFF) - static_cast<long>((word >> shift) & 0xFF);
+      d += delta * delta;
+    }
+    if (best_distance < 0 || d < best_distance) {
+      best = i;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 KPMacroDefWindow::KPMacroDefWindow(QWidget* parent) : QDialog(parent) {
@@ -287,6 +307,12 @@ KPMacroDefWindow::KPMacroDefWindow(QWidget* parent) : QDialog(parent) {
     raise();
   });
   connect(choose_, &QPushButton::clicked, this, &KPMacroDefWindow::chooseIcon);
+  // The pen button opens the colour choice: the icon takes the nearest of
+  // its sixteen colours.
+  connect(pen_, &QPushButton::clicked, this, [this] {
+    uint8_t cell = static_cast<uint8_t>(color_index_by_value(palette16_color(macro_pen_color)));
+    if (run_color_choice(this, &cell)) setPenColor(nearest_icon_color(color_by_index(cell)));
+  });
   connect(duplicate_, &QPushButton::clicked, this, [this] {
     double_icon(macro_working_icon);
     refreshIcons();

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QPointer>
+#include <QTimer>
 
 #include "app/document/kp_document.h"
 #include "app/panels/tool_menu_services.h"
@@ -22,6 +24,7 @@
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_run_loop.h"
 #include "platform/kp_types_converter.h"
+#include "platform/win_constants.h"
 
 namespace {
 
@@ -67,6 +70,19 @@ void install_hexagon_ops() {
   };
   ops.invalidate = [](HWND window) {
     if (auto* w = qobject_cast<QWidget*>(static_cast<QObject*>(window))) w->update();
+  };
+  // The window that holds the cells and answers messages (the colour
+  // choice dialog) gets the message once the click is over, also inside
+  // its own modal loop.
+  ops.post_to_parent = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* w = qobject_cast<QWidget*>(static_cast<QObject*>(window));
+    QWidget* parent = w ? w->parentWidget() : nullptr;
+    while (parent && !dynamic_cast<KPMessageTarget*>(parent)) parent = parent->parentWidget();
+    if (!parent) return;
+    QPointer<QWidget> target = parent;
+    QTimer::singleShot(0, parent, [target, message, wparam, lparam] {
+      if (auto* t = dynamic_cast<KPMessageTarget*>(target.data())) t->sendMessage(message, wparam, lparam);
+    });
   };
   install_palette_window_ops(ops);
 }
@@ -317,6 +333,76 @@ void NSShowPalette::closeEvent(QCloseEvent* e) {
   for (uint8_t& shown : attrib_menu_shown) shown = 0;
   color_palette_window = nullptr;
   e->accept();
+}
+
+// ------------------------------------------------- colour choice dialog
+
+namespace {
+std::function<void(KPColorChoiceDialog*)> g_choice_responder;
+
+void choice_cell_chosen(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (auto* dialog = dynamic_cast<KPColorChoiceDialog*>(static_cast<QObject*>(window)))
+    dialog->sendMessage(message, wparam, lparam);
+}
+}  // namespace
+
+KPColorChoiceDialog::KPColorChoiceDialog(QWidget* parent, uint8_t index) : QDialog(parent), chosen_(index) {
+  install_hexagon_ops();
+  setModal(true);
+  auto* layout = new QVBoxLayout(this);
+  palette_ = new NSPaletteView(this);
+  palette_->setPaletteFunc(&choice_cell_chosen, kp_hwnd(this));
+  layout->addWidget(palette_);
+  auto* buttons = new QHBoxLayout;
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setDefault(true);
+  kp_set_item_id(ok, IDOK);
+  kp_set_item_id(cancel, IDCANCEL);
+  buttons->addStretch(1);
+  buttons->addWidget(cancel);
+  buttons->addWidget(ok);
+  layout->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, [this] { sendMessage(WM_COMMAND, IDOK, 0); });
+  connect(cancel, &QPushButton::clicked, this, [this] { sendMessage(WM_COMMAND, IDCANCEL, 0); });
+  color_choice_dlgproc(kp_hwnd(this), WM_INITDIALOG, 0, 0);
+}
+
+LRESULT KPColorChoiceDialog::sendMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kCommand && wparam == kCellChosen) {
+    chosen_ = static_cast<uint8_t>(lparam & 0xFF);
+    return 0;
+  }
+  if (color_choice_dlgproc(kp_hwnd(this), message, wparam, lparam) == 1)
+    done((wparam & 0xFFFF) == IDOK ? QDialog::Accepted : QDialog::Rejected);
+  return 0;
+}
+
+void set_color_choice_responder(std::function<void(KPColorChoiceDialog*)> responder) {
+  g_choice_responder = std::move(responder);
+}
+
+bool run_color_choice(QWidget* parent, uint8_t* index) {
+  const uint8_t saved = palette_color_index;
+  const uint8_t start = index && *index < kPaletteCells ? *index : 40;
+  palette_color_index = start;
+  KPColorChoiceDialog dialog(parent, start);
+  int result = QDialog::Rejected;
+  {
+    KPRunLoopModeScope scope(KPRunLoopMode::ModalPanel);
+    if (g_choice_responder) {
+      dialog.show();
+      g_choice_responder(&dialog);
+      result = dialog.result();
+    } else {
+      result = dialog.exec();
+    }
+  }
+  // The floating palette keeps the cell it showed.
+  palette_color_index = saved;
+  if (result != QDialog::Accepted) return false;
+  if (index) *index = dialog.chosen();
+  return true;
 }
 
 // ----------------------------------------------------------- kernel side

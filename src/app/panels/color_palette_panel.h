@@ -10,12 +10,14 @@
 #pragma once
 
 #include <QColor>
+#include <QDialog>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <functional>
 
 #include "kernel/tools/toolbox.h"
+#include "platform/kelvo_wrap_machine.h"
 #include "platform/win_types.h"
 
 class QPushButton;
@@ -94,6 +96,30 @@ class NSShowPalette : public QWidget {
   uint8_t indexedColor_ = 40;
   bool actionIsActivated_ = false;
 };
+
+// The colour choice dialog: the 41 cells, OK and Cancel, run modally by
+// the kernel's colour choice procedure. A click chooses a cell, a double
+// click chooses it and answers OK.
+class KPColorChoiceDialog : public QDialog, public KPMessageTarget {
+  Q_OBJECT
+ public:
+  // The cell shown chosen at first (0 to 40).
+  KPColorChoiceDialog(QWidget* parent, uint8_t index);
+  // 273 with OK or Cancel ends the dialog; 273 with 1198 takes the cell in
+  // the low byte of lparam.
+  LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  uint8_t chosen() const { return chosen_; }
+  NSPaletteView* paletteView() const { return palette_; }
+
+ private:
+  NSPaletteView* palette_ = nullptr;
+  uint8_t chosen_ = 40;
+};
+// Runs the dialog: true and the chosen cell in *index on OK.
+bool run_color_choice(QWidget* parent, uint8_t* index);
+// Tests answer in place of the user: the dialog is shown and given to the
+// responder, which clicks in it; its result ends the run.
+void set_color_choice_responder(std::function<void(KPColorChoiceDialog*)> responder);
 
 // For the kernel: sets the palette up on first use and paints it.
 void show_color_palette(const char* title);

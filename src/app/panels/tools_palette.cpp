@@ -940,7 +940,11 @@ void start_tools_palette() {
   hooks.set_attrib_menu_value = &set_attrib_menu_value;
   hooks.redo_all_tools = [] { NSKelvoToolsPanel::sharedPanel()->redoAllToolsFromMenusStruct(); };
   hooks.update_color_palette_panel = [] { show_color_palette(nullptr); };
-  hooks.show_attribute_bar = [](bool shown) { NSKelvoToolsPanel::sharedPanel()->view()->setSideBarVisibility(shown); };
+  hooks.show_attribute_bar = [](bool shown) {
+    NSKelvoToolsPanel::sharedPanel()->view()->setSideBarVisibility(shown);
+    // The palette grown by its attribute bar keeps the figure windows below it.
+    if (shown) KPDocument::repositionDocs();
+  };
   install_tools_palette_hooks(hooks);
   install_color_palette_services();
   NSKelvoToolsPanel* panel = NSKelvoToolsPanel::sharedPanel();

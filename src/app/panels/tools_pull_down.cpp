@@ -10,6 +10,8 @@
 
 #include "kernel/window/figure_events.h"
 #include "app/panels/tools_palette.h"
+#include "kernel/tools/tool_ids.h"
+#include "kernel/tools/toolbox.h"
 #include "platform/kp_qt_bridge.h"
 
 namespace {
@@ -276,6 +278,12 @@ void NSGeoToolsPullDownController::mouseDragged(const QPoint& global) { view_->f
 
 void NSGeoToolsPullDownController::resetOwnerMenu() {
   if (owner_) owner_->resetMenu();
+}
+
+uint32_t NSGeoToolsPullDownController::takeCurrentEntry() {
+  if (!owner_ || owner_->isSettingMenu() || !owner_->kelvoMenu()) return 0;
+  view_->forgetMouseIn();
+  return make_tool_id(static_cast<uint16_t>(owner_->kelvoMenu()->id), static_cast<uint16_t>(view_->defaultCel() + 1));
 }
 
 LRESULT NSGeoToolsPullDownController::sendMessage(UINT message, WPARAM, LPARAM) {

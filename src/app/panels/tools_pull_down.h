@@ -33,6 +33,7 @@ class NSGeoToolsPullDown : public QWidget {
   void followMouse(const QPoint& global, bool clear_between);
   void chooseAndClose();
   void prepareEnd();
+  void forgetMouseIn() { lastMouseIn_ = nullptr; }
   NSKelvoMenuCell* lastMouseIn() const { return lastMouseIn_; }
   int defaultCel() const { return defaultCel_; }
   bool isAttributeList() const;
@@ -75,6 +76,10 @@ class NSGeoToolsPullDownController : public QObject, public KPMessageTarget {
   void mouseUp(const QPoint& global);
   void mouseDragged(const QPoint& global);
   void resetOwnerMenu();
+  // Escape on an open toolbox list: the tool its button stands for (the
+  // item the list opened on), the item under the mouse forgotten; 0 for an
+  // attribute list or no list.
+  uint32_t takeCurrentEntry();
   LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   ~NSGeoToolsPullDownController() override;
 

@@ -21,6 +21,7 @@
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/prefs_dialog.h"
 #include "kernel/prefs/preferences.h"
+#include "platform/ns_kelvo_text_editor.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_color_well.h"
 #include "platform/kp_dialog_panel.h"
@@ -106,7 +107,11 @@ QPushButton* font_button(QWidget* page, int id) {
     if (font_chooser()) {
       chosen = font_chooser()(&font);
     } else {
+      // The panel chooses a style's font here: the text editor's script
+      // buttons have no text to act on.
+      NSKelvoTextEditor::setFontPanelAccessories(true);
       font = QFontDialog::getFont(&chosen, QFont(), page);
+      NSKelvoTextEditor::setFontPanelAccessories(false);
     }
     if (!chosen) return;
     std::unique_ptr<KPFont> kernel_font(kp_font_from_qfont(font));

@@ -40,6 +40,7 @@
 #include "kernel/model/version_info.h"
 #include "kernel/text/kernel_strings.h"
 #include "platform/kp_cursor.h"
+#include "platform/ns_kelvo_text_editor.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_run_loop.h"
 #include "platform/kp_settings.h"
@@ -180,6 +181,8 @@ void DUVirIdazididovi::computeScreenResolution() {
 void DUVirIdazididovi::applicationWillFinishLaunching() {
   start_tools_palette();
   install_ambiguity_popup();
+  // The text editor's script buttons join the font panel whenever it shows.
+  NSKelvoTextEditor::initFontPanelaccessories();
   setInitisFinished();
   char directory[1024] = {};
   if (KPPreferencesWrapper::GetUserDefault(kLastDirectoryKey, directory, sizeof directory, nullptr, kSettingsFile))

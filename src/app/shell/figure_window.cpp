@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -33,6 +34,7 @@
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_config_window.h"
 #include "kernel/files/work_session.h"
+#include "kernel/files/text_family.h"
 #include "kernel/window/main_commands.h"
 #include "app/shell/application.h"
 #include "app/view/kp_figure_view.h"
@@ -229,6 +231,22 @@ KPFigureWindow::~KPFigureWindow() { KPTimer::killTimer(kp_hwnd(this), static_cas
 
 HWND KPFigureWindow::figureView() { return kp_hwnd(figureView_); }
 
+namespace {
+
+// A figure (with or without its environment), or a file of no kind the
+// kernel's Open takes.
+bool opens_as_document(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return true;
+  const QByteArray bytes = file.readAll();
+  if (bytes.isEmpty() || !load_file_image(bytes.constData(), static_cast<uint32_t>(bytes.size()))) return true;
+  const int kind = sniff_file_format();
+  free_file_image();
+  return kind != FILE_KIND_MACRO && kind != FILE_KIND_MENUS && kind != FILE_KIND_PREFS;
+}
+
+}  // namespace
+
 void KPFigureWindow::buildMenus() {
   QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
   file->addAction(QStringLiteral("&New"), QKeySequence::New, [] { main_menu_command(nullptr, 100, 0); });
@@ -238,7 +256,19 @@ void KPFigureWindow::buildMenus() {
     // Tool menus and calculator macros are not documents: the kernel's Open
     // takes them.
     DUVirIdazididovi* app = DUVirIdazididovi::running();
-    if (!(app && app->openFile(path))) KPDocument::openDocument(path);
+    if (app && app->openFile(path)) return;
+    // Macros, tool menus and preferences, whatever their names, too; a
+    // figure becomes a document, and a file of no known kind is refused by
+    // the document with its message.
+    if (opens_as_document(path)) {
+      KPDocument::openDocument(path);
+      return;
+    }
+    const QByteArray name = path.toUtf8();
+    if (figureView_->lockFixSaveContext()) {
+      main_menu_command(kp_hwnd(figureView_), command_id::kOpen, reinterpret_cast<LPARAM>(name.constData()));
+      figureView_->unlockView();
+    }
   });
   file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
   QAction* save = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, [this] {

@@ -1,6 +1,9 @@
 #include "app/shell/kernel_wiring.h"
 
 #include <QCursor>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
@@ -36,6 +39,8 @@
 #include "kernel/macros/macro_dialog.h"
 #include "kernel/measure/plane_routines.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/undo.h"
+#include "kernel/prefs/preferences.h"
 #include "kernel/objects/locus_type.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/drawing_passes.h"
@@ -56,6 +61,7 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "app/panels/tools_palette.h"
+#include "app/panels/tools_pull_down.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/replay_panel.h"
 #include "app/panels/small_dialogs.h"
@@ -149,7 +155,9 @@ KPFigureWindow* current_figure_window() {
 }
 
 void fill_window_services() {
-  window_hooks h;
+  // The kernel's own subsystems have filled their slots (the calculator's
+  // evaluation) at registration: they are kept.
+  window_hooks h = window_services();
   h.replay_running = [] { return ::replay_running != 0; };
   h.is_figure_description_visible = [](HWND window) {
     KPFigureWindow* w = figure_window_of(window);
@@ -212,6 +220,24 @@ void fill_window_services() {
     if (tools_panel_window) NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, message, wparam, lparam);
   };
   h.open_pull_down = [] { return open_pull_down; };
+  h.take_pull_down_entry = []() -> uint32_t {
+    NSGeoToolsPullDownController* list = NSGeoToolsPullDownController::openPullDown();
+    return list ? list->takeCurrentEntry() : 0;
+  };
+  h.set_undo_menu_text = &restore_undo_menu_text;
+  // The window whose focus a press in a figure borrows and gives back on
+  // release: only a panel being typed into (the calculator's formula) gets
+  // it back, so that a click picks an object for it and typing goes on. A
+  // figure window, or a panel of buttons, lends nothing: the press makes
+  // the figure's own window active.
+  h.focus_window = []() -> HWND {
+    QWidget* active = QApplication::activeWindow();
+    if (!active || dynamic_cast<KPFigureWindow*>(active)) return nullptr;
+    QWidget* typing = active->focusWidget();
+    const bool text_field = qobject_cast<QLineEdit*>(typing) || qobject_cast<QTextEdit*>(typing) ||
+                            qobject_cast<QPlainTextEdit*>(typing);
+    return text_field ? kp_hwnd(active) : nullptr;
+  };
   h.palette_reorganising = [] { return config_mode != 0; };
   h.apply_macro = [](uint16_t method, int mode) {
     apply_macro(static_cast<int16_t>(method), static_cast<uint8_t>(mode));
@@ -342,13 +368,14 @@ void fill_tool_services() {
     for (KPDocument* doc : KPDocument::liveDocuments())
       if (KPFigureWindow* window = doc->figureWindow()) window->showHelpPage(kp_qstring(text ? text : ""), page);
   };
-  // The attribute pop-ups show the record of the chosen tool. The mask is
-  // left to the tools until the palette keeps its menus' active flags.
+  // The attribute pop-ups show the record of the chosen tool; the attribute
+  // mask follows the menus the colour palette shows.
   h.load_attrs_into_menus = &load_attrs_into_menus;
   h.apply_attributes_to_selection = &apply_attributes_to_selection;
   h.apply_style_change = &apply_style_change;
   attribute_menu_ops menus;
   menus.show = [](int menu, uint32_t value) { set_attrib_menu_value(static_cast<int16_t>(menu), value); };
+  menus.active = [](int menu) { return menu >= 0 && menu < kAttributeMenuCount && attrib_menu_shown[menu] != 0; };
   install_attribute_menu_ops(menus);
 }
 
@@ -464,6 +491,7 @@ void fill_main_command_services() {
     }
   };
   h.clear_command = [] { clear_command(); };
+  h.apply_window_placement = &apply_window_placement;
   h.run_preferences_dialog = [] { run_preferences_window(); };
   h.session_start_recording = &session_start_recording;
   h.session_stop_recording = &session_stop_recording;
@@ -521,6 +549,7 @@ void fill_main_command_services() {
 void fill_file_services() {
   file_services& h = files_services();
   h.rebuild_tools_panel = &rebuild_tools_panel;
+  h.import_preferences_file = &import_preferences_file;
   h.ti83_export_figure = &ti83_export_figure;
   h.ti9x_export_figure = &ti9x_export_figure;
   h.ti9x_check_signature = []() -> int32_t { return ti9x_check_signature(file_buffer, file_buffer_len, nullptr); };

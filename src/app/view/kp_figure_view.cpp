@@ -15,6 +15,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/kel_event_record.h"
+#include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
@@ -39,6 +40,7 @@
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/anim_panel.h"
 #include "kernel/window/figure_events.h"
+#include "platform/kp_dialog.h"
 #include "kernel/window/figure_popup.h"
 #include "kernel/window/figure_scroll.h"
 #include "kernel/window/window_hooks.h"
@@ -397,8 +399,12 @@ bool KPFigureView::endPaint(tagPAINTSTRUCT*) { return true; }
 
 // ------------------------------------------------------------------ tools
 
-void KPFigureView::sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool) {
+void KPFigureView::sendCurrentToolAction(uint32_t tool_id, uint32_t color, bool from_palette) {
   if (!lockFixSaveContext()) return;
+  // A click on an attribute menu of the palette makes that menu one the
+  // colour palette shows, and so one whose attribute the tool applies.
+  const uint32_t group = tool_group(tool_id);
+  if (from_palette && group > 1000 && group < 1012) on_attrib_menu_select(attrib_menus, point_from_packed(0), 0, tool_id);
   dispatch_tool_action(tool_id, color);
   setup_current_tool(current_class);
   show_tool_colors();
@@ -448,6 +454,7 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
     mouseDragged(where, event->modifiers());
     return;
   }
+  KPEventsWrapper::setModifiers(static_cast<uint32_t>(event->modifiers().toInt()));
   kel_EventRecord move = make_record(kEventDragStep, 0, truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &move);
   if (!mouse_tracking && !printing_) {
@@ -476,6 +483,7 @@ void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::Keyboard
     show_figure_popup_menu();
     return;
   }
+  KPEventsWrapper::setModifiers(static_cast<uint32_t>(modifiers.toInt()));
   const tagPOINT point = truncated(where);
   kel_EventRecord down = make_record(kEventMouseDown, modifier_status(modifiers), point);
   figure_view_track_mouse(kp_hwnd(this), &down);
@@ -707,6 +715,7 @@ void KPFigureView::KelvoMouseMoved(const QPointF* where, UINT message) {
 }
 
 void KPFigureView::mouseDragged(const QPointF& where, Qt::KeyboardModifiers modifiers) {
+  KPEventsWrapper::setModifiers(static_cast<uint32_t>(modifiers.toInt()));
   kel_EventRecord drag = make_record(kEventDragStep, modifier_status(modifiers), truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &drag);
   if (!pdd_ || !lockFixSaveContext()) {
@@ -745,6 +754,7 @@ void KPFigureView::mouseDragged(const QPointF& where, Qt::KeyboardModifiers modi
 void KPFigureView::mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers) {
   if (!pdd_) return;
   if (textEditor_ && textEditor_->stopResizing()) textEditor_->resetResizingPolicy();
+  KPEventsWrapper::setModifiers(static_cast<uint32_t>(modifiers.toInt()));
   kel_EventRecord up = make_record(kEventMouseUp, modifier_status(modifiers), truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &up);
   bool skip_rest = false;

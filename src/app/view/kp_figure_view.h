@@ -174,6 +174,8 @@ class KPFigureView : public QWidget,
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  // A modifier key pressed or released alone.
+  void flagsChanged(QKeyEvent* event);
 
  private:
   void mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers);

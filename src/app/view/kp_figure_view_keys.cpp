@@ -2,6 +2,7 @@
 // KPFigureView::keyDown(event, window), which turns it into a kernel menu
 // command, a call of the kernel's key handler, input for the calculator or
 // a tool change in the tools palette.
+#include <QCursor>
 #include <QKeyEvent>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -9,6 +10,7 @@
 #include "kernel/window/main_commands.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/window/figure_events.h"
+#include "platform/kp_dialog.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/measure/calculator_window.h"
 #include "platform/kp_qt_bridge.h"
@@ -82,11 +84,35 @@ bool is_modifier_alone(const QKeyEvent* event) {
   }
 }
 
+bool is_modifier_key(int key) {
+  return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+         key == Qt::Key_AltGr;
+}
+
 }  // namespace
+
+// A modifier pressed or released alone: the kernel learns the new state at
+// once and tracks the mouse again, so that the cursor follows the grab key
+// without the mouse moving.
+void KPFigureView::flagsChanged(QKeyEvent* event) {
+  // Window systems differ on whether the key's own flag is in the event:
+  // it is put in on a press and taken out on a release.
+  Qt::KeyboardModifiers modifiers = event->modifiers();
+  const Qt::KeyboardModifier own = event->key() == Qt::Key_Shift     ? Qt::ShiftModifier
+                                   : event->key() == Qt::Key_Control ? Qt::ControlModifier
+                                   : event->key() == Qt::Key_Meta    ? Qt::MetaModifier
+                                                                     : Qt::AltModifier;
+  modifiers.setFlag(own, event->type() == QEvent::KeyPress);
+  KPEventsWrapper::setModifiers(static_cast<uint32_t>(modifiers.toInt()));
+  const QPointF at = toSheet(mapFromGlobal(QCursor::pos()));
+  kel_EventRecord record{kEventKey, 0, modifier_status(modifiers), static_cast<int32_t>(at.x()),
+                         static_cast<int32_t>(at.y()), 0, nullptr};
+  figure_view_track_mouse(kp_hwnd(this), &record);
+}
 
 void KPFigureView::keyPressEvent(QKeyEvent* event) {
   if (is_modifier_alone(event)) {
-    QWidget::keyPressEvent(event);
+    if (is_modifier_key(event->key())) flagsChanged(event);
     return;
   }
   const uint32_t c = key_character(event);
@@ -100,12 +126,19 @@ void KPFigureView::keyPressEvent(QKeyEvent* event) {
   if (!taken) QWidget::keyPressEvent(event);
 }
 
-void KPFigureView::keyReleaseEvent(QKeyEvent* event) { QWidget::keyReleaseEvent(event); }
+void KPFigureView::keyReleaseEvent(QKeyEvent* event) {
+  if (is_modifier_key(event->key())) {
+    flagsChanged(event);
+    return;
+  }
+  QWidget::keyReleaseEvent(event);
+}
 
 bool KPFigureView::keyDown(QKeyEvent* event, HWND window) {
   KPFigureView* view = figure_view_of(current_figure_view);
   if (!view || !view->lockFixSaveContext()) return true;
   const Qt::KeyboardModifiers modifiers = event->modifiers();
+  KPEventsWrapper::setModifiers(static_cast<uint32_t>(modifiers.toInt()));
   const bool command = modifiers & Qt::ControlModifier;
   const bool option = modifiers & Qt::AltModifier;
   const bool key_down = event->type() == QEvent::KeyPress;

@@ -42,6 +42,11 @@ void save_undo_state(uint32_t limit) {
   EnableMenuItem(KPApplication::mainMenu(), kUndoMenuItem, limit ? 0u : MF_GRAYED | MF_DISABLED);
 }
 
+void restore_undo_menu_text() {
+  undo_offers_undo = 1;
+  set_undo_menu_text(kernel_string(kUndoItemText));
+}
+
 void save_undo_state_before_change() {
   save_undo_state(0);
   EnableMenuItem(KPApplication::mainMenu(), kUndoMenuItem, 0u);

@@ -21,6 +21,9 @@ void save_undo_state(uint32_t limit);
 // A full snapshot taken just before a change of the objects in place (a
 // drag): the Undo item stays available and brings that state back.
 void save_undo_state_before_change();
+// A figure window that becomes active shows the Undo item as a snapshot
+// leaves it: "Undo", offering to undo.
+void restore_undo_menu_text();
 
 // Exchanges the current figure and its undo copy.
 void undo_swap_state();

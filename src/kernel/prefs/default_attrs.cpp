@@ -302,7 +302,8 @@ void load_attrs_into_menus(const default_attr* attrs) {
     show(9, attrs->second_line_style + 1u);
     show(10, attrs->axes_style + 1u);
   }
-  if (!g_menu_ops.active) return;
+  // The hide/show tool works by its own mask, which no menu stands for.
+  if (!g_menu_ops.active || attribute_mask == ATTR_HIDE_SHOW) return;
   // The colour menus each set the mask; the others add their bit.
   static constexpr uint16_t kBits[] = {ATTR_COLOR,       ATTR_FILL,          ATTR_TEXT_COLOR,     ATTR_TAKE_TEXT,
                                        ATTR_THICKNESS,   ATTR_DOT_STYLE,     ATTR_POINT_STYLE,    ATTR_ANGLE_MARK_STYLE,

@@ -7,6 +7,7 @@
 #include "kernel/files/text_output.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/preferences.h"
+#include "platform/kernel_services.h"
 #include "platform/kp_files.h"
 #include "platform/mac_roman.h"
 
@@ -95,6 +96,16 @@ uint32_t restore_preference_text(const char* text, uint32_t len) {
   write_preferences(&restored, nullptr);
   init_default_attrs(nullptr);
   return used;
+}
+
+void import_preferences_file(const char* bytes, uint32_t len) {
+  // The header may follow one byte written before it by older versions.
+  const size_t header = std::strlen(kTxtPrefsHeader);
+  for (uint32_t off = 0; bytes && off <= 1; ++off)
+    if (len >= off + header && std::memcmp(bytes + off, kTxtPrefsHeader, header) == 0 &&
+        restore_preference_text(bytes + off, len - off) > 0)
+      return;
+  message_box_simple("The preferences cannot be read from this file.");
 }
 
 std::string preferences_plist(const prefs_rec& p) {

@@ -136,6 +136,10 @@ int32_t save_temp_preferences(char* dst);
 // the default attributes from it. Answers the bytes the text takes, 0 when
 // there is no preference header at text.
 uint32_t restore_preference_text(const char* text, uint32_t len);
+// A preferences file opened by the user (its whole bytes): its preferences
+// replace the stored ones and the default attributes take them at once. A
+// file that holds no preference text changes nothing and says so.
+void import_preferences_file(const char* bytes, uint32_t len);
 // Parses the key=value lines of a preference text into a store.
 uint32_t parse_preference_text(const char* text, uint32_t len, MemoryPreferenceStore* into);
 

@@ -1,8 +1,13 @@
 #include "kernel/render/color_palette.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "kernel/render/colors.h"
+#include "kernel/text/kernel_strings.h"
+#include "kernel/tools/toolbox.h"
+#include "platform/kelvo_wrap_machine.h"
+#include "platform/win_constants.h"
 
 uint8_t palette_color_index = 40;
 
@@ -154,4 +159,51 @@ void palette_flags_from_mask(uint16_t mask, uint8_t flags[kPaletteMenuFlags]) {
   static constexpr uint16_t kBits[kPaletteMenuFlags] = {0x0004, 0x0200, 0x0400, 0x0800, 0x0001, 0x0002,
                                                         0x0008, 0x0010, 0x0020, 0x4000, 0x0040};
   for (int i = 0; i < kPaletteMenuFlags; ++i) flags[i] = (mask & kBits[i]) ? 1 : 0;
+}
+
+namespace {
+constexpr int kRowColorTitle = 471;
+constexpr int kRowOk = 342;
+constexpr int kCornerSquare = 9;
+}  // namespace
+
+LRESULT color_choice_dlgproc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      NSKelvoWrapMachine::setWindowText(dialog, kernel_string(kRowColorTitle));
+      NSKelvoWrapMachine::setDlgItemText(dialog, IDOK, kernel_string(kRowOk));
+      NSKelvoWrapMachine::sendDlgItemMessage(dialog, IDOK, WM_SETFONT, 0, 1);
+      return 0;
+    case WM_COMMAND:
+      return (wparam & 0xFFFF) == IDOK || (wparam & 0xFFFF) == IDCANCEL ? 1 : 0;
+    default:
+      return 0;
+  }
+}
+
+int32_t attrib_menus_height() {
+  int32_t h = 0;
+  for (int i = 0; i < 2; ++i)
+    if (attrib_menus[i]) h = std::max(h, attrib_menus[i]->rect.bottom - attrib_menus[i]->rect.top);
+  return h;
+}
+
+int palette_corner_square(const palette_painter& painter, int32_t x, int32_t y, int32_t px, int32_t py, int16_t mode) {
+  const int32_t b = toolbox_layout.button_height;
+  const int32_t left = x - kCornerSquare, top = y + b, right = x, bottom = y + b + kCornerSquare;
+  if (mode != 0) return px > left && px < right && py > top && py < bottom ? 1 : 0;
+  if (painter.fill_rect) painter.fill_rect(painter.context, left, top, right, bottom, back_color);
+  if (painter.line) {
+    painter.line(painter.context, left, top, right - 1, top, default_color);
+    painter.line(painter.context, right - 1, top, right - 1, bottom - 1, default_color);
+    painter.line(painter.context, right - 1, bottom - 1, left, bottom - 1, default_color);
+    painter.line(painter.context, left, bottom - 1, left, top, default_color);
+  }
+  return 1;
+}
+
+int32_t palette_corner_square_offset(const uint8_t flags[kPaletteMenuFlags]) {
+  int shown = 0;
+  for (int i = 0; flags && i < kPaletteMenuFlags; ++i) shown += flags[i] ? 1 : 0;
+  return shown >= 2 ? 2 * toolbox_layout.button_height + kCornerSquare : 0;
 }

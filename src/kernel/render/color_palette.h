@@ -62,3 +62,20 @@ LRESULT color_hexagon_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
 // pen 0x0004, fill 0x0200, text 0x0400, then 0x0800, 0x0001, 0x0002,
 // 0x0008, 0x0010, 0x0020, 0x4000, 0x0040.
 void palette_flags_from_mask(uint16_t mask, uint8_t flags[kPaletteMenuFlags]);
+
+// The colour choice dialog: 272 gives it its title (Color) and its OK
+// button's text, in the dialog font; 273 with OK (1) or Cancel (2) answers
+// 1, every other message 0.
+LRESULT color_choice_dlgproc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// The larger of the heights of the pen and fill colour menus of the
+// attribute bar.
+int32_t attrib_menus_height();
+// The small square in the corner of the palette window, 9 pixels, from
+// (x - 9, y + b) to (x, y + b + 9) with b the attribute button size. Mode 0
+// paints it (background filled, framed in the default colour) and answers
+// 1; any other mode answers whether (px, py) lies strictly inside it.
+int palette_corner_square(const palette_painter& painter, int32_t x, int32_t y, int32_t px, int32_t py, int16_t mode);
+// Where the square goes: 2 b + 9 when two or more attribute menus are shown
+// (flags as palette_flags_from_mask gives them), else 0.
+int32_t palette_corner_square_offset(const uint8_t flags[kPaletteMenuFlags]);

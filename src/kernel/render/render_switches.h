@@ -10,6 +10,7 @@ extern uint8_t render_switch_b;
 // Pen steps per device pixel of the conic tracer. Always 1 on screen; a
 // value below 1 is taken as 1.
 extern int16_t conic_resolution;
-// When set, strokes are drawn one thickness step thicker. Nothing sets it
-// yet; the conic drawing reads it.
+// Presentation mode: strokes are drawn one thickness step thicker (the
+// conic drawing and the springs read it) and texts are shown as outlined,
+// hollow glyphs. Nothing in the program turns it on.
 extern uint8_t thicken_strokes;

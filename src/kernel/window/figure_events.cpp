@@ -1,4 +1,5 @@
 #include "kernel/window/figure_events.h"
+#include "platform/kp_cursor.h"
 #include "kernel/window/figure_popup.h"
 
 #include <algorithm>
@@ -636,10 +637,11 @@ void figure_view_track_mouse(void* view, const kel_EventRecord* event) {
   const HCURSOR open_hand = kernel_cursors[CURSOR_DESIGNATE_123];
   const HCURSOR closed_hand = kernel_cursors[CURSOR_DESIGNATE_119];
   const bool pending = objlist_count(figure()->inputs) > 0;
+  // The cursor on screen, whoever set it last.
+  const HCURSOR shown = KPCursor::lastSet();
   if (grab && !pending) {
-    if (current_cursor != open_hand && current_cursor != closed_hand)
-      update_cursor(mouse_tracking ? closed_hand : open_hand);
-  } else if (!grab && current_cursor == open_hand) {
+    if (shown != open_hand && shown != closed_hand) update_cursor(mouse_tracking ? closed_hand : open_hand);
+  } else if (!grab && shown == open_hand) {
     update_cursor(mouse_tracking ? closed_hand : open_hand);
   }
 }

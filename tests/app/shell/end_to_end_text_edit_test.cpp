@@ -28,14 +28,8 @@
 namespace {
 
 object* make_text_like(kelvo_win_info* fig, construct_class* cls, const char* text, int x, int y) {
-  current_class = cls;
-  objlist_clear(fig->inputs);
-  uint16_t created = 0;
-  object* o = create_object(0, &created, 1, 1, 0);
-  current_class = nullptr;
-  if (!o || !o->te || !set_text_record_text(o->te, text)) return nullptr;
-  o->state &= ~OBJ_NEW;
-  o->settings.visible = 1;
+  object* o = FigureTest::makeTextLike(fig, cls, text);
+  if (!o) return nullptr;
   o->te->pos = te_point{x, y};
   o->te->size = te_size{220, 30};
   o->te->regen_pending = 1;

@@ -21,8 +21,9 @@
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
-#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/text/text_record.h"
@@ -81,6 +82,30 @@ class FigureTest : public ShellTest {
     spin(10);
   }
 
+  // A segment drawn with its tool between two clicks; the pointer after.
+  static void drawSegment(KPFigureView* view, QPoint from, QPoint to) {
+    chooseTool(view, &classe_segment);
+    click(view, from);
+    click(view, to);
+    chooseTool(view, nullptr);
+  }
+
+  // A text-like object of the class (a text, a number...) made in the
+  // figure with the text given, shown; null when it cannot be made.
+ public:
+  static object* makeTextLike(kelvo_win_info* fig, construct_class* cls, const char* text) {
+    current_class = cls;
+    objlist_clear(fig->inputs);
+    uint16_t created = 0;
+    object* o = create_object(0, &created, 1, 1, 0);
+    current_class = nullptr;
+    if (!o || !o->te || !set_text_record_text(o->te, text)) return nullptr;
+    o->state &= ~OBJ_NEW;
+    o->settings.visible = 1;
+    return o;
+  }
+
+ protected:
   // Press at `from`, move in steps to `to` (waiting past the drag threshold),
   // release there.
   static void drag(KPFigureView* view, QPoint from, QPoint to) {

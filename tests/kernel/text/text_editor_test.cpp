@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontDialog>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/model/engine_fixture.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/render_switches.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -395,3 +397,82 @@ TEST_F(TextEditor, SwitchingKeepsTheTextOfANumberItHolds) {
 }
 
 }  // namespace
+
+// Presentation mode: what is shown is outlined and hollow, what is stored
+// keeps its plain fill, and leaving the mode gives the colour back.
+TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
+  thicken_strokes = 1;
+  object* value = number("2,5");
+  object* t = text("Hello $1$", {value});
+  open(t);
+  auto* shown = static_cast<QTextDocument*>(t->te->display_string);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 7), 9.0) << "the value shown too";
+  {
+    QTextCursor c(shown);
+    c.setPosition(1);
+    EXPECT_NE(c.charFormat().textOutline().style(), Qt::NoPen);
+    EXPECT_EQ(c.charFormat().foreground().color().alpha(), 0);
+  }
+  select(5, 5);
+  key(editor, Qt::Key_Exclam, QStringLiteral("!"));
+  editor->textToObject(false);
+  EXPECT_STREQ(t->te->text, "Hello! $1$");
+  auto* stored = static_cast<QTextDocument*>(t->te->stored_string);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(stored, 0), 0.0);
+  {
+    QTextCursor c(stored);
+    c.setPosition(1);
+    EXPECT_EQ(c.charFormat().textOutline().style(), Qt::NoPen);
+    EXPECT_EQ(c.charFormat().foreground().color().alpha(), 255);
+  }
+  shown = static_cast<QTextDocument*>(t->te->display_string);
+  EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
+
+  // Out of the mode a stroke width of 0 brings back the glyphs' colour.
+  thicken_strokes = 0;
+  NSKelvoTextView::setStrokeWidth(shown, 0.0);
+  QTextCursor c(shown);
+  c.setPosition(1);
+  EXPECT_EQ(c.charFormat().textOutline().style(), Qt::NoPen);
+  EXPECT_EQ(c.charFormat().foreground().color().alpha(), 255);
+}
+
+// The script buttons show in every font panel that is shown, act on the
+// text being edited there, and stay hidden while asked to.
+TEST_F(TextEditor, TheScriptButtonsShowInTheFontPanelAndActOnTheEditedText) {
+  object* t = text("abc", {});
+  t->te->format.size = 12;
+  open(t);
+  KPGeoDocument::currentInfo()->cur_text = t;
+  editor->kelvoShowWindow(true);
+  NSKelvoTextEditor::initFontPanelaccessories();
+  select(1, 2);
+  {
+    QFontDialog panel;
+    panel.setOption(QFontDialog::NoButtons);
+    panel.show();
+    QCheckBox* superscript = NSKelvoTextEditor::superscriptButton();
+    ASSERT_NE(superscript, nullptr);
+    EXPECT_EQ(superscript->window(), &panel);
+    EXPECT_TRUE(superscript->isVisible());
+    superscript->click();
+    EXPECT_EQ(formatAt(1).verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_TRUE(superscript->isChecked());
+    QCheckBox* subscript = NSKelvoTextEditor::subscriptButton();
+    subscript->click();
+    EXPECT_EQ(formatAt(1).verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_FALSE(superscript->isChecked());
+  }
+  // The buttons went with their panel; the next panel gets new ones, hidden
+  // while a font is chosen for something else than the edited text.
+  NSKelvoTextEditor::setFontPanelAccessories(true);
+  QFontDialog other;
+  other.show();
+  ASSERT_NE(NSKelvoTextEditor::superscriptButton(), nullptr);
+  EXPECT_EQ(NSKelvoTextEditor::superscriptButton()->window(), &other);
+  EXPECT_FALSE(NSKelvoTextEditor::superscriptButton()->isVisible());
+  NSKelvoTextEditor::setFontPanelAccessories(false);
+}
