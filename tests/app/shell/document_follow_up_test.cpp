@@ -58,9 +58,10 @@ TEST_F(DocumentFollowUp, ShowingTheAttributeBarKeepsFigureWindowsBelowThePalette
   KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
   QMenuBar* bar = window->menuBar();
   ASSERT_TRUE(clickMenuItem(bar, "View", "Hide Attribute Palette"));
+  // A window moved up while the bar is hidden is already kept below the
+  // palette; showing the bar must keep it there too.
   window->move(window->frameGeometry().left(), 0);
   spin(10);
-  ASSERT_LT(window->frameGeometry().top(), NSKelvoToolsPanelView::getFigureWindowPosition().y());
   ASSERT_TRUE(clickMenuItem(bar, "View", "Show Attribute Palette"));
   spin(10);
   EXPECT_GE(window->frameGeometry().top(), NSKelvoToolsPanelView::getFigureWindowPosition().y());
