@@ -93,11 +93,13 @@ struct PenWalk {
   explicit PenWalk(const PixelPen& p);
   void store(PixelPen& p) const;
 
-  // `Dash` false promises that no dash is active (it saves the test).
-  template <bool Dash = true>
+  // `Dash` false promises that no dash is active, `Cursor` false that the
+  // cursor lies in the buffer whenever its column lies in the row, `Column`
+  // false that the column does: each saves its test.
+  template <bool Dash = true, bool Cursor = true, bool Column = true>
   void plot_a() {
-    if (static_cast<uint32_t>(cursor_a) >= static_cast<uint32_t>(pixel_count) ||
-        static_cast<uint32_t>(column_a) >= static_cast<uint32_t>(row_width))
+    if ((Cursor && static_cast<uint32_t>(cursor_a) >= static_cast<uint32_t>(pixel_count)) ||
+        (Column && static_cast<uint32_t>(column_a) >= static_cast<uint32_t>(row_width)))
       return;
     uint32_t c = ink;
     if (Dash && dash_active) {
@@ -121,7 +123,7 @@ struct PenWalk {
   // A thick plot of cursor A (B) across rows (`across_rows`) or along its
   // row: every pixel takes the centre's dash decision, the cursor ends
   // where it started.
-  template <bool B, bool AcrossRows, bool Dash = true>
+  template <bool B, bool AcrossRows, bool Dash = true, bool Cursor = true, bool Column = true>
   void plot_thick() {
     int32_t& cursor = B ? cursor_b : cursor_a;
     int32_t& column = B ? column_b : column_a;
@@ -135,11 +137,11 @@ struct PenWalk {
         plot_b<Dash>();
       } else {
         phase_a = phase;
-        plot_a<Dash>();
+        plot_a<Dash, Cursor, Column>();
       }
     };
     if (B) plot_b<Dash>();
-    else plot_a<Dash>();
+    else plot_a<Dash, Cursor, Column>();
     for (int i = 0; i < half_width; ++i) {
       cursor += step;
       column += column_step;

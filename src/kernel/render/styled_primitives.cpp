@@ -190,13 +190,14 @@ template <class Plot, class Major, class Minor>
 // The walk on the pen's inline copy, one instance per plot and direction.
 // The copy is a local of its own so that the compiler keeps it in
 // registers: no store into the buffer can be taken for a change to it.
-template <int Plot, bool Dash>
+template <int Plot, bool Dash, int Known>
 void walk_line_fast(PenWalk& pen, int32_t ix1, int32_t iy1, int64_t major_len, int64_t minor_len, bool x_major,
                     bool minor_up, double rx1, double ry1, double rx2, double ry2) {
   PenWalk w = pen;
   auto plot = [&w] {
-    if constexpr (Plot == 0) w.plot_a<Dash>();
-    else w.plot_thick<false, Plot == 2, Dash>();
+    // Known 1: every column lies in the row; 2: every row in the buffer.
+    if constexpr (Plot == 0) w.plot_a<Dash, Known != 2, Known != 1>();
+    else w.plot_thick<false, Plot == 2, Dash, Known != 2, Known != 1>();
   };
   // Cursor A moved by `by` in the buffer and `col` columns.
   auto major = [&w](int32_t by, int32_t col) {
@@ -246,9 +247,25 @@ void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double 
     PenWalk w(pixel_pen);
     const int plot = line_plot == pen_plot_pixel_a ? 0 : line_plot == pen_plot_a_wide_h ? 1 : 2;
     using Walk = void (*)(PenWalk&, int32_t, int32_t, int64_t, int64_t, bool, bool, double, double, double, double);
-    static constexpr Walk walks[2][3] = {{walk_line_fast<0, false>, walk_line_fast<1, false>, walk_line_fast<2, false>},
-                                         {walk_line_fast<0, true>, walk_line_fast<1, true>, walk_line_fast<2, true>}};
-    walks[w.dash_active != 0][plot](w, ix1, iy1, major_len, minor_len, x_major, minor_up, rx1, ry1, rx2, ry2);
+    // The major axis moves exactly major_len pixels: when all of them (and
+    // a thick plot's spread along it) lie inside the device, that axis
+    // needs no test at each pixel.
+    const int32_t spread = plot == 0 ? 0 : w.half_width;
+    int known = 0;
+    if (w.row_width > 0) {
+      const int64_t along_row = plot == 1 ? spread : 0, across_rows = plot == 2 ? spread : 0;
+      const int64_t column = w.column_a, row = (int64_t{w.cursor_a} - w.column_a) / w.row_width;
+      const int64_t rows = w.pixel_count / w.row_width;
+      if (x_major && column - along_row >= 0 && column + major_len + along_row < w.row_width) known = 1;
+      if (!x_major && row - across_rows >= 0 && row + major_len + across_rows < rows) known = 2;
+    }
+#define KELVO_LINE_WALKS(dash)                                                                          \
+  {{walk_line_fast<0, dash, 0>, walk_line_fast<0, dash, 1>, walk_line_fast<0, dash, 2>},               \
+   {walk_line_fast<1, dash, 0>, walk_line_fast<1, dash, 1>, walk_line_fast<1, dash, 2>},               \
+   {walk_line_fast<2, dash, 0>, walk_line_fast<2, dash, 1>, walk_line_fast<2, dash, 2>}}
+    static constexpr Walk walks[2][3][3] = {KELVO_LINE_WALKS(false), KELVO_LINE_WALKS(true)};
+#undef KELVO_LINE_WALKS
+    walks[w.dash_active != 0][plot][known](w, ix1, iy1, major_len, minor_len, x_major, minor_up, rx1, ry1, rx2, ry2);
     w.store(pixel_pen);
     return;
   }
