@@ -230,8 +230,9 @@ namespace {
 // traversal order, over any pen: the plots and steps are the pen's
 // operations or their inline copies.
 template <class Vertical, class Horizontal, class Row, class Forward, class Backward>
-[[gnu::always_inline]] inline void walk_arc_piece(double r2, int64_t x, int64_t y, int64_t xe, int64_t ye, Vertical vertical,
-                    Horizontal horizontal, Row row, Forward forward, Backward backward) {
+[[gnu::always_inline]] inline void walk_arc_piece(double r2, int64_t x, int64_t y, int64_t xe, int64_t ye,
+                                                  Vertical vertical, Horizontal horizontal, Row row, Forward forward,
+                                                  Backward backward) {
   auto decision = [r2](double a, double b) { return round_wide(a * a + b * b - r2); };
 
   int octant;

@@ -133,9 +133,9 @@ namespace {
 // `minor_step(b)` steps along the minor axis when b is true (an inline copy
 // can take it without a branch, which the walk would mispredict at random).
 template <class Plot, class Major, class Minor>
-[[gnu::always_inline]] inline void walk_pixel_line(int32_t ix1, int32_t iy1, int64_t major_len, int64_t minor_len, bool x_major, bool minor_up,
-                     double rx1, double ry1, double rx2, double ry2, Plot line_plot, Major major_step,
-                     Minor minor_step) {
+[[gnu::always_inline]] inline void walk_pixel_line(int32_t ix1, int32_t iy1, int64_t major_len, int64_t minor_len,
+                                                   bool x_major, bool minor_up, double rx1, double ry1, double rx2,
+                                                   double ry2, Plot line_plot, Major major_step, Minor minor_step) {
   line_plot();
   if (minor_len == 0 || std::llabs(minor_len) == major_len) {
     for (int64_t i = 0; i < major_len; ++i) {
