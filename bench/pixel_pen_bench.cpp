@@ -1,7 +1,9 @@
 // Stroking 10,000 one-pixel segments of random length and direction into a
-// 1,600 x 1,000 device: with the pixel pen, and through the device context.
+// 1,600 x 1,000 device: with the pixel pen, with a plain walk that stores
+// the pixels directly (the floor), and through the device context.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -11,6 +13,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/pixel_pen.h"
+#include "kernel/render/styled_primitives.h"
 
 namespace {
 
@@ -31,35 +34,47 @@ DisplayDevice* device() {
   return bench::display_device();
 }
 
-// A plain Bresenham walk with the pen's cursor steps.
-void pen_line(DisplayDevice* dd, const Segment& s) {
-  begin_pixel_stroke(dd, s.x0, s.y0, 0x0000FF);
-  const int dx = std::abs(s.x1 - s.x0), dy = std::abs(s.y1 - s.y0);
-  const auto stepx = s.x1 > s.x0 ? pen_cursor_next : pen_cursor_prev;
-  const auto stepy = s.y1 > s.y0 ? pen_cursor_down : pen_cursor_up;
-  int err = dx - dy;
-  for (int n = std::max(dx, dy); n >= 0; --n) {
-    pen_plot_table[0]();
-    const int e2 = 2 * err;
-    if (e2 > -dy) {
-      err -= dy;
-      stepx();
-    }
-    if (e2 < dx) {
-      err += dx;
-      stepy();
-    }
-  }
-}
-
+// The pen's own route for a segment: clipping, then its midpoint walk.
 void BM_PixelPenSegments(benchmark::State& state) {
   DisplayDevice* dd = device();
   const auto segs = segments();
   for (auto _ : state)
-    for (const auto& s : segs) pen_line(dd, s);
+    for (const auto& s : segs) draw_segment_styled(dd, s.x0, s.y0, s.x1, s.y1, 0x0000FF, 0, nullptr, 0);
   destroy_display_device(dd);
 }
 BENCHMARK(BM_PixelPenSegments)->Unit(benchmark::kMillisecond);
+
+// The floor: a plain Bresenham walk storing the same colour into the same
+// buffer, with no pen at all.
+void BM_PlainWalkSegments(benchmark::State& state) {
+  DisplayDevice* dd = device();
+  const auto segs = segments();
+  uint32_t* px = dd->bm->pixels;
+  const int pitch = dd->bm->pitch;
+  const uint32_t ink = pixel_of_color(0x0000FF);
+  for (auto _ : state)
+    for (const auto& s : segs) {
+      const int dx = std::abs(s.x1 - s.x0), dy = std::abs(s.y1 - s.y0);
+      const int sx = s.x1 > s.x0 ? 1 : -1, sy = s.y1 > s.y0 ? pitch : -pitch;
+      int at = s.y0 * pitch + s.x0;
+      int err = dx - dy;
+      for (int n = std::max(dx, dy); n >= 0; --n) {
+        px[at] = ink;
+        const int e2 = 2 * err;
+        if (e2 > -dy) {
+          err -= dy;
+          at += sx;
+        }
+        if (e2 < dx) {
+          err += dx;
+          at += sy;
+        }
+      }
+      benchmark::ClobberMemory();
+    }
+  destroy_display_device(dd);
+}
+BENCHMARK(BM_PlainWalkSegments)->Unit(benchmark::kMillisecond);
 
 void BM_DeviceContextSegments(benchmark::State& state) {
   DisplayDevice* dd = device();

@@ -94,6 +94,34 @@ void pen_plot_pixel_b() {
 
 PenPlot pen_plot_pair[2] = {pen_plot_pixel_a, pen_plot_pixel_b};
 
+PenWalk::PenWalk(const PixelPen& p)
+    : buffer(p.buffer),
+      row_width(p.row_width),
+      pixel_count(p.pixel_count),
+      cursor_a(p.cursor_a),
+      column_a(p.column_a),
+      cursor_b(p.cursor_b),
+      column_b(p.column_b),
+      ink(pixel_of_color(p.color)),
+      off_ink(pixel_of_color(back_color)),
+      period(p.period ? p.period : 1),
+      dash_active(p.dash_active),
+      on_length(p.on_length),
+      phase_a(p.phase_a),
+      counter_b(p.counter_b),
+      half_width(p.half_width) {}
+
+void PenWalk::store(PixelPen& p) const {
+  p.cursor_a = cursor_a;
+  p.column_a = column_a;
+  p.cursor_b = cursor_b;
+  p.column_b = column_b;
+  p.phase_a = phase_a;
+  p.counter_b = counter_b;
+}
+
+bool pen_plots_are_plain() { return pen_plot_pair[0] == pen_plot_pixel_a && pen_plot_pair[1] == pen_plot_pixel_b; }
+
 namespace {
 
 // A thick plot: every pixel of the cross-section takes the dash decision of

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <type_traits>
 
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -225,18 +226,13 @@ bool build_arc_lists(const DisplayDevice* dd, double cx, double cy, double r, ui
 
 namespace {
 
-// One piece of the walk, from (x, y) down to (xe, ye) in traversal order,
-// with cursor A (mode 0), cursor B (mode 1) or both (mode 2).
-void draw_arc_piece(DisplayDevice* dd, const arc_lists& lists, int64_t x, int64_t y, int64_t xe, int64_t ye,
-                    uint8_t mode) {
-  begin_pixel_span(dd, lists.cx, lists.cy, static_cast<int32_t>(x), static_cast<int32_t>(y), mode);
-  const auto row = pen_cursors_down;
-  const auto forward = mode == 0 ? pen_cursor_next : mode == 1 ? pen_cursor_b_prev : pen_cursors_spread;
-  const auto backward = mode == 0 ? pen_cursor_prev : mode == 1 ? pen_cursor_b_next : pen_cursors_close;
-  const bool thick = pixel_pen.half_width != 0;
-  const PenPlot vertical = pen_plot_table[mode * 3 + (thick ? 2 : 0)];
-  const PenPlot horizontal = pen_plot_table[mode * 3 + (thick ? 1 : 0)];
-  const double r2 = lists.r2;
+// The midpoint circle walk of one piece, from (x, y) down to (xe, ye) in
+// traversal order, over any pen: the plots and steps are the pen's
+// operations or their inline copies.
+template <class Vertical, class Horizontal, class Row, class Forward, class Backward>
+[[gnu::always_inline]] inline void walk_arc_piece(double r2, int64_t x, int64_t y, int64_t xe, int64_t ye,
+                                                  Vertical vertical, Horizontal horizontal, Row row, Forward forward,
+                                                  Backward backward) {
   auto decision = [r2](double a, double b) { return round_wide(a * a + b * b - r2); };
 
   int octant;
@@ -328,6 +324,65 @@ void draw_arc_piece(DisplayDevice* dd, const arc_lists& lists, int64_t x, int64_
       backward();
     }
   }
+}
+
+// The walk on the pen's inline copy, for cursor A (mode 0), B (1) or both.
+template <int Mode, bool Thick, bool Dash>
+void walk_arc_piece_fast(double r2, int64_t x, int64_t y, int64_t xe, int64_t ye) {
+  PenWalk w(pixel_pen);
+  auto plot = [&w](auto across_rows) {
+    constexpr bool rows = decltype(across_rows)::value;
+    if constexpr (Mode != 1) {
+      if constexpr (Thick) w.plot_thick<false, rows, Dash>();
+      else w.plot_a<Dash>();
+    }
+    if constexpr (Mode != 0) {
+      if constexpr (Thick) w.plot_thick<true, rows, Dash>();
+      else w.plot_b<Dash>();
+    }
+  };
+  auto vertical = [&] { plot(std::true_type{}); };
+  auto horizontal = [&] { plot(std::false_type{}); };
+  auto row = [&w] { w.down_both(); };
+  auto forward = [&w] {
+    if constexpr (Mode != 1) w.next_a();
+    if constexpr (Mode != 0) w.prev_b();
+  };
+  auto backward = [&w] {
+    if constexpr (Mode != 1) w.prev_a();
+    if constexpr (Mode != 0) w.next_b();
+  };
+  walk_arc_piece(r2, x, y, xe, ye, vertical, horizontal, row, forward, backward);
+  w.store(pixel_pen);
+}
+
+// One piece of the walk, from (x, y) down to (xe, ye) in traversal order,
+// with cursor A (mode 0), cursor B (mode 1) or both (mode 2).
+void draw_arc_piece(DisplayDevice* dd, const arc_lists& lists, int64_t x, int64_t y, int64_t xe, int64_t ye,
+                    uint8_t mode) {
+  begin_pixel_span(dd, lists.cx, lists.cy, static_cast<int32_t>(x), static_cast<int32_t>(y), mode);
+  const bool thick = pixel_pen.half_width != 0;
+  // The stroke (not the fill pass) with the pen's own plots runs inline.
+  if (!pixel_pen.fill_mode && pen_plots_are_plain() && mode <= 2) {
+    using Walk = void (*)(double, int64_t, int64_t, int64_t, int64_t);
+    static constexpr Walk walks[2][2][3] = {
+        {{walk_arc_piece_fast<0, false, false>, walk_arc_piece_fast<1, false, false>,
+          walk_arc_piece_fast<2, false, false>},
+         {walk_arc_piece_fast<0, true, false>, walk_arc_piece_fast<1, true, false>,
+          walk_arc_piece_fast<2, true, false>}},
+        {{walk_arc_piece_fast<0, false, true>, walk_arc_piece_fast<1, false, true>,
+          walk_arc_piece_fast<2, false, true>},
+         {walk_arc_piece_fast<0, true, true>, walk_arc_piece_fast<1, true, true>,
+          walk_arc_piece_fast<2, true, true>}}};
+    walks[pixel_pen.dash_active != 0][thick][mode](lists.r2, x, y, xe, ye);
+    return;
+  }
+  const auto row = pen_cursors_down;
+  const auto forward = mode == 0 ? pen_cursor_next : mode == 1 ? pen_cursor_b_prev : pen_cursors_spread;
+  const auto backward = mode == 0 ? pen_cursor_prev : mode == 1 ? pen_cursor_b_next : pen_cursors_close;
+  const PenPlot vertical = pen_plot_table[mode * 3 + (thick ? 2 : 0)];
+  const PenPlot horizontal = pen_plot_table[mode * 3 + (thick ? 1 : 0)];
+  walk_arc_piece(lists.r2, x, y, xe, ye, vertical, horizontal, row, forward, backward);
 }
 
 }  // namespace

@@ -126,29 +126,21 @@ bool clip_line_to_view(const DisplayDevice* dd, double x1, double y1, double x2,
 
 // ------------------------------------------------------------- pixel line
 
-void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double rx1, double ry1, double rx2,
-                     double ry2, uint32_t) {
-  const bool x_major = std::abs(int64_t{ix2} - ix1) >= std::abs(int64_t{iy2} - iy1);
-  if (x_major ? ix2 < ix1 : iy2 < iy1) {
-    std::swap(ix1, ix2);
-    std::swap(iy1, iy2);
-  }
-  if (x_major ? rx2 < rx1 : ry2 < ry1) {
-    std::swap(rx1, rx2);
-    std::swap(ry1, ry2);
-  }
-  // The pen starts at the first endpoint; begin_pixel_stroke placed it.
-  const int64_t major_len = x_major ? int64_t{ix2} - ix1 : int64_t{iy2} - iy1;
-  const int64_t minor_len = x_major ? int64_t{iy2} - iy1 : int64_t{ix2} - ix1;
-  const auto major_step = x_major ? pen_cursor_next : pen_cursor_down;
-  const bool minor_up = minor_len < 0;
-  const auto minor_step = x_major ? (minor_up ? pen_cursor_up : pen_cursor_down)
-                                  : (minor_up ? pen_cursor_prev : pen_cursor_next);
+namespace {
+
+// The midpoint walk of draw_pixel_line over any pen: `plot` and
+// `major_step` are the pen's operations or their inline copies,
+// `minor_step(b)` steps along the minor axis when b is true (an inline copy
+// can take it without a branch, which the walk would mispredict at random).
+template <class Plot, class Major, class Minor>
+[[gnu::always_inline]] inline void walk_pixel_line(int32_t ix1, int32_t iy1, int64_t major_len, int64_t minor_len,
+                                                   bool x_major, bool minor_up, double rx1, double ry1, double rx2,
+                                                   double ry2, Plot line_plot, Major major_step, Minor minor_step) {
   line_plot();
   if (minor_len == 0 || std::llabs(minor_len) == major_len) {
     for (int64_t i = 0; i < major_len; ++i) {
       major_step();
-      if (minor_len != 0) minor_step();
+      minor_step(minor_len != 0);
       line_plot();
     }
     return;
@@ -183,18 +175,107 @@ void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double 
     }
   }
   for (int64_t i = 1; i < major_len; ++i) {
-    if (d > 0) {
-      d += diag;
-      minor_step();
-    } else {
-      d += straight;
-    }
+    const bool diagonal = d > 0;
+    d += diagonal ? diag : straight;
+    minor_step(diagonal);
     major_step();
     line_plot();
   }
   major_step();
-  if (d > 0) minor_step();
+  minor_step(d > 0);
   line_plot();
+}
+
+
+// The walk on the pen's inline copy, one instance per plot and direction.
+// The copy is a local of its own so that the compiler keeps it in
+// registers: no store into the buffer can be taken for a change to it.
+template <int Plot, bool Dash, int Known>
+void walk_line_fast(PenWalk& pen, int32_t ix1, int32_t iy1, int64_t major_len, int64_t minor_len, bool x_major,
+                    bool minor_up, double rx1, double ry1, double rx2, double ry2) {
+  PenWalk w = pen;
+  auto plot = [&w] {
+    // Known 1: every column lies in the row; 2: every row in the buffer.
+    if constexpr (Plot == 0) w.plot_a<Dash, Known != 2, Known != 1>();
+    else w.plot_thick<false, Plot == 2, Dash, Known != 2, Known != 1>();
+  };
+  // Cursor A moved by `by` in the buffer and `col` columns.
+  auto major = [&w](int32_t by, int32_t col) {
+    return [&w, by, col] {
+      w.cursor_a += by;
+      w.column_a += col;
+    };
+  };
+  auto minor = [&w](int32_t by, int32_t col) {
+    return [&w, by, col](bool step) {
+      w.cursor_a += step ? by : 0;
+      w.column_a += step ? col : 0;
+    };
+  };
+  const int32_t row = w.row_width;
+  const int32_t up = minor_up ? -1 : 1;
+  if (x_major)
+    walk_pixel_line(ix1, iy1, major_len, minor_len, x_major, minor_up, rx1, ry1, rx2, ry2, plot, major(1, 1),
+                    minor(up * row, 0));
+  else
+    walk_pixel_line(ix1, iy1, major_len, minor_len, x_major, minor_up, rx1, ry1, rx2, ry2, plot, major(row, 0),
+                    minor(up, up));
+  pen = w;
+}
+
+}  // namespace
+
+void draw_pixel_line(int32_t ix1, int32_t iy1, int32_t ix2, int32_t iy2, double rx1, double ry1, double rx2,
+                     double ry2, uint32_t) {
+  const bool x_major = std::abs(int64_t{ix2} - ix1) >= std::abs(int64_t{iy2} - iy1);
+  if (x_major ? ix2 < ix1 : iy2 < iy1) {
+    std::swap(ix1, ix2);
+    std::swap(iy1, iy2);
+  }
+  if (x_major ? rx2 < rx1 : ry2 < ry1) {
+    std::swap(rx1, rx2);
+    std::swap(ry1, ry2);
+  }
+  // The pen starts at the first endpoint; begin_pixel_stroke placed it.
+  const int64_t major_len = x_major ? int64_t{ix2} - ix1 : int64_t{iy2} - iy1;
+  const int64_t minor_len = x_major ? int64_t{iy2} - iy1 : int64_t{ix2} - ix1;
+  const bool minor_up = minor_len < 0;
+  // The pen's own plots are walked inline; any other plot is called.
+  // (The thick plots draw nothing in fill mode; that rare case is called.)
+  if (pen_plots_are_plain() && (line_plot == pen_plot_pixel_a || (!pixel_pen.fill_mode &&
+                                (line_plot == pen_plot_a_wide_h || line_plot == pen_plot_a_wide_v)))) {
+    PenWalk w(pixel_pen);
+    const int plot = line_plot == pen_plot_pixel_a ? 0 : line_plot == pen_plot_a_wide_h ? 1 : 2;
+    using Walk = void (*)(PenWalk&, int32_t, int32_t, int64_t, int64_t, bool, bool, double, double, double, double);
+    // The major axis moves exactly major_len pixels: when all of them (and
+    // a thick plot's spread along it) lie inside the device, that axis
+    // needs no test at each pixel.
+    const int32_t spread = plot == 0 ? 0 : w.half_width;
+    int known = 0;
+    if (w.row_width > 0) {
+      const int64_t along_row = plot == 1 ? spread : 0, across_rows = plot == 2 ? spread : 0;
+      const int64_t column = w.column_a, row = (int64_t{w.cursor_a} - w.column_a) / w.row_width;
+      const int64_t rows = w.pixel_count / w.row_width;
+      if (x_major && column - along_row >= 0 && column + major_len + along_row < w.row_width) known = 1;
+      if (!x_major && row - across_rows >= 0 && row + major_len + across_rows < rows) known = 2;
+    }
+#define KELVO_LINE_WALKS(dash)                                                                          \
+  {{walk_line_fast<0, dash, 0>, walk_line_fast<0, dash, 1>, walk_line_fast<0, dash, 2>},               \
+   {walk_line_fast<1, dash, 0>, walk_line_fast<1, dash, 1>, walk_line_fast<1, dash, 2>},               \
+   {walk_line_fast<2, dash, 0>, walk_line_fast<2, dash, 1>, walk_line_fast<2, dash, 2>}}
+    static constexpr Walk walks[2][3][3] = {KELVO_LINE_WALKS(false), KELVO_LINE_WALKS(true)};
+#undef KELVO_LINE_WALKS
+    walks[w.dash_active != 0][plot][known](w, ix1, iy1, major_len, minor_len, x_major, minor_up, rx1, ry1, rx2, ry2);
+    w.store(pixel_pen);
+    return;
+  }
+  const auto major_step = x_major ? pen_cursor_next : pen_cursor_down;
+  const auto minor_step = x_major ? (minor_up ? pen_cursor_up : pen_cursor_down)
+                                  : (minor_up ? pen_cursor_prev : pen_cursor_next);
+  walk_pixel_line(ix1, iy1, major_len, minor_len, x_major, minor_up, rx1, ry1, rx2, ry2, line_plot, major_step,
+                  [minor_step](bool step) {
+                    if (step) minor_step();
+                  });
 }
 
 // --------------------------------------------------------- styled segment
