@@ -1,0 +1,83 @@
+// Small details of use met by a new user, each through the real window: the
+// list that asks which object was meant, labels under tools, the tool names,
+// the number editor, traces, menus and dialogs.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/document/kp_document.h"
+#include "app/panels/ambig_menu.h"
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/model/classes.h"
+#include "kernel/tools/selection.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+class EndToEndDetails : public FigureTest {};
+
+// Three perpendicular bisectors of a triangle meet in one point: a click
+// there asks which one was meant. The three lines differ, and the line under
+// the pointer is shown selected in the figure.
+TEST_F(EndToEndDetails, TheListOfConcurrentBisectorsTellsThemApartAndShowsTheHoveredOne) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint a(200, 100), b(100, 300), c(300, 300);
+  chooseTool(view, &classe_point);
+  for (QPoint p : {a, b, c}) click(view, p);
+  chooseTool(view, &classe_mediatrice);
+  for (auto [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}}) {
+    click(view, p);
+    click(view, q);
+  }
+  const std::vector<object*> bisectors = objectsOf(view->info(), &classe_mediatrice);
+  ASSERT_EQ(bisectors.size(), 3u);
+  chooseTool(view, nullptr);
+  view->invalidateFigure();
+  spin(30);
+  const QImage before = view->viewImage();
+
+  static std::vector<std::string> lines;
+  static int hovered_selection = -1;
+  static object* hovered = nullptr;
+  static QImage during;
+  lines.clear();
+  hovered_selection = -1;
+  hovered = nullptr;
+  QTimer::singleShot(50, [view] {
+    AmbigPopupController* c = AmbigPopupController::shared();
+    if (!c || !c->panel() || !c->panel()->isVisible() || c->cells().empty()) {
+      ADD_FAILURE() << "no list of candidates";
+      if (QWidget* open = QApplication::activePopupWidget()) open->close();
+      return;
+    }
+    for (const auto& cell : c->cells()) lines.push_back(cell->text().toStdString());
+    // The pointer rests on the top line.
+    const auto& top = c->cells().back();
+    const QPoint at = top->getRect().center().toPoint();
+    QMouseEvent move(QEvent::MouseMove, at, c->panel()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(c->panel(), &move);
+    QApplication::processEvents();
+    kelvo_win_info* fig = KPGeoDocument::currentInfo();
+    hovered_selection = objlist_count(fig->selection);
+    if (hovered_selection == 1) hovered = fig->selection->items[0];
+    during = view->viewImage();
+    QTest::mouseClick(c->panel(), Qt::LeftButton, {}, at);
+  });
+  click(view, QPoint(200, 225));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), 3u) << lines[0];
+  ASSERT_EQ(hovered_selection, 1);
+  EXPECT_NE(std::find(bisectors.begin(), bisectors.end(), hovered), bisectors.end());
+  EXPECT_NE(during, before) << "the hovered line is not shown in the figure";
+  ASSERT_EQ(objlist_count(view->info()->selection), 1);
+  EXPECT_EQ(view->info()->selection->items[0], hovered);
+}
+
+}  // namespace
