@@ -414,7 +414,10 @@ void distinguish_candidate_lines(const std::vector<object*>& objects, std::vecto
     if (!same[k] || !objects[k]) continue;
     const std::string kind = describe_object(objects[k], nullptr);
     const std::string full = describe_object_name(objects[k], nullptr).type_text;
-    if (full.size() > kind.size() && full.compare(0, kind.size(), kind) == 0) lines[k] += full.substr(kind.size());
+    if (full.size() <= kind.size() || full.compare(0, kind.size(), kind) != 0) continue;
+    // Parents without a name read "_": they tell nothing apart.
+    const std::string parents = full.substr(kind.size());
+    if (parents.find_first_not_of(":_, ") != std::string::npos) lines[k] += parents;
   }
   // ... and when even those have no names, their rank in the list does.
   for (size_t k = 0; k < lines.size(); ++k) same[k] = repeated(k);
