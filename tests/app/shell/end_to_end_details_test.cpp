@@ -80,4 +80,43 @@ TEST_F(EndToEndDetails, TheListOfConcurrentBisectorsTellsThemApartAndShowsTheHov
   EXPECT_EQ(view->info()->selection->items[0], hovered);
 }
 
+// The tool listed as "Apply a formula" applies an expression to numbers,
+// the one listed as "Expression" defines an expression; each shows its help.
+TEST_F(EndToEndDetails, TheExpressionToolsAreListedUnderTheirOwnNames) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  struct Case {
+    const char* listed;
+    construct_class* cls;
+    const char* help;
+  };
+  for (const Case& c : {Case{"Apply a formula", &classe_exp_num_app, "Applies an expression to numbers."},
+                        Case{"Expression", &classe_exp_num, "Defines an expression."}}) {
+    // The user opens the tools' list and releases on the line of that name.
+    menu* group = find_tool_menu(static_cast<int16_t>(tool_group(find_tool_id_by_name(c.cls->name))));
+    ASSERT_NE(group, nullptr);
+    auto* button = static_cast<QWidget*>(group->view);
+    NSGeoToolsPullDownController* list = nullptr;
+    for (int tries = 0; tries < 2 && !list; ++tries) {
+      QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+      spin(10);
+      list = NSGeoToolsPullDownController::openPullDown();
+    }
+    ASSERT_NE(list, nullptr) << c.listed;
+    QPoint global;
+    for (const auto& cell : list->cells())
+      if (cell->text() == QString::fromUtf8(c.listed)) global = list->view()->mapToGlobal(cell->getRect().center().toPoint());
+    ASSERT_FALSE(global.isNull()) << c.listed;
+    NSGeoToolsPullDown* pull = list->view();
+    const QPoint at = pull->mapFromGlobal(global);
+    QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pull, &move);
+    QTest::mouseRelease(pull, Qt::LeftButton, {}, at);
+    spin(10);
+    EXPECT_EQ(current_class, c.cls) << c.listed;
+    ASSERT_NE(current_class, nullptr);
+    EXPECT_STREQ(current_class->help_text, c.help);
+  }
+}
+
 }  // namespace
