@@ -186,7 +186,12 @@ void switch_text_edit_object(object* obj) {
       free_record(prev);
     if (prev && !text_empty(prev) && prev->classe != &classe_table && prev->classe != &classe_button) regenerate(prev);
   }
-  if (ended) text_edit_window = nullptr;
+  // The figure's picture left the edited object out while the editor
+  // showed it: it is drawn again with it.
+  if (ended) {
+    text_edit_window = nullptr;
+    invalidate_current_figure_window();
+  }
 
   object* active = fig->cur_text;
   if (active && active->te && type_of(active) != TYPE_TABLE && type_of(active) != TYPE_EQUATION) {

@@ -15,6 +15,7 @@
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/classes.h"
+#include "kernel/text/text_record.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_state.h"
 
@@ -116,6 +117,55 @@ TEST_F(EndToEndDetails, TheExpressionToolsAreListedUnderTheirOwnNames) {
     EXPECT_EQ(current_class, c.cls) << c.listed;
     ASSERT_NE(current_class, nullptr);
     EXPECT_STREQ(current_class->help_text, c.help);
+  }
+}
+
+// Marking an angle on labelled points leaves their labels as they were:
+// drawn, and with their text.
+TEST_F(EndToEndDetails, MarkingAnAngleKeepsTheLabelsOfItsPoints) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint a(200, 100), b(100, 300), c(300, 300);
+  const size_t existing = objectsOf(view->info(), &classe_point).size();
+  chooseTool(view, &classe_point);
+  for (auto [p, name] : {std::pair{a, "A"}, std::pair{b, "B"}, std::pair{c, "C"}}) {
+    click(view, p);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, name);
+    spin(10);
+  }
+  std::vector<object*> points = objectsOf(view->info(), &classe_point);
+  points.erase(points.begin(), points.begin() + static_cast<long>(existing));
+  ASSERT_EQ(points.size(), 3u);
+  chooseTool(view, nullptr);
+  view->invalidateFigure();
+  spin(20);
+  view->grab();
+  const QImage labelled = view->viewImage();
+  pickFromPalette(&classe_angle);
+  for (QPoint p : {a, b, c}) click(view, p);
+  ASSERT_EQ(objectsOf(view->info(), &classe_angle).size(), 1u);
+  pickFromPalette(kPointerTool);
+  spin(20);
+  // The picture as it is now, not drawn anew.
+  const QImage after = view->viewImage();
+  for (size_t i = 0; i < points.size(); ++i) {
+    object* point = points[i];
+    ASSERT_NE(point->te, nullptr);
+    EXPECT_STREQ(point->te->text, std::string(1, static_cast<char>('A' + i)).c_str());
+    // The label's place shows the same ink as before the mark.
+    tagPOINT corner{point->te->pos.x, point->te->pos.y};
+    view->localToGlobalDDM(&corner);
+    const QRect frame(corner.x, corner.y, point->te->size.w, point->te->size.h);
+    const auto ink = [&frame](const QImage& image) {
+      int count = 0;
+      for (int y = frame.top(); y <= frame.bottom(); ++y)
+        for (int x = frame.left(); x <= frame.right(); ++x) count += image.pixelColor(x, y) != Qt::white;
+      return count;
+    };
+    ASSERT_GT(ink(labelled), 0) << "label " << point->te->text;
+    EXPECT_GE(ink(after), ink(labelled)) << "label " << point->te->text;
   }
 }
 
