@@ -22,6 +22,7 @@
 #include "kernel/render/pixel_pen.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
@@ -163,6 +164,12 @@ void switch_text_edit_object(object* obj) {
     if (is_number_like(prev)) clear_pick_marks();
     if (obj && g_saved_proc) NSKelvoWrapMachine::setWindowLong(editor, kWindowProcIndex, g_saved_proc);
     if (g_ops.text_to_object) g_ops.text_to_object(editor, false);
+    // A number left as a lone sign is zero.
+    if (prev->classe == &classe_nombre && prev->te && prev->te->text && std::strcmp(prev->te->text, "-") == 0 &&
+        set_text_record_text(prev->te, "0")) {
+      prev->te->sel_start = prev->te->sel_end = 1;
+      recompute_object(prev);
+    }
     sort_objects_by_dependency();
     refresh_edit_references(prev, editor);
     const uint32_t sel = get_edit_selection(editor);

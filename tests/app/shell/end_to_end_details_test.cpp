@@ -169,4 +169,34 @@ TEST_F(EndToEndDetails, MarkingAnAngleKeepsTheLabelsOfItsPoints) {
   }
 }
 
+// In the number editor, with the whole number selected, "-" starts a
+// negative number as a digit starts a new one.
+TEST_F(EndToEndDetails, TheNumberEditorTakesTheSignOverTheWholeNumber) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_nombre);
+  click(view, QPoint(80, 80));
+  const std::vector<object*> numbers = objectsOf(view->info(), &classe_nombre);
+  ASSERT_EQ(numbers.size(), 1u);
+  object* number = numbers[0];
+  QWidget* editor = view->textEditor();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, "25");
+  spin(10);
+  ASSERT_STREQ(number->te->text, "25");
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "-3");
+  spin(10);
+  EXPECT_STREQ(number->te->text, "-3");
+  EXPECT_EQ(number->valeurs[0].info.rayon, -3);
+  // A sign left alone when the edit ends reads as zero.
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "-");
+  spin(10);
+  pickFromPalette(kPointerTool);
+  spin(10);
+  EXPECT_STREQ(number->te->text, "0");
+  EXPECT_EQ(number->valeurs[0].info.rayon, 0);
+}
+
 }  // namespace
