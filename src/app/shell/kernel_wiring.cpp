@@ -149,6 +149,10 @@ KPFigureWindow* current_figure_window() {
 
 void fill_window_services() {
   window_hooks h;
+  // The trace layer of the current figure: made when an object is marked
+  // for tracing, dropped when none is left and when the sheet scrolls.
+  h.create_static_display = [] { create_trace_display(KPGeoDocument::currentInfo()); };
+  h.free_static_display = [] { free_trace_display(KPGeoDocument::currentInfo()); };
   h.replay_running = [] { return ::replay_running != 0; };
   h.is_figure_description_visible = [](HWND window) {
     KPFigureWindow* w = figure_window_of(window);

@@ -17,6 +17,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 
 namespace {
@@ -197,6 +198,27 @@ TEST_F(EndToEndDetails, TheNumberEditorTakesTheSignOverTheWholeNumber) {
   spin(10);
   EXPECT_STREQ(number->te->text, "0");
   EXPECT_EQ(number->valeurs[0].info.rayon, 0);
+}
+
+// A point marked with the trace tool leaves its trail where it was dragged,
+// and the trail stays once the button is released.
+TEST_F(EndToEndDetails, ATraceStaysAfterTheDrag) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint from(150, 200), to(350, 200);
+  chooseTool(view, &classe_point);
+  click(view, from);
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_TRACE - 1].name));
+  click(view, from);
+  pickFromPalette(kPointerTool);
+  drag(view, from, to);
+  spin(30);
+  const QImage after = view->viewImage();
+  // The drag stops every 25 pixels: the point is drawn at each stop once
+  // the drag has begun.
+  int trail = 0;
+  for (int x = 200; x <= 325; x += 25) trail += inkNear(after, QPoint(x, 200), 3) > 0;
+  EXPECT_EQ(trail, 6) << "the trail is gone";
 }
 
 }  // namespace
