@@ -2,6 +2,7 @@
 // list that asks which object was meant, labels under tools, the tool names,
 // the number editor, traces, menus and dialogs.
 #include <QApplication>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -219,6 +220,40 @@ TEST_F(EndToEndDetails, ATraceStaysAfterTheDrag) {
   int trail = 0;
   for (int x = 200; x <= 325; x += 25) trail += inkNear(after, QPoint(x, 200), 3) > 0;
   EXPECT_EQ(trail, 6) << "the trail is gone";
+}
+
+// The menus keep their own font once the figure shows a measure: their
+// items are drawn as they were measured, in full.
+TEST_F(EndToEndDetails, TheMenusKeepTheirFontWhenTheFigureShowsAMeasure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
+  ASSERT_NE(window, nullptr);
+  QMenuBar* bar = window->menuBar();
+  const auto viewMenuPicture = [bar] {
+    QAction* title = nullptr;
+    for (QAction* a : bar->actions())
+      if (a->text().remove('&') == QStringLiteral("View")) title = a;
+    if (!title) return QImage();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
+    spin(30);
+    QWidget* open = QApplication::activePopupWidget();
+    const QImage picture = open ? open->grab().toImage() : QImage();
+    if (open) open->close();
+    spin(10);
+    return picture;
+  };
+  const QImage before = viewMenuPicture();
+  ASSERT_FALSE(before.isNull());
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  chooseTool(view, &classe_length);
+  click(view, QPoint(200, 200));
+  chooseTool(view, nullptr);
+  ASSERT_EQ(objectsOf(view->info(), &classe_length).size(), 1u);
+  spin(20);
+  EXPECT_EQ(viewMenuPicture(), before);
 }
 
 }  // namespace
