@@ -262,12 +262,13 @@ Art attribute_art(int index) {
       [](Canvas& c) { c.line(3, 16, 28, 16, K); },
       [](Canvas& c) { for (int x = 3; x < 29; x += 4) c.line(x, 16, x + 1, 16, K); },
       [](Canvas& c) { for (int x = 3; x < 29; x += 8) c.line(x, 16, x + 5, 16, K); },
-      // Point style: square, round, cross, small, large.
+      // Point style, in the order of the shapes a point takes: dot, square,
+      // ring, cross, plus.
+      [](Canvas& c) { c.disc(16, 16, 2.5, K); },
       [](Canvas& c) { c.fill_rect(12, 12, 19, 19, K); },
-      [](Canvas& c) { c.disc(16, 16, 4.5, K); },
+      [](Canvas& c) { c.circle(16, 16, 6, K); },
       [](Canvas& c) { c.line(11, 11, 21, 21, K); c.line(11, 21, 21, 11, K); },
-      [](Canvas& c) { c.fill_rect(14, 14, 17, 17, K); },
-      [](Canvas& c) { c.fill_rect(9, 9, 22, 22, K); },
+      [](Canvas& c) { c.line(10, 16, 22, 16, K); c.line(16, 10, 16, 22, K); },
       // Angle marks: plain, double, triple, with one, two and three ticks.
       [](Canvas& c) { c.line(4, 27, 29, 27, K); c.line(4, 27, 22, 6, K); c.arc(4, 27, 12, 0, 49, R); },
       [](Canvas& c) { c.line(4, 27, 29, 27, K); c.line(4, 27, 22, 6, K); c.arc(4, 27, 10, 0, 49, R); c.arc(4, 27, 14, 0, 49, R); },

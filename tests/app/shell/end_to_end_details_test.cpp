@@ -1,7 +1,10 @@
 // Small details of use met by a new user, each through the real window: the
 // list that asks which object was meant, labels under tools, the tool names,
 // the number editor, traces, menus and dialogs.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTimer>
@@ -15,7 +18,14 @@
 #include "app/panels/ambig_menu.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
+#include "app/panels/tool_icon.h"
+#include "app/prefs/preferences_window.h"
 #include "kernel/model/classes.h"
+#include "kernel/prefs/default_attrs.h"
+#include "kernel/prefs/dialog_controls.h"
+#include "kernel/prefs/prefs_dialog.h"
+#include "kernel/tools/toolbox.h"
+#include "platform/kp_qt_bridge.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_ids.h"
@@ -254,6 +264,90 @@ TEST_F(EndToEndDetails, TheMenusKeepTheirFontWhenTheFigureShowsAMeasure) {
   ASSERT_EQ(objectsOf(view->info(), &classe_length).size(), 1u);
   spin(20);
   EXPECT_EQ(viewMenuPicture(), before);
+}
+
+template <typename T>
+T* with_id(QObject* root, int id) {
+  if (!root) return nullptr;
+  for (T* c : root->findChildren<T*>()) {
+    int found = 0;
+    if (kp_item_id(c, &found) && found == id) return c;
+  }
+  return nullptr;
+}
+
+// The default styles page shows the colour new points are drawn in.
+TEST_F(EndToEndDetails, TheStylesPageShowsTheColourOfNewPoints) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint at(200, 200);
+  chooseTool(view, &classe_point);
+  click(view, at);
+  chooseTool(view, nullptr);
+  const QColor drawn = shown(view).pixelColor(at);
+  ASSERT_NE(drawn, QColor(Qt::white));
+
+  static QColor well;
+  well = QColor();
+  set_preferences_window_observer([](QDialog* window) {
+    QObject* page = kp_qobject(prefs_pages[PREFS_PAGE_STYLES]);
+    if (QComboBox* kinds = with_id<QComboBox>(page, kPrefGraphicKinds)) {
+      kinds->setCurrentIndex(ATTRS_POINT);
+      emit kinds->activated(ATTRS_POINT);
+    }
+    if (QAbstractButton* button = with_id<QAbstractButton>(page, kPrefGraphicColor))
+      well = button->grab().toImage().pixelColor(button->width() / 2, button->height() / 2);
+    window->close();
+  });
+  ASSERT_TRUE(clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("Edit"),
+                            QStringLiteral("Preferences")));
+  spin(50);
+  set_preferences_window_observer(nullptr);
+  ASSERT_TRUE(well.isValid());
+  // The button's face may shade the colour; its strongest channel is the
+  // point's.
+  const auto strongest = [](QColor c) { return c.red() > c.blue() ? 'r' : c.blue() > c.red() ? 'b' : '='; };
+  EXPECT_EQ(strongest(well), strongest(drawn)) << well.name().toStdString() << " for " << drawn.name().toStdString();
+}
+
+// The point-style pop-up of the attribute palette shows, line by line, the
+// shape a point then takes: a dot, a square, a ring, a cross, a plus.
+TEST_F(EndToEndDetails, ThePointStyleIconsShowTheShapesPointsTake) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  menu* styles = find_tool_menu(1007);
+  ASSERT_NE(styles, nullptr);
+  ASSERT_NE(styles->icons, nullptr);
+  const auto ink = [](const tool_icon* icon, int x, int y) { return icon->large[y][x] != icon->large[0][0]; };
+  struct Shape {
+    const char* name;
+    bool centre, ring_top, diagonal, arm_top;
+  };
+  // Pixels looked at: the centre (16, 16), the top of a ring of radius 6
+  // (16, 10), the diagonal (12, 12) and the top of a plus arm (16, 11).
+  const Shape shapes[] = {{"dot", true, false, false, false},
+                          {"square", true, false, true, false},
+                          {"ring", false, true, false, false},
+                          {"cross", true, false, true, false},
+                          {"plus", true, true, false, true}};
+  for (int k = 0; k < 5; ++k) {
+    const auto* icon = static_cast<const tool_icon*>(styles->icons[k + 1]);
+    ASSERT_NE(icon, nullptr) << k;
+    const Shape& s = shapes[k];
+    EXPECT_EQ(ink(icon, 16, 16), s.centre) << s.name;
+    EXPECT_EQ(ink(icon, 16, 10), s.ring_top) << s.name;
+    EXPECT_EQ(ink(icon, 12, 12), s.diagonal) << s.name;
+    EXPECT_EQ(ink(icon, 16, 11), s.arm_top) << s.name;
+  }
+  // Choosing line k gives a new point shape k.
+  for (int k = 0; k < 5; ++k) {
+    chooseTool(view, &classe_point);
+    view->sendCurrentToolAction(make_tool_id(1007, static_cast<uint16_t>(k + 1)), 0, true);
+    click(view, QPoint(100 + 40 * k, 300));
+    const std::vector<object*> points = objectsOf(view->info(), &classe_point);
+    ASSERT_FALSE(points.empty());
+    EXPECT_EQ(points.back()->settings.graph_type, k);
+  }
 }
 
 }  // namespace
