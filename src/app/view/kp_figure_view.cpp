@@ -448,6 +448,7 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
     mouseDragged(where, event->modifiers());
     return;
   }
+  pointerOutside_ = false;
   kel_EventRecord move = make_record(kEventDragStep, 0, truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &move);
   if (!mouse_tracking && !printing_) {
@@ -463,6 +464,17 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
     }
     KelvoMouseMoved(&where, kMsgMove);
   }
+}
+
+void KPFigureView::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  if (mouse_tracking || printing_ || QGuiApplication::mouseButtons() != Qt::NoButton) return;
+  // A pointer that jumps out of the view takes the hint about the object it
+  // was over with it.
+  pointerOutside_ = true;
+  if (!lockFixSaveContext()) return;
+  clear_designation_text();
+  unlockView();
 }
 
 void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {
@@ -662,6 +674,11 @@ void KPFigureView::KelvoMouseMoved(const QPointF* where, UINT message) {
     object* first_picked = picked.items ? picked.items[0] : nullptr;
     const uint16_t tag = picked.tags ? picked.tags[0] : 0;
     if (fig && first_picked && fig->cur_text == first_picked && tag >= 257 && tag <= 265) return;
+  }
+  if (!where && pointerOutside_ && !mouse_tracking && !manipulating && !rubber_band_tracking && !scroll_drag_active &&
+      !spring_gesture_active) {
+    CheckFigureTimer();
+    return;
   }
   if (!lockFixSaveContext()) {
     CheckFigureTimer();

@@ -27,6 +27,7 @@
 #include "kernel/tools/toolbox.h"
 #include "platform/kp_qt_bridge.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/designation.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
@@ -264,6 +265,29 @@ TEST_F(EndToEndDetails, TheMenusKeepTheirFontWhenTheFigureShowsAMeasure) {
   ASSERT_EQ(objectsOf(view->info(), &classe_length).size(), 1u);
   spin(20);
   EXPECT_EQ(viewMenuPicture(), before);
+}
+
+// The hint about the object under the pointer goes when the pointer jumps
+// out of the view, and the timer does not bring it back.
+TEST_F(EndToEndDetails, TheDesignationHintGoesWhenThePointerLeavesTheView) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 200));
+  click(view, QPoint(300, 200));
+  chooseTool(view, nullptr);
+  moveTo(view, QPoint(400, 100));
+  spin(30);
+  const QImage empty = view->viewImage();
+  moveTo(view, QPoint(200, 200));
+  spin(30);
+  ASSERT_FALSE(shown_designation_text().empty());
+  ASSERT_NE(view->viewImage(), empty);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(view, &leave);
+  spin(150);
+  EXPECT_TRUE(shown_designation_text().empty()) << shown_designation_text();
+  EXPECT_EQ(view->viewImage(), empty);
 }
 
 template <typename T>
