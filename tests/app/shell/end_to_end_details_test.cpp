@@ -290,6 +290,31 @@ TEST_F(EndToEndDetails, TheDesignationHintGoesWhenThePointerLeavesTheView) {
   EXPECT_EQ(view->viewImage(), empty);
 }
 
+// Arrow keys move through the tools palette; with a point selected they do
+// not open its label, and the figure stays unchanged.
+TEST_F(EndToEndDetails, ArrowKeysThroughThePaletteLeaveTheFigureUnchanged) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  click(view, QPoint(200, 200));
+  chooseTool(view, nullptr);
+  click(view, QPoint(200, 200));
+  const std::vector<object*> points = objectsOf(view->info(), &classe_point);
+  ASSERT_FALSE(points.empty());
+  object* point = points.back();
+  ASSERT_EQ(objlist_count(view->info()->selection), 1);
+  ASSERT_EQ(view->info()->selection->items[0], point);
+  view->info()->wflags &= ~kFigureChanged;
+  view->setFocus();
+  for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Up, Qt::Key_Left}) {
+    QTest::keyClick(view, key);
+    spin(10);
+  }
+  EXPECT_NE(current_class, nullptr) << "the palette did not move";
+  EXPECT_FALSE(view->info()->wflags & kFigureChanged);
+  EXPECT_TRUE(!point->te || !point->te->text || !point->te->text[0]);
+}
+
 template <typename T>
 T* with_id(QObject* root, int id) {
   if (!root) return nullptr;
