@@ -15,6 +15,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/pending_kernel.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
@@ -277,6 +278,9 @@ void KPFigureView::activate() {
   figure_window_active = 1;
   figure_activate(kp_hwnd(this));
   unlockView();
+  // The calculator belongs to the figure in use.
+  if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible())
+    calculator->keepAboveFigure();
 }
 
 void KPFigureView::setCurrentView() {

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QWindow>
 #include <QMouseEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/panels/ambig_menu.h"
+#include "app/panels/calculator_panel.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "app/panels/tool_icon.h"
@@ -295,9 +298,11 @@ TEST_F(EndToEndDetails, TheDesignationHintGoesWhenThePointerLeavesTheView) {
 TEST_F(EndToEndDetails, ArrowKeysThroughThePaletteLeaveTheFigureUnchanged) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
+  // With the calculator open the arrows are its own.
+  if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible()) calculator->close();
   chooseTool(view, &classe_point);
   click(view, QPoint(200, 200));
-  chooseTool(view, nullptr);
+  pickFromPalette(kPointerTool);
   click(view, QPoint(200, 200));
   const std::vector<object*> points = objectsOf(view->info(), &classe_point);
   ASSERT_FALSE(points.empty());
@@ -313,6 +318,29 @@ TEST_F(EndToEndDetails, ArrowKeysThroughThePaletteLeaveTheFigureUnchanged) {
   EXPECT_NE(current_class, nullptr) << "the palette did not move";
   EXPECT_FALSE(view->info()->wflags & kFigureChanged);
   EXPECT_TRUE(!point->te || !point->te->text || !point->te->text[0]);
+}
+
+// The calculator is a panel of its figure: it stays above the figure's
+// window, and choosing its tool again keeps the formula being typed.
+TEST_F(EndToEndDetails, TheCalculatorStaysAboveItsFigureAndKeepsItsFormula) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_calculate);
+  spin(10);
+  KPCalculatorPanel* panel = calculator_panel();
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(panel->isVisible());
+  ASSERT_NE(panel->windowHandle(), nullptr);
+  EXPECT_EQ(panel->windowHandle()->transientParent(), view->window()->windowHandle());
+  QTest::keyClicks(panel->formulaField(), "2*(3+");
+  // The user clicks the figure, then the calculator's tool once more.
+  click(view, QPoint(300, 300));
+  pickFromPalette(&classe_calculate);
+  spin(10);
+  EXPECT_EQ(current_class, &classe_calculate);
+  EXPECT_EQ(panel->formulaField()->text(), QStringLiteral("2*(3+"));
+  panel->close();
+  spin(10);
 }
 
 template <typename T>
