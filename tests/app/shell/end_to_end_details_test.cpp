@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QTextBrowser>
 #include <QMenuBar>
 #include <QWindow>
 #include <QMouseEvent>
@@ -341,6 +342,29 @@ TEST_F(EndToEndDetails, TheCalculatorStaysAboveItsFigureAndKeepsItsFormula) {
   EXPECT_EQ(panel->formulaField()->text(), QStringLiteral("2*(3+"));
   panel->close();
   spin(10);
+}
+
+// View > Tools Help shows the help in every window and leaves the window in
+// use at the front.
+TEST_F(EndToEndDetails, ToolsHelpLeavesTheWindowInUseInFront) {
+  KPFigureView* first = openView();
+  ASSERT_NE(first, nullptr);
+  KPDocument* older = KPDocument::currentDocument();
+  KPFigureView* second = openView();
+  ASSERT_NE(second, nullptr);
+  KPDocument* in_use = KPDocument::currentDocument();
+  ASSERT_NE(in_use, older);
+  KPFigureWindow* window = in_use->figureWindow();
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Tools Help")));
+  spin(20);
+  EXPECT_EQ(KPDocument::currentDocument(), in_use);
+  EXPECT_EQ(KPGeoDocument::currentInfo(), second->info());
+  EXPECT_TRUE(window->helpField()->isVisible());
+  EXPECT_TRUE(older->figureWindow()->helpField()->isVisibleTo(older->figureWindow()));
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Tools Help")));
+  spin(20);
+  EXPECT_EQ(KPDocument::currentDocument(), in_use);
+  EXPECT_FALSE(window->helpField()->isVisible());
 }
 
 template <typename T>
