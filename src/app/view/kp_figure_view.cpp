@@ -447,12 +447,12 @@ void KPFigureView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
+  designation_hint_off = 0;
   const QPointF where = toSheet(event->position());
   if (event->buttons() & Qt::LeftButton) {
     mouseDragged(where, event->modifiers());
     return;
   }
-  pointerOutside_ = false;
   kel_EventRecord move = make_record(kEventDragStep, 0, truncated(where));
   figure_view_track_mouse(kp_hwnd(this), &move);
   if (!mouse_tracking && !printing_) {
@@ -475,7 +475,7 @@ void KPFigureView::leaveEvent(QEvent* event) {
   if (mouse_tracking || printing_ || QGuiApplication::mouseButtons() != Qt::NoButton) return;
   // A pointer that jumps out of the view takes the hint about the object it
   // was over with it.
-  pointerOutside_ = true;
+  designation_hint_off = 1;
   if (!lockFixSaveContext()) return;
   clear_designation_text();
   unlockView();
@@ -678,11 +678,6 @@ void KPFigureView::KelvoMouseMoved(const QPointF* where, UINT message) {
     object* first_picked = picked.items ? picked.items[0] : nullptr;
     const uint16_t tag = picked.tags ? picked.tags[0] : 0;
     if (fig && first_picked && fig->cur_text == first_picked && tag >= 257 && tag <= 265) return;
-  }
-  if (!where && pointerOutside_ && !mouse_tracking && !manipulating && !rubber_band_tracking && !scroll_drag_active &&
-      !spring_gesture_active) {
-    CheckFigureTimer();
-    return;
   }
   if (!lockFixSaveContext()) {
     CheckFigureTimer();

@@ -208,9 +208,6 @@ class KPFigureView : public QWidget,
   uint8_t firstTime_ = 1;
   NSKelvoScrollRemoteView* scrollRemoteView_ = nullptr;  // a child of the view
   uint8_t changedWindow_ = 0;
-  // The pointer left the view with no button held: the timer's ticks do not
-  // designate at its last place inside.
-  bool pointerOutside_ = false;
   int locked_ = 0;
   KPContext* fixContext_ = nullptr;
   KPContext* surface_ = nullptr;  // the view's own composited image
