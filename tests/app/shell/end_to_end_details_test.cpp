@@ -367,6 +367,33 @@ TEST_F(EndToEndDetails, ToolsHelpLeavesTheWindowInUseInFront) {
   EXPECT_FALSE(window->helpField()->isVisible());
 }
 
+// The answer of a property check goes where the user clicks it, inside the
+// dashed box that followed the pointer; both of its texts go there.
+TEST_F(EndToEndDetails, TheCollinearAnswerGoesWhereItIsClicked) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint points[] = {QPoint(100, 100), QPoint(200, 150), QPoint(300, 200)};
+  chooseTool(view, &classe_point);
+  for (QPoint p : points) click(view, p);
+  pickFromPalette(&classe_alignement);
+  for (QPoint p : points) click(view, p);
+  const QPoint placed(120, 350);
+  click(view, placed);
+  pickFromPalette(kPointerTool);
+  const std::vector<object*> checks = objectsOf(view->info(), &classe_alignement);
+  ASSERT_EQ(checks.size(), 1u);
+  auto** texts = reinterpret_cast<TErec**>(checks[0]->valeurs);
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_NE(texts[k], nullptr);
+    tagPOINT corner{texts[k]->pos.x, texts[k]->pos.y};
+    view->localToGlobalDDM(&corner);
+    const QRect frame(corner.x, corner.y, texts[k]->size.w, texts[k]->size.h);
+    EXPECT_TRUE(frame.contains(placed)) << k << ": " << frame.x() << "," << frame.y();
+  }
+  // The answer is shown there.
+  EXPECT_GT(inkNear(view->grab().toImage(), placed, 10), 0);
+}
+
 template <typename T>
 T* with_id(QObject* root, int id) {
   if (!root) return nullptr;
