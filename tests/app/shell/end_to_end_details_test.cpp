@@ -7,7 +7,9 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QTextBrowser>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QWindow>
 #include <QMouseEvent>
 #include <QTimer>
@@ -29,6 +31,7 @@
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/prefs_dialog.h"
 #include "kernel/tools/toolbox.h"
+#include "platform/kp_files.h"
 #include "platform/kp_qt_bridge.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/designation.h"
@@ -392,6 +395,35 @@ TEST_F(EndToEndDetails, TheCollinearAnswerGoesWhereItIsClicked) {
   }
   // The answer is shown there.
   EXPECT_GT(inkNear(view->grab().toImage(), placed, 10), 0);
+}
+
+// File > Export... opens in the folder of the figure that was opened.
+TEST_F(EndToEndDetails, ExportOpensInTheFolderOfTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  click(view, QPoint(200, 200));
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString path = folder.filePath(QStringLiteral("figure.fig"));
+  ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+  KPDocument::setOpenPanelResponder([path](const QString&) { return path; });
+  ASSERT_TRUE(clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("File"),
+                            QStringLiteral("Open")));
+  KPDocument::setOpenPanelResponder({});
+  spin(30);
+  static std::string started;
+  started.clear();
+  kp_set_file_chooser([](const KPFileDialogRequest& request) -> std::optional<std::string> {
+    started = request.directory;
+    return std::nullopt;
+  });
+  const bool clicked = clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("File"),
+                                     QStringLiteral("Export"));
+  kp_set_file_chooser({});
+  ASSERT_TRUE(clicked);
+  EXPECT_EQ(QFileInfo(QString::fromStdString(started)).canonicalFilePath(), QFileInfo(folder.path()).canonicalFilePath())
+      << started;
 }
 
 template <typename T>
