@@ -3,11 +3,13 @@
 // the number editor, traces, menus and dialogs.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QTextBrowser>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -31,6 +33,7 @@
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/prefs_dialog.h"
 #include "kernel/tools/toolbox.h"
+#include "platform/kp_file_accessories.h"
 #include "platform/kp_files.h"
 #include "platform/kp_qt_bridge.h"
 #include "kernel/text/text_record.h"
@@ -424,6 +427,46 @@ TEST_F(EndToEndDetails, ExportOpensInTheFolderOfTheFigure) {
   ASSERT_TRUE(clicked);
   EXPECT_EQ(QFileInfo(QString::fromStdString(started)).canonicalFilePath(), QFileInfo(folder.path()).canonicalFilePath())
       << started;
+}
+
+// File > Save As... shows its options whole: every text fits its control,
+// and the password field has its own label.
+TEST_F(EndToEndDetails, TheSaveOptionsShowTheirTextsWhole) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  static std::vector<std::string> cut;
+  static QString password_label;
+  static bool shown = false;
+  cut.clear();
+  password_label.clear();
+  shown = false;
+  kp_set_file_chooser([](const KPFileDialogRequest& request) -> std::optional<std::string> {
+    QWidget* options = request.panel ? request.panel->accessoryView() : nullptr;
+    if (!options) return std::nullopt;
+    options->show();
+    QApplication::processEvents();
+    shown = true;
+    for (QWidget* control : options->findChildren<QWidget*>()) {
+      QString text;
+      if (auto* box = qobject_cast<QCheckBox*>(control)) text = box->text();
+      if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+      if (text.isEmpty()) continue;
+      if (control->sizeHint().width() > control->width()) cut.push_back(text.toStdString());
+      int id = 0;
+      if (kp_item_id(control, &id) && id == 1190) password_label = text;
+    }
+    options->hide();
+    return std::nullopt;
+  });
+  // The real panel, with its options, not the fixture's answer.
+  KPDocument::setSavePanelResponder({});
+  const bool clicked = clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("File"),
+                                     QStringLiteral("Save As"));
+  kp_set_file_chooser({});
+  ASSERT_TRUE(clicked);
+  ASSERT_TRUE(shown);
+  EXPECT_TRUE(cut.empty()) << cut.front();
+  EXPECT_EQ(password_label.toStdString(), "Password:");
 }
 
 template <typename T>
