@@ -469,16 +469,6 @@ TEST_F(EndToEndDetails, TheSaveOptionsShowTheirTextsWhole) {
   EXPECT_EQ(password_label.toStdString(), "Password:");
 }
 
-template <typename T>
-T* with_id(QObject* root, int id) {
-  if (!root) return nullptr;
-  for (T* c : root->findChildren<T*>()) {
-    int found = 0;
-    if (kp_item_id(c, &found) && found == id) return c;
-  }
-  return nullptr;
-}
-
 // The default styles page shows the colour new points are drawn in.
 TEST_F(EndToEndDetails, TheStylesPageShowsTheColourOfNewPoints) {
   KPFigureView* view = openView();
@@ -494,11 +484,11 @@ TEST_F(EndToEndDetails, TheStylesPageShowsTheColourOfNewPoints) {
   well = QColor();
   set_preferences_window_observer([](QDialog* window) {
     QObject* page = kp_qobject(prefs_pages[PREFS_PAGE_STYLES]);
-    if (QComboBox* kinds = with_id<QComboBox>(page, kPrefGraphicKinds)) {
+    if (QComboBox* kinds = child_with_id<QComboBox>(page, kPrefGraphicKinds)) {
       kinds->setCurrentIndex(ATTRS_POINT);
       emit kinds->activated(ATTRS_POINT);
     }
-    if (QAbstractButton* button = with_id<QAbstractButton>(page, kPrefGraphicColor))
+    if (QAbstractButton* button = child_with_id<QAbstractButton>(page, kPrefGraphicColor))
       well = button->grab().toImage().pixelColor(button->width() / 2, button->height() / 2);
     window->close();
   });
