@@ -104,6 +104,47 @@ TEST_F(EndToEndDetails, TheListOfConcurrentBisectorsTellsThemApartAndShowsTheHov
   EXPECT_EQ(view->info()->selection->items[0], hovered);
 }
 
+// With named points the lines name the points each bisector is built on.
+TEST_F(EndToEndDetails, TheListNamesThePointsEachBisectorIsBuiltOn) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint a(200, 100), b(100, 300), c(300, 300);
+  chooseTool(view, &classe_point);
+  for (auto [p, name] : {std::pair{a, "A"}, std::pair{b, "B"}, std::pair{c, "C"}}) {
+    click(view, p);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), name);
+  }
+  chooseTool(view, &classe_mediatrice);
+  for (auto [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}}) {
+    click(view, p);
+    click(view, q);
+  }
+  ASSERT_EQ(objectsOf(view->info(), &classe_mediatrice).size(), 3u);
+  chooseTool(view, nullptr);
+  static std::vector<std::string> lines;
+  lines.clear();
+  QTimer::singleShot(50, [] {
+    AmbigPopupController* menu = AmbigPopupController::shared();
+    if (!menu || !menu->panel() || !menu->panel()->isVisible()) {
+      ADD_FAILURE() << "no list of candidates";
+      if (QWidget* open = QApplication::activePopupWidget()) open->close();
+      return;
+    }
+    for (const auto& cell : menu->cells()) lines.push_back(cell->text().toStdString());
+    QTest::mouseClick(menu->panel(), Qt::LeftButton, {}, menu->cells().front()->getRect().center().toPoint());
+  });
+  click(view, QPoint(200, 225));
+  ASSERT_EQ(lines.size(), 3u);
+  std::set<std::string> tails;
+  for (const std::string& line : lines) {
+    const size_t colon = line.rfind(": ");
+    ASSERT_NE(colon, std::string::npos) << line;
+    tails.insert(line.substr(colon + 2));
+  }
+  EXPECT_EQ(tails, (std::set<std::string>{"A, B", "B, C", "C, A"}));
+}
+
 // The tool listed as "Apply a formula" applies an expression to numbers,
 // the one listed as "Expression" defines an expression; each shows its help.
 TEST_F(EndToEndDetails, TheExpressionToolsAreListedUnderTheirOwnNames) {
