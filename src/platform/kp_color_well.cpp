@@ -18,7 +18,8 @@ QAbstractButton* well_of(HWND well) { return qobject_cast<QAbstractButton*>(kp_q
 void kp_set_well_color(HWND well, uint32_t color) {
   QAbstractButton* button = well_of(well);
   if (!button) return;
-  QColor shown = NSKelvoTypesConverter::KPCOLORToNSColor(color);
+  // The kernel's colour words hold red in their third byte.
+  QColor shown = NSKelvoTypesConverter::KPCOLORToNSColorV2(color);
   shown.setAlphaF(1.0);
   button->setProperty(kWellColor, shown);
   button->setStyleSheet(QStringLiteral("background-color: %1;").arg(shown.name()));
@@ -28,5 +29,5 @@ uint32_t kp_well_color(HWND well) {
   QAbstractButton* button = well_of(well);
   if (!button) return 0;
   const QVariant value = button->property(kWellColor);
-  return value.isValid() ? NSKelvoTypesConverter::NSColorToKPCOLOR(value.value<QColor>()) : 0;
+  return value.isValid() ? NSKelvoTypesConverter::NSColorToKPCOLORV2(value.value<QColor>()) : 0;
 }

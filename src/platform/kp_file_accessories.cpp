@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <algorithm>
 
 #include "platform/kp_qt_bridge.h"
 
@@ -148,6 +149,20 @@ NSAccessorySaveOptions::NSAccessorySaveOptions(const QRect& frame, KPFilePanel* 
   auto* password = new NSAccessorySaveTextField(this);
   password->setGeometry(flipped(this, 400, 0, 100, 20));
   kp_set_item_id(password, 1103);
+}
+
+void NSAccessorySaveOptions::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The frames are fixed; a text longer than its frame gets a smaller font
+  // (down to 7 points), so no text is cut or runs under its neighbour.
+  for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!qobject_cast<QCheckBox*>(control) && !qobject_cast<QLabel*>(control)) continue;
+    QFont font = control->font();
+    while (control->sizeHint().width() > control->width() && font.pointSizeF() > 7) {
+      font.setPointSizeF(std::max(7.0, font.pointSizeF() - 0.5));
+      control->setFont(font);
+    }
+  }
 }
 
 LRESULT NSAccessorySaveOptions::send(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -83,6 +83,10 @@ class NSAccessorySaveOptions : public QWidget {
   LRESULT send(UINT message, WPARAM wparam, LPARAM lparam);
   QComboBox* typePopUp() const { return popup_; }
 
+ protected:
+  // The texts the kernel gave are fitted into the controls' frames.
+  void showEvent(QShowEvent* event) override;
+
  private:
   KPFilePanel* sp_;
   std::vector<std::string> filters_;

@@ -56,6 +56,12 @@ QFontMetricsF kp_font_metrics(const QFont& font) { return QFontMetricsF(font, &m
 KPFont* kp_font_from_qfont(const QFont& font) {
   auto impl = std::make_unique<KPFont::Impl>();
   impl->font = font;
+  // The figure's fonts are laid out at 72 dots per inch. Qt keeps one font
+  // engine per request, and a request of the figure would otherwise be the
+  // same as one of the interface at the screen's resolution: the menus and
+  // dialogs would then be drawn with the figure's engine, in another size.
+  // This strategy, which the interface never asks for, keeps them apart.
+  impl->font.setStyleStrategy(QFont::PreferMatch);
   return new KPFont(std::move(impl));
 }
 

@@ -184,7 +184,7 @@ void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint
   const QString string = unit_text_to_qstring(s);
   QPainter* p = context_->impl()->painter;
   QFont font = textFont()->impl()->font;
-  if (!antialias_) font.setStyleStrategy(QFont::NoAntialias);
+  if (!antialias_) font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::NoAntialias));
   const double ax = rect->left * scale_;
   const double ay = context_->height() - (portFrame_.height - rect->bottom) * scale_;
   p->save();

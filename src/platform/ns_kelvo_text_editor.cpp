@@ -506,6 +506,8 @@ bool NSKelvoTextEditor::shouldChangeTextInRanges(const std::vector<std::pair<int
       }
       QString after = toPlainText();
       after.replace(ra, rl, *s);
+      // A lone sign begins a negative number typed over the old one.
+      if (after == QStringLiteral("-")) return true;
       std::string bytes = qstring_to_mac_roman(after);
       text_decimal_to_c(bytes.data());
       double value = 0;

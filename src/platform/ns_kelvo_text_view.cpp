@@ -110,6 +110,7 @@ std::vector<found_marker> markers_in(const QString& s) {
 QTextCharFormat run_format(const rtf_run& run) {
   QTextCharFormat f;
   QFont font = run.font.empty() ? system_font() : QFont(QString::fromStdString(run.font));
+  font.setStyleStrategy(QFont::PreferMatch);
   font.setPointSizeF(run.size > 0 ? run.size : 12);
   font.setBold(run.bold);
   font.setItalic(run.italic);

@@ -23,6 +23,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/window/figure_scroll.h"
 #include "kernel/files/text_convert.h"
+#include "kernel/files/file_paths.h"
 #include "kernel/files/text_family.h"
 #include "kernel/files/work_session.h"
 #include "kernel/files/figure_file.h"
@@ -65,6 +66,14 @@ std::vector<KPDocument*>& live() {
 KPDocument* g_current = nullptr;
 int g_untitled_counter = 1;
 QString g_remembered_directory;
+
+// The folder the dialogs start in: the documents' and the kernel's own
+// dialogs (Export, macros, tool menus) share it.
+void remember_dialog_directory(const QString& directory) {
+  g_remembered_directory = directory;
+  const QByteArray path = (directory + QLatin1Char('/')).toUtf8();
+  remember_directory(path.constData());
+}
 
 std::function<QString(const QString&)>& save_panel_responder() {
   static std::function<QString(const QString&)> responder;
@@ -376,7 +385,7 @@ bool KPDocument::readFromFile(const QString& path, const QString& type) {
   if (type == QLatin1String("FILE_SITUATION")) readsituationflag_ = true;
   if (type == QLatin1String("OS_MENU")) return false;
   documentName_ = QFileInfo(path).absoluteFilePath();
-  g_remembered_directory = QFileInfo(path).absolutePath();
+  remember_dialog_directory(QFileInfo(path).absolutePath());
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
   fileData_ = file.readAll();
@@ -585,7 +594,7 @@ bool KPDocument::saveDocumentAs() {
     }
   }
   if (path.isEmpty()) return false;
-  g_remembered_directory = QFileInfo(path).absolutePath();
+  remember_dialog_directory(QFileInfo(path).absolutePath());
   if (!writeToURL(path, format)) return false;
   documentName_ = QFileInfo(path).absoluteFilePath();
   // The window is the file's now, and its title says so.
@@ -818,7 +827,7 @@ QString set_current_directory(const char* path) {
     // Only the dialogs start there: the process keeps the working directory
     // it was started in, against which relative paths (the command line's)
     // are resolved.
-    g_remembered_directory = p;
+    remember_dialog_directory(p);
   }
   return g_remembered_directory;
 }

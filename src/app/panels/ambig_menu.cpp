@@ -325,6 +325,8 @@ void install_ambiguity_popup() {
     if (!moving_display || !static_display) return;
     dd_copy_bitmap(moving_display, static_display, 0);
     draw_selected_list(fig->selection, 0, 1);
+    // The view shows the moving device only once it is marked changed.
+    figure_changed = 1;
     flush_moving_display(27);
   };
   install_ambig_menu_hooks(hooks);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <vector>
 
@@ -137,6 +138,24 @@ void KPCalculatorPanel::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
+void KPCalculatorPanel::keepAboveFigure() {
+  auto* view = qobject_cast<QWidget*>(kp_qobject(current_figure_view));
+  QWidget* figure = view ? view->window() : nullptr;
+  if (!figure || figure == this) return;
+  // A transient window stays above the window it belongs to; it is not
+  // owned by it, so closing the figure leaves the panel alone. The window
+  // system reads the owner when the panel is shown.
+  figure->winId();
+  winId();
+  QWindow* owner = figure->windowHandle();
+  if (!windowHandle() || !owner || windowHandle()->transientParent() == owner) return;
+  windowHandle()->setTransientParent(owner);
+  if (isVisible()) {
+    hide();
+    show();
+  }
+}
+
 void KPCalculatorPanel::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) sendMessage(kActivate, 2, 0);
@@ -144,6 +163,7 @@ void KPCalculatorPanel::changeEvent(QEvent* event) {
 
 HWND open_calculator_panel(const char*, WNDPROC procedure) {
   if (!g_panel) g_panel = new KPCalculatorPanel(procedure);
+  g_panel->keepAboveFigure();
   g_panel->show();
   g_panel->raise();
   HWND handle = g_panel->handle();

@@ -32,6 +32,8 @@ class KPCalculatorPanel : public QDialog, public KPMessageTarget {
   QLineEdit* formulaField() const { return formula_; }
   KPResultTextField* resultField() const { return result_; }
   LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  // The panel stays above the window of the current figure.
+  void keepAboveFigure();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -211,12 +211,12 @@ const std::map<std::string, Art>& class_art() {
       {"Equation & Coordinates", [](Canvas& c) { c.text("y=", 3, 4, K); c.text("(x", 8, 18, B); }},
       {"Calculate", [](Canvas& c) { c.rect(4, 2, 27, 29, K); c.fill_rect(7, 5, 24, 11, LG); c.text("+", 7, 16, K); c.text("=", 17, 16, K); }},
       {"Tabulate", [](Canvas& c) { c.rect(2, 5, 29, 27, K); c.line(2, 13, 29, 13, K); c.line(2, 20, 29, 20, K); c.line(15, 5, 15, 27, K); }},
-      {"Expression", [](Canvas& c) { c.text("f(x", 2, 10, K); }},
+      {"Apply a formula", [](Canvas& c) { c.text("f(x", 2, 10, K); }},
       // Texts.
       {"Label", [](Canvas& c) { c.point(8, 22, B); c.text("A", 14, 6, K); }},
       {"Comments", [](Canvas& c) { c.rect(2, 6, 29, 26, K); c.text("Tet", 4, 10, K); }},
       {"Numerical Edit", [](Canvas& c) { c.rect(2, 8, 29, 24, K); c.text("1.2", 5, 11, B); }},
-      {"Apply a formula", [](Canvas& c) { c.text("f", 2, 4, K); c.text("=", 12, 4, K); c.text("2", 22, 4, K); c.text("x+1", 2, 18, B); }},
+      {"Expression", [](Canvas& c) { c.text("f", 2, 4, K); c.text("=", 12, 4, K); c.text("2", 22, 4, K); c.text("x+1", 2, 18, B); }},
       {"Mark Angle", [](Canvas& c) { c.line(4, 27, 29, 27, K); c.line(4, 27, 22, 6, K); c.arc(4, 27, 10, 0, 49, R); c.arc(4, 27, 13, 0, 49, R); }},
       {"Multiple Animation", [](Canvas& c) { c.polyline({2, 16, 6, 10, 10, 22, 14, 10, 18, 22, 22, 10, 26, 22, 30, 16}, K, false); c.point(2, 16, R); c.point(30, 16, R); }},
       {"New Axes", [](Canvas& c) { c.line(2, 20, 30, 20, K); c.line(10, 2, 10, 30, K); c.arrow_head(2, 20, 30, 20, K); c.arrow_head(10, 30, 10, 2, K); }},
@@ -262,12 +262,13 @@ Art attribute_art(int index) {
       [](Canvas& c) { c.line(3, 16, 28, 16, K); },
       [](Canvas& c) { for (int x = 3; x < 29; x += 4) c.line(x, 16, x + 1, 16, K); },
       [](Canvas& c) { for (int x = 3; x < 29; x += 8) c.line(x, 16, x + 5, 16, K); },
-      // Point style: square, round, cross, small, large.
+      // Point style, in the order of the shapes a point takes: dot, square,
+      // ring, cross, plus.
+      [](Canvas& c) { c.disc(16, 16, 2.5, K); },
       [](Canvas& c) { c.fill_rect(12, 12, 19, 19, K); },
-      [](Canvas& c) { c.disc(16, 16, 4.5, K); },
+      [](Canvas& c) { c.circle(16, 16, 6, K); },
       [](Canvas& c) { c.line(11, 11, 21, 21, K); c.line(11, 21, 21, 11, K); },
-      [](Canvas& c) { c.fill_rect(14, 14, 17, 17, K); },
-      [](Canvas& c) { c.fill_rect(9, 9, 22, 22, K); },
+      [](Canvas& c) { c.line(10, 16, 22, 16, K); c.line(16, 10, 16, 22, K); },
       // Angle marks: plain, double, triple, with one, two and three ticks.
       [](Canvas& c) { c.line(4, 27, 29, 27, K); c.line(4, 27, 22, 6, K); c.arc(4, 27, 12, 0, 49, R); },
       [](Canvas& c) { c.line(4, 27, 29, 27, K); c.line(4, 27, 22, 6, K); c.arc(4, 27, 10, 0, 49, R); c.arc(4, 27, 14, 0, 49, R); },

@@ -90,7 +90,7 @@ QPushButton* color_well(QWidget* page, int id) {
     const QColor chosen = QColorDialog::getColor(well->palette().button().color(), page);
     if (!chosen.isValid()) return;
     kp_set_well_color(kp_hwnd(well),
-                      static_cast<uint32_t>(chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16)));
+                      static_cast<uint32_t>((chosen.red() << 16) | (chosen.green() << 8) | chosen.blue()));
     send_command(page, id);
   });
   return well;

@@ -253,11 +253,10 @@ bool DUVirIdazididovi::quit() {
 
 void DUVirIdazididovi::toggleToolsHelp() {
   toolHelpState_ = !toolHelpState_;
-  const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
-  for (auto it = documents.rbegin(); it != documents.rend(); ++it) {
-    (*it)->myMakeMainWindow();
-    if (KPFigureWindow* window = (*it)->figureWindow()) window->setToolsHelp(toolHelpState_);
-  }
+  // Every window shows or hides its help field where it is: none is made
+  // the current one on the way, so the window in use stays in front.
+  for (KPDocument* doc : KPDocument::liveDocuments())
+    if (KPFigureWindow* window = doc->figureWindow()) window->setToolsHelp(toolHelpState_);
 }
 
 LRESULT DUVirIdazididovi::sendMessage(UINT message, WPARAM, LPARAM) {

@@ -158,6 +158,10 @@ void fill_window_services() {
   // The kernel's own subsystems have filled their slots (the calculator's
   // evaluation) at registration: they are kept.
   window_hooks h = window_services();
+  // The trace layer of the current figure: made when an object is marked
+  // for tracing, dropped when none is left and when the sheet scrolls.
+  h.create_static_display = [] { create_trace_display(KPGeoDocument::currentInfo()); };
+  h.free_static_display = [] { free_trace_display(KPGeoDocument::currentInfo()); };
   h.replay_running = [] { return ::replay_running != 0; };
   h.is_figure_description_visible = [](HWND window) {
     KPFigureWindow* w = figure_window_of(window);

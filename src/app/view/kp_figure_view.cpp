@@ -16,6 +16,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/kernel_iface/kel_event_record.h"
 #include "app/panels/tool_menu_services.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/tools_palette.h"
 #include "app/shell/application.h"
 #include "app/shell/figure_window.h"
@@ -279,6 +280,9 @@ void KPFigureView::activate() {
   figure_window_active = 1;
   figure_activate(kp_hwnd(this));
   unlockView();
+  // The calculator belongs to the figure in use.
+  if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible())
+    calculator->keepAboveFigure();
 }
 
 void KPFigureView::setCurrentView() {
@@ -449,6 +453,7 @@ void KPFigureView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
+  designation_hint_off = 0;
   const QPointF where = toSheet(event->position());
   if (event->buttons() & Qt::LeftButton) {
     mouseDragged(where, event->modifiers());
@@ -470,6 +475,17 @@ void KPFigureView::mouseMoveEvent(QMouseEvent* event) {
     }
     KelvoMouseMoved(&where, kMsgMove);
   }
+}
+
+void KPFigureView::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  if (mouse_tracking || printing_ || QGuiApplication::mouseButtons() != Qt::NoButton) return;
+  // A pointer that jumps out of the view takes the hint about the object it
+  // was over with it.
+  designation_hint_off = 1;
+  if (!lockFixSaveContext()) return;
+  clear_designation_text();
+  unlockView();
 }
 
 void KPFigureView::mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers) {

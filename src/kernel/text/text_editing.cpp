@@ -22,6 +22,7 @@
 #include "kernel/render/pixel_pen.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/tools/pick.h"
 #include "kernel/tools/selection.h"
@@ -163,6 +164,12 @@ void switch_text_edit_object(object* obj) {
     if (is_number_like(prev)) clear_pick_marks();
     if (obj && g_saved_proc) NSKelvoWrapMachine::setWindowLong(editor, kWindowProcIndex, g_saved_proc);
     if (g_ops.text_to_object) g_ops.text_to_object(editor, false);
+    // A number left as a lone sign is zero.
+    if (prev->classe == &classe_nombre && prev->te && prev->te->text && std::strcmp(prev->te->text, "-") == 0 &&
+        set_text_record_text(prev->te, "0")) {
+      prev->te->sel_start = prev->te->sel_end = 1;
+      recompute_object(prev);
+    }
     sort_objects_by_dependency();
     refresh_edit_references(prev, editor);
     const uint32_t sel = get_edit_selection(editor);
@@ -186,13 +193,17 @@ void switch_text_edit_object(object* obj) {
       free_record(prev);
     if (prev && !text_empty(prev) && prev->classe != &classe_table && prev->classe != &classe_button) regenerate(prev);
   }
-  if (ended) text_edit_window = nullptr;
-  if (ended && type_of(prev) == TYPE_BUTTON && fig->cur_text != prev) {
-    // The figure was drawn without the caption while the editor showed it
-    // (a text regenerated after its edit is drawn again; a button is not).
-    redraw_figure(2);
-    figure_changed = 1;
-    flush_moving_display(0);
+  // The figure's picture left the edited object out while the editor
+  // showed it: it is drawn again with it. A button is not regenerated after
+  // its edit, so its caption needs the figure redrawn.
+  if (ended) {
+    text_edit_window = nullptr;
+    if (type_of(prev) == TYPE_BUTTON && fig->cur_text != prev) {
+      redraw_figure(2);
+      figure_changed = 1;
+      flush_moving_display(0);
+    }
+    invalidate_current_figure_window();
   }
 
   object* active = fig->cur_text;

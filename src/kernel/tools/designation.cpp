@@ -438,8 +438,10 @@ bool clamp_point_to_rect(tagPOINT* p, const tagRECT* rect) {
   return p->x != old.x || p->y != old.y;
 }
 
+uint8_t designation_hint_off = 0;
+
 void draw_designation_text(const char* text, tagPOINT mouse, uint32_t color) {
-  if (!text || !*text) {
+  if (!text || !*text || designation_hint_off) {
     // The view still shows the text: the moving layer, clean again, goes
     // to the view at the next flush.
     if (g_text_shown) designation_text_dirty = figure_changed = 1;

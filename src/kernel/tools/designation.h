@@ -152,6 +152,10 @@ void set_reference_cursor(uint16_t tag);
 // Draws the text beside the mouse on the moving device; a null text erases
 // the text shown.
 void draw_designation_text(const char* text, tagPOINT mouse, uint32_t color);
+// Set while the pointer is outside the figure view: the designation that
+// goes on at its last place inside (the selection keeps blinking) writes
+// no hint beside it.
+extern uint8_t designation_hint_off;
 void clear_designation_text();
 // The text, position and colour last drawn (text empty when none).
 const std::string& shown_designation_text();

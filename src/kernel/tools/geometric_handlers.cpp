@@ -426,6 +426,7 @@ bool property_check_tool_handler(uint16_t* method, object** designated) {
     placing_text = 0;
     *method = saved_method;
     *designated = nullptr;
+    place_text_box_at_click();
     return true;
   }
   if (!take_tool_argument(method, designated)) return false;

@@ -562,18 +562,22 @@ bool expression_wants_axes() {
   return formula_variable_count >= 1 && a.numbers <= formula_variable_count - 1;
 }
 
+void place_text_box_at_click() {
+  // The text goes where the dashed box of the preview was.
+  const tagPOINT click = click_point();
+  measure_text_rect.left = click.x - text_box_width / 2;
+  measure_text_rect.top = click.y - text_box_height / 2;
+  measure_text_rect.right = measure_text_rect.left + text_box_width;
+  measure_text_rect.bottom = measure_text_rect.top + text_box_height;
+}
+
 bool expression_apply_tool_handler(uint16_t* method, object** designated) {
   mark_arguments = 0;
   *designated = nullptr;
   if (placing_text) {
     placing_text = 0;
     *method = saved_method;
-    // The value goes where the dashed box of the preview was.
-    const tagPOINT click = click_point();
-    measure_text_rect.left = click.x - text_box_width / 2;
-    measure_text_rect.top = click.y - text_box_height / 2;
-    measure_text_rect.right = measure_text_rect.left + text_box_width;
-    measure_text_rect.bottom = measure_text_rect.top + text_box_height;
+    place_text_box_at_click();
     return true;
   }
   *method = 0;

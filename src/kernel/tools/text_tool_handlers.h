@@ -30,6 +30,9 @@ bool axes_tool_handler(uint16_t* method, object** designated);
 bool locus_tool_handler(uint16_t* method, object** designated);
 bool equation_tool_handler(uint16_t* method, object** designated);
 bool expression_apply_tool_handler(uint16_t* method, object** designated);
+// The frame of a text placed by a click: the box of the preview, centred on
+// the click, goes to `measure_text_rect`.
+void place_text_box_at_click();
 bool table_tool_handler(uint16_t* method, object** designated);
 bool macro_tool_handler(uint16_t* method, object** designated);
 

@@ -393,7 +393,8 @@ void tool_command(uint32_t id, uint32_t previous_tool) {
   show_tool_name(id);
   if (construct_class* cls = find_class_by_name(nullptr, id)) {
     current_class = cls;
-    if (fig) install_selection_list(fig->inputs);
+    // In calculator mode the calculator's list stays the one shown.
+    if (fig) install_selection_list(cls == &classe_calculate && calculator_active && fig->list3 ? fig->list3 : fig->inputs);
     interaction_state = STATE_CONSTRUCTION;
     show_help(cls->help_text, cls->help_page);
     if (cls == &classe_table && fig && fig->cur_text && h.switch_text_edit_object)
@@ -432,6 +433,11 @@ bool keeps_current_tool(uint32_t id) {
     case make_tool_id(2, 7):
       return attribute_mask == ATTR_HIDE_SHOW;
     default:
+      // The formula tool chosen again while the calculator is open in
+      // calculator mode keeps the formula being typed.
+      if (calculator_active && current_class == &classe_calculate &&
+          find_class_by_name(nullptr, id) == &classe_calculate)
+        return true;
       return false;
   }
 }

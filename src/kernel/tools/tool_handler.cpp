@@ -404,6 +404,35 @@ std::string describe_candidate(object* obj) {
   return marked;
 }
 
+void distinguish_candidate_lines(const std::vector<object*>& objects, std::vector<std::string>& lines) {
+  const auto repeated = [&lines](size_t k) { return std::count(lines.begin(), lines.end(), lines[k]) > 1; };
+  // Objects of one kind built alike read the same: the objects they are
+  // built on tell them apart...
+  std::vector<bool> same(lines.size());
+  for (size_t k = 0; k < lines.size(); ++k) same[k] = repeated(k);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (!same[k] || !objects[k]) continue;
+    const std::string kind = describe_object(objects[k], nullptr);
+    const std::string full = describe_object_name(objects[k], nullptr).type_text;
+    if (full.size() <= kind.size() || full.compare(0, kind.size(), kind) != 0) continue;
+    // Parents without a name read "_": they tell nothing apart.
+    const std::string parents = full.substr(kind.size());
+    if (parents.find_first_not_of(":_, ") != std::string::npos) lines[k] += parents;
+  }
+  // ... and when even those have no names, their rank in the list does.
+  for (size_t k = 0; k < lines.size(); ++k) same[k] = repeated(k);
+  std::vector<std::string> first(lines);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (!same[k]) continue;
+    int rank = 1;
+    for (size_t j = 0; j < k; ++j)
+      if (first[j] == first[k]) ++rank;
+    lines[k] = first[k] + " #" + std::to_string(rank);
+  }
+  for (std::string& line : lines)
+    if (line.size() > 249) line.resize(249);
+}
+
 void highlight_candidate() {
   kelvo_win_info* fig = figure();
   designation_services& services = designation_hooks();
@@ -411,13 +440,18 @@ void highlight_candidate() {
   clear_designation_text();
   NSAmbigPanelController* menu = ambig_menu_begin();
   const int n = objlist_count(&picked);
+  std::vector<object*> shown(static_cast<size_t>(n));
+  std::vector<std::string> lines(static_cast<size_t>(n));
+  for (int k = 0; k < n; ++k) {
+    object* candidate = picked.items[k];
+    const uint16_t tag = picked.tags[k];
+    shown[k] = type_of(candidate) == TYPE_TEXT && tag > 258 ? resolve_text_reference(candidate, tag) : candidate;
+    lines[k] = describe_candidate(shown[k]);
+  }
+  distinguish_candidate_lines(shown, lines);
   for (int k = n; k >= 1; --k) {
-    object* candidate = picked.items[k - 1];
-    const uint16_t tag = picked.tags[k - 1];
-    object* shown = type_of(candidate) == TYPE_TEXT && tag > 258 ? resolve_text_reference(candidate, tag) : candidate;
-    menu->setNextItemColor(designation_text_color(shown, 0));
-    const std::string line = describe_candidate(shown);
-    ambig_menu_append(menu, 0, static_cast<uint16_t>(50025 + k), line.c_str());
+    menu->setNextItemColor(designation_text_color(shown[k - 1], 0));
+    ambig_menu_append(menu, 0, static_cast<uint16_t>(50025 + k), lines[k - 1].c_str());
   }
   dyn_array_object* own = fig->selection;
   dyn_array_object temporary{};

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kernel/model/figure.h"
 
@@ -56,6 +57,9 @@ object* create_point_for_tool();
 void highlight_candidate();
 // The line shown for a candidate in the ambiguity list (at most 249 bytes).
 std::string describe_candidate(object* obj);
+// Makes the lines of the ambiguity list that read alike differ: first by
+// the names of the objects each was built on, then by a rank.
+void distinguish_candidate_lines(const std::vector<object*>& objects, std::vector<std::string>& lines);
 // Set by the figure's context menu: describe candidates as the argument at
 // `describe_context_position` of this object's method.
 extern object* describe_context_object;

@@ -62,6 +62,9 @@ constexpr int kKeyReturn = 13;
 constexpr int kKeyEscape = 27;
 constexpr int kKeyUp = 38;
 constexpr int kKeyDown = 40;
+// The arrow keys as the figure view hands them on (up, down, left, right).
+constexpr uint32_t kViewArrowFirst = 63232;
+constexpr uint32_t kViewArrowLast = 63235;
 constexpr uint16_t kExtendKeys = 3;  // the two low modifier bits
 constexpr uint16_t kTagLabel = 257;
 constexpr uint16_t kTagFirstReference = 259;
@@ -741,11 +744,15 @@ void figure_key_down(kel_EventRecord* event) {
   object* first = first_selected(fig);
   bool taken = false;
   object* text = fig->cur_text;
+  // The view's arrow keys move through the tools palette and step values;
+  // they are no letters of a name.
+  const uint32_t code = event->message & 0xFFFF;
+  const bool arrow = code >= kViewArrowFirst && code <= kViewArrowLast;
   if (text && (!pointer || text == first)) {
     const bool key_for_name = key != kKeyBackspace && key != kKeyReturn;
     if (is_labelable_object(text) && !is_tool_target(text) &&
         (current_class || (pointer && selected == 1 && key_for_name))) {
-      text_object_takes_key(text, key, ACTION_EDIT_NAME);
+      if (!arrow) text_object_takes_key(text, key, ACTION_EDIT_NAME);
       return;
     }
     int count = 0;
@@ -771,8 +778,8 @@ void figure_key_down(kel_EventRecord* event) {
       }
     }
   }
-  if (!taken && pointer && selected == 1 && key != kKeyBackspace && key != kKeyReturn && is_labelable_object(first) &&
-      !is_tool_target(first) && !has_label_text(first)) {
+  if (!taken && !arrow && pointer && selected == 1 && key != kKeyBackspace && key != kKeyReturn &&
+      is_labelable_object(first) && !is_tool_target(first) && !has_label_text(first)) {
     switch_text_edit(first);
     text_object_takes_key(first, key, ACTION_EDIT_NAME);
     return;

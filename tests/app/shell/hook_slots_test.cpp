@@ -55,8 +55,6 @@ const std::map<std::string, std::string> kEmptyByDesign = {
 // list only shrinks.
 const std::map<std::string, std::string> kNotYetFilled = {
     {"tool_hooks.note_tool_reset", "the view's note that the tool went back to the pointer"},
-    {"window_hooks.create_static_display", "the trace layer made for traced objects"},
-    {"window_hooks.free_static_display", "the trace layer dropped"},
     {"designation_services.in_tool_help_field", "the mouse over the tools help field"},
     {"designation_services.point_color", "the colour of points about to be made"},
     {"drag_services.set_cursor", "the cursor during a drag"},

@@ -28,6 +28,18 @@
 #include "kernel/tools/tool_ids.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/toolbox.h"
+#include "platform/kp_qt_bridge.h"
+
+// The control of a window or panel that carries the item identifier `id`.
+template <typename T>
+T* child_with_id(QObject* root, int id) {
+  if (!root) return nullptr;
+  for (T* c : root->findChildren<T*>()) {
+    int found = 0;
+    if (kp_item_id(c, &found) && found == id) return c;
+  }
+  return nullptr;
+}
 
 class FigureTest : public ShellTest {
  protected:
