@@ -36,6 +36,10 @@ class NSKelvoTextView {
   static void textNeedsRegen(TErec* te);
   static bool regenrtfFromFileInfoStringTextIfNec(TErec* te);
   static void refreshAllNeededDatas(object* obj, bool create);
+  // A pending regeneration of a kernel text done inside its strings: the
+  // changed run alone is replaced. False, with nothing changed, where the
+  // strings must be built anew.
+  static bool regenerateInPlace(object* obj);
   static void setDefaultAttribs(TErec* te, bool force);
   static void setDefaultFont(TErec* te, bool force);
   static void setDefaultColor(TErec* te);
