@@ -27,7 +27,6 @@ std::vector<Segment> segments() {
 }
 
 DisplayDevice* device() {
-  init_color_table();
   return bench::display_device();
 }
 
@@ -53,6 +52,7 @@ void pen_line(DisplayDevice* dd, const Segment& s) {
 }
 
 void BM_PixelPenSegments(benchmark::State& state) {
+  bench::Environment env;
   DisplayDevice* dd = device();
   const auto segs = segments();
   for (auto _ : state)
@@ -62,6 +62,7 @@ void BM_PixelPenSegments(benchmark::State& state) {
 BENCHMARK(BM_PixelPenSegments)->Unit(benchmark::kMillisecond);
 
 void BM_DeviceContextSegments(benchmark::State& state) {
+  bench::Environment env;
   DisplayDevice* dd = device();
   const auto segs = segments();
   KPPen* pen = pen_from_color(0xFF0000);
