@@ -143,29 +143,21 @@ void BM_DragStep1000MeasuresFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_DragStep1000MeasuresFloor)->Unit(benchmark::kMicrosecond);
 
-// The heap the process holds at its peak since the last reset, in bytes.
-double peak_resident() {
+// A size in /proc/self/status ("VmRSS:", "VmHWM:"), in bytes.
+double status_bytes(const char* field) {
   std::ifstream status("/proc/self/status");
   std::string key;
   double kb = 0;
   while (status >> key)
-    if (key == "VmHWM:") {
+    if (key == field) {
       status >> kb;
       break;
     }
   return kb * 1024;
 }
-double resident() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  double kb = 0;
-  while (status >> key)
-    if (key == "VmRSS:") {
-      status >> kb;
-      break;
-    }
-  return kb * 1024;
-}
+// The memory the process holds now, and at its peak since the last reset.
+double resident() { return status_bytes("VmRSS:"); }
+double peak_resident() { return status_bytes("VmHWM:"); }
 // The peak from here on is measured afresh.
 void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
