@@ -626,7 +626,9 @@ void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
 }
 
 bool op_text_extent(object* obj, int32_t* width, int32_t* height) {
-  if (obj && obj->te && obj->te->regen_pending) NSKelvoTextView::refreshAllNeededDatas(obj, true);
+  // A new value left for the next drawing is taken in first.
+  if (obj && obj->te && obj->te->regen_pending && editable_in_place(obj))
+    NSKelvoTextView::refreshAllNeededDatas(obj, true);
   if (!obj || !obj->te || !obj->te->display_string) return false;
   QTextDocument* doc = doc_of(obj->te->display_string);
   if (doc->isEmpty()) return false;

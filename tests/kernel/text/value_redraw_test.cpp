@@ -75,6 +75,16 @@ class ValueRedraw : public EngineTest {
     o->te->regen_pending = 0;
   }
 
+  // Where the text itself lies (without its frame's fill).
+  static tagRECT text_extent(object* o) {
+    const int8_t opaque = o->settings.opaque;
+    o->settings.opaque = 0;
+    tagRECT r{};
+    get_text_range_rect(o, &r);
+    o->settings.opaque = opaque;
+    return r;
+  }
+
   static int ink(const Picture& p) {
     int n = 0;
     for (uint32_t px : p.pixels) n += px != 0xFFFFFF;
@@ -103,9 +113,14 @@ TEST_F(ValueRedraw, ANumberWhoseTextChangesLooksAsIfBuiltWithIt) {
     EXPECT_GT(ink(before), 0);
     ASSERT_TRUE(set_text_record_text(n->te, c.now));
     mark_text_needs_regen(n);
+    // Its extent, asked before it is drawn, is already that of the new text.
+    const tagRECT extent = text_extent(n);
     const Picture changed = picture(n);
     forget_strings(n);
     EXPECT_TRUE(changed == picture(n));
+    const tagRECT fresh = text_extent(n);
+    EXPECT_EQ(extent.right, fresh.right);
+    EXPECT_EQ(extent.bottom, fresh.bottom);
     // Drawn again with nothing changed, it stays the same.
     EXPECT_TRUE(changed == picture(n));
   }
