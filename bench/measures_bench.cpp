@@ -120,6 +120,33 @@ void BM_DragStep1000MeasuresDrawn(benchmark::State& state) {
 }
 BENCHMARK(BM_DragStep1000MeasuresDrawn)->Unit(benchmark::kMicrosecond);
 
+// The same with each value shown by a text that quotes its measure, as the
+// measuring tools leave it: the texts are drawn.
+void BM_DragStep1000MeasuresQuotedDrawn(benchmark::State& state) {
+  MeasureFigure f;
+  std::vector<object*> texts;
+  for (object* m : f.measures) {
+    object* t = make(classe_text, 0, {}, 0, 0);
+    add_text_reference(m, &t->inserted);
+    set_text_record_text(t->te, "$1$");
+    t->te->regen_pending = 1;
+    t->te->pos = m->te->pos;
+    texts.push_back(t);
+  }
+  DisplayDevice* dd = bench::display_device();
+  static_display = dd;
+  for (auto _ : state) {
+    f.step();
+    f.recompute();
+    dd_draw_background(dd);
+    for (object* t : texts) DrawKPTexte(dd, t);
+  }
+  per_measure(state);
+  static_display = nullptr;
+  destroy_display_device(dd);
+}
+BENCHMARK(BM_DragStep1000MeasuresQuotedDrawn)->Unit(benchmark::kMicrosecond);
+
 // The kernel's work without the text view, and each new value formatted
 // and measured in its font: what a step cannot go below.
 void BM_DragStep1000MeasuresFloor(benchmark::State& state) {

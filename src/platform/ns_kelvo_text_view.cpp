@@ -386,6 +386,10 @@ void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
     view = createWithObject(obj);
   } else if (rebuilt && view) {
     view->replaceReferences();
+  } else if (te->stored_string && view && obj->inserted && (!te->display_string || create)) {
+    // The view builds the display string itself, or changes only the
+    // values that changed in the one it built.
+    view->replaceReferences();
   } else if (te->stored_string && (!te->display_string || (create && !current))) {
     release(&te->display_string);
     te->display_string = copy_document(doc_of(te->stored_string));
@@ -400,6 +404,7 @@ void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
 
 void NSKelvoTextView::setAttachedObject(object* obj, bool own) {
   attachedObject_ = obj;
+  shown_ = {};
   if (!obj || !obj->te) return;
   TErec* te = obj->te;
   if (own) te->text_view = this;
@@ -450,6 +455,52 @@ int NSKelvoTextView::ListOfRangesAndObjects2(std::vector<std::pair<int, int>>* r
   return count;
 }
 
+bool NSKelvoTextView::updateValuesInPlace(std::vector<insert_object*>* nodes, int* listed) {
+  object* obj = attachedObject_;
+  TErec* te = obj->te;
+  QTextDocument* display = doc_of(te->display_string);
+  // Only a display string this view built from the same stored string,
+  // all of whose values went in as plain text.
+  if (!shown_.plain || !display || te->display_string != shown_.display || te->stored_string != shown_.stored ||
+      display->documentLayout()->paintDevice() != layout_device())
+    return false;
+  const int count = ListOfRangesAndObjects(nullptr, nodes, false);
+  if (count != static_cast<int>(shown_.values.size()) || *nodes != shown_.nodes) return false;
+  std::vector<QString> now(static_cast<size_t>(count));
+  const QString was = display->toPlainText();
+  for (int i = 0; i < count; ++i) {
+    object* ref = (*nodes)[i]->obj;
+    const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+    if (!value || ref->te->text_kind == 2) return false;
+    now[i] = plain_of(value);
+    if (now[i].isEmpty() || now[i].contains(u'\\') || was.mid(shown_.starts[i], shown_.values[i].size()) != shown_.values[i])
+      return false;
+  }
+  // From the last value, so that the earlier places stay good; each new
+  // value in the format of the one it replaces.
+  QTextCursor group(display);
+  group.beginEditBlock();
+  for (int i = count - 1; i >= 0; --i) {
+    if (now[i] == shown_.values[i]) continue;
+    QTextCursor first(display);
+    first.setPosition(shown_.starts[i] + 1);
+    const QTextCharFormat format = first.charFormat();
+    QTextCursor c(display);
+    c.setPosition(shown_.starts[i]);
+    c.setPosition(shown_.starts[i] + static_cast<int>(shown_.values[i].size()), QTextCursor::KeepAnchor);
+    c.insertText(now[i], format);
+  }
+  group.endEditBlock();
+  int shift = 0;
+  for (int i = 0; i < count; ++i) {
+    shown_.starts[i] += shift;
+    shift += static_cast<int>(now[i].size() - shown_.values[i].size());
+  }
+  shown_.values = std::move(now);
+  *listed = count;
+  return true;
+}
+
 void NSKelvoTextView::replaceReferences() {
   object* obj = attachedObject_;
   if (!obj || !obj->te) return;
@@ -457,16 +508,21 @@ void NSKelvoTextView::replaceReferences() {
   std::vector<std::pair<int, int>> ranges;
   std::vector<insert_object*> nodes;
   int listed = 0;
-  if (obj->inserted) {
+  if (obj->inserted && !updateValuesInPlace(&nodes, &listed)) {
     release(&te->display_string);
     te->display_string = copy_document(doc_of(te->stored_string));
     listed = ListOfRangesAndObjects(&ranges, &nodes, false);
     QTextDocument* display = doc_of(te->display_string);
     QTextCursor group(display);
     group.beginEditBlock();
+    shown_ = {};
+    shown_.display = te->display_string;
+    shown_.stored = te->stored_string;
+    shown_.plain = !plain_of(doc_of(te->stored_string)).contains(u'\\');
     for (int i = 0; i < listed; ++i) {
       object* ref = nodes[i]->obj;
       const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+      shown_.plain = shown_.plain && value && ref->te->text_kind != 2;
       if (!value) continue;
       QTextCursor c(display);
       c.setPosition(ranges[i].first);
@@ -476,7 +532,12 @@ void NSKelvoTextView::replaceReferences() {
       } else {
         QTextCursor first(display);
         first.setPosition(ranges[i].first + 1);
-        c.insertText(plain_of(value), first.charFormat());
+        const QString text = plain_of(value);
+        c.insertText(text, first.charFormat());
+        shown_.plain = shown_.plain && !text.isEmpty() && !text.contains(u'\\');
+        shown_.values.push_back(text);
+        shown_.starts.push_back(ranges[i].first);
+        shown_.nodes.push_back(nodes[i]);
       }
     }
     group.endEditBlock();
