@@ -103,20 +103,25 @@ void BM_DragStep1000Measures(benchmark::State& state) {
 }
 BENCHMARK(BM_DragStep1000Measures)->Unit(benchmark::kMicrosecond);
 
-// The step as the window shows it: every measure is drawn after it.
-void BM_DragStep1000MeasuresDrawn(benchmark::State& state) {
-  MeasureFigure f;
+// Drag steps each followed by the drawing of `shown`, as the window does.
+void drawn_steps(benchmark::State& state, MeasureFigure& f, const std::vector<object*>& shown) {
   DisplayDevice* dd = bench::display_device();
   static_display = dd;
   for (auto _ : state) {
     f.step();
     f.recompute();
     dd_draw_background(dd);
-    for (object* m : f.measures) DrawKPTexte(dd, m);
+    for (object* o : shown) DrawKPTexte(dd, o);
   }
   per_measure(state);
   static_display = nullptr;
   destroy_display_device(dd);
+}
+
+// The step as the window shows it: every measure is drawn after it.
+void BM_DragStep1000MeasuresDrawn(benchmark::State& state) {
+  MeasureFigure f;
+  drawn_steps(state, f, f.measures);
 }
 BENCHMARK(BM_DragStep1000MeasuresDrawn)->Unit(benchmark::kMicrosecond);
 
@@ -133,17 +138,7 @@ void BM_DragStep1000MeasuresQuotedDrawn(benchmark::State& state) {
     t->te->pos = m->te->pos;
     texts.push_back(t);
   }
-  DisplayDevice* dd = bench::display_device();
-  static_display = dd;
-  for (auto _ : state) {
-    f.step();
-    f.recompute();
-    dd_draw_background(dd);
-    for (object* t : texts) DrawKPTexte(dd, t);
-  }
-  per_measure(state);
-  static_display = nullptr;
-  destroy_display_device(dd);
+  drawn_steps(state, f, texts);
 }
 BENCHMARK(BM_DragStep1000MeasuresQuotedDrawn)->Unit(benchmark::kMicrosecond);
 
