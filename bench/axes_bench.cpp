@@ -28,8 +28,8 @@ constexpr int kWithGrid = 1;
 constexpr int kWithMarks = 2;
 
 struct Figure {
+  bench::Environment env;
   explicit Figure(int content) {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     if (!content) return;
@@ -52,12 +52,10 @@ struct Figure {
   ~Figure() {
     bench::drop_current_figure();
     current_class = nullptr;
-    free_construct_classes();
   }
 };
 
 void BM_RedrawAxesGridAndAngleMarks(benchmark::State& state) {
-  init_color_table();
   Figure figure(static_cast<int>(state.range(0)));
   static_display = bench::display_device();
   moving_display = bench::display_device();

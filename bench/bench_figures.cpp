@@ -6,10 +6,31 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/version_info.h"
+#include "kernel/render/colors.h"
+#include "kernel/text/text_record.h"
+#include "platform/ns_kelvo_text_view.h"
 #include "kernel/render/display_device.h"
 #include "kernel/tools/tool_state.h"
 
 namespace bench {
+
+Environment::Environment() {
+  init_version_info();
+  init_color_table();
+  init_construct_classes();
+  install_kelvo_text_view();
+  KPGeoDocument::setCurrentInfo(nullptr);
+}
+
+Environment::~Environment() {
+  drop_current_figure();
+  current_class = nullptr;
+  static_display = nullptr;
+  moving_display = nullptr;
+  install_text_handle_ops(TextHandleOps{});
+  free_construct_classes();
+}
 
 object* make(construct_class& cls, int method, std::initializer_list<object*> parents, double h, double v) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();

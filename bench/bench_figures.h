@@ -11,6 +11,19 @@ struct object;
 
 namespace bench {
 
+// What the application has while a figure is open: the classes, the colour
+// table, the version information and the text view it installs. Each
+// benchmark holds one for its whole run; its end frees the current figure
+// and the classes and takes the text view out again, so that the next
+// benchmark starts from the same state whatever ran before.
+class Environment {
+ public:
+  Environment();
+  ~Environment();
+  Environment(const Environment&) = delete;
+  Environment& operator=(const Environment&) = delete;
+};
+
 // An object of `cls`, by `method`, from `parents`; (h, v) is where an object
 // placed by a click (a free point, a number) goes.
 object* make(construct_class& cls, int method, std::initializer_list<object*> parents, double h = 0, double v = 0);

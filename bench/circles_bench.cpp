@@ -22,8 +22,8 @@ namespace {
 constexpr int kCircles = 1000;
 
 struct CircleFan {
+  bench::Environment env;
   CircleFan() {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     fig = KPGeoDocument::currentInfo();
@@ -52,7 +52,6 @@ struct CircleFan {
   }
   ~CircleFan() {
     bench::drop_current_figure();
-    free_construct_classes();
   }
   object* point(double h, double v) {
     current_class = &classe_point;

@@ -29,19 +29,17 @@ void build_selected_figure() {
   for (object* o = fig->first; o; o = o->next) objlist_add(fig->selection, o, 0);
 }
 
-struct Setup {
-  Setup() {
-    init_construct_classes();
-    file_class = 0;
-    file_platform = 0;
-    file_mac_header = 1;
-  }
-};
-void setup() { static Setup once; }
+// The records are written as the program writes them.
+void file_settings() {
+  file_class = 0;
+  file_platform = 0;
+  file_mac_header = 1;
+}
 
 // The records of every object, as the figure writer writes them.
 void BM_Clipboard_WriteRecords(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   build_selected_figure();
   for (auto _ : state) {
     int32_t n = txt_write_objects(nullptr);
@@ -55,7 +53,8 @@ BENCHMARK(BM_Clipboard_WriteRecords)->Unit(benchmark::kMillisecond);
 
 // Copy of the whole selection: its records, without the clipboard.
 void BM_Clipboard_CopyRecords(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   build_selected_figure();
   for (auto _ : state) benchmark::DoNotOptimize(clipboard_records_of_selection());
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kObjects);
@@ -66,7 +65,8 @@ BENCHMARK(BM_Clipboard_CopyRecords)->Unit(benchmark::kMillisecond);
 // The Copy command: the records put on the clipboard (no figure view, so
 // no picture).
 void BM_Clipboard_Copy(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   build_selected_figure();
   for (auto _ : state) copy_to_clipboard();
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kObjects);
@@ -76,7 +76,8 @@ BENCHMARK(BM_Clipboard_Copy)->Unit(benchmark::kMillisecond);
 
 // Reading the records into an empty figure, as a figure file is read.
 void BM_Clipboard_ReadRecords(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   build_selected_figure();
   const std::string text = clipboard_records_of_selection();
   for (auto _ : state) {
@@ -102,7 +103,8 @@ BENCHMARK(BM_Clipboard_ReadRecords)->Unit(benchmark::kMillisecond);
 // Paste of the same records into an empty figure (with the undo copy the
 // paste takes).
 void BM_Clipboard_Paste(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   build_selected_figure();
   const std::string text = clipboard_records_of_selection();
   for (auto _ : state) {

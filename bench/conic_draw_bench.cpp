@@ -20,8 +20,8 @@ namespace {
 enum shape { kEllipse, kHyperbola, kParabola };
 
 struct ConicFrame {
+  bench::Environment env;
   explicit ConicFrame(shape s, bool thick) {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     device = bench::display_device();
@@ -57,7 +57,6 @@ struct ConicFrame {
   ~ConicFrame() {
     destroy_display_device(device);
     bench::drop_current_figure();
-    free_construct_classes();
   }
   DisplayDevice* device = nullptr;
   object* defining[5] = {};

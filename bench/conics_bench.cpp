@@ -22,10 +22,10 @@ constexpr int kPointsOn = 1000;
 constexpr int kLines = 500;
 
 struct ConicFigure {
+  bench::Environment env;
   // points_on points on the conic, lines lines crossing it twice with
   // their crossing points.
   ConicFigure(int points_on, int lines) {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     fig = KPGeoDocument::currentInfo();
@@ -58,7 +58,6 @@ struct ConicFigure {
   }
   ~ConicFigure() {
     bench::drop_current_figure();
-    free_construct_classes();
   }
   int count(const construct_class* cls) const {
     int n = 0;

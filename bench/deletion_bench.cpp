@@ -27,7 +27,6 @@ constexpr int kDependants = 10000;
 // A free point, a second one, and a chain of midpoints that starts at the
 // first: every midpoint depends on it.
 object* build_chain() {
-  init_construct_classes();
   KPGeoDocument::setCurrentInfo(nullptr);
   new_figure_info();
   object* root = bench::point(0, 0);
@@ -39,10 +38,10 @@ object* build_chain() {
 
 void release_figure() {
   bench::drop_current_figure();
-  free_construct_classes();
 }
 
 void BM_DeletePointWithDependants(benchmark::State& state) {
+  bench::Environment env;
   for (auto _ : state) {
     state.PauseTiming();
     object* root = build_chain();
@@ -72,6 +71,7 @@ void reverse_list(kelvo_win_info* fig) {
 }
 
 void BM_SortReversedObjects(benchmark::State& state) {
+  bench::Environment env;
   build_chain();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   for (auto _ : state) {
@@ -87,7 +87,6 @@ BENCHMARK(BM_SortReversedObjects)->Unit(benchmark::kMillisecond);
 
 // A table of two columns of numbers.
 object* table_figure() {
-  init_construct_classes();
   KPGeoDocument::setCurrentInfo(nullptr);
   new_figure_info();
   object* a = bench::make(classe_nombre, 0, {});
@@ -107,6 +106,7 @@ object* table_figure() {
 }
 
 void BM_Tabulate999Rows(benchmark::State& state) {
+  bench::Environment env;
   object* table = table_figure();
   for (auto _ : state) {
     table->nbvaleurs = 0;
@@ -122,8 +122,7 @@ void BM_Tabulate999Rows(benchmark::State& state) {
 BENCHMARK(BM_Tabulate999Rows)->Unit(benchmark::kMicrosecond);
 
 void BM_RedrawTable999Rows(benchmark::State& state) {
-  init_color_table();
-  install_kelvo_text_view();
+  bench::Environment env;
   object* table = table_figure();
   for (int i = 0; i < kMaxTableRows; ++i) {
     tabulate_ready = 1;

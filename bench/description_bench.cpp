@@ -15,7 +15,6 @@ constexpr int kObjects = 10000;
 
 // Free points in pairs with the midpoint and the segment of each pair.
 void build_figure() {
-  init_construct_classes();
   KPGeoDocument::setCurrentInfo(nullptr);
   new_figure_info();
   for (int made = 0; made < kObjects; made += 4) {
@@ -29,6 +28,7 @@ void build_figure() {
 }
 
 void BM_DescriptionRefresh10000(benchmark::State& state) {
+  bench::Environment env;
   build_figure();
   const kelvo_win_info* fig = KPGeoDocument::currentInfo();
   description_state s;
@@ -49,7 +49,6 @@ void BM_DescriptionRefresh10000(benchmark::State& state) {
   state.counters["objects"] = static_cast<double>(fig->nbobj);
   state.counters["listed"] = static_cast<double>(listed);
   bench::drop_current_figure();
-  free_construct_classes();
 }
 BENCHMARK(BM_DescriptionRefresh10000)->Unit(benchmark::kMillisecond);
 

@@ -28,8 +28,8 @@ constexpr int kDependants = 10000;
 constexpr int kAnchors = 100;
 
 struct DragFigure {
+  bench::Environment env;
   DragFigure() {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     dragged = point(500, 400);
@@ -50,7 +50,6 @@ struct DragFigure {
   ~DragFigure() {
     bench::drop_current_figure();
     current_class = nullptr;
-    free_construct_classes();
   }
 
   object* dragged = nullptr;
@@ -87,9 +86,8 @@ constexpr int kAnimatedDependants = 19;
 constexpr int kStaticObjects = 1900;
 
 struct SpringFigure {
+  bench::Environment env;
   SpringFigure() {
-    init_construct_classes();
-    init_color_table();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     for (int i = 0; i < kAnchors; ++i)
@@ -124,7 +122,6 @@ struct SpringFigure {
     bench::drop_current_figure();
     current_class = nullptr;
     interaction_state = 1;
-    free_construct_classes();
   }
   std::vector<object*> anchors;
 };

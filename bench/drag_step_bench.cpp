@@ -33,9 +33,8 @@ constexpr int kObjects = 10000;
 constexpr int kAnchors = 100;
 
 struct DragFigure {
+  bench::Environment env;
   DragFigure(int objects, int dependants, bool dragged_first = false) {
-    init_construct_classes();
-    init_color_table();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     for (int i = 0; i < kAnchors; ++i)
@@ -65,7 +64,6 @@ struct DragFigure {
     static_display = moving_display = nullptr;
     bench::drop_current_figure();
     current_class = nullptr;
-    free_construct_classes();
   }
 
   // Midpoints, segments and circles between `from` and an anchor.

@@ -53,16 +53,8 @@ std::string build_and_write() {
   return text;
 }
 
-struct Setup {
-  Setup() { init_construct_classes(); }
-};
-Setup& setup() {
-  static Setup once;
-  return once;
-}
-
 void BM_WriteOlderFormatObjects(benchmark::State& state) {
-  setup();
+  bench::Environment env;
   std::string text = build_and_write();
   const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
   for (auto _ : state) {
@@ -77,7 +69,7 @@ void BM_WriteOlderFormatObjects(benchmark::State& state) {
 BENCHMARK(BM_WriteOlderFormatObjects)->Unit(benchmark::kMillisecond);
 
 void BM_ReadOlderFormatObjects(benchmark::State& state) {
-  setup();
+  bench::Environment env;
   std::string text = build_and_write();
   const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
   for (auto _ : state) {

@@ -26,8 +26,8 @@ void chain_compute(object* o) {
 // Builds the chain with the midpoint class (of the previous point and a fixed
 // one), whose first method gets the benchmark's compute operation.
 struct ChainFigure {
+  bench::Environment env;
   ChainFigure() {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     fig = KPGeoDocument::currentInfo();
@@ -48,7 +48,6 @@ struct ChainFigure {
   ~ChainFigure() {
     bench::drop_current_figure();
     classe_milieu.methods[0]->compute = nullptr;
-    free_construct_classes();
   }
   kelvo_win_info* fig = nullptr;
 };

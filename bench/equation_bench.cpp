@@ -20,7 +20,7 @@
 namespace {
 
 void BM_LocusEquation_Circle(benchmark::State& state) {
-  init_construct_classes();
+  bench::Environment env;
   KPGeoDocument::setCurrentInfo(nullptr);
   new_figure_info();
   object* fixed = bench::point(800, 300);
@@ -44,10 +44,10 @@ void BM_LocusEquation_Circle(benchmark::State& state) {
   }
   if (code != kLocusFitted) state.SkipWithError("the locus did not fit");
   bench::drop_current_figure();
-  free_construct_classes();
 }
 
 void BM_LocusFit_NoPolynomial(benchmark::State& state) {
+  bench::Environment env;
   std::vector<double> x, y;
   for (int i = 0; i < 84; ++i) {
     const double t = i * 6 * 3.141592653589793 / 83;

@@ -28,22 +28,14 @@ void build_figure() {
   }
 }
 
-struct Setup {
-  Setup() {
-    init_version_info();
-    init_construct_classes();
-    init_color_table();
-  }
-};
-
 std::string saved_figure() {
-  static Setup setup;
   build_figure();
   txt_write_figure_file();
   return std::string(file_buffer, file_buffer_len);
 }
 
 void BM_OpenFigureFile50k(benchmark::State& state) {
+  bench::Environment env;
   const std::string text = saved_figure();
   for (auto _ : state) {
     state.PauseTiming();
@@ -60,6 +52,7 @@ void BM_OpenFigureFile50k(benchmark::State& state) {
 BENCHMARK(BM_OpenFigureFile50k)->Unit(benchmark::kMillisecond);
 
 void BM_SaveFigureFile50k(benchmark::State& state) {
+  bench::Environment env;
   const std::string text = saved_figure();
   for (auto _ : state) {
     txt_write_figure_file();

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "bench_figures.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
@@ -47,6 +48,7 @@ void free_figure(kelvo_win_info* fig) {
 }
 
 void BM_CreateFigure(benchmark::State& state) {
+  bench::Environment env;
   for (auto _ : state) {
     kelvo_win_info* fig = build_figure();
     benchmark::DoNotOptimize(fig->nbobj);
@@ -59,6 +61,7 @@ void BM_CreateFigure(benchmark::State& state) {
 BENCHMARK(BM_CreateFigure)->Unit(benchmark::kMillisecond);
 
 void BM_DuplicateFigure(benchmark::State& state) {
+  bench::Environment env;
   kelvo_win_info* fig = build_figure();
   for (auto _ : state) {
     kelvo_win_info* copy = duplicate_figure_info(nullptr, 0);
@@ -75,6 +78,7 @@ void BM_DuplicateFigure(benchmark::State& state) {
 BENCHMARK(BM_DuplicateFigure)->Unit(benchmark::kMillisecond);
 
 void BM_FreeFigure(benchmark::State& state) {
+  bench::Environment env;
   for (auto _ : state) {
     state.PauseTiming();
     kelvo_win_info* fig = build_figure();
@@ -91,6 +95,7 @@ BENCHMARK(BM_FreeFigure)->Unit(benchmark::kMillisecond);
 
 // The whole cycle in one go: build, snapshot for undo, close.
 void BM_CreateCopyFree(benchmark::State& state) {
+  bench::Environment env;
   for (auto _ : state) {
     kelvo_win_info* fig = build_figure();
     kelvo_win_info* copy = duplicate_figure_info(nullptr, 0);

@@ -44,22 +44,16 @@ std::string build_and_write() {
   return text;
 }
 
-// The class list is registered once for the whole program.
-struct Setup {
-  Setup() {
-    init_construct_classes();
-    file_class = 0;
-    file_platform = 0;
-    file_mac_header = 1;
-  }
-};
-Setup& setup() {
-  static Setup once;
-  return once;
+// The records are written as the program writes them.
+void file_settings() {
+  file_class = 0;
+  file_platform = 0;
+  file_mac_header = 1;
 }
 
 void BM_WriteObjects(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   std::string text = build_and_write();
   const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
   for (auto _ : state) {
@@ -74,7 +68,8 @@ void BM_WriteObjects(benchmark::State& state) {
 BENCHMARK(BM_WriteObjects)->Unit(benchmark::kMillisecond);
 
 void BM_ReadObjects(benchmark::State& state) {
-  setup();
+  bench::Environment env;
+  file_settings();
   std::string text = build_and_write();
   const uint32_t objects = KPGeoDocument::currentInfo()->nbobj;
   for (auto _ : state) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "bench_figures.h"
 #include "kernel/measure/formula.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
@@ -35,6 +36,7 @@ struct Calculation {
 };
 
 void BM_FormulaEvaluate20Cells(benchmark::State& state) {
+  bench::Environment env;
   Calculation c;
   current_calculation = &c.calc;
   std::string text = "abs(#1*#2+sin(#1)-#2/(#1+#2)^2+sqrt(#1+#2))";
@@ -62,6 +64,7 @@ void BM_FormulaEvaluate20Cells(benchmark::State& state) {
 BENCHMARK(BM_FormulaEvaluate20Cells)->Unit(benchmark::kMillisecond);
 
 void BM_FormulaCompile1000Characters(benchmark::State& state) {
+  bench::Environment env;
   Calculation c;
   current_calculation = &c.calc;
   const std::string unit = "+(#2-3.25)/sqrt(#1+4)*max(#1,2)^2-round(#2)";

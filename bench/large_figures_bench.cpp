@@ -28,19 +28,6 @@
 
 namespace {
 
-struct Setup {
-  Setup() {
-    init_version_info();
-    init_color_table();
-  }
-};
-// The class list is registered once, whichever benchmark came first; some
-// free it when they end.
-void setup() {
-  static Setup once;
-  if (class_list == nullptr) init_construct_classes();
-}
-
 // Time per object, in the benchmark's unit.
 void per_object(benchmark::State& state, int64_t objects) {
   state.counters["per_object"] =
@@ -117,7 +104,6 @@ void build_numbers(int objects) {
 // The file text of the figure `build` makes.
 template <class Build>
 std::string saved(Build build) {
-  setup();
   bench::drop_current_figure();
   new_figure_info();
   create_default_objects();
@@ -148,12 +134,14 @@ void open_series(benchmark::State& state, const std::string& text) {
 }
 
 void BM_OpenLocalFigure(benchmark::State& state) {
+  bench::Environment env;
   const int n = static_cast<int>(state.range(0));
   open_series(state, saved([n] { build_local(n, false); }));
 }
 BENCHMARK(BM_OpenLocalFigure)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_OpenStarFigure(benchmark::State& state) {
+  bench::Environment env;
   const int n = static_cast<int>(state.range(0));
   open_series(state, saved([n] { build_star(n, false); }));
 }
@@ -162,6 +150,7 @@ BENCHMARK(BM_OpenStarFigure)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark
 // Reading a locus walks its dependency chain: the walk must cost the chain,
 // so the per-object figure stays flat from 2,000 to 20,000 objects.
 void BM_OpenLocusFigure(benchmark::State& state) {
+  bench::Environment env;
   const int n = static_cast<int>(state.range(0));
   open_series(state, saved([n] { build_loci(n); }));
 }
@@ -169,7 +158,7 @@ BENCHMARK(BM_OpenLocusFigure)->Arg(2000)->Arg(20000)->Unit(benchmark::kMilliseco
 
 // A locus made in a figure that already holds many objects.
 void BM_CreateLocusInLargeFigure(benchmark::State& state) {
-  setup();
+  bench::Environment env;
   bench::drop_current_figure();
   new_figure_info();
   create_default_objects();
@@ -181,6 +170,7 @@ void BM_CreateLocusInLargeFigure(benchmark::State& state) {
 BENCHMARK(BM_CreateLocusInLargeFigure)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenNumbers(benchmark::State& state) {
+  bench::Environment env;
   const int n = static_cast<int>(state.range(0));
   open_series(state, saved([n] { build_numbers(n); }));
 }
@@ -188,7 +178,7 @@ BENCHMARK(BM_OpenNumbers)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 template <void (*Build)(int, bool)>
 void create_series(benchmark::State& state) {
-  setup();
+  bench::Environment env;
   const int n = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();

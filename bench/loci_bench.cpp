@@ -23,8 +23,8 @@
 namespace {
 
 struct LocusFigure {
+  bench::Environment env;
   LocusFigure(bool envelope, int16_t steps) {
-    init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     fig = KPGeoDocument::currentInfo();
@@ -47,7 +47,6 @@ struct LocusFigure {
   ~LocusFigure() {
     destroy_display_device(dd);
     bench::drop_current_figure();
-    free_construct_classes();
   }
   kelvo_win_info* fig = nullptr;
   DisplayDevice* dd = nullptr;

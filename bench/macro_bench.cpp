@@ -35,8 +35,7 @@ std::string twenty_steps() {
 }
 
 void BM_MacroApplication(benchmark::State& state) {
-  init_construct_classes();
-  init_color_table();
+  bench::Environment env;
   KPGeoDocument::setCurrentInfo(nullptr);
   new_figure_info();
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
@@ -60,7 +59,6 @@ void BM_MacroApplication(benchmark::State& state) {
   current_class = nullptr;
   state.counters["objects_after"] = static_cast<double>(fig->nbobj);
   bench::drop_current_figure();
-  free_construct_classes();
 }
 BENCHMARK(BM_MacroApplication)->Iterations(kApplications)->Unit(benchmark::kMicrosecond);
 

@@ -16,8 +16,7 @@
 namespace {
 
 void BM_PageThumbnail(benchmark::State& state) {
-  init_construct_classes();
-  init_color_table();
+  bench::Environment env;
   bench::drop_current_figure();
   new_figure_info();
   for (int g = 0; g * 5 < 4000; ++g) bench::point_pair_group(g);

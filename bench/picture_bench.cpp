@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_figures.h"
 #include "kernel/exchange/picture_draw.h"
 
 namespace {
@@ -21,6 +22,7 @@ std::vector<uint8_t> picture() {
 }
 
 void BM_PictureFast(benchmark::State& state) {
+  bench::Environment env;
   const std::vector<uint8_t> pic = picture();
   std::vector<uint8_t> background(static_cast<size_t>(kW) * kH * 4, 200);
   std::vector<uint8_t> target(background.size());
@@ -32,6 +34,7 @@ void BM_PictureFast(benchmark::State& state) {
 BENCHMARK(BM_PictureFast)->Unit(benchmark::kMillisecond);
 
 void BM_PictureSmooth(benchmark::State& state) {
+  bench::Environment env;
   const std::vector<uint8_t> pic = picture();
   std::vector<uint8_t> target(static_cast<size_t>(kW) * kH * 4);
   for (auto _ : state) {

@@ -30,12 +30,12 @@ std::vector<Segment> segments() {
 }
 
 DisplayDevice* device() {
-  init_color_table();
   return bench::display_device();
 }
 
 // The pen's own route for a segment: clipping, then its midpoint walk.
 void BM_PixelPenSegments(benchmark::State& state) {
+  bench::Environment env;
   DisplayDevice* dd = device();
   const auto segs = segments();
   for (auto _ : state)
@@ -77,6 +77,7 @@ void BM_PlainWalkSegments(benchmark::State& state) {
 BENCHMARK(BM_PlainWalkSegments)->Unit(benchmark::kMillisecond);
 
 void BM_DeviceContextSegments(benchmark::State& state) {
+  bench::Environment env;
   DisplayDevice* dd = device();
   const auto segs = segments();
   KPPen* pen = pen_from_color(0xFF0000);

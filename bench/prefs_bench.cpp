@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "bench_figures.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/preferences.h"
 #include "kernel/render/colors.h"
@@ -12,7 +13,7 @@
 namespace {
 
 void BM_InitDefaultAttrs(benchmark::State& state) {
-  init_color_table();
+  bench::Environment env;
   QTemporaryDir dir;
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
   if (state.range(0)) {

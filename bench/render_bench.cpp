@@ -79,7 +79,7 @@ struct Figure {
 };
 
 void BM_RedrawFigure(benchmark::State& state) {
-  init_color_table();
+  bench::Environment env;
   Figure figure;
   KPGeoDocument::setCurrentInfo(&figure.fig);
   static_display = bench::display_device();

@@ -63,6 +63,13 @@ QTextDocument* new_document() {
   return doc;
 }
 
+// A stored string is never drawn or measured: only its copy, the display
+// string, is. A null page keeps its layout from running at each edit.
+QTextDocument* unlaid(QTextDocument* doc) {
+  doc->setPageSize(QSizeF(0, 0));
+  return doc;
+}
+
 QTextDocument* copy_document(const QTextDocument* source) {
   QTextDocument* doc = new_document();
   if (!source) return doc;
@@ -147,9 +154,47 @@ void apply_to_all(QTextDocument* doc, const QTextCharFormat& format) {
   c.mergeCharFormat(format);
 }
 
+// True when the document is one paragraph in one format: a kernel text as
+// built from its record.
+bool uniform(const QTextDocument* doc) {
+  if (!doc || doc->blockCount() != 1) return false;
+  int fragments = 0;
+  for (QTextBlock::iterator it = doc->begin().begin(); !it.atEnd(); ++it)
+    if (++fragments > 1) return false;
+  return true;
+}
+
+// The document's text becomes `text`, in `format`: only the run between
+// the common start and the common end of the old and new texts is
+// replaced, so a value changing inside a fixed name and unit edits the
+// value alone.
+void replace_changed_run(QTextDocument* doc, const QString& text, const QTextCharFormat& format) {
+  const QString old = doc->toPlainText();
+  const qsizetype limit = std::min(old.size(), text.size());
+  qsizetype head = 0;
+  while (head < limit && old[head] == text[head]) ++head;
+  qsizetype tail = 0;
+  while (tail < limit - head && old[old.size() - 1 - tail] == text[text.size() - 1 - tail]) ++tail;
+  if (head == old.size() && head == text.size()) return;
+  // In an edit block the cursor does not lay the text out to find where
+  // it ends.
+  QTextCursor c(doc);
+  c.beginEditBlock();
+  c.setPosition(static_cast<int>(head));
+  c.setPosition(static_cast<int>(old.size() - tail), QTextCursor::KeepAnchor);
+  c.insertText(text.mid(head, text.size() - head - tail), format);
+  c.endEditBlock();
+}
+
+// Qt lays the whole document out again at every width it is given, even
+// the one it has: the width is set only when it changes.
+void set_width(QTextDocument* doc, double width) {
+  if (doc->textWidth() != width) doc->setTextWidth(width);
+}
+
 // Width and height of a document as laid out without wrapping.
 QSizeF natural_size(QTextDocument* doc) {
-  doc->setTextWidth(-1);
+  set_width(doc, -1);
   return doc->documentLayout()->documentSize();
 }
 
@@ -175,7 +220,7 @@ bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
   if (te->rtf_data && !te->rtf_is_rtfd) {
     // The bytes stay with the record: they are what the figure file writes
     // back.
-    te->stored_string = document_from_rtf(te->rtf_data, GlobalSize(te->rtf_data));
+    te->stored_string = unlaid(document_from_rtf(te->rtf_data, GlobalSize(te->rtf_data)));
     return true;
   }
   const QString s = text_of_record(te);
@@ -186,12 +231,12 @@ bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
     at.setPosition(1);
     QTextCursor c(doc);
     c.insertText(s, at.charFormat());
-    te->stored_string = doc;
+    te->stored_string = unlaid(doc);
     release(&te->previous_string);
   } else {
     QTextDocument* doc = new_document();
     QTextCursor(doc).insertText(s);
-    te->stored_string = doc;
+    te->stored_string = unlaid(doc);
     setDefaultAttribs(te, false);
   }
   return true;
@@ -283,15 +328,52 @@ void NSKelvoTextView::replaceExponentsString(QString& string) {
   }
 }
 
+namespace {
+
+// A kernel text shown as it is stored, in one format, quoting nothing:
+// its strings can follow a new text of the record in place.
+bool editable_in_place(const object* obj) {
+  const TErec* te = obj->te;
+  QTextDocument* stored = doc_of(te->stored_string);
+  QTextDocument* display = doc_of(te->display_string);
+  if (!stored || !display || stored->isEmpty() || obj->inserted || te->rtf_data || te->text_kind >= 2 ||
+      !te->text_view)
+    return false;
+  // A display string the editor left is built anew from the stored one.
+  if (display->documentLayout()->paintDevice() != layout_device()) return false;
+  return uniform(stored) && uniform(display) && stored->toPlainText() == display->toPlainText();
+}
+
+}  // namespace
+
+bool NSKelvoTextView::regenerateInPlace(object* obj) {
+  TErec* te = obj->te;
+  if (!editable_in_place(obj)) return false;
+  const QString s = text_of_record(te);
+  // Escapes turn into superscripts in the display string alone.
+  if (s.contains(u'\\')) return false;
+  QTextDocument* stored = doc_of(te->stored_string);
+  QTextDocument* display = doc_of(te->display_string);
+  QTextCursor at(stored);
+  at.setPosition(1);
+  const QTextCharFormat format = at.charFormat();
+  replace_changed_run(stored, s, format);
+  replace_changed_run(display, s, format);
+  release(&te->previous_string);
+  return true;
+}
+
 void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
   if (!obj || !obj->te || refresh_depth >= kMaxRefreshDepth) return;
   ++refresh_depth;
   TErec* te = obj->te;
   for (insert_object* n = obj->inserted; n; n = n->next)
     if (n->obj && n->obj != obj) refreshAllNeededDatas(n->obj, false);
+  bool rebuilt = false;
   if (te->regen_pending) {
     te->regen_pending = 0;
-    if (te->stored_string) {
+    rebuilt = regenerateInPlace(obj);
+    if (!rebuilt && te->stored_string) {
       release(&te->previous_string);
       te->previous_string = te->stored_string;
       te->stored_string = nullptr;
@@ -299,9 +381,19 @@ void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
   }
   if (regenrtfFromFileInfoStringTextIfNec(te)) release(&te->display_string);
   auto* view = static_cast<NSKelvoTextView*>(te->text_view);
+  // A kernel text that quotes nothing and has no escapes shows its stored
+  // string as it is: its display string, kept in step with it, is not
+  // built again at each drawing.
+  const bool current = rebuilt || editable_in_place(obj);
   if (create && !view) {
     view = createWithObject(obj);
-  } else if (te->stored_string && (!te->display_string || create)) {
+  } else if (rebuilt && view) {
+    view->replaceReferences();
+  } else if (te->stored_string && view && obj->inserted && (!te->display_string || create)) {
+    // The view builds the display string itself, or changes only the
+    // values that changed in the one it built.
+    view->replaceReferences();
+  } else if (te->stored_string && (!te->display_string || (create && !current))) {
     release(&te->display_string);
     te->display_string = copy_document(doc_of(te->stored_string));
     if (view)
@@ -315,6 +407,7 @@ void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
 
 void NSKelvoTextView::setAttachedObject(object* obj, bool own) {
   attachedObject_ = obj;
+  shown_ = {};
   if (!obj || !obj->te) return;
   TErec* te = obj->te;
   if (own) te->text_view = this;
@@ -413,6 +506,52 @@ void NSKelvoTextView::setPresentationMode(TErec* te) {
   if (te) setStrokeWidth(doc_of(te->display_string), kPresentationStrokeWidth);
 }
 
+bool NSKelvoTextView::updateValuesInPlace(std::vector<insert_object*>* nodes, int* listed) {
+  object* obj = attachedObject_;
+  TErec* te = obj->te;
+  QTextDocument* display = doc_of(te->display_string);
+  // Only a display string this view built from the same stored string,
+  // all of whose values went in as plain text.
+  if (!shown_.plain || !display || te->display_string != shown_.display || te->stored_string != shown_.stored ||
+      display->documentLayout()->paintDevice() != layout_device())
+    return false;
+  const int count = ListOfRangesAndObjects(nullptr, nodes, false);
+  if (count != static_cast<int>(shown_.values.size()) || *nodes != shown_.nodes) return false;
+  std::vector<QString> now(static_cast<size_t>(count));
+  const QString was = display->toPlainText();
+  for (int i = 0; i < count; ++i) {
+    object* ref = (*nodes)[i]->obj;
+    const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+    if (!value || ref->te->text_kind == 2) return false;
+    now[i] = plain_of(value);
+    if (now[i].isEmpty() || now[i].contains(u'\\') || was.mid(shown_.starts[i], shown_.values[i].size()) != shown_.values[i])
+      return false;
+  }
+  // From the last value, so that the earlier places stay good; each new
+  // value in the format of the one it replaces.
+  QTextCursor group(display);
+  group.beginEditBlock();
+  for (int i = count - 1; i >= 0; --i) {
+    if (now[i] == shown_.values[i]) continue;
+    QTextCursor first(display);
+    first.setPosition(shown_.starts[i] + 1);
+    const QTextCharFormat format = first.charFormat();
+    QTextCursor c(display);
+    c.setPosition(shown_.starts[i]);
+    c.setPosition(shown_.starts[i] + static_cast<int>(shown_.values[i].size()), QTextCursor::KeepAnchor);
+    c.insertText(now[i], format);
+  }
+  group.endEditBlock();
+  int shift = 0;
+  for (int i = 0; i < count; ++i) {
+    shown_.starts[i] += shift;
+    shift += static_cast<int>(now[i].size() - shown_.values[i].size());
+  }
+  shown_.values = std::move(now);
+  *listed = count;
+  return true;
+}
+
 void NSKelvoTextView::replaceReferences() {
   object* obj = attachedObject_;
   if (!obj || !obj->te) return;
@@ -420,16 +559,21 @@ void NSKelvoTextView::replaceReferences() {
   std::vector<std::pair<int, int>> ranges;
   std::vector<insert_object*> nodes;
   int listed = 0;
-  if (obj->inserted) {
+  if (obj->inserted && !updateValuesInPlace(&nodes, &listed)) {
     release(&te->display_string);
     te->display_string = copy_document(doc_of(te->stored_string));
     listed = ListOfRangesAndObjects(&ranges, &nodes, false);
     QTextDocument* display = doc_of(te->display_string);
     QTextCursor group(display);
     group.beginEditBlock();
+    shown_ = {};
+    shown_.display = te->display_string;
+    shown_.stored = te->stored_string;
+    shown_.plain = !plain_of(doc_of(te->stored_string)).contains(u'\\');
     for (int i = 0; i < listed; ++i) {
       object* ref = nodes[i]->obj;
       const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+      shown_.plain = shown_.plain && value && ref->te->text_kind != 2;
       if (!value) continue;
       QTextCursor c(display);
       c.setPosition(ranges[i].first);
@@ -439,7 +583,12 @@ void NSKelvoTextView::replaceReferences() {
       } else {
         QTextCursor first(display);
         first.setPosition(ranges[i].first + 1);
-        c.insertText(plain_of(value), first.charFormat());
+        const QString text = plain_of(value);
+        c.insertText(text, first.charFormat());
+        shown_.plain = shown_.plain && !text.isEmpty() && !text.contains(u'\\');
+        shown_.values.push_back(text);
+        shown_.starts.push_back(ranges[i].first);
+        shown_.nodes.push_back(nodes[i]);
       }
     }
     group.endEditBlock();
@@ -453,7 +602,7 @@ void NSKelvoTextView::replaceReferences() {
     // Where each value is displayed, relative to the text's position.
     std::vector<std::pair<int, int>> shown;
     ListOfRangesAndObjects(&shown, nullptr, true);
-    display->setTextWidth(te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
+    set_width(display, te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
     for (int i = 0; i < listed && i < static_cast<int>(shown.size()); ++i) {
       const int at = std::min(shown[i].first, std::max(0, display->characterCount() - 1));
       const QTextBlock block = display->findBlock(at);
@@ -478,7 +627,7 @@ void NSKelvoTextView::replaceReferences() {
   // The frame follows the text when asked.
   if (te->needs_regen != 0 && display && !display->isEmpty()) {
     if (te->needs_regen == 2 && !(te->edit_flags & 1)) {
-      display->setTextWidth(te->size.w > 0 ? te->size.w : -1);
+      set_width(display, te->size.w > 0 ? te->size.w : -1);
       te->size.h = std::max(kMinTextHeight, static_cast<int32_t>(std::ceil(display->documentLayout()->documentSize().height())));
       te->needs_regen = 0;
     } else {
@@ -526,7 +675,7 @@ void NSKelvoTextView::computeFrame(bool store) {
 
 namespace {
 
-void* op_copy_string(void* string) { return copy_document(doc_of(string)); }
+void* op_copy_string(void* string) { return unlaid(copy_document(doc_of(string))); }
 void op_release_string(void* string) { delete doc_of(string); }
 void op_release_view(void* view) { delete static_cast<NSKelvoTextView*>(view); }
 
@@ -572,6 +721,10 @@ bool op_text_extent(object* obj, int32_t* width, int32_t* height);
 // (height << 16) | width, 0 without a text.
 int32_t op_regenerate_text(object* obj) {
   if (!obj || !obj->te || !obj->te->text || !obj->te->text[0]) return 0;
+  // A kernel text already shown is edited and laid out when it is next
+  // drawn or measured, not at each change of its value: a drag changes
+  // many values per step, some several times before the step is drawn.
+  if (obj->te->regen_pending && editable_in_place(obj)) return 0;
   NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(obj->te);
   NSKelvoTextView::refreshAllNeededDatas(obj, true);
   int32_t w = 0, h = 0;
@@ -586,7 +739,7 @@ void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
   if (!dd || !dd->dc || !obj || !obj->te || !obj->te->display_string) return;
   TErec* te = obj->te;
   QTextDocument* doc = doc_of(te->display_string);
-  doc->setTextWidth(te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
+  set_width(doc, te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
   const double ratio = dd->ratio > 0 ? dd->ratio : 1;
   const double x = (te->pos.x - dd->portRect.left) * ratio;
   const double y = (te->pos.y - dd->portRect.top) * ratio * (dd->orientation < 0 ? -1 : 1);
@@ -594,10 +747,13 @@ void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
 }
 
 bool op_text_extent(object* obj, int32_t* width, int32_t* height) {
+  // A new value left for the next drawing is taken in first.
+  if (obj && obj->te && obj->te->regen_pending && editable_in_place(obj))
+    NSKelvoTextView::refreshAllNeededDatas(obj, true);
   if (!obj || !obj->te || !obj->te->display_string) return false;
   QTextDocument* doc = doc_of(obj->te->display_string);
   if (doc->isEmpty()) return false;
-  doc->setTextWidth(obj->te->text_kind == 2 && obj->te->size.w > 0 ? obj->te->size.w : -1);
+  set_width(doc, obj->te->text_kind == 2 && obj->te->size.w > 0 ? obj->te->size.w : -1);
   const QSizeF s = doc->documentLayout()->documentSize();
   if (width) *width = static_cast<int32_t>(std::ceil(s.width()));
   if (height) *height = static_cast<int32_t>(std::ceil(s.height()));

@@ -10,6 +10,7 @@
 // draws into the kernel's off-screen devices; it is no widget of its own.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -18,7 +19,6 @@ struct object;
 struct TErec;
 struct insert_object;
 class QTextDocument;
-class QString;
 
 struct KPTextFrame {
   float x = 0, y = 0, width = 0, height = 0;
@@ -36,6 +36,10 @@ class NSKelvoTextView {
   static void textNeedsRegen(TErec* te);
   static bool regenrtfFromFileInfoStringTextIfNec(TErec* te);
   static void refreshAllNeededDatas(object* obj, bool create);
+  // A pending regeneration of a kernel text done inside its strings: the
+  // changed run alone is replaced. False, with nothing changed, where the
+  // strings must be built anew.
+  static bool regenerateInPlace(object* obj);
   static void setDefaultAttribs(TErec* te, bool force);
   static void setDefaultFont(TErec* te, bool force);
   static void setDefaultColor(TErec* te);
@@ -72,8 +76,24 @@ class NSKelvoTextView {
   int8_t insertingItemsInTheText = 0;
 
  protected:
+  // The values of the quoted objects changed in the display string this
+  // view built, each where it is shown; false where it must be built anew.
+  bool updateValuesInPlace(std::vector<insert_object*>* nodes, int* listed);
+
   object* attachedObject_ = nullptr;
   KPTextFrame cFrame_;
+  // What the last built display string shows: the strings it was built
+  // from and into, and each quoted value inserted as plain text, with
+  // where it starts. `plain` is false when a value went in otherwise or an
+  // exponent escape was turned, and the string is then built anew.
+  struct ShownValues {
+    void* display = nullptr;
+    void* stored = nullptr;
+    bool plain = false;
+    std::vector<QString> values;
+    std::vector<int> starts;
+    std::vector<insert_object*> nodes;
+  } shown_;
 };
 
 // Fills the text slots of the kernel's text records with this view.

@@ -193,6 +193,8 @@ void DrawKPTexte(DisplayDevice* dd, object* obj) {
   if (!te || !te->text) return;
   if ((obj->aux2 & kShownInText) && type_of(obj) == TYPE_NUMBER) return;
   if (editor_open_on(obj)) return;
+  // The strings are brought up to date first: the frame follows them.
+  refresh_strings(obj);
   tagRECT r;
   text_frame_rect(obj, &r);
   if (obj->state & OBJ_ERASE) {
@@ -206,7 +208,6 @@ void DrawKPTexte(DisplayDevice* dd, object* obj) {
       draw_rect_outline(dd, r.left, r.top, r.right, r.bottom, object_effective_color(obj), obj->settings.thickness,
                         &obj->settings.dot_style);
   }
-  refresh_strings(obj);
   if (text_handle_ops().draw) text_handle_ops().draw(dd, obj, color);
 }
 
