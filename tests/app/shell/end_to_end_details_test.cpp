@@ -74,13 +74,7 @@ TEST_F(EndToEndDetails, TheListOfConcurrentBisectorsTellsThemApartAndShowsTheHov
   lines.clear();
   hovered_selection = -1;
   hovered = nullptr;
-  QTimer::singleShot(50, [view] {
-    AmbigPopupController* c = AmbigPopupController::shared();
-    if (!c || !c->panel() || !c->panel()->isVisible() || c->cells().empty()) {
-      ADD_FAILURE() << "no list of candidates";
-      if (QWidget* open = QApplication::activePopupWidget()) open->close();
-      return;
-    }
+  answerCandidateList([view](AmbigPopupController* c) {
     for (const auto& cell : c->cells()) lines.push_back(cell->text().toStdString());
     // The pointer rests on the top line.
     const auto& top = c->cells().back();
@@ -124,13 +118,7 @@ TEST_F(EndToEndDetails, TheListNamesThePointsEachBisectorIsBuiltOn) {
   chooseTool(view, nullptr);
   static std::vector<std::string> lines;
   lines.clear();
-  QTimer::singleShot(50, [] {
-    AmbigPopupController* menu = AmbigPopupController::shared();
-    if (!menu || !menu->panel() || !menu->panel()->isVisible()) {
-      ADD_FAILURE() << "no list of candidates";
-      if (QWidget* open = QApplication::activePopupWidget()) open->close();
-      return;
-    }
+  answerCandidateList([](AmbigPopupController* menu) {
     for (const auto& cell : menu->cells()) lines.push_back(cell->text().toStdString());
     QTest::mouseClick(menu->panel(), Qt::LeftButton, {}, menu->cells().front()->getRect().center().toPoint());
   });

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QKeyEvent>
@@ -16,7 +15,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "app/document/kp_document.h"
@@ -307,26 +305,10 @@ TEST_F(EndToEndPopupPalette, ARightClickOnTwoObjectsAsksWhichOneAndSelectsIt) {
   // The list shows both; its first line is chosen.
   static std::vector<std::string> lines;
   lines.clear();
-  // The list may take a while to open on a loaded machine: look for it
-  // until it shows, for at most five seconds.
-  static QElapsedTimer waited;
-  waited.start();
-  static std::function<void()> answer;
-  answer = [] {
-    AmbigPopupController* c = AmbigPopupController::shared();
-    if (!c || !c->panel() || !c->panel()->isVisible() || c->cells().empty()) {
-      if (waited.elapsed() < 5000) {
-        QTimer::singleShot(20, answer);
-        return;
-      }
-      ADD_FAILURE() << "no list of candidates";
-      if (QWidget* open = QApplication::activePopupWidget()) open->close();
-      return;
-    }
+  answerCandidateList([](AmbigPopupController* c) {
     for (const auto& cell : c->cells()) lines.push_back(cell->text().toStdString());
     QTest::mouseClick(c->panel(), Qt::LeftButton, {}, c->cells().front()->getRect().center().toPoint());
-  };
-  QTimer::singleShot(50, answer);
+  });
   rightClick(view, QPoint(200, 200));
   EXPECT_EQ(lines.size(), 2u);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a context menu opened too";

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/panels/ambig_menu.h"
 #include "app/panels/tools_palette.h"
 #include "app/panels/tools_pull_down.h"
 #include "app/shell/figure_window.h"
@@ -118,6 +121,31 @@ class FigureTest : public ShellTest {
   }
 
  protected:
+  // Answers the "which object?" list that the next click opens: `answer`
+  // runs once the list shows and must choose a line (or close it). The
+  // list may take a while to open on a loaded machine, so it is looked for
+  // every 20 ms for up to five seconds; a list that never opens is a
+  // failure, and any menu left open is closed so the click returns.
+  static void answerCandidateList(std::function<void(AmbigPopupController*)> answer) {
+    static QElapsedTimer waited;
+    static std::function<void()> look;
+    waited.start();
+    look = [answer] {
+      AmbigPopupController* c = AmbigPopupController::shared();
+      if (!c || !c->panel() || !c->panel()->isVisible() || c->cells().empty()) {
+        if (waited.elapsed() < 5000) {
+          QTimer::singleShot(20, look);
+          return;
+        }
+        ADD_FAILURE() << "no list of candidates";
+        if (QWidget* open = QApplication::activePopupWidget()) open->close();
+        return;
+      }
+      answer(c);
+    };
+    QTimer::singleShot(50, look);
+  }
+
   // Press at `from`, move in steps to `to` (waiting past the drag threshold),
   // release there.
   static void drag(KPFigureView* view, QPoint from, QPoint to) {
