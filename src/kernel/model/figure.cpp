@@ -169,6 +169,8 @@ designation_list* const kDesignationTables[] = {&designation_args, &designation_
 }  // namespace
 
 void init_object_lists() {
+  // A list a tool filled before (lists grow on first use) starts over empty.
+  free_object_lists();
   for (dyn_array_object* list : kGlobalLists) objlist_init(list);
   for (designation_list* table : kDesignationTables) {
     table->entries = alloc_block<designation_entry>(kDesignationTableSize);
