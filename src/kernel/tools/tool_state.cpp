@@ -82,6 +82,15 @@ int16_t variable_nb_values = 0;
 void* pending_extra[2] = {nullptr, nullptr};
 void* pending_spring_data = kNoPendingSpringData;
 
+void reset_construction_state() {
+  current_class = nullptr;
+  current_default_attrs = nullptr;
+  std::fill(std::begin(rubber_points), std::end(rubber_points), valeur{});
+  variable_nb_values = 0;
+  pending_extra[0] = pending_extra[1] = nullptr;
+  pending_spring_data = kNoPendingSpringData;
+}
+
 namespace {
 
 struct class_name {

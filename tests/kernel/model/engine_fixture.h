@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/text_convert.h"
 #include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
@@ -37,9 +38,11 @@ class EngineTest : public ::testing::Test {
     free_figure_info(fig, false);
     free_figure_info(copy, false);
     KPGeoDocument::setCurrentInfo(nullptr);
+    reset_construction_state();
     free_object_lists();
     free_file_image();
     reset_pixels_per_unit();
+    reset_locale_separators();
     EXPECT_EQ(kernel_live_blocks(), baseline_);
     free_construct_classes();
   }
