@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kernel/exchange/ti_probe.h"
+#include "kernel/files/object_reader.h"
 #include "kernel/files/text_output.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
@@ -205,6 +206,7 @@ void free_file_image() {
 }
 
 void reset_file_detection() {
+  file_resolution = 0;
   file_class = 0;
   file_platform = 0;
   file_version = 0;

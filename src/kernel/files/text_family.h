@@ -46,7 +46,8 @@ bool load_file_image(const void* bytes, uint32_t len);
 // read without a header of its own (a pasted record, a used macro) is of the
 // current edition, whatever file came before.
 void free_file_image();
-// Back to the detection state of start-up (current edition, MS-Windows).
+// Back to the detection state of start-up (current edition, MS-Windows, no
+// file resolution).
 void reset_file_detection();
 
 // True when a writer given dst must only count.

@@ -13,6 +13,7 @@
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 
 dyn_array_object picked{};
@@ -89,6 +90,7 @@ void reset_construction_state() {
   variable_nb_values = 0;
   pending_extra[0] = pending_extra[1] = nullptr;
   pending_spring_data = kNoPendingSpringData;
+  reset_tool_handler_flags();
 }
 
 namespace {
