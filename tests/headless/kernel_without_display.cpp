@@ -19,8 +19,7 @@
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/version_info.h"
-#include "kernel/objects/intersection_set.h"
-#include "kernel/tools/tool_args.h"
+#include "kernel/support/intersection_clicks.h"
 #include "kernel/tools/tool_state.h"
 
 namespace {
@@ -36,18 +35,6 @@ object* make(construct_class* cls, int method, std::initializer_list<object*> pi
   objlist_clear(fig->inputs);
   if (o) o->state &= ~OBJ_NEW;
   return o;
-}
-
-object* intersection_of(object* x, object* y) {
-  current_class = &classe_interset;
-  objlist_clear(KPGeoDocument::currentInfo()->inputs);
-  object* out = nullptr;
-  current_pick = {x, 0};
-  intersection_tool(nullptr, &out);
-  current_pick = {y, 0};
-  intersection_tool(nullptr, &out);
-  current_class = nullptr;
-  return out;
 }
 
 TEST(KernelWithoutDisplay, BuildsSavesAndReadsBackACircumscribedCircle) {
@@ -67,7 +54,7 @@ TEST(KernelWithoutDisplay, BuildsSavesAndReadsBackACircumscribedCircle) {
   object* ac = make(&classe_mediatrice, 0, {a, c});
   ASSERT_NE(ab, nullptr);
   ASSERT_NE(ac, nullptr);
-  object* centre = intersection_of(ab, ac);
+  object* centre = intersection_by_clicks(ab, ac);
   ASSERT_NE(centre, nullptr);
   object* circle = make(&classe_cercle, 1, {centre, a});
   ASSERT_NE(circle, nullptr);
