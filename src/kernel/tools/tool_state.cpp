@@ -10,9 +10,11 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/designation_filters.h"
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 
@@ -91,6 +93,8 @@ void reset_construction_state() {
   pending_extra[0] = pending_extra[1] = nullptr;
   pending_spring_data = kNoPendingSpringData;
   reset_tool_handler_flags();
+  // The filter of the pointer, which every tool's set-up replaces by its own.
+  designation_filter = manip_tool_common;
 }
 
 namespace {
