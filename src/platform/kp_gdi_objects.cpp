@@ -1,9 +1,11 @@
 #include "platform/kp_gdi_objects.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QFontInfo>
 #include <QImage>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -93,8 +95,22 @@ KPBrush* KPBrush::createSolidBrush(uint32_t color) {
 KPFont::KPFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 KPFont::~KPFont() = default;
 
+bool KPFont::fontSystemAvailable() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+void KPFont::reportNoFontSystem() {
+  static bool reported = false;
+  if (reported) return;
+  reported = true;
+  std::fputs("Kelvo: texts are neither measured nor drawn without the graphical interface "
+             "(no QGuiApplication exists)\n",
+             stderr);
+}
+
 KPFont* KPFont::withName(const char* face, double pointSize) {
   if (!face || !*face) return nullptr;
+  if (!fontSystemAvailable()) return nullptr;
   if (!has_family(face)) return nullptr;
   QFont font(mac_roman_to_qstring(face));
   font.setPointSizeF(usable_size(pointSize));
@@ -104,6 +120,7 @@ KPFont* KPFont::withName(const char* face, double pointSize) {
 double KPFont::systemFontSize() { return 12.0; }
 
 KPFont* KPFont::systemFont(double pointSize) {
+  if (!fontSystemAvailable()) return nullptr;
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   font.setPointSizeF(usable_size(pointSize));
   return kp_font_from_qfont(font);

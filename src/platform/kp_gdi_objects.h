@@ -86,6 +86,12 @@ class KPFont : public KPGdiObject {
   static KPFont* withName(const char* face, double pointSize);
   // The system font at a size (12 when the size is not positive).
   static KPFont* systemFont(double pointSize);
+  // Fonts exist only with the graphical interface (a QGuiApplication): the
+  // kernel runs without one, and then both makers above answer null. Text
+  // is then neither measured nor drawn; the first such use says so once on
+  // the standard error (reportNoFontSystem).
+  static bool fontSystemAvailable();
+  static void reportNoFontSystem();
   static double systemFontSize();
 
   std::string fontName() const;     // the family as the font system names it

@@ -143,6 +143,7 @@ KPGdiObject* KPGrafPort::getStockObject(int index) {
     case 13: slot = KPFont::systemFont(KPFont::systemFontSize()); break;
     default: KP_ASSERT(false, "unknown stock object"); return nullptr;
   }
+  if (!slot) return nullptr;  // no font without the graphical interface
   slot->markStock();
   return slot;
 }
@@ -171,7 +172,12 @@ KPFont* KPGrafPort::textFont() const {
 }
 
 long KPGrafPort::stringWidth(std::string_view text) const {
-  const double w = textFont()->widthOf(text.data(), text.size());
+  const KPFont* font = textFont();
+  if (!font) {
+    KPFont::reportNoFontSystem();
+    return 0;
+  }
+  const double w = font->widthOf(text.data(), text.size());
   const long width = static_cast<long>(w);
   return width >= 10000 ? 100 : width;
 }
@@ -180,6 +186,10 @@ void KPGrafPort::currentDrawTextFont(KPFont* font) { sCurFont_ = font; }
 
 void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint32_t) {
   if (!context_ || !text || !rect) return;
+  if (!textFont()) {
+    KPFont::reportNoFontSystem();
+    return;
+  }
   const std::string_view s(text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
   const QString string = unit_text_to_qstring(s);
   QPainter* p = context_->impl()->painter;
@@ -226,6 +236,10 @@ void KPGrafPort::drawTextDocument(const void* document, double x, double y, doub
 
 void KPGrafPort::kelvoSimpleDrawTexString(std::string_view text, double x, double y) {
   if (!context_) return;
+  if (!textFont()) {
+    KPFont::reportNoFontSystem();
+    return;
+  }
   QPainter* p = context_->impl()->painter;
   p->save();
   p->setCompositionMode(QPainter::CompositionMode_SourceOver);

@@ -54,7 +54,6 @@ QPointer<QCheckBox> g_subscript;
 QPointer<QCheckBox> g_superscript;
 bool g_accessory_hidden = false;
 bool g_script_action_running = false;
-int g_previous_stepper_value = 0;
 
 constexpr int kMinWidth = 30;
 constexpr int kMinHeight = 21;
@@ -1065,11 +1064,11 @@ void NSKelvoTextEditor::stepperDoIncrement(int d) {
 void NSKelvoTextEditor::stepperAction(int v) {
   const auto [start, length] = firstSelectedRange();
   const std::string text = qstring_to_mac_roman(toPlainText());
-  const int direction = v > g_previous_stepper_value ? 0 : 1;
+  const int direction = v > previousStepperValue_ ? 0 : 1;
   int new_start = 0, new_end = 0;
   const std::string stepped =
       step_number_in_text(text, start & 0xFFFF, (start + length) & 0xFFFF, direction, nullptr, &new_start, &new_end);
-  g_previous_stepper_value = v;
+  previousStepperValue_ = v;
   const QString whole = mac_roman_to_qstring(stepped);
   const int n = stringLength();
   // The whole text is replaced; the check sees it as typed.

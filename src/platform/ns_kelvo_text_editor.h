@@ -151,6 +151,9 @@ class NSKelvoTextEditor : public QTextEdit,
   int8_t attribsChanged_ = 0;
   QWidget* stepper_ = nullptr;
   int stepperValue_ = 0;
+  // The value at the stepper's last action: each editor's own, so that an
+  // editor opened after another steps the way it is asked to.
+  int previousStepperValue_ = 0;
   int8_t mustInsertStar_ = 0;
   int32_t insertStarPosition_ = 0;
   int32_t shouldChange_pt_decimal_ = -1;

@@ -189,6 +189,8 @@ TEST(Settings, ValuesDefaultsAndBoundedCopies) {
   EXPECT_STREQ(value, "Fran\x8D" "ai") << "cut to the buffer";
   const QSettings file(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova");
   EXPECT_EQ(file.value("Language File Location").toString(), QString::fromUtf8("Fran\u00e7ais long"));
+  // The store is the program's: what this test wrote goes with it.
+  QSettings(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova").remove("Language File Location");
 }
 
 }  // namespace

@@ -369,6 +369,11 @@ void txt_next_load_number() {
 int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   last_error.clear();
   left_out.clear();
+  // The resolution of this file scales only its own records: a record read
+  // later (a paste) is of the screen's.
+  struct resolution_scope {
+    ~resolution_scope() { file_resolution = 0; }
+  } resolution_of_this_file;
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return last_error = "no current figure", 0;
   const char* const end = text + len;

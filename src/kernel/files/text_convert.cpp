@@ -8,9 +8,19 @@
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 
-char decimal_separator = ',';
-char second_separator = '.';
-char list_separator = ';';
+namespace {
+constexpr char kStartUpSeparators[] = ",.;";
+}  // namespace
+
+char decimal_separator = kStartUpSeparators[0];
+char second_separator = kStartUpSeparators[1];
+char list_separator = kStartUpSeparators[2];
+
+void reset_locale_separators() {
+  decimal_separator = kStartUpSeparators[0];
+  second_separator = kStartUpSeparators[1];
+  list_separator = kStartUpSeparators[2];
+}
 
 void set_locale_separators(const char* s) {
   if (s == nullptr || s[0] == '\0') return;

@@ -16,6 +16,8 @@ extern char second_separator;
 extern char list_separator;
 // Takes the first three characters of s (missing ones keep their value).
 void set_locale_separators(const char* s);
+// Back to the separators of start-up (',', '.', ';'), before any language.
+void reset_locale_separators();
 
 // Translation tables: entry i replaces byte 128 + i.
 extern const uint8_t charset_windows_to_mac[128];  // MS-Windows file -> kernel (Mac Roman)

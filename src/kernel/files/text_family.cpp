@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kernel/exchange/ti_probe.h"
+#include "kernel/files/object_reader.h"
 #include "kernel/files/text_output.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/units.h"
@@ -184,7 +185,10 @@ int detect(uint32_t len, const char* buf, bool sniffing) {
 }  // namespace
 
 bool load_file_image(const void* bytes, uint32_t len) {
-  free_file_image();
+  // The image is replaced, not forgotten: what was detected stays until it
+  // is detected again.
+  GlobalFreeAndNull(&file_buffer);
+  file_buffer_len = 0;
   if (len == UINT32_MAX) return false;
   auto* block = static_cast<char*>(GlobalAlloc(GPTR, len + 1));
   if (block == nullptr) return false;
@@ -198,6 +202,15 @@ bool load_file_image(const void* bytes, uint32_t len) {
 void free_file_image() {
   GlobalFreeAndNull(&file_buffer);
   file_buffer_len = 0;
+  reset_file_detection();
+}
+
+void reset_file_detection() {
+  file_resolution = 0;
+  file_class = 0;
+  file_platform = 0;
+  file_version = 0;
+  file_mac_header = 0;
 }
 
 bool txt_is_counting(const char* dst) {

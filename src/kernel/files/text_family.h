@@ -42,8 +42,13 @@ inline constexpr const char* kTxtPrefsHeader = "Prefs Kelvo Nova vers. MS-Window
 // Replaces the file image by a copy of `len` bytes followed by a NUL.
 // Returns false (and leaves no image) when memory runs out.
 bool load_file_image(const void* bytes, uint32_t len);
-// Frees the file image.
+// Frees the file image and forgets what was detected of it: the next text
+// read without a header of its own (a pasted record, a used macro) is of the
+// current edition, whatever file came before.
 void free_file_image();
+// Back to the detection state of start-up (current edition, MS-Windows, no
+// file resolution).
+void reset_file_detection();
 
 // True when a writer given dst must only count.
 bool txt_is_counting(const char* dst);

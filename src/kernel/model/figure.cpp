@@ -16,6 +16,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/pick.h"
 #include "kernel/tools/tool_state.h"
 
 // ======================================================= object-pointer lists
@@ -169,6 +170,8 @@ designation_list* const kDesignationTables[] = {&designation_args, &designation_
 }  // namespace
 
 void init_object_lists() {
+  // A list a tool filled before (lists grow on first use) starts over empty.
+  free_object_lists();
   for (dyn_array_object* list : kGlobalLists) objlist_init(list);
   for (designation_list* table : kDesignationTables) {
     table->entries = alloc_block<designation_entry>(kDesignationTableSize);
@@ -542,6 +545,13 @@ void empty_figure(kelvo_win_info* fig) {
   if (!fig) fig = KPGeoDocument::currentInfo();
   if (!fig) return;
   CurrentFigure guard(fig);
+  // A gesture under way on this figure ends with its objects: the pick
+  // marks must not name them afterwards.
+  for (object* o = fig->first; o; o = o->next)
+    if (o == first_hit) {
+      clear_pick_marks();
+      break;
+    }
   object* obj = fig->first;
   while (obj) {
     object* next = obj->next;

@@ -587,6 +587,9 @@ void free_construct_classes() {
         free_construct_class(*c);
         continue;
       }
+      // The built-in methods outlive the list: their argument codes lose the
+      // marks a tool left on them.
+      reset_class_type_marks(*c);
       GlobalFreeAndNull(&(*c)->methods);
     }
   GlobalFreeAndNull(&class_list);

@@ -3,3 +3,5 @@
 #pragma once
 
 extern double pixels_per_unit;
+// Back to the length of start-up, before the screen is known.
+void reset_pixels_per_unit();

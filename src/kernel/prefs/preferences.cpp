@@ -139,9 +139,15 @@ void read_color(PreferenceStore& store, const std::string& key, uint32_t* field)
 // fallback face, else the factory font; the system font when even that is
 // missing. Keeping the size in the font keeps it in what is written back.
 uint16_t font_of(const char* name, int32_t size) {
-  // The font table only grows, so an answer stays right; the store is read
-  // before every file, and asking the font system each time costs more.
+  // The font table only grows until it is freed, so an answer stays right
+  // until then; the store is read before every file, and asking the font
+  // system each time costs more.
   static std::map<std::pair<std::string, int32_t>, uint16_t> known;
+  static uint32_t generation = font_table_generation();
+  if (generation != font_table_generation()) {
+    known.clear();
+    generation = font_table_generation();
+  }
   const auto key = std::make_pair(std::string(name), size);
   if (auto it = known.find(key); it != known.end() && it->second != 0) return it->second;
   std::unique_ptr<KPFont> font(KPFont::withName(name, size));
@@ -196,6 +202,11 @@ text_style_pref make_factory_text_style(int32_t size, bool menu) {
 // answers, each call tries again.
 text_style_pref factory_text_style(int32_t size, bool menu) {
   static text_style_pref cached[2] = {};
+  static uint32_t generation = font_table_generation();
+  if (generation != font_table_generation()) {
+    cached[0] = cached[1] = text_style_pref{};
+    generation = font_table_generation();
+  }
   text_style_pref& c = cached[menu ? 1 : 0];
   if (c.font == 0) c = make_factory_text_style(size, menu);
   return c;

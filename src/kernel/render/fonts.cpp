@@ -76,16 +76,28 @@ const char* font_name_by_id(uint16_t id) {
 
 KPFont* font_get_nsfont(uint16_t id) {
   if (valid_id(id)) return table()[id - 1].font.get();
-  static KPFont* const system_font = [] {
-    KPFont* f = KPFont::systemFont(12);
-    f->markStock();
-    return f;
-  }();
+  // Made at the first use that finds the font system, kept for the run.
+  static KPFont* system_font = nullptr;
+  if (!system_font) {
+    system_font = KPFont::systemFont(12);
+    if (system_font) system_font->markStock();
+  }
   return system_font;
 }
 
 int font_id_available(uint16_t) { return 1; }
 int font_count() { return static_cast<int>(table().size()); }
+
+namespace {
+uint32_t g_generation = 0;
+}  // namespace
+
+void free_font_table() {
+  std::vector<FontEntry>().swap(table());
+  ++g_generation;
+}
+
+uint32_t font_table_generation() { return g_generation; }
 
 int32_t font_points_to_height(KPGrafPort*, int32_t points) {
   const int p = screen_pixels_per_inch;

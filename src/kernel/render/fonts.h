@@ -32,10 +32,15 @@ uint16_t font_id_by_name(const char* name);
 uint16_t font_id_by_name_or_create(const char* name, int32_t size);
 const char* font_name_by_id(uint16_t id);
 // The table's font (not owned by the caller); the system font of size 12 for
-// 0 and for an id outside the table.
+// 0 and for an id outside the table (null without the graphical interface).
 KPFont* font_get_nsfont(uint16_t id);
 int font_id_available(uint16_t id);
 int font_count();
+// Empties the table (the application's end, or a test starting over); the
+// ids handed out before then name nothing.
+void free_font_table();
+// Changes at each free_font_table(): whoever keeps ids starts over then.
+uint32_t font_table_generation();
 int32_t font_points_to_height(KPGrafPort* dc, int32_t points);
 int32_t font_height_to_points(KPGrafPort* dc, int32_t height);
 void font_info_to_logfont(KPGrafPort* dc, const car_info* info, tagLOGFONT* out);

@@ -1,4 +1,5 @@
 #include "kernel/tools/cursors.h"
+#include "kernel/tools/tool_dispatch.h"
 
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -41,6 +42,15 @@ void load_cursors() {
   cursors_loaded = 1;
   update_cursor(kernel_cursors[CURSOR_ARROW]);
   current_cursor = kernel_cursors[CURSOR_ARROW];
+}
+
+void free_cursors() {
+  for (HCURSOR& cursor : kernel_cursors) cursor = nullptr;
+  for (HCURSOR& cursor : tool_cursors) cursor = nullptr;
+  cursors_loaded = 0;
+  current_cursor = nullptr;
+  saved_mouse_point = {0, 0};
+  KPCursor::clearTable();
 }
 
 HCURSOR update_cursor(HCURSOR cursor) {

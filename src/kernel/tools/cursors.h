@@ -77,6 +77,10 @@ const cursor_environment& installed_cursor_environment();
 
 // Loads the cursors of the table above, shows and makes current the arrow.
 void load_cursors();
+// Lets go of every cursor the kernel and the tools name, then of the
+// platform's cursor table, so that no handle outlives its cursor; the state
+// is then the one before load_cursors().
+void free_cursors();
 // Shows `cursor` when the mouse is over the current figure's drawing area,
 // else the cursor the place asks for; answers what the platform answered
 // (null for a named cursor).

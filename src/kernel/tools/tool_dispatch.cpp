@@ -21,6 +21,7 @@
 #include "kernel/tools/drag_start.h"
 #include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
@@ -674,6 +675,7 @@ void end_tool_action() {
   }
 
   if (h.clear_pick_marks) h.clear_pick_marks();
+  reset_tool_handler_flags();
   if (remove_selection_rect()) redraw = true;
   if (h.close_pending_popup) h.close_pending_popup();
   if (h.switch_text_edit_object) h.switch_text_edit_object(nullptr);

@@ -25,6 +25,11 @@
 
 uint8_t auto_point = 0;
 uint8_t mark_arguments = 1;
+
+void reset_tool_handler_flags() {
+  auto_point = 0;
+  mark_arguments = 1;
+}
 uint8_t nested_active = 0;
 uint8_t nested_from_redefinition = 0;
 uint8_t pending_crossing = 0;

@@ -19,6 +19,9 @@ struct construct_method;
 extern uint8_t auto_point;        // a point may be created on the fly for this click
 extern uint8_t mark_arguments;    // arguments get state bit 2; one already taken is refused
 extern uint8_t nested_active;     // a nested construction was started
+// The two flags above as at start-up: the tools that clear them (a button,
+// an expression) leave the generic handlers as they expect them.
+void reset_tool_handler_flags();
 extern uint8_t nested_from_redefinition;
 // A pending point among several objects: the click position, which the
 // nested construction that picks the objects then uses.

@@ -10,9 +10,12 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/designation_filters.h"
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/selection.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 
 dyn_array_object picked{};
@@ -81,6 +84,18 @@ valeur rubber_points[kRubberPoints] = {};
 int16_t variable_nb_values = 0;
 void* pending_extra[2] = {nullptr, nullptr};
 void* pending_spring_data = kNoPendingSpringData;
+
+void reset_construction_state() {
+  current_class = nullptr;
+  current_default_attrs = nullptr;
+  std::fill(std::begin(rubber_points), std::end(rubber_points), valeur{});
+  variable_nb_values = 0;
+  pending_extra[0] = pending_extra[1] = nullptr;
+  pending_spring_data = kNoPendingSpringData;
+  reset_tool_handler_flags();
+  // The filter of the pointer, which every tool's set-up replaces by its own.
+  designation_filter = manip_tool_common;
+}
 
 namespace {
 

@@ -87,6 +87,10 @@ extern void* pending_extra[2];
 // Data block of the next spring, or kNoPendingSpringData.
 inline void* const kNoPendingSpringData = reinterpret_cast<void*>(~uintptr_t{0});
 extern void* pending_spring_data;
+// No class, no defaults, no positions nor pending data, the handlers' flags
+// and the designation filter as at start-up: the construction state taken
+// again when tool work ends.
+void reset_construction_state();
 
 // Gives a new object the text record of its kind, framed by the text
 // rectangle of the tool (measure_text_rect) and in the character settings

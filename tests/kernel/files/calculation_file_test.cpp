@@ -68,6 +68,7 @@ class CalculationFile : public ::testing::Test {
     }
     KPGeoDocument::setCurrentInfo(nullptr);
     free_file_image();
+    reset_pixels_per_unit();
     free_construct_classes();
   }
   int8_t open(const std::string& text) {

@@ -71,6 +71,7 @@ class FigureFile : public ::testing::Test {
   void TearDown() override {
     drop_figures();
     free_file_image();
+    reset_pixels_per_unit();
     free_construct_classes();
   }
   void drop_figures() {

@@ -50,12 +50,10 @@ class FileNumbers : public EngineTest {
     file_platform = 0;
     file_mac_header = 1;
     home_ = fig_;
-    // The macro's class lives until the class list goes, and the list of
-    // points found on intersected objects for the whole run: both are
-    // apart from the blocks the figures must give back.
+    // The macro's class lives until the class list goes: apart from the
+    // blocks the figures must give back.
     const std::size_t before = kernel_live_blocks();
     ASSERT_GT(txt_load_used_macro(kMid2, 0), 0) << macro_text_error();
-    if (!points_on_objects.items) objlist_init(&points_on_objects);
     baseline_ += kernel_live_blocks() - before;
   }
   void TearDown() override {

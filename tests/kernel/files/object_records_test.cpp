@@ -50,6 +50,8 @@ class ObjectRecords : public ::testing::Test {
       free_figure_info(copy, false);
     }
     KPGeoDocument::setCurrentInfo(nullptr);
+    free_file_image();
+    reset_pixels_per_unit();
     free_construct_classes();
   }
 

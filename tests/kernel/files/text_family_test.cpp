@@ -18,7 +18,10 @@ class TextFamily : public ::testing::Test {
     init_version_info();
     pixels_per_unit = 28.0;
   }
-  void TearDown() override { free_file_image(); }
+  void TearDown() override {
+    free_file_image();
+    reset_pixels_per_unit();
+  }
 
   // Detects s as a loaded file image, the way a load does.
   int detect(const std::string& s) {

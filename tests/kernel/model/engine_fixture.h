@@ -8,17 +8,22 @@
 #include <utility>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/files/text_family.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/undo.h"
+#include "kernel/model/units.h"
 #include "kernel/tools/tool_state.h"
 
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     init_construct_classes();
+    // The tools' lists start empty; those a test fills go at the end.
+    free_object_lists();
     baseline_ = kernel_live_blocks();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
@@ -33,6 +38,11 @@ class EngineTest : public ::testing::Test {
     free_figure_info(fig, false);
     free_figure_info(copy, false);
     KPGeoDocument::setCurrentInfo(nullptr);
+    reset_construction_state();
+    free_object_lists();
+    free_file_image();
+    reset_pixels_per_unit();
+    reset_locale_separators();
     EXPECT_EQ(kernel_live_blocks(), baseline_);
     free_construct_classes();
   }

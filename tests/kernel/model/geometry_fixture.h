@@ -8,6 +8,8 @@
 #include <initializer_list>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/files/text_convert.h"
+#include "kernel/model/units.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/memory.h"
@@ -28,8 +30,9 @@ class GeometryTest : public ::testing::Test {
     kelvo_win_info* copy = fig_->undo;
     free_figure_info(fig_, false);
     free_figure_info(copy, false);
-    current_class = nullptr;
-    current_default_attrs = nullptr;
+    reset_construction_state();
+    reset_locale_separators();
+    reset_pixels_per_unit();
     free_construct_classes();
   }
 

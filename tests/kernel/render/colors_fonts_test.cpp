@@ -85,6 +85,7 @@ TEST(ColorTable, ConversionsAndEdgeCases) {
 }
 
 TEST(FontTable, RegistrationNamesAndHeights) {
+  free_font_table();
   ASSERT_EQ(font_count(), 0);
   std::unique_ptr<KPFont> dejavu12(KPFont::withName("DejaVu Sans", 12));
   std::unique_ptr<KPFont> dejavu14(KPFont::withName("DejaVu Sans", 14));

@@ -16,7 +16,14 @@ struct Texts {
   }
 };
 
-TEST(KernelStrings, BuiltInUnitDefaultsBeforeTheFirstLoad) {
+// Every test starts from the built-in texts and leaves them so.
+class KernelStrings : public ::testing::Test {
+ protected:
+  void SetUp() override { lang_reset_kernel_strings(); }
+  void TearDown() override { lang_reset_kernel_strings(); }
+};
+
+TEST_F(KernelStrings, BuiltInUnitDefaultsBeforeTheFirstLoad) {
   EXPECT_TRUE(lang_first_load_pending());
   EXPECT_STREQ(kernel_string(11), "Sans unit\x8E");
   EXPECT_STREQ(kernel_string(46), "\xFB");
@@ -26,7 +33,7 @@ TEST(KernelStrings, BuiltInUnitDefaultsBeforeTheFirstLoad) {
   EXPECT_STREQ(kernel_string(kKernelStringCount), "");
 }
 
-TEST(KernelStrings, TableFeedsEveryRowButTheNativeOnlyOnes) {
+TEST_F(KernelStrings, TableFeedsEveryRowButTheNativeOnlyOnes) {
   int native = 0;
   for (int r = 0; r < kKernelStringCount; ++r) {
     const bool native_only = r >= 931 && r <= 969;
@@ -40,7 +47,7 @@ TEST(KernelStrings, TableFeedsEveryRowButTheNativeOnlyOnes) {
   for (int r : {0, 300, 342, 343, 344, 349, 941, 942, 958, 959}) EXPECT_TRUE(lang_string_table[r].nsvar) << r;
 }
 
-TEST(KernelStrings, FillCopiesByRowAndRefusesAWrongCount) {
+TEST_F(KernelStrings, FillCopiesByRowAndRefusesAWrongCount) {
   Texts short_file("x", kKernelStringCount - 1);
   EXPECT_FALSE(lang_fill_kernel_strings(short_file.ptrs.data(), kKernelStringCount - 1));
   Texts long_file("x", kKernelStringCount + 1);
@@ -70,7 +77,7 @@ TEST(KernelStrings, FillCopiesByRowAndRefusesAWrongCount) {
   EXPECT_STREQ(kernel_string(0), "");
 }
 
-TEST(KernelStrings, DegreeSignInUtf8BecomesTheMacRomanByte) {
+TEST_F(KernelStrings, DegreeSignInUtf8BecomesTheMacRomanByte) {
   struct Case {
     const char* given;
     const char* kept;
@@ -84,7 +91,7 @@ TEST(KernelStrings, DegreeSignInUtf8BecomesTheMacRomanByte) {
   }
 }
 
-TEST(KernelStrings, ListsAndSeparatorsFollowTheFill) {
+TEST_F(KernelStrings, ListsAndSeparatorsFollowTheFill) {
   Texts t("w");
   t.ptrs[275] = ";,:extra";
   t.ptrs[176] = "this object";
@@ -108,7 +115,7 @@ TEST(KernelStrings, ListsAndSeparatorsFollowTheFill) {
   EXPECT_EQ(separator_chars[1], ',');
 }
 
-TEST(KernelStrings, NullTextsCountAsEmpty) {
+TEST_F(KernelStrings, NullTextsCountAsEmpty) {
   std::vector<const char*> none(kKernelStringCount, nullptr);
   ASSERT_TRUE(lang_fill_kernel_strings(none.data(), kKernelStringCount));
   EXPECT_STREQ(kernel_string(11), "");

@@ -65,6 +65,7 @@ class ConstructionTest : public GeometryTest {
     destroy_display_device(moving_display);
     moving_display = nullptr;
     lang_reset_kernel_strings();
+    reset_tool_handler_flags();
     GeometryTest::TearDown();
   }
 

@@ -45,6 +45,7 @@ class Redefine : public ConstructionTest {
     reset_redefinition();
     g_choice = nullptr;
     g_merge = false;
+    g_offered.clear();
   }
   void TearDown() override {
     KPDialog::setMessageBoxResponder(nullptr);

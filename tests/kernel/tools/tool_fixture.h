@@ -103,7 +103,7 @@ class ToolTest : public EngineTest {
     free_object_lists();
     install_tool_services(tool_hooks{});
     KPGeoDocument::installHooks({});
-    KPCursor::clearTable();
+    free_cursors();
     EngineTest::TearDown();
   }
 
