@@ -19,6 +19,7 @@
 #include "kernel/tools/drag_state.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/pick.h"
+#include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/anim_panel.h"
 #include "kernel/window/drag_free.h"
@@ -393,8 +394,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
     motion.rot_sin = 0;
     motion.pivot_fixed = 0;
     save_undo_state_before_change();
-    if (g_hooks.set_document_dirty) g_hooks.set_document_dirty();
-    else KPGeoDocument::_do_dirty(fig);
+    set_document_dirty();
 
     // A number shown inside a text moves with the text.
     if (!animation_mode() && obj && type_id(obj) == TYPE_NUMBER && (obj->aux2 & kInTextBits)) {
