@@ -65,10 +65,7 @@ bool is_mouse(const kel_EventRecord* e) { return e && e->what != kEventKey; }
 
 uint8_t key_of(const kel_EventRecord* e) { return e ? static_cast<uint8_t>(e->message & 0xFF) : 0; }
 
-void set_cursor(int id) {
-  if (g_hooks.set_cursor) g_hooks.set_cursor(id);
-  else KPCursor::setCursorByID(id);
-}
+void set_cursor(int id) { KPCursor::setCursorByID(id); }
 
 void event_point(const kel_EventRecord* e, double* x, double* y) { event_point_in_figure(e, x, y); }
 
