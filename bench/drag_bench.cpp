@@ -110,7 +110,6 @@ struct SpringFigure {
     }
     static_display = bench::display_device();
     moving_display = bench::display_device();
-    drag_hooks().set_cursor = [](int) {};
   }
   ~SpringFigure() {
     kel_EventRecord up{};

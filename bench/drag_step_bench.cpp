@@ -52,8 +52,6 @@ struct DragFigure {
     }
     static_display = bench::display_device();
     moving_display = bench::display_device();
-    // No window shows a cursor here.
-    drag_hooks().set_cursor = [](int) {};
   }
   ~DragFigure() {
     kel_EventRecord up{};

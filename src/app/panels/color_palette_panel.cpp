@@ -61,6 +61,18 @@ palette_painter painter_on(QPainter* p) {
   return out;
 }
 
+LPARAM packed(const QPoint& p) {
+  return static_cast<LPARAM>((static_cast<uint32_t>(p.y()) & 0xFFFF) << 16 | (static_cast<uint32_t>(p.x()) & 0xFFFF));
+}
+
+uint16_t menu_group(int index) { return attrib_menus[index] ? static_cast<uint16_t>(attrib_menus[index]->id) : 0; }
+
+void focus_figure() {
+  if (KPFigureView* view = KPDocument::currentFigureView()) view->setFocus();
+}
+
+}  // namespace
+
 void install_hexagon_ops() {
   palette_window_ops ops;
   ops.painter_for = [](HWND, palette_painter* out) {
@@ -86,18 +98,6 @@ void install_hexagon_ops() {
   };
   install_palette_window_ops(ops);
 }
-
-LPARAM packed(const QPoint& p) {
-  return static_cast<LPARAM>((static_cast<uint32_t>(p.y()) & 0xFFFF) << 16 | (static_cast<uint32_t>(p.x()) & 0xFFFF));
-}
-
-uint16_t menu_group(int index) { return attrib_menus[index] ? static_cast<uint16_t>(attrib_menus[index]->id) : 0; }
-
-void focus_figure() {
-  if (KPFigureView* view = KPDocument::currentFigureView()) view->setFocus();
-}
-
-}  // namespace
 
 // ------------------------------------------------------------ cell view
 
@@ -152,7 +152,6 @@ NSShowPalette::NSShowPalette() : QWidget(nullptr, Qt::Tool) {
 }
 
 void NSShowPalette::initViews() {
-  install_hexagon_ops();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(5, 5, 5, 5);
   layout->setSpacing(2);
@@ -347,7 +346,6 @@ void choice_cell_chosen(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 }  // namespace
 
 KPColorChoiceDialog::KPColorChoiceDialog(QWidget* parent, uint8_t index) : QDialog(parent), chosen_(index) {
-  install_hexagon_ops();
   setModal(true);
   auto* layout = new QVBoxLayout(this);
   palette_ = new NSPaletteView(this);

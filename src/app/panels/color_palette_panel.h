@@ -24,6 +24,10 @@ class QPushButton;
 class QToolButton;
 class QColorDialog;
 
+// Gives the kernel's hexagon procedure its painting, redisplay and the
+// message to the window holding the cells; done once at start-up.
+void install_hexagon_ops();
+
 // The view of the 41 cells; its clicks go to the kernel's hexagon procedure.
 class NSPaletteView : public QWidget {
   Q_OBJECT

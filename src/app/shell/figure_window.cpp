@@ -181,6 +181,8 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
 
   helpField_ = new QTextBrowser(this);
   helpField_->setOpenLinks(false);
+  // The tool's cursor is the view's: over the help field the arrow shows.
+  helpField_->viewport()->setCursor(Qt::ArrowCursor);
   helpField_->setMaximumHeight(120);
   helpField_->setContentsMargins(6, 2, 6, 2);
   helpField_->hide();

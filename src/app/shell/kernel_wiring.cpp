@@ -18,6 +18,7 @@
 #include "app/panels/ambig_menu.h"
 #include "app/panels/anim_panel.h"
 #include "app/panels/calculator_panel.h"
+#include "app/panels/color_palette_panel.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/prefs/preferences_window.h"
 #include "app/shell/application.h"
@@ -594,5 +595,6 @@ void install_kernel_services() {
   fill_object_event_services();
   fill_filter_services();
   fill_cursor_environment();
+  install_hexagon_ops();
   KPMacroDefWindow::installKernelServices();
 }

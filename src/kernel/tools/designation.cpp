@@ -124,10 +124,7 @@ void choose_cursor(int id) {
   if (g_services.show_cursor) g_services.show_cursor(id);
 }
 
-uint32_t points_color() {
-  if (g_services.point_color) return g_services.point_color();
-  return default_attrs[ATTRS_POINT].settings.Color;
-}
+uint32_t points_color() { return default_attrs[ATTRS_POINT].settings.Color; }
 
 uint32_t effective_color(const object* o) { return o->settings.Color; }
 
@@ -610,12 +607,8 @@ void designate_under_cursor(int32_t x, int32_t y) {
   last_mouse = tagPOINT{x, y};
   if (moving_display) clamp_point_to_rect(&last_mouse, &moving_display->portRect);
 
-  // 4.
-  if (g_services.in_tool_help_field && g_services.in_tool_help_field(&last_mouse)) {
-    choose_cursor(CURSOR_ID_ARROW);
-    draw_designation_text(nullptr, last_mouse, 0);
-    return;
-  }
+  // 4. The tool-help field is a widget of its own beside the view: the
+  // view never takes a point inside it, and the field keeps its own arrow.
 
   // 5. The rubber band follows the mouse; the text goes in again when the
   // preview drew on the moving layer.

@@ -80,8 +80,6 @@ struct designation_services {
   void (*draw_selection_marks)() = nullptr;
   // Whether the selection marks are shown at the moment.
   bool (*selection_marks_shown)() = nullptr;
-  // The mouse lies in the window's tool-help field while it is shown.
-  bool (*in_tool_help_field)(const tagPOINT* p) = nullptr;
   // The mouse button is held.
   bool (*button_down)() = nullptr;
   // A drag of objects is under way.
@@ -104,8 +102,6 @@ struct designation_services {
   void (*show_cursor)(int id) = nullptr;
   // The tool's cursors: free place (0), designation (1), pressed (2).
   int (*tool_cursor_id)(int which) = nullptr;
-  // The colour of points to be created.
-  uint32_t (*point_color)() = nullptr;
   // Prepares the current tool again (its accepted types and cursors).
   void (*setup_tool)(construct_class* cls) = nullptr;
   // The position of the last click, where the ambiguity list opens.

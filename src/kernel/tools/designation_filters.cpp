@@ -9,6 +9,7 @@
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
+#include "kernel/window/figure_popup.h"
 
 namespace {
 
@@ -55,23 +56,6 @@ uint32_t effective_color(const object* obj) {
 bool is_text_like(const object* obj) {
   if (g_services.is_text_like) return g_services.is_text_like(obj);
   return is_text_like_object(obj);
-}
-
-bool is_fillable(const object* obj) {
-  if (g_services.is_fillable) return g_services.is_fillable(obj);
-  switch (type_id_of(obj)) {
-    case TYPE_TRIANGLE:
-    case TYPE_POLYGON:
-    case TYPE_CIRCLE:
-    case TYPE_ARC:
-    case TYPE_TEXT:
-    case TYPE_PROPERTY:
-    case TYPE_TABLE:
-    case TYPE_BUTTON:
-      return true;
-    default:
-      return false;
-  }
 }
 
 void set_cursors(kernel_cursor_slot second, kernel_cursor_slot third) {
@@ -169,7 +153,7 @@ bool appearance_filter(object* obj, int32_t packed) {
   if (mask & ATTR_COLOR) return on_label ? label_color != a->settings.Color : effective_color(obj) != a->settings.Color;
   if (mask & ATTR_FILL) {
     set_cursors(CURSOR_FILL, CURSOR_FILL);
-    return on_label || is_fillable(obj);
+    return on_label || is_fillable_object(obj);
   }
   if (mask & ATTR_TEXT_COLOR) return is_text_like(obj) || on_label;
   if (mask & ATTR_TAKE_TEXT) {

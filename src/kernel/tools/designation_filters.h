@@ -31,7 +31,6 @@ object* circle_of_point(object* point);
 // code fills them in, an object's effective colour is its own.
 struct filter_services {
   uint32_t (*effective_color)(const object* obj) = nullptr;
-  bool (*is_fillable)(const object* obj) = nullptr;
   bool (*is_text_like)(const object* obj) = nullptr;
   bool (*locus_is_valid)(const object* obj) = nullptr;
 };

@@ -19,6 +19,7 @@
 #include "kernel/tools/drag_state.h"
 #include "kernel/tools/hit_state.h"
 #include "kernel/tools/pick.h"
+#include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/anim_panel.h"
 #include "kernel/window/drag_free.h"
@@ -64,10 +65,7 @@ bool is_mouse(const kel_EventRecord* e) { return e && e->what != kEventKey; }
 
 uint8_t key_of(const kel_EventRecord* e) { return e ? static_cast<uint8_t>(e->message & 0xFF) : 0; }
 
-void set_cursor(int id) {
-  if (g_hooks.set_cursor) g_hooks.set_cursor(id);
-  else KPCursor::setCursorByID(id);
-}
+void set_cursor(int id) { KPCursor::setCursorByID(id); }
 
 void event_point(const kel_EventRecord* e, double* x, double* y) { event_point_in_figure(e, x, y); }
 
@@ -393,8 +391,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
     motion.rot_sin = 0;
     motion.pivot_fixed = 0;
     save_undo_state_before_change();
-    if (g_hooks.set_document_dirty) g_hooks.set_document_dirty();
-    else KPGeoDocument::_do_dirty(fig);
+    set_document_dirty();
 
     // A number shown inside a text moves with the text.
     if (!animation_mode() && obj && type_id(obj) == TYPE_NUMBER && (obj->aux2 & kInTextBits)) {

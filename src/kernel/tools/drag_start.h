@@ -51,9 +51,6 @@ struct drag_services {
   void (*shift_selection_rect)(int32_t dx, int32_t dy) = nullptr;
   // The object currently selected inside the text under edit, or null.
   object* (*selected_number_in_active_text)() = nullptr;
-  void (*set_cursor)(int id) = nullptr;
-  // Marks the document edited.
-  void (*set_document_dirty)() = nullptr;
 };
 drag_services& drag_hooks();
 

@@ -446,7 +446,6 @@ bool keeps_current_tool(uint32_t id) {
 }  // namespace
 
 void dispatch_tool_action(uint32_t id, uint32_t value) {
-  const tool_hooks& h = hooks();
   if ((interaction_state == STATE_APPEARANCE && attribute_mask == ATTR_HIDE_SHOW) ||
       interaction_state == STATE_FIX_FREE || current_class == &classe_spring) {
     tool_redraw_figure(0, 2);
@@ -463,7 +462,6 @@ void dispatch_tool_action(uint32_t id, uint32_t value) {
     group = tool_group(id);
     last_toolbox_tool = kPointerTool;
     setup_current_tool(nullptr);
-    if (h.note_tool_reset) h.note_tool_reset();
   }
   const uint16_t item = tool_item(id);
   if (group == 0) return;

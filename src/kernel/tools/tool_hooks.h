@@ -27,8 +27,6 @@ struct tool_hooks {
   bool (*objects_being_moved)() = nullptr;
   // The figure view's timer check after Select All.
   void (*check_figure_timer)() = nullptr;
-  // Tells the figure view that the tool was reset to the pointer.
-  void (*note_tool_reset)() = nullptr;
   // The figure view has a display device.
   bool (*view_has_display_device)() = nullptr;
 

@@ -57,7 +57,6 @@ constexpr UINT kBlinkPeriod = 20;
 
 // The open dialog titled "Image file", every file shown.
 bool choose_picture_file(std::string* path) {
-  if (g_hooks.choose_picture_file) return g_hooks.choose_picture_file(path);
   char buffer[1024] = {};
   OPENFILENAME record{};
   record.lStructSize = sizeof record;

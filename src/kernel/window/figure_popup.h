@@ -31,8 +31,6 @@ inline constexpr int kPopupBase = 50000;
 // What the menu asks of the user beyond the menu itself; tests script them.
 // An empty slot answers "cancelled".
 struct figure_popup_services {
-  // An image file to open; false when cancelled.
-  bool (*choose_picture_file)(std::string* path) = nullptr;
   // A new background colour (0x00RRGGBB) starting from the current one.
   bool (*choose_color)(uint32_t current, uint32_t* chosen) = nullptr;
 };

@@ -23,6 +23,7 @@ class ColorChoice : public ::testing::Test {
   void SetUp() override {
     init_construct_classes();
     init_color_table();
+    install_hexagon_ops();  // as the application's start-up does
     for (int row : {288, 342, 471}) saved_.push_back(kernel_strings[row]);
     kernel_strings[288] = base_.data();
     kernel_strings[342] = ok_.data();

@@ -54,16 +54,6 @@ const std::map<std::string, std::string> kEmptyByDesign = {
 // filled: the test fails on a listed slot that is no longer empty, so the
 // list only shrinks.
 const std::map<std::string, std::string> kNotYetFilled = {
-    {"tool_hooks.note_tool_reset", "the view's note that the tool went back to the pointer"},
-    {"designation_services.in_tool_help_field", "the mouse over the tools help field"},
-    {"designation_services.point_color", "the colour of points about to be made"},
-    {"drag_services.set_cursor", "the cursor during a drag"},
-    {"drag_services.set_document_dirty", "a drag marks the document changed"},
-    {"palette_window_ops.painter_for", "the colour hexagon's painting"},
-    {"palette_window_ops.post_to_parent", "a double-click in the hexagon answers OK"},
-    {"palette_window_ops.invalidate", "the colour hexagon's redisplay"},
-    {"filter_services.is_fillable", "appearance tools on fillable objects"},
-    {"figure_popup_services.choose_picture_file", "a picture chosen from the context menu"},
 };
 
 struct table {

@@ -92,7 +92,6 @@ TEST_F(ToolDispatchTest, ResetSelectsThePointerInThePalette) {
   EXPECT_EQ(drag_mode, 1);
   EXPECT_EQ(current_class, nullptr);
   EXPECT_EQ(last_toolbox_tool, kPointerTool);
-  EXPECT_EQ(services_seen().count("tool_reset"), 1);
 }
 
 TEST_F(ToolDispatchTest, UnknownToolNameFallsBackToThePointer) {

@@ -50,7 +50,6 @@ inline tool_hooks recording_hooks() {
   NOTE(start_replay_construction, "replay");
   NOTE(open_anim_panel, "anim_panel");
   NOTE(check_figure_timer, "check_timer");
-  NOTE(note_tool_reset, "tool_reset");
 #undef NOTE
   h.copy_to_clipboard = [](int) { services_seen().calls.emplace_back("copy"); };
   h.redraw_figure = [](int, int) { services_seen().calls.emplace_back("redraw"); };

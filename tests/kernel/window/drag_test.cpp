@@ -4,6 +4,7 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/undo.h"
 #include "kernel/model/units.h"
+#include "platform/kp_cursor.h"
 
 namespace {
 
@@ -370,18 +371,19 @@ TEST_F(DragTest, AxesTurnByTheirFirstAxisAndStretchByTheirGraduation) {
 }
 
 TEST_F(DragTest, ThePressSetsTheDragCursorAndARefusedPressTheRefusalCursor) {
-  static int last_cursor;
-  last_cursor = 0;
-  drag_hooks().set_cursor = [](int id) { last_cursor = id; };
+  // The table entries the application loads for the two cursors.
+  KPCursor::createCursor(kCursorRefused, "refused", nullptr, 0, 0, nullptr);
+  KPCursor::createCursor(kCursorDragging, "dragging", nullptr, 0, 0, nullptr);
+  auto last_cursor = [] { return KPCursor::lastSet() ? KPCursor::lastSet()->resID() : 0; };
   object* a = point(0, 0);
   object* b = point(100, 0);
   object* m = make(classe_milieu, 0, {a, b});
   EXPECT_EQ(press(m, 50, 0), 0);
-  EXPECT_EQ(last_cursor, kCursorRefused);
+  EXPECT_EQ(last_cursor(), kCursorRefused);
   EXPECT_EQ(press(a, 0, 0), 1);
-  EXPECT_EQ(last_cursor, kCursorDragging);
+  EXPECT_EQ(last_cursor(), kCursorDragging);
   release(0, 0);
-  drag_hooks().set_cursor = nullptr;
+  KPCursor::clearTable();
 }
 
 TEST_F(DragTest, AnObjectWhoseTextShowsValuesIsRedrawnWithTheMovingLayer) {

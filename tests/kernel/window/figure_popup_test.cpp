@@ -2,6 +2,7 @@
 // chosen item: frames, coordinate forms, background colour and pictures.
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -18,6 +19,7 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/figure_popup.h"
+#include "platform/kp_files.h"
 
 namespace {
 
@@ -25,6 +27,7 @@ class FigurePopup : public GeometryTest {
  protected:
   void TearDown() override {
     figure_popup_hooks() = figure_popup_services{};
+    kp_set_file_chooser({});
     GeometryTest::TearDown();
   }
   object* axes() { return make(classe_axe, 1, {point(100, 100), point(140, 100), point(100, 60)}); }
@@ -109,10 +112,7 @@ TEST_F(FigurePopup, PicturesFitTheirObjects) {
   EXPECT_FALSE(is_fillable_object(nullptr, 0));
   EXPECT_TRUE(is_fillable_object(nullptr, 19));
   // A picture file that does not load leaves the object as it was.
-  figure_popup_hooks().choose_picture_file = [](std::string* path) {
-    *path = "/nonexistent/picture.png";
-    return true;
-  };
+  kp_set_file_chooser([](const KPFileDialogRequest&) -> std::optional<std::string> { return "/nonexistent/picture.png"; });
   apply_figure_popup_item(kPopupPictureFile, seg);
   EXPECT_EQ(seg->bitmap, nullptr);
 }
@@ -130,10 +130,7 @@ TEST_F(FigurePopup, AButtonRefusesAPictureWiderThan2000Pixels) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
   };
-  figure_popup_hooks().choose_picture_file = [](std::string* chosen) {
-    *chosen = path;
-    return true;
-  };
+  kp_set_file_chooser([](const KPFileDialogRequest&) -> std::optional<std::string> { return path; });
   write(2001);
   fig_->wflags = 0;
   apply_figure_popup_item(kPopupPictureFile, button);
