@@ -721,12 +721,15 @@ int32_t txt_write_column_widths(const object* obj, char* dst) {
   if (widths != nullptr) {
     const uint32_t slots = GlobalSize(widths) / sizeof(int32_t);
     for (int32_t i = 1; i <= widths[0] && static_cast<uint32_t>(i) < slots; ++i) {
-      if (widths[i] == 70) continue;
+      // An entry the drawing added and the user never set is 0: the
+      // standard width, which the file does not list.
+      const int32_t width = widths[i] > 0 ? widths[i] : 70;
+      if (width == 70) continue;
       all_standard = false;
       out.ch(' ');
       out.i(i);
       out.ch(':');
-      out.i(widths[i]);
+      out.i(width);
     }
   }
   if (all_standard) out.put(" std");

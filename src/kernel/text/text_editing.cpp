@@ -75,6 +75,12 @@ void recompute_value_dependants(object* obj) {
   key.message = '1';
   clear_pick_marks();
   if (try_pick_object(&key, obj, false, false)) {
+    // A table takes its rows from the figure's moves, not from keys typed
+    // into a value; recomputed here it would refuse the row and take the
+    // user back to the pointer, ending the edit after one key.
+    if (kelvo_win_info* fig = KPGeoDocument::currentInfo())
+      for (object* o = fig->first; o; o = o->next)
+        if (o->classe == &classe_table) o->state &= ~OBJ_MOVING;
     recompute_marked_objects();
     redraw_marked_objects();
   }
