@@ -34,6 +34,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/label_settings.h"
@@ -1242,6 +1243,7 @@ int32_t finish_object(object* o, const Record& r, object* set, object** slot, in
   if (r.frame.present && o->te != nullptr && r.has_label) {
     o->te->pos = {r.frame.box[0], r.frame.box[1]};
     o->te->size = {r.frame.box[2], r.frame.box[3]};
+    if (is_labelable_object(o)) restore_label_place(o);
   }
   o->state |= 256;
   if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -84,4 +85,67 @@ TEST_F(SavedPlaces, AConicEquationTextKeepsItsPlaceThroughSaveAndReopen) {
     EXPECT_LE(std::abs(after.y - before.y), 1) << saved.constData();
     closeAll();
   }
+}
+
+// A label dragged away from its point, and one dragged along its ellipse,
+// keep their places beside their objects after the figure is saved and
+// opened again, also once the figure moves.
+TEST_F(SavedPlaces, LabelsKeepTheirPlacesBesideTheirObjectsThroughSaveAndReopen) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::currentDocument();
+  pickFromPalette(&classe_point);
+  const QPoint pts[5] = {{200, 150}, {320, 120}, {420, 200}, {330, 300}, {210, 260}};
+  for (QPoint p : pts) click(view, p);
+  pickFromPalette(&classe_conic);
+  for (QPoint p : pts) click(view, p);
+  const auto conics = objectsOf(view->info(), &classe_conic);
+  ASSERT_EQ(conics.size(), 1u);
+  pickFromPalette(kPointerTool);
+  // A letter typed on a selected object names it.
+  auto name = [&](QPoint at, Qt::Key letter) {
+    click(view, at);
+    QTest::keyClick(view, letter);
+    spin(20);
+    click(view, QPoint(20, 20));
+  };
+  name(pts[0], Qt::Key_A);
+  name(QPoint(419, 215), Qt::Key_E);
+  object* point = nullptr;
+  for (object* p : objectsOf(view->info(), &classe_point))
+    if (p->te) point = p;
+  object* conic = conics[0];
+  ASSERT_NE(point, nullptr);
+  ASSERT_NE(conic->te, nullptr);
+  drag(view, frameCentre(view, point), frameCentre(view, point) + QPoint(-22, 14));
+  drag(view, frameCentre(view, conic), frameCentre(view, conic) + QPoint(-15, 30));
+  spin(20);
+  const te_point point_label = point->te->pos, conic_label = conic->te->pos;
+  const valeur at = point->valeurs[0];
+
+  QByteArray saved;
+  KPFigureView* again = saveAndReopen(doc, QStringLiteral("labels.fig"), &saved);
+  ASSERT_NE(again, nullptr);
+  object* read_point = nullptr;
+  for (object* p : objectsOf(again->info(), &classe_point))
+    if (p->te) read_point = p;
+  const auto read_conics = objectsOf(again->info(), &classe_conic);
+  ASSERT_NE(read_point, nullptr);
+  ASSERT_EQ(read_conics.size(), 1u);
+  object* read_conic = read_conics[0];
+  ASSERT_NE(read_conic->te, nullptr);
+  EXPECT_EQ(read_point->te->pos.x, point_label.x) << saved.constData();
+  EXPECT_EQ(read_point->te->pos.y, point_label.y) << saved.constData();
+  EXPECT_LE(std::abs(read_conic->te->pos.x - conic_label.x), 1) << saved.constData();
+  EXPECT_LE(std::abs(read_conic->te->pos.y - conic_label.y), 1) << saved.constData();
+
+  // The point dragged: its label follows at the offset it had.
+  const QPoint by(30, 20);
+  const QPoint grab = viewPointOf(again, read_point->valeurs[0].h, read_point->valeurs[0].v);
+  drag(again, grab, grab + by);
+  spin(20);
+  const double moved_h = read_point->valeurs[0].h - at.h, moved_v = read_point->valeurs[0].v - at.v;
+  ASSERT_GT(std::hypot(moved_h, moved_v), 10);
+  EXPECT_LE(std::abs(read_point->te->pos.x - (point_label.x + moved_h)), 1);
+  EXPECT_LE(std::abs(read_point->te->pos.y - (point_label.y + moved_v)), 1);
 }
