@@ -7,14 +7,20 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
+#include "app/view/kp_figure_view.h"
+#include "platform/ns_kelvo_text_editor.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
+#include "kernel/text/text_record.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/tool_state.h"
 
 namespace {
@@ -148,4 +154,104 @@ TEST_F(SavedPlaces, LabelsKeepTheirPlacesBesideTheirObjectsThroughSaveAndReopen)
   ASSERT_GT(std::hypot(moved_h, moved_v), 10);
   EXPECT_LE(std::abs(read_point->te->pos.x - (point_label.x + moved_h)), 1);
   EXPECT_LE(std::abs(read_point->te->pos.y - (point_label.y + moved_v)), 1);
+}
+
+namespace {
+
+// The ink of a text's frame on screen: how many pixels differ from the
+// background, the rows they cover, and how many are strongly red.
+struct Ink {
+  int pixels = 0, top = 1 << 30, bottom = -1, red = 0;
+};
+
+Ink inkOf(const QImage& image, const QRect& frame) {
+  Ink ink;
+  const QColor background = image.pixelColor(2, 2);
+  for (int y = frame.top(); y <= frame.bottom(); ++y)
+    for (int x = frame.left(); x <= frame.right(); ++x) {
+      if (!image.rect().contains(x, y)) continue;
+      const QColor c = image.pixelColor(x, y);
+      if (c == background) continue;
+      ++ink.pixels;
+      ink.top = std::min(ink.top, y);
+      ink.bottom = std::max(ink.bottom, y);
+      ink.red += c.red() > 150 && c.green() < 100 && c.blue() < 100;
+    }
+  return ink;
+}
+
+}  // namespace
+
+// A two-line comment made larger and red looks the same once the figure is
+// saved and opened again: as large, as red, on two lines, in its frame;
+// also one that shows a live measure.
+TEST_F(SavedPlaces, AColouredEnlargedCommentLooksTheSameAfterSaveAndReopen) {
+  for (bool with_measure : {false, true}) {
+    SCOPED_TRACE(with_measure ? "with a measure" : "plain");
+    KPFigureView* view = openView();
+    ASSERT_NE(view, nullptr);
+    KPDocument* doc = KPDocument::currentDocument();
+    object* measure_text = nullptr;
+    if (with_measure) {
+      object* length = measuredSegment(view);
+      ASSERT_NE(length, nullptr);
+      measure_text = textShowing(view->info(), length);
+      ASSERT_NE(measure_text, nullptr);
+    }
+    pickFromPalette(&classe_text);
+    drag(view, QPoint(120, 100), QPoint(330, 150));
+    object* text = nullptr;
+    for (object* o : objectsOf(view->info(), &classe_text))
+      if (o != measure_text) text = o;
+    ASSERT_NE(text, nullptr);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "Kelvo");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, "WWW ");
+    if (measure_text) {
+      click(view, frameCentre(view, measure_text));
+      spin(20);
+      ASSERT_EQ(view->info()->cur_text, text);
+    }
+    spin(10);
+    pickFromPalette(kPointerTool);
+    spin(20);
+    click(view, frameCentre(view, text));
+    ASSERT_GE(objlist_find(view->info()->selection, text), 0);
+    for (int i = 0; i < 2; ++i)
+      ASSERT_TRUE(
+          clickMenuItem(doc->figureWindow()->menuBar(), QStringLiteral("Format"), QStringLiteral("Larger Text")));
+    spin(20);
+    pickFromPalette(find_tool_id_by_name("Text Color"));
+    current_attrs->text_color = 0xFF0000;
+    click(view, frameCentre(view, text));
+    pickFromPalette(kPointerTool);
+    click(view, QPoint(20, 20));
+    spin(20);
+    const int before_top = frameOf(view, text).top();
+    const Ink before = inkOf(shown(view), frameOf(view, text));
+    ASSERT_GT(before.red, 20);
+    const te_point pos = text->te->pos;
+    const te_size size = text->te->size;
+    const std::string content = text->te->text ? text->te->text : "";
+
+    QByteArray saved;
+    KPFigureView* again = saveAndReopen(doc, QStringLiteral("comment.fig"), &saved);
+    ASSERT_NE(again, nullptr);
+    object* read = nullptr;
+    for (object* o : objectsOf(again->info(), &classe_text))
+      if (o->te && o->te->text && std::strncmp(o->te->text, "Kelvo", 5) == 0) read = o;
+    ASSERT_NE(read, nullptr) << QByteArray::fromStdString(content).toHex().constData() << "\n" << saved.constData();
+    EXPECT_EQ(read->te->pos.x, pos.x) << saved.constData();
+    EXPECT_EQ(read->te->pos.y, pos.y);
+    EXPECT_EQ(read->te->size.w, size.w);
+    EXPECT_EQ(read->te->size.h, size.h);
+    const Ink after = inkOf(shown(again), frameOf(again, read));
+    EXPECT_NEAR(after.pixels, before.pixels, before.pixels / 10) << saved.constData();
+    EXPECT_NEAR(after.red, before.red, before.red / 10);
+    EXPECT_EQ(after.top - frameOf(again, read).top(), before.top - before_top);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    closeAll();
+  }
 }
