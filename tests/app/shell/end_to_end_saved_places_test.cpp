@@ -219,6 +219,8 @@ TEST_F(SavedPlaces, AColouredEnlargedCommentLooksTheSameAfterSaveAndReopen) {
     spin(20);
     click(view, frameCentre(view, text));
     ASSERT_GE(objlist_find(view->info()->selection, text), 0);
+    const Ink plain = inkOf(shown(view), frameOf(view, text));
+    const int plain_size = text->te->format.size;
     for (int i = 0; i < 2; ++i)
       ASSERT_TRUE(
           clickMenuItem(doc->figureWindow()->menuBar(), QStringLiteral("Format"), QStringLiteral("Larger Text")));
@@ -232,6 +234,9 @@ TEST_F(SavedPlaces, AColouredEnlargedCommentLooksTheSameAfterSaveAndReopen) {
     const int before_top = frameOf(view, text).top();
     const Ink before = inkOf(shown(view), frameOf(view, text));
     ASSERT_GT(before.red, 20);
+    // Larger on screen as in the record.
+    EXPECT_GT(text->te->format.size, plain_size);
+    EXPECT_GT(before.bottom - before.top, plain.bottom - plain.top) << text->te->format.size;
     const te_point pos = text->te->pos;
     const te_size size = text->te->size;
     const std::string content = text->te->text ? text->te->text : "";
