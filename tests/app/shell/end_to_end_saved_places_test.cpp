@@ -27,6 +27,22 @@ namespace {
 
 class SavedPlaces : public FigureTest {
  protected:
+  static constexpr QPoint kEllipsePoints[5] = {{200, 150}, {320, 120}, {420, 200}, {330, 300}, {210, 260}};
+
+  // A new figure with five points clicked and the conic through them.
+  void openEllipse(KPFigureView** opened, object** conic) {
+    KPFigureView* view = openView();
+    ASSERT_NE(view, nullptr);
+    *opened = view;
+    pickFromPalette(&classe_point);
+    for (QPoint p : kEllipsePoints) click(view, p);
+    pickFromPalette(&classe_conic);
+    for (QPoint p : kEllipsePoints) click(view, p);
+    const auto conics = objectsOf(view->info(), &classe_conic);
+    ASSERT_EQ(conics.size(), 1u);
+    *conic = conics[0];
+  }
+
   // File > Save as a user saves, then the figure closed and opened again.
   KPFigureView* saveAndReopen(KPDocument* doc, const QString& name, QByteArray* saved) {
     const QString path = dir.filePath(name);
@@ -52,15 +68,11 @@ TEST_F(SavedPlaces, AConicEquationTextKeepsItsPlaceThroughSaveAndReopen) {
   const QPoint drags[] = {{0, 0}, {-160, -40}};
   for (QPoint by : drags) {
     SCOPED_TRACE(testing::Message() << "dragged by " << by.x() << ", " << by.y());
-    KPFigureView* view = openView();
-    ASSERT_NE(view, nullptr);
+    KPFigureView* view = nullptr;
+    object* conic = nullptr;
+    openEllipse(&view, &conic);
+    ASSERT_NE(conic, nullptr);
     KPDocument* doc = KPDocument::currentDocument();
-    pickFromPalette(&classe_point);
-    const QPoint pts[5] = {{200, 150}, {320, 120}, {420, 200}, {330, 300}, {210, 260}};
-    for (QPoint p : pts) click(view, p);
-    pickFromPalette(&classe_conic);
-    for (QPoint p : pts) click(view, p);
-    ASSERT_EQ(objectsOf(view->info(), &classe_conic).size(), 1u);
     pickFromPalette(&classe_equation);
     click(view, QPoint(419, 215));
     const auto equations = objectsOf(view->info(), &classe_equation);
@@ -97,16 +109,11 @@ TEST_F(SavedPlaces, AConicEquationTextKeepsItsPlaceThroughSaveAndReopen) {
 // keep their places beside their objects after the figure is saved and
 // opened again, also once the figure moves.
 TEST_F(SavedPlaces, LabelsKeepTheirPlacesBesideTheirObjectsThroughSaveAndReopen) {
-  KPFigureView* view = openView();
-  ASSERT_NE(view, nullptr);
+  KPFigureView* view = nullptr;
+  object* conic = nullptr;
+  openEllipse(&view, &conic);
+  ASSERT_NE(conic, nullptr);
   KPDocument* doc = KPDocument::currentDocument();
-  pickFromPalette(&classe_point);
-  const QPoint pts[5] = {{200, 150}, {320, 120}, {420, 200}, {330, 300}, {210, 260}};
-  for (QPoint p : pts) click(view, p);
-  pickFromPalette(&classe_conic);
-  for (QPoint p : pts) click(view, p);
-  const auto conics = objectsOf(view->info(), &classe_conic);
-  ASSERT_EQ(conics.size(), 1u);
   pickFromPalette(kPointerTool);
   // A letter typed on a selected object names it.
   auto name = [&](QPoint at, Qt::Key letter) {
@@ -115,12 +122,11 @@ TEST_F(SavedPlaces, LabelsKeepTheirPlacesBesideTheirObjectsThroughSaveAndReopen)
     spin(20);
     click(view, QPoint(20, 20));
   };
-  name(pts[0], Qt::Key_A);
+  name(kEllipsePoints[0], Qt::Key_A);
   name(QPoint(419, 215), Qt::Key_E);
   object* point = nullptr;
   for (object* p : objectsOf(view->info(), &classe_point))
     if (p->te) point = p;
-  object* conic = conics[0];
   ASSERT_NE(point, nullptr);
   ASSERT_NE(conic->te, nullptr);
   drag(view, frameCentre(view, point), frameCentre(view, point) + QPoint(-22, 14));
