@@ -237,7 +237,9 @@ bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
     QTextDocument* doc = new_document();
     QTextCursor(doc).insertText(s);
     te->stored_string = unlaid(doc);
-    setDefaultAttribs(te, false);
+    // A plain text (one read from a file among them) is shown in the
+    // record's font, size and face, which the file keeps.
+    setDefaultAttribs(te, true);
   }
   return true;
 }
@@ -715,6 +717,8 @@ void op_set_string_color(void* string, uint32_t color) {
   apply_to_all(doc, f);
 }
 
+void op_set_string_font(TErec* te) { NSKelvoTextView::setDefaultFont(te, true); }
+
 bool op_text_extent(object* obj, int32_t* width, int32_t* height);
 
 // The attributed text rebuilt from the record and laid out: its size as
@@ -771,6 +775,7 @@ void install_kelvo_text_view() {
   ops.refresh = &op_refresh;
   ops.text_needs_regen = &op_text_needs_regen;
   ops.set_string_color = &op_set_string_color;
+  ops.set_string_font = &op_set_string_font;
   ops.regenerate_text = &op_regenerate_text;
   ops.remove_reference = &op_remove_reference;
   ops.draw = &op_draw;

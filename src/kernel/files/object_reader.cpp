@@ -28,11 +28,13 @@
 #include "kernel/model/object_store.h"
 #include "kernel/model/units.h"
 #include "kernel/measure/formula_text.h"
+#include "kernel/measure/text_placement.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/label_settings.h"
@@ -1233,9 +1235,15 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
 int32_t finish_object(object* o, const Record& r, object* set, object** slot, int32_t consumed) {
   if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
   if (set != nullptr) recompute_object(set);
+  // The equation's text where it was shown, not where the recompute puts a
+  // text new on its curve.
+  if (r.number_value && o->te != nullptr && class_is(o->classe, "Eq/Co"))
+    restore_measure_text_place(o, static_cast<int32_t>(std::clamp(r.nv_x, -1e9, 1e9)),
+                               static_cast<int32_t>(std::clamp(r.nv_y, -1e9, 1e9)));
   if (r.frame.present && o->te != nullptr && r.has_label) {
     o->te->pos = {r.frame.box[0], r.frame.box[1]};
     o->te->size = {r.frame.box[2], r.frame.box[3]};
+    if (is_labelable_object(o)) restore_label_place(o);
   }
   o->state |= 256;
   if (o->associated != nullptr || o->pcolor != nullptr || o->pfill != nullptr) unresolved.insert(o);

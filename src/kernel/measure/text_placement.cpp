@@ -210,3 +210,26 @@ void place_measure_text(object* obj, bool first_placement) {
   }
   obj->state &= ~OBJ_AT_INFINITY;
 }
+
+void restore_measure_text_place(object* obj, int32_t x, int32_t y) {
+  if (!obj || !obj->valeurs || obj->nbvaleurs < 3 || !obj->te) return;
+  valeur* v = obj->valeurs;
+  // A previous place other than the read one: the anchor follows the text.
+  v[0].h = x;
+  v[0].v = y;
+  v[1].h = x + 1.0;
+  v[1].v = y + 1.0;
+  valeur saved[2];
+  bool has_saved = false;
+  compute_anchor(obj, 2, saved, &has_saved);
+  // A text on its object was saved at its anchor, to the pixel.
+  constexpr double kOnObject = 2;
+  if (std::hypot(v[0].h - x, v[0].v - y) > kOnObject) {
+    obj->aux1 |= kTextDetached;
+    set_anchor(v, x, y);
+  } else {
+    obj->aux1 &= ~kTextDetached;
+  }
+  obj->pos = object_pos{0, 0};
+  obj->te->pos = te_point{x, y};
+}

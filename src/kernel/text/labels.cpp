@@ -80,6 +80,22 @@ void place_object_label(object* obj, unsigned char force) {
   te->pos.y = round_half(anchor.v + obj->pos.y - hh);
 }
 
+void restore_label_place(object* obj) {
+  if (!obj || !obj->te || !obj->otype || (obj->state & OBJ_UNDEFINED) || !obj->settings.visible) return;
+  if (obj->otype->id != TYPE_POINT && !obj->otype->point_on) return;
+  const te_point read = obj->te->pos;
+  place_object_label(obj, 1);
+  const valeur& anchor = obj->val;
+  if (!std::isfinite(anchor.h) || !std::isfinite(anchor.v) ||
+      (anchor.infini_inexist_indetermine & (VAL_AT_INFINITY | VAL_NOT_EXIST)))
+    return;
+  // The offset the label was shown at, even one further than a new
+  // placement would allow.
+  obj->pos.x = round_half(read.x + obj->te->size.w / 2 - anchor.h);
+  obj->pos.y = round_half(read.y + obj->te->size.h / 2 - anchor.v);
+  obj->te->pos = read;
+}
+
 bool hit_test_object_label(object* obj, tagPOINT* p) {
   if (!obj || !obj->te || is_text_like_object(obj)) return false;
   return hit_test_text_frame(obj, p);

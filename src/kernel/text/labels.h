@@ -17,6 +17,10 @@ bool is_labelable_object(const object* obj);
 // diagonal. A label whose centre lies on its anchor stays where it is.
 void place_object_label(object* obj, unsigned char force);
 
+// A label read from a file, at the place the file gives: its anchor on
+// the object is learnt from that place and it keeps its offset as shown.
+void restore_label_place(object* obj);
+
 // The label's hit test (handles, references, body), for an object that
 // has a text record and is not text-like; false otherwise.
 bool hit_test_object_label(object* obj, tagPOINT* p);

@@ -74,6 +74,8 @@ struct TextHandleOps {
   void (*text_needs_regen)(TErec* te) = nullptr;
   // Gives the whole stored string the colour (0xRRGGBB).
   void (*set_string_color)(void* string, uint32_t color) = nullptr;
+  // Gives the whole stored string the record's font, size and face.
+  void (*set_string_font)(TErec* te) = nullptr;
   // Rebuilds the object's shown text from its record; answers the laid-out
   // size as (height << 16) | width, 0 when nothing was laid out.
   int32_t (*regenerate_text)(object* obj) = nullptr;

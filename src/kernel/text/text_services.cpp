@@ -76,6 +76,9 @@ void regenerate_text_attributes(TErec* te, uint16_t what, const car_info* format
   if (te) {
     if (what == 1 && format) {
       te->format = *format;
+      // The shown text is rebuilt from the stored string, so the stored
+      // string takes the new font and size too.
+      if (te->stored_string && text_handle_ops().set_string_font) text_handle_ops().set_string_font(te);
       te->needs_regen = 1;
       te->regen_pending = 1;
     } else if (what == 3) {
