@@ -20,6 +20,7 @@
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/drag_state.h"
 #include "kernel/tools/selection.h"
+#include "platform/mac_roman_qt.h"
 #include "kernel/tools/tool_state.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -46,16 +47,15 @@ std::string description_local_decimals(std::string text, const QString& language
 QString description_display_text(const std::string& bytes) {
   QString out;
   std::string run;
+  // The objects' texts write units as the kernel does: raised 2 and 3 and
+  // the degree ring stand for the unit signs.
   auto flush = [&] {
-    if (!run.empty()) out += kp_qstring(run.c_str());
+    if (!run.empty()) out += unit_text_to_qstring(run);
     run.clear();
   };
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c == 0xB2 || c == 0xB3) {
-      flush();
-      out += QChar(c == 0xB2 ? 0x00B2 : 0x00B3);
-    } else if (c == '\\' && i + 1 < bytes.size() && (bytes[i + 1] == '2' || bytes[i + 1] == '3')) {
+    if (c == '\\' && i + 1 < bytes.size() && (bytes[i + 1] == '2' || bytes[i + 1] == '3')) {
       flush();
       out += QChar(bytes[i + 1] == '2' ? 0x00B2 : 0x00B3);
       ++i;

@@ -257,6 +257,9 @@ TEST_F(DescriptionDrawer, CopiedRichTextHoldsOneTabSeparatedLinePerObject) {
 TEST(DescriptionText, ExponentCodesBecomeSuperscriptsEverywhere) {
   EXPECT_EQ(description_display_text("m\\2 and m\\3 and x\xB2"), QStringLiteral("m\u00B2 and m\u00B3 and x\u00B2"));
   EXPECT_EQ(description_display_text("a\\4"), QStringLiteral("a\\4"));
+  // An angle's unit is the degree sign, whichever byte its table uses.
+  EXPECT_EQ(description_display_text("63.2 \xFB"), QStringLiteral("63.2 \u00B0"));
+  EXPECT_EQ(description_display_text("63.2 \xA1"), QStringLiteral("63.2 \u00B0"));
   // Bytes that are no valid text still give a text.
   EXPECT_FALSE(description_display_text("\xFF\xFE").isEmpty());
 }
