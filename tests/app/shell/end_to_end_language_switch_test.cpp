@@ -162,8 +162,11 @@ TEST_F(EndToEndLanguageSwitch, TheLanguageMenuAndTheDialogSwitchEveryText) {
   EXPECT_STREQ(kernel_string(342), "OK");
   EXPECT_STREQ(classe_segment.name, "Segment");
   EXPECT_TRUE(toolboxNames().contains(QStringLiteral("Segment")));
-  for (int i = 0; class_list && class_list[i]; ++i)
-    if (class_list[i]->name) EXPECT_GT(std::strlen(class_list[i]->name), 0u);
+  for (int i = 0; class_list && class_list[i]; ++i) {
+    if (class_list[i]->name) {
+      EXPECT_GT(std::strlen(class_list[i]->name), 0u);
+    }
+  }
 }
 
 }  // namespace
