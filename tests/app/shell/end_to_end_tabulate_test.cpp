@@ -92,6 +92,38 @@ TEST_F(EndToEndTabulate, ANumberClickedBeforeTheTableIsDrawnIsAnsweredWithANotic
   EXPECT_EQ(notices.size(), 1u);
 }
 
+// A table drawn, the tool left and chosen again: a number clicked beside
+// the empty table is answered with a notice that does not deny the table,
+// and once the table is clicked it takes the number.
+TEST_F(EndToEndTabulate, ATableDrawnEarlierIsTakenUpAgainByClickingIt) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* length = measuredSegment(view);
+  ASSERT_NE(length, nullptr);
+  object* shown = textShowing(view->info(), length);
+  ASSERT_NE(shown, nullptr);
+  pickFromPalette(&classe_table);
+  drag(view, QPoint(350, 60), QPoint(550, 220));
+  const auto tables = objectsOf(view->info(), &classe_table);
+  ASSERT_EQ(tables.size(), 1u);
+  object* table = tables[0];
+  pickFromPalette(kPointerTool);
+  pickFromPalette(&classe_table);
+
+  click(view, frameCentre(view, shown));
+  ASSERT_EQ(notices.size(), 1u) << "the click is ignored without a word";
+  EXPECT_EQ(notices[0].find("no table yet"), std::string::npos) << notices[0];
+  EXPECT_NE(notices[0].find("click a table already drawn"), std::string::npos) << notices[0];
+  EXPECT_EQ(table->nbparents, 0);
+
+  click(view, frameCentre(view, table));
+  click(view, frameCentre(view, shown));
+  EXPECT_EQ(objectsOf(view->info(), &classe_table).size(), 1u);
+  EXPECT_EQ(table->nbparents, 2) << "the table drawn earlier did not take the length";
+  EXPECT_EQ(cells(table), std::vector<std::string>{shownNumber(length)});
+  EXPECT_EQ(notices.size(), 1u);
+}
+
 TEST_F(EndToEndTabulate, EachStepOfADragAppendsARowOfTheShownLength) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
