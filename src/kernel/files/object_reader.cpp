@@ -1197,6 +1197,9 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
     }
     o->te = texts[0];
   }
+  // A text read is laid out as one made with the tools: a comment wraps in
+  // its frame instead of running past it.
+  if (o->te != nullptr && t != TYPE_PROPERTY && !r.has_label) o->te->text_kind = text_kind_of_type(t);
   if (o->te != nullptr && t != TYPE_PROPERTY) apply_rich(o->te, r.rich);
   if (t == TYPE_TABLE && r.has_table_columns && o->te != nullptr) {
     int64_t n = 0;

@@ -48,8 +48,8 @@ int16_t formula_variable_count = 0;
 namespace {
 
 constexpr uint32_t kOptionKey = 8;
-// "Draw the table first...": the Tabulate tool's answer to a number
-// clicked while there is no table.
+// "No table is being filled...": the Tabulate tool's answer to a number
+// clicked while no table is being filled.
 constexpr int kRowDrawTableFirst = 905;
 constexpr uint16_t kTagText = 258;
 // Bits of the second state word.
@@ -689,8 +689,17 @@ bool table_tool_handler(uint16_t* method, object** designated) {
     return false;
   }
   text_frame_cancel();
-  if (!table && head && type_of(head) != TYPE_TABLE) {
-    // A number clicked before any table is there has no table to go into.
+  if (!table && head && type_of(head) == TYPE_TABLE) {
+    // A table already drawn, clicked, takes the numbers clicked next: the
+    // tool chosen anew does not go on with the table it was filling.
+    fig->moving = head;
+    *designated = head;
+    invalidate_current_figure_window();
+    return false;
+  }
+  if (!table && head) {
+    // A number clicked while no table is being filled has no table to go
+    // into: the notice says how to start one or take one up again.
     message_box_simple(kernel_string(kRowDrawTableFirst));
     return false;
   }

@@ -195,6 +195,20 @@ bool init_label_record(object* obj) {
 
 }  // namespace
 
+int32_t text_kind_of_type(uint16_t type_id) {
+  switch (type_id) {
+    case TYPE_TEXT:
+    case TYPE_BUTTON:
+      return 2;
+    case TYPE_NUMBER:
+    case TYPE_EQUATION:
+    case TYPE_EXPRESSION:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
 bool init_object_text_records(object* obj) {
   if (!obj || obj->te) return obj != nullptr;
   const uint16_t t = type_id_of(obj);
@@ -205,22 +219,22 @@ bool init_object_text_records(object* obj) {
   if (t == TYPE_PROPERTY) return init_property_texts(obj, r.left, r.top, format);
   if (!is_text_like_object(obj)) return init_label_record(obj);
 
-  // Frame, buffer, flag bytes, text kind and frame-fit request by kind.
+  // Frame, buffer, flag bytes and frame-fit request by kind.
   struct shape {
     int32_t x, y, w, h, buffer;
     uint8_t flags, second_flags;
-    int32_t kind, fit;
+    int32_t fit;
   };
-  shape s{r.left, r.top, width, height, 0, 0, 0, 0, 0};
+  shape s{r.left, r.top, width, height, 0, 0, 0, 0};
   switch (t) {
     case TYPE_TEXT:
-      s = {r.left, r.top, width, height, 20, 4, 0, 2, 0};
+      s = {r.left, r.top, width, height, 20, 4, 0, 0};
       break;
     case TYPE_NUMBER:
-      s = {r.left, r.top, 100, line_height(&format), 100, 1, 0, 1, 1};
+      s = {r.left, r.top, 100, line_height(&format), 100, 1, 0, 1};
       break;
     case TYPE_EQUATION:
-      s = {0, 0, 50, 20, 200, 1, 0, 1, 1};
+      s = {0, 0, 50, 20, 200, 1, 0, 1};
       break;
     case TYPE_TABLE:
       s.buffer = 10;
@@ -229,11 +243,11 @@ bool init_object_text_records(object* obj) {
       const char* pending = obj->classe == &classe_exp_num ? static_cast<const char*>(pending_extra[0]) : nullptr;
       const size_t length = pending ? std::strlen(pending) + 1 : 11;
       if (length >= 0x7FFFFFFF) return false;
-      s = {r.left, r.top, width, height, static_cast<int32_t>(length), 1, 0, 1, 1};
+      s = {r.left, r.top, width, height, static_cast<int32_t>(length), 1, 0, 1};
       break;
     }
     case TYPE_BUTTON:
-      s = {r.left, r.top, width, height, 20, 4, 2, 2, 0};
+      s = {r.left, r.top, width, height, 20, 4, 2, 0};
       break;
     default:
       break;
@@ -245,7 +259,7 @@ bool init_object_text_records(object* obj) {
   if (!te) return false;
   te->edit_flags = s.flags;
   te->reserved2 = s.second_flags;
-  te->text_kind = s.kind;
+  te->text_kind = text_kind_of_type(t);
   te->needs_regen = s.fit;
   te->format = format;
   te->rich = static_cast<int8_t>(object_has_value_text(obj));

@@ -92,6 +92,11 @@ extern void* pending_spring_data;
 // again when tool work ends.
 void reset_construction_state();
 
+// How a text record of an object of this type is laid out and read: 2 for
+// the user's own texts (comments, buttons), wrapped in their frame, their
+// bytes the signs they stand for; 1 for the value texts the kernel builds
+// (numbers, equations, calculations), whose frame fits the text; 0 else.
+int32_t text_kind_of_type(uint16_t type_id);
 // Gives a new object the text record of its kind, framed by the text
 // rectangle of the tool (measure_text_rect) and in the character settings
 // of its defaults: a text, number, equation, table, expression or button

@@ -67,16 +67,29 @@ class EndToEndTabulate : public FigureTest {
     return tables[0];
   }
 
+  // A new figure with a segment's length measured and shown.
+  struct Measured {
+    KPFigureView* view = nullptr;
+    object* length = nullptr;
+    object* shown = nullptr;
+  };
+  Measured measuredFigure() {
+    Measured m;
+    m.view = openView();
+    m.length = m.view ? measuredSegment(m.view) : nullptr;
+    m.shown = m.length ? textShowing(m.view->info(), m.length) : nullptr;
+    return m;
+  }
+
   std::vector<std::string> notices;
 };
 
 TEST_F(EndToEndTabulate, ANumberClickedBeforeTheTableIsDrawnIsAnsweredWithANotice) {
-  KPFigureView* view = openView();
-  ASSERT_NE(view, nullptr);
-  object* length = measuredSegment(view);
-  ASSERT_NE(length, nullptr);
-  object* shown = textShowing(view->info(), length);
-  ASSERT_NE(shown, nullptr);
+  const Measured m = measuredFigure();
+  ASSERT_NE(m.shown, nullptr);
+  KPFigureView* view = m.view;
+  object* length = m.length;
+  object* shown = m.shown;
 
   pickFromPalette(&classe_table);
   click(view, frameCentre(view, shown));
@@ -89,6 +102,34 @@ TEST_F(EndToEndTabulate, ANumberClickedBeforeTheTableIsDrawnIsAnsweredWithANotic
   object* table = tabulated(view, length);
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(cells(table), std::vector<std::string>{shownNumber(length)});
+  EXPECT_EQ(notices.size(), 1u);
+}
+
+// A table drawn, the tool left and chosen again: a number clicked beside
+// the empty table is answered with a notice that does not deny the table,
+// and once the table is clicked it takes the number.
+TEST_F(EndToEndTabulate, ATableDrawnEarlierIsTakenUpAgainByClickingIt) {
+  const Measured m = measuredFigure();
+  ASSERT_NE(m.shown, nullptr);
+  pickFromPalette(&classe_table);
+  drag(m.view, QPoint(350, 60), QPoint(550, 220));
+  const auto tables = objectsOf(m.view->info(), &classe_table);
+  ASSERT_EQ(tables.size(), 1u);
+  object* table = tables[0];
+  pickFromPalette(kPointerTool);
+  pickFromPalette(&classe_table);
+
+  click(m.view, frameCentre(m.view, m.shown));
+  ASSERT_EQ(notices.size(), 1u) << "the click is ignored without a word";
+  EXPECT_EQ(notices[0].find("no table yet"), std::string::npos) << notices[0];
+  EXPECT_NE(notices[0].find("click a table already drawn"), std::string::npos) << notices[0];
+  EXPECT_EQ(table->nbparents, 0);
+
+  click(m.view, frameCentre(m.view, table));
+  click(m.view, frameCentre(m.view, m.shown));
+  EXPECT_EQ(objectsOf(m.view->info(), &classe_table).size(), 1u);
+  EXPECT_EQ(table->nbparents, 2) << "the table drawn earlier did not take the length";
+  EXPECT_EQ(cells(table), std::vector<std::string>{shownNumber(m.length)});
   EXPECT_EQ(notices.size(), 1u);
 }
 
