@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/panels/kp_show_view.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
+#include "kernel/model/table.h"
 #include "kernel/model/units.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
@@ -285,6 +287,103 @@ TEST_F(EndToEndPrintFigure, ThePrintedPageShowsTheFigureAsTheWindowDoes) {
   EXPECT_GT(inkNearIn(screen, QPoint(140, 168), 2, greenish), 0);
   EXPECT_GT(inkNearIn(page, page_at(QPoint(140, 168)), 2, greenish), 0);
   EXPECT_GT(inkNearIn(page, page_at(QPoint(500, 257)), 2, greenish), 0);
+}
+
+
+// The rows a table's cell texts take in a picture: for each row band of the
+// table (between its row lines), the first and last line of pixels with ink
+// inside the column of values, away from the frame's lines.
+std::vector<std::pair<int, int>> cellInkRows(const QImage& image, QRect column, int line_height, int rows,
+                                             QPoint shift) {
+  std::vector<std::pair<int, int>> out;
+  for (int r = 0; r < rows; ++r) {
+    int first = -1, last = -1;
+    const int top = column.top() + line_height * (r + 1);
+    for (int y = top + 2; y < top + line_height - 1; ++y)
+      for (int x = column.left() + 3; x < column.right() - 3; ++x) {
+        const QPoint q = QPoint(x, y) + shift;
+        if (!image.rect().contains(q) || !isInk(image.pixel(q))) continue;
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+    out.emplace_back(first, last);
+  }
+  return out;
+}
+
+TEST_F(EndToEndPrintFigure, ATablesCellsPrintAtTheFiguresSizeEachInItsRow) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* length = measuredSegment(view);
+  ASSERT_NE(length, nullptr);
+  pickFromPalette(&classe_table);
+  drag(view, QPoint(350, 60), QPoint(550, 220));
+  const std::vector<object*> tables = objectsOf(view->info(), &classe_table);
+  ASSERT_EQ(tables.size(), 1u);
+  object* table = tables[0];
+  object* shown_length = textShowing(view->info(), length);
+  ASSERT_NE(shown_length, nullptr);
+  click(view, frameCentre(view, shown_length));
+  ASSERT_EQ(table->nbparents, 2);
+  // Rows added by moving the segment's end.
+  pickFromPalette(kPointerTool);
+  drag(view, QPoint(300, 300), QPoint(340, 300));
+  ASSERT_GE(table->nbvaleurs, 3);
+  const QImage screen = shown(view);
+
+  NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
+    sheet->show();
+    return 1;
+  });
+  const QString pdf = dir.filePath(QStringLiteral("table.pdf"));
+  KPDocument::setPrintPanelResponder([pdf](QPrinter* printer) {
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    return true;
+  });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
+  ASSERT_TRUE(QFile::exists(pdf));
+  const QString stem = dir.filePath(QStringLiteral("table"));
+  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                                   QStringLiteral("-singlefile"), pdf, stem});
+  const QImage page(stem + QStringLiteral(".png"));
+  ASSERT_FALSE(page.isNull());
+  const QPoint shift = bestShift(screen, page);
+
+  // The column of values and the line height, in the window.
+  int32_t w0 = 0, h = 0;
+  table_metrics(table->te, &w0, &h);
+  ASSERT_GT(h, 4);
+  tagPOINT corner{table->te->pos.x + w0, table->te->pos.y};
+  view->localToGlobalDDM(&corner);
+  const QRect column(corner.x, corner.y, 70, h * (table->nbvaleurs + 1));
+  const int rows = std::min<int>(table->nbvaleurs, 5);
+  const auto on_screen = cellInkRows(screen, column, h, rows, {});
+  const auto on_paper = cellInkRows(page, column, h, rows, shift);
+  for (int r = 0; r < rows; ++r) {
+    ASSERT_GE(on_screen[r].first, 0) << "row " << r;
+    ASSERT_GE(on_paper[r].first, 0) << "row " << r << " has no text on paper";
+    // The same height as in the window, within a pixel at one point each.
+    EXPECT_NEAR(on_paper[r].second - on_paper[r].first, on_screen[r].second - on_screen[r].first, 2) << "row " << r;
+  }
+  // Nothing of a cell's text spills over the table's frame or onto the
+  // next row: the ink on paper inside the table is the window's.
+  const QRect frame(column.left() - w0, column.top(), table->te->size.w, table->te->size.h);
+  int screen_ink = 0, paper_ink = 0, around = 0;
+  for (int y = frame.top() - 30; y < frame.bottom() + 30; ++y)
+    for (int x = frame.left() - 30; x < frame.right() + 30; ++x) {
+      const QPoint q = QPoint(x, y) + shift;
+      const bool ink = page.rect().contains(q) && isInk(page.pixel(q));
+      if (frame.contains(x, y)) {
+        if (screen.rect().contains(x, y) && isInk(screen.pixel(x, y))) ++screen_ink;
+        if (ink) ++paper_ink;
+      } else if (ink && inkNearIn(screen, QPoint(x, y), 1, isInk) == 0) {
+        ++around;
+      }
+    }
+  EXPECT_LT(paper_ink, screen_ink * 13 / 10) << paper_ink << " against " << screen_ink;
+  EXPECT_LT(around, 40);
 }
 
 }  // namespace
