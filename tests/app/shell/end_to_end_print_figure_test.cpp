@@ -165,6 +165,57 @@ TEST_F(EndToEndPrintFigure, PrintThenCancelLeavesTheFigureAsItWas) {
   EXPECT_EQ(shown(view), screen);
 }
 
+TEST_F(EndToEndPrintFigure, TheThumbnailScalesAPointsLabelWithTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  const QPoint at(200, 160);
+  click(view, at);
+  chooseTool(view, nullptr);
+  click(view, at);
+  // Letters typed on the selected point name it.
+  for (Qt::Key key : {Qt::Key_A, Qt::Key_B, Qt::Key_C, Qt::Key_D}) QTest::keyClick(view, key);
+  spin(20);
+  click(view, QPoint(20, 20));
+  object* point = nullptr;
+  for (object* p : objectsOf(view->info(), &classe_point))
+    if (p->settings.visible) point = p;
+  ASSERT_NE(point, nullptr);
+  ASSERT_NE(point->te, nullptr);
+  ASSERT_STREQ(point->te->text, "abcd");
+  const std::vector<ObjectState> before = figureState(view->info());
+
+  QImage thumbnail;
+  NSShowPageController::setSheetResponder([&](NSShowPageController* sheet) {
+    sheet->show();
+    thumbnail = sheet->theShowView()->thumbnail();
+    return 2;
+  });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
+  ASSERT_FALSE(thumbnail.isNull());
+  EXPECT_TRUE(figureState(view->info()) == before);
+  const double scale = static_cast<double>(thumbnail.height()) / (drawing_page.bottom - drawing_page.top);
+  auto scaled = [&](double x, double y) {
+    return QPointF((x - drawing_page.left) * scale, (y - drawing_page.top) * scale);
+  };
+  // The point and its label's frame, both at the thumbnail's scale.
+  const QPointF dot = scaled(point->valeurs[0].h, point->valeurs[0].v);
+  const QPointF centre =
+      scaled(point->te->pos.x + point->te->size.w / 2.0, point->te->pos.y + point->te->size.h / 2.0);
+  const QSizeF half(point->te->size.w * scale / 2 + 2, point->te->size.h * scale / 2 + 2);
+  const QRectF label(centre - QPointF(half.width(), half.height()), centre + QPointF(half.width(), half.height()));
+  int in_label = 0, stray = 0;
+  // Nothing else on the page: the figure holds the point alone.
+  for (int y = 0; y < thumbnail.height(); ++y)
+    for (int x = 0; x < thumbnail.width(); ++x) {
+      if ((thumbnail.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) continue;
+      if (label.contains(x, y)) ++in_label;
+      else if (std::hypot(x - dot.x(), y - dot.y()) > 4) ++stray;
+    }
+  EXPECT_GT(in_label, 0) << "the label is not seen";
+  EXPECT_EQ(stray, 0) << "the label is drawn at the window's size";
+}
+
 }  // namespace
 
 namespace {
