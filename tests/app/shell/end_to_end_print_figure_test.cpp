@@ -1,6 +1,7 @@
 // File > Print as a user does it: the page sheet and the print leave the
 // figure exactly as it was, and the printed page shows the figure as the
 // window does, at one point per figure pixel.
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
 #include <QPrinter>
@@ -96,6 +97,30 @@ class EndToEndPrintFigure : public FigureTest {
     set_object_fill_color(triangles[0], color_by_name("Yellow"));
     triangles[0]->settings.opaque = 0;
     return view;
+  }
+
+  // File > Print as a user answers it: the sheet's OK, then the print
+  // dialog set to write `name`.pdf in the folder. The page rendered at
+  // 72 dpi, null when nothing was printed.
+  static QImage printToPdf(KPFigureView* view, const QDir& dir, const QString& name) {
+    NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
+      sheet->show();
+      return 1;
+    });
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+    KPDocument::setPrintPanelResponder([pdf](QPrinter* printer) {
+      printer->setOutputFormat(QPrinter::PdfFormat);
+      printer->setOutputFileName(pdf);
+      return true;
+    });
+    if (!clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")) || !QFile::exists(pdf))
+      return {};
+    const QString stem = dir.filePath(name);
+    QProcess process;
+    process.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                                               QStringLiteral("-singlefile"), pdf, stem});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
+    return QImage(stem + QStringLiteral(".png"));
   }
 
   static object* measure(KPFigureView* view) {
@@ -282,35 +307,13 @@ QPoint bestShift(const QImage& from, const QImage& to) {
   return best;
 }
 
-QByteArray run(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
-  return process.readAllStandardOutput();
-}
-
 TEST_F(EndToEndPrintFigure, ThePrintedPageShowsTheFigureAsTheWindowDoes) {
   KPFigureView* view = drawFigure();
   ASSERT_NE(view, nullptr);
   const std::vector<ObjectState> before = figureState(view->info());
   const QImage screen = shown(view);
-  NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
-    sheet->show();
-    return 1;
-  });
-  const QString pdf = dir.filePath(QStringLiteral("figure.pdf"));
-  KPDocument::setPrintPanelResponder([pdf](QPrinter* printer) {
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(pdf);
-    return true;
-  });
-  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
-  ASSERT_TRUE(QFile::exists(pdf));
+  const QImage page = printToPdf(view, QDir(dir.path()), QStringLiteral("figure"));
   EXPECT_TRUE(figureState(view->info()) == before);
-  const QString stem = dir.filePath(QStringLiteral("figure"));
-  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
-                                   QStringLiteral("-singlefile"), pdf, stem});
-  const QImage page(stem + QStringLiteral(".png"));
   ASSERT_FALSE(page.isNull());
 
   // Where the window's picture lies on the page: the shift that puts most
@@ -383,22 +386,7 @@ TEST_F(EndToEndPrintFigure, ATablesCellsPrintAtTheFiguresSizeEachInItsRow) {
   ASSERT_GE(table->nbvaleurs, 3);
   const QImage screen = shown(view);
 
-  NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
-    sheet->show();
-    return 1;
-  });
-  const QString pdf = dir.filePath(QStringLiteral("table.pdf"));
-  KPDocument::setPrintPanelResponder([pdf](QPrinter* printer) {
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(pdf);
-    return true;
-  });
-  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
-  ASSERT_TRUE(QFile::exists(pdf));
-  const QString stem = dir.filePath(QStringLiteral("table"));
-  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
-                                   QStringLiteral("-singlefile"), pdf, stem});
-  const QImage page(stem + QStringLiteral(".png"));
+  const QImage page = printToPdf(view, QDir(dir.path()), QStringLiteral("table"));
   ASSERT_FALSE(page.isNull());
   const QPoint shift = bestShift(screen, page);
 
