@@ -26,6 +26,7 @@
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
+#include "platform/kp_font_qt.h"
 #include "platform/kp_graf_port_qt.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -134,10 +135,12 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
     return;
   }
   picture.fill(Qt::white);
-  // Fonts given in points come out as on the 72-dpi printer.
-  const int dots_per_meter = static_cast<int>(std::lround(72.0 * kPrintPixelsPerPoint / 0.0254));
-  picture.setDotsPerMeterX(dots_per_meter);
-  picture.setDotsPerMeterY(dots_per_meter);
+  // The figure's fonts are laid out at 72 dpi: a font given in points takes
+  // as many of the picture's units as on screen, and the painter's scale
+  // alone makes the picture finer. At the picture's true resolution a
+  // point would be 4 units before that scale, and the texts drawn with a
+  // selected font (a table's cells, its row numbers) 4 times too large.
+  kp_set_device_dpi(picture);
   QPainter picture_painter(&picture);
   picture_painter.scale(kPrintPixelsPerPoint, kPrintPixelsPerPoint);
   // The port draws on the page for the time of this page only.

@@ -234,7 +234,7 @@ page_image make_figure_page_image(double print_scale, int32_t* width, int32_t* h
     const scale_figure_for_printing scaled(s * print_scale);
     const uint8_t wide = wide_lines_flag;
     wide_lines_flag = 1;
-    draw_figure_plain(dd, fig, s);
+    draw_figure_plain(dd, fig, s, s * print_scale);
     wide_lines_flag = wide;
   }
   image.pixels = dd->bm->pixels;
@@ -244,7 +244,7 @@ page_image make_figure_page_image(double print_scale, int32_t* width, int32_t* h
   return image;
 }
 
-void draw_figure_plain(DisplayDevice* dd, kelvo_win_info* fig, double text_box_scale) {
+void draw_figure_plain(DisplayDevice* dd, kelvo_win_info* fig, double text_box_scale, double label_box_scale) {
   if (!dd || !fig) return;
   dd_draw_background(dd);
   if (fig->bgcolor != back_color) dd_fill_background(dd, fig->bgcolor);
@@ -260,13 +260,28 @@ void draw_figure_plain(DisplayDevice* dd, kelvo_win_info* fig, double text_box_s
       dd_rect_scaled_r(dd, &box, grey, 1);
       continue;
     }
+    // A label is laid out in the screen's font and kept at its place in the
+    // figure as it is: its box is drawn instead, its centre and size scaled
+    // with the figure, so that it stays beside its object on the page.
+    TErec* label = label_box_scale > 0 && !is_text_like_object(o) ? o->te : nullptr;
     bitmap_info* picture = o->bitmap;
     const uint8_t thickness = o->settings.thickness;
     o->bitmap = nullptr;
     o->settings.thickness = 0;
+    o->te = label ? nullptr : o->te;
     draw_object(dd, o);
+    o->te = label ? label : o->te;
     o->bitmap = picture;
     o->settings.thickness = thickness;
+    if (label && label->text && *label->text && o->settings.visible && !(o->state & OBJ_UNDEFINED) &&
+        o->final_no != 0) {
+      const double k = label_box_scale;
+      const double cx = (label->pos.x + label->size.w / 2.0) * k;
+      const double cy = (label->pos.y + label->size.h / 2.0) * k;
+      const double hw = label->size.w * k / 2, hh = label->size.h * k / 2;
+      const tagRECT box{rounded(cx - hw), rounded(cy - hh), rounded(cx + hw), rounded(cy + hh)};
+      dd_rect_scaled_r(dd, &box, grey, 1);
+    }
   }
 }
 
@@ -284,7 +299,7 @@ DisplayDevice* render_figure_image(int32_t left, int32_t top, int32_t right, int
     destroy_display_device(dd);
     return nullptr;
   }
-  draw_figure_plain(dd, fig, 0);
+  draw_figure_plain(dd, fig, 0, 0);
   return dd;
 }
 

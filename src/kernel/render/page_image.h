@@ -43,8 +43,10 @@ class scale_figure_for_printing {
 // Draws every object of the figure in list order into the device, each
 // without its picture and with thickness 0, over the figure's background.
 // With a box scale above 0 a text-like object is a light grey box of its
-// text frame scaled by it instead.
-void draw_figure_plain(DisplayDevice* dd, kelvo_win_info* fig, double text_box_scale);
+// text frame scaled by it instead; with a label box scale above 0 an
+// object's label is a light grey box of its frame scaled by that one,
+// centred where the label is.
+void draw_figure_plain(DisplayDevice* dd, kelvo_win_info* fig, double text_box_scale, double label_box_scale);
 
 // A new off-screen device showing the current figure's objects inside the
 // rectangle of figure coordinates; the caller destroys it. Null without a

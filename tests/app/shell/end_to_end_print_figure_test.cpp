@@ -1,12 +1,14 @@
 // File > Print as a user does it: the page sheet and the print leave the
 // figure exactly as it was, and the printed page shows the figure as the
 // window does, at one point per figure pixel.
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -16,6 +18,7 @@
 #include "app/panels/kp_show_view.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
+#include "kernel/model/table.h"
 #include "kernel/model/units.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
@@ -96,6 +99,30 @@ class EndToEndPrintFigure : public FigureTest {
     return view;
   }
 
+  // File > Print as a user answers it: the sheet's OK, then the print
+  // dialog set to write `name`.pdf in the folder. The page rendered at
+  // 72 dpi, null when nothing was printed.
+  static QImage printToPdf(KPFigureView* view, const QDir& dir, const QString& name) {
+    NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
+      sheet->show();
+      return 1;
+    });
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+    KPDocument::setPrintPanelResponder([pdf](QPrinter* printer) {
+      printer->setOutputFormat(QPrinter::PdfFormat);
+      printer->setOutputFileName(pdf);
+      return true;
+    });
+    if (!clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")) || !QFile::exists(pdf))
+      return {};
+    const QString stem = dir.filePath(name);
+    QProcess process;
+    process.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                                               QStringLiteral("-singlefile"), pdf, stem});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
+    return QImage(stem + QStringLiteral(".png"));
+  }
+
   static object* measure(KPFigureView* view) {
     const std::vector<object*> found = objectsOf(view->info(), &classe_length);
     return found.size() == 1 ? found[0] : nullptr;
@@ -161,6 +188,57 @@ TEST_F(EndToEndPrintFigure, PrintThenCancelLeavesTheFigureAsItWas) {
   EXPECT_EQ(circumference->te->text, text);
   EXPECT_TRUE(figureState(view->info()) == before);
   EXPECT_EQ(shown(view), screen);
+}
+
+TEST_F(EndToEndPrintFigure, TheThumbnailScalesAPointsLabelWithTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  const QPoint at(200, 160);
+  click(view, at);
+  chooseTool(view, nullptr);
+  click(view, at);
+  // Letters typed on the selected point name it.
+  for (Qt::Key key : {Qt::Key_A, Qt::Key_B, Qt::Key_C, Qt::Key_D}) QTest::keyClick(view, key);
+  spin(20);
+  click(view, QPoint(20, 20));
+  object* point = nullptr;
+  for (object* p : objectsOf(view->info(), &classe_point))
+    if (p->settings.visible) point = p;
+  ASSERT_NE(point, nullptr);
+  ASSERT_NE(point->te, nullptr);
+  ASSERT_STREQ(point->te->text, "abcd");
+  const std::vector<ObjectState> before = figureState(view->info());
+
+  QImage thumbnail;
+  NSShowPageController::setSheetResponder([&](NSShowPageController* sheet) {
+    sheet->show();
+    thumbnail = sheet->theShowView()->thumbnail();
+    return 2;
+  });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
+  ASSERT_FALSE(thumbnail.isNull());
+  EXPECT_TRUE(figureState(view->info()) == before);
+  const double scale = static_cast<double>(thumbnail.height()) / (drawing_page.bottom - drawing_page.top);
+  auto scaled = [&](double x, double y) {
+    return QPointF((x - drawing_page.left) * scale, (y - drawing_page.top) * scale);
+  };
+  // The point and its label's frame, both at the thumbnail's scale.
+  const QPointF dot = scaled(point->valeurs[0].h, point->valeurs[0].v);
+  const QPointF centre =
+      scaled(point->te->pos.x + point->te->size.w / 2.0, point->te->pos.y + point->te->size.h / 2.0);
+  const QSizeF half(point->te->size.w * scale / 2 + 2, point->te->size.h * scale / 2 + 2);
+  const QRectF label(centre - QPointF(half.width(), half.height()), centre + QPointF(half.width(), half.height()));
+  int in_label = 0, stray = 0;
+  // Nothing else on the page: the figure holds the point alone.
+  for (int y = 0; y < thumbnail.height(); ++y)
+    for (int x = 0; x < thumbnail.width(); ++x) {
+      if ((thumbnail.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) continue;
+      if (label.contains(x, y)) ++in_label;
+      else if (std::hypot(x - dot.x(), y - dot.y()) > 4) ++stray;
+    }
+  EXPECT_GT(in_label, 0) << "the label is not seen";
+  EXPECT_EQ(stray, 0) << "the label is drawn at the window's size";
 }
 
 }  // namespace
@@ -229,35 +307,13 @@ QPoint bestShift(const QImage& from, const QImage& to) {
   return best;
 }
 
-QByteArray run(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
-  return process.readAllStandardOutput();
-}
-
 TEST_F(EndToEndPrintFigure, ThePrintedPageShowsTheFigureAsTheWindowDoes) {
   KPFigureView* view = drawFigure();
   ASSERT_NE(view, nullptr);
   const std::vector<ObjectState> before = figureState(view->info());
   const QImage screen = shown(view);
-  NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
-    sheet->show();
-    return 1;
-  });
-  const QString pdf = dir.filePath(QStringLiteral("figure.pdf"));
-  KPDocument::setPrintPanelResponder([pdf](QPrinter* printer) {
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(pdf);
-    return true;
-  });
-  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Print")));
-  ASSERT_TRUE(QFile::exists(pdf));
+  const QImage page = printToPdf(view, QDir(dir.path()), QStringLiteral("figure"));
   EXPECT_TRUE(figureState(view->info()) == before);
-  const QString stem = dir.filePath(QStringLiteral("figure"));
-  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
-                                   QStringLiteral("-singlefile"), pdf, stem});
-  const QImage page(stem + QStringLiteral(".png"));
   ASSERT_FALSE(page.isNull());
 
   // Where the window's picture lies on the page: the shift that puts most
@@ -285,6 +341,88 @@ TEST_F(EndToEndPrintFigure, ThePrintedPageShowsTheFigureAsTheWindowDoes) {
   EXPECT_GT(inkNearIn(screen, QPoint(140, 168), 2, greenish), 0);
   EXPECT_GT(inkNearIn(page, page_at(QPoint(140, 168)), 2, greenish), 0);
   EXPECT_GT(inkNearIn(page, page_at(QPoint(500, 257)), 2, greenish), 0);
+}
+
+
+// The rows a table's cell texts take in a picture: for each row band of the
+// table (between its row lines), the first and last line of pixels with ink
+// inside the column of values, away from the frame's lines.
+std::vector<std::pair<int, int>> cellInkRows(const QImage& image, QRect column, int line_height, int rows,
+                                             QPoint shift) {
+  std::vector<std::pair<int, int>> out;
+  for (int r = 0; r < rows; ++r) {
+    int first = -1, last = -1;
+    const int top = column.top() + line_height * (r + 1);
+    for (int y = top + 2; y < top + line_height - 1; ++y)
+      for (int x = column.left() + 3; x < column.right() - 3; ++x) {
+        const QPoint q = QPoint(x, y) + shift;
+        if (!image.rect().contains(q) || !isInk(image.pixel(q))) continue;
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+    out.emplace_back(first, last);
+  }
+  return out;
+}
+
+TEST_F(EndToEndPrintFigure, ATablesCellsPrintAtTheFiguresSizeEachInItsRow) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* length = measuredSegment(view);
+  ASSERT_NE(length, nullptr);
+  pickFromPalette(&classe_table);
+  drag(view, QPoint(350, 60), QPoint(550, 220));
+  const std::vector<object*> tables = objectsOf(view->info(), &classe_table);
+  ASSERT_EQ(tables.size(), 1u);
+  object* table = tables[0];
+  object* shown_length = textShowing(view->info(), length);
+  ASSERT_NE(shown_length, nullptr);
+  click(view, frameCentre(view, shown_length));
+  ASSERT_EQ(table->nbparents, 2);
+  // Rows added by moving the segment's end.
+  pickFromPalette(kPointerTool);
+  drag(view, QPoint(300, 300), QPoint(340, 300));
+  ASSERT_GE(table->nbvaleurs, 3);
+  const QImage screen = shown(view);
+
+  const QImage page = printToPdf(view, QDir(dir.path()), QStringLiteral("table"));
+  ASSERT_FALSE(page.isNull());
+  const QPoint shift = bestShift(screen, page);
+
+  // The column of values and the line height, in the window.
+  int32_t w0 = 0, h = 0;
+  table_metrics(table->te, &w0, &h);
+  ASSERT_GT(h, 4);
+  tagPOINT corner{table->te->pos.x + w0, table->te->pos.y};
+  view->localToGlobalDDM(&corner);
+  const QRect column(corner.x, corner.y, 70, h * (table->nbvaleurs + 1));
+  const int rows = std::min<int>(table->nbvaleurs, 5);
+  const auto on_screen = cellInkRows(screen, column, h, rows, {});
+  const auto on_paper = cellInkRows(page, column, h, rows, shift);
+  for (int r = 0; r < rows; ++r) {
+    ASSERT_GE(on_screen[r].first, 0) << "row " << r;
+    ASSERT_GE(on_paper[r].first, 0) << "row " << r << " has no text on paper";
+    // The same height as in the window, within a pixel at one point each.
+    EXPECT_NEAR(on_paper[r].second - on_paper[r].first, on_screen[r].second - on_screen[r].first, 2) << "row " << r;
+  }
+  // Nothing of a cell's text spills over the table's frame or onto the
+  // next row: the ink on paper inside the table is the window's.
+  const QRect frame(column.left() - w0, column.top(), table->te->size.w, table->te->size.h);
+  int screen_ink = 0, paper_ink = 0, around = 0;
+  for (int y = frame.top() - 30; y < frame.bottom() + 30; ++y)
+    for (int x = frame.left() - 30; x < frame.right() + 30; ++x) {
+      const QPoint q = QPoint(x, y) + shift;
+      const bool ink = page.rect().contains(q) && isInk(page.pixel(q));
+      if (frame.contains(x, y)) {
+        if (screen.rect().contains(x, y) && isInk(screen.pixel(x, y))) ++screen_ink;
+        if (ink) ++paper_ink;
+      } else if (ink && inkNearIn(screen, QPoint(x, y), 1, isInk) == 0) {
+        ++around;
+      }
+    }
+  EXPECT_LT(paper_ink, screen_ink * 13 / 10) << paper_ink << " against " << screen_ink;
+  EXPECT_LT(around, 40);
 }
 
 }  // namespace
