@@ -2,6 +2,7 @@
 // title and date, the print flag the kernel reads, the on-screen centre kept,
 // and a PDF written through the File menu's Print item.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
@@ -141,6 +142,8 @@ TEST_F(Printing, FileMenuPrintWritesAOnePagePdf) {
       if (item->text() == QStringLiteral("Print...")) print = item;
   ASSERT_NE(print, nullptr);
 
+  // The output folder may not exist yet when this test runs first.
+  QDir().mkpath(QStringLiteral(KELVO_TEST_OUTPUT));
   const QString path = QStringLiteral(KELVO_TEST_OUTPUT "/printed_figure.pdf");
   QFile::remove(path);
   // Cancelled: nothing is printed.
