@@ -25,38 +25,15 @@ class EndToEndFormula : public FigureTest {
   // from a fresh view, then a number 3 and the calculation "2*a+1" of it
   // with their text boxes about the middle of the view, and opens it.
   KPFigureView* openCalculationFigure() {
-    const QString path = dir.filePath("calculation.fig");
-    std::string text;
-    double ppc = 0;
-    {
-      KPDocument* doc = KPDocument::openUntitledDocument();
-      if (!doc || !waitForView(doc->figureView())) return nullptr;
-      if (!doc->writeToURL(path)) return nullptr;
-      closeAll();
-      QFile file(path);
-      if (!file.open(QIODevice::ReadOnly)) return nullptr;
-      const std::string saved = file.readAll().toStdString();
-      const size_t end = saved.find("ppc"), res = saved.find("Resolution:");
-      if (end == std::string::npos || res == std::string::npos) return nullptr;
-      text = saved.substr(0, end + 3) + "\r\n\r\n";
-      ppc = std::atof(saved.c_str() + res + 11);
-      if (!(ppc > 0)) return nullptr;
-    }
-    auto box = [ppc](double h, double v) {
-      char line[128];
-      std::snprintf(line, sizeof line, "TP: %.15g, %.15g, TS: %.15g, %.15g", h / ppc, -v / ppc, 60 / ppc, 20 / ppc);
-      return std::string(line);
-    };
-    text += "1: Num, Val: 0 0 0, nA, nP, \r\nNbD:0, nFD, WU, \r\n3\r\n" + box(-150, -40) + "\r\n\r\n";
-    text += "2: Formula, Const: 1, Val: 0 0 0, nA, nP, \r\nNbD:0, nFD, WU, \r\n2*a+1\r\n" + box(60, -40) + "\r\n\r\n";
-    {
-      QFile file(path);
-      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
-      file.write(text.data(), static_cast<qint64>(text.size()));
-    }
-    KPDocument* doc = KPDocument::openDocument(path);
-    KPFigureView* view = doc ? doc->figureView() : nullptr;
-    return view && waitForView(view) ? view : nullptr;
+    return openFigureAtResolution("calculation.fig", [](double ppc) {
+      auto box = [ppc](double h, double v) {
+        char line[128];
+        std::snprintf(line, sizeof line, "TP: %.15g, %.15g, TS: %.15g, %.15g", h / ppc, -v / ppc, 60 / ppc, 20 / ppc);
+        return std::string(line);
+      };
+      return "1: Num, Val: 0 0 0, nA, nP, \r\nNbD:0, nFD, WU, \r\n3\r\n" + box(-150, -40) + "\r\n\r\n" +
+             "2: Formula, Const: 1, Val: 0 0 0, nA, nP, \r\nNbD:0, nFD, WU, \r\n2*a+1\r\n" + box(60, -40) + "\r\n\r\n";
+    });
   }
 
   static object* first_of(kelvo_win_info* fig, construct_class* cls) {

@@ -198,11 +198,10 @@ class FigureTest : public ShellTest {
     spin(10);
   }
 
-  // Writes and opens a figure file whose records `body` gives, placing
-  // figure points (pixels about the middle of the view) with `at`. Null
-  // when the figure does not open.
-  using Placer = std::function<std::string(double h, double v)>;
-  KPFigureView* openFigure(const QString& name, const std::function<std::string(const Placer& at)>& body) {
+  // Writes and opens a figure file whose records `body` gives from the
+  // file's resolution `ppc` (pixels per centimetre). Null when the figure
+  // does not open.
+  KPFigureView* openFigureAtResolution(const QString& name, const std::function<std::string(double ppc)>& body) {
     // The window lines of an empty figure saved from a view of this size,
     // so that the figure opens where that view showed it.
     const QString path = dir.filePath(name);
@@ -221,13 +220,7 @@ class FigureTest : public ShellTest {
       ppc = std::atof(saved.c_str() + res + 11);
       if (!(ppc > 0)) return nullptr;
     }
-    // The file stores centimetres at its resolution, y upwards.
-    const Placer at = [ppc](double h, double v) {
-      char value[96];
-      std::snprintf(value, sizeof value, "Val: %.15g %.15g", h / ppc, -v / ppc);
-      return std::string(value);
-    };
-    text += body(at);
+    text += body(ppc);
     {
       QFile file(path);
       if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return nullptr;
@@ -236,6 +229,21 @@ class FigureTest : public ShellTest {
     KPDocument* doc = KPDocument::openDocument(path);
     KPFigureView* view = doc ? doc->figureView() : nullptr;
     return view && waitForView(view) ? view : nullptr;
+  }
+
+  // The same, placing figure points (pixels about the middle of the view)
+  // with `at`.
+  using Placer = std::function<std::string(double h, double v)>;
+  KPFigureView* openFigure(const QString& name, const std::function<std::string(const Placer& at)>& body) {
+    return openFigureAtResolution(name, [&body](double ppc) {
+      // The file stores centimetres at its resolution, y upwards.
+      const Placer at = [ppc](double h, double v) {
+        char value[96];
+        std::snprintf(value, sizeof value, "Val: %.15g %.15g", h / ppc, -v / ppc);
+        return std::string(value);
+      };
+      return body(at);
+    });
   }
 
   static QPoint viewPointOf(KPFigureView* view, double h, double v) {
