@@ -92,7 +92,9 @@ int detect_other_kinds(uint32_t len, const char* buf, bool sniffing) {
     return FILE_KIND_FIGURE;
   }
   const size_t prefs_len = std::strlen(kTxtPrefsHeader);
-  if (sniffing && len >= 7 && std::memcmp(buf, "bplist", 6) == 0) {
+  // Property lists, binary or in the XML form the preferences export
+  // writes.
+  if (sniffing && ((len >= 7 && std::memcmp(buf, "bplist", 6) == 0) || is_xml_property_list(buf, len))) {
     set_state(1, 0, 1);
     return FILE_KIND_PREFS;
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 
 char* version_string = nullptr;
 double max_version = 0.0;
@@ -91,7 +92,15 @@ void clear_version_flag() { version_extra_flag = 0; }
 void set_resource_folder(const std::string& path) { g_resource_folder = path; }
 const std::string& resource_folder() { return g_resource_folder; }
 
-std::optional<std::string> plist_string_value(const std::string& xml, const std::string& key) {
+namespace {
+
+enum class plist_walk { stopped, ended, malformed };
+
+// Walks the keys of an XML property list's top dictionary in order:
+// visit(key, value) with value null when the key holds no string; a true
+// answer stops the walk.
+template <typename Visit>
+plist_walk walk_plist_strings(const std::string& xml, Visit visit) {
   int depth = 0;  // nesting of dict and array elements
   bool in_top_dict = false;
   std::optional<std::string> pending_key;
@@ -99,12 +108,12 @@ std::optional<std::string> plist_string_value(const std::string& xml, const std:
   while ((pos = xml.find('<', pos)) != std::string::npos) {
     if (xml.compare(pos, 4, "<!--") == 0) {
       const std::size_t end = xml.find("-->", pos + 4);
-      if (end == std::string::npos) return std::nullopt;
+      if (end == std::string::npos) return plist_walk::malformed;
       pos = end + 3;
       continue;
     }
     const std::size_t close = xml.find('>', pos);
-    if (close == std::string::npos) return std::nullopt;
+    if (close == std::string::npos) return plist_walk::malformed;
     std::string tag = xml.substr(pos + 1, close - pos - 1);
     pos = close + 1;
     if (tag.empty() || tag[0] == '?' || tag[0] == '!') continue;
@@ -114,11 +123,11 @@ std::optional<std::string> plist_string_value(const std::string& xml, const std:
     if (self_closing && !name.empty()) name.pop_back();
     name = name.substr(0, name.find_first_of(" \t\r\n"));
     // A tag without a name ("</>", "< >") is malformed: the list is refused.
-    if (name.empty()) return std::nullopt;
+    if (name.empty()) return plist_walk::malformed;
 
     const bool container = name == "dict" || name == "array";
     if (closing) {
-      if (container && --depth <= 0) return std::nullopt;  // the top dictionary ended
+      if (container && --depth <= 0) return in_top_dict ? plist_walk::ended : plist_walk::malformed;
       continue;
     }
     if (!in_top_dict) {
@@ -130,30 +139,62 @@ std::optional<std::string> plist_string_value(const std::string& xml, const std:
     }
     if (depth == 1 && name == "key" && !self_closing) {
       const std::size_t end = xml.find("</key>", pos);
-      if (end == std::string::npos) return std::nullopt;
+      if (end == std::string::npos) return plist_walk::malformed;
       pending_key = decode_entities(xml.substr(pos, end - pos));
       pos = end + 6;
       continue;
     }
     if (depth == 1 && pending_key) {
-      const bool wanted = *pending_key == key;
+      const std::string key = std::move(*pending_key);
       pending_key.reset();
       if (name == "string") {
-        if (self_closing) {
-          if (wanted) return std::string();
-          continue;
+        std::string value;
+        if (!self_closing) {
+          const std::size_t end = xml.find("</string>", pos);
+          if (end == std::string::npos) return plist_walk::malformed;
+          value = decode_entities(xml.substr(pos, end - pos));
+          pos = end + 9;
         }
-        const std::size_t end = xml.find("</string>", pos);
-        if (end == std::string::npos) return std::nullopt;
-        if (wanted) return decode_entities(xml.substr(pos, end - pos));
-        pos = end + 9;
+        if (visit(key, &value)) return plist_walk::stopped;
         continue;
       }
-      if (wanted) return std::nullopt;  // the key holds no string
+      if (visit(key, nullptr)) return plist_walk::stopped;
     }
     if (container && !self_closing) ++depth;
   }
-  return std::nullopt;
+  return plist_walk::malformed;
+}
+
+}  // namespace
+
+std::optional<std::string> plist_string_value(const std::string& xml, const std::string& key) {
+  std::optional<std::string> found;
+  walk_plist_strings(xml, [&](const std::string& k, const std::string* value) {
+    if (k != key) return false;
+    if (value) found = *value;
+    return true;  // a key that holds no string ends the search too
+  });
+  return found;
+}
+
+std::optional<std::vector<std::pair<std::string, std::string>>> plist_string_entries(const std::string& xml) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  const plist_walk walked = walk_plist_strings(xml, [&](const std::string& key, const std::string* value) {
+    if (value) entries.emplace_back(key, *value);
+    return false;
+  });
+  if (walked != plist_walk::ended) return std::nullopt;
+  return entries;
+}
+
+bool is_xml_property_list(const char* bytes, std::size_t len) {
+  if (!bytes) return false;
+  std::string_view text(bytes, len);
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  while (!text.empty() && (text[0] == ' ' || text[0] == '\t' || text[0] == '\r' || text[0] == '\n')) text.remove_prefix(1);
+  if (!text.starts_with("<?xml") && !text.starts_with("<!DOCTYPE plist") && !text.starts_with("<plist")) return false;
+  // The root element comes after the declaration and the document type.
+  return text.substr(0, 1024).find("<plist") != std::string_view::npos;
 }
 
 std::optional<std::string> get_version_plist_value(const std::string& key) {

@@ -3,9 +3,12 @@
 // the application's resources.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 extern char* version_string;  // "(MAC 1.40)", owned
 extern double max_version;    // 1.4
@@ -33,3 +36,10 @@ void get_product_version(char** buffer, uint32_t* length);
 // The string value of key in an XML property-list dictionary; nothing when
 // the text is not such a dictionary or has no string under the key.
 std::optional<std::string> plist_string_value(const std::string& xml, const std::string& key);
+// Every key of an XML property list's top dictionary that holds a string,
+// with its string, in file order; nothing when the text is not such a
+// dictionary or is cut short.
+std::optional<std::vector<std::pair<std::string, std::string>>> plist_string_entries(const std::string& xml);
+// Whether the bytes begin as an XML property list does (a byte-order mark
+// and blanks allowed before it).
+bool is_xml_property_list(const char* bytes, std::size_t len);

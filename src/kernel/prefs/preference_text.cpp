@@ -1,10 +1,12 @@
 #include "kernel/prefs/preferences.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "kernel/files/text_family.h"
 #include "kernel/files/text_output.h"
+#include "kernel/model/version_info.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/preferences.h"
 #include "platform/kernel_services.h"
@@ -81,10 +83,10 @@ uint32_t parse_preference_text(const char* text, uint32_t len, MemoryPreferenceS
   return static_cast<uint32_t>(pos);
 }
 
-uint32_t restore_preference_text(const char* text, uint32_t len) {
-  MemoryPreferenceStore carried;
-  const uint32_t used = parse_preference_text(text, len, &carried);
-  if (used == 0) return 0;
+namespace {
+
+// The preferences carried by a store replace the user's.
+void restore_preferences_from(MemoryPreferenceStore& carried) {
   // Read through the same checks as the user's store, then stored there.
   prefs_rec restored{};
   // The store in use stays the one the caller chose (a test's, a fuzz
@@ -95,10 +97,35 @@ uint32_t restore_preference_text(const char* text, uint32_t len) {
   set_preference_store(in_use);
   write_preferences(&restored, nullptr);
   init_default_attrs(nullptr);
+}
+
+}  // namespace
+
+uint32_t restore_preference_text(const char* text, uint32_t len) {
+  MemoryPreferenceStore carried;
+  const uint32_t used = parse_preference_text(text, len, &carried);
+  if (used == 0) return 0;
+  restore_preferences_from(carried);
   return used;
 }
 
 void import_preferences_file(const char* bytes, uint32_t len) {
+  // A property list as the preferences export writes it: UTF-8 strings.
+  if (is_xml_property_list(bytes, len)) {
+    const auto entries = plist_string_entries(std::string(bytes, len));
+    const auto ours = preference_entries(prefs);
+    MemoryPreferenceStore carried;
+    bool known = false;  // another program's property list is not taken
+    for (size_t i = 0; entries && i < entries->size(); ++i) {
+      const std::string name = utf8_to_mac_roman((*entries)[i].first);
+      carried.set(name.c_str(), utf8_to_mac_roman((*entries)[i].second).c_str());
+      known = known || std::any_of(ours.begin(), ours.end(), [&name](const auto& entry) { return entry.first == name; });
+    }
+    if (known) {
+      restore_preferences_from(carried);
+      return;
+    }
+  }
   // The header may follow one byte written before it by older versions.
   const size_t header = std::strlen(kTxtPrefsHeader);
   for (uint32_t off = 0; bytes && off <= 1; ++off)
