@@ -29,7 +29,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
 #include "kernel/render/fonts.h"
-#include "kernel/render/render_switches.h"
+#include "kernel/render/display_device.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
@@ -701,7 +701,7 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
     group.endEditBlock();
   }
   // A text handed back in presentation mode is stored with its plain fill.
-  if (thicken_strokes) NSKelvoTextView::setStrokeWidth(output, 0.0);
+  if (wide_lines_flag) NSKelvoTextView::setStrokeWidth(output, 0.0);
   for (object* q : quoted)
     if (q) add_text_reference(q, &list);
   free_text_references(&obj->inserted);
@@ -726,7 +726,7 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
     replaceReferences();
     loadDisplayString();
   }
-  if (thicken_strokes) NSKelvoTextView::setPresentationMode(te);
+  if (wide_lines_flag) NSKelvoTextView::setPresentationMode(te);
   ListOfRangesAndObjects(&incObjectsRanges_, &incObjectsObjects_, true);
   sort_objects_by_dependency();
   te->frame_dirty = 1;

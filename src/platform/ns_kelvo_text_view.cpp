@@ -18,7 +18,6 @@
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/fonts.h"
-#include "kernel/render/render_switches.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_view.h"
@@ -596,7 +595,7 @@ void NSKelvoTextView::replaceReferences() {
     group.endEditBlock();
   }
   replaceExponents(doc_of(te->display_string));
-  if (thicken_strokes) setPresentationMode(te);
+  if (wide_lines_flag) setPresentationMode(te);
   updateTextViewContent();
 
   QTextDocument* display = doc_of(te->display_string);

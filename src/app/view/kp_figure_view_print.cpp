@@ -146,6 +146,9 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
   // The port draws on the page for the time of this page only.
   const std::unique_ptr<KPContext> page(kp_context_for_painter(&picture_painter, width, height));
   if (dc_) dc_->fixContext(page.get(), {}, {});
+  // Presentation mode is for the screen: on paper polygons close and texts
+  // keep their fill.
+  const wide_lines_cleared plain_lines;
   if (session_printing) {
     if (pdd_) intPrintBounds(rect, &pdd_->portRect);
     intPrintBounds(rect, &view_rect);

@@ -72,9 +72,19 @@ extern DisplayDeviceHooks display_device_hooks;
 
 extern DisplayDevice* static_display;
 extern DisplayDevice* moving_display;
-// Set while a page image is being drawn; pens draw one unit wider on screen
-// and polygons stay open while wide_lines_flag is set.
+// Presentation mode, one byte for the whole kernel: while it is set the
+// pens of the screen draw one unit wider, polygons stay open and texts are
+// shown outlined and hollow. Nothing in the program turns it on. A printed
+// page and the page thumbnail are drawn with it cleared (the scope below).
 extern uint8_t wide_lines_flag;
+// Clears wide_lines_flag for its lifetime and puts the previous value back.
+struct wide_lines_cleared {
+  wide_lines_cleared() : saved(wide_lines_flag) { wide_lines_flag = 0; }
+  ~wide_lines_cleared() { wide_lines_flag = saved; }
+  wide_lines_cleared(const wide_lines_cleared&) = delete;
+  wide_lines_cleared& operator=(const wide_lines_cleared&) = delete;
+  uint8_t saved;
+};
 // Text drawing state shared with text editing: drawing suspended, and a
 // fixed-width field with a left offset (both 0 when no field is active).
 extern uint8_t text_drawing_suspended;

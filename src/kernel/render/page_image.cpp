@@ -232,10 +232,8 @@ page_image make_figure_page_image(double print_scale, int32_t* width, int32_t* h
   DisplayDevice* dd = c.dd;
   {
     const scale_figure_for_printing scaled(s * print_scale);
-    const uint8_t wide = wide_lines_flag;
-    wide_lines_flag = 1;
+    const wide_lines_cleared plain_lines;
     draw_figure_plain(dd, fig, s, s * print_scale);
-    wide_lines_flag = wide;
   }
   image.pixels = dd->bm->pixels;
   image.width = dd->bm->width;

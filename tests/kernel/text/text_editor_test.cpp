@@ -19,6 +19,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/model/engine_fixture.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
 #include "kernel/render/render_switches.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
@@ -401,7 +402,7 @@ TEST_F(TextEditor, SwitchingKeepsTheTextOfANumberItHolds) {
 // Presentation mode: what is shown is outlined and hollow, what is stored
 // keeps its plain fill, and leaving the mode gives the colour back.
 TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
-  thicken_strokes = 1;
+  wide_lines_flag = 1;
   object* value = number("2,5");
   object* t = text("Hello $1$", {value});
   open(t);
@@ -432,7 +433,7 @@ TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
   EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
 
   // Out of the mode a stroke width of 0 brings back the glyphs' colour.
-  thicken_strokes = 0;
+  wide_lines_flag = 0;
   NSKelvoTextView::setStrokeWidth(shown, 0.0);
   QTextCursor c(shown);
   c.setPosition(1);
