@@ -9,6 +9,7 @@
 
 inline constexpr UINT WM_CREATE = 1;
 inline constexpr UINT WM_DESTROY = 2;
+inline constexpr UINT WM_ACTIVATE = 6;
 inline constexpr UINT WM_SETFOCUS = 7;
 inline constexpr UINT WM_SETTEXT = 12;
 inline constexpr UINT WM_PAINT = 15;
@@ -25,7 +26,9 @@ inline constexpr UINT WM_KEYDOWN = 256;
 inline constexpr UINT WM_CHAR = 258;
 inline constexpr UINT WM_INITDIALOG = 272;
 inline constexpr UINT WM_COMMAND = 273;
+inline constexpr UINT WM_SYSCOMMAND = 274;
 inline constexpr UINT WM_TIMER = 275;
+inline constexpr UINT SC_CLOSE = 0xF060;
 inline constexpr UINT CB_ADDSTRING = 323;
 inline constexpr UINT CB_GETCOUNT = 326;
 inline constexpr UINT CB_GETCURSEL = 327;

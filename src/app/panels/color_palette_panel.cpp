@@ -39,6 +39,14 @@ std::function<int(QColorDialog*)> g_back_responder;
 
 QColor qcolor(uint32_t word) { return NSKelvoTypesConverter::KPCOLORToNSColorV2(word); }
 
+uint16_t menu_group(int index) { return attrib_menus[index] ? static_cast<uint16_t>(attrib_menus[index]->id) : 0; }
+
+// The icon the tools palette shows for an attribute menu's current value.
+QImage menu_icon(int index) {
+  if (!NSKelvoToolsPanel::exists()) return {};
+  return NSKelvoToolsPanel::sharedPanel()->getImageByID(make_tool_id(menu_group(index), 0));
+}
+
 palette_painter painter_on(QPainter* p) {
   palette_painter out;
   out.context = p;
@@ -58,14 +66,16 @@ palette_painter painter_on(QPainter* p) {
   out.fill_rect = [](void* c, int32_t l, int32_t t, int32_t r, int32_t b, uint32_t color) {
     static_cast<QPainter*>(c)->fillRect(QRect(QPoint(l, t), QPoint(r - 1, b - 1)), qcolor(color));
   };
+  out.icon = [](void* c, int menu, int32_t x, int32_t y) {
+    const QImage image = menu_icon(menu);
+    if (!image.isNull()) static_cast<QPainter*>(c)->drawImage(QRect(x, y, 16, 16), image);
+  };
   return out;
 }
 
 LPARAM packed(const QPoint& p) {
   return static_cast<LPARAM>((static_cast<uint32_t>(p.y()) & 0xFFFF) << 16 | (static_cast<uint32_t>(p.x()) & 0xFFFF));
 }
-
-uint16_t menu_group(int index) { return attrib_menus[index] ? static_cast<uint16_t>(attrib_menus[index]->id) : 0; }
 
 void focus_figure() {
   if (KPFigureView* view = KPDocument::currentFigureView()) view->setFocus();
@@ -96,6 +106,9 @@ void install_hexagon_ops() {
       if (auto* t = dynamic_cast<KPMessageTarget*>(target.data())) t->sendMessage(message, wparam, lparam);
     });
   };
+  ops.show_palette = [] {
+    if (g_panel) g_panel->paint(nullptr);
+  };
   install_palette_window_ops(ops);
 }
 
@@ -103,29 +116,47 @@ void install_hexagon_ops() {
 
 NSPaletteView::NSPaletteView(QWidget* parent) : QWidget(parent) {
   setFixedSize(250, 260);
-  color_hexagon_wnd_proc(kp_hwnd(this), 1, 0, 0);
+  palette_wnd_proc(kp_hwnd(this), WM_CREATE, 0, 0);
+  color_hexagon_wnd_proc(kp_hwnd(this), WM_CREATE, 0, 0);
 }
 
+bool NSPaletteView::isPaletteWindow() const { return color_palette_window == kp_hwnd(const_cast<NSPaletteView*>(this)); }
+
+// The palette panel's cells are the palette window: its procedure paints
+// them with the colour menu's icon and answers their clicks. The colour
+// choice dialog's cells are the hexagon procedure's.
 void NSPaletteView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), qcolor(back_color));
   g_painting = &p;
-  color_hexagon_wnd_proc(kp_hwnd(this), 15, 0, 0);
+  if (isPaletteWindow()) palette_wnd_proc(kp_hwnd(this), WM_PAINT, 0, 0);
+  else color_hexagon_wnd_proc(kp_hwnd(this), WM_PAINT, 0, 0);
   g_painting = nullptr;
 }
 
 void NSPaletteView::mousePressEvent(QMouseEvent* e) {
-  const int before = palette_hit_test(e->position().toPoint().x(), e->position().toPoint().y());
-  color_hexagon_wnd_proc(kp_hwnd(this), 513, 0, packed(e->position().toPoint()));
+  const QPoint at = e->position().toPoint();
+  if (isPaletteWindow()) {
+    const int cell = palette_window_cell_at(at.x(), at.y());
+    palette_wnd_proc(kp_hwnd(this), WM_LBUTTONDOWN, 0, packed(at));
+    if (cell != 0 && func_) func_(funcWindow_, kCommand, kCellChosen, palette_color_index);
+    return;
+  }
+  const int before = palette_hit_test(at.x(), at.y());
+  color_hexagon_wnd_proc(kp_hwnd(this), WM_LBUTTONDOWN, 0, packed(at));
   if (before >= 0 && func_) func_(funcWindow_, kCommand, kCellChosen, palette_color_index);
 }
 
 void NSPaletteView::mouseReleaseEvent(QMouseEvent* e) {
-  color_hexagon_wnd_proc(kp_hwnd(this), 514, 0, packed(e->position().toPoint()));
+  const LPARAM at = packed(e->position().toPoint());
+  if (isPaletteWindow()) palette_wnd_proc(kp_hwnd(this), WM_LBUTTONUP, 0, at);
+  else color_hexagon_wnd_proc(kp_hwnd(this), WM_LBUTTONUP, 0, at);
 }
 
 void NSPaletteView::mouseDoubleClickEvent(QMouseEvent* e) {
-  color_hexagon_wnd_proc(kp_hwnd(this), 515, 0, packed(e->position().toPoint()));
+  // A quick second click on the palette is a click of its own.
+  if (isPaletteWindow()) mousePressEvent(e);
+  else color_hexagon_wnd_proc(kp_hwnd(this), 515, 0, packed(e->position().toPoint()));
 }
 
 // ---------------------------------------------------------------- panel
@@ -297,8 +328,10 @@ void NSShowPalette::changeColor(const QColor& colour) {
   const int c = activeColorMenu();
   if (c < 0) return;
   const uint32_t word = NSKelvoTypesConverter::NSColorToKPCOLORV2(colour);
-  palette_tool_action(make_tool_id(menu_group(c), 0), word);
+  // Kept first: the tool action shows the palette again, with this colour
+  // pressed.
   currentColors_[static_cast<size_t>(c)] = word;
+  palette_tool_action(make_tool_id(menu_group(c), 0), word);
   focus_figure();
 }
 
@@ -326,11 +359,16 @@ void NSShowPalette::closeButtonAction(QPushButton* sender) {
     }
 }
 
+LRESULT NSShowPalette::sendMessage(UINT message, WPARAM, LPARAM) {
+  if (message == WM_CLOSE) QWidget::close();
+  return 0;
+}
+
 void NSShowPalette::closeEvent(QCloseEvent* e) {
-  // Closing forgets which menus were shown; the chosen cell stays.
+  // The palette window's procedure forgets which menus were shown and the
+  // window; the chosen cell stays.
   wellDialog_->hide();
-  for (uint8_t& shown : attrib_menu_shown) shown = 0;
-  color_palette_window = nullptr;
+  palette_wnd_proc(kp_hwnd(paletteView_), WM_DESTROY, 0, 0);
   e->accept();
 }
 

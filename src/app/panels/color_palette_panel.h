@@ -39,6 +39,9 @@ class NSPaletteView : public QWidget {
     funcWindow_ = window;
   }
   QSize sizeHint() const override { return {250, 260}; }
+  // The palette panel's cells (the kernel's color_palette_window), as
+  // opposed to the colour choice dialog's.
+  bool isPaletteWindow() const;
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -51,7 +54,7 @@ class NSPaletteView : public QWidget {
   HWND funcWindow_ = nullptr;
 };
 
-class NSShowPalette : public QWidget {
+class NSShowPalette : public QWidget, public KPMessageTarget {
   Q_OBJECT
  public:
   // The panel, made on first use.
@@ -67,6 +70,9 @@ class NSShowPalette : public QWidget {
   QColor color() const;
   // The sender's colour becomes the active colour menu's tool action.
   void changeColor(const QColor& color);
+  // 16 (close) closes the panel: the colour chooser goes and the kernel's
+  // palette window procedure gets 2 (destroy).
+  LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
   NSPaletteView* paletteView() const { return paletteView_; }
   QPushButton* colorWell() const { return colorWell_; }

@@ -12,8 +12,6 @@
 #include "platform/kp_menu.h"
 
 HWND attrib_palette_window = nullptr;
-HWND color_palette_window = nullptr;
-uint8_t attrib_menu_shown[kAttributeMenuCount + 1] = {};
 menu* current_toolbar_menu = nullptr;
 int16_t current_toolbar_item = 0;
 menu* last_attrib_menu = nullptr;

@@ -5,15 +5,14 @@
 
 #include <cstdint>
 
+#include "kernel/render/color_palette.h"
 #include "kernel/tools/toolbox.h"
 #include "platform/win_types.h"
 
 // The attribute palette (the tools palette's view while its attribute bar
-// is shown, else null) and the colour palette's view (null while closed).
+// is shown, else null). The colour palette's window and the menus it shows
+// (color_palette_window, attrib_menu_shown) are the kernel's palette state.
 extern HWND attrib_palette_window;
-extern HWND color_palette_window;
-// One flag per attribute menu: that menu is shown in the colour palette.
-extern uint8_t attrib_menu_shown[kAttributeMenuCount + 1];
 // The toolbar group and item last made current by select_tool_item.
 extern menu* current_toolbar_menu;
 extern int16_t current_toolbar_item;

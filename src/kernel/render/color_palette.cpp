@@ -6,10 +6,15 @@
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/toolbox.h"
+#include "kernel/window/figure_events.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/win_constants.h"
 
 uint8_t palette_color_index = 40;
+HWND color_palette_window = nullptr;
+uint8_t attrib_menu_shown[kAttributeMenuCount + 1] = {};
+uint8_t palette_closed_notice = 1;
+LPARAM palette_last_activation = 0;
 
 namespace {
 
@@ -58,17 +63,41 @@ palette_window_ops g_ops;
 
 int32_t round_down(double v) { return static_cast<int32_t>(std::floor(v + 0.5)); }
 
-void select_at(HWND window, LPARAM lparam) {
-  const auto x = static_cast<int16_t>(lparam & 0xFFFF);
-  const auto y = static_cast<int16_t>((lparam >> 16) & 0xFFFF);
-  const int hit = palette_hit_test(x, y);
-  if (hit < 0) return;
+int32_t point_x(LPARAM lparam) { return static_cast<int16_t>(lparam & 0xFFFF); }
+int32_t point_y(LPARAM lparam) { return static_cast<int16_t>((lparam >> 16) & 0xFFFF); }
+
+void select_cell(HWND window, int hit) {
   palette_painter painter;
   const bool can_paint = g_ops.painter_for && g_ops.painter_for(window, &painter);
   if (can_paint && palette_color_index != kNoPaletteCell) draw_palette_cell(painter, palette_color_index, false);
   palette_color_index = static_cast<uint8_t>(hit);
   if (can_paint) draw_palette_cell(painter, hit, true);
   if (g_ops.invalidate) g_ops.invalidate(window);
+}
+
+void select_at(HWND window, LPARAM lparam) {
+  const int hit = palette_hit_test(point_x(lparam), point_y(lparam));
+  if (hit >= 0) select_cell(window, hit);
+}
+
+void frame_rect(const palette_painter& painter, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                uint32_t colour) {
+  if (!painter.line) return;
+  painter.line(painter.context, left, top, right - 1, top, colour);
+  painter.line(painter.context, right - 1, top, right - 1, bottom - 1, colour);
+  painter.line(painter.context, right - 1, bottom - 1, left, bottom - 1, colour);
+  painter.line(painter.context, left, bottom - 1, left, top, colour);
+}
+
+// The first shown of the pen, fill and text colour menus, or -1.
+int active_colour_menu() {
+  for (int c = 0; c < 3; ++c)
+    if (attrib_menu_shown[c]) return c;
+  return -1;
+}
+
+void tell_tools_palette_closed() {
+  if (tools_panel_window) NSKelvoWrapMachine::cwmPostMessage(tools_panel_window, WM_USER, 101, 0);
 }
 
 }  // namespace
@@ -155,6 +184,77 @@ LRESULT color_hexagon_wnd_proc(HWND window, UINT message, WPARAM, LPARAM lparam)
   return 1;
 }
 
+void paint_palette_window(const palette_painter& painter) {
+  const int active = active_colour_menu();
+  if (active < 0) return;
+  if (const int32_t x = palette_corner_square_offset(attrib_menu_shown)) palette_corner_square(painter, x, 0, 0, 0, 0);
+  paint_palette(painter);
+  // The active colour menu's icon in its small square.
+  if (painter.fill_rect) painter.fill_rect(painter.context, 2, 14, 22, 34, back_color);
+  if (painter.icon) painter.icon(painter.context, active, 4, 16);
+  frame_rect(painter, 2, 14, 22, 34, default_color);
+}
+
+namespace {
+bool in_corner_square(int32_t x, int32_t y) {
+  const int32_t square = palette_corner_square_offset(attrib_menu_shown);
+  return square != 0 && palette_corner_square(palette_painter{}, square, 0, x, y, 1) != 0;
+}
+}  // namespace
+
+// The cells are painted over the corner square: a click goes to what is on
+// top.
+int palette_window_cell_at(int32_t x, int32_t y) { return palette_hit_test(x, y) + 1; }
+
+int handle_palette(HWND window, int32_t x, int32_t y, UINT message) {
+  if (message != WM_LBUTTONDOWN && message != WM_LBUTTONUP) return 0;
+  const int cell = palette_window_cell_at(x, y);
+  // The press chooses: the colour it applies is the one the cells show.
+  if (message != WM_LBUTTONDOWN) return cell;
+  if (cell != 0) {
+    select_cell(window, cell - 1);
+  } else if (in_corner_square(x, y)) {
+    // The square closes the colour menu; the other menus stay.
+    const int active = active_colour_menu();
+    if (active >= 0) {
+      attrib_menu_shown[active] = 0;
+      if (g_ops.show_palette) g_ops.show_palette();
+    }
+  }
+  return cell;
+}
+
+LRESULT palette_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      cells();
+      break;
+    case WM_DESTROY:
+      std::fill(std::begin(attrib_menu_shown), std::end(attrib_menu_shown), uint8_t{0});
+      color_palette_window = nullptr;
+      if (palette_closed_notice) tell_tools_palette_closed();
+      break;
+    case WM_ACTIVATE:
+      if (wparam & 0xFFFF) palette_last_activation = lparam;
+      break;
+    case WM_PAINT: {
+      palette_painter painter;
+      if (g_ops.painter_for && g_ops.painter_for(window, &painter)) paint_palette_window(painter);
+      break;
+    }
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_CLOSE) tell_tools_palette_closed();
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      handle_palette(window, point_x(lparam), point_y(lparam), message);
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
 void palette_flags_from_mask(uint16_t mask, uint8_t flags[kPaletteMenuFlags]) {
   static constexpr uint16_t kBits[kPaletteMenuFlags] = {0x0004, 0x0200, 0x0400, 0x0800, 0x0001, 0x0002,
                                                         0x0008, 0x0010, 0x0020, 0x4000, 0x0040};
@@ -193,12 +293,7 @@ int palette_corner_square(const palette_painter& painter, int32_t x, int32_t y, 
   const int32_t left = x - kCornerSquare, top = y + b, right = x, bottom = y + b + kCornerSquare;
   if (mode != 0) return px > left && px < right && py > top && py < bottom ? 1 : 0;
   if (painter.fill_rect) painter.fill_rect(painter.context, left, top, right, bottom, back_color);
-  if (painter.line) {
-    painter.line(painter.context, left, top, right - 1, top, default_color);
-    painter.line(painter.context, right - 1, top, right - 1, bottom - 1, default_color);
-    painter.line(painter.context, right - 1, bottom - 1, left, bottom - 1, default_color);
-    painter.line(painter.context, left, bottom - 1, left, top, default_color);
-  }
+  frame_rect(painter, left, top, right, bottom, default_color);
   return 1;
 }
 
