@@ -68,7 +68,12 @@ palette_painter painter_on(QPainter* p) {
   };
   out.icon = [](void* c, int menu, int32_t x, int32_t y) {
     const QImage image = menu_icon(menu);
-    if (!image.isNull()) static_cast<QPainter*>(c)->drawImage(QRect(x, y, 16, 16), image);
+    if (image.isNull()) return;
+    auto* q = static_cast<QPainter*>(c);
+    q->save();
+    q->setRenderHint(QPainter::SmoothPixmapTransform);
+    q->drawImage(QRect(x, y, 16, 16), image);
+    q->restore();
   };
   return out;
 }
@@ -228,7 +233,8 @@ void NSShowPalette::initViews() {
   colorWell_->setFixedSize(32, 32);
   colorWell_->setObjectName(QStringLiteral("colorWell"));
   side->addWidget(closePaletteButton_);
-  side->addWidget(iconButton_);
+  // The cells show the colour menu's icon themselves.
+  iconButton_->hide();
   side->addStretch(1);
   side->addWidget(colorWell_);
   part->addLayout(side);
@@ -309,15 +315,11 @@ void NSShowPalette::paint(const char* title) {
   colorPart_->setVisible(colour_shown);
   closePaletteButton_->setVisible(colour_shown && attrib_palette_window != nullptr);
   colorWell_->setVisible(colour_shown);
-  iconButton_->setVisible(colour_shown);
   if (!colour_shown && rows == 0) {
     QWidget::close();
     return;
   }
-  if (colour_shown && tools) {
-    const QImage icon = tools->getImageByID(make_tool_id(menu_group(c), 0));
-    iconButton_->setIcon(QIcon(QPixmap::fromImage(icon)));
-  }
+  if (colour_shown) iconButton_->setIcon(QIcon(QPixmap::fromImage(menu_icon(c))));
   if (!actionIsActivated_) adjustSize();
   show();
   raise();
