@@ -146,15 +146,20 @@ TEST_F(EndToEndLanguageSwitch, TheLanguageMenuAndTheDialogSwitchEveryText) {
   // it. Every name of the first change is let go: reading them again is
   // reading the new rows.
   bool dialog_seen = false;
-  QTimer::singleShot(100, [&] {
+  // Asked until the dialog shows: on a busy machine it may take a while.
+  QTimer answer;
+  answer.setInterval(50);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
     auto* panel = kelvo::lang::language_manager() ? kelvo::lang::language_manager()->languagesPanel() : nullptr;
     if (!panel || !panel->isVisible()) return;
+    answer.stop();
     dialog_seen = true;
     const QStringList& names = NSKelvoLanguageStarter::availableLanguages();
     const int row = static_cast<int>(names.indexOf(kelvo::lang::kDefaultLanguage));
     panel->languageList()->selectRow(row);
     QTest::mouseClick(panel->chooseButton(), Qt::LeftButton);
   });
+  answer.start();
   ASSERT_TRUE(clickLanguageItem(w->menuBar(), QStringLiteral("Languages")));
   spin(50);
   EXPECT_TRUE(dialog_seen);
