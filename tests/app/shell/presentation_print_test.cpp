@@ -2,42 +2,31 @@
 // close and texts keep their fill), and the screen keeps the mode.
 #include <QImage>
 #include <QPainter>
-#include <QTest>
 
-#include "app/support/shell_fixture.h"
+#include "app/support/figure_test.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
-#include "kernel/tools/tool_dispatch.h"
-#include "kernel/tools/tool_ids.h"
 
 namespace {
 
 uint8_t flag_seen = 0xFF;
 
-class PresentationPrint : public ShellTest {
+class PresentationPrint : public FigureTest {
  protected:
   void TearDown() override {
     wide_lines_flag = 0;
-    ShellTest::TearDown();
+    FigureTest::TearDown();
   }
 };
 
 }  // namespace
 
 TEST_F(PresentationPrint, ThePageIsDrawnWithTheModeOff) {
-  KPDocument* doc = KPDocument::openUntitledDocument();
-  KPFigureView* view = doc ? doc->figureView() : nullptr;
-  ASSERT_TRUE(view && waitForView(view));
-  view->sendCurrentToolAction(find_tool_id_by_name(classe_segment.name), 0, true);
-  for (const QPoint p : {QPoint(100, 200), QPoint(300, 200)}) {
-    QTest::mouseMove(view, p);
-    QTest::mousePress(view, Qt::LeftButton, {}, p);
-    QTest::mouseRelease(view, Qt::LeftButton, {}, p, 10);
-    spin(10);
-  }
-  view->sendCurrentToolAction(kPointerTool, 0, true);
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  drawSegment(view, QPoint(100, 200), QPoint(300, 200));
   // The segment's drawing notes the mode it is drawn in.
   type* kind = classe_segment.ctype;
   const type_draw_fn draw = kind->draw;
