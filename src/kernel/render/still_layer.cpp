@@ -107,17 +107,7 @@ StillLayer g_layer;
 DisplayDevice* layer_device_like(const DisplayDevice* like, uint32_t fill) {
   const Pixels size = pixels_of(like);
   if (!like->dc || !size.data) return nullptr;
-  DisplayDevice* dd = dd_create();
-  *dd = *like;
-  dd->FigureView = nullptr;
-  dd->viewLayer = nullptr;
-  dd->win = dd->textwin = dd->temp_txt_win = nullptr;
-  dd->dc = nullptr;
-  dd->bm = nullptr;
-  dd->ft = nullptr;
-  dd->bitamapData = nullptr;
-  dd->bitmapContext = nullptr;
-  ensure_display_dc(dd);
+  DisplayDevice* dd = dd_create_like(like);
   if (like->bm) {
     const tagRECT port = like->portRect;
     dd_select_bitmap(dd, create_dib_record(dd, like->bm->width, like->bm->height));

@@ -3,7 +3,6 @@
 // dragged side, a circle, a filled triangle). During the drag the window
 // shows them from the still layer, over the moving objects; the picture
 // must be the one the figure gives drawn whole at the same place.
-#include <QMouseEvent>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -45,15 +44,7 @@ TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedUnderLaterObjectsShowsTheWh
   const QImage start = shown(view_);
 
   const QPoint from(100, 100), to(140, 160);
-  moveTo(view_, from);
-  QTest::mousePress(view_, Qt::LeftButton, {}, from);
-  spin(20);
-  for (int i = 1; i <= 8; ++i) {
-    const QPoint p = from + (to - from) * i / 8;
-    QMouseEvent move(QEvent::MouseMove, p, view_->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view_, &move);
-    spin(10);
-  }
+  pressAndMove(view_, from, to);
   EXPECT_TRUE(still_layer_built()) << "the drag draws every later object at each step";
   const QImage during = view_->viewImage();
   QTest::mouseRelease(view_, Qt::LeftButton, {}, to, 10);
