@@ -168,12 +168,9 @@ void dd_shift_origins(int32_t x, int32_t y) {
   if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) dd_move_origin(fig->trace_device, x, y);
 }
 
-void create_trace_display(kelvo_win_info* fig) {
-  if (!fig || fig->trace_device || !static_display) return;
+DisplayDevice* dd_create_like(const DisplayDevice* like) {
   DisplayDevice* dd = dd_create();
-  // The static device's geometry and font information; everything it owns
-  // (window, context, bitmap, font, pixel memory) stays its own.
-  *dd = *static_display;
+  *dd = *like;
   dd->FigureView = nullptr;
   dd->viewLayer = nullptr;
   dd->win = dd->textwin = dd->temp_txt_win = nullptr;
@@ -183,6 +180,12 @@ void create_trace_display(kelvo_win_info* fig) {
   dd->bitamapData = nullptr;
   dd->bitmapContext = nullptr;
   ensure_display_dc(dd);
+  return dd;
+}
+
+void create_trace_display(kelvo_win_info* fig) {
+  if (!fig || fig->trace_device || !static_display) return;
+  DisplayDevice* dd = dd_create_like(static_display);
   if (dd->dc) create_view_bitmap_context(dd);
   if (!dd->dc || !dd->bitmapContext) {
     destroy_display_device(dd);

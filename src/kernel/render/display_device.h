@@ -92,6 +92,10 @@ extern int32_t text_field_width;
 extern int32_t text_field_left_offset;
 
 DisplayDevice* dd_create();
+// A device with the geometry and font information of `like` (place, zoom,
+// orientation) and a device context of its own; nothing `like` owns (window,
+// context, bitmap, font, pixel memory) is shared. No surface is bound yet.
+DisplayDevice* dd_create_like(const DisplayDevice* like);
 int ensure_display_dc(DisplayDevice* dd);
 void destroy_display_device(DisplayDevice* dd);
 KPBitmap* create_dib_record(DisplayDevice* dd, int32_t width, int32_t height);

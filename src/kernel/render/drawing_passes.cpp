@@ -10,7 +10,9 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
+#include "kernel/render/still_layer.h"
 #include "kernel/tools/drag_state.h"
+#include "kernel/tools/pick.h"
 #include "kernel/window/springs.h"
 
 double screen_pixels_per_cm = 38.0;  // 96 dots per inch
@@ -26,32 +28,51 @@ void draw_figure_objects(DisplayDevice* dd, uint8_t layer) {
   if (fig) draw_figure_objects_from(dd, layer, fig->first);
 }
 
-void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from) {
+namespace {
+
+// The three passes: objects that are not opaque, opaque objects, then the
+// plain points, so that points lie above everything.
+bool drawn_in_pass(const object* o, int pass) {
+  const bool plain_point = is_point(o) && !o->bitmap;
+  switch (pass) {
+    case 0:
+      return !o->settings.opaque && !plain_point;
+    case 1:
+      return o->settings.opaque && !plain_point;
+    default:
+      return plain_point;
+  }
+}
+
+}  // namespace
+
+void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from, bool still_only) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || fig->nbobj == 0) return;
   for (int pass = 0; pass < 3; ++pass) {
     begin_layer_walk();
     for (object* o = from; o; o = o->next) {
       if (!figure_object_is_drawable(o, layer)) continue;
-      const bool plain_point = is_point(o) && !o->bitmap;
-      bool wanted;
-      switch (pass) {
-        case 0:
-          wanted = !o->settings.opaque && !plain_point;
-          break;
-        case 1:
-          wanted = o->settings.opaque && !plain_point;
-          break;
-        default:
-          wanted = plain_point;
-          break;
-      }
-      if (wanted) draw_figure_object(dd, o);
+      if (still_only && (o->state & OBJ_MOVING)) continue;
+      if (drawn_in_pass(o, pass)) draw_figure_object(dd, o);
     }
   }
 }
 
+void draw_moving_objects(DisplayDevice* dd, const std::vector<object*>& moving) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || moving.empty()) return;
+  for (int pass = 0; pass < 3; ++pass) {
+    begin_layer_walk();
+    for (object* o : moving)
+      if (figure_object_is_drawable(o, kLayerMoving) && drawn_in_pass(o, pass)) draw_figure_object(dd, o);
+  }
+}
+
 void redraw_figure(uint8_t draw_objects) {
+  // Whatever made the figure be drawn again may have changed what the still
+  // layer shows; a drag builds it again at its next step.
+  drop_still_layer();
   if (!static_display) return;
   static_display->needToBeCleared = 1;
   draw_figure_background(static_display);

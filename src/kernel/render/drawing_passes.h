@@ -20,7 +20,12 @@ extern double screen_pixels_per_cm;
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer);
 // The same from `from` to the end of the list, when no object before `from`
 // is moving: a drag draws its moving layer without walking the static part.
-void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from);
+// With still_only, only the objects the drag does not move.
+void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from, bool still_only = false);
+// The moving objects of a drag, in list order, in the same three passes on
+// the moving layer: what the moving layer shows when the still objects
+// above them are kept in the still layer.
+void draw_moving_objects(DisplayDevice* dd, const std::vector<object*>& moving);
 // Full redraw into static_display (objects only when draw_objects is
 // non-zero), then the copy into moving_display.
 void redraw_figure(uint8_t draw_objects);

@@ -4,6 +4,7 @@
 
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/still_layer.h"
 
 PixelPen pixel_pen = {};
 uint8_t figure_changed = 1;
@@ -246,6 +247,7 @@ void flush_moving_display(int) {
   DisplayDevice* moving = display_device_hooks.window_moving_device();
   if (!view || !moving) return;
   dd_copy_bitmap(view, moving, 0);
+  compose_still_layer(view);
   DisplayDevice* stat = display_device_hooks.window_static_device ? display_device_hooks.window_static_device()
                                                                   : nullptr;
   if (stat) dd_copy_bitmap(moving, stat, 0);

@@ -13,6 +13,7 @@
 #include "kernel/model/undo.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/render/still_layer.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/designation.h"
@@ -256,11 +257,20 @@ void gather_drag_walk(kelvo_win_info* fig) {
   }
 }
 
+// A step draws only the moving objects; the still ones that lie above them
+// were drawn once into the still layer, which the view lays over the moving
+// layer when it shows it.
 void draw_moving_layer(int flush_code) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (drag_walk.ready(fig)) {
-    if (drag_walk.layer_start) draw_figure_objects_from(moving_display, kLayerMoving, drag_walk.layer_start);
+    if (object* from = drag_walk.layer_start) {
+      if (still_layer_current(fig, from) || build_still_layer(fig, from))
+        draw_moving_objects(moving_display, drag_walk.moving);
+      else
+        draw_figure_objects_from(moving_display, kLayerMoving, from);
+    }
   } else {
+    drop_still_layer();
     draw_figure_objects(moving_display, kLayerMoving);
   }
   flush_moving_display(flush_code);
@@ -618,6 +628,7 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
     manipulating = 0;
     drag_in_progress = 0;
     drag_walk = DragWalk{};
+    drop_still_layer();
     drag_kind = -1;
     end_spring_animation();
     clear_pick_marks();

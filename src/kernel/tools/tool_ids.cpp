@@ -8,6 +8,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/render/still_layer.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/selection.h"
 #include "kernel/tools/tool_hooks.h"
@@ -167,6 +168,8 @@ void select_axes_tool_variant() {
 }
 
 void set_document_dirty() {
+  // A change during a drag or an animation may touch the still objects.
+  drop_still_layer();
   KPGeoDocument::_do_dirty(KPGeoDocument::currentInfo());
   EnableMenuItem(KPApplication::mainMenu(), menu_item::kUndo, MF_ENABLED);
 }

@@ -149,6 +149,13 @@ class FigureTest : public ShellTest {
   // Press at `from`, move in steps to `to` (waiting past the drag threshold),
   // release there.
   static void drag(KPFigureView* view, QPoint from, QPoint to) {
+    pressAndMove(view, from, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
+    spin(20);
+  }
+
+  // The same drag held at `to`, the button still down.
+  static void pressAndMove(KPFigureView* view, QPoint from, QPoint to) {
     moveTo(view, from);
     QTest::mousePress(view, Qt::LeftButton, {}, from);
     spin(20);
@@ -159,8 +166,6 @@ class FigureTest : public ShellTest {
       QApplication::sendEvent(view, &move);
       spin(10);
     }
-    QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
-    spin(20);
   }
 
   // Chooses a tool with the mouse on the tools palette: a click on its

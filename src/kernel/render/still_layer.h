@@ -1,0 +1,38 @@
+// The still layer of a drag: the objects that stay still but come after the
+// first moving one in the list, and so lie above the moving layer, drawn
+// once when the drag begins instead of at every step. A step draws only the
+// moving objects on the moving layer; the view shows the still layer over
+// them when the moving layer is put on screen.
+//
+// The layer is drawn twice, over white and over black. Every way the kernel
+// draws (copy, blending of anti-aliased edges, the multiplying fills) turns
+// what lies beneath into a*beneath + b per colour channel, so the two
+// pictures give a and b for each pixel, and the still objects can be laid
+// over any moving picture as if they had been drawn on it.
+//
+// The layer is dropped whenever what it shows may change: the figure is
+// drawn again (redraw_figure, which every change to a still object, a
+// scroll, a zoom, an undo or the end of a drag goes through), the figure's
+// list changes, the document is marked changed, or the moving device
+// changes its place, zoom or surface.
+#pragma once
+
+#include <cstdint>
+
+struct DisplayDevice;
+struct kelvo_win_info;
+struct object;
+
+// Whether the layer was built for the figure's current list, from `from`,
+// and for the moving device as it is now.
+bool still_layer_current(const kelvo_win_info* fig, const object* from);
+// Draws the still objects of the moving layer from `from` (the first moving
+// object) into a new layer shaped like the moving device. False when there
+// is no moving device or no memory; the layer is then dropped.
+bool build_still_layer(kelvo_win_info* fig, object* from);
+void drop_still_layer();
+// Whether a layer is built (and must be laid over the moving layer shown).
+bool still_layer_built();
+// Lays the still layer over the target's pixels, which hold the moving
+// layer (same size as the moving device). Nothing when no layer is built.
+void compose_still_layer(DisplayDevice* target);
