@@ -1,6 +1,7 @@
 // Drawing of the figure view: the drawing lock, the shared static and
 // moving layers, coordinate conversions and the composited paint event.
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <QPaintEvent>
 
@@ -22,6 +23,14 @@ namespace {
 KPContext* g_static_layer_ref = nullptr;
 KPContext* g_moving_layer_ref = nullptr;
 QSize g_layers_size;
+// At zoom 1 each layer is the pixel bitmap of its shared device: the
+// kernel's pixel pen writes into it and the device's port draws on the same
+// memory, so the layer is the picture with no copy between the two. At any
+// other zoom the layers are surfaces only the ports draw on.
+bool g_pixel_layers = false;
+// Whether the layers were made for zoom 1 (pixel bitmaps unless none could
+// be had).
+bool g_layers_for_zoom_one = false;
 
 // The surfaces and layers hold device pixels: the view's own size.
 KPRectF bounds_of(const KPFigureView* v) { return {0, 0, double(v->width()), double(v->height())}; }
@@ -71,18 +80,60 @@ void KPFigureView::unlockView() {
   if (locked_ > 0) --locked_;
 }
 
+namespace {
+
+// The shared devices leave their layers: a pixel bitmap goes with its memory,
+// a surface of their own is deleted.
+void drop_view_layers() {
+  for (DisplayDevice* shared : {KPFigureView::getStaticDisplayDevice(), KPFigureView::getMovingDisplayDevice()}) {
+    if (!shared) continue;
+    shared->viewLayer = nullptr;
+    if (shared->bm) dd_unselect_bitmap(shared);
+    else if (shared->dc) shared->dc->fixContext(nullptr, {}, {});
+  }
+  if (!g_pixel_layers) {
+    delete g_static_layer_ref;
+    delete g_moving_layer_ref;
+  }
+  g_static_layer_ref = g_moving_layer_ref = nullptr;
+  g_pixel_layers = false;
+}
+
+// A white pixel bitmap of the size selected into the device; its port then
+// draws on the bitmap's memory, which is the layer. Null when none can be had.
+KPContext* pixel_layer(DisplayDevice* device, const QSize& size) {
+  if (!device || !device->dc) return nullptr;
+  dd_select_bitmap(device, create_dib_record(device, size.width(), size.height()));
+  if (!device->bm || !device->bm->pixels) return nullptr;
+  std::fill_n(device->bm->pixels, size_t(device->bm->pitch) * size_t(device->bm->height), 0xFFFFFFFFu);
+  return device->dc->getContext();
+}
+
+void make_view_layers(const QSize& size, bool pixels) {
+  DisplayDevice* shared_static = KPFigureView::getStaticDisplayDevice();
+  DisplayDevice* shared_moving = KPFigureView::getMovingDisplayDevice();
+  if (pixels) {
+    g_static_layer_ref = pixel_layer(shared_static, size);
+    g_moving_layer_ref = pixel_layer(shared_moving, size);
+    g_pixel_layers = true;
+    if (g_static_layer_ref && g_moving_layer_ref) return;
+    drop_view_layers();
+  }
+  g_static_layer_ref = KPContext::createImageContext(size.width(), size.height());
+  g_moving_layer_ref = KPContext::createImageContext(size.width(), size.height());
+}
+
+}  // namespace
+
 void KPFigureView::InitViewLayers() {
   const QSize size(width(), height());
-  if (!g_static_layer_ref || g_layers_size != size) {
-    KPContext* old_static = g_static_layer_ref;
-    KPContext* old_moving = g_moving_layer_ref;
-    g_static_layer_ref = KPContext::createImageContext(size.width(), size.height());
-    g_moving_layer_ref = KPContext::createImageContext(size.width(), size.height());
-    for (DisplayDevice* shared : {getStaticDisplayDevice(), getMovingDisplayDevice()})
-      if (shared && shared->dc) shared->dc->fixContext(nullptr, {}, {});
-    delete old_static;
-    delete old_moving;
+  // The pixel route draws one device pixel per figure pixel: zoom 1 only.
+  const bool pixels = scale_ == 1.0f;
+  if (!g_static_layer_ref || g_layers_size != size || g_layers_for_zoom_one != pixels) {
+    drop_view_layers();
+    make_view_layers(size, pixels);
     g_layers_size = size;
+    g_layers_for_zoom_one = pixels;
     if (pdd_) {
       create_view_bitmap_context(pdd_);
       // The view's port draws on the view's surface, not on that copy.
