@@ -62,7 +62,8 @@ KPContext* KPFigureView::lockFixSaveContext() {
   if (locked_ > 0) {
     // Another view may have drawn since the outer lock (a window repainted
     // while a dialog ran): the shared layers come back to this view.
-    if (const DisplayDevice* shared = getStaticDisplayDevice(); shared && shared->FigureView != this) InitViewLayers();
+    if (const DisplayDevice* shared = getStaticDisplayDevice(); shared && shared->FigureView != this)
+      if (InitViewLayers()) redrawLayers();
     ++locked_;
     return fixContext_;
   }
@@ -71,9 +72,19 @@ KPContext* KPFigureView::lockFixSaveContext() {
   ensureSurface();
   fixContext_ = surface_;
   if (dc_) dc_->fixContext(fixContext_, bounds_of(this), bounds_of(this));
-  InitViewLayers();
+  const bool foreign = InitViewLayers();
   locked_ = 1;
+  if (foreign) redrawLayers();
   return fixContext_;
+}
+
+// The layers hold another view's picture, or none: the kernel copies them
+// into this view without drawing them first (a click, a step of the view's
+// timer), so they get this view's figure back at once. A view whose figure
+// is not current draws it itself once locked (paintEvent).
+void KPFigureView::redrawLayers() {
+  if (!info_ || KPGeoDocument::currentInfo() != info_ || !originSet_ || !pdd_ || !pdd_->win || printing_) return;
+  redraw_figure(2);
 }
 
 void KPFigureView::unlockView() {
@@ -125,11 +136,14 @@ void make_view_layers(const QSize& size, bool pixels) {
 
 }  // namespace
 
-void KPFigureView::InitViewLayers() {
+bool KPFigureView::InitViewLayers() {
   const QSize size(width(), height());
   // The pixel route draws one device pixel per figure pixel: zoom 1 only.
   const bool pixels = scale_ == 1.0f;
+  const DisplayDevice* shared_static = getStaticDisplayDevice();
+  bool foreign = shared_static && shared_static->FigureView != this;
   if (!g_static_layer_ref || g_layers_size != size || g_layers_for_zoom_one != pixels) {
+    foreign = true;
     drop_view_layers();
     make_view_layers(size, pixels);
     g_layers_size = size;
@@ -151,6 +165,7 @@ void KPFigureView::InitViewLayers() {
     if (layer && device->dc) device->dc->fixContext(layer, bounds_of(this), bounds_of(this));
     intBounds(&device->portRect);
   }
+  return foreign;
 }
 
 void KPFigureView::setGlobalDrowingWindow() {

@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include "app/document/kp_document.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/figure.h"
@@ -91,4 +92,56 @@ TEST_F(ZoomOnePixels, TheWindowShowsThePixelPensCircleAtEveryReturnTo100) {
   const QImage back = shown(view);
   EXPECT_EQ(back, at_first);
   EXPECT_EQ(differencesOnTheRing(back, pen, QPointF(middle), r, on_circle), 0);
+}
+
+// Two windows, one at 100 % and one at 200 %: the layers the kernel draws on
+// change kind as the windows take turns, and neither window loses its
+// picture when the other one becomes the current window.
+TEST_F(ZoomOnePixels, AWindowAt200KeepsItsPictureWhileAWindowAt100IsCurrent) {
+  KPFigureView* first = openView();
+  ASSERT_NE(first, nullptr);
+  KPDocument* first_doc = KPDocument::currentDocument();
+  chooseTool(first, &classe_segment);
+  click(first, QPoint(100, 100));
+  click(first, QPoint(300, 150));
+  KPFigureView* second = openView();
+  ASSERT_NE(second, nullptr);
+  KPDocument* second_doc = KPDocument::currentDocument();
+  ASSERT_NE(first_doc, second_doc);
+  const QPoint middle(second->width() / 2, second->height() / 2);
+  chooseTool(second, &classe_cercle);
+  click(second, middle);
+  click(second, middle + QPoint(60, 0));
+  chooseTool(second, nullptr);
+  QSlider* zoom = second->figureWindow()->zoomControl();
+  zoom->setFocus();
+  for (int i = 0; i < 5; ++i) QTest::keyClick(zoom, Qt::Key_PageUp);
+  spin(20);
+  ASSERT_NEAR(second->scale(), 2.0, 1e-6);
+  const auto ink = [](const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) != 0xFFFFFFFFu;
+    return n;
+  };
+  const int second_ink = ink(shown(second));
+  ASSERT_GT(second_ink, 500);
+  const int first_ink = ink(shown(first));
+  ASSERT_GT(first_ink, 150);
+
+  // Each window is current in turn while the other one is painted; the
+  // current one then takes a click on its empty sheet and its timer runs,
+  // as a user sees it, with no full repaint asked for.
+  for (int turn = 0; turn < 2; ++turn) {
+    SCOPED_TRACE(turn);
+    for (auto [current, doc, other] : {std::tuple{first, first_doc, second}, std::tuple{second, second_doc, first}}) {
+      doc->myMakeMainWindow();
+      spin(20);
+      other->grab();
+      click(current, QPoint(6 + turn, 6));
+      spin(40);
+      EXPECT_EQ(ink(first->viewImage()), first_ink) << "the 100 % window lost its picture";
+      EXPECT_EQ(ink(second->viewImage()), second_ink) << "the 200 % window lost its picture";
+    }
+  }
 }
