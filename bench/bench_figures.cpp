@@ -1,6 +1,7 @@
 #include "bench_figures.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
@@ -70,6 +71,19 @@ DisplayDevice* display_device() {
   ensure_display_dc(dd);
   dd_select_bitmap(dd, create_dib_record(dd, 1600, 1000));
   dd->dc->allowsAntialiasing(false);
+  return dd;
+}
+
+DisplayDevice* surface_device() {
+  constexpr int kWidth = 1600, kHeight = 1000;
+  DisplayDevice* dd = dd_create();
+  ensure_display_dc(dd);
+  // The device owns its pixel memory and the surface over it.
+  dd->bitamapData = static_cast<uint8_t*>(std::calloc(size_t{kWidth} * kHeight, 4));
+  dd->bitmapContext = KPContext::createBitmapContext(dd->bitamapData, kWidth, kHeight, kWidth * 4);
+  dd->dc->fixContext(dd->bitmapContext, {}, {});
+  dd->portRect = {0, 0, kWidth, kHeight};
+  dd_draw_background(dd);
   return dd;
 }
 

@@ -43,7 +43,12 @@ PointPair point_pair_group(int g);
 void drop_current_figure();
 
 // An off-screen display device of 1,600 x 1,000 pixels, drawing without
-// antialiasing.
+// antialiasing: a window's layer at 100 %, which the pixel pen draws on.
 DisplayDevice* display_device();
+
+// A display device of 1,600 x 1,000 pixels that only its port draws on, with
+// antialiasing: a window's layer at any other zoom, every stroke going
+// through the device context.
+DisplayDevice* surface_device();
 
 }  // namespace bench

@@ -37,7 +37,7 @@ constexpr int kAnchors = 100;
 
 struct DragFigure {
   bench::Environment env;
-  DragFigure(int objects, int dependants, bool dragged_first = false) {
+  DragFigure(int objects, int dependants, bool dragged_first = false, bool surfaces = false) {
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
     for (int i = 0; i < kAnchors; ++i)
@@ -53,8 +53,8 @@ struct DragFigure {
       dragged = point(800, 500);
       for (int i = 0; i < dependants; ++i) build(i, dragged);
     }
-    static_display = bench::display_device();
-    moving_display = bench::display_device();
+    static_display = surfaces ? bench::surface_device() : bench::display_device();
+    moving_display = surfaces ? bench::surface_device() : bench::display_device();
   }
   ~DragFigure() {
     kel_EventRecord up{};
@@ -92,8 +92,9 @@ bool press(benchmark::State& state, DragFigure& f, kel_EventRecord& e) {
   return false;
 }
 
-void run_drag(benchmark::State& state, int objects, int dependants, bool dragged_first = false) {
-  DragFigure f(objects, dependants, dragged_first);
+void run_drag(benchmark::State& state, int objects, int dependants, bool dragged_first = false,
+              bool surfaces = false) {
+  DragFigure f(objects, dependants, dragged_first, surfaces);
   kel_EventRecord e{};
   if (!press(state, f, e)) return;
   e.what = kEventDragStep;
@@ -111,6 +112,11 @@ BENCHMARK(BM_DragStep10000Dependants)->Unit(benchmark::kMillisecond)->Iterations
 
 void BM_DragStep10Of10000Dependants(benchmark::State& state) { run_drag(state, kObjects, 10); }
 BENCHMARK(BM_DragStep10Of10000Dependants)->Unit(benchmark::kMicrosecond);
+
+// The same step on layers that only their ports draw on (a zoom other than
+// 100 %): every line and circle goes through the device context.
+void BM_DragStep10Of10000DependantsOnSurfaces(benchmark::State& state) { run_drag(state, kObjects, 10, false, true); }
+BENCHMARK(BM_DragStep10Of10000DependantsOnSurfaces)->Unit(benchmark::kMicrosecond);
 
 void BM_DragStep10Dependants(benchmark::State& state) {
   run_drag(state, static_cast<int>(state.range(0)), 10);

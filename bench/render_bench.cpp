@@ -78,17 +78,23 @@ struct Figure {
   }
 };
 
-void BM_RedrawFigure(benchmark::State& state) {
+void redraw(benchmark::State& state, DisplayDevice* (*device)()) {
   bench::Environment env;
   Figure figure;
   KPGeoDocument::setCurrentInfo(&figure.fig);
-  static_display = bench::display_device();
-  moving_display = bench::display_device();
+  static_display = device();
+  moving_display = device();
   for (auto _ : state) redraw_figure(1);
   KPGeoDocument::setCurrentInfo(nullptr);
   destroy_display_device(static_display);
   destroy_display_device(moving_display);
 }
+
+void BM_RedrawFigure(benchmark::State& state) { redraw(state, bench::display_device); }
 BENCHMARK(BM_RedrawFigure)->Unit(benchmark::kMillisecond);
+
+// On layers only their ports draw on (a zoom other than 100 %).
+void BM_RedrawFigureOnSurfaces(benchmark::State& state) { redraw(state, bench::surface_device); }
+BENCHMARK(BM_RedrawFigureOnSurfaces)->Unit(benchmark::kMillisecond);
 
 }  // namespace

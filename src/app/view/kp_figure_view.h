@@ -71,7 +71,10 @@ class KPFigureView : public QWidget,
   // ---- Drawing ----
   KPContext* lockFixSaveContext();
   void unlockView();
-  void InitViewLayers();
+  // Points the shared layers at this view; true when they did not hold its
+  // picture (new, or last drawn for another view).
+  bool InitViewLayers();
+  void redrawLayers();
   void setGlobalDrowingWindow();
   void intBounds(tagRECT* rect) const;
   // Sheet pixels (the points of the kernel's event records, y down) to

@@ -1,6 +1,7 @@
 // Drawing of the figure view: the drawing lock, the shared static and
 // moving layers, coordinate conversions and the composited paint event.
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <QPaintEvent>
 
@@ -22,6 +23,14 @@ namespace {
 KPContext* g_static_layer_ref = nullptr;
 KPContext* g_moving_layer_ref = nullptr;
 QSize g_layers_size;
+// At zoom 1 each layer is the pixel bitmap of its shared device: the
+// kernel's pixel pen writes into it and the device's port draws on the same
+// memory, so the layer is the picture with no copy between the two. At any
+// other zoom the layers are surfaces only the ports draw on.
+bool g_pixel_layers = false;
+// Whether the layers were made for zoom 1 (pixel bitmaps unless none could
+// be had).
+bool g_layers_for_zoom_one = false;
 
 // The surfaces and layers hold device pixels: the view's own size.
 KPRectF bounds_of(const KPFigureView* v) { return {0, 0, double(v->width()), double(v->height())}; }
@@ -53,7 +62,8 @@ KPContext* KPFigureView::lockFixSaveContext() {
   if (locked_ > 0) {
     // Another view may have drawn since the outer lock (a window repainted
     // while a dialog ran): the shared layers come back to this view.
-    if (const DisplayDevice* shared = getStaticDisplayDevice(); shared && shared->FigureView != this) InitViewLayers();
+    if (const DisplayDevice* shared = getStaticDisplayDevice(); shared && shared->FigureView != this)
+      if (InitViewLayers()) redrawLayers();
     ++locked_;
     return fixContext_;
   }
@@ -62,27 +72,82 @@ KPContext* KPFigureView::lockFixSaveContext() {
   ensureSurface();
   fixContext_ = surface_;
   if (dc_) dc_->fixContext(fixContext_, bounds_of(this), bounds_of(this));
-  InitViewLayers();
+  const bool foreign = InitViewLayers();
   locked_ = 1;
+  if (foreign) redrawLayers();
   return fixContext_;
+}
+
+// The layers hold another view's picture, or none: the kernel copies them
+// into this view without drawing them first (a click, a step of the view's
+// timer), so they get this view's figure back at once. A view whose figure
+// is not current draws it itself once locked (paintEvent).
+void KPFigureView::redrawLayers() {
+  if (!info_ || KPGeoDocument::currentInfo() != info_ || !originSet_ || !pdd_ || !pdd_->win || printing_) return;
+  redraw_figure(2);
 }
 
 void KPFigureView::unlockView() {
   if (locked_ > 0) --locked_;
 }
 
-void KPFigureView::InitViewLayers() {
+namespace {
+
+// The shared devices leave their layers: a pixel bitmap goes with its memory,
+// a surface of their own is deleted.
+void drop_view_layers() {
+  for (DisplayDevice* shared : {KPFigureView::getStaticDisplayDevice(), KPFigureView::getMovingDisplayDevice()}) {
+    if (!shared) continue;
+    shared->viewLayer = nullptr;
+    if (shared->bm) dd_unselect_bitmap(shared);
+    else if (shared->dc) shared->dc->fixContext(nullptr, {}, {});
+  }
+  if (!g_pixel_layers) {
+    delete g_static_layer_ref;
+    delete g_moving_layer_ref;
+  }
+  g_static_layer_ref = g_moving_layer_ref = nullptr;
+  g_pixel_layers = false;
+}
+
+// A white pixel bitmap of the size selected into the device; its port then
+// draws on the bitmap's memory, which is the layer. Null when none can be had.
+KPContext* pixel_layer(DisplayDevice* device, const QSize& size) {
+  if (!device || !device->dc) return nullptr;
+  dd_select_bitmap(device, create_dib_record(device, size.width(), size.height()));
+  if (!device->bm || !device->bm->pixels) return nullptr;
+  std::fill_n(device->bm->pixels, size_t(device->bm->pitch) * size_t(device->bm->height), 0xFFFFFFFFu);
+  return device->dc->getContext();
+}
+
+void make_view_layers(const QSize& size, bool pixels) {
+  DisplayDevice* shared_static = KPFigureView::getStaticDisplayDevice();
+  DisplayDevice* shared_moving = KPFigureView::getMovingDisplayDevice();
+  if (pixels) {
+    g_static_layer_ref = pixel_layer(shared_static, size);
+    g_moving_layer_ref = pixel_layer(shared_moving, size);
+    g_pixel_layers = true;
+    if (g_static_layer_ref && g_moving_layer_ref) return;
+    drop_view_layers();
+  }
+  g_static_layer_ref = KPContext::createImageContext(size.width(), size.height());
+  g_moving_layer_ref = KPContext::createImageContext(size.width(), size.height());
+}
+
+}  // namespace
+
+bool KPFigureView::InitViewLayers() {
   const QSize size(width(), height());
-  if (!g_static_layer_ref || g_layers_size != size) {
-    KPContext* old_static = g_static_layer_ref;
-    KPContext* old_moving = g_moving_layer_ref;
-    g_static_layer_ref = KPContext::createImageContext(size.width(), size.height());
-    g_moving_layer_ref = KPContext::createImageContext(size.width(), size.height());
-    for (DisplayDevice* shared : {getStaticDisplayDevice(), getMovingDisplayDevice()})
-      if (shared && shared->dc) shared->dc->fixContext(nullptr, {}, {});
-    delete old_static;
-    delete old_moving;
+  // The pixel route draws one device pixel per figure pixel: zoom 1 only.
+  const bool pixels = scale_ == 1.0f;
+  const DisplayDevice* shared_static = getStaticDisplayDevice();
+  bool foreign = shared_static && shared_static->FigureView != this;
+  if (!g_static_layer_ref || g_layers_size != size || g_layers_for_zoom_one != pixels) {
+    foreign = true;
+    drop_view_layers();
+    make_view_layers(size, pixels);
     g_layers_size = size;
+    g_layers_for_zoom_one = pixels;
     if (pdd_) {
       create_view_bitmap_context(pdd_);
       // The view's port draws on the view's surface, not on that copy.
@@ -100,6 +165,7 @@ void KPFigureView::InitViewLayers() {
     if (layer && device->dc) device->dc->fixContext(layer, bounds_of(this), bounds_of(this));
     intBounds(&device->portRect);
   }
+  return foreign;
 }
 
 void KPFigureView::setGlobalDrowingWindow() {

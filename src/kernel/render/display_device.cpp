@@ -186,8 +186,23 @@ DisplayDevice* dd_create_like(const DisplayDevice* like) {
 void create_trace_display(kelvo_win_info* fig) {
   if (!fig || fig->trace_device || !static_display) return;
   DisplayDevice* dd = dd_create_like(static_display);
-  if (dd->dc) create_view_bitmap_context(dd);
-  if (!dd->dc || !dd->bitmapContext) {
+  const KPBitmap* shared = static_display->bm;
+  if (dd->dc && shared && shared->pixels) {
+    // Over a pixel layer the trace layer is a pixel bitmap of the same size:
+    // traced objects take the pixel route there too, and the layer's pixels
+    // go onto the static layer index for index.
+    dd_select_bitmap(dd, create_dib_record(dd, shared->width, shared->height));
+    dd->portRect = static_display->portRect;
+    if (dd->bm) {
+      dd->dc->selectObject(KPGrafPort::getStockObject(5));
+      dd->dc->setROP2(13);
+      dd->dc->setPolyFillMode(2);
+      dd_draw_background(dd);
+    }
+  } else if (dd->dc) {
+    create_view_bitmap_context(dd);
+  }
+  if (!dd->dc || !(dd->bitmapContext || (dd->bm && dd->bm->pixels))) {
     destroy_display_device(dd);
     return;
   }

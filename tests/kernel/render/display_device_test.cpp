@@ -221,9 +221,15 @@ TEST(DisplayDevice, TraceDeviceFollowsTheStaticDeviceAndItsFigure) {
   DisplayDevice* trace = fig->trace_device;
   ASSERT_NE(trace, nullptr);
   EXPECT_NE(trace->dc, static_display->dc);
-  EXPECT_EQ(trace->bm, nullptr);
-  EXPECT_NE(trace->bitmapContext, nullptr);
+  // Over a pixel device the trace is a white pixel bitmap of the same size,
+  // its pixels going onto the static device's index for index.
+  ASSERT_NE(trace->bm, nullptr);
+  EXPECT_NE(trace->bm->pixels, static_display->bm->pixels);
+  EXPECT_EQ(trace->bm->width, 40);
+  EXPECT_EQ(trace->bm->height, 30);
+  EXPECT_EQ(px(trace, 39, 29), 0xFFFFFFu);
   EXPECT_EQ(trace->portRect.left, 5);
+  EXPECT_EQ(trace->portRect.right, 45);
   create_trace_display(fig);  // one per figure
   EXPECT_EQ(fig->trace_device, trace);
 
@@ -242,6 +248,30 @@ TEST(DisplayDevice, TraceDeviceFollowsTheStaticDeviceAndItsFigure) {
   KPGeoDocument::setCurrentInfo(nullptr);
   destroy_display_device(static_display);
   EXPECT_EQ(kernel_live_blocks(), blocks);
+}
+
+// Over a static device that only its port draws on (a zoomed view), the
+// trace is a surface of the same size for the port alone.
+TEST(DisplayDevice, TraceDeviceOverASurfaceIsASurface) {
+  init_color_table();
+  static_display = dd_create();
+  ensure_display_dc(static_display);
+  KPContext* layer = KPContext::createImageContext(40, 30);
+  static_display->dc->fixContext(layer, {}, {});
+  new_figure_info();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  create_trace_display(fig);
+  ASSERT_NE(fig->trace_device, nullptr);
+  EXPECT_EQ(fig->trace_device->bm, nullptr);
+  ASSERT_NE(fig->trace_device->bitmapContext, nullptr);
+  EXPECT_EQ(fig->trace_device->bitmapContext->width(), 40);
+  EXPECT_EQ(fig->trace_device->bitmapContext->height(), 30);
+  free_figure_info(fig->undo, false);
+  fig->undo = nullptr;
+  free_figure_info(fig, false);
+  KPGeoDocument::setCurrentInfo(nullptr);
+  destroy_display_device(static_display);
+  delete layer;
 }
 
 }  // namespace
