@@ -546,6 +546,42 @@ void NSKelvoTextView::textNeedsRegen(TErec* te) {
   if (te) te->regen_pending = 1;
 }
 
+namespace {
+
+// The record's font, size and face as a format, with its colour when
+// `colored`. The last one asked for is kept: the texts of a figure mostly
+// share theirs.
+const QTextCharFormat& record_format(const TErec* te, bool colored) {
+  struct Key {
+    int32_t font_id;
+    double size;
+    int32_t style;
+    uint32_t generation;
+    bool colored;
+    uint32_t color;
+    bool operator==(const Key&) const = default;
+  };
+  static Key last{-1, 0, 0, 0, false, 0};
+  static QTextCharFormat made;
+  const Key key{te->format.font_id,        te->format.size > 0 ? te->format.size : 12.0,
+                te->format.style & 7,      font_table_generation(),
+                colored,                   colored ? te->format.color & 0xFFFFFF : 0};
+  if (!(key == last)) {
+    QFont font = font_get_nsfont(te->format.font_id)->impl()->font;
+    font.setPointSizeF(key.size);
+    font.setBold(te->format.style & 1);
+    font.setItalic(te->format.style & 2);
+    font.setUnderline(te->format.style & 4);
+    made = QTextCharFormat();
+    made.setFont(font);
+    if (colored) made.setForeground(QColor::fromRgb(static_cast<QRgb>(key.color)));
+    last = key;
+  }
+  return made;
+}
+
+}  // namespace
+
 bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
   if (!te || te->stored_string) return false;
   if (te->rtf_data && !te->rtf_is_rtfd) {
@@ -560,10 +596,10 @@ bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
     te->stored_string = unlaid(new_string(s, first_format(previous)));
     release(&te->previous_string);
   } else {
-    te->stored_string = unlaid(new_string(s, QTextCharFormat()));
     // A plain text (one read from a file among them) is shown in the
-    // record's font, size and face, which the file keeps.
-    setDefaultAttribs(te, true);
+    // record's font, size and face, which the file keeps, and a kernel
+    // text in the record's colour.
+    te->stored_string = unlaid(new_string(s, record_format(te, te->text_kind >= 1)));
   }
   return true;
 }
@@ -574,32 +610,10 @@ void NSKelvoTextView::setDefaultAttribs(TErec* te, bool force) {
   setDefaultColor(te);
 }
 
+
 void NSKelvoTextView::setDefaultFont(TErec* te, bool force) {
   if (!te || !te->stored_string || !(te->text_kind >= 1 || force)) return;
-  // The format of the last font asked for: the texts of a figure mostly
-  // share theirs.
-  struct Key {
-    int32_t font_id;
-    double size;
-    int32_t style;
-    uint32_t generation;
-    bool operator==(const Key&) const = default;
-  };
-  static Key last{-1, 0, 0, 0};
-  static QTextCharFormat made;
-  const Key key{te->format.font_id, te->format.size > 0 ? te->format.size : 12.0, te->format.style & 7,
-                font_table_generation()};
-  if (!(key == last)) {
-    QFont font = font_get_nsfont(te->format.font_id)->impl()->font;
-    font.setPointSizeF(key.size);
-    font.setBold(te->format.style & 1);
-    font.setItalic(te->format.style & 2);
-    font.setUnderline(te->format.style & 4);
-    made = QTextCharFormat();
-    made.setFont(font);
-    last = key;
-  }
-  apply_to_all(str(te->stored_string), made);
+  apply_to_all(str(te->stored_string), record_format(te, false));
 }
 
 void NSKelvoTextView::setDefaultColor(TErec* te) {
