@@ -21,14 +21,11 @@ namespace {
 
 class EndToEndPlainTexts : public FigureTest {
  protected:
-  static QPoint onView(KPFigureView* view, int32_t x, int32_t y) {
-    tagPOINT p{x, y};
-    view->localToGlobalDDM(&p);
-    return QPoint(p.x, p.y);
-  }
   // The part of the view's picture an object's frame covers.
   static QRect frameOf(KPFigureView* view, const object* o) {
-    return QRect(onView(view, o->te->pos.x, o->te->pos.y), QSize(o->te->size.w, o->te->size.h));
+    tagPOINT corner{o->te->pos.x, o->te->pos.y};
+    view->localToGlobalDDM(&corner);
+    return QRect(corner.x, corner.y, o->te->size.w, o->te->size.h);
   }
   static int inkIn(const QImage& image, const QRect& r) {
     const QColor background = image.pixelColor(2, 2);
@@ -117,7 +114,7 @@ TEST_F(EndToEndPlainTexts, PlainTextsAreDrawnAsDocumentsWouldBeAndEditAndSave) {
   // the empty sheet hands the text back.
   const int ink_before = inkIn(as_documents, frameOf(view, comment));
   chooseTool(view, nullptr);
-  const QPoint inside = onView(view, comment->te->pos.x + 20, comment->te->pos.y + comment->te->size.h / 2);
+  const QPoint inside = frameOf(view, comment).topLeft() + QPoint(20, comment->te->size.h / 2);
   click(view, inside);
   spin(20);
   click(view, inside);
@@ -127,7 +124,9 @@ TEST_F(EndToEndPlainTexts, PlainTextsAreDrawnAsDocumentsWouldBeAndEditAndSave) {
   ASSERT_TRUE(editor->isVisible());
   QTest::keyClick(editor, Qt::Key_End);
   QTest::keyClicks(editor, " edited");
-  click(view, onView(view, 150, 150));
+  tagPOINT empty{150, 150};
+  view->localToGlobalDDM(&empty);
+  click(view, QPoint(empty.x, empty.y));
   spin(20);
   ASSERT_FALSE(editor->isVisible());
   EXPECT_STREQ(comment->te->text, "A plain comment edited");

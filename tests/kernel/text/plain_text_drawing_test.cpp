@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kernel/model/engine_fixture.h"
+#include "kernel/text/drawn_text.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/render_switches.h"
@@ -18,19 +19,8 @@
 
 namespace {
 
-class PlainTextDrawing : public EngineTest {
+class PlainTextDrawing : public TextViewTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    init_color_table();
-    install_kelvo_text_view();
-  }
-  void TearDown() override {
-    thicken_strokes = 0;
-    EngineTest::TearDown();
-    install_text_handle_ops(TextHandleOps{});
-  }
-
   struct Picture {
     std::vector<uint32_t> pixels;
     te_size frame;
@@ -43,28 +33,8 @@ class PlainTextDrawing : public EngineTest {
   // The object drawn alone at a zoom, with its frame and where its text
   // lies.
   static Picture picture(object* o, double ratio) {
-    DisplayDevice* dd = dd_create();
-    ensure_display_dc(dd);
-    dd_select_bitmap(dd, create_dib_record(dd, 420, 200));
-    dd->portRect = tagRECT{0, 0, 420, 200};
-    dd->ratio = ratio;
-    dd->orientation = 1;
-    dd_draw_background(dd);
-    DrawKPTexte(dd, o);
-    Picture p{{}, o->te->size, {}};
-    for (int y = 0; y < dd->bm->height; ++y)
-      for (int x = 0; x < dd->bm->width; ++x) p.pixels.push_back(dd->bm->pixels[y * dd->bm->pitch + x] & 0xFFFFFF);
-    destroy_display_device(dd);
-    const int8_t opaque = o->settings.opaque;
-    o->settings.opaque = 0;
-    get_text_range_rect(o, &p.extent);
-    o->settings.opaque = opaque;
-    return p;
-  }
-  static int ink(const Picture& p) {
-    int n = 0;
-    for (uint32_t px : p.pixels) n += px != 0xFFFFFF;
-    return n;
+    std::vector<uint32_t> pixels = drawn_text_pixels(o, 420, 200, ratio);
+    return Picture{std::move(pixels), o->te->size, drawn_text_extent(o)};
   }
 };
 
@@ -114,7 +84,7 @@ TEST_F(PlainTextDrawing, APlainRunLooksAsTheSameTextDrawnAsADocument) {
     mark_text_needs_regen(o);
     const Picture plain = picture(o, c.ratio);
     ASSERT_TRUE(kp_text_string_is_plain(o->te->display_string)) << "the run is drawn without a document";
-    if (c.text[0]) EXPECT_GT(ink(plain), 40);
+    if (c.text[0]) EXPECT_GT(ink_of(plain.pixels), 40);
 
     // The same strings as documents: the display string is built from a
     // stored document, and stays a document.
