@@ -58,7 +58,8 @@ struct DefaultFonts {
   QFont laid;
 };
 const DefaultFonts& default_fonts() {
-  static DefaultFonts fonts;
+  // Kept to the end of the program: fonts must not outlive the font system.
+  static DefaultFonts& fonts = *new DefaultFonts;
   static uint32_t generation = 0;
   static bool known = false;
   if (!known || generation != font_table_generation()) {
@@ -112,7 +113,7 @@ bool complete_font(const QTextCharFormat& format) {
 
 std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
   // The last styles made: a new string of a known style shares it.
-  static std::vector<std::shared_ptr<const RunStyle>> recent;
+  static auto& recent = *new std::vector<std::shared_ptr<const RunStyle>>;
   for (const auto& known : recent)
     if (known->format == format) return known;
   auto style = std::make_shared<RunStyle>();
@@ -145,8 +146,17 @@ bool plain_format(const QTextCharFormat& format) {
 // place of its runs, the editor).
 class KPTextString {
  public:
-  explicit KPTextString(QTextDocument* doc) : doc_(doc) {}
-  KPTextString(QString text, const QTextCharFormat& format) : text_(std::move(text)), style_(style_of(format)) {}
+  // Every string gets a version of its own: a display string knows the
+  // stored string it copies by its address and version together.
+  explicit KPTextString(QTextDocument* doc) : doc_(doc) { changed(); }
+  KPTextString(QString text, const QTextCharFormat& format) : text_(std::move(text)), style_(style_of(format)) {
+    changed();
+  }
+  // A plain copy of a plain run, sharing its style.
+  explicit KPTextString(const KPTextString* source) : text_(source->text_), style_(source->style_) {
+    changed();
+    copiedFrom(source);
+  }
   ~KPTextString() { delete doc_; }
   KPTextString(const KPTextString&) = delete;
   KPTextString& operator=(const KPTextString&) = delete;
@@ -337,11 +347,7 @@ KPTextString* unlaid(KPTextString* string) {
 }
 
 KPTextString* copy_document(KPTextString* source) {
-  if (source && source->plain()) {
-    auto* copy = new KPTextString(source->text(), source->format());
-    copy->copiedFrom(source);
-    return copy;
-  }
+  if (source && source->plain()) return new KPTextString(static_cast<const KPTextString*>(source));
   QTextDocument* doc = new_document();
   if (source) {
     QTextCursor to(doc);
@@ -562,7 +568,7 @@ const QTextCharFormat& record_format(const TErec* te, bool colored) {
     bool operator==(const Key&) const = default;
   };
   static Key last{-1, 0, 0, 0, false, 0};
-  static QTextCharFormat made;
+  static QTextCharFormat& made = *new QTextCharFormat;
   const Key key{te->format.font_id,        te->format.size > 0 ? te->format.size : 12.0,
                 te->format.style & 7,      font_table_generation(),
                 colored,                   colored ? te->format.color & 0xFFFFFF : 0};
