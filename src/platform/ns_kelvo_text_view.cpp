@@ -39,7 +39,6 @@ namespace {
 constexpr int kMaxRefreshDepth = 16;
 int refresh_depth = 0;
 
-
 // Layout happens on a 72-dpi device, as every text of the figure is drawn:
 // a point is one pixel.
 QPaintDevice* layout_device() {
@@ -266,7 +265,7 @@ class KPTextString {
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
       line.setLeadingIncluded(true);
-      line.setLineWidth(width >= 0 ? width : QFIXED_MAX_WIDTH);
+      line.setLineWidth(width >= 0 ? width : kUnboundedWidth);
       line.setPosition(QPointF(0, y));
       int length = line.textLength();
       while (length > 0 && t[line.textStart() + length - 1] == QChar::LineSeparator) --length;
@@ -281,7 +280,7 @@ class KPTextString {
   }
 
  private:
-  static constexpr double QFIXED_MAX_WIDTH = 1e6;
+  static constexpr double kUnboundedWidth = 1e6;
   void changed() {
     static uint64_t versions = 0;
     version_ = ++versions;
@@ -615,7 +614,6 @@ void NSKelvoTextView::setDefaultAttribs(TErec* te, bool force) {
   setDefaultFont(te, force);
   setDefaultColor(te);
 }
-
 
 void NSKelvoTextView::setDefaultFont(TErec* te, bool force) {
   if (!te || !te->stored_string || !(te->text_kind >= 1 || force)) return;
