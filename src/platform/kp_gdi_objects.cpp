@@ -161,12 +161,14 @@ KPFont* CreateFontIndirect(const tagLOGFONT* record) { return create_ns_font(rec
 
 BOOL GetTextMetrics(KPGrafPort* dc, tagTEXTMETRIC* metrics) {
   if (!dc || !metrics || !dc->getCurrentFont()) return 0;
-  const KPFont* font = dc->getCurrentFont();
-  const double height = font->ascender() - font->descender() - font->leading();
+  // One set of metrics: each one made looks the font's engine up again.
+  const QFontMetricsF font = kp_font_metrics(dc->getCurrentFont()->impl()->font);
+  const double ascender = font.ascent(), descender = -font.descent();
+  const double height = ascender - descender - font.leading();
   metrics->tmHeight = static_cast<int32_t>(height);
   if (metrics->tmHeight <= 10000) {
-    metrics->tmAscent = static_cast<int32_t>(font->ascender());
-    metrics->tmDescent = static_cast<int32_t>(font->descender());
+    metrics->tmAscent = static_cast<int32_t>(ascender);
+    metrics->tmDescent = static_cast<int32_t>(descender);
   } else {
     metrics->tmHeight = 14;
     metrics->tmAscent = 12;

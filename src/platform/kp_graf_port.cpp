@@ -213,8 +213,21 @@ void KPGrafPort::kelvoDrawText(const char* text, int length, tagRECT* rect, uint
 
 void KPGrafPort::drawTextDocument(const void* document, double x, double y, double scale, double width,
                                   double height, uint32_t color) {
-  if (!context_ || !document) return;
-  const auto* doc = static_cast<const QTextDocument*>(document);
+  if (!document) return;
+  drawText(
+      [](void* painter, const void* text, const KPRectF* clip) {
+        auto* p = static_cast<QPainter*>(painter);
+        QAbstractTextDocumentLayout::PaintContext paint;
+        paint.palette.setColor(QPalette::Text, p->pen().color());
+        if (clip) paint.clip = QRectF(clip->x, clip->y, clip->width, clip->height);
+        static_cast<const QTextDocument*>(text)->documentLayout()->draw(p, paint);
+      },
+      document, x, y, scale, width, height, color);
+}
+
+void KPGrafPort::drawText(TextPainter paint, const void* text, double x, double y, double scale, double width,
+                          double height, uint32_t color) {
+  if (!context_ || !text || !paint) return;
   QPainter* p = context_->impl()->painter;
   const double ax = x * scale_;
   const double ay = context_->height() - (portFrame_.height - y) * scale_;
@@ -224,13 +237,11 @@ void KPGrafPort::drawTextDocument(const void* document, double x, double y, doub
   p->setRenderHint(QPainter::TextAntialiasing, antialias_);
   p->translate(ax, ay);
   p->scale(scale_ * scale, scale_ * scale);
-  QAbstractTextDocumentLayout::PaintContext paint;
-  paint.palette.setColor(QPalette::Text, QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFF)));
-  if (width > 0 && height > 0) {
-    p->setClipRect(QRectF(0, 0, width, height));
-    paint.clip = QRectF(0, 0, width, height);
-  }
-  doc->documentLayout()->draw(p, paint);
+  p->setPen(QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFF)));
+  KPRectF clip{0, 0, width, height};
+  const bool clipped = width > 0 && height > 0;
+  if (clipped) p->setClipRect(QRectF(0, 0, width, height));
+  paint(p, text, clipped ? &clip : nullptr);
   p->restore();
 }
 

@@ -74,6 +74,13 @@ class KPGrafPort : public KPGdiObject {
   // their own take `color` (0x00RRGGBB).
   void drawTextDocument(const void* document, double x, double y, double scale, double width, double height,
                         uint32_t color);
+  // Draws a text that paints itself: `paint` is handed the port's painter
+  // (a QPainter) with its origin at (x, y) in port units (y down), scaled by
+  // `scale`, clipped as drawTextDocument clips, its pen in `color`
+  // (0x00RRGGBB); `clip` is that clip rectangle, or null.
+  using TextPainter = void (*)(void* painter, const void* text, const KPRectF* clip);
+  void drawText(TextPainter paint, const void* text, double x, double y, double scale, double width, double height,
+                uint32_t color);
   void currentDrawTextFont(KPFont* font);
   void kelvoSimpleDrawTexString(std::string_view macRoman, double x, double y);
   bool isPrinting() const { return printing_; }

@@ -59,7 +59,7 @@ constexpr int kMinWidth = 30;
 constexpr int kMinHeight = 21;
 constexpr double kMaxPointSize = 1638;
 
-QTextDocument* doc_of(void* handle) { return static_cast<QTextDocument*>(handle); }
+QTextDocument* doc_of(void* handle) { return kp_text_document(handle); }
 
 QString plain_of(const QTextDocument* doc) {
   QString s = doc ? doc->toPlainText() : QString();
@@ -707,12 +707,14 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
   free_text_references(&obj->inserted);
   obj->inserted = list;
   freeOwnRecords();
-  if (te->stored_string && text_handle_ops().release_string) text_handle_ops().release_string(te->stored_string);
-  te->stored_string = output;
-  if (te->text_kind >= 2) te->text_kind = nombreOuExpr_ ? 1 : 2;
-
   // The kernel's text with its markers; the object is recomputed with it.
   std::string bytes = qstring_to_mac_roman(plain_of(output));
+  if (te->stored_string && text_handle_ops().release_string) text_handle_ops().release_string(te->stored_string);
+  // What is stored is kept as a plain run when it is one.
+  te->stored_string = kp_adopt_text_document(output, true);
+  output = nullptr;
+  if (te->text_kind >= 2) te->text_kind = nombreOuExpr_ ? 1 : 2;
+
   for (char& c : bytes)
     if (c == '\n') c = '\r';
   if (set_text_record_text(te, bytes.c_str())) te->length = static_cast<int32_t>(std::strlen(te->text));
@@ -721,7 +723,7 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
     if (te->display_string && text_handle_ops().release_string) text_handle_ops().release_string(te->display_string);
     auto* display = new QTextDocument();
     QTextCursor(display).insertFragment(QTextDocumentFragment(document()));
-    te->display_string = display;
+    te->display_string = kp_adopt_text_document(display, false);
   } else {
     replaceReferences();
     loadDisplayString();

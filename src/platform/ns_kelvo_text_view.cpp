@@ -7,10 +7,14 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QPainter>
 #include <QPen>
+#include <QTextFrame>
+#include <QTextList>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "kernel/model/classes.h"
@@ -34,8 +38,6 @@ namespace {
 constexpr int kMaxRefreshDepth = 16;
 int refresh_depth = 0;
 
-QTextDocument* doc_of(void* handle) { return static_cast<QTextDocument*>(handle); }
-
 // Layout happens on a 72-dpi device, as every text of the figure is drawn:
 // a point is one pixel.
 QPaintDevice* layout_device() {
@@ -47,11 +49,28 @@ QPaintDevice* layout_device() {
   return device;
 }
 
-QFont system_font() {
-  QFont f = font_get_nsfont(0)->impl()->font;
-  f.setPointSizeF(12);
-  return f;
+// The default font of every string, and the same for the layout device.
+// Every layout asks for them: they are made again only with the font table.
+struct DefaultFonts {
+  QFont font;
+  QFont laid;
+};
+const DefaultFonts& default_fonts() {
+  // Kept to the end of the program: fonts must not outlive the font system.
+  static DefaultFonts& fonts = *new DefaultFonts;
+  static uint32_t generation = 0;
+  static bool known = false;
+  if (!known || generation != font_table_generation()) {
+    fonts.font = font_get_nsfont(0)->impl()->font;
+    fonts.font.setPointSizeF(12);
+    fonts.laid = QFont(fonts.font, layout_device());
+    generation = font_table_generation();
+    known = true;
+  }
+  return fonts;
 }
+
+QFont system_font() { return default_fonts().font; }
 
 QTextDocument* new_document() {
   auto* doc = new QTextDocument();
@@ -62,23 +81,281 @@ QTextDocument* new_document() {
   return doc;
 }
 
-// A stored string is never drawn or measured: only its copy, the display
-// string, is. A null page keeps its layout from running at each edit.
-QTextDocument* unlaid(QTextDocument* doc) {
-  doc->setPageSize(QSizeF(0, 0));
-  return doc;
+void apply_to_all(QTextDocument* doc, const QTextCharFormat& format) {
+  QTextCursor c(doc);
+  c.select(QTextCursor::Document);
+  c.mergeCharFormat(format);
 }
 
-QTextDocument* copy_document(const QTextDocument* source) {
+// The format of a plain run and what drawing it needs, shared by the many
+// strings of the same style: a figure's numbers are mostly alike.
+struct RunStyle {
+  QTextCharFormat format;
+  // The run's font as the layout resolves it, and whether the run is drawn
+  // by the painter's own text drawing, which gives the pixels of a laid-out
+  // line when the font is complete and the run has no decoration, outline
+  // or background.
+  QFont font;
+  bool direct = false;
+  // The same font on the layout device: a run in it alone lays out as in
+  // its format.
+  QFont laid;
+};
+
+// A format that names its font's family and size: the font it gives
+// does not depend on the document's default font for them.
+bool complete_font(const QTextCharFormat& format) {
+  return (format.hasProperty(QTextFormat::FontFamilies) || format.hasProperty(QTextFormat::FontFamily)) &&
+         format.hasProperty(QTextFormat::FontPointSize);
+}
+
+std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
+  // The last styles made: a new string of a known style shares it.
+  static auto& recent = *new std::vector<std::shared_ptr<const RunStyle>>;
+  for (const auto& known : recent)
+    if (known->format == format) return known;
+  auto style = std::make_shared<RunStyle>();
+  style->format = format;
+  style->font = format.font().resolve(system_font());
+  style->laid = QFont(style->font, layout_device());
+  style->direct = complete_font(format) && !style->font.underline() && !style->font.overline() &&
+                  !style->font.strikeOut() && format.underlineStyle() == QTextCharFormat::NoUnderline &&
+                  format.textOutline().style() == Qt::NoPen && !format.hasProperty(QTextFormat::BackgroundBrush) &&
+                  (!format.hasProperty(QTextFormat::ForegroundBrush) || format.foreground().style() == Qt::SolidPattern);
+  if (recent.size() >= 16) recent.erase(recent.begin());
+  recent.push_back(style);
+  return style;
+}
+
+// Formats a plain run may have: what a line lays out by itself, without the
+// objects, anchors and raised or lowered runs of a document.
+bool plain_format(const QTextCharFormat& format) {
+  return format.verticalAlignment() == QTextCharFormat::AlignNormal && !format.isAnchor() &&
+         format.objectType() == QTextFormat::NoObject && !format.hasProperty(QTextFormat::ImageName);
+}
+
+}  // namespace
+
+// A string of the text view: a document, or a plain run (one text in one
+// format, most texts of a figure: numbers, measures, one-style texts). A
+// plain run keeps its text and format alone, and is laid out when it is
+// measured or drawn, as a document would lay it out; it becomes a
+// document the first time something needs one (rich content, an edit in
+// place of its runs, the editor).
+class KPTextString {
+ public:
+  // Every string gets a version of its own: a display string knows the
+  // stored string it copies by its address and version together.
+  explicit KPTextString(QTextDocument* doc) : doc_(doc) { changed(); }
+  KPTextString(QString text, const QTextCharFormat& format) : text_(std::move(text)), style_(style_of(format)) {
+    changed();
+  }
+  // A plain copy of a plain run, sharing its style.
+  explicit KPTextString(const KPTextString* source) : text_(source->text_), style_(source->style_) {
+    changed();
+    copiedFrom(source);
+  }
+  ~KPTextString() { delete doc_; }
+  KPTextString(const KPTextString&) = delete;
+  KPTextString& operator=(const KPTextString&) = delete;
+
+  bool plain() const { return doc_ == nullptr; }
+  // The document, made from the plain run the first time.
+  QTextDocument* document() {
+    if (!doc_) {
+      doc_ = new_document();
+      if (unlaid_) doc_->setPageSize(QSizeF(0, 0));
+      if (!text_.isEmpty()) QTextCursor(doc_).insertText(text_);
+      apply_to_all(doc_, style_->format);
+      text_.clear();
+      style_.reset();
+      changed();
+    }
+    return doc_;
+  }
+  // The text, each paragraph ended by '\n' (as QTextDocument::toPlainText).
+  QString text() const {
+    if (!doc_) return text_;
+    QString s = doc_->toPlainText();
+    s.replace(QChar::ParagraphSeparator, u'\n');
+    return s;
+  }
+  bool empty() const { return doc_ ? doc_->isEmpty() : text_.isEmpty(); }
+  const QTextCharFormat& format() const { return style_->format; }
+  const RunStyle& style() const { return *style_; }
+
+  void setText(const QString& text) {
+    text_ = text;
+    changed();
+  }
+  void merge(const QTextCharFormat& format) {
+    QTextCharFormat f = style_->format;
+    f.merge(format);
+    setFormat(f);
+  }
+  void setFormat(const QTextCharFormat& format) {
+    style_ = style_of(format);
+    changed();
+  }
+
+  // A stored string is never laid out; a document made from it neither.
+  void setUnlaid() {
+    unlaid_ = true;
+    if (doc_) doc_->setPageSize(QSizeF(0, 0));
+  }
+  // A display string shows its stored string as it is, in presentation
+  // mode or not: what it was copied from.
+  void copiedFrom(const KPTextString* source) {
+    source_ = source;
+    source_version_ = source->version_;
+    outlined_ = false;
+  }
+  bool showsAsItIs(const KPTextString* stored, bool outlined) const {
+    return plain() && stored && stored->plain() && source_ == stored && source_version_ == stored->version_ &&
+           outlined_ == outlined;
+  }
+  void setOutlined(bool outlined) { outlined_ = outlined; }
+
+  // The plain run laid out at `width` (-1: without wrapping); the size and
+  // number of lines are kept until the run changes or another width is asked.
+  struct Line {
+    int start, length;
+    double y, ascent, height;
+  };
+  struct Laid {
+    QSizeF size;
+    std::vector<Line> lines;
+    // Each line can be drawn by itself: no tab, and no script whose
+    // shaping or direction depends on the rest of its paragraph.
+    bool separable = true;
+  };
+  const Laid& laidOut(double width) {
+    if (!has_laid_ || laid_width_ != width) {
+      QTextLayout layout;
+      laid_ = layOut(layout, width, true);
+      laid_width_ = width;
+      has_laid_ = true;
+    }
+    return laid_;
+  }
+  // Lays the run out as a document lays out its paragraphs: each line
+  // break starts a line, lines wrap at `width` at word boundaries or
+  // anywhere, each line as high as its font with the leading.
+  // Measuring only, a run drawn by itself is laid out in its font alone,
+  // which gives the same lines without resolving its format.
+  Laid layOut(QTextLayout& layout, double width, bool measuring = false) const {
+    QString t = text_;
+    t.replace(u'\n', QChar::LineSeparator);
+    layout.setText(t);
+    if (measuring && style_->direct) {
+      layout.setFont(style_->laid);
+    } else {
+      layout.setFont(default_fonts().laid);
+      layout.setFormats({QTextLayout::FormatRange{0, static_cast<int>(t.size()), style_->format}});
+    }
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(false);
+    Laid laid;
+    for (const QChar c : t)
+      laid.separable = laid.separable && ((c.unicode() >= u' ' && c.unicode() < 0x0590) || c == QChar::LineSeparator);
+    double y = 0, natural = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLeadingIncluded(true);
+      line.setLineWidth(width >= 0 ? width : kUnboundedWidth);
+      line.setPosition(QPointF(0, y));
+      int length = line.textLength();
+      while (length > 0 && t[line.textStart() + length - 1] == QChar::LineSeparator) --length;
+      laid.lines.push_back({line.textStart(), length, y, line.ascent(), line.height()});
+      laid.separable = laid.separable && line.x() == 0;
+      y += line.height();
+      natural = std::max(natural, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    laid.size = QSizeF(width >= 0 ? width : natural, y);
+    return laid;
+  }
+
+ private:
+  static constexpr double kUnboundedWidth = 1e6;
+  void changed() {
+    static uint64_t versions = 0;
+    version_ = ++versions;
+    has_laid_ = false;
+  }
+
+  QTextDocument* doc_ = nullptr;
+  QString text_;
+  std::shared_ptr<const RunStyle> style_;
+  bool unlaid_ = false;
+  uint64_t version_ = 0;
+  const KPTextString* source_ = nullptr;
+  uint64_t source_version_ = 0;
+  bool outlined_ = false;
+  bool has_laid_ = false;
+  double laid_width_ = 0;
+  Laid laid_;
+};
+
+namespace {
+
+KPTextString* str(void* handle) { return static_cast<KPTextString*>(handle); }
+const KPTextString* str(const void* handle) { return static_cast<const KPTextString*>(handle); }
+QTextDocument* doc_of(void* handle) { return handle ? str(handle)->document() : nullptr; }
+// The text of a string, without making its document.
+QString text_of(const void* handle) { return handle ? str(handle)->text() : QString(); }
+
+// Line breaks as a document keeps them: CR, CR LF, LF and the paragraph
+// separator each end a paragraph. Texts with characters a document shows
+// otherwise than its plain text stay documents.
+bool plain_text(QString& text) {
+  for (const QChar c : text)
+    switch (c.unicode()) {
+      case 0x00A0:
+      case 0x2028:
+      case 0xFDD0:
+      case 0xFDD1:
+      case 0xFFFC:
+        return false;
+      default:
+        break;
+    }
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  text.replace(QChar::ParagraphSeparator, u'\n');
+  return true;
+}
+
+// A new string of `text` in `format`: a plain run when it can be one.
+KPTextString* new_string(QString text, const QTextCharFormat& format) {
+  if (plain_text(text) && plain_format(format)) return new KPTextString(std::move(text), format);
   QTextDocument* doc = new_document();
-  if (!source) return doc;
-  QTextCursor to(doc);
-  to.insertFragment(QTextDocumentFragment(source));
-  return doc;
+  if (!text.isEmpty()) QTextCursor(doc).insertText(text);
+  apply_to_all(doc, format);
+  return new KPTextString(doc);
+}
+
+// A stored string is never drawn or measured: only its copy, the display
+// string, is. A null page keeps its layout from running at each edit.
+KPTextString* unlaid(KPTextString* string) {
+  string->setUnlaid();
+  return string;
+}
+
+KPTextString* copy_document(KPTextString* source) {
+  if (source && source->plain()) return new KPTextString(static_cast<const KPTextString*>(source));
+  QTextDocument* doc = new_document();
+  if (source) {
+    QTextCursor to(doc);
+    to.insertFragment(QTextDocumentFragment(source->document()));
+  }
+  return new KPTextString(doc);
 }
 
 void release(void** handle) {
-  delete doc_of(*handle);
+  delete str(*handle);
   *handle = nullptr;
 }
 
@@ -88,7 +365,7 @@ QString plain_of(const QTextDocument* doc) {
   return s;
 }
 
-// Markers in the 9.101 grammar: '$', digits, '$'; number kept in 16 bits.
+// Markers: '$', digits, '$'; number kept in 16 bits.
 struct found_marker {
   int at;
   int length;
@@ -128,12 +405,14 @@ QTextCharFormat run_format(const rtf_run& run) {
   return f;
 }
 
-QTextDocument* document_from_rtf(const char* data, size_t size) {
-  QTextDocument* doc = new_document();
+KPTextString* document_from_rtf(const char* data, size_t size) {
   const rtf_document rtf = read_rtf(data, size);
+  // A text in one style is a plain run.
+  if (rtf.runs.size() == 1) return new_string(QString::fromStdU16String(rtf.runs[0].text), run_format(rtf.runs[0]));
+  QTextDocument* doc = new_document();
   QTextCursor c(doc);
   for (const rtf_run& run : rtf.runs) c.insertText(QString::fromStdU16String(run.text), run_format(run));
-  return doc;
+  return new KPTextString(doc);
 }
 
 // The object's text as shown: kernel texts are Mac Roman. Labels and the
@@ -147,16 +426,13 @@ QString text_of_record(const TErec* te) {
   return te->text_kind < 2 ? unit_text_to_qstring(text) : mac_roman_to_qstring(text);
 }
 
-void apply_to_all(QTextDocument* doc, const QTextCharFormat& format) {
-  QTextCursor c(doc);
-  c.select(QTextCursor::Document);
-  c.mergeCharFormat(format);
-}
-
-// True when the document is one paragraph in one format: a kernel text as
+// True when the string is one paragraph in one format: a kernel text as
 // built from its record.
-bool uniform(const QTextDocument* doc) {
-  if (!doc || doc->blockCount() != 1) return false;
+bool uniform(KPTextString* string) {
+  if (!string) return false;
+  if (string->plain()) return !string->text().contains(u'\n');
+  const QTextDocument* doc = string->document();
+  if (doc->blockCount() != 1) return false;
   int fragments = 0;
   for (QTextBlock::iterator it = doc->begin().begin(); !it.atEnd(); ++it)
     if (++fragments > 1) return false;
@@ -167,7 +443,12 @@ bool uniform(const QTextDocument* doc) {
 // the common start and the common end of the old and new texts is
 // replaced, so a value changing inside a fixed name and unit edits the
 // value alone.
-void replace_changed_run(QTextDocument* doc, const QString& text, const QTextCharFormat& format) {
+void replace_changed_run(KPTextString* string, const QString& text, const QTextCharFormat& format) {
+  if (QString plain = text; string->plain() && plain_text(plain)) {
+    if (string->text() != plain) string->setText(plain);
+    return;
+  }
+  QTextDocument* doc = string->document();
   const QString old = doc->toPlainText();
   const qsizetype limit = std::min(old.size(), text.size());
   qsizetype head = 0;
@@ -185,21 +466,76 @@ void replace_changed_run(QTextDocument* doc, const QString& text, const QTextCha
   c.endEditBlock();
 }
 
+// True when the document is one plain run: plain paragraphs, none empty,
+// all in one format that names its font's family and size (which do not
+// then depend on the document's default font); its text and format then.
+bool one_run(const QTextDocument* doc, QString* text, QTextCharFormat* format) {
+  if (!doc->rootFrame()->childFrames().isEmpty()) return false;
+  bool first = true;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    if (b.blockFormat() != QTextBlockFormat() || b.textList() || b.length() <= 1) return false;
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextCharFormat f = it.fragment().charFormat();
+      if (first) *format = f;
+      else if (f != *format) return false;
+      first = false;
+    }
+  }
+  if (first || !plain_format(*format) || !complete_font(*format)) return false;
+  *text = doc->toRawText();
+  return plain_text(*text);
+}
+
 // Qt lays the whole document out again at every width it is given, even
 // the one it has: the width is set only when it changes.
 void set_width(QTextDocument* doc, double width) {
   if (doc->textWidth() != width) doc->setTextWidth(width);
 }
 
-// Width and height of a document as laid out without wrapping.
-QSizeF natural_size(QTextDocument* doc) {
-  set_width(doc, -1);
+// Width and height of a string as laid out at `width` (-1: without
+// wrapping).
+QSizeF size_at(KPTextString* string, double width) {
+  if (string->plain()) return string->laidOut(width).size;
+  QTextDocument* doc = string->document();
+  set_width(doc, width);
   return doc->documentLayout()->documentSize();
+}
+
+QSizeF natural_size(KPTextString* string) { return size_at(string, -1); }
+
+void apply_to_all(KPTextString* string, const QTextCharFormat& format) {
+  if (string->plain())
+    string->merge(format);
+  else
+    apply_to_all(string->document(), format);
+}
+
+// The format of a string's first character.
+QTextCharFormat first_format(KPTextString* string) {
+  if (string->plain()) return string->format();
+  QTextCursor at(string->document());
+  at.setPosition(1);
+  return at.charFormat();
 }
 
 }  // namespace
 
 QTextDocument* kp_text_document(void* handle) { return doc_of(handle); }
+
+bool kp_text_string_is_plain(const void* handle) { return handle && str(handle)->plain(); }
+
+void* kp_adopt_text_document(QTextDocument* document, bool simplify) {
+  if (!document) return nullptr;
+  if (simplify) {
+    QString text;
+    QTextCharFormat format;
+    if (one_run(document, &text, &format)) {
+      delete document;
+      return new KPTextString(std::move(text), format);
+    }
+  }
+  return new KPTextString(document);
+}
 
 NSKelvoTextView::NSKelvoTextView() = default;
 NSKelvoTextView::~NSKelvoTextView() = default;
@@ -214,6 +550,42 @@ void NSKelvoTextView::textNeedsRegen(TErec* te) {
   if (te) te->regen_pending = 1;
 }
 
+namespace {
+
+// The record's font, size and face as a format, with its colour when
+// `colored`. The last one asked for is kept: the texts of a figure mostly
+// share theirs.
+const QTextCharFormat& record_format(const TErec* te, bool colored) {
+  struct Key {
+    int32_t font_id;
+    double size;
+    int32_t style;
+    uint32_t generation;
+    bool colored;
+    uint32_t color;
+    bool operator==(const Key&) const = default;
+  };
+  static Key last{-1, 0, 0, 0, false, 0};
+  static QTextCharFormat& made = *new QTextCharFormat;
+  const Key key{te->format.font_id,        te->format.size > 0 ? te->format.size : 12.0,
+                te->format.style & 7,      font_table_generation(),
+                colored,                   colored ? te->format.color & 0xFFFFFF : 0};
+  if (!(key == last)) {
+    QFont font = font_get_nsfont(te->format.font_id)->impl()->font;
+    font.setPointSizeF(key.size);
+    font.setBold(te->format.style & 1);
+    font.setItalic(te->format.style & 2);
+    font.setUnderline(te->format.style & 4);
+    made = QTextCharFormat();
+    made.setFont(font);
+    if (colored) made.setForeground(QColor::fromRgb(static_cast<QRgb>(key.color)));
+    last = key;
+  }
+  return made;
+}
+
+}  // namespace
+
 bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
   if (!te || te->stored_string) return false;
   if (te->rtf_data && !te->rtf_is_rtfd) {
@@ -223,22 +595,15 @@ bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
     return true;
   }
   const QString s = text_of_record(te);
-  QTextDocument* previous = doc_of(te->previous_string);
-  if (previous && !previous->isEmpty()) {
-    QTextDocument* doc = new_document();
-    QTextCursor at(previous);
-    at.setPosition(1);
-    QTextCursor c(doc);
-    c.insertText(s, at.charFormat());
-    te->stored_string = unlaid(doc);
+  KPTextString* previous = str(te->previous_string);
+  if (previous && !previous->empty()) {
+    te->stored_string = unlaid(new_string(s, first_format(previous)));
     release(&te->previous_string);
   } else {
-    QTextDocument* doc = new_document();
-    QTextCursor(doc).insertText(s);
-    te->stored_string = unlaid(doc);
     // A plain text (one read from a file among them) is shown in the
-    // record's font, size and face, which the file keeps.
-    setDefaultAttribs(te, true);
+    // record's font, size and face, which the file keeps, and a kernel
+    // text in the record's colour.
+    te->stored_string = unlaid(new_string(s, record_format(te, te->text_kind >= 1)));
   }
   return true;
 }
@@ -251,21 +616,14 @@ void NSKelvoTextView::setDefaultAttribs(TErec* te, bool force) {
 
 void NSKelvoTextView::setDefaultFont(TErec* te, bool force) {
   if (!te || !te->stored_string || !(te->text_kind >= 1 || force)) return;
-  QFont font = font_get_nsfont(te->format.font_id)->impl()->font;
-  font.setPointSizeF(te->format.size > 0 ? te->format.size : 12);
-  font.setBold(te->format.style & 1);
-  font.setItalic(te->format.style & 2);
-  font.setUnderline(te->format.style & 4);
-  QTextCharFormat f;
-  f.setFont(font);
-  apply_to_all(doc_of(te->stored_string), f);
+  apply_to_all(str(te->stored_string), record_format(te, false));
 }
 
 void NSKelvoTextView::setDefaultColor(TErec* te) {
   if (!te || !te->stored_string || te->text_kind < 1) return;
   QTextCharFormat f;
   f.setForeground(QColor::fromRgb(static_cast<QRgb>(te->format.color & 0xFFFFFF)));
-  apply_to_all(doc_of(te->stored_string), f);
+  apply_to_all(str(te->stored_string), f);
 }
 
 void NSKelvoTextView::replaceExponents(QTextDocument* string) {
@@ -335,14 +693,35 @@ namespace {
 // its strings can follow a new text of the record in place.
 bool editable_in_place(const object* obj) {
   const TErec* te = obj->te;
-  QTextDocument* stored = doc_of(te->stored_string);
-  QTextDocument* display = doc_of(te->display_string);
-  if (!stored || !display || stored->isEmpty() || obj->inserted || te->rtf_data || te->text_kind >= 2 ||
+  KPTextString* stored = str(te->stored_string);
+  KPTextString* display = str(te->display_string);
+  if (!stored || !display || stored->empty() || obj->inserted || te->rtf_data || te->text_kind >= 2 ||
       !te->text_view)
     return false;
   // A display string the editor left is built anew from the stored one.
-  if (display->documentLayout()->paintDevice() != layout_device()) return false;
-  return uniform(stored) && uniform(display) && stored->toPlainText() == display->toPlainText();
+  if (!display->plain() && display->document()->documentLayout()->paintDevice() != layout_device()) return false;
+  return uniform(stored) && uniform(display) && stored->text() == display->text();
+}
+
+// A plain text quoting nothing whose display string is an unchanged copy
+// of its stored string, in the mode of the moment: nothing to build again.
+bool shows_stored_as_it_is(const object* obj) {
+  const TErec* te = obj->te;
+  const KPTextString* display = str(te->display_string);
+  return display && !obj->inserted && te->needs_regen == 0 && te->text_view &&
+         display->showsAsItIs(str(te->stored_string), wide_lines_flag != 0);
+}
+
+// Turns the exponent escapes of a display string into superscripts; a
+// string without escapes stays as it is.
+void replace_exponents(KPTextString* string) {
+  if (!string) return;
+  const QString s = string->text();
+  for (int i = 0; i + 1 < s.size(); ++i)
+    if (s[i] == u'\\') {
+      NSKelvoTextView::replaceExponents(string->document());
+      return;
+    }
 }
 
 }  // namespace
@@ -353,11 +732,9 @@ bool NSKelvoTextView::regenerateInPlace(object* obj) {
   const QString s = text_of_record(te);
   // Escapes turn into superscripts in the display string alone.
   if (s.contains(u'\\')) return false;
-  QTextDocument* stored = doc_of(te->stored_string);
-  QTextDocument* display = doc_of(te->display_string);
-  QTextCursor at(stored);
-  at.setPosition(1);
-  const QTextCharFormat format = at.charFormat();
+  KPTextString* stored = str(te->stored_string);
+  KPTextString* display = str(te->display_string);
+  const QTextCharFormat format = first_format(stored);
   replace_changed_run(stored, s, format);
   replace_changed_run(display, s, format);
   release(&te->previous_string);
@@ -385,7 +762,7 @@ void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
   // A kernel text that quotes nothing and has no escapes shows its stored
   // string as it is: its display string, kept in step with it, is not
   // built again at each drawing.
-  const bool current = rebuilt || editable_in_place(obj);
+  const bool current = rebuilt || editable_in_place(obj) || shows_stored_as_it_is(obj);
   if (create && !view) {
     view = createWithObject(obj);
   } else if (rebuilt && view) {
@@ -396,11 +773,11 @@ void NSKelvoTextView::refreshAllNeededDatas(object* obj, bool create) {
     view->replaceReferences();
   } else if (te->stored_string && (!te->display_string || (create && !current))) {
     release(&te->display_string);
-    te->display_string = copy_document(doc_of(te->stored_string));
+    te->display_string = copy_document(str(te->stored_string));
     if (view)
       view->replaceReferences();
     else
-      replaceExponents(doc_of(te->display_string));
+      replace_exponents(str(te->display_string));
   }
   if (create && view) view->computeFrame(true);
   --refresh_depth;
@@ -414,7 +791,7 @@ void NSKelvoTextView::setAttachedObject(object* obj, bool own) {
   if (own) te->text_view = this;
   regenrtfFromFileInfoStringTextIfNec(te);
   release(&te->display_string);
-  te->display_string = copy_document(doc_of(te->stored_string));
+  te->display_string = copy_document(str(te->stored_string));
   replaceReferences();
 }
 
@@ -424,16 +801,16 @@ int NSKelvoTextView::ListOfRangesAndObjects(std::vector<std::pair<int, int>>* ra
   if (nodes) nodes->clear();
   object* obj = attachedObject_;
   if (!obj || !obj->te || !obj->te->stored_string) return 0;
-  const std::vector<found_marker> markers = markers_in(plain_of(doc_of(obj->te->stored_string)));
+  const std::vector<found_marker> markers = markers_in(text_of(obj->te->stored_string));
   int shift = 0, count = 0;
   for (const found_marker& m : markers) {
     insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
     if (!node) continue;
     refreshAllNeededDatas(node->obj, false);
-    const QTextDocument* value = node->obj && node->obj->te ? doc_of(node->obj->te->display_string) : nullptr;
+    const void* value = node->obj && node->obj->te ? node->obj->te->display_string : nullptr;
     // The value's length and the shift count characters alike: escapes
     // are no longer in a display string.
-    const int value_length = value ? static_cast<int>(plain_of(value).size()) : m.length;
+    const int value_length = value ? static_cast<int>(text_of(value).size()) : m.length;
     if (ranges) ranges->emplace_back(m.at + shift, display ? value_length : m.length);
     if (nodes) nodes->push_back(node);
     shift += value_length - m.length;
@@ -449,7 +826,7 @@ int NSKelvoTextView::ListOfRangesAndObjects2(std::vector<std::pair<int, int>>* r
   object* obj = attachedObject_;
   if (!obj || !obj->te || !obj->te->stored_string) return 0;
   int count = 0;
-  for (const found_marker& m : markers_in(plain_of(doc_of(obj->te->stored_string)))) {
+  for (const found_marker& m : markers_in(text_of(obj->te->stored_string))) {
     insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
     if (!node) continue;
     if (ranges) ranges->emplace_back(m.at, m.length);
@@ -463,6 +840,25 @@ namespace {
 // The stroke width a run of text carries, as a property of its format.
 constexpr int kStrokeWidthProperty = QTextFormat::UserProperty + 9;
 constexpr double kPresentationStrokeWidth = 9.0;
+
+// A run's format with its glyphs outlined `width` percent of its size
+// (`default_size` where it has none), or given back their fill at 0.
+QTextCharFormat stroked(QTextCharFormat f, double width, double default_size) {
+  const QPen outline = f.textOutline();
+  const bool outlined = f.hasProperty(kStrokeWidthProperty) && f.doubleProperty(kStrokeWidthProperty) > 0;
+  // The glyphs' own colour: kept in the outline while they are hollow.
+  const QColor colour = outlined ? outline.color() : f.foreground().color();
+  if (width > 0) {
+    const double size = f.fontPointSize() > 0 ? f.fontPointSize() : default_size;
+    f.setTextOutline(QPen(colour, std::max(0.5, size * width / 100.0)));
+    f.setForeground(Qt::transparent);
+  } else {
+    f.setTextOutline(QPen(Qt::NoPen));
+    if (outlined) f.setForeground(colour);
+  }
+  f.setProperty(kStrokeWidthProperty, width);
+  return f;
+}
 }  // namespace
 
 void NSKelvoTextView::setStrokeWidth(QTextDocument* string, double width) {
@@ -473,20 +869,7 @@ void NSKelvoTextView::setStrokeWidth(QTextDocument* string, double width) {
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       if (!fragment.isValid()) continue;
-      QTextCharFormat f = fragment.charFormat();
-      const QPen outline = f.textOutline();
-      const bool outlined = f.hasProperty(kStrokeWidthProperty) && f.doubleProperty(kStrokeWidthProperty) > 0;
-      // The glyphs' own colour: kept in the outline while they are hollow.
-      const QColor colour = outlined ? outline.color() : f.foreground().color();
-      if (width > 0) {
-        const double size = f.fontPointSize() > 0 ? f.fontPointSize() : string->defaultFont().pointSizeF();
-        f.setTextOutline(QPen(colour, std::max(0.5, size * width / 100.0)));
-        f.setForeground(Qt::transparent);
-      } else {
-        f.setTextOutline(QPen(Qt::NoPen));
-        if (outlined) f.setForeground(colour);
-      }
-      f.setProperty(kStrokeWidthProperty, width);
+      const QTextCharFormat f = stroked(fragment.charFormat(), width, string->defaultFont().pointSizeF());
       QTextCursor c(string);
       c.setPosition(fragment.position());
       c.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
@@ -504,27 +887,35 @@ double NSKelvoTextView::strokeWidthAt(const QTextDocument* string, int position)
 }
 
 void NSKelvoTextView::setPresentationMode(TErec* te) {
-  if (te) setStrokeWidth(doc_of(te->display_string), kPresentationStrokeWidth);
+  KPTextString* display = te ? str(te->display_string) : nullptr;
+  if (!display) return;
+  if (display->plain()) {
+    display->setFormat(stroked(display->format(), kPresentationStrokeWidth, system_font().pointSizeF()));
+    display->setOutlined(true);
+  } else {
+    setStrokeWidth(display->document(), kPresentationStrokeWidth);
+  }
 }
 
 bool NSKelvoTextView::updateValuesInPlace(std::vector<insert_object*>* nodes, int* listed) {
   object* obj = attachedObject_;
   TErec* te = obj->te;
-  QTextDocument* display = doc_of(te->display_string);
+  KPTextString* string = str(te->display_string);
   // Only a display string this view built from the same stored string,
   // all of whose values went in as plain text.
-  if (!shown_.plain || !display || te->display_string != shown_.display || te->stored_string != shown_.stored ||
-      display->documentLayout()->paintDevice() != layout_device())
+  if (!shown_.plain || !string || string->plain() || te->display_string != shown_.display ||
+      te->stored_string != shown_.stored || string->document()->documentLayout()->paintDevice() != layout_device())
     return false;
+  QTextDocument* display = string->document();
   const int count = ListOfRangesAndObjects(nullptr, nodes, false);
   if (count != static_cast<int>(shown_.values.size()) || *nodes != shown_.nodes) return false;
   std::vector<QString> now(static_cast<size_t>(count));
   const QString was = display->toPlainText();
   for (int i = 0; i < count; ++i) {
     object* ref = (*nodes)[i]->obj;
-    const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+    const void* value = ref && ref->te ? ref->te->display_string : nullptr;
     if (!value || ref->te->text_kind == 2) return false;
-    now[i] = plain_of(value);
+    now[i] = text_of(value);
     if (now[i].isEmpty() || now[i].contains(u'\\') || was.mid(shown_.starts[i], shown_.values[i].size()) != shown_.values[i])
       return false;
   }
@@ -562,7 +953,7 @@ void NSKelvoTextView::replaceReferences() {
   int listed = 0;
   if (obj->inserted && !updateValuesInPlace(&nodes, &listed)) {
     release(&te->display_string);
-    te->display_string = copy_document(doc_of(te->stored_string));
+    te->display_string = copy_document(str(te->stored_string));
     listed = ListOfRangesAndObjects(&ranges, &nodes, false);
     QTextDocument* display = doc_of(te->display_string);
     QTextCursor group(display);
@@ -570,21 +961,21 @@ void NSKelvoTextView::replaceReferences() {
     shown_ = {};
     shown_.display = te->display_string;
     shown_.stored = te->stored_string;
-    shown_.plain = !plain_of(doc_of(te->stored_string)).contains(u'\\');
+    shown_.plain = !text_of(te->stored_string).contains(u'\\');
     for (int i = 0; i < listed; ++i) {
       object* ref = nodes[i]->obj;
-      const QTextDocument* value = ref && ref->te ? doc_of(ref->te->display_string) : nullptr;
+      void* value = ref && ref->te ? ref->te->display_string : nullptr;
       shown_.plain = shown_.plain && value && ref->te->text_kind != 2;
       if (!value) continue;
       QTextCursor c(display);
       c.setPosition(ranges[i].first);
       c.setPosition(ranges[i].first + ranges[i].second, QTextCursor::KeepAnchor);
       if (ref->te->text_kind == 2) {
-        c.insertFragment(QTextDocumentFragment(value));
+        c.insertFragment(QTextDocumentFragment(doc_of(value)));
       } else {
         QTextCursor first(display);
         first.setPosition(ranges[i].first + 1);
-        const QString text = plain_of(value);
+        const QString text = text_of(value);
         c.insertText(text, first.charFormat());
         shown_.plain = shown_.plain && !text.isEmpty() && !text.contains(u'\\');
         shown_.values.push_back(text);
@@ -594,12 +985,13 @@ void NSKelvoTextView::replaceReferences() {
     }
     group.endEditBlock();
   }
-  replaceExponents(doc_of(te->display_string));
+  replace_exponents(str(te->display_string));
   if (wide_lines_flag) setPresentationMode(te);
   updateTextViewContent();
 
-  QTextDocument* display = doc_of(te->display_string);
-  if (listed > 0 && display) {
+  KPTextString* shown_string = str(te->display_string);
+  if (listed > 0 && shown_string) {
+    QTextDocument* display = shown_string->document();
     // Where each value is displayed, relative to the text's position.
     std::vector<std::pair<int, int>> shown;
     ListOfRangesAndObjects(&shown, nullptr, true);
@@ -626,13 +1018,13 @@ void NSKelvoTextView::replaceReferences() {
   }
 
   // The frame follows the text when asked.
-  if (te->needs_regen != 0 && display && !display->isEmpty()) {
+  if (te->needs_regen != 0 && shown_string && !shown_string->empty()) {
     if (te->needs_regen == 2 && !(te->edit_flags & 1)) {
-      set_width(display, te->size.w > 0 ? te->size.w : -1);
-      te->size.h = std::max(kMinTextHeight, static_cast<int32_t>(std::ceil(display->documentLayout()->documentSize().height())));
+      const double height = size_at(shown_string, te->size.w > 0 ? te->size.w : -1).height();
+      te->size.h = std::max(kMinTextHeight, static_cast<int32_t>(std::ceil(height)));
       te->needs_regen = 0;
     } else {
-      const QSizeF s = natural_size(display);
+      const QSizeF s = natural_size(shown_string);
       te->size.w = static_cast<int32_t>(s.width() + 15);
       te->size.h = static_cast<int32_t>(s.height() + 5);
       te->frame_dirty = 0;
@@ -653,7 +1045,7 @@ KPTextFrame NSKelvoTextView::computeTheFrame(object* obj) {
   TErec* te = obj->te;
   const bool number = obj->otype && obj->otype->id == TYPE_NUMBER;
   int32_t min_w = number ? kMinNumberWidth : kMinTextWidth;
-  QTextDocument* display = doc_of(te->display_string);
+  KPTextString* display = str(te->display_string);
   if (display && te->text_kind == 1) {
     const double w = natural_size(display).width() + (number ? 23 : 0);
     min_w = std::max(min_w, static_cast<int32_t>(w));
@@ -676,15 +1068,24 @@ void NSKelvoTextView::computeFrame(bool store) {
 
 namespace {
 
-void* op_copy_string(void* string) { return unlaid(copy_document(doc_of(string))); }
-void op_release_string(void* string) { delete doc_of(string); }
+void* op_copy_string(void* string) { return unlaid(copy_document(str(string))); }
+void op_release_string(void* string) { delete str(string); }
 void op_release_view(void* view) { delete static_cast<NSKelvoTextView*>(view); }
 
 void op_rewrite_markers(void* string, const int32_t* edits, int32_t count) {
-  QTextDocument* doc = doc_of(string);
-  if (!doc || !edits) return;
-  const std::vector<found_marker> markers = markers_in(plain_of(doc));
+  if (!string || !edits) return;
+  const std::vector<found_marker> markers = markers_in(text_of(string));
   if (static_cast<int32_t>(markers.size()) != count) return;
+  if (str(string)->plain()) {
+    QString text = str(string)->text();
+    for (int32_t k = count - 1; k >= 0; --k)
+      if (edits[k] >= 0)
+        text.replace(markers[static_cast<size_t>(k)].at, markers[static_cast<size_t>(k)].length,
+                     edits[k] == 0 ? QString() : QString::fromLatin1(format_reference_marker(edits[k])));
+    str(string)->setText(text);
+    return;
+  }
+  QTextDocument* doc = doc_of(string);
   // From the end, so earlier positions stay valid; laid out once.
   QTextCursor group(doc);
   group.beginEditBlock();
@@ -709,11 +1110,10 @@ void op_refresh(object* obj, bool create) { NSKelvoTextView::refreshAllNeededDat
 void op_text_needs_regen(TErec* te) { NSKelvoTextView::textNeedsRegen(te); }
 
 void op_set_string_color(void* string, uint32_t color) {
-  QTextDocument* doc = doc_of(string);
-  if (!doc || doc->isEmpty()) return;
+  if (!string || str(string)->empty()) return;
   QTextCharFormat f;
   f.setForeground(QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFF)));
-  apply_to_all(doc, f);
+  apply_to_all(str(string), f);
 }
 
 void op_set_string_font(TErec* te) { NSKelvoTextView::setDefaultFont(te, true); }
@@ -738,14 +1138,60 @@ int32_t op_regenerate_text(object* obj) {
 
 void op_remove_reference(object* text, object* obj, uint16_t number) { text_view_remove_reference(text, obj, number); }
 
+// The width a text is laid out at: a rich text wraps in its frame.
+double layout_width(const TErec* te) { return te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1; }
+
+// A plain run to draw, at the width it is laid out at.
+struct PlainRun {
+  KPTextString* string;
+  double width;
+};
+
+// Draws a plain run as a document draws its lines. Lines without
+// decoration in a complete font, on a device of the layout's resolution,
+// are drawn by the painter's own text drawing, each at the place the
+// layout gave it: the same glyphs at the same places, without a layout
+// kept or made for the drawing.
+void paint_plain_run(void* painter, const void* run_handle, const KPRectF* clip) {
+  auto* p = static_cast<QPainter*>(painter);
+  const auto* run = static_cast<const PlainRun*>(run_handle);
+  KPTextString* string = run->string;
+  const KPTextString::Laid& laid = string->laidOut(run->width);
+  const RunStyle& style = string->style();
+  const QPaintDevice* device = p->device();
+  if (laid.separable && style.direct && device && device->logicalDpiX() == 72 && device->logicalDpiY() == 72) {
+    if (style.format.hasProperty(QTextFormat::ForegroundBrush)) p->setPen(style.format.foreground().color());
+    p->setFont(style.font);
+    const QString text = string->text();
+    const bool whole = laid.lines.size() == 1 && laid.lines[0].length == text.size();
+    for (const KPTextString::Line& line : laid.lines) {
+      // Lines wholly outside the clip are left out, as a layout leaves them.
+      if (clip && (line.y >= clip->y + clip->height || line.y + line.height <= clip->y)) continue;
+      if (line.length > 0)
+        p->drawText(QPointF(0, line.y + line.ascent), whole ? text : text.mid(line.start, line.length));
+    }
+    return;
+  }
+  QTextLayout layout;
+  string->layOut(layout, run->width);
+  layout.draw(p, QPointF(0, 0), {}, clip ? QRectF(clip->x, clip->y, clip->width, clip->height) : QRectF());
+}
+
 void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
   if (!dd || !dd->dc || !obj || !obj->te || !obj->te->display_string) return;
   TErec* te = obj->te;
-  QTextDocument* doc = doc_of(te->display_string);
-  set_width(doc, te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
+  KPTextString* string = str(te->display_string);
   const double ratio = dd->ratio > 0 ? dd->ratio : 1;
   const double x = (te->pos.x - dd->portRect.left) * ratio;
   const double y = (te->pos.y - dd->portRect.top) * ratio * (dd->orientation < 0 ? -1 : 1);
+  if (string->plain()) {
+    if (string->empty()) return;
+    const PlainRun run{string, layout_width(te)};
+    dd->dc->drawText(&paint_plain_run, &run, x, y, ratio, te->size.w, te->size.h, color);
+    return;
+  }
+  QTextDocument* doc = string->document();
+  set_width(doc, layout_width(te));
   dd->dc->drawTextDocument(doc, x, y, ratio, te->size.w, te->size.h, color);
 }
 
@@ -754,10 +1200,9 @@ bool op_text_extent(object* obj, int32_t* width, int32_t* height) {
   if (obj && obj->te && obj->te->regen_pending && editable_in_place(obj))
     NSKelvoTextView::refreshAllNeededDatas(obj, true);
   if (!obj || !obj->te || !obj->te->display_string) return false;
-  QTextDocument* doc = doc_of(obj->te->display_string);
-  if (doc->isEmpty()) return false;
-  set_width(doc, obj->te->text_kind == 2 && obj->te->size.w > 0 ? obj->te->size.w : -1);
-  const QSizeF s = doc->documentLayout()->documentSize();
+  KPTextString* string = str(obj->te->display_string);
+  if (string->empty()) return false;
+  const QSizeF s = size_at(string, layout_width(obj->te));
   if (width) *width = static_cast<int32_t>(std::ceil(s.width()));
   if (height) *height = static_cast<int32_t>(std::ceil(s.height()));
   return true;

@@ -6,8 +6,10 @@
 // reference is displayed. The kernel reaches it through the slots of
 // TextHandleOps, which install_kelvo_text_view fills.
 //
-// The strings are QTextDocuments behind the record's handles. The view
-// draws into the kernel's off-screen devices; it is no widget of its own.
+// The record's handles are strings of the view: a plain run (one text in
+// one format, laid out when it is measured or drawn) or a QTextDocument
+// for anything richer. The view draws into the kernel's off-screen
+// devices; it is no widget of its own.
 #pragma once
 
 #include <QString>
@@ -99,5 +101,11 @@ class NSKelvoTextView {
 // Fills the text slots of the kernel's text records with this view.
 void install_kelvo_text_view();
 
-// The document behind a string handle (null for null).
+// The document behind a string handle (null for null). A string kept as a
+// plain run becomes a document for good: ask only where one is needed.
 QTextDocument* kp_text_document(void* handle);
+// Whether the string is kept as a plain run, without a document.
+bool kp_text_string_is_plain(const void* handle);
+// A string handle that takes the document over. With `simplify`, a
+// document that is one plain run is kept as the run, and freed.
+void* kp_adopt_text_document(QTextDocument* document, bool simplify);

@@ -31,10 +31,19 @@ TEST(FormulaInputFilter, ImpliedProductCases) {
   EXPECT_TRUE(formula_input_filter("2x", 1, 'y'));
 }
 
+// The decimal separator `c`, the other of comma and point separating
+// thousands, whatever an earlier test left.
 struct SeparatorScope {
   char saved = decimal_separator;
-  explicit SeparatorScope(char c) { decimal_separator = c; }
-  ~SeparatorScope() { decimal_separator = saved; }
+  char saved_second = second_separator;
+  explicit SeparatorScope(char c) {
+    decimal_separator = c;
+    second_separator = c == ',' ? '.' : ',';
+  }
+  ~SeparatorScope() {
+    decimal_separator = saved;
+    second_separator = saved_second;
+  }
 };
 
 TEST(StepNumberInText, StepsTheDigitAtTheSelection) {

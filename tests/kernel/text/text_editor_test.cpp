@@ -406,7 +406,7 @@ TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
   object* value = number("2,5");
   object* t = text("Hello $1$", {value});
   open(t);
-  auto* shown = static_cast<QTextDocument*>(t->te->display_string);
+  auto* shown = kp_text_document(t->te->display_string);
   ASSERT_NE(shown, nullptr);
   EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
   EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 7), 9.0) << "the value shown too";
@@ -420,7 +420,7 @@ TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
   key(editor, Qt::Key_Exclam, QStringLiteral("!"));
   editor->textToObject(false);
   EXPECT_STREQ(t->te->text, "Hello! $1$");
-  auto* stored = static_cast<QTextDocument*>(t->te->stored_string);
+  auto* stored = kp_text_document(t->te->stored_string);
   ASSERT_NE(stored, nullptr);
   EXPECT_EQ(NSKelvoTextView::strokeWidthAt(stored, 0), 0.0);
   {
@@ -429,7 +429,7 @@ TEST_F(TextEditor, PresentationModeOutlinesTheShownTextButNotTheStoredOne) {
     EXPECT_EQ(c.charFormat().textOutline().style(), Qt::NoPen);
     EXPECT_EQ(c.charFormat().foreground().color().alpha(), 255);
   }
-  shown = static_cast<QTextDocument*>(t->te->display_string);
+  shown = kp_text_document(t->te->display_string);
   EXPECT_EQ(NSKelvoTextView::strokeWidthAt(shown, 0), 9.0);
 
   // Out of the mode a stroke width of 0 brings back the glyphs' colour.

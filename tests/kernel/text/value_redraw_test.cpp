@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kernel/model/engine_fixture.h"
+#include "kernel/text/drawn_text.h"
 #include "kernel/model/recompute.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
@@ -17,18 +18,8 @@
 
 namespace {
 
-class ValueRedraw : public EngineTest {
+class ValueRedraw : public TextViewTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    init_color_table();
-    install_kelvo_text_view();
-  }
-  void TearDown() override {
-    EngineTest::TearDown();
-    install_text_handle_ops(TextHandleOps{});
-  }
-
   // A framed, filled object at (10, 10), so that the frame's size shows,
   // its text in a colour and size of its own.
   static void place(object* o) {
@@ -47,19 +38,8 @@ class ValueRedraw : public EngineTest {
     bool operator==(const Picture&) const = default;
   };
   static Picture picture(object* o) {
-    DisplayDevice* dd = dd_create();
-    ensure_display_dc(dd);
-    dd_select_bitmap(dd, create_dib_record(dd, 260, 60));
-    dd->portRect = tagRECT{0, 0, 260, 60};
-    dd->ratio = 1;
-    dd->orientation = 1;
-    dd_draw_background(dd);
-    DrawKPTexte(dd, o);
-    Picture p{{}, o->te->size.w, o->te->size.h};
-    for (int y = 0; y < dd->bm->height; ++y)
-      for (int x = 0; x < dd->bm->width; ++x) p.pixels.push_back(dd->bm->pixels[y * dd->bm->pitch + x] & 0xFFFFFF);
-    destroy_display_device(dd);
-    return p;
+    std::vector<uint32_t> pixels = drawn_text_pixels(o, 260, 60, 1);
+    return Picture{std::move(pixels), o->te->size.w, o->te->size.h};
   }
 
   // The object's strings and view dropped: the next drawing builds them
@@ -75,21 +55,6 @@ class ValueRedraw : public EngineTest {
     o->te->regen_pending = 0;
   }
 
-  // Where the text itself lies (without its frame's fill).
-  static tagRECT text_extent(object* o) {
-    const int8_t opaque = o->settings.opaque;
-    o->settings.opaque = 0;
-    tagRECT r{};
-    get_text_range_rect(o, &r);
-    o->settings.opaque = opaque;
-    return r;
-  }
-
-  static int ink(const Picture& p) {
-    int n = 0;
-    for (uint32_t px : p.pixels) n += px != 0xFFFFFF;
-    return n;
-  }
 };
 
 TEST_F(ValueRedraw, ANumberWhoseTextChangesLooksAsIfBuiltWithIt) {
@@ -110,15 +75,15 @@ TEST_F(ValueRedraw, ANumberWhoseTextChangesLooksAsIfBuiltWithIt) {
     ASSERT_TRUE(set_text_record_text(n->te, c.was));
     mark_text_needs_regen(n);
     const Picture before = picture(n);
-    EXPECT_GT(ink(before), 0);
+    EXPECT_GT(ink_of(before.pixels), 0);
     ASSERT_TRUE(set_text_record_text(n->te, c.now));
     mark_text_needs_regen(n);
     // Its extent, asked before it is drawn, is already that of the new text.
-    const tagRECT extent = text_extent(n);
+    const tagRECT extent = drawn_text_extent(n);
     const Picture changed = picture(n);
     forget_strings(n);
     EXPECT_TRUE(changed == picture(n));
-    const tagRECT fresh = text_extent(n);
+    const tagRECT fresh = drawn_text_extent(n);
     EXPECT_EQ(extent.right, fresh.right);
     EXPECT_EQ(extent.bottom, fresh.bottom);
     // Drawn again with nothing changed, it stays the same.

@@ -1,0 +1,102 @@
+// Numbers, measures and texts of one plain run are measured and drawn
+// without a document. They must look exactly as the same strings drawn as
+// documents: every pixel, the frame and the extent, whatever the font,
+// size, face, colour, lines, frame, zoom or presentation mode.
+#include <QTextDocument>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kernel/model/engine_fixture.h"
+#include "kernel/text/drawn_text.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/display_device.h"
+#include "kernel/render/render_switches.h"
+#include "kernel/text/text_drawing.h"
+#include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "platform/ns_kelvo_text_view.h"
+
+namespace {
+
+class PlainTextDrawing : public TextViewTest {
+ protected:
+  struct Picture {
+    std::vector<uint32_t> pixels;
+    te_size frame;
+    tagRECT extent;
+    bool operator==(const Picture& o) const {
+      return pixels == o.pixels && frame.w == o.frame.w && frame.h == o.frame.h && extent.left == o.extent.left &&
+             extent.top == o.extent.top && extent.right == o.extent.right && extent.bottom == o.extent.bottom;
+    }
+  };
+  // The object drawn alone at a zoom, with its frame and where its text
+  // lies.
+  static Picture picture(object* o, double ratio) {
+    std::vector<uint32_t> pixels = drawn_text_pixels(o, 420, 200, ratio);
+    return Picture{std::move(pixels), o->te->size, drawn_text_extent(o)};
+  }
+};
+
+TEST_F(PlainTextDrawing, APlainRunLooksAsTheSameTextDrawnAsADocument) {
+  struct Case {
+    const char* name;
+    bool number;
+    const char* text;
+    const char* face;  // null: the default face
+    int32_t size;
+    uint16_t style;  // 1 bold, 2 italic, 4 underline
+    uint32_t color;
+    int32_t width;  // a text's frame: it wraps in it
+    double ratio;
+    bool outlined;
+  };
+  const Case cases[] = {
+      {"number", true, "12.25", nullptr, 12, 0, 0x000000, 0, 1, false},
+      {"number bold red zoomed", true, "-3.5 cm", "Times", 17, 1, 0xC00000, 0, 1.5, false},
+      {"number small italic", true, "0.001", "Courier", 9, 2, 0x0000C0, 0, 1, false},
+      {"number underlined", true, "42", nullptr, 14, 4, 0x008000, 0, 1, false},
+      {"number outlined", true, "7.5", nullptr, 20, 0, 0x800080, 0, 1, true},
+      {"text", false, "Text 4321", "Times", 14, 2, 0x0000FF, 200, 1, false},
+      {"text wrapped", false, "Hello world, this line wraps", nullptr, 12, 0, 0x000000, 60, 1, false},
+      {"text wrapped zoomed", false, "Hello world, this line wraps", "Helvetica", 11, 3, 0x205080, 70, 0.75, false},
+      {"text lines", false, "a\rbb\r\rccc", "Courier", 13, 0, 0x000000, 300, 1, false},
+      {"text lines outlined", false, "first\rsecond", nullptr, 16, 1, 0x006060, 300, 1.25, true},
+      {"text with a tab", false, "x\ty", nullptr, 12, 0, 0x000000, 300, 1, false},
+      {"text larger than its frame", false, "Wide text in a small frame", nullptr, 30, 1, 0x000000, 40, 1, false},
+      {"text underlined", false, "under it", "Times", 18, 4, 0xA05000, 300, 1, false},
+      {"empty text", false, "", nullptr, 12, 0, 0x000000, 100, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    wide_lines_flag = c.outlined ? 1 : 0;
+    object* o = make(c.number ? &classe_nombre : &classe_text, 0, {});
+    ASSERT_TRUE(o && o->te);
+    o->te->text_kind = c.number ? 1 : 2;
+    o->te->pos = te_point{12, 9};
+    o->te->format.font_id = c.face ? font_id_by_name_or_create(c.face, c.size) : 0;
+    o->te->format.size = c.size;
+    o->te->format.style = c.style;
+    o->te->format.color = c.color;
+    o->settings.Color = 0x0000FF;
+    if (!c.number) o->te->size = te_size{c.width, 100};
+    ASSERT_TRUE(set_text_record_text(o->te, c.text));
+    mark_text_needs_regen(o);
+    const Picture plain = picture(o, c.ratio);
+    ASSERT_TRUE(kp_text_string_is_plain(o->te->display_string)) << "the run is drawn without a document";
+    if (c.text[0]) EXPECT_GT(ink_of(plain.pixels), 40);
+
+    // The same strings as documents: the display string is built from a
+    // stored document, and stays a document.
+    ASSERT_NE(kp_text_document(o->te->stored_string), nullptr);
+    ASSERT_NE(kp_text_document(o->te->display_string), nullptr);
+    const Picture document = picture(o, c.ratio);
+    ASSERT_FALSE(kp_text_string_is_plain(o->te->display_string));
+    EXPECT_TRUE(plain == document) << "frame " << plain.frame.w << "x" << plain.frame.h << " / " << document.frame.w
+                                   << "x" << document.frame.h << ", extent right " << plain.extent.right << " / "
+                                   << document.extent.right << ", bottom " << plain.extent.bottom << " / "
+                                   << document.extent.bottom;
+  }
+}
+
+}  // namespace
