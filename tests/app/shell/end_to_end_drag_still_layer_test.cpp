@@ -2,7 +2,8 @@
 // later objects that do not move cross what moves (a segment over the
 // dragged side, a circle, a filled triangle). During the drag the window
 // shows them from the still layer, over the moving objects; the picture
-// must be the one the figure gives drawn whole at the same place.
+// must be the one the figure gives drawn whole at the same place, points
+// above lines and fills as ever.
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -71,6 +72,50 @@ TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedUnderLaterObjectsShowsTheWh
   // fill lies over it: both show in the picture of the drag.
   EXPECT_GT(inkNear(during, QPoint(194, 137)), 0);
   EXPECT_EQ(during.pixelColor(262, 118), whole.pixelColor(262, 118));
+}
+
+// Points are drawn above every line and fill: the first point dragged onto
+// a later segment, inside a later filled triangle, shows on top of both
+// while it moves, as it does once released.
+TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedOntoLaterObjectsStaysAboveThem) {
+  view_ = openView();
+  ASSERT_NE(view_, nullptr);
+  object* side = segment(view_, QPoint(100, 100), QPoint(300, 100));
+  ASSERT_NE(side, nullptr);
+  object* dragged = side->parents[0];
+  tool(&classe_segment, {QPoint(150, 180), QPoint(310, 180)});
+  tool(&classe_triangle, {QPoint(180, 140), QPoint(280, 140), QPoint(230, 240)});
+  const auto triangles = objectsOf(view_->info(), &classe_triangle);
+  ASSERT_EQ(triangles.size(), 1u);
+  triangles[0]->settings.FillColor = 0x40C0F0;
+  pickFromPalette(kPointerTool);
+  shown(view_);
+
+  const QPoint from(100, 100), to(230, 180);
+  pressAndMove(view_, from, to);
+  EXPECT_TRUE(still_layer_built());
+  const QImage during = view_->viewImage();
+  QTest::mouseRelease(view_, Qt::LeftButton, {}, to, 10);
+  spin(20);
+  ASSERT_NE(dragged->valeurs[0].h, 100) << "the point did not move";
+  const QImage whole = shown(view_);
+  ASSERT_EQ(during.size(), whole.size());
+
+  int differ = 0, largest = 0;
+  QPoint worst;
+  for (int y = 0; y < whole.height(); ++y)
+    for (int x = 0; x < whole.width(); ++x) {
+      const QRgb a = during.pixel(x, y), b = whole.pixel(x, y);
+      const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+      if (d == 0) continue;
+      ++differ;
+      if (d > largest) {
+        largest = d;
+        worst = QPoint(x, y);
+      }
+    }
+  EXPECT_LE(largest, 2) << differ << " pixels differ, the most at " << worst.x() << ", " << worst.y();
 }
 
 }  // namespace
