@@ -35,9 +35,9 @@ namespace {
 bool drawn_in_pass(const object* o, int pass) {
   const bool plain_point = is_point(o) && !o->bitmap;
   switch (pass) {
-    case 0:
+    case kPassTranslucent:
       return !o->settings.opaque && !plain_point;
-    case 1:
+    case kPassOpaque:
       return o->settings.opaque && !plain_point;
     default:
       return plain_point;
@@ -46,27 +46,30 @@ bool drawn_in_pass(const object* o, int pass) {
 
 }  // namespace
 
-void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from, bool still_only) {
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig || fig->nbobj == 0) return;
-  for (int pass = 0; pass < 3; ++pass) {
-    begin_layer_walk();
-    for (object* o = from; o; o = o->next) {
-      if (!figure_object_is_drawable(o, layer)) continue;
-      if (still_only && (o->state & OBJ_MOVING)) continue;
-      if (drawn_in_pass(o, pass)) draw_figure_object(dd, o);
-    }
+void draw_figure_pass(DisplayDevice* dd, uint8_t layer, object* from, int pass, bool still_only) {
+  begin_layer_walk();
+  for (object* o = from; o; o = o->next) {
+    if (!figure_object_is_drawable(o, layer)) continue;
+    if (still_only && (o->state & OBJ_MOVING)) continue;
+    if (drawn_in_pass(o, pass)) draw_figure_object(dd, o);
   }
 }
 
-void draw_moving_objects(DisplayDevice* dd, const std::vector<object*>& moving) {
+void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from, bool still_only) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig || moving.empty()) return;
-  for (int pass = 0; pass < 3; ++pass) {
-    begin_layer_walk();
-    for (object* o : moving)
-      if (figure_object_is_drawable(o, kLayerMoving) && drawn_in_pass(o, pass)) draw_figure_object(dd, o);
-  }
+  if (!fig || fig->nbobj == 0) return;
+  for (int pass = 0; pass < kPassCount; ++pass) draw_figure_pass(dd, layer, from, pass, still_only);
+}
+
+void draw_moving_pass(DisplayDevice* dd, const std::vector<object*>& moving, int pass) {
+  if (!KPGeoDocument::currentInfo()) return;
+  begin_layer_walk();
+  for (object* o : moving)
+    if (figure_object_is_drawable(o, kLayerMoving) && drawn_in_pass(o, pass)) draw_figure_object(dd, o);
+}
+
+void draw_moving_objects(DisplayDevice* dd, const std::vector<object*>& moving) {
+  for (int pass = 0; pass < kPassCount; ++pass) draw_moving_pass(dd, moving, pass);
 }
 
 void redraw_figure(uint8_t draw_objects) {

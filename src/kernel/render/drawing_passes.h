@@ -16,16 +16,29 @@ struct object;
 // flick and the calculator screens shown as backgrounds follow it.
 extern double screen_pixels_per_cm;
 
+// The passes, in the order they are drawn: what is drawn in a later pass
+// lies above what an earlier one drew, whatever their order in the list.
+enum : int {
+  kPassTranslucent = 0,  // objects that are not opaque, plain points aside
+  kPassOpaque = 1,       // opaque objects, plain points aside
+  kPassPoints = 2,       // plain points, with their labels
+  kPassCount = 3
+};
+
 // Draws the objects of the layer (kLayer* of draw_object.h) in three passes.
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer);
 // The same from `from` to the end of the list, when no object before `from`
 // is moving: a drag draws its moving layer without walking the static part.
 // With still_only, only the objects the drag does not move.
 void draw_figure_objects_from(DisplayDevice* dd, uint8_t layer, object* from, bool still_only = false);
+// One pass of the same walk.
+void draw_figure_pass(DisplayDevice* dd, uint8_t layer, object* from, int pass, bool still_only = false);
 // The moving objects of a drag, in list order, in the same three passes on
 // the moving layer: what the moving layer shows when the still objects
 // above them are kept in the still layer.
 void draw_moving_objects(DisplayDevice* dd, const std::vector<object*>& moving);
+// One pass of the same.
+void draw_moving_pass(DisplayDevice* dd, const std::vector<object*>& moving, int pass);
 // Full redraw into static_display (objects only when draw_objects is
 // non-zero), then the copy into moving_display.
 void redraw_figure(uint8_t draw_objects);

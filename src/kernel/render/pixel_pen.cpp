@@ -246,8 +246,10 @@ void flush_moving_display(int) {
   DisplayDevice* view = display_device_hooks.window_device();
   DisplayDevice* moving = display_device_hooks.window_moving_device();
   if (!view || !moving) return;
+  // The still layer of a drag goes over the moving layer before it is shown
+  // (the moving layer takes the static one again right after).
+  compose_still_layer(moving);
   dd_copy_bitmap(view, moving, 0);
-  compose_still_layer(view);
   DisplayDevice* stat = display_device_hooks.window_static_device ? display_device_hooks.window_static_device()
                                                                   : nullptr;
   if (stat) dd_copy_bitmap(moving, stat, 0);

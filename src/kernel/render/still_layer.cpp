@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "kernel/model/figure.h"
@@ -81,26 +82,39 @@ LayerKey key_for(const kelvo_win_info* fig, const object* from) {
   return k;
 }
 
+// A run of pixels of one row that a pass of still objects touched: whole
+// (the picture over black is copied) or letting something through
+// (blended). `at` indexes the run's first pixel in the pass's pictures.
 struct Run {
   int32_t y;
   int32_t x;
   int32_t end;
   bool cover;
+  uint32_t at;
+};
+
+// One pass of the still objects: its runs and, run after run, the pixels
+// of the pass drawn over white and over black. Empty when no still object
+// of the pass lies above the moving ones.
+struct StillPass {
+  std::vector<Run> runs;
+  std::vector<uint32_t> over_white;
+  std::vector<uint32_t> over_black;
 };
 
 struct StillLayer {
   bool built = false;
   LayerKey key;
-  // The still objects drawn over white and over black; null when no still
-  // object lies above the moving ones.
-  DisplayDevice* over_white = nullptr;
-  DisplayDevice* over_black = nullptr;
-  // The runs of pixels that still objects touched, row by row: those they
-  // cover whole (the picture over black is copied) and those they let
-  // something through (blended). Untouched pixels are in no run.
-  std::vector<Run> runs;
+  StillPass passes[kPassCount];
 };
 StillLayer g_layer;
+
+// The moving objects whose later passes the step left to the view.
+const std::vector<object*>* g_deferred = nullptr;
+
+void fill_pixels(const Pixels& px, uint32_t fill) {
+  for (int y = 0; y < px.height; ++y) std::fill_n(px.data + static_cast<size_t>(y) * px.pitch, px.width, fill);
+}
 
 // A device shaped like `like` (place, zoom, port, drawing route) drawing
 // into pixels of its own, every pixel set to `fill`.
@@ -128,7 +142,7 @@ DisplayDevice* layer_device_like(const DisplayDevice* like, uint32_t fill) {
   dd->dc->selectObject(KPGrafPort::getStockObject(5));
   dd->dc->setROP2(13);
   dd->dc->setPolyFillMode(2);
-  for (int y = 0; y < px.height; ++y) std::fill_n(px.data + static_cast<size_t>(y) * px.pitch, px.width, fill);
+  fill_pixels(px, fill);
   return dd;
 }
 
@@ -147,9 +161,10 @@ bool untouched(uint32_t w, uint32_t b) { return w == kWhite && b == kBlack; }
 // takes the picture over black.
 bool covers(uint32_t w, uint32_t b) { return w == b; }
 
-void find_runs() {
-  const Pixels w = pixels_of(g_layer.over_white), b = pixels_of(g_layer.over_black);
-  g_layer.runs.clear();
+// Keeps the pixels the pass drew over white and over black, as runs.
+void take_pass(StillPass& pass, const DisplayDevice* white, const DisplayDevice* black) {
+  const Pixels w = pixels_of(white), b = pixels_of(black);
+  pass = StillPass{};
   for (int y = 0; y < w.height; ++y) {
     const uint32_t* wr = w.data + static_cast<size_t>(y) * w.pitch;
     const uint32_t* br = b.data + static_cast<size_t>(y) * b.pitch;
@@ -161,7 +176,9 @@ void find_runs() {
       const bool cover = covers(wr[x], br[x]);
       const int start = x;
       while (x < w.width && !untouched(wr[x], br[x]) && covers(wr[x], br[x]) == cover) ++x;
-      g_layer.runs.push_back({y, start, x, cover});
+      pass.runs.push_back({y, start, x, cover, static_cast<uint32_t>(pass.over_black.size())});
+      pass.over_white.insert(pass.over_white.end(), wr + start, wr + x);
+      pass.over_black.insert(pass.over_black.end(), br + start, br + x);
     }
   }
 }
@@ -175,50 +192,15 @@ inline uint32_t channel(uint32_t under, uint32_t w, uint32_t b) {
   return v > 255 ? 255 : v;
 }
 
-}  // namespace
-
-bool still_layer_built() { return g_layer.built; }
-
-bool still_layer_current(const kelvo_win_info* fig, const object* from) {
-  return g_layer.built && fig && moving_display && g_layer.key == key_for(fig, from);
-}
-
-void drop_still_layer() {
-  destroy_display_device(g_layer.over_white);
-  destroy_display_device(g_layer.over_black);
-  g_layer = StillLayer{};
-}
-
-bool build_still_layer(kelvo_win_info* fig, object* from) {
-  drop_still_layer();
-  if (!fig || !from || !moving_display || !pixels_of(moving_display).data) return false;
-  if (has_still_objects(from)) {
-    g_layer.over_white = layer_device_like(moving_display, kWhite);
-    g_layer.over_black = layer_device_like(moving_display, kBlack);
-    if (!g_layer.over_white || !g_layer.over_black) {
-      drop_still_layer();
-      return false;
-    }
-    for (DisplayDevice* dd : {g_layer.over_white, g_layer.over_black})
-      draw_figure_objects_from(dd, kLayerMoving, from, true);
-    find_runs();
-  }
-  g_layer.key = key_for(fig, from);
-  g_layer.built = true;
-  return true;
-}
-
-void compose_still_layer(DisplayDevice* target) {
-  if (!g_layer.built || !g_layer.over_white) return;
-  const Pixels t = pixels_of(target), w = pixels_of(g_layer.over_white), b = pixels_of(g_layer.over_black);
-  if (!t.data || !w.data || !b.data) return;
-  for (const Run& run : g_layer.runs) {
+// Lays one pass of the still objects over the target's pixels.
+void compose_pass(const Pixels& t, const StillPass& pass) {
+  for (const Run& run : pass.runs) {
     if (run.y >= t.height) break;
     const int end = std::min(run.end, t.width);
     if (run.x >= end) continue;
     uint32_t* tr = t.data + static_cast<size_t>(run.y) * t.pitch;
-    const uint32_t* wr = w.data + static_cast<size_t>(run.y) * w.pitch;
-    const uint32_t* br = b.data + static_cast<size_t>(run.y) * b.pitch;
+    const uint32_t* wr = pass.over_white.data() + run.at - run.x;
+    const uint32_t* br = pass.over_black.data() + run.at - run.x;
     if (run.cover) {
       std::memcpy(tr + run.x, br + run.x, static_cast<size_t>(end - run.x) * sizeof(uint32_t));
       continue;
@@ -230,5 +212,60 @@ void compose_still_layer(DisplayDevice* target) {
         out |= channel((d >> shift) & 0xFF, (wp >> shift) & 0xFF, (bp >> shift) & 0xFF) << shift;
       tr[x] = out;
     }
+  }
+}
+
+}  // namespace
+
+bool still_layer_built() { return g_layer.built; }
+
+bool still_layer_current(const kelvo_win_info* fig, const object* from) {
+  return g_layer.built && fig && moving_display && g_layer.key == key_for(fig, from);
+}
+
+void drop_still_layer() { g_layer = StillLayer{}; }
+
+bool build_still_layer(kelvo_win_info* fig, object* from) {
+  drop_still_layer();
+  if (!fig || !from || !moving_display || !pixels_of(moving_display).data) return false;
+  if (has_still_objects(from)) {
+    DisplayDevice* white = layer_device_like(moving_display, kWhite);
+    DisplayDevice* black = layer_device_like(moving_display, kBlack);
+    const bool made = white && black;
+    for (int pass = 0; made && pass < kPassCount; ++pass) {
+      if (pass > 0) {
+        fill_pixels(pixels_of(white), kWhite);
+        fill_pixels(pixels_of(black), kBlack);
+      }
+      for (DisplayDevice* dd : {white, black}) draw_figure_pass(dd, kLayerMoving, from, pass, true);
+      take_pass(g_layer.passes[pass], white, black);
+    }
+    destroy_display_device(white);
+    destroy_display_device(black);
+    if (!made) {
+      drop_still_layer();
+      return false;
+    }
+  }
+  g_layer.key = key_for(fig, from);
+  g_layer.built = true;
+  return true;
+}
+
+void defer_moving_passes(const std::vector<object*>* moving) { g_deferred = moving; }
+
+void draw_deferred_moving_passes(DisplayDevice* dd) {
+  const std::vector<object*>* moving = std::exchange(g_deferred, nullptr);
+  if (moving && dd)
+    for (int pass = kPassTranslucent + 1; pass < kPassCount; ++pass) draw_moving_pass(dd, *moving, pass);
+}
+
+void compose_still_layer(DisplayDevice* target) {
+  const std::vector<object*>* moving = std::exchange(g_deferred, nullptr);
+  for (int pass = 0; pass < kPassCount; ++pass) {
+    if (moving && pass > kPassTranslucent) draw_moving_pass(target, *moving, pass);
+    if (!g_layer.built || g_layer.passes[pass].runs.empty()) continue;
+    const Pixels t = pixels_of(target);
+    if (t.data) compose_pass(t, g_layer.passes[pass]);
   }
 }

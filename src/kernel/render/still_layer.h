@@ -4,11 +4,20 @@
 // moving objects on the moving layer; the view shows the still layer over
 // them when the moving layer is put on screen.
 //
-// The layer is drawn twice, over white and over black. Every way the kernel
+// The figure is drawn in passes (drawing_passes.h): a plain point lies
+// above every line and fill, whatever their order in the list. So the
+// layer keeps each pass of the still objects apart, and a step draws only
+// the first pass of the moving objects and leaves the others to the view,
+// which draws them between the still passes: the moving layer's first
+// pass, the still one, the moving second pass, the still one, and so on,
+// as a drawing of the whole figure orders them.
+//
+// Each pass is drawn twice, over white and over black. Every way the kernel
 // draws (copy, blending of anti-aliased edges, the multiplying fills) turns
 // what lies beneath into a*beneath + b per colour channel, so the two
 // pictures give a and b for each pixel, and the still objects can be laid
-// over any moving picture as if they had been drawn on it.
+// over any moving picture as if they had been drawn on it. Only the pixels
+// a pass touched are kept.
 //
 // The layer is dropped whenever what it shows may change: the figure is
 // drawn again (redraw_figure, which every change to a still object, a
@@ -18,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct DisplayDevice;
 struct kelvo_win_info;
@@ -33,6 +43,14 @@ bool build_still_layer(kelvo_win_info* fig, object* from);
 void drop_still_layer();
 // Whether a layer is built (and must be laid over the moving layer shown).
 bool still_layer_built();
+// A step that drew the first pass of `moving` leaves the later passes to
+// compose_still_layer, which draws them between the still passes, or, when
+// no view shows the step, to draw_deferred_moving_passes. `moving` must
+// live until one of them has run.
+void defer_moving_passes(const std::vector<object*>* moving);
+// Draws the passes left by the step on `dd`, in order, and forgets them.
+void draw_deferred_moving_passes(DisplayDevice* dd);
 // Lays the still layer over the target's pixels, which hold the moving
-// layer (same size as the moving device). Nothing when no layer is built.
+// layer (same size as the moving device), pass by pass, drawing the passes
+// the step left between them. Only those passes when no layer is built.
 void compose_still_layer(DisplayDevice* target);

@@ -259,21 +259,31 @@ void gather_drag_walk(kelvo_win_info* fig) {
 
 // A step draws only the moving objects; the still ones that lie above them
 // were drawn once into the still layer, which the view lays over the moving
-// layer when it shows it.
+// layer when it shows it. The step draws the first pass of the moving
+// objects and leaves the others to the view, which draws each of them over
+// the still passes before it, as a drawing of the whole figure does: a
+// moving point lies above a still line made after it.
 void draw_moving_layer(int flush_code) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  bool deferred = false;
   if (drag_walk.ready(fig)) {
     if (object* from = drag_walk.layer_start) {
-      if (still_layer_current(fig, from) || build_still_layer(fig, from))
-        draw_moving_objects(moving_display, drag_walk.moving);
-      else
+      if (still_layer_current(fig, from) || build_still_layer(fig, from)) {
+        draw_moving_pass(moving_display, drag_walk.moving, kPassTranslucent);
+        defer_moving_passes(&drag_walk.moving);
+        deferred = true;
+        figure_changed = 1;
+      } else {
         draw_figure_objects_from(moving_display, kLayerMoving, from);
+      }
     }
   } else {
     drop_still_layer();
     draw_figure_objects(moving_display, kLayerMoving);
   }
   flush_moving_display(flush_code);
+  // No view showed the step: the moving layer takes the passes left.
+  if (deferred) draw_deferred_moving_passes(moving_display);
 }
 
 }  // namespace

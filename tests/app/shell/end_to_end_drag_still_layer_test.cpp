@@ -2,7 +2,8 @@
 // later objects that do not move cross what moves (a segment over the
 // dragged side, a circle, a filled triangle). During the drag the window
 // shows them from the still layer, over the moving objects; the picture
-// must be the one the figure gives drawn whole at the same place.
+// must be the one the figure gives drawn whole at the same place, points
+// above lines and fills as ever.
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -24,53 +25,98 @@ class EndToEndDragStillLayer : public FigureTest {
     for (QPoint p : clicks) click(view_, p);
   }
 
+  // The first point of a segment from (100, 100) to (300, 100), made
+  // first in a new view.
+  object* firstPoint() {
+    view_ = openView();
+    if (!view_) return nullptr;
+    object* side = segment(view_, QPoint(100, 100), QPoint(300, 100));
+    return side ? side->parents[0] : nullptr;
+  }
+
+  // The figure's one triangle, filled light blue.
+  static void fillTriangle() {
+    const auto triangles = objectsOf(view_->info(), &classe_triangle);
+    ASSERT_EQ(triangles.size(), 1u);
+    triangles[0]->settings.FillColor = 0x40C0F0;
+  }
+
+  struct Pictures {
+    QImage start;   // before the press
+    QImage during;  // the drag held at its end
+    QImage whole;   // the figure drawn whole after the release
+  };
+
+  // Drags `dragged` with the pointer from `from` to `to`, held there while
+  // the window's picture is taken, then released.
+  static Pictures dragThrough(object* dragged, QPoint from, QPoint to) {
+    Pictures p;
+    pickFromPalette(kPointerTool);
+    p.start = shown(view_);
+    pressAndMove(view_, from, to);
+    EXPECT_TRUE(still_layer_built()) << "the drag draws every later object at each step";
+    p.during = view_->viewImage();
+    QTest::mouseRelease(view_, Qt::LeftButton, {}, to, 10);
+    spin(20);
+    EXPECT_NE(dragged->valeurs[0].h, from.x()) << "the point did not move";
+    EXPECT_FALSE(still_layer_built());
+    p.whole = shown(view_);
+    return p;
+  }
+
+  // Anti-aliased edges laid over the moving objects may land a unit or two
+  // from where drawing them over those objects puts them.
+  static void expectSamePicture(const Pictures& p) {
+    ASSERT_EQ(p.during.size(), p.whole.size());
+    int differ = 0, largest = 0;
+    QPoint worst;
+    for (int y = 0; y < p.whole.height(); ++y)
+      for (int x = 0; x < p.whole.width(); ++x) {
+        const QRgb a = p.during.pixel(x, y), b = p.whole.pixel(x, y);
+        const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))});
+        if (d == 0) continue;
+        ++differ;
+        if (d > largest) {
+          largest = d;
+          worst = QPoint(x, y);
+        }
+      }
+    EXPECT_LE(largest, 2) << differ << " pixels differ, the most at " << worst.x() << ", " << worst.y();
+  }
+
   static KPFigureView* view_;
 };
 KPFigureView* EndToEndDragStillLayer::view_ = nullptr;
 
 TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedUnderLaterObjectsShowsTheWholeFigure) {
-  view_ = openView();
-  ASSERT_NE(view_, nullptr);
-  object* side = segment(view_, QPoint(100, 100), QPoint(300, 100));
-  ASSERT_NE(side, nullptr);
-  object* dragged = side->parents[0];
+  object* dragged = firstPoint();
+  ASSERT_NE(dragged, nullptr);
   tool(&classe_segment, {QPoint(150, 40), QPoint(250, 260)});
   tool(&classe_cercle, {QPoint(200, 220), QPoint(260, 220)});
   tool(&classe_triangle, {QPoint(230, 60), QPoint(290, 60), QPoint(260, 170)});
-  const auto triangles = objectsOf(view_->info(), &classe_triangle);
-  ASSERT_EQ(triangles.size(), 1u);
-  triangles[0]->settings.FillColor = 0x40C0F0;
-  pickFromPalette(kPointerTool);
-  const QImage start = shown(view_);
+  fillTriangle();
 
-  const QPoint from(100, 100), to(140, 160);
-  pressAndMove(view_, from, to);
-  EXPECT_TRUE(still_layer_built()) << "the drag draws every later object at each step";
-  const QImage during = view_->viewImage();
-  QTest::mouseRelease(view_, Qt::LeftButton, {}, to, 10);
-  spin(20);
-  ASSERT_NE(dragged->valeurs[0].h, 100) << "the point did not move";
-  EXPECT_FALSE(still_layer_built());
-  const QImage whole = shown(view_);
-  ASSERT_EQ(during.size(), whole.size());
-  EXPECT_TRUE(during != start) << "the window did not show the drag";
-
-  // Anti-aliased edges laid over the moving objects may land a unit or two
-  // from where drawing them over those objects puts them.
-  int differ = 0, largest = 0;
-  for (int y = 0; y < whole.height(); ++y)
-    for (int x = 0; x < whole.width(); ++x) {
-      const QRgb a = during.pixel(x, y), b = whole.pixel(x, y);
-      if (a == b) continue;
-      ++differ;
-      largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                          std::abs(qBlue(a) - qBlue(b))});
-    }
-  EXPECT_LE(largest, 2) << differ << " pixels differ";
+  const Pictures p = dragThrough(dragged, QPoint(100, 100), QPoint(140, 160));
+  EXPECT_TRUE(p.during != p.start) << "the window did not show the drag";
+  expectSamePicture(p);
   // The later segment crosses the dragged side above it, and the triangle's
   // fill lies over it: both show in the picture of the drag.
-  EXPECT_GT(inkNear(during, QPoint(194, 137)), 0);
-  EXPECT_EQ(during.pixelColor(262, 118), whole.pixelColor(262, 118));
+  EXPECT_GT(inkNear(p.during, QPoint(194, 137)), 0);
+  EXPECT_EQ(p.during.pixelColor(262, 118), p.whole.pixelColor(262, 118));
+}
+
+// Points are drawn above every line and fill: the first point dragged onto
+// a later segment, inside a later filled triangle, shows on top of both
+// while it moves, as it does once released.
+TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedOntoLaterObjectsStaysAboveThem) {
+  object* dragged = firstPoint();
+  ASSERT_NE(dragged, nullptr);
+  tool(&classe_segment, {QPoint(150, 180), QPoint(310, 180)});
+  tool(&classe_triangle, {QPoint(180, 140), QPoint(280, 140), QPoint(230, 240)});
+  fillTriangle();
+
+  expectSamePicture(dragThrough(dragged, QPoint(100, 100), QPoint(230, 180)));
 }
 
 }  // namespace

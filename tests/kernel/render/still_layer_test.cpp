@@ -241,6 +241,37 @@ TEST_P(StillLayerTest, AStillObjectChangedDuringTheDragShowsAtTheNextStep) {
   }
 }
 
+// Points lie above every line and fill, whatever their order in the list,
+// and a later point above an earlier one; opaque objects above those that
+// are not. The still objects here are made after the moving ones, so the
+// still layer holds them, and the view must order them as a drawing of the
+// whole figure does.
+TEST_P(StillLayerTest, TheViewKeepsTheOrderOfThePassesBetweenMovingAndStillObjects) {
+  object* opaque = make(classe_triangle, 0, {a_, point(330, 200), point(330, 280)});
+  opaque->settings.FillColor = 0xF0C040;
+  opaque->settings.opaque = 1;
+  object* fill = make(classe_triangle, 0, {point(80, 170), point(170, 170), point(120, 250)});
+  fill->settings.FillColor = 0x40C0F0;
+  make(classe_segment, 0, {point(20, 200), point(180, 200)});
+  make(classe_segment, 0, {point(250, 230), point(390, 230)});
+  point(200, 160)->settings.Color = 0xE02020;
+
+  const struct {
+    const char* where;
+    int32_t x, y;
+  } steps[] = {
+      {"the moving point on a later segment, inside a later fill", 120, 200},
+      {"the moving point under a later point", 200, 160},
+      {"the moving point in the open, its opaque triangle over a later segment", 100, 120},
+  };
+  ASSERT_EQ(step(kEventMouseDown, 60, 60), 1);
+  for (const auto& s : steps) {
+    ASSERT_EQ(step(kEventDragStep, s.x, s.y), 1);
+    ASSERT_TRUE(still_layer_built());
+    expect_view_is_full_redraw(s.where);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Routes, StillLayerTest, ::testing::Values(Route::kPixels, Route::kSurface),
                          [](const ::testing::TestParamInfo<Route>& info) {
                            return std::string(info.param == Route::kPixels ? "Pixels" : "Surface");
