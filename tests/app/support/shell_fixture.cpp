@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "app/lang/kernel_string_fill.h"
+#include "app/lang/language_starter.h"
 #include "app/lang/resource_folders.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
@@ -40,11 +41,17 @@ int& ShellTest::closePrompts() {
 }
 
 void ShellTest::SetUpTestSuite() {
-  if (g_app) return;
-  g_user_dir = new QTemporaryDir;
+  // The application's language is in force unless a test of the language
+  // machinery took it down since.
+  if (g_app && NSKelvoLanguageStarter::sharedStarter()) return;
+  if (!g_user_dir) g_user_dir = new QTemporaryDir;
   kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
                                                 g_user_dir->filePath("user"));
   kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
+  if (g_app) {
+    ASSERT_TRUE(g_app->startLanguage());
+    return;
+  }
   g_app = new DUVirIdazididovi;
   ASSERT_TRUE(g_app->init());
   KPDocument::installKernelHooks();
