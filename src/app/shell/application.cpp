@@ -109,6 +109,8 @@ DUVirIdazididovi::DUVirIdazididovi() = default;
 
 DUVirIdazididovi::~DUVirIdazididovi() {
   delete splasher_;
+  // The language's notifications name this object: they go with it.
+  if (g_running == this) kelvo::lang::free_language();
   if (g_running == this) g_running = nullptr;
   if (application_window == kp_hwnd(this)) application_window = nullptr;
 }

@@ -15,6 +15,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/kp_show_view.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/prefs/default_attrs.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
 
@@ -60,6 +61,9 @@ void ShellTest::SetUpTestSuite() {
 
 void ShellTest::SetUp() {
   SetUpTestSuite();
+  // The default attributes of the preferences, which the import of a
+  // calculator figure changes for the rest of the run on purpose.
+  init_default_attrs(nullptr);
   messages().clear();
   closeAnswer() = QMessageBox::Discard;
   closePrompts() = 0;
