@@ -9,12 +9,14 @@
 
 #include "app/document/kp_document.h"
 #include "app/view/kp_figure_view.h"
+#include "app/lang/language_parser.h"
 #include "app/lang/language_starter.h"
 #include "app/lang/mac_roman_text.h"
 #include "app/lang/resource_string.h"
 #include "kernel/model/figure.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/tools/tool_state.h"
 
 namespace kelvo::lang {
 namespace {
@@ -60,24 +62,37 @@ void read_menu_file(LanguageFollowUpHooks& h) {
   h.read_menus_image(image, i);
 }
 
+// The hooks of start-up: messages and the language preference only.
+LanguageFollowUpHooks default_hooks() {
+  LanguageFollowUpHooks h;
+  h.message_box = default_message_box;
+  h.ask_yes_no = default_ask_yes_no;
+  h.store_language_preference = [](const QString& language) {
+    KPPreferencesWrapper::SetUserDefault(kPreferenceKey, to_mac_roman(language).constData(), kPreferenceFile);
+  };
+  h.read_language_preference = [] {
+    char value[1024] = {};
+    if (!KPPreferencesWrapper::GetUserDefault(kPreferenceKey, value, sizeof value, nullptr, kPreferenceFile))
+      return QString();
+    return from_mac_roman(value);
+  };
+  return h;
+}
+
+// The open figures and their undo copies let go of the rows about to be
+// freed.
+void forget_rows_in_open_figures() {
+  for (KPDocument* doc : KPDocument::liveDocuments()) {
+    kelvo_win_info* fig = doc->figureView() ? doc->figureView()->info() : nullptr;
+    forget_kernel_string_uses(fig);
+    if (fig) forget_kernel_string_uses(fig->undo);
+  }
+}
+
 }  // namespace
 
 LanguageFollowUpHooks& follow_up_hooks() {
-  static LanguageFollowUpHooks hooks = [] {
-    LanguageFollowUpHooks h;
-    h.message_box = default_message_box;
-    h.ask_yes_no = default_ask_yes_no;
-    h.store_language_preference = [](const QString& language) {
-      KPPreferencesWrapper::SetUserDefault(kPreferenceKey, to_mac_roman(language).constData(), kPreferenceFile);
-    };
-    h.read_language_preference = [] {
-      char value[1024] = {};
-      if (!KPPreferencesWrapper::GetUserDefault(kPreferenceKey, value, sizeof value, nullptr, kPreferenceFile))
-        return QString();
-      return from_mac_roman(value);
-    };
-    return h;
-  }();
+  static LanguageFollowUpHooks hooks = default_hooks();
   return hooks;
 }
 
@@ -113,13 +128,7 @@ bool languageLoaded(bool inited) {
   }
 
   if (h.drop_default_macro_help) h.drop_default_macro_help(kernel_string(lang_row::default_macro_help));
-  // The open figures and their undo copies let go of the rows about to be
-  // freed.
-  for (KPDocument* doc : KPDocument::liveDocuments()) {
-    kelvo_win_info* fig = doc->figureView() ? doc->figureView()->info() : nullptr;
-    forget_kernel_string_uses(fig);
-    if (fig) forget_kernel_string_uses(fig->undo);
-  }
+  forget_rows_in_open_figures();
 
   std::vector<QByteArray> bytes(kKernelStringCount);
   std::vector<const char*> texts(kKernelStringCount);
@@ -130,8 +139,9 @@ bool languageLoaded(bool inited) {
     if (lang_string_table[row].nsvar) native_strings[row] = entry->nsString();
   }
   lang_fill_kernel_strings(texts.data(), kKernelStringCount);
-  // The class-less tools' names and help texts point into the new rows.
-  fill_help_page_table();
+  // The names and help texts of the classes, the types and the class-less
+  // tools point into the new rows, whether or not a toolbar exists yet.
+  init_tool_names_and_help();
 
   if (h.apply_default_macro_help) h.apply_default_macro_help(kernel_string(lang_row::default_macro_help));
   const bool palette_closed = h.close_attrib_palette && h.close_attrib_palette();
@@ -159,6 +169,18 @@ bool start_language(const QString& name, NSKelvoLanguageDelegate* delegate) {
   if (chosen.isEmpty()) chosen = read_language_preference();
   if (chosen.isEmpty()) chosen = kDefaultLanguage;
   return NSKelvoLanguageStarter::initLanguageStarter(delegate, chosen) != nullptr;
+}
+
+void free_language() {
+  NSKelvoLanguageStarter::release();
+  NSKelvoResourceString::freeStrings();
+  NSKelvoLanguageParser::resetSharedState();
+  for (QString& s : native_strings) s = QString();
+  pending_menus.clear();
+  forget_rows_in_open_figures();
+  lang_reset_kernel_strings();
+  init_tool_names_and_help();
+  follow_up_hooks() = default_hooks();
 }
 
 QString no_language_file_text() {

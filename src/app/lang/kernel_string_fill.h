@@ -61,6 +61,14 @@ QString lang_native_string(int row);
 // the caller shows no_language_file_text() and exits with status 1.
 bool start_language(const QString& name, NSKelvoLanguageDelegate* delegate);
 QString no_language_file_text();
+
+// Takes the language down to the state of start-up: the starter and the
+// connections of its delegate, the current language and the list of
+// languages, the string store and the reader's state, the native copies,
+// the kernel's texts (the built-in ones again, which the names of classes,
+// types and tools then point into) and the follow-up hooks (their defaults).
+// start_language() may then run again.
+void free_language();
 QString read_language_preference();
 
 }  // namespace kelvo::lang

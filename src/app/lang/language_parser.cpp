@@ -52,6 +52,13 @@ QString decode_run(const QByteArray& bytes, const QString& written) {
 int NSKelvoLanguageParser::stringCounter() { return string_counter; }
 unsigned NSKelvoLanguageParser::stringsEncoding() { return strings_encoding; }
 
+void NSKelvoLanguageParser::resetSharedState() {
+  string_counter = 0;
+  current_id = QString();
+  strings_encoding = 4;
+  current_encoding = 4;
+}
+
 QString NSKelvoLanguageParser::decodeText(const QString& trimmed) {
   QString out;
   qsizetype i = 0;

@@ -22,6 +22,8 @@ class NSKelvoLanguageParser : public NSKelvoXMLParser {
   // `language` element, and the current strings encoding.
   static int stringCounter();
   static unsigned stringsEncoding();
+  // Back to the state of start-up (the language's tear-down).
+  static void resetSharedState();
 
   // The text of a `string` element as stored: percent escapes decoded
   // (runs read as UTF-16), "$" -> "%", "£" -> "&".

@@ -33,6 +33,11 @@ void NSKelvoResourceString::clearArray() {
   if (entries) entries->clear();
 }
 
+void NSKelvoResourceString::freeStrings() {
+  entries.reset();
+  create_count = 0;
+}
+
 NSKelvoResourceString* NSKelvoResourceString::resourceStringByID(const QString& id) {
   if (!entries) return nullptr;
   for (const auto& e : *entries)

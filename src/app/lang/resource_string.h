@@ -27,6 +27,9 @@ class NSKelvoResourceString {
   static const std::vector<std::unique_ptr<NSKelvoResourceString>>* stringsArray();
   static long numEntries();
   static void clearArray();
+  // Back to the state of start-up: no store (stringsArray() is null) and
+  // the counter at 0.
+  static void freeStrings();
 
   static NSKelvoResourceString* resourceStringByID(const QString& id);
   static NSKelvoResourceString* resourceStringAtIndex(unsigned index);

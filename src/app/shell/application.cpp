@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "app/document/kp_document.h"
 #include "kernel/window/figure_events.h"
@@ -108,6 +109,8 @@ DUVirIdazididovi::DUVirIdazididovi() = default;
 
 DUVirIdazididovi::~DUVirIdazididovi() {
   delete splasher_;
+  // The language's notifications name this object: they go with it.
+  if (g_running == this) kelvo::lang::free_language();
   if (g_running == this) g_running = nullptr;
   if (application_window == kp_hwnd(this)) application_window = nullptr;
 }
@@ -131,10 +134,7 @@ bool DUVirIdazididovi::init() {
   // program with every open figure.
   std::signal(SIGXFSZ, SIG_IGN);
   if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
-  kelvo::lang::install_language_follow_up();
-  // The loaded notification has filled the kernel string table when this
-  // answers.
-  if (!kelvo::lang::start_language(QString(), this)) return false;
+  if (!startLanguage()) return false;
   loadCursors();
   initGeoApplication();
   canShowAboutAtLaunchTime_ = true;
@@ -145,6 +145,16 @@ bool DUVirIdazididovi::init() {
 void DUVirIdazididovi::loadCursors() { NSKelvoCursorsLoader::initWithBundleFile("Cursors.xml"); }
 
 void DUVirIdazididovi::languageLoaded() { kelvo::lang::languageLoaded(inited_); }
+
+bool DUVirIdazididovi::startLanguage() {
+  kelvo::lang::install_language_follow_up();
+  // The loaded notification has filled the kernel string table when this
+  // answers.
+  const bool inited = std::exchange(inited_, false);
+  const bool started = kelvo::lang::start_language(QString(), this);
+  inited_ = inited;
+  return started;
+}
 
 void DUVirIdazididovi::initGeoApplication() {
   set_resource_folder(kelvo::lang::resources_folder().toStdString());

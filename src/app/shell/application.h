@@ -63,6 +63,11 @@ class DUVirIdazididovi : public QObject,
   void setWindowLong(int index, LONG_PTR value) override;
 
   void languageLoaded() override;
+  // Loads the start-up language with its follow-up (no question is asked,
+  // as at launch): what init() does first, and what brings the language
+  // back once kelvo::lang::free_language() took it down. False when no
+  // language could be loaded.
+  bool startLanguage();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -134,35 +134,12 @@ void read_color(PreferenceStore& store, const std::string& key, uint32_t* field)
   if (store.get(key.c_str(), &text)) *field = color_from_name(text.c_str());
 }
 
-// The font of a text style: the system's font of that name at that size
-// (registered once), else a registered font of that display name, else the
-// fallback face, else the factory font; the system font when even that is
-// missing. Keeping the size in the font keeps it in what is written back.
-uint16_t font_of(const char* name, int32_t size) {
-  // The font table only grows until it is freed, so an answer stays right
-  // until then; the store is read before every file, and asking the font
-  // system each time costs more.
-  static std::map<std::pair<std::string, int32_t>, uint16_t> known;
-  static uint32_t generation = font_table_generation();
-  if (generation != font_table_generation()) {
-    known.clear();
-    generation = font_table_generation();
-  }
-  const auto key = std::make_pair(std::string(name), size);
-  if (auto it = known.find(key); it != known.end() && it->second != 0) return it->second;
-  std::unique_ptr<KPFont> font(KPFont::withName(name, size));
-  const uint16_t id = font ? font_register(font.get()) : font_id_by_name(name);
-  // Bounded, since the names come from a file the user may edit.
-  if (id != 0 && known.size() < 4096) known[key] = id;
-  return id;
-}
-
-uint16_t font_for_name(const char* name, int32_t size) {
-  for (const char* face : {name, kDefaultFaceName, kFactoryFont})
-    if (uint16_t id = font_of(face, size)) return id;
-  std::unique_ptr<KPFont> system(KPFont::systemFont(size));
-  return system ? font_register(system.get()) : 0;
-}
+// The font of a text style: the installed face of that name at that size,
+// else the default face, else the factory font; the system font when even
+// that is missing. The font system is asked only when a text in it is first
+// measured or drawn: the store is read at start-up and before every file.
+// Keeping the size in the font keeps it in what is written back.
+uint16_t font_for_name(const char* name, int32_t size) { return font_register_face(name, kFactoryFont, size); }
 
 // Any colour is stored as the name of the nearest table colour.
 std::string color_name(uint32_t color) { return color_name_by_index(nearest_color_index(color)); }
@@ -189,27 +166,8 @@ text_style_pref make_factory_text_style(int32_t size, bool menu) {
   s.size = static_cast<uint32_t>(size);
   s.color = color_by_name("Black");
   s.char_set = 1;
-  if (menu) {
-    std::unique_ptr<KPFont> font(KPFont::systemFont(size));
-    s.font = font ? font_register(font.get()) : 0;
-  } else {
-    s.font = font_for_name(kFactoryFont, size);
-  }
+  s.font = menu ? font_register_face(nullptr, nullptr, size) : font_for_name(kFactoryFont, size);
   return s;
-}
-
-// The factory styles register their fonts once; until the font system
-// answers, each call tries again.
-text_style_pref factory_text_style(int32_t size, bool menu) {
-  static text_style_pref cached[2] = {};
-  static uint32_t generation = font_table_generation();
-  if (generation != font_table_generation()) {
-    cached[0] = cached[1] = text_style_pref{};
-    generation = font_table_generation();
-  }
-  text_style_pref& c = cached[menu ? 1 : 0];
-  if (c.font == 0) c = make_factory_text_style(size, menu);
-  return c;
 }
 
 }  // namespace
@@ -267,7 +225,7 @@ void set_factory_prefs(uint8_t groups, prefs_rec* p) {
       kind.graph_type = k < 6 ? 1 : 0;
       if (k == 1) kind.smartline_length = 1.0;
     }
-    const text_style_pref text = factory_text_style(kFactoryTextSize, false);
+    const text_style_pref text = make_factory_text_style(kFactoryTextSize, false);
     for (text_style_pref& t : p->texts) t = text;
     prefs_smartline_lengths[0] = prefs_smartline_lengths[1] = 1.0;
   }
@@ -278,8 +236,8 @@ void set_factory_prefs(uint8_t groups, prefs_rec* p) {
   if (groups & PREFS_SYSTEM) {
     p->bitmap_copy = 0;
     p->tolerance = 2;
-    p->cursor_text = factory_text_style(kFactoryTextSize, false);
-    p->menu_text = factory_text_style(kFactoryMenuSize, true);
+    p->cursor_text = make_factory_text_style(kFactoryTextSize, false);
+    p->menu_text = make_factory_text_style(kFactoryMenuSize, true);
   }
 }
 

@@ -20,10 +20,16 @@ void set_screen_resolution(double dots_per_inch) {
 namespace {
 
 struct FontEntry {
-  std::unique_ptr<KPFont> font;
-  std::string name;  // fontName, Mac Roman
+  std::unique_ptr<KPFont> font;  // null until looked up
+  std::string name;              // fontName, Mac Roman (once looked up)
   std::string display;
   float size;
+  // A font registered by its face: what was asked for, looked up at its
+  // first use.
+  bool by_face = false;
+  std::string asked;  // empty: the system font
+  std::string fallback;
+  int32_t asked_size = 0;
 };
 
 std::vector<FontEntry>& table() {
@@ -32,6 +38,26 @@ std::vector<FontEntry>& table() {
 }
 
 bool valid_id(uint16_t id) { return id >= 1 && id <= table().size(); }
+
+// Asks the font system for the font of an entry registered by its face: the
+// face asked for, else the default face, else the fallback face, else the
+// system font. Without a font system the entry stays as it is and is asked
+// for again at its next use.
+bool look_up(FontEntry& e) {
+  if (e.font) return true;
+  if (!KPFont::fontSystemAvailable()) return false;
+  std::unique_ptr<KPFont> font;
+  if (!e.asked.empty())
+    for (const std::string& face : {e.asked, std::string(kDefaultFaceName), e.fallback})
+      if (!font && !face.empty()) font.reset(KPFont::withName(face.c_str(), e.asked_size));
+  if (!font) font.reset(KPFont::systemFont(e.asked_size));
+  if (!font) return false;
+  e.name = font->fontName();
+  e.display = font->displayName();
+  e.size = static_cast<float>(font->pointSize());
+  e.font = std::move(font);
+  return true;
+}
 
 // a * b / c rounded to the nearest integer, halves away from zero.
 int32_t mul_div(int32_t a, int32_t b, int32_t c) {
@@ -48,17 +74,36 @@ uint16_t font_register(const KPFont* font) {
   const auto size = static_cast<float>(font->pointSize());
   auto& t = table();
   for (size_t i = 0; i < t.size(); ++i)
-    if (t[i].name == name && t[i].size == size) return static_cast<uint16_t>(i + 1);
+    if (!t[i].by_face && t[i].name == name && t[i].size == size) return static_cast<uint16_t>(i + 1);
   if (t.size() >= 0xFFFF) return 0;
   t.push_back({std::unique_ptr<KPFont>(font->copy()), name, font->displayName(), size});
   return static_cast<uint16_t>(t.size());
 }
 
+uint16_t font_register_face(const char* face, const char* fallback_face, int32_t size) {
+  const std::string asked = face ? face : "";
+  const std::string fallback = fallback_face ? fallback_face : "";
+  auto& t = table();
+  for (size_t i = 0; i < t.size(); ++i)
+    if (t[i].by_face && t[i].asked == asked && t[i].fallback == fallback && t[i].asked_size == size)
+      return static_cast<uint16_t>(i + 1);
+  if (t.size() >= 0xFFFF) return 0;
+  FontEntry e{nullptr, "", "", static_cast<float>(size)};
+  e.by_face = true;
+  e.asked = asked;
+  e.fallback = fallback;
+  e.asked_size = size;
+  t.push_back(std::move(e));
+  return static_cast<uint16_t>(t.size());
+}
+
+bool font_looked_up(uint16_t id) { return valid_id(id) && table()[id - 1].font != nullptr; }
+
 uint16_t font_id_by_name(const char* name) {
   if (!name) return 0;
   auto& t = table();
   for (size_t i = 0; i < t.size(); ++i)
-    if (t[i].display == name) return static_cast<uint16_t>(i + 1);
+    if (look_up(t[i]) && t[i].display == name) return static_cast<uint16_t>(i + 1);
   return 0;
 }
 
@@ -71,11 +116,19 @@ uint16_t font_id_by_name_or_create(const char* name, int32_t size) {
 
 const char* font_name_by_id(uint16_t id) {
   if (id == 0) return kDefaultFaceName;
-  return valid_id(id) ? table()[id - 1].display.c_str() : nullptr;
+  if (!valid_id(id)) return nullptr;
+  FontEntry& e = table()[id - 1];
+  if (look_up(e)) return e.display.c_str();
+  // Not looked up (no font system): the face asked for.
+  return e.asked.empty() ? kDefaultFaceName : e.asked.c_str();
 }
 
 KPFont* font_get_nsfont(uint16_t id) {
-  if (valid_id(id)) return table()[id - 1].font.get();
+  if (valid_id(id)) {
+    FontEntry& e = table()[id - 1];
+    look_up(e);
+    return e.font.get();
+  }
   // Made at the first use that finds the font system, kept for the run.
   static KPFont* system_font = nullptr;
   if (!system_font) {

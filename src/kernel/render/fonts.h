@@ -28,11 +28,23 @@ extern int screen_pixels_per_inch;
 void set_screen_resolution(double dots_per_inch);
 
 uint16_t font_register(const KPFont* font);
+// Registers the font of a face at a size without asking the font system:
+// the id answers at once, and the font is looked up when a text in it is
+// first measured or drawn, or its name asked. The face asked for is taken
+// then, else the default face, else `fallback_face`, else the system font
+// (also what a null or empty face asks for). The same face, fallback and
+// size give the same id.
+uint16_t font_register_face(const char* face, const char* fallback_face, int32_t size);
+// Whether the font of an id was looked up in the font system yet.
+bool font_looked_up(uint16_t id);
 uint16_t font_id_by_name(const char* name);
 uint16_t font_id_by_name_or_create(const char* name, int32_t size);
+// The name the font system gives the font; for a font registered by its
+// face and not looked up (no font system), the face asked for.
 const char* font_name_by_id(uint16_t id);
-// The table's font (not owned by the caller); the system font of size 12 for
-// 0 and for an id outside the table (null without the graphical interface).
+// The table's font (not owned by the caller), looked up now if it was not
+// yet; the system font of size 12 for 0 and for an id outside the table
+// (null without the graphical interface).
 KPFont* font_get_nsfont(uint16_t id);
 int font_id_available(uint16_t id);
 int font_count();

@@ -12,6 +12,8 @@
 #include "app/lang/language_starter.h"
 #include "app/lang/resource_folders.h"
 #include "app/lang/resource_string.h"
+#include "app/support/language_fixture.h"
+#include "kernel/model/classes.h"
 #include "kernel/text/kernel_strings.h"
 
 namespace {
@@ -43,7 +45,9 @@ QList<Row> read_row_table() {
   return rows;
 }
 
-TEST(EnglishLanguageFile, MatchesItsRowTable) {
+class EnglishLanguageFile : public LanguageTest {};
+
+TEST_F(EnglishLanguageFile, MatchesItsRowTable) {
   const QList<Row> table = read_row_table();
   ASSERT_EQ(table.size(), kKernelStringCount);
 
@@ -70,9 +74,10 @@ TEST(EnglishLanguageFile, MatchesItsRowTable) {
 
 // Start-up with the installed English file, then a switch to a language
 // built from it with a few rows translated.
-class LanguageLoad : public ::testing::Test {
+class LanguageLoad : public LanguageTest {
  protected:
   void SetUp() override {
+    LanguageTest::SetUp();
     kelvo::lang::set_language_folders_for_testing(kLanguages, dir.filePath("user"));
     auto& h = kelvo::lang::follow_up_hooks();
     h.message_box = [this](const QString& text, const QString& title, int mode) {
@@ -90,10 +95,6 @@ class LanguageLoad : public ::testing::Test {
     h.read_menus_image = [this](const QByteArray& image, qsizetype offset) { menus << image.mid(offset); };
     h.drop_default_macro_help = [this](const char* old) { dropped << QString::fromLatin1(old); };
     h.apply_default_macro_help = [this](const char* now) { applied << QString::fromLatin1(now); };
-  }
-  void TearDown() override {
-    NSKelvoLanguageStarter::release();
-    kelvo::lang::follow_up_hooks() = {};
   }
   // A full copy of English with some rows replaced.
   void write_variant(const QString& name, const QMap<int, QByteArray>& rows, int drop_last = 0) {
@@ -182,6 +183,26 @@ TEST_F(LanguageLoad, SwitchingAtRunTimeRefillsAndAsksToKeepTheLanguage) {
   ASSERT_TRUE(NSKelvoLanguageStarter::loadLanguageFile(QStringLiteral("English US")));
   EXPECT_STREQ(kernel_string(342), "OK");
   EXPECT_EQ(stored.size(), 1);
+}
+
+// Without a toolbar as with one, the names of classes and types follow each
+// load, and the tear-down leaves them on texts that stay.
+TEST_F(LanguageLoad, NamesOfClassesAndTypesFollowEveryLoad) {
+  write_variant(QStringLiteral("Other"), {{358, "Segmento"}, {53, "punto"}});
+  ASSERT_TRUE(kelvo::lang::start_language(QString(), &delegate));
+  EXPECT_STREQ(classe_segment.name, "Segment");
+  delegate.inited = true;
+  ASSERT_TRUE(NSKelvoLanguageStarter::loadLanguageFile(QStringLiteral("Other")));
+  EXPECT_STREQ(classe_segment.name, "Segmento");
+  EXPECT_STREQ(type_point.name, "punto");
+  ASSERT_TRUE(NSKelvoLanguageStarter::loadLanguageFile(QStringLiteral("English US")));
+  EXPECT_STREQ(classe_segment.name, "Segment");
+  EXPECT_STREQ(type_point.name, "point");
+  kelvo::lang::free_language();
+  EXPECT_STREQ(classe_segment.name, "Segment");
+  EXPECT_TRUE(lang_first_load_pending());
+  EXPECT_EQ(NSKelvoResourceString::stringsArray(), nullptr);
+  EXPECT_EQ(NSKelvoLanguageStarter::sharedStarter(), nullptr);
 }
 
 TEST_F(LanguageLoad, AWrongStringCountChangesNoKernelText) {

@@ -10,6 +10,7 @@
 
 #include "app/lang/language_parser.h"
 #include "app/lang/resource_string.h"
+#include "app/support/language_fixture.h"
 #include "kernel/text/kernel_strings.h"
 
 namespace {
@@ -104,7 +105,9 @@ QMap<int, QString> row_roles() {
   return roles;
 }
 
-TEST(KernelStringUses, EveryRowTheProgramShowsHasItsEnglishText) {
+class KernelStringUses : public LanguageTest {};
+
+TEST_F(KernelStringUses, EveryRowTheProgramShowsHasItsEnglishText) {
   const RowUses uses = scan_sources();
   // The scan sees the uses it must see: a label table, a literal, a named
   // constant and a menu item's label pattern.

@@ -9,6 +9,7 @@
 #include "app/lang/mac_roman_text.h"
 #include "app/lang/resource_folders.h"
 #include "app/lang/resource_string.h"
+#include "app/support/language_fixture.h"
 #include "kernel/text/kernel_strings.h"
 
 namespace {
@@ -39,7 +40,9 @@ std::unique_ptr<NSKelvoLanguageParser> parse(const QTemporaryDir& dir, const QBy
 
 QString text_of(const char* id) { return NSKelvoResourceString::nsStringByID(QString::fromLatin1(id)); }
 
-TEST(LanguageParser, IdentifiersTextsAndEncodings) {
+class LanguageParser : public LanguageTest {};
+
+TEST_F(LanguageParser, IdentifiersTextsAndEncodings) {
   QTemporaryDir dir;
   auto p = parse(dir, language("Test",
                                "<string ID=\"12.\">twelve</string>\n"
@@ -68,14 +71,14 @@ TEST(LanguageParser, IdentifiersTextsAndEncodings) {
   EXPECT_NE(NSKelvoResourceString::resourceStringAtIndex(6), nullptr);
 }
 
-TEST(LanguageParser, InvalidUtf16EscapesAreKeptAsWritten) {
+TEST_F(LanguageParser, InvalidUtf16EscapesAreKeptAsWritten) {
   EXPECT_EQ(NSKelvoLanguageParser::decodeText(QStringLiteral("%D8%00")), QStringLiteral("%D8%00"));
   EXPECT_EQ(NSKelvoLanguageParser::decodeText(QStringLiteral("a%41b")), QStringLiteral("a%41b"));
   EXPECT_EQ(NSKelvoLanguageParser::decodeText(QStringLiteral("%00%41%00%42")), QStringLiteral("AB"));
   EXPECT_EQ(NSKelvoLanguageParser::decodeText(QStringLiteral("%FF%FE%41%00")), QStringLiteral("A"));
 }
 
-TEST(LanguageParser, StringsEncodingAppliesToItsStrings) {
+TEST_F(LanguageParser, StringsEncodingAppliesToItsStrings) {
   QTemporaryDir dir;
   parse(dir, "<language name=\"E\"><strings encoding=\"12\">"
              "<string ID=\"a\">x</string><string ID=\"b\" encoding=\"5\">y</string><string ID=\"c\">z</string>"
@@ -87,7 +90,7 @@ TEST(LanguageParser, StringsEncodingAppliesToItsStrings) {
   EXPECT_EQ(NSKelvoLanguageParser::stringsEncoding(), 4u);
 }
 
-TEST(LanguageParser, StringBeforeAnyIdentifierIsDropped) {
+TEST_F(LanguageParser, StringBeforeAnyIdentifierIsDropped) {
   QTemporaryDir dir;
   parse(dir, language("A", "<string ID=\"last\">one</string>"));
   parse(dir, language("B", "<string>orphan</string><string ID=\"x\">two</string>"));
@@ -95,7 +98,7 @@ TEST(LanguageParser, StringBeforeAnyIdentifierIsDropped) {
   EXPECT_EQ(NSKelvoResourceString::numEntries(), 2);
 }
 
-TEST(LanguageParser, HeaderOnlyStopsAtTheLanguageEnd) {
+TEST_F(LanguageParser, HeaderOnlyStopsAtTheLanguageEnd) {
   QTemporaryDir dir;
   int headers = 0;
   QObject::connect(NSKelvoLanguageCenter::defaultCenter(), &NSKelvoLanguageCenter::headerParsed,
@@ -107,7 +110,7 @@ TEST(LanguageParser, HeaderOnlyStopsAtTheLanguageEnd) {
   EXPECT_EQ(NSKelvoResourceString::numEntries(), 0);
 }
 
-TEST(LanguageParser, HostileOrBrokenFilesEndInAnErrorKeepingWhatWasRead) {
+TEST_F(LanguageParser, HostileOrBrokenFilesEndInAnErrorKeepingWhatWasRead) {
   QTemporaryDir dir;
   write_file(dir.filePath("secret.txt"), "SECRET");
   const QByteArray laughs =
@@ -143,13 +146,13 @@ TEST(MacRomanText, RoundTripsAndMarksWhatItLacks) {
 }
 
 // The language folders of a test: an installed folder and a user folder.
-class LanguageFolders : public ::testing::Test {
+class LanguageFolders : public LanguageTest {
  protected:
   void SetUp() override {
+    LanguageTest::SetUp();
     kelvo::lang::set_language_folders_for_testing(dir.filePath("installed"), dir.filePath("user"));
     QDir().mkpath(dir.filePath("installed"));
   }
-  void TearDown() override { NSKelvoLanguageStarter::release(); }
   QString installed(const QString& name, const QByteArray& body) {
     return write_file(dir.filePath("installed/" + name + ".xcl"), body);
   }

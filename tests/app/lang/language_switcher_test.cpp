@@ -17,17 +17,21 @@
 #include "app/lang/language_switcher.h"
 #include "app/lang/resource_folders.h"
 #include "app/lang/resource_string.h"
+#include "app/support/language_fixture.h"
 
 namespace {
 
 using Pair = NSKelvoLanguageSwitcherPair;
+
+class LabelPattern : public LanguageTest {};
+class KPLTextField : public LanguageTest {};
 
 void store(const char* id, const char* text) {
   const QString t = QString::fromUtf8(text);
   NSKelvoResourceString::createEntryWithID(QString::fromUtf8(id), 4, &t);
 }
 
-TEST(LabelPattern, Expansion) {
+TEST_F(LabelPattern, Expansion) {
   store("12.3", "Open");
   store("5", "Five");
   struct Case {
@@ -42,7 +46,7 @@ TEST(LabelPattern, Expansion) {
   }
 }
 
-TEST(LabelPattern, PairsFollowEveryLoad) {
+TEST_F(LabelPattern, PairsFollowEveryLoad) {
   store("12.3", "Open");
   store("1", "Title");
   store("2", "Tab");
@@ -88,7 +92,7 @@ TEST(LabelPattern, PairsFollowEveryLoad) {
   emit NSKelvoLanguageCenter::defaultCenter()->languageLoaded();
 }
 
-TEST(LabelPattern, MenusAndSubmenus) {
+TEST_F(LabelPattern, MenusAndSubmenus) {
   store("10", "File");
   store("11", "Open");
   store("12", "Recent");
@@ -106,7 +110,7 @@ TEST(LabelPattern, MenusAndSubmenus) {
   EXPECT_EQ(open->text(), QStringLiteral("Ouvrir"));
 }
 
-TEST(LabelPattern, MenuItemsFromIdentifiers) {
+TEST_F(LabelPattern, MenuItemsFromIdentifiers) {
   store("20", "-");
   store("21", "Copy");
   QMenu menu;
@@ -123,7 +127,7 @@ TEST(LabelPattern, MenuItemsFromIdentifiers) {
   EXPECT_EQ(menu.actions().size(), 2);
 }
 
-TEST(KPLTextField, ReferencesByNumbers) {
+TEST_F(KPLTextField, ReferencesByNumbers) {
   store("3.2", "three two");
   store("4", "four");
   NSKelvoKPLTextField field(QStringLiteral("a [3.2] b \n[4] [9](nine) [](none)"));
@@ -138,9 +142,10 @@ TEST(KPLTextField, ReferencesByNumbers) {
   EXPECT_EQ(minor, 8);
 }
 
-class LanguageManagerTest : public ::testing::Test {
+class LanguageManagerTest : public LanguageTest {
  protected:
   void SetUp() override {
+    LanguageTest::SetUp();
     kelvo::lang::set_language_folders_for_testing(dir.filePath("installed"), dir.filePath("user"));
     write(dir.filePath("installed/English US.xcl"), "<language name=\"English US\"><strings>"
                                                     "<string ID=\"1\">one</string></strings></language>");
@@ -151,10 +156,6 @@ class LanguageManagerTest : public ::testing::Test {
       return 1;
     };
     ASSERT_TRUE(kelvo::lang::start_language(QStringLiteral("English US"), nullptr));
-  }
-  void TearDown() override {
-    NSKelvoLanguageStarter::release();
-    kelvo::lang::follow_up_hooks() = {};
   }
   static void write(const QString& path, const QByteArray& body) {
     QDir().mkpath(QFileInfo(path).path());

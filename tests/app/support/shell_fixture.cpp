@@ -9,11 +9,13 @@
 #include <QWindow>
 
 #include "app/lang/kernel_string_fill.h"
+#include "app/lang/language_starter.h"
 #include "app/lang/resource_folders.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/kp_show_view.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/prefs/default_attrs.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
 
@@ -40,11 +42,17 @@ int& ShellTest::closePrompts() {
 }
 
 void ShellTest::SetUpTestSuite() {
-  if (g_app) return;
-  g_user_dir = new QTemporaryDir;
+  // The application's language is in force unless a test of the language
+  // machinery took it down since.
+  if (g_app && NSKelvoLanguageStarter::sharedStarter()) return;
+  if (!g_user_dir) g_user_dir = new QTemporaryDir;
   kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
                                                 g_user_dir->filePath("user"));
   kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
+  if (g_app) {
+    ASSERT_TRUE(g_app->startLanguage());
+    return;
+  }
   g_app = new DUVirIdazididovi;
   ASSERT_TRUE(g_app->init());
   KPDocument::installKernelHooks();
@@ -53,6 +61,9 @@ void ShellTest::SetUpTestSuite() {
 
 void ShellTest::SetUp() {
   SetUpTestSuite();
+  // The default attributes of the preferences, which the import of a
+  // calculator figure changes for the rest of the run on purpose.
+  init_default_attrs(nullptr);
   messages().clear();
   closeAnswer() = QMessageBox::Discard;
   closePrompts() = 0;

@@ -42,6 +42,8 @@ class MeasureFiles : public ::testing::Test {
     free_figure_info(copy, false);
     KPGeoDocument::setCurrentInfo(nullptr);
     free_construct_classes();
+    reset_locale_separators();
+    reset_pixels_per_unit();
   }
   int8_t read(const char* name) {
     std::ifstream in(std::string(KELVO_TEST_DATA) + "/../fuzz/corpus/figure_file_fuzz/" + name, std::ios::binary);
