@@ -47,9 +47,44 @@ void BM_OpenFigureFile50k(benchmark::State& state) {
   }
   state.counters["objects"] = static_cast<double>(KPGeoDocument::currentInfo()->nbobj);
   state.counters["bytes"] = static_cast<double>(text.size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
   bench::drop_current_figure();
 }
 BENCHMARK(BM_OpenFigureFile50k)->Unit(benchmark::kMillisecond);
+
+// The commonest figure: groups of two free points, their segment and their
+// midpoint, 50,000 objects, opened from its file.
+std::string saved_points_segments_midpoints() {
+  bench::drop_current_figure();
+  new_figure_info();
+  create_default_objects();
+  for (int g = 0, made = 2; made < kObjects; ++g, made += 4) {
+    object* a = bench::point(g % 700 * 1.37, g / 700 * 2.11);
+    object* b = bench::point(g % 700 * 1.37 + 13.5, g / 700 * 2.11 - 7.25);
+    bench::make(classe_segment, 0, {a, b});
+    bench::make(classe_milieu, 0, {a, b});
+  }
+  txt_write_figure_file();
+  return std::string(file_buffer, file_buffer_len);
+}
+
+void BM_OpenPointsSegmentsMidpoints50k(benchmark::State& state) {
+  bench::Environment env;
+  const std::string text = saved_points_segments_midpoints();
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench::drop_current_figure();
+    new_figure_info();
+    state.ResumeTiming();
+    if (read_figure_file(text.data(), static_cast<uint32_t>(text.size()), "bench.fig") != 1)
+      state.SkipWithError(figure_file_error());
+  }
+  state.counters["objects"] = static_cast<double>(KPGeoDocument::currentInfo()->nbobj);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  free_file_image();
+  bench::drop_current_figure();
+}
+BENCHMARK(BM_OpenPointsSegmentsMidpoints50k)->Unit(benchmark::kMillisecond);
 
 void BM_SaveFigureFile50k(benchmark::State& state) {
   bench::Environment env;

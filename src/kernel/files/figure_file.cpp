@@ -57,10 +57,7 @@ const char* skip_white(const char* p) {
   return p;
 }
 
-const char* end_of_line(const char* p) {
-  while (!txt_is_line_end(*p)) ++p;
-  return p;
-}
+const char* end_of_line(const char* p) { return txt_end_of_line(p); }
 
 // Past the line end and the white space after it.
 const char* past_line(const char* p) { return skip_white(end_of_line(p)); }
@@ -553,13 +550,17 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   flush_pending_selection();
   renumber_objects();
   resolve_record_numbers();
+  // The marks of construction go in the same walk: no recompute sets them,
+  // and a second walk over a large figure costs as much as the recomputes.
+  constexpr uint32_t kConstructionMarks = OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW;
   for (object* o = fig->first; o != nullptr; o = o->next) {
-    if (o->otype != nullptr && o->otype->id == TYPE_TABLE) continue;
-    recompute_object(o);
-    if (text_with_number_parent(o)) recompute_object(o);
+    if (o->otype == nullptr || o->otype->id != TYPE_TABLE) {
+      recompute_object(o);
+      if (text_with_number_parent(o)) recompute_object(o);
+    }
+    o->state &= ~kConstructionMarks;
   }
   figure_loading_done = 1;
-  clear_object_flags(0x0F);
   for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
     construct_class* c = class_list[k];
     if (!is_macro_class(c)) continue;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -73,6 +74,16 @@ struct NumberTable {
   // Numbers of the records left out: they name no object, and the count of
   // records below must not stand in for them.
   std::unordered_set<uint32_t> left_out;
+  // The method found for a class and the kinds of its parents: the same
+  // question comes back for every record of a kind, and the classes do not
+  // change while the records are read.
+  struct MethodAnswer {
+    const construct_class* cls;
+    uint32_t n;
+    uint16_t types[4];
+    int16_t method;
+  };
+  std::vector<MethodAnswer> methods;
 };
 NumberTable numbers;
 
@@ -99,6 +110,7 @@ void table_remove(const object* o) {
 // Fills the table from the objects of the current figure.
 void table_build() {
   numbers.left_out.clear();
+  numbers.methods.clear();
   numbers.ordered = true;
   numbers.highest = 0;
   numbers.by_number.clear();
@@ -127,10 +139,7 @@ const char* skip_separators(const char* p) {
   return p;
 }
 
-const char* end_of_line(const char* p) {
-  while (!txt_is_line_end(*p)) ++p;
-  return p;
-}
+const char* end_of_line(const char* p) { return txt_end_of_line(p); }
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
@@ -420,9 +429,14 @@ struct Record {
   std::string number_text;
   TextBox frame;
   bool has_property = false;
-  TextBox property_box[2];
-  std::string property_text[2];
-  RichText property_rich[2];
+  // A property check's two texts, made when the record has them: most
+  // records have none, and every record is made and undone once.
+  struct PropertyTexts {
+    TextBox box[2];
+    std::string text[2];
+    RichText rich[2];
+  };
+  std::unique_ptr<PropertyTexts> property;
   RichText rich;
   bool has_table_columns = false;
   std::vector<std::pair<int64_t, int64_t>> columns;
@@ -1003,10 +1017,11 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   if (t == TYPE_PROPERTY) {
     for (int k = 0; k < 2; ++k) {
       if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
-      if (!parse_box(p, &r.property_box[k])) return false;
+      if (!r.property) r.property = std::make_unique<Record::PropertyTexts>();
+      if (!parse_box(p, &r.property->box[k])) return false;
       p = next_line(p);
-      parse_quoted(p, &r.property_text[k]);
-      read_rich(p, &r.property_rich[k]);
+      parse_quoted(p, &r.property->text[k]);
+      read_rich(p, &r.property->rich[k]);
       if (k == 0) p = next_line(p);
     }
     r.has_property = true;
@@ -1187,13 +1202,13 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       o->valeurs[0].v = r.frame.box[1];
     }
   }
-  if (r.has_property && o->valeurs != nullptr && GlobalSize(o->valeurs) >= 2 * sizeof(TErec*)) {
+  if (r.has_property && r.property && o->valeurs != nullptr && GlobalSize(o->valeurs) >= 2 * sizeof(TErec*)) {
     auto* texts = reinterpret_cast<TErec**>(o->valeurs);
     for (int k = 0; k < 2; ++k) {
       free_text_window(texts[k]);
-      const TextBox& b = r.property_box[k];
-      texts[k] = new_text_record(r.property_text[k], b.box[0], b.box[1], b.box[2], b.box[3]);
-      apply_rich(texts[k], r.property_rich[k]);
+      const TextBox& b = r.property->box[k];
+      texts[k] = new_text_record(r.property->text[k], b.box[0], b.box[1], b.box[2], b.box[3]);
+      apply_rich(texts[k], r.property->rich[k]);
     }
     o->te = texts[0];
   }
@@ -1640,10 +1655,11 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
     for (int k = 0; k < 2; ++k) {
       while (*p == '\r' || *p == '\n') ++p;
       if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
-      if (!parse_box(p, &r.property_box[k])) return false;
+      if (!r.property) r.property = std::make_unique<Record::PropertyTexts>();
+      if (!parse_box(p, &r.property->box[k])) return false;
       p = next_line(p);
-      parse_quoted(p, &r.property_text[k]);
-      read_rich(p, &r.property_rich[k]);
+      parse_quoted(p, &r.property->text[k]);
+      read_rich(p, &r.property->rich[k]);
       p = next_line(p);
     }
     r.has_property = true;
@@ -1919,6 +1935,20 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
       if (cls->methods[m]->args == nullptr || cls->methods[m]->args[0] == 0) return m;
     return -1;
   }
+  // While a figure is read, an answer already found for these kinds of
+  // parents is the answer.
+  bool memo = numbers.open && n <= 4;
+  NumberTable::MethodAnswer key{cls, n, {}, -1};
+  for (uint32_t k = 0; memo && k < n; ++k) {
+    if (parents[k] == nullptr || parents[k]->otype == nullptr)
+      memo = false;
+    else
+      key.types[k] = parents[k]->otype->id;
+  }
+  if (memo) {
+    for (const NumberTable::MethodAnswer& a : numbers.methods)
+      if (a.cls == key.cls && a.n == key.n && std::equal(a.types, a.types + n, key.types)) return a.method;
+  }
   reset_class_type_marks(cls);
   const uint32_t fed = class_is(cls, "Lgth") && n == 3 ? 2 : n;
   const uint8_t first = class_is(cls, "Line") || class_is(cls, "Ray") || class_is(cls, "Cir") ? 0 : 1;
@@ -1926,6 +1956,10 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
   for (uint32_t k = 0; k < fed; ++k) method = find_tool_arg_slot(cls, parents[k], 0, first, 0);
   if (class_is(cls, "Spr") && n == 1) method = 0;
   reset_class_type_marks(cls);
+  if (memo) {
+    key.method = method;
+    numbers.methods.push_back(key);
+  }
   return method;
 }
 
@@ -1938,6 +1972,25 @@ int32_t read_object_record(object** slot, const char* text) {
 }
 
 namespace {
+
+// Storage kept from one record to the next: the list takes it for the
+// record and gives it back, emptied, at its end. A record read while
+// another is (a nested reading) finds it taken and makes its own.
+template <class T>
+struct Scratch {
+  Scratch(std::vector<T>& keep, std::vector<T>& list) : keep(keep), list(list) {
+    list.swap(keep);
+    if (list.capacity() == 0) list.reserve(8);
+  }
+  ~Scratch() {
+    list.clear();
+    if (keep.capacity() == 0) list.swap(keep);
+  }
+  std::vector<T>& keep;
+  std::vector<T>& list;
+};
+std::vector<object*> args_scratch;
+std::vector<int64_t> parents_scratch;
 
 // Reads one record with `parse` under the state every record reader holds
 // while it builds (no current class, numbers locked, a file being read),
@@ -1974,7 +2027,9 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   return read_record_with(slot, text, [&](const char*& p) -> int32_t {
     Record r;
     std::vector<object*> args;
-    args.reserve(8);
+    // The lists of one record lend their storage to the next.
+    Scratch<object*> args_storage(args_scratch, args);
+    Scratch<int64_t> parents_storage(parents_scratch, r.parents);
     int16_t method = -1;
     object* result = nullptr;
     if (!parse_record(p, r, args, &method, &result)) return -1;
