@@ -84,6 +84,8 @@ struct NumberTable {
     int16_t method;
   };
   std::vector<MethodAnswer> methods;
+  // The kind of per-type word of each class met, for the same reason.
+  std::vector<std::pair<const construct_class*, uint8_t>> type_words;
 };
 NumberTable numbers;
 
@@ -111,6 +113,7 @@ void table_remove(const object* o) {
 void table_build() {
   numbers.left_out.clear();
   numbers.methods.clear();
+  numbers.type_words.clear();
   numbers.ordered = true;
   numbers.highest = 0;
   numbers.by_number.clear();
@@ -475,10 +478,47 @@ bool leave_out(const std::string& why) {
   return fail(why);
 }
 
+// What the per-type word of a class holds.
+enum TypeWord : uint8_t {
+  kNoTypeWord,
+  kLocusWord,
+  kRegularPolygonWord,
+  kEquationWord,
+  kSideWord,
+  kTwoSidesWord,
+  kIntersectionWord,
+  kAxisWord,
+};
+
+TypeWord type_word_of(const construct_class* cls, uint16_t t) {
+  if (t == TYPE_LOCUS) return kLocusWord;
+  if (class_is(cls, "PReg")) return kRegularPolygonWord;
+  if (class_is(cls, "Eq/Co") || t == TYPE_GRID || class_is(cls, "Axes")) return kEquationWord;
+  if (class_is(cls, "Mid") || class_is(cls, "PBiss") || class_is(cls, "Perp") || class_is(cls, "Par") ||
+      class_is(cls, "Lgth") || class_is(cls, "Text") || class_is(cls, "IsOn?") || class_is(cls, "Transf") ||
+      class_is(cls, "Refl"))
+    return kSideWord;
+  if (class_is(cls, "Par?") || class_is(cls, "Perp?")) return kTwoSidesWord;
+  if (class_is(cls, "Int")) return kIntersectionWord;
+  if (class_is(cls, "Pt/")) return kAxisWord;
+  return kNoTypeWord;
+}
+
+// While a figure is read, the kind found for a class is kept.
+TypeWord type_word_kept(const construct_class* cls, uint16_t t) {
+  if (!numbers.open) return type_word_of(cls, t);
+  for (const auto& [known, word] : numbers.type_words)
+    if (known == cls) return static_cast<TypeWord>(word);
+  const TypeWord word = type_word_of(cls, t);
+  numbers.type_words.emplace_back(cls, word);
+  return word;
+}
+
 // The per-type word.
 bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
   std::memset(w, 0, sizeof *w);
   const uint16_t t = class_type_id(cls);
+  const TypeWord word = type_word_kept(cls, t);
   auto side_field = [&p](uint8_t* byte, int8_t* side_of_point) {
     p = skip_separators(p);
     if (starts(p, "side:")) {
@@ -498,7 +538,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     }
     return true;
   };
-  if (t == TYPE_LOCUS) {
+  if (word == kLocusWord) {
     p = skip_separators(p);
     std::string a = word_at(p);
     w->locus.lkpt = starts(p, "lk pts") ? 1 : 0;
@@ -509,7 +549,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     int64_t n = 0;
     if (!next_int(p, &n, 0, INT16_MAX)) return fail("locus without its point count");
     w->locus.nb_pts = static_cast<int16_t>(n);
-  } else if (class_is(cls, "PReg")) {
+  } else if (word == kRegularPolygonWord) {
     p = skip_separators(p);
     int64_t v = 0;
     if (starts(p, "sides nb:")) {
@@ -519,7 +559,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     }
     if (!next_int(p, &v, INT16_MIN, INT16_MAX)) return fail("regular polygon vertex without its index");
     w->polreg.index = static_cast<int16_t>(v);
-  } else if (class_is(cls, "Eq/Co") || t == TYPE_GRID || class_is(cls, "Axes")) {
+  } else if (word == kEquationWord) {
     p = skip_separators(p);
     if (t == TYPE_EQUATION) {
       static const char* const forms[6] = {"AX_BY_CEG0", "YEGAX_B",     "X2PY2EG0",
@@ -540,14 +580,12 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
         p += std::strlen(coords[k]);
         break;
       }
-  } else if (class_is(cls, "Mid") || class_is(cls, "PBiss") || class_is(cls, "Perp") ||
-             class_is(cls, "Par") || class_is(cls, "Lgth") || class_is(cls, "Text") ||
-             class_is(cls, "IsOn?") || class_is(cls, "Transf") || class_is(cls, "Refl")) {
+  } else if (word == kSideWord) {
     if (!side_field(&w->side.index, &w->side.side_of_point)) return fail("bad side index");
-  } else if (class_is(cls, "Par?") || class_is(cls, "Perp?")) {
+  } else if (word == kTwoSidesWord) {
     if (!side_field(&w->side.index, nullptr) || !side_field(&w->side.index2, nullptr))
       return fail("bad side index");
-  } else if (class_is(cls, "Int")) {
+  } else if (word == kIntersectionWord) {
     const char* s = p;
     while (!txt_is_line_end(*s) && !txt_is_digit(*s)) ++s;
     if (!txt_is_digit(*s)) return fail("intersection point without its index");
@@ -561,7 +599,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     }
     w->inter_index = static_cast<uint32_t>(v);
     p = d;
-  } else if (class_is(cls, "Pt/")) {
+  } else if (word == kAxisWord) {
     p = skip_separators(p);
     if (starts(p, "axis:")) {
       p += 5;
@@ -631,6 +669,9 @@ bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_setting
     return true;
   }
   if (file_class != 0) return parse_duo_style(p, t, s);
+  // Most records have no style line: nothing to look for but a number's
+  // decimals, which it must have.
+  if (txt_is_line_end(*p) && t != TYPE_NUMBER && t != TYPE_EQUATION) return true;
   auto item = [&p](const char* word) {
     if (!starts(p, word)) return false;
     p += std::strlen(word);
@@ -1794,6 +1835,8 @@ bool object_reader_record_left_out() { return record_left_out; }
 uint32_t object_reader_record_number() { return record_number; }
 
 void begin_record_numbers() { table_build(); }
+
+bool record_numbers_to_resolve() { return !unresolved.empty(); }
 
 void resolve_record_numbers() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
