@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -86,8 +87,21 @@ struct NumberTable {
   std::vector<MethodAnswer> methods;
   // The kind of per-type word of each class met, for the same reason.
   std::vector<std::pair<const construct_class*, uint8_t>> type_words;
+  // The classes the records named, by their short names.
+  std::vector<std::pair<std::string_view, construct_class*>> classes;
 };
 NumberTable numbers;
+
+// The class a record names; while a figure is read, a name met before is
+// answered from the few the figure uses.
+construct_class* class_named(std::string_view name) {
+  if (numbers.open)
+    for (const auto& [known, cls] : numbers.classes)
+      if (known == name) return cls;
+  construct_class* cls = find_class_by_short_name(name.data(), name.size());
+  if (numbers.open && cls != nullptr && cls->short_name != nullptr) numbers.classes.emplace_back(cls->short_name, cls);
+  return cls;
+}
 
 // Numbers far beyond the objects read are not worth a table slot each.
 bool table_takes(uint32_t n) { return n <= numbers.by_number.size() * 2 + 4096; }
@@ -114,6 +128,7 @@ void table_build() {
   numbers.left_out.clear();
   numbers.methods.clear();
   numbers.type_words.clear();
+  numbers.classes.clear();
   numbers.ordered = true;
   numbers.highest = 0;
   numbers.by_number.clear();
@@ -871,7 +886,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p = skip_separators(p);
     name = word_at(p);
     p += name.size();
-    r.cls = find_class_by_short_name(name.data(), name.size());
+    r.cls = class_named(name);
   }
   if (r.cls == nullptr || (name.empty() && *result == nullptr)) return leave_out("unknown class \"" + name + "\"");
   const uint16_t t = class_type_id(r.cls);

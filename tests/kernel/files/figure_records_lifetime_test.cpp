@@ -1,7 +1,7 @@
-// A figure read from its file holds hundreds of small blocks per object
-// group: they must live exactly as long as their objects through editing,
-// deleting, undoing, copying, pasting, macros, closing and reopening, and
-// the figure must write back the file it was read from.
+// A figure read from its file holds several small blocks per object: they
+// must live exactly as long as their objects through editing, deleting,
+// undoing, copying, pasting, closing and reopening, and the figure must
+// write back the file it was read from.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,28 +9,12 @@
 #include "file_fixture.h"
 #include "kernel/files/clipboard.h"
 #include "kernel/files/figure_file.h"
-#include "kernel/files/macro_text.h"
-#include "kernel/macros/macro_def.h"
 #include "kernel/model/deletion.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/undo.h"
 
 namespace {
-
-// A macro of two points: their midpoint and the segment from the first
-// point to it.
-const char kHalfWay[] =
-    "Half, H2\r\n"
-    "Help:\r\n\"Half way\"\r\n"
-    "Mth: 0\r\n"
-    "CN:2, ON:2, FN:2, PO:0\r\n"
-    "CT:\r\n"
-    "point, CS 0, default settings, \r\n"
-    "point, CS 0, default settings, \r\n"
-    "Const:\r\n"
-    "Mid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n"
-    "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
 
 class FigureRecords : public FileTest {
  protected:
@@ -62,11 +46,6 @@ class FigureRecords : public FileTest {
 };
 
 TEST_F(FigureRecords, AReadFigureLivesThroughEditingAndWritesItsFileAgain) {
-  const std::size_t before_macro = kernel_live_blocks();
-  ASSERT_GT(txt_load_used_macro(kHalfWay, 0), 0) << macro_text_error();
-  baseline_ += kernel_live_blocks() - before_macro;  // the class lives with the class list
-  construct_class* half = find_macro_class_for_line("Half");
-  ASSERT_NE(half, nullptr);
   build_groups(60);
   const std::string original = save();
 
@@ -97,24 +76,20 @@ TEST_F(FigureRecords, AReadFigureLivesThroughEditingAndWritesItsFileAgain) {
   EXPECT_EQ(s->associated, nullptr);
   EXPECT_EQ(s->inserted, nullptr);
 
-  // A copy pasted back, then a macro applied to two of the pasted points.
+  // A copy pasted back.
   objlist_clear(fig_->selection);
   objlist_add(fig_->selection, s, 0);
   const std::string records = clipboard_records_of_selection();
   object* last = last_object();
   paste_restart = 1;
   paste_object_records(records.data(), records.size());
+  objlist_clear(fig_->selection);
   ASSERT_NE(last->next, nullptr);
   object* pasted_a = last->next;
   ASSERT_NE(pasted_a->next, nullptr);
   object* pasted_b = pasted_a->next;
-  current_class = half;
-  objlist_clear(fig_->inputs);
-  objlist_add(fig_->inputs, pasted_a, 0);
-  objlist_add(fig_->inputs, pasted_b, 0);
-  ASSERT_NE(apply_macro(0, 0), nullptr);
-  current_class = nullptr;
-  objlist_clear(fig_->selection);
+  ASSERT_NE(pasted_b->next, nullptr);
+  EXPECT_EQ(pasted_b->next->classe, &classe_segment);
 
   // Deleting the new points takes everything built on them: the figure is
   // the one after the first deletion again, and undo brings them back.
