@@ -48,6 +48,9 @@ class FuzzFigure {
       free_figure_info(copy, false);
       KPGeoDocument::setCurrentInfo(nullptr);
     }
+    // A table read before its tool is ready takes the pointer tool, which
+    // grows the tools' lists: they go with the figure.
+    free_object_lists();
     free_construct_classes();
     set_preference_store(nullptr);
   }

@@ -14,7 +14,8 @@ using kelvo_fuzz_body = int (*)(const uint8_t* data, size_t size);
 bool kelvo_fuzz_register(const char* name, kelvo_fuzz_body body);
 
 // Creates, once per process, the QGuiApplication on the offscreen platform
-// that readers touching fonts need.
+// that readers touching fonts need, and answers every message box with its
+// first button.
 void kelvo_fuzz_gui_application();
 
 // Stops the process when the kernel holds more blocks than at `before`:

@@ -57,10 +57,7 @@ const char* skip_white(const char* p) {
   return p;
 }
 
-const char* end_of_line(const char* p) {
-  while (!txt_is_line_end(*p)) ++p;
-  return p;
-}
+const char* end_of_line(const char* p) { return txt_end_of_line(p); }
 
 // Past the line end and the white space after it.
 const char* past_line(const char* p) { return skip_white(end_of_line(p)); }
@@ -166,6 +163,24 @@ bool text_with_number_parent(const object* o) {
     if (o->parents[k] != nullptr && o->parents[k]->otype != nullptr && o->parents[k]->otype->id == TYPE_NUMBER)
       return true;
   return false;
+}
+
+// Recomputes the objects of a figure just read in list order and clears
+// their marks of construction. With `check_numbers`, stops before the first
+// object not numbered by its place and answers false.
+bool recompute_read_objects(kelvo_win_info* fig, bool check_numbers) {
+  constexpr uint32_t kConstructionMarks = OBJ_WALK | OBJ_CHOSEN | OBJ_TO_DELETE | OBJ_NEW;
+  uint32_t n = 0;
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    prefetch_following_records(o);
+    if (check_numbers && o->num != ++n) return false;
+    if (o->otype == nullptr || o->otype->id != TYPE_TABLE) {
+      recompute_object(o);
+      if (text_with_number_parent(o)) recompute_object(o);
+    }
+    o->state &= ~kConstructionMarks;
+  }
+  return true;
 }
 
 }  // namespace
@@ -551,15 +566,25 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   }
 
   flush_pending_selection();
-  renumber_objects();
-  resolve_record_numbers();
-  for (object* o = fig->first; o != nullptr; o = o->next) {
-    if (o->otype != nullptr && o->otype->id == TYPE_TABLE) continue;
-    recompute_object(o);
-    if (text_with_number_parent(o)) recompute_object(o);
+  // The objects are numbered in list order, then every object is recomputed
+  // and loses the marks of construction, in one walk where it can: a walk
+  // over a large figure costs as much as the recomputes. The records number
+  // their objects in list order, so the numbers are usually right already;
+  // the walk checks each one before recomputing it, and at the first that
+  // is not (an intersection set, a record left out) the figure is numbered
+  // and the walk starts again. No recompute sets the marks of construction.
+  const bool resolve_first = record_numbers_to_resolve();
+  if (resolve_first) {
+    renumber_objects();
+    resolve_record_numbers();
+  } else {
+    resolve_record_numbers();
+  }
+  if (!recompute_read_objects(fig, !resolve_first)) {
+    renumber_objects();
+    recompute_read_objects(fig, false);
   }
   figure_loading_done = 1;
-  clear_object_flags(0x0F);
   for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
     construct_class* c = class_list[k];
     if (!is_macro_class(c)) continue;

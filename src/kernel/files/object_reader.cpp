@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -73,8 +75,33 @@ struct NumberTable {
   // Numbers of the records left out: they name no object, and the count of
   // records below must not stand in for them.
   std::unordered_set<uint32_t> left_out;
+  // The method found for a class and the kinds of its parents: the same
+  // question comes back for every record of a kind, and the classes do not
+  // change while the records are read.
+  struct MethodAnswer {
+    const construct_class* cls;
+    uint32_t n;
+    uint16_t types[4];
+    int16_t method;
+  };
+  std::vector<MethodAnswer> methods;
+  // The kind of per-type word of each class met, for the same reason.
+  std::vector<std::pair<const construct_class*, uint8_t>> type_words;
+  // The classes the records named, by their short names.
+  std::vector<std::pair<std::string_view, construct_class*>> classes;
 };
 NumberTable numbers;
+
+// The class a record names; while a figure is read, a name met before is
+// answered from the few the figure uses.
+construct_class* class_named(std::string_view name) {
+  if (numbers.open)
+    for (const auto& [known, cls] : numbers.classes)
+      if (known == name) return cls;
+  construct_class* cls = find_class_by_short_name(name.data(), name.size());
+  if (numbers.open && cls != nullptr && cls->short_name != nullptr) numbers.classes.emplace_back(cls->short_name, cls);
+  return cls;
+}
 
 // Numbers far beyond the objects read are not worth a table slot each.
 bool table_takes(uint32_t n) { return n <= numbers.by_number.size() * 2 + 4096; }
@@ -99,6 +126,9 @@ void table_remove(const object* o) {
 // Fills the table from the objects of the current figure.
 void table_build() {
   numbers.left_out.clear();
+  numbers.methods.clear();
+  numbers.type_words.clear();
+  numbers.classes.clear();
   numbers.ordered = true;
   numbers.highest = 0;
   numbers.by_number.clear();
@@ -127,10 +157,7 @@ const char* skip_separators(const char* p) {
   return p;
 }
 
-const char* end_of_line(const char* p) {
-  while (!txt_is_line_end(*p)) ++p;
-  return p;
-}
+const char* end_of_line(const char* p) { return txt_end_of_line(p); }
 
 const char* next_line(const char* p) { return p + skip_to_next_line(p); }
 
@@ -420,9 +447,14 @@ struct Record {
   std::string number_text;
   TextBox frame;
   bool has_property = false;
-  TextBox property_box[2];
-  std::string property_text[2];
-  RichText property_rich[2];
+  // A property check's two texts, made when the record has them: most
+  // records have none, and every record is made and undone once.
+  struct PropertyTexts {
+    TextBox box[2];
+    std::string text[2];
+    RichText rich[2];
+  };
+  std::unique_ptr<PropertyTexts> property;
   RichText rich;
   bool has_table_columns = false;
   std::vector<std::pair<int64_t, int64_t>> columns;
@@ -461,10 +493,47 @@ bool leave_out(const std::string& why) {
   return fail(why);
 }
 
+// What the per-type word of a class holds.
+enum TypeWord : uint8_t {
+  kNoTypeWord,
+  kLocusWord,
+  kRegularPolygonWord,
+  kEquationWord,
+  kSideWord,
+  kTwoSidesWord,
+  kIntersectionWord,
+  kAxisWord,
+};
+
+TypeWord type_word_of(const construct_class* cls, uint16_t t) {
+  if (t == TYPE_LOCUS) return kLocusWord;
+  if (class_is(cls, "PReg")) return kRegularPolygonWord;
+  if (class_is(cls, "Eq/Co") || t == TYPE_GRID || class_is(cls, "Axes")) return kEquationWord;
+  if (class_is(cls, "Mid") || class_is(cls, "PBiss") || class_is(cls, "Perp") || class_is(cls, "Par") ||
+      class_is(cls, "Lgth") || class_is(cls, "Text") || class_is(cls, "IsOn?") || class_is(cls, "Transf") ||
+      class_is(cls, "Refl"))
+    return kSideWord;
+  if (class_is(cls, "Par?") || class_is(cls, "Perp?")) return kTwoSidesWord;
+  if (class_is(cls, "Int")) return kIntersectionWord;
+  if (class_is(cls, "Pt/")) return kAxisWord;
+  return kNoTypeWord;
+}
+
+// While a figure is read, the kind found for a class is kept.
+TypeWord type_word_kept(const construct_class* cls, uint16_t t) {
+  if (!numbers.open) return type_word_of(cls, t);
+  for (const auto& [known, word] : numbers.type_words)
+    if (known == cls) return static_cast<TypeWord>(word);
+  const TypeWord word = type_word_of(cls, t);
+  numbers.type_words.emplace_back(cls, word);
+  return word;
+}
+
 // The per-type word.
 bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
   std::memset(w, 0, sizeof *w);
   const uint16_t t = class_type_id(cls);
+  const TypeWord word = type_word_kept(cls, t);
   auto side_field = [&p](uint8_t* byte, int8_t* side_of_point) {
     p = skip_separators(p);
     if (starts(p, "side:")) {
@@ -484,7 +553,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     }
     return true;
   };
-  if (t == TYPE_LOCUS) {
+  if (word == kLocusWord) {
     p = skip_separators(p);
     std::string a = word_at(p);
     w->locus.lkpt = starts(p, "lk pts") ? 1 : 0;
@@ -495,7 +564,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     int64_t n = 0;
     if (!next_int(p, &n, 0, INT16_MAX)) return fail("locus without its point count");
     w->locus.nb_pts = static_cast<int16_t>(n);
-  } else if (class_is(cls, "PReg")) {
+  } else if (word == kRegularPolygonWord) {
     p = skip_separators(p);
     int64_t v = 0;
     if (starts(p, "sides nb:")) {
@@ -505,7 +574,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     }
     if (!next_int(p, &v, INT16_MIN, INT16_MAX)) return fail("regular polygon vertex without its index");
     w->polreg.index = static_cast<int16_t>(v);
-  } else if (class_is(cls, "Eq/Co") || t == TYPE_GRID || class_is(cls, "Axes")) {
+  } else if (word == kEquationWord) {
     p = skip_separators(p);
     if (t == TYPE_EQUATION) {
       static const char* const forms[6] = {"AX_BY_CEG0", "YEGAX_B",     "X2PY2EG0",
@@ -526,14 +595,12 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
         p += std::strlen(coords[k]);
         break;
       }
-  } else if (class_is(cls, "Mid") || class_is(cls, "PBiss") || class_is(cls, "Perp") ||
-             class_is(cls, "Par") || class_is(cls, "Lgth") || class_is(cls, "Text") ||
-             class_is(cls, "IsOn?") || class_is(cls, "Transf") || class_is(cls, "Refl")) {
+  } else if (word == kSideWord) {
     if (!side_field(&w->side.index, &w->side.side_of_point)) return fail("bad side index");
-  } else if (class_is(cls, "Par?") || class_is(cls, "Perp?")) {
+  } else if (word == kTwoSidesWord) {
     if (!side_field(&w->side.index, nullptr) || !side_field(&w->side.index2, nullptr))
       return fail("bad side index");
-  } else if (class_is(cls, "Int")) {
+  } else if (word == kIntersectionWord) {
     const char* s = p;
     while (!txt_is_line_end(*s) && !txt_is_digit(*s)) ++s;
     if (!txt_is_digit(*s)) return fail("intersection point without its index");
@@ -547,7 +614,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
     }
     w->inter_index = static_cast<uint32_t>(v);
     p = d;
-  } else if (class_is(cls, "Pt/")) {
+  } else if (word == kAxisWord) {
     p = skip_separators(p);
     if (starts(p, "axis:")) {
       p += 5;
@@ -617,6 +684,9 @@ bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_setting
     return true;
   }
   if (file_class != 0) return parse_duo_style(p, t, s);
+  // Most records have no style line: nothing to look for but a number's
+  // decimals, which it must have.
+  if (txt_is_line_end(*p) && t != TYPE_NUMBER && t != TYPE_EQUATION) return true;
   auto item = [&p](const char* word) {
     if (!starts(p, word)) return false;
     p += std::strlen(word);
@@ -816,7 +886,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p = skip_separators(p);
     name = word_at(p);
     p += name.size();
-    r.cls = find_class_by_short_name(name.data(), name.size());
+    r.cls = class_named(name);
   }
   if (r.cls == nullptr || (name.empty() && *result == nullptr)) return leave_out("unknown class \"" + name + "\"");
   const uint16_t t = class_type_id(r.cls);
@@ -1003,10 +1073,11 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   if (t == TYPE_PROPERTY) {
     for (int k = 0; k < 2; ++k) {
       if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
-      if (!parse_box(p, &r.property_box[k])) return false;
+      if (!r.property) r.property = std::make_unique<Record::PropertyTexts>();
+      if (!parse_box(p, &r.property->box[k])) return false;
       p = next_line(p);
-      parse_quoted(p, &r.property_text[k]);
-      read_rich(p, &r.property_rich[k]);
+      parse_quoted(p, &r.property->text[k]);
+      read_rich(p, &r.property->rich[k]);
       if (k == 0) p = next_line(p);
     }
     r.has_property = true;
@@ -1187,13 +1258,13 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       o->valeurs[0].v = r.frame.box[1];
     }
   }
-  if (r.has_property && o->valeurs != nullptr && GlobalSize(o->valeurs) >= 2 * sizeof(TErec*)) {
+  if (r.has_property && r.property && o->valeurs != nullptr && GlobalSize(o->valeurs) >= 2 * sizeof(TErec*)) {
     auto* texts = reinterpret_cast<TErec**>(o->valeurs);
     for (int k = 0; k < 2; ++k) {
       free_text_window(texts[k]);
-      const TextBox& b = r.property_box[k];
-      texts[k] = new_text_record(r.property_text[k], b.box[0], b.box[1], b.box[2], b.box[3]);
-      apply_rich(texts[k], r.property_rich[k]);
+      const TextBox& b = r.property->box[k];
+      texts[k] = new_text_record(r.property->text[k], b.box[0], b.box[1], b.box[2], b.box[3]);
+      apply_rich(texts[k], r.property->rich[k]);
     }
     o->te = texts[0];
   }
@@ -1640,10 +1711,11 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
     for (int k = 0; k < 2; ++k) {
       while (*p == '\r' || *p == '\n') ++p;
       if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
-      if (!parse_box(p, &r.property_box[k])) return false;
+      if (!r.property) r.property = std::make_unique<Record::PropertyTexts>();
+      if (!parse_box(p, &r.property->box[k])) return false;
       p = next_line(p);
-      parse_quoted(p, &r.property_text[k]);
-      read_rich(p, &r.property_rich[k]);
+      parse_quoted(p, &r.property->text[k]);
+      read_rich(p, &r.property->rich[k]);
       p = next_line(p);
     }
     r.has_property = true;
@@ -1778,6 +1850,8 @@ bool object_reader_record_left_out() { return record_left_out; }
 uint32_t object_reader_record_number() { return record_number; }
 
 void begin_record_numbers() { table_build(); }
+
+bool record_numbers_to_resolve() { return !unresolved.empty(); }
 
 void resolve_record_numbers() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
@@ -1919,6 +1993,20 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
       if (cls->methods[m]->args == nullptr || cls->methods[m]->args[0] == 0) return m;
     return -1;
   }
+  // While a figure is read, an answer already found for these kinds of
+  // parents is the answer.
+  bool memo = numbers.open && n <= 4;
+  NumberTable::MethodAnswer key{cls, n, {}, -1};
+  for (uint32_t k = 0; memo && k < n; ++k) {
+    if (parents[k] == nullptr || parents[k]->otype == nullptr)
+      memo = false;
+    else
+      key.types[k] = parents[k]->otype->id;
+  }
+  if (memo) {
+    for (const NumberTable::MethodAnswer& a : numbers.methods)
+      if (a.cls == key.cls && a.n == key.n && std::equal(a.types, a.types + n, key.types)) return a.method;
+  }
   reset_class_type_marks(cls);
   const uint32_t fed = class_is(cls, "Lgth") && n == 3 ? 2 : n;
   const uint8_t first = class_is(cls, "Line") || class_is(cls, "Ray") || class_is(cls, "Cir") ? 0 : 1;
@@ -1926,6 +2014,10 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
   for (uint32_t k = 0; k < fed; ++k) method = find_tool_arg_slot(cls, parents[k], 0, first, 0);
   if (class_is(cls, "Spr") && n == 1) method = 0;
   reset_class_type_marks(cls);
+  if (memo) {
+    key.method = method;
+    numbers.methods.push_back(key);
+  }
   return method;
 }
 
@@ -1938,6 +2030,25 @@ int32_t read_object_record(object** slot, const char* text) {
 }
 
 namespace {
+
+// Storage kept from one record to the next: the list takes it for the
+// record and gives it back, emptied, at its end. A record read while
+// another is (a nested reading) finds it taken and makes its own.
+template <class T>
+struct Scratch {
+  Scratch(std::vector<T>& keep, std::vector<T>& list) : keep(keep), list(list) {
+    list.swap(keep);
+    if (list.capacity() == 0) list.reserve(8);
+  }
+  ~Scratch() {
+    list.clear();
+    if (keep.capacity() == 0) list.swap(keep);
+  }
+  std::vector<T>& keep;
+  std::vector<T>& list;
+};
+std::vector<object*> args_scratch;
+std::vector<int64_t> parents_scratch;
 
 // Reads one record with `parse` under the state every record reader holds
 // while it builds (no current class, numbers locked, a file being read),
@@ -1974,7 +2085,9 @@ int32_t read_nova_object_record(object** slot, const char* text) {
   return read_record_with(slot, text, [&](const char*& p) -> int32_t {
     Record r;
     std::vector<object*> args;
-    args.reserve(8);
+    // The lists of one record lend their storage to the next.
+    Scratch<object*> args_storage(args_scratch, args);
+    Scratch<int64_t> parents_storage(parents_scratch, r.parents);
     int16_t method = -1;
     object* result = nullptr;
     if (!parse_record(p, r, args, &method, &result)) return -1;

@@ -34,6 +34,9 @@ void begin_record_numbers();
 // name none are dropped, colour sources that name none are cleared. Ends the
 // reading: the reader keeps nothing for the next figure.
 void resolve_record_numbers();
+// Whether resolve_record_numbers has references to resolve, which it finds
+// by the figure's numbers.
+bool record_numbers_to_resolve();
 // Why the last record was refused ("" when it was not).
 const char* object_reader_error();
 // The last record was refused for what it names (an unknown class, a parent

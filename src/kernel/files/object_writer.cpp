@@ -327,7 +327,10 @@ int32_t txt_write_text_box(char* dst, const TErec* te) {
   out.put("TP: ");
   out.add(txt_format_coord(te->pos.x, out.here()));
   out.put(", ");
-  out.add(txt_format_coord(-te->pos.y, out.here()));
+  // The file's y grows upwards; the lowest place a frame can have has no
+  // opposite, and is written as the highest.
+  const int32_t up = te->pos.y == INT32_MIN ? INT32_MAX : -te->pos.y;
+  out.add(txt_format_coord(up, out.here()));
   out.put(", TS: ");
   out.add(txt_format_coord(te->size.w, out.here()));
   out.put(", ");

@@ -42,6 +42,10 @@ struct TxtOut {
 
 inline bool txt_is_digit(char c) { return c >= '0' && c <= '9'; }
 inline bool txt_is_line_end(char c) { return c == '\0' || c == '\r' || c == '\n'; }
+// The first line end (CR, LF or the terminating NUL) at or after p. It looks
+// at sixteen bytes at a time: the readers find every line end of a figure
+// this way, some of them twice.
+const char* txt_end_of_line(const char* p);
 // Whether the text at p begins with word. Stops at the first difference, so
 // the readers' keyword tests cost one comparison on most lines.
 inline bool txt_starts_with(const char* p, const char* word) {

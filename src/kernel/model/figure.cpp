@@ -205,9 +205,13 @@ object* alloc_object_record() {
   object_slab* block = fig->pool_hint ? fig->pool_hint : fig->slabs;
   object_slab* last = nullptr;
   for (; block; block = block->next) {
-    for (object& rec : block->records) {
+    for (int32_t k = 0; k < kSlabRecords; ++k) {
+      object& rec = block->records[k];
       if (rec.in_use != 1) {
-        rec = object{};
+        if (k < block->untouched_from)
+          rec = object{};
+        else
+          block->untouched_from = k + 1;
         rec.in_use = 1;
         fig->pool_hint = block;
         return &rec;
@@ -217,6 +221,7 @@ object* alloc_object_record() {
   }
   object_slab* fresh = alloc_block<object_slab>();
   if (!fresh) return nullptr;
+  fresh->untouched_from = 1;
   if (!fig->slabs) {
     fig->slabs = fresh;
   } else {

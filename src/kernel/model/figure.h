@@ -122,10 +122,26 @@ struct insert_object {
   tagPOINT area[4];
 };
 
+// The fields every walk over a figure reads (the links, the number, the
+// state, the kind, the parents and values) come first, so that they share
+// the record's first cache line.
 struct object {
   uint8_t in_use;
   uint8_t flag1;
   int16_t final_no;
+  uint32_t num;
+  uint32_t state;
+  int16_t nbparents;
+  int16_t nbvaleurs;
+  object* next;
+  object* prev;
+  type* otype;
+  construct_class* classe;
+  object** parents;
+  valeur* valeurs;
+  int16_t methode;
+  int32_t aux3;
+  TErec* te;
   infomacro* macro;
   object_settings settings;
   math_info math;
@@ -133,28 +149,15 @@ struct object {
   param_color* pcolor;
   param_color* pfill;
   char* str;
-  TErec* te;
   valeur val;
   double* pdata;  // where the label sits on the object: its point-on parameter block, or null
   object_pos pos;
   label_settings* label;
-  uint32_t num;
-  uint32_t state;
   uint32_t aux1;
   uint32_t aux2;
-  int16_t nbparents;
-  int16_t nbvaleurs;
-  object** parents;
   insert_object* inserted;
   objectptrlist* associated;
-  valeur* valeurs;
   void* data;
-  type* otype;
-  construct_class* classe;
-  int16_t methode;
-  int32_t aux3;
-  object* next;
-  object* prev;
 };
 
 // ---------------------------------------------------------------- lists
@@ -176,10 +179,13 @@ struct def_object_macro_inf {
 };
 
 // One block of a figure's object-record pool.
-inline constexpr int kSlabRecords = 10;
+inline constexpr int kSlabRecords = 32;
 struct object_slab {
   object records[kSlabRecords];
   object_slab* next;
+  // Records from here on were never handed out: still as the block was
+  // made, zero, so handing one out needs no clearing.
+  int32_t untouched_from;
 };
 
 // ---------------------------------------------------------------- figures

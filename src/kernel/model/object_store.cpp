@@ -95,7 +95,10 @@ void renumber_objects() {
   // A file being read keeps the numbers it gives its objects.
   if (!fig || reading_file) return;
   uint32_t n = 0;
-  for (object* o = fig->first; o; o = o->next) o->num = ++n;
+  for (object* o = fig->first; o; o = o->next) {
+    prefetch_following_records(o);
+    o->num = ++n;
+  }
 }
 
 void clear_object_flags(uint32_t mask) {

@@ -4,9 +4,103 @@
 #include <cstdlib>
 #include <cstring>
 
+// The address checker's interface marks memory a program must not touch;
+// without the checker its macros do nothing.
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#if defined(ASAN_POISON_MEMORY_REGION)
+#define KELVO_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define KELVO_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define KELVO_POISON(p, n) ((void)(p), (void)(n))
+#define KELVO_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 namespace {
 
 std::size_t g_live_blocks = 0;
+
+// Small blocks, the bulk of a figure (values, parents, labels, list nodes,
+// texts), come from large chunks carved into size classes of 16 bytes
+// instead of one call to the C library each: reading a figure makes
+// hundreds of thousands of them, and freeing them one by one left the heap
+// so scattered that the next figure's objects sat far apart. A freed block
+// goes back to its class and is the next one of its size given out; the
+// chunks are kept for the run. The kernel uses its memory from one thread.
+// Under AddressSanitizer the bytes of a pooled block outside its size, free
+// blocks and the chunks' uncarved ends are poisoned, so an overrun or a use
+// after free is still reported until the block is given out again.
+constexpr std::size_t kGranule = 16;
+constexpr std::size_t kPooledMax = 1024;  // header included
+constexpr std::size_t kClasses = kPooledMax / kGranule;
+constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+struct SizeClass {
+  FreeBlock* free = nullptr;     // blocks given back, most recent first
+  unsigned char* carve = nullptr;  // the unused end of the class's chunk
+  unsigned char* carve_end = nullptr;
+};
+
+SizeClass g_classes[kClasses + 1];
+
+struct Chunk {
+  Chunk* next;
+};
+Chunk* g_chunks = nullptr;
+
+std::size_t class_of(std::size_t total) { return (total + kGranule - 1) / kGranule; }
+
+// A raw block of `total` bytes (header included) from its class, header and
+// contents unset.
+unsigned char* pool_take(std::size_t total) {
+  const std::size_t c = class_of(total);
+  SizeClass& sc = g_classes[c];
+  const std::size_t bytes = c * kGranule;
+  unsigned char* raw = nullptr;
+  if (sc.free) {
+    raw = reinterpret_cast<unsigned char*>(sc.free) - kBlockHeaderSize;
+    KELVO_UNPOISON(raw, bytes);
+    sc.free = sc.free->next;
+  } else {
+    if (sc.carve == nullptr || static_cast<std::size_t>(sc.carve_end - sc.carve) < bytes) {
+      // The chunk header keeps the blocks 16-aligned.
+      auto* chunk = static_cast<unsigned char*>(std::malloc(kChunkBytes));
+      if (!chunk) return nullptr;
+      reinterpret_cast<Chunk*>(chunk)->next = g_chunks;
+      g_chunks = reinterpret_cast<Chunk*>(chunk);
+      sc.carve = chunk + kGranule;
+      sc.carve_end = chunk + kChunkBytes;
+      KELVO_POISON(sc.carve, static_cast<std::size_t>(sc.carve_end - sc.carve));
+    }
+    raw = sc.carve;
+    sc.carve += bytes;
+  }
+  // Only the block's own bytes may be touched; the rest of its class's
+  // size stays poisoned.
+  KELVO_POISON(raw, bytes);
+  KELVO_UNPOISON(raw, total);
+  return raw;
+}
+
+// Takes back a block of `total` bytes whose header is already spoiled. The
+// link to the next free block lies where the contents were, so that the
+// header stays spoiled for a stale pointer.
+void pool_give(unsigned char* raw, std::size_t total) {
+  const std::size_t c = class_of(total);
+  SizeClass& sc = g_classes[c];
+  KELVO_UNPOISON(raw, c * kGranule);
+  auto* block = reinterpret_cast<FreeBlock*>(raw + kBlockHeaderSize);
+  block->next = sc.free;
+  sc.free = block;
+  KELVO_POISON(raw, c * kGranule);
+}
 
 struct BlockHeader {
   uint32_t size;
@@ -34,24 +128,37 @@ BlockHeader peek_header(const void* p) {
 
 void* GlobalAlloc(uint32_t /*flags*/, uint32_t size) {
   if (size > UINT32_MAX - kBlockHeaderSize) return nullptr;
-  void* raw = std::calloc(1, std::size_t{size} + kBlockHeaderSize);
-  if (!raw) return nullptr;
+  const std::size_t total = std::size_t{size} + kBlockHeaderSize;
+  unsigned char* raw = nullptr;
+  if (total <= kPooledMax) {
+    raw = pool_take(total);
+    if (!raw) return nullptr;
+    std::memset(raw + kBlockHeaderSize, 0, size);
+  } else {
+    raw = static_cast<unsigned char*>(std::calloc(1, total));
+    if (!raw) return nullptr;
+  }
   BlockHeader h{size, kBlockMagic};
   std::memcpy(raw, &h, sizeof h);
   ++g_live_blocks;
-  return static_cast<unsigned char*>(raw) + kBlockHeaderSize;
+  return raw + kBlockHeaderSize;
 }
 
 void GlobalFreeAndNull(void** pp) {
   if (!pp) return;
   void* p = *pp;
   if (p) {
-    if (peek_header(p).magic != kBlockMagic) return;
+    const BlockHeader h = peek_header(p);
+    if (h.magic != kBlockMagic) return;
     unsigned char* raw = static_cast<unsigned char*>(p) - kBlockHeaderSize;
     // Spoil the magic so that a stale copy of the pointer is refused.
     const uint32_t spoiled = 0;
     std::memcpy(raw + 4, &spoiled, sizeof spoiled);
-    std::free(raw);
+    const std::size_t total = std::size_t{h.size} + kBlockHeaderSize;
+    if (total <= kPooledMax)
+      pool_give(raw, total);
+    else
+      std::free(raw);
     --g_live_blocks;
   }
   *pp = nullptr;

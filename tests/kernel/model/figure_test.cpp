@@ -220,26 +220,32 @@ TEST_F(FigureTest, NewFigureIsCurrentWithAnUndoCopyPointingBack) {
   EXPECT_EQ(last_object(), nullptr);
 }
 
-TEST_F(FigureTest, PoolHandsOutTenRecordsPerBlockAndReusesFreedSlots) {
+TEST_F(FigureTest, PoolHandsOutBlocksOfRecordsAndReusesFreedSlotsCleared) {
   std::vector<object*> objs;
-  for (int i = 0; i < 11; ++i) objs.push_back(add_point());
+  for (int i = 0; i <= kSlabRecords; ++i) objs.push_back(add_point());
+  object* const last = objs[kSlabRecords];
   ASSERT_NE(fig_->slabs, nullptr);
   ASSERT_NE(fig_->slabs->next, nullptr);
   EXPECT_EQ(fig_->slabs->next->next, nullptr);
-  EXPECT_EQ(objs[10], &fig_->slabs->next->records[0]);
-  EXPECT_EQ(last_object(), objs[10]);
-  EXPECT_EQ(objs[10]->prev, objs[9]);
+  EXPECT_EQ(last, &fig_->slabs->next->records[0]);
+  EXPECT_EQ(last_object(), last);
+  EXPECT_EQ(last->prev, objs[kSlabRecords - 1]);
 
-  // A destroyed slot is the first one handed out again.
+  // A destroyed slot is the first one handed out again, with nothing of
+  // the object it held.
   object* third = objs[2];
+  third->settings.marked = 1;
+  third->aux1 = 77;
   destroy_object(third);
   fig_->nbobj -= 1;
   EXPECT_EQ(third->in_use, 0);
   EXPECT_EQ(objs[1]->next, objs[3]);
   object* again = add_point();
   EXPECT_EQ(again, third);
+  EXPECT_EQ(again->settings.marked, 0);
+  EXPECT_EQ(again->aux1, 0u);
   EXPECT_EQ(last_object(), again);
-  EXPECT_EQ(again->prev, objs[10]);
+  EXPECT_EQ(again->prev, last);
 
   // Emptying the first block lets compaction give it back; the head moves.
   object_slab* second = fig_->slabs->next;
@@ -254,9 +260,9 @@ TEST_F(FigureTest, PoolHandsOutTenRecordsPerBlockAndReusesFreedSlots) {
   EXPECT_TRUE(slab_is_empty(fig_->slabs));
   compact_record_pool(fig_);
   EXPECT_EQ(fig_->slabs, second);
-  EXPECT_EQ(fig_->first, objs[10]);
+  EXPECT_EQ(fig_->first, last);
   renumber_objects();
-  EXPECT_EQ(find_object_by_number(1), objs[10]);
+  EXPECT_EQ(find_object_by_number(1), last);
   EXPECT_EQ(find_object_by_number(0), nullptr);
   EXPECT_EQ(find_object_by_number(3), nullptr);
 }
