@@ -225,23 +225,150 @@ void KPGrafPort::drawTextDocument(const void* document, double x, double y, doub
       document, x, y, scale, width, height, color);
 }
 
+namespace {
+
+// What drawing a text changes of the painter, put back as it was: the
+// painter's own save and restore copy its whole state, a block of memory
+// per text.
+class TextPainterState {
+ public:
+  explicit TextPainterState(QPainter* p)
+      : p_(p), transform_(p->worldTransform()), pen_(p->pen()), font_(p->font()), mode_(p->compositionMode()),
+        hints_(p->renderHints()) {}
+  ~TextPainterState() {
+    p_->setWorldTransform(transform_);
+    p_->setPen(pen_);
+    if (!(p_->font() == font_)) p_->setFont(font_);
+    p_->setCompositionMode(mode_);
+    p_->setRenderHints(~hints_, false);
+    p_->setRenderHints(hints_, true);
+  }
+  TextPainterState(const TextPainterState&) = delete;
+  TextPainterState& operator=(const TextPainterState&) = delete;
+
+ private:
+  QPainter* p_;
+  QTransform transform_;
+  QPen pen_;
+  QFont font_;
+  QPainter::CompositionMode mode_;
+  QPainter::RenderHints hints_;
+};
+
+// Room left around a text's ink, in surface pixels, for what antialiasing
+// and a glyph's place between pixels spread beyond its outline's box.
+constexpr double kInkRoom = 2.0;
+
+bool ink_inside(const KPRectF& ink, double width, double height, double room) {
+  if (ink.width <= 0 || ink.height <= 0) return true;
+  return ink.x - room >= 0 && ink.y - room >= 0 && ink.x + ink.width + room <= width &&
+         ink.y + ink.height + room <= height;
+}
+
+// The pen of a text's colour. Texts mostly share theirs: the last one is
+// kept, and the painter takes the same pen again without comparing it.
+const QPen& text_pen(uint32_t color) {
+  static QPen& pen = *new QPen(QColor(Qt::black));
+  static uint32_t made = 0;
+  color &= 0xFFFFFF;
+  if (color != made) {
+    pen = QPen(QColor::fromRgb(static_cast<QRgb>(color)));
+    made = color;
+  }
+  return pen;
+}
+
+bool whole(double v) { return v == std::floor(v) && std::abs(v) < 1e9; }
+
+// The parts of `reach` outside `frame` (at most four rectangles).
+int outside_parts(const QRect& reach, const QRect& frame, QRect parts[4]) {
+  if (!reach.intersects(frame)) {
+    parts[0] = reach;
+    return 1;
+  }
+  const QRect in = reach & frame;
+  int n = 0;
+  if (reach.top() < in.top()) parts[n++] = QRect(QPoint(reach.left(), reach.top()), QPoint(reach.right(), in.top() - 1));
+  if (reach.bottom() > in.bottom())
+    parts[n++] = QRect(QPoint(reach.left(), in.bottom() + 1), QPoint(reach.right(), reach.bottom()));
+  if (reach.left() < in.left()) parts[n++] = QRect(QPoint(reach.left(), in.top()), QPoint(in.left() - 1, in.bottom()));
+  if (reach.right() > in.right()) parts[n++] = QRect(QPoint(in.right() + 1, in.top()), QPoint(reach.right(), in.bottom()));
+  return n;
+}
+
+// Copies the pixels of `parts` out of the image into `kept`, or back.
+void move_pixels(const QImage& image, const QRect* parts, int count, std::vector<uchar>& kept, bool back) {
+  auto* bits = const_cast<uchar*>(image.constBits());
+  const qsizetype line = image.bytesPerLine();
+  const int depth = image.depth() / 8;
+  size_t at = 0;
+  for (int k = 0; k < count; ++k) {
+    const size_t bytes = static_cast<size_t>(parts[k].width()) * static_cast<size_t>(depth);
+    for (int y = parts[k].top(); y <= parts[k].bottom(); ++y) {
+      uchar* row = bits + y * line + parts[k].left() * depth;
+      if (back) std::memcpy(row, kept.data() + at, bytes);
+      else std::memcpy(kept.data() + at, row, bytes);
+      at += bytes;
+    }
+  }
+}
+
+}  // namespace
+
 void KPGrafPort::drawText(TextPainter paint, const void* text, double x, double y, double scale, double width,
-                          double height, uint32_t color) {
+                          double height, uint32_t color, const KPRectF* ink) {
   if (!context_ || !text || !paint) return;
   QPainter* p = context_->impl()->painter;
+  const QImage& image = context_->impl()->image;
   const double ax = x * scale_;
   const double ay = context_->height() - (portFrame_.height - y) * scale_;
-  p->save();
-  p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-  p->setRenderHint(QPainter::Antialiasing, antialias_);
-  p->setRenderHint(QPainter::TextAntialiasing, antialias_);
-  p->translate(ax, ay);
-  p->scale(scale_ * scale, scale_ * scale);
-  p->setPen(QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFF)));
+  const double s = scale_ * scale;
   KPRectF clip{0, 0, width, height};
-  const bool clipped = width > 0 && height > 0;
-  if (clipped) p->setClipRect(QRectF(0, 0, width, height));
-  paint(p, text, clipped ? &clip : nullptr);
+  const bool framed = width > 0 && height > 0;
+  auto set_up = [&] {
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->setRenderHint(QPainter::Antialiasing, antialias_);
+    p->setRenderHint(QPainter::TextAntialiasing, antialias_);
+    p->translate(ax, ay);
+    p->scale(s, s);
+    p->setPen(text_pen(color));
+  };
+  if (ink && (!framed || (s > 0 && ink_inside(*ink, width, height, kInkRoom / s)))) {
+    const TextPainterState saved(p);
+    set_up();
+    paint(p, text, framed ? &clip : nullptr);
+    return;
+  }
+  // A text on whole pixels of an image the port can read is clipped by
+  // putting back, after it is drawn, the pixels it reached outside its
+  // frame: the clip of the painter would cost memory in proportion to the
+  // image's height at each text.
+  if (ink && s == 1 && !image.isNull() && image.depth() >= 8 && whole(ax) && whole(ay) && whole(width) &&
+      whole(height)) {
+    const QRect frame(static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(width), static_cast<int>(height));
+    const QRect reach = QRectF(ax + ink->x - kInkRoom, ay + ink->y - kInkRoom, ink->width + 2 * kInkRoom,
+                               ink->height + 2 * kInkRoom)
+                            .toAlignedRect() &
+                        image.rect();
+    QRect parts[4];
+    const int count = reach.isEmpty() ? 0 : outside_parts(reach, frame, parts);
+    size_t bytes = 0;
+    for (int k = 0; k < count; ++k)
+      bytes += static_cast<size_t>(parts[k].width()) * static_cast<size_t>(parts[k].height()) * (image.depth() / 8);
+    if (keptPixels_.size() < bytes) keptPixels_.resize(bytes);
+    move_pixels(image, parts, count, keptPixels_, false);
+    {
+      const TextPainterState saved(p);
+      set_up();
+      paint(p, text, &clip);
+    }
+    move_pixels(image, parts, count, keptPixels_, true);
+    return;
+  }
+  p->save();
+  set_up();
+  if (framed) p->setClipRect(QRectF(0, 0, width, height));
+  paint(p, text, framed ? &clip : nullptr);
   p->restore();
 }
 

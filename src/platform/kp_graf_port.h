@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "platform/kp_gdi_objects.h"
 #include "platform/win_types.h"
@@ -78,9 +79,14 @@ class KPGrafPort : public KPGdiObject {
   // (a QPainter) with its origin at (x, y) in port units (y down), scaled by
   // `scale`, clipped as drawTextDocument clips, its pen in `color`
   // (0x00RRGGBB); `clip` is that clip rectangle, or null.
+  // `ink`, when the text knows it, bounds every pixel `paint` may touch (in
+  // the text's units) and promises that `paint` changes nothing of the
+  // painter but its pen and font: a text whose ink lies inside its frame
+  // with room to spare is then drawn without the clip, whose cost grows
+  // with the surface's height, and without saving the painter's state.
   using TextPainter = void (*)(void* painter, const void* text, const KPRectF* clip);
   void drawText(TextPainter paint, const void* text, double x, double y, double scale, double width, double height,
-                uint32_t color);
+                uint32_t color, const KPRectF* ink = nullptr);
   void currentDrawTextFont(KPFont* font);
   void kelvoSimpleDrawTexString(std::string_view macRoman, double x, double y);
   bool isPrinting() const { return printing_; }
@@ -163,6 +169,9 @@ class KPGrafPort : public KPGdiObject {
   KPUniversalBitmap* bitmap_ = nullptr;
   KPRectF portFrame_;
   float scale_ = 1.0f;
+  // The pixels a text drawn without a clip reached outside its frame,
+  // kept while it is drawn.
+  std::vector<unsigned char> keptPixels_;
   KPBrush* sCurBrush_ = nullptr;
   KPBrush* currentBrush_ = nullptr;
   KPPen* sCurPen_ = nullptr;

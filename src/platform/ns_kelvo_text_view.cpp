@@ -1,6 +1,8 @@
 #include "platform/ns_kelvo_text_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -100,6 +102,14 @@ struct RunStyle {
   // The same font on the layout device: a run in it alone lays out as in
   // its format.
   QFont laid;
+  // The font asks for a slant or a weight, which the font system makes up
+  // when the family lacks the face: the glyphs' outline boxes then do not
+  // bound what is drawn, by up to an eighth of the size.
+  bool made_up = false;
+  // The pen of a run with a colour of its own.
+  QPen pen;
+  // The raw font of the glyphs shaped in `font`, shared by the runs kept.
+  mutable QRawFont raw_font;
 };
 
 // A format that names its font's family and size: the font it gives
@@ -118,6 +128,8 @@ std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
   style->format = format;
   style->font = format.font().resolve(system_font());
   style->laid = QFont(style->font, layout_device());
+  if (format.hasProperty(QTextFormat::ForegroundBrush)) style->pen = QPen(format.foreground().color());
+  style->made_up = style->font.style() != QFont::StyleNormal || style->font.weight() > QFont::Medium;
   style->direct = complete_font(format) && !style->font.underline() && !style->font.overline() &&
                   !style->font.strikeOut() && format.underlineStyle() == QTextCharFormat::NoUnderline &&
                   format.textOutline().style() == Qt::NoPen && !format.hasProperty(QTextFormat::BackgroundBrush) &&
@@ -222,16 +234,36 @@ class KPTextString {
     int start, length;
     double y, ascent, height;
   };
+  // Glyphs of one font on one line: `count` glyphs from `first` of the
+  // run's glyphs.
+  struct GlyphRun {
+    QRawFont font;
+    int line, first, count;
+  };
   struct Laid {
     QSizeF size;
     std::vector<Line> lines;
     // Each line can be drawn by itself: no tab, and no script whose
     // shaping or direction depends on the rest of its paragraph.
     bool separable = true;
+    // The glyphs the layout shaped, kept for a separable run drawn
+    // directly: drawn as they are, they are not shaped again. Their places
+    // are whole 64ths of a pixel, kept as such.
+    std::vector<GlyphRun> runs;
+    std::vector<quint32> glyphs;
+    std::vector<QPoint> places;
+    // The box of the kept glyphs' outlines, widened where the font system
+    // may slant or thicken them: no pixel of the run lies further than
+    // antialiasing spreads.
+    QRectF ink;
+    bool shaped() const { return !runs.empty(); }
   };
   const Laid& laidOut(double width) {
     if (!has_laid_ || laid_width_ != width) {
-      QTextLayout layout;
+      // One layout serves every measure: a layout set to a new text keeps
+      // nothing of the last one. Kept to the end of the program: fonts must
+      // not outlive the font system.
+      static QTextLayout& layout = *new QTextLayout;
       laid_ = layOut(layout, width, true);
       laid_width_ = width;
       has_laid_ = true;
@@ -249,6 +281,7 @@ class KPTextString {
     layout.setText(t);
     if (measuring && style_->direct) {
       layout.setFont(style_->laid);
+      layout.clearFormats();
     } else {
       layout.setFont(default_fonts().laid);
       layout.setFormats({QTextLayout::FormatRange{0, static_cast<int>(t.size()), style_->format}});
@@ -260,6 +293,11 @@ class KPTextString {
     Laid laid;
     for (const QChar c : t)
       laid.separable = laid.separable && ((c.unicode() >= u' ' && c.unicode() < 0x0590) || c == QChar::LineSeparator);
+    const bool keep = measuring && style_->direct && laid.separable;
+    if (keep) {
+      laid.glyphs.reserve(static_cast<size_t>(t.size()));
+      laid.places.reserve(static_cast<size_t>(t.size()));
+    }
     double y = 0, natural = 0;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
@@ -270,16 +308,60 @@ class KPTextString {
       while (length > 0 && t[line.textStart() + length - 1] == QChar::LineSeparator) --length;
       laid.lines.push_back({line.textStart(), length, y, line.ascent(), line.height()});
       laid.separable = laid.separable && line.x() == 0;
+      if (keep && laid.separable && length > 0) keepGlyphs(laid, line, length);
       y += line.height();
       natural = std::max(natural, line.naturalTextWidth());
     }
     layout.endLayout();
     laid.size = QSizeF(width >= 0 ? width : natural, y);
+    if (!laid.separable) {
+      laid.runs.clear();
+      laid.glyphs.clear();
+      laid.places.clear();
+      laid.ink = QRectF();
+    } else if (style_->made_up && !laid.ink.isEmpty()) {
+      const double reach = kMadeUpReach * style_->laid.pixelSize();
+      laid.ink.adjust(-reach, -reach, reach, reach);
+    }
     return laid;
   }
 
  private:
+  // Keeps the glyphs of a line as the layout shaped them, and widens the
+  // ink by their outlines. A run whose places are not whole 64ths (which
+  // a layout never gives) keeps none.
+  void keepGlyphs(Laid& laid, const QTextLine& line, int length) const {
+    for (const QGlyphRun& run : line.glyphRuns(line.textStart(), length)) {
+      const QList<quint32> indexes = run.glyphIndexes();
+      const QList<QPointF> places = run.positions();
+      if (indexes.size() != places.size()) continue;
+      // Runs in the style's own font share one.
+      QRawFont font = run.rawFont();
+      if (style_->raw_font == font) {
+        font = style_->raw_font;
+      } else if (!style_->raw_font.isValid()) {
+        style_->raw_font = font;
+      }
+      laid.runs.push_back({font, static_cast<int>(laid.lines.size() - 1), static_cast<int>(laid.glyphs.size()),
+                           static_cast<int>(indexes.size())});
+      for (qsizetype i = 0; i < indexes.size(); ++i) {
+        const QPointF at = places[i] * 64;
+        if (at.x() != std::floor(at.x()) || at.y() != std::floor(at.y()) || std::abs(at.x()) > 1e9 ||
+            std::abs(at.y()) > 1e9) {
+          laid.separable = false;
+          return;
+        }
+        laid.glyphs.push_back(indexes[i]);
+        laid.places.emplace_back(static_cast<int>(at.x()), static_cast<int>(at.y()));
+        laid.ink |= font.boundingRect(indexes[i]).translated(places[i]);
+      }
+    }
+  }
+
   static constexpr double kUnboundedWidth = 1e6;
+  // How far, in parts of the font's size, a made-up slant or weight may
+  // reach beyond a glyph's outline box (twice what it does).
+  static constexpr double kMadeUpReach = 0.25;
   void changed() {
     static uint64_t versions = 0;
     version_ = ++versions;
@@ -1141,6 +1223,34 @@ void op_remove_reference(object* text, object* obj, uint16_t number) { text_view
 // The width a text is laid out at: a rich text wraps in its frame.
 double layout_width(const TErec* te) { return te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1; }
 
+// A coordinate the text drawing keeps exactly: glyph places are kept in
+// 64ths of a pixel.
+bool whole_64ths(double v) { return v * 64 == std::floor(v * 64); }
+
+bool outside(const KPTextString::Line& line, const KPRectF* clip) {
+  return clip && (line.y >= clip->y + clip->height || line.y + line.height <= clip->y);
+}
+
+// Draws the glyphs a layout shaped at the places it gave them: what the
+// painter's text drawing gives for the same lines when the painter moves
+// them by whole 64ths of a pixel, which it keeps exactly.
+void draw_kept_glyphs(QPainter* p, const KPTextString::Laid& laid, const KPRectF* clip) {
+  // Kept to the end of the program: fonts must not outlive the font system.
+  static QGlyphRun& drawn = *new QGlyphRun;
+  static std::vector<QPointF>& places = *new std::vector<QPointF>;
+  for (const KPTextString::GlyphRun& run : laid.runs) {
+    if (outside(laid.lines[static_cast<size_t>(run.line)], clip)) continue;
+    places.resize(static_cast<size_t>(run.count));
+    for (int i = 0; i < run.count; ++i) {
+      const QPoint at = laid.places[static_cast<size_t>(run.first + i)];
+      places[static_cast<size_t>(i)] = QPointF(at.x() / 64.0, at.y() / 64.0);
+    }
+    drawn.setRawFont(run.font);
+    drawn.setRawData(laid.glyphs.data() + run.first, places.data(), run.count);
+    p->drawGlyphRun(QPointF(0, 0), drawn);
+  }
+}
+
 // A plain run to draw, at the width it is laid out at.
 struct PlainRun {
   KPTextString* string;
@@ -1151,7 +1261,9 @@ struct PlainRun {
 // decoration in a complete font, on a device of the layout's resolution,
 // are drawn by the painter's own text drawing, each at the place the
 // layout gave it: the same glyphs at the same places, without a layout
-// kept or made for the drawing.
+// kept or made for the drawing. Where the painter only moves the text by
+// whole 64ths of a pixel, the glyphs the layout shaped are drawn as they
+// are, at the places the text drawing would give them.
 void paint_plain_run(void* painter, const void* run_handle, const KPRectF* clip) {
   auto* p = static_cast<QPainter*>(painter);
   const auto* run = static_cast<const PlainRun*>(run_handle);
@@ -1160,13 +1272,19 @@ void paint_plain_run(void* painter, const void* run_handle, const KPRectF* clip)
   const RunStyle& style = string->style();
   const QPaintDevice* device = p->device();
   if (laid.separable && style.direct && device && device->logicalDpiX() == 72 && device->logicalDpiY() == 72) {
-    if (style.format.hasProperty(QTextFormat::ForegroundBrush)) p->setPen(style.format.foreground().color());
+    if (style.format.hasProperty(QTextFormat::ForegroundBrush)) p->setPen(style.pen);
+    const QTransform& moved = p->worldTransform();
+    if (laid.shaped() && moved.type() <= QTransform::TxTranslate && whole_64ths(moved.dx()) &&
+        whole_64ths(moved.dy())) {
+      draw_kept_glyphs(p, laid, clip);
+      return;
+    }
     p->setFont(style.font);
     const QString text = string->text();
     const bool whole = laid.lines.size() == 1 && laid.lines[0].length == text.size();
     for (const KPTextString::Line& line : laid.lines) {
       // Lines wholly outside the clip are left out, as a layout leaves them.
-      if (clip && (line.y >= clip->y + clip->height || line.y + line.height <= clip->y)) continue;
+      if (outside(line, clip)) continue;
       if (line.length > 0)
         p->drawText(QPointF(0, line.y + line.ascent), whole ? text : text.mid(line.start, line.length));
     }
@@ -1187,7 +1305,9 @@ void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
   if (string->plain()) {
     if (string->empty()) return;
     const PlainRun run{string, layout_width(te)};
-    dd->dc->drawText(&paint_plain_run, &run, x, y, ratio, te->size.w, te->size.h, color);
+    const KPTextString::Laid& laid = string->laidOut(run.width);
+    const KPRectF ink{laid.ink.x(), laid.ink.y(), laid.ink.width(), laid.ink.height()};
+    dd->dc->drawText(&paint_plain_run, &run, x, y, ratio, te->size.w, te->size.h, color, laid.shaped() ? &ink : nullptr);
     return;
   }
   QTextDocument* doc = string->document();

@@ -28,14 +28,30 @@ class TextViewTest : public EngineTest {
   }
 };
 
-inline std::vector<uint32_t> drawn_text_pixels(object* o, int width, int height, double ratio) {
+// How the device is prepared: antialiased or not, on white or on a
+// pattern whose every pixel differs from its neighbours (a text's pixels
+// are then all told apart from what lay under them).
+struct DrawnTextDevice {
+  bool antialias = true;
+  bool patterned = false;
+};
+
+inline std::vector<uint32_t> drawn_text_pixels(object* o, int width, int height, double ratio,
+                                               DrawnTextDevice how = {}) {
   DisplayDevice* dd = dd_create();
   ensure_display_dc(dd);
   dd_select_bitmap(dd, create_dib_record(dd, width, height));
   dd->portRect = tagRECT{0, 0, width, height};
   dd->ratio = ratio;
   dd->orientation = 1;
+  dd->dc->allowsAntialiasing(how.antialias);
   dd_draw_background(dd);
+  if (how.patterned)
+    for (int y = 0; y < dd->bm->height; ++y)
+      for (int x = 0; x < dd->bm->width; ++x)
+        dd->bm->pixels[y * dd->bm->pitch + x] = 0xFF000000u | static_cast<uint32_t>((x * 7 + y * 13) % 256) << 16 |
+                                                static_cast<uint32_t>((x * 5 + y * 3) % 256) << 8 |
+                                                static_cast<uint32_t>((x + y * 11) % 256);
   DrawKPTexte(dd, o);
   std::vector<uint32_t> pixels;
   for (int y = 0; y < dd->bm->height; ++y)

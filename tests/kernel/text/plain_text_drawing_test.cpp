@@ -1,7 +1,9 @@
 // Numbers, measures and texts of one plain run are measured and drawn
 // without a document. They must look exactly as the same strings drawn as
 // documents: every pixel, the frame and the extent, whatever the font,
-// size, face, colour, lines, frame, zoom or presentation mode.
+// size, face, colour, lines, frame, zoom or presentation mode, with or
+// without antialiasing, and whatever lay under them, inside or outside
+// their frame.
 #include <QTextDocument>
 #include <cstdint>
 #include <string>
@@ -32,8 +34,8 @@ class PlainTextDrawing : public TextViewTest {
   };
   // The object drawn alone at a zoom, with its frame and where its text
   // lies.
-  static Picture picture(object* o, double ratio) {
-    std::vector<uint32_t> pixels = drawn_text_pixels(o, 420, 200, ratio);
+  static Picture picture(object* o, double ratio, DrawnTextDevice how) {
+    std::vector<uint32_t> pixels = drawn_text_pixels(o, 420, 200, ratio, how);
     return Picture{std::move(pixels), o->te->size, drawn_text_extent(o)};
   }
 };
@@ -50,6 +52,8 @@ TEST_F(PlainTextDrawing, APlainRunLooksAsTheSameTextDrawnAsADocument) {
     int32_t width;  // a text's frame: it wraps in it
     double ratio;
     bool outlined;
+    te_point pos{12, 9};
+    int32_t height = 100;  // a text's frame
   };
   const Case cases[] = {
       {"number", true, "12.25", nullptr, 12, 0, 0x000000, 0, 1, false},
@@ -66,37 +70,51 @@ TEST_F(PlainTextDrawing, APlainRunLooksAsTheSameTextDrawnAsADocument) {
       {"text larger than its frame", false, "Wide text in a small frame", nullptr, 30, 1, 0x000000, 40, 1, false},
       {"text underlined", false, "under it", "Times", 18, 4, 0xA05000, 300, 1, false},
       {"empty text", false, "", nullptr, 12, 0, 0x000000, 100, 1, false},
+      // Glyphs reaching out of the frame: left of a first glyph's place,
+      // past a frame too narrow or too low, past the device, or drawn
+      // slanted or thickened by the font system for a face the family
+      // lacks.
+      {"text reaching left of its place", false, "jump", nullptr, 16, 0, 0x000000, 300, 1, false},
+      {"text cut by a low frame", false, "Text 123", nullptr, 12, 0, 0x000000, 30, 1, false, {12, 9}, 21},
+      {"number past the device's top left", true, "9.75", nullptr, 14, 0, 0x000000, 0, 1, false, {-6, -5}},
+      {"text past the device's bottom right", false, "gjy Wide", nullptr, 18, 0, 0x000000, 300, 1, false, {395, 185}},
+      {"made-up slant", false, "jfy gW", "DejaVu Math TeX Gyre", 40, 2, 0x000000, 70, 1, false},
+      {"made-up weight", false, "jWj", "DejaVu Math TeX Gyre", 30, 1, 0x400000, 50, 1, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    wide_lines_flag = c.outlined ? 1 : 0;
-    object* o = make(c.number ? &classe_nombre : &classe_text, 0, {});
-    ASSERT_TRUE(o && o->te);
-    o->te->text_kind = c.number ? 1 : 2;
-    o->te->pos = te_point{12, 9};
-    o->te->format.font_id = c.face ? font_id_by_name_or_create(c.face, c.size) : 0;
-    o->te->format.size = c.size;
-    o->te->format.style = c.style;
-    o->te->format.color = c.color;
-    o->settings.Color = 0x0000FF;
-    if (!c.number) o->te->size = te_size{c.width, 100};
-    ASSERT_TRUE(set_text_record_text(o->te, c.text));
-    mark_text_needs_regen(o);
-    const Picture plain = picture(o, c.ratio);
-    ASSERT_TRUE(kp_text_string_is_plain(o->te->display_string)) << "the run is drawn without a document";
-    if (c.text[0]) EXPECT_GT(ink_of(plain.pixels), 40);
+  const DrawnTextDevice devices[] = {{true, false}, {false, true}, {true, true}};
+  for (const Case& c : cases)
+    for (const DrawnTextDevice& how : devices) {
+      SCOPED_TRACE(c.name);
+      SCOPED_TRACE(std::string(how.antialias ? "antialiased" : "not antialiased") +
+                   (how.patterned ? ", on a pattern" : ""));
+      wide_lines_flag = c.outlined ? 1 : 0;
+      object* o = make(c.number ? &classe_nombre : &classe_text, 0, {});
+      ASSERT_TRUE(o && o->te);
+      o->te->text_kind = c.number ? 1 : 2;
+      o->te->pos = c.pos;
+      o->te->format.font_id = c.face ? font_id_by_name_or_create(c.face, c.size) : 0;
+      o->te->format.size = c.size;
+      o->te->format.style = c.style;
+      o->te->format.color = c.color;
+      o->settings.Color = 0x0000FF;
+      if (!c.number) o->te->size = te_size{c.width, c.height};
+      ASSERT_TRUE(set_text_record_text(o->te, c.text));
+      mark_text_needs_regen(o);
+      const Picture plain = picture(o, c.ratio, how);
+      ASSERT_TRUE(kp_text_string_is_plain(o->te->display_string)) << "the run is drawn without a document";
+      if (c.text[0] && !how.patterned) EXPECT_GT(ink_of(plain.pixels), 40);
 
-    // The same strings as documents: the display string is built from a
-    // stored document, and stays a document.
-    ASSERT_NE(kp_text_document(o->te->stored_string), nullptr);
-    ASSERT_NE(kp_text_document(o->te->display_string), nullptr);
-    const Picture document = picture(o, c.ratio);
-    ASSERT_FALSE(kp_text_string_is_plain(o->te->display_string));
-    EXPECT_TRUE(plain == document) << "frame " << plain.frame.w << "x" << plain.frame.h << " / " << document.frame.w
-                                   << "x" << document.frame.h << ", extent right " << plain.extent.right << " / "
-                                   << document.extent.right << ", bottom " << plain.extent.bottom << " / "
-                                   << document.extent.bottom;
-  }
+      // The same strings as documents: the display string is built from a
+      // stored document, and stays a document.
+      ASSERT_NE(kp_text_document(o->te->stored_string), nullptr);
+      ASSERT_NE(kp_text_document(o->te->display_string), nullptr);
+      const Picture document = picture(o, c.ratio, how);
+      ASSERT_FALSE(kp_text_string_is_plain(o->te->display_string));
+      EXPECT_TRUE(plain == document) << "frame " << plain.frame.w << "x" << plain.frame.h << " / " << document.frame.w
+                                     << "x" << document.frame.h << ", extent right " << plain.extent.right << " / "
+                                     << document.extent.right << ", bottom " << plain.extent.bottom << " / "
+                                     << document.extent.bottom;
+    }
 }
 
 }  // namespace
