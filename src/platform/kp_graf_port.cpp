@@ -333,6 +333,9 @@ void KPGrafPort::drawText(TextPainter paint, const void* text, double x, double 
     p->scale(s, s);
     p->setPen(text_pen(color));
   };
+  // The ink is trusted on the port's own image only, whose pixels are those
+  // the text was laid out for (a printer's are not).
+  if (image.isNull()) ink = nullptr;
   if (ink && (!framed || (s > 0 && ink_inside(*ink, width, height, kInkRoom / s)))) {
     const TextPainterState saved(p);
     set_up();
@@ -343,7 +346,7 @@ void KPGrafPort::drawText(TextPainter paint, const void* text, double x, double 
   // putting back, after it is drawn, the pixels it reached outside its
   // frame: the clip of the painter would cost memory in proportion to the
   // image's height at each text.
-  if (ink && s == 1 && !image.isNull() && image.depth() >= 8 && whole(ax) && whole(ay) && whole(width) &&
+  if (ink && s == 1 && image.depth() >= 8 && whole(ax) && whole(ay) && whole(width) &&
       whole(height)) {
     const QRect frame(static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(width), static_cast<int>(height));
     const QRect reach = QRectF(ax + ink->x - kInkRoom, ay + ink->y - kInkRoom, ink->width + 2 * kInkRoom,
