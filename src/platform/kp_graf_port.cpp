@@ -288,11 +288,14 @@ int outside_parts(const QRect& reach, const QRect& frame, QRect parts[4]) {
   }
   const QRect in = reach & frame;
   int n = 0;
-  if (reach.top() < in.top()) parts[n++] = QRect(QPoint(reach.left(), reach.top()), QPoint(reach.right(), in.top() - 1));
+  if (reach.top() < in.top())
+    parts[n++] = QRect(QPoint(reach.left(), reach.top()), QPoint(reach.right(), in.top() - 1));
   if (reach.bottom() > in.bottom())
     parts[n++] = QRect(QPoint(reach.left(), in.bottom() + 1), QPoint(reach.right(), reach.bottom()));
-  if (reach.left() < in.left()) parts[n++] = QRect(QPoint(reach.left(), in.top()), QPoint(in.left() - 1, in.bottom()));
-  if (reach.right() > in.right()) parts[n++] = QRect(QPoint(in.right() + 1, in.top()), QPoint(reach.right(), in.bottom()));
+  if (reach.left() < in.left())
+    parts[n++] = QRect(QPoint(reach.left(), in.top()), QPoint(in.left() - 1, in.bottom()));
+  if (reach.right() > in.right())
+    parts[n++] = QRect(QPoint(in.right() + 1, in.top()), QPoint(reach.right(), in.bottom()));
   return n;
 }
 

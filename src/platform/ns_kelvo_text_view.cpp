@@ -293,7 +293,7 @@ class KPTextString {
     Laid laid;
     for (const QChar c : t)
       laid.separable = laid.separable && ((c.unicode() >= u' ' && c.unicode() < 0x0590) || c == QChar::LineSeparator);
-    const bool keep = measuring && style_->direct && laid.separable;
+    bool keep = measuring && style_->direct && laid.separable;
     if (keep) {
       laid.glyphs.reserve(static_cast<size_t>(t.size()));
       laid.places.reserve(static_cast<size_t>(t.size()));
@@ -308,13 +308,13 @@ class KPTextString {
       while (length > 0 && t[line.textStart() + length - 1] == QChar::LineSeparator) --length;
       laid.lines.push_back({line.textStart(), length, y, line.ascent(), line.height()});
       laid.separable = laid.separable && line.x() == 0;
-      if (keep && laid.separable && length > 0) keepGlyphs(laid, line, length);
+      if (keep && laid.separable && length > 0) keep = keepGlyphs(laid, line, length);
       y += line.height();
       natural = std::max(natural, line.naturalTextWidth());
     }
     layout.endLayout();
     laid.size = QSizeF(width >= 0 ? width : natural, y);
-    if (!laid.separable) {
+    if (!keep || !laid.separable) {
       laid.runs.clear();
       laid.glyphs.clear();
       laid.places.clear();
@@ -328,9 +328,9 @@ class KPTextString {
 
  private:
   // Keeps the glyphs of a line as the layout shaped them, and widens the
-  // ink by their outlines. A run whose places are not whole 64ths (which
-  // a layout never gives) keeps none.
-  void keepGlyphs(Laid& laid, const QTextLine& line, int length) const {
+  // ink by their outlines; false when a place is not a whole 64th (which a
+  // layout never gives): the run then keeps none.
+  bool keepGlyphs(Laid& laid, const QTextLine& line, int length) const {
     for (const QGlyphRun& run : line.glyphRuns(line.textStart(), length)) {
       const QList<quint32> indexes = run.glyphIndexes();
       const QList<QPointF> places = run.positions();
@@ -347,15 +347,14 @@ class KPTextString {
       for (qsizetype i = 0; i < indexes.size(); ++i) {
         const QPointF at = places[i] * 64;
         if (at.x() != std::floor(at.x()) || at.y() != std::floor(at.y()) || std::abs(at.x()) > 1e9 ||
-            std::abs(at.y()) > 1e9) {
-          laid.separable = false;
-          return;
-        }
+            std::abs(at.y()) > 1e9)
+          return false;
         laid.glyphs.push_back(indexes[i]);
         laid.places.emplace_back(static_cast<int>(at.x()), static_cast<int>(at.y()));
         laid.ink |= font.boundingRect(indexes[i]).translated(places[i]);
       }
     }
+    return true;
   }
 
   static constexpr double kUnboundedWidth = 1e6;
@@ -1307,7 +1306,8 @@ void op_draw(DisplayDevice* dd, object* obj, uint32_t color) {
     const PlainRun run{string, layout_width(te)};
     const KPTextString::Laid& laid = string->laidOut(run.width);
     const KPRectF ink{laid.ink.x(), laid.ink.y(), laid.ink.width(), laid.ink.height()};
-    dd->dc->drawText(&paint_plain_run, &run, x, y, ratio, te->size.w, te->size.h, color, laid.shaped() ? &ink : nullptr);
+    dd->dc->drawText(&paint_plain_run, &run, x, y, ratio, te->size.w, te->size.h, color,
+                     laid.shaped() ? &ink : nullptr);
     return;
   }
   QTextDocument* doc = string->document();
