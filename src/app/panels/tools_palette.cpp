@@ -19,6 +19,7 @@
 #include "app/panels/tool_icon.h"
 #include "app/panels/tool_icon_art.h"
 #include "app/panels/tool_menu_services.h"
+#include "app/panels/tools_config_window.h"
 #include "app/panels/tools_pull_down.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/classes.h"
@@ -951,4 +952,16 @@ void start_tools_palette() {
   panel->view()->setSideBarVisibility(true);
   panel->redoAllToolsFromMenusStruct();
   panel->sendUserMessage(102, static_cast<LPARAM>(kPointerTool));
+}
+
+void stop_tools_palette() {
+  // The panels that show the toolboxes go before the records they show.
+  NSToolsWindowController::destroy();
+  NSShowPalette::destroy();
+  NSGeoToolsPullDownController::destroyPullDown();
+  delete g_panel;
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  free_all_toolboxes();
+  free_attribute_menus();
+  free_tool_record(&trash_toolbox);
 }

@@ -204,6 +204,10 @@ void palette_tool_action(uint32_t tool_id, uint32_t color);
 // From the application's launch: builds the toolboxes, gives the tools
 // their icons, installs the palette's services and shows the palette.
 void start_tools_palette();
+// Takes the palette, its pull-down, the configuration window and the colour
+// palette down and frees the toolboxes, the attribute menus and the trash:
+// a later start_tools_palette() builds them all again.
+void stop_tools_palette();
 // Copies the program's icons into the kernel's tool and attribute records.
 void install_tool_icons();
 // Takes the entry whose name is that very pointer out of a toolbox; a

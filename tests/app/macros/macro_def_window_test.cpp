@@ -1,4 +1,5 @@
 #include "app/macros/macro_def_window.h"
+#include "app/support/kernel_state.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -25,13 +26,14 @@ const char kHalf[] =
 class MacroWindow : public ::testing::Test {
  protected:
   void SetUp() override {
+    take_down_tools_and_classes();
     init_construct_classes();
     saved_ = kernel_strings[288];
     kernel_strings[288] = base_.data();
   }
   void TearDown() override {
     kernel_strings[288] = saved_;
-    free_construct_classes();
+    take_down_tools_and_classes();
   }
   char* saved_ = nullptr;
   std::string base_ = "B";

@@ -3,6 +3,7 @@
 // the formula, a white result field while there is no result; and, with the
 // kernel's procedure, bringing the panel forward restores calculator mode.
 #include "app/panels/calculator_panel.h"
+#include "app/support/kernel_state.h"
 
 #include <QApplication>
 #include <QImage>
@@ -80,6 +81,7 @@ TEST(CalculatorPanel, ResultFieldIsWhiteWithoutAResult) {
 }
 
 TEST(CalculatorPanel, ActivationWithAnotherToolReopensCalculatorMode) {
+  take_down_tools_and_classes();
   init_construct_classes();
   KPGeoDocument::setCurrentInfo(nullptr);
   new_figure_info();
@@ -98,7 +100,7 @@ TEST(CalculatorPanel, ActivationWithAnotherToolReopensCalculatorMode) {
   free_figure_info(copy, false);
   current_class = nullptr;
   current_default_attrs = nullptr;
-  free_construct_classes();
+  take_down_tools_and_classes();
 }
 
 }  // namespace

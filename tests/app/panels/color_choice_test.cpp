@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/macros/macro_def_window.h"
+#include "app/support/kernel_state.h"
 #include "app/panels/color_palette_panel.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
@@ -21,6 +22,7 @@ namespace {
 class ColorChoice : public ::testing::Test {
  protected:
   void SetUp() override {
+    take_down_tools_and_classes();
     init_construct_classes();
     init_color_table();
     install_hexagon_ops();  // as the application's start-up does
@@ -34,7 +36,7 @@ class ColorChoice : public ::testing::Test {
     kernel_strings[288] = saved_[0];
     kernel_strings[342] = saved_[1];
     kernel_strings[471] = saved_[2];
-    free_construct_classes();
+    take_down_tools_and_classes();
   }
   static int cellOf(const char* name) { return color_index_by_value(color_by_name(name)); }
   static QPoint centre(int cell) {

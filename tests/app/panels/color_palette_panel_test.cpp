@@ -1,4 +1,5 @@
 #include "app/panels/color_palette_panel.h"
+#include "app/support/kernel_state.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -33,6 +34,7 @@ class ColorPalettePanel : public ::testing::Test {
  protected:
   void SetUp() override {
     init_color_table();
+    take_down_tools_and_classes();
     init_construct_classes();
     init_tool_names_and_help();
     toolbar_icon_size = 32;
@@ -43,14 +45,7 @@ class ColorPalettePanel : public ::testing::Test {
     actions().clear();
   }
   void TearDown() override {
-    NSShowPalette::destroy();
-    NSGeoToolsPullDownController::destroyPullDown();
-    delete NSKelvoToolsPanel::sharedPanel();
-    QApplication::processEvents();
-    free_all_toolboxes();
-    free_attribute_menus();
-    free_tool_record(&trash_toolbox);
-    free_construct_classes();
+    take_down_tools_and_classes();
     set_tool_action_sink(nullptr);
     set_back_color_responder(nullptr);
     std::fill(std::begin(attrib_menu_shown), std::end(attrib_menu_shown), 0);

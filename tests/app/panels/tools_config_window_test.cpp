@@ -1,4 +1,5 @@
 #include "app/panels/tools_config_window.h"
+#include "app/support/kernel_state.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,6 +46,7 @@ bool trash_shown() {
 class ToolsConfigWindow : public ::testing::Test {
  protected:
   void SetUp() override {
+    take_down_tools_and_classes();
     init_construct_classes();
     init_tool_names_and_help();
     toolbar_icon_size = 32;
@@ -53,14 +55,7 @@ class ToolsConfigWindow : public ::testing::Test {
   }
   void TearDown() override {
     if (config_mode) w_->iconOrganizerCommand(NSToolsWindowController::kCancel);
-    NSToolsWindowController::destroy();
-    NSGeoToolsPullDownController::destroyPullDown();
-    delete NSKelvoToolsPanel::sharedPanel();
-    QApplication::processEvents();
-    free_all_toolboxes();
-    free_attribute_menus();
-    free_tool_record(&trash_toolbox);
-    free_construct_classes();
+    take_down_tools_and_classes();
   }
   void click(int tag) { QTest::mouseClick(w_->button(tag), Qt::LeftButton); }
   // Moves the first tool of toolbox `from` to the end of toolbox `to`.

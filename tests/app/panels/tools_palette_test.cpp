@@ -1,4 +1,5 @@
 #include "app/panels/tools_palette.h"
+#include "app/support/kernel_state.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -32,6 +33,7 @@ class ToolsPalette : public ::testing::Test {
  protected:
   void SetUp() override {
     init_color_table();
+    take_down_tools_and_classes();
     init_construct_classes();
     init_tool_names_and_help();
     toolbar_icon_size = 32;
@@ -42,13 +44,7 @@ class ToolsPalette : public ::testing::Test {
     QApplication::processEvents();
   }
   void TearDown() override {
-    NSGeoToolsPullDownController::destroyPullDown();
-    delete NSKelvoToolsPanel::sharedPanel();
-    QApplication::processEvents();
-    free_all_toolboxes();
-    free_attribute_menus();
-    free_tool_record(&trash_toolbox);
-    free_construct_classes();
+    take_down_tools_and_classes();
     set_tool_action_sink(nullptr);
     NSKelvoToolsPanelView::setIconSizeMenuResponder(nullptr);
   }

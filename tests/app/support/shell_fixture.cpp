@@ -13,9 +13,15 @@
 #include "app/lang/resource_folders.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/panels/ambig_menu.h"
 #include "app/panels/kp_show_view.h"
+#include "app/panels/tools_palette.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/tools/cursors.h"
+#include "kernel/tools/toolbox.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
 
@@ -42,21 +48,40 @@ int& ShellTest::closePrompts() {
 }
 
 void ShellTest::SetUpTestSuite() {
-  // The application's language is in force unless a test of the language
-  // machinery took it down since.
-  if (g_app && NSKelvoLanguageStarter::sharedStarter()) return;
-  if (!g_user_dir) g_user_dir = new QTemporaryDir;
+  if (!g_app) {
+    g_user_dir = new QTemporaryDir;
+    kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
+                                                  g_user_dir->filePath("user"));
+    kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
+    g_app = new DUVirIdazididovi;
+    ASSERT_TRUE(g_app->init());
+    KPDocument::installKernelHooks();
+    g_app->applicationWillFinishLaunching();
+    return;
+  }
+  // Tests of the language, the classes and the panels start from the
+  // state of start-up and take down what they built; the application of
+  // the shell tests then builds again, as its launch does, whatever of it
+  // is gone.
   kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
                                                 g_user_dir->filePath("user"));
   kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
-  if (g_app) {
-    ASSERT_TRUE(g_app->startLanguage());
-    return;
+  if (!NSKelvoLanguageStarter::sharedStarter()) ASSERT_TRUE(g_app->startLanguage());
+  if (!class_list) {
+    init_construct_classes();
+    init_object_lists();
   }
-  g_app = new DUVirIdazididovi;
-  ASSERT_TRUE(g_app->init());
+  if (!cursors_loaded) {
+    g_app->loadCursors();
+    load_cursors();
+  }
+  if (!NSKelvoToolsPanel::exists() || !tool_menus) {
+    stop_tools_palette();
+    start_tools_palette();
+  }
+  install_ambiguity_popup();
+  set_tool_action_sink(nullptr);
   KPDocument::installKernelHooks();
-  g_app->applicationWillFinishLaunching();
 }
 
 void ShellTest::SetUp() {
