@@ -531,6 +531,14 @@ int create_default_objects() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return 1;
   uint16_t created = 0;
+  // The origin and the axes borrow the tool state; the tool in use (a new
+  // figure can be made while one is chosen) gets its own back.
+  construct_class* const tool_class = current_class;
+  default_attr* const tool_attrs = current_default_attrs;
+  auto give_back = [&] {
+    current_class = tool_class;
+    current_default_attrs = tool_attrs;
+  };
   current_class = &classe_point;
   current_default_attrs = &default_attrs[ATTRS_POINT];
   objlist_clear(fig->inputs);
@@ -538,7 +546,7 @@ int create_default_objects() {
   object* origin = create_object(0, &created, 1, 1, 0);
   if (!origin) {
     fig->nbobj = 0;
-    current_class = nullptr;
+    give_back();
     return 1;
   }
   origin->settings.visible = 0;
@@ -554,13 +562,13 @@ int create_default_objects() {
   if (!axes) {
     destroy_object(origin);
     fig->nbobj = 0;
-    current_class = nullptr;
+    give_back();
     objlist_clear(fig->inputs);
     return 1;
   }
   axes->settings.visible = 0;
   axes->state &= ~OBJ_NEW;
-  current_class = nullptr;
+  give_back();
   objlist_clear(fig->inputs);
   KPGeoDocument::_undo_dirty(fig);
   return 0;

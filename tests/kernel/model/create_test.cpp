@@ -37,6 +37,18 @@ TEST_F(CreateTest, FreshFigureHoldsHiddenOriginAndAxes) {
   EXPECT_EQ(find_unique_axes(), nullptr);  // the default axes are hidden
 }
 
+TEST_F(CreateTest, AFreshFigureGivesTheChosenToolItsClassAndAttributesBack) {
+  // A new figure made while the point tool is chosen: its next point still
+  // takes the tool's shape, not the axes' record the origin borrowed.
+  current_class = &classe_point;
+  current_default_attrs = &default_attrs[ATTRS_POINT];
+  ASSERT_EQ(create_default_objects(), 0);
+  EXPECT_EQ(current_class, &classe_point);
+  EXPECT_EQ(current_default_attrs, &default_attrs[ATTRS_POINT]);
+  current_class = nullptr;
+  current_default_attrs = nullptr;
+}
+
 TEST_F(CreateTest, PicksAreSlottedByArgumentType) {
   object* a = point(0, 0);
   object* b = point(10, 0);
