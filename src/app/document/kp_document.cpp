@@ -503,6 +503,13 @@ bool KPDocument::updateFigureFromFileData() {
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());
+  // A figure imported from a calculator file is not that file: Save asks
+  // where to put it rather than writing a figure text over the file.
+  const bool calculator_file = file_platform == 3 || file_platform == 4;
+  // What the header of this file said ends with its reading: a macro or a
+  // clipboard text read later without a header of its own is of the
+  // current edition, whatever file was opened before.
+  reset_file_detection();
   if (answer != 1) {
     const std::string text = std::string("The figure cannot be read: ") + figure_file_error();
     message_box_simple(text.c_str());
@@ -533,9 +540,6 @@ bool KPDocument::updateFigureFromFileData() {
     } else {
       fig->text1 = kernel_copy(path);
       fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
-      // A figure imported from a calculator file is not that file: Save asks
-      // where to put it rather than writing a figure text over the file.
-      const bool calculator_file = file_platform == 3 || file_platform == 4;
       if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
     }
   }

@@ -16,6 +16,7 @@
 #include "kernel/exchange/ti9x_file.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/macro_text.h"
+#include "kernel/files/text_family.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/tools/tool_ids.h"
@@ -70,6 +71,10 @@ TEST_F(EndToEndTi9x, AnExportedTi89FigureOpensWhereItWas) {
   KPFigureView* again = KPDocument::currentDocument()->figureView();
   ASSERT_TRUE(waitForView(again));
   EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  // The calculator's header ends with the reading: a text read next
+  // without a header of its own is of the current edition.
+  EXPECT_EQ(file_platform, 0);
+  EXPECT_EQ(file_class, 0);
   EXPECT_EQ(objectsOf(again->info(), &classe_segment).size(), 1u);
   EXPECT_EQ(objectsOf(again->info(), &classe_cercle).size(), 1u);
   const QImage after = shown(again);

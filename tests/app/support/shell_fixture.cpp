@@ -14,6 +14,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/ambig_menu.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/kp_show_view.h"
 #include "app/panels/tools_palette.h"
 #include "app/view/kp_figure_view.h"
@@ -121,6 +122,9 @@ void ShellTest::TearDown() {
   // Timers of the test go before what they would look at.
   delete g_scope;
   g_scope = nullptr;
+  // The calculator stays open over the figures that follow; the test's
+  // ends with it, telling the kernel as its close box does.
+  if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible()) calculator->close();
   closeAll();
   // The macros the test loaded go with the classes and the toolboxes that
   // show them; the next test's set-up builds those of start-up again.
