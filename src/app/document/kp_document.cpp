@@ -874,6 +874,9 @@ void apply_window_placement(HWND window) {
   // The file's placement, not the centring a fresh window waits for.
   recentre_pending = 0;
   set_figure_window_origin(kp_hwnd(view), win_origin_x, win_origin_y);
+  // The placement is that file's: a file read later without one (a
+  // calculator's, say) opens centred, not where the last figure was.
+  win_pos_from_file = 0;
 }
 
 void make_main_window(QObject* window_or_view) {

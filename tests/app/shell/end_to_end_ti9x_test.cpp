@@ -15,6 +15,7 @@
 #include "kernel/exchange/ti9x_export.h"
 #include "kernel/exchange/ti9x_file.h"
 #include "kernel/exchange/ti_probe.h"
+#include "kernel/files/figure_file.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/text_family.h"
 #include "kernel/macros/macro_def.h"
@@ -66,6 +67,10 @@ TEST_F(EndToEndTi9x, AnExportedTi89FigureOpensWhereItWas) {
 
   messages().clear();
   const size_t documents = KPDocument::liveDocuments().size();
+  // The placement of a figure text read before, which is not this file's.
+  win_pos_from_file = 1;
+  win_origin_x = 140;
+  win_origin_y = -90;
   ASSERT_TRUE(openByMenu(path));
   ASSERT_EQ(KPDocument::liveDocuments().size(), documents + 1);
   KPFigureView* again = KPDocument::currentDocument()->figureView();
