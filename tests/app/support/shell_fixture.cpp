@@ -122,8 +122,9 @@ void ShellTest::TearDown() {
   // Timers of the test go before what they would look at.
   delete g_scope;
   g_scope = nullptr;
-  // The calculator stays open over the figures that follow; the test's
-  // ends with it, telling the kernel as its close box does.
+  // A calculator the test opened would stay open over the next test's
+  // figures: it closes with the test, telling the kernel as its close box
+  // does.
   if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible()) calculator->close();
   closeAll();
   // The macros the test loaded go with the classes and the toolboxes that
