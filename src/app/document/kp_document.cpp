@@ -503,6 +503,13 @@ bool KPDocument::updateFigureFromFileData() {
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());
+  // A figure imported from a calculator file is not that file: Save asks
+  // where to put it rather than writing a figure text over the file.
+  const bool calculator_file = file_platform == 3 || file_platform == 4;
+  // What the header of this file said ends with its reading: a macro or a
+  // clipboard text read later without a header of its own is of the
+  // current edition, whatever file was opened before.
+  reset_file_detection();
   if (answer != 1) {
     const std::string text = std::string("The figure cannot be read: ") + figure_file_error();
     message_box_simple(text.c_str());
@@ -533,9 +540,6 @@ bool KPDocument::updateFigureFromFileData() {
     } else {
       fig->text1 = kernel_copy(path);
       fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
-      // A figure imported from a calculator file is not that file: Save asks
-      // where to put it rather than writing a figure text over the file.
-      const bool calculator_file = file_platform == 3 || file_platform == 4;
       if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
     }
   }
@@ -870,6 +874,9 @@ void apply_window_placement(HWND window) {
   // The file's placement, not the centring a fresh window waits for.
   recentre_pending = 0;
   set_figure_window_origin(kp_hwnd(view), win_origin_x, win_origin_y);
+  // The placement is that file's: a file read later without one (a
+  // calculator's, say) opens centred, not where the last figure was.
+  win_pos_from_file = 0;
 }
 
 void make_main_window(QObject* window_or_view) {

@@ -608,6 +608,9 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
 
 int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   last_error.clear();
+  // Only a figure text gives its window's placement; nothing of the file
+  // read before stays.
+  win_pos_from_file = 0;
   if (image == nullptr || len == 0) return failed("the file is empty");
   // The readers need the text to end with a NUL.
   const std::string text(image, len);

@@ -584,6 +584,13 @@ void free_figure_info(kelvo_win_info* fig, bool reset_tool) {
   // the tools' saved selection; only a list of its own is freed here.
   dyn_array_object* sel = fig->selection;
   fig->selection = nullptr;
+  // A tool working on one of the figure's own lists keeps the figure's
+  // selection aside: that list is this figure's and goes with it, so that
+  // the next figure's clicks select again.
+  if (sel && saved_selection && (sel == fig->inputs || sel == fig->list3 || sel == fig->list4)) {
+    sel = saved_selection;
+    saved_selection = nullptr;
+  }
   if (sel && sel != fig->inputs && sel != fig->list3 && sel != fig->list4 && sel != saved_selection)
     objlist_free(&sel);
   objlist_free(&fig->inputs);

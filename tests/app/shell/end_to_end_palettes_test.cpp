@@ -26,6 +26,14 @@ namespace {
 
 class EndToEndPalettes : public FigureTest {
  protected:
+  // A toolbox arrangement read from a file stays for the session; the
+  // palette goes with the toolboxes it shows, and the next test's set-up
+  // builds those of start-up again.
+  void TearDown() override {
+    closeAll();
+    stop_tools_palette();
+    FigureTest::TearDown();
+  }
   static int cellOf(const char* name) {
     for (int i = 0; i < kPaletteCells; ++i)
       if (std::string(color_name_by_index(i)) == name) return i;

@@ -32,7 +32,7 @@ class EndToEndPictures : public FigureTest {
   // `item`, chosen with the keyboard as a user does. Waits for the menu to
   // open (a busy machine may take a while).
   static void chooseInSubmenu(const QString& sub, const QString& item, int tries = 200) {
-    QTimer::singleShot(30, [sub, item, tries] {
+    QTimer::singleShot(30, scope(), [sub, item, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!open) {
         if (tries > 0)
@@ -58,7 +58,7 @@ class EndToEndPictures : public FigureTest {
   }
 
   static void chooseInOpenMenu(QMenu* inner, const QString& item, int tries) {
-    QTimer::singleShot(30, [inner, item, tries] {
+    QTimer::singleShot(30, scope(), [inner, item, tries] {
       if (!inner->isVisible() && tries > 0) {
         chooseInOpenMenu(inner, item, tries - 1);
         return;

@@ -80,7 +80,7 @@ class EndToEndPopupPalette : public FigureTest {
 
   // Runs `script` on the open context menu once it shows.
   static void whenMenuOpens(std::function<void(QMenu*)> script, int tries = 200) {
-    QTimer::singleShot(30, [script, tries] {
+    QTimer::singleShot(30, scope(), [script, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!open) {
         if (tries > 0)
@@ -95,7 +95,7 @@ class EndToEndPopupPalette : public FigureTest {
 
   // Chooses `item` in the open menu with the keyboard, as a user does.
   static void chooseIn(QMenu* menu, const QString& item, int tries = 200) {
-    QTimer::singleShot(30, [menu, item, tries] {
+    QTimer::singleShot(30, scope(), [menu, item, tries] {
       if (!menu->isVisible() && tries > 0) {
         chooseIn(menu, item, tries - 1);
         return;

@@ -19,7 +19,7 @@ class EndToEndRedefine : public FigureTest {
   // While the redefinition menu is open: the item of that class, chosen with
   // the keyboard. Waits for the menu to open.
   static void chooseClassInMenu(construct_class* cls, bool* chosen, int tries = 200) {
-    QTimer::singleShot(30, [cls, chosen, tries] {
+    QTimer::singleShot(30, scope(), [cls, chosen, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!open) {
         if (tries > 0)

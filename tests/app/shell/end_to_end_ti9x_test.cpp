@@ -15,7 +15,9 @@
 #include "kernel/exchange/ti9x_export.h"
 #include "kernel/exchange/ti9x_file.h"
 #include "kernel/exchange/ti_probe.h"
+#include "kernel/files/figure_file.h"
 #include "kernel/files/macro_text.h"
+#include "kernel/files/text_family.h"
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/tools/tool_ids.h"
@@ -65,11 +67,19 @@ TEST_F(EndToEndTi9x, AnExportedTi89FigureOpensWhereItWas) {
 
   messages().clear();
   const size_t documents = KPDocument::liveDocuments().size();
+  // The placement of a figure text read before, which is not this file's.
+  win_pos_from_file = 1;
+  win_origin_x = 140;
+  win_origin_y = -90;
   ASSERT_TRUE(openByMenu(path));
   ASSERT_EQ(KPDocument::liveDocuments().size(), documents + 1);
   KPFigureView* again = KPDocument::currentDocument()->figureView();
   ASSERT_TRUE(waitForView(again));
   EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  // The calculator's header ends with the reading: a text read next
+  // without a header of its own is of the current edition.
+  EXPECT_EQ(file_platform, 0);
+  EXPECT_EQ(file_class, 0);
   EXPECT_EQ(objectsOf(again->info(), &classe_segment).size(), 1u);
   EXPECT_EQ(objectsOf(again->info(), &classe_cercle).size(), 1u);
   const QImage after = shown(again);

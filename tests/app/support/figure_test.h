@@ -134,7 +134,7 @@ class FigureTest : public ShellTest {
       AmbigPopupController* c = AmbigPopupController::shared();
       if (!c || !c->panel() || !c->panel()->isVisible() || c->cells().empty()) {
         if (waited.elapsed() < 5000) {
-          QTimer::singleShot(20, look);
+          QTimer::singleShot(20, scope(), look);
           return;
         }
         ADD_FAILURE() << "no list of candidates";
@@ -143,7 +143,7 @@ class FigureTest : public ShellTest {
       }
       answer(c);
     };
-    QTimer::singleShot(50, look);
+    QTimer::singleShot(50, scope(), look);
   }
 
   // Press at `from`, move in steps to `to` (waiting past the drag threshold),

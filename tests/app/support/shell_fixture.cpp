@@ -14,9 +14,11 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/ambig_menu.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/kp_show_view.h"
 #include "app/panels/tools_palette.h"
 #include "app/view/kp_figure_view.h"
+#include "app/support/kernel_state.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/prefs/default_attrs.h"
@@ -28,9 +30,18 @@
 namespace {
 DUVirIdazididovi* g_app = nullptr;
 QTemporaryDir* g_user_dir = nullptr;
+QObject* g_scope = nullptr;
+// The classes of start-up: a test that loads a macro leaves it in the
+// classes and the toolboxes, as a session keeps it.
+int g_startup_classes = 0;
 }  // namespace
 
 DUVirIdazididovi* ShellTest::app() { return g_app; }
+
+QObject* ShellTest::scope() {
+  if (!g_scope) g_scope = new QObject;
+  return g_scope;
+}
 
 QStringList& ShellTest::messages() {
   static QStringList list;
@@ -57,6 +68,7 @@ void ShellTest::SetUpTestSuite() {
     ASSERT_TRUE(g_app->init());
     KPDocument::installKernelHooks();
     g_app->applicationWillFinishLaunching();
+    g_startup_classes = class_list_count();
     return;
   }
   // Tests of the language, the classes and the panels start from the
@@ -107,7 +119,17 @@ void ShellTest::SetUp() {
 }
 
 void ShellTest::TearDown() {
+  // Timers of the test go before what they would look at.
+  delete g_scope;
+  g_scope = nullptr;
+  // A calculator the test opened would stay open over the next test's
+  // figures: it closes with the test, telling the kernel as its close box
+  // does.
+  if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible()) calculator->close();
   closeAll();
+  // The macros the test loaded go with the classes and the toolboxes that
+  // show them; the next test's set-up builds those of start-up again.
+  if (class_list && class_list_count() != g_startup_classes) take_down_tools_and_classes();
   KPDialog::setMessageBoxResponder({});
   KPDocument::setClosePromptResponder({});
   KPDocument::setSavePanelResponder({});

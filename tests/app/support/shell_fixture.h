@@ -32,6 +32,10 @@ class ShellTest : public ::testing::Test {
   // (ampersands ignored). False when either is missing or disabled.
   static bool clickMenuItem(QMenuBar* bar, const QString& menu, const QString& item);
 
+  // Lives for the test: a timer a test starts with it as its context (a
+  // single shot waiting for a menu, say) ends with the test.
+  static QObject* scope();
+
   static DUVirIdazididovi* app();
   static QStringList& messages();  // texts of the message boxes shown
   static int& closeAnswer();       // the answer to the unsaved-changes prompt

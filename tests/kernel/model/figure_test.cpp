@@ -476,6 +476,17 @@ TEST_F(FigureTest, SwappedRecordsStillFreeOnce) {
   fig_ = copy;
 }
 
+// A figure closed while a tool works on one of its lists: the selection the
+// tool set aside is the figure's and goes with it, and the next figure's
+// selection is its own again.
+TEST_F(FigureTest, AFigureFreedWhileAToolWorksOnItsListsTakesTheSelectionSetAside) {
+  if (!fig_->inputs) fig_->inputs = objlist_new();
+  install_selection_list(fig_->inputs);
+  ASSERT_FALSE(has_no_saved_selection());
+  free_all();
+  EXPECT_TRUE(has_no_saved_selection());
+}
+
 // ------------------------------------------------------------ text copies
 
 TEST(TextRecordCopy, CopiesOwnedBlocksAndFailsCleanlyWithoutStringSupport) {
