@@ -95,7 +95,7 @@ class EndToEndPopupPalette : public FigureTest {
 
   // Chooses `item` in the open menu with the keyboard, as a user does.
   static void chooseIn(QMenu* menu, const QString& item, int tries = 200) {
-    QTimer::singleShot(30, [menu, item, tries] {
+    QTimer::singleShot(30, menu, [menu, item, tries] {
       if (!menu->isVisible() && tries > 0) {
         chooseIn(menu, item, tries - 1);
         return;
