@@ -503,6 +503,10 @@ bool KPDocument::updateFigureFromFileData() {
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());
+  // What the reader detected of the file (its edition, its platform) is
+  // this file's: a macro text or a file read later must not see it.
+  const bool calculator_file = file_platform == 3 || file_platform == 4;
+  reset_file_detection();
   if (answer != 1) {
     const std::string text = std::string("The figure cannot be read: ") + figure_file_error();
     message_box_simple(text.c_str());
@@ -535,7 +539,6 @@ bool KPDocument::updateFigureFromFileData() {
       fig->text0 = kernel_copy(QFileInfo(documentName_).fileName().toUtf8());
       // A figure imported from a calculator file is not that file: Save asks
       // where to put it rather than writing a figure text over the file.
-      const bool calculator_file = file_platform == 3 || file_platform == 4;
       if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
     }
   }

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "app/support/figure_test.h"
+#include "kernel/files/macro_text.h"
 
 namespace {
 
@@ -56,6 +57,14 @@ TEST_F(EndToEndOlderIntersection, TheIntersectionGivesWayToThePointOnBothLinesAn
     inked += inkNear(image, viewPointOf(view, a.h + t * (b.h - a.h), a.v + t * (b.v - a.v)), 1) > 0;
   }
   EXPECT_EQ(inked, 9);
+
+  // The file's edition was the file's: a macro text read next is of the
+  // current edition (whose steps carry no packed word).
+  const char kMidpoint[] =
+      "OlderMid, M\r\nMth: 0\r\nCN:2, ON:1, FN:1, PO:0\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\n"
+      "Const:\r\nMid, Mth:0, 1, CN:2, VN:1, Const: 1 2, default settings, \r\n";
+  EXPECT_GT(txt_load_used_macro(kMidpoint, 0), 0) << macro_text_error();
 }
 
 }  // namespace
