@@ -14,6 +14,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/panels/ambig_menu.h"
+#include "app/panels/calculator_panel.h"
 #include "app/panels/kp_show_view.h"
 #include "app/panels/tools_palette.h"
 #include "app/view/kp_figure_view.h"
@@ -108,6 +109,7 @@ void ShellTest::SetUp() {
 
 void ShellTest::TearDown() {
   closeAll();
+  free_calculator_panel();
   KPDialog::setMessageBoxResponder({});
   KPDocument::setClosePromptResponder({});
   KPDocument::setSavePanelResponder({});
