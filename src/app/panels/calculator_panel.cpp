@@ -15,6 +15,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "kernel/measure/calculator.h"
+#include "kernel/measure/calculator_window.h"
 #include "kernel/text/text_view.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/ns_kelvo_text_view.h"
@@ -173,3 +174,12 @@ HWND open_calculator_panel(const char*, WNDPROC procedure) {
 }
 
 KPCalculatorPanel* calculator_panel() { return g_panel; }
+
+void free_calculator_panel() {
+  if (!g_panel) return;
+  g_panel->close();
+  // A hidden panel hears no close: the kernel is told here.
+  if (calculator_window == g_panel->handle()) g_panel->sendMessage(WM_COMMAND, kCalcClose, 0);
+  delete g_panel;
+  g_panel = nullptr;
+}

@@ -50,3 +50,8 @@ class KPCalculatorPanel : public QDialog, public KPMessageTarget {
 HWND open_calculator_panel(const char* template_name, WNDPROC procedure);
 // The panel while it exists, else null.
 KPCalculatorPanel* calculator_panel();
+// Closes the panel if it is shown (the kernel hears the close and leaves
+// calculator mode) and destroys it: a hidden panel that outlived its figures
+// could otherwise be activated and bring calculator mode back to the next
+// figure.
+void free_calculator_panel();

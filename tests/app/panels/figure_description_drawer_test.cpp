@@ -24,6 +24,15 @@ namespace {
 
 class DescriptionDrawer : public FigureTest {
  protected:
+  void TearDown() override {
+    FigureTest::TearDown();
+    // The macro a test loaded goes with its figures: a later configuration
+    // of the toolboxes would find it among the tools of no toolbox.
+    if (construct_class* half = find_class_by_name("Half", 0)) {
+      remove_class_from_list(half);
+      free_construct_class(half);
+    }
+  }
   KPFigureWindow* openWithPoints(int n) {
     view_ = openView();
     if (!view_) return nullptr;
@@ -169,7 +178,7 @@ TEST_F(DescriptionDrawer, IntermediateObjectsAskTheFigureAndMacroPasswordsFirst)
       "Const:\r\n"
       "Mid, Mth:0, 0, CN:2, VN:1, Const: 1 2, \r\n"
       "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
-  ASSERT_GT(txt_load_used_macro(kHalf, 0), 0);
+  ASSERT_GT(txt_load_used_macro(kHalf, 0), 0) << macro_text_error();
   construct_class* half = find_class_by_name("Half", 0);
   ASSERT_NE(half, nullptr);
   set_macro_password(half, block_text("m"));

@@ -111,7 +111,7 @@ const char kMid2[] =
 TEST_F(EndToEndTi9x, AMacroVariableOpensAsATool) {
   ASSERT_NE(openView(), nullptr);
   // The calculator's macro variable of a macro this session does not have.
-  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0) << macro_text_error();
   construct_class* mid2 = class_list[class_list_count() - 1];
   const uint32_t length = ti9x_write_macro_def(mid2, nullptr) + 1;
   std::vector<uint8_t> image(length + kTi9xOverhead, 0);

@@ -127,6 +127,7 @@ void ShellTest::TearDown() {
   // does.
   if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible()) calculator->close();
   closeAll();
+  free_calculator_panel();
   // The macros the test loaded go with the classes and the toolboxes that
   // show them; the next test's set-up builds those of start-up again.
   if (class_list && class_list_count() != g_startup_classes) take_down_tools_and_classes();
