@@ -608,6 +608,8 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
 
 int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   last_error.clear();
+  // The records left out are those of this file, whichever reader takes it.
+  left_out.clear();
   // Only a figure text gives its window's placement; nothing of the file
   // read before stays.
   win_pos_from_file = 0;

@@ -110,7 +110,11 @@ TEST_F(XvfbSession, BuildDragUndoSaveCloseReopenAndQuit) {
     script_done = true;
     ASSERT_TRUE(clickMenuItem(again->figureWindow()->menuBar(), QStringLiteral("File"), QStringLiteral("Quit")));
   });
-  QTimer::singleShot(60000, [] { QCoreApplication::exit(3); });  // never hang
+  // Never hang; the timer ends with the test, so it cannot end a later one.
+  QTimer never_hang;
+  never_hang.setSingleShot(true);
+  QObject::connect(&never_hang, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+  never_hang.start(60000);
   const int status = QApplication::exec();
   EXPECT_TRUE(script_done);
   EXPECT_EQ(status, 0);

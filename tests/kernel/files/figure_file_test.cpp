@@ -312,6 +312,11 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
     EXPECT_EQ(points, 2) << c.body;
     EXPECT_EQ(others, 0) << c.body;
   }
+  // The list names the records of the last file read, whatever its kind: a
+  // file refused or read by another reader names none of the one before.
+  EXPECT_EQ(open("**TI89**\x01\x00main"), 0);
+  EXPECT_EQ(figure_file_left_out(), "");
+  ASSERT_EQ(open(head + left_out[0].body), 1);
   ASSERT_EQ(open(head + "1: Pt, Val: 1 1\r\n\r\n"), 1);
   EXPECT_EQ(figure_file_left_out(), "");
   // A macro line that names what is not there: nothing kept.
