@@ -24,15 +24,6 @@ namespace {
 
 class DescriptionDrawer : public FigureTest {
  protected:
-  void TearDown() override {
-    FigureTest::TearDown();
-    // The macro a test loaded goes with its figures: a later configuration
-    // of the toolboxes would find it among the tools of no toolbox.
-    if (construct_class* half = find_class_by_name("Half", 0)) {
-      remove_class_from_list(half);
-      free_construct_class(half);
-    }
-  }
   KPFigureWindow* openWithPoints(int n) {
     view_ = openView();
     if (!view_) return nullptr;

@@ -59,11 +59,11 @@ int& ShellTest::closePrompts() {
 }
 
 void ShellTest::SetUpTestSuite() {
+  if (!g_user_dir) g_user_dir = new QTemporaryDir;
+  kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
+                                                g_user_dir->filePath("user"));
+  kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
   if (!g_app) {
-    g_user_dir = new QTemporaryDir;
-    kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
-                                                  g_user_dir->filePath("user"));
-    kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
     g_app = new DUVirIdazididovi;
     ASSERT_TRUE(g_app->init());
     KPDocument::installKernelHooks();
@@ -75,10 +75,9 @@ void ShellTest::SetUpTestSuite() {
   // state of start-up and take down what they built; the application of
   // the shell tests then builds again, as its launch does, whatever of it
   // is gone.
-  kelvo::lang::set_language_folders_for_testing(QStringLiteral(KELVO_SOURCE_RESOURCES "/languages"),
-                                                g_user_dir->filePath("user"));
-  kelvo::lang::follow_up_hooks().read_language_preference = [] { return QString(); };
-  if (!NSKelvoLanguageStarter::sharedStarter()) ASSERT_TRUE(g_app->startLanguage());
+  if (!NSKelvoLanguageStarter::sharedStarter()) {
+    ASSERT_TRUE(g_app->startLanguage());
+  }
   if (!class_list) {
     init_construct_classes();
     init_object_lists();
