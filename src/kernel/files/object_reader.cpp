@@ -193,10 +193,10 @@ bool next_real(const char*& p, double* v) {
 }
 
 // A word up to a blank, comma or line end.
-std::string word_at(const char* p) {
+std::string_view word_at(const char* p) {
   const char* e = p;
   while (!txt_is_line_end(*e) && !is_blank(*e) && *e != ',') ++e;
-  return std::string(p, e);
+  return std::string_view(p, static_cast<size_t>(e - p));
 }
 
 // A list of integers separated by blanks and commas.
@@ -555,7 +555,7 @@ bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
   };
   if (word == kLocusWord) {
     p = skip_separators(p);
-    std::string a = word_at(p);
+    const std::string_view a = word_at(p);
     w->locus.lkpt = starts(p, "lk pts") ? 1 : 0;
     p += w->locus.lkpt ? 6 : a.size();
     p = skip_separators(p);
@@ -761,7 +761,7 @@ bool parse_style(const char*& p, uint16_t t, std::string* bitmap, object_setting
     s->contraint = starts(p, "FD") ? 1 : 0;
     p += word_at(p).size();
     p = skip_separators(p);
-    std::string unit = word_at(p);
+    const std::string_view unit = word_at(p);
     p += unit.size();
     s->unite = 0;
     for (int r = 0; r < 5 && unit != "WU"; ++r)
@@ -869,7 +869,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   r.number = static_cast<uint32_t>(number);
   record_number = r.number;
   while (is_blank(*p) || *p == ':') ++p;
-  std::string name;
+  std::string_view name;
   if (starts(p, "Ma R")) {
     // A final object of the macro application just read: the record gives
     // its number, values, style and texts; the macro gave the rest.
@@ -888,7 +888,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p += name.size();
     r.cls = class_named(name);
   }
-  if (r.cls == nullptr || (name.empty() && *result == nullptr)) return leave_out("unknown class \"" + name + "\"");
+  if (r.cls == nullptr || (name.empty() && *result == nullptr)) return leave_out("unknown class \"" + std::string(name) + "\"");
   const uint16_t t = class_type_id(r.cls);
   p = skip_separators(p);
   if (*result == nullptr && starts(p, "Const:")) {
@@ -933,7 +933,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   }
   *method = *result != nullptr ? (*result)->methode
                                 : find_method_for_parents(r.cls, args.data(), static_cast<uint32_t>(args.size()));
-  if (*method < 0) return leave_out("no method of " + name + " takes these parents");
+  if (*method < 0) return leave_out("no method of " + std::string(name) + " takes these parents");
 
   value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
   // Values on the head line.
@@ -982,9 +982,9 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
       }
       r.number_value = true;
       p = skip_separators(p);
-      std::string a = word_at(p);
+      const std::string_view a = word_at(p);
       p = skip_separators(p + a.size());
-      std::string pw = word_at(p);
+      const std::string_view pw = word_at(p);
       p += pw.size();
       r.flag_a = a == "A";
       if (file_platform != 0 && file_class != 0) r.flag_a = !r.flag_a;
@@ -1593,9 +1593,9 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
       r.nv_y = static_cast<double>(y);
       r.number_value = true;
       q = skip_separators(q);
-      const std::string a = word_at(q);
+      const std::string_view a = word_at(q);
       q = skip_separators(q + a.size());
-      const std::string pw = word_at(q);
+      const std::string_view pw = word_at(q);
       r.flag_a = a == "A";
       if (file_platform != 0) r.flag_a = !r.flag_a;
       r.flag_p = pw == "P";

@@ -130,10 +130,15 @@ size_t txt_parse_long(const char* p, int64_t* out) {
   if (negative) ++s;
   if (!txt_is_digit(*s)) return 0;
   const char* digits = s;
-  while (txt_is_digit(*s)) ++s;
+  // Eighteen digits always fit: the common short number is summed here,
+  // a longer one is left to the library, which refuses an overflow.
   int64_t v = 0;
-  auto r = std::from_chars(digits, s, v);
-  if (r.ec != std::errc()) return 0;
+  while (txt_is_digit(*s) && s - digits < 18) v = v * 10 + (*s++ - '0');
+  if (txt_is_digit(*s)) {
+    while (txt_is_digit(*s)) ++s;
+    auto r = std::from_chars(digits, s, v);
+    if (r.ec != std::errc()) return 0;
+  }
   *out = negative ? -v : v;
   return static_cast<size_t>(s - p);
 }

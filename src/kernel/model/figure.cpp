@@ -200,12 +200,14 @@ bool slab_is_empty(const object_slab* block) {
 object* alloc_object_record() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return nullptr;
-  // Every block before the hint is full, so the first free slot of the
-  // chain lies at or after it.
+  // Every block before the hint is full, and so is every record of the
+  // hint before its free_from, so the first free slot of the chain lies at
+  // or after that record. Releasing a record drops the hint.
   object_slab* block = fig->pool_hint ? fig->pool_hint : fig->slabs;
+  int32_t from = fig->pool_hint ? fig->pool_hint->free_from : 0;
   object_slab* last = nullptr;
-  for (; block; block = block->next) {
-    for (int32_t k = 0; k < kSlabRecords; ++k) {
+  for (; block; block = block->next, from = 0) {
+    for (int32_t k = from; k < kSlabRecords; ++k) {
       object& rec = block->records[k];
       if (rec.in_use != 1) {
         if (k < block->untouched_from)
@@ -213,6 +215,7 @@ object* alloc_object_record() {
         else
           block->untouched_from = k + 1;
         rec.in_use = 1;
+        block->free_from = k + 1;
         fig->pool_hint = block;
         return &rec;
       }
@@ -222,6 +225,7 @@ object* alloc_object_record() {
   object_slab* fresh = alloc_block<object_slab>();
   if (!fresh) return nullptr;
   fresh->untouched_from = 1;
+  fresh->free_from = 1;
   if (!fig->slabs) {
     fig->slabs = fresh;
   } else {

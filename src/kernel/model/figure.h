@@ -186,6 +186,9 @@ struct object_slab {
   // Records from here on were never handed out: still as the block was
   // made, zero, so handing one out needs no clearing.
   int32_t untouched_from;
+  // While this block is the figure's pool hint, every record before this
+  // one is in use: the next search starts here.
+  int32_t free_from;
 };
 
 // ---------------------------------------------------------------- figures

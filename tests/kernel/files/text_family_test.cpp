@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "kernel/exchange/ti_probe.h"
+#include "kernel/files/text_output.h"
 #include "kernel/model/version_info.h"
 
 namespace {
@@ -234,6 +236,31 @@ TEST_F(TextFamily, ScanNumberStopsAtTheEndOfItsLine) {
   int16_t i = 3;
   EXPECT_EQ(txt_scan_int(&i, " 5000"), 0) << "140000 pixels do not fit in 16 bits";
   EXPECT_EQ(i, 3);
+}
+
+// Whole numbers are summed by hand up to eighteen digits; a longer one must
+// still be read exactly, and one past the 64-bit range refused.
+TEST(TextParseLong, ShortLongAndOverflowingNumbers) {
+  struct Case {
+    const char* text;
+    size_t used;
+    int64_t value;
+  } cases[] = {
+      {"0", 1, 0},
+      {"-12,", 3, -12},
+      {"123456789012345678x", 18, 123456789012345678},
+      {"9223372036854775807", 19, INT64_MAX},
+      {"-9223372036854775807", 20, -INT64_MAX},
+      {"9223372036854775808", 0, 0},
+      {"0000000000000000000042", 22, 42},
+      {"-", 0, 0},
+      {"x1", 0, 0},
+  };
+  for (const Case& c : cases) {
+    int64_t v = 0;
+    EXPECT_EQ(txt_parse_long(c.text, &v), c.used) << c.text;
+    if (c.used != 0) EXPECT_EQ(v, c.value) << c.text;
+  }
 }
 
 }  // namespace
