@@ -84,7 +84,10 @@ uint8_t side_byte(const math_info& m, side_field f) { return f == SIDE_INDEX ? m
 // goes into the first slot left empty, so that no parent is ever null.
 uint32_t slot_parents(object* o, const TYPEOBJ* args, object** picks, const uint16_t* tags, int n) {
   uint32_t code = 0;
-  std::vector<char> placed(static_cast<size_t>(n), 0);
+  // Most objects have a few parents: their marks need no heap block.
+  char few[16] = {};
+  std::vector<char> many(n > 16 ? static_cast<size_t>(n) : 0, 0);
+  char* placed = n > 16 ? many.data() : few;
   for (int i = 0; i < n; ++i) {
     const uint16_t t = type_of(picks[i]);
     int slot = 0;
