@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -259,7 +261,44 @@ TEST(TextParseLong, ShortLongAndOverflowingNumbers) {
   for (const Case& c : cases) {
     int64_t v = 0;
     EXPECT_EQ(txt_parse_long(c.text, &v), c.used) << c.text;
-    if (c.used != 0) EXPECT_EQ(v, c.value) << c.text;
+    if (c.used != 0) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+// Short decimals are read by one exact division; every number must come out
+// bit for bit as the library's reader gives it, including the ones the
+// division cannot take (too many digits, an exponent).
+TEST(TextParseReal, ReadsEveryNumberAsTheLibraryDoes) {
+  auto library = [](const std::string& text, double* v) -> size_t {
+    const char* s = text.c_str();
+    const bool negative = *s == '-';
+    if (*s == '-' || *s == '+') ++s;
+    auto r = std::from_chars(s, text.c_str() + text.size(), *v, std::chars_format::general);
+    if (r.ec != std::errc()) return 0;
+    if (negative) *v = -*v;
+    return static_cast<size_t>(r.ptr - text.c_str());
+  };
+  std::vector<std::string> texts = {"0", "-0", "0.1", "0.355263157894737", "-7.25", "5.", ".5", "9007199254740992",
+                                    "9007199254740993", "1234567890123456789", "0.00000000000000000001",
+                                    "123456789.123456789", "1e5", "2.5E-3", "4.9e-324", "1.7976931348623157e308",
+                                    "0.3", "2.675", "1.0000000000000002", "99999999999999999999"};
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string t = (rng() & 1) ? "-" : "";
+    const int before = static_cast<int>(rng() % 12), after = static_cast<int>(rng() % 18);
+    for (int k = 0; k < before; ++k) t += static_cast<char>('0' + rng() % 10);
+    t += '.';
+    for (int k = 0; k < after; ++k) t += static_cast<char>('0' + rng() % 10);
+    if (before + after > 0) texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    double ours = -1, theirs = -2;
+    const size_t used = txt_parse_real(t.c_str(), &ours);
+    ASSERT_EQ(used, library(t, &theirs)) << t;
+    if (used == 0) continue;
+    EXPECT_EQ(std::memcmp(&ours, &theirs, sizeof ours), 0) << t << ": " << ours << " against " << theirs;
   }
 }
 
