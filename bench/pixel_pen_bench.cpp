@@ -33,16 +33,30 @@ DisplayDevice* device() {
   return bench::display_device();
 }
 
-// The pen's own route for a segment: clipping, then its midpoint walk.
+// The pen's own route for a segment: clipping, then its midpoint walk. The
+// segments are the floor's, end to end, so that both store the same pixels.
 void BM_PixelPenSegments(benchmark::State& state) {
   bench::Environment env;
   DisplayDevice* dd = device();
   const auto segs = segments();
   for (auto _ : state)
-    for (const auto& s : segs) draw_segment_styled(dd, s.x0, s.y0, s.x1, s.y1, 0x0000FF, 0, nullptr, 0);
+    for (const auto& s : segs)
+      draw_segment_styled(dd, s.x0, s.y0, s.x1, s.y1, 0x0000FF, 0, nullptr, kExtentSegment);
   destroy_display_device(dd);
 }
 BENCHMARK(BM_PixelPenSegments)->Unit(benchmark::kMillisecond);
+
+// The whole lines through the same point pairs, clipped to the device: about
+// twice the floor's pixels, as a figure's lines are drawn across the view.
+void BM_PixelPenLines(benchmark::State& state) {
+  bench::Environment env;
+  DisplayDevice* dd = device();
+  const auto segs = segments();
+  for (auto _ : state)
+    for (const auto& s : segs) draw_segment_styled(dd, s.x0, s.y0, s.x1, s.y1, 0x0000FF, 0, nullptr, kExtentLine);
+  destroy_display_device(dd);
+}
+BENCHMARK(BM_PixelPenLines)->Unit(benchmark::kMillisecond);
 
 // The floor: a plain Bresenham walk storing the same colour into the same
 // buffer, with no pen at all.
