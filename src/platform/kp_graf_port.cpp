@@ -333,7 +333,9 @@ void KPGrafPort::drawText(TextPainter paint, const void* text, double x, double 
     p->setRenderHint(QPainter::Antialiasing, antialias_);
     p->setRenderHint(QPainter::TextAntialiasing, antialias_);
     p->translate(ax, ay);
-    p->scale(s, s);
+    // A scale of 1 leaves the transform as it is: the painter would work
+    // its matrices out again for nothing.
+    if (s != 1) p->scale(s, s);
     p->setPen(text_pen(color));
   };
   // The ink is trusted on the port's own image only, whose pixels are those

@@ -106,10 +106,31 @@ struct RunStyle {
   // when the family lacks the face: the glyphs' outline boxes then do not
   // bound what is drawn, by up to an eighth of the size.
   bool made_up = false;
-  // The pen of a run with a colour of its own.
+  // The format is one a plain run may have (plain_format).
+  bool plain = false;
+  // The pen of a run with a colour of its own (`colored`).
+  bool colored = false;
   QPen pen;
   // The raw font of the glyphs shaped in `font`, shared by the runs kept.
   mutable QRawFont raw_font;
+  // The outline boxes of the glyphs of `raw_font` asked for so far, by
+  // glyph index (a null box: not asked yet). The font system finds a box
+  // by loading the glyph's metrics: a figure's texts share few glyphs.
+  mutable std::vector<QRectF> boxes;
+  mutable std::vector<bool> boxed;
+  QRectF box(quint32 glyph) const {
+    // Glyph indexes of a font file are 16 bits.
+    if (glyph > 0xFFFF) return raw_font.boundingRect(glyph);
+    if (glyph >= boxed.size()) {
+      boxes.resize(glyph + 1);
+      boxed.resize(glyph + 1);
+    }
+    if (!boxed[glyph]) {
+      boxes[glyph] = raw_font.boundingRect(glyph);
+      boxed[glyph] = true;
+    }
+    return boxes[glyph];
+  }
 };
 
 // A format that names its font's family and size: the font it gives
@@ -117,6 +138,13 @@ struct RunStyle {
 bool complete_font(const QTextCharFormat& format) {
   return (format.hasProperty(QTextFormat::FontFamilies) || format.hasProperty(QTextFormat::FontFamily)) &&
          format.hasProperty(QTextFormat::FontPointSize);
+}
+
+// Formats a plain run may have: what a line lays out by itself, without the
+// objects, anchors and raised or lowered runs of a document.
+bool plain_format(const QTextCharFormat& format) {
+  return format.verticalAlignment() == QTextCharFormat::AlignNormal && !format.isAnchor() &&
+         format.objectType() == QTextFormat::NoObject && !format.hasProperty(QTextFormat::ImageName);
 }
 
 std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
@@ -128,7 +156,9 @@ std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
   style->format = format;
   style->font = format.font().resolve(system_font());
   style->laid = QFont(style->font, layout_device());
-  if (format.hasProperty(QTextFormat::ForegroundBrush)) style->pen = QPen(format.foreground().color());
+  style->plain = plain_format(format);
+  style->colored = format.hasProperty(QTextFormat::ForegroundBrush);
+  if (style->colored) style->pen = QPen(format.foreground().color());
   style->made_up = style->font.style() != QFont::StyleNormal || style->font.weight() > QFont::Medium;
   style->direct = complete_font(format) && !style->font.underline() && !style->font.overline() &&
                   !style->font.strikeOut() && format.underlineStyle() == QTextCharFormat::NoUnderline &&
@@ -137,13 +167,6 @@ std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
   if (recent.size() >= 16) recent.erase(recent.begin());
   recent.push_back(style);
   return style;
-}
-
-// Formats a plain run may have: what a line lays out by itself, without the
-// objects, anchors and raised or lowered runs of a document.
-bool plain_format(const QTextCharFormat& format) {
-  return format.verticalAlignment() == QTextCharFormat::AlignNormal && !format.isAnchor() &&
-         format.objectType() == QTextFormat::NoObject && !format.hasProperty(QTextFormat::ImageName);
 }
 
 }  // namespace
@@ -160,6 +183,9 @@ class KPTextString {
   // stored string it copies by its address and version together.
   explicit KPTextString(QTextDocument* doc) : doc_(doc) { changed(); }
   KPTextString(QString text, const QTextCharFormat& format) : text_(std::move(text)), style_(style_of(format)) {
+    changed();
+  }
+  KPTextString(QString text, std::shared_ptr<const RunStyle> style) : text_(std::move(text)), style_(std::move(style)) {
     changed();
   }
   // A plain copy of a plain run, sharing its style.
@@ -277,7 +303,7 @@ class KPTextString {
   // which gives the same lines without resolving its format.
   Laid layOut(QTextLayout& layout, double width, bool measuring = false) const {
     QString t = text_;
-    t.replace(u'\n', QChar::LineSeparator);
+    if (t.contains(u'\n')) t.replace(u'\n', QChar::LineSeparator);
     layout.setText(t);
     if (measuring && style_->direct) {
       layout.setFont(style_->laid);
@@ -335,13 +361,11 @@ class KPTextString {
       const QList<quint32> indexes = run.glyphIndexes();
       const QList<QPointF> places = run.positions();
       if (indexes.size() != places.size()) continue;
-      // Runs in the style's own font share one.
-      QRawFont font = run.rawFont();
-      if (style_->raw_font == font) {
-        font = style_->raw_font;
-      } else if (!style_->raw_font.isValid()) {
-        style_->raw_font = font;
-      }
+      // Runs in the style's own font share one, and the boxes of its glyphs.
+      const QRawFont shaped = run.rawFont();
+      if (!style_->raw_font.isValid()) style_->raw_font = shaped;
+      const bool own = style_->raw_font == shaped;
+      const QRawFont& font = own ? style_->raw_font : shaped;
       laid.runs.push_back({font, static_cast<int>(laid.lines.size() - 1), static_cast<int>(laid.glyphs.size()),
                            static_cast<int>(indexes.size())});
       for (qsizetype i = 0; i < indexes.size(); ++i) {
@@ -351,7 +375,7 @@ class KPTextString {
           return false;
         laid.glyphs.push_back(indexes[i]);
         laid.places.emplace_back(static_cast<int>(at.x()), static_cast<int>(at.y()));
-        laid.ink |= font.boundingRect(indexes[i]).translated(places[i]);
+        laid.ink |= (own ? style_->box(indexes[i]) : font.boundingRect(indexes[i])).translated(places[i]);
       }
     }
     return true;
@@ -392,6 +416,8 @@ QString text_of(const void* handle) { return handle ? str(handle)->text() : QStr
 // separator each end a paragraph. Texts with characters a document shows
 // otherwise than its plain text stay documents.
 bool plain_text(QString& text) {
+  // The text is copied only when a break is rewritten: most have none.
+  bool breaks = false;
   for (const QChar c : text)
     switch (c.unicode()) {
       case 0x00A0:
@@ -400,18 +426,28 @@ bool plain_text(QString& text) {
       case 0xFDD1:
       case 0xFFFC:
         return false;
+      case u'\r':
+      case 0x2029:
+        breaks = true;
+        break;
       default:
         break;
     }
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(u'\r', u'\n');
-  text.replace(QChar::ParagraphSeparator, u'\n');
+  if (breaks) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QChar::ParagraphSeparator, u'\n');
+  }
   return true;
 }
 
 // A new string of `text` in `format`: a plain run when it can be one.
 KPTextString* new_string(QString text, const QTextCharFormat& format) {
-  if (plain_text(text) && plain_format(format)) return new KPTextString(std::move(text), format);
+  if (plain_text(text)) {
+    // The style made for the format tells whether it is a plain one.
+    std::shared_ptr<const RunStyle> style = style_of(format);
+    if (style->plain) return new KPTextString(std::move(text), std::move(style));
+  }
   QTextDocument* doc = new_document();
   if (!text.isEmpty()) QTextCursor(doc).insertText(text);
   apply_to_all(doc, format);
@@ -502,8 +538,14 @@ KPTextString* document_from_rtf(const char* data, size_t size) {
 // text is the user's own, where those bytes are the signs they stand for.
 QString text_of_record(const TErec* te) {
   if (!te || !te->text) return {};
+  std::string_view text(te->text);
+  // The exponent bytes 1 and 2 become escapes; a text of plain ASCII (most
+  // numbers and texts) reads as it is, Mac Roman and Unicode agreeing there.
+  bool ascii = true;
+  for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) >= 3 && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
   const std::vector<char> escaped = prepare_replace_exponents(te->text);
-  const std::string_view text(escaped.data());
+  text = std::string_view(escaped.data());
   return te->text_kind < 2 ? unit_text_to_qstring(text) : mac_roman_to_qstring(text);
 }
 
@@ -1271,7 +1313,7 @@ void paint_plain_run(void* painter, const void* run_handle, const KPRectF* clip)
   const RunStyle& style = string->style();
   const QPaintDevice* device = p->device();
   if (laid.separable && style.direct && device && device->logicalDpiX() == 72 && device->logicalDpiY() == 72) {
-    if (style.format.hasProperty(QTextFormat::ForegroundBrush)) p->setPen(style.pen);
+    if (style.colored) p->setPen(style.pen);
     const QTransform& moved = p->worldTransform();
     if (laid.shaped() && moved.type() <= QTransform::TxTranslate && whole_64ths(moved.dx()) &&
         whole_64ths(moved.dy())) {

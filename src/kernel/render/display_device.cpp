@@ -513,11 +513,52 @@ int32_t dd_draw_text(DisplayDevice* dd, int32_t x, int32_t y, const char* text, 
   return r.right - r.left;
 }
 
+namespace {
+
+// What a device was last given by dd_select_text_font: its font, the
+// record it was made from and the metrics it gave.
+struct SelectedTextFont {
+  const DisplayDevice* dd = nullptr;
+  const KPGrafPort* dc = nullptr;
+  const KPFont* ft = nullptr;
+  tagLOGFONT record{};
+  uint32_t generation = 0;
+  KPFontInfo fi{};
+};
+SelectedTextFont selected_text_fonts[4];
+size_t next_selected_text_font = 0;
+
+// The device still holds the font it was last given from the same record
+// (a number's frame asks for its font's line height at each one read): it
+// is selected again as a new one would be, without making the font and
+// measuring it again.
+bool reselect_text_font(DisplayDevice* dd, const tagLOGFONT& record) {
+  for (const SelectedTextFont& s : selected_text_fonts) {
+    if (s.dd != dd || s.dc != dd->dc || s.ft != dd->ft || !dd->ft || s.generation != font_table_generation() ||
+        std::memcmp(&s.record, &record, sizeof record) != 0 || std::memcmp(&s.fi, &dd->fi, sizeof s.fi) != 0)
+      continue;
+    // The selection dd_release_font and a new font would leave.
+    KPGrafPort* dc = dd->dc;
+    dc->selectObject(KPGrafPort::getStockObject(13));
+    if (dc->getCurrentFont() == dd->ft) dc->setCurrentFont(nullptr);
+    if (dc->getTextFont() == dd->ft) dc->currentDrawTextFont(nullptr);
+    dc->selectObject(dd->ft);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void dd_select_text_font(DisplayDevice* dd, const car_info* info) {
   if (!dd || !dd->dc) return;
   tagLOGFONT record;
   font_info_to_logfont(dd->dc, info, &record);
   record.lfHeight = static_cast<int32_t>(std::lround(record.lfHeight * dd->ratio));
+  if (reselect_text_font(dd, record)) {
+    text_scale = dd->ratio;
+    return;
+  }
   dd_release_font(dd);
   dd->ft = CreateFontIndirect(&record);
   dd->dc->selectObject(dd->ft);
@@ -529,6 +570,17 @@ void dd_select_text_font(DisplayDevice* dd, const car_info* info) {
   dd->fi.widMax = metrics.tmMaxCharWidth;
   dd->fi.highline = metrics.tmHeight;
   text_scale = dd->ratio;
+  if (dd->ft) {
+    SelectedTextFont* slot = nullptr;
+    for (SelectedTextFont& s : selected_text_fonts)
+      if (s.dd == dd) slot = &s;
+    if (!slot) {
+      slot = &selected_text_fonts[next_selected_text_font];
+      next_selected_text_font = (next_selected_text_font + 1) % std::size(selected_text_fonts);
+    }
+    *slot = {dd, dd->dc, dd->ft, {}, font_table_generation(), dd->fi};
+    std::memcpy(&slot->record, &record, sizeof record);
+  }
 }
 
 void dd_set_text_font(DisplayDevice* dd, uint16_t font_id) {
