@@ -1,7 +1,6 @@
 #include "kernel/text/labels.h"
 
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -37,20 +36,8 @@ bool is_labelable_object(const object* obj) {
   const TYPEOBJ* code = m->args;
   if ((*code % 0x4000) < ARG_ONE_OF) return false;
   const int n = (*code % 0x4000) - ARG_ONE_OF;
-  // Every recompute asks: the label tool's list of types, a constant
-  // table, is kept as a set of bits for the types that fit in one.
-  static const TYPEOBJ* known_code = nullptr;
-  static uint64_t labelable = 0;
-  if (code != known_code) {
-    labelable = 0;
-    for (int i = 1; i <= n && code[i]; ++i)
-      if (code[i] % 0x4000 < 64) labelable |= uint64_t{1} << (code[i] % 0x4000);
-    known_code = code;
-  }
-  const uint16_t t = obj->otype->id;
-  if (t < 64) return (labelable >> t) & 1;
   for (int i = 1; i <= n && code[i]; ++i)
-    if (code[i] % 0x4000 == t) return true;
+    if (code[i] % 0x4000 == obj->otype->id) return true;
   return false;
 }
 
