@@ -888,7 +888,8 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     p += name.size();
     r.cls = class_named(name);
   }
-  if (r.cls == nullptr || (name.empty() && *result == nullptr)) return leave_out("unknown class \"" + std::string(name) + "\"");
+  if (r.cls == nullptr || (name.empty() && *result == nullptr))
+    return leave_out("unknown class \"" + std::string(name) + "\"");
   const uint16_t t = class_type_id(r.cls);
   p = skip_separators(p);
   if (*result == nullptr && starts(p, "Const:")) {

@@ -246,6 +246,12 @@ TEST_F(FigureTest, PoolHandsOutBlocksOfRecordsAndReusesFreedSlotsCleared) {
   EXPECT_EQ(again->aux1, 0u);
   EXPECT_EQ(last_object(), again);
   EXPECT_EQ(again->prev, last);
+  // The search goes on from the block it last gave from: the next slot
+  // free after the refilled gap, no record handed out twice.
+  object* next_free = add_point();
+  EXPECT_EQ(next_free, &fig_->slabs->next->records[1]);
+  destroy_object(next_free);
+  fig_->nbobj -= 1;
 
   // Emptying the first block lets compaction give it back; the head moves.
   object_slab* second = fig_->slabs->next;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,36 @@ TEST(DisplayDevice, TextIsDrawnAndMeasured) {
   EXPECT_GE(lowest, 17);
   dd_release_font(dd);
   EXPECT_EQ(dd->ft, nullptr);
+  destroy_display_device(dd);
+}
+
+// Selecting the font a device still holds selects it again, without making
+// a new one, with the metrics a new font from the same record would give;
+// another size, or the same size after the font was released, makes a font
+// of its own.
+TEST(DisplayDevice, TheHeldFontIsSelectedAgainWithItsMetrics) {
+  DisplayDevice* dd = make_device(80, 30);
+  car_info info{};
+  info.size = 12;
+  dd_select_text_font(dd, &info);
+  KPFont* const held = dd->ft;
+  const KPFontInfo metrics = dd->fi;
+  const int32_t width = dd_text_width(dd, "Hi");
+  dd_select_text_font(dd, &info);
+  EXPECT_EQ(dd->ft, held);
+  EXPECT_EQ(dd->dc->getCurrentFont(), held);
+  EXPECT_EQ(std::memcmp(&dd->fi, &metrics, sizeof metrics), 0);
+  EXPECT_EQ(dd_text_width(dd, "Hi"), width);
+  info.size = 24;
+  dd_select_text_font(dd, &info);
+  EXPECT_GT(dd->fi.highline, metrics.highline);
+  info.size = 12;
+  dd_release_font(dd);
+  dd_select_text_font(dd, &info);
+  ASSERT_NE(dd->ft, nullptr);
+  EXPECT_EQ(dd->dc->getCurrentFont(), dd->ft);
+  EXPECT_EQ(std::memcmp(&dd->fi, &metrics, sizeof metrics), 0);
+  EXPECT_EQ(dd_text_width(dd, "Hi"), width);
   destroy_display_device(dd);
 }
 
