@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,10 @@ void BM_OpenAndPaint100kNumbersAndTexts(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     bench::drop_current_figure();
+    // Memory freed by what ran before (an earlier repetition, another
+    // benchmark) goes back to the system first: reused, it would hide what
+    // this figure takes.
+    malloc_trim(0);
     const double before = resident();
     reset_peak();
     new_figure_info();
