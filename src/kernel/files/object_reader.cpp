@@ -74,6 +74,14 @@ enum TypeWord : uint8_t {
   kAxisWord,
 };
 
+// The method found for a class and the kinds of its parents.
+struct MethodAnswer {
+  const construct_class* cls;
+  uint32_t n;
+  uint16_t types[4];
+  int16_t method;
+};
+
 // The questions the reader asks of a record's class by its short name.
 enum ClassFact : uint32_t {
   kClassPReg = 1u << 0,
@@ -107,6 +115,8 @@ struct ClassFacts {
   int32_t fields_nparents = -1;
   int fields = 0;
   uint8_t kinds[kFieldKindCount] = {};
+  // The method last found for records of this class (cls null: none yet).
+  MethodAnswer last_method{};
   bool has(uint32_t b) const { return (bits & b) != 0; }
 };
 
@@ -127,12 +137,7 @@ struct NumberTable {
   // The method found for a class and the kinds of its parents: the same
   // question comes back for every record of a kind, and the classes do not
   // change while the records are read.
-  struct MethodAnswer {
-    const construct_class* cls;
-    uint32_t n;
-    uint16_t types[4];
-    int16_t method;
-  };
+  using MethodAnswer = ::MethodAnswer;
   std::vector<MethodAnswer> methods;
   // The facts of each class met, for the same reason (a deque: answers
   // handed out stay where they are while others are added).
@@ -512,6 +517,49 @@ struct Record {
   bool has_table_columns = false;
   std::vector<std::pair<int64_t, int64_t>> columns;
   int64_t table_refs_size = 0;
+
+  // Back to a record as made, keeping the room its strings and lists took:
+  // the figure reader reads every record into the same one. A field added
+  // above is set back here.
+  void reset() {
+    number = 0;
+    cls = nullptr;
+    parents.clear();
+    included.clear();
+    associated.clear();
+    math = math_info{};
+    for (valeur& v : values) v = valeur{};
+    number_value = false;
+    nv_x = nv_y = nv_r = 0;
+    flag_a = flag_p = false;
+    pushed = 0;
+    settings = object_settings{};
+    bitmap.clear();
+    for (int k = 0; k < 3; ++k) color_params[k] = fill_params[k] = 0;
+    has_label = false;
+    label.clear();
+    label_style = label_settings{};
+    has_text = false;
+    text.clear();
+    has_cells = false;
+    cells.clear();
+    rows = 0;
+    has_number_text = false;
+    number_text.clear();
+    frame = TextBox{};
+    has_property = false;
+    property.reset();
+    rich.has_run = false;
+    rich.last.font.clear();
+    rich.last.size = RichRun{}.size;
+    rich.last.color = 0;
+    rich.last.style = 0;
+    rich.block.clear();
+    rich.rtfd = false;
+    has_table_columns = false;
+    columns.clear();
+    table_refs_size = 0;
+  }
 };
 
 // What a value written at the file's resolution is multiplied by on this
@@ -2068,7 +2116,7 @@ object* find_object_by_file_number(uint32_t n) {
 
 int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t n) {
   if (cls == nullptr) return -1;
-  const ClassFacts& facts = facts_of(cls);
+  ClassFacts& facts = facts_of(cls);
   if (facts.has(kClassExpNumApp)) {
     for (uint32_t k = 0; k < n; ++k)
       if (object_type_id(parents[k]) == TYPE_AXES) return 1;
@@ -2093,8 +2141,16 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
       key.types[k] = parents[k]->otype->id;
   }
   if (memo) {
+    // The class's last answer first: records of a kind mostly have parents
+    // of the same kinds.
+    const NumberTable::MethodAnswer& last = facts.last_method;
+    if (last.cls == key.cls && last.n == key.n && std::equal(last.types, last.types + n, key.types))
+      return last.method;
     for (const NumberTable::MethodAnswer& a : numbers.methods)
-      if (a.cls == key.cls && a.n == key.n && std::equal(a.types, a.types + n, key.types)) return a.method;
+      if (a.cls == key.cls && a.n == key.n && std::equal(a.types, a.types + n, key.types)) {
+        facts.last_method = a;
+        return a.method;
+      }
   }
   reset_class_type_marks(cls);
   const uint32_t fed = class_is(cls, "Lgth") && n == 3 ? 2 : n;
@@ -2106,6 +2162,7 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
   if (memo) {
     key.method = method;
     numbers.methods.push_back(key);
+    facts.last_method = key;
   }
   return method;
 }
@@ -2137,7 +2194,9 @@ struct Scratch {
   std::vector<T>& list;
 };
 std::vector<object*> args_scratch;
-std::vector<int64_t> parents_scratch;
+// The record read, lent the same way.
+Record record_scratch;
+bool record_scratch_lent = false;
 
 // Reads one record with `parse` under the state every record reader holds
 // while it builds (no current class, numbers locked, a file being read),
@@ -2172,11 +2231,25 @@ int32_t read_record_with(object** slot, const char* text, Parse&& parse) {
 
 int32_t read_nova_object_record(object** slot, const char* text) {
   return read_record_with(slot, text, [&](const char*& p) -> int32_t {
-    Record r;
+    // The record and the lists of one record lend their storage to the
+    // next; a nested reading makes its own.
+    std::unique_ptr<Record> own;
+    const bool lend = !record_scratch_lent;
+    if (lend) {
+      record_scratch_lent = true;
+      record_scratch.reset();
+    } else {
+      own = std::make_unique<Record>();
+    }
+    struct GiveBack {
+      bool lent;
+      ~GiveBack() {
+        if (lent) record_scratch_lent = false;
+      }
+    } give_back{lend};
+    Record& r = lend ? record_scratch : *own;
     std::vector<object*> args;
-    // The lists of one record lend their storage to the next.
     Scratch<object*> args_storage(args_scratch, args);
-    Scratch<int64_t> parents_storage(parents_scratch, r.parents);
     int16_t method = -1;
     object* result = nullptr;
     if (!parse_record(p, r, args, &method, &result)) return -1;
