@@ -528,7 +528,11 @@ struct Record {
     included.clear();
     associated.clear();
     math = math_info{};
-    for (valeur& v : values) v = valeur{};
+    // Element by element: a loop here becomes a string instruction whose
+    // start-up costs more than the few stores.
+    const valeur clear{};
+    values[0] = clear, values[1] = clear, values[2] = clear, values[3] = clear, values[4] = clear;
+    static_assert(sizeof values / sizeof values[0] == 5);
     number_value = false;
     nv_x = nv_y = nv_r = 0;
     flag_a = flag_p = false;
