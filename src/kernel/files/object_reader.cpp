@@ -152,9 +152,17 @@ NumberTable numbers;
 // The class a record names; while a figure is read, a name met before is
 // answered from the few the figure uses.
 construct_class* class_named(std::string_view name) {
+  // Short names are compared letter by letter here: a call to compare the
+  // bytes costs more than the few letters.
+  auto same = [](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k)
+      if (a[k] != b[k]) return false;
+    return true;
+  };
   if (numbers.open)
     for (const auto& [known, cls] : numbers.classes)
-      if (known == name) return cls;
+      if (same(known, name)) return cls;
   construct_class* cls = find_class_by_short_name(name.data(), name.size());
   if (numbers.open && cls != nullptr && cls->short_name != nullptr) numbers.classes.emplace_back(cls->short_name, cls);
   return cls;
