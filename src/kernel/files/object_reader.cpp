@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,6 +62,64 @@ std::string last_error;
 // compared with the objects of the current figure, never dereferenced.
 std::unordered_set<const object*> unresolved;
 
+// What the per-type word of a class holds.
+enum TypeWord : uint8_t {
+  kNoTypeWord,
+  kLocusWord,
+  kRegularPolygonWord,
+  kEquationWord,
+  kSideWord,
+  kTwoSidesWord,
+  kIntersectionWord,
+  kAxisWord,
+};
+
+// The method found for a class and the kinds of its parents.
+struct MethodAnswer {
+  const construct_class* cls;
+  uint32_t n;
+  uint16_t types[4];
+  int16_t method;
+};
+
+// The questions the reader asks of a record's class by its short name.
+enum ClassFact : uint32_t {
+  kClassPReg = 1u << 0,
+  kClassText = 1u << 1,
+  kClassTransf = 1u << 2,
+  kClassTable = 1u << 3,
+  kClassAngle = 1u << 4,
+  kClassNum = 1u << 5,
+  kClassFormula = 1u << 6,
+  kClassExpNumApp = 1u << 7,
+  kClassEqCo = 1u << 8,
+  kClassInt = 1u << 9,
+  kClassPtAxis = 1u << 10,  // "Pt/"
+  kClassHasValue = 1u << 11,
+  // Classes whose records take method 0 whatever their parents.
+  kClassMethodZero = 1u << 12,
+};
+
+// The answers for one class, found by name once per class a figure's
+// records use: every record asks them, often several times, and the classes
+// do not change while the records are read. Names, not class pointers, are
+// compared, as class_is does: a macro's class may carry a built-in short
+// name.
+struct ClassFacts {
+  const construct_class* cls = nullptr;
+  uint32_t bits = 0;
+  uint16_t type = 0;
+  TypeWord word = kNoTypeWord;
+  // class_field_kinds for the method and parent count last asked.
+  int16_t fields_method = -1;
+  int32_t fields_nparents = -1;
+  int fields = 0;
+  uint8_t kinds[kFieldKindCount] = {};
+  // The method last found for records of this class (cls null: none yet).
+  MethodAnswer last_method{};
+  bool has(uint32_t b) const { return (bits & b) != 0; }
+};
+
 // While a figure's records are read, the objects by their file number, so
 // that a record naming an early object does not walk the figure back to it.
 // It answers only while the numbers grow along the object list (as the
@@ -78,15 +137,13 @@ struct NumberTable {
   // The method found for a class and the kinds of its parents: the same
   // question comes back for every record of a kind, and the classes do not
   // change while the records are read.
-  struct MethodAnswer {
-    const construct_class* cls;
-    uint32_t n;
-    uint16_t types[4];
-    int16_t method;
-  };
+  using MethodAnswer = ::MethodAnswer;
   std::vector<MethodAnswer> methods;
-  // The kind of per-type word of each class met, for the same reason.
-  std::vector<std::pair<const construct_class*, uint8_t>> type_words;
+  // The facts of each class met, for the same reason (a deque: answers
+  // handed out stay where they are while others are added).
+  std::deque<ClassFacts> facts;
+  // The entry last answered: a record asks of its own class again and again.
+  ClassFacts* last_facts = nullptr;
   // The classes the records named, by their short names.
   std::vector<std::pair<std::string_view, construct_class*>> classes;
 };
@@ -95,9 +152,17 @@ NumberTable numbers;
 // The class a record names; while a figure is read, a name met before is
 // answered from the few the figure uses.
 construct_class* class_named(std::string_view name) {
+  // Short names are compared letter by letter here: a call to compare the
+  // bytes costs more than the few letters.
+  auto same = [](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k)
+      if (a[k] != b[k]) return false;
+    return true;
+  };
   if (numbers.open)
     for (const auto& [known, cls] : numbers.classes)
-      if (known == name) return cls;
+      if (same(known, name)) return cls;
   construct_class* cls = find_class_by_short_name(name.data(), name.size());
   if (numbers.open && cls != nullptr && cls->short_name != nullptr) numbers.classes.emplace_back(cls->short_name, cls);
   return cls;
@@ -127,7 +192,8 @@ void table_remove(const object* o) {
 void table_build() {
   numbers.left_out.clear();
   numbers.methods.clear();
-  numbers.type_words.clear();
+  numbers.facts.clear();
+  numbers.last_facts = nullptr;
   numbers.classes.clear();
   numbers.ordered = true;
   numbers.highest = 0;
@@ -459,6 +525,53 @@ struct Record {
   bool has_table_columns = false;
   std::vector<std::pair<int64_t, int64_t>> columns;
   int64_t table_refs_size = 0;
+
+  // Back to a record as made, keeping the room its strings and lists took:
+  // the figure reader reads every record into the same one. A field added
+  // above is set back here.
+  void reset() {
+    number = 0;
+    cls = nullptr;
+    parents.clear();
+    included.clear();
+    associated.clear();
+    math = math_info{};
+    // Element by element: a loop here becomes a string instruction whose
+    // start-up costs more than the few stores.
+    const valeur clear{};
+    values[0] = clear, values[1] = clear, values[2] = clear, values[3] = clear, values[4] = clear;
+    static_assert(sizeof values / sizeof values[0] == 5);
+    number_value = false;
+    nv_x = nv_y = nv_r = 0;
+    flag_a = flag_p = false;
+    pushed = 0;
+    settings = object_settings{};
+    bitmap.clear();
+    for (int k = 0; k < 3; ++k) color_params[k] = fill_params[k] = 0;
+    has_label = false;
+    label.clear();
+    label_style = label_settings{};
+    has_text = false;
+    text.clear();
+    has_cells = false;
+    cells.clear();
+    rows = 0;
+    has_number_text = false;
+    number_text.clear();
+    frame = TextBox{};
+    has_property = false;
+    property.reset();
+    rich.has_run = false;
+    rich.last.font.clear();
+    rich.last.size = RichRun{}.size;
+    rich.last.color = 0;
+    rich.last.style = 0;
+    rich.block.clear();
+    rich.rtfd = false;
+    has_table_columns = false;
+    columns.clear();
+    table_refs_size = 0;
+  }
 };
 
 // What a value written at the file's resolution is multiplied by on this
@@ -493,18 +606,6 @@ bool leave_out(const std::string& why) {
   return fail(why);
 }
 
-// What the per-type word of a class holds.
-enum TypeWord : uint8_t {
-  kNoTypeWord,
-  kLocusWord,
-  kRegularPolygonWord,
-  kEquationWord,
-  kSideWord,
-  kTwoSidesWord,
-  kIntersectionWord,
-  kAxisWord,
-};
-
 TypeWord type_word_of(const construct_class* cls, uint16_t t) {
   if (t == TYPE_LOCUS) return kLocusWord;
   if (class_is(cls, "PReg")) return kRegularPolygonWord;
@@ -519,21 +620,66 @@ TypeWord type_word_of(const construct_class* cls, uint16_t t) {
   return kNoTypeWord;
 }
 
-// While a figure is read, the kind found for a class is kept.
-TypeWord type_word_kept(const construct_class* cls, uint16_t t) {
-  if (!numbers.open) return type_word_of(cls, t);
-  for (const auto& [known, word] : numbers.type_words)
-    if (known == cls) return static_cast<TypeWord>(word);
-  const TypeWord word = type_word_of(cls, t);
-  numbers.type_words.emplace_back(cls, word);
-  return word;
+void fill_class_facts(ClassFacts* f, const construct_class* cls) {
+  *f = ClassFacts{};
+  f->cls = cls;
+  f->type = class_type_id(cls);
+  f->word = type_word_of(cls, f->type);
+  static constexpr std::pair<const char*, uint32_t> kNamed[] = {
+      {"PReg", kClassPReg},          {"Text", kClassText},     {"Transf", kClassTransf},
+      {"Table", kClassTable},        {"Angle", kClassAngle},   {"Num", kClassNum},
+      {"Formula", kClassFormula},    {"Exp_num_App", kClassExpNumApp},
+      {"Eq/Co", kClassEqCo},         {"Int", kClassInt},       {"Pt/", kClassPtAxis},
+  };
+  for (const auto& [name, bit] : kNamed)
+    if (class_is(cls, name)) f->bits |= bit;
+  if (class_has_value(cls)) f->bits |= kClassHasValue;
+  if (class_is(cls, "Int") || class_is(cls, "Table") || class_is(cls, "Text") || class_is(cls, "Exp_num") ||
+      class_is(cls, "Formula") || class_is(cls, "Locus") || class_is(cls, "Button"))
+    f->bits |= kClassMethodZero;
+}
+
+ClassFacts loose_facts;
+
+[[gnu::noinline]] ClassFacts& facts_found(const construct_class* cls) {
+  if (!numbers.open) {
+    fill_class_facts(&loose_facts, cls);
+    return loose_facts;
+  }
+  for (ClassFacts& f : numbers.facts)
+    if (f.cls == cls) return *(numbers.last_facts = &f);
+  fill_class_facts(&numbers.facts.emplace_back(), cls);
+  return *(numbers.last_facts = &numbers.facts.back());
+}
+
+// The facts of a class: kept while a figure is read (the entry last
+// answered first), found afresh outside a reading. Outside a reading the
+// answer is one shared record, filled again at each question: a caller
+// holding it asks no other class's facts meanwhile (a record's readers ask
+// only of the record's class).
+inline ClassFacts& facts_of(const construct_class* cls) {
+  ClassFacts* last = numbers.last_facts;
+  return last != nullptr && last->cls == cls ? *last : facts_found(cls);
+}
+
+// class_field_kinds through the class's facts: the answer for the method and
+// parent count last asked is kept.
+int field_kinds_of(ClassFacts& f, int method, int nparents, uint8_t kinds[kFieldKindCount]) {
+  if (f.fields_method != method || f.fields_nparents != nparents) {
+    f.fields = class_field_kinds(f.cls, method, nparents, f.kinds);
+    f.fields_method = static_cast<int16_t>(method);
+    f.fields_nparents = nparents;
+  }
+  std::memcpy(kinds, f.kinds, kFieldKindCount);
+  return f.fields;
 }
 
 // The per-type word.
 bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
   std::memset(w, 0, sizeof *w);
-  const uint16_t t = class_type_id(cls);
-  const TypeWord word = type_word_kept(cls, t);
+  const ClassFacts& facts = facts_of(cls);
+  const uint16_t t = facts.type;
+  const TypeWord word = facts.word;
   auto side_field = [&p](uint8_t* byte, int8_t* side_of_point) {
     p = skip_separators(p);
     if (starts(p, "side:")) {
@@ -851,13 +997,14 @@ bool parse_box(const char*& p, TextBox* box) {
 
 uint16_t count_values(const Record& r, int method, object* const* args, int nargs) {
   const construct_class* cls = r.cls;
-  const uint16_t t = class_type_id(cls);
+  const ClassFacts& f = facts_of(cls);
+  const uint16_t t = f.type;
   if (t == TYPE_TRIANGLE || t == TYPE_POLYGON) return static_cast<uint16_t>(nargs + 1);
   if (t == TYPE_VECTOR || t == TYPE_SEGMENT) return 2;
-  if (class_is(cls, "PReg")) return 0;
-  if (class_is(cls, "Text")) return nargs > 0 && args[0] != nullptr && object_type_id(args[0]) == TYPE_NUMBER ? 1 : 3;
-  if (class_is(cls, "Transf")) return method == 2 ? 2 : 1;
-  if (class_is(cls, "Table")) return 0;
+  if (f.has(kClassPReg)) return 0;
+  if (f.has(kClassText)) return nargs > 0 && args[0] != nullptr && object_type_id(args[0]) == TYPE_NUMBER ? 1 : 3;
+  if (f.has(kClassTransf)) return method == 2 ? 2 : 1;
+  if (f.has(kClassTable)) return 0;
   return static_cast<uint16_t>(cls->nbvals == kVariableNbVals ? 0 : cls->nbvals);
 }
 
@@ -890,7 +1037,8 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   }
   if (r.cls == nullptr || (name.empty() && *result == nullptr))
     return leave_out("unknown class \"" + std::string(name) + "\"");
-  const uint16_t t = class_type_id(r.cls);
+  const ClassFacts& facts = facts_of(r.cls);
+  const uint16_t t = facts.type;
   p = skip_separators(p);
   if (*result == nullptr && starts(p, "Const:")) {
     p += 6;
@@ -910,7 +1058,6 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   if (!read_type_info(p, r.cls, &r.math)) return false;
 
   // Parents, then the method they fit.
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (*result != nullptr) {
     object* o = *result;
     for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k) args.push_back(o->parents[k]);
@@ -927,6 +1074,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     args.clear();
     int16_t n = collect_dependency_chain(a, b);
     if (n > 0) {
+      kelvo_win_info* fig = KPGeoDocument::currentInfo();
       for (int k = 0; k < n; ++k) args.push_back(fig->inputs->items[k]);
     } else {
       args = {a, b};
@@ -939,10 +1087,10 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
   // Values on the head line.
   if (value_count != 0 &&
-      class_field_kinds(r.cls, *method, static_cast<int>(args.size()), value_field_kinds) != 0) {
+      field_kinds_of(facts_of(r.cls), *method, static_cast<int>(args.size()), value_field_kinds) != 0) {
     p = skip_separators(p);
     if (starts(p, "Val:")) p += 4;
-    const bool angle = class_is(r.cls, "Angle");
+    const bool angle = facts.has(kClassAngle);
     for (int i = 0; i < value_count && i < kFieldKindCount; ++i) {
       const uint8_t k = value_field_kinds[i];
       valeur& v = r.values[i];
@@ -968,7 +1116,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
       }
     }
   }
-  if (value_count != 0 && class_has_value(r.cls)) {
+  if (value_count != 0 && facts.has(kClassHasValue)) {
     p = skip_separators(p);
     if (starts(p, "Val:")) {
       int64_t x = 0, y = 0;
@@ -1000,7 +1148,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   if (!parse_color_params(p, r)) return false;
   if (p != before) p = next_line(p);
   if (r.number_value) r.nv_r *= value_resolution_factor(r.settings.unite);
-  if (class_is(r.cls, "PReg") && *method == 1) value_count = static_cast<uint16_t>(r.math.polreg.nbsides + 2);
+  if (facts.has(kClassPReg) && *method == 1) value_count = static_cast<uint16_t>(r.math.polreg.nbsides + 2);
 
   // Text lines.
   bool consumed = false;
@@ -1053,7 +1201,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
     }
     consumed = consumed || r.rows > 0;
   }
-  if (class_is(r.cls, "Num") || class_is(r.cls, "Formula")) {
+  if (facts.has(kClassNum | kClassFormula)) {
     const char* eol = end_of_line(p);
     r.number_text = from_file(std::string(p, eol));
     r.has_number_text = true;
@@ -1063,8 +1211,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   if (consumed) p = next_line(p);
 
   const bool framed = t == TYPE_TEXT || t == TYPE_EXPRESSION || t == TYPE_TABLE || t == TYPE_BUTTON ||
-                      class_is(r.cls, "Num") || class_is(r.cls, "Formula") ||
-                      class_is(r.cls, "Exp_num_App") || (r.has_label && !r.label.empty());
+                      facts.has(kClassNum | kClassFormula | kClassExpNumApp) || (r.has_label && !r.label.empty());
   if (framed && starts(p, "TP:")) {
     if (!parse_box(p, &r.frame)) return false;
     p = next_line(p);
@@ -1116,9 +1263,10 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
 // Lays the record over a freshly made object.
 void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   const uint16_t t = object_type_id(o);
+  const ClassFacts& facts = facts_of(o->classe);
   // Values.
   if (o->nbvaleurs != static_cast<int16_t>(value_count) && t != TYPE_LOCUS && t != TYPE_ARC &&
-      t != TYPE_CONIC && !(class_is(o->classe, "PReg") && o->methode == 0)) {
+      t != TYPE_CONIC && !(facts.has(kClassPReg) && o->methode == 0)) {
     valeur* fresh = value_count != 0 ? alloc_block<valeur>(value_count) : nullptr;
     if (fresh != nullptr || value_count == 0) {
       const int keep = std::min<int>(o->nbvaleurs, value_count);
@@ -1128,10 +1276,10 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       o->nbvaleurs = static_cast<int16_t>(value_count);
     }
   }
-  if (class_is(o->classe, "Table")) {
+  if (facts.has(kClassTable)) {
     GlobalFreeAndNull(&o->valeurs);
   }
-  if (o->valeurs != nullptr && class_is(o->classe, "Angle") && o->nbvaleurs >= 2)
+  if (o->valeurs != nullptr && facts.has(kClassAngle) && o->nbvaleurs >= 2)
     o->valeurs[1].info.rayon = r.values[1].info.rayon;
   o->num = r.number;
   table_add(o);
@@ -1139,7 +1287,7 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   if (r.flag_p) o->aux2 |= 4u;
   o->settings = r.settings;
   o->math = r.math;
-  if (class_is(o->classe, "Eq/Co") && object_type_id(args.empty() ? nullptr : args[0]) == TYPE_POINT &&
+  if (facts.has(kClassEqCo) && object_type_id(args.empty() ? nullptr : args[0]) == TYPE_POINT &&
       o->math.equa.format != 0)
     o->math.equa.format = 1;
   if (!r.bitmap.empty()) {
@@ -1308,11 +1456,12 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
 // The end of every record read: values shown by the object, the label put
 // back where the record placed it, and the numbers left to resolve.
 int32_t finish_object(object* o, const Record& r, object* set, object** slot, int32_t consumed) {
-  if (class_has_value(o->classe) && !class_is(o->classe, "Table")) recompute_object(o);
+  const ClassFacts& facts = facts_of(o->classe);
+  if (facts.has(kClassHasValue) && !facts.has(kClassTable)) recompute_object(o);
   if (set != nullptr) recompute_object(set);
   // The equation's text where it was shown, not where the recompute puts a
   // text new on its curve.
-  if (r.number_value && o->te != nullptr && class_is(o->classe, "Eq/Co"))
+  if (r.number_value && o->te != nullptr && facts.has(kClassEqCo))
     restore_measure_text_place(o, static_cast<int32_t>(std::clamp(r.nv_x, -1e9, 1e9)),
                                static_cast<int32_t>(std::clamp(r.nv_y, -1e9, 1e9)));
   if (r.frame.present && o->te != nullptr && r.has_label) {
@@ -1536,7 +1685,7 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
   }
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   const bool locus = t == TYPE_LOCUS;
-  const bool intersection = class_is(r.cls, "Int");
+  const bool intersection = facts_of(r.cls).has(kClassInt);
 
   // Values.
   value_count = 0;
@@ -1776,7 +1925,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
   // Creation, as a tool creates.
   current_class = r.cls;
   objlist_clear(fig->inputs);
-  const bool intersection = class_is(r.cls, "Int");
+  const bool intersection = facts_of(r.cls).has(kClassInt);
   object* set = nullptr;
   if (intersection) {
     if (args.size() != 2 || args[0] == args[1]) {
@@ -1821,7 +1970,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
     // by their kind.
     const uint16_t t = object_type_id(o);
     if (t != TYPE_CONIC && t != TYPE_ARC && t != TYPE_LINE && t != TYPE_RAY && t != TYPE_LOCUS &&
-        !is_property_check(o) && !(class_is(o->classe, "PReg") && o->methode == 0))
+        !is_property_check(o) && !(facts_of(o->classe).has(kClassPReg) && o->methode == 0))
       value_count = static_cast<uint16_t>(duo->vn);
   }
   apply_record(o, r, args);
@@ -1840,7 +1989,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
 
   // Recompute as a constructed object (a macro result keeps what its macro
   // computed), keeping a read label where it was.
-  if (!class_is(o->classe, "Table") && !class_is(o->classe, "Pt/")) recompute_object(o);
+  if (!facts_of(o->classe).has(kClassTable | kClassPtAxis)) recompute_object(o);
   return finish_object(o, r, intersection ? set : nullptr, slot, consumed);
 }
 
@@ -1979,14 +2128,13 @@ object* find_object_by_file_number(uint32_t n) {
 
 int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t n) {
   if (cls == nullptr) return -1;
-  if (class_is(cls, "Exp_num_App")) {
+  ClassFacts& facts = facts_of(cls);
+  if (facts.has(kClassExpNumApp)) {
     for (uint32_t k = 0; k < n; ++k)
       if (object_type_id(parents[k]) == TYPE_AXES) return 1;
     return 0;
   }
-  if (class_is(cls, "Int") || class_is(cls, "Table") || class_is(cls, "Text") ||
-      class_is(cls, "Exp_num") || class_is(cls, "Formula") || class_is(cls, "Locus") || class_is(cls, "Button"))
-    return 0;
+  if (facts.has(kClassMethodZero)) return 0;
   if (cls->methods == nullptr || cls->methods[0] == nullptr) return -1;
   if (n == 0) {
     // A class built from nothing: its first method that takes no argument.
@@ -2005,8 +2153,16 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
       key.types[k] = parents[k]->otype->id;
   }
   if (memo) {
+    // The class's last answer first: records of a kind mostly have parents
+    // of the same kinds.
+    const NumberTable::MethodAnswer& last = facts.last_method;
+    if (last.cls == key.cls && last.n == key.n && std::equal(last.types, last.types + n, key.types))
+      return last.method;
     for (const NumberTable::MethodAnswer& a : numbers.methods)
-      if (a.cls == key.cls && a.n == key.n && std::equal(a.types, a.types + n, key.types)) return a.method;
+      if (a.cls == key.cls && a.n == key.n && std::equal(a.types, a.types + n, key.types)) {
+        facts.last_method = a;
+        return a.method;
+      }
   }
   reset_class_type_marks(cls);
   const uint32_t fed = class_is(cls, "Lgth") && n == 3 ? 2 : n;
@@ -2018,6 +2174,7 @@ int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t
   if (memo) {
     key.method = method;
     numbers.methods.push_back(key);
+    facts.last_method = key;
   }
   return method;
 }
@@ -2049,7 +2206,9 @@ struct Scratch {
   std::vector<T>& list;
 };
 std::vector<object*> args_scratch;
-std::vector<int64_t> parents_scratch;
+// The record read, lent the same way.
+Record record_scratch;
+bool record_scratch_lent = false;
 
 // Reads one record with `parse` under the state every record reader holds
 // while it builds (no current class, numbers locked, a file being read),
@@ -2084,11 +2243,25 @@ int32_t read_record_with(object** slot, const char* text, Parse&& parse) {
 
 int32_t read_nova_object_record(object** slot, const char* text) {
   return read_record_with(slot, text, [&](const char*& p) -> int32_t {
-    Record r;
+    // The record and the lists of one record lend their storage to the
+    // next; a nested reading makes its own.
+    std::unique_ptr<Record> own;
+    const bool lend = !record_scratch_lent;
+    if (lend) {
+      record_scratch_lent = true;
+      record_scratch.reset();
+    } else {
+      own = std::make_unique<Record>();
+    }
+    struct GiveBack {
+      bool lent;
+      ~GiveBack() {
+        if (lent) record_scratch_lent = false;
+      }
+    } give_back{lend};
+    Record& r = lend ? record_scratch : *own;
     std::vector<object*> args;
-    // The lists of one record lend their storage to the next.
     Scratch<object*> args_storage(args_scratch, args);
-    Scratch<int64_t> parents_storage(parents_scratch, r.parents);
     int16_t method = -1;
     object* result = nullptr;
     if (!parse_record(p, r, args, &method, &result)) return -1;

@@ -111,15 +111,18 @@ size_t txt_parse_real(const char* p, double* out) {
     ++s;
   }
   const char* body = s;
-  size_t digits = 0;
   // The digits as one whole number, and how many of them follow the point
-  // (exact while there are at most nineteen).
+  // (exact while there are at most nineteen). The counts come from where
+  // the runs of digits end, so that the loops only sum.
   uint64_t whole = 0;
   size_t after_point = 0;
-  while (txt_is_digit(*s)) whole = whole * 10 + static_cast<uint64_t>(*s++ - '0'), ++digits;
+  s = txt_sum_digits(s, &whole);
+  size_t digits = static_cast<size_t>(s - body);
   if (*s == '.') {
-    ++s;
-    while (txt_is_digit(*s)) whole = whole * 10 + static_cast<uint64_t>(*s++ - '0'), ++digits, ++after_point;
+    const char* fraction = ++s;
+    s = txt_sum_digits(s, &whole);
+    after_point = static_cast<size_t>(s - fraction);
+    digits += after_point;
   }
   if (digits == 0) return 0;
   bool exponent = false;
@@ -149,21 +152,7 @@ size_t txt_parse_real(const char* p, double* out) {
   return static_cast<size_t>(s - p);
 }
 
-size_t txt_parse_long(const char* p, int64_t* out) {
-  const char* s = p;
-  bool negative = *s == '-';
-  if (negative) ++s;
-  if (!txt_is_digit(*s)) return 0;
-  const char* digits = s;
-  // Eighteen digits always fit: the common short number is summed here,
-  // a longer one is left to the library, which refuses an overflow.
-  int64_t v = 0;
-  while (txt_is_digit(*s) && s - digits < 18) v = v * 10 + (*s++ - '0');
-  if (txt_is_digit(*s)) {
-    while (txt_is_digit(*s)) ++s;
-    auto r = std::from_chars(digits, s, v);
-    if (r.ec != std::errc()) return 0;
-  }
-  *out = negative ? -v : v;
-  return static_cast<size_t>(s - p);
+bool txt_parse_long_digits(const char* first, const char* last, int64_t* out) {
+  auto r = std::from_chars(first, last, *out);
+  return r.ec == std::errc();
 }

@@ -58,6 +58,34 @@ inline bool txt_starts_with(const char* p, const char* word) {
 // optional fraction, optional exponent; no "inf", "nan" or hexadecimal).
 // Returns the characters used, 0 when there is none or it is out of range.
 size_t txt_parse_real(const char* p, double* out);
+
+// Adds the run of digits at s to *sum (sum * 10 + digit for each, wrapping
+// past 64 bits: callers count the digits and use the sum only when it
+// fits) and answers the end of the run.
+inline const char* txt_sum_digits(const char* s, uint64_t* sum) {
+  uint64_t v = *sum;
+  for (unsigned d; (d = static_cast<unsigned char>(*s) - unsigned{'0'}) <= 9; ++s) v = v * 10 + d;
+  *sum = v;
+  return s;
+}
+// The digits [first, last) read by the library, false when they overflow.
+bool txt_parse_long_digits(const char* first, const char* last, int64_t* out);
+
 // An integer at p: optional '-', then decimal digits. Returns the characters
 // used, 0 when there are no digits or the value does not fit in 64 bits.
-size_t txt_parse_long(const char* p, int64_t* out);
+// Inline: the readers take every number of a figure through it, and
+// eighteen digits always fit, so the common short number is summed here and
+// only a longer one goes to the library, which refuses an overflow.
+inline size_t txt_parse_long(const char* p, int64_t* out) {
+  const char* s = p;
+  const bool negative = *s == '-';
+  if (negative) ++s;
+  if (!txt_is_digit(*s)) return 0;
+  const char* digits = s;
+  uint64_t sum = 0;
+  s = txt_sum_digits(s, &sum);
+  int64_t v = static_cast<int64_t>(sum);
+  if (s - digits > 18 && !txt_parse_long_digits(digits, s, &v)) return 0;
+  *out = negative ? -v : v;
+  return static_cast<size_t>(s - p);
+}

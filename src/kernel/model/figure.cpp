@@ -192,14 +192,25 @@ void free_object_lists() {
 
 bool slab_is_empty(const object_slab* block) {
   if (!block) return true;
-  for (const object& rec : block->records)
-    if (rec.in_use == 1) return false;
+  // Records from untouched_from on were never handed out (and never cleared).
+  for (int32_t k = 0; k < block->untouched_from && k < kSlabRecords; ++k)
+    if (block->records[k].in_use == 1) return false;
   return true;
 }
 
-object* alloc_object_record() {
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig) return nullptr;
+namespace {
+
+// Clears a record handed out. A copy of a clear record compiles to plain
+// vector stores; clearing in place becomes a string instruction whose
+// start-up costs more than the record's few cache lines.
+void clear_record(object* rec) {
+  static const object clear{};
+  std::memcpy(rec, &clear, sizeof *rec);
+}
+
+// The record pool and the list's last object of a given figure: appending
+// an object asks both of the figure it already has.
+object* alloc_object_record_of(kelvo_win_info* fig) {
   // Every block before the hint is full, and so is every record of the
   // hint before its free_from, so the first free slot of the chain lies at
   // or after that record. Releasing a record drops the hint.
@@ -209,11 +220,12 @@ object* alloc_object_record() {
   for (; block; block = block->next, from = 0) {
     for (int32_t k = from; k < kSlabRecords; ++k) {
       object& rec = block->records[k];
-      if (rec.in_use != 1) {
-        if (k < block->untouched_from)
-          rec = object{};
-        else
-          block->untouched_from = k + 1;
+      // A record never handed out holds whatever the block was made with:
+      // only the records before untouched_from are read.
+      const bool untouched = k >= block->untouched_from;
+      if (untouched || rec.in_use != 1) {
+        if (untouched) block->untouched_from = k + 1;
+        clear_record(&rec);
         rec.in_use = 1;
         block->free_from = k + 1;
         fig->pool_hint = block;
@@ -222,10 +234,14 @@ object* alloc_object_record() {
     }
     last = block;
   }
-  object_slab* fresh = alloc_block<object_slab>();
+  // The records are cleared one by one as they are handed out, so the block
+  // itself is not.
+  auto* fresh = static_cast<object_slab*>(GlobalAllocUncleared(sizeof(object_slab)));
   if (!fresh) return nullptr;
+  fresh->next = nullptr;
   fresh->untouched_from = 1;
   fresh->free_from = 1;
+  clear_record(&fresh->records[0]);
   if (!fig->slabs) {
     fig->slabs = fresh;
   } else {
@@ -239,15 +255,27 @@ object* alloc_object_record() {
   return &fresh->records[0];
 }
 
-object* last_object() {
-  kelvo_win_info* fig = KPGeoDocument::currentInfo();
-  if (!fig || !fig->first) return nullptr;
+object* last_object_of(kelvo_win_info* fig) {
+  if (!fig->first) return nullptr;
   object* tail = fig->last_hint;
   if (tail && tail->in_use == 1 && !tail->next && (tail->prev || fig->first == tail)) return tail;
   tail = fig->first;
   while (tail->next) tail = tail->next;
   fig->last_hint = tail;
   return tail;
+}
+
+}  // namespace
+
+object* alloc_object_record() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig) return nullptr;
+  return alloc_object_record_of(fig);
+}
+
+object* last_object() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  return fig ? last_object_of(fig) : nullptr;
 }
 
 void figure_objects_changed(kelvo_win_info* fig) {
@@ -258,8 +286,8 @@ void figure_objects_changed(kelvo_win_info* fig) {
 object* append_new_object() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return nullptr;
-  object* tail = last_object();
-  object* obj = alloc_object_record();
+  object* tail = last_object_of(fig);
+  object* obj = alloc_object_record_of(fig);
   if (!obj) return nullptr;
   obj->next = nullptr;
   obj->prev = tail;

@@ -183,8 +183,9 @@ inline constexpr int kSlabRecords = 32;
 struct object_slab {
   object records[kSlabRecords];
   object_slab* next;
-  // Records from here on were never handed out: still as the block was
-  // made, zero, so handing one out needs no clearing.
+  // Records from here on were never handed out: the block is made without
+  // clearing, so their bytes are unset and nothing reads them; a record is
+  // cleared as it is handed out.
   int32_t untouched_from;
   // While this block is the figure's pool hint, every record before this
   // one is in use: the next search starts here.

@@ -19,6 +19,12 @@ inline constexpr uint32_t GPTR = GMEM_FIXED | GMEM_ZEROINIT;
 // size with its header does not fit in 32 bits.
 void* GlobalAlloc(uint32_t flags, uint32_t size);
 
+// A block as GlobalAlloc makes it, but with its bytes left as they come:
+// for a caller that clears each part before it first reads it (the object
+// record pool clears a record when it hands it out, so a new pool block is
+// not cleared twice). Freed and sized as every other block.
+void* GlobalAllocUncleared(uint32_t size);
+
 // Frees the block *pp points to and clears *pp. A null *pp is cleared and
 // nothing is freed; a pointer without the block header is left untouched.
 void GlobalFreeAndNull(void** pp);

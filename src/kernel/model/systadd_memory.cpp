@@ -126,16 +126,18 @@ BlockHeader peek_header(const void* p) {
 
 }  // namespace
 
-void* GlobalAlloc(uint32_t /*flags*/, uint32_t size) {
+namespace {
+
+void* allocate_block(uint32_t size, bool clear) {
   if (size > UINT32_MAX - kBlockHeaderSize) return nullptr;
   const std::size_t total = std::size_t{size} + kBlockHeaderSize;
   unsigned char* raw = nullptr;
   if (total <= kPooledMax) {
     raw = pool_take(total);
     if (!raw) return nullptr;
-    std::memset(raw + kBlockHeaderSize, 0, size);
+    if (clear) std::memset(raw + kBlockHeaderSize, 0, size);
   } else {
-    raw = static_cast<unsigned char*>(std::calloc(1, total));
+    raw = static_cast<unsigned char*>(clear ? std::calloc(1, total) : std::malloc(total));
     if (!raw) return nullptr;
   }
   BlockHeader h{size, kBlockMagic};
@@ -143,6 +145,12 @@ void* GlobalAlloc(uint32_t /*flags*/, uint32_t size) {
   ++g_live_blocks;
   return raw + kBlockHeaderSize;
 }
+
+}  // namespace
+
+void* GlobalAlloc(uint32_t /*flags*/, uint32_t size) { return allocate_block(size, true); }
+
+void* GlobalAllocUncleared(uint32_t size) { return allocate_block(size, false); }
 
 void GlobalFreeAndNull(void** pp) {
   if (!pp) return;

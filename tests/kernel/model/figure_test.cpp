@@ -220,6 +220,42 @@ TEST_F(FigureTest, NewFigureIsCurrentWithAnUndoCopyPointingBack) {
   EXPECT_EQ(last_object(), nullptr);
 }
 
+// Pool blocks are made without clearing: a block made over the memory of a
+// freed one (records written all over) still hands out clear records.
+TEST_F(FigureTest, PoolBlockMadeOverFreedMemoryHandsOutClearRecords) {
+  for (int i = 0; i < 2 * kSlabRecords; ++i) {
+    object* o = add_point();
+    o->aux1 = 77;
+    o->aux2 = 78;
+    o->state = OBJ_NEW | OBJ_CHOSEN;
+    o->settings.marked = 1;
+    o->math.bitsfield = 0xFFFFFFFFu;
+  }
+  free_all();
+  new_figure_info();
+  fig_ = KPGeoDocument::currentInfo();
+  ASSERT_NE(fig_, nullptr);
+  for (int i = 0; i < 2 * kSlabRecords; ++i) {
+    object* o = append_new_object();
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->in_use, 1);
+    EXPECT_EQ(o->aux1, 0u);
+    EXPECT_EQ(o->aux2, 0u);
+    EXPECT_EQ(o->state, 0u);
+    EXPECT_EQ(o->settings.marked, 0);
+    EXPECT_EQ(o->math.bitsfield, 0u);
+    EXPECT_EQ(o->valeurs, nullptr);
+    EXPECT_EQ(o->te, nullptr);
+  }
+  // Only the records handed out count: with them gone the block is empty.
+  for (object* o = fig_->first; o;) {
+    object* next = o->next;
+    destroy_object(o);
+    o = next;
+  }
+  EXPECT_TRUE(slab_is_empty(fig_->slabs));
+}
+
 TEST_F(FigureTest, PoolHandsOutBlocksOfRecordsAndReusesFreedSlotsCleared) {
   std::vector<object*> objs;
   for (int i = 0; i <= kSlabRecords; ++i) objs.push_back(add_point());
