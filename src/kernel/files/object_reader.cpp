@@ -105,6 +105,15 @@ enum ClassFact : uint32_t {
 // do not change while the records are read. Names, not class pointers, are
 // compared, as class_is does: a macro's class may carry a built-in short
 // name.
+// The answers a caller keeps while it reads a record: a copy, so that no
+// later question about another class can change them under it.
+struct ClassKnown {
+  uint32_t bits = 0;
+  uint16_t type = 0;
+  TypeWord word = kNoTypeWord;
+  bool has(uint32_t b) const { return (bits & b) != 0; }
+};
+
 struct ClassFacts {
   const construct_class* cls = nullptr;
   uint32_t bits = 0;
@@ -654,12 +663,16 @@ ClassFacts loose_facts;
 
 // The facts of a class: kept while a figure is read (the entry last
 // answered first), found afresh outside a reading. Outside a reading the
-// answer is one shared record, filled again at each question: a caller
-// holding it asks no other class's facts meanwhile (a record's readers ask
-// only of the record's class).
-inline ClassFacts& facts_of(const construct_class* cls) {
+// entry is one shared record, filled again at each question: only the
+// field kinds and method memos below use it in place, each within one call.
+inline ClassFacts& facts_entry(const construct_class* cls) {
   ClassFacts* last = numbers.last_facts;
   return last != nullptr && last->cls == cls ? *last : facts_found(cls);
+}
+
+inline ClassKnown facts_of(const construct_class* cls) {
+  const ClassFacts& f = facts_entry(cls);
+  return ClassKnown{f.bits, f.type, f.word};
 }
 
 // class_field_kinds through the class's facts: the answer for the method and
@@ -677,7 +690,7 @@ int field_kinds_of(ClassFacts& f, int method, int nparents, uint8_t kinds[kField
 // The per-type word.
 bool read_type_info(const char*& p, const construct_class* cls, math_info* w) {
   std::memset(w, 0, sizeof *w);
-  const ClassFacts& facts = facts_of(cls);
+  const ClassKnown facts = facts_of(cls);
   const uint16_t t = facts.type;
   const TypeWord word = facts.word;
   auto side_field = [&p](uint8_t* byte, int8_t* side_of_point) {
@@ -997,7 +1010,7 @@ bool parse_box(const char*& p, TextBox* box) {
 
 uint16_t count_values(const Record& r, int method, object* const* args, int nargs) {
   const construct_class* cls = r.cls;
-  const ClassFacts& f = facts_of(cls);
+  const ClassKnown f = facts_of(cls);
   const uint16_t t = f.type;
   if (t == TYPE_TRIANGLE || t == TYPE_POLYGON) return static_cast<uint16_t>(nargs + 1);
   if (t == TYPE_VECTOR || t == TYPE_SEGMENT) return 2;
@@ -1037,7 +1050,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   }
   if (r.cls == nullptr || (name.empty() && *result == nullptr))
     return leave_out("unknown class \"" + std::string(name) + "\"");
-  const ClassFacts& facts = facts_of(r.cls);
+  const ClassKnown facts = facts_of(r.cls);
   const uint16_t t = facts.type;
   p = skip_separators(p);
   if (*result == nullptr && starts(p, "Const:")) {
@@ -1087,7 +1100,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
   value_count = count_values(r, *method, args.data(), static_cast<int>(args.size()));
   // Values on the head line.
   if (value_count != 0 &&
-      field_kinds_of(facts_of(r.cls), *method, static_cast<int>(args.size()), value_field_kinds) != 0) {
+      field_kinds_of(facts_entry(r.cls), *method, static_cast<int>(args.size()), value_field_kinds) != 0) {
     p = skip_separators(p);
     if (starts(p, "Val:")) p += 4;
     const bool angle = facts.has(kClassAngle);
@@ -1263,7 +1276,7 @@ bool parse_record(const char*& p, Record& r, std::vector<object*>& args, int16_t
 // Lays the record over a freshly made object.
 void apply_record(object* o, Record& r, const std::vector<object*>& args) {
   const uint16_t t = object_type_id(o);
-  const ClassFacts& facts = facts_of(o->classe);
+  const ClassKnown facts = facts_of(o->classe);
   // Values.
   if (o->nbvaleurs != static_cast<int16_t>(value_count) && t != TYPE_LOCUS && t != TYPE_ARC &&
       t != TYPE_CONIC && !(facts.has(kClassPReg) && o->methode == 0)) {
@@ -1456,7 +1469,7 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
 // The end of every record read: values shown by the object, the label put
 // back where the record placed it, and the numbers left to resolve.
 int32_t finish_object(object* o, const Record& r, object* set, object** slot, int32_t consumed) {
-  const ClassFacts& facts = facts_of(o->classe);
+  const ClassKnown facts = facts_of(o->classe);
   if (facts.has(kClassHasValue) && !facts.has(kClassTable)) recompute_object(o);
   if (set != nullptr) recompute_object(set);
   // The equation's text where it was shown, not where the recompute puts a
@@ -2128,7 +2141,7 @@ object* find_object_by_file_number(uint32_t n) {
 
 int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t n) {
   if (cls == nullptr) return -1;
-  ClassFacts& facts = facts_of(cls);
+  ClassFacts& facts = facts_entry(cls);
   if (facts.has(kClassExpNumApp)) {
     for (uint32_t k = 0; k < n; ++k)
       if (object_type_id(parents[k]) == TYPE_AXES) return 1;
