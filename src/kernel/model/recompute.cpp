@@ -64,5 +64,9 @@ void recompute_object(object* o) {
     }
   }
   if (!manage_infinity && (o->state & OBJ_AT_INFINITY)) o->state |= OBJ_UNDEFINED;
-  if (o->te && is_labelable_object(o) && !KPGeoDocument::printingInProgress()) place_object_label(o, 0);
+  // Only a point or an object a point may lie on places a label: asking
+  // that first spares the label tool's list for the texts and numbers.
+  if (o->te && o->otype && (o->otype->id == TYPE_POINT || o->otype->point_on) && is_labelable_object(o) &&
+      !KPGeoDocument::printingInProgress())
+    place_object_label(o, 0);
 }
