@@ -100,11 +100,6 @@ enum ClassFact : uint32_t {
   kClassMethodZero = 1u << 12,
 };
 
-// The answers for one class, found by name once per class a figure's
-// records use: every record asks them, often several times, and the classes
-// do not change while the records are read. Names, not class pointers, are
-// compared, as class_is does: a macro's class may carry a built-in short
-// name.
 // The answers a caller keeps while it reads a record: a copy, so that no
 // later question about another class can change them under it.
 struct ClassKnown {
@@ -114,11 +109,14 @@ struct ClassKnown {
   bool has(uint32_t b) const { return (bits & b) != 0; }
 };
 
+// The answers for one class, found by name once per class a figure's
+// records use: every record asks them, often several times, and the classes
+// do not change while the records are read. Names, not class pointers, are
+// compared, as class_is does: a macro's class may carry a built-in short
+// name.
 struct ClassFacts {
   const construct_class* cls = nullptr;
-  uint32_t bits = 0;
-  uint16_t type = 0;
-  TypeWord word = kNoTypeWord;
+  ClassKnown known;
   // class_field_kinds for the method and parent count last asked.
   int16_t fields_method = -1;
   int32_t fields_nparents = -1;
@@ -126,7 +124,6 @@ struct ClassFacts {
   uint8_t kinds[kFieldKindCount] = {};
   // The method last found for records of this class (cls null: none yet).
   MethodAnswer last_method{};
-  bool has(uint32_t b) const { return (bits & b) != 0; }
 };
 
 // While a figure's records are read, the objects by their file number, so
@@ -632,8 +629,9 @@ TypeWord type_word_of(const construct_class* cls, uint16_t t) {
 void fill_class_facts(ClassFacts* f, const construct_class* cls) {
   *f = ClassFacts{};
   f->cls = cls;
-  f->type = class_type_id(cls);
-  f->word = type_word_of(cls, f->type);
+  ClassKnown& k = f->known;
+  k.type = class_type_id(cls);
+  k.word = type_word_of(cls, k.type);
   static constexpr std::pair<const char*, uint32_t> kNamed[] = {
       {"PReg", kClassPReg},          {"Text", kClassText},     {"Transf", kClassTransf},
       {"Table", kClassTable},        {"Angle", kClassAngle},   {"Num", kClassNum},
@@ -641,11 +639,11 @@ void fill_class_facts(ClassFacts* f, const construct_class* cls) {
       {"Eq/Co", kClassEqCo},         {"Int", kClassInt},       {"Pt/", kClassPtAxis},
   };
   for (const auto& [name, bit] : kNamed)
-    if (class_is(cls, name)) f->bits |= bit;
-  if (class_has_value(cls)) f->bits |= kClassHasValue;
-  if (class_is(cls, "Int") || class_is(cls, "Table") || class_is(cls, "Text") || class_is(cls, "Exp_num") ||
-      class_is(cls, "Formula") || class_is(cls, "Locus") || class_is(cls, "Button"))
-    f->bits |= kClassMethodZero;
+    if (class_is(cls, name)) k.bits |= bit;
+  if (class_has_value(cls)) k.bits |= kClassHasValue;
+  if (k.has(kClassInt | kClassTable | kClassText | kClassFormula) || class_is(cls, "Exp_num") ||
+      class_is(cls, "Locus") || class_is(cls, "Button"))
+    k.bits |= kClassMethodZero;
 }
 
 ClassFacts loose_facts;
@@ -670,10 +668,7 @@ inline ClassFacts& facts_entry(const construct_class* cls) {
   return last != nullptr && last->cls == cls ? *last : facts_found(cls);
 }
 
-inline ClassKnown facts_of(const construct_class* cls) {
-  const ClassFacts& f = facts_entry(cls);
-  return ClassKnown{f.bits, f.type, f.word};
-}
+inline ClassKnown facts_of(const construct_class* cls) { return facts_entry(cls).known; }
 
 // class_field_kinds through the class's facts: the answer for the method and
 // parent count last asked is kept.
@@ -2142,12 +2137,12 @@ object* find_object_by_file_number(uint32_t n) {
 int16_t find_method_for_parents(construct_class* cls, object** parents, uint32_t n) {
   if (cls == nullptr) return -1;
   ClassFacts& facts = facts_entry(cls);
-  if (facts.has(kClassExpNumApp)) {
+  if (facts.known.has(kClassExpNumApp)) {
     for (uint32_t k = 0; k < n; ++k)
       if (object_type_id(parents[k]) == TYPE_AXES) return 1;
     return 0;
   }
-  if (facts.has(kClassMethodZero)) return 0;
+  if (facts.known.has(kClassMethodZero)) return 0;
   if (cls->methods == nullptr || cls->methods[0] == nullptr) return -1;
   if (n == 0) {
     // A class built from nothing: its first method that takes no argument.
