@@ -157,4 +157,94 @@ TEST_F(EndToEndAngleMark, TheCornerOfASquareMarkFollowsTheMouse) {
   EXPECT_GT(inkNear(shown(view), to), 0) << "no corner under the mouse";
 }
 
+// The rubber band of the angle tool after A and the vertex O: the mark
+// the click would make at the mouse, in the current style. The arms lie
+// 30 degrees on each side of the horizontal, so the bisector runs along
+// the vertex's row.
+TEST_F(EndToEndAngleMark, TheRubberBandDrawsTheArcsAndTickOfTheStyle) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint o(160, 220), a(160 + 173, 220 - 100), m(160 + 173, 220 + 100);
+  ASSERT_EQ(threePoints(view, a, o, QPoint(60, 60)).size(), 3u);
+  const struct {
+    const char* what;
+    uint16_t item;  // of the marks' attribute list: the style plus one
+    std::vector<int> ink;      // distances along the bisector from the vertex, beyond the radius
+    std::vector<int> no_ink;
+  } cases[] = {
+      {"one arc", 1, {0}, {3, 6, -3}},
+      {"three arcs", 3, {0, 3, 6}, {9}},
+      {"one arc with its tick", 4, {0, -3, 3}, {6}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    pickFromPalette(&classe_angle);
+    chooseMarkStyle(c.item);
+    ASSERT_EQ(default_attrs[ATTRS_ANGLE].angle_mark_style & 0x0F, c.item - 1);
+    click(view, a);
+    click(view, o);
+    moveTo(view, m);
+    // What the window shows now, the rubber band over the figure.
+    const QImage preview = view->viewImage();
+    const tagPOINT vertex = figurePoint(view, o), mouse = figurePoint(view, m);
+    // The radius the mark takes: an eighth of the shorter arm.
+    const double r = std::min(std::hypot(173.0, 100.0), std::hypot(double(mouse.x - vertex.x), double(mouse.y - vertex.y))) / 8;
+    for (int d : c.ink)
+      EXPECT_GT(inkNear(preview, viewPointOf(view, vertex.x + r + d, vertex.y), 1), 0) << "nothing at " << d;
+    for (int d : c.no_ink)
+      EXPECT_EQ(inkNear(preview, viewPointOf(view, vertex.x + r + d, vertex.y), 0), 0) << "ink at " << d;
+    // The click makes the mark the rubber band showed.
+    click(view, m);
+    const auto marks = objectsOf(view->info(), &classe_angle);
+    ASSERT_FALSE(marks.empty());
+    EXPECT_EQ(marks.back()->settings.graph_type & 0x0F, c.item - 1);
+    const QImage made = shown(view);
+    for (int d : c.ink)
+      EXPECT_GT(inkNear(made, viewPointOf(view, vertex.x + r + d, vertex.y), 1), 0) << "the mark lacks " << d;
+    // Undo takes the mark back for the next style.
+    KPFigureWindow* window = KPDocument::currentDocument()->figureWindow();
+    ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("Edit"), QStringLiteral("Undo")));
+  }
+}
+
+// At a right angle the rubber band shows the style's right-angle symbol:
+// the square corner, the corner with a dot, the arc with a dot.
+TEST_F(EndToEndAngleMark, AtARightAngleTheRubberBandDrawsTheSymbolOfTheStyle) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QPoint o(200, 240), a(360, 240), m(200, 80);
+  ASSERT_EQ(threePoints(view, a, o, QPoint(60, 60)).size(), 3u);
+  // Figure offsets from the vertex, in radii: the corner (1, -1), the
+  // middle of the arc, the dot of the corner with a dot (the middle of the
+  // arc) and the dot of the arc with a dot (4/9 of the way to it).
+  const double k = std::sqrt(0.5);
+  const struct {
+    const char* what;
+    uint8_t symbol;
+    std::vector<std::pair<double, double>> ink, no_ink;
+  } cases[] = {
+      {"the square corner", 1, {{1, -1}, {1, -0.5}}, {{k, -k}}},
+      {"the corner with a dot", 2, {{k, -k}, {0.75, -0.25}}, {{1, -1}}},
+      {"the arc with a dot", 3, {{k, -k}, {4 * k / 9, -4 * k / 9}, {1, 0}}, {{1, -1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    default_attrs[ATTRS_ANGLE].angle_mark_style = static_cast<uint8_t>(c.symbol << 4);
+    pickFromPalette(&classe_angle);
+    click(view, a);
+    click(view, o);
+    moveTo(view, m);
+    // What the window shows now, the rubber band over the figure.
+    const QImage preview = view->viewImage();
+    const tagPOINT vertex = figurePoint(view, o);
+    const double r = 160.0 / 8;
+    const auto at = [&](std::pair<double, double> p) {
+      return viewPointOf(view, vertex.x + p.first * r, vertex.y + p.second * r);
+    };
+    for (const auto& p : c.ink) EXPECT_GT(inkNear(preview, at(p), 1), 0) << "nothing at " << p.first << ", " << p.second;
+    for (const auto& p : c.no_ink) EXPECT_EQ(inkNear(preview, at(p), 1), 0) << "ink at " << p.first << ", " << p.second;
+    pickFromPalette(kPointerTool);
+  }
+}
+
 }  // namespace
