@@ -12,6 +12,7 @@
 #include "kernel/text/text_record.h"
 #include "platform/ns_kelvo_text_view.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/still_layer.h"
 #include "kernel/tools/tool_state.h"
 
 namespace bench {
@@ -29,6 +30,7 @@ Environment::~Environment() {
   current_class = nullptr;
   static_display = nullptr;
   moving_display = nullptr;
+  free_still_layer();
   install_text_handle_ops(TextHandleOps{});
   free_construct_classes();
 }

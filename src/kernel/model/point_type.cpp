@@ -85,6 +85,8 @@ void point_draw(DisplayDevice* dd, object* pt) {
   const valeur& v = pt->valeurs[0];
   const bitmap_info* bm = pt->bitmap;
   const uint8_t shape = pt->settings.graph_type;
+  // The device keeps its own smoothing for whatever is drawn next.
+  const bool smoothing = dd->dc->antialiasing();
   if (bm && bm->image && bm->pixels) {
     blit_object_image(dd, static_cast<int32_t>(std::floor(v.h + 0.5)), static_cast<int32_t>(std::floor(v.v + 0.5)),
                       static_cast<const KPUniversalBitmap*>(bm->image), 1.0, pt->settings.opaque);
@@ -94,5 +96,5 @@ void point_draw(DisplayDevice* dd, object* pt) {
   const kelvo_win_info* fig = KPGeoDocument::currentInfo();
   const uint32_t color = (pt->state & OBJ_ERASE) ? (fig ? fig->bgcolor : back_color) : object_effective_color(pt);
   draw_point_mark(dd, v.h, v.v, 0, pt->settings.thickness, color, shape, nullptr);
-  dd->dc->allowsAntialiasing(true);
+  dd->dc->allowsAntialiasing(smoothing);
 }

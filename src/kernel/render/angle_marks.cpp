@@ -91,23 +91,17 @@ void draw_right_angle_symbol(DisplayDevice* dd, const valeur* a, const valeur* b
   }
 }
 
-void draw_angle_mark(DisplayDevice* dd, object* mark) {
-  if (!dd || !mark || !mark->valeurs || mark->nbvaleurs < 4) return;
-  if (mark->state & (OBJ_UNDEFINED | OBJ_AT_INFINITY)) return;
+void draw_angle_mark_values(DisplayDevice* dd, const valeur* v, uint8_t style, uint32_t colour, uint8_t thickness,
+                            const dot* dash) {
   const uint8_t dash_active = pixel_pen.dash_active;
-  const valeur* v = mark->valeurs;
   const valeur &a = v[0], &b = v[1], &c = v[2], &d = v[3];
   const double r = d.info.rayon;
-  const uint32_t colour = object_effective_color(mark);
-  const uint8_t thickness = mark->settings.thickness;
-  const dot* dash = &mark->settings.dot_style;
-  const uint8_t g = mark->settings.graph_type;
-  if (c.info.rayon != 0 && g > 15) {
+  if (c.info.rayon != 0 && style > 15) {
     pixel_pen.dash_active = dash_active;
-    draw_right_angle_symbol(dd, &a, &b, &c, &d, static_cast<uint16_t>(g >> 4), colour, thickness, dash);
+    draw_right_angle_symbol(dd, &a, &b, &c, &d, static_cast<uint16_t>(style >> 4), colour, thickness, dash);
     return;
   }
-  const int s = g & 7;
+  const int s = style & 7;
   if (s > 2) {
     pixel_pen.dash_active = dash_active;
     draw_angle_mark_tick(dd, &a, &b, &c, &d, colour, static_cast<uint16_t>(s % 3));
@@ -130,6 +124,13 @@ void draw_angle_mark(DisplayDevice* dd, object* mark) {
     pixel_pen.dash_active = dash_active;
     draw_stroke_twice(dd, &centre, &radius, nullptr, nullptr, colour, back_color, thickness, dash, kStrokeFullCircle);
   }
+}
+
+void draw_angle_mark(DisplayDevice* dd, object* mark) {
+  if (!dd || !mark || !mark->valeurs || mark->nbvaleurs < 4) return;
+  if (mark->state & (OBJ_UNDEFINED | OBJ_AT_INFINITY)) return;
+  draw_angle_mark_values(dd, mark->valeurs, mark->settings.graph_type, object_effective_color(mark),
+                         mark->settings.thickness, &mark->settings.dot_style);
 }
 
 bool angle_mark_hit_test(object* mark, tagPOINT* m) {

@@ -13,6 +13,11 @@
 struct DisplayDevice;
 
 void draw_angle_mark(DisplayDevice* dd, object* mark);
+// A mark drawn from its four values (A, B, C, D as above) in a mark style
+// (the graph type of a mark: extra arcs and tick in the low bits, the
+// right-angle symbol in the high four).
+void draw_angle_mark_values(DisplayDevice* dd, const valeur* v, uint8_t style, uint32_t colour, uint8_t thickness,
+                            const dot* dash);
 bool angle_mark_hit_test(object* mark, tagPOINT* m);
 
 // Symbol 1 the square corner, 2 the corner with a dot, 3 an arc with a dot.

@@ -43,10 +43,11 @@ void draw_hidden(DisplayDevice* dd, object* obj) {
   const uint16_t id = obj->otype->id;
   if (id == TYPE_POINT) {
     if (!obj->valeurs || obj->nbvaleurs < 1) return;
+    const bool smoothing = dd->dc && dd->dc->antialiasing();
     if (dd->dc) dd->dc->allowsAntialiasing(false);
     draw_point_mark(dd, obj->valeurs[0].h, obj->valeurs[0].v, 0, 0, object_effective_color(obj), 0,
                     hidden_point_bitmap);
-    if (dd->dc) dd->dc->allowsAntialiasing(true);
+    if (dd->dc) dd->dc->allowsAntialiasing(smoothing);
     return;
   }
   if (is_text_like_object(obj)) {

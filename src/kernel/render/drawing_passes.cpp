@@ -28,11 +28,9 @@ void draw_figure_objects(DisplayDevice* dd, uint8_t layer) {
   if (fig) draw_figure_objects_from(dd, layer, fig->first);
 }
 
-namespace {
-
 // The three passes: objects that are not opaque, opaque objects, then the
 // plain points, so that points lie above everything.
-bool drawn_in_pass(const object* o, int pass) {
+bool object_drawn_in_pass(const object* o, int pass) {
   const bool plain_point = is_point(o) && !o->bitmap;
   switch (pass) {
     case kPassTranslucent:
@@ -44,14 +42,12 @@ bool drawn_in_pass(const object* o, int pass) {
   }
 }
 
-}  // namespace
-
 void draw_figure_pass(DisplayDevice* dd, uint8_t layer, object* from, int pass, bool still_only) {
   begin_layer_walk();
   for (object* o = from; o; o = o->next) {
     if (!figure_object_is_drawable(o, layer)) continue;
     if (still_only && (o->state & OBJ_MOVING)) continue;
-    if (drawn_in_pass(o, pass)) draw_figure_object(dd, o);
+    if (object_drawn_in_pass(o, pass)) draw_figure_object(dd, o);
   }
 }
 
@@ -65,7 +61,7 @@ void draw_moving_pass(DisplayDevice* dd, const std::vector<object*>& moving, int
   if (!KPGeoDocument::currentInfo()) return;
   begin_layer_walk();
   for (object* o : moving)
-    if (figure_object_is_drawable(o, kLayerMoving) && drawn_in_pass(o, pass)) draw_figure_object(dd, o);
+    if (figure_object_is_drawable(o, kLayerMoving) && object_drawn_in_pass(o, pass)) draw_figure_object(dd, o);
 }
 
 void draw_moving_objects(DisplayDevice* dd, const std::vector<object*>& moving) {

@@ -25,6 +25,8 @@ enum : int {
   kPassCount = 3
 };
 
+// Whether the object is drawn in the pass (kPass*).
+bool object_drawn_in_pass(const object* o, int pass);
 // Draws the objects of the layer (kLayer* of draw_object.h) in three passes.
 void draw_figure_objects(DisplayDevice* dd, uint8_t layer);
 // The same from `from` to the end of the list, when no object before `from`

@@ -1,10 +1,15 @@
 #include "kernel/render/still_layer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
 
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
@@ -84,7 +89,8 @@ LayerKey key_for(const kelvo_win_info* fig, const object* from) {
 
 // A run of pixels of one row that a pass of still objects touched: whole
 // (the picture over black is copied) or letting something through
-// (blended). `at` indexes the run's first pixel in the pass's pictures.
+// (blended). `at` indexes the run's pixels in the pass: over black, then,
+// for a blended run, over white (over white a whole pixel is the same).
 struct Run {
   int32_t y;
   int32_t x;
@@ -93,13 +99,12 @@ struct Run {
   uint32_t at;
 };
 
-// One pass of the still objects: its runs and, run after run, the pixels
-// of the pass drawn over white and over black. Empty when no still object
-// of the pass lies above the moving ones.
+// One pass of the still objects: its runs and, run after run, their
+// pixels. Empty when no still object of the pass lies above the moving
+// ones.
 struct StillPass {
   std::vector<Run> runs;
-  std::vector<uint32_t> over_white;
-  std::vector<uint32_t> over_black;
+  std::vector<uint32_t> pixels;
 };
 
 struct StillLayer {
@@ -109,11 +114,50 @@ struct StillLayer {
 };
 StillLayer g_layer;
 
+// The two pictures the still objects are drawn on, over white and over
+// black. They are kept from one drag to the next and made again only when
+// the moving device changes its size or its way of drawing: between builds
+// every pixel holds its fill again, so a build neither allocates nor fills
+// a window's worth of pixels.
+struct LayerDevices {
+  DisplayDevice* white = nullptr;
+  DisplayDevice* black = nullptr;
+};
+LayerDevices g_devices;
+
 // The moving objects whose later passes the step left to the view.
 const std::vector<object*>* g_deferred = nullptr;
 
 void fill_pixels(const Pixels& px, uint32_t fill) {
   for (int y = 0; y < px.height; ++y) std::fill_n(px.data + static_cast<size_t>(y) * px.pitch, px.width, fill);
+}
+
+// Gives a layer device the place, zoom, port and font metrics of `like`
+// and its drawing settings, keeping what the device owns.
+void take_shape_of(DisplayDevice* dd, const DisplayDevice* like) {
+  const DisplayDevice own = *dd;
+  *dd = *like;
+  dd->FigureView = nullptr;
+  dd->viewLayer = nullptr;
+  dd->win = dd->textwin = dd->temp_txt_win = nullptr;
+  dd->dc = own.dc;
+  dd->bm = own.bm;
+  dd->ft = own.ft;
+  dd->bitamapData = own.bitamapData;
+  dd->bitmapContext = own.bitmapContext;
+  if (!dd->dc) return;
+  dd->dc->setGrafScale(like->dc->getScale());
+  dd->dc->allowsAntialiasing(like->dc->antialiasing());
+  dd->dc->selectObject(KPGrafPort::getStockObject(5));
+  dd->dc->setROP2(13);
+  dd->dc->setPolyFillMode(2);
+}
+
+// Whether a layer device draws the way `like` does, into as many pixels.
+bool device_fits(const DisplayDevice* dd, const DisplayDevice* like) {
+  if (!dd || !dd->dc || (dd->bm != nullptr) != (like->bm != nullptr)) return false;
+  const Pixels mine = pixels_of(dd), theirs = pixels_of(like);
+  return mine.data && mine.width == theirs.width && mine.height == theirs.height;
 }
 
 // A device shaped like `like` (place, zoom, port, drawing route) drawing
@@ -137,21 +181,38 @@ DisplayDevice* layer_device_like(const DisplayDevice* like, uint32_t fill) {
     destroy_display_device(dd);
     return nullptr;
   }
-  dd->dc->setGrafScale(like->dc->getScale());
-  dd->dc->allowsAntialiasing(like->dc->antialiasing());
-  dd->dc->selectObject(KPGrafPort::getStockObject(5));
-  dd->dc->setROP2(13);
-  dd->dc->setPolyFillMode(2);
+  take_shape_of(dd, like);
   fill_pixels(px, fill);
   return dd;
 }
 
-// Whether any still object of the moving layer comes after `from`.
-bool has_still_objects(object* from) {
+// The layer device kept in `kept`, made again when it no longer fits.
+DisplayDevice* layer_device(DisplayDevice*& kept, const DisplayDevice* like, uint32_t fill) {
+  if (device_fits(kept, like)) {
+    take_shape_of(kept, like);
+    return kept;
+  }
+  destroy_display_device(kept);
+  kept = layer_device_like(like, fill);
+  return kept;
+}
+
+void free_layer_devices() {
+  destroy_display_device(g_devices.white);
+  destroy_display_device(g_devices.black);
+  g_devices = LayerDevices{};
+}
+
+// The passes (bit 1 << pass) in which a still object of the moving layer
+// after `from` is drawn.
+unsigned passes_with_still_objects(object* from) {
+  unsigned passes = 0;
   begin_layer_walk();
   for (object* o = from; o; o = o->next)
-    if (figure_object_is_drawable(o, kLayerMoving) && !(o->state & OBJ_MOVING)) return true;
-  return false;
+    if (figure_object_is_drawable(o, kLayerMoving) && !(o->state & OBJ_MOVING))
+      for (int pass = 0; pass < kPassCount; ++pass)
+        if (object_drawn_in_pass(o, pass)) passes |= 1u << pass;
+  return passes;
 }
 
 // Both pictures unchanged from their fill: no still object there.
@@ -161,24 +222,105 @@ bool untouched(uint32_t w, uint32_t b) { return w == kWhite && b == kBlack; }
 // takes the picture over black.
 bool covers(uint32_t w, uint32_t b) { return w == b; }
 
-// Keeps the pixels the pass drew over white and over black, as runs.
+void clear_pass(StillPass& pass) {
+  pass.runs.clear();
+  pass.pixels.clear();
+}
+
+// One row of a pass as two bit sets, bit x for pixel x: `touched`, the
+// pixel differs from its fill in either picture; `whole`, the pixel is the
+// same over white and over black (the still objects hide what is beneath).
+// Bits past the row's end are clear.
+struct RowBits {
+  std::vector<uint64_t> touched;
+  std::vector<uint64_t> whole;
+};
+
+// The touched bits of up to 64 pixels from `wr` and `br`. A whole window
+// is looked at for each pass, most of it untouched: with vectors, four
+// pixels are compared at once and no pixel costs a branch.
+uint64_t touched_bits(const uint32_t* wr, const uint32_t* br, int n) {
+  uint64_t t = 0;
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i white = _mm_set1_epi32(static_cast<int>(kWhite)), black = _mm_set1_epi32(static_cast<int>(kBlack));
+  for (; i + 4 <= n; i += 4) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wr + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(br + i));
+    const __m128i still = _mm_and_si128(_mm_cmpeq_epi32(w, white), _mm_cmpeq_epi32(b, black));
+    t |= (~static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(still))) & 0xF) << i;
+  }
+#endif
+  for (; i < n; ++i) t |= static_cast<uint64_t>(!untouched(wr[i], br[i])) << i;
+  return t;
+}
+
+// The whole bits of the same pixels.
+uint64_t whole_bits(const uint32_t* wr, const uint32_t* br, int n) {
+  uint64_t c = 0;
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wr + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(br + i));
+    c |= static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(w, b)))) << i;
+  }
+#endif
+  for (; i < n; ++i) c |= static_cast<uint64_t>(covers(wr[i], br[i])) << i;
+  return c;
+}
+
+// The row's bits; false when the pass touched none of its pixels.
+bool row_bits(RowBits& bits, const uint32_t* wr, const uint32_t* br, int width) {
+  const size_t words = (static_cast<size_t>(width) + 63) / 64;
+  bits.touched.resize(words);
+  bits.whole.resize(words);
+  bool any = false;
+  for (size_t k = 0; k < words; ++k) {
+    const int x = static_cast<int>(k * 64), n = std::min(64, width - x);
+    bits.touched[k] = touched_bits(wr + x, br + x, n);
+    bits.whole[k] = bits.touched[k] ? whole_bits(wr + x, br + x, n) : 0;
+    any |= bits.touched[k] != 0;
+  }
+  return any;
+}
+
+// The first bit from `x` that is set (or clear, with `set` false), or the
+// end of the set.
+int next_bit(const std::vector<uint64_t>& bits, int x, bool set) {
+  const int end = static_cast<int>(bits.size() * 64);
+  while (x < end) {
+    const uint64_t word = (set ? bits[x / 64] : ~bits[x / 64]) >> (x % 64);
+    if (word) return x + std::countr_zero(word);
+    x = (x / 64 + 1) * 64;
+  }
+  return end;
+}
+
+// Keeps the pixels the pass drew over white and over black, as runs, and
+// gives those pixels their fill back for the next pass.
 void take_pass(StillPass& pass, const DisplayDevice* white, const DisplayDevice* black) {
   const Pixels w = pixels_of(white), b = pixels_of(black);
-  pass = StillPass{};
+  clear_pass(pass);
+  RowBits bits;
   for (int y = 0; y < w.height; ++y) {
-    const uint32_t* wr = w.data + static_cast<size_t>(y) * w.pitch;
-    const uint32_t* br = b.data + static_cast<size_t>(y) * b.pitch;
-    for (int x = 0; x < w.width;) {
-      if (untouched(wr[x], br[x])) {
-        ++x;
-        continue;
+    uint32_t* wr = w.data + static_cast<size_t>(y) * w.pitch;
+    uint32_t* br = b.data + static_cast<size_t>(y) * b.pitch;
+    if (!row_bits(bits, wr, br, w.width)) continue;
+    for (int x = 0;;) {
+      const int start = next_bit(bits.touched, x, true);
+      if (start >= w.width) break;
+      const bool cover = (bits.whole[start / 64] >> (start % 64)) & 1;
+      x = std::min(next_bit(bits.touched, start, false), next_bit(bits.whole, start, !cover));
+      pass.runs.push_back({y, start, x, cover, static_cast<uint32_t>(pass.pixels.size())});
+      for (int i = start; i < x; ++i) {
+        pass.pixels.push_back(br[i]);
+        br[i] = kBlack;
       }
-      const bool cover = covers(wr[x], br[x]);
-      const int start = x;
-      while (x < w.width && !untouched(wr[x], br[x]) && covers(wr[x], br[x]) == cover) ++x;
-      pass.runs.push_back({y, start, x, cover, static_cast<uint32_t>(pass.over_black.size())});
-      pass.over_white.insert(pass.over_white.end(), wr + start, wr + x);
-      pass.over_black.insert(pass.over_black.end(), br + start, br + x);
+      for (int i = start; i < x; ++i) {
+        if (!cover) pass.pixels.push_back(wr[i]);
+        wr[i] = kWhite;
+      }
     }
   }
 }
@@ -199,12 +341,12 @@ void compose_pass(const Pixels& t, const StillPass& pass) {
     const int end = std::min(run.end, t.width);
     if (run.x >= end) continue;
     uint32_t* tr = t.data + static_cast<size_t>(run.y) * t.pitch;
-    const uint32_t* wr = pass.over_white.data() + run.at - run.x;
-    const uint32_t* br = pass.over_black.data() + run.at - run.x;
+    const uint32_t* br = pass.pixels.data() + run.at - run.x;
     if (run.cover) {
       std::memcpy(tr + run.x, br + run.x, static_cast<size_t>(end - run.x) * sizeof(uint32_t));
       continue;
     }
+    const uint32_t* wr = br + (run.end - run.x);
     for (int x = run.x; x < end; ++x) {
       const uint32_t d = tr[x], wp = wr[x], bp = br[x];
       uint32_t out = 0;
@@ -223,28 +365,32 @@ bool still_layer_current(const kelvo_win_info* fig, const object* from) {
   return g_layer.built && fig && moving_display && g_layer.key == key_for(fig, from);
 }
 
-void drop_still_layer() { g_layer = StillLayer{}; }
+// The passes keep their memory for the next build.
+void drop_still_layer() {
+  g_layer.built = false;
+  g_layer.key = LayerKey{};
+  for (StillPass& pass : g_layer.passes) clear_pass(pass);
+}
+
+void free_still_layer() {
+  g_layer = StillLayer{};
+  free_layer_devices();
+}
 
 bool build_still_layer(kelvo_win_info* fig, object* from) {
   drop_still_layer();
   if (!fig || !from || !moving_display || !pixels_of(moving_display).data) return false;
-  if (has_still_objects(from)) {
-    DisplayDevice* white = layer_device_like(moving_display, kWhite);
-    DisplayDevice* black = layer_device_like(moving_display, kBlack);
-    const bool made = white && black;
-    for (int pass = 0; made && pass < kPassCount; ++pass) {
-      if (pass > 0) {
-        fill_pixels(pixels_of(white), kWhite);
-        fill_pixels(pixels_of(black), kBlack);
-      }
+  if (const unsigned passes = passes_with_still_objects(from)) {
+    DisplayDevice* white = layer_device(g_devices.white, moving_display, kWhite);
+    DisplayDevice* black = layer_device(g_devices.black, moving_display, kBlack);
+    if (!white || !black) {
+      free_layer_devices();
+      return false;
+    }
+    for (int pass = 0; pass < kPassCount; ++pass) {
+      if (!(passes & (1u << pass))) continue;
       for (DisplayDevice* dd : {white, black}) draw_figure_pass(dd, kLayerMoving, from, pass, true);
       take_pass(g_layer.passes[pass], white, black);
-    }
-    destroy_display_device(white);
-    destroy_display_device(black);
-    if (!made) {
-      drop_still_layer();
-      return false;
     }
   }
   g_layer.key = key_for(fig, from);

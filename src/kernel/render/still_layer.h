@@ -19,6 +19,10 @@
 // over any moving picture as if they had been drawn on it. Only the pixels
 // a pass touched are kept.
 //
+// The two pictures are kept from one drag to the next, every pixel back to
+// white or black after each pass, and made again only when the moving
+// device changes its size or drawing route.
+//
 // The layer is dropped whenever what it shows may change: the figure is
 // drawn again (redraw_figure, which every change to a still object, a
 // scroll, a zoom, an undo or the end of a drag goes through), the figure's
@@ -40,7 +44,10 @@ bool still_layer_current(const kelvo_win_info* fig, const object* from);
 // object) into a new layer shaped like the moving device. False when there
 // is no moving device or no memory; the layer is then dropped.
 bool build_still_layer(kelvo_win_info* fig, object* from);
+// Forgets the layer; its memory stays for the next drag's build.
 void drop_still_layer();
+// Forgets the layer and gives its memory back (a figure window closing).
+void free_still_layer();
 // Whether a layer is built (and must be laid over the moving layer shown).
 bool still_layer_built();
 // A step that drew the first pass of `moving` leaves the later passes to

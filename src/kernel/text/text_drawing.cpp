@@ -294,6 +294,7 @@ void draw_button_object(DisplayDevice* dd, object* obj) {
   int32_t left = te->pos.x - 4, top = te->pos.y - 4, right = te->pos.x + te->size.w + 3,
           bottom = te->pos.y + te->size.h + 3;
   const bool pushed = obj->aux2 & kButtonPushed;
+  const bool smoothing = dd->dc && dd->dc->antialiasing();
   if (dd->dc) dd->dc->allowsAntialiasing(false);
   const uint32_t c = object_effective_color(obj);
   const bool blank = c == back_color;
@@ -314,7 +315,7 @@ void draw_button_object(DisplayDevice* dd, object* obj) {
   if (obj->bitmap && obj->bitmap->image)
     blit_object_image(dd, te->pos.x + te->size.w / 2 + (pushed ? 1 : 0), te->pos.y + te->size.h / 2 + (pushed ? 1 : 0),
                       static_cast<const KPUniversalBitmap*>(obj->bitmap->image), 1, 1);
-  if (dd->dc) dd->dc->allowsAntialiasing(true);
+  if (dd->dc) dd->dc->allowsAntialiasing(smoothing);
   const uint32_t color = obj->settings.Color, fill = obj->settings.FillColor;
   const te_point pos = te->pos;
   const te_size size = te->size;

@@ -15,6 +15,7 @@
 #include "kernel/model/units.h"
 #include "kernel/objects/straight_types.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/render/angle_marks.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
@@ -437,17 +438,15 @@ void angle_mark_preview(tagPOINT* mouse) {
     p2.v = o->v + hy * r / lh;
     cosine = (ax * mx + ay * my) / (la * lm);
   }
-  const object_settings& s = style(ATTRS_ANGLE);
   if (!device()) return;
-  if (std::fabs(cosine) > 0.001 || s.graph_type == 0) {
-    circle_record c{o->h, o->v, r};
-    draw_stroke_twice(device(), &p1, &p2, &p3, &c, s.Color, back_color, s.thickness, &s.dot_style, 0);
-  } else {
-    // A right angle: the square mark.
-    const double qx = p1.h + p3.h - o->h, qy = p1.v + p3.v - o->v;
-    segment(p1.h, p1.v, qx, qy, s, &s.dot_style);
-    segment(qx, qy, p3.h, p3.v, s, &s.dot_style);
-  }
+  // The mark the click would make, in the current style: its arcs and
+  // tick, or at a right angle its right-angle symbol.
+  const object_settings& s = style(ATTRS_ANGLE);
+  const uint8_t mark_style = default_attrs[ATTRS_ANGLE].angle_mark_style;
+  valeur values[4] = {p1, p2, p3, *o};
+  values[2].info.rayon = std::fabs(cosine) <= 0.001 && mark_style != 0 ? 1 : 0;
+  values[3].info.rayon = r;
+  draw_angle_mark_values(device(), values, mark_style, s.Color, s.thickness, &s.dot_style);
 }
 
 // ------------------------------------------------------------ regular polygons

@@ -14,6 +14,7 @@
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
 #include "kernel/render/drawing_passes.h"
+#include "kernel/render/still_layer.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/text/labels.h"
@@ -884,6 +885,9 @@ void figure_teardown(void* window, DisplayDevice* dd) {
     }
     KPGeoDocument::setCurrentInfo(previous == own ? nullptr : previous);
     destroy_display_device(dd);
+    // The pictures of a drag's still layer are kept between drags, not
+    // beyond a window.
+    free_still_layer();
   }
   if (current_window) {
     kp_set_current_figure_window(nullptr);

@@ -48,6 +48,9 @@ void hit_test_at_event(object* obj, const kel_EventRecord* event) {
 // Set when the mouse lay behind the point of a one-point line at the press.
 bool g_behind = false;
 
+// The angle mark whose handle the gesture drags (its radius changes).
+const object* g_resized_mark = nullptr;
+
 // The drag flags of a value object.
 bool g_move = false, g_resize = false, g_table = false;
 int32_t g_column_entry = -1;  // index into the column widths, or -1
@@ -199,10 +202,52 @@ int16_t event_one_point(uint8_t mode, object** ref, kel_EventRecord* event) {
   return 1;
 }
 
+int16_t event_angle_mark_radius(uint8_t mode, object** ref, kel_EventRecord* event) {
+  object* obj = ref ? *ref : nullptr;
+  if (!obj || obj->classe != &classe_angle || !obj->valeurs || obj->nbvaleurs < 4) return 0;
+  if (mode == 0) {
+    // Only the mark designated by its handle, pressed on its own.
+    if (!is_press(event) || pick_from_selection || !picked.items || picked.items[0] != obj || !picked.tags ||
+        picked.tags[0] == 0)
+      return 0;
+    mark(obj);
+    g_resized_mark = obj;
+    return 1;
+  }
+  if (!event || event->what != kEventDragStep) return 0;
+  if (no_displacement()) return 2;
+  valeur* v = obj->valeurs;
+  const valeur &first_arm = v[0], &vertex = v[3];
+  const double dx = drag_mouse.x - vertex.h, dy = drag_mouse.y - vertex.v;
+  // The handle follows the mouse: the middle of the arc lies at the
+  // radius from the vertex, the corner of a square mark (where its hit
+  // test finds the handle) at the radius times the square root of 2.
+  double r = std::hypot(dx, dy);
+  if (v[2].info.rayon != 0 && (obj->settings.graph_type >> 4) != 2) r /= 1.414;
+  const double r0 = vertex.info.rayon;
+  double f = v[1].info.rayon;
+  if (!(r0 > 1e-10) || !std::isfinite(f) || !std::isfinite(r)) return 2;
+  f = f != 0 ? f * r / r0 : r / r0;
+  // Dragged through the vertex, the mark turns to the other side: near
+  // the vertex, the mouse's side of the first arm is the mark's side.
+  if (std::fabs(dx) + std::fabs(dy) < 16) {
+    const double along = dx * (first_arm.h - vertex.h) + dy * (first_arm.v - vertex.v);
+    if (along < 0) f = -std::fabs(f);
+    if (along > 0) f = std::fabs(f);
+  }
+  v[1].info.rayon = f;
+  return 1;
+}
+
 int16_t event_angle(uint8_t mode, object** ref, kel_EventRecord* event) {
-  // Pressing an angle mark by its radius handle resizes it; that drag is not
-  // available, so such a press is refused rather than moving the vertex.
-  if (picked.items && picked.items[0] && picked.tags && picked.tags[0] != 0) return 0;
+  // Pressed by its handle the mark is resized for the whole gesture, else
+  // dragged like any object.
+  if (mode == 0) {
+    g_resized_mark = nullptr;
+    if (event_angle_mark_radius(0, ref, event)) return 1;
+  } else if (ref && *ref && *ref == g_resized_mark) {
+    return event_angle_mark_radius(1, ref, event);
+  }
   return event_generic(mode, ref, event);
 }
 

@@ -18,6 +18,10 @@ int16_t event_points(uint8_t mode, object** ref, kel_EventRecord* event);
 int16_t event_regular_polygon(uint8_t mode, object** ref, kel_EventRecord* event);
 int16_t event_one_point(uint8_t mode, object** ref, kel_EventRecord* event);
 int16_t event_angle(uint8_t mode, object** ref, kel_EventRecord* event);
+// An angle mark pressed by its handle (the first designated object, with a
+// tag): a drag step scales its radius to the mouse's distance from the
+// vertex. Refuses (0) anything else.
+int16_t event_angle_mark_radius(uint8_t mode, object** ref, kel_EventRecord* event);
 int16_t event_compass(uint8_t mode, object** ref, kel_EventRecord* event);
 int16_t event_locus(uint8_t mode, object** ref, kel_EventRecord* event);
 int16_t event_axes_grid(uint8_t mode, object** ref, kel_EventRecord* event);

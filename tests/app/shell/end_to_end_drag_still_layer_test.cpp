@@ -104,6 +104,19 @@ TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedUnderLaterObjectsShowsTheWh
   // fill lies over it: both show in the picture of the drag.
   EXPECT_GT(inkNear(p.during, QPoint(194, 137)), 0);
   EXPECT_EQ(p.during.pixelColor(262, 118), p.whole.pixelColor(262, 118));
+
+  // The still layer keeps its pictures from one drag to the next: a later
+  // drag in the same window, and one after the window took another size,
+  // show their own figure, nothing of the earlier drags.
+  const auto at = [](const object* o) { return viewPointOf(view_, o->valeurs[0].h, o->valeurs[0].v); };
+  expectSamePicture(dragThrough(dragged, at(dragged), at(dragged) + QPoint(-50, -30)));
+  QWidget* window = view_->window();
+  window->resize(window->size() + QSize(140, 90));
+  spin(50);
+  expectSamePicture(dragThrough(dragged, at(dragged), at(dragged) + QPoint(60, -20)));
+  window->resize(window->size() - QSize(220, 140));
+  spin(50);
+  expectSamePicture(dragThrough(dragged, at(dragged), at(dragged) + QPoint(30, 40)));
 }
 
 // Points are drawn above every line and fill: the first point dragged onto

@@ -192,9 +192,15 @@ class FigureTest : public ShellTest {
       list = NSGeoToolsPullDownController::openPullDown();
     }
     ASSERT_NE(list, nullptr);
+    releaseOnListItem(list, tool_item(id));
+  }
+
+  // The mouse moved onto the line of an open tools list whose tag is `item`
+  // and released there.
+  static void releaseOnListItem(NSGeoToolsPullDownController* list, uint16_t item) {
     QPoint global;
     for (const auto& cell : list->cells())
-      if (cell->tag() == tool_item(id)) global = list->view()->mapToGlobal(cell->getRect().center().toPoint());
+      if (cell->tag() == item) global = list->view()->mapToGlobal(cell->getRect().center().toPoint());
     NSGeoToolsPullDown* pull = list->view();
     const QPoint at = pull->mapFromGlobal(global);
     QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);

@@ -38,30 +38,34 @@ DisplayDevice* g_view = nullptr;
 DisplayDevice* g_static = nullptr;
 DisplayDevice* g_moving = nullptr;
 
-// Every object drawn on the moving layer, through the types' own drawing.
+// Every object drawn on the moving layer, and every object drawn at all,
+// through the types' own drawing.
 std::map<const type*, type_draw_fn> g_draw;
 std::vector<object*> g_drawn_moving;
+std::vector<object*> g_drawn;
 void counting_draw(DisplayDevice* dd, object* o) {
   if (dd == g_moving) g_drawn_moving.push_back(o);
+  g_drawn.push_back(o);
   g_draw[o->otype](dd, o);
 }
 
 enum class Route { kPixels, kSurface };
 
-// A device of the size above: a pixel bitmap drawn without smoothing (the
+// A device of the size given: a pixel bitmap drawn without smoothing (the
 // pen's route), or an image surface drawn anti-aliased as the view's
 // layers are.
-DisplayDevice* make_device(Route route, std::vector<KPContext*>& surfaces) {
+DisplayDevice* make_device(Route route, std::vector<KPContext*>& surfaces, int width = kWidth,
+                           int height = kHeight) {
   DisplayDevice* dd = dd_create();
   ensure_display_dc(dd);
-  dd->portRect = {0, 0, kWidth, kHeight};
+  dd->portRect = {0, 0, width, height};
   if (route == Route::kPixels) {
-    dd_select_bitmap(dd, create_dib_record(dd, kWidth, kHeight));
+    dd_select_bitmap(dd, create_dib_record(dd, width, height));
     dd->dc->allowsAntialiasing(false);
   } else {
-    KPContext* surface = KPContext::createImageContext(kWidth, kHeight);
+    KPContext* surface = KPContext::createImageContext(width, height);
     surfaces.push_back(surface);
-    dd->dc->fixContext(surface, {0, 0, kWidth, kHeight}, {0, 0, kWidth, kHeight});
+    dd->dc->fixContext(surface, {0, 0, double(width), double(height)}, {0, 0, double(width), double(height)});
     dd->dc->allowsAntialiasing(true);
   }
   return dd;
@@ -110,9 +114,7 @@ class StillLayerTest : public GeometryTest, public ::testing::WithParamInterface
     saved_hooks_ = display_device_hooks;
     saved_static_ = static_display;
     saved_moving_ = moving_display;
-    g_view = make_device(GetParam(), surfaces_);
-    g_static = static_display = make_device(GetParam(), surfaces_);
-    g_moving = moving_display = make_device(GetParam(), surfaces_);
+    make_devices(kWidth, kHeight);
     display_device_hooks = DisplayDeviceHooks{};
     display_device_hooks.window_device = [] { return g_view; };
     display_device_hooks.window_moving_device = [] { return g_moving; };
@@ -130,10 +132,9 @@ class StillLayerTest : public GeometryTest, public ::testing::WithParamInterface
     clear_pick_marks();
     for (auto& [t, draw] : g_draw) const_cast<type*>(t)->draw = draw;
     g_draw.clear();
-    drop_still_layer();
+    free_still_layer();
     display_device_hooks = saved_hooks_;
-    for (DisplayDevice* dd : {g_view, g_static, g_moving}) destroy_display_device(dd);
-    for (KPContext* c : surfaces_) delete c;
+    destroy_devices();
     static_display = saved_static_;
     moving_display = saved_moving_;
     GeometryTest::TearDown();
@@ -155,6 +156,20 @@ class StillLayerTest : public GeometryTest, public ::testing::WithParamInterface
     triangle_->settings.FillColor = 0x40C0F0;
   }
 
+  // The view and its two layers, of one size, as a window of that size has.
+  void make_devices(int width, int height) {
+    width_ = width;
+    height_ = height;
+    g_view = make_device(GetParam(), surfaces_, width, height);
+    g_static = static_display = make_device(GetParam(), surfaces_, width, height);
+    g_moving = moving_display = make_device(GetParam(), surfaces_, width, height);
+  }
+  void destroy_devices() {
+    for (DisplayDevice* dd : {g_view, g_static, g_moving}) destroy_display_device(dd);
+    for (KPContext* c : surfaces_) delete c;
+    surfaces_.clear();
+  }
+
   int step(int16_t what, int32_t x, int32_t y) {
     kel_EventRecord e{};
     e.what = what;
@@ -168,9 +183,7 @@ class StillLayerTest : public GeometryTest, public ::testing::WithParamInterface
   // The whole figure drawn at once, as outside a drag.
   std::vector<uint32_t> full_redraw() {
     std::vector<KPContext*> surfaces;
-    DisplayDevice* dd = make_device(GetParam(), surfaces);
-    // Drawing some objects turns the moving layer's smoothing on.
-    dd->dc->allowsAntialiasing(g_moving->dc->antialiasing());
+    DisplayDevice* dd = make_device(GetParam(), surfaces, width_, height_);
     draw_figure_background(dd);
     draw_figure_objects(dd, kLayerAll);
     std::vector<uint32_t> v = pixels(dd);
@@ -187,6 +200,7 @@ class StillLayerTest : public GeometryTest, public ::testing::WithParamInterface
     EXPECT_LE(d.largest, GetParam() == Route::kPixels ? 0 : 2) << d.pixels << " pixels differ";
   }
 
+  int width_ = kWidth, height_ = kHeight;
   object* a_ = nullptr;
   object* circle_ = nullptr;
   object* triangle_ = nullptr;
@@ -209,6 +223,61 @@ TEST_P(StillLayerTest, AStepDrawsOnlyTheMovingObjectsAndTheViewShowsTheFullFigur
   // The release draws the figure whole and leaves no layer behind.
   step(kEventMouseUp, 100, 120);
   EXPECT_FALSE(still_layer_built());
+}
+
+// The still objects are drawn once per drag, at the press: the first step
+// finds the layer as the press left it (drawing a point must not change
+// how the moving layer smooths what comes next).
+TEST_P(StillLayerTest, ThePressDrawsTheStillLayerAndTheFirstStepKeepsIt) {
+  const bool smoothing = g_moving->dc->antialiasing();
+  ASSERT_EQ(step(kEventMouseDown, 60, 60), 1);
+  EXPECT_TRUE(still_layer_current(fig_, a_));
+  EXPECT_EQ(g_moving->dc->antialiasing(), smoothing);
+  g_drawn.clear();
+  ASSERT_EQ(step(kEventDragStep, 80, 90), 1);
+  for (object* o : g_drawn) EXPECT_TRUE(o->state & OBJ_MOVING) << "still object " << o->num << " drawn again";
+  expect_view_is_full_redraw("after the first step");
+}
+
+// The layer keeps its pictures from one drag to the next: what an earlier
+// drag drew in them must not show in a later one, after the still objects
+// changed, nor after the window took another size.
+TEST_P(StillLayerTest, ALaterDragShowsItsOwnStillObjects) {
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"the same figure", [] {}},
+      {"the circle moved away and the triangle hidden",
+       [this] {
+         circle_->parents[0]->valeurs[0].h = 330;
+         circle_->parents[0]->valeurs[0].v = 250;
+         triangle_->settings.visible = 0;
+         recompute_all();
+       }},
+      {"a smaller window",
+       [this] {
+         destroy_devices();
+         make_devices(300, 200);
+       }},
+      {"a larger window",
+       [this] {
+         destroy_devices();
+         make_devices(500, 380);
+       }},
+  };
+  for (const auto& c : cases) {
+    c.change();
+    redraw_figure(2);
+    ASSERT_EQ(step(kEventMouseDown, 60, 60), 1);
+    ASSERT_EQ(step(kEventDragStep, 100, 120), 1);
+    ASSERT_TRUE(still_layer_built());
+    expect_view_is_full_redraw(c.what);
+    step(kEventMouseUp, 100, 120);
+    a_->valeurs[0].h = 60;
+    a_->valeurs[0].v = 60;
+    recompute_all();
+  }
 }
 
 TEST_P(StillLayerTest, AStillObjectChangedDuringTheDragShowsAtTheNextStep) {

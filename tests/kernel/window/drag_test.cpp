@@ -4,6 +4,8 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/undo.h"
 #include "kernel/model/units.h"
+#include "kernel/tools/tool_state.h"
+#include "kernel/window/object_events.h"
 #include "platform/kp_cursor.h"
 
 namespace {
@@ -451,6 +453,135 @@ TEST_F(DragTest, TheDesignationCanAskWhetherAnObjectWouldMoveWithoutDisturbingTh
   // During a drag the answer is no.
   ASSERT_EQ(press(a, 0, 0), 1);
   EXPECT_FALSE(object_would_move(s, &at));
+}
+
+}  // namespace
+
+namespace {
+
+// An angle mark of 60 degrees at (100, 100), arms 200 long: its radius is
+// 25 and its handle, the middle of its arc, lies on the bisector.
+class AngleMarkRadiusDrag : public DragTest {
+ protected:
+  void SetUp() override {
+    DragTest::SetUp();
+    a_ = point(300, 100);
+    o_ = point(100, 100);
+    b_ = point(100 + 200 * std::cos(M_PI / 3), 100 - 200 * std::sin(M_PI / 3));
+    mark_ = make(classe_angle, 0, {a_, o_, b_});
+    ASSERT_NEAR(radius(), 25, 1e-9);
+  }
+  void TearDown() override {
+    objlist_clear(&picked);
+    DragTest::TearDown();
+  }
+
+  double radius() const { return mark_->valeurs[3].info.rayon; }
+  // The press on the mark as the designation leaves it: the mark first,
+  // with the tag its hit test gives at that point.
+  int pressMark(double x, double y) {
+    tagPOINT at{static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y))};
+    EXPECT_TRUE(mark_->otype->hit_test(mark_, &at));
+    objlist_clear(&picked);
+    objlist_add(&picked, mark_, hit_part);
+    return press(mark_, at.x, at.y);
+  }
+  // The handle: the middle of the arc, or the corner of a square mark.
+  valeur handle() const {
+    const valeur* v = mark_->valeurs;
+    if (v[2].info.rayon != 0) return valeur{v[0].h + v[2].h - v[3].h, v[0].v + v[2].v - v[3].v, {}, 0};
+    return v[1];
+  }
+  void expectUnmoved() {
+    EXPECT_AT(a_->valeurs[0], 300, 100);
+    EXPECT_AT(o_->valeurs[0], 100, 100);
+  }
+
+  object *a_ = nullptr, *o_ = nullptr, *b_ = nullptr, *mark_ = nullptr;
+};
+
+TEST_F(AngleMarkRadiusDrag, TheHandleFollowsTheMouseAndTheVertexStays) {
+  const valeur h = handle();
+  ASSERT_EQ(pressMark(h.h, h.v), 1);
+  EXPECT_TRUE(mark_->state & OBJ_MOVING);
+  const struct {
+    double distance;
+    double angle;  // from the first arm, upwards
+  } steps[] = {{60, M_PI / 6}, {40, M_PI / 4}, {90, M_PI / 8}, {30, M_PI / 6}};
+  for (const auto& s : steps) {
+    const double x = 100 + s.distance * std::cos(s.angle), y = 100 - s.distance * std::sin(s.angle);
+    ASSERT_EQ(drag(static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y))), 1);
+    const double d = std::hypot(std::lround(x) - 100.0, std::lround(y) - 100.0);
+    EXPECT_NEAR(radius(), d, 1e-6) << "at " << s.distance;
+    EXPECT_NEAR(std::hypot(handle().h - 100, handle().v - 100), d, 1e-6);
+    EXPECT_GT(mark_->valeurs[1].info.rayon, 0);
+  }
+  expectUnmoved();
+  EXPECT_EQ(release(130, 80), 0);
+  EXPECT_FALSE(mark_->state & OBJ_MOVING);
+}
+
+// Dragged through the vertex the mark turns to the other side (its size
+// factor changes sign), only near the vertex; far out on the other side it
+// keeps its side.
+TEST_F(AngleMarkRadiusDrag, ThroughTheVertexTheMarkTurnsToTheOtherSide) {
+  const valeur h = handle();
+  ASSERT_EQ(pressMark(h.h, h.v), 1);
+  // Far on the side opposite the first arm: the side is kept.
+  ASSERT_EQ(drag(40, 110), 1);
+  EXPECT_GT(mark_->valeurs[1].info.rayon, 0);
+  // Near the vertex, opposite the first arm: the mark turns over.
+  ASSERT_EQ(drag(92, 104), 1);
+  EXPECT_LT(mark_->valeurs[1].info.rayon, 0);
+  // Out again on that side, it grows there, the handle under the mouse.
+  ASSERT_EQ(drag(60, 120), 1);
+  EXPECT_LT(mark_->valeurs[1].info.rayon, 0);
+  EXPECT_NEAR(radius(), std::hypot(40, 20), 1e-6);
+  EXPECT_LT((handle().h - 100) * 200, 0) << "the handle stays on the far side";
+  // Back near the vertex on the first arm's side: the mark turns back.
+  ASSERT_EQ(drag(108, 98), 1);
+  EXPECT_GT(mark_->valeurs[1].info.rayon, 0);
+  expectUnmoved();
+}
+
+TEST_F(AngleMarkRadiusDrag, TheCornerOfASquareMarkFollowsTheMouse) {
+  b_->valeurs[0].h = 100;
+  b_->valeurs[0].v = -100;
+  recompute_all();
+  ASSERT_NE(mark_->valeurs[2].info.rayon, 0) << "a right angle";
+  const valeur corner = handle();
+  ASSERT_NEAR(std::hypot(corner.h - 100, corner.v - 100), 25 * std::sqrt(2.0), 1e-9);
+  ASSERT_EQ(pressMark(corner.h, corner.v), 1);
+  ASSERT_EQ(drag(160, 40), 1);
+  EXPECT_NEAR(handle().h, 160, 0.05);
+  EXPECT_NEAR(handle().v, 40, 0.05);
+  expectUnmoved();
+}
+
+// Without the handle the mark moves as a whole (its points), and the
+// resizing only answers drag steps that move.
+TEST_F(AngleMarkRadiusDrag, AwayFromTheHandleTheMarkMovesWithItsPoints) {
+  const double factor = mark_->valeurs[1].info.rayon;
+  const valeur* v = mark_->valeurs;
+  // A point of the arc between its start and its middle.
+  const double t = M_PI / 36;
+  ASSERT_EQ(pressMark(100 + 25 * std::cos(t), 100 - 25 * std::sin(t)), 1);
+  ASSERT_EQ(picked.tags[0], 0);
+  ASSERT_EQ(drag(v[3].h + 50, v[3].v + 40), 1);
+  EXPECT_EQ(mark_->valeurs[1].info.rayon, factor);
+  EXPECT_NE(o_->valeurs[0].h, 100);
+
+  object* ref = mark_;
+  kel_EventRecord key = event(kEventKey, 0, 0, 0, '+');
+  EXPECT_EQ(event_angle_mark_radius(0, &ref, &key), 0) << "a key";
+  objlist_clear(&picked);
+  objlist_add(&picked, mark_, 2);
+  kel_EventRecord down = event(kEventMouseDown, 0, 0);
+  ASSERT_EQ(event_angle_mark_radius(0, &ref, &down), 1);
+  kel_EventRecord still = event(kEventDragStep, 0, 0);
+  drag_delta = {0, 0};
+  EXPECT_EQ(event_angle_mark_radius(1, &ref, &still), 2);
+  EXPECT_EQ(event_angle_mark_radius(1, &ref, &key), 0);
 }
 
 }  // namespace
