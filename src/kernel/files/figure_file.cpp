@@ -221,9 +221,10 @@ int32_t txt_write_window_lines(char* dst) {
 
 int32_t txt_write_background_line(char* dst) {
   TxtOut out(dst);
-  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return 0;
   if (fig->background != nullptr && fig->background->name != nullptr) {
+    txt_fix_picture_extension(fig->background);
     out.put("Background:");
     const char* screen = is_ti_screen_bitmap_name(fig->background->name);
     out.put(screen != nullptr ? screen : file_name_part(fig->background->name));
