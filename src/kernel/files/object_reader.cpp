@@ -1601,6 +1601,13 @@ void duo_object_bytes(object* o) {
   }
 }
 
+// The older format gives a table no colour of its own in its style line
+// (text-like objects there are drawn in the background colour): it takes
+// the colour of its text.
+void duo_table_color(object* o) {
+  if (object_type_id(o) == TYPE_TABLE && o->te != nullptr) set_object_color(o, o->te->format.color);
+}
+
 // Reads one object block of the older format into r (parents resolved into
 // args). False with last_error when it is refused; *unknown is set for an
 // unknown class name.
@@ -1927,6 +1934,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
     }
     value_count = static_cast<uint16_t>(std::max<int16_t>(o->nbvaleurs, 0));
     apply_record(o, r, args);
+    if (duo != nullptr) duo_table_color(o);
     return finish_object(o, r, nullptr, slot, consumed);
   }
 
@@ -1993,6 +2001,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
       unpack_object_side_info(duo->side, o, nullptr, nullptr, duo->nb_points);
     }
     duo_object_bytes(o);
+    duo_table_color(o);
   }
 
   // Recompute as a constructed object (a macro result keeps what its macro

@@ -21,6 +21,7 @@
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
@@ -162,6 +163,26 @@ TEST_F(DuoText, StylesBoxesAndRadiiAreWrittenInTheOlderForm) {
   table->te->size.h = 0;
   const std::string again = block_of(write_duo(), static_cast<int>(table->num));
   EXPECT_NE(again.find(",  0\r\n"), std::string::npos) << again;
+}
+
+// The older format writes no colour of its own for a table (its style line
+// leaves text-like objects in the background colour): read back, the table
+// is drawn in the colour of its text, not in the background's.
+TEST_F(DuoText, ATableReadBackIsDrawnInTheColourOfItsText) {
+  object* n = number("2");
+  object* table = make(&classe_table, 0, {{n, 0}}, 40, 60);
+  ASSERT_NE(table, nullptr);
+  ASSERT_NE(table->te, nullptr);
+  table->te->format.color = palette16_color(3);
+  set_object_color(table, table->te->format.color);
+  const std::string file = write_duo();
+  ASSERT_EQ(read_duo(file), 1) << figure_file_error() << "\n" << file;
+  object* read = last_object();
+  ASSERT_EQ(object_type_id(read), TYPE_TABLE);
+  ASSERT_NE(read->te, nullptr);
+  EXPECT_NE(read->settings.Color, fig_->bgcolor);
+  EXPECT_EQ(read->settings.Color, read->te->format.color);
+  EXPECT_EQ(read->settings.Color, palette16_color(3));
 }
 
 TEST_F(DuoText, TheAWordDependsOnThePlatform) {
