@@ -247,8 +247,10 @@ void put_rich_run(TxtOut& out, const TErec* te, bool property, bool older = fals
   const char* face = font_name_by_id(te->format.font_id);
   out.put(face != nullptr ? face : kDefaultFaceName);
   out.put(", S: ");
-  // A size of 0 reads as 12 points: write what will be read.
-  out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 12);
+  // A size of 0 reads as 12 points: write what will be read. The older
+  // edition keeps the font's character height instead of its points.
+  const int32_t points = te->format.size > 0 ? te->format.size : 12;
+  out.i(older ? font_points_to_height(nullptr, points) : points);
   out.put(" C: ");
   out.u(static_cast<uint32_t>(older ? nearest_palette16(te->format.color) : nearest_color_index(te->format.color)));
   out.put(" Fa: ");

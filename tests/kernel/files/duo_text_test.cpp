@@ -21,6 +21,7 @@
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_ids.h"
@@ -183,6 +184,29 @@ TEST_F(DuoText, ATableReadBackIsDrawnInTheColourOfItsText) {
   EXPECT_NE(read->settings.Color, fig_->bgcolor);
   EXPECT_EQ(read->settings.Color, read->te->format.color);
   EXPECT_EQ(read->settings.Color, palette16_color(3));
+}
+
+// The older edition keeps a font's height where this one keeps points: a
+// run's size is a height turned into points (negative for a character
+// height), and the sizes this program writes in that format read back
+// whatever the screen's resolution.
+TEST_F(DuoText, RunSizesAreFontHeights) {
+  const std::string text = std::string(kDuoHead) +
+                           "1: Text, 0, CN:0, VN:3\r\nB, W, BTh:0, DS:1 1, GT:2, V, nSt\r\n"
+                           "Val: 5 6 0, nA, nP, TP:  1,  1, TS:  3,  1\r\n\"x\"\r\np: 0, Arial, S: -16 C: 15 Fa: 0\r\n\r\n";
+  ASSERT_EQ(read_duo(text), 1) << figure_file_error();
+  ASSERT_NE(fig_->first->te, nullptr);
+  EXPECT_EQ(fig_->first->te->format.size, 16 * 96 / screen_pixels_per_inch);
+
+  const int saved = screen_pixels_per_inch;
+  screen_pixels_per_inch = 72;
+  for (int32_t points : {9, 12, 13, 24}) {
+    fig_->first->te->format.size = points;
+    const std::string written = write_duo();
+    ASSERT_EQ(read_duo(written), 1) << figure_file_error();
+    EXPECT_EQ(fig_->first->te->format.size, points) << written;
+  }
+  screen_pixels_per_inch = saved;
 }
 
 TEST_F(DuoText, TheAWordDependsOnThePlatform) {
