@@ -480,15 +480,29 @@ void read_rich(const char*& p, RichText* rt) {
   p = s;
 }
 
-// Where a run starts in the record's text. Files from Windows, and older
-// ones from the Macintosh, count a CR LF line break as one character.
-int64_t run_position(const char* text, int64_t length, int64_t start) {
-  if (start <= 0) return start;
-  if (!(file_platform == 0 || (file_platform == 1 && file_class == 1))) return start;
-  int64_t at = start;
-  for (int64_t i = 0; i < at && i < length; ++i)
-    if (text[i] == '\n') ++at;
-  return at;
+// Where a file's run positions fall in the record's text. Files from
+// Windows, and older ones from the Macintosh, count a CR LF line break as
+// one character: their position p is the text's p-th character that is not
+// a LF. Other files count the text's own characters.
+struct RunPositions {
+  std::vector<int64_t> index;  // empty: positions are the text's own
+  int64_t length = 0;
+  int64_t at(int64_t start) const {
+    if (start <= 0 || index.empty()) return start;
+    const auto n = static_cast<int64_t>(index.size());
+    return start < n ? index[static_cast<size_t>(start)] : length + (start - n);
+  }
+};
+
+RunPositions run_positions(const char* text, int64_t length) {
+  RunPositions out;
+  out.length = length;
+  if (!(file_platform == 0 || (file_platform == 1 && file_class == 1))) return out;
+  for (int64_t i = 0; i < length; ++i)
+    if (text[i] != '\n') out.index.push_back(i);
+  // A text of LFs alone has no character a position could name.
+  if (out.index.empty()) out.index.push_back(length);
+  return out;
 }
 
 rtf_run rtf_run_of(const RichRun& r) {
@@ -513,13 +527,17 @@ rtf_run rtf_run_of(const RichRun& r) {
 std::string runs_over_text(const TErec* te, const std::vector<RichRun>& runs) {
   const char* text = te->text != nullptr ? te->text : "";
   const auto length = static_cast<int64_t>(std::strlen(text));
+  const RunPositions positions = run_positions(text, length);
   std::vector<int> owner(static_cast<size_t>(length), -1);
+  int64_t covered = 0;
   for (size_t k = 0; k < runs.size(); ++k) {
-    const int64_t from = run_position(text, length, runs[k].start);
-    const int64_t to = k + 1 < runs.size() ? run_position(text, length, runs[k + 1].start) : length;
-    // A range that runs backwards or past the text is empty.
-    if (from < 0 || to > length || from >= to) continue;
+    const int64_t from = positions.at(runs[k].start);
+    const int64_t to = k + 1 < runs.size() ? positions.at(runs[k + 1].start) : length;
+    // A range that runs backwards, goes back over the ranges before it or
+    // past the text is empty.
+    if (from < covered || to > length || from >= to) continue;
     for (int64_t i = from; i < to; ++i) owner[static_cast<size_t>(i)] = static_cast<int>(k);
+    covered = to;
   }
   if (length == 0 || std::all_of(owner.begin(), owner.end(), [&](int k) { return k == owner[0] && k >= 0; }))
     return std::string();
@@ -562,13 +580,7 @@ void apply_rich(TErec* te, const RichText& rt, bool value_text) {
   if (file_mac_header != 0) {
     // Files written by this program: the last run is the record's format,
     // the stored block its rich text.
-    if (rt.has_run) {
-      te->format.font_id = font_id_by_name_or_create(rt.last.font.c_str(), rt.last.size);
-      te->format.size = rt.last.size;
-      te->format.style = rt.last.style;
-      te->format.color = rt.last.color;
-      te->format.charset = 1;
-    }
+    if (rt.has_run) set_format_from_run(te, rt.last);
   } else if (rt.block.empty()) {
     // Other files give the format by runs over ranges of the text: the
     // first run is the record's own format, or the last for a text that

@@ -735,6 +735,17 @@ TEST_F(ObjectRecords, RunsOfAnotherProgramFormatTheirRangesOfTheText) {
     }
   }
 
+  // Positions that go back make empty ranges: no run reaches past the one
+  // before it.
+  file_mac_header = 0;
+  read_all(with_runs("p: 0, Courier, S: 14 C: 7 Fa: 1, p: 5, Times, S: 10 C: 3 Fa: 2, p: 2, Arial, S: 9 C: 5 Fa: 4"));
+  const TErec* back = last_object()->te;
+  ASSERT_NE(back->rtf_data, nullptr);
+  for (const rtf_run& r : read_rtf(back->rtf_data, std::strlen(back->rtf_data)).runs) {
+    EXPECT_FALSE(r.italic);
+    EXPECT_FALSE(r.underline);
+  }
+
   // One run over the whole text is the record's format alone; no run at all
   // is Arial at 12 points in black.
   file_mac_header = 0;
