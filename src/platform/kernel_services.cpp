@@ -20,6 +20,7 @@
 #include "platform/kp_files.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_settings.h"
+#include "platform/mac_roman.h"
 
 // ---- Messages ----
 
@@ -47,17 +48,26 @@ char* copy_text(const std::string& text) {
   return block;
 }
 
-}  // namespace
-
-char* message_compose(const char* text, const char* a, const char* b, const char* c) {
-  std::string joined;
-  for (const char* part : {text, a, b, c})
-    if (part) joined += part;
+// The pending message is kept as UTF-8: a part may be a text of units.
+char* compose_utf8(const std::string& joined) {
   MessageState& state = messages();
   char*& slot = state.enabled ? state.pending : state.deferred;
   free_text(slot);  // a message composed over an unshown one replaces it
   slot = copy_text(joined);
   return slot;
+}
+
+std::string utf8_of(const char* kernel_text) { return kernel_text ? mac_roman_to_utf8(kernel_text) : std::string(); }
+
+}  // namespace
+
+char* message_compose(const char* text, const char* a, const char* b, const char* c) {
+  return compose_utf8(utf8_of(text) + utf8_of(a) + utf8_of(b) + utf8_of(c));
+}
+
+char* message_compose_unit_text(const char* text, const char* unit_text, const char* b, const char* c) {
+  return compose_utf8(utf8_of(text) + (unit_text ? unit_text_to_utf8(unit_text) : std::string()) + utf8_of(b) +
+                      utf8_of(c));
 }
 
 int message_show(uint16_t style) {
@@ -77,7 +87,8 @@ int message_show(uint16_t style) {
   mode |= MB_TASKMODAL;
   HWND calculator = calculator_window;
   if (calculator) NSKelvoWrapMachine::enableWindow(calculator, false);
-  const int answer = KPDialog::messageBox(state.pending ? state.pending : "", kernel_strings[0], mode);
+  const std::string no_insertion;
+  const int answer = KPDialog::messageBoxRT(state.pending ? state.pending : "", &no_insertion, mode);
   free_text(state.pending);
   if (calculator) NSKelvoWrapMachine::enableWindow(calculator, true);
   if (answer == IDOK || answer == IDYES) return 1;

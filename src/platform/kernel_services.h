@@ -13,9 +13,13 @@ struct DisplayDevice;
 
 // ---- Messages ----
 // Joins four kernel texts into the message the next box shows (held back
-// while messages are disabled). The message state owns the text: callers
-// never free it.
+// while messages are disabled). The message state owns the text (kept as
+// UTF-8): callers never free it.
 char* message_compose(const char* text, const char* a, const char* b, const char* c);
+// The same, the second text being objects' own texts (names, measures,
+// equations): their raised 2 and 3 and degree ring show as unit signs, as
+// the figure's description shows them.
+char* message_compose_unit_text(const char* text, const char* unit_text, const char* b, const char* c);
 // Shows the pending message with a style: 129 yes/no/cancel, 130 and 132 one
 // button, 131 yes/no. Answers 1 (OK or yes), 0 (no), 2 (any other answer);
 // 1 without showing while messages are disabled; 0 for another style.

@@ -63,6 +63,22 @@ unsigned char unicode_to_mac_roman(char32_t cp) {
   return (it != t.end() && it->first == cp) ? it->second : 0;
 }
 
+char32_t unit_text_code_point(unsigned char byte) {
+  switch (byte) {
+    case 0xB2: return 0x00B2;
+    case 0xB3: return 0x00B3;
+    case 0xFB: return 0x00B0;
+    default: return mac_roman_to_unicode(byte);
+  }
+}
+
+std::string unit_text_to_utf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) append_utf8(out, unit_text_code_point(static_cast<unsigned char>(c)));
+  return out;
+}
+
 std::string mac_roman_to_utf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -104,12 +120,9 @@ QString mac_roman_to_qstring(std::string_view text) {
 }
 
 QString unit_text_to_qstring(std::string_view text) {
-  QString out = mac_roman_to_qstring(text);
-  for (qsizetype i = 0; i < out.size(); ++i) {
-    if (out[i] == QChar(0x2264)) out[i] = QChar(0x00B2);
-    else if (out[i] == QChar(0x2265)) out[i] = QChar(0x00B3);
-    else if (out[i] == QChar(0x02DA)) out[i] = QChar(0x00B0);
-  }
+  QString out;
+  out.reserve(static_cast<qsizetype>(text.size()));
+  for (char c : text) out += QChar(static_cast<char16_t>(unit_text_code_point(static_cast<unsigned char>(c))));
   return out;
 }
 

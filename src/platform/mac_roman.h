@@ -13,6 +13,13 @@ std::string mac_roman_to_utf8(std::string_view mac_roman);
 // and so does each byte of a malformed UTF-8 sequence.
 std::string utf8_to_mac_roman(std::string_view utf8);
 
+// A kernel text of units, equations or labels as UTF-8: the bytes 0xB2 and
+// 0xB3 are the raised digits 2 and 3 and 0xFB the degree sign (see
+// unit_text_to_qstring); every other byte reads as Mac Roman.
+std::string unit_text_to_utf8(std::string_view unit_text);
+// The code point of one byte of such a text.
+char32_t unit_text_code_point(unsigned char byte);
+
 // The Unicode code point of one Mac Roman byte.
 char32_t mac_roman_to_unicode(unsigned char byte);
 

@@ -42,6 +42,7 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/label_text.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/undo.h"
 #include "kernel/render/display_device.h"
@@ -98,6 +99,7 @@ std::function<bool(QPrinter*)>& print_panel_responder() {
 constexpr int kUntitledRow = 292;
 constexpr int kRevertRow = 303;
 constexpr int kNothingToUndoRow = 546;
+constexpr int kReadToItsEndRow = 975;
 
 // Copies a UTF-8 text into a kernel block.
 char* kernel_copy(const QByteArray& text) {
@@ -521,7 +523,8 @@ bool KPDocument::updateFigureFromFileData() {
   // A figure read without some of its records is not the file: it opens as
   // a new figure, so that no Save writes the shortened figure over the file.
   const std::string left_out = figure_file_left_out();
-  readWithout_ = !left_out.empty();
+  const std::string not_read = figure_file_not_read();
+  readWithout_ = !left_out.empty() || !not_read.empty();
   if (kelvo_win_info* fig = KPGeoDocument::currentInfo()) {
     KPGeoDocument::_undo_dirty(fig);
     select_axes_tool_variant();
@@ -543,11 +546,14 @@ bool KPDocument::updateFigureFromFileData() {
       if (!calculator_file) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
     }
   }
-  if (readWithout_) {
+  if (!left_out.empty()) {
     const std::string text = "Some objects of the figure cannot be read and were left out:\n" + left_out +
                              "The rest opens as a new figure; save it under a name of its own.";
     message_box_simple(text.c_str());
   }
+  // What was read before a cut or damage in the file opens; the message
+  // says where the reading stopped.
+  if (!not_read.empty()) message_box_simple(format_percent_args(kernel_string(kReadToItsEndRow), not_read.c_str()));
   return true;
 }
 

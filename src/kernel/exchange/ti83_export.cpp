@@ -7,8 +7,8 @@
 #include <numbers>
 #include <string>
 
-#include "app/kernel_iface/figure_description.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/export_question.h"
 #include "kernel/exchange/ti83_container.h"
 #include "kernel/files/text_family.h"
 #include "kernel/measure/unit_factor.h"
@@ -997,8 +997,8 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   clear_selection();
   if (!fig) return 0;
-  std::string report = "\n";
-  int failed = 0;
+  std::vector<object*> listed;
+  size_t failed = 0;
   bool too_many = false;
   *record_count = 0;
   for (object* o : objects_in_order(fig)) {
@@ -1017,21 +1017,14 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
     }
     e->left_out.insert(o);
     select_figure_object(o, 0, 1);
-    if (++failed <= 10) {
-      const description_line line = describe_object_name(o, nullptr);
-      report += "\n\t\t";
-      if (!line.object_text.empty()) report += line.object_text + " => ";
-      report += line.type_text;
-    }
+    if (++failed <= 10) listed.push_back(o);
   }
   if (e->records.size() > kTi83MaxRecords) too_many = true;
   if (failed > 0 || too_many) {
-    if (!too_many) {
-      const char* more = (failed > 10 || report.size() >= 256) ? "\n\t\t[...]" : "";
-      message_compose(kernel_string(768), report.c_str(), more, "");
-    } else {
+    if (!too_many)
+      compose_left_out_question(listed, failed);
+    else
       message_compose(kernel_string(769), "", "", "");
-    }
     if (message_show(131) != 1) {
       clear_selection();
       return 0;

@@ -7,6 +7,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
+#include "kernel/exchange/export_question.h"
 #include "kernel/exchange/ti9x_file.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/object_helpers.h"
@@ -32,7 +33,6 @@
 namespace {
 
 constexpr uint16_t kSettingsWord = 0x1873;
-constexpr int kExportWarningRow = 768;
 
 // Kernel-wide for one pass over the body.
 int number_offset = 0;
@@ -531,10 +531,12 @@ int ti9x_prepare_export() {
   move_grid_after_axes(fig);
   sort_objects_by_dependency();
   bool removed = false, lossy = false;
+  std::vector<object*> left_out;
   for (object* o = fig->first; o != nullptr; o = o->next) {
     switch (ti9x_export_state(o)) {
       case 2:
         select_figure_object(o, 0, 1);
+        left_out.push_back(o);
         removed = true;
         break;
       case 1: lossy = true; break;
@@ -542,7 +544,8 @@ int ti9x_prepare_export() {
     }
   }
   if (removed || lossy) {
-    message_compose(kernel_string(kExportWarningRow), "", "", "");
+    // The question names the objects that the file cannot hold.
+    compose_left_out_question(left_out, left_out.size());
     if (message_show(131) != 1) {
       clear_selection();
       return 0;

@@ -405,9 +405,13 @@ int32_t read_object(object** out, Cursor& c) {
     free_text_window(o->te);
     o->te = rec.label;
     rec.label = nullptr;
-    if (label_settings* font = get_default_font_info(); font != nullptr && o->label == nullptr) {
-      o->label = alloc_block<label_settings>();
-      if (o->label != nullptr) *o->label = *font;
+    // The settings of a new label are the block the default gives, unless
+    // the object has its own already.
+    label_settings* font = get_default_font_info();
+    if (o->label == nullptr) {
+      o->label = font;
+    } else {
+      GlobalFreeAndNull(&font);
     }
   }
   if (framed) {

@@ -22,6 +22,7 @@
 #include "kernel/macros/macro_def.h"
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/label_text.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
@@ -43,6 +44,21 @@ namespace {
 
 std::string last_error;
 std::string left_out;
+std::string not_read;
+
+// Rows of the language file that say why the objects of a figure stop
+// before its end.
+constexpr int kRowNulByteAtLine = 974;
+constexpr int kRowNotARecordAtLine = 973;
+constexpr int kRowUnreadableRecordAtLine = 972;
+
+// A row's text with its placeholders filled, or the built-in English text
+// when no language gave the row one (the kernel read without a language).
+std::string row_text(int row, const char* builtin, const std::string& a, const std::string& b) {
+  const char* text = kernel_string(row);
+  const char* filled = format_percent_args(text != nullptr && *text != '\0' ? text : builtin, a.c_str(), b.c_str());
+  return filled != nullptr ? std::string(filled) : std::string();
+}
 
 constexpr size_t kMaxPictureName = 1023;
 constexpr size_t kMaxColorName = 49;
@@ -87,8 +103,12 @@ bool stored_picture(const bitmap_info* bi) {
   return bi != nullptr && bi->name != nullptr && bi->pixels != nullptr && is_ti_screen_bitmap_name(bi->name) == nullptr;
 }
 
-// "line N: <its first characters>" for the line of text that holds p.
-std::string line_at(const char* text, const char* p, const char* end) {
+// The number of the line of text that holds p and its first characters.
+struct text_line {
+  int number;
+  std::string start;
+};
+text_line line_of(const char* text, const char* p, const char* end) {
   int line = 1;
   const char* start = text;
   for (const char* c = text; c < p && c < end; ++c) {
@@ -99,11 +119,18 @@ std::string line_at(const char* text, const char* p, const char* end) {
   }
   const char* stop = start;
   while (stop < end && *stop != '\0' && *stop != '\r' && *stop != '\n' && stop - start < 60) ++stop;
-  return "line " + std::to_string(line) + ": " + std::string(start, stop);
+  return {line, std::string(start, stop)};
+}
+
+// "line N: <its first characters>" for the line of text that holds p.
+std::string line_at(const char* text, const char* p, const char* end) {
+  const text_line l = line_of(text, p, end);
+  return "line " + std::to_string(l.number) + ": " + l.start;
 }
 
 int8_t failed(const std::string& why) {
   last_error = why;
+  not_read.clear();
   // A figure that could not be read whole is not kept: no object is left
   // half-read with file numbers where its references belong.
   flush_pending_selection();
@@ -124,6 +151,10 @@ int32_t line_number(const char* text, const char* at) {
 
 // The line at p stops at the end of the text instead of a line end.
 bool line_is_cut(const char* p) { return *end_of_line(p) == '\0'; }
+
+std::string nul_byte_at(const char* text, const char* at) {
+  return row_text(kRowNulByteAtLine, "the file holds a NUL byte at line %1", std::to_string(line_number(text, at)), "");
+}
 
 // Where the text stops: its end, or a NUL before it.
 const char* text_stop(const char* text, const char* end) {
@@ -148,12 +179,27 @@ const char* record_end(const char* p, const char* stop, const char* pictures) {
 
 int8_t failed(const std::string& why);
 
-// A text cut in the middle of a line or a record is not a whole figure.
-int8_t ends_inside(const char* text, const char* stop, const char* what) {
+// Why the text stops inside a line or a record: a NUL byte there, or its end.
+std::string cut_reason(const char* text, const char* stop, const char* end, const char* what) {
+  if (stop < end) return nul_byte_at(text, stop);
   const char* last = stop;
   while (last > text && is_white(last[-1])) --last;
-  return failed(std::string("the file ends inside ") + what + ", at line " +
-                std::to_string(line_number(text, last > text ? last - 1 : text)));
+  return std::string("the file ends inside ") + what + ", at line " +
+         std::to_string(line_number(text, last > text ? last - 1 : text));
+}
+
+// A record starts with a quote (its label), "Ma:" (the macro that made it)
+// or its number and ':'.
+bool record_starts_at(const char* p, const char* end) {
+  if (*p == '"' || txt_starts_with(p, "Ma:")) return true;
+  const char* d = p;
+  while (d < end && txt_is_digit(*d)) ++d;
+  return d > p && d < end && *d == ':';
+}
+
+// A text cut in the middle of a line or a record is not a whole figure.
+int8_t ends_inside(const char* text, const char* stop, const char* end, const char* what) {
+  return failed(cut_reason(text, stop, end, what));
 }
 
 // A text object bound to numbers shows their values once its edit ends.
@@ -187,6 +233,7 @@ bool recompute_read_objects(kelvo_win_info* fig, bool check_numbers) {
 
 const char* figure_file_error() { return last_error.c_str(); }
 const std::string& figure_file_left_out() { return left_out; }
+const std::string& figure_file_not_read() { return not_read; }
 
 int8_t refuse_figure_file(const char* why) { return failed(why); }
 
@@ -221,9 +268,10 @@ int32_t txt_write_window_lines(char* dst) {
 
 int32_t txt_write_background_line(char* dst) {
   TxtOut out(dst);
-  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return 0;
   if (fig->background != nullptr && fig->background->name != nullptr) {
+    txt_fix_picture_extension(fig->background);
     out.put("Background:");
     const char* screen = is_ti_screen_bitmap_name(fig->background->name);
     out.put(screen != nullptr ? screen : file_name_part(fig->background->name));
@@ -384,6 +432,7 @@ void txt_next_load_number() {
 int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   last_error.clear();
   left_out.clear();
+  not_read.clear();
   // The resolution of this file scales only its own records: a record read
   // later (a paste) is of the screen's.
   struct resolution_scope {
@@ -393,7 +442,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   if (fig == nullptr) return last_error = "no current figure", 0;
   const char* const end = text + len;
   const char* const stop = text_stop(text, end);
-  if (line_is_cut(text)) return ends_inside(text, stop, "its first line");
+  if (line_is_cut(text)) return ends_inside(text, stop, end, "its first line");
   // A last record may end with its last line instead of an empty line, as
   // a text editor leaves it; a text that stops inside a line may not.
   const char* last = stop;
@@ -414,19 +463,20 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     p = past_line(p);
     while (!starts(p, "Figure description:")) {
       // A block without its closing title ends with the text.
+      if (*p == '\0' && p < end) return failed(nul_byte_at(text, p));
       if (*p == '\0' || p >= end) return failed("the used macros are not followed by the figure");
       const int32_t n = txt_load_used_macro(p, 1);
       if (n < 0) return failed(std::string("a used macro is refused: ") + macro_text_error());
       if (n == 0) return failed("a used macro is empty");
       p = skip_white(p + n);
     }
-    if (line_is_cut(p)) return ends_inside(text, stop, "the figure description");
+    if (line_is_cut(p)) return ends_inside(text, stop, end, "the figure description");
     p = past_line(p);
   }
 
   double cx = 0, cy = 0, w = 0, h = 0;
   if (starts(p, "Window center x:")) {
-    if (line_is_cut(p)) return ends_inside(text, stop, "the window line");
+    if (line_is_cut(p)) return ends_inside(text, stop, end, "the window line");
     const char* eol = end_of_line(p);
     const char* q = p + 16;
     q += txt_scan_number(&cx, q);
@@ -466,7 +516,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     // Only a resolution line is taken as one.
     // Every line of the description ends before the text does.
     auto cut = [&](const char* word) { return starts(p, word) && line_is_cut(p); };
-    if (cut("Resolution:")) return ends_inside(text, stop, "the figure description");
+    if (cut("Resolution:")) return ends_inside(text, stop, end, "the figure description");
     if (starts(p, "Resolution:")) {
       const char* q = p + 11;
       while (!txt_is_line_end(*q) && !txt_is_digit(*q)) ++q;
@@ -474,7 +524,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (txt_parse_real(q, &r) != 0 && std::isfinite(r) && r > 0 && r < 1e6) file_resolution = r;
       p = past_line(p);
     }
-    if (cut("Background")) return ends_inside(text, stop, "the figure description");
+    if (cut("Background")) return ends_inside(text, stop, end, "the figure description");
     if (starts(p, "Background:")) {
       const char* q = p + 11;
       std::string name(q, std::min<size_t>(static_cast<size_t>(end_of_line(q) - q), kMaxPictureName));
@@ -487,7 +537,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       // The name the writer gives the colour brings the same colour back.
       fig->bgcolor = color_by_name(name.c_str());
     }
-    if (cut("Password:")) return ends_inside(text, stop, "the figure description");
+    if (cut("Password:")) return ends_inside(text, stop, end, "the figure description");
     GlobalFreeAndNull(&fig->password);
     p += txt_read_password(p, &fig->password);
     if (fig->password != nullptr) {
@@ -500,7 +550,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
         set_macro_password(c, copy);
       }
     }
-    if (cut("Animate on open")) return ends_inside(text, stop, "the figure description");
+    if (cut("Animate on open")) return ends_inside(text, stop, end, "the figure description");
     if (starts(p, "Animate on open")) {
       fig->animate_on_open = 1;
       p = past_line(p);
@@ -509,14 +559,40 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
 
   figure_loading_done = 0;
   const char* ended = nullptr;  // the end of the last record found whole
+  // Records whose objects were taken. When the objects stop before the end
+  // of the text (a cut, a NUL byte, a line that is no record), what came
+  // before stays, as the records left out do, and not_read says where and
+  // why the rest was not read; with nothing taken, the file is refused.
+  uint32_t taken = 0;
+  auto stop_here = [&](std::string why) { not_read = std::move(why); };
+  auto no_record_at = [&](const char* at) {
+    const text_line l = line_of(text, at, end);
+    stop_here(row_text(kRowNotARecordAtLine, "line %1 is not part of a record: %2", std::to_string(l.number),
+                       l.start));
+  };
   begin_record_numbers();
   for (;;) {
-    if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
+    if (p < end && *p == '\0') {
+      // NUL bytes that only pad the end of the text hide nothing.
+      const char* q = p;
+      while (q < end && (*q == '\0' || is_white(*q))) ++q;
+      if (q < end) stop_here(nul_byte_at(text, p));
+      break;
+    }
+    if (p >= end || starts(p, kBitmapsTitle)) break;
     const char* before = p;
     // A record (with the "Ma:" line before it) ends with an empty line, or
     // the text does after a whole line.
     if (ended == nullptr || ended < p) ended = record_end(p, stop, bitmaps_block);
-    if (ended >= stop && !whole_last_line) return ends_inside(text, stop, "a record");
+    if (ended >= stop && !whole_last_line) {
+      stop_here(cut_reason(text, stop, end, "a record"));
+      break;
+    }
+    // Text between records that starts none is not read past.
+    if (!record_starts_at(p, end)) {
+      no_record_at(p);
+      break;
+    }
     int32_t n = read_macro_instance_line(p);
     if (n < 0) return failed(object_reader_error());
     p += n;
@@ -528,10 +604,14 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
         // without it, and say so.
         left_out += std::to_string(object_reader_record_number()) + ": " + object_reader_error() + "\n";
         n = static_cast<int32_t>(ended - p);
+      } else if (n < 0) {
+        stop_here(row_text(kRowUnreadableRecordAtLine, "the record at line %1 cannot be read: %2",
+                           std::to_string(line_of(text, p, end).number), object_reader_error()));
+        break;
       }
-      if (n < 0) return failed(object_reader_error());
       p += n;
     }
+    if (o != nullptr) ++taken;
     if (o != nullptr && o->bitmap != nullptr && o->bitmap->image == nullptr && o->bitmap->pixels == nullptr &&
         o->bitmap->name != nullptr) {
       // The record left the picture's name; the picture itself comes from
@@ -545,25 +625,14 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (o->otype->id == TYPE_TABLE) fig->table_object = o;
     }
     p = skip_white(p);
-    // Whatever stops the records before the end of the figure is an error:
-    // the objects after it would be lost without a word.
-    if (p == before) return failed("a record cannot be read, " + line_at(text, p, end));
-    if (p >= end || *p == '\0' || starts(p, kBitmapsTitle)) break;
-    // The next record starts with a quote, "Ma:" or a number and ':'.
-    const char* q = p;
-    while (q < end && *q != '\0') {
-      if (*q == '"' || starts(q, "Ma:")) break;
-      if (txt_is_digit(*q)) {
-        const char* d = q;
-        while (txt_is_digit(*d)) ++d;
-        if (*d == ':') break;
-        q = d;
-        continue;
-      }
-      ++q;
+    // Whatever stops the records before the end of the figure is said: the
+    // objects after it would be lost without a word.
+    if (p == before) {
+      no_record_at(p);
+      break;
     }
-    if (q != p) return failed("the record before does not end where the next begins, " + line_at(text, p, end));
   }
+  if (!not_read.empty() && taken == 0) return failed(not_read);
 
   flush_pending_selection();
   // The objects are numbered in list order, then every object is recomputed
@@ -610,6 +679,7 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   last_error.clear();
   // The records left out are those of this file, whichever reader takes it.
   left_out.clear();
+  not_read.clear();
   // Only a figure text gives its window's placement; nothing of the file
   // read before stays.
   win_pos_from_file = 0;

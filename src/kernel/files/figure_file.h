@@ -52,6 +52,12 @@ const char* figure_file_error();
 // record's number and why its object could not be built. Empty when every
 // record was taken.
 const std::string& figure_file_left_out();
+// Why the objects of the last figure read stopped before the end of its
+// text (a cut inside a record, a NUL byte, a line that is no record), with
+// the line where they stopped; the records before it were read. Empty when
+// the objects ran to the end. A text that stops before any record was
+// taken is refused instead.
+const std::string& figure_file_not_read();
 // Refuses the figure being read for `why`: the figure is left empty and
 // figure_file_error() gives the reason. Returns 0.
 int8_t refuse_figure_file(const char* why);

@@ -39,7 +39,10 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
+#include "kernel/text/rtf_writer.h"
+#include "platform/mac_roman.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_state.h"
@@ -321,15 +324,20 @@ std::string from_file(std::string s) {
 }
 
 struct RichRun {
+  int64_t start = 0;
   std::string font;
   int32_t size = 12;
   uint32_t color = 0;
   uint16_t style = 0;
 };
 
+// Runs beyond this many on one text are read and passed over.
+constexpr size_t kMaxRichRuns = 4096;
+
 struct RichText {
   bool has_run = false;
   RichRun last;
+  std::vector<RichRun> runs;  // in the order of the file
   std::vector<char> block;  // stored rich-text block
   bool rtfd = false;
 };
@@ -339,7 +347,8 @@ bool read_run(const char*& p, RichRun* run) {
   if (!starts(p, "p:")) return false;
   p += 2;
   int64_t start = 0;
-  if (!next_int(p, &start, 0, INT32_MAX)) return false;
+  if (!next_int(p, &start, INT32_MIN, INT32_MAX)) return false;
+  run->start = start;
   p = skip_separators(p);
   const char* comma = p;
   while (!txt_is_line_end(*comma) && *comma != ',') ++comma;
@@ -347,9 +356,12 @@ bool read_run(const char*& p, RichRun* run) {
   run->font.assign(p, comma);
   p = comma + 1;
   int64_t size = 0, color = 0, style = 0;
-  if (!next_int(p, &size, 0, 4096) || !next_int(p, &color, 0, 255) || !next_int(p, &style, 0, 0xFFFF))
+  if (!next_int(p, &size, -4096, 4096) || !next_int(p, &color, 0, 255) || !next_int(p, &style, 0, 0xFFFF))
     return false;
-  run->size = size == 0 ? 12 : static_cast<int32_t>(size);
+  // The older edition kept a font's height, negative for a character
+  // height, where this one keeps points.
+  if (file_class == 1) size = font_height_to_points(nullptr, static_cast<int32_t>(size));
+  run->size = size == 0 ? 12 : static_cast<int32_t>(std::min<int64_t>(std::abs(size), 4096));
   run->color = file_class == 1 ? palette16_color(static_cast<int>(color & 15))
                                : color_by_index(color <= 40 ? static_cast<int>(color) : 40);
   run->style = static_cast<uint16_t>(style);
@@ -457,6 +469,7 @@ void read_rich(const char*& p, RichText* rt) {
     }
     rt->has_run = true;
     rt->last = run;
+    if (rt->runs.size() < kMaxRichRuns) rt->runs.push_back(run);
     if (read_rtfd(s, rt) || read_rtf(s, "{\\rtf1\\mac", rt) || read_rtf(s, "{\\rtf1\\ansi", rt) ||
         read_rtf(s, "{\\rtf", rt)) {
       p = s;
@@ -467,25 +480,120 @@ void read_rich(const char*& p, RichText* rt) {
   p = s;
 }
 
-void apply_rich(TErec* te, const RichText& rt) {
+// Where a file's run positions fall in the record's text. Files from
+// Windows, and older ones from the Macintosh, count a CR LF line break as
+// one character: their position p is the text's p-th character that is not
+// a LF. Other files count the text's own characters.
+struct RunPositions {
+  std::vector<int64_t> index;  // empty: positions are the text's own
+  int64_t length = 0;
+  int64_t at(int64_t start) const {
+    if (start <= 0 || index.empty()) return start;
+    const auto n = static_cast<int64_t>(index.size());
+    return start < n ? index[static_cast<size_t>(start)] : length + (start - n);
+  }
+};
+
+RunPositions run_positions(const char* text, int64_t length) {
+  RunPositions out;
+  out.length = length;
+  if (!(file_platform == 0 || (file_platform == 1 && file_class == 1))) return out;
+  for (int64_t i = 0; i < length; ++i)
+    if (text[i] != '\n') out.index.push_back(i);
+  // A text of LFs alone has no character a position could name.
+  if (out.index.empty()) out.index.push_back(length);
+  return out;
+}
+
+rtf_run rtf_run_of(const RichRun& r) {
+  rtf_run out;
+  out.font = r.font;
+  out.size = r.size;
+  out.has_color = true;
+  out.color = r.color & 0x00FFFFFF;
+  out.bold = (r.style & 1) != 0;
+  out.italic = (r.style & 2) != 0;
+  out.underline = (r.style & 4) != 0;
+  out.strike = (r.style & 128) != 0;
+  // Raised wins over lowered.
+  out.script = (r.style & 0x1000) != 0 ? 1 : (r.style & 0x2000) != 0 ? -1 : 0;
+  return out;
+}
+
+// The record's text as RTF with each run's font, colour and style over its
+// range (from its start to the next run's start, or to the end of the
+// text); characters no run covers keep the record's own format. Empty when
+// one run covers the whole text: the record's format then shows it.
+std::string runs_over_text(const TErec* te, const std::vector<RichRun>& runs) {
+  const char* text = te->text != nullptr ? te->text : "";
+  const auto length = static_cast<int64_t>(std::strlen(text));
+  const RunPositions positions = run_positions(text, length);
+  std::vector<int> owner(static_cast<size_t>(length), -1);
+  int64_t covered = 0;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const int64_t from = positions.at(runs[k].start);
+    const int64_t to = k + 1 < runs.size() ? positions.at(runs[k + 1].start) : length;
+    // A range that runs backwards, goes back over the ranges before it or
+    // past the text is empty.
+    if (from < covered || to > length || from >= to) continue;
+    for (int64_t i = from; i < to; ++i) owner[static_cast<size_t>(i)] = static_cast<int>(k);
+    covered = to;
+  }
+  if (length == 0 || std::all_of(owner.begin(), owner.end(), [&](int k) { return k == owner[0] && k >= 0; }))
+    return std::string();
+  std::vector<rtf_run> out;
+  int current = -2;
+  for (int64_t i = 0; i < length; ++i) {
+    const int k = owner[static_cast<size_t>(i)];
+    if (k != current) {
+      out.push_back(k >= 0 ? rtf_run_of(runs[static_cast<size_t>(k)]) : record_rtf_run(te));
+      current = k;
+    }
+    const auto c = static_cast<unsigned char>(text[i]);
+    out.back().text += static_cast<char16_t>(mac_roman_to_unicode(c));
+  }
+  return runs_to_rtf(out);
+}
+
+void set_format_from_run(TErec* te, const RichRun& run) {
+  te->format.font_id = font_id_by_name_or_create(run.font.c_str(), run.size);
+  te->format.size = run.size;
+  te->format.style = run.style;
+  te->format.color = run.color;
+  te->format.charset = 1;
+}
+
+void store_rich_block(TErec* te, const char* data, size_t size, bool rtfd) {
+  char* block = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(size)));
+  if (block == nullptr) return;
+  std::memcpy(block, data, size);
+  GlobalFreeAndNull(&te->rtf_data);
+  te->rtf_data = block;
+  te->rtf_is_rtfd = rtfd ? 1 : 0;
+  te->regen_pending = 1;
+}
+
+// Lays the runs and the stored block read after a text over its record.
+// `value_text`: the text shows values, and its last run sets its format.
+void apply_rich(TErec* te, const RichText& rt, bool value_text) {
   if (te == nullptr) return;
-  if (rt.has_run) {
-    // Files written by this program name fonts that the run registers; other
-    // files only name fonts already known.
-    te->format.font_id = file_mac_header != 0 ? font_id_by_name_or_create(rt.last.font.c_str(), rt.last.size)
-                                              : font_id_by_name(rt.last.font.c_str());
-    te->format.size = rt.last.size;
-    te->format.style = rt.last.style;
-    te->format.color = rt.last.color;
-    te->format.charset = 1;
+  if (file_mac_header != 0) {
+    // Files written by this program: the last run is the record's format,
+    // the stored block its rich text.
+    if (rt.has_run) set_format_from_run(te, rt.last);
+  } else if (rt.block.empty()) {
+    // Other files give the format by runs over ranges of the text: the
+    // first run is the record's own format, or the last for a text that
+    // shows values; a text without runs is Arial at 12 points in black.
+    if (rt.runs.empty()) {
+      set_format_from_run(te, RichRun{0, "Arial", 12, 0, 0});
+    } else {
+      set_format_from_run(te, value_text ? rt.runs.back() : rt.runs.front());
+      const std::string rtf = runs_over_text(te, rt.runs);
+      if (!rtf.empty()) store_rich_block(te, rtf.c_str(), rtf.size() + 1, false);
+    }
   }
-  if (!rt.block.empty()) {
-    GlobalFreeAndNull(&te->rtf_data);
-    te->rtf_data = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(rt.block.size())));
-    if (te->rtf_data != nullptr) std::memcpy(te->rtf_data, rt.block.data(), rt.block.size());
-    te->rtf_is_rtfd = rt.rtfd ? 1 : 0;
-    te->regen_pending = 1;
-  }
+  if (!rt.block.empty()) store_rich_block(te, rt.block.data(), rt.block.size(), rt.rtfd);
 }
 
 struct TextBox {
@@ -572,6 +680,8 @@ struct Record {
     rich.last.size = RichRun{}.size;
     rich.last.color = 0;
     rich.last.style = 0;
+    rich.last.start = 0;
+    rich.runs.clear();
     rich.block.clear();
     rich.rtfd = false;
     has_table_columns = false;
@@ -1421,14 +1531,14 @@ void apply_record(object* o, Record& r, const std::vector<object*>& args) {
       free_text_window(texts[k]);
       const TextBox& b = r.property->box[k];
       texts[k] = new_text_record(r.property->text[k], b.box[0], b.box[1], b.box[2], b.box[3]);
-      apply_rich(texts[k], r.property->rich[k]);
+      apply_rich(texts[k], r.property->rich[k], object_has_value_text(o) != 0);
     }
     o->te = texts[0];
   }
   // A text read is laid out as one made with the tools: a comment wraps in
   // its frame instead of running past it.
   if (o->te != nullptr && t != TYPE_PROPERTY && !r.has_label) o->te->text_kind = text_kind_of_type(t);
-  if (o->te != nullptr && t != TYPE_PROPERTY) apply_rich(o->te, r.rich);
+  if (o->te != nullptr && t != TYPE_PROPERTY) apply_rich(o->te, r.rich, object_has_value_text(o) != 0);
   if (t == TYPE_TABLE && r.has_table_columns && o->te != nullptr) {
     int64_t n = 0;
     for (auto& c : r.columns) n = std::max(n, c.first);
@@ -1599,6 +1709,13 @@ void duo_object_bytes(object* o) {
     o->math.locus.lkpt = 0;
     o->math.locus.envelop = 0;
   }
+}
+
+// The older format gives a table no colour of its own in its style line
+// (text-like objects there are drawn in the background colour): it takes
+// the colour of its text.
+void duo_table_color(object* o) {
+  if (object_type_id(o) == TYPE_TABLE && o->te != nullptr) set_object_color(o, o->te->format.color);
 }
 
 // Reads one object block of the older format into r (parents resolved into
@@ -1927,6 +2044,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
     }
     value_count = static_cast<uint16_t>(std::max<int16_t>(o->nbvaleurs, 0));
     apply_record(o, r, args);
+    if (duo != nullptr) duo_table_color(o);
     return finish_object(o, r, nullptr, slot, consumed);
   }
 
@@ -1993,6 +2111,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
       unpack_object_side_info(duo->side, o, nullptr, nullptr, duo->nb_points);
     }
     duo_object_bytes(o);
+    duo_table_color(o);
   }
 
   // Recompute as a constructed object (a macro result keeps what its macro

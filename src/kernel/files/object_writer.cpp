@@ -10,6 +10,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/files/figure_file.h"
+#include "kernel/files/file_paths.h"
 #include "kernel/files/macro_text.h"
 #include "kernel/files/object_helpers.h"
 #include "kernel/files/object_reader.h"
@@ -28,6 +29,7 @@
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/label_settings.h"
+#include "platform/kp_files.h"
 
 uint8_t rich_text_mode = 1;
 
@@ -245,8 +247,10 @@ void put_rich_run(TxtOut& out, const TErec* te, bool property, bool older = fals
   const char* face = font_name_by_id(te->format.font_id);
   out.put(face != nullptr ? face : kDefaultFaceName);
   out.put(", S: ");
-  // A size of 0 reads as 12 points: write what will be read.
-  out.u(te->format.size > 0 ? static_cast<uint32_t>(te->format.size) : 12);
+  // A size of 0 reads as 12 points: write what will be read. The older
+  // edition keeps the font's character height instead of its points.
+  const int32_t points = te->format.size > 0 ? te->format.size : 12;
+  out.i(older ? font_points_to_height(nullptr, points) : points);
   out.put(" C: ");
   out.u(static_cast<uint32_t>(older ? nearest_palette16(te->format.color) : nearest_color_index(te->format.color)));
   out.put(" Fa: ");
@@ -318,6 +322,26 @@ int32_t txt_write_rich_runs(const TErec* te, bool property, char* dst) {
 }
 
 const char* txt_unit_name(uint8_t unite) { return unit_name(unite); }
+
+void txt_fix_picture_extension(bitmap_info* picture) {
+  if (picture == nullptr || picture->name == nullptr || is_ti_screen_bitmap_name(picture->name) != nullptr) return;
+  HANDLE file = CreateFile(picture->name, GENERIC_READ, 0, nullptr, 3 /* open existing */, 128, nullptr);
+  if (file != nullptr && file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return;
+  }
+  // Only the file name's own extension: a dot in a folder's name is none.
+  const char* name = picture->name;
+  const char* dot = std::strrchr(path_file_name(name), '.');
+  if (dot == nullptr || std::strlen(dot + 1) <= 2) return;
+  const auto keep = static_cast<size_t>(dot + 1 - name);
+  auto* renamed = static_cast<char*>(GlobalAlloc(GPTR, static_cast<uint32_t>(keep + 4)));
+  if (renamed == nullptr) return;
+  std::memcpy(renamed, name, keep);
+  std::memcpy(renamed + keep, "bmp", 3);
+  GlobalFreeAndNull(&picture->name);
+  picture->name = renamed;
+}
 
 std::vector<object*> txt_text_references_in_order(const object* obj) { return referenced_in_order(obj); }
 
@@ -556,6 +580,7 @@ int32_t txt_write_style(char* dst, object* obj, const object_settings* s, uint16
     return out.len;
   }
   if (obj != nullptr && obj->bitmap != nullptr && obj->bitmap->name != nullptr) {
+    txt_fix_picture_extension(obj->bitmap);
     const char* screen = is_ti_screen_bitmap_name(obj->bitmap->name);
     out.put("Bitmap:");
     out.put(screen != nullptr ? screen : file_name_part(obj->bitmap->name));

@@ -9,6 +9,7 @@
 #include "kernel/model/figure.h"
 
 struct TErec;
+struct bitmap_info;
 struct construct_class;
 
 // Rich-text mode: set, stored rich text may be RTFD; cleared while a
@@ -50,6 +51,11 @@ int32_t txt_write_type_info_word(char* dst, const construct_class* cls, int16_t 
                                  math_info word, const uint16_t* parent_types, int nparents);
 // The style of an object (obj may be null for a macro step). Exact colours
 // are written unless `macro_step` is set.
+// A picture whose file cannot be opened under its name, and whose name has
+// an extension of more than two characters, takes the extension "bmp": it
+// is written and saved beside the figure as a BMP, and read back as one.
+void txt_fix_picture_extension(bitmap_info* picture);
+
 int32_t txt_write_style(char* dst, object* obj_or_null, const object_settings* settings,
                         uint16_t type_id, bool macro_step = false);
 int32_t txt_write_quoted(const char* text, char* dst);

@@ -102,7 +102,7 @@ std::string runs_to_rtf(const std::vector<rtf_run>& runs) {
   return out;
 }
 
-std::string text_to_rtf(const char* text, size_t length, const TErec* te) {
+rtf_run record_rtf_run(const TErec* te) {
   rtf_run run;
   run.font = kDefaultFaceName;
   run.size = 12;
@@ -118,6 +118,11 @@ std::string text_to_rtf(const char* text, size_t length, const TErec* te) {
     run.strike = te->format.style & 128;
     run.color = te->format.color & 0x00FFFFFF;
   }
+  return run;
+}
+
+std::string text_to_rtf(const char* text, size_t length, const TErec* te) {
+  rtf_run run = record_rtf_run(te);
   for (size_t i = 0; text != nullptr && i < length; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     run.text += c < 0x80 ? static_cast<char16_t>(c) : static_cast<char16_t>(mac_roman_to_unicode(c));

@@ -16,6 +16,10 @@ struct TErec;
 // once) end paragraphs.
 std::string runs_to_rtf(const std::vector<rtf_run>& runs);
 
+// A run without text in the record's font, size, style and colour (a null
+// record gives the default face at 12 points in black).
+rtf_run record_rtf_run(const TErec* format);
+
 // The RTF document of a Mac Roman text shown in the record's font, size,
 // style and colour (a null record gives the default face at 12 points in
 // black): one run.

@@ -172,7 +172,12 @@ TEST_F(EndToEndPictures, LinkedPicturesAreWrittenBesideTheFigureAsBmp) {
   KPDocument::setSavePanelResponder([path](const QString&) { return path; });
   KPDocument* doc = KPDocument::currentDocument();
   ASSERT_TRUE(doc->saveDocument());
-  const QString beside = dir.filePath("out/gone.png");
+  // Written as a BMP, and named so in the figure: the extension follows.
+  EXPECT_FALSE(QFile::exists(dir.filePath("out/gone.png")));
+  QFile figure(path);
+  ASSERT_TRUE(figure.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(figure.readAll().contains("Bitmap:gone.bmp, "));
+  const QString beside = dir.filePath("out/gone.bmp");
   QFile bmp(beside);
   ASSERT_TRUE(bmp.open(QIODevice::ReadOnly)) << "nothing beside the figure";
   EXPECT_TRUE(bmp.read(2) == "BM");

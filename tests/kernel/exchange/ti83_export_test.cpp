@@ -390,6 +390,30 @@ TEST_F(Ti83Export, ANamedObjectIsListedWithItsName) {
   EXPECT_NE(files_seen().messages[0].find("\n\t\tc1 => "), std::string::npos) << files_seen().messages[0];
 }
 
+// A measure left out is listed with its text as the figure shows it: an
+// area's unit keeps its raised 2.
+TEST_F(Ti83Export, AnAreaLeftOutShowsItsUnitSign) {
+  object* a = point(0, 0);
+  object* b = point(56, 0);
+  object* c = point(0, 56);
+  object* area = make(&classe_aire, 0, {{make(&classe_triangle, 0, {{a, 0}, {b, 0}, {c, 0}}), 0}});
+  ASSERT_NE(area, nullptr);
+  // A calculation from it has no calculator record.
+  auto* formula = static_cast<char*>(GlobalAlloc(GPTR, 2));
+  formula[0] = 'a';
+  pending_extra[0] = formula;
+  object* calc = make(&classe_calculate, 0, {{area, 0}});
+  ASSERT_NE(calc, nullptr);
+  ASSERT_NE(calc->te, nullptr);
+  ASSERT_NE(std::string(calc->te->text).find("cm\xB2"), std::string::npos) << calc->te->text;
+  files_seen().answer = 1;
+  EXPECT_TRUE(build().empty());
+  ASSERT_EQ(files_seen().messages.size(), 1u);
+  const std::string& m = files_seen().messages[0];
+  EXPECT_NE(m.find("cm\u00b2"), std::string::npos) << m;
+  EXPECT_EQ(m.find("\u2264"), std::string::npos) << m;
+}
+
 TEST_F(Ti83Export, DecliningWritesNothingAndChangesNothing) {
   object* a = point(0, 0);
   arc(a, point(10, 0), point(0, 10));

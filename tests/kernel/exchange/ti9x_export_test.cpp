@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../files/file_fixture.h"
+#include "app/kernel_iface/figure_description.h"
 #include "kernel/exchange/ti9x_export.h"
 #include "kernel/exchange/ti9x_file.h"
 #include "kernel/exchange/ti9x_import.h"
@@ -146,9 +147,12 @@ TEST_F(Ti9xExport, LeftOutObjectsComeBackAndTheFigureIsAsBefore) {
   files_seen().answer = 0;  // yes
   KPGeoDocument::_undo_dirty(KPGeoDocument::currentInfo());
   classe_segment.code = nullptr;
+  const description_line line = describe_object_name(lost, nullptr);
   EXPECT_EQ(ti9x_export_figure(8), 1);
   classe_segment.code = saved_code;
   ASSERT_EQ(files_seen().messages.size(), 1u) << file_buffer_len;
+  // The question names the objects left out.
+  EXPECT_NE(files_seen().messages[0].find("\n\t\t" + line.type_text), std::string::npos) << files_seen().messages[0];
   EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
   EXPECT_EQ(objlist_count(KPGeoDocument::currentInfo()->selection), 0);
   // The undo copy is the figure again, and a clean figure stays clean.

@@ -21,6 +21,8 @@
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
 #include "kernel/render/colors.h"
+#include "kernel/render/fonts.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
@@ -162,6 +164,49 @@ TEST_F(DuoText, StylesBoxesAndRadiiAreWrittenInTheOlderForm) {
   table->te->size.h = 0;
   const std::string again = block_of(write_duo(), static_cast<int>(table->num));
   EXPECT_NE(again.find(",  0\r\n"), std::string::npos) << again;
+}
+
+// The older format writes no colour of its own for a table (its style line
+// leaves text-like objects in the background colour): read back, the table
+// is drawn in the colour of its text, not in the background's.
+TEST_F(DuoText, ATableReadBackIsDrawnInTheColourOfItsText) {
+  object* n = number("2");
+  object* table = make(&classe_table, 0, {{n, 0}}, 40, 60);
+  ASSERT_NE(table, nullptr);
+  ASSERT_NE(table->te, nullptr);
+  table->te->format.color = palette16_color(3);
+  set_object_color(table, table->te->format.color);
+  const std::string file = write_duo();
+  ASSERT_EQ(read_duo(file), 1) << figure_file_error() << "\n" << file;
+  object* read = last_object();
+  ASSERT_EQ(object_type_id(read), TYPE_TABLE);
+  ASSERT_NE(read->te, nullptr);
+  EXPECT_NE(read->settings.Color, fig_->bgcolor);
+  EXPECT_EQ(read->settings.Color, read->te->format.color);
+  EXPECT_EQ(read->settings.Color, palette16_color(3));
+}
+
+// The older edition keeps a font's height where this one keeps points: a
+// run's size is a height turned into points (negative for a character
+// height), and the sizes this program writes in that format read back
+// whatever the screen's resolution.
+TEST_F(DuoText, RunSizesAreFontHeights) {
+  const std::string text = std::string(kDuoHead) +
+                           "1: Text, 0, CN:0, VN:3\r\nB, W, BTh:0, DS:1 1, GT:2, V, nSt\r\n"
+                           "Val: 5 6 0, nA, nP, TP:  1,  1, TS:  3,  1\r\n\"x\"\r\np: 0, Arial, S: -16 C: 15 Fa: 0\r\n\r\n";
+  ASSERT_EQ(read_duo(text), 1) << figure_file_error();
+  ASSERT_NE(fig_->first->te, nullptr);
+  EXPECT_EQ(fig_->first->te->format.size, 16 * 96 / screen_pixels_per_inch);
+
+  const int saved = screen_pixels_per_inch;
+  screen_pixels_per_inch = 72;
+  for (int32_t points : {9, 12, 13, 24}) {
+    fig_->first->te->format.size = points;
+    const std::string written = write_duo();
+    ASSERT_EQ(read_duo(written), 1) << figure_file_error();
+    EXPECT_EQ(fig_->first->te->format.size, points) << written;
+  }
+  screen_pixels_per_inch = saved;
 }
 
 TEST_F(DuoText, TheAWordDependsOnThePlatform) {

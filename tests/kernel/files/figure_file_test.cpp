@@ -42,6 +42,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 // A macro of two points: their midpoint and the segment from the first
 // point to it, both final.
 const char kMid2[] =
@@ -273,8 +275,9 @@ TEST_F(FigureFile, PreambleCases) {
 TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   build_full_figure();
   const std::string whole = save();
-  // Cut anywhere: never a crash, never a figure shown whole when its text
-  // stops in the middle of a line or of a record.
+  // Cut anywhere: never a crash, never a figure taken for whole when its
+  // text stops in the middle of a line or of a record: what the records
+  // before the cut made is kept, and the cut is named.
   for (size_t cut = 1; cut < whole.size(); ++cut) {
     const std::string part = whole.substr(0, cut);
     const int8_t ok = open(part);
@@ -282,7 +285,16 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
       EXPECT_EQ(fig_->first, nullptr) << "a failed read leaves no object, cut at " << cut;
       continue;
     }
-    EXPECT_TRUE(part.back() == '\r' || part.back() == '\n') << "read although cut inside a line at " << cut;
+    if (figure_file_not_read().empty()) {
+      EXPECT_TRUE(part.back() == '\r' || part.back() == '\n') << "read although cut inside a line at " << cut;
+      continue;
+    }
+    // A cut after a whole line may leave a record that ends early.
+    const std::string& why = figure_file_not_read();
+    EXPECT_TRUE(why.rfind("the file ends inside a record, at line ", 0) == 0 ||
+                ((part.back() == '\r' || part.back() == '\n') && why.rfind("the record at line ", 0) == 0))
+        << why << ", cut at " << cut;
+    EXPECT_NE(fig_->first, nullptr) << "nothing kept, cut at " << cut;
   }
   const size_t last_record = whole.rfind("\r\n\r\n", whole.size() - 5);
   ASSERT_EQ(open(whole.substr(0, last_record + 4)), 1) << figure_file_error();
@@ -347,7 +359,7 @@ TEST_F(FigureFile, BadFiguresAreRefusedOrReadAsFarAsTheyGo) {
   EXPECT_EQ(open(std::string()), 0);
 }
 
-TEST_F(FigureFile, AFileEndingInsideALineOrARecordIsRefusedWithItsLine) {
+TEST_F(FigureFile, AFileEndingInsideItsDescriptionIsRefusedWithItsLine) {
   const std::string head = "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n";
   const std::string window = "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\n";
   const std::string preamble = head + window + "Resolution: 28 ppc\r\n\r\n";
@@ -361,9 +373,11 @@ TEST_F(FigureFile, AFileEndingInsideALineOrARecordIsRefusedWithItsLine) {
       {head + window + "Resolution: 2", "the file ends inside the figure description, at line 4"},
       {head + window + "Resolution: 28 ppc\r\nBackground Color:Pale", "the file ends inside the figure description, at line 5"},
       {head + window + "Resolution: 28 ppc\r\nPassword:sec", "the file ends inside the figure description, at line 5"},
-      {preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Pt, Val: 2", "the file ends inside a record, at line 8"},
-      {preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nF", "the file ends inside a record, at line 9"},
+      // Nothing whole before the cut: nothing to keep.
       {preamble + "1: Pt, Val: 1 -1", "the file ends inside a record, at line 6"},
+      // A NUL byte is not the end of the file.
+      {head + "Window center x: 10.71cm y: -7.5\0cm\r\n"s, "the file holds a NUL byte at line 3"},
+      {preamble + "1: Pt, Val: 1\0 -1\r\n\r\n"s, "the file holds a NUL byte at line 6"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(open(c.text), 0) << c.text;
@@ -371,13 +385,59 @@ TEST_F(FigureFile, AFileEndingInsideALineOrARecordIsRefusedWithItsLine) {
     EXPECT_EQ(fig_->first, nullptr) << c.text;
   }
   // Whole lines and records, however the text ends (a text editor may drop
-  // the last empty line).
+  // the last empty line; NUL bytes may pad the end).
   for (const std::string& text : {head, head + window, preamble, preamble + "1: Pt, Val: 1 -1\r\n\r\n",
                                   preamble + "1: Pt, Val: 1 -1\r\n", preamble + "1: Pt, Val: 1 -1\n",
                                   preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number,
                                   preamble + "1: Pt, Val: 1 -1\n\n", preamble + "1: Pt, Val: 1 -1\r\n  \r\n",
-                                  preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number + "\r\n"})
+                                  preamble + "1: Pt, Val: 1 -1\r\n\r\n" + number + "\r\n",
+                                  preamble + "1: Pt, Val: 1 -1\r\n\r\n\0\0\r\n"s}) {
     EXPECT_EQ(open(text), 1) << text << figure_file_error();
+    EXPECT_EQ(figure_file_not_read(), "") << text;
+  }
+}
+
+// A figure whose objects stop before the end of its text (a cut inside a
+// record, a NUL byte, a line that belongs to no record, a record that
+// cannot be read) keeps the objects of the records before it, and says
+// where and why the rest was not read.
+TEST_F(FigureFile, AFigureCutOrDamagedKeepsTheRecordsBeforeTheDamage) {
+  const std::string preamble =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+      "Window center x: 10.71cm y: -7.50cm Window size x: 21.43cm y: 15.00cm\r\nResolution: 28 ppc\r\n\r\n";
+  const std::string two = preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Pt, Val: 3 -1\r\n\r\n";
+  const std::string segment = "3: Seg, Const: 1,  2, \r\n\r\n";
+  struct Case {
+    std::string text;
+    const char* not_read;
+  } cases[] = {
+      {two + "3: Seg, Const: 1,", "the file ends inside a record, at line 10"},
+      {two + "3: Num, Val: 0 0 1, nA, nP, \r\nNbD:2, nF", "the file ends inside a record, at line 11"},
+      {two + "3: Seg, Const: 1,\0  2, \r\n\r\n"s, "the file holds a NUL byte at line 10"},
+      {two + "\0"s + segment, "the file holds a NUL byte at line 10"},
+      {two + "Some note\r\n\r\n" + segment, "line 10 is not part of a record: Some note"},
+      {two + "3 Seg, Const: 1,  2, \r\n\r\n", "line 10 is not part of a record: 3 Seg, Const: 1,  2, "},
+      {two + "3: Table, Const: 1, \r\n1\r\nTC: 0:1\r\n\r\n" + segment,
+       "the record at line 10 cannot be read: bad column width"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(open(c.text), 1) << c.text << figure_file_error();
+    EXPECT_EQ(figure_file_not_read(), c.not_read) << c.text;
+    EXPECT_EQ(figure_file_left_out(), "") << c.text;
+    std::vector<construct_class*> classes;
+    for (const object* o = fig_->first; o != nullptr; o = o->next) classes.push_back(o->classe);
+    EXPECT_EQ(classes, (std::vector<construct_class*>{&classe_point, &classe_point})) << c.text;
+    // The objects kept are whole: numbered and computed.
+    EXPECT_EQ(fig_->first->next->num, 2u);
+    EXPECT_NEAR(fig_->first->next->valeurs[0].h, 3 * 28.0, 1e-9);
+  }
+  // A record left out before the damage is still named, and a whole file
+  // read after a damaged one says nothing was left unread.
+  ASSERT_EQ(open(preamble + "1: Pt, Val: 1 -1\r\n\r\n2: Seg, Const: 1,  9, \r\n\r\n3: Pt, Val: 2 2\r\n\r\n4: Pt"), 1);
+  EXPECT_EQ(figure_file_left_out(), "2: parent 9 is not in the figure\n");
+  EXPECT_EQ(figure_file_not_read(), "the file ends inside a record, at line 12");
+  ASSERT_EQ(open(two + segment), 1);
+  EXPECT_EQ(figure_file_not_read(), "");
 }
 
 TEST_F(FigureFile, ValuesWrittenAtAnotherResolutionRescaleOnlyPixelQuantities) {
@@ -527,10 +587,14 @@ TEST_F(FigureFile, MacroResultsWithoutARecordAreDeleted) {
   EXPECT_EQ(types, (std::vector<uint16_t>{TYPE_POINT, TYPE_POINT, TYPE_POINT, TYPE_POINT}));
   EXPECT_EQ(fig_->nbobj, 4u);
   EXPECT_EQ(fig_->first->next->next->num, 3u);
-  // A record for final 2 after final 1 is gone with it: the read stops.
+  // A record for a final the macro did not make: nothing deleted, the
+  // record refused, and the objects stop before it.
   std::string gone = text;
   gone.replace(gone.find("3: Ma R, F No1"), 14, "3: Ma R, F No7");
-  EXPECT_EQ(open(gone), 0) << "no final 7: nothing deleted, the record refused";
+  ASSERT_EQ(open(gone), 1) << figure_file_error();
+  EXPECT_EQ(figure_file_not_read(), "the record at line 27 cannot be read: macro result 7 was not built");
+  EXPECT_EQ(fig_->first->num, 1u);
+  EXPECT_EQ(fig_->first->next->num, 2u);
 }
 
 TEST_F(FigureFile, AMacroLineThatDoesNotFitItsMacroRefusesTheFile) {
@@ -790,8 +854,8 @@ TEST_F(FigureFile, ObjectsAfterAPropertyCheckAreReadOrTheReadFails) {
   EXPECT_EQ(save(), first);
 
   // Written by hand: a record that ends early or a line that belongs to no
-  // record stops the read with an error that names the line, never with
-  // the objects after it silently left out.
+  // record stops the objects there, and the reader names the line: the
+  // objects after it are never left out silently.
   const std::string head =
       "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nWindow center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\n\r\n"
       "1: Pt, Val: 1 2\r\n\r\n2: Pt, Val: 4 1\r\n\r\n3: Pt, Val: 2 -1\r\n\r\n";
@@ -805,16 +869,18 @@ TEST_F(FigureFile, ObjectsAfterAPropertyCheckAreReadOrTheReadFails) {
   const struct {
     std::string text;
     const char* line;
+    size_t kept;
   } broken[] = {
-      {head + check + "{\\rtf1 x}\r\n\r\n" + tail, "line 19: {\\rtf1 x}"},
-      {head + "Some note\r\n\r\n" + tail, "line 12: Some note"},
-      {head + check + "\r\n" + "5 Seg, Const: 1,  3, \r\n\r\n6: Pt, Val: 0.5 -0.5\r\n\r\n", "line 20: 5 Seg"},
-      {head + "4: Seg, Const: 1,  3, \n\nnot a record\n", "line 14: not a record"},
+      {head + check + "{\\rtf1 x}\r\n\r\n" + tail, "line 19 is not part of a record: {\\rtf1 x}", 4},
+      {head + "Some note\r\n\r\n" + tail, "line 12 is not part of a record: Some note", 3},
+      {head + check + "\r\n" + "5 Seg, Const: 1,  3, \r\n\r\n6: Pt, Val: 0.5 -0.5\r\n\r\n",
+       "line 20 is not part of a record: 5 Seg", 4},
+      {head + "4: Seg, Const: 1,  3, \n\nnot a record\n", "line 14 is not part of a record: not a record", 4},
   };
   for (const auto& c : broken) {
-    EXPECT_EQ(open(c.text), 0) << c.line;
-    EXPECT_EQ(fig_->first, nullptr) << c.line;
-    EXPECT_NE(std::string(figure_file_error()).find(c.line), std::string::npos) << figure_file_error();
+    ASSERT_EQ(open(c.text), 1) << c.line << figure_file_error();
+    EXPECT_EQ(classes().size(), c.kept) << c.line;
+    EXPECT_EQ(figure_file_not_read().rfind(c.line, 0), 0u) << figure_file_not_read();
   }
 }
 

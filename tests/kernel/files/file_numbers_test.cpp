@@ -280,7 +280,7 @@ TEST_F(FileNumbers, EachFileIsReadAsIfItWereTheFirst) {
   EXPECT_EQ(first_difference(describe(fig_), mixed_alone), "");
   EXPECT_EQ(first_difference(save(), mixed), "");
 
-  // A file read without a record it names, and one refused half way.
+  // A file read without a record it names, and one read only half way.
   std::string cut = star.substr(0, star.find("40: "));
   cut += "40: Mid, Const: 1 99999\r\n\r\n";
   EXPECT_EQ(open(cut), 1);
@@ -290,9 +290,11 @@ TEST_F(FileNumbers, EachFileIsReadAsIfItWereTheFirst) {
   EXPECT_EQ(figure_file_left_out(), "");
   cut = star.substr(0, star.find("40: "));
   cut += "40: Pt, Val: 1\r\n\r\n";
-  EXPECT_EQ(open(cut), 0);
+  EXPECT_EQ(open(cut), 1);
+  EXPECT_NE(figure_file_not_read(), "");
   ASSERT_EQ(open(star), 1) << figure_file_error();
   EXPECT_EQ(first_difference(describe(fig_), star_alone), "");
+  EXPECT_EQ(figure_file_not_read(), "");
 
   // Records read one by one into a figure, without a file around them.
   new_figure_info();

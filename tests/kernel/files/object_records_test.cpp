@@ -23,6 +23,9 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_services.h"
+#include "kernel/render/fonts.h"
+#include "platform/rtf_reader.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/tool_state.h"
 
@@ -672,6 +675,96 @@ TEST_F(ObjectRecords, HostileRecordsAreRefusedWithoutAnObject) {
     EXPECT_STRNE(object_reader_error(), "");
     EXPECT_EQ(fig_->nbobj, before);
   }
+}
+
+// A text record written by another program (a header without "(MAC")
+// formats its text by runs: each run's font, size, colour and style over
+// its range, a Windows line break counted as one position; the record's own
+// format is the first run's, or the last one's for a text showing values.
+TEST_F(ObjectRecords, RunsOfAnotherProgramFormatTheirRangesOfTheText) {
+  object* t = make(&classe_text, 0, {}, 10, 10);
+  ASSERT_NE(t, nullptr);
+  set_text(t, "abc\r\ndefg");
+  const std::string written = write_all();
+  const size_t run = written.find("p: 0, ");
+  ASSERT_NE(run, std::string::npos) << written;
+  const size_t eol = written.find("\r\n", run);
+  auto with_runs = [&](const std::string& runs) { return written.substr(0, run) + runs + written.substr(eol); };
+  const std::string three =
+      with_runs("p: 0, Courier, S: 14 C: 7 Fa: 1, p: 2, Times, S: -10 C: 3 Fa: 2, p: 5, Arial, S: 0 C: 5 Fa: 4");
+
+  struct Case {
+    uint8_t value_text;
+    uint16_t style;  // of the run that gives the record's format
+    int32_t size;
+  } cases[] = {{0, 1, 14}, {1, 4, 12}};
+  for (const Case& c : cases) {
+    file_mac_header = 0;
+    value_text_option = c.value_text;
+    read_all(three);
+    value_text_option = 0;
+    const TErec* te = last_object()->te;
+    ASSERT_NE(te, nullptr);
+    EXPECT_EQ(te->format.style, c.style);
+    EXPECT_EQ(te->format.size, c.size);
+    ASSERT_NE(te->rtf_data, nullptr);
+    // Each character's format, as the rich text gives it back (a line break
+    // may start a run of its own).
+    const rtf_document doc = read_rtf(te->rtf_data, std::strlen(te->rtf_data));
+    std::u16string letters;
+    std::vector<const rtf_run*> of;
+    for (const rtf_run& r : doc.runs)
+      for (char16_t ch : r.text)
+        if (ch != u'\r' && ch != u'\n' && ch != 0x2029) letters += ch, of.push_back(&r);
+    ASSERT_EQ(letters, u"abcdefg");
+    for (int k : {0, 1}) {
+      EXPECT_TRUE(of[k]->bold) << k;
+      EXPECT_EQ(of[k]->size, 14) << k;
+      EXPECT_EQ(of[k]->color, color_by_index(7) & 0xFFFFFF) << k;
+    }
+    // From position 2 to position 5 of the file, which is 6 in the text.
+    for (int k : {2, 3}) {
+      EXPECT_TRUE(of[k]->italic) << k;
+      EXPECT_FALSE(of[k]->bold) << k;
+      EXPECT_EQ(of[k]->size, 10) << k;
+    }
+    for (int k : {4, 5, 6}) {
+      EXPECT_TRUE(of[k]->underline) << k;
+      EXPECT_EQ(of[k]->size, 12) << k;
+      EXPECT_EQ(of[k]->font, "Arial") << k;
+    }
+  }
+
+  // Positions that go back make empty ranges: no run reaches past the one
+  // before it.
+  file_mac_header = 0;
+  read_all(with_runs("p: 0, Courier, S: 14 C: 7 Fa: 1, p: 5, Times, S: 10 C: 3 Fa: 2, p: 2, Arial, S: 9 C: 5 Fa: 4"));
+  const TErec* back = last_object()->te;
+  ASSERT_NE(back->rtf_data, nullptr);
+  for (const rtf_run& r : read_rtf(back->rtf_data, std::strlen(back->rtf_data)).runs) {
+    EXPECT_FALSE(r.italic);
+    EXPECT_FALSE(r.underline);
+  }
+
+  // One run over the whole text is the record's format alone; no run at all
+  // is Arial at 12 points in black.
+  file_mac_header = 0;
+  read_all(with_runs("p: 0, Courier, S: 16 C: 7 Fa: 2"));
+  EXPECT_EQ(last_object()->te->rtf_data, nullptr);
+  EXPECT_EQ(last_object()->te->format.size, 16);
+  EXPECT_EQ(last_object()->te->format.style, 2);
+  read_all(written.substr(0, run) + written.substr(eol + 2));
+  const TErec* plain = last_object()->te;
+  EXPECT_EQ(plain->rtf_data, nullptr);
+  EXPECT_EQ(plain->format.size, 12);
+  EXPECT_EQ(plain->format.color, 0u);
+  EXPECT_EQ(plain->format.font_id, font_id_by_name_or_create("Arial", 12));
+
+  // This program's own files: the last run is the format, the text plain.
+  file_mac_header = 1;
+  read_all(three);
+  EXPECT_EQ(last_object()->te->rtf_data, nullptr);
+  EXPECT_EQ(last_object()->te->format.style, 4);
 }
 
 TEST_F(ObjectRecords, OddButHarmlessItemsKeepTheirDefaults) {

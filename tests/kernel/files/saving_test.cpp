@@ -234,6 +234,52 @@ TEST_F(SavingTest, LinkedPicturesAreWrittenBesideTheFigure) {
   fig_->linked_pictures = 0;
 }
 
+// A picture whose file is gone is written beside the figure as a BMP: its
+// name takes the extension "bmp", so that the figure names the file written
+// and reads its pictures back from there. A file still there, or an
+// extension of two letters, keeps its name.
+TEST_F(SavingTest, PicturesWhoseFileIsGoneAreWrittenAndNamedAsBmp) {
+  build_small_figure();
+  auto picture = [](const std::string& name) {
+    auto* p = alloc_block<bitmap_info>();
+    p->name = alloc_block<char>(static_cast<uint32_t>(name.size() + 1));
+    std::memcpy(p->name, name.data(), name.size());
+    p->pixels = alloc_block<uint8_t>(4 * 4);
+    for (int k = 0; k < 16; ++k) p->pixels[k] = 0x80;
+    p->width = p->height = 2;
+    return p;
+  };
+  std::filesystem::create_directories(dir_ / "gone.d");
+  write(path("kept.jpeg"), "picture bytes");
+  fig_->background = picture(path("gone.d/photo.jpeg"));
+  object* segment = fig_->first;
+  while (segment != nullptr && segment->classe != &classe_segment) segment = segment->next;
+  ASSERT_NE(segment, nullptr);
+  segment->bitmap = picture(path("gone.d/wall"));
+  a_->bitmap = picture(path("kept.jpeg"));
+  b_->bitmap = picture(path("gone.d/shot.gz"));
+  fig_->linked_pictures = 1;
+  std::filesystem::create_directories(dir_ / "out");
+  ASSERT_EQ(save_to(path("out/fig.fig")), 1);
+  const std::string text = read(path("out/fig.fig"));
+  EXPECT_NE(text.find("Background:photo.bmp\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Bitmap:wall, "), std::string::npos) << text;
+  EXPECT_NE(text.find("Bitmap:kept.jpeg, "), std::string::npos) << text;
+  EXPECT_NE(text.find("Bitmap:shot.gz, "), std::string::npos) << text;
+  EXPECT_STREQ(fig_->background->name, path("gone.d/photo.bmp").c_str());
+  EXPECT_EQ(read(path("out/photo.bmp")).substr(0, 2), "BM");
+  EXPECT_FALSE(std::filesystem::exists(path("out/photo.jpeg")));
+
+  // Read back from its folder, the figure finds the picture written there.
+  free_bitmap_holder(&fig_->background);
+  const int8_t ok = read_figure_file(text.data(), static_cast<uint32_t>(text.size()), path("out/fig.fig").c_str());
+  ASSERT_EQ(ok, 1) << figure_file_error();
+  kelvo_win_info* read_back = KPGeoDocument::currentInfo();
+  ASSERT_NE(read_back->background, nullptr);
+  EXPECT_EQ(read_back->background->width, 2);
+  read_back->linked_pictures = 0;
+}
+
 TEST(PathFunctions, SeparatorsNamesAndFilters) {
   EXPECT_STREQ(path_last_separator("a\\123b/c"), "/c");
   EXPECT_STREQ(path_last_separator("a\\12b"), "\\12b");
