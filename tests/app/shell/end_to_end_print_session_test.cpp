@@ -19,6 +19,7 @@
 #include "app/panels/small_dialogs.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
+#include "kernel/files/session_print.h"
 #include "kernel/files/work_session.h"
 #include "kernel/model/units.h"
 #include "platform/kp_files.h"
@@ -143,9 +144,9 @@ TEST_F(EndToEndPrintSession, TheSessionOnShowIsPrintedAndStaysOnShow) {
 
 namespace {
 
-// Two snapshots printed two to a page, one above the other: each cell's
-// caption stands inside its own cell, above its bottom edge, where the
-// next row does not cover it.
+// Two snapshots printed on a page of two rows: each cell's caption stands
+// inside its own cell, above its bottom edge, where the next row does not
+// cover it.
 TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
@@ -162,8 +163,8 @@ TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
   const std::string first = (folder + QStringLiteral("/Steps_1.fig")).toStdString();
   kp_set_file_chooser([first](const KPFileDialogRequest&) -> std::optional<std::string> { return first; });
 
-  // The dialog answered as a user does: two figures a page (portrait: one
-  // column of two rows), the cells framed, OK.
+  // The dialog answered as a user does: two rows a page, the cells framed,
+  // OK.
   QTimer poll;
   int tries = 0;
   poll.setInterval(20);
@@ -195,10 +196,12 @@ TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
                                    QStringLiteral("-singlefile"), pdf, stem});
   const QImage page(stem + QStringLiteral(".png"));
   ASSERT_FALSE(page.isNull());
-  // The layout of the cells: one column, two rows under the 12-unit header.
-  const int W = static_cast<int>(printable.width() * k);
-  const int H = static_cast<int>(printable.height() * k - 12);
-  const int ch = H / 2;
+  // The cells as the layout chosen puts them (two rows, in one column or
+  // two as the page is turned) under the 12-unit header.
+  const int columns = session_print_now().columns, rows = session_print_now().rows;
+  ASSERT_EQ(rows, 2);
+  const int cw = static_cast<int>(printable.width() * k) / columns;
+  const int ch = static_cast<int>(printable.height() * k - 12) / rows;
   const QPoint corner(static_cast<int>(std::lround(printable.left() * k)),
                       static_cast<int>(std::lround(printable.top() * k)));
   // Letters are dark strokes shorter than the frames' lines: a dark pixel
@@ -222,12 +225,13 @@ TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
         if (page.rect().contains(x, y) && dark_at(x, y) && !in_line(x, y, 1, 0) && !in_line(x, y, 0, 1)) ++n;
     return n;
   };
-  for (int row = 0; row < 2; ++row) {
-    SCOPED_TRACE(row);
+  for (int slot = 0; slot < 2; ++slot) {
+    SCOPED_TRACE(slot);
     // The caption's line at (x + 11, y + ch - 4): the band above the cell's
     // bottom edge, over the cell's left part.
-    const int bottom = corner.y() + 12 + row * ch + ch;
-    const QRect band(corner.x() + 8, bottom - 16, W / 2, 13);
+    const int left = corner.x() + (slot % columns) * cw;
+    const int bottom = corner.y() + 12 + (slot / columns) * ch + ch;
+    const QRect band(left + 8, bottom - 16, cw / 2, 13);
     // The caption of a snapshot saved without an action is its number.
     EXPECT_GT(letters(band), 4) << "no caption inside the cell";
   }
