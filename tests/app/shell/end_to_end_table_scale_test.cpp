@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/document/kp_document.h"
 #include "app/panels/kp_show_view.h"
@@ -100,6 +101,16 @@ class EndToEndTableScale : public FigureTest {
     return dark_pixels == 0 ? 0 : static_cast<double>(matched) / dark_pixels;
   }
 
+  // The box of a picture's dark pixels inside the rectangle (empty when
+  // there are none).
+  static QRect inkBox(const QImage& image, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (image.rect().contains(x, y) && dark(image.pixel(x, y))) box |= QRect(x, y, 1, 1);
+    return box;
+  }
+
   // Dark pixels of the picture inside the rectangle.
   static int darkIn(const QImage& image, const QRect& area) {
     int n = 0;
@@ -122,6 +133,9 @@ TEST_F(EndToEndTableScale, ATableIsDrawnAtTheFiguresScaleAtEveryZoom) {
   const QRect at_one = frameInView(view, table, 2);
   const QImage one = shown(view).copy(at_one);
   ASSERT_GT(darkIn(one, one.rect()), 100);
+  // The layout in figure pixels: the row-number column and the rows.
+  int32_t w0 = 0, h = 0;
+  table_metrics(table->te, &w0, &h);
 
   const struct {
     Qt::Key key;
@@ -139,6 +153,24 @@ TEST_F(EndToEndTableScale, ATableIsDrawnAtTheFiguresScaleAtEveryZoom) {
     const double drawn_in_scaled = agreement(zoomed, scaled), scaled_in_drawn = agreement(scaled, zoomed);
     EXPECT_GT(drawn_in_scaled, 0.85) << "the zoomed table is not the table scaled";
     EXPECT_GT(scaled_in_drawn, 0.85) << "parts of the table are missing at this zoom";
+    // Each row's value in the first column: in its row at this zoom, as
+    // wide as at 100 % scaled, and as far down in its row.
+    for (int row = 1; row <= 3; ++row) {
+      SCOPED_TRACE(row);
+      const QRect at_full(2 + w0 + 3, 2 + row * h + 2, 64, h - 3);
+      const double k = z.scale;
+      const QRect at_zoom(2 + static_cast<int>(std::ceil((w0 + 3) * k)), 2 + static_cast<int>(std::ceil(row * h * k)) + 1,
+                          static_cast<int>(64 * k), static_cast<int>((h - 3) * k));
+      const QRect full = inkBox(one, at_full), seen = inkBox(zoomed, at_zoom);
+      ASSERT_FALSE(full.isEmpty());
+      if (seen.isEmpty()) {
+        ADD_FAILURE() << "no value in its row";
+        continue;
+      }
+      EXPECT_NEAR(seen.width(), full.width() * k, 2 + 0.1 * full.width() * k) << "the texts do not follow the zoom";
+      EXPECT_NEAR(seen.center().y() - (2 + row * h * k), (full.center().y() - (2 + row * h)) * k, 2)
+          << "the rows do not follow the zoom";
+    }
     // Its frame scales with the figure.
     EXPECT_NEAR(area.width(), at_one.width() * z.scale, 3 + 4 * z.scale);
   }
