@@ -88,6 +88,8 @@ class KPGrafPort : public KPGdiObject {
   void drawText(TextPainter paint, const void* text, double x, double y, double scale, double width, double height,
                 uint32_t color, const KPRectF* ink = nullptr);
   void currentDrawTextFont(KPFont* font);
+  // The font given with currentDrawTextFont (null: the system font).
+  KPFont* drawTextFont() const { return sCurFont_; }
   void kelvoSimpleDrawTexString(std::string_view macRoman, double x, double y);
   bool isPrinting() const { return printing_; }
   void setPrinting(bool printing);

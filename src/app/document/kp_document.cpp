@@ -4,6 +4,7 @@
 
 #include "kernel/window/figure_popup.h"
 #include "app/panels/figure_description_drawer.h"
+#include "app/panels/page_layout_panel.h"
 
 #include <QApplication>
 #include <QDir>
@@ -749,6 +750,36 @@ void KPDocument::setPageOrientation(bool landscape) {
   printInfo()->setPageOrientation(g_last_orientation);
 }
 
+namespace {
+// The refusal of a scaled print, in both languages, as a kernel text.
+constexpr const char* kScalingRefused =
+    "Kelvo Nova ne supporte malheureusement pas pour l'instant le changement d'\x8E"
+    "chelle sous MacOS X\n\nUnfortunately scaling is not yet available for Kelvo Nova under MacOS X";
+}  // namespace
+
+bool KPDocument::shouldChangePrintInfo(KPPageSettings* settings) {
+  if (!settings) return false;
+  if (settings->scale != 1.0) {
+    KPDialog::messageBox(kScalingRefused, "", 2);
+    settings->scale = 1.0;
+  }
+  return true;
+}
+
+bool KPDocument::runPageLayout() {
+  QPrinter* printer = printInfo();
+  KPPageSettings settings;
+  settings.paper = printer->pageLayout().pageSize();
+  settings.landscape = printer->pageLayout().orientation() == QPageLayout::Landscape;
+  settings.scale = printScale_;
+  if (!KPPageLayoutPanel::run(figureWindow_, &settings)) return false;
+  if (!shouldChangePrintInfo(&settings)) return true;
+  printer->setPageSize(settings.paper);
+  setPageOrientation(settings.landscape);
+  printScale_ = settings.scale;
+  return true;
+}
+
 bool KPDocument::printDocument() {
   KPFigureView* view = figureView();
   if (!view) return false;
@@ -756,6 +787,7 @@ bool KPDocument::printDocument() {
   // is running (printingInProgress asks the current view).
   if (currentDocument() != this) myMakeMainWindow();
   QPrinter* printer = printInfo();
+  printScale_ = 1.0;
   int first = 1;
   int last = 1;
   view->knowsPageRange(&first, &last);

@@ -22,6 +22,7 @@ struct kelvo_win_info;
 class KPFigureView;
 class KPFigureWindow;
 class QPrinter;
+struct KPPageSettings;
 
 class KPDocument : public QObject {
  public:
@@ -119,6 +120,16 @@ class KPDocument : public QObject {
   // A new document's printer starts with the page orientation chosen last.
   QPrinter* printInfo();
   void setPageOrientation(bool landscape);
+  // File > Page Setup: the page layout panel on the document's print
+  // settings, taken when the user confirms them and the check below lets
+  // them through; false when the panel was cancelled.
+  bool runPageLayout();
+  // The check of a page layout the user confirmed: the figure prints only
+  // to scale, so a scaling other than 100 % is refused with its message and
+  // set back to 100 %. Answers whether the layout may be taken.
+  bool shouldChangePrintInfo(KPPageSettings* settings);
+  // The print scaling factor of the document's print settings.
+  double printScalingFactor() const { return printScale_; }
   QRectF printRect() const { return printRect_; }
   void setPrintRect(const QRectF& rect) { printRect_ = rect; }
   bool validateMenuItem(int item) const;
@@ -132,6 +143,7 @@ class KPDocument : public QObject {
   static constexpr int kItemSave = 2;
   static constexpr int kItemSaveAs = 3;
   static constexpr int kItemRevert = 4;
+  static constexpr int kItemPageSetup = 5;
 
  private:
   void buildWindow();
@@ -149,6 +161,7 @@ class KPDocument : public QObject {
   bool readWithout_ = false;
   QRectF printRect_;
   std::unique_ptr<QPrinter> printInfo_;  // made by the first print
+  double printScale_ = 1.0;
   QPointer<KPFigureView> windowToClose_;
   bool edited_ = false;
   bool closed_ = false;

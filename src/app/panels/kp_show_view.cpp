@@ -12,6 +12,7 @@
 #include "app/document/kp_document.h"
 #include "app/shell/figure_window.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/model/units.h"
 #include "kernel/render/page_image.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/window/figure_scroll.h"
@@ -113,10 +114,12 @@ void KPShowView::readPageGeometry() {
   }
   QPrinter* printer = document_ ? document_->printInfo() : nullptr;
   if (!printer) return;
+  // The paper in figure pixels at the scale the page is printed at.
+  const double k = figure_pixels_per_point();
   const QPageLayout layout = printer->pageLayout();
   const QRectF full = layout.fullRect(QPageLayout::Point);
-  printSize_ = QSizeF(std::floor(full.width()), std::floor(full.height()));
-  margins_ = layout.margins(QPageLayout::Point);
+  printSize_ = QSizeF(std::floor(full.width() * k), std::floor(full.height() * k));
+  margins_ = layout.margins(QPageLayout::Point) * k;
 }
 
 void KPShowView::placePageRect() {

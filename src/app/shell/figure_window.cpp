@@ -290,14 +290,18 @@ void KPFigureWindow::buildMenus() {
   });
   file->addSeparator();
   // The items' texts follow the language.
+  QAction* page_setup = file->addAction(QStringLiteral("[803](Page Setup...)"), [this] {
+    if (document_) document_->runPageLayout();
+  });
   file->addAction(QStringLiteral("[804](Print...)"), QKeySequence::Print, [this] {
     if (document_) NSShowPageController::DoPrintWindow(document_);
   });
   NSKelvoLanguageSwitcherView::addMenu(file);
   file->addSeparator();
   file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, [] { DUVirIdazididovi::quit(); });
-  QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert, export_item] {
+  QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert, export_item, page_setup] {
     export_item->setEnabled(document_ != nullptr);
+    page_setup->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemPageSetup));
     save->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSave));
     save_as->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSaveAs));
     revert->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemRevert));

@@ -104,12 +104,12 @@ class KPFigureView : public QWidget,
   // The pages of a print: one, or the pages of the work session printed.
   bool knowsPageRange(int* first, int* last) const;
   QRectF rectForPage(int page) const;
-  // The printable size of the paper, in points, of the print running now
-  // (0 without one).
+  // The printable size of the paper, in figure pixels at the scale the page
+  // is printed at, of the print running now (0 without one).
   double calculatePrintWidth() const;
   double calculatePrintHeight() const;
   // Draws one page of the print with the painter, the page being `rect` in
-  // points (one point per figure pixel); between beginDocument and
+  // the painter's units, one a figure pixel; between beginDocument and
   // endDocument only.
   void drawPrintPage(QPainter* painter, const QRectF& rect);
   // Prints the figure's pages on the printer; false when nothing could be

@@ -1,7 +1,8 @@
 // Printing of the figure view: the page drawn through the view's own port
 // on the printer's painter, from the printing origin instead of the part
 // shown on screen, with the optional title and date, and the on-screen
-// centre put back once the print is over.
+// centre put back once the print is over. A page is printed to scale: a
+// centimetre of the figure's measures is a centimetre of paper.
 #include <QDate>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -22,6 +23,7 @@
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/files/session_print.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/units.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/draw_object.h"
@@ -33,7 +35,7 @@
 namespace {
 
 // Pixels of the page's picture per point of paper.
-constexpr int kPrintPixelsPerPoint = 4;
+constexpr double kPrintPixelsPerPoint = 4;
 
 // The on-screen centre of the view being printed, kept for endDocument.
 float g_saved_centre_x = 0;
@@ -79,7 +81,8 @@ void KPFigureView::beginDocument() {
   g_saved_centre_y = static_cast<float>(centerY_);
   centerX_ = static_cast<int32_t>(printingOrigin_.x());
   centerY_ = static_cast<int32_t>(printingOrigin_.y());
-  // A page is printed at one point per figure pixel, whatever the zoom.
+  // A page is drawn at one device unit per figure pixel, whatever the zoom;
+  // the printer's painter puts it on paper to scale.
   if (dc_) dc_->setPrinting(true);
   if (pdd_) pdd_->ratio = 1.0;
 }
@@ -108,14 +111,14 @@ bool KPFigureView::knowsPageRange(int* first, int* last) const {
 
 QRectF KPFigureView::rectForPage(int) const { return {0, 0, calculatePrintWidth(), calculatePrintHeight()}; }
 
-// Qt's print settings carry no scaling factor: a page is always printed at
-// one point per figure pixel.
+// The printable part of the paper in figure pixels: the figure goes on paper
+// at the scale of its measures (the print scaling factor is always 1).
 double KPFigureView::calculatePrintWidth() const {
-  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).width() : 0;
+  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).width() * figure_pixels_per_point() : 0;
 }
 
 double KPFigureView::calculatePrintHeight() const {
-  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).height() : 0;
+  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).height() * figure_pixels_per_point() : 0;
 }
 
 void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
@@ -128,7 +131,11 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
   // filled "seen through" would hide what lies beneath it.
   const int width = static_cast<int>(std::ceil(rect.width()));
   const int height = static_cast<int>(std::ceil(rect.height()));
-  QImage picture(width * kPrintPixelsPerPoint, height * kPrintPixelsPerPoint, QImage::Format_RGB32);
+  // As fine as four pixels a point of the painter's device.
+  const QTransform device = painter->deviceTransform();
+  const double fineness = kPrintPixelsPerPoint * std::max(0.25, std::hypot(device.m11(), device.m12()));
+  QImage picture(static_cast<int>(std::ceil(width * fineness)), static_cast<int>(std::ceil(height * fineness)),
+                 QImage::Format_RGB32);
   if (picture.isNull()) {
     painter->restore();
     unlockView();
@@ -142,7 +149,7 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
   // selected font (a table's cells, its row numbers) 4 times too large.
   kp_set_device_dpi(picture);
   QPainter picture_painter(&picture);
-  picture_painter.scale(kPrintPixelsPerPoint, kPrintPixelsPerPoint);
+  picture_painter.scale(fineness, fineness);
   // The port draws on the page for the time of this page only.
   const std::unique_ptr<KPContext> page(kp_context_for_painter(&picture_painter, width, height));
   if (dc_) dc_->fixContext(page.get(), {}, {});
@@ -203,6 +210,9 @@ bool KPFigureView::runPrintOperation(QPrinter* printer) {
   beginDocument();
   QPainter painter;
   bool printed = first <= last && painter.begin(printer);
+  // The pages are laid out in figure pixels (rectForPage): this scale puts
+  // them on paper at the lengths the figure's measures state.
+  if (printed) painter.scale(1 / figure_pixels_per_point(), 1 / figure_pixels_per_point());
   for (int page = first; printed && page <= last; ++page) {
     if (page > first && !printer->newPage()) printed = false;
     else drawPrintPage(&painter, rectForPage(page));

@@ -491,14 +491,21 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   }
   auto clamp_px = [](double v) { return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0; };
   cx = clamp_px(cx), cy = clamp_px(cy), w = std::max(0.0, clamp_px(w)), h = std::max(0.0, clamp_px(h));
+  // The line holds whole pixels written as centimetres with two decimals:
+  // each is taken back to the nearest pixel, and the corner is found from
+  // the centre as the writer found the centre from the corner (whole
+  // halves), so that an odd width or height opens the view exactly where it
+  // was, not a pixel off.
+  auto whole = [](double v) { return std::floor(v + 0.5); };
+  w = whole(w), h = whole(h);
   double ox = 0, oy = 0;
   if (static_cast<int32_t>(w) == 0 || static_cast<int32_t>(h) == 0) {
     const tagRECT r = view_rect(fig);
-    ox = std::floor(cx - (r.right - r.left) / 2 + 0.5);
-    oy = std::floor(-cy - (r.bottom - r.top) / 2 + 0.5);
+    ox = whole(cx) - (r.right - r.left) / 2;
+    oy = whole(-cy) - (r.bottom - r.top) / 2;
   } else {
-    ox = std::floor(cx - w / 2 + 0.5);
-    oy = std::floor(-cy - h / 2 + 0.5);
+    ox = whole(cx) - std::floor(w / 2);
+    oy = whole(-cy) - std::floor(h / 2);
   }
   win_size_x = static_cast<int32_t>(w);
   win_size_y = static_cast<int32_t>(h);

@@ -50,9 +50,18 @@ KPFont* default_font(int32_t height) {
   return CreateFontIndirect(&record);
 }
 
-void draw_text(KPGrafPort* dc, KPFont* font, const std::string& text, int32_t x, int32_t baseline, int32_t height) {
+// The text with its baseline at (x, baseline): its letters stand above the
+// point, so a caption placed near a cell's bottom stays inside the cell.
+void draw_text(KPGrafPort* dc, KPFont* font, const std::string& text, int32_t x, int32_t baseline) {
   if (font) dc->currentDrawTextFont(font);
-  dc->kelvoSimpleDrawTexString(text, x, baseline - height);
+  // The port's metrics are those of its selected font: the text's font is
+  // selected for the question only.
+  KPFont* selected = dc->getCurrentFont();
+  dc->setCurrentFont(dc->getTextFont());
+  tagTEXTMETRIC metrics{};
+  const int32_t ascent = GetTextMetrics(dc, &metrics) ? metrics.tmAscent : 0;
+  dc->setCurrentFont(selected);
+  dc->kelvoSimpleDrawTexString(text, x, baseline - ascent);
 }
 
 // The last directory component of the session's base path.
@@ -222,8 +231,8 @@ void draw_print_page(HWND view) {
   int32_t y = kHeaderHeight;
   if (g_state.slot == 0) {
     if (!g_header_font) g_header_font = default_font(13);
-    draw_text(dc, g_header_font, folder_name(), 0, kHeaderHeight, 13);
-    draw_text(dc, g_header_font, std::to_string(g_state.printed_cells + 1), W - 20, kHeaderHeight, 13);
+    draw_text(dc, g_header_font, folder_name(), 0, kHeaderHeight);
+    draw_text(dc, g_header_font, std::to_string(g_state.printed_cells + 1), W - 20, kHeaderHeight);
   }
   const int32_t caption_height = font_points_to_height(dc, 9);
   if (!g_caption_font) g_caption_font = default_font(caption_height);
@@ -251,7 +260,7 @@ void draw_print_page(HWND view) {
   if (right <= left || bottom <= top) return;
   dc_fill_or_xor_rect_xy(dc, x + left, y + top, x + right, y + bottom, back_color, 1);
   dc_frame_rect_xy(dc, x + left, y + top, x + right, y + bottom, black);
-  draw_text(dc, g_caption_font, session_caption(), x + 11, y + ch - 4, caption_height);
+  draw_text(dc, g_caption_font, session_caption(), x + 11, y + ch - 4);
   // The part of the figure under the box: the cell shows the window's
   // area at scale s from (cx - px, cy - py), so the box, placed at the
   // spare space, shows the window itself (or what of it the cell holds).

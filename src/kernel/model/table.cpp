@@ -183,19 +183,45 @@ void table_remove_row_or_column(object* table) {
   te->length = static_cast<int32_t>(kept.size());
 }
 
-void table_metrics(TErec* te, int32_t* first_column, int32_t* line_height) {
-  DisplayDevice* dd = static_display;
-  int32_t w0 = 0, h = 0;
-  if (dd && te) {
-    dd_select_text_font(dd, &te->format);
-    w0 = dd_text_width(dd, "999");
-    h = dd->fi.highline;
+table_font_metrics table_metrics_on(DisplayDevice* dd, TErec* te) {
+  table_font_metrics m;
+  if (dd && dd->dc && te) {
+    // The layout comes from the font at the figure's own size, whatever the
+    // device's zoom: a table keeps its rows and columns at every zoom, in an
+    // export and on paper.
+    dd_select_text_font_at(dd, &te->format, 1);
+    {
+      const dd_selected_text_font in_table_font(dd);
+      m.first_column = dd_text_width(dd, "999");
+    }
+    m.line_height = dd->fi.highline;
+    m.ascent = dd->fi.ascent;
+    // The device is left with the font it draws the table in.
+    if (dd->ratio != 1) dd_select_text_font(dd, &te->format);
   }
   // Without a device, the metrics of a 12-point face.
-  if (w0 <= 0) w0 = 21;
-  if (h <= 0) h = 15;
-  *first_column = w0 + 5;
-  *line_height = h;
+  if (m.first_column <= 0) m.first_column = 21;
+  if (m.line_height <= 0) m.line_height = 15;
+  if (m.ascent <= 0) m.ascent = 12;
+  m.first_column += 5;
+  return m;
+}
+
+void table_metrics(TErec* te, int32_t* first_column, int32_t* line_height) {
+  const table_font_metrics m = table_metrics_on(static_display, te);
+  *first_column = m.first_column;
+  *line_height = m.line_height;
+}
+
+int32_t table_columns_width(const TErec* te, int32_t columns) {
+  int32_t w = 0;
+  for (int32_t k = 1; k <= columns; ++k) w += table_column_width(te, k);
+  return w;
+}
+
+int32_t table_column_width(const TErec* te, int32_t k) {
+  const int32_t w = te && te->column_widths && k < te->column_widths[0] ? te->column_widths[k] : 0;
+  return w > 0 ? w : kDefaultColumnWidth;
 }
 
 void table_hit_cell(const tagPOINT* p, TErec* te, uint16_t* row, uint16_t* col) {

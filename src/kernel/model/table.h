@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+struct DisplayDevice;
 struct object;
 struct TErec;
 struct tagPOINT;
@@ -46,9 +47,29 @@ void table_hit_cell(const tagPOINT* p, TErec* te, uint16_t* row, uint16_t* col);
 // the end of its block.
 int32_t table_cells_length(const TErec* te, int32_t cells);
 
+// A column whose stored width is 0 is this wide.
+inline constexpr int32_t kDefaultColumnWidth = 70;
+
+// How a table is laid out in figure pixels from its font: the width of the
+// row-number column ("999" and 5 pixels), the line height and the ascent.
+struct table_font_metrics {
+  int32_t first_column = 0;
+  int32_t line_height = 0;
+  int32_t ascent = 0;
+};
+
+// The metrics of the table's font in figure pixels, measured on the device
+// at the figure's own size whatever its zoom; those of a 12-point face
+// without a device. Leaves the font selected on the device at its zoom.
+table_font_metrics table_metrics_on(DisplayDevice* dd, TErec* te);
+
 // Width of the row-number column and line height of the table's font in
 // the shared off-screen device (fixed defaults without one).
 void table_metrics(TErec* te, int32_t* first_column, int32_t* line_height);
+
+// Width of column k (1-based) and of the first `columns` columns.
+int32_t table_column_width(const TErec* te, int32_t k);
+int32_t table_columns_width(const TErec* te, int32_t columns);
 
 #include "kernel/text/text_record.h"
 inline int32_t& table_row_request(TErec* te) { return te->sel_start; }

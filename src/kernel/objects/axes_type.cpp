@@ -170,6 +170,8 @@ void draw_axis_number(DisplayDevice* dd, double ox, double oy, double dx, double
       char text[32];
       graduation_label(code, text);
       select_number_font(dd);
+      // In that font, at the figure's zoom.
+      const dd_selected_text_font in_number_font(dd);
       dd_draw_text(dd, round_pixel(std::floor(x + 2.5)), round_pixel(std::floor(y + 2.5)), text, colour);
     }
   }

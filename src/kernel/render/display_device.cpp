@@ -551,12 +551,16 @@ bool reselect_text_font(DisplayDevice* dd, const tagLOGFONT& record) {
 }  // namespace
 
 void dd_select_text_font(DisplayDevice* dd, const car_info* info) {
+  if (dd) dd_select_text_font_at(dd, info, dd->ratio);
+}
+
+void dd_select_text_font_at(DisplayDevice* dd, const car_info* info, double ratio) {
   if (!dd || !dd->dc) return;
   tagLOGFONT record;
   font_info_to_logfont(dd->dc, info, &record);
-  record.lfHeight = static_cast<int32_t>(std::lround(record.lfHeight * dd->ratio));
+  record.lfHeight = static_cast<int32_t>(std::lround(record.lfHeight * ratio));
   if (reselect_text_font(dd, record)) {
-    text_scale = dd->ratio;
+    text_scale = ratio;
     return;
   }
   dd_release_font(dd);
@@ -569,7 +573,7 @@ void dd_select_text_font(DisplayDevice* dd, const car_info* info) {
   dd->fi.leading = 0;
   dd->fi.widMax = metrics.tmMaxCharWidth;
   dd->fi.highline = metrics.tmHeight;
-  text_scale = dd->ratio;
+  text_scale = ratio;
   if (dd->ft) {
     SelectedTextFont* slot = nullptr;
     for (SelectedTextFont& s : selected_text_fonts)
@@ -581,6 +585,18 @@ void dd_select_text_font(DisplayDevice* dd, const car_info* info) {
     *slot = {dd, dd->dc, dd->ft, {}, font_table_generation(), dd->fi};
     std::memcpy(&slot->record, &record, sizeof record);
   }
+}
+
+dd_selected_text_font::dd_selected_text_font(DisplayDevice* dd) {
+  if (!dd || !dd->dc || !dd->ft) return;
+  dc_ = dd->dc;
+  previous_ = dc_->drawTextFont();
+  dc_->currentDrawTextFont(dd->ft);
+}
+
+dd_selected_text_font::~dd_selected_text_font() {
+  // A font released meanwhile took itself off the port (dd_release_font).
+  if (dc_ && dc_->drawTextFont()) dc_->currentDrawTextFont(previous_);
 }
 
 void dd_set_text_font(DisplayDevice* dd, uint16_t font_id) {

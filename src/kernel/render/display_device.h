@@ -162,5 +162,23 @@ int32_t dd_text_width_n(const DisplayDevice* dd, const char* text, int32_t n);
 int32_t dd_text_width(const DisplayDevice* dd, const char* text);
 int32_t dd_draw_text(DisplayDevice* dd, int32_t x, int32_t y, const char* text, uint32_t color);
 void dd_select_text_font(DisplayDevice* dd, const car_info* info);
+// The same at another zoom than the device's (its metrics measure the font
+// at that zoom).
+void dd_select_text_font_at(DisplayDevice* dd, const car_info* info, double ratio);
+// For its lifetime the device's port draws and measures texts (dd_draw_text,
+// dd_text_width) in the font last selected on the device with
+// dd_select_text_font, which is made at the device's zoom; the port's own
+// text font comes back at its end. Nothing without a selected font.
+class dd_selected_text_font {
+ public:
+  explicit dd_selected_text_font(DisplayDevice* dd);
+  ~dd_selected_text_font();
+  dd_selected_text_font(const dd_selected_text_font&) = delete;
+  dd_selected_text_font& operator=(const dd_selected_text_font&) = delete;
+
+ private:
+  KPGrafPort* dc_ = nullptr;
+  KPFont* previous_ = nullptr;
+};
 void dd_set_text_font(DisplayDevice* dd, uint16_t font_id);
 void dd_release_font(DisplayDevice* dd);

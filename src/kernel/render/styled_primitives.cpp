@@ -465,10 +465,51 @@ const uint8_t kGlyphX[8] = {0x00, 0x00, 0xC6, 0x6C, 0x38, 0x6C, 0xC6, 0x00};
 const uint8_t kGlyphY[8] = {0x00, 0x00, 0xC6, 0x6C, 0x38, 0x30, 0x60, 0xC0};
 const uint8_t kGlyphR[8] = {0x00, 0x00, 0xDC, 0xE0, 0xC0, 0xC0, 0xC0, 0x00};
 
+// The strokes of the three letters as outlines over the glyph's 8 x 8 cell
+// (pixel edges, the cell's top-left corner at 0, 0), a little inside the
+// glyph's two-pixel strokes since the port also outlines a polygon with its
+// pen: the letters at any scale other than one device pixel a figure pixel.
+struct glyph_stroke {
+  int count;
+  double xy[12];
+};
+const glyph_stroke kStrokesX[] = {{4, {0.25, 2, 1.75, 2, 6.75, 7, 5.25, 7}},
+                                  {4, {5.25, 2, 6.75, 2, 1.75, 7, 0.25, 7}}};
+const glyph_stroke kStrokesY[] = {{4, {5.25, 2, 6.75, 2, 1.75, 8, 0.25, 8}},
+                                  {4, {0.25, 2, 1.75, 2, 4.5, 4.75, 3, 4.75}}};
+const glyph_stroke kStrokesR[] = {{4, {0.25, 2, 1.75, 2, 1.75, 7, 0.25, 7}},
+                                  {6, {1.75, 3.2, 2.9, 2.2, 5.75, 2.2, 5.75, 2.85, 3.15, 2.85, 1.75, 4.1}}};
+
+bool letter_strokes(const uint8_t* glyph, const glyph_stroke** strokes, int* count) {
+  if (glyph == kGlyphX) *strokes = kStrokesX;
+  else if (glyph == kGlyphY) *strokes = kStrokesY;
+  else if (glyph == kGlyphR) *strokes = kStrokesR;
+  else return false;
+  *count = 2;
+  return true;
+}
+
 void draw_glyph(DisplayDevice* dd, double x, double y, uint32_t color, const uint8_t* glyph) {
   KPGrafPort* dc = dd->dc;
   const int32_t ox = trunc_pixel((x - dd->portRect.left) * dd->ratio);
   const int32_t oy = trunc_pixel((y - dd->portRect.top) * dd->ratio * dd->orientation);
+  const glyph_stroke* strokes = nullptr;
+  int stroke_count = 0;
+  const bool own_pixels = dd->bm && dd->bm->pixels && dd->ratio == 1 && dd->orientation == 1;
+  if (!own_pixels && letter_strokes(glyph, &strokes, &stroke_count)) {
+    // A letter drawn at the figure's scale: its cell's corner is the
+    // figure point 4 pixels up and left of the glyph's centre pixel.
+    const double cx = std::trunc(x) - 4, cy = std::trunc(y) - 4;
+    for (int k = 0; k < stroke_count; ++k) {
+      tagPOINT points[6];
+      const int n = strokes[k].count;
+      for (int i = 0; i < n; ++i)
+        points[i] = {round_pixel((cx + strokes[k].xy[2 * i] - dd->portRect.left) * dd->ratio),
+                     round_pixel((cy + strokes[k].xy[2 * i + 1] - dd->portRect.top) * dd->ratio * dd->orientation)};
+      dc_polygon(dc, points, n, color, 1);
+    }
+    return;
+  }
   const int32_t w = round_pixel(dd->ratio);
   const int32_t h = std::abs(round_pixel(dd->ratio * dd->orientation));
   const bool blocks = w >= 2 || h >= 2;

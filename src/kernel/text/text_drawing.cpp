@@ -342,16 +342,24 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
     dd_rect_scaled(dd, left - t, top - t, left + te->size.w + t, top + te->size.h + t, back_color, 1);
     return;
   }
-  int32_t w0 = 0, h = 0;
-  table_metrics(te, &w0, &h);
+  // Everything is laid out in figure pixels, the font measured on this
+  // device at its zoom: rows, texts and lines keep together at any zoom.
+  const table_font_metrics metrics = table_metrics_on(dd, te);
+  // The cells, headers and row numbers in the table's own font.
+  const dd_selected_text_font in_table_font(dd);
+  const int32_t w0 = metrics.first_column, h = metrics.line_height, ascent = metrics.ascent;
+  const double ratio = dd->ratio > 0 ? dd->ratio : 1;
+  auto text_width = [&](const char* s) { return static_cast<int32_t>(std::lround(dd_text_width(dd, s) / ratio)); };
   const bool active = is_active_text(obj);
+  const int32_t columns = obj->nbparents > 0 ? obj->nbparents / 2 : 0;
   if (!active && (mask & 1)) {
-    te->size.w = std::max(te->size.w, w0);
+    // The frame grows to hold the row numbers and every column, so that
+    // the screen, an export and a print all show the same table.
+    te->size.w = std::max(te->size.w, w0 + table_columns_width(te, columns));
     if (obj->settings.opaque || obj->settings.FillColor != back_color)
       dd_rect_scaled(dd, left, top, left + te->size.w, top + te->size.h, object_effective_fill_color(obj), 1);
   }
   const int32_t right = left + te->size.w, bottom = top + te->size.h;
-  const int32_t columns = obj->nbparents > 0 ? obj->nbparents / 2 : 0;
   // Column widths: the array grows on demand; 0 means 70.
   if (columns > 0 && (!te->column_widths || te->column_widths[0] <= columns)) {
     const int32_t n = columns + 1;
@@ -364,10 +372,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       te->column_widths = widths;
     }
   }
-  auto width_of = [&](int32_t k) {
-    const int32_t w = te->column_widths && k < te->column_widths[0] ? te->column_widths[k] : 0;
-    return w > 0 ? w : 70;
-  };
+  auto width_of = [&](int32_t k) { return table_column_width(te, k); };
   const uint32_t color = object_effective_color(obj);
   const uint32_t ink = color == back_color ? back_color : te->format.color;
   if (active && (mask & 1)) {
@@ -398,7 +403,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       if (row >= 1 && row <= 999) {
         char number[8];
         std::snprintf(number, sizeof number, "%d", row);
-        dd_draw_text(dd, left + w0 - 7 - dd_text_width(dd, number), y - h + dd->fi.ascent, number, ink);
+        dd_draw_text(dd, left + w0 - 7 - text_width(number), y - h + ascent, number, ink);
       }
     }
     // The last line's number (when the frame ends on a line boundary).
@@ -418,7 +423,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
         std::memcpy(head, s, static_cast<size_t>(m));
         head[m] = '\0';
         text_field_width = std::max(0, width_of(k + 1) - 2);
-        dd_draw_text(dd, x + 1, top + dd->fi.ascent, head, ink);
+        dd_draw_text(dd, x + 1, top + ascent, head, ink);
         text_field_width = 0;
       }
       x += width_of(k + 1);
@@ -445,9 +450,9 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       const int32_t m = std::min<int32_t>(len, sizeof buffer - 1);
       std::memcpy(buffer, cell, static_cast<size_t>(m));
       buffer[m] = '\0';
-      const int32_t tw = std::min(dd_text_width(dd, buffer), cw - 5);
+      const int32_t tw = std::min(text_width(buffer), cw - 5);
       text_field_width = std::max(0, cw - 5);
-      dd_draw_text(dd, x + cw - 11 - tw, y + dd->fi.ascent, buffer, ink);
+      dd_draw_text(dd, x + cw - 11 - tw, y + ascent, buffer, ink);
       text_field_width = 0;
     }
   }

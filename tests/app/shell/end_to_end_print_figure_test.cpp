@@ -1,6 +1,6 @@
 // File > Print as a user does it: the page sheet and the print leave the
 // figure exactly as it was, and the printed page shows the figure as the
-// window does, at one point per figure pixel.
+// window does, at the scale of its measures.
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -100,8 +100,9 @@ class EndToEndPrintFigure : public FigureTest {
   }
 
   // File > Print as a user answers it: the sheet's OK, then the print
-  // dialog set to write `name`.pdf in the folder. The page rendered at
-  // 72 dpi, null when nothing was printed.
+  // dialog set to write `name`.pdf in the folder. The page rendered at one
+  // pixel a figure pixel (the figure is printed to the scale of its
+  // measures), null when nothing was printed.
   static QImage printToPdf(KPFigureView* view, const QDir& dir, const QString& name) {
     NSShowPageController::setSheetResponder([](NSShowPageController* sheet) {
       sheet->show();
@@ -117,8 +118,9 @@ class EndToEndPrintFigure : public FigureTest {
       return {};
     const QString stem = dir.filePath(name);
     QProcess process;
-    process.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
-                                               QStringLiteral("-singlefile"), pdf, stem});
+    const QString dpi = QString::number(72 * figure_pixels_per_point(), 'f', 6);
+    process.start(QStringLiteral("pdftoppm"),
+                  {QStringLiteral("-r"), dpi, QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, stem});
     if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
     return QImage(stem + QStringLiteral(".png"));
   }

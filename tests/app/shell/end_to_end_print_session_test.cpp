@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -18,7 +19,9 @@
 #include "app/panels/small_dialogs.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
+#include "kernel/files/session_print.h"
 #include "kernel/files/work_session.h"
+#include "kernel/model/units.h"
 #include "platform/kp_files.h"
 
 namespace {
@@ -135,6 +138,103 @@ TEST_F(EndToEndPrintSession, TheSessionOnShowIsPrintedAndStaysOnShow) {
     EXPECT_EQ(rows, page + 1);
   }
   EXPECT_FALSE(QFile::exists(stem + QStringLiteral("-3.png")));
+}
+
+}  // namespace
+
+namespace {
+
+// Two snapshots printed on a page of two rows: each cell's caption stands
+// inside its own cell, above its bottom edge, where the next row does not
+// cover it.
+TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
+  const QString folder = dir.filePath(QStringLiteral("Steps"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  for (int n = 1; n <= 2; ++n) {
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 60 + 60 * n));
+    click(view, QPoint(400, 60 + 60 * n));
+    chooseTool(view, nullptr);
+    ASSERT_TRUE(doc->writeToURL(folder + QStringLiteral("/Steps_%1.fig").arg(n)));
+  }
+  const std::string first = (folder + QStringLiteral("/Steps_1.fig")).toStdString();
+  kp_set_file_chooser([first](const KPFileDialogRequest&) -> std::optional<std::string> { return first; });
+
+  // The dialog answered as a user does: two rows a page, the cells framed,
+  // OK.
+  QTimer poll;
+  int tries = 0;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    NSPrintSessionController* dialog = NSPrintSessionController::running();
+    if ((!dialog || !dialog->isVisible()) && ++tries < 500) return;
+    poll.stop();
+    ASSERT_NE(dialog, nullptr);
+    dialog->layoutList()->setCurrentIndex(1);
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+  });
+  poll.start();
+  const QString pdf = dir.filePath(QStringLiteral("steps.pdf"));
+  QRectF printable;
+  KPDocument::setPrintPanelResponder([&](QPrinter* printer) {
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    printable = printer->pageLayout().paintRect(QPageLayout::Point);
+    return true;
+  });
+  ASSERT_TRUE(clickMenuItem(barOf(doc), QStringLiteral("Work Session"), QStringLiteral("Print Work Session")));
+  poll.stop();
+  ASSERT_TRUE(QFile::exists(pdf));
+
+  // The page at one pixel a unit of the cells' layout.
+  const double k = figure_pixels_per_point();
+  const QString stem = dir.filePath(QStringLiteral("steps"));
+  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(72 * k, 'f', 6), QStringLiteral("-png"),
+                                   QStringLiteral("-singlefile"), pdf, stem});
+  const QImage page(stem + QStringLiteral(".png"));
+  ASSERT_FALSE(page.isNull());
+  // The cells as the layout chosen puts them (two rows, in one column or
+  // two as the page is turned) under the 12-unit header.
+  const int columns = session_print_now().columns, rows = session_print_now().rows;
+  ASSERT_EQ(rows, 2);
+  const int cw = static_cast<int>(printable.width() * k) / columns;
+  const int ch = static_cast<int>(printable.height() * k - 12) / rows;
+  const QPoint corner(static_cast<int>(std::lround(printable.left() * k)),
+                      static_cast<int>(std::lround(printable.top() * k)));
+  // Letters are dark strokes shorter than the frames' lines: a dark pixel
+  // counts when neither its row nor its column is dark for 12 pixels
+  // around it.
+  auto dark_at = [&](int x, int y) { return dark(page.pixel(x, y)); };
+  auto in_line = [&](int x, int y, int dx, int dy) {
+    int run = 1;
+    for (int s : {-1, 1})
+      for (int i = 1; i < 12; ++i) {
+        const QPoint q(x + s * i * dx, y + s * i * dy);
+        if (!page.rect().contains(q) || !dark_at(q.x(), q.y())) break;
+        ++run;
+      }
+    return run >= 12;
+  };
+  auto letters = [&](const QRect& area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (page.rect().contains(x, y) && dark_at(x, y) && !in_line(x, y, 1, 0) && !in_line(x, y, 0, 1)) ++n;
+    return n;
+  };
+  for (int slot = 0; slot < 2; ++slot) {
+    SCOPED_TRACE(slot);
+    // The caption's line at (x + 11, y + ch - 4): the band above the cell's
+    // bottom edge, over the cell's left part.
+    const int left = corner.x() + (slot % columns) * cw;
+    const int bottom = corner.y() + 12 + (slot / columns) * ch + ch;
+    const QRect band(left + 8, bottom - 16, cw / 2, 13);
+    // The caption of a snapshot saved without an action is its number.
+    EXPECT_GT(letters(band), 4) << "no caption inside the cell";
+  }
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(EndToEndPrinting, TheSheetsRectangleDraggedPutsTheFigureOnTheLeftOfThePri
 
   // The page as a grey picture: ink only in its left half.
   const QString stem = dir.filePath(QStringLiteral("page"));
-  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-gray"),
+  run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-gray"),
                                    QStringLiteral("-singlefile"), pdf, stem});
   const QImage image(stem + QStringLiteral(".pgm"));
   ASSERT_FALSE(image.isNull());
