@@ -237,6 +237,9 @@ std::optional<std::string> run_file_dialog(const KPFileDialogRequest& request) {
   // An accessory's kinds take the place of the dialog's own filter list.
   if (request.panel && request.panel->accessoryView()) request.panel->attach(&dialog);
   if (request.save) dialog.selectFile(QString::fromStdString(request.proposed_name));
+  // The dialog adds it itself, so that it asks about replacing the file
+  // that will really be written.
+  if (request.save && !request.default_suffix.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.default_suffix));
   int result = 0;
   {
     KPRunLoopModeScope scope(KPRunLoopMode::ModalPanel);
@@ -308,6 +311,10 @@ void kp_set_file_chooser(KPFileChooser c) { chooser() = std::move(c); }
 std::optional<std::string> kp_choose_file(const KPFileDialogRequest& request) {
   std::optional<std::string> chosen = chooser() ? chooser()(request) : run_file_dialog(request);
   if (chosen && request.panel) chosen = request.panel->userEnteredFilename(*chosen, true);
+  if (chosen && request.save && !request.default_suffix.empty()) {
+    const std::filesystem::path path(*chosen);
+    if (!path.filename().empty() && !path.has_extension()) *chosen += "." + request.default_suffix;
+  }
   return chosen;
 }
 
@@ -352,7 +359,8 @@ BOOL GetSaveFileName(OPENFILENAME* record) {
   KPFileDialogRequest request;
   request.save = true;
   const bool every_file = !record->lpstrFilter || std::strcmp(record->lpstrFilter, "*") == 0;
-  set_panel_file_types(record, &request);
+  const std::vector<std::string> kinds = set_panel_file_types(record, &request);
+  if (kinds.size() == 1) request.default_suffix = kinds[0];
   const std::string name = record->lpstrFile ? std::string(record->lpstrFile, strnlen(record->lpstrFile, record->nMaxFile)) : "";
   request.proposed_name = kp_proposed_save_name(name.c_str(), record->lpstrDefExt, every_file);
   return run_dialog(record, request);

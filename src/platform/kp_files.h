@@ -51,6 +51,9 @@ struct KPFileDialogRequest {
   std::string title;           // UTF-8
   std::string directory;       // file-system path
   std::string proposed_name;   // save only
+  // Save only: a panel that takes one kind of file gives a name typed
+  // without an extension that kind's extension (no dot; empty for none).
+  std::string default_suffix;
   std::vector<std::string> name_filters;  // Qt name filters, empty for every file
   // The panel with its accessory (platform/kp_file_accessories.h), when the
   // dialog has one: a chooser works its controls as the user would, and its

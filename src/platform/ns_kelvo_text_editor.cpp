@@ -36,6 +36,7 @@
 #include "kernel/text/text_services.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/window/value_keys.h"
 #include "kernel/window/window_hooks.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "platform/kp_font_qt.h"
@@ -513,6 +514,11 @@ bool NSKelvoTextEditor::shouldChangeTextInRanges(const std::vector<std::pair<int
       int consumed = -1;
       if (std::sscanf(bytes.c_str(), "%lG%n", &value, &consumed) != 1 || consumed != static_cast<int>(bytes.size()))
         return false;
+      // An edited number keeps at most so many digits: a change that would
+      // bring in more is refused (one that takes some away passes).
+      auto digits = [](const QString& t) { return std::count_if(t.begin(), t.end(), [](QChar c) { return c.isDigit(); }); };
+      const auto now = digits(after);
+      if (now > kMaxNumberDigits && now > digits(toPlainText())) return false;
     } else if (nombreOuExpr_) {
       const std::string bytes = qstring_to_mac_roman(toPlainText());
       const std::string typed = qstring_to_mac_roman(s->left(1));

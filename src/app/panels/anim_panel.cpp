@@ -11,6 +11,7 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/drag_start.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/window/anim_panel.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -50,6 +51,7 @@ LRESULT KPAnimButton::sendMessage(UINT message, WPARAM wparam, LPARAM) {
     case kAnimButtonImage:
       running_ = wparam != 0;
       showImage();
+      if (follower_) follower_(running_);
       return 0;
     default:
       return 0;
@@ -73,6 +75,9 @@ NSAnimPanelController::NSAnimPanelController() : QWidget(nullptr, Qt::Tool | Qt:
   grid->addWidget(supprim_, 0, 1);
   grid->addWidget(anim_, 1, 0);
   grid->addWidget(revenir_, 1, 1);
+  // The kernel shows the Animate button running when an animation starts
+  // and normal once it has stopped, however that came about.
+  anim_->setImageFollower([this](bool running) { state_ = running; });
   connect(anim_, &QAbstractButton::clicked, this, [this] { animAction(); });
   connect(defini_, &QAbstractButton::clicked, this, [this] { send(kAnimCodeDefine); });
   connect(supprim_, &QAbstractButton::clicked, this, [this] { send(kAnimCodeDelete); });
@@ -87,8 +92,6 @@ NSAnimPanelController* NSAnimPanelController::shared() {
 
 NSAnimPanelController* NSAnimPanelController::existing() { return panel_slot(); }
 
-bool NSAnimPanelController::state() { return animation_running != 0; }
-
 void NSAnimPanelController::getButtonValues(HWND* define, HWND* remove, HWND* animate, HWND* go_back) {
   if (define) *define = kp_hwnd(defini_);
   if (remove) *remove = kp_hwnd(supprim_);
@@ -102,9 +105,12 @@ void NSAnimPanelController::send(WPARAM code) {
 }
 
 void NSAnimPanelController::animAction() {
-  // The button stops what runs and starts what does not: an animation may
-  // have ended without the panel (a click in the figure, a tool chosen).
-  send(animation_running ? kAnimCodeStop : kAnimCodeStart);
+  // The button stops what it started, and whatever moves: an animation
+  // started otherwise, or one that runs on while the start it was asked
+  // for found nothing to start (a spring half defined).
+  const bool stop = state_ || animation_running || manipulating;
+  state_ = !stop;
+  send(stop ? kAnimCodeStop : kAnimCodeStart);
   if (KPFigureView* view = figure_view_of(current_figure_view)) view->CheckFigureTimer();
 }
 

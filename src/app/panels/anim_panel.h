@@ -8,6 +8,7 @@
 
 #include <QToolButton>
 #include <QWidget>
+#include <functional>
 
 #include "platform/kelvo_wrap_machine.h"
 
@@ -18,11 +19,14 @@ class KPAnimButton : public QToolButton, public KPMessageTarget {
   KPAnimButton(int label_row, QWidget* parent);
   bool showsRunning() const { return running_; }
   LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  // Called when the kernel changes the image between normal and running.
+  void setImageFollower(std::function<void(bool running)> follower) { follower_ = std::move(follower); }
 
  private:
   void showImage();
   int label_row_;
   bool running_ = false;
+  std::function<void(bool)> follower_;
 };
 
 class NSAnimPanelController : public QWidget, public KPMessageTarget, public KPWindowLongHolder {
@@ -37,8 +41,9 @@ class NSAnimPanelController : public QWidget, public KPMessageTarget, public KPW
   KPAnimButton* defineButton() const { return defini_; }
   KPAnimButton* deleteButton() const { return supprim_; }
   KPAnimButton* goBackButton() const { return revenir_; }
-  // An animation runs (whoever started it).
-  static bool state();
+  // The animation was started from the panel (or by the kernel's start
+  // request) and has not stopped since: the Animate button stops it.
+  bool state() const { return state_; }
 
   // Fills the buttons in the order Define, Delete, Animate, Go back.
   void getButtonValues(HWND* define, HWND* remove, HWND* animate, HWND* go_back);
@@ -62,6 +67,7 @@ class NSAnimPanelController : public QWidget, public KPMessageTarget, public KPW
   KPAnimButton* revenir_;
   KPAnimButton* supprim_;
   bool kernel_closing_ = false;
+  bool state_ = false;
 };
 
 // Installed as the kernel's show_anim_panel.

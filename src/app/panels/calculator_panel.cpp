@@ -24,6 +24,7 @@ namespace {
 
 KPCalculatorPanel* g_panel = nullptr;
 constexpr UINT kActivate = 6;
+constexpr UINT kMouseMoved = 512;
 constexpr UINT kButtonDown = 513;
 
 // The result text: UTF-8 infinity signs, every other byte a kernel byte.
@@ -56,6 +57,7 @@ QString result_qstring(const std::string& text) {
 KPResultTextField::KPResultTextField(QWidget* parent) : QWidget(parent) {
   kp_set_item_id(this, kCalcResult);
   setMinimumHeight(24);
+  setMouseTracking(true);
 }
 
 QSize KPResultTextField::sizeHint() const { return {160, 24}; }
@@ -76,6 +78,13 @@ void KPResultTextField::paintEvent(QPaintEvent*) {
   QAbstractTextDocumentLayout::PaintContext context;
   context.palette.setColor(QPalette::Text, Qt::black);
   text.documentLayout()->draw(&painter, context);
+}
+
+void KPResultTextField::mouseMoveEvent(QMouseEvent*) {
+  calculator_result_field(kMouseMoved);
+  // A shown result is picked up with a click and dropped into the figure.
+  if (calculator.result_cursor) setCursor(Qt::OpenHandCursor);
+  else unsetCursor();
 }
 
 void KPResultTextField::mousePressEvent(QMouseEvent*) {

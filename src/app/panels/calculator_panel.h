@@ -23,6 +23,9 @@ class KPResultTextField : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // The kernel hears the pointer moving over the field and says whether it
+  // shows the result cursor.
+  void mouseMoveEvent(QMouseEvent* event) override;
 };
 
 class KPCalculatorPanel : public QDialog, public KPMessageTarget {

@@ -1,5 +1,7 @@
 #include "app/panels/panel_placement.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -19,10 +21,13 @@ constexpr int kGap = 8;
 // The frame the window system adds around a window: the window's own once
 // it has been shown, else that of a figure window, else a usual title bar.
 QMargins frame_margins(const QWidget* window) {
+  // Just after a resize the frame may still have its former size: the
+  // right and bottom edges are taken at least as wide as the left one.
   auto margins_of = [](const QWidget* w) {
     const QRect frame = w->frameGeometry(), inner = w->geometry();
-    return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
-                    frame.bottom() - inner.bottom());
+    const int side = std::max(0, inner.left() - frame.left());
+    return QMargins(side, std::max(0, inner.top() - frame.top()), std::max(side, frame.right() - inner.right()),
+                    std::max(side, frame.bottom() - inner.bottom()));
   };
   const QMargins own = margins_of(window);
   if (!own.isNull()) return own;
@@ -55,6 +60,20 @@ void move_frame_to(QWidget* window, QPoint corner, const QMargins& margins) {
   }
 }
 
+// Panels and dialogs: windows with a frame of their own.
+bool placed_kind(const QWidget* window) {
+  if (!window || !window->isWindow()) return false;
+  const Qt::WindowType type = window->windowType();
+  return (type == Qt::Tool || type == Qt::Dialog) && !(window->windowFlags() & Qt::FramelessWindowHint);
+}
+
+// A window narrower than its title is widened; its layout shares the room.
+void keep_title_readable(QWidget* window) {
+  const int needed = title_bar_width(window);
+  if (window->minimumWidth() < needed && window->maximumWidth() >= needed) window->setMinimumWidth(needed);
+  if (window->width() < needed && window->maximumWidth() >= needed) window->resize(needed, window->height());
+}
+
 void keep_in_free_area(QWidget* window) {
   const QMargins margins = frame_margins(window);
   const QRect frame = window->geometry().marginsAdded(margins);
@@ -63,6 +82,18 @@ void keep_in_free_area(QWidget* window) {
 }
 
 }  // namespace
+
+int title_bar_width(const QWidget* window) {
+  if (!window || window->windowTitle().isEmpty()) return 0;
+  // Window systems write titles in a bold face of about the interface's
+  // size; beside the title the bar holds the window's icon and its buttons,
+  // each about as wide as the bar is high.
+  QFont font = QApplication::font();
+  font.setBold(true);
+  const int text = QFontMetrics(font).horizontalAdvance(window->windowTitle());
+  const int bar = std::max(frame_margins(window).top(), 20);
+  return text + 4 * bar + 24;
+}
 
 QRect free_panel_area() {
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -80,11 +111,9 @@ QRect free_panel_area() {
 }
 
 void place_shown_window(QWidget* window) {
-  if (!window || !window->isWindow()) return;
-  const Qt::WindowFlags flags = window->windowFlags();
-  const Qt::WindowType type = window->windowType();
-  if ((type != Qt::Tool && type != Qt::Dialog) || (flags & Qt::FramelessWindowHint)) return;
-  if (type == Qt::Dialog && !window->testAttribute(Qt::WA_Moved)) {
+  if (!placed_kind(window)) return;
+  keep_title_readable(window);
+  if (window->windowType() == Qt::Dialog && !window->testAttribute(Qt::WA_Moved)) {
     // A dialog places itself (over its parent, or in the middle of the
     // screen) as it shows: it is kept clear of the palette once it has.
     QTimer::singleShot(0, window, [w = QPointer<QWidget>(window)] {
@@ -104,4 +133,10 @@ void place_shown_window(QWidget* window) {
         frame.moveTopLeft(figure->frameGeometry().topRight() + QPoint(kGap + 1, 0));
   const QRect placed = clamped(frame, free_panel_area());
   if (first || placed != frame) move_frame_to(window, placed.topLeft(), margins);
+}
+
+void keep_shown_window_placed(QWidget* window) {
+  if (!placed_kind(window) || !window->isVisible()) return;
+  keep_title_readable(window);
+  keep_in_free_area(window);
 }

@@ -242,6 +242,8 @@ bool DUVirIdazididovi::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (event->type() == QEvent::Show && watched->isWidgetType()) place_shown_window(static_cast<QWidget*>(watched));
+  if ((event->type() == QEvent::Resize || event->type() == QEvent::WindowTitleChange) && watched->isWidgetType())
+    keep_shown_window_placed(static_cast<QWidget*>(watched));
   return QObject::eventFilter(watched, event);
 }
 

@@ -135,9 +135,13 @@ void clear_calculator() {
   invalidate_current_figure_window();
 }
 
+// Set while the calculator empties its field for another figure: the lists
+// of the figures stay as they are.
+bool g_following_figure = false;
+
 void text_changed() {
   clear_result();
-  prune_calculator_list(read_formula_field());
+  if (!g_following_figure) prune_calculator_list(read_formula_field());
   calculator.inverse = 0;
   calculator.placing = 0;
 }
@@ -150,6 +154,7 @@ void free_calculator() {
   calculator.edited = nullptr;
   calculator.open = 0;
   calculator.evaluated = calculator.result_ready = calculator.placing = calculator.inverse = 0;
+  calculator.result_cursor = 0;
 }
 
 bool window_exists() { return calculator_window != nullptr; }
@@ -465,6 +470,8 @@ bool show_evaluated_result(formula_cell* program, uint8_t unit) {
 
 void calculator_evaluate() {
   const std::string typed = close_open_parentheses(read_formula_field());
+  // Nothing typed: nothing to work out, and nothing to complain about.
+  if (typed.find_first_not_of(' ') == std::string::npos) return;
   // Only the objects whose letters stand in the text become parents: a
   // calculation's text names its parents by the rank of its letters.
   prune_calculator_list(typed);
@@ -516,14 +523,29 @@ void calculator_evaluate() {
     GlobalFreeAndNull(&program);
     code = -1;
   }
+  // Incompatible units were the subject of the units question the
+  // compiler asked: the user has heard about them already.
+  if (code == 2 && formula_question_asked) return;
   const std::string message =
       calculator_error_message(code, valid, typed, calculator_typed_position(position, typed, list));
   if (!message.empty()) message_box_simple(message.c_str());
 }
 
 LRESULT calculator_result_field(UINT message) {
+  if (message == kMouseMoved) calculator.result_cursor = calculator.result.empty() ? 0 : 1;
   if (message == kButtonDown && calculator.result_ready) calculator_start_placing();
   return 1;
+}
+
+void calculator_figure_changed() {
+  if (!calculator_window) return;
+  calculator.edited = nullptr;
+  calculator.display.clear();
+  g_following_figure = true;
+  write_formula_field("");
+  g_following_figure = false;
+  clear_result();
+  calculator.inverse = calculator.placing = 0;
 }
 
 void calculator_start_placing() {
@@ -602,6 +624,10 @@ LRESULT calculator_dlg_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
     else calculator.display += *p;
     text_changed();
   }
+  // The figure takes the clicks that fill the formula in, and its view
+  // catches up with the new state at once.
+  if (!calculator.evaluated && tool_services().bring_main_window_to_front) tool_services().bring_main_window_to_front();
+  if (current_figure_view) figure_window_proc(current_figure_view, WM_TIMER, 0, 0);
   return 1;
 }
 
@@ -744,6 +770,7 @@ void bind_calculator_services() {
   h.calculator_forget_object = forget_object;
   h.calculator_reset_evaluation = reset_evaluation;
   h.calculator_edited_object = edited_object;
+  window_services().calculator_figure_changed = calculator_figure_changed;
   window_services().evaluate_calculator = [] {
     if (calculator_window) calculator_dlg_proc(calculator_window, WM_COMMAND, kCalcEvaluate, 0);
   };

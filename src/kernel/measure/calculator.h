@@ -55,6 +55,7 @@ struct calculator_state {
   uint8_t placing = 0;
   int16_t place_width = 0, place_height = 0;
   uint8_t open = 0;
+  uint8_t result_cursor = 0;       // the pointer over a shown result: the result cursor
 };
 extern calculator_state calculator;
 
@@ -95,8 +96,13 @@ void load_objects_into_calculator(object* calculation);
 // text and the typed text from the error position.
 std::string calculator_error_message(int code, bool valid, const std::string& typed, int position);
 void calculator_evaluate();
-// The result field's messages: 512 mouse moved, 513 button down.
+// The result field's messages: 512 mouse moved (over a shown result the
+// field takes the result cursor, result_cursor), 513 button down.
 LRESULT calculator_result_field(UINT message);
+// Another figure became current: the formula, its result and the
+// calculation being edited belong to the figure they were typed for, so the
+// calculator shows an empty formula (the figures keep their lists).
+void calculator_figure_changed();
 void calculator_start_placing();
 // The text that begins the text of a placed result, before a blank and the
 // result itself (empty unless set).

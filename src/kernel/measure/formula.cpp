@@ -332,6 +332,9 @@ class Compiler {
   bool notice(const char* text) {
     if (formula_questions_off || notice_shown_) return true;
     notice_shown_ = true;
+    // The notice is this compilation's units question: its callers tell
+    // the user nothing more about the units.
+    formula_question_asked = 1;
     message_compose(text, "", "", "");
     return message_show(130) == 1;
   }

@@ -6,6 +6,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/measure/formula_text.h"
 #include "kernel/model/mbcs.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
@@ -320,15 +321,22 @@ const char* designation_text_for_object(const designation_list* list, object* ob
         const bool reference_tag = picked.items && picked.items[0] && picked.tags && picked.tags[0] > kWholeText;
         if (insertable || reference_tag) return kernel_string(kRowInsertReference);
       }
-      if (current_class == &classe_exp_num_app && e->code == TYPE_NUMBER && e->text) {
+      if (current_class == &classe_exp_num_app && e->code == TYPE_NUMBER) {
         int numbers = 0;
+        object* expression = nullptr;
         if (fig && fig->inputs && fig->inputs->items)
-          for (int i = 0; fig->inputs->items[i]; ++i)
+          for (int i = 0; fig->inputs->items[i]; ++i) {
             if (type_of(fig->inputs->items[i]) == TYPE_NUMBER) ++numbers;
-        std::string text = e->text;
+            if (type_of(fig->inputs->items[i]) == TYPE_EXPRESSION) expression = fig->inputs->items[i];
+          }
+        // The numbers stand for the expression's own letters, taken in
+        // alphabetical order: the next one names the next of them.
+        if (expression) collect_expression_variables(expression);
+        const char letter = nth_formula_variable(numbers + 1);
+        std::string text = e->text ? e->text : type_name(obj);
         text += ' ';
-        text += static_cast<char>('a' + numbers % 26);
-        if (text.size() <= kDesignationTextMax) {
+        text += letter;
+        if (letter && text.size() <= kDesignationTextMax) {
           designation_buffer = text;
           return designation_buffer.c_str();
         }
@@ -598,6 +606,9 @@ void designate_under_cursor(int32_t x, int32_t y) {
     blinked = true;
   if (!blinked && !designation_force && x == last_mouse.x && y == last_mouse.y) return;
   if (!blinked) objlist_clear(&highlight_list);
+  // The marks drawn again go to the view with the moving layer, which must
+  // show the text too.
+  if (blinked) designation_text_dirty = 1;
 
   // 3.
   if (!fig->first) {

@@ -306,6 +306,11 @@ void caption_new_button(object* button) {
   const toolbar_row* row = toolbar_row_at(ROW_HIDE_SHOW);
   const char* caption = row && row->name ? row->name : "";
   if (!set_text_record_text(button->te, caption)) return;
+  // However small the frame the clicks gave, the caption shows whole, on
+  // one line, with the room the editor leaves around a text.
+  const text_line_size line = measure_text_line(&button->te->format, caption);
+  button->te->size.w = std::max(button->te->size.w, line.width + 25);
+  button->te->size.h = std::max(button->te->size.h, line.height + 5);
   button->te->sel_start = 0;
   button->te->sel_end = button->te->length;
   button->te->regen_pending = 1;

@@ -58,7 +58,8 @@ void remove_dependant(object* obj, object* owner);
 // when absent, removes it from both when present.
 void toggle_associated_object(object* button, object* obj, uint16_t tag);
 // A new button without a caption gets the Hide/Show tool's name, selected,
-// so that what the user types next replaces it.
+// so that what the user types next replaces it, and a frame that shows it
+// whole on one line.
 void caption_new_button(object* button);
 
 // When a number is quoted inside a text at reference `tag` (above 258),

@@ -134,22 +134,28 @@ car_info default_text_format(const default_attr* defaults) {
 
 namespace {
 
-// The height of one line of the font on the figure's static device; a
-// device of its own measures it when the figure has none yet.
-int32_t line_height(const car_info* format) {
+// Measures with the font of `format` selected on the figure's static
+// device; a device of its own measures when the figure has none yet.
+template <typename Measure>
+int32_t measure_in_font(const car_info* format, Measure measure) {
   DisplayDevice* dd = display_device_hooks.window_static_device ? display_device_hooks.window_static_device()
                                                                   : nullptr;
   if (!dd) dd = static_display;
   if (dd && dd->dc) {
     dd_select_text_font(dd, format);
-    return dd->fi.highline;
+    return measure(dd);
   }
   DisplayDevice* own = dd_create();
   ensure_display_dc(own);
   dd_select_text_font(own, format);
-  const int32_t height = own->fi.highline;
+  const int32_t result = measure(own);
   destroy_display_device(own);
-  return height;
+  return result;
+}
+
+// The height of one line of the font.
+int32_t line_height(const car_info* format) {
+  return measure_in_font(format, [](DisplayDevice* dd) { return dd->fi.highline; });
 }
 
 uint16_t type_id_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
@@ -355,3 +361,10 @@ void init_tool_names_and_help() {
 }
 
 void assign_builtin_icons() {}
+
+text_line_size measure_text_line(const car_info* format, const char* text) {
+  text_line_size size;
+  size.height = line_height(format);
+  size.width = measure_in_font(format, [text](DisplayDevice* dd) { return dd_text_width(dd, text ? text : ""); });
+  return size;
+}

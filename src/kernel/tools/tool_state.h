@@ -115,6 +115,13 @@ struct car_info;
 // The character settings a new text of a kind with these defaults takes
 // (all zero without defaults).
 car_info default_text_format(const default_attr* defaults);
+// The size of one line of text in the font of `format`, as the figure
+// measures it.
+struct text_line_size {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+text_line_size measure_text_line(const car_info* format, const char* text);
 
 // Copies the fields of the current attribute record into each object of a
 // null-terminated list under an attribute mask (widened by the tool's

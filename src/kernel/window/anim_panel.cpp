@@ -91,10 +91,14 @@ void run_button_code(WPARAM code) {
       show_running(true);
       break;
     case kAnimCodeStop:
-      if (HWND view = figure_window()) {
+      // A click in the figure stops what moves. When nothing moves (the
+      // start asked for found nothing to start), a click would be taken by
+      // the spring tool as a place: the button only shows it is stopped.
+      if (HWND view = figure_window(); view && (running || manipulating)) {
         NSKelvoWrapMachine::sendMessage(view, WM_LBUTTONDOWN, 0, 0);
         NSKelvoWrapMachine::sendMessage(view, WM_LBUTTONUP, 0, 0);
       }
+      if (animation_running == 0) show_running(false);
       set_anim_button_state(&button(kAnimDefine), kStateOn);
       spring_pick_mode = 1;
       break;

@@ -862,6 +862,7 @@ void figure_activate(void* window) {
     }
     if (h.tools_window && h.tools_window()) update_axes_tool_variant();
     select_tool(0);
+    if (h.calculator_figure_changed) h.calculator_figure_changed();
   }
   update_cursor(current_cursor);
   refresh_tool_menus();

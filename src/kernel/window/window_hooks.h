@@ -74,6 +74,8 @@ struct window_hooks {
   // The pen, fill and text colour buttons show the default colour again.
   void (*reset_palette_selections)() = nullptr;
   void (*evaluate_calculator)() = nullptr;
+  // Another figure window became current.
+  void (*calculator_figure_changed)() = nullptr;
   bool (*replay_running)() = nullptr;
 
   // ---- Tools palette

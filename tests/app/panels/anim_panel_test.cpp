@@ -196,6 +196,31 @@ TEST_F(AnimPanel, TheKernelsStartRequestTogglesThePanelAsAClickDoes) {
   EXPECT_TRUE(panel_->defineButton()->isChecked());
 }
 
+// With springs defined and a point picked for the next one, the start the
+// Animate button asks for finds nothing to start; the button shows it
+// running all the same, and its next click stops: Animate again, Define on,
+// and no click of the stop taken as a place for the spring begun.
+TEST_F(AnimPanel, AnimateStopsWhatItAskedToStartEvenWhenNothingStarted) {
+  addSpring();
+  chooseTool(view_, &classe_point);
+  click(view_, QPoint(250, 250));
+  chooseTool(view_, &classe_spring);
+  spin(10);
+  click(view_, QPoint(250, 250));
+  const uint32_t objects = view_->info()->nbobj;
+  press(panel_->animButton());
+  spin(40);
+  ASSERT_TRUE(panel_->animButton()->showsRunning());
+  ASSERT_EQ(animation_running, 0) << "the start found something to start";
+  press(panel_->animButton());
+  spin(40);
+  EXPECT_FALSE(panel_->animButton()->showsRunning()) << "Animate cannot stop";
+  EXPECT_FALSE(panel_->state());
+  EXPECT_TRUE(panel_->defineButton()->isChecked());
+  EXPECT_EQ(view_->info()->nbobj, objects);
+  EXPECT_EQ(objectsOf(view_->info(), &classe_spring).size(), 1u);
+}
+
 // ---- the small dialogs
 
 class SmallDialogs : public ShellTest {

@@ -3,11 +3,14 @@
 // there give a calculation placed in the figure, which follows a drag; the
 // equation of a line is written in its slope form and follows the line.
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,7 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kp_dialog.h"
 
 namespace {
 
@@ -219,6 +223,139 @@ TEST_F(EndToEndCalculator, TwoMeasuresAddedInTheCalculatorGiveACalculationThatFo
   EXPECT_STREQ(reinterpret_cast<const char*>(calc->parents[calc->nbparents]), "a+b*2");
   const double edited = shownNumber(first) + 2 * shownNumber(second);
   EXPECT_NEAR(shownNumber(calc), edited, 1e-9) << text(calc);
+}
+
+}  // namespace
+
+namespace {
+
+// The calculator over the figures of several windows and the panel's own
+// behaviour: the formula belongs to the figure it was typed for, a shown
+// result takes the result cursor, a button hands the clicks back to the
+// figure, and a units notice is said once.
+class CalculatorPanelBehaviour : public FigureTest {
+ protected:
+  void TearDown() override {
+    if (KPCalculatorPanel* panel = calculator_panel()) panel->close();
+    spin(10);
+    FigureTest::TearDown();
+  }
+  // The Formula tool chosen on the palette opens the panel.
+  static KPCalculatorPanel* openCalculator() {
+    pickFromPalette(&classe_calculate);
+    return calculator_panel();
+  }
+  // A number of the Numerical Edit tool, typed in at `at`.
+  static object* typedNumber(KPFigureView* view, QPoint at, const char* keys) {
+    pickFromPalette(&classe_nombre);
+    click(view, at);
+    const std::vector<object*> numbers = objectsOf(view->info(), &classe_nombre);
+    EXPECT_FALSE(numbers.empty());
+    if (numbers.empty() || !view->textEditor()) return nullptr;
+    QTest::keyClicks(view->textEditor(), keys);
+    pickFromPalette(kPointerTool);
+    spin(20);
+    return numbers.back();
+  }
+  static QPushButton* button(KPCalculatorPanel* panel, int id) { return child_with_id<QPushButton>(panel, id); }
+  static void press(KPCalculatorPanel* panel, int id) {
+    QPushButton* b = button(panel, id);
+    ASSERT_NE(b, nullptr) << id;
+    QTest::mouseClick(b, Qt::LeftButton);
+    spin(20);
+  }
+};
+
+TEST_F(CalculatorPanelBehaviour, AnotherFigureFindsItsOwnEmptyFormula) {
+  KPFigureView* first = openView();
+  ASSERT_NE(first, nullptr);
+  object* two = typedNumber(first, QPoint(120, 120), "2");
+  ASSERT_NE(two, nullptr);
+  KPCalculatorPanel* panel = openCalculator();
+  ASSERT_NE(panel, nullptr);
+  click(first, frameCentre(first, two));
+  ASSERT_EQ(panel->formulaField()->text(), "a");
+
+  // A second window: the formula typed over the first figure's number is
+  // not offered for it, and "=" has nothing to complain about.
+  KPFigureView* second = openView();
+  ASSERT_NE(second, nullptr);
+  ASSERT_NE(second->info(), first->info());
+  EXPECT_EQ(panel->formulaField()->text(), "");
+  press(panel, kCalcEvaluateButton);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_TRUE(calculator.result.empty()) << calculator.result;
+  // The first figure keeps the number its formula named.
+  EXPECT_EQ(objlist_count(first->info()->list3), 1);
+
+  // The second figure's own number, clicked, is its "a".
+  object* five = typedNumber(second, QPoint(150, 150), "5");
+  ASSERT_NE(five, nullptr);
+  pickFromPalette(&classe_calculate);
+  click(second, frameCentre(second, five));
+  EXPECT_EQ(panel->formulaField()->text(), "a");
+  press(panel, kCalcEvaluateButton);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  char expected[16];
+  std::snprintf(expected, sizeof expected, "5%c00", decimal_separator);
+  EXPECT_EQ(calculator.result, expected);
+}
+
+TEST_F(CalculatorPanelBehaviour, AShownResultTakesTheResultCursor) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPCalculatorPanel* panel = openCalculator();
+  ASSERT_NE(panel, nullptr);
+  KPResultTextField* field = panel->resultField();
+  auto hover = [field] {
+    const QPoint p = field->rect().center();
+    QMouseEvent move(QEvent::MouseMove, p, field->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &move);
+  };
+  QTest::keyClicks(panel->formulaField(), "2+3");
+  hover();
+  EXPECT_NE(field->cursor().shape(), Qt::OpenHandCursor) << "no result yet";
+  QTest::keyClick(panel->formulaField(), Qt::Key_Return);
+  spin(10);
+  ASSERT_FALSE(calculator.result.empty());
+  hover();
+  EXPECT_EQ(field->cursor().shape(), Qt::OpenHandCursor);
+  // Changed, the formula drops its result, and the cursor its hand.
+  QTest::keyClicks(panel->formulaField(), "*2");
+  hover();
+  EXPECT_NE(field->cursor().shape(), Qt::OpenHandCursor);
+}
+
+TEST_F(CalculatorPanelBehaviour, AButtonHandsTheClicksBackToTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPCalculatorPanel* panel = openCalculator();
+  ASSERT_NE(panel, nullptr);
+  panel->activateWindow();
+  spin(20);
+  ASSERT_EQ(QApplication::activeWindow(), panel);
+  press(panel, kCalcSin);
+  EXPECT_EQ(panel->formulaField()->text(), "sin(");
+  EXPECT_EQ(QApplication::activeWindow(), view->window()) << "the figure does not take the next click";
+  EXPECT_EQ(current_class, &classe_calculate);
+}
+
+TEST_F(CalculatorPanelBehaviour, IncompatibleUnitsAreToldOnce) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPCalculatorPanel* panel = openCalculator();
+  ASSERT_NE(panel, nullptr);
+  // A length plus an angle: the compiler's notice is the units question,
+  // which the user closes without its OK; nothing more is said about the
+  // units.
+  KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest& request) {
+    messages() << QString::fromStdString(request.message);
+    return -1;
+  });
+  panel->formulaField()->setText(QString::fromUtf8("2cm + 30\u00B0"));
+  press(panel, kCalcEvaluateButton);
+  ASSERT_EQ(messages().size(), 1) << messages().join('\n').toStdString();
+  EXPECT_TRUE(calculator.result.empty());
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/support/figure_test.h"
@@ -16,6 +18,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/designation.h"
 
 namespace {
 
@@ -113,4 +116,50 @@ TEST_F(EndToEndFormula, SteppingANumberRecomputesItsCalculationOnScreen) {
   EXPECT_EQ(number->valeurs[0].info.rayon, 6);
   EXPECT_EQ(calc->valeurs[0].info.rayon, 13);
   for (object* o = fig->first; o; o = o->next) EXPECT_EQ(o->state & 1u, 0u) << "still marked as moving";
+}
+
+// Applying an expression, the hint beside a number names the variable of
+// the expression that number will stand for: its letters in alphabetical
+// order, whatever they are. It shows while the chosen objects blink.
+TEST_F(EndToEndFormula, TheHintNamesTheExpressionsNextVariable) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  auto typed = [view](construct_class* cls, QPoint at, const char* keys) -> object* {
+    pickFromPalette(cls);
+    click(view, at);
+    const std::vector<object*> made = objectsOf(view->info(), cls);
+    if (made.empty() || !view->textEditor()) return nullptr;
+    QTest::keyClicks(view->textEditor(), keys);
+    pickFromPalette(kPointerTool);
+    spin(20);
+    return made.back();
+  };
+  object* expression = typed(&classe_exp_num, QPoint(100, 80), "q+p");
+  object* first = typed(&classe_nombre, QPoint(100, 200), "2");
+  object* second = typed(&classe_nombre, QPoint(100, 300), "3");
+  ASSERT_NE(expression, nullptr);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+
+  pickFromPalette(&classe_exp_num_app);
+  click(view, frameCentre(view, expression));
+  // The first number chosen stands for p, the next for q.
+  for (const auto& [number, letter] : {std::pair{first, 'p'}, std::pair{second, 'q'}}) {
+    moveTo(view, frameCentre(view, number) + QPoint(1, 0));
+    spin(20);
+    const std::string hint = shown_designation_text();
+    ASSERT_FALSE(hint.empty());
+    EXPECT_EQ(hint.back(), letter) << hint;
+    if (number == first) click(view, frameCentre(view, number));
+  }
+  // The chosen objects blink their marks: the hint stays in the view.
+  spin(400);
+  const QPoint mouse = frameCentre(view, second) + QPoint(1, 0);
+  const QRect beside(mouse.x() + 6, mouse.y() - 25, 100, 45);
+  const QImage image = view->viewImage();
+  int ink = 0;
+  for (int y = beside.top(); y <= beside.bottom(); ++y)
+    for (int x = beside.left(); x <= beside.right(); ++x)
+      if (image.rect().contains(x, y) && image.pixelColor(x, y) != image.pixelColor(2, 2)) ++ink;
+  EXPECT_GT(ink, 20) << "the hint is not shown";
 }

@@ -5,6 +5,8 @@
 #include "app/support/figure_test.h"
 #include "kernel/text/text_record.h"
 
+#include <utility>
+
 namespace {
 
 class EndToEndHideShowButton : public FigureTest {
@@ -75,6 +77,28 @@ TEST_F(EndToEndHideShowButton, AButtonWithACaptionHidesAndShowsItsTarget) {
   click(view, QPoint(400, 115));
   EXPECT_TRUE(target->settings.visible);
   EXPECT_GT(inkNear(shown(view), QPoint(200, 300)), 0);
+}
+
+// However close the two clicks that make a button, its caption shows
+// whole, on one line: as much ink as on a button made wide.
+TEST_F(EndToEndHideShowButton, AButtonFromTwoCloseClicksShowsItsWholeCaption) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  for (const auto& [from, to] : {std::pair{QPoint(100, 100), QPoint(300, 130)}, {QPoint(100, 250), QPoint(108, 254)}}) {
+    pickFromPalette(&classe_button);
+    click(view, from);
+    click(view, to);
+    pickFromPalette(kPointerTool);
+  }
+  const auto buttons = objectsOf(view->info(), &classe_button);
+  ASSERT_EQ(buttons.size(), 2u);
+  const object* wide = buttons[0];
+  const object* made_small = buttons[1];
+  ASSERT_EQ(caption(made_small), "Hide/Show");
+  const int whole = captionInk(view, wide);
+  ASSERT_GT(whole, 20);
+  EXPECT_NEAR(captionInk(view, made_small), whole, whole / 10) << "the caption is cut";
+  EXPECT_LE(made_small->te->size.h, wide->te->size.h) << "the caption takes more than one line";
 }
 
 }  // namespace

@@ -96,3 +96,25 @@ TEST_F(PreferencesFile, AFileSavedFromThePreferencesWindowOpensBackWithFileOpen)
   read_preferences(&now, nullptr);
   EXPECT_EQ(now.kinds[1].color, color_by_name("Red"));
 }
+
+// A name typed without an extension in the save dialog of Save to File...
+// gets the extension of the one kind it writes: the file is a ".plist".
+TEST_F(PreferencesFile, ABareNameIsSavedAsAPropertyList) {
+  ASSERT_NE(openView(), nullptr);
+  const QString bare = dir.filePath("mine");
+  kp_set_file_chooser([bare](const KPFileDialogRequest& request) {
+    return request.save ? std::optional<std::string>(bare.toStdString()) : std::nullopt;
+  });
+  set_preferences_window_observer([](QDialog* window) {
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+      if (b->text() == QStringLiteral("Save to File...")) QTest::mouseClick(b, Qt::LeftButton);
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+      if (b->text() == QStringLiteral("Cancel")) QTest::mouseClick(b, Qt::LeftButton);
+  });
+  ASSERT_TRUE(clickMenuItem(bar(), "Edit", "Preferences"));
+  spin(20);
+  EXPECT_FALSE(QFile::exists(bare)) << "written without its extension";
+  QFile file(bare + ".plist");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().contains("<key>Lines Color</key>"));
+}

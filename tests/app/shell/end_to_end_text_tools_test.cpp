@@ -4,6 +4,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -147,6 +149,38 @@ TEST_F(EndToEndTextTools, ATableDraggedOutTakesAColumnForANumber) {
   EXPECT_EQ(table->parents[1], number);
   EXPECT_EQ(table->nbvaleurs, 1);
   EXPECT_EQ(objectsOf(view->info(), &classe_table).size(), 1u);
+}
+
+// A number typed with the Numerical Edit tool keeps at most ten digits:
+// the keys that would bring more are refused, and the value is what shows.
+TEST_F(EndToEndTextTools, ANumberTypedInKeepsAtMostTenDigits) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const struct {
+    const char* typed;
+    double value;
+  } cases[] = {
+      {"123456789012345678901234567890", 1234567890},
+      {"3.14159265358979", 3.141592653},
+      {"-0.000123456789", -0.000123456},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    pickFromPalette(&classe_nombre);
+    click(view, QPoint(80, 60 + 60 * row++));
+    const std::vector<object*> numbers = objectsOf(view->info(), &classe_nombre);
+    ASSERT_EQ(numbers.size(), static_cast<size_t>(row));
+    ASSERT_NE(view->textEditor(), nullptr);
+    QTest::keyClicks(view->textEditor(), c.typed);
+    pickFromPalette(kPointerTool);
+    spin(20);
+    const object* number = numbers.back();
+    ASSERT_NE(number->te, nullptr);
+    const std::string shown = number->te->text ? number->te->text : "";
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](char ch) { return ch >= '0' && ch <= '9'; }), 10) << shown;
+    EXPECT_NEAR(number->valeurs[0].info.rayon, c.value, std::fabs(c.value) * 1e-12) << shown;
+  }
 }
 
 }  // namespace
