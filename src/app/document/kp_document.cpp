@@ -341,6 +341,9 @@ KPDocument::~KPDocument() {
 
 void KPDocument::buildWindow() {
   figureWindow_ = new KPFigureWindow(this);
+  // Every new window, untitled or opened on a file, shows the tools help
+  // when the others do.
+  if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
   // Figure windows open beside the tools palette's bars, each new one a
   // little lower and to the right of the one before.
   if (NSKelvoToolsPanel::exists()) {
@@ -454,7 +457,6 @@ void KPDocument::windowDidBecomeMain() {
       select_tool(0);
       undo_offers_undo = 1;
       set_undo_menu_text(kernel_string(kNothingToUndoRow));
-      if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
     }
   }
   view->CheckFigureTimer();

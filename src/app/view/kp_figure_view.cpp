@@ -1001,8 +1001,12 @@ void KPFigureView::viewResized() {
   if (scrollRemoteView_) scrollRemoteView_->updateRanges();
   if (!pdd_) return;
   if (lockFixSaveContext()) unlockView();  // rebuilds the surface and the layers
-  KPGeoDocument::setCurrentInfo(static_cast<kelvo_win_info*>(pdd_->refcon));
-  window_record_action(20);
+  // The resize is recorded for this view's figure, which it does not make
+  // the current one: a window behind (its help field shown or hidden with
+  // every other's) would put its figure into the window in front, to be
+  // edited and saved there under that window's name.
+  if (const window_hooks& hooks = window_services(); hooks.session_record_action)
+    hooks.session_record_action(static_cast<kelvo_win_info*>(pdd_->refcon), 20);
 }
 
 void KPFigureView::wheelEvent(QWheelEvent* event) {

@@ -1,0 +1,191 @@
+// Figure documents and their windows as a user meets them: each window
+// shows and edits its own figure whatever the tools help does, a file is
+// shown in one window only, a web page exported beside other files asks
+// before it replaces one and leaves the document's changes unsaved, the
+// scroll bars stay in step with the view, and no pull-down list is left
+// over the save panel.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "app/document/kp_document.h"
+#include "app/kernel_iface/kp_geo_document.h"
+#include "app/panels/tools_pull_down.h"
+#include "app/shell/figure_window.h"
+#include "app/support/figure_test.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/figure.h"
+#include "kernel/window/figure_scroll.h"
+#include "platform/kp_dialog.h"
+#include "platform/kp_files.h"
+#include "platform/win_constants.h"
+
+namespace {
+
+class EndToEndDocuments : public FigureTest {
+ protected:
+  void TearDown() override {
+    // The tools help is the application's: the next test starts without it.
+    if (app()->getToolHelpState()) app()->toggleToolsHelp();
+    kp_set_file_chooser({});
+    KPDocument::setOpenPanelResponder({});
+    closeAll();
+    FigureTest::TearDown();
+  }
+
+  static QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  static KPFigureWindow* windowOf(KPFigureView* view) { return view ? view->figureWindow() : nullptr; }
+
+  // A figure file holding a segment from (100, 100) to (300, 100) of a
+  // window, written and its window closed.
+  QString segmentFile(const QString& name) {
+    const QString path = dir.filePath(name);
+    KPFigureView* view = openView();
+    if (!view) return {};
+    drawSegment(view, QPoint(100, 100), QPoint(300, 100));
+    if (!KPDocument::currentDocument()->writeToURL(path)) return {};
+    closeAll();
+    return path;
+  }
+
+  // File > Open in the window of `view`, the open panel answering `path`;
+  // the document that shows the file then.
+  static KPDocument* openWithMenu(KPFigureView* view, const QString& path) {
+    KPDocument::setOpenPanelResponder([path](const QString&) { return path; });
+    const bool clicked = clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Open"));
+    KPDocument::setOpenPanelResponder({});
+    EXPECT_TRUE(clicked);
+    spin(20);
+    KPDocument* shown = nullptr;
+    for (KPDocument* doc : KPDocument::liveDocuments())
+      if (QFileInfo(doc->filePath()) == QFileInfo(path)) shown = doc;
+    return shown;
+  }
+
+  // File > New in the window of `view`; the new window's view.
+  static KPFigureView* newWithMenu(KPFigureView* view) {
+    const size_t before = KPDocument::liveDocuments().size();
+    EXPECT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("New")));
+    spin(20);
+    if (KPDocument::liveDocuments().size() != before + 1) return nullptr;
+    KPFigureView* fresh = KPDocument::liveDocuments().back()->figureView();
+    return waitForView(fresh) ? fresh : nullptr;
+  }
+
+  // Brings the window to the front as a click on it does.
+  static bool bringToFront(KPFigureView* view) {
+    make_main_window(windowOf(view));
+    return waitForView(view);
+  }
+
+  // File > Export in the window of `view` to `path`; every question asked
+  // meanwhile is answered with `answer` (IDYES or IDNO) and kept.
+  bool exportTo(KPFigureView* view, const QString& path, int answer, QStringList* asked) {
+    const std::string chosen = path.toStdString();
+    kp_set_file_chooser([chosen](const KPFileDialogRequest&) -> std::optional<std::string> { return chosen; });
+    KPDialog::setMessageBoxResponder([answer, asked](const KPMessageBoxRequest& request) {
+      *asked << QString::fromStdString(request.message);
+      return answer == IDYES ? 0 : 1;
+    });
+    const bool clicked = clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export"));
+    kp_set_file_chooser({});
+    KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest& request) {
+      messages() << QString::fromStdString(request.message);
+      return 0;
+    });
+    spin(20);
+    return clicked;
+  }
+};
+
+// The tools help shown and hidden in every window while a figure opened
+// from a file is in front: each window keeps showing and editing its own
+// figure, the window in front keeps the current one, and Save in it writes
+// its own figure to its own file.
+TEST_F(EndToEndDocuments, ToolsHelpLeavesEveryWindowOnItsOwnFigure) {
+  const QString path = segmentFile(QStringLiteral("fig3.fig"));
+  ASSERT_FALSE(path.isEmpty());
+  const QByteArray original = readAll(path);
+  KPFigureView* untitled = openView();
+  ASSERT_NE(untitled, nullptr);
+  ASSERT_TRUE(clickMenuItem(menuBarOf(untitled), QStringLiteral("View"), QStringLiteral("Tools Help")));
+  ASSERT_TRUE(app()->getToolHelpState());
+  KPDocument* opened = openWithMenu(untitled, path);
+  ASSERT_NE(opened, nullptr);
+  KPFigureView* file_view = opened->figureView();
+  ASSERT_TRUE(waitForView(file_view));
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);  // the untouched untitled window was replaced
+  // A window opened on a file shows the help field as the others do.
+  EXPECT_TRUE(windowOf(file_view)->helpField()->isVisible());
+
+  KPFigureView* other = newWithMenu(file_view);
+  ASSERT_NE(other, nullptr);
+  EXPECT_TRUE(windowOf(other)->helpField()->isVisible());
+  chooseTool(other, &classe_point);
+  const QPoint p1(150, 220), p2(260, 220);
+  click(other, p1);
+  click(other, p2);
+  chooseTool(other, nullptr);
+  kelvo_win_info* file_figure = file_view->info();
+  kelvo_win_info* other_figure = other->info();
+  ASSERT_NE(file_figure, other_figure);
+  const size_t file_points = objectsOf(file_figure, &classe_point).size();
+  const size_t other_points = objectsOf(other_figure, &classe_point).size();
+
+  ASSERT_TRUE(bringToFront(file_view));
+  for (bool visible : {false, true}) {
+    SCOPED_TRACE(visible ? "help shown again" : "help hidden");
+    ASSERT_TRUE(clickMenuItem(menuBarOf(file_view), QStringLiteral("View"), QStringLiteral("Tools Help")));
+    spin(30);
+    EXPECT_EQ(app()->getToolHelpState(), visible);
+    EXPECT_EQ(windowOf(file_view)->helpField()->isVisible(), visible);
+    EXPECT_EQ(windowOf(other)->helpField()->isVisible(), visible);
+    EXPECT_EQ(file_view->info(), file_figure);
+    EXPECT_EQ(other->info(), other_figure);
+    EXPECT_EQ(KPDocument::currentDocument(), opened);
+    EXPECT_EQ(KPGeoDocument::currentInfo(), file_figure);
+    // What each window shows: the segment in the file's window, the two
+    // points in the other one.
+    const QImage file_picture = shown(file_view);
+    EXPECT_GT(inkNear(file_picture, QPoint(200, 100)), 0);
+    EXPECT_EQ(inkNear(file_picture, p1, 3), 0);
+    EXPECT_EQ(inkNear(file_picture, p2, 3), 0);
+    const QImage other_picture = shown(other);
+    EXPECT_GT(inkNear(other_picture, p1, 3), 0);
+    EXPECT_EQ(inkNear(other_picture, QPoint(200, 100)), 0);
+  }
+  EXPECT_EQ(windowOf(file_view)->windowTitle(), QStringLiteral("fig3.fig"));
+
+  // Save in the file's window writes the file's own figure back.
+  ASSERT_TRUE(clickMenuItem(menuBarOf(file_view), QStringLiteral("File"), QStringLiteral("Save")));
+  const QByteArray saved = readAll(path);
+  EXPECT_EQ(saved.count("Point"), original.count("Point"));
+  EXPECT_EQ(saved.count("Segment"), original.count("Segment"));
+  // A point made now goes into the figure of the window it is made in.
+  chooseTool(file_view, &classe_point);
+  click(file_view, QPoint(350, 250));
+  chooseTool(file_view, nullptr);
+  EXPECT_EQ(objectsOf(file_figure, &classe_point).size(), file_points + 1);
+  EXPECT_EQ(objectsOf(other_figure, &classe_point).size(), other_points);
+}
+
+}  // namespace
