@@ -361,6 +361,21 @@ KPDocument* KPDocument::openUntitledDocument() {
 }
 
 KPDocument* KPDocument::openDocument(const QString& path, bool display) {
+  // A file that a window shows already is not read again: that window comes
+  // to the front, and no second window can save over its changes.
+  const QByteArray name = QFileInfo(path).absoluteFilePath().toUtf8();
+  if (KPFigureView* shown = figure_view_of(find_window_by_file_name(name.constData())))
+    for (KPDocument* doc : live())
+      if (doc->figureView() == shown) {
+        // The dialogs start in the file's folder, as after a read.
+        remember_dialog_directory(QFileInfo(path).absolutePath());
+        if (display) make_main_window(doc->figureWindow_);
+        return doc;
+      }
+  return readDocument(path, display);
+}
+
+KPDocument* KPDocument::readDocument(const QString& path, bool display) {
   // The untitled figure the file replaces, when it is untouched.
   KPFigureView* untouched = currentFigureView();
   if (untouched && !is_figure_untouched(untouched->info())) untouched = nullptr;
@@ -701,7 +716,7 @@ HWND KPDocument::showSessionSnapshot(HWND window, const char* path) {
   const QString file = QString::fromUtf8(path);
   KPDocument* doc = nullptr;
   if (!window) {
-    doc = openDocument(file);
+    doc = readDocument(file, true);
   } else {
     for (KPDocument* d : live())
       if (d->figureWindow_ && (kp_hwnd(d->figureWindow_) == window || kp_hwnd(d->figureView()) == window)) doc = d;

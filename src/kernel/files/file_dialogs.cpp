@@ -257,6 +257,11 @@ void fill_dialog_record(const file_filter_list& filters, uint32_t filter_index, 
 
 bool same_file(const char* a, const char* b) {
   if (std::strcmp(a, b) == 0) return true;
+  // One file under two names: a link, or another case of its letters on a
+  // file system that ignores case. Names that differ only in case are two
+  // files where the file system tells them apart.
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
   std::error_code ea, eb;
   const auto ca = std::filesystem::weakly_canonical(a, ea);
   const auto cb = std::filesystem::weakly_canonical(b, eb);

@@ -188,4 +188,53 @@ TEST_F(EndToEndDocuments, ToolsHelpLeavesEveryWindowOnItsOwnFigure) {
   EXPECT_EQ(objectsOf(other_figure, &classe_point).size(), other_points);
 }
 
+// Opening a file that a window already shows, under whatever spelling of
+// its path, brings that window to the front instead of reading the file
+// into a second window whose saves would overwrite the first one's.
+TEST_F(EndToEndDocuments, AFileOpenedAgainShowsItsWindow) {
+  const QString path = segmentFile(QStringLiteral("twice.fig"));
+  ASSERT_FALSE(path.isEmpty());
+  const QString link = dir.filePath(QStringLiteral("link.fig"));
+  ASSERT_TRUE(QFile::link(path, link));
+  KPFigureView* untitled = openView();
+  ASSERT_NE(untitled, nullptr);
+  KPDocument* first = openWithMenu(untitled, path);
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(waitForView(first->figureView()));
+  kelvo_win_info* figure = first->figureView()->info();
+  for (const QString& spelling : {path, dir.path() + QStringLiteral("/./twice.fig"), link}) {
+    SCOPED_TRACE(spelling.toStdString());
+    KPFigureView* other = newWithMenu(first->figureView());
+    ASSERT_NE(other, nullptr);
+    const QPointer<KPFigureView> other_view(other);
+    KPDocument::setOpenPanelResponder([spelling](const QString&) { return spelling; });
+    ASSERT_TRUE(clickMenuItem(menuBarOf(other), QStringLiteral("File"), QStringLiteral("Open")));
+    KPDocument::setOpenPanelResponder({});
+    spin(20);
+    // The untitled window stays: the file did not open in its place.
+    const std::vector<KPDocument*> documents = KPDocument::liveDocuments();
+    EXPECT_EQ(documents.size(), 2u);
+    EXPECT_EQ(std::count_if(documents.begin(), documents.end(),
+                            [&](KPDocument* doc) { return QFileInfo(doc->filePath()) == QFileInfo(path); }),
+              1);
+    ASSERT_FALSE(other_view.isNull());
+    EXPECT_NE(KPDocument::FindDocumentWith_tobjet(other->info()), nullptr);
+    EXPECT_TRUE(waitForView(first->figureView()));
+    EXPECT_EQ(KPDocument::currentDocument(), first);
+    EXPECT_EQ(QApplication::activeWindow(), first->figureWindow());
+    EXPECT_EQ(first->figureView()->info(), figure);
+    for (KPDocument* doc : documents)
+      if (doc != first) doc->close();
+    spin(10);
+    ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+    ASSERT_EQ(KPDocument::liveDocuments().front(), first);
+  }
+  // A launch naming the file twice opens one window too.
+  closeAll();
+  app()->openLaunchArguments({path, path});
+  spin(20);
+  EXPECT_EQ(KPDocument::liveDocuments().size(), 1u);
+}
+
 }  // namespace
