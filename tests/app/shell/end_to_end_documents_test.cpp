@@ -237,4 +237,97 @@ TEST_F(EndToEndDocuments, AFileOpenedAgainShowsItsWindow) {
   EXPECT_EQ(KPDocument::liveDocuments().size(), 1u);
 }
 
+// File > Export as a web page writes the figure file and the picture beside
+// the page: a file of those names is replaced only when the user says so,
+// be it another figure's file or the document's own. Only writing its own
+// file marks the document saved.
+TEST_F(EndToEndDocuments, AWebPageAsksBeforeReplacingAFileAndLeavesChangesUnsaved) {
+  const QString elsewhere = segmentFile(QStringLiteral("other.fig"));
+  ASSERT_FALSE(elsewhere.isEmpty());
+  const QByteArray elsewhere_bytes = readAll(elsewhere);
+  const QString picture = dir.filePath(QStringLiteral("other.png"));
+  {
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not yet a picture");
+  }
+  KPFigureView* view = openSegmentAndCircle(40);
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
+  const QString own = dir.filePath(QStringLiteral("mine.fig"));
+  KPDocument::setSavePanelResponder([own](const QString&) { return own; });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Save")));
+  ASSERT_TRUE(QFile::exists(own));
+  const QByteArray own_bytes = readAll(own);
+  chooseTool(view, &classe_point);
+  click(view, QPoint(400, 300));
+  chooseTool(view, nullptr);
+  ASSERT_TRUE(doc->isEdited());
+
+  struct Case {
+    const char* page;
+    const QString* replaced;
+    const QByteArray* before;
+  };
+  for (const Case& c : {Case{"other.html", &elsewhere, &elsewhere_bytes}, Case{"mine.html", &own, &own_bytes}}) {
+    SCOPED_TRACE(c.page);
+    const QString page = dir.filePath(QString::fromLatin1(c.page));
+    QStringList asked;
+    ASSERT_TRUE(exportTo(view, page, IDNO, &asked));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QFileInfo(*c.replaced).fileName())) << asked[0].toStdString();
+    // Nothing written: the file, the page and the picture are as they were.
+    EXPECT_EQ(readAll(*c.replaced), *c.before);
+    EXPECT_FALSE(QFile::exists(page));
+    EXPECT_EQ(readAll(picture), QByteArray("not yet a picture"));
+    EXPECT_TRUE(doc->isEdited());
+  }
+  // Yes to the question over another figure's file: the page is written,
+  // the file replaced, and the document stays changed.
+  QStringList asked;
+  ASSERT_TRUE(exportTo(view, dir.filePath(QStringLiteral("other.html")), IDYES, &asked));
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("other.fig")));
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("other.png")));
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("other.html"))));
+  EXPECT_NE(readAll(elsewhere), elsewhere_bytes);
+  EXPECT_FALSE(QImage(picture).isNull());
+  EXPECT_EQ(readAll(own), own_bytes);
+  EXPECT_TRUE(doc->isEdited());
+  EXPECT_TRUE(windowOf(view)->windowTitle().endsWith(QStringLiteral(" *")));
+  EXPECT_TRUE(view->info()->wflags & kFigureChanged);
+  // A page of new names asks nothing and still leaves the changes unsaved.
+  asked.clear();
+  ASSERT_TRUE(exportTo(view, dir.filePath(QStringLiteral("fresh.html")), IDNO, &asked));
+  EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("fresh.fig"))));
+  EXPECT_TRUE(doc->isEdited());
+  // Closing asks about the changes.
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Close")));
+  EXPECT_EQ(closePrompts(), 1);
+}
+
+// The page written over the document's own file saves the document: that
+// file now holds the figure as it is.
+TEST_F(EndToEndDocuments, AWebPageOverItsOwnFileSavesTheDocument) {
+  KPFigureView* view = openSegmentAndCircle(40);
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
+  const QString own = dir.filePath(QStringLiteral("mine.fig"));
+  KPDocument::setSavePanelResponder([own](const QString&) { return own; });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Save")));
+  chooseTool(view, &classe_point);
+  click(view, QPoint(400, 300));
+  chooseTool(view, nullptr);
+  ASSERT_TRUE(doc->isEdited());
+  const QByteArray before = readAll(own);
+  QStringList asked;
+  ASSERT_TRUE(exportTo(view, dir.filePath(QStringLiteral("mine.html")), IDYES, &asked));
+  EXPECT_EQ(asked.size(), 1);
+  EXPECT_NE(readAll(own), before);
+  EXPECT_FALSE(doc->isEdited());
+  EXPECT_FALSE(view->info()->wflags & kFigureChanged);
+  EXPECT_EQ(windowOf(view)->windowTitle(), QStringLiteral("mine.fig"));
+}
+
 }  // namespace
