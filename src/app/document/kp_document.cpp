@@ -787,7 +787,10 @@ bool KPDocument::printDocument() {
 }
 
 bool KPDocument::validateMenuItem(int item) const {
-  if (open_pull_down) NSKelvoWrapMachine::cwmPostMessage(open_pull_down, WM_CLOSE, 0, 0);
+  // A toolbox's list open now closes now: a close posted for later would
+  // wait behind the modal panel the command may open (Save As), the list
+  // painted over it all the while.
+  if (open_pull_down) NSKelvoWrapMachine::sendMessage(open_pull_down, WM_CLOSE, 0, 0);
   if (item == kItemRevert) {
     kelvo_win_info* fig = info();
     return fig && (fig->wflags & kFigureHasFile) && (fig->wflags & kFigureChanged);

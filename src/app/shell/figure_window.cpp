@@ -273,11 +273,13 @@ void KPFigureWindow::buildMenus() {
     }
   });
   file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
+  // A key equivalent validates its item first, as the menu does when it
+  // opens.
   QAction* save = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, [this] {
-    if (document_) document_->saveDocument();
+    if (document_ && document_->validateMenuItem(KPDocument::kItemSave)) document_->saveDocument();
   });
   QAction* save_as = file->addAction(QStringLiteral("Save &As..."), QKeySequence::SaveAs, [this] {
-    if (document_) document_->saveDocumentAs();
+    if (document_ && document_->validateMenuItem(KPDocument::kItemSaveAs)) document_->saveDocumentAs();
   });
   QAction* revert = file->addAction(QStringLiteral("&Revert"), [this] {
     if (document_) document_->revertDocumentToSaved();

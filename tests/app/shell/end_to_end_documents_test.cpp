@@ -330,4 +330,35 @@ TEST_F(EndToEndDocuments, AWebPageOverItsOwnFileSavesTheDocument) {
   EXPECT_EQ(windowOf(view)->windowTitle(), QStringLiteral("mine.fig"));
 }
 
+// Save As with Control-S while a toolbox's list is open: the list closes
+// before the save panel shows, not after it.
+TEST_F(EndToEndDocuments, TheSavePanelComesAfterAToolboxListClosed) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  menu* group = find_tool_menu(static_cast<int16_t>(tool_group(find_tool_id_by_name(classe_segment.name))));
+  ASSERT_NE(group, nullptr);
+  auto* button = static_cast<QWidget*>(group->view);
+  ASSERT_NE(button, nullptr);
+  for (int i = 0; i < 2 && !NSGeoToolsPullDownController::openPullDown(); ++i) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+    spin(10);
+  }
+  NSGeoToolsPullDownController* list = NSGeoToolsPullDownController::openPullDown();
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->view()->isVisible());
+  ASSERT_TRUE(bringToFront(view));
+  int panels = 0;
+  bool list_over_panel = true;
+  KPDocument::setSavePanelResponder([&](const QString&) {
+    ++panels;
+    list_over_panel = NSGeoToolsPullDownController::openPullDown() != nullptr || list->view()->isVisible();
+    return QString();
+  });
+  QTest::keyClick(windowOf(view), Qt::Key_S, Qt::ControlModifier);
+  spin(20);
+  ASSERT_EQ(panels, 1);
+  EXPECT_FALSE(list_over_panel);
+  EXPECT_FALSE(list->view()->isVisible());
+}
+
 }  // namespace
