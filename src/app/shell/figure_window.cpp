@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/document/kp_document.h"
@@ -45,6 +46,8 @@
 
 namespace {
 constexpr int kZoomSteps = 90;  // the zoom control runs over -0.9 .. 0.9
+// How far the window manager may round a size the window asked for.
+constexpr int kSizeSlack = 8;
 }
 
 // ------------------------------------------------------ scroll remote view
@@ -506,13 +509,41 @@ void KPFigureWindow::windowDidMove() {
                        frame.height() >= desk.height();
     if (!spans) {
       NSKelvoToolsPanelView::RepositionOfTheWindow(this);
+      // The size the user gave the window, which a restore brings back; the
+      // free area a maximise filled is not one, until the user changes it.
+      const QSize size = geometry().size();
+      const bool at_free_area = zoomed_ && std::abs(size.width() - zoomedSize_.width()) <= kSizeSlack &&
+                                std::abs(size.height() - zoomedSize_.height()) <= kSizeSlack;
+      if (!at_free_area) {
+        zoomed_ = false;
+        userGeometry_ = geometry();
+      }
+      const QRect inner = geometry();
+      frameMargins_ = QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                               frame.right() - inner.right(), frame.bottom() - inner.bottom());
       return;
     }
+    // A maximised window has lost its frame: the one it had before goes
+    // around it again.
     const QRect inner = geometry();
-    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
-                           frame.bottom() - inner.bottom());
+    const QMargins margins = (windowState() & Qt::WindowMaximized) && !frameMargins_.isNull()
+                                 ? frameMargins_
+                                 : QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
     if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
-    setGeometry(free.marginsRemoved(margins));
+    // The window manager sees a window of normal state, so its maximise
+    // button asks to maximise again: a window that fills the free area goes
+    // back to the size the user gave it, the button toggling between the
+    // two.
+    if (zoomed_ && userGeometry_.isValid()) {
+      zoomed_ = false;
+      setGeometry(userGeometry_);
+      return;
+    }
+    const QRect filled = free.marginsRemoved(margins);
+    zoomed_ = true;
+    zoomedSize_ = filled.size();
+    setGeometry(filled);
   });
 }
 

@@ -122,6 +122,12 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QLabel* zoomPercent_ = nullptr;
   QToolButton* zoomReset_ = nullptr;
   bool placing_ = false;  // a placement below the palette is pending
+  // A maximise fills the free area beside and below the palette; the next
+  // one brings back the size the window had before.
+  bool zoomed_ = false;
+  QSize zoomedSize_;
+  QRect userGeometry_;
+  QMargins frameMargins_;  // the window manager's frame in normal state
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars

@@ -361,4 +361,46 @@ TEST_F(EndToEndDocuments, TheSavePanelComesAfterAToolboxListClosed) {
   EXPECT_FALSE(list->view()->isVisible());
 }
 
+// The window manager's maximise button: the first press fills the free
+// area beside and below the tools palette, the second brings the window
+// back to its size; the view shows the figure after each without a click.
+TEST_F(EndToEndDocuments, AWindowMaximisedAndRestoredShowsItsFigure) {
+  KPFigureView* view = openSegmentAndCircle(40);
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = windowOf(view);
+  window->resize(640, 480);
+  spin(50);
+  const QRect before = window->geometry();
+  // What the view paints when Qt asks it to, as after a resize.
+  auto painted = [view] { return view->grab().toImage(); };
+  ASSERT_GT(inkNear(painted(), QPoint(160, 130)), 0);
+  // The window manager's new size may come between a paint of the figure
+  // and the paint that shows it: the view is painted on its new surface.
+  view->invalidateFigure();
+  view->repaint();
+  view->resize(view->width() - 40, view->height() - 30);
+  EXPECT_GT(inkNear(painted(), QPoint(160, 130)), 0);
+  spin(50);
+  window->showMaximized();
+  spin(100);
+  EXPECT_FALSE(window->isMaximized());
+  EXPECT_GT(window->width(), before.width());
+  EXPECT_GT(window->height(), before.height());
+  EXPECT_GT(inkNear(painted(), QPoint(160, 130)), 0);
+  EXPECT_GT(inkNear(painted(), QPoint(160, 180)), 0);  // the top of the circle
+  window->showMaximized();
+  spin(100);
+  EXPECT_FALSE(window->isMaximized());
+  EXPECT_EQ(window->geometry(), before);
+  EXPECT_GT(inkNear(painted(), QPoint(160, 130)), 0);
+  EXPECT_GT(inkNear(painted(), QPoint(160, 180)), 0);
+  // And again: the free area, then back.
+  window->showMaximized();
+  spin(100);
+  EXPECT_GT(window->width(), before.width());
+  window->showMaximized();
+  spin(100);
+  EXPECT_EQ(window->geometry(), before);
+}
+
 }  // namespace
