@@ -269,6 +269,7 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
     if (recentre_pending && pdd_) {
       centre();
       recentre_pending = 0;
+      putKnobsAtOrigin();
     }
     intBounds(&view_rect);
     if (pdd_) {

@@ -330,6 +330,107 @@ TEST_F(EndToEndDocuments, AWebPageOverItsOwnFileSavesTheDocument) {
   EXPECT_EQ(windowOf(view)->windowTitle(), QStringLiteral("mine.fig"));
 }
 
+namespace {
+
+// The part of a scroll bar its thumb covers.
+QRect thumbOf(QScrollBar* bar) {
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.orientation = bar->orientation();
+  option.minimum = bar->minimum();
+  option.maximum = bar->maximum();
+  option.sliderPosition = bar->sliderPosition();
+  option.sliderValue = bar->value();
+  option.singleStep = bar->singleStep();
+  option.pageStep = bar->pageStep();
+  option.subControls = QStyle::SC_All;
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+}
+
+// The thumb dragged with the mouse by `by` pixels along its bar.
+void dragThumb(QScrollBar* bar, int by) {
+  const QPoint from = thumbOf(bar).center();
+  const QPoint step = bar->orientation() == Qt::Horizontal ? QPoint(1, 0) : QPoint(0, 1);
+  QTest::mousePress(bar, Qt::LeftButton, {}, from);
+  for (int i = 1; i <= 4; ++i) {
+    const QPoint p = from + step * (by * i / 4);
+    QMouseEvent move(QEvent::MouseMove, p, bar->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::qWait(5);
+  }
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, from + step * by);
+  QTest::qWait(20);
+}
+
+}  // namespace
+
+// The scroll bars show the part of the sheet the view shows: at the start,
+// after zooming in and out and back to 100 %, after a drag of a thumb and
+// after the figure was saved and opened again.
+TEST_F(EndToEndDocuments, TheScrollBarsStayInStepWithTheView) {
+  KPFigureView* view = openSegmentAndCircle(40);
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = windowOf(view);
+  QScrollBar* h = window->scrollRemoteView()->hScroller();
+  QScrollBar* v = window->scrollRemoteView()->vScroller();
+  // Each knob stands at the view's top-left corner within the scroll range.
+  auto expectInStep = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(h->value(), view->centerX() - scroll_range.left);
+    EXPECT_EQ(v->value(), view->centerY() - scroll_range.top);
+    EXPECT_GT(h->value(), 0);
+    EXPECT_LT(h->value(), h->maximum());
+    EXPECT_GT(v->value(), 0);
+    EXPECT_LT(v->value(), v->maximum());
+  };
+  expectInStep("at the start");
+  const int h_start = h->value();
+  const int v_start = v->value();
+  const QImage at_first = shown(view);
+
+  QSlider* zoom = window->zoomControl();
+  zoom->setFocus();
+  for (int i = 0; i < 7; ++i) QTest::keyClick(zoom, Qt::Key_PageUp);
+  for (int i = 0; i < 2; ++i) QTest::keyClick(zoom, Qt::Key_Up);
+  spin(20);
+  ASSERT_EQ(window->zoomPercent()->text(), QStringLiteral("357 %"));
+  expectInStep("at 357 %");
+  QTest::keyClick(zoom, Qt::Key_Home);
+  spin(20);
+  ASSERT_EQ(window->zoomPercent()->text(), QStringLiteral("10 %"));
+  QTest::mouseClick(window->zoomReset(), Qt::LeftButton);
+  spin(20);
+  ASSERT_EQ(window->zoomPercent()->text(), QStringLiteral("100 %"));
+  expectInStep("back at 100 %");
+  EXPECT_EQ(h->value(), h_start);
+  EXPECT_EQ(v->value(), v_start);
+  EXPECT_EQ(shown(view), at_first);
+
+  // A thumb dragged a little scrolls the sheet a little: the segment moves
+  // left by as much as the knob moved right.
+  dragThumb(h, 12);
+  const int moved = h->value() - h_start;
+  ASSERT_GT(moved, 0);
+  ASSERT_LT(moved, 200);
+  expectInStep("after a drag");
+  const QImage scrolled = shown(view);
+  EXPECT_GT(inkNear(scrolled, QPoint(220 - moved, 160)), 0);
+  EXPECT_EQ(inkNear(scrolled, QPoint(220, 160)), 0);
+  dragThumb(h, -12);
+  EXPECT_EQ(h->value(), h_start);
+
+  // The same view saved and opened again shows the same knobs.
+  const QString path = dir.filePath(QStringLiteral("scrolled.fig"));
+  ASSERT_TRUE(KPDocument::FindDocumentWith_tobjet(view->info())->writeToURL(path));
+  closeAll();
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  KPFigureWindow* again = reopened->figureWindow();
+  EXPECT_EQ(again->scrollRemoteView()->hScroller()->value(), h_start);
+  EXPECT_EQ(again->scrollRemoteView()->vScroller()->value(), v_start);
+}
+
 // Save As with Control-S while a toolbox's list is open: the list closes
 // before the save panel shows, not after it.
 TEST_F(EndToEndDocuments, TheSavePanelComesAfterAToolboxListClosed) {
