@@ -46,8 +46,10 @@
 
 namespace {
 constexpr int kZoomSteps = 90;  // the zoom control runs over -0.9 .. 0.9
-// How far the window manager may round a size the window asked for.
+// How far the window manager may round a size the window asked for, and
+// how long it may take to give it.
 constexpr int kSizeSlack = 8;
+constexpr int kSettleMs = 1000;
 }
 
 // ------------------------------------------------------ scroll remote view
@@ -507,13 +509,22 @@ void KPFigureWindow::windowDidMove() {
     const QRect frame = frameGeometry();
     const bool spans = (windowState() & Qt::WindowMaximized) || frame.width() >= desk.width() ||
                        frame.height() >= desk.height();
+    auto near = [](QSize a, QSize b) {
+      return std::abs(a.width() - b.width()) <= kSizeSlack && std::abs(a.height() - b.height()) <= kSizeSlack;
+    };
     if (!spans) {
       NSKelvoToolsPanelView::RepositionOfTheWindow(this);
+      const QSize size = geometry().size();
+      // On its way to the size this window asked for, the window manager
+      // may show it at another for a moment (the size it had before it was
+      // maximised): that one is not the user's.
+      if (asked_.isValid()) {
+        if (!near(size, asked_.size()) && askedSince_.elapsed() < kSettleMs) return;
+        asked_ = QRect();
+      }
       // The size the user gave the window, which a restore brings back; the
       // free area a maximise filled is not one, until the user changes it.
-      const QSize size = geometry().size();
-      const bool at_free_area = zoomed_ && std::abs(size.width() - zoomedSize_.width()) <= kSizeSlack &&
-                                std::abs(size.height() - zoomedSize_.height()) <= kSizeSlack;
+      const bool at_free_area = zoomed_ && near(size, zoomedSize_);
       if (!at_free_area) {
         zoomed_ = false;
         userGeometry_ = geometry();
@@ -535,15 +546,13 @@ void KPFigureWindow::windowDidMove() {
     // button asks to maximise again: a window that fills the free area goes
     // back to the size the user gave it, the button toggling between the
     // two.
-    if (zoomed_ && userGeometry_.isValid()) {
-      zoomed_ = false;
-      setGeometry(userGeometry_);
-      return;
-    }
-    const QRect filled = free.marginsRemoved(margins);
-    zoomed_ = true;
-    zoomedSize_ = filled.size();
-    setGeometry(filled);
+    const bool restore = zoomed_ && userGeometry_.isValid();
+    const QRect target = restore ? userGeometry_ : free.marginsRemoved(margins);
+    zoomed_ = !restore;
+    if (zoomed_) zoomedSize_ = target.size();
+    asked_ = target;
+    askedSince_.start();
+    setGeometry(target);
   });
 }
 

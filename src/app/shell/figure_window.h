@@ -4,6 +4,7 @@
 // positions and the user's scrolling back into scrolls of the figure.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QScrollBar>
@@ -128,6 +129,8 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QSize zoomedSize_;
   QRect userGeometry_;
   QMargins frameMargins_;  // the window manager's frame in normal state
+  QRect asked_;            // the geometry last asked for, until it comes
+  QElapsedTimer askedSince_;
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars
