@@ -344,6 +344,9 @@ KPDocument::~KPDocument() {
 
 void KPDocument::buildWindow() {
   figureWindow_ = new KPFigureWindow(this);
+  // Every new window, untitled or opened on a file, shows the tools help
+  // when the others do.
+  if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
   // Figure windows open beside the tools palette's bars, each new one a
   // little lower and to the right of the one before.
   if (NSKelvoToolsPanel::exists()) {
@@ -361,6 +364,21 @@ KPDocument* KPDocument::openUntitledDocument() {
 }
 
 KPDocument* KPDocument::openDocument(const QString& path, bool display) {
+  // A file that a window shows already is not read again: that window comes
+  // to the front, and no second window can save over its changes.
+  const QByteArray name = QFileInfo(path).absoluteFilePath().toUtf8();
+  if (KPFigureView* shown = figure_view_of(find_window_by_file_name(name.constData())))
+    for (KPDocument* doc : live())
+      if (doc->figureView() == shown) {
+        // The dialogs start in the file's folder, as after a read.
+        remember_dialog_directory(QFileInfo(path).absolutePath());
+        if (display) make_main_window(doc->figureWindow_);
+        return doc;
+      }
+  return readDocument(path, display);
+}
+
+KPDocument* KPDocument::readDocument(const QString& path, bool display) {
   // The untitled figure the file replaces, when it is untouched.
   KPFigureView* untouched = currentFigureView();
   if (untouched && !is_figure_untouched(untouched->info())) untouched = nullptr;
@@ -457,7 +475,6 @@ void KPDocument::windowDidBecomeMain() {
       select_tool(0);
       undo_offers_undo = 1;
       set_undo_menu_text(kernel_string(kNothingToUndoRow));
-      if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
     }
   }
   view->CheckFigureTimer();
@@ -706,7 +723,7 @@ HWND KPDocument::showSessionSnapshot(HWND window, const char* path) {
   const QString file = QString::fromUtf8(path);
   KPDocument* doc = nullptr;
   if (!window) {
-    doc = openDocument(file);
+    doc = readDocument(file, true);
   } else {
     for (KPDocument* d : live())
       if (d->figureWindow_ && (kp_hwnd(d->figureWindow_) == window || kp_hwnd(d->figureView()) == window)) doc = d;
@@ -808,7 +825,10 @@ bool KPDocument::printDocument() {
 }
 
 bool KPDocument::validateMenuItem(int item) const {
-  if (open_pull_down) NSKelvoWrapMachine::cwmPostMessage(open_pull_down, WM_CLOSE, 0, 0);
+  // A toolbox's list open now closes now: a close posted for later would
+  // wait behind the modal panel the command may open (Save As), the list
+  // painted over it all the while.
+  if (open_pull_down) NSKelvoWrapMachine::sendMessage(open_pull_down, WM_CLOSE, 0, 0);
   if (item == kItemRevert) {
     kelvo_win_info* fig = info();
     return fig && (fig->wflags & kFigureHasFile) && (fig->wflags & kFigureChanged);

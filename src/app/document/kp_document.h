@@ -72,7 +72,8 @@ class KPDocument : public QObject {
   // ---- Opening and closing (the document controller's part) ----
   // A new untitled document with its window shown.
   static KPDocument* openUntitledDocument();
-  // Opens the file in a new document and window; null when it cannot be read.
+  // Opens the file in a new document and window; null when it cannot be
+  // read. A file a window already shows brings that window's document.
   static KPDocument* openDocument(const QString& path, bool display = true);
 
   KPFigureWindow* figureWindow() const { return figureWindow_; }
@@ -147,6 +148,9 @@ class KPDocument : public QObject {
 
  private:
   void buildWindow();
+  // The file read into a new document and window, whether or not another
+  // window shows it.
+  static KPDocument* readDocument(const QString& path, bool display);
   // The figure read from the bytes takes the place of the window's figure
   // (which stays when they cannot be read).
   void replaceFigure(const QByteArray& bytes);

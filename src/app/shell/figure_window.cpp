@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/document/kp_document.h"
@@ -45,6 +46,10 @@
 
 namespace {
 constexpr int kZoomSteps = 90;  // the zoom control runs over -0.9 .. 0.9
+// How far the window manager may round a size the window asked for, and
+// how long it may take to give it.
+constexpr int kSizeSlack = 8;
+constexpr int kSettleMs = 1000;
 }
 
 // ------------------------------------------------------ scroll remote view
@@ -273,11 +278,13 @@ void KPFigureWindow::buildMenus() {
     }
   });
   file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
+  // A key equivalent validates its item first, as the menu does when it
+  // opens.
   QAction* save = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, [this] {
-    if (document_) document_->saveDocument();
+    if (document_ && document_->validateMenuItem(KPDocument::kItemSave)) document_->saveDocument();
   });
   QAction* save_as = file->addAction(QStringLiteral("Save &As..."), QKeySequence::SaveAs, [this] {
-    if (document_) document_->saveDocumentAs();
+    if (document_ && document_->validateMenuItem(KPDocument::kItemSaveAs)) document_->saveDocumentAs();
   });
   QAction* revert = file->addAction(QStringLiteral("&Revert"), [this] {
     if (document_) document_->revertDocumentToSaved();
@@ -506,15 +513,50 @@ void KPFigureWindow::windowDidMove() {
     const QRect frame = frameGeometry();
     const bool spans = (windowState() & Qt::WindowMaximized) || frame.width() >= desk.width() ||
                        frame.height() >= desk.height();
+    auto near = [](QSize a, QSize b) {
+      return std::abs(a.width() - b.width()) <= kSizeSlack && std::abs(a.height() - b.height()) <= kSizeSlack;
+    };
     if (!spans) {
       NSKelvoToolsPanelView::RepositionOfTheWindow(this);
+      const QSize size = geometry().size();
+      // On its way to the size this window asked for, the window manager
+      // may show it at another for a moment (the size it had before it was
+      // maximised): that one is not the user's.
+      if (asked_.isValid()) {
+        if (!near(size, asked_.size()) && askedSince_.elapsed() < kSettleMs) return;
+        asked_ = QRect();
+      }
+      // The size the user gave the window, which a restore brings back; the
+      // free area a maximise filled is not one, until the user changes it.
+      const bool at_free_area = zoomed_ && near(size, zoomedSize_);
+      if (!at_free_area) {
+        zoomed_ = false;
+        userGeometry_ = geometry();
+      }
+      const QRect inner = geometry();
+      frameMargins_ = QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                               frame.right() - inner.right(), frame.bottom() - inner.bottom());
       return;
     }
+    // A maximised window has lost its frame: the one it had before goes
+    // around it again.
     const QRect inner = geometry();
-    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
-                           frame.bottom() - inner.bottom());
+    const QMargins margins = (windowState() & Qt::WindowMaximized) && !frameMargins_.isNull()
+                                 ? frameMargins_
+                                 : QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
     if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
-    setGeometry(free.marginsRemoved(margins));
+    // The window manager sees a window of normal state, so its maximise
+    // button asks to maximise again: a window that fills the free area goes
+    // back to the size the user gave it, the button toggling between the
+    // two.
+    const bool restore = zoomed_ && userGeometry_.isValid();
+    const QRect target = restore ? userGeometry_ : free.marginsRemoved(margins);
+    zoomed_ = !restore;
+    if (zoomed_) zoomedSize_ = target.size();
+    asked_ = target;
+    askedSince_.start();
+    setGeometry(target);
   });
 }
 

@@ -4,6 +4,7 @@
 // positions and the user's scrolling back into scrolls of the figure.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QScrollBar>
@@ -122,6 +123,14 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   QLabel* zoomPercent_ = nullptr;
   QToolButton* zoomReset_ = nullptr;
   bool placing_ = false;  // a placement below the palette is pending
+  // A maximise fills the free area beside and below the palette; the next
+  // one brings back the size the window had before.
+  bool zoomed_ = false;
+  QSize zoomedSize_;
+  QRect userGeometry_;
+  QMargins frameMargins_;  // the window manager's frame in normal state
+  QRect asked_;            // the geometry last asked for, until it comes
+  QElapsedTimer askedSince_;
   QMenuBar* menuBar_ = nullptr;
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars

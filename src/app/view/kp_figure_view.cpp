@@ -919,15 +919,15 @@ void KPFigureView::autoanimate() {
 
 void KPFigureView::doScroll(double x, double y) {
   if (recentre_pending) {
-    rx_ = x;
-    ry_ = y;
     centre();
     recentre_pending = 0;
+    putKnobsAtOrigin();
+  } else {
+    centerX_ = static_cast<int32_t>(centerX_ - (rx_ - x));
+    centerY_ = static_cast<int32_t>(centerY_ + (ry_ - y));
+    rx_ = x;
+    ry_ = y;
   }
-  centerX_ = static_cast<int32_t>(centerX_ - (rx_ - x));
-  centerY_ = static_cast<int32_t>(centerY_ + (ry_ - y));
-  rx_ = x;
-  ry_ = y;
   if (pdd_) dd_draw_background(pdd_);
   invalidateFigure();
 }
@@ -937,23 +937,23 @@ void KPFigureView::showOrigin(int32_t left, int32_t top) {
   const int32_t dy = top - centerY_;
   centerX_ = left;
   centerY_ = top;
-  if (scrollRemoteView_) {
-    QScrollBar* h = scrollRemoteView_->hScroller();
-    QScrollBar* v = scrollRemoteView_->vScroller();
-    if (h && v) {
-      const QSignalBlocker block_h(h);
-      const QSignalBlocker block_v(v);
-      h->setValue(left - scroll_range.left);
-      v->setValue(top - scroll_range.top);
-      // The next move of a bar scrolls from here.
-      rx_ = h->value();
-      ry_ = v->maximum() - v->value();
-    }
-  }
+  putKnobsAtOrigin();
   // The text being edited stays on its object.
   if (textEditor_ && !textEditor_->isHidden() && (dx || dy))
     textEditor_->move(textEditor_->pos() - QPoint(static_cast<int>(dx * scale_), static_cast<int>(dy * scale_)));
   update();
+}
+
+void KPFigureView::putKnobsAtOrigin() {
+  QScrollBar* h = scrollRemoteView_ ? scrollRemoteView_->hScroller() : nullptr;
+  QScrollBar* v = scrollRemoteView_ ? scrollRemoteView_->vScroller() : nullptr;
+  if (!h || !v) return;
+  const QSignalBlocker block_h(h);
+  const QSignalBlocker block_v(v);
+  h->setValue(centerX_ - scroll_range.left);
+  v->setValue(centerY_ - scroll_range.top);
+  rx_ = h->value();
+  ry_ = v->maximum() - v->value();
 }
 
 void KPFigureView::setViewOrigin(double x, double y) {
@@ -998,11 +998,18 @@ void KPFigureView::resizeEvent(QResizeEvent* event) {
 }
 
 void KPFigureView::viewResized() {
+  // The bars' ranges follow the part of the sheet the view shows (its size
+  // over the zoom), and their knobs its corner, which a zoom moves.
   if (scrollRemoteView_) scrollRemoteView_->updateRanges();
+  putKnobsAtOrigin();
   if (!pdd_) return;
   if (lockFixSaveContext()) unlockView();  // rebuilds the surface and the layers
-  KPGeoDocument::setCurrentInfo(static_cast<kelvo_win_info*>(pdd_->refcon));
-  window_record_action(20);
+  // The resize is recorded for this view's figure, which it does not make
+  // the current one: a window behind (its help field shown or hidden with
+  // every other's) would put its figure into the window in front, to be
+  // edited and saved there under that window's name.
+  if (const window_hooks& hooks = window_services(); hooks.session_record_action)
+    hooks.session_record_action(static_cast<kelvo_win_info*>(pdd_->refcon), 20);
 }
 
 void KPFigureView::wheelEvent(QWheelEvent* event) {

@@ -182,6 +182,9 @@ class KPFigureView : public QWidget,
   void flagsChanged(QKeyEvent* event);
 
  private:
+  // The knobs come to the view's top-left corner within the scroll range
+  // without scrolling, and the next move of a bar scrolls from there.
+  void putKnobsAtOrigin();
   void mouseDown(const QPointF& where, int click_count, Qt::KeyboardModifiers modifiers);
   void mouseUp(const QPointF& where, Qt::KeyboardModifiers modifiers);
   void mouseDragged(const QPointF& where, Qt::KeyboardModifiers modifiers);

@@ -52,6 +52,9 @@ void KPFigureView::ensureSurface() {
   if (surface_ && surface_->width() == width() && surface_->height() == height()) return;
   KPContext* old = surface_;
   surface_ = KPContext::createImageContext(width(), height());
+  // A new surface is blank: the next paint draws the figure on it, also one
+  // that would have shown the surface as the kernel left the old one.
+  figurePaintPending_ = true;
   if (dc_ && (dc_->getContext() == old || !dc_->getContext())) dc_->fixContext(surface_, bounds_of(this), bounds_of(this));
   delete old;
 }
@@ -266,6 +269,7 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
     if (recentre_pending && pdd_) {
       centre();
       recentre_pending = 0;
+      putKnobsAtOrigin();
     }
     intBounds(&view_rect);
     if (pdd_) {

@@ -257,10 +257,39 @@ void fill_dialog_record(const file_filter_list& filters, uint32_t filter_index, 
 
 bool same_file(const char* a, const char* b) {
   if (std::strcmp(a, b) == 0) return true;
+  // One file under two names: a link, or another case of its letters on a
+  // file system that ignores case. Names that differ only in case are two
+  // files where the file system tells them apart.
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
   std::error_code ea, eb;
   const auto ca = std::filesystem::weakly_canonical(a, ea);
   const auto cb = std::filesystem::weakly_canonical(b, eb);
   return !ea && !eb && ca == cb;
+}
+
+// The figure written is the figure's own file (the one its window was read
+// from or saved to last).
+bool is_own_file(const kelvo_win_info* fig, const char* path) {
+  return fig && (fig->wflags & kFigureHasFile) && fig->text1 && same_file(fig->text1, path);
+}
+
+// A web page writes its figure file and its picture beside itself, under
+// names the file panel did not ask about: the user says whether files of
+// those names may be replaced. True when none exists or the answer is yes.
+bool may_replace_beside_page(const std::string& page, const std::vector<std::string>& beside) {
+  std::vector<std::string> taken;
+  for (const std::string& path : beside) {
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !same_file(path.c_str(), page.c_str()))
+      taken.push_back("\"" + std::string(path_file_name(path.c_str())) + "\"");
+  }
+  if (taken.empty()) return true;
+  const std::string text = taken.size() == 1
+                               ? taken[0] + " already exists. Do you want to replace it?"
+                               : taken[0] + " and " + taken[1] + " already exist. Do you want to replace them?";
+  message_compose(text.c_str(), "", "", "");
+  return message_show(131) == 1;
 }
 
 }  // namespace
@@ -319,7 +348,10 @@ int save_document_file(HWND owner, int kind, void* target) {
   if (!write_file_image(path, flags)) return 0;
   if (saved_figure && mark_saved) {
     if (saved_figure->linked_pictures) save_figure_pictures(written_path.c_str());
-    KPGeoDocument::_undo_dirty(saved_figure);
+    // Only the figure's own file holds its changes now: a copy written
+    // elsewhere (a web page's figure) leaves them to be saved.
+    if (kind == SAVE_DOCUMENT || is_own_file(saved_figure, written_path.c_str()))
+      KPGeoDocument::_undo_dirty(saved_figure);
   }
   return 1;
 }
@@ -402,9 +434,12 @@ int save_file_as_dialog(HWND owner, int kind, void* target) {
   } else if (kind == DIALOG_EXPORT && index == 1) {
     // The figure goes straight to its ".fig" name beside the page, so a
     // failure never leaves figure text under the page's name.
-    copy_to_buffer(file_path_buffer, replace_extension(chosen_path, ".fig"));
-    result = save_document_file(owner, save_kind, target);
-    if (result) export_html_page(chosen_path, width, height);
+    const std::string figure_path = replace_extension(chosen_path, ".fig");
+    if (may_replace_beside_page(chosen_path, {figure_path, replace_extension(chosen_path, ".png")})) {
+      copy_to_buffer(file_path_buffer, figure_path);
+      result = save_document_file(owner, save_kind, target);
+      if (result) export_html_page(chosen_path, width, height);
+    }
   } else {
     result = save_document_file(owner, save_kind, target);
   }
