@@ -98,6 +98,7 @@ std::function<bool(QPrinter*)>& print_panel_responder() {
 constexpr int kUntitledRow = 292;
 constexpr int kRevertRow = 303;
 constexpr int kNothingToUndoRow = 546;
+constexpr int kNotPrintedRow = 922;
 
 // Copies a UTF-8 text into a kernel block.
 char* kernel_copy(const QByteArray& text) {
@@ -765,7 +766,7 @@ bool KPDocument::printDocument() {
   }
   if (!accepted) return false;
   if (view->runPrintOperation(printer)) return true;
-  message_box_simple("The figure could not be printed.");
+  message_box_simple(kernel_string(kNotPrintedRow));
   return false;
 }
 
