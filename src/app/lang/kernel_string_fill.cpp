@@ -150,9 +150,10 @@ bool languageLoaded(bool inited) {
   if (h.convert_open_documents) h.convert_open_documents();
   read_menu_file(h);
   if (h.relabel_kernel_panels) h.relabel_kernel_panels();
-  // The palette is back in the new language before the question: the user
-  // sees the program whole while answering.
+  // The palette and the windows' texts are back, in the new language,
+  // before the question: the user sees the program whole while answering.
   if (palette_closed && h.refresh_attrib_palette) h.refresh_attrib_palette();
+  emit NSKelvoLanguageCenter::defaultCenter()->textsFilled();
 
   if (inited && h.ask_yes_no) {
     if (h.ask_yes_no(from_mac_roman(kernel_string(lang_row::language_question))) == 1 && h.store_language_preference)

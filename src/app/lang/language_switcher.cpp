@@ -146,8 +146,11 @@ void NSKelvoLanguageSwitcherView::awakeFromNib() {
 }
 
 void NSKelvoLanguageSwitcherView::followLanguage() {
-  connect(NSKelvoLanguageCenter::defaultCenter(), &NSKelvoLanguageCenter::languageLoaded, this,
-          &NSKelvoLanguageSwitcherView::languageLoaded, Qt::UniqueConnection);
+  NSKelvoLanguageCenter* center = NSKelvoLanguageCenter::defaultCenter();
+  connect(center, &NSKelvoLanguageCenter::textsFilled, this, &NSKelvoLanguageSwitcherView::languageLoaded,
+          Qt::UniqueConnection);
+  connect(center, &NSKelvoLanguageCenter::languageLoaded, this, &NSKelvoLanguageSwitcherView::languageLoaded,
+          Qt::UniqueConnection);
 }
 
 void NSKelvoLanguageSwitcherView::addPairForMenuBar(QMenuBar* bar) {

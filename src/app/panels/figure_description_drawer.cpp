@@ -94,8 +94,9 @@ QByteArray description_rtf(const QString& text) {
 
 NSFigureDescDataSource::NSFigureDescDataSource(QObject* parent) : QAbstractTableModel(parent) {
   // The headers are the language's.
-  connect(NSKelvoLanguageCenter::defaultCenter(), &NSKelvoLanguageCenter::languageLoaded, this,
-          [this] { emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
+  for (auto signal : {&NSKelvoLanguageCenter::textsFilled, &NSKelvoLanguageCenter::languageLoaded})
+    connect(NSKelvoLanguageCenter::defaultCenter(), signal, this,
+            [this] { emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
 }
 
 void NSFigureDescDataSource::setTableView(NSFigureTableView* table) {

@@ -388,9 +388,11 @@ TEST_F(EndToEndLanguageSwitch, TheDialogsChoiceAnsweredNoThenTheEditMenu) {
   // looking at the palette while the question is shown.
   QStringList questions;
   bool palette_while_asked = true;
-  KPDialog::setMessageBoxResponder([&questions, &palette_while_asked](const KPMessageBoxRequest& request) {
+  QString edit_while_asked;
+  KPDialog::setMessageBoxResponder([&](const KPMessageBoxRequest& request) {
     questions << QString::fromStdString(request.message);
     palette_while_asked = palette_while_asked && attrib_palette_window != nullptr;
+    edit_while_asked = w->menuBar()->actions()[1]->text();
     return request.buttons.size() > 1 ? 1 : 0;
   });
   // The dialog: "+" the first time, then the language wanted, then OK.
@@ -433,7 +435,10 @@ TEST_F(EndToEndLanguageSwitch, TheDialogsChoiceAnsweredNoThenTheEditMenu) {
     spin(20);
     ASSERT_EQ(NSKelvoLanguageStarter::currentLanguage(), wanted) << round;
     EXPECT_EQ(questions.size(), 1) << round;
+    // While the question is asked, the program shows itself whole and in
+    // the new language.
     EXPECT_TRUE(palette_while_asked) << "the attribute palette was away during the question";
+    EXPECT_EQ(edit_while_asked.toStdString(), round % 2 == 0 ? "&Bearbeiten" : "&Edit");
     // The Edit menu at once, and its Language submenu, which lists the
     // languages afresh.
     QMenu* edit = w->menuBar()->actions()[1]->menu();
@@ -441,7 +446,7 @@ TEST_F(EndToEndLanguageSwitch, TheDialogsChoiceAnsweredNoThenTheEditMenu) {
                       w->menuBar()->mapTo(w, w->menuBar()->actionGeometry(edit->menuAction()).center()));
     spin(10);
     ASSERT_TRUE(edit->isVisible()) << round;
-    EXPECT_EQ(edit->title(), round % 2 == 0 ? QStringLiteral("&Bearbeiten") : QStringLiteral("&Edit"));
+    EXPECT_EQ(edit->title().toStdString(), round % 2 == 0 ? "&Bearbeiten" : "&Edit");
     QAction* language = nullptr;
     for (QAction* a : edit->actions())
       if (a->menu()) language = a;
