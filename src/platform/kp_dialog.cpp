@@ -26,6 +26,9 @@ std::string button_title(int row, const char* fallback) {
 int run_alert(const KPMessageBoxRequest& request) {
   QMessageBox box;
   box.setIcon(QMessageBox::Warning);
+  // Titled with the program's name as the language writes it (row 0).
+  if (const char* title = kernel_strings[0]; title && *title)
+    box.setWindowTitle(QString::fromStdString(mac_roman_to_utf8(title)));
   box.setText(QString::fromStdString(request.message));
   std::vector<QPushButton*> buttons;
   for (const std::string& title : request.buttons)

@@ -101,6 +101,7 @@ constexpr int kUntitledRow = 292;
 constexpr int kRevertRow = 303;
 constexpr int kNothingToUndoRow = 546;
 constexpr int kReadToItsEndRow = 975;
+constexpr int kNotPrintedRow = 922;
 
 // Copies a UTF-8 text into a kernel block.
 char* kernel_copy(const QByteArray& text) {
@@ -820,7 +821,7 @@ bool KPDocument::printDocument() {
   }
   if (!accepted) return false;
   if (view->runPrintOperation(printer)) return true;
-  message_box_simple("The figure could not be printed.");
+  message_box_simple(kernel_string(kNotPrintedRow));
   return false;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/view/kp_figure_view.h"
+#include "app/lang/language_follow_up.h"
 #include "app/lang/language_parser.h"
 #include "app/lang/language_starter.h"
 #include "app/lang/mac_roman_text.h"
@@ -148,12 +149,16 @@ bool languageLoaded(bool inited) {
   if (h.set_application_window_text) h.set_application_window_text(native_strings[lang_row::app_title]);
   if (h.convert_open_documents) h.convert_open_documents();
   read_menu_file(h);
+  if (h.relabel_kernel_panels) h.relabel_kernel_panels();
+  // The palette and the windows' texts are back, in the new language,
+  // before the question: the user sees the program whole while answering.
+  if (palette_closed && h.refresh_attrib_palette) h.refresh_attrib_palette();
+  emit NSKelvoLanguageCenter::defaultCenter()->textsFilled();
 
   if (inited && h.ask_yes_no) {
     if (h.ask_yes_no(from_mac_roman(kernel_string(lang_row::language_question))) == 1 && h.store_language_preference)
       h.store_language_preference(NSKelvoLanguageStarter::currentLanguage());
   }
-  if (palette_closed && h.refresh_attrib_palette) h.refresh_attrib_palette();
   if (h.update_figure_description_menu) h.update_figure_description_menu();
   if (h.update_attrib_palette_menu_text) h.update_attrib_palette_menu_text();
   return true;
@@ -172,6 +177,7 @@ bool start_language(const QString& name, NSKelvoLanguageDelegate* delegate) {
 }
 
 void free_language() {
+  free_language_manager();
   NSKelvoLanguageStarter::release();
   NSKelvoResourceString::freeStrings();
   NSKelvoLanguageParser::resetSharedState();

@@ -33,6 +33,8 @@ struct LanguageFollowUpHooks {
   std::function<void()> convert_open_documents;
   std::function<void()> update_figure_description_menu;
   std::function<void()> update_attrib_palette_menu_text;
+  // The panels the kernel titles itself take the new rows.
+  std::function<void()> relabel_kernel_panels;
   // A message box: (text, title, mode) -> Win32 button code.
   std::function<int(const QString& text, const QString& title, int mode)> message_box;
   // A yes/no question (style 131): 1 for yes.

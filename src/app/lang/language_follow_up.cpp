@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "app/document/kp_document.h"
 #include "app/lang/kernel_string_fill.h"
@@ -17,6 +19,8 @@
 #include "kernel/files/menus_file.h"
 #include "kernel/files/text_family.h"
 #include "kernel/macros/macro_records.h"
+#include "kernel/measure/calculator.h"
+#include "kernel/measure/calculator_window.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
 #include "kernel/text/kernel_strings.h"
@@ -49,10 +53,37 @@ int toolbox_count() {
   return n;
 }
 
+// The classes the menus image names by their shown name, having no English
+// one (the pre-built vector sum and compass), with the name they had when
+// it was written: the load changes that name, and the reader, meeting a
+// name it does not know, would drop that tool and every one after it.
+std::vector<std::pair<QByteArray, construct_class*>> shown_names_written;
+
+// The image with each such class's line naming it as it is now called.
+QByteArray with_current_shown_names(const QByteArray& description) {
+  QList<QByteArray> lines = description.split('\n');
+  for (QByteArray& line : lines) {
+    const bool cr = line.endsWith('\r');
+    qsizetype start = 0;
+    while (start < line.size() && line[start] == ' ') ++start;
+    const QByteArray name = line.mid(start, line.size() - start - (cr ? 1 : 0));
+    for (const auto& [written, cls] : shown_names_written)
+      if (name == written && cls->name) {
+        line = line.left(start) + QByteArray(cls->name) + (cr ? "\r" : "");
+        break;
+      }
+  }
+  return lines.join('\n');
+}
+
 // The menus image is written with the Trash, the toolbox of the tools left
 // out, as its last group, and the Trash comes off the list again at once:
 // the list the toolbar is read back into is the one the user had.
 QByteArray write_menus_image() {
+  shown_names_written.clear();
+  for (int i = 0; class_list && class_list[i]; ++i)
+    if (class_list[i]->name && !class_list[i]->english_name)
+      shown_names_written.emplace_back(QByteArray(class_list[i]->name), class_list[i]);
   const int before = toolbox_count();
   const bool appended = trash_toolbox && (before == 0 || tool_menus[before - 1] != trash_toolbox);
   if (appended) append_toolbox(trash_toolbox);
@@ -72,8 +103,11 @@ void read_menus_image(const QByteArray& image, qsizetype offset) {
   // from here on.
   fill_help_page_table();
   init_tool_names_and_help();
-  if (offset < image.size())
-    txt_read_menu_description(image.constData() + offset, static_cast<uint32_t>(image.size() - offset), 0);
+  if (offset < image.size()) {
+    const QByteArray description = with_current_shown_names(image.mid(offset));
+    shown_names_written.clear();
+    txt_read_menu_description(description.constData(), static_cast<uint32_t>(description.size()), 0);
+  }
   const int n = toolbox_count();
   if (n > 0 && tool_menus[n - 1] == trash_toolbox) tool_menus[n - 1] = nullptr;
   // The palette's remembered group of the current tool was a record of the
@@ -119,7 +153,16 @@ void update_figure_description_menu() {
 }
 
 void fill_language_menu(QMenu* menu) {
-  menu->clear();
+  // The items of the last opening leave the menu now but are deleted only
+  // once this opening has returned: Qt's menus keep some of their items by
+  // plain pointer from one opening to the next (the item last under the
+  // mouse), and the item chosen last may still be in its own activation,
+  // whose dialog loads a language and ends in nested event loops.
+  for (QAction* item : menu->actions()) {
+    menu->removeAction(item);
+    if (item->parent() == menu) item->deleteLater();
+  }
+  for (QActionGroup* old : menu->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly)) old->deleteLater();
   // A language added since the last time is offered too.
   NSKelvoLanguageStarter::scanResourcesForLanguageFiles();
   auto* group = new QActionGroup(menu);
@@ -148,6 +191,11 @@ void fill_language_menu(QMenu* menu) {
 
 NSKelvoLanguageManager* language_manager() { return g_manager; }
 
+void free_language_manager() {
+  delete g_manager;
+  g_manager = nullptr;
+}
+
 void install_language_follow_up() {
   LanguageFollowUpHooks& h = follow_up_hooks();
   h.toolbar_exists = [] { return tool_menus != nullptr && tool_menus[0] != nullptr; };
@@ -168,15 +216,20 @@ void install_language_follow_up() {
   };
   h.update_figure_description_menu = &update_figure_description_menu;
   h.update_attrib_palette_menu_text = [] { update_attrib_palette_menu_text(); };
+  // The kernel titles the calculator's panel: an open one takes the new
+  // texts at once.
+  h.relabel_kernel_panels = [] { calculator_set_labels(calculator_window); };
   if (!g_manager) {
-    g_manager = new NSKelvoLanguageManager(QCoreApplication::instance());
+    // Not a child of the application: its dialog, a window, would then be
+    // deleted once the application's own tear-down had run.
+    g_manager = new NSKelvoLanguageManager;
     g_manager->select_pointer_tool = [] { select_tool(0); };
   }
 }
 
 QMenu* add_language_menu(QMenu* parent) {
+  // Its title follows the language with the other texts of its window.
   QMenu* menu = parent->addMenu(QStringLiteral("[%1](Language)").arg(kRowLanguageMenu));
-  NSKelvoLanguageSwitcherView::addMenu(menu);
   QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] { fill_language_menu(menu); });
   // A menu that has never been opened still shows its arrow.
   fill_language_menu(menu);

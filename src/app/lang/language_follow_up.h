@@ -16,6 +16,9 @@ void install_language_follow_up();
 
 // The program's language manager (null before install_language_follow_up).
 NSKelvoLanguageManager* language_manager();
+// Deletes the manager and its dialog (free_language() does it): the dialog
+// is a window, and must go while the application object is whole.
+void free_language_manager();
 
 // Adds to `parent` the Language submenu: one item per available language
 // (the current one checked), then "Languages...", which opens the language

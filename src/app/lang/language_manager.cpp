@@ -14,6 +14,7 @@
 
 #include "app/lang/kernel_string_fill.h"
 #include "app/lang/language_starter.h"
+#include "app/lang/language_switcher.h"
 #include "app/lang/mac_roman_text.h"
 #include "app/lang/resource_folders.h"
 #include "kernel/text/kernel_strings.h"
@@ -34,7 +35,6 @@ QString flag_image(const QString& name) {
 NSKelvoLanguagesPanel::NSKelvoLanguagesPanel(QWidget* parent) : QDialog(parent) {
   setWindowModality(Qt::ApplicationModal);
   languageList_ = new QTableWidget(0, 2, this);
-  languageList_->setHorizontalHeaderLabels({QStringLiteral("Flag"), QStringLiteral("Name")});
   languageList_->setSelectionBehavior(QAbstractItemView::SelectRows);
   languageList_->setSelectionMode(QAbstractItemView::SingleSelection);
   languageList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -43,10 +43,9 @@ NSKelvoLanguagesPanel::NSKelvoLanguagesPanel(QWidget* parent) : QDialog(parent) 
   plusButton_ = new QPushButton(QStringLiteral("+"), this);
   minusButton_ = new QPushButton(QStringLiteral("-"), this);
   minusButton_->setEnabled(false);
-  chooseButton_ = new QPushButton(kelvo::lang::lang_native_string(lang_row::ok_button), this);
-  auto* cancel = new QPushButton(kelvo::lang::lang_native_string(lang_row::cancel_button), this);
-  if (chooseButton_->text().isEmpty()) chooseButton_->setText(QStringLiteral("OK"));
-  if (cancel->text().isEmpty()) cancel->setText(QStringLiteral("Cancel"));
+  chooseButton_ = new QPushButton(this);
+  cancelButton_ = new QPushButton(this);
+  auto* cancel = cancelButton_;
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(plusButton_);
   buttons->addWidget(minusButton_);
@@ -63,6 +62,11 @@ NSKelvoLanguagesPanel::NSKelvoLanguagesPanel(QWidget* parent) : QDialog(parent) 
 }
 
 void NSKelvoLanguagesPanel::update2() {
+  // The panel lives across language changes: its texts are taken afresh.
+  auto text = &NSKelvoLanguageSwitcherPair::stringWithPatternString;
+  languageList_->setHorizontalHeaderLabels({text(QStringLiteral("[923](Flag)")), text(QStringLiteral("[924](Name)"))});
+  chooseButton_->setText(text(QStringLiteral("[342](OK)")));
+  cancelButton_->setText(text(QStringLiteral("[344](Cancel)")));
   NSKelvoLanguageStarter::scanResourcesForLanguageFiles();
   const QStringList& names = NSKelvoLanguageStarter::availableLanguages();
   languageList_->setRowCount(static_cast<int>(names.size()));

@@ -32,6 +32,7 @@ class NSKelvoLanguagesPanel : public QDialog {
   QPushButton* plusButton_;
   QPushButton* minusButton_;
   QPushButton* chooseButton_;
+  QPushButton* cancelButton_;
 };
 
 class NSKelvoLanguageManager : public QObject {

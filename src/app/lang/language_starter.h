@@ -24,6 +24,9 @@ class NSKelvoLanguageCenter : public QObject {
   void languageInited();
   void languageLoaded();
   void languageError();
+  // The kernel's texts are filled from a load: the interface takes its
+  // texts now, before the question whether to keep the language.
+  void textsFilled();
 };
 
 // What the application answers to the notifications.

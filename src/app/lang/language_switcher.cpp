@@ -141,9 +141,41 @@ NSKelvoLanguageSwitcherView::NSKelvoLanguageSwitcherView(QWidget* parent) : QWid
 NSKelvoLanguageSwitcherView::~NSKelvoLanguageSwitcherView() = default;
 
 void NSKelvoLanguageSwitcherView::awakeFromNib() {
-  connect(NSKelvoLanguageCenter::defaultCenter(), &NSKelvoLanguageCenter::languageLoaded, this,
-          &NSKelvoLanguageSwitcherView::languageLoaded, Qt::UniqueConnection);
+  followLanguage();
   addPairForView(this);
+}
+
+void NSKelvoLanguageSwitcherView::followLanguage() {
+  NSKelvoLanguageCenter* center = NSKelvoLanguageCenter::defaultCenter();
+  connect(center, &NSKelvoLanguageCenter::textsFilled, this, &NSKelvoLanguageSwitcherView::languageLoaded,
+          Qt::UniqueConnection);
+  connect(center, &NSKelvoLanguageCenter::languageLoaded, this, &NSKelvoLanguageSwitcherView::languageLoaded,
+          Qt::UniqueConnection);
+}
+
+void NSKelvoLanguageSwitcherView::addPairForMenuBar(QMenuBar* bar) {
+  if (bar == nullptr) return;
+  for (QAction* item : bar->actions())
+    if (item->menu() != nullptr) addPairForMenu(item->menu());
+}
+
+void NSKelvoLanguageSwitcherView::addPairForControl(QObject* control) {
+  NSKelvoLanguageSwitcherPair::createPairWithView(control, &pairs_);
+}
+
+void NSKelvoLanguageSwitcherView::addPairForWindowTitle(QWidget* window) {
+  if (window == nullptr) return;
+  QPointer<QWidget> w(window);
+  addPair(
+      window, [w] { return w ? w->windowTitle() : QString(); },
+      [w](const QString& s) {
+        if (w) w->setWindowTitle(s);
+      });
+}
+
+void NSKelvoLanguageSwitcherView::addPair(QObject* target, NSKelvoLanguageSwitcherPair::Getter get,
+                                          NSKelvoLanguageSwitcherPair::Setter set) {
+  make_pair(target, std::move(get), std::move(set), &pairs_);
 }
 
 void NSKelvoLanguageSwitcherView::addPairForView(QWidget* view) {
@@ -171,6 +203,8 @@ QString NSKelvoLanguageSwitcherView::stringForView(QObject* control) const {
 }
 
 void NSKelvoLanguageSwitcherView::languageLoaded() {
+  // Controls gone since (a closed window's menus) leave their pairs here.
+  std::erase_if(pairs_, [](const auto& pair) { return pair->targetObject() == nullptr; });
   for (const auto& pair : pairs_) pair->updatePair();
 }
 

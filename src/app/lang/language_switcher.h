@@ -54,8 +54,17 @@ class NSKelvoLanguageSwitcherView : public QWidget {
   // Makes pairs for every control below this view (call once its children
   // exist, as a loaded interface would).
   void awakeFromNib();
+  // From here on every language load updates the pairs.
+  void followLanguage();
   void addPairForView(QWidget* view);
   void addPairForMenu(QMenu* menu);
+  // A menu bar's menus, their items and submenus.
+  void addPairForMenuBar(QMenuBar* bar);
+  // One control (as a loaded interface's would be), a window's title, or
+  // any other text of a control.
+  void addPairForControl(QObject* control);
+  void addPairForWindowTitle(QWidget* window);
+  void addPair(QObject* target, NSKelvoLanguageSwitcherPair::Getter get, NSKelvoLanguageSwitcherPair::Setter set);
   const NSKelvoLanguageSwitcherPair::Pairs& pairs() const { return pairs_; }
   // The expansion of the pattern of a control's pair; null when none.
   QString stringForView(QObject* control) const;

@@ -252,8 +252,8 @@ KPMacroDefWindow::KPMacroDefWindow(QWidget* parent) : QDialog(parent) {
   palette_ = new KPPaletteView(this);
   pen_ = new QPushButton(this);
   pen_->setFixedSize(24, 24);
-  erase_ = new QPushButton(QStringLiteral("Erase"), this);
-  idea_ = new QPushButton(QStringLiteral("Redraw"), this);
+  erase_ = new QPushButton(text(912), this);
+  idea_ = new QPushButton(text(913), this);
   duplicate_ = new QPushButton(QStringLiteral("16 \u2192 32"), this);
   choose_ = new QPushButton(text(556), this);
   ok_ = new QPushButton(text(342), this);

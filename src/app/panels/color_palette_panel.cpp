@@ -31,6 +31,8 @@ namespace {
 constexpr UINT kCommand = 273;
 constexpr WPARAM kCellChosen = 1198;
 constexpr int kRowBackColorTitle = 758;
+constexpr int kRowOk = 342;
+constexpr int kRowCancel = 344;
 
 NSShowPalette* g_panel = nullptr;
 // The painter of the cell view being painted, lent to the kernel.
@@ -392,8 +394,8 @@ KPColorChoiceDialog::KPColorChoiceDialog(QWidget* parent, uint8_t index) : QDial
   palette_->setPaletteFunc(&choice_cell_chosen, kp_hwnd(this));
   layout->addWidget(palette_);
   auto* buttons = new QHBoxLayout;
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  auto* cancel = new QPushButton(kp_qstring(kernel_string(kRowCancel)), this);
+  auto* ok = new QPushButton(kp_qstring(kernel_string(kRowOk)), this);
   ok->setDefault(true);
   kp_set_item_id(ok, IDOK);
   kp_set_item_id(cancel, IDCANCEL);

@@ -14,6 +14,7 @@
 
 #include "app/kernel_iface/kp_geo_document.h"
 #include "app/lang/language_starter.h"
+#include "app/lang/language_switcher.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/files/text_convert.h"
 #include "kernel/model/figure.h"
@@ -91,7 +92,12 @@ QByteArray description_rtf(const QString& text) {
 
 // ---------------------------------------------------------------- data source
 
-NSFigureDescDataSource::NSFigureDescDataSource(QObject* parent) : QAbstractTableModel(parent) {}
+NSFigureDescDataSource::NSFigureDescDataSource(QObject* parent) : QAbstractTableModel(parent) {
+  // The headers are the language's.
+  for (auto signal : {&NSKelvoLanguageCenter::textsFilled, &NSKelvoLanguageCenter::languageLoaded})
+    connect(NSKelvoLanguageCenter::defaultCenter(), signal, this,
+            [this] { emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
+}
 
 void NSFigureDescDataSource::setTableView(NSFigureTableView* table) {
   tableView_ = table;
@@ -211,7 +217,8 @@ QVariant NSFigureDescDataSource::data(const QModelIndex& index, int role) const 
 
 QVariant NSFigureDescDataSource::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  return section == 0 ? QStringLiteral("Object") : QStringLiteral("Type");
+  return NSKelvoLanguageSwitcherPair::stringWithPatternString(section == 0 ? QStringLiteral("[914](Object)")
+                                                                             : QStringLiteral("[915](Type)"));
 }
 
 void NSFigureDescDataSource::copyDescription() const {

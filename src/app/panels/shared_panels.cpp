@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "app/document/kp_document.h"
+#include "app/lang/language_switcher.h"
 #include "app/panels/tools_palette.h"
 #include "app/view/kp_figure_view.h"
 #include "kernel/render/fonts.h"
-#include "kernel/text/kernel_strings.h"
 #include "kernel/tools/apply_attributes.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
@@ -34,6 +34,11 @@ void panel_flags(QDialog* panel) {
   panel->setWindowFlag(Qt::Tool);
   panel->setWindowFlag(Qt::WindowStaysOnTopHint);
   panel->setAttribute(Qt::WA_ShowWithoutActivating);
+  // Its title follows the language.
+  auto* texts = new NSKelvoLanguageSwitcherView(panel);
+  texts->hide();
+  texts->addPairForWindowTitle(panel);
+  texts->followLanguage();
 }
 
 void choose_font(const QFont& font) {
@@ -50,10 +55,12 @@ void choose_font(const QFont& font) {
   view->invalidateFigure();
 }
 
+// The two titles are rows of the native interface only (the kernel keeps
+// no copy of them).
 void title(QAction* item, bool shown, int shown_row, int hidden_row, const char* shown_text, const char* hidden_text) {
   if (!item) return;
-  const char* text = kernel_string(shown ? shown_row : hidden_row);
-  item->setText(text && *text ? kp_qstring(text) : QString::fromLatin1(shown ? shown_text : hidden_text));
+  item->setText(NSKelvoLanguageSwitcherPair::stringWithPatternString(
+      QStringLiteral("[%1](%2)").arg(shown ? shown_row : hidden_row).arg(QLatin1String(shown ? shown_text : hidden_text))));
 }
 
 void show_or_hide(QDialog* panel) {
@@ -76,7 +83,7 @@ QColorDialog* shared_color_panel() {
   if (!g_color_panel) {
     g_color_panel = new QColorDialog;
     g_color_panel->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
-    g_color_panel->setWindowTitle(QStringLiteral("Colors"));
+    g_color_panel->setWindowTitle(QStringLiteral("[918](Colors)"));
     panel_flags(g_color_panel);
     QObject::connect(g_color_panel, &QColorDialog::currentColorChanged, [](const QColor& c) {
       const uint32_t word = (static_cast<uint32_t>(c.red()) << 16) | (static_cast<uint32_t>(c.green()) << 8) |
@@ -91,7 +98,7 @@ QFontDialog* shared_font_panel() {
   if (!g_font_panel) {
     g_font_panel = new QFontDialog;
     g_font_panel->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-    g_font_panel->setWindowTitle(QStringLiteral("Fonts"));
+    g_font_panel->setWindowTitle(QStringLiteral("[919](Fonts)"));
     panel_flags(g_font_panel);
     QObject::connect(g_font_panel, &QFontDialog::currentFontChanged, [](const QFont& f) { choose_font(f); });
   }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/document/kp_document.h"
+#include "app/lang/language_switcher.h"
 #include "kernel/window/figure_events.h"
 #include "app/panels/tool_menu_services.h"
 #include "app/panels/tools_palette.h"
@@ -53,21 +54,21 @@ void NSToolsWindowController::destroy() {
 NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint) {
   // The window floats above the figure windows: while it is open they take
   // no menu command and no click, so it must never end up behind them.
-  setWindowTitle(QStringLiteral("Toolbox Configuration"));
+  setWindowTitle(QStringLiteral("[904](Toolbox Configuration)"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Drag tools between toolboxes, or into the Trash."), this));
+  layout->addWidget(new QLabel(QStringLiteral("[906](Drag tools between toolboxes, or into the Trash.)"), this));
   auto* pw = new QHBoxLayout;
-  pw->addWidget(new QLabel(QStringLiteral("Password:"), this));
+  pw->addWidget(new QLabel(QStringLiteral("[907](Password:)"), this));
   definePassword_ = new QLineEdit(this);
   definePassword_->setEchoMode(QLineEdit::Password);
   pw->addWidget(definePassword_);
   layout->addLayout(pw);
-  saveBox_ = new QCheckBox(QStringLiteral("Save the configuration"), this);
+  saveBox_ = new QCheckBox(QStringLiteral("[908](Save the configuration)"), this);
   layout->addWidget(saveBox_);
   auto* buttons = new QHBoxLayout;
-  revert_ = new QPushButton(QStringLiteral("Revert"), this);
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  revert_ = new QPushButton(QStringLiteral("[909](Revert)"), this);
+  cancel_ = new QPushButton(QStringLiteral("[344](Cancel)"), this);
+  ok_ = new QPushButton(QStringLiteral("[342](OK)"), this);
   ok_->setDefault(true);
   buttons->addWidget(revert_);
   buttons->addStretch(1);
@@ -80,15 +81,15 @@ NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool |
   connect(saveBox_, &QCheckBox::toggled, this, [this] { iconOrganizerCommand(kSaveConfig); });
 
   passwordSheet_ = new QDialog(this);
-  passwordSheet_->setWindowTitle(QStringLiteral("Password"));
+  passwordSheet_->setWindowTitle(QStringLiteral("[910](Password)"));
   auto* sheet = new QVBoxLayout(passwordSheet_);
-  sheet->addWidget(new QLabel(QStringLiteral("Type the password of the configuration:"), passwordSheet_));
+  sheet->addWidget(new QLabel(QStringLiteral("[911](Type the password of the configuration:)"), passwordSheet_));
   enterPassword_ = new QLineEdit(passwordSheet_);
   enterPassword_->setEchoMode(QLineEdit::Password);
   sheet->addWidget(enterPassword_);
   auto* sheet_buttons = new QHBoxLayout;
-  passwordCancel_ = new QPushButton(QStringLiteral("Cancel"), passwordSheet_);
-  passwordOk_ = new QPushButton(QStringLiteral("OK"), passwordSheet_);
+  passwordCancel_ = new QPushButton(QStringLiteral("[344](Cancel)"), passwordSheet_);
+  passwordOk_ = new QPushButton(QStringLiteral("[342](OK)"), passwordSheet_);
   sheet_buttons->addStretch(1);
   sheet_buttons->addWidget(passwordCancel_);
   sheet_buttons->addWidget(passwordOk_);
@@ -97,6 +98,14 @@ NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool |
   connect(passwordCancel_, &QPushButton::clicked, this, [this] { iconOrganizerCommand(kPasswordCancel); });
   // Escape or the window's close box on the prompt is its Cancel.
   connect(passwordSheet_, &QDialog::rejected, this, [this] { iconOrganizerCommand(kPasswordCancel); });
+
+  // The window and its prompt follow the language.
+  auto* texts = new NSKelvoLanguageSwitcherView(this);
+  texts->hide();
+  texts->addPairForWindowTitle(this);
+  texts->addPairForWindowTitle(passwordSheet_);
+  texts->addPairForView(this);
+  texts->followLanguage();
 }
 
 QPushButton* NSToolsWindowController::button(int tag) const {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/lang/language_switcher.h"
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/prefs_dialog.h"
 #include "kernel/prefs/preferences.h"
@@ -30,6 +31,10 @@
 #include "platform/kp_qt_bridge.h"
 
 namespace {
+
+// The rows of the kinds' names, in the order of the kinds.
+constexpr int kRowGraphicKinds = 603;
+constexpr int kRowTextKinds = 613;
 
 std::function<void(QDialog*)>& observer() {
   static std::function<void(QDialog*)> f;
@@ -132,8 +137,8 @@ QLineEdit* length_field(QWidget* page, int id) {
 // The buttons the pages share: where Apply goes, Apply, factory settings.
 void add_common_buttons(QWidget* page, QVBoxLayout* layout) {
   auto* row = new QHBoxLayout;
-  auto* new_objects = new QRadioButton(QStringLiteral("New objects"), page);
-  auto* selection = new QRadioButton(QStringLiteral("Selection"), page);
+  auto* new_objects = new QRadioButton(QStringLiteral("[857](New objects)"), page);
+  auto* selection = new QRadioButton(QStringLiteral("[858](Selection)"), page);
   kp_set_item_id(new_objects, kPrefNewObjectsChoice);
   kp_set_item_id(selection, kPrefSelectionChoice);
   QObject::connect(new_objects, &QRadioButton::clicked, page, [page] { send_command(page, kPrefNewObjectsChoice); });
@@ -141,8 +146,8 @@ void add_common_buttons(QWidget* page, QVBoxLayout* layout) {
   row->addWidget(new_objects);
   row->addWidget(selection);
   row->addStretch();
-  row->addWidget(button(page, kPrefFactoryButton, QStringLiteral("Factory Settings")));
-  row->addWidget(button(page, kPrefApplyButton, QStringLiteral("Apply")));
+  row->addWidget(button(page, kPrefFactoryButton, QStringLiteral("[859](Factory Settings)")));
+  row->addWidget(button(page, kPrefApplyButton, QStringLiteral("[860](Apply)")));
   layout->addStretch();
   layout->addLayout(row);
 }
@@ -152,11 +157,13 @@ QWidget* precision_page() {
   auto* layout = new QVBoxLayout(page);
   auto* form = new QFormLayout;
   const QStringList decimals = {"0", "1", "2", "3", "4", "10"};
-  form->addRow(QStringLiteral("Length decimals"), popup(page, kPrefLengthDecimals, decimals));
-  form->addRow(QStringLiteral("Angle decimals"), popup(page, kPrefAngleDecimals, decimals));
-  form->addRow(QStringLiteral("Other decimals"), popup(page, kPrefOtherDecimals, decimals));
-  form->addRow(QStringLiteral("Length unit"), popup(page, kPrefLengthUnit, {"mm", "cm", "m", "km"}));
-  form->addRow(QStringLiteral("Angle unit"), popup(page, kPrefAngleUnit, {"Degree", "Grade", "Radian"}));
+  form->addRow(QStringLiteral("[861](Length decimals)"), popup(page, kPrefLengthDecimals, decimals));
+  form->addRow(QStringLiteral("[862](Angle decimals)"), popup(page, kPrefAngleDecimals, decimals));
+  form->addRow(QStringLiteral("[863](Other decimals)"), popup(page, kPrefOtherDecimals, decimals));
+  form->addRow(QStringLiteral("[864](Length unit)"),
+               popup(page, kPrefLengthUnit, {"[30](mm)", "[31](cm)", "[32](m)", "[33](km)"}));
+  form->addRow(QStringLiteral("[865](Angle unit)"),
+               popup(page, kPrefAngleUnit, {"[28](Degree)", "[29](Grad)", "[27](Radian)"}));
   layout->addLayout(form);
   add_common_buttons(page, layout);
   return page;
@@ -169,10 +176,10 @@ QWidget* locus_page() {
   auto* count = new QLineEdit(page);
   kp_set_item_id(count, kPrefLocusCount);
   QObject::connect(count, &QLineEdit::editingFinished, page, [page] { send_command(page, kPrefLocusCount); });
-  form->addRow(QStringLiteral("Number of objects"), count);
+  form->addRow(QStringLiteral("[866](Number of objects)"), count);
   layout->addLayout(form);
-  layout->addWidget(check(page, kPrefLinkPoints, QStringLiteral("Link points")));
-  layout->addWidget(check(page, kPrefEnvelope, QStringLiteral("Envelope")));
+  layout->addWidget(check(page, kPrefLinkPoints, QStringLiteral("[867](Link points)")));
+  layout->addWidget(check(page, kPrefEnvelope, QStringLiteral("[868](Envelope)")));
   add_common_buttons(page, layout);
   return page;
 }
@@ -181,12 +188,13 @@ QWidget* equation_page() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("Coordinate system"),
-               popup(page, kPrefCoordinates, {"Cartesian", "Polar", "Polar (radians)", "Complex"}));
+  form->addRow(QStringLiteral("[869](Coordinate system)"),
+               popup(page, kPrefCoordinates,
+                     {"[870](Cartesian)", "[871](Polar)", "[872](Polar (radians))", "[873](Complex)"}));
   layout->addLayout(form);
-  layout->addWidget(check(page, kPrefLineForm, QStringLiteral("Lines: y = ax + b")));
-  layout->addWidget(check(page, kPrefCircleForm, QStringLiteral("Circles: centre and radius")));
-  layout->addWidget(check(page, kPrefConicForm, QStringLiteral("Conics: reduced form")));
+  layout->addWidget(check(page, kPrefLineForm, QStringLiteral("[874](Lines: y = ax + b)")));
+  layout->addWidget(check(page, kPrefCircleForm, QStringLiteral("[875](Circles: centre and radius)")));
+  layout->addWidget(check(page, kPrefConicForm, QStringLiteral("[876](Conics: reduced form)")));
   add_common_buttons(page, layout);
   return page;
 }
@@ -195,11 +203,11 @@ QWidget* system_page() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("Pick tolerance (mm)"), popup(page, kPrefTolerance, {"1", "2", "4", "8"}));
-  form->addRow(QStringLiteral("Cursor text font"), font_button(page, kPrefCursorFont));
-  form->addRow(QStringLiteral("Tools menu font"), font_button(page, kPrefMenuFont));
+  form->addRow(QStringLiteral("[877](Pick tolerance (mm))"), popup(page, kPrefTolerance, {"1", "2", "4", "8"}));
+  form->addRow(QStringLiteral("[878](Cursor text font)"), font_button(page, kPrefCursorFont));
+  form->addRow(QStringLiteral("[879](Tools menu font)"), font_button(page, kPrefMenuFont));
   layout->addLayout(form);
-  layout->addWidget(check(page, kPrefBitmapCopy, QStringLiteral("Copy as bitmap")));
+  layout->addWidget(check(page, kPrefBitmapCopy, QStringLiteral("[880](Copy as bitmap)")));
   add_common_buttons(page, layout);
   return page;
 }
@@ -207,8 +215,8 @@ QWidget* system_page() {
 QWidget* geometry_page() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
-  layout->addWidget(check(page, kPrefPointOnObject, QStringLiteral("Create points on objects")));
-  layout->addWidget(check(page, kPrefInfinity, QStringLiteral("Manage infinity")));
+  layout->addWidget(check(page, kPrefPointOnObject, QStringLiteral("[881](Create points on objects)")));
+  layout->addWidget(check(page, kPrefInfinity, QStringLiteral("[882](Manage infinity)")));
   add_common_buttons(page, layout);
   return page;
 }
@@ -218,21 +226,27 @@ QWidget* styles_page() {
   auto* layout = new QVBoxLayout(page);
   auto* form = new QFormLayout;
   QStringList kinds, texts;
-  for (const char* name : kGraphicKindNames) kinds << kp_qstring(name);
-  for (const char* name : kTextKindNames) texts << kp_qstring(name);
-  form->addRow(QStringLiteral("Objects"), popup(page, kPrefGraphicKinds, kinds));
-  form->addRow(QStringLiteral("Colour"), color_well(page, kPrefGraphicColor));
-  form->addRow(QStringLiteral("Thickness"), popup(page, kPrefThickness, {"Thin", "Normal", "Thick"}));
-  form->addRow(QStringLiteral("Dash"), popup(page, kPrefDash, {"Solid", "Dashed", "Long dashes"}));
+  // The kinds' names in files are their keys; the user reads these.
+  for (int k = 0; k < kGraphicKinds; ++k)
+    kinds << QStringLiteral("[%1](%2)").arg(kRowGraphicKinds + k).arg(kp_qstring(kGraphicKindNames[k]));
+  for (int k = 0; k < kTextKinds; ++k)
+    texts << QStringLiteral("[%1](%2)").arg(kRowTextKinds + k).arg(kp_qstring(kTextKindNames[k]));
+  form->addRow(QStringLiteral("[883](Objects)"), popup(page, kPrefGraphicKinds, kinds));
+  form->addRow(QStringLiteral("[884](Colour)"), color_well(page, kPrefGraphicColor));
+  form->addRow(QStringLiteral("[885](Thickness)"),
+               popup(page, kPrefThickness, {"[886](Thin)", "[887](Normal)", "[888](Thick)"}));
+  form->addRow(QStringLiteral("[889](Dash)"),
+               popup(page, kPrefDash, {"[890](Solid)", "[891](Dashed)", "[892](Long dashes)"}));
   QStringList shapes;
   for (int i = 0; i < 16; ++i) shapes << QString::number(i);
-  form->addRow(QStringLiteral("Shape"), popup(page, kPrefShape, shapes));
-  form->addRow(QStringLiteral("Line ends"),
-               popup(page, kPrefSmartLineType, {"Whole line", "Cut beyond its points", "Cut, with arrows"}));
-  form->addRow(QStringLiteral("Length beyond the points"), length_field(page, kPrefSmartLineLength));
-  form->addRow(QStringLiteral("Texts"), popup(page, kPrefTextKinds, texts));
-  form->addRow(QStringLiteral("Text colour"), color_well(page, kPrefTextColor));
-  form->addRow(QStringLiteral("Text font"), font_button(page, kPrefTextFont));
+  form->addRow(QStringLiteral("[893](Shape)"), popup(page, kPrefShape, shapes));
+  form->addRow(QStringLiteral("[894](Line ends)"),
+               popup(page, kPrefSmartLineType,
+                     {"[895](Whole line)", "[896](Cut beyond its points)", "[897](Cut with arrows)"}));
+  form->addRow(QStringLiteral("[898](Length beyond the points)"), length_field(page, kPrefSmartLineLength));
+  form->addRow(QStringLiteral("[899](Texts)"), popup(page, kPrefTextKinds, texts));
+  form->addRow(QStringLiteral("[900](Text colour)"), color_well(page, kPrefTextColor));
+  form->addRow(QStringLiteral("[901](Text font)"), font_button(page, kPrefTextFont));
   layout->addLayout(form);
   add_common_buttons(page, layout);
   return page;
@@ -247,14 +261,14 @@ void set_preferences_font_chooser(std::function<bool(QFont*)> f) { font_chooser(
 int run_preferences_window() {
   const prefs_rec before = prefs;
   KPDialogPanel panel(&window_procedure);
-  panel.setWindowTitle(QStringLiteral("Preferences"));
+  panel.setWindowTitle(QStringLiteral("[850](Preferences)"));
   auto* layout = new QVBoxLayout(&panel);
   auto* tabs = new QTabWidget(&panel);
   layout->addWidget(tabs);
   QWidget* pages[kPrefsPages] = {precision_page(), locus_page(),    equation_page(),
                                  system_page(),    geometry_page(), styles_page()};
-  const char* titles[kPrefsPages] = {"Precision and Units", "Locus", "Equations", "System", "Geometry",
-                                     "Default Styles"};
+  const char* titles[kPrefsPages] = {"[851](Precision and Units)", "[852](Locus)",    "[853](Equations)",
+                                     "[854](System)",              "[855](Geometry)", "[856](Default Styles)"};
   std::vector<std::unique_ptr<NSKelvoWrapMachine>> machines;
   for (int i = 0; i < kPrefsPages; ++i) {
     tabs->addTab(pages[i], QString::fromLatin1(titles[i]));
@@ -263,21 +277,27 @@ int run_preferences_window() {
     prefs_pages[i] = kp_hwnd(pages[i]);
   }
   auto* bottom = new QHBoxLayout;
-  auto* save = new QCheckBox(QStringLiteral("Save as default settings"), &panel);
+  auto* save = new QCheckBox(QStringLiteral("[902](Save as default settings)"), &panel);
   kp_set_item_id(save, kPrefSaveBox);
   bottom->addWidget(save);
-  auto* export_button = new QPushButton(QStringLiteral("Save to File..."), &panel);
+  auto* export_button = new QPushButton(QStringLiteral("[903](Save to File...)"), &panel);
   panel.bindButton(export_button, kPrefExportButton);
   bottom->addWidget(export_button);
   bottom->addStretch();
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), &panel);
-  auto* ok = new QPushButton(QStringLiteral("OK"), &panel);
+  auto* cancel = new QPushButton(QStringLiteral("[344](Cancel)"), &panel);
+  auto* ok = new QPushButton(QStringLiteral("[342](OK)"), &panel);
   ok->setDefault(true);
   panel.bindButton(cancel, IDCANCEL);
   panel.bindButton(ok, IDOK);
   bottom->addWidget(cancel);
   bottom->addWidget(ok);
   layout->addLayout(bottom);
+  // Every text of the window is the language's, as long as it is open.
+  auto* texts = new NSKelvoLanguageSwitcherView(&panel);
+  texts->hide();
+  texts->addPairForWindowTitle(&panel);
+  texts->addPairForView(&panel);
+  texts->followLanguage();
 
   prefs_dialog_open();
   if (observer()) {

@@ -50,6 +50,10 @@ constexpr int kZoomSteps = 90;  // the zoom control runs over -0.9 .. 0.9
 // how long it may take to give it.
 constexpr int kSizeSlack = 8;
 constexpr int kSettleMs = 1000;
+constexpr int kUndoItem = 110;
+// The kernel's titles of the Undo item: nothing done yet or undo, redo.
+constexpr int kRowUndo = 546;
+constexpr int kRowRedo = 547;
 }
 
 // ------------------------------------------------------ scroll remote view
@@ -195,19 +199,19 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(6, 2, 6, 2);
   toolField_ = new QLabel(this);
-  auto* zoom_label = new QLabel(QStringLiteral("Zoom"), this);
+  auto* zoom_label = new QLabel(QStringLiteral("[916](Zoom)"), this);
   zoom_ = new QSlider(Qt::Horizontal, this);
   zoom_->setRange(-kZoomSteps, kZoomSteps);
   zoom_->setValue(0);
   zoom_->setMaximumWidth(160);
-  zoom_->setToolTip(QStringLiteral("Zoom"));
+  zoom_->setToolTip(QStringLiteral("[916](Zoom)"));
   zoom_label->setBuddy(zoom_);
   zoomPercent_ = new QLabel(this);
   zoomPercent_->setMinimumWidth(zoomPercent_->fontMetrics().horizontalAdvance(QStringLiteral("1000 %")));
   zoomPercent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   zoomReset_ = new QToolButton(this);
   zoomReset_->setText(QStringLiteral("100 %"));
-  zoomReset_->setToolTip(QStringLiteral("Back to 100 %"));
+  zoomReset_->setToolTip(QStringLiteral("[917](Back to 100 %)"));
   zoomReset_->setAutoRaise(true);
   QObject::connect(zoomReset_, &QToolButton::clicked, zoom_, [this] { zoom_->setValue(0); });
   QObject::connect(zoom_, &QSlider::valueChanged, figureView_, [this](int v) {
@@ -227,6 +231,16 @@ KPFigureWindow::KPFigureWindow(KPDocument* document) : document_(document) {
   setPalette(pal);
   resize(760, 560);
   buildMenus();
+
+  // The menus, the zoom label and the tips follow the language.
+  texts_ = new NSKelvoLanguageSwitcherView(this);
+  texts_->hide();
+  texts_->addPairForMenuBar(menuBar_);
+  texts_->addPairForControl(zoom_label);
+  for (QWidget* tipped : {static_cast<QWidget*>(zoom_), static_cast<QWidget*>(zoomReset_)})
+    texts_->addPair(
+        tipped, [tipped] { return tipped->toolTip(); }, [tipped](const QString& tip) { tipped->setToolTip(tip); });
+  texts_->followLanguage();
 }
 
 void KPFigureWindow::showZoom() {
@@ -255,9 +269,9 @@ bool opens_as_document(const QString& path) {
 }  // namespace
 
 void KPFigureWindow::buildMenus() {
-  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-  file->addAction(QStringLiteral("&New"), QKeySequence::New, [] { main_menu_command(nullptr, 100, 0); });
-  file->addAction(QStringLiteral("&Open..."), QKeySequence::Open, [this] {
+  QMenu* file = menuBar_->addMenu(QStringLiteral("[795](&File)"));
+  file->addAction(QStringLiteral("[796](&New)"), QKeySequence::New, [] { main_menu_command(nullptr, 100, 0); });
+  file->addAction(QStringLiteral("[797](&Open...)"), QKeySequence::Open, [this] {
     const QString path = KPDocument::chooseFileToOpen(this);
     if (path.isEmpty()) return;
     // Tool menus and calculator macros are not documents: the kernel's Open
@@ -277,16 +291,16 @@ void KPFigureWindow::buildMenus() {
       figureView_->unlockView();
     }
   });
-  file->addAction(QStringLiteral("&Close"), QKeySequence::Close, [this] { close(); });
+  file->addAction(QStringLiteral("[798](&Close)"), QKeySequence::Close, [this] { close(); });
   // A key equivalent validates its item first, as the menu does when it
   // opens.
-  QAction* save = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, [this] {
+  QAction* save = file->addAction(QStringLiteral("[800](&Save)"), QKeySequence::Save, [this] {
     if (document_ && document_->validateMenuItem(KPDocument::kItemSave)) document_->saveDocument();
   });
-  QAction* save_as = file->addAction(QStringLiteral("Save &As..."), QKeySequence::SaveAs, [this] {
+  QAction* save_as = file->addAction(QStringLiteral("[801](Save &As...)"), QKeySequence::SaveAs, [this] {
     if (document_ && document_->validateMenuItem(KPDocument::kItemSaveAs)) document_->saveDocumentAs();
   });
-  QAction* revert = file->addAction(QStringLiteral("&Revert"), [this] {
+  QAction* revert = file->addAction(QStringLiteral("[802](&Revert to Saved)"), [this] {
     if (document_) document_->revertDocumentToSaved();
   });
   // The kernel's export dialog: the figure as a web page or a picture.
@@ -296,16 +310,14 @@ void KPFigureWindow::buildMenus() {
     figureView_->unlockView();
   });
   file->addSeparator();
-  // The items' texts follow the language.
   QAction* page_setup = file->addAction(QStringLiteral("[803](Page Setup...)"), [this] {
     if (document_) document_->runPageLayout();
   });
   file->addAction(QStringLiteral("[804](Print...)"), QKeySequence::Print, [this] {
     if (document_) NSShowPageController::DoPrintWindow(document_);
   });
-  NSKelvoLanguageSwitcherView::addMenu(file);
   file->addSeparator();
-  file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, [] { DUVirIdazididovi::quit(); });
+  file->addAction(QStringLiteral("[805](&Quit Kelvo Nova)"), QKeySequence::Quit, [] { DUVirIdazididovi::quit(); });
   QObject::connect(file, &QMenu::aboutToShow, this, [this, save, save_as, revert, export_item, page_setup] {
     export_item->setEnabled(document_ != nullptr);
     page_setup->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemPageSetup));
@@ -313,7 +325,7 @@ void KPFigureWindow::buildMenus() {
     save_as->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemSaveAs));
     revert->setEnabled(document_ && document_->validateMenuItem(KPDocument::kItemRevert));
   });
-  QMenu* edit = menuBar_->addMenu(QStringLiteral("&Edit"));
+  QMenu* edit = menuBar_->addMenu(QStringLiteral("[806](&Edit)"));
   // Undo, Cut, Copy, Paste and Select All go through the kernel's main
   // commands: Undo first abandons what the current tool has half built.
   auto edit_item = [this, edit](const QString& text, QKeySequence key, int id) {
@@ -324,23 +336,31 @@ void KPFigureWindow::buildMenus() {
     });
     kp_set_item_id(action, id);
   };
-  edit_item(QStringLiteral("Undo"), QKeySequence::Undo, 110);
+  // The kernel titles Undo by what it would do.
+  const QString undo = kp_qstring(kernel_string(kRowUndo));
+  edit_item(undo, QKeySequence::Undo, kUndoItem);
   edit->addSeparator();
-  edit_item(QStringLiteral("Cu&t"), QKeySequence::Cut, 109);
-  edit_item(QStringLiteral("&Copy"), QKeySequence::Copy, 111);
-  edit_item(QStringLiteral("&Paste"), QKeySequence::Paste, 112);
+  edit_item(QStringLiteral("[809](Cu&t)"), QKeySequence::Cut, 109);
+  edit_item(QStringLiteral("[810](&Copy)"), QKeySequence::Copy, 111);
+  edit_item(QStringLiteral("[811](&Paste)"), QKeySequence::Paste, 112);
   edit->addSeparator();
-  edit_item(QStringLiteral("Select &All"), QKeySequence::SelectAll, 114);
-  edit_item(QStringLiteral("&Replay Construction..."), QKeySequence(), 115);
+  edit_item(QStringLiteral("[813](Select &All)"), QKeySequence::SelectAll, 114);
+  edit_item(QStringLiteral("[824](&Replay Construction...)"), QKeySequence(), 115);
   edit->addSeparator();
-  QAction* preferences = edit->addAction(QStringLiteral("Preferences..."), [this] {
+  QAction* preferences = edit->addAction(QStringLiteral("[814](Preferences...)"), [this] {
     main_menu_command(figureView_ ? kp_hwnd(figureView_) : nullptr, command_id::kPreferences, 0);
   });
   preferences->setMenuRole(QAction::NoRole);
   kp_set_item_id(preferences, command_id::kPreferences);
   kelvo::lang::add_language_menu(edit);
+  QObject::connect(edit, &QMenu::aboutToShow, this, [edit] {
+    // A language change leaves the kernel's title of the current state.
+    for (QAction* item : edit->actions())
+      if (int id = 0; kp_item_id(item, &id) && id == kUndoItem)
+        item->setText(kp_qstring(kernel_string(undo_offers_undo ? kRowUndo : kRowRedo)));
+  });
   // The work session: recording, then opening and stepping through.
-  QMenu* session = menuBar_->addMenu(QStringLiteral("Work &Session"));
+  QMenu* session = menuBar_->addMenu(QStringLiteral("[832](Work &Session)"));
   const struct {
     const char* text;
     int id;
@@ -355,7 +375,6 @@ void KPFigureWindow::buildMenus() {
     });
     kp_set_item_id(action, item.id);
   }
-  NSKelvoLanguageSwitcherView::addMenu(session);
   QObject::connect(session, &QMenu::aboutToShow, this, [session] {
     KPMenusWrapper* menu = KPMenusWrapper::wrap(session);
     update_session_menu_text(menu);
@@ -363,7 +382,7 @@ void KPFigureWindow::buildMenus() {
     delete menu;
   });
   // Text size and the shared colour and font panels.
-  QMenu* format = menuBar_->addMenu(QStringLiteral("F&ormat"));
+  QMenu* format = menuBar_->addMenu(QStringLiteral("[848](F&ormat)"));
   format->addAction(QStringLiteral("[837](Larger Text)"), [] { biggerFont(); });
   format->addAction(QStringLiteral("[838](Smaller Text)"), [] { smallerFont(); });
   format->addSeparator();
@@ -371,13 +390,12 @@ void KPFigureWindow::buildMenus() {
   QObject::connect(fonts, &QAction::triggered, fonts, [fonts] { toggleFontPanel(fonts); });
   QAction* colors = format->addAction(QStringLiteral("[958](Show Colors)"));
   QObject::connect(colors, &QAction::triggered, colors, [colors] { toggleColorPanel(colors); });
-  NSKelvoLanguageSwitcherView::addMenu(format);
   QObject::connect(format, &QMenu::aboutToShow, format, [fonts, colors] {
     title_font_panel_item(fonts);
     title_color_panel_item(colors);
   });
-  QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
-  view->addAction(QStringLiteral("Tools &Help"), [] {
+  QMenu* view = menuBar_->addMenu(QStringLiteral("[815](&View)"));
+  view->addAction(QStringLiteral("[836](Tools &Help)"), [] {
     if (DUVirIdazididovi* app = DUVirIdazididovi::running()) app->toggleToolsHelp();
   });
   QAction* description = view->addAction(QStringLiteral("[543](Show Figure Description)"),
@@ -396,13 +414,13 @@ void KPFigureWindow::buildMenus() {
   });
   // The page sheet in show mode: the thumbnail of the whole drawing page,
   // and OK scrolls the window to the part chosen on it.
-  view->addAction(QStringLiteral("&Page Overview..."), [this] {
+  view->addAction(QStringLiteral("[849](&Page Overview...)"), [this] {
     if (document_) NSShowPageController::DoShowWindow(document_);
   });
-  view->addAction(QStringLiteral("Toolbox &Configuration..."),
+  view->addAction(QStringLiteral("[820](Toolbox &Configuration...)"),
                   [] { NSToolsWindowController::shared()->enterReorganizeIcons(); });
-  QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
-  help->addAction(QStringLiteral("About Kelvo Nova"), [] { NSAboutPanel::shared()->display(); });
+  QMenu* help = menuBar_->addMenu(QStringLiteral("[828](&Help)"));
+  help->addAction(QStringLiteral("[843](About Kelvo Nova)"), [] { NSAboutPanel::shared()->display(); });
 }
 
 void KPFigureWindow::keyPressEvent(QKeyEvent* event) {

@@ -16,6 +16,7 @@ class KPDocument;
 class KPFigureDescriptionDrawer;
 class NSFigureDescDataSource;
 class NSFigureTableView;
+class NSKelvoLanguageSwitcherView;
 class QLabel;
 class QMenuBar;
 class QSlider;
@@ -135,5 +136,6 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   NSKelvoScrollRemoteView* remote_ = nullptr;
   QWidget* sheet_ = nullptr;  // the view and its scroll bars
   KPFigureDescriptionDrawer* descDrawer_ = nullptr;
+  NSKelvoLanguageSwitcherView* texts_ = nullptr;  // the texts that follow the language
   bool awoken_ = false;
 };

@@ -380,7 +380,7 @@ int save_file_as_dialog(HWND owner, int kind, void* target) {
   } else if (kind == DIALOG_MACRO) {
     build_file_filters(&filters, text_or_empty(695), "*.mac");
     // The macro as source tables is a choice of its own, never a macro file.
-    append_file_filter(&filters, "Source tables (*.c)", "*.c");
+    append_file_filter(&filters, text_or_empty(920), "*.c");
     default_ext = "mac";
     const auto* macro = static_cast<const construct_class*>(target);
     proposed = macro && macro->name ? macro->name : "";

@@ -10,6 +10,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/measure/calculator_window.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/measure/formula.h"
 #include "kernel/measure/formula_text.h"
 #include "kernel/measure/measure_text.h"
@@ -52,16 +53,30 @@ constexpr UINT kMouseMoved = 512;
 constexpr UINT kButtonDown = 513;
 constexpr int kActivatedByClick = 2;
 
-// The messages of a failed evaluation. The language file has no rows for
-// them, so the calculator keeps its own.
-constexpr const char* kMessageUnknown = "Unknown text: ";
-constexpr const char* kMessageGeneral = "The formula cannot be calculated.";
-constexpr const char* kMessageUnits = "The units of the formula are not compatible.";
-constexpr const char* kMessageDivision = "Division by zero.";
-constexpr const char* kMessageZeroPower = "Zero raised to a negative power.";
-constexpr const char* kMessageDomain = "A function is used outside its domain.";
-constexpr const char* kMessageNegativePower = "A negative number raised to a fractional power.";
-constexpr const char* kMessageSyntax = "The formula is not complete.";
+// The panel's title and captions (the buttons in the order of their
+// identifiers from 1004 to 1019, then clear and evaluate), and the
+// messages of a failed evaluation.
+constexpr int kRowCalculatorTitle = 565;
+constexpr int kRowCaptions = 566;
+constexpr int kRowClearCaption = 582;
+constexpr int kRowEvaluateCaption = 583;
+constexpr int kRowUnknownText = 584;
+constexpr int kRowCannotCalculate = 585;
+constexpr int kRowSyntax = 586;
+constexpr int kRowUnits = 587;
+constexpr int kRowDivision = 588;
+constexpr int kRowNegativePower = 589;
+constexpr int kRowZeroPower = 590;
+constexpr int kRowDomain = 591;
+constexpr int kRowArgch = 592;
+constexpr int kRowUnitInterval = 593;
+
+// A message of its own, or the message of a function used outside its
+// domain when the language has none.
+std::string domain_message(int row) {
+  const char* text = kernel_string(row);
+  return *text ? text : kernel_string(kRowDomain);
+}
 
 int letter_number(char c) {
   if (c >= 'a' && c <= 'z') return c - 'a' + 1;
@@ -316,24 +331,33 @@ std::string calculator_error_message(int code, bool valid, const std::string& ty
   if (!valid) {
     std::string quoted = typed.substr(std::min<std::size_t>(typed.size(), static_cast<std::size_t>(std::max(0, position))), 5);
     if (static_cast<std::size_t>(position) + 5 < typed.size()) quoted += "...";
-    return kMessageUnknown + quoted;
+    return kernel_string(kRowUnknownText) + quoted;
   }
   switch (code) {
-    case 1: return kMessageSyntax;
-    case 2: return kMessageUnits;
-    case 3: return kMessageDivision;
-    case 4: return kMessageNegativePower;
-    case 5: return kMessageZeroPower;
+    case 1: return kernel_string(kRowSyntax);
+    case 2: return kernel_string(kRowUnits);
+    case 3: return kernel_string(kRowDivision);
+    case 4: return domain_message(kRowNegativePower);
+    case 5: return kernel_string(kRowZeroPower);
     case 6:
-    case 7:
-    case 8:
+    case 7: return kernel_string(kRowDomain);
+    case 8: return domain_message(kRowArgch);
     case 9:
-    case 10: return kMessageDomain;
+    case 10: return domain_message(kRowUnitInterval);
     case 11:
     case 12:
     case 13: return "";
-    default: return kMessageGeneral;
+    default: return kernel_string(kRowCannotCalculate);
   }
+}
+
+void calculator_set_labels(HWND window) {
+  if (!window) return;
+  NSKelvoWrapMachine::setWindowText(window, kernel_string(kRowCalculatorTitle));
+  for (int id = kCalcInverse; id <= kCalcOver; ++id)
+    NSKelvoWrapMachine::setDlgItemText(window, id, kernel_string(kRowCaptions + id - kCalcInverse));
+  NSKelvoWrapMachine::setDlgItemText(window, kCalcClear, kernel_string(kRowClearCaption));
+  NSKelvoWrapMachine::setDlgItemText(window, kCalcEvaluateButton, kernel_string(kRowEvaluateCaption));
 }
 
 namespace {
@@ -392,7 +416,7 @@ void save_edited_calculation() {
   if (parents != g_program_parents) return;
   for (object* p : parents)
     if (built_on(p, edited)) {
-      message_box_simple(kMessageGeneral);
+      message_box_simple(kernel_string(kRowCannotCalculate));
       return;
     }
   const uint32_t n = static_cast<uint32_t>(parents.size());
@@ -567,7 +591,7 @@ void calculator_start_placing() {
 LRESULT calculator_dlg_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      NSKelvoWrapMachine::setWindowText(window, "Calculator");
+      calculator_set_labels(window);
       clear_result();
       return 1;
     case kActivate:

@@ -95,6 +95,8 @@ void load_objects_into_calculator(object* calculation);
 // The message of a failed evaluation: the error code, the validity of the
 // text and the typed text from the error position.
 std::string calculator_error_message(int code, bool valid, const std::string& typed, int position);
+// The panel's title and button captions in the current language.
+void calculator_set_labels(HWND window);
 void calculator_evaluate();
 // The result field's messages: 512 mouse moved (over a shown result the
 // field takes the result cursor, result_cursor), 513 button down.

@@ -13,6 +13,7 @@
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/text/kernel_strings.h"
 #include "platform/kernel_services.h"
 
 object* current_calculation = nullptr;
@@ -36,15 +37,16 @@ constexpr size_t kMaxStack = 10000;
 
 formula_unit result_unit_record = formula_dimensionless;
 
-// Texts of the units notice and question (English; no language row carries
-// them).
-const char* const kIncompatibleUnits = "The units of this formula do not match: each quantity is taken as a number in its own unit.";
-const char* const kAngleAsNumber = "A number is added to an angle: it is taken in the angle's unit.";
-const char* const kReduceBase = "The base of a power carries a unit.";
-const char* const kReduceExponent = "The exponent of a power carries a unit.";
-const char* const kReduceArgument = "This function takes a plain number: ";
-const char* const kReduceLength = " Use its value in its display unit?";
-const char* const kReduceAngle = " Use the angle's value in its display unit?";
+// The units notices and the reduction question: why (a base, an exponent,
+// a function's argument, which its name follows), then what is asked, which
+// differs for a quantity with an angle.
+constexpr int kRowIncompatibleUnits = 594;
+constexpr int kRowAngleAsNumber = 595;
+constexpr int kRowReduceBase = 596;
+constexpr int kRowReduceExponent = 597;
+constexpr int kRowReduceArgument = 598;
+constexpr int kRowReduceLength = 599;
+constexpr int kRowReduceAngle = 600;
 
 enum Token {
   kEof = 0,
@@ -343,7 +345,7 @@ class Compiler {
   void reduce(Operand& x, Operand* right, const char* why, const char* function_name = nullptr) {
     if (unit_is_dimensionless(x.unit)) return;
     if (!formula_questions_off && !reduction_answered_) {
-      const char* second = x.unit.num[kUnitAngle] != 0 ? kReduceAngle : kReduceLength;
+      const char* second = kernel_string(x.unit.num[kUnitAngle] != 0 ? kRowReduceAngle : kRowReduceLength);
       message_compose(why, function_name ? function_name : "", second, "");
       formula_question_asked = 1;
       reduction_accepted_ = message_show(129) == 1;
@@ -380,7 +382,7 @@ class Compiler {
       if (dim.unit.num[kUnitAngle] != 0) {
         const bool shown_unit = dim.unit.num[kUnitAngle] == 1 && dim.unit.den[kUnitAngle] == 1 &&
                                 variable_in_degrees_or_grads(dim);
-        if (!shown_unit && !notice(kAngleAsNumber)) fail(2);
+        if (!shown_unit && !notice(kernel_string(kRowAngleAsNumber))) fail(2);
       }
       scale(plain, dim.unit.factor, '*', &plain == &l ? &r : nullptr);
       *result = dim.unit;
@@ -390,7 +392,7 @@ class Compiler {
     scale(r, r.unit.factor, '/', nullptr);
     l.unit = r.unit = formula_dimensionless;
     *result = formula_dimensionless;
-    if (!notice(kIncompatibleUnits)) fail(2);
+    if (!notice(kernel_string(kRowIncompatibleUnits))) fail(2);
   }
 
   // Puts the constant operand of a mixed pair into cells.
@@ -443,7 +445,7 @@ class Compiler {
 
   Operand power(Operand b, Operand e) {
     if (b.constant && e.constant) {
-      reduce(e, nullptr, kReduceExponent);
+      reduce(e, nullptr, kernel_string(kRowReduceExponent));
       formula_unit unit = formula_dimensionless;
       int32_t n = 0;
       if (formula_near_integer(e.value, &n) && n >= -8 && n <= 8) unit_or_fail(unit_power(&unit, b.unit, n, 1));
@@ -454,14 +456,14 @@ class Compiler {
     if (b.constant && b.value < 0) fail(4);
     formula_unit unit = formula_dimensionless;
     if (!b.constant && e.constant) {
-      reduce(e, nullptr, kReduceExponent);
+      reduce(e, nullptr, kernel_string(kRowReduceExponent));
       if (e.value == 2) unit_or_fail(unit_power(&unit, b.unit, 2, 1));
       else if (e.value == 0.5) unit_or_fail(unit_power(&unit, b.unit, 1, 2));
       else if (e.value == 1) unit = b.unit;
-      else reduce(b, &e, kReduceBase);
+      else reduce(b, &e, kernel_string(kRowReduceBase));
     } else {
-      reduce(b, &e, kReduceBase);
-      reduce(e, nullptr, kReduceExponent);
+      reduce(b, &e, kernel_string(kRowReduceBase));
+      reduce(e, nullptr, kernel_string(kRowReduceExponent));
     }
     materialize_pair(b, e);
     return finish(b, '^', unit);
@@ -473,14 +475,14 @@ class Compiler {
     double angle_factor = 1;
     if (fn == kFnSin || fn == kFnCos || fn == kFnTan) {
       if (!unit_is_pure_angle(x.unit)) {
-        reduce(x, nullptr, kReduceArgument, formula_function_names[fn]);
+        reduce(x, nullptr, kernel_string(kRowReduceArgument), formula_function_names[fn]);
         const unsigned preferred = angle_unit_pref & 31;
         if (preferred == 1) angle_factor = std::numbers::pi / 180;
         else if (preferred == 2) angle_factor = std::numbers::pi / 200;
       }
     } else if (fn != kFnFabs && fn != kFnSqr && fn != kFnSqrt && fn != kFnSign && !display_rounding &&
                fn != kFnFloor && fn != kFnCeil && fn != kFnRound) {
-      reduce(x, nullptr, kReduceArgument, formula_function_names[fn]);
+      reduce(x, nullptr, kernel_string(kRowReduceArgument), formula_function_names[fn]);
     }
     unit_or_fail(unit_function_result(&unit, x.unit, fn));
     const double factor = x.unit.factor;

@@ -17,6 +17,7 @@
 #include "kernel/model/units.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/kernel_strings.h"
 #include "platform/kernel_services.h"
 
 std::string formula_text_buffer;
@@ -39,8 +40,9 @@ const char* const kTypedFunctionNames[] = {
     "log",    "ln",   "max",   "min",   "random", "rand", "pi",      "ceil",   "floor", "sqrt",
     "signe",  "sign", "sin",   "sinh",  "sh",    "tan",   "tanh",    "th",     "abs"};
 
-const char* const kUnitQuestion =
-    "This result multiplies an angle and a length.\rDrop the angle unit (Yes) or convert the angle to a number (No)?";
+// The question about a result of an angle times a length: two lines.
+constexpr int kRowUnitQuestion = 601;
+constexpr int kRowUnitQuestionChoice = 602;
 
 }  // namespace
 
@@ -276,7 +278,9 @@ int ask_units_question(const object* angle_operand) {
   if (!angle_operand) return 1;
   if (reading_file || formula_questions_off || formula_question_asked) return formula_conversion_mode == 2 ? 2 : 1;
   formula_question_asked = 1;
-  message_compose(kUnitQuestion, "", "", "");
+  const std::string question =
+      std::string(kernel_string(kRowUnitQuestion)) + '\r' + kernel_string(kRowUnitQuestionChoice);
+  message_compose(question.c_str(), "", "", "");
   return message_show(131) == 1 ? 1 : 2;
 }
 

@@ -9,11 +9,14 @@
 #include "kernel/model/version_info.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/prefs/preferences.h"
+#include "kernel/text/kernel_strings.h"
 #include "platform/kernel_services.h"
 #include "platform/kp_files.h"
 #include "platform/mac_roman.h"
 
 namespace {
+
+constexpr int kRowUnreadablePreferences = 921;
 
 size_t line_end(const char* text, size_t pos, size_t len) {
   while (pos < len && text[pos] != '\r' && text[pos] != '\n' && text[pos] != '\0') ++pos;
@@ -132,7 +135,7 @@ void import_preferences_file(const char* bytes, uint32_t len) {
     if (len >= off + header && std::memcmp(bytes + off, kTxtPrefsHeader, header) == 0 &&
         restore_preference_text(bytes + off, len - off) > 0)
       return;
-  message_box_simple("The preferences cannot be read from this file.");
+  message_box_simple(kernel_string(kRowUnreadablePreferences));
 }
 
 std::string preferences_plist(const prefs_rec& p) {

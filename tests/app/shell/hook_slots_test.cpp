@@ -156,6 +156,7 @@ TEST_F(HookSlots, EverySlotIsFilledAfterStartUpOrSaysWhyNot) {
       {"convert_open_documents", bool(follow.convert_open_documents)},
       {"update_figure_description_menu", bool(follow.update_figure_description_menu)},
       {"update_attrib_palette_menu_text", bool(follow.update_attrib_palette_menu_text)},
+      {"relabel_kernel_panels", bool(follow.relabel_kernel_panels)},
       {"message_box", bool(follow.message_box)},
       {"ask_yes_no", bool(follow.ask_yes_no)},
       {"store_language_preference", bool(follow.store_language_preference)},

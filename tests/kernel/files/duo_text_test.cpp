@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "file_fixture.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/files/duo_text.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/file_state.h"
@@ -433,8 +434,15 @@ TEST_F(DuoText, TheMacroSaveDialogOffersTheSourceTablesApart) {
   ASSERT_GT(txt_load_used_macro(mid2, 0), 0) << macro_text_error();
   construct_class* cls = find_class_by_second_name("Mid2");
   ASSERT_NE(cls, nullptr);
+  // The dialog's filters are named by the language.
+  std::vector<const char*> rows(kKernelStringCount, "");
+  rows[695] = "Macros";
+  rows[920] = "Source tables (*.c)";
+  lang_fill_kernel_strings(rows.data(), kKernelStringCount);
   files_seen().next_choice = path("mid2.c");
-  ASSERT_EQ(save_file_as_dialog(nullptr, DIALOG_MACRO, cls), 1);
+  const int saved = save_file_as_dialog(nullptr, DIALOG_MACRO, cls);
+  lang_reset_kernel_strings();
+  ASSERT_EQ(saved, 1);
   ASSERT_FALSE(files_seen().dialogs.empty());
   const std::vector<std::string>& offered = files_seen().dialogs.back().name_filters;
   EXPECT_TRUE(std::any_of(offered.begin(), offered.end(),

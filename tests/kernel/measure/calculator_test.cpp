@@ -12,6 +12,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/model/recompute.h"
 #include "kernel/measure/formula_text.h"
 #include "kernel/text/reference_marker.h"
@@ -24,6 +25,14 @@ class Calculator : public GeometryTest {
  protected:
   void SetUp() override {
     GeometryTest::SetUp();
+    // The calculator's messages are rows of the language: a text for each.
+    std::vector<std::string> texts(kKernelStringCount);
+    std::vector<const char*> rows(kKernelStringCount);
+    for (int row = 0; row < kKernelStringCount; ++row) {
+      if (row >= 584 && row <= 593) texts[row] = "message " + std::to_string(row);
+      rows[row] = texts[row].c_str();
+    }
+    lang_fill_kernel_strings(rows.data(), kKernelStringCount);
     calculator = calculator_state{};
     calculator_window = nullptr;
     // Messages are recorded, never waited for.
@@ -36,6 +45,7 @@ class Calculator : public GeometryTest {
   void TearDown() override {
     KPDialog::setMessageBoxResponder(nullptr);
     calculator = calculator_state{};
+    lang_reset_kernel_strings();
     GeometryTest::TearDown();
   }
   // Loads objects as the Formula tool does: each with the next letter.
@@ -156,11 +166,22 @@ TEST_F(Calculator, InverseButtonsAndTheToggleClearedByEvaluation) {
 TEST_F(Calculator, ResultTextsAndMessages) {
   EXPECT_EQ(calculator_result_utf8("-\xB0 cm"), "-\xE2\x88\x9E cm");
   EXPECT_EQ(calculator_result_utf8("12\xFB"), "12\xFB");
-  EXPECT_EQ(calculator_error_message(0, false, "a+$xyzuvw", 2), "Unknown text: $xyzu...");
-  EXPECT_EQ(calculator_error_message(0, false, "a$", 1), "Unknown text: $");
-  EXPECT_NE(calculator_error_message(-1, true, "", 0), "");
-  EXPECT_EQ(calculator_error_message(12, true, "", 0), "");
-  EXPECT_EQ(calculator_error_message(6, true, "", 0), calculator_error_message(7, true, "", 0));
+  // The messages are the language's rows; the one of code 8 is missing
+  // from this language.
+  std::vector<const char*> rows(kKernelStringCount, "");
+  const char* const texts[] = {"unknown: ", "general", "syntax", "units", "division", "negative base",
+                               "zero base", "domain", "", "interval"};
+  for (int i = 0; i < 10; ++i) rows[584 + i] = texts[i];
+  ASSERT_TRUE(lang_fill_kernel_strings(rows.data(), kKernelStringCount));
+  EXPECT_EQ(calculator_error_message(0, false, "a+$xyzuvw", 2), "unknown: $xyzu...");
+  EXPECT_EQ(calculator_error_message(0, false, "a$", 1), "unknown: $");
+  const struct {
+    int code;
+    const char* message;
+  } cases[] = {{1, "syntax"},   {2, "units"},  {3, "division"}, {4, "negative base"}, {5, "zero base"},
+               {6, "domain"},   {7, "domain"}, {8, "domain"},   {9, "interval"},      {10, "interval"},
+               {11, ""},        {12, ""},      {13, ""},        {-1, "general"},      {40, "general"}};
+  for (const auto& c : cases) EXPECT_EQ(calculator_error_message(c.code, true, "", 0), c.message) << c.code;
 }
 
 TEST_F(Calculator, OpeningMakesTheFormulaToolCurrentAndCloseReturnsToThePointer) {
