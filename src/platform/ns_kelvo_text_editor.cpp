@@ -177,6 +177,7 @@ NSKelvoTextEditor::NSKelvoTextEditor(const KPTextFrame& frame, QWidget* figureVi
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   document()->setDocumentMargin(0);
+  layOutAtViewScale();
   setContentsMargins(0, 0, 0, 0);
   viewport()->setContentsMargins(0, 0, 0, 0);
   hide();
@@ -209,6 +210,23 @@ NSKelvoTextEditor::NSKelvoTextEditor(const KPTextFrame& frame, QWidget* figureVi
 NSKelvoTextEditor::~NSKelvoTextEditor() {
   if (g_active_editor == this) g_active_editor = nullptr;
   freeOwnRecords();
+}
+
+double NSKelvoTextEditor::viewScale() const { return host_ && host_->viewScale() > 0 ? host_->viewScale() : 1; }
+
+void NSKelvoTextEditor::layOutAtViewScale() {
+  // The widget's own resolution (96 dots per inch, often) would show the
+  // figure's texts a third larger than they are drawn, and break their
+  // lines elsewhere.
+  const int dpi = std::max(1, static_cast<int>(std::lround(72 * viewScale())));
+  if (layoutDevice_ && dpi == layoutDpi_) return;
+  auto device = std::make_unique<QImage>(1, 1, QImage::Format_ARGB32);
+  const int dots_per_meter = static_cast<int>(std::lround(dpi / 0.0254));
+  device->setDotsPerMeterX(dots_per_meter);
+  device->setDotsPerMeterY(dots_per_meter);
+  document()->documentLayout()->setPaintDevice(device.get());
+  layoutDevice_ = std::move(device);
+  layoutDpi_ = dpi;
 }
 
 // ========================================================== window handle
@@ -407,6 +425,7 @@ void NSKelvoTextEditor::enterObjectEdit(object* obj) {
   g_active_editor = this;
   needsSelfResize_ = 1;
   objectInEdit_ = 1;
+  changedSinceOpen_ = false;
   selfResize();
 }
 
@@ -541,18 +560,27 @@ bool NSKelvoTextEditor::replaceRange(int start, int length, const QString& text,
   const int n = stringLength();
   start = std::clamp(start, 0, n);
   length = std::clamp(length, 0, n - start);
+  // What is typed takes the typing attributes at the caret (those of the
+  // character before it, unless bold, a colour... was chosen for what comes
+  // next), and over a selection those of its first character.
+  const QTextCursor caret_now = textCursor();
+  const bool at_caret = length == 0 && !caret_now.hasSelection() && caret_now.position() == start;
   if (!shouldChangeTextInRanges({{start, length}}, {&text})) return false;
   applying_ = true;
   QTextCursor c(document());
   c.setPosition(start);
   c.setPosition(start + length, QTextCursor::KeepAnchor);
-  if (rich)
+  if (rich) {
     c.insertFragment(*rich);
-  else if (length > 0 || start == 0)
-    c.insertText(text, start < n || n == 0 ? (length > 0 ? QTextCursor(document()).charFormat() : currentCharFormat())
-                                           : currentCharFormat());
-  else
+  } else if (length > 0) {
+    QTextCursor first(document());
+    first.setPosition(start + 1);
+    c.insertText(text, first.charFormat());
+  } else if (at_caret || start == 0) {
+    c.insertText(text, currentCharFormat());
+  } else {
     c.insertText(text);
+  }
   applying_ = false;
   QTextCursor caret(document());
   caret.setPosition(std::min(start + static_cast<int>(text.size()), stringLength()));
@@ -566,6 +594,8 @@ bool NSKelvoTextEditor::replaceRange(int start, int length, const QString& text,
 void NSKelvoTextEditor::didChangeText() {
   object* obj = attachedObject_;
   if (!obj) return;
+  if (!changedSinceOpen_ && objectInEdit_) save_undo_before_text_change();
+  changedSinceOpen_ = true;
   TErec* te = obj->te;
   if (stringLength() > 0 && te) {
     QTextCursor c(document());
@@ -575,6 +605,9 @@ void NSKelvoTextEditor::didChangeText() {
     const std::string family = font.family().toStdString();
     te->format.font_id = font_id_by_name_or_create(family.c_str(), static_cast<int32_t>(font.pointSizeF()));
     te->format.size = static_cast<int16_t>(font.pointSizeF() > 0 ? font.pointSizeF() : 12);
+    // The face goes with the font: the file's run line keeps it.
+    te->format.style = static_cast<uint16_t>((te->format.style & ~7u) | (font.bold() ? 1u : 0u) |
+                                             (font.italic() ? 2u : 0u) | (font.underline() ? 4u : 0u));
     if (f.hasProperty(QTextFormat::ForegroundBrush)) te->format.color = colour_word(f.foreground().color());
   }
   if (insertingItemsInTheText == 0 && attribsChanged_ && te) {
@@ -713,6 +746,30 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
   free_text_references(&obj->inserted);
   obj->inserted = list;
   freeOwnRecords();
+  // A rich text the user changed keeps its runs (bold, italic, colours,
+  // sizes...) in the bytes the figure file writes back; one run the record's
+  // format holds whole. Bytes read from the file stop being what the text
+  // shows once it changed: they follow it too.
+  if (changedSinceOpen_ && !nombreOuExpr_) {
+    const std::vector<rtf_run> runs = runs_of(output, 0, std::max(0, output->characterCount() - 1));
+    const auto same_style = [](const rtf_run& a, const rtf_run& b) {
+      return a.font == b.font && a.size == b.size && a.has_color == b.has_color && a.color == b.color &&
+             a.bold == b.bold && a.italic == b.italic && a.underline == b.underline && a.script == b.script;
+    };
+    bool uniform = true;
+    for (const rtf_run& r : runs) uniform = uniform && same_style(r, runs.front());
+    if (te->rtf_data || !uniform) {
+      GlobalFreeAndNull(&te->rtf_data);
+      te->rtf_is_rtfd = 0;
+      if (!uniform) {
+        const std::string rtf = runs_to_rtf(runs);
+        if (char* block = alloc_block<char>(static_cast<uint32_t>(rtf.size() + 1))) {
+          std::memcpy(block, rtf.c_str(), rtf.size() + 1);
+          te->rtf_data = block;
+        }
+      }
+    }
+  }
   // The kernel's text with its markers; the object is recomputed with it.
   std::string bytes = qstring_to_mac_roman(plain_of(output));
   if (te->stored_string && text_handle_ops().release_string) text_handle_ops().release_string(te->stored_string);
@@ -756,21 +813,9 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
 }
 
 void NSKelvoTextEditor::changeTextColor(uint32_t color, int, int) {
-  const auto [start, length] = firstSelectedRange();
   QTextCharFormat f;
   f.setForeground(from_rrggbb(color & 0xFFFFFF));
-  if (length == 0) {
-    QTextCharFormat typing = currentCharFormat();
-    typing.setForeground(f.foreground());
-    setCurrentCharFormat(typing);
-    return;
-  }
-  if (!shouldChangeTextInRanges({{start, length}}, {nullptr})) return;
-  QTextCursor c(document());
-  c.setPosition(start);
-  c.setPosition(start + length, QTextCursor::KeepAnchor);
-  c.mergeCharFormat(f);
-  didChangeText();
+  mergeIntoSelection(f);
 }
 
 // =============================================================== clipboard
@@ -918,6 +963,11 @@ void NSKelvoTextEditor::keyPressEvent(QKeyEvent* event) {
   }
   const QString text = event->text();
   const bool command = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+  if (command && !(event->modifiers() & (Qt::ShiftModifier | Qt::AltModifier)) &&
+      (event->key() == Qt::Key_B || event->key() == Qt::Key_I)) {
+    toggleFontStyle(event->key() == Qt::Key_B);
+    return;
+  }
   if (!command && !text.isEmpty() && !text.at(0).isNull() && text.at(0).unicode() >= 32 &&
       text.at(0).unicode() != 127) {
     typeText(text);
@@ -938,6 +988,39 @@ void NSKelvoTextEditor::keyPressEvent(QKeyEvent* event) {
     applying_ = false;
     setTextCursor(before);
   }
+}
+
+void NSKelvoTextEditor::toggleFontStyle(bool bold) {
+  // Numbers and expressions are plain texts.
+  if (nombreOuExpr_) return;
+  const auto [start, length] = firstSelectedRange();
+  QTextCharFormat at = currentCharFormat();
+  if (length > 0) {
+    QTextCursor c(document());
+    c.setPosition(start + 1);
+    at = c.charFormat();
+  }
+  QTextCharFormat f;
+  if (bold)
+    f.setFontWeight(at.font().bold() ? QFont::Normal : QFont::Bold);
+  else
+    f.setFontItalic(!at.font().italic());
+  mergeIntoSelection(f);
+}
+
+void NSKelvoTextEditor::mergeIntoSelection(const QTextCharFormat& format) {
+  const auto [start, length] = firstSelectedRange();
+  if (length == 0) {
+    mergeCurrentCharFormat(format);
+    return;
+  }
+  if (!shouldChangeTextInRanges({{start, length}}, {nullptr})) return;
+  QTextCursor c(document());
+  c.setPosition(start);
+  c.setPosition(start + length, QTextCursor::KeepAnchor);
+  c.mergeCharFormat(format);
+  didChangeText();
+  viewport()->update();
 }
 
 void NSKelvoTextEditor::inputMethodEvent(QInputMethodEvent* event) {
@@ -963,7 +1046,12 @@ void NSKelvoTextEditor::focusOutEvent(QFocusEvent* event) { QTextEdit::focusOutE
 void NSKelvoTextEditor::placeOverFrame() {
   if (!host_) return;
   const QPointF top_left = host_->figureToView(QPointF(cFrame_.x, cFrame_.y));
-  const double s = host_->viewScale() > 0 ? host_->viewScale() : 1;
+  const double s = viewScale();
+  // A new zoom lays the text out again at the next drawing.
+  if (std::lround(72 * s) != layoutDpi_ && !needsSelfResize_) {
+    needsSelfResize_ = 1;
+    viewport()->update();
+  }
   setGeometry(QRect(QPoint(static_cast<int>(std::floor(top_left.x())), static_cast<int>(std::floor(top_left.y()))),
                     QSize(std::max(1, static_cast<int>(std::lround(cFrame_.width * s))),
                           std::max(1, static_cast<int>(std::lround(cFrame_.height * s))))));
@@ -987,9 +1075,10 @@ void NSKelvoTextEditor::selfResize() {
   refreshKind();
   setAcceptRichText(!nombreOuExpr_);
   stepper_->setVisible(nombre_ != 0);
+  layOutAtViewScale();
   if (obj && obj->te) {
     TErec* te = obj->te;
-    const double s = host_ && host_->viewScale() > 0 ? host_->viewScale() : 1;
+    const double s = viewScale();
     document()->setTextWidth(std::max(1.0, te->size.w * s));
     const double h = document()->documentLayout()->documentSize().height() / s;
     if (h > 0) te->size.h = h <= kMinHeight ? kMinHeight : static_cast<int32_t>(h);

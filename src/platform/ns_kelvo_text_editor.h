@@ -14,6 +14,7 @@
 
 #include <QTextEdit>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -23,8 +24,10 @@
 
 class QCheckBox;
 class QDialog;
+class QImage;
 class QToolButton;
 class QMimeData;
+class QTextCharFormat;
 class QTextDocumentFragment;
 
 // What the editor needs of the figure view that holds it.
@@ -129,12 +132,23 @@ class NSKelvoTextEditor : public QTextEdit,
 
  private:
   void refreshKind();
+  // Lays the text out as the figure draws it: at 72 dots per inch times the
+  // view's scale, so that a point of the figure's fonts is one figure pixel.
+  void layOutAtViewScale();
+  double viewScale() const;
   void loadDisplayString();
   void onSelectionChanged();
   void copySelection();
   void pasteClipboard();
   void cutSelection();
   void typeText(const QString& text);
+  // Bold (Ctrl+B) or italic (Ctrl+I) on the selection, off when the
+  // selection's first character has it; an empty selection changes what is
+  // typed next.
+  void toggleFontStyle(bool bold);
+  // Gives the selected characters the format's properties as one change;
+  // with nothing selected, to what is typed next.
+  void mergeIntoSelection(const QTextCharFormat& format);
   void liveUpdate();
   void freeOwnRecords();
   std::pair<int, int> firstSelectedRange() const;
@@ -162,7 +176,13 @@ class NSKelvoTextEditor : public QTextEdit,
   int8_t needsSelfResize_ = 0;
   int8_t objectInEdit_ = 0;
   int8_t isScrolling_ = 0;
+  // The text changed since the edit opened: the undo copy was taken, and
+  // the hand-back writes the rich text the figure file keeps.
+  bool changedSinceOpen_ = false;
   bool adjustingSelection_ = false;
+  // The device the editor's text is laid out on, and its resolution.
+  std::unique_ptr<QImage> layoutDevice_;
+  int layoutDpi_ = 0;
   bool applying_ = false;
   QColor background_ = Qt::white;
 };

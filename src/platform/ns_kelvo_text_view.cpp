@@ -714,7 +714,9 @@ bool NSKelvoTextView::regenrtfFromFileInfoStringTextIfNec(TErec* te) {
   if (te->rtf_data && !te->rtf_is_rtfd) {
     // The bytes stay with the record: they are what the figure file writes
     // back.
-    te->stored_string = unlaid(document_from_rtf(te->rtf_data, GlobalSize(te->rtf_data)));
+    // The block is a C string: what follows its NUL is no RTF.
+    const size_t size = strnlen(te->rtf_data, GlobalSize(te->rtf_data));
+    te->stored_string = unlaid(document_from_rtf(te->rtf_data, size));
     return true;
   }
   const QString s = text_of_record(te);

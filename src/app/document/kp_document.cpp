@@ -494,7 +494,12 @@ void KPDocument::windowDidBecomeMain() {
 
 void KPDocument::windowDidResignMain(const KPFigureWindow* window) {
   if (printingInProgress()) return;
-  if (tool_services().switch_text_edit_object) tool_services().switch_text_edit_object(nullptr);
+  // A text being edited stays open while one of the application's panels
+  // (the tools palette, its colour well, the colour and font panels) has the
+  // focus: those act on it. Any other window ends the edit.
+  const QWidget* active = QApplication::activeWindow();
+  const bool panel = window && active && active != window && active->windowType() == Qt::Tool;
+  if (!panel && tool_services().switch_text_edit_object) tool_services().switch_text_edit_object(nullptr);
   // The figure stays the current one while another window (the tools
   // palette, a dialog) has the focus; it gives way only to another figure.
   if (window && window == figureWindow_)

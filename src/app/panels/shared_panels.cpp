@@ -11,12 +11,15 @@
 #include "app/lang/language_switcher.h"
 #include "app/panels/tools_palette.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/model/figure.h"
 #include "kernel/render/fonts.h"
+#include "kernel/text/text_record.h"
 #include "kernel/tools/apply_attributes.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 #include "platform/kp_font_qt.h"
 #include "platform/kp_qt_bridge.h"
+#include "platform/ns_kelvo_text_editor.h"
 
 namespace {
 
@@ -72,6 +75,28 @@ void show_or_hide(QDialog* panel) {
   }
 }
 
+// The font a text record gives its characters: its face, size and style.
+QFont record_font(const TErec* te) {
+  QFont font = font_get_nsfont(te->format.font_id)->impl()->font;
+  font.setPointSize(te->format.size > 0 ? te->format.size : 12);
+  font.setBold(te->format.style & 1);
+  font.setItalic(te->format.style & 2);
+  font.setUnderline(te->format.style & 4);
+  return font;
+}
+
+QFont font_shown_in_panel() {
+  if (NSKelvoTextEditor::currentActiveTextVisible()) return NSKelvoTextEditor::activeTextEditor()->currentFont();
+  if (kelvo_win_info* fig = KPDocument::currentFigureView() ? KPDocument::currentFigureView()->info() : nullptr)
+    for (int i = 0; fig->selection && fig->selection->items && fig->selection->items[i]; ++i)
+      if (const object* o = fig->selection->items[i]; o->te) return record_font(o->te);
+  const default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
+  const char* face = font_name_by_id(a->text_font);
+  QFont font(face && *face ? kp_qstring(face) : QString::fromLatin1(kDefaultFaceName));
+  if (a->text_size > 0) font.setPointSize(a->text_size);
+  return font;
+}
+
 void step_text(uint16_t item) {
   if (KPFigureView* view = KPDocument::currentFigureView())
     view->sendCurrentToolAction(make_tool_id(kTextSizeGroup, item), 0, true);
@@ -123,13 +148,10 @@ void toggleColorPanel(QAction* item) {
 void toggleFontPanel(QAction* item) {
   QFontDialog* panel = shared_font_panel();
   if (!panel->isVisible()) {
-    // The panel opens on the font of new texts; opening chooses nothing.
-    const default_attr* a = current_attrs ? current_attrs : &no_class_attrs;
-    const char* face = font_name_by_id(a->text_font);
-    QFont font(face && *face ? kp_qstring(face) : QString::fromLatin1(kDefaultFaceName));
-    if (a->text_size > 0) font.setPointSize(a->text_size);
+    // Opening chooses nothing: the panel shows the font being typed in, else
+    // that of the first selected text, else that of new texts.
     const QSignalBlocker quiet(panel);
-    panel->setCurrentFont(font);
+    panel->setCurrentFont(font_shown_in_panel());
   }
   show_or_hide(panel);
   title_font_panel_item(item);

@@ -761,6 +761,8 @@ void NSGeoToolsMenu::openPopUp() {
     if (!g_color_well) {
       g_color_well = new QColorDialog;
       g_color_well->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
+      // A panel beside the figure: a text being edited stays open.
+      g_color_well->setWindowFlag(Qt::Tool);
       g_color_well->setWindowFlag(Qt::WindowStaysOnTopHint);
     }
     g_color_well->disconnect(this);

@@ -346,17 +346,10 @@ void fill_tool_services() {
     NSKelvoWrapMachine::sendMessage(text_edit_window, message, wparam, lparam);
     return true;
   };
-  h.color_edited_text = [](uint16_t group, uint32_t color) {
+  h.change_text_color = [](uint32_t color) {
     NSKelvoTextEditor* editor = open_editor();
-    kelvo_win_info* fig = KPGeoDocument::currentInfo();
-    if (!editor || !fig || !fig->cur_text) return;
-    if (group == 1002) {
-      fig->cur_text->settings.FillColor = color;
-      editor->sendMessage(kEditorBackground, 0, static_cast<LPARAM>(rgb_to_bgr_pal(color)));
-      return;
-    }
     // A text in the background's colour would vanish.
-    editor->changeTextColor(color == back_color ? 0xFEFEFE : color, 0, 0);
+    if (editor) editor->changeTextColor(color == back_color ? 0xFEFEFE : color, 0, 0);
   };
   h.hide_pending_button_targets = &hide_pending_button_targets;
   h.pop_tool_argument_state = &pop_tool_argument_state;

@@ -28,8 +28,10 @@ uint8_t table_draw_mask = 0xFF;
 
 namespace {
 
-// Second flag word: a number shown inside a text.
+// Second flag word: a number shown inside a text, and linked to a text
+// (framed with it when selected).
 constexpr uint32_t kShownInText = 4;
+constexpr uint32_t kLinkedToText = 2;
 // Second flag word of buttons: pushed.
 constexpr uint32_t kButtonPushed = 32;
 constexpr int32_t kWholeWidth = 0xFFFFFFF;
@@ -242,6 +244,16 @@ void redraw_text_object(DisplayDevice* dd, object* obj) {
   obj->settings = saved;
 }
 
+void reference_area_rect(const TErec* te, const insert_object* ref, int which, tagRECT* r) {
+  // Points 1 and 2 give the first rectangle, points 4 and 3 the second.
+  const tagPOINT a = ref->area[which == 0 ? 0 : 3];
+  const tagPOINT c = ref->area[which == 0 ? 1 : 2];
+  r->left = te->pos.x + a.x;
+  r->top = te->pos.y + a.y;
+  r->right = te->pos.x + (c.x == kWholeWidth ? te->size.w : c.x);
+  r->bottom = te->pos.y + (c.y == kWholeWidth ? te->size.h : c.y);
+}
+
 bool hit_test_text_frame(object* obj, tagPOINT* p) {
   if (!obj || !obj->te || !p) return false;
   tagRECT R;
@@ -272,13 +284,12 @@ bool hit_test_text_frame(object* obj, tagPOINT* p) {
   const TErec* te = obj->te;
   hit_part = 258;
   for (const insert_object* n = obj->inserted; n; n = n->next) {
-    auto inside = [&](tagPOINT a, tagPOINT c) {
-      const int32_t right_edge = c.x == kWholeWidth ? te->size.w : c.x;
-      const int32_t bottom_edge = c.y == kWholeWidth ? te->size.h : c.y;
-      const int32_t px = x - te->pos.x, py = y - te->pos.y;
-      return a.x <= px && px < right_edge && a.y <= py && py < bottom_edge;
+    auto inside = [&](int which) {
+      tagRECT area;
+      reference_area_rect(te, n, which, &area);
+      return area.left <= x && x < area.right && area.top <= y && y < area.bottom;
     };
-    if (inside(n->area[0], n->area[1]) || inside(n->area[3], n->area[2])) {
+    if (inside(0) || inside(1)) {
       hit_part = static_cast<uint16_t>(258 + n->number);
       break;
     }
@@ -458,6 +469,17 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
   }
 }
 
+namespace {
+
+bool has_dependants(const kelvo_win_info* fig, const object* obj) {
+  for (const object* o = fig->first; o; o = o->next)
+    for (int i = 0; i < o->nbparents; ++i)
+      if (o->parents && o->parents[i] == obj) return true;
+  return false;
+}
+
+}  // namespace
+
 void delete_empty_text_objects() {
   kelvo_win_info* fig = figure();
   if (!fig) return;
@@ -480,8 +502,19 @@ void delete_empty_text_objects() {
         empty = no_parents && blank;
       }
       if (!empty && t == TYPE_NUMBER && (o->aux2 & kShownInText) && current_class != &classe_text &&
-          !find_referencing_text(o))
-        empty = true;
+          !find_referencing_text(o)) {
+        // No text shows it any longer. What still depends on it must not
+        // go with it: such a number shows by itself instead.
+        if (has_dependants(fig, o)) {
+          o->aux2 &= ~(kShownInText | kLinkedToText);
+          if (o->te && o->valeurs && o->nbvaleurs > 0) {
+            o->valeurs[0].h = o->te->pos.x;
+            o->valeurs[0].v = o->te->pos.y;
+          }
+        } else {
+          empty = true;
+        }
+      }
       if (empty) {
         delete_object_quietly(o);
         deleted = true;

@@ -11,6 +11,8 @@ struct object;
 struct DisplayDevice;
 struct tagPOINT;
 struct tagRECT;
+struct TErec;
+struct insert_object;
 
 // True for texts, numbers, property checks, equations, tables, expressions
 // and buttons; false for null.
@@ -55,6 +57,12 @@ void draw_button_object(DisplayDevice* dd, object* obj);
 void text_frame_rect(const object* obj, tagRECT* r);
 // The rectangle the laid-out text covers, or the frame rectangle.
 void get_text_range_rect(object* obj, tagRECT* r);
+
+// Where the value of a reference is shown inside its text, in figure
+// pixels: the first (0) or second (1) rectangle of the reference's area,
+// moved by the text's position, a right or bottom edge of 0xFFFFFFF standing
+// for the text's own.
+void reference_area_rect(const TErec* te, const insert_object* ref, int which, tagRECT* r);
 
 // Hit test of a text frame: handles (257..265), a displayed reference
 // (258 + its number) or the body (258), left in hit_part.

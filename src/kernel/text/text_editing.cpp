@@ -17,6 +17,7 @@
 #include "kernel/model/mbcs.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
+#include "kernel/model/undo.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/pixel_pen.h"
@@ -176,6 +177,7 @@ void switch_text_edit_object(object* obj) {
       prev->te->sel_start = prev->te->sel_end = 1;
       recompute_object(prev);
     }
+    drop_unquoted_number_parents(prev);
     sort_objects_by_dependency();
     refresh_edit_references(prev, editor);
     const uint32_t sel = get_edit_selection(editor);
@@ -265,6 +267,28 @@ void edited_value_changed(object* obj) {
       }
     }
   recompute_value_dependants(obj);
+}
+
+void save_undo_before_text_change() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !fig->cur_text || !text_edit_window) return;
+  save_undo_state_before_change();
+}
+
+void drop_unquoted_number_parents(object* text) {
+  if (type_of(text) != TYPE_TEXT || text->nbparents <= 0 || !text->parents) return;
+  int16_t kept = 0;
+  for (int16_t i = 0; i < text->nbparents; ++i) {
+    object* p = text->parents[i];
+    // (A null list would search the readers' global one.)
+    const bool quoted = text->inserted && find_text_reference(0, p, text->inserted);
+    if (type_of(p) == TYPE_NUMBER && !quoted) continue;
+    text->parents[kept++] = p;
+  }
+  if (kept == text->nbparents) return;
+  for (int16_t i = kept; i < text->nbparents; ++i) text->parents[i] = nullptr;
+  text->nbparents = kept;
+  figure_objects_changed(KPGeoDocument::currentInfo());
 }
 
 void refresh_text_windows(object* obj) {

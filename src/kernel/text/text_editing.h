@@ -56,6 +56,15 @@ void switch_text_edit_object(object* obj);
 void edited_value_changed(object* obj);
 // Opens the object again, then the previous active object.
 void refresh_text_windows(object* obj);
+// The open edit is about to change its text for the first time: the undo
+// copy is taken now, so that Undo brings the figure back to what it was
+// when the edit began. Opening an edit takes no copy of its own: Undo right
+// after a new measure still takes the measure away.
+void save_undo_before_text_change();
+// A text keeps as parents only the numbers it still quotes: a number whose
+// value was typed over leaves its parents, so that deleting that number
+// leaves the text alone.
+void drop_unquoted_number_parents(object* text);
 
 // start | end << 16 of the editor's selection.
 uint32_t get_edit_selection(HWND window);

@@ -122,6 +122,18 @@ void draw_text_frame(DisplayDevice* dd, object* obj, uint16_t tag, uint8_t full)
   const TErec* te = obj->te;
   const uint16_t t = type_of(obj);
   const bool framed_anyway = t == TYPE_TEXT || t == TYPE_BUTTON;
+  // A value chosen inside a text: only the place where it is shown.
+  const insert_object* value = tag > kTagWholeText && obj->inserted
+                                   ? find_text_reference(static_cast<uint16_t>(tag - kTagWholeText), nullptr,
+                                                         obj->inserted)
+                                   : nullptr;
+  if (value) {
+    tagRECT r;
+    reference_area_rect(te, value, 0, &r);
+    draw_polygon_outline(dd, r.left, r.top, r.right, r.top, r.right, r.bottom, r.left, r.bottom, kBlack, 0,
+                         &kSelectionDash);
+    return;
+  }
   if ((tag == kTagWholeText || full) && (framed_anyway || !(obj->aux2 & kNumberInText))) {
     const int32_t l = te->pos.x, tp = te->pos.y, r = te->pos.x + te->size.w, b = te->pos.y + te->size.h;
     outline(dd, l - 1, tp - 1, r, b);

@@ -13,7 +13,9 @@
 #include "kernel/model/object_store.h"
 #include "kernel/model/undo.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/render/colors.h"
 #include "kernel/render/draw_object.h"
+#include "kernel/render/object_colors.h"
 #include "kernel/tools/apply_attributes.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
@@ -54,6 +56,7 @@ constexpr UINT kEditorCut = 768;
 constexpr UINT kEditorCopy = 769;
 constexpr UINT kEditorPaste = 770;
 constexpr UINT kEditorScaleText = 185;
+constexpr UINT kEditorBackground = 1091;
 constexpr int kRowUndo = 546;
 constexpr int kRowRedo = 547;
 
@@ -217,10 +220,28 @@ void palette_command(uint16_t item) {
   }
 }
 
+// While a text is edited in place the colour pop-ups change it: the pen
+// colour its frame, the fill its background (and the editor's, when the text
+// is drawn filled), the text colour its record and the characters selected
+// in the editor.
+void color_edited_text(object* text, uint16_t group, uint32_t color) {
+  if (group == 1001) {
+    set_object_color(text, color);
+  } else if (group == 1002) {
+    set_object_fill_color(text, color);
+    if (text->settings.opaque && hooks().send_text_editor)
+      hooks().send_text_editor(kEditorBackground, 0, static_cast<LPARAM>(rgb_to_bgr_pal(color)));
+  } else {
+    if (hooks().change_text_color) hooks().change_text_color(color);
+    text->te->format.color = color;
+  }
+  invalidate_current_figure_window();
+}
+
 void color_popup(uint16_t group, uint32_t color) {
   kelvo_win_info* fig = figure();
-  if (edited_text()) {
-    if (hooks().color_edited_text) hooks().color_edited_text(group, color);
+  if (object* text = edited_text()) {
+    color_edited_text(text, group, color);
     return;
   }
   uint16_t bits = 0;

@@ -69,8 +69,9 @@ struct tool_hooks {
   void (*switch_text_edit_object)(object* obj) = nullptr;
   // Sends a message to the in-figure text editor; false when it is closed.
   bool (*send_text_editor)(UINT message, WPARAM wparam, LPARAM lparam) = nullptr;
-  // Colour pop-up (1001 to 1003) applied to the text being edited.
-  void (*color_edited_text)(uint16_t group, uint32_t color) = nullptr;
+  // Gives the characters selected in the text being edited the colour (a
+  // colour equal to the background is taken a shade off it).
+  void (*change_text_color)(uint32_t color) = nullptr;
   // The object a text reference at the hit part designates.
   object* (*resolve_text_reference)(object* obj, uint16_t part) = nullptr;
 

@@ -1,20 +1,25 @@
 // The Format menu clicked as a user does: Larger Text and Smaller Text step
-// the selected text's size, and Show/Hide Colors and Show/Hide Fonts bring
-// the shared panels up and away, their items saying what the next click
-// does.
+// the selected text's size, Show/Hide Colors and Show/Hide Fonts bring the
+// shared panels up and away, their items saying what the next click does,
+// and the font panel opens on the font of the text selected or edited.
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QMenuBar>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "app/panels/shared_panels.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/render/fonts.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kp_font_qt.h"
+#include "platform/ns_kelvo_text_editor.h"
 
 namespace {
 
@@ -91,4 +96,53 @@ TEST_F(FormatMenu, ThePanelItemsShowAndHideTheSharedPanels) {
   ASSERT_NE(current_attrs, nullptr);
   EXPECT_EQ(current_attrs->text_color, (10u << 16) | (200u << 8) | 30u);
   shared_color_panel()->hide();
+}
+
+// Show Fonts with a 20-point bold comment selected shows its face, size and
+// style; with a text being edited, the font where its caret is.
+TEST_F(FormatMenu, TheFontPanelOpensOnTheFontOfTheSelectedText) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  object* text = makeTextLike(fig, &classe_text, "Hi there");
+  ASSERT_NE(text, nullptr);
+  text->te->pos = te_point{-100, -40};
+  text->te->size = te_size{160, 30};
+  {
+    const std::unique_ptr<KPFont> face(kp_font_from_qfont(QFont(QStringLiteral("DejaVu Sans"))));
+    text->te->format.font_id = font_register(face.get());
+  }
+  ASSERT_NE(text->te->format.font_id, 0);
+  text->te->format.size = 20;
+  text->te->format.style = 1;
+  text->te->regen_pending = 1;
+  view->invalidateFigure();
+  spin(20);
+  const QString face = font_get_nsfont(text->te->format.font_id)->impl()->font.family();
+  tagPOINT inside{-80, -25};
+  view->localToGlobalDDM(&inside);
+  click(view, QPoint(inside.x, inside.y));
+  ASSERT_GE(objlist_find(fig->selection, text), 0);
+
+  ASSERT_TRUE(clickFormat(view, QStringLiteral("Show Fonts")));
+  QFont shown = shared_font_panel()->currentFont();
+  EXPECT_EQ(shown.family(), face);
+  EXPECT_EQ(shown.pointSize(), 20);
+  EXPECT_TRUE(shown.bold());
+  ASSERT_TRUE(clickFormat(view, QStringLiteral("Hide Fonts")));
+
+  // A second click edits the text; Ctrl+I at the end makes what comes
+  // next italic, and the panel says so.
+  click(view, QPoint(inside.x, inside.y));
+  NSKelvoTextEditor* editor = view->textEditor();
+  ASSERT_TRUE(editor->isVisible());
+  QTest::keyClick(editor, Qt::Key_End);
+  QTest::keyClick(editor, Qt::Key_I, Qt::ControlModifier);
+  ASSERT_TRUE(clickFormat(view, QStringLiteral("Show Fonts")));
+  ASSERT_TRUE(editor->isVisible());
+  shown = shared_font_panel()->currentFont();
+  EXPECT_EQ(shown.pointSize(), 20);
+  EXPECT_TRUE(shown.bold());
+  EXPECT_TRUE(shown.italic());
+  shared_font_panel()->hide();
 }
