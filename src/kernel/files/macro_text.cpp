@@ -769,3 +769,40 @@ construct_class* find_macro_class_for_line(const char* name) {
   }
   return find_class_by_second_name(name);
 }
+
+construct_class* find_macro_class_for_instance(const char* name, object** args, uint32_t count, int16_t* method,
+                                               bool* known) {
+  *method = -1;
+  std::vector<construct_class*> candidates;
+  auto consider = [&candidates](construct_class* c) {
+    if (c == nullptr) return;
+    for (construct_class* seen : candidates)
+      if (seen == c) return;
+    // Only a class with a method that rebuilds steps can be applied.
+    for (int m = 0; c->methods != nullptr && c->methods[m] != nullptr; ++m)
+      if (c->methods[m]->def != nullptr) {
+        candidates.push_back(c);
+        return;
+      }
+  };
+  consider(find_macro_class_for_line(name));
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
+    if (class_list[k]->name != nullptr && class_list[k]->english_name != nullptr &&
+        std::strcmp(class_list[k]->english_name, name) == 0)
+      consider(class_list[k]);
+  // Earlier writings gave the compass and the vector sum no name at all.
+  if (name[0] == '\0') {
+    consider(optional_classes[0]);
+    consider(optional_classes[1]);
+  }
+  *known = !candidates.empty();
+  for (construct_class* c : candidates) {
+    const int16_t m = find_method_for_parents(c, args, count);
+    const construct_method* found = m >= 0 ? class_method(c, m) : nullptr;
+    if (found != nullptr && found->def != nullptr) {
+      *method = m;
+      return c;
+    }
+  }
+  return nullptr;
+}
