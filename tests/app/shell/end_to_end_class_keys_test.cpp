@@ -1,8 +1,9 @@
 // The keys that files know the tools by, through the program: a compass and
 // a vector sum drawn with the palette save and open again (and so do the
 // files written before they had a key), a tool-menu file that names the two
-// expression tools by their keys puts each where it says, and the palette
-// shows the pre-built tools' icons.
+// expression tools by their keys puts each where it says, the built-in
+// tools put away in the trash stay tools, and the palette shows the
+// pre-built tools' icons.
 #include <QCheckBox>
 #include <QFile>
 #include <QMenuBar>
@@ -188,6 +189,33 @@ TEST_F(EndToEndClassKeys, TheToolMenuFileThePaletteWritesReadsBackWithEveryTool)
   ASSERT_TRUE(openWithTheMenu(view, path));
   EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
   EXPECT_EQ(layout(), built_in);
+}
+
+TEST_F(EndToEndClassKeys, ToolsPutAwayInTheTrashStayToolsThroughTheToolboxConfiguration) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const int classes = class_list_count();
+  // A file that keeps the segment only: every other tool goes to the trash.
+  const QByteArray few = "Menus Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nPointer\r\n\r\nSegment\r\n\r\n";
+  ASSERT_TRUE(openWithTheMenu(view, write("few.men", few)));
+  ASSERT_EQ(placeOf(&classe_cercle).first, 0);
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
+  NSToolsWindowController* config = NSToolsWindowController::shared();
+  ASSERT_NE(config, nullptr);
+  QTest::mouseClick(config->button(NSToolsWindowController::kOk), Qt::LeftButton);
+  NSToolsWindowController::destroy();
+  EXPECT_EQ(class_list_count(), classes);
+  EXPECT_EQ(find_class_by_second_name("Circle"), &classe_cercle);
+
+  // Named again by a tool-menu file, the circle tool draws circles.
+  const QByteArray back = "Menus Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nPointer\r\n\r\nCircle\r\n\r\n";
+  ASSERT_TRUE(openWithTheMenu(view, write("back.men", back)));
+  EXPECT_EQ(placeOf(&classe_cercle), std::make_pair(int16_t{129}, 1));
+  pickFromPalette(&classe_cercle);
+  ASSERT_EQ(current_class, &classe_cercle);
+  click(view, QPoint(200, 200));
+  click(view, QPoint(260, 200));
+  EXPECT_EQ(objectsOf(view->info(), &classe_cercle).size(), 1u);
 }
 
 TEST_F(EndToEndClassKeys, ThePaletteShowsTheIconsOfThePrebuiltTools) {
