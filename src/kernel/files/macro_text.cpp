@@ -376,6 +376,20 @@ int32_t txt_write_macro_instance_line(object* obj, char* buffer) {
     const uint16_t t = initial != nullptr && initial->otype != nullptr ? initial->otype->id : 0;
     out.u(t == TYPE_TRIANGLE || t == TYPE_POLYGON || t == 6 ? im->im_tags[i] : 0);
   }
+  // An expression drawn over axes: the numbers the user gave its other
+  // letters come after the axes and the expression.
+  if (im->im_class == &classe_exp_num_app && im->im_method == 1)
+    for (const object* o = obj; o != nullptr; o = o->next) {
+      if (o->macro != im || o->classe != &classe_exp_num_app) continue;
+      for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k) {
+        const object* p = o->parents[k];
+        if (p == nullptr || p->macro == im || p->otype == nullptr || p->otype->id != TYPE_NUMBER) continue;
+        out.ch(' ');
+        out.u(p->num);
+        out.put(" i: 0");
+      }
+      break;
+    }
   out.crlf();
   return out.len;
 }
@@ -797,7 +811,9 @@ construct_class* find_macro_class_for_instance(const char* name, object** args, 
   }
   *known = !candidates.empty();
   for (construct_class* c : candidates) {
-    const int16_t m = find_method_for_parents(c, args, count);
+    int16_t m = find_method_for_parents(c, args, count);
+    // The expression plot's numbers follow its axes and expression.
+    if (m < 0 && c == &classe_exp_num_app && count > 2) m = find_method_for_parents(c, args, 2);
     const construct_method* found = m >= 0 ? class_method(c, m) : nullptr;
     if (found != nullptr && found->def != nullptr) {
       *method = m;

@@ -2453,7 +2453,11 @@ int32_t read_macro_instance_line(const char* text) {
   if (!known) return finish((last_error = "macro \"" + name + "\" is not loaded", -1));
   if (cls == nullptr) return finish((last_error = "no method of macro \"" + name + "\" takes these objects", -1));
   current_class = cls;
-  apply_macro(method, 0);
+  // An expression drawn over axes takes the numbers given besides them.
+  if (cls == &classe_exp_num_app && method == 1)
+    prepare_macro_application();
+  else
+    apply_macro(method, 0);
   if (macro_application_refused)
     return finish((last_error = "macro \"" + name + "\" does not fit the objects it is applied to", -1));
 

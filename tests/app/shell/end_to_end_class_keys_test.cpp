@@ -1,6 +1,7 @@
 // The keys that files know the tools by, through the program: a compass and
 // a vector sum drawn with the palette save and open again (and so do the
-// files written before they had a key), a tool-menu file that names the two
+// files written before they had a key), so does an expression drawn over
+// the axes with a number, a tool-menu file that names the two
 // expression tools by their keys puts each where it says, the built-in
 // tools put away in the trash stay tools, and the palette shows the
 // pre-built tools' icons.
@@ -128,6 +129,68 @@ TEST_F(EndToEndClassKeys, ACompassAndAVectorSumSaveUnderTheirCodesAndOpenAgain) 
     EXPECT_EQ(bytesOf(again), saved) << file.toStdString();
     closeAll();
   }
+}
+
+TEST_F(EndToEndClassKeys, AnExpressionDrawnOverTheAxesWithANumberOpensAgainWithIt) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_SHOW_AXES - 1].name));
+  pickFromPalette(&classe_nombre);
+  click(view, QPoint(60, 60));
+  ASSERT_NE(view->textEditor(), nullptr);
+  QTest::keyClicks(view->textEditor(), "2");
+  pickFromPalette(&classe_exp_num);
+  click(view, QPoint(60, 110));
+  ASSERT_NE(view->textEditor(), nullptr);
+  QTest::keyClicks(view->textEditor(), "a*x");
+  pickFromPalette(kPointerTool);
+  spin(10);
+  const std::vector<object*> numbers = objectsOf(view->info(), &classe_nombre);
+  const std::vector<object*> expressions = objectsOf(view->info(), &classe_exp_num);
+  ASSERT_EQ(numbers.size(), 1u);
+  ASSERT_EQ(expressions.size(), 1u);
+  object* axes = nullptr;
+  for (object* o = view->info()->first; o; o = o->next)
+    if (o->classe == &classe_axe) axes = o;
+  ASSERT_NE(axes, nullptr);
+  // The expression, the number for its first letter, then the axes: the
+  // other letter runs along them.
+  pickFromPalette(&classe_exp_num_app);
+  click(view, frameCentre(view, expressions[0]));
+  click(view, frameCentre(view, numbers[0]));
+  click(view, viewPointOf(view, axes->valeurs[0].h + 200, axes->valeurs[0].v));
+  pickFromPalette(kPointerTool);
+  const std::vector<object*> curves = objectsOf(view->info(), &classe_locus);
+  ASSERT_EQ(curves.size(), 1u);
+  ASSERT_NE(curves[0]->macro, nullptr);
+  const std::vector<seen> before = summary(view->info());
+  const QImage picture = shown(view);
+
+  const QString path = dir.filePath("plot.fig");
+  KPDocument::setSavePanelResponder([path](const QString&) { return path; });
+  ASSERT_TRUE(KPDocument::currentDocument()->saveDocument());
+  const QByteArray saved = bytesOf(path);
+  // Its line names the axes, the expression and the number.
+  const qsizetype line = saved.indexOf("Ma: Expression, Const:");
+  ASSERT_GE(line, 0) << saved.toStdString();
+  EXPECT_EQ(saved.mid(line, saved.indexOf('\r', line) - line).count(" i: "), 3) << saved.toStdString();
+  closeAll();
+  KPDocument* doc = KPDocument::openDocument(path);
+  ASSERT_NE(doc, nullptr);
+  KPFigureView* reopened = doc->figureView();
+  ASSERT_TRUE(waitForView(reopened));
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_EQ(summary(reopened->info()), before);
+  // The evaluation still takes the number first.
+  for (object* o : objectsOf(reopened->info(), &classe_exp_num_app))
+    if (o->methode == 0 && o->macro) {
+      ASSERT_GE(o->nbparents, 1);
+      EXPECT_EQ(o->parents[0]->classe, &classe_nombre);
+    }
+  EXPECT_EQ(shown(reopened), picture);
+  const QString again = dir.filePath("again.fig");
+  ASSERT_TRUE(doc->writeToURL(again));
+  EXPECT_EQ(bytesOf(again), saved);
 }
 
 TEST_F(EndToEndClassKeys, AToolMenuFileNamingTheExpressionToolsByTheirKeysGetsEachTool) {
