@@ -1,21 +1,28 @@
-// The program's own tool icons, drawn once at start-up into tool-icon
-// bitmaps: one per construction tool (by English name), one per class-less
-// tool, the attribute pop-ups' icons and the two faces of the Trash.
+// The program's own tool icons (kernel/tools/builtin_icons) seen as
+// tool-icon bitmaps: one per tool by its English name, the attribute
+// pop-ups' icons and the two faces of the Trash.
 #pragma once
 
 #include <string_view>
 
 #include "app/panels/tool_icon.h"
+#include "kernel/tools/builtin_icons.h"
+
+static_assert(sizeof(tool_icon) == kBuiltinIconBytes);
 
 // The icon drawn for a tool's English name ("Circle", "Pointer", ...), or
 // null when the program has no art for that name.
-const tool_icon* builtin_tool_icon(std::string_view english_name);
+inline const tool_icon* builtin_tool_icon(std::string_view english_name) {
+  return reinterpret_cast<const tool_icon*>(builtin_named_icon(english_name));
+}
 
-// The attribute pop-ups' icons, in the order the attribute menus take them:
-// thickness (3), dot style (3), point style (5), angle marks (6), line
-// style (4), second line style (3), axes style (4).
-inline constexpr int kAttributeIconCount = 28;
-const tool_icon* attribute_tool_icon(int index);
+// The attribute pop-ups' icons, in the order the attribute menus take them.
+inline constexpr int kAttributeIconCount = kBuiltinAttributeIconCount;
+inline const tool_icon* attribute_tool_icon(int index) {
+  return reinterpret_cast<const tool_icon*>(builtin_attribute_icon(index));
+}
 
 enum class trash_face { Empty, Full };
-const tool_icon* trash_tool_icon(trash_face face);
+inline const tool_icon* trash_tool_icon(trash_face face) {
+  return reinterpret_cast<const tool_icon*>(builtin_trash_icon(face == trash_face::Full));
+}

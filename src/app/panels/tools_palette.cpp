@@ -907,12 +907,6 @@ void install_tool_icons() {
   auto bytes = [](const tool_icon* icon) { return reinterpret_cast<const uint8_t*>(icon); };
   for (int i = 0; i < kAttributeIconCount; ++i)
     std::memcpy(attribute_icon_table[i], bytes(attribute_tool_icon(i)), sizeof(tool_icon));
-  // Construction classes without an icon take the one drawn for their name.
-  for (int i = 0; class_list && class_list[i]; ++i) {
-    construct_class* cls = class_list[i];
-    if (cls->icon || !cls->english_name) continue;
-    if (const tool_icon* art = builtin_tool_icon(cls->english_name)) cls->icon = const_cast<uint8_t*>(bytes(art));
-  }
 }
 
 namespace {

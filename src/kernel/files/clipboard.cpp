@@ -356,6 +356,7 @@ void paste_object_records(const char* data, size_t length) {
   fig->table_object = nullptr;
   save_undo_state(0);
   for (object* o = fig->first; o; o = o->next) o->num = 0;
+  object* before_paste = last_object();
 
   // A NUL-terminated copy bounds every scan of the reader.
   const std::string text(data, length);
@@ -379,6 +380,11 @@ void paste_object_records(const char* data, size_t length) {
     if (object_type_id(o) == TYPE_TABLE) fig->table_object = o;
   }
   resolve_record_numbers();
+  // A record gives its object's values as they were in the copied figure;
+  // what the pasted objects show follows from their pasted parents (an
+  // intersection point, say, from the lines it was read after), so they
+  // are computed again in list order.
+  for (object* o = before_paste ? before_paste->next : fig->first; o; o = o->next) recompute_object(o);
   if (table_before) {
     // A figure keeps one table: its own.
     if (fig->table_object && fig->table_object != table_before) delete_object_quietly(fig->table_object);

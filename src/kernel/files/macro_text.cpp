@@ -376,6 +376,20 @@ int32_t txt_write_macro_instance_line(object* obj, char* buffer) {
     const uint16_t t = initial != nullptr && initial->otype != nullptr ? initial->otype->id : 0;
     out.u(t == TYPE_TRIANGLE || t == TYPE_POLYGON || t == 6 ? im->im_tags[i] : 0);
   }
+  // An expression drawn over axes: the numbers the user gave its other
+  // letters come after the axes and the expression.
+  if (im->im_class == &classe_exp_num_app && im->im_method == 1)
+    for (const object* o = obj; o != nullptr; o = o->next) {
+      if (o->macro != im || o->classe != &classe_exp_num_app) continue;
+      for (int k = 0; k < o->nbparents && o->parents != nullptr; ++k) {
+        const object* p = o->parents[k];
+        if (p == nullptr || p->macro == im || p->otype == nullptr || p->otype->id != TYPE_NUMBER) continue;
+        out.ch(' ');
+        out.u(p->num);
+        out.put(" i: 0");
+      }
+      break;
+    }
   out.crlf();
   return out.len;
 }
@@ -768,4 +782,43 @@ construct_class* find_macro_class_for_line(const char* name) {
       return c;
   }
   return find_class_by_second_name(name);
+}
+
+construct_class* find_macro_class_for_instance(const char* name, object** args, uint32_t count, int16_t* method,
+                                               bool* known) {
+  *method = -1;
+  std::vector<construct_class*> candidates;
+  auto consider = [&candidates](construct_class* c) {
+    if (c == nullptr) return;
+    for (construct_class* seen : candidates)
+      if (seen == c) return;
+    // Only a class with a method that rebuilds steps can be applied.
+    for (int m = 0; c->methods != nullptr && c->methods[m] != nullptr; ++m)
+      if (c->methods[m]->def != nullptr) {
+        candidates.push_back(c);
+        return;
+      }
+  };
+  consider(find_macro_class_for_line(name));
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k)
+    if (class_list[k]->name != nullptr && class_list[k]->english_name != nullptr &&
+        std::strcmp(class_list[k]->english_name, name) == 0)
+      consider(class_list[k]);
+  // Earlier writings gave the compass and the vector sum no name at all.
+  if (name[0] == '\0') {
+    consider(optional_classes[0]);
+    consider(optional_classes[1]);
+  }
+  *known = !candidates.empty();
+  for (construct_class* c : candidates) {
+    int16_t m = find_method_for_parents(c, args, count);
+    // The expression plot's numbers follow its axes and expression.
+    if (m < 0 && c == &classe_exp_num_app && count > 2) m = find_method_for_parents(c, args, 2);
+    const construct_method* found = m >= 0 ? class_method(c, m) : nullptr;
+    if (found != nullptr && found->def != nullptr) {
+      *method = m;
+      return c;
+    }
+  }
+  return nullptr;
 }

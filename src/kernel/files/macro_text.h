@@ -50,3 +50,12 @@ const char* macro_text_error();
 // The class a "Ma:" line names: a class renamed from `name` in the load in
 // progress, else the class whose English name is `name`.
 construct_class* find_macro_class_for_line(const char* name);
+// The class a "Ma:" line names that has a macro method for the initial
+// objects `args`, and that method (`*method`); null when none has one.
+// A name may stand for several classes (a user macro named like the key
+// of a built-in one): the first that takes the objects is the one. An
+// empty name is what earlier writings gave the pre-built compass and
+// vector sum. `*known` tells whether the name stands for any class that
+// applies a macro at all.
+construct_class* find_macro_class_for_instance(const char* name, object** args, uint32_t count, int16_t* method,
+                                               bool* known);

@@ -2546,8 +2546,6 @@ int32_t read_macro_instance_line(const char* text) {
   const char* comma = cst;
   while (comma > p && *comma != ',') --comma;
   const std::string name = from_file(std::string(p, comma));
-  construct_class* cls = find_macro_class_for_line(name.c_str());
-  if (cls == nullptr || !is_macro_class(cls)) return finish((last_error = "macro \"" + name + "\" is not loaded", -1));
 
   objlist_clear(fig->inputs);
   p = cst + 6;
@@ -2567,10 +2565,18 @@ int32_t read_macro_instance_line(const char* text) {
   p = eol;
   while (*p == '\r' || *p == '\n' || is_blank(*p)) ++p;
 
-  const int16_t method = find_method_for_parents(cls, args.data(), static_cast<uint32_t>(args.size()));
-  if (method < 0) return finish((last_error = "no method of macro \"" + name + "\" takes these objects", -1));
+  int16_t method = -1;
+  bool known = false;
+  construct_class* cls =
+      find_macro_class_for_instance(name.c_str(), args.data(), static_cast<uint32_t>(args.size()), &method, &known);
+  if (!known) return finish((last_error = "macro \"" + name + "\" is not loaded", -1));
+  if (cls == nullptr) return finish((last_error = "no method of macro \"" + name + "\" takes these objects", -1));
   current_class = cls;
-  apply_macro(method, 0);
+  // An expression drawn over axes takes the numbers given besides them.
+  if (cls == &classe_exp_num_app && method == 1)
+    prepare_macro_application();
+  else
+    apply_macro(method, 0);
   if (macro_application_refused)
     return finish((last_error = "macro \"" + name + "\" does not fit the objects it is applied to", -1));
 

@@ -707,8 +707,10 @@ void icon_organizer_command() {
   bool removed = false;
   for (int i = 1; extra->names != nullptr && extra->names[i] != nullptr;) {
     construct_class* cls = find_class_by_name(extra->names[i], 0);
-    if (cls != nullptr && cls->methods != nullptr && cls->methods[0] != nullptr && cls != optional_classes[0] &&
-        cls != optional_classes[1] && !class_used_in_figures(cls)) {
+    // Only the user's own macros go: the built-in tools put away in the
+    // trash stay registered (their records are static and the palette may
+    // take them back).
+    if (cls != nullptr && is_macro_class(cls) && !class_used_in_figures(cls)) {
       // A removed tool cannot stay the current one.
       if (current_class == cls) select_tool(0);
       remove_class_from_list(cls);

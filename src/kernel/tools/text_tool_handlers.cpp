@@ -407,6 +407,9 @@ bool axes_tool_handler(uint16_t* method, object** designated) {
     mark_code(cls, 1, 1);
     mark_code(cls, 1, 2);
     axes_direction_set = 1;
+    // The preview now draws the second axis and keeps the first one's
+    // direction where the next click reads it.
+    axes_second_axis = 1;
   }
   return false;
 }
@@ -876,6 +879,7 @@ void (*g_reset_progress_before)() = nullptr;
 void reset_text_tool_progress() {
   if (g_reset_progress_before) g_reset_progress_before();
   axes_direction_set = 0;
+  axes_second_axis = 0;
   text_frame_cancel();
   // The table tool chosen again starts a new table.
   if (kelvo_win_info* fig = figure(); fig && table_being_built(fig)) fig->moving = nullptr;

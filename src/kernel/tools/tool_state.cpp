@@ -76,6 +76,7 @@ void free_object_list(objectptrlist** list) {
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/builtin_icons.h"
 #include "kernel/tools/tool_ids.h"
 
 construct_class* current_class = nullptr;
@@ -103,6 +104,9 @@ struct class_name {
   construct_class* cls;
   const char* english;
   const char* help_page;
+  // The name shown when the language gives none, where the key would not
+  // say what the tool does.
+  const char* shown = nullptr;
 };
 
 // Language rows of the classes' localised names and help texts, in the
@@ -323,12 +327,12 @@ void init_tool_names_and_help() {
       {&classe_equation, "Equation & Coordinates", "coord_equation.html"},
       {&classe_calculate, "Calculate", "calculate.html"},
       {&classe_table, "Tabulate", "table.html"},
-      {&classe_exp_num_app, "Apply a formula", "applyexpression.html"},
+      {&classe_exp_num_app, "Expression", "applyexpression.html", "Apply a formula"},
       {&classe_label, "Label", "label.html"},
       {&classe_text, "Comments", "comments.html"},
       {&classe_nombre, "Numerical Edit", "edit_number.html"},
       {&classe_angle, "Mark Angle", "mark_angle.html"},
-      {&classe_exp_num, "Expression", "defineexpression.html"},
+      {&classe_exp_num, "Apply a formula", "defineexpression.html", "Expression"},
       {&classe_spring, "Multiple Animation", "mult_animation.html"},
       {&classe_axe, "New Axes", "new_axes.html"},
       {&classe_grid, "Define Grid", "define_axes.html"},
@@ -338,12 +342,13 @@ void init_tool_names_and_help() {
   for (int i = 0; i < kNamed; ++i) {
     const class_name& n = names[i];
     n.cls->english_name = n.english;
-    n.cls->name = text_or(kRowClassNames + i, n.english);
+    n.cls->name = text_or(kRowClassNames + i, n.shown ? n.shown : n.english);
     n.cls->help_text = kernel_string(kRowClassHelp + i);
     n.cls->help_page = n.help_page;
   }
-  // The pre-built vector sum and compass have a localised name and help but
-  // no English name; the single intersection point has a localised name.
+  // The pre-built vector sum and compass are known in files (their "Ma:"
+  // lines, tool-menu files) by their file codes; the single intersection
+  // point has a localised name.
   struct extra_class {
     construct_class* cls;
     const char* fallback;
@@ -354,13 +359,21 @@ void init_tool_names_and_help() {
                                 {&classe_ptint, "Intersection", nullptr}};
   for (int i = 0; i < 3; ++i) {
     extras[i].cls->name = text_or(kRowClassNames + kNamed + i, extras[i].fallback);
+    if (i < 2) extras[i].cls->english_name = extras[i].cls->code;
     extras[i].cls->help_text = kernel_string(kRowClassHelp + kNamed + i);
     extras[i].cls->help_page = extras[i].help_page;
   }
   fill_help_page_table();
 }
 
-void assign_builtin_icons() {}
+void assign_builtin_icons() {
+  // The two expression tools take each other's places in the icon table.
+  constexpr int kApplyExpression = 41, kDefineExpression = 46;
+  for (int k = 0; k < kBuiltinClassIconCount && class_list && class_list[k]; ++k) {
+    const int icon = k == kApplyExpression ? kDefineExpression : k == kDefineExpression ? kApplyExpression : k;
+    class_list[k]->icon = builtin_class_icon(icon);
+  }
+}
 
 text_line_size measure_text_line(const car_info* format, const char* text) {
   text_line_size size;

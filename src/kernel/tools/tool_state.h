@@ -138,5 +138,6 @@ void apply_attributes_to_objects(object** list, uint16_t* tags, uint32_t mask, i
 // Fills the names of the types and classes at start-up. Until the language
 // file rows are wired, the localised names are the English ones.
 void init_tool_names_and_help();
-// Gives each built-in class its icon (none are drawn yet).
+// Gives each built-in class at places 0 to 50 of the class list its
+// built-in icon (the classes registered later have none of their own).
 void assign_builtin_icons();

@@ -14,37 +14,7 @@
 
 namespace {
 
-class EndToEndRedefine : public FigureTest {
- protected:
-  // While the redefinition menu is open: the item of that class, chosen with
-  // the keyboard. Waits for the menu to open.
-  static void chooseClassInMenu(construct_class* cls, bool* chosen, int tries = 200) {
-    QTimer::singleShot(30, scope(), [cls, chosen, tries] {
-      auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!open) {
-        if (tries > 0)
-          chooseClassInMenu(cls, chosen, tries - 1);
-        else
-          ADD_FAILURE() << "the menu never opened";
-        return;
-      }
-      int wanted = 0;
-      for (const redefine_menu_item& item : redefine_menu_entries(redefined_object))
-        if (item.cls == cls) wanted = item.id;
-      for (QAction* a : open->actions()) {
-        int id = 0;
-        if (!kp_item_id(a, &id) || id != wanted) continue;
-        open->setActiveAction(a);
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(open, &enter);
-        *chosen = true;
-        return;
-      }
-      ADD_FAILURE() << "no item for the class";
-      open->close();
-    });
-  }
-};
+class EndToEndRedefine : public FigureTest {};
 
 TEST_F(EndToEndRedefine, AFreePointPutOnACircleShowsThereAndFollowsItsCentre) {
   KPFigureView* view = openView();

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +29,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/redefine_tool.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/toolbox.h"
@@ -144,6 +146,35 @@ class FigureTest : public ShellTest {
       answer(c);
     };
     QTimer::singleShot(50, scope(), look);
+  }
+
+  // While the redefinition menu is open: the item of that class, chosen with
+  // the keyboard. Waits for the menu to open.
+  static void chooseClassInMenu(construct_class* cls, bool* chosen, int tries = 200) {
+    QTimer::singleShot(30, scope(), [cls, chosen, tries] {
+      auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!open) {
+        if (tries > 0)
+          chooseClassInMenu(cls, chosen, tries - 1);
+        else
+          ADD_FAILURE() << "the menu never opened";
+        return;
+      }
+      int wanted = 0;
+      for (const redefine_menu_item& item : redefine_menu_entries(redefined_object))
+        if (item.cls == cls) wanted = item.id;
+      for (QAction* a : open->actions()) {
+        int id = 0;
+        if (!kp_item_id(a, &id) || id != wanted) continue;
+        open->setActiveAction(a);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(open, &enter);
+        *chosen = true;
+        return;
+      }
+      ADD_FAILURE() << "no item for the class";
+      open->close();
+    });
   }
 
   // Press at `from`, move in steps to `to` (waiting past the drag threshold),

@@ -22,7 +22,12 @@ struct PenFixture : ::testing::Test {
     dd_select_bitmap(dd, create_dib_record(dd, 30, 10));
     dd_draw_background(dd);
   }
-  void TearDown() override { destroy_display_device(dd); }
+  // The pen is the program's one pen: what a test set on it (fill mode,
+  // a dash under way, the device's buffer) goes with the test.
+  void TearDown() override {
+    destroy_display_device(dd);
+    pixel_pen = PixelPen{};
+  }
   // '#' ink, '.' background, for the pixels of a row.
   std::string row(int y, int from = 0, int to = 30) const {
     std::string s;

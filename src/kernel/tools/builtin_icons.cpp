@@ -1,4 +1,4 @@
-#include "app/panels/tool_icon_art.h"
+#include "kernel/tools/builtin_icons.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +10,12 @@
 #include <vector>
 
 namespace {
+
+struct icon_image {
+  uint8_t small[16][16];
+  uint8_t large[32][32];
+};
+static_assert(sizeof(icon_image) == kBuiltinIconBytes);
 
 // Pixel values: entries of the default palette.
 enum : uint8_t {
@@ -160,7 +166,7 @@ void triangle_abc(Canvas& c, uint8_t col) {
 }
 void check_box(Canvas& c) { c.text("?", 22, 2, R); }
 
-const std::map<std::string, Art>& class_art() {
+const std::map<std::string, Art>& named_art() {
   static const std::map<std::string, Art> art = {
       // Points.
       {"Point", [](Canvas& c) { c.point(15, 15, B); c.text("A", 20, 20, K); }},
@@ -253,7 +259,7 @@ const std::map<std::string, Art>& class_art() {
 }
 
 Art attribute_art(int index) {
-  static const std::array<Art, kAttributeIconCount> art = {
+  static const std::array<Art, kBuiltinAttributeIconCount> art = {
       // Thickness: thin, thicker, thick.
       [](Canvas& c) { c.line(3, 16, 28, 16, K); },
       [](Canvas& c) { for (int d = 0; d < 2; ++d) c.line(3, 15 + d, 28, 15 + d, K); },
@@ -291,7 +297,7 @@ Art attribute_art(int index) {
       [](Canvas& c) { for (int i = 4; i <= 28; i += 6) for (int j = 4; j <= 28; j += 6) c.point(i, j, Gr); },
       [](Canvas& c) { for (int i = 4; i <= 28; i += 6) { c.line(i, 2, i, 30, LG); c.line(2, i, 30, i, LG); } c.line(2, 22, 30, 22, K); c.line(10, 2, 10, 30, K); },
   };
-  return index >= 0 && index < kAttributeIconCount ? art[index] : nullptr;
+  return index >= 0 && index < kBuiltinAttributeIconCount ? art[index] : nullptr;
 }
 
 void trash_empty(Canvas& c) {
@@ -306,8 +312,8 @@ void trash_full(Canvas& c) {
   c.fill_poly({8, 8, 12, 1, 17, 5, 24, 2, 25, 8}, Y);
 }
 
-tool_icon* render(Art art) {
-  auto* icon = new tool_icon;
+icon_image* render(Art art) {
+  auto* icon = new icon_image;
   std::memset(icon, W, sizeof(*icon));
   Canvas small(&icon->small[0][0], 16);
   Canvas large(&icon->large[0][0], 32);
@@ -316,32 +322,54 @@ tool_icon* render(Art art) {
   return icon;
 }
 
-// Icons are drawn on first use and kept for the run: the toolbox records
-// point at them.
+// Icons are drawn on first use and kept for the run: the class and toolbox
+// records point at them.
 template <typename Key>
-const tool_icon* cached(std::map<Key, std::unique_ptr<tool_icon>>& cache, const Key& key, Art art) {
+uint8_t* cached(std::map<Key, std::unique_ptr<icon_image>>& cache, const Key& key, Art art) {
   if (!art) return nullptr;
   auto it = cache.find(key);
-  if (it == cache.end()) it = cache.emplace(key, std::unique_ptr<tool_icon>(render(art))).first;
-  return it->second.get();
+  if (it == cache.end()) it = cache.emplace(key, std::unique_ptr<icon_image>(render(art))).first;
+  return &it->second->small[0][0];
 }
 
-}  // namespace
+// The pictures of the built-in icons of the classes, by icon number: the
+// class-list order, except that the pictures of the two expression tools
+// stand in each other's places (`assign_builtin_icons` exchanges them back).
+// Entry 3, the single intersection point, and the classes after 50 are no
+// tools of the palette.
+constexpr const char* kClassIconPictures[kBuiltinClassIconCount] = {
+    "Point", "Point on Object", "Intersection Point", "Intersection Point", "Line", "Segment", "Ray", "Vector",
+    "Triangle", "Polygon", "Regular Polygon", "Circle", "Arc", "Conic", "Perpendicular Line", "Parallel Line",
+    "Midpoint", "Perpendicular Bisector", "Angle Bisector", "Vector Sum", "Compass", "Measurement Transfer", "Locus",
+    "Redefine Object", "Translation", "Reflection", "Symmetry", "Rotation", "Dilation", "Inverse", "Collinear",
+    "Parallel", "Perpendicular", "Equidistant", "Member", "Distance & Length", "Area", "Slope", "Angle",
+    "Equation & Coordinates", "Calculate", "Expression", "Tabulate", "Label", "Comments", "Numerical Edit",
+    "Apply a formula", "Mark Angle", "New Axes", "Define Grid", "Hide/Show Button",
+};
 
-const tool_icon* builtin_tool_icon(std::string_view english_name) {
-  static std::map<std::string, std::unique_ptr<tool_icon>> cache;
-  const auto& art = class_art();
-  auto it = art.find(std::string(english_name));
+uint8_t* picture(std::string_view name) {
+  static std::map<std::string, std::unique_ptr<icon_image>> cache;
+  const auto& art = named_art();
+  auto it = art.find(std::string(name));
   if (it == art.end()) return nullptr;
   return cached(cache, it->first, it->second);
 }
 
-const tool_icon* attribute_tool_icon(int index) {
-  static std::map<int, std::unique_ptr<tool_icon>> cache;
+}  // namespace
+
+const uint8_t* builtin_named_icon(std::string_view name) { return picture(name); }
+
+uint8_t* builtin_class_icon(int k) {
+  if (k < 0 || k >= kBuiltinClassIconCount) return nullptr;
+  return picture(kClassIconPictures[k]);
+}
+
+const uint8_t* builtin_attribute_icon(int index) {
+  static std::map<int, std::unique_ptr<icon_image>> cache;
   return cached(cache, index, attribute_art(index));
 }
 
-const tool_icon* trash_tool_icon(trash_face face) {
-  static std::map<int, std::unique_ptr<tool_icon>> cache;
-  return face == trash_face::Full ? cached(cache, 1, &trash_full) : cached(cache, 0, &trash_empty);
+const uint8_t* builtin_trash_icon(bool full) {
+  static std::map<int, std::unique_ptr<icon_image>> cache;
+  return full ? cached(cache, 1, &trash_full) : cached(cache, 0, &trash_empty);
 }
