@@ -101,6 +101,7 @@ constexpr int kUntitledRow = 292;
 constexpr int kRevertRow = 303;
 constexpr int kNothingToUndoRow = 546;
 constexpr int kReadToItsEndRow = 975;
+constexpr int kLeftOutRow = 934;
 constexpr int kNotPrintedRow = 922;
 
 // Copies a UTF-8 text into a kernel block.
@@ -571,9 +572,7 @@ bool KPDocument::updateFigureFromFileData() {
     }
   }
   if (!left_out.empty()) {
-    const std::string text = "Some objects of the figure cannot be read and were left out:\n" + left_out +
-                             "The rest opens as a new figure; save it under a name of its own.";
-    message_box_simple(text.c_str());
+    message_box_simple(format_percent_args(kernel_string(kLeftOutRow), left_out.c_str()));
   }
   // What was read before a cut or damage in the file opens; the message
   // says where the reading stopped.

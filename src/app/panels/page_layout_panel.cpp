@@ -21,6 +21,11 @@ namespace {
 constexpr int kRowTitle = 803;
 constexpr int kRowOk = 342;
 constexpr int kRowCancel = 344;
+constexpr int kRowPaper = 927;
+constexpr int kRowOrientation = 928;
+constexpr int kRowPortrait = 929;
+constexpr int kRowLandscape = 930;
+constexpr int kRowScale = 933;
 
 QPointer<KPPageLayoutPanel> g_running;
 
@@ -46,22 +51,22 @@ KPPageLayoutPanel::KPPageLayoutPanel(QWidget* parent) : QDialog(parent) {
   auto* form = new QFormLayout;
   paper_ = new QComboBox(this);
   for (QPageSize::PageSizeId id : kPapers) paper_->addItem(QPageSize::name(id), static_cast<int>(id));
-  form->addRow(QStringLiteral("Paper:"), paper_);
+  form->addRow(text(kRowPaper, "Paper:"), paper_);
   auto* orientation = new QHBoxLayout;
-  portrait_ = new QRadioButton(QStringLiteral("Portrait"), this);
-  landscape_ = new QRadioButton(QStringLiteral("Landscape"), this);
+  portrait_ = new QRadioButton(text(kRowPortrait, "Portrait"), this);
+  landscape_ = new QRadioButton(text(kRowLandscape, "Landscape"), this);
   auto* group = new QButtonGroup(this);
   group->addButton(portrait_);
   group->addButton(landscape_);
   portrait_->setChecked(true);
   orientation->addWidget(portrait_);
   orientation->addWidget(landscape_);
-  form->addRow(QStringLiteral("Orientation:"), orientation);
+  form->addRow(text(kRowOrientation, "Orientation:"), orientation);
   scale_ = new QSpinBox(this);
   scale_->setRange(1, 1000);
   scale_->setSuffix(QStringLiteral(" %"));
   scale_->setValue(100);
-  form->addRow(QStringLiteral("Scale:"), scale_);
+  form->addRow(text(kRowScale, "Scale:"), scale_);
   layout->addLayout(form);
   auto* buttons = new QHBoxLayout;
   cancel_ = new QPushButton(text(kRowCancel, "Cancel"), this);

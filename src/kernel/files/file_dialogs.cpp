@@ -274,6 +274,10 @@ bool is_own_file(const kelvo_win_info* fig, const char* path) {
   return fig && (fig->wflags & kFigureHasFile) && fig->text1 && same_file(fig->text1, path);
 }
 
+// The question whether files beside a web page may be replaced: one name, two names.
+constexpr int kReplaceBesidePageRow = 925;
+constexpr int kReplaceTwoBesidePageRow = 926;
+
 // A web page writes its figure file and its picture beside itself, under
 // names the file panel did not ask about: the user says whether files of
 // those names may be replaced. True when none exists or the answer is yes.
@@ -285,10 +289,11 @@ bool may_replace_beside_page(const std::string& page, const std::vector<std::str
       taken.push_back("\"" + std::string(path_file_name(path.c_str())) + "\"");
   }
   if (taken.empty()) return true;
-  const std::string text = taken.size() == 1
-                               ? taken[0] + " already exists. Do you want to replace it?"
-                               : taken[0] + " and " + taken[1] + " already exist. Do you want to replace them?";
-  message_compose(text.c_str(), "", "", "");
+  const char* text = taken.size() == 1
+                         ? format_percent_args(kernel_string(kReplaceBesidePageRow), taken[0].c_str())
+                         : format_percent_args(kernel_string(kReplaceTwoBesidePageRow), taken[0].c_str(),
+                                               taken[1].c_str());
+  message_compose(text ? text : "", "", "", "");
   return message_show(131) == 1;
 }
 

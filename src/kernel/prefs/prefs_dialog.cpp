@@ -21,6 +21,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/designation.h"
@@ -879,7 +880,11 @@ void prefs_dialog_open() {
 }
 
 void prefs_ok(HWND window) {
+  // A text open in its editor hands its text back before the pages restyle
+  // it, and opens again showing the style and precision just applied.
+  object* edited = hand_back_edited_text();
   for (HWND page : prefs_pages) NSKelvoWrapMachine::sendMessage(page, WM_COMMAND, kPrefApplyButton, 0);
+  if (edited) refresh_text_windows(edited);
   prefs_dialog.save = get_dlg_check(window, kPrefSaveBox);
   if (prefs_dialog.save) write_preferences(&prefs, "WKelvo2.ini");
 }

@@ -291,15 +291,42 @@ void drop_unquoted_number_parents(object* text) {
   figure_objects_changed(KPGeoDocument::currentInfo());
 }
 
+namespace {
+
+bool in_figure(const kelvo_win_info* fig, const object* o) {
+  for (const object* p = fig->first; p; p = p->next)
+    if (p == o) return true;
+  return false;
+}
+
+// Ending the edit of an empty text deletes it.
+bool deleted_when_edit_ends(const object* o) { return o && text_empty(o) && type_of(o) != TYPE_TABLE; }
+
+}  // namespace
+
+object* hand_back_edited_text() {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  if (!fig || !text_edit_window) return nullptr;
+  object* edited = fig->cur_text;
+  if (!edited || deleted_when_edit_ends(edited)) return nullptr;
+  switch_text_edit_object(nullptr);
+  // A text emptied in the editor was deleted as its edit ended.
+  return in_figure(fig, edited) ? edited : nullptr;
+}
+
 void refresh_text_windows(object* obj) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return;
   object* prev = fig->cur_text;
+  // An empty text keeps its editor as it is (nothing in it to restyle), and
+  // a text emptied in the editor is not opened again once the switch has
+  // deleted it.
+  if (deleted_when_edit_ends(obj) || deleted_when_edit_ends(prev)) return;
   switch_text_edit_object(nullptr);
-  switch_text_edit_object(obj);
-  if (prev != obj) {
+  if (in_figure(fig, obj)) switch_text_edit_object(obj);
+  if (prev && prev != obj) {
     switch_text_edit_object(nullptr);
-    switch_text_edit_object(prev);
+    if (in_figure(fig, prev)) switch_text_edit_object(prev);
   }
 }
 

@@ -55,6 +55,11 @@ void switch_text_edit_object(object* obj);
 // (a coordinate moves its point), and what depends on it follows on screen.
 void edited_value_changed(object* obj);
 // Opens the object again, then the previous active object.
+// Ends the edit in place before the text is restyled, the editor's text
+// handed back to its object; answers that object (null when nothing was
+// edited, when the text is empty and keeps its editor, or when it was
+// emptied in the editor and so deleted).
+object* hand_back_edited_text();
 void refresh_text_windows(object* obj);
 // The open edit is about to change its text for the first time: the undo
 // copy is taken now, so that Undo brings the figure back to what it was

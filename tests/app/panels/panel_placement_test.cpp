@@ -51,13 +51,24 @@ TEST_F(PanelPlacement, ThePaletteStaysOnTheScreenAsItGrows) {
   figure->move(area.topLeft());
   figure->resize(area.width() - 240, 400);
   spin(10);
+  // The group's button first gives the tool an earlier test left in use,
+  // which may open the wider colour palette: the thickness row is made the
+  // tool in use, and the palette is opened anew.
+  pickFromPalette(rowTool(ROW_THICK));
+  if (NSShowPalette::exists()) {
+    NSShowPalette::shared()->close();
+    NSShowPalette::destroy();
+  }
 
   pickFromPalette(rowTool(ROW_THICK));
   ASSERT_TRUE(NSShowPalette::exists());
   NSShowPalette* palette = NSShowPalette::shared();
   ASSERT_TRUE(palette->isVisible());
   const int narrow = palette->frameGeometry().width();
-  EXPECT_GE(palette->frameGeometry().left(), figure->frameGeometry().right()) << "not beside the figure";
+  EXPECT_GE(palette->frameGeometry().left(), figure->frameGeometry().right())
+      << "not beside the figure: palette " << palette->frameGeometry().x() << "+" << palette->frameGeometry().width()
+      << ", area " << area.x() << "+" << area.width() << ", figure " << figure->frameGeometry().x() << "+"
+      << figure->frameGeometry().width();
   expectOnTheScreen(palette);
 
   pickFromPalette(rowTool(ROW_COLOR));

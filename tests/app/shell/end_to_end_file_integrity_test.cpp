@@ -101,6 +101,9 @@ TEST_F(FileIntegrity, AFileWithARecordThatCannotBeBuiltOpensWithTheRestAsANewFig
   ASSERT_EQ(messages().size(), 1);
   EXPECT_TRUE(messages()[0].contains(QStringLiteral("6: no method of Angle takes these parents")))
       << messages()[0].toStdString();
+  // The message is the language file's, its list on lines of its own.
+  EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("Some objects of the figure cannot be read and were left out:\n")))
+      << messages()[0].toStdString();
   kelvo_win_info* fig = doc->figureView()->info();
   EXPECT_EQ(objectsOf(fig, &classe_point).size(), 4u);
   EXPECT_EQ(objectsOf(fig, &classe_segment).size(), 1u);

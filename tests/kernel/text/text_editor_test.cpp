@@ -477,3 +477,40 @@ TEST_F(TextEditor, TheScriptButtonsShowInTheFontPanelAndActOnTheEditedText) {
   EXPECT_FALSE(NSKelvoTextEditor::superscriptButton()->isVisible());
   NSKelvoTextEditor::setFontPanelAccessories(false);
 }
+
+namespace {
+
+// The preferences restyle a text open in its editor: the editor is opened
+// again on it and shows the record's new size. An empty text in the editor
+// is left alone (ending its edit would delete it).
+TEST_F(TextEditor, RefreshingTheEditedTextShowsItsNewStyleAndKeepsAnEmptyText) {
+  kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  current_class = nullptr;
+  object* t = text("abc", {});
+  t->te->format.size = 12;
+  switch_text_edit_object(t);
+  ASSERT_EQ(fig->cur_text, t);
+  ASSERT_EQ(hand_back_edited_text(), t);
+  car_info format = t->te->format;
+  format.size = 30;
+  regenerate_text_attributes(t->te, 1, &format, 0);
+  t->te->regen_pending = 1;
+  refresh_text_windows(t);
+  EXPECT_EQ(fig->cur_text, t);
+  EXPECT_TRUE(editor->isVisibleTo(parent));
+  EXPECT_STREQ(t->te->text, "abc");
+  EXPECT_DOUBLE_EQ(formatAt(0).font().pointSizeF(), 30.0);
+  switch_text_edit_object(nullptr);
+
+  object* empty = text("", {});
+  switch_text_edit_object(empty);
+  ASSERT_EQ(fig->cur_text, empty);
+  EXPECT_EQ(hand_back_edited_text(), nullptr);
+  refresh_text_windows(empty);
+  EXPECT_EQ(fig->cur_text, empty);
+  bool found = false;
+  for (const object* o = fig->first; o; o = o->next) found = found || o == empty;
+  EXPECT_TRUE(found) << "the empty text was deleted";
+}
+
+}  // namespace
