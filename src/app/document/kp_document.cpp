@@ -101,7 +101,7 @@ constexpr int kUntitledRow = 292;
 constexpr int kRevertRow = 303;
 constexpr int kNothingToUndoRow = 546;
 constexpr int kReadToItsEndRow = 975;
-constexpr int kLeftOutRow = 934;
+constexpr int kLeftOutRow = 621;
 constexpr int kNotPrintedRow = 922;
 
 // Copies a UTF-8 text into a kernel block.

@@ -25,7 +25,7 @@ constexpr int kRowPaper = 927;
 constexpr int kRowOrientation = 928;
 constexpr int kRowPortrait = 929;
 constexpr int kRowLandscape = 930;
-constexpr int kRowScale = 933;
+constexpr int kRowScale = 620;
 
 QPointer<KPPageLayoutPanel> g_running;
 
