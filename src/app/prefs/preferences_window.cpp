@@ -264,6 +264,9 @@ int run_preferences_window() {
   panel.setWindowTitle(QStringLiteral("[850](Preferences)"));
   auto* layout = new QVBoxLayout(&panel);
   auto* tabs = new QTabWidget(&panel);
+  // The window grows to show every page's title whole, in any language.
+  tabs->setUsesScrollButtons(false);
+  tabs->setElideMode(Qt::ElideNone);
   layout->addWidget(tabs);
   QWidget* pages[kPrefsPages] = {precision_page(), locus_page(),    equation_page(),
                                  system_page(),    geometry_page(), styles_page()};

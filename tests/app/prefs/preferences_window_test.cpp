@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -96,6 +98,20 @@ TEST_F(PreferencesWindow, OpeningShowsTheRecordsAndTheSixthDecimalsChoiceStoresT
   EXPECT_EQ(default_attrs[ATTRS_NUMBER].settings.nbre_decimales, 10);
   EXPECT_EQ(default_attrs[ATTRS_EQUATION].settings.nbre_decimales, 10);
   EXPECT_TRUE(store.entries().empty());
+}
+
+// The window opens wide enough for the titles of all six pages: none is
+// cut or hidden behind the tab bar's scroll arrows.
+TEST_F(PreferencesWindow, EveryPageTitleIsShownWhole) {
+  open([](QDialog* window) {
+    QTabWidget* tabs = window->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    QTabBar* bar = tabs->tabBar();
+    ASSERT_EQ(bar->count(), kPrefsPages);
+    EXPECT_GE(bar->width(), bar->sizeHint().width());
+    for (int i = 0; i < bar->count(); ++i)
+      EXPECT_TRUE(bar->rect().contains(bar->tabRect(i))) << bar->tabText(i).toStdString();
+  });
 }
 
 TEST_F(PreferencesWindow, ACountOfZeroShowsOneAndAppliesAsFive) {
