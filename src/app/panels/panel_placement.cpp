@@ -136,7 +136,11 @@ void place_shown_window(QWidget* window) {
 }
 
 void keep_shown_window_placed(QWidget* window) {
-  if (!placed_kind(window) || !window->isVisible()) return;
+  // A maximised or full-screen window has the size and place the window
+  // system gave it.
+  if (!placed_kind(window) || !window->isVisible() ||
+      (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+    return;
   keep_title_readable(window);
   keep_in_free_area(window);
 }

@@ -78,6 +78,27 @@ TEST_F(PanelPlacement, ThePaletteStaysOnTheScreenAsItGrows) {
   expectOnTheScreen(palette);
 }
 
+// A panel the user maximises keeps the place the window system gives it,
+// even where that covers the tools palette.
+TEST_F(PanelPlacement, AMaximisedPanelIsNotMovedAside) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_calculate);
+  KPCalculatorPanel* calculator = calculator_panel();
+  ASSERT_NE(calculator, nullptr);
+  ASSERT_TRUE(calculator->isVisible());
+  ASSERT_GT(free_panel_area().left(), QGuiApplication::primaryScreen()->availableGeometry().left());
+  calculator->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  calculator->showMaximized();
+  spin(20);
+  // As on each resize the window system reports.
+  keep_shown_window_placed(calculator);
+  spin(20);
+  EXPECT_EQ(calculator->frameGeometry().left(), QGuiApplication::primaryScreen()->availableGeometry().left());
+  calculator->showNormal();
+  spin(20);
+}
+
 TEST_F(PanelPlacement, PanelsAreAsWideAsTheirTitles) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
