@@ -137,10 +137,15 @@ void place_shown_window(QWidget* window) {
 
 void keep_shown_window_placed(QWidget* window) {
   // A maximised or full-screen window has the size and place the window
-  // system gave it.
+  // system gave it. So has one larger than the free area: the window system
+  // may report the maximised size before the maximised state, and moving
+  // the window then would also move the place it is restored to.
   if (!placed_kind(window) || !window->isVisible() ||
       (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
     return;
   keep_title_readable(window);
+  const QRect frame = window->geometry().marginsAdded(frame_margins(window));
+  const QRect area = free_panel_area();
+  if (frame.width() > area.width() || frame.height() > area.height()) return;
   keep_in_free_area(window);
 }
