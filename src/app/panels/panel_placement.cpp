@@ -136,16 +136,19 @@ void place_shown_window(QWidget* window) {
 }
 
 void keep_shown_window_placed(QWidget* window) {
-  // A maximised or full-screen window has the size and place the window
-  // system gave it. So has one larger than the free area: the window system
-  // may report the maximised size before the maximised state, and moving
-  // the window then would also move the place it is restored to.
-  if (!placed_kind(window) || !window->isVisible() ||
-      (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-    return;
+  if (!placed_kind(window) || !window->isVisible()) return;
   keep_title_readable(window);
-  const QRect frame = window->geometry().marginsAdded(frame_margins(window));
-  const QRect area = free_panel_area();
-  if (frame.width() > area.width() || frame.height() > area.height()) return;
-  keep_in_free_area(window);
+  // The window system may report a new size before the window's place (a
+  // window restored from maximised is first said to be at the corner of
+  // its frame): the place is checked once the events of the change are in.
+  QTimer::singleShot(0, window, [w = QPointer<QWidget>(window)] {
+    // A maximised or full-screen window has the size and place the window
+    // system gave it; so has one larger than the free area (the maximised
+    // size may come before the maximised state).
+    if (!w || !w->isVisible() || (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) return;
+    const QRect frame = w->geometry().marginsAdded(frame_margins(w));
+    const QRect area = free_panel_area();
+    if (frame.width() > area.width() || frame.height() > area.height()) return;
+    keep_in_free_area(w);
+  });
 }
