@@ -688,6 +688,10 @@ bool table_tool_handler(uint16_t* method, object** designated) {
       objlist_clear(fig->inputs);
       object* made = build(0);
       if (made) {
+        // The table is whole once its frame is drawn: the numbers clicked
+        // next fill it, they do not finish it. Left marked as under
+        // construction, it would stay out of the figure description.
+        made->state &= ~OBJ_NEW;
         set_table_row_from_new_column(made, false);
         fig->moving = made;
         *designated = made;

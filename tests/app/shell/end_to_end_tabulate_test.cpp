@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/panels/anim_panel.h"
+#include "app/panels/figure_description_drawer.h"
+#include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/model/table.h"
 #include "kernel/tools/drag_start.h"
@@ -103,6 +105,26 @@ TEST_F(EndToEndTabulate, ANumberClickedBeforeTheTableIsDrawnIsAnsweredWithANotic
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(cells(table), std::vector<std::string>{shownNumber(length)});
   EXPECT_EQ(notices.size(), 1u);
+}
+
+// A table drawn and filled is a line of the figure description, like every
+// object the user made.
+TEST_F(EndToEndTabulate, ATableDrawnIsALineOfTheFigureDescription) {
+  const Measured m = measuredFigure();
+  ASSERT_NE(m.shown, nullptr);
+  auto* w = dynamic_cast<KPFigureWindow*>(m.view->window());
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("View"), QStringLiteral("Show Figure Description")));
+  spin(20);
+  object* table = tabulated(m.view, m.length);
+  ASSERT_NE(table, nullptr);
+  pickFromPalette(kPointerTool);
+  spin(20);
+  NSFigureDescDataSource* source = w->getFigureDescDataSource();
+  ASSERT_NE(source, nullptr);
+  const int line = source->lineOfObject(table);
+  ASSERT_GT(line, 0) << "the table is not in the description";
+  EXPECT_FALSE(source->index(line - 1, 1).data().toString().isEmpty());
 }
 
 // A table drawn, the tool left and chosen again: a number clicked beside
