@@ -543,8 +543,10 @@ int32_t txt_write_values(object* obj, char* dst) {
     if (kinds[i] & FIELD_V) put_real(out, v.v, -1);
     if (kinds[i] & FIELD_RADIUS) {
       if (angle) {
+        // A mark's orientation and size factor, as they are: with fewer
+        // digits a mark resized by a drag would come back another size.
         out.ch(' ');
-        out.g(std::isfinite(v.info.rayon) ? v.info.rayon : 0, 2);
+        out.g(std::isfinite(v.info.rayon) ? v.info.rayon : 0, 15);
       } else {
         put_real(out, v.info.rayon, 0);
       }

@@ -278,16 +278,19 @@ TEST_F(ObjectRecords, GoldenLines) {
       << text;
 }
 
-TEST_F(ObjectRecords, AngleMarkValuesKeepTwoDigits) {
+// A mark's orientation sign and the size factor a drag gave it are written
+// as they are (in the unit-free form the reader takes), so the mark comes
+// back the size it was.
+TEST_F(ObjectRecords, AngleMarkValuesAreWrittenWhole) {
   object* a = point(0, 0);
   object* b = point(28, 0);
   object* c = point(0, 28);
   object* m = make(&classe_angle, 0, {a, b, c});
   ASSERT_NE(m, nullptr);
-  m->valeurs[0].info.rayon = 180;
-  m->valeurs[1].info.rayon = 1;
+  m->valeurs[0].info.rayon = -1;
+  m->valeurs[1].info.rayon = 1.8372;
   std::string text = write_all();
-  EXPECT_NE(text.find("4: Angle, Const: 1,  2,  3, Val: 1.8E+02 1\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("4: Angle, Const: 1,  2,  3, Val: -1 1.8372\r\n"), std::string::npos) << text;
 }
 
 TEST_F(ObjectRecords, FigureOfManyClassesReadsBackEqual) {
