@@ -304,6 +304,9 @@ void init_file_dialog_record(OPENFILENAME* record) {
   *record = OPENFILENAME{};
   record->lStructSize = 88;
   record->hwndOwner = files_services().main_application ? files_services().main_application() : nullptr;
+  // Every dialog starts in the folder the user last chose a file in, as
+  // the program's current folder.
+  if (remembered_directory[0]) record->lpstrInitialDir = remembered_directory;
 }
 
 int save_document_file(HWND owner, int kind, void* target) {

@@ -42,6 +42,7 @@ class WorkSession : public FileTest {
     point(10, 20);
   }
   void TearDown() override {
+    remembered_directory[0] = '\0';
     session_reset();
     session_services() = session_hooks{};
     install_window_services(saved_window_hooks_);
@@ -117,6 +118,20 @@ TEST_F(WorkSession, RecordingWritesNumberedSnapshotsWithTheirFirstLines) {
   EXPECT_FALSE(session_recording());
   EXPECT_EQ(files_seen().dialogs.size(), dialogs);
   EXPECT_EQ(files_seen().messages.size(), 1u);
+}
+
+// The session dialogs start in the folder the user last chose a file in,
+// like the program's other dialogs.
+TEST_F(WorkSession, TheDialogsStartInTheLastFolderChosen) {
+  const std::string folder = (dir_ / "lessons").string();
+  remember_directory((folder + "/figure.fig").c_str());
+  start("Lesson 4");
+  ASSERT_FALSE(files_seen().dialogs.empty());
+  EXPECT_EQ(files_seen().dialogs.back().directory, folder);
+  session_stop_recording();
+  session_open(716);
+  ASSERT_FALSE(files_seen().dialogs.empty());
+  EXPECT_EQ(files_seen().dialogs.back().directory, folder);
 }
 
 TEST_F(WorkSession, EmptyFigureRecordsNothingAndKeepsItsNumber) {
