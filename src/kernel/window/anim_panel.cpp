@@ -159,6 +159,9 @@ void open_anim_panel() {
                                           &button(kAnimAnimate).button, &button(kAnimGoBack).button);
   set_title();
   spring_pick_mode = 1;
+  // An animation that ended while the panel was closed left its image
+  // running: the panel opens showing what runs now.
+  button(kAnimAnimate).running_icon = animation_running ? 1 : 0;
   refresh_anim_panel(anim_panel);
 }
 

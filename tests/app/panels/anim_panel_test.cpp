@@ -153,6 +153,22 @@ TEST_F(AnimPanel, OnlyTheUserClosingThePanelTellsTheMainWindow) {
   files.main_application = saved;
 }
 
+// An animation that ends while the panel is closed: the panel opens again
+// with its Animate button at rest, and a click on it starts, not stops.
+TEST_F(AnimPanel, OpenedAgainAfterAnAnimationEndedTheButtonIsAtRest) {
+  animation_running = 1;
+  refresh_anim_panel(anim_panel);
+  ASSERT_TRUE(panel_->animButton()->showsRunning());
+  close_anim_panel();
+  spin(10);
+  animation_running = 0;
+  open_anim_panel();
+  spin(10);
+  ASSERT_EQ(anim_panel, panel_->handle());
+  EXPECT_FALSE(panel_->animButton()->showsRunning());
+  EXPECT_FALSE(panel_->state());
+}
+
 TEST_F(AnimPanel, AskingTwiceForTheAutomaticStartRestartsItsWait) {
   addSpring();
   const int timers = KPTimer::timerCount();
