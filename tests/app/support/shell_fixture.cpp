@@ -90,6 +90,9 @@ void ShellTest::SetUpTestSuite() {
     stop_tools_palette();
     start_tools_palette();
   }
+  // A test that quit the application hid the palette with its other
+  // windows: the launch shows it.
+  if (NSKelvoToolsPanel::sharedPanel()->isHidden()) NSKelvoToolsPanel::sharedPanel()->show();
   install_ambiguity_popup();
   set_tool_action_sink(nullptr);
   KPDocument::installKernelHooks();
