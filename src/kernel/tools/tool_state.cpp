@@ -10,6 +10,7 @@
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/designation_filters.h"
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/tools/label_settings.h"
@@ -88,6 +89,7 @@ void* pending_spring_data = kNoPendingSpringData;
 
 void reset_construction_state() {
   current_class = nullptr;
+  interaction_state = STATE_POINTER;
   current_default_attrs = nullptr;
   std::fill(std::begin(rubber_points), std::end(rubber_points), valeur{});
   variable_nb_values = 0;

@@ -87,9 +87,9 @@ extern void* pending_extra[2];
 // Data block of the next spring, or kNoPendingSpringData.
 inline void* const kNoPendingSpringData = reinterpret_cast<void*>(~uintptr_t{0});
 extern void* pending_spring_data;
-// No class, no defaults, no positions nor pending data, the handlers' flags
-// and the designation filter as at start-up: the construction state taken
-// again when tool work ends.
+// The pointer at rest, no class, no defaults, no positions nor pending
+// data, the handlers' flags and the designation filter as at start-up: the
+// construction state taken again when tool work ends.
 void reset_construction_state();
 
 // How a text record of an object of this type is laid out and read: 2 for

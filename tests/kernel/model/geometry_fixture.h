@@ -19,6 +19,8 @@
 class GeometryTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The pointer at rest, as at start-up, whatever tool a test before chose.
+    reset_construction_state();
     init_construct_classes();
     KPGeoDocument::setCurrentInfo(nullptr);
     new_figure_info();
