@@ -29,10 +29,7 @@ constexpr int kRowScale = 620;
 
 QPointer<KPPageLayoutPanel> g_running;
 
-QString text(int row, const char* fallback) {
-  const QString s = kp_qstring(kernel_string(row));
-  return s.isEmpty() ? QString::fromLatin1(fallback) : s;
-}
+QString text(int row) { return kp_qstring(kernel_string(row)); }
 
 // The papers offered, the usual ones first.
 constexpr QPageSize::PageSizeId kPapers[] = {QPageSize::A4,     QPageSize::Letter, QPageSize::Legal,
@@ -42,7 +39,7 @@ constexpr QPageSize::PageSizeId kPapers[] = {QPageSize::A4,     QPageSize::Lette
 }  // namespace
 
 KPPageLayoutPanel::KPPageLayoutPanel(QWidget* parent) : QDialog(parent) {
-  QString title = text(kRowTitle, "Page Setup...");
+  QString title = text(kRowTitle);
   if (title.endsWith(QStringLiteral("..."))) title.chop(3);
   else if (title.endsWith(QChar(0x2026))) title.chop(1);
   setWindowTitle(title);
@@ -51,26 +48,26 @@ KPPageLayoutPanel::KPPageLayoutPanel(QWidget* parent) : QDialog(parent) {
   auto* form = new QFormLayout;
   paper_ = new QComboBox(this);
   for (QPageSize::PageSizeId id : kPapers) paper_->addItem(QPageSize::name(id), static_cast<int>(id));
-  form->addRow(text(kRowPaper, "Paper:"), paper_);
+  form->addRow(text(kRowPaper), paper_);
   auto* orientation = new QHBoxLayout;
-  portrait_ = new QRadioButton(text(kRowPortrait, "Portrait"), this);
-  landscape_ = new QRadioButton(text(kRowLandscape, "Landscape"), this);
+  portrait_ = new QRadioButton(text(kRowPortrait), this);
+  landscape_ = new QRadioButton(text(kRowLandscape), this);
   auto* group = new QButtonGroup(this);
   group->addButton(portrait_);
   group->addButton(landscape_);
   portrait_->setChecked(true);
   orientation->addWidget(portrait_);
   orientation->addWidget(landscape_);
-  form->addRow(text(kRowOrientation, "Orientation:"), orientation);
+  form->addRow(text(kRowOrientation), orientation);
   scale_ = new QSpinBox(this);
   scale_->setRange(1, 1000);
   scale_->setSuffix(QStringLiteral(" %"));
   scale_->setValue(100);
-  form->addRow(text(kRowScale, "Scale:"), scale_);
+  form->addRow(text(kRowScale), scale_);
   layout->addLayout(form);
   auto* buttons = new QHBoxLayout;
-  cancel_ = new QPushButton(text(kRowCancel, "Cancel"), this);
-  ok_ = new QPushButton(text(kRowOk, "OK"), this);
+  cancel_ = new QPushButton(text(kRowCancel), this);
+  ok_ = new QPushButton(text(kRowOk), this);
   cancel_->setAutoDefault(false);
   ok_->setDefault(true);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
