@@ -215,6 +215,7 @@ void table_build() {
 
 void table_close() {
   numbers = NumberTable{};
+  end_intersection_index();
 }
 
 // Parents, references and cells a record may list; more is refused.
@@ -2126,7 +2127,10 @@ const char* object_reader_error() { return last_error.c_str(); }
 bool object_reader_record_left_out() { return record_left_out; }
 uint32_t object_reader_record_number() { return record_number; }
 
-void begin_record_numbers() { table_build(); }
+void begin_record_numbers() {
+  table_build();
+  begin_intersection_index();
+}
 
 bool record_numbers_to_resolve() { return !unresolved.empty(); }
 

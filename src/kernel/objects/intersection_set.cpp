@@ -1,7 +1,9 @@
 #include "kernel/objects/intersection_set.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -151,7 +153,155 @@ object* record_owner_of_index(const object* set, uint32_t index) {
   return nullptr;
 }
 
+// The index of begin_intersection_index(). It follows the figure by the
+// figure's stamp, which moves once for each object appended and at every
+// other change: when the objects after the last one indexed are exactly as
+// many as the moves since, and none of them was indexed before, they are
+// the only change, and are taken in; otherwise the index is built again.
+// Its entries sit in one open-addressed table by object address: a node
+// allocated per object of a large figure costs more than the reading.
+struct IntersectionIndex {
+  static constexpr uint32_t kNotListed = 0xFFFFFFFF;
+  static constexpr uint32_t kNone = 0xFFFFFFFF;
+  struct Entry {
+    const object* key = nullptr;
+    uint32_t place = kNotListed;  // list order
+    // Points on the object and the intersection sets it is one of; the
+    // intersection points of a set: a chain of `nodes`.
+    uint32_t hanging = kNone;
+    uint32_t hanging_count = 0;
+  };
+  struct Node {
+    object* o;
+    uint32_t next;
+  };
+
+  bool open = false;
+  kelvo_win_info* fig = nullptr;
+  uint64_t stamp = 0;
+  object* tail = nullptr;  // the last object indexed
+  uint32_t next_place = 0;
+  std::vector<Entry> slots;  // a power of two, at most half full
+  size_t used = 0;
+  std::vector<Node> nodes;
+
+  size_t slot_of(const object* o) const {
+    const uint64_t h = (reinterpret_cast<uintptr_t>(o) >> 4) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h >> 32) & (slots.size() - 1);
+  }
+  const Entry* find(const object* o) const {
+    if (slots.empty()) return nullptr;
+    for (size_t i = slot_of(o);; i = (i + 1) & (slots.size() - 1)) {
+      if (slots[i].key == o) return &slots[i];
+      if (slots[i].key == nullptr) return nullptr;
+    }
+  }
+  void grow(size_t capacity) {
+    std::vector<Entry> old = std::move(slots);
+    slots.assign(capacity, Entry{});
+    for (const Entry& e : old)
+      if (e.key) {
+        size_t i = slot_of(e.key);
+        while (slots[i].key) i = (i + 1) & (slots.size() - 1);
+        slots[i] = e;
+      }
+  }
+  Entry& at(const object* o) {
+    if ((used + 1) * 2 > slots.size()) grow(slots.empty() ? 1024 : slots.size() * 2);
+    size_t i = slot_of(o);
+    while (slots[i].key && slots[i].key != o) i = (i + 1) & (slots.size() - 1);
+    if (!slots[i].key) {
+      slots[i].key = o;
+      ++used;
+    }
+    return slots[i];
+  }
+  void hang(const object* on, object* o) {
+    Entry& e = at(on);
+    nodes.push_back(Node{o, e.hanging});
+    e.hanging = static_cast<uint32_t>(nodes.size() - 1);
+    ++e.hanging_count;
+  }
+  bool listed(const object* o) const {
+    const Entry* e = find(o);
+    return e && e->place != kNotListed;
+  }
+  uint32_t place_of(const object* o) const {
+    const Entry* e = find(o);
+    return e ? e->place : kNotListed;
+  }
+  // Calls f for each object hanging on o.
+  template <class F>
+  void each_hanging(const object* o, F f) const {
+    const Entry* e = find(o);
+    for (uint32_t n = e ? e->hanging : kNone; n != kNone; n = nodes[n].next) f(nodes[n].o);
+  }
+  uint32_t hanging_count(const object* o) const {
+    const Entry* e = find(o);
+    return e ? e->hanging_count : 0;
+  }
+
+  void add(object* o) {
+    at(o).place = next_place++;
+    tail = o;
+    if (is_intersection_set(o) && o->parents && o->nbparents >= 2) {
+      for (int i = 0; i < 2; ++i)
+        if (o->parents[i]) hang(o->parents[i], o);
+    } else if ((o->classe == &classe_ptsur || o->classe == &classe_ptint) && parent(o, 0)) {
+      hang(parent(o, 0), o);
+    }
+  }
+
+  void rebuild(kelvo_win_info* f) {
+    fig = f;
+    size_t capacity = 1024;
+    while (capacity < (static_cast<size_t>(f->nbobj) + 64) * 2) capacity *= 2;
+    slots.assign(capacity, Entry{});
+    used = 0;
+    nodes.clear();
+    next_place = 0;
+    tail = nullptr;
+    for (object* o = f->first; o; o = o->next) add(o);
+    stamp = f->list_stamp;
+  }
+
+  // Brings the index up to the current figure; false when it is closed.
+  bool follow() {
+    kelvo_win_info* f = KPGeoDocument::currentInfo();
+    if (!open || !f) return false;
+    if (f != fig || !tail || f->list_stamp < stamp) {
+      rebuild(f);
+      return true;
+    }
+    if (f->list_stamp == stamp) return true;
+    const uint64_t moves = f->list_stamp - stamp;
+    // The objects after the tail, from the end back.
+    object* o = last_object();
+    uint64_t k = 0;
+    while (o && o != tail && k < moves && !listed(o)) {
+      o = o->prev;
+      ++k;
+    }
+    if (o != tail || k != moves) {
+      rebuild(f);
+      return true;
+    }
+    for (o = tail->next; o; o = o->next) add(o);
+    stamp = f->list_stamp;
+    return true;
+  }
+};
+
+IntersectionIndex intersection_index;
+
 }  // namespace
+
+void begin_intersection_index() {
+  intersection_index = IntersectionIndex{};
+  intersection_index.open = true;
+}
+
+void end_intersection_index() { intersection_index = IntersectionIndex{}; }
 
 int intersection_record_count(const object* set) {
   int n = 0;
@@ -162,11 +312,25 @@ int intersection_record_count(const object* set) {
 object* get_intersection_set(object* a, object* b, infomacro* macro) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig || !a || !b) return nullptr;
-  for (object* o = fig->first; o; o = o->next) {
-    if (o->classe != &classe_interset || o->nbparents < 2 || !o->parents) continue;
+  auto existing = [&](const object* o) {
+    if (o->classe != &classe_interset || o->nbparents < 2 || !o->parents) return false;
     const bool same = (o->parents[0] == a && o->parents[1] == b) || (o->parents[0] == b && o->parents[1] == a);
-    if (!same) continue;
-    if ((macro == nullptr && o->final_no != 0) || o->macro == macro) return o;
+    return same && ((macro == nullptr && o->final_no != 0) || o->macro == macro);
+  };
+  if (intersection_index.follow()) {
+    // The first in list order of the sets hanging on the object with fewer.
+    const IntersectionIndex& index = intersection_index;
+    object* first = nullptr;
+    uint32_t first_place = IntersectionIndex::kNotListed;
+    index.each_hanging(index.hanging_count(a) <= index.hanging_count(b) ? a : b, [&](object* o) {
+      if (!existing(o)) return;
+      const uint32_t place = index.place_of(o);
+      if (!first || place < first_place) first = o, first_place = place;
+    });
+    if (first) return first;
+  } else {
+    for (object* o = fig->first; o; o = o->next)
+      if (existing(o)) return o;
   }
 
   const bool switched = current_class != &classe_interset;
@@ -214,19 +378,60 @@ void collect_points_on_objects(object* set) {
     }
   };
 
-  for (int k = 0; k < 2; ++k) {
+  auto consider = [&](object* p, int k) {
     object* x = k == 0 ? p0 : p1;
-    for (object* p = fig->first; p; p = p->next) {
-      if (type_id(p) != TYPE_POINT || p == x || !same_scope(p, set)) continue;
-      if (!lies_on_by_construction(p, x, set, k)) continue;
-      if (k == 0) {
-        objlist_add(&points_on_objects, p, is_vertex_of(p, p0) ? 1 : 0);
-        continue;
+    if (type_id(p) != TYPE_POINT || p == x || !same_scope(p, set)) return;
+    if (!lies_on_by_construction(p, x, set, k)) return;
+    if (k == 0) {
+      objlist_add(&points_on_objects, p, is_vertex_of(p, p0) ? 1 : 0);
+      return;
+    }
+    const int at = objlist_find(&points_on_objects, p);
+    if (at < 0) return;
+    const bool v0 = points_on_objects.tags[at] != 0, v1 = is_vertex_of(p, p1);
+    add_common(p, v0 && v1 ? 4 : (v0 || v1) ? 2 : 1);
+  };
+  // A point lies on an object by construction only as one of its parents,
+  // a point on it, or an intersection point of a set it is one of: while
+  // the index answers, those are all the points looked at, in list order.
+  std::vector<object*> near;
+  bool indexed = intersection_index.follow();
+  if (indexed) {
+    const IntersectionIndex& index = intersection_index;
+    auto add_near = [&](object* p) { near.push_back(p); };
+    for (object* x : {p0, p1}) {
+      for (int i = 0; i < x->nbparents && x->parents; ++i)
+        if (x->parents[i]) near.push_back(x->parents[i]);
+      index.each_hanging(x, [&](object* h) {
+        if (!is_intersection_set(h))
+          near.push_back(h);
+        else
+          index.each_hanging(h, add_near);
+      });
+    }
+    std::vector<std::pair<uint32_t, object*>> ordered;
+    ordered.reserve(near.size());
+    for (object* p : near) {
+      const uint32_t place = index.place_of(p);
+      if (place == IntersectionIndex::kNotListed) {
+        // Not an object of the figure's list: only the walk can tell.
+        indexed = false;
+        break;
       }
-      const int at = objlist_find(&points_on_objects, p);
-      if (at < 0) continue;
-      const bool v0 = points_on_objects.tags[at] != 0, v1 = is_vertex_of(p, p1);
-      add_common(p, v0 && v1 ? 4 : (v0 || v1) ? 2 : 1);
+      ordered.emplace_back(place, p);
+    }
+    if (indexed) {
+      std::sort(ordered.begin(), ordered.end());
+      ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
+      near.clear();
+      for (const auto& entry : ordered) near.push_back(entry.second);
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    if (indexed) {
+      for (object* p : near) consider(p, k);
+    } else {
+      for (object* p = fig->first; p; p = p->next) consider(p, k);
     }
   }
 

@@ -52,6 +52,15 @@ int intersection_record_count(const object* set);
 object* get_intersection_set(object* a, object* b, infomacro* macro);
 // Rebuilds the common-point records of the set.
 void collect_points_on_objects(object* set);
+// While a figure's records are read (begin .. end), the two questions above
+// are answered from an index of the current figure: its intersection sets
+// by their two objects, and the objects that can put a point on an object
+// (the points on it, the intersection sets it is one of and their points).
+// Between questions the index takes in the objects appended since the last
+// one; any other change to the list or to parents has it built again. The
+// answers are those of the walks of the whole figure made outside a reading.
+void begin_intersection_index();
+void end_intersection_index();
 // Appends a point record; false when memory runs out.
 bool add_intersection_record(object* set, uint32_t index, const valeur* value, object* owner);
 // Drops every record of that index; the object loses its array when none

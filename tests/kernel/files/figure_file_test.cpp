@@ -26,6 +26,7 @@
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
+#include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/version_info.h"
 #include "kernel/objects/locus_type.h"
@@ -825,6 +826,137 @@ TEST_F(FigureFile, AConicWithAPointOnItAndItsCrossingsWithALineRoundTrips) {
     if (open(bad) == 1) check(false);
     else EXPECT_NE(figure_file_error(), nullptr);
   }
+}
+
+// Intersection points of objects that already share points in every way a
+// point lies on an object by construction: a vertex, a point the line or
+// circle is drawn through, a point on the object, an intersection point of
+// another pair. Read back, each set finds the same common points, in the
+// same order, as a walk of the whole figure finds once the figure is read,
+// and the figure saves to the same bytes.
+TEST_F(FigureFile, IntersectionPointsReadBackWithTheSetsAndCommonPointsTheyWereMadeWith) {
+  auto p = [&](double x, double y) { return make(&classe_point, 0, {}, x, y); };
+  auto polygon = [&](std::vector<object*> vertices) {
+    current_class = &classe_polygone;
+    objlist_clear(fig_->inputs);
+    for (object* v : vertices) objlist_add(fig_->inputs, v, 0);
+    variable_nb_values = static_cast<int16_t>(vertices.size() + 1);
+    uint16_t created = 0;
+    object* o = create_object(0, &created, 1, 1, 1);
+    objlist_clear(fig_->inputs);
+    current_class = nullptr;
+    return o;
+  };
+  object* a = p(40, 40);
+  object* b = p(200, 160);
+  object* c = p(40, 160);
+  object* d = p(200, 40);
+  object* ab = make(&classe_segment, 0, {a, b});
+  object* cd = make(&classe_segment, 0, {c, d});
+  intersection_by_clicks(ab, cd);
+  // A circle and a line through the same point.
+  object* o = p(300, 200);
+  object* on_circle = p(360, 200);
+  object* circle = make(&classe_cercle, 1, {o, on_circle});
+  object* line = make(&classe_droite, 1, {on_circle, p(250, 120)});
+  intersection_by_clicks(line, circle);
+  // A point on the circle, and a line through it.
+  object* s = make(&classe_ptsur, 3, {circle}, 300, 260);
+  intersection_by_clicks(make(&classe_droite, 1, {s, p(420, 300)}), circle);
+  // A triangle with two vertices on the circle: two common points, in the
+  // order of the figure.
+  intersection_by_clicks(make(&classe_triangle, 0, {on_circle, s, p(200, 230)}), circle);
+  // A line through an intersection point of the circle.
+  object* crossing = nullptr;
+  for (object* q = fig_->first; q; q = q->next)
+    if (q->classe == &classe_ptint && (q->parents[0]->parents[0] == circle || q->parents[0]->parents[1] == circle))
+      crossing = q;
+  ASSERT_NE(crossing, nullptr);
+  intersection_by_clicks(circle, make(&classe_droite, 1, {crossing, p(200, 320)}));
+  // Vertices shared by a triangle, a polygon, a segment and a perpendicular.
+  object* e = p(120, 10);
+  object* triangle = make(&classe_triangle, 0, {a, b, e});
+  intersection_by_clicks(triangle, make(&classe_cercle, 1, {p(60, 90), a}));
+  object* quad = polygon({a, p(10, 100), p(-30, 60), p(0, 0)});
+  ASSERT_NE(quad, nullptr);
+  intersection_by_clicks(quad, ab);
+  intersection_by_clicks(make(&classe_perpendiculaire, 0, {a, line}), make(&classe_cercle, 1, {p(20, 70), a}));
+  // An arc and a conic with a segment and a line from one of their points.
+  object* u = p(500, 100);
+  object* arc = make(&classe_arc, 0, {u, p(560, 60), p(620, 100)});
+  intersection_by_clicks(arc, make(&classe_segment, 0, {u, p(560, 200)}));
+  std::vector<object*> five;
+  for (const auto& q : {std::pair{700.0, 200.0}, {620.0, 260.0}, {520.0, 210.0}, {530.0, 130.0}, {660.0, 120.0}})
+    five.push_back(p(q.first, q.second));
+  object* conic = make(&classe_conic, 0, five);
+  intersection_by_clicks(make(&classe_droite, 1, {five[2], p(740, 170)}), conic);
+
+  // The records of every set as numbers: each owner's number and index.
+  auto records = [&]() {
+    std::vector<std::vector<std::pair<uint32_t, uint32_t>>> all;
+    for (object* q = fig_->first; q; q = q->next) {
+      if (q->classe != &classe_interset) continue;
+      auto& one = all.emplace_back();
+      for (auto* r = static_cast<inter_rec*>(q->data); r && r->owner; ++r) one.emplace_back(r->owner->num, r->index);
+    }
+    return all;
+  };
+  const std::string text = save();
+  renumber_objects();
+  const auto made = records();
+  int common = 0;
+  for (const auto& set : made)
+    for (const auto& r : set) common += r.second == kNoIndex ? 1 : 0;
+  // Each kind of sharing above gave its common point (the quadrilateral and
+  // the segment share a vertex of both: four records).
+  EXPECT_GE(common, 12);
+
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  EXPECT_EQ(save(), text);
+  renumber_objects();
+  EXPECT_EQ(records(), made);
+  // Outside a reading, the walks of the whole figure find the same.
+  for (object* q = fig_->first; q; q = q->next) {
+    if (q->classe == &classe_ptint) {
+      object* set = q->parents[0];
+      EXPECT_EQ(get_intersection_set(set->parents[0], set->parents[1], nullptr), set);
+      EXPECT_EQ(get_intersection_set(set->parents[1], set->parents[0], nullptr), set);
+    }
+    if (q->classe == &classe_interset) collect_points_on_objects(q);
+  }
+  EXPECT_EQ(records(), made);
+}
+
+// Objects deleted between two intersection records (the results of a macro
+// that have no record of their own): the second point still finds the set
+// of the first.
+TEST_F(FigureFile, AnIntersectionPointReadAfterDeletedObjectsFindsItsSet) {
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  const std::string text =
+      "Figure Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\n"
+      "Used macro\r\n\r\n" + std::string(kMid2) + "\r\nFigure description:\r\n\r\n"
+      "Window center x: 0cm y: 0cm\r\nResolution: 28 ppc\r\n\r\n"
+      "1: Pt, Val: 0 -0\r\n\r\n2: Pt, Val: 2 -0\r\n\r\n3: Pt, Val: -3 -1\r\n\r\n4: Pt, Val: 3 -1\r\n\r\n"
+      "5: Cir, Const: 1,  2, \r\n\r\n6: Line, Const: 3,  4, \r\n\r\n"
+      "7: Int, Const: 6,  5, int ind:0, \r\n\r\n"
+      "Ma: Mid2, Const: 1 i: 0 3 i: 0\r\n"
+      "8: Ma R, F No1, \r\n\r\n"
+      "9: Int, Const: 6,  5, int ind:0x10000, \r\n\r\n";
+  ASSERT_EQ(open(text), 1) << figure_file_error();
+  std::vector<object*> sets, points;
+  for (object* o = fig_->first; o != nullptr; o = o->next) {
+    if (o->classe == &classe_interset) sets.push_back(o);
+    if (o->classe == &classe_ptint) points.push_back(o);
+    EXPECT_NE(o->otype->id, TYPE_SEGMENT);
+  }
+  ASSERT_EQ(sets.size(), 1u);
+  ASSERT_EQ(points.size(), 2u);
+  for (object* p : points) {
+    EXPECT_EQ(p->parents[0], sets[0]);
+    EXPECT_FALSE(p->state & OBJ_UNDEFINED);
+  }
+  EXPECT_EQ(intersection_record_count(sets[0]), 2);
+  EXPECT_NE(points[0]->valeurs[0].h, points[1]->valeurs[0].h);
 }
 
 TEST_F(FigureFile, ConicFiguresOfTheFuzzCorpusOpenAndSave) {
