@@ -1,6 +1,7 @@
 #include "platform/ns_kelvo_text_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QRawFont>
 #include <QImage>
@@ -108,6 +109,13 @@ struct RunStyle {
   bool made_up = false;
   // The format is one a plain run may have (plain_format).
   bool plain = false;
+  // How far a glyph of the font may reach right of its advance, in
+  // pixels of the layout device (-1: not asked yet).
+  mutable double overhang = -1;
+  double rightOverhang() const {
+    if (overhang < 0) overhang = std::max(0.0, -QFontMetricsF(laid).minRightBearing());
+    return overhang;
+  }
   // The pen of a run with a colour of its own (`colored`).
   bool colored = false;
   QPen pen;
@@ -221,6 +229,8 @@ class KPTextString {
   bool empty() const { return doc_ ? doc_->isEmpty() : text_.isEmpty(); }
   const QTextCharFormat& format() const { return style_->format; }
   const RunStyle& style() const { return *style_; }
+  const std::shared_ptr<const RunStyle>& sharedStyle() const { return style_; }
+  bool outlined() const { return outlined_; }
 
   void setText(const QString& text) {
     text_ = text;
@@ -282,17 +292,49 @@ class KPTextString {
     // may slant or thicken them: no pixel of the run lies further than
     // antialiasing spreads.
     QRectF ink;
+    // For each place asked for (wantCursors), the cursor's x before its
+    // position on the line of its anchor, and the top and height of that
+    // line (a null height: no such line).
+    struct Cursor {
+      double x, y, height;
+    };
+    std::vector<Cursor> cursors;
+    // Of a layout without wrapping: each line is a whole paragraph, the
+    // cursor's x at its start and at its end (before its break), and
+    // whether every glyph kept is of the style's own font.
+    bool paragraphs = false;
+    std::vector<std::pair<double, double>> edges;
+    bool own_font = true;
     bool shaped() const { return !runs.empty(); }
   };
+  // Places (anchor, position) whose cursors the next layouts give too.
+  void wantCursors(const std::vector<std::pair<int, int>>& places) {
+    if (places == cursor_places_) return;
+    cursor_places_ = places;
+    has_laid_ = false;
+  }
   const Laid& laidOut(double width) {
     if (!has_laid_ || laid_width_ != width) {
+      laid_width_ = width;
+      has_laid_ = true;
+      // The same text in the same style laid out without wrapping, by this
+      // string or another (a text quoting a value shows the value's text),
+      // gives every layout that wraps nowhere.
+      const bool shared = doc_ == nullptr && style_->direct;
+      if (shared)
+        for (const Unbounded& known : unbounded())
+          if (known.style == style_ && known.text == text_ && derive(known.laid, width, &laid_)) return laid_;
       // One layout serves every measure: a layout set to a new text keeps
       // nothing of the last one. Kept to the end of the program: fonts must
       // not outlive the font system.
       static QTextLayout& layout = *new QTextLayout;
       laid_ = layOut(layout, width, true);
-      laid_width_ = width;
-      has_laid_ = true;
+      if (shared && width < 0 && laid_.shaped() && laid_.paragraphs) {
+        std::vector<Unbounded>& known = unbounded();
+        if (known.size() >= kUnboundedKept) known.erase(known.begin());
+        known.push_back({style_, text_, laid_});
+        known.back().laid.cursors.clear();
+      }
     }
     return laid_;
   }
@@ -325,6 +367,7 @@ class KPTextString {
       laid.places.reserve(static_cast<size_t>(t.size()));
     }
     double y = 0, natural = 0;
+    laid.paragraphs = width < 0;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
       line.setLeadingIncluded(true);
@@ -333,13 +376,27 @@ class KPTextString {
       int length = line.textLength();
       while (length > 0 && t[line.textStart() + length - 1] == QChar::LineSeparator) --length;
       laid.lines.push_back({line.textStart(), length, y, line.ascent(), line.height()});
+      if (laid.paragraphs) {
+        const int end = line.textStart() + length;
+        laid.paragraphs = end == t.size() || t[end] == QChar::LineSeparator;
+        laid.edges.emplace_back(line.cursorToX(line.textStart()), line.cursorToX(end));
+      }
       laid.separable = laid.separable && line.x() == 0;
       if (keep && laid.separable && length > 0) keep = keepGlyphs(laid, line, length);
       y += line.height();
       natural = std::max(natural, line.naturalTextWidth());
     }
+    // Before the layout ends: it keeps its shaping until then.
+    for (const auto& [anchor, at] : cursor_places_) {
+      const QTextLine line = layout.lineForTextPosition(anchor);
+      if (line.isValid())
+        laid.cursors.push_back({line.cursorToX(at), line.y(), line.height()});
+      else
+        laid.cursors.push_back({0, 0, 0});
+    }
     layout.endLayout();
     laid.size = QSizeF(width >= 0 ? width : natural, y);
+    if (!laid.paragraphs) laid.edges.clear();
     if (!keep || !laid.separable) {
       laid.runs.clear();
       laid.glyphs.clear();
@@ -365,6 +422,7 @@ class KPTextString {
       const QRawFont shaped = run.rawFont();
       if (!style_->raw_font.isValid()) style_->raw_font = shaped;
       const bool own = style_->raw_font == shaped;
+      laid.own_font = laid.own_font && own;
       const QRawFont& font = own ? style_->raw_font : shaped;
       laid.runs.push_back({font, static_cast<int>(laid.lines.size() - 1), static_cast<int>(laid.glyphs.size()),
                            static_cast<int>(indexes.size())});
@@ -377,6 +435,59 @@ class KPTextString {
         laid.places.emplace_back(static_cast<int>(at.x()), static_cast<int>(at.y()));
         laid.ink |= (own ? style_->box(indexes[i]) : font.boundingRect(indexes[i])).translated(places[i]);
       }
+    }
+    return true;
+  }
+
+  // Layouts without wrapping kept for the strings that show the same text
+  // in the same style.
+  struct Unbounded {
+    std::shared_ptr<const RunStyle> style;
+    QString text;
+    Laid laid;
+  };
+  static constexpr size_t kUnboundedKept = 8;
+  static std::vector<Unbounded>& unbounded() {
+    // Kept to the end of the program: fonts must not outlive the font system.
+    static auto& kept = *new std::vector<Unbounded>;
+    return kept;
+  }
+  // The layout at `width` (-1: without wrapping) of the text that `free`
+  // lays out without wrapping, when no line of it wraps at that width:
+  // the lines, glyphs and places are then the same, and only the size's
+  // width differs. A line breaks only where what it holds so far, trailing
+  // blanks and the reach of its last glyph beyond its advance included,
+  // is wider than the line: each line is narrower than `width` by more
+  // than the farthest a glyph of the font reaches, with a pixel to spare.
+  // The cursors asked for must be at the start or the end of a line.
+  // False where the text must be laid out.
+  bool derive(const Laid& free, double width, Laid* out) const {
+    if (!free.paragraphs || !free.shaped() || !free.own_font || free.edges.size() != free.lines.size()) return false;
+    if (width >= 0) {
+      const double reach = style_->rightOverhang() + 1;
+      for (const auto& [start, end] : free.edges)
+        if (start != 0 || end + reach > width) return false;
+    }
+    std::vector<Laid::Cursor> cursors;
+    for (const auto& [anchor, at] : cursor_places_) {
+      size_t i = 0;
+      while (i + 1 < free.lines.size() && anchor > free.lines[i].start + free.lines[i].length) ++i;
+      if (free.lines.empty()) return false;
+      const Line& line = free.lines[i];
+      if (anchor < line.start || anchor > line.start + line.length) return false;
+      if (at == line.start)
+        cursors.push_back({free.edges[i].first, line.y, line.height});
+      else if (at == line.start + line.length)
+        cursors.push_back({free.edges[i].second, line.y, line.height});
+      else
+        return false;
+    }
+    *out = free;
+    out->cursors = std::move(cursors);
+    if (width >= 0) {
+      out->size.setWidth(width);
+      out->paragraphs = false;
+      out->edges.clear();
     }
     return true;
   }
@@ -402,6 +513,7 @@ class KPTextString {
   bool has_laid_ = false;
   double laid_width_ = 0;
   Laid laid_;
+  std::vector<std::pair<int, int>> cursor_places_;
 };
 
 namespace {
@@ -1069,6 +1181,68 @@ bool NSKelvoTextView::updateValuesInPlace(std::vector<insert_object*>* nodes, in
   return true;
 }
 
+namespace {
+
+// Characters a value may hold for the text quoting it to stay one plain
+// run: none that ends a paragraph, starts an escape or that a document
+// shows otherwise than its plain text.
+bool plain_value(const QString& value) {
+  for (const QChar c : value)
+    switch (c.unicode()) {
+      case u'\\':
+      case u'\r':
+      case u'\n':
+      case 0x00A0:
+      case 0x2028:
+      case 0x2029:
+      case 0xFDD0:
+      case 0xFDD1:
+      case 0xFFFC:
+        return false;
+      default:
+        break;
+    }
+  return true;
+}
+
+// The display string of a text quoting values, when it is one plain run:
+// the stored string is one, without escapes, and every value it quotes is
+// a kernel text (not a rich one) of plain characters. Each value would go
+// into the document in the format of its marker, which is the stored
+// string's: the document would be this run. Its text, with where each
+// value stands in it and the references in text order; false where the
+// document must be built.
+bool plain_display_text(object* obj, QString* shown, std::vector<std::pair<int, int>>* ranges,
+                        std::vector<insert_object*>* nodes) {
+  const KPTextString* stored = str(obj->te->stored_string);
+  if (!stored || !stored->plain()) return false;
+  const QString text = stored->text();
+  if (text.contains(u'\\')) return false;
+  shown->clear();
+  ranges->clear();
+  nodes->clear();
+  int from = 0;
+  for (const found_marker& m : markers_in(text)) {
+    insert_object* node = m.number && obj->inserted ? find_text_reference(m.number, nullptr, obj->inserted) : nullptr;
+    if (!node) continue;
+    NSKelvoTextView::refreshAllNeededDatas(node->obj, false);
+    const object* ref = node->obj;
+    const void* value = ref && ref->te ? ref->te->display_string : nullptr;
+    if (!value || ref->te->text_kind == 2) return false;
+    const QString v = text_of(value);
+    if (!plain_value(v)) return false;
+    shown->append(QStringView(text).mid(from, m.at - from));
+    ranges->emplace_back(static_cast<int>(shown->size()), static_cast<int>(v.size()));
+    shown->append(v);
+    nodes->push_back(node);
+    from = m.at + m.length;
+  }
+  shown->append(QStringView(text).mid(from));
+  return true;
+}
+
+}  // namespace
+
 void NSKelvoTextView::replaceReferences() {
   object* obj = attachedObject_;
   if (!obj || !obj->te) return;
@@ -1076,7 +1250,26 @@ void NSKelvoTextView::replaceReferences() {
   std::vector<std::pair<int, int>> ranges;
   std::vector<insert_object*> nodes;
   int listed = 0;
-  if (obj->inserted && !updateValuesInPlace(&nodes, &listed)) {
+  // Where each value is shown in a plain display string.
+  std::vector<std::pair<int, int>> plain_ranges;
+  QString plain_text;
+  if (obj->inserted && plain_display_text(obj, &plain_text, &plain_ranges, &nodes)) {
+    // The values go into a plain run: the one this view built, or a new
+    // one, in the stored string's format.
+    KPTextString* display = str(te->display_string);
+    const KPTextString* stored = str(te->stored_string);
+    if (display && display->plain() && te->display_string == shown_.display && te->stored_string == shown_.stored &&
+        !display->outlined() && !wide_lines_flag && display->sharedStyle() == stored->sharedStyle()) {
+      if (display->text() != plain_text) display->setText(plain_text);
+    } else {
+      release(&te->display_string);
+      te->display_string = new KPTextString(plain_text, stored->sharedStyle());
+      shown_ = {};
+      shown_.display = te->display_string;
+      shown_.stored = te->stored_string;
+    }
+    listed = static_cast<int>(nodes.size());
+  } else if (obj->inserted && !updateValuesInPlace(&nodes, &listed)) {
     release(&te->display_string);
     te->display_string = copy_document(str(te->stored_string));
     listed = ListOfRangesAndObjects(&ranges, &nodes, false);
@@ -1115,7 +1308,34 @@ void NSKelvoTextView::replaceReferences() {
   updateTextViewContent();
 
   KPTextString* shown_string = str(te->display_string);
-  if (listed > 0 && shown_string) {
+  if (listed > 0 && shown_string && shown_string->plain() && !plain_ranges.empty()) {
+    // Where each value is displayed, from the layout the drawing uses: the
+    // cursors before its first character and at its end (within its
+    // paragraph), on its first line.
+    const QString shown_text = shown_string->text();
+    const int length = static_cast<int>(shown_text.size());
+    std::vector<std::pair<int, int>> places;
+    for (const auto& [start, size] : plain_ranges) {
+      const int at = std::min(start, length);
+      int paragraph_end = static_cast<int>(shown_text.indexOf(u'\n', at));
+      if (paragraph_end < 0) paragraph_end = length;
+      places.emplace_back(at, at);
+      places.emplace_back(at, std::min(at + size, paragraph_end));
+    }
+    shown_string->wantCursors(places);
+    const KPTextString::Laid& laid =
+        shown_string->laidOut(te->text_kind == 2 && te->size.w > 0 ? te->size.w : -1);
+    for (int i = 0; i < listed && 2 * i + 1 < static_cast<int>(laid.cursors.size()); ++i) {
+      const KPTextString::Laid::Cursor& first = laid.cursors[static_cast<size_t>(2 * i)];
+      if (first.height <= 0) continue;
+      const double x = first.x, y = first.y;
+      const double w = std::max(0.0, laid.cursors[static_cast<size_t>(2 * i + 1)].x - x);
+      insert_object* node = nodes[static_cast<size_t>(i)];
+      node->area[0] = tagPOINT{static_cast<int32_t>(x), static_cast<int32_t>(y)};
+      for (int k = 1; k < 4; ++k)
+        node->area[k] = tagPOINT{static_cast<int32_t>(x + w), static_cast<int32_t>(y + first.height)};
+    }
+  } else if (listed > 0 && shown_string) {
     QTextDocument* display = shown_string->document();
     // Where each value is displayed, relative to the text's position.
     std::vector<std::pair<int, int>> shown;

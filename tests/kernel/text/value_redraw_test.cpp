@@ -132,4 +132,90 @@ TEST_F(ValueRedraw, AMeasureAndATextQuotingItFollowTheDraggedPoint) {
   EXPECT_TRUE(picture(length) == measure_after);
 }
 
+// A text quoting values shows them as one plain run, laid out once for the
+// value and the text when they share a format: its pixels, frame and the
+// places of its values are those of the same text shown as a document,
+// after its values changed, whatever its frame, its lines, its zoom or the
+// presentation mode.
+TEST_F(ValueRedraw, ATextQuotingValuesLooksAsTheSameTextShownAsADocument) {
+  struct Case {
+    const char* name;
+    const char* text;
+    bool own_format;  // the text in a format of its own, not the measure's
+    int32_t width;    // 0: the frame follows the text, as the measuring tools leave it
+    double ratio;
+    bool outlined;
+  };
+  const Case cases[] = {
+      {"a measure's text", "$1$", false, 0, 1, false},
+      {"zoomed", "$1$", false, 0, 1.5, false},
+      {"a measure's text in a narrow frame", "$1$", false, 24, 1, false},
+      {"outlined", "$1$", false, 0, 1, true},
+      {"words around", "AB = $1$ !", false, 0, 1, false},
+      {"two values", "$1$ and $2$", true, 0, 1, false},
+      {"wrapped in a narrow frame", "The length is $1$ and $2$ here", true, 70, 1, false},
+      {"lines", "first $1$\rsecond $2$", true, 300, 1, false},
+      {"a value ending its line", "x $1$\r$2$", false, 300, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    wide_lines_flag = c.outlined ? 1 : 0;
+    object* a = point(0, 0);
+    object* b = point(100, 0);
+    object* measures[2] = {make(&classe_length, 0, {{make2(&classe_segment, 0, a, b), 0}}),
+                           make(&classe_length, 0, {{make2(&classe_segment, 0, b, point(0, 40)), 0}})};
+    object* quote = make(&classe_text, 0, {});
+    ASSERT_TRUE(quote && quote->te);
+    for (object* m : measures) {
+      ASSERT_TRUE(m && m->te);
+      m->settings.nbre_decimales = 2;
+      m->aux2 |= 2 | 4;
+      add_text_reference(m, &quote->inserted);
+    }
+    ASSERT_TRUE(set_text_record_text(quote->te, c.text));
+    quote->te->regen_pending = 1;
+    quote->te->text_kind = 2;
+    place(quote);
+    if (c.own_format) {
+      quote->te->format.size = 15;
+    } else {
+      quote->te->format = measures[0]->te->format;
+    }
+    if (c.width == 0) {
+      quote->te->edit_flags |= 1;
+      quote->te->needs_regen = 1;
+    } else {
+      quote->te->size = te_size{c.width, 100};
+    }
+    for (object* o = fig_->first; o; o = o->next) recompute_object(o);
+    drawn_text_pixels(quote, 320, 120, c.ratio);
+    // The values change and are shown in place.
+    b->valeurs[0].h = 187.25;
+    for (object* o = fig_->first; o; o = o->next) recompute_object(o);
+    struct Shown {
+      std::vector<uint32_t> pixels;
+      int32_t w, h;
+      std::vector<int32_t> areas;
+      bool operator==(const Shown&) const = default;
+    };
+    auto shown = [&] {
+      Shown s{drawn_text_pixels(quote, 320, 120, c.ratio), quote->te->size.w, quote->te->size.h, {}};
+      for (const insert_object* n = quote->inserted; n; n = n->next)
+        for (const tagPOINT& p : n->area) s.areas.insert(s.areas.end(), {p.x, p.y});
+      return s;
+    };
+    const Shown plain = shown();
+    ASSERT_TRUE(kp_text_string_is_plain(quote->te->display_string)) << "the values are shown in a plain run";
+    EXPECT_GT(ink_of(plain.pixels), 40);
+
+    // The same text from a stored document: its values go into a document.
+    ASSERT_NE(kp_text_document(quote->te->stored_string), nullptr);
+    const Shown document = shown();
+    ASSERT_FALSE(kp_text_string_is_plain(quote->te->display_string));
+    EXPECT_TRUE(plain == document) << "frame " << plain.w << "x" << plain.h << " / " << document.w << "x"
+                                   << document.h;
+    EXPECT_EQ(plain.areas, document.areas);
+  }
+}
+
 }  // namespace
