@@ -68,6 +68,25 @@ void drop_current_figure() {
   KPGeoDocument::setCurrentInfo(nullptr);
 }
 
+namespace {
+DisplayDevice* g_view = nullptr;
+}  // namespace
+
+WindowFlush::WindowFlush(bool surfaces) {
+  g_view = surfaces ? surface_device() : display_device();
+  display_device_hooks.window_device = [] { return g_view; };
+  display_device_hooks.window_moving_device = [] { return moving_display; };
+  display_device_hooks.window_static_device = [] { return static_display; };
+}
+
+WindowFlush::~WindowFlush() {
+  display_device_hooks.window_device = nullptr;
+  display_device_hooks.window_moving_device = nullptr;
+  display_device_hooks.window_static_device = nullptr;
+  destroy_display_device(g_view);
+  g_view = nullptr;
+}
+
 DisplayDevice* display_device() {
   DisplayDevice* dd = dd_create();
   ensure_display_dc(dd);

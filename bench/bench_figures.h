@@ -42,6 +42,21 @@ PointPair point_pair_group(int g);
 // Frees the current figure and its undo copy, and leaves no current figure.
 void drop_current_figure();
 
+// The flush by which the figure window shows a drag step, installed as the
+// view installs it: the still layer laid over the moving layer, the moving
+// layer copied into the view's own picture, and the static layer copied
+// back into the moving one. The layers are static_display and
+// moving_display as the benchmark sets them; the view's picture is a
+// device of their kind. Held for a benchmark's run; its end takes the
+// hooks out again.
+class WindowFlush {
+ public:
+  explicit WindowFlush(bool surfaces = false);
+  ~WindowFlush();
+  WindowFlush(const WindowFlush&) = delete;
+  WindowFlush& operator=(const WindowFlush&) = delete;
+};
+
 // An off-screen display device of 1,600 x 1,000 pixels, drawing without
 // antialiasing: a window's layer at 100 %, which the pixel pen draws on.
 DisplayDevice* display_device();

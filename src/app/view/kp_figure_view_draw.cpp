@@ -16,6 +16,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/pixel_pen.h"
+#include "kernel/render/still_layer.h"
 #include "platform/kp_graf_port_qt.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -168,6 +169,9 @@ bool KPFigureView::InitViewLayers() {
     if (layer && device->dc) device->dc->fixContext(layer, bounds_of(this), bounds_of(this));
     intBounds(&device->portRect);
   }
+  // The pictures a drag's still layer is drawn on come with the layers,
+  // not with the first press.
+  prepare_still_layer(getMovingDisplayDevice());
   return foreign;
 }
 

@@ -377,6 +377,19 @@ void free_still_layer() {
   free_layer_devices();
 }
 
+bool still_layer_ready(const DisplayDevice* moving) {
+  return moving && pixels_of(moving).data && device_fits(g_devices.white, moving) &&
+         device_fits(g_devices.black, moving);
+}
+
+bool prepare_still_layer(const DisplayDevice* moving) {
+  if (!moving || !pixels_of(moving).data) return false;
+  if (still_layer_ready(moving)) return true;
+  if (layer_device(g_devices.white, moving, kWhite) && layer_device(g_devices.black, moving, kBlack)) return true;
+  free_layer_devices();
+  return false;
+}
+
 bool build_still_layer(kelvo_win_info* fig, object* from) {
   drop_still_layer();
   if (!fig || !from || !moving_display || !pixels_of(moving_display).data) return false;

@@ -21,7 +21,8 @@
 //
 // The two pictures are kept from one drag to the next, every pixel back to
 // white or black after each pass, and made again only when the moving
-// device changes its size or drawing route.
+// device changes its size or drawing route. The window makes them when it
+// makes its layers (prepare_still_layer), not the press of a drag.
 //
 // The layer is dropped whenever what it shows may change: the figure is
 // drawn again (redraw_figure, which every change to a still object, a
@@ -44,6 +45,13 @@ bool still_layer_current(const kelvo_win_info* fig, const object* from);
 // object) into a new layer shaped like the moving device. False when there
 // is no moving device or no memory; the layer is then dropped.
 bool build_still_layer(kelvo_win_info* fig, object* from);
+// Makes the two pictures the layer is drawn on, shaped like the moving
+// device, unless those kept already fit it. The window makes them with its
+// layers, so that the first drag of a session does not allocate and fill
+// them in its press. False when the device has no pixels or memory runs out.
+bool prepare_still_layer(const DisplayDevice* moving);
+// Whether the pictures kept fit the moving device: a build then makes none.
+bool still_layer_ready(const DisplayDevice* moving);
 // Forgets the layer; its memory stays for the next drag's build.
 void drop_still_layer();
 // Forgets the layer and gives its memory back (a figure window closing).

@@ -132,4 +132,20 @@ TEST_F(EndToEndDragStillLayer, APointMadeFirstDraggedOntoLaterObjectsStaysAboveT
   expectSamePicture(dragThrough(dragged, QPoint(100, 100), QPoint(230, 180)));
 }
 
+// The pictures a drag's still layer is drawn on come with the window's
+// layers, at its first paint and after a resize, not with the press of the
+// first drag.
+TEST_F(EndToEndDragStillLayer, TheWindowMakesTheStillLayerPicturesBeforeAnyDrag) {
+  free_still_layer();
+  view_ = openView();
+  ASSERT_NE(view_, nullptr);
+  shown(view_);
+  EXPECT_TRUE(still_layer_ready(KPFigureView::getMovingDisplayDevice()));
+  QWidget* window = view_->window();
+  window->resize(window->width() + 60, window->height() + 40);
+  spin(20);
+  shown(view_);
+  EXPECT_TRUE(still_layer_ready(KPFigureView::getMovingDisplayDevice())) << "after a resize";
+}
+
 }  // namespace

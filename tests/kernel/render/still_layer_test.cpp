@@ -341,6 +341,32 @@ TEST_P(StillLayerTest, TheViewKeepsTheOrderOfThePassesBetweenMovingAndStillObjec
   }
 }
 
+// The window makes the layer's pictures with its layers: the press of the
+// first drag draws on them and makes none; a window of another size or
+// route gets its own.
+TEST_P(StillLayerTest, PicturesMadeWithTheWindowAreTheOnesThePressDrawsOn) {
+  free_still_layer();
+  EXPECT_FALSE(still_layer_ready(g_moving));
+  ASSERT_TRUE(prepare_still_layer(g_moving));
+  EXPECT_TRUE(still_layer_ready(g_moving));
+  ASSERT_EQ(step(kEventMouseDown, 60, 60), 1);
+  ASSERT_TRUE(still_layer_built());
+  ASSERT_EQ(step(kEventDragStep, 100, 120), 1);
+  expect_view_is_full_redraw("the first drag on pictures made beforehand");
+  step(kEventMouseUp, 100, 120);
+  EXPECT_TRUE(still_layer_ready(g_moving));
+
+  destroy_devices();
+  make_devices(300, 200);
+  EXPECT_FALSE(still_layer_ready(g_moving)) << "pictures of the old size";
+  ASSERT_TRUE(prepare_still_layer(g_moving));
+  EXPECT_TRUE(still_layer_ready(g_moving));
+  redraw_figure(2);
+  ASSERT_EQ(step(kEventMouseDown, 100, 120), 1);
+  ASSERT_EQ(step(kEventDragStep, 60, 60), 1);
+  expect_view_is_full_redraw("a drag in a window of another size");
+}
+
 INSTANTIATE_TEST_SUITE_P(Routes, StillLayerTest, ::testing::Values(Route::kPixels, Route::kSurface),
                          [](const ::testing::TestParamInfo<Route>& info) {
                            return std::string(info.param == Route::kPixels ? "Pixels" : "Surface");
