@@ -78,12 +78,13 @@ struct Figure {
   }
 };
 
-void redraw(benchmark::State& state, DisplayDevice* (*device)()) {
+void redraw(benchmark::State& state, DisplayDevice* (*device)(), double ratio = 1) {
   bench::Environment env;
   Figure figure;
   KPGeoDocument::setCurrentInfo(&figure.fig);
   static_display = device();
   moving_display = device();
+  static_display->ratio = moving_display->ratio = ratio;
   for (auto _ : state) redraw_figure(1);
   KPGeoDocument::setCurrentInfo(nullptr);
   destroy_display_device(static_display);
@@ -96,5 +97,12 @@ BENCHMARK(BM_RedrawFigure)->Unit(benchmark::kMillisecond);
 // On layers only their ports draw on (a zoom other than 100 %).
 void BM_RedrawFigureOnSurfaces(benchmark::State& state) { redraw(state, bench::surface_device); }
 BENCHMARK(BM_RedrawFigureOnSurfaces)->Unit(benchmark::kMillisecond);
+
+// The same at the zooms a view is set to (in percent): at 125 % strokes are
+// still a pixel wide, at 150 % two.
+void BM_RedrawFigureOnSurfacesAtZoom(benchmark::State& state) {
+  redraw(state, bench::surface_device, static_cast<double>(state.range(0)) / 100);
+}
+BENCHMARK(BM_RedrawFigureOnSurfacesAtZoom)->Arg(75)->Arg(125)->Arg(150)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "kernel/render/display_device.h"
 #include "platform/kp_bitmap.h"
 #include "platform/kp_bitmap_qt.h"
+#include "platform/kp_fine_strokes.h"
 #include "platform/kp_font_qt.h"
 #include "platform/kp_graf_port_qt.h"
 #include "platform/mac_roman_qt.h"
@@ -485,11 +486,53 @@ void KPGrafPort::applyBrush() {
   else p->setBrush(Qt::NoBrush);
 }
 
+namespace {
+
+// The image pixels a port's own painter draws on, when a stroke of its pen
+// is the painter's antialiased stroke one pixel wide and can be written
+// there directly (kp_fine_strokes.h): an opaque solid pen of a pixel (or
+// of no width, which the painter draws a pixel wide too; a pen thinner
+// than a pixel would be drawn fainter), laid over what is beneath, on the
+// image itself, unclipped, untransformed and at full opacity.
+bool fine_target(const KPContext* context, bool antialias, int rop, const QColor& stroke, double width,
+                 bool dashed, KPFinePixels* out) {
+  const KPContext::Impl* impl = context->impl();
+  if (!impl->ownsPainter || !antialias || rop == 9 || dashed || (width != 1 && width != 0) || stroke.alpha() != 255)
+    return false;
+  const QImage& image = impl->image;
+  if (image.isNull() ||
+      (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied))
+    return false;
+  const QPainter* p = impl->painter;
+  if (!p || !p->isActive() || p->hasClipping() || !p->worldTransform().isIdentity() || p->opacity() != 1)
+    return false;
+  *out = KPFinePixels{reinterpret_cast<uint32_t*>(const_cast<uchar*>(std::as_const(image).bits())), image.width(),
+                      image.height(), static_cast<int>(image.bytesPerLine() / 4)};
+  return true;
+}
+
+}  // namespace
+
+bool KPGrafPort::fineStroke(KPFinePixels* target, uint32_t* color) const {
+  const State& st = *state_;
+  if (!context_ || st.noStroke ||
+      !fine_target(context_, antialias_, opMode_, st.stroke, st.lineWidth, !st.dashes.isEmpty(), target))
+    return false;
+  *color = st.stroke.rgba();
+  return true;
+}
+
 void KPGrafPort::strokeTo(double x0, double y0, double x1, double y1) {
   if (!context_) return;
   const double hd = context_->height();
   const double h = portFrame_.height;
   KPContext::Impl* impl = context_->impl();
+  KPFinePixels fine;
+  uint32_t color = 0;
+  if (fineStroke(&fine, &color)) {
+    kp_fine_line(fine, color, x0 * scale_, hd - (h - y0) * scale_, x1 * scale_, hd - (h - y1) * scale_);
+    return;
+  }
   if (!impl->ownsPainter) {
     QPainterPath path(QPointF(x0 * scale_, hd - (h - y0) * scale_));
     path.lineTo(QPointF(x1 * scale_, hd - (h - y1) * scale_));
@@ -544,6 +587,12 @@ BOOL KPGrafPort::arc(int cx, int cy, float radius, float start, float end) {
   const double startDeg = start * 180.0 / std::numbers::pi;
   path.arcMoveTo(box, startDeg);
   path.arcTo(box, startDeg, sweep * 180.0 / std::numbers::pi);
+  KPFinePixels fine;
+  uint32_t color = 0;
+  if (fineStroke(&fine, &color)) {
+    kp_fine_path(fine, color, path);
+    return 0;
+  }
   Painting paint(context_->impl()->painter, antialias_, opMode_);
   applyPen();
   paint.p->setBrush(Qt::NoBrush);
@@ -797,8 +846,11 @@ void KPGrafPort::drawImageTurned(const KPUniversalBitmap* bitmap, double x, doub
 
 void KPGrafPort::copySurface(const KPContext* source) {
   if (!context_ || !source || source == context_) return;
-  const QImage image = kp_context_image(source);
-  if (image.isNull()) return;
+  const QImage& held = source->impl()->image;
+  if (held.isNull()) return;
+  // The pixels as they are: a copy of an image its painter is drawing on
+  // would be a deep copy of the whole picture.
+  const QImage image(std::as_const(held).bits(), held.width(), held.height(), held.bytesPerLine(), held.format());
   QPainter* p = context_->impl()->painter;
   p->save();
   p->setCompositionMode(QPainter::CompositionMode_Source);

@@ -45,6 +45,8 @@ struct KPRectF {
   double height = 0;
 };
 
+struct KPFinePixels;
+
 class KPGrafPort : public KPGdiObject {
  public:
   KPGrafPort();
@@ -161,6 +163,10 @@ class KPGrafPort : public KPGdiObject {
 
  private:
   void strokeTo(double x0, double y0, double x1, double y1);
+  // Where a stroke of the pen is written straight into the image's pixels
+  // (kp_fine_strokes.h), and in which colour; false where the painter
+  // draws it.
+  bool fineStroke(KPFinePixels* target, uint32_t* color) const;
   void applyPen();
   void applyBrush();
   KPFont* textFont() const;
