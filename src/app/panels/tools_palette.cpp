@@ -312,6 +312,11 @@ void NSKelvoToolsPanelView::createToolsAndAttribsBars() {
   NSGeoToolsPullDownController::destroyPullDown();
   const int s = icon_size();
   show_trash_face();
+  // The Trash is on the toolbar only while it is configured: off it, its
+  // button goes too.
+  bool trash_listed = false;
+  for (menu** it = tool_menus; it && *it; ++it) trash_listed |= *it == trash_toolbox;
+  if (!trash_listed) drop_button(trash_toolbox);
   int gaps = 0;
   for (menu** it = tool_menus; it && *it; ++it) {
     menu* m = *it;

@@ -212,6 +212,13 @@ TEST_F(ToolboxConfiguration, ThePasswordPromptTakesTheTypingAndReturnIsItsOk) {
   spin(20);
   ASSERT_EQ(config_mode, 0);
   ASSERT_TRUE(dialog->passwordProtection());
+  // OK takes the Trash off the palette, its button with it.
+  auto trash_button_shown = [] {
+    auto* b = trash_toolbox ? static_cast<QWidget*>(trash_toolbox->view) : nullptr;
+    return b && b->isVisible();
+  };
+  EXPECT_EQ(trash_count(), 0);
+  EXPECT_FALSE(trash_button_shown()) << "the Trash stays on the palette after OK";
   const std::vector<std::string> first = namesOf(tool_menus[0]);
 
   ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
@@ -248,6 +255,7 @@ TEST_F(ToolboxConfiguration, ThePasswordPromptTakesTheTypingAndReturnIsItsOk) {
   spin(20);
   EXPECT_EQ(config_mode, 0);
   EXPECT_EQ(trash_count(), 0);
+  EXPECT_FALSE(trash_button_shown());
   EXPECT_EQ(namesOf(tool_menus[0]), first);
   for (QAction* a : window->menuBar()->actions())
     if (a->menu()) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
