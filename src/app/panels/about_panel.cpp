@@ -124,6 +124,13 @@ NSAboutPanel::NSAboutPanel(QWidget* parent)
   layout->addWidget(version_);
   link_ = new NSLinkTextField(QString(), this);
   link_->setAlignment(Qt::AlignCenter);
+  // It reads as a link: the link colour, underlined.
+  QPalette link_colors = link_->palette();
+  link_colors.setColor(QPalette::WindowText, link_colors.color(QPalette::Link));
+  link_->setPalette(link_colors);
+  QFont link_font = link_->font();
+  link_font.setUnderline(true);
+  link_->setFont(link_font);
   layout->addWidget(link_, 0, Qt::AlignHCenter);
   layout->addStretch(1);
   // The credit lines sit on top of each other in a band of their own; the

@@ -105,7 +105,7 @@ class SwatchWell : public QPushButton {
 // The shape pop-up: its items are the icons the page gives it.
 NSIconPopUpButton* icon_popup(QWidget* page, int id) {
   auto* popup = new NSIconPopUpButton(page);
-  popup->setMinimumWidth(48);
+  popup->setFixedWidth(64);
   kp_set_item_id(popup, id);
   QObject::connect(popup, &NSIconPopUpButton::activated, page, [page, id] { send_command(page, id); });
   return popup;
