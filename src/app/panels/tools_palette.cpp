@@ -1,5 +1,6 @@
 #include "app/panels/tools_palette.h"
 
+#include "app/panels/about_panel.h"
 #include "app/panels/color_palette_panel.h"
 #include "app/panels/help_pages.h"
 
@@ -754,9 +755,16 @@ void NSGeoToolsMenu::paintEvent(QPaintEvent*) {
     QImage image = tool_icon_image(icon, s, back_color, background & 0xFFFFFF,
                                    isSettingMenu_ ? kListArrowRight : kListArrowDown);
     if (isColorMenu()) {
-      // The colour of the menu shows in a band along the icon's foot.
+      // The colour of the menu shows in a band along the icon's foot: an
+      // overlay tinted with the colour where it is opaque, laid on the icon.
+      QImage overlay(image.size(), QImage::Format_ARGB32_Premultiplied);
+      overlay.fill(Qt::transparent);
+      {
+        QPainter band(&overlay);
+        band.fillRect(QRect(1, s - s / 4 - 1, s - 4, s / 4), Qt::black);
+      }
       QPainter tint(&image);
-      tint.fillRect(QRect(1, s - s / 4 - 1, s - 4, s / 4), color_);
+      tint.drawImage(0, 0, tinted_image_with_color(overlay, color_));
     }
     p.drawImage(QPoint(2, 2), image);
   }

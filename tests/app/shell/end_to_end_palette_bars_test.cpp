@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/panels/menu_cell.h"
 #include "app/panels/tools_palette.h"
 #include "app/panels/tools_pull_down.h"
 #include "app/support/figure_test.h"
@@ -109,6 +110,25 @@ TEST_F(EndToEndPaletteBars, AListReleasedOverTheFigureLeavesTheNextToolboxItsLis
   QTest::mouseRelease(circles, Qt::LeftButton, {}, QPoint(5, 5));
   spin(10);
   NSGeoToolsPullDownController::destroyPullDown();
+}
+
+// A colour button shows its colour in a band along its icon's foot, the
+// rest of the icon as drawn.
+TEST_F(EndToEndPaletteBars, AColourButtonShowsItsColourAlongTheIconsFoot) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  ASSERT_NE(attrib_menus[0], nullptr);
+  auto* pen = static_cast<NSGeoToolsMenu*>(attrib_menus[0]->view);
+  ASSERT_NE(pen, nullptr);
+  const int s = tools_palette_icon_size();
+  for (const QColor c : {QColor(255, 0, 0), QColor(0, 0, 255)}) {
+    pen->setColor(c);
+    const QImage face = pen->grab().toImage();
+    // The band: from the icon's foot a quarter of its height up.
+    const QPoint in_band(2 + s / 2, 2 + s - s / 8 - 1);
+    EXPECT_EQ(face.pixelColor(in_band), c) << c.name().toStdString();
+    EXPECT_NE(face.pixelColor(2 + s / 2, 2 + s / 4), c) << c.name().toStdString();
+  }
 }
 
 }  // namespace
