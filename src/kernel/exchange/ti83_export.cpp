@@ -997,6 +997,8 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   clear_selection();
   if (!fig) return 0;
+  // Everything the file goes without is named: the objects the calculator
+  // cannot show and those built on them.
   std::vector<object*> listed;
   size_t failed = 0;
   bool too_many = false;
@@ -1004,6 +1006,7 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
   for (object* o : objects_in_order(fig)) {
     if (depends_on_left_out(e, o)) {
       e->left_out.insert(o);
+      listed.push_back(o);
       continue;
     }
     // Springs write no record of their own, so a full image still takes them.
@@ -1017,12 +1020,13 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
     }
     e->left_out.insert(o);
     select_figure_object(o, 0, 1);
-    if (++failed <= 10) listed.push_back(o);
+    ++failed;
+    listed.push_back(o);
   }
   if (e->records.size() > kTi83MaxRecords) too_many = true;
   if (failed > 0 || too_many) {
     if (!too_many)
-      compose_left_out_question(listed, failed);
+      compose_left_out_question(listed);
     else
       message_compose(kernel_string(769), "", "", "");
     if (message_show(131) != 1) {

@@ -95,6 +95,51 @@ TEST_F(EndToEndOlderFormats, AFigureSavedInTheOlderFormatOpensAgain) {
   EXPECT_EQ(after, before) << "the reopened figure shows other pixels";
 }
 
+// A button cannot be saved in the older format: the question says so by
+// naming it, and the file opens again with the segment alone.
+TEST_F(EndToEndOlderFormats, TheQuestionNamesTheButtonTheOlderFormatLeavesOut) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  segment(view, QPoint(100, 300), QPoint(300, 300));
+  pickFromPalette(&classe_button);
+  click(view, QPoint(350, 100));
+  click(view, QPoint(450, 130));
+  QTest::keyClicks(QApplication::focusWidget(), "Seg");
+  spin(10);
+  click(view, QPoint(200, 300));
+  pickFromPalette(kPointerTool);
+  ASSERT_EQ(objectsOf(view->info(), &classe_button).size(), 1u);
+
+  const QString path = dir.filePath("button.fig");
+  KPDocument::setSavePanelResponder({});
+  kp_set_file_chooser([path](const KPFileDialogRequest&) -> std::optional<std::string> {
+    if (NSAccessorySaveOptions* accessory = save_accessory())
+      for (QCheckBox* box : accessory->findChildren<QCheckBox*>()) {
+        int id = 0;
+        if (kp_item_id(box, &id) && id == kOptOlderFormat) box->click();
+      }
+    return path.toStdString();
+  });
+  messages().clear();
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_TRUE(doc->saveDocumentAs());
+  kp_set_file_chooser({});
+  ASSERT_EQ(messages().size(), 1);
+  const std::string m = messages()[0].toStdString();
+  EXPECT_EQ(m.rfind("Some objects cannot be saved in this format", 0), 0u) << m;
+  EXPECT_NE(m.find("\nSeg => Button"), std::string::npos) << m;
+  EXPECT_EQ(objectsOf(view->info(), &classe_button).size(), 1u) << "the figure keeps its button";
+
+  KPDocument::setClosePromptResponder([](const QString&) { return static_cast<int>(QMessageBox::Discard); });
+  doc->close();
+  spin(20);
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  EXPECT_EQ(objectsOf(reopened->figureView()->info(), &classe_segment).size(), 1u);
+  EXPECT_TRUE(objectsOf(reopened->figureView()->info(), &classe_button).empty());
+}
+
 TEST_F(EndToEndOlderFormats, AnOldBinaryFigureOpensDrawn) {
   old_files::Record a, b, seg;
   a.points[0] = {40, 40, 0};

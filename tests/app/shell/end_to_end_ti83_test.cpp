@@ -107,6 +107,41 @@ TEST_F(EndToEndTi83, FileOpenOfAnExportedFileShowsTheFigureWhereItWas) {
   }
 }
 
+// A table of a segment's length, drawn with the tools: the calculator can
+// show neither the length of a segment nor a table, and the question names
+// the table too, by what it holds (never by its first cell, never with the
+// raw reference of the text it tabulates), on lines not indented by tabs.
+TEST_F(EndToEndTi83, TheQuestionNamesTheTableLeftOutAsTheFigureShowsIt) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* length = measuredSegment(view);
+  ASSERT_NE(length, nullptr);
+  object* shown_in = textShowing(view->info(), length);
+  ASSERT_NE(shown_in, nullptr);
+  pickFromPalette(&classe_table);
+  drag(view, QPoint(350, 60), QPoint(550, 220));
+  click(view, frameCentre(view, shown_in));
+  pickFromPalette(kPointerTool);
+  const std::vector<object*> tables = objectsOf(view->info(), &classe_table);
+  ASSERT_EQ(tables.size(), 1u);
+  ASSERT_EQ(tables[0]->nbparents, 2);
+  const std::string first_cell = tables[0]->te->text;
+  ASSERT_FALSE(first_cell.empty());
+
+  messages().clear();
+  const std::string path = dir.filePath(QStringLiteral("table.8xv")).toStdString();
+  ASSERT_TRUE(exportTo(path));
+  ASSERT_EQ(messages().size(), 1);
+  const std::string m = messages()[0].toStdString();
+  EXPECT_EQ(m.find('\t'), std::string::npos) << m;
+  EXPECT_EQ(m.find("$1$"), std::string::npos) << m;
+  EXPECT_EQ(m.find("\n" + first_cell + " => "), std::string::npos) << m;
+  // Its columns: the text that shows the length, then the length itself.
+  const std::string shown = length->te->text;
+  EXPECT_NE(m.find("\nTable: " + shown + ", " + shown), std::string::npos) << m;
+  EXPECT_EQ(objectsOf(view->info(), &classe_table).size(), 1u) << "the figure keeps its table";
+}
+
 TEST_F(EndToEndTi83, ADamagedFileShowsOneMessageAndChangesNoFigure) {
   KPFigureView* view = openSegmentAndCircle();
   ASSERT_NE(view, nullptr);

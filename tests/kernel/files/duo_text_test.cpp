@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "file_fixture.h"
+#include "app/kernel_iface/figure_description.h"
+#include "kernel/text/text_services.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/files/duo_text.h"
 #include "kernel/files/figure_file.h"
@@ -122,6 +124,37 @@ TEST_F(DuoText, UnwritableObjectsAreLeftOutOfTheFileOnly) {
   ASSERT_NE(fig_->undo, nullptr);
   EXPECT_EQ(fig_->undo->nbobj, fig_->nbobj);
   EXPECT_EQ(class_names(fig_->undo), class_names(fig_));
+}
+
+// Every object the format cannot hold is named in the question and left
+// out, the second one too (the first one's deletion renumbers the others);
+// an object that only loses its colour driven by a number is named apart.
+TEST_F(DuoText, TheQuestionNamesEveryObjectLeftOutAndTheFileHoldsNone) {
+  object* a = shown_point(10, 20);
+  object* b = shown_point(110, 60);
+  object* seg = make2(&classe_segment, 0, a, b);
+  variable_nb_values = 1;
+  object* button = make(&classe_button, 0, {{a, 0}}, 30, 40);
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(set_text_record_text(button->te, "Go"));
+  object* expression = make(&classe_exp_num, 0, {}, 60, 80);
+  ASSERT_NE(expression, nullptr);
+  object* n = number("0.5");
+  seg->pcolor = static_cast<param_color*>(GlobalAlloc(GPTR, sizeof(param_color)));
+  seg->pcolor->red = n;
+  files_seen().messages.clear();
+  files_seen().answer = 0;
+  const std::string file = write_duo();
+  ASSERT_EQ(files_seen().messages.size(), 1u);
+  const std::string& m = files_seen().messages[0];
+  const size_t apart = m.find("\n\n", m.find("\n\n") + 2);
+  ASSERT_NE(apart, std::string::npos) << m;
+  EXPECT_LT(m.find("\nGo => "), apart) << m;
+  EXPECT_LT(m.find("\n" + describe_object(expression, nullptr)), apart) << m;
+  EXPECT_GT(m.find("\n" + describe_object(seg, nullptr)), apart) << m;
+  EXPECT_EQ(file.find("Button"), std::string::npos) << file;
+  EXPECT_EQ(file.find("Exp_num"), std::string::npos) << file;
+  EXPECT_NE(file.find(": Seg, "), std::string::npos) << file;
 }
 
 TEST_F(DuoText, AnEmptyFigureGetsAWholeFile) {
