@@ -140,6 +140,53 @@ TEST_F(EndToEndOlderFormats, TheQuestionNamesTheButtonTheOlderFormatLeavesOut) {
   EXPECT_TRUE(objectsOf(reopened->figureView()->info(), &classe_button).empty());
 }
 
+// The older edition measured its texts narrower: a comment saved in its
+// format opens again in a box a twentieth wider.
+TEST_F(EndToEndOlderFormats, ACommentOpensAgainInABoxATwentiethWider) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_text);
+  drag(view, QPoint(120, 100), QPoint(300, 150));
+  QTest::keyClicks(view->textEditor(), "Older");
+  pickFromPalette(kPointerTool);
+  spin(20);
+  const std::vector<object*> texts = objectsOf(view->info(), &classe_text);
+  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(texts[0]->te->size.w, 180);
+  const te_point at = texts[0]->te->pos;
+
+  const QString path = dir.filePath("comment.fig");
+  KPDocument::setSavePanelResponder({});
+  kp_set_file_chooser([path](const KPFileDialogRequest&) -> std::optional<std::string> {
+    if (NSAccessorySaveOptions* accessory = save_accessory())
+      for (QCheckBox* box : accessory->findChildren<QCheckBox*>()) {
+        int id = 0;
+        if (kp_item_id(box, &id) && id == kOptOlderFormat) box->click();
+      }
+    return path.toStdString();
+  });
+  KPDocument* doc = KPDocument::currentDocument();
+  ASSERT_TRUE(doc->saveDocumentAs());
+  kp_set_file_chooser({});
+  KPDocument::setClosePromptResponder([](const QString&) { return static_cast<int>(QMessageBox::Discard); });
+  doc->close();
+  spin(20);
+
+  KPDocument* reopened = KPDocument::openDocument(path);
+  ASSERT_NE(reopened, nullptr);
+  ASSERT_TRUE(waitForView(reopened->figureView()));
+  KPFigureView* again = reopened->figureView();
+  const std::vector<object*> read = objectsOf(again->info(), &classe_text);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_STREQ(read[0]->te->text, "Older");
+  EXPECT_EQ(read[0]->te->size.w, 189);  // 180 * 1.05
+  EXPECT_EQ(read[0]->te->pos.x, at.x);
+  EXPECT_EQ(read[0]->te->pos.y, at.y);
+  // The box the view shows, from its left edge to its right one.
+  const QRect frame = frameOf(again, read[0]);
+  EXPECT_EQ(frame.right() - frame.left(), 189);
+}
+
 TEST_F(EndToEndOlderFormats, AnOldBinaryFigureOpensDrawn) {
   old_files::Record a, b, seg;
   a.points[0] = {40, 40, 0};

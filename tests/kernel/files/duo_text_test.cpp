@@ -54,6 +54,16 @@ std::vector<std::string> class_names(kelvo_win_info* fig) {
 
 const char kDuoHead[] = "FIGURE KelvoDuo vers. MS-Windows 1.0\r\n\r\nWindow center x: 0 y: 0 Window size x: 10 y: 10\r\n\r\n";
 
+// A file with the widths of its text boxes left out: read back, a box is a
+// twentieth wider than written.
+std::string without_box_widths(std::string file) {
+  for (size_t at = file.find("TS: "); at != std::string::npos; at = file.find("TS: ", at + 1)) {
+    const size_t comma = file.find(',', at);
+    if (comma != std::string::npos) file.replace(at + 4, comma - at - 4, "w");
+  }
+  return file;
+}
+
 }  // namespace
 
 class DuoText : public FileTest {
@@ -243,6 +253,51 @@ TEST_F(DuoText, RunSizesAreFontHeights) {
   screen_pixels_per_inch = saved;
 }
 
+// The older edition measured its texts narrower: the width of a text's box
+// read from its format is a twentieth wider (truncated), property checks'
+// boxes too; the current format reads the width as it is.
+TEST_F(DuoText, TextBoxesOfTheOlderFormatAreReadATwentiethWider) {
+  object* text = make(&classe_text, 0, {});
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(set_text_record_text(text->te, "Some words"));
+  text->te->pos = {20, 40};
+  text->te->size = {141, 28};
+  object* check = make(&classe_alignement, 0, {{shown_point(0, 0), 0}, {shown_point(50, 0), 0}, {shown_point(90, 0), 0}});
+  ASSERT_NE(check, nullptr);
+  ASSERT_NE(check->valeurs, nullptr);
+  auto* boxes = reinterpret_cast<TErec**>(check->valeurs);
+  ASSERT_NE(boxes[0], nullptr);
+  ASSERT_NE(boxes[1], nullptr);
+  boxes[0]->size.w = 100;
+  boxes[1]->size.w = 61;
+  const std::string written = write_duo();
+  ASSERT_EQ(read_duo(written), 1) << figure_file_error();
+  object* read_text = nullptr;
+  object* read_check = nullptr;
+  for (object* o = fig_->first; o != nullptr; o = o->next) {
+    if (o->classe == &classe_text) read_text = o;
+    if (o->classe == &classe_alignement) read_check = o;
+  }
+  ASSERT_NE(read_text, nullptr);
+  EXPECT_EQ(read_text->te->size.w, 148);  // 141 * 1.05 = 148.05
+  EXPECT_EQ(read_text->te->size.h, 28);
+  EXPECT_EQ(read_text->te->pos.x, 20);
+  ASSERT_NE(read_check, nullptr);
+  auto* read_boxes = reinterpret_cast<TErec**>(read_check->valeurs);
+  EXPECT_EQ(read_boxes[0]->size.w, 105);
+  EXPECT_EQ(read_boxes[1]->size.w, 64);  // 61 * 1.05 = 64.05
+
+  // The current format keeps the width.
+  free_file_image();
+  ASSERT_EQ(txt_write_figure_file(), 1);
+  const std::string current = image();
+  empty_figure(fig_);
+  ASSERT_EQ(read_figure_file(current.data(), static_cast<uint32_t>(current.size()), "/tmp/now.fig"), 1)
+      << figure_file_error();
+  for (object* o = fig_->first; o != nullptr; o = o->next)
+    if (o->classe == &classe_text) EXPECT_EQ(o->te->size.w, 148);
+}
+
 TEST_F(DuoText, TheAWordDependsOnThePlatform) {
   struct Case {
     const char* platform;
@@ -372,6 +427,8 @@ TEST_F(DuoText, HostileBlocksAreRefusedOrBounded) {
   EXPECT_EQ(fig_->first->settings.dot_style.cycle, 1);
 }
 
+// The same bytes but for the widths of the text boxes, which the reading
+// widens.
 TEST_F(DuoText, AFigureWrittenAndReadBackIsTheSameAndWritesTheSameBytes) {
   object* a = shown_point(10, 20);
   object* b = shown_point(110, 60);
@@ -398,7 +455,7 @@ TEST_F(DuoText, AFigureWrittenAndReadBackIsTheSameAndWritesTheSameBytes) {
   EXPECT_EQ(names, (std::vector<std::string>{"Pt", "Axes", "Pt", "Pt", "Pt", "Seg", "Cir", "Mid", "Line", "Pt", "Line", "Int",
                                              "Pt/", "Num", "Text"}));
   const std::string second = write_duo();
-  EXPECT_EQ(second, first);
+  EXPECT_EQ(without_box_widths(second), without_box_widths(first));
 }
 
 TEST_F(DuoText, AnIntersectionPointOnAPointOfBothObjectsGivesWayToThatPoint) {
@@ -509,7 +566,7 @@ TEST_F(DuoText, TheFuzzSeedReadsWholeAndWritesBackTheSameObjects) {
   const std::string first = write_duo();
   ASSERT_EQ(read_duo(first), 1) << figure_file_error() << "\n" << first;
   EXPECT_EQ(class_names(fig_), names);
-  EXPECT_EQ(write_duo(), first);
+  EXPECT_EQ(without_box_widths(write_duo()), without_box_widths(first));
 }
 
 TEST_F(DuoText, AFigureWithAMacroApplicationReadsBack) {
