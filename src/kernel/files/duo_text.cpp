@@ -685,6 +685,16 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
     int style = cn;
     for (int i = 0; i < on; ++i) {
       const macro_object& s = def->macro_def_objects[i];
+      // A text's numbers go as its parents, after its own: the format has
+      // no text for a step, and a reader makes them its references again.
+      std::vector<uint32_t> parents(s.mo_parents, s.mo_parents + (s.mo_parents != nullptr ? s.mo_nb_parents : 0));
+      if (class_is(s.mo_class, "Text")) {
+        macro_object refs = s;
+        refs.mo_parents = s.mo_text_refs;
+        refs.mo_nb_parents = s.mo_text_refs != nullptr ? s.mo_nb_text_refs : 0;
+        for (int16_t k = 0; k < refs.mo_nb_parents; ++k)
+          if (macro_parent_type(def, method, &refs, k) == TYPE_NUMBER) parents.push_back(s.mo_text_refs[k]);
+      }
       out.put(s.mo_class != nullptr && s.mo_class->short_name != nullptr ? s.mo_class->short_name : "");
       out.put(", Mth:");
       out.i(duo_step_method(method, &s));
@@ -693,7 +703,7 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
       out.put(", ");
       out.u(pack_duo_side_word(nullptr, method, &s));
       out.put(", CN:");
-      out.i(s.mo_nb_parents);
+      out.u(parents.size());
       out.put(", VN:");
       out.i(s.mo_nb_values);
       out.put(", ");
@@ -702,11 +712,11 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
         out.g(s.mo_value, 6);
         out.put(", ");
       }
-      if (s.mo_nb_parents > 0 && s.mo_parents != nullptr) {
+      if (!parents.empty()) {
         out.put("Const:");
-        for (int k = 0; k < s.mo_nb_parents; ++k) {
+        for (uint32_t index : parents) {
           out.ch(' ');
-          out.u(s.mo_parents[k]);
+          out.u(index);
         }
       }
       if (s.mo_final != 0 && def->macro_def_styles != nullptr) {

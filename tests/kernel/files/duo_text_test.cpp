@@ -20,6 +20,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
@@ -27,6 +28,7 @@
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 
@@ -512,6 +514,92 @@ TEST_F(DuoText, AMacroWrittenAndReadBackIsTheSame) {
   const macro_def* def = cls->methods[0]->def;
   EXPECT_EQ(def->macro_def_objects[0].mo_class, &classe_milieu);
   EXPECT_EQ(def->macro_def_objects[1].mo_parents[1], 3u);
+  free_construct_classes();
+  init_construct_classes();
+}
+
+// A macro whose text shows a number, saved in the older format: the format
+// has no text for a step, so the number goes as the text's parent, and a
+// macro of an older file turns such parents back into the text's
+// references. Applied, it shows the number.
+TEST_F(DuoText, AnOlderMacrosTextShowsTheNumbersItsParentsAre) {
+  const char half[] =
+      "Half, H\r\nMth: 0\r\nCN:2, ON:3, FN:1, PO:2\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\nConst:\r\n"
+      "Lgth, Mth:1, 0, CN:2, VN:1, Const: 1 2\r\n"
+      "Formula, Mth:0, 0, CN:1, VN:1, Const: 3, formula: a/2\r\n"
+      "Text, Mth:0, 1, CN:0, VN:1, inc.elmts: 4, default settings, \r\n\"half: $1$\"\r\n";
+  ASSERT_GT(txt_load_used_macro(half, 0), 0) << macro_text_error();
+  construct_class* cls = find_class_by_second_name("Half");
+  ASSERT_NE(cls, nullptr);
+  ASSERT_EQ(write_duo_macro_file_text(cls), 1);
+  const std::string first = image();
+  EXPECT_NE(first.find("\r\nText, Mth:0, 1, 0, CN:1, VN:1, Const: 4, "), std::string::npos) << first;
+  current_class = nullptr;
+  free_construct_classes();
+  init_construct_classes();
+
+  ASSERT_EQ(txt_read_macro_file(first.data(), static_cast<uint32_t>(first.size())), 1) << macro_text_error();
+  cls = find_class_by_second_name("Half");
+  ASSERT_NE(cls, nullptr);
+  const macro_object& text_step = cls->methods[0]->def->macro_def_objects[2];
+  EXPECT_EQ(text_step.mo_nb_parents, 0);
+  ASSERT_STREQ(text_step.mo_text, "$1$");
+  ASSERT_EQ(text_step.mo_nb_text_refs, 1);
+  EXPECT_EQ(text_step.mo_text_refs[0], 4u);
+  ASSERT_EQ(write_duo_macro_file_text(cls), 1);
+  EXPECT_EQ(image(), first);
+
+  object* a = shown_point(0, 0);
+  object* b = shown_point(56, 0);
+  current_class = cls;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, a, 0);
+  objlist_add(fig_->inputs, b, 0);
+  ASSERT_NE(apply_macro(0, 0), nullptr);
+  current_class = nullptr;
+  objlist_clear(fig_->inputs);
+  object* text = last_object();
+  ASSERT_EQ(text->classe, &classe_text);
+  ASSERT_NE(text->inserted, nullptr);
+  EXPECT_EQ(text->inserted->obj->classe, &classe_calculate);
+  EXPECT_STREQ(text->te->text, "$1$");
+  free_construct_classes();
+  init_construct_classes();
+}
+
+// The first MacOS edition kept no icon and may name a list of initials
+// instead; a help text may come under a keyword of another language; the
+// wait cursor shows while a macro loads.
+TEST_F(DuoText, OlderMacroHeadsAreReadWhateverTheirIconAndHelpLines) {
+  const std::string steps =
+      "Mth: 0\r\nCN:2, ON:1, FN:1, PO:0\r\nCT:\r\n"
+      "point, CS 0, R, W, t, DS:1 1, GT:1, V, nSt\r\npoint, CS 0, R, W, t, DS:1 1, GT:1, V, nSt\r\nConst:\r\n"
+      "Mid, Mth:0, 1, 0, CN:2, VN:1, Const: 1 2, R, W, t, DS:1 1, GT:1, V, nSt\r\n";
+  const std::string mac10 =
+      "MACRO KelvoDuo vers. MacOS 1.0\r\nMid3, no name\r\nlettrine list 2\r\nAide:\r\n\"Au milieu\"\r\n" + steps;
+  KPCursor::setCursorByID(kCursorArrow);
+  ASSERT_EQ(txt_read_macro_file(mac10.data(), static_cast<uint32_t>(mac10.size())), 1) << macro_text_error();
+  ASSERT_NE(KPCursor::lastSet(), nullptr);
+  EXPECT_EQ(KPCursor::lastSet()->resID(), kCursorBusy);
+  construct_class* cls = find_class_by_second_name("Mid3");
+  ASSERT_NE(cls, nullptr);
+  ASSERT_NE(cls->icon, nullptr);
+  EXPECT_EQ(std::memcmp(cls->icon, default_macro_icon16(), 256), 0);
+  ASSERT_NE(cls->help_text, nullptr);
+  EXPECT_STREQ(cls->help_text, "Au milieu");
+
+  const std::string windows = "MACRO KelvoDuo vers. MS-Windows 1.0\r\nMid4, no name\r\nIcon:\r\n" +
+                              [] {
+                                std::string rows;
+                                for (int y = 0; y < 16; ++y) rows += "0123456789ABCDEF\r\n";
+                                return rows;
+                              }() +
+                              "Aide:\r\n\"Halfway\"\r\n" + steps;
+  ASSERT_EQ(txt_read_macro_file(windows.data(), static_cast<uint32_t>(windows.size())), 1) << macro_text_error();
+  cls = find_class_by_second_name("Mid4");
+  ASSERT_NE(cls, nullptr);
+  EXPECT_STREQ(cls->help_text, "Halfway");
   free_construct_classes();
   init_construct_classes();
 }
