@@ -753,7 +753,11 @@ int encode_number(ti83_encoder* e, object* o) {
     const int first = point_rec(e, parent(o, 0)), vertex = point_rec(e, parent(o, 1)),
               third = point_rec(e, parent(o, 2));
     if (first < 0 || vertex < 0 || third < 0) return -1;
-    sub = 35;
+    // The calculator has its own kind for an angle of points on circles.
+    bool on_circles = true;
+    for (int k = 0; k < 3; ++k)
+      on_circles = on_circles && is(parent(o, k), classe_ptsur) && tid(parent(parent(o, k), 0)) == TYPE_CIRCLE;
+    sub = on_circles ? 38 : 35;
     r.b[2] = byte_of(vertex), r.b[3] = byte_of(first), r.b[4] = byte_of(third);
   } else if (is(o, classe_calculate)) {
     sub = formula_operation(o);

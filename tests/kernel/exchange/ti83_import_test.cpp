@@ -514,6 +514,27 @@ TEST_F(Ti83Import, AHiddenPointOnALineThroughOnePointTakesItsDirectionPoint) {
   EXPECT_EQ(on_line_records(img), 1);
 }
 
+// An angle measured on three points of circles has a kind of its own (38),
+// any other angle the plain one (35); both read back as angle measures.
+TEST_F(Ti83Import, AnAngleOfPointsOnCirclesHasItsOwnKind) {
+  object* centre = shown_point(0, 0);
+  object* circle = make2(&classe_cercle, 1, centre, shown_point(56, 0));
+  ASSERT_NE(circle, nullptr);
+  object* on[3] = {make(&classe_ptsur, 3, {{circle, 0}}, 56, 0), make(&classe_ptsur, 3, {{circle, 0}}, 0, 56),
+                   make(&classe_ptsur, 3, {{circle, 0}}, -56, 0)};
+  for (object* p : on) ASSERT_NE(p, nullptr);
+  ASSERT_NE(make(&classe_angleMes, 0, {{on[0], 0}, {on[1], 0}, {on[2], 0}}), nullptr);
+  ASSERT_NE(make(&classe_angleMes, 0, {{on[0], 0}, {centre, 0}, {on[1], 0}}), nullptr);
+  const std::string img = exported();
+  ASSERT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  std::vector<int> kinds;
+  for (size_t at = 84; at + 18 + 2 <= img.size(); at += 18)
+    if (static_cast<uint8_t>(img[at]) == 64) kinds.push_back(static_cast<uint8_t>(img[at + 1]) & 63);
+  EXPECT_EQ(kinds, (std::vector<int>{38, 35}));
+  ASSERT_EQ(open(img), 1);
+  EXPECT_EQ(all(&classe_angleMes).size(), 2u);
+}
+
 TEST_F(Ti83Import, PerpendicularsAndReflectionsOnTheAxesReadBack) {
   object* axes = fig_->first->next;
   object* p = shown_point(30, 40);
