@@ -477,8 +477,14 @@ int32_t read_object(object** out, Cursor& c) {
     link_intersection_point(o, set);
     intersection_set_refresh(o);
   }
+  // The label where the file put it, its offset from the object kept for
+  // the object's later moves: the computation places it anew.
+  const te_point label_at = labelled && o->te != nullptr ? o->te->pos : te_point{};
   recompute_object(o);
-  if (labelled && o->te != nullptr) place_object_label(o, 0);
+  if (labelled && o->te != nullptr) {
+    o->te->pos = label_at;
+    restore_label_place(o);
+  }
   return static_cast<int32_t>(c.p - start);
 }
 

@@ -21,6 +21,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/text/reference_marker.h"
 #include "platform/kernel_services.h"
@@ -32,6 +33,9 @@ const infomacro* last_instance = nullptr;
 
 constexpr int kMaxNameLine = 399;
 constexpr int kMaxShortName = 199;
+// A renamed macro counts "name #1", "name #2" ... and stops at this number
+// even when that name is taken.
+constexpr uint32_t kLastRenameNumber = 999;
 
 bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -412,7 +416,11 @@ int32_t read_macro_icon(uint8_t** icon, const char* text) {
     p = skip_white(p);
     return true;
   };
-  if (file_class != 0 && starts(p, "Icon:")) {
+  if (file_class != 0 && file_platform == 1 && file_version == 1) {
+    // The first edition on MacOS kept no icon: the macro takes the default
+    // one, and its optional "lettrine list" line is passed over.
+    if (starts(p, "lettrine list")) p = skip_white(next_line(p));
+  } else if (file_class != 0 && starts(p, "Icon:")) {
     // Sixteen rows of sixteen hexadecimal digits in the older palette order.
     p = next_line(p);
     for (int y = 0; y < 16; ++y) {
@@ -451,6 +459,40 @@ int32_t read_macro_icon(uint8_t** icon, const char* text) {
   }
   return static_cast<int32_t>(p - text);
 }
+
+namespace {
+
+// An older file gives the numbers a text step shows as its parents: each
+// becomes a reference of the text, its marker appended to the text ("$1$"
+// for the first), and leaves the parents. False when memory runs out.
+bool older_text_numbers_to_references(const macro_def* def, const construct_method* method, macro_object* s) {
+  std::vector<uint32_t> kept, numbers;
+  for (int16_t k = 0; k < s->mo_nb_parents && s->mo_parents != nullptr; ++k)
+    (macro_parent_type(def, method, s, k) == TYPE_NUMBER ? numbers : kept).push_back(s->mo_parents[k]);
+  if (numbers.empty()) return true;
+  std::string text = s->mo_text != nullptr ? s->mo_text : "";
+  for (size_t n = 1; n <= numbers.size(); ++n) text += format_reference_marker(static_cast<int>(n));
+  char* block = new_block_string(text);
+  auto* refs = alloc_block<uint32_t>(static_cast<uint32_t>(numbers.size()));
+  if (block == nullptr || refs == nullptr) {
+    GlobalFreeAndNull(&block);
+    GlobalFreeAndNull(&refs);
+    return false;
+  }
+  std::memcpy(refs, numbers.data(), numbers.size() * sizeof(uint32_t));
+  GlobalFreeAndNull(&s->mo_text);
+  GlobalFreeAndNull(&s->mo_text_refs);
+  s->mo_text = block;
+  s->mo_text_refs = refs;
+  s->mo_nb_text_refs = static_cast<int16_t>(numbers.size());
+  // The parents left keep their order at the head of their block.
+  for (size_t k = 0; k < kept.size(); ++k) s->mo_parents[k] = kept[k];
+  s->mo_nb_parents = static_cast<int16_t>(kept.size());
+  if (kept.empty()) GlobalFreeAndNull(&s->mo_parents);
+  return true;
+}
+
+}  // namespace
 
 int32_t read_macro_description(construct_class* macro, const char* text) {
   last_error.clear();
@@ -492,12 +534,18 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
   if (icon_used < 0) return -1;
   p = skip_white(p + icon_used);
 
-  if (starts(p, "Help:")) {
+  // The help text's keyword line is "Help:", or another word in a file of
+  // another language: any line before the first method.
+  if (starts(p, "Help:") || (*p != '\0' && !starts(p, "Mth:"))) {
     p = skip_white(next_line(p));
     char* help = nullptr;
-    p += read_quoted_string(p, &help);
-    macro->help_text = help;
-    p = skip_white(p);
+    const uint32_t used = read_quoted_string(p, &help);
+    if (used > 0) {
+      macro->help_text = help;
+      p = skip_white(p + used);
+    } else {
+      GlobalFreeAndNull(&help);
+    }
   }
 
   const auto refuse = [](const std::string& why) { return fail(why), -1; };
@@ -697,6 +745,8 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
         s.mo_text = t;
         p = skip_white(p);
       }
+      if (text_step && file_class != 0 && !older_text_numbers_to_references(def, method, &s))
+        return refuse("Not enough memory");
     }
     if (finals != fn) return refuse("fewer final steps than announced");
     if (def->macro_def_objects[po].mo_final == 0) return refuse("main result is not a final step");
@@ -706,6 +756,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
 }
 
 int32_t txt_load_used_macro(const char* text, uint8_t install) {
+  KPCursor::setCursorByID(kCursorBusy);
   construct_class* cls = new_macro_class();
   if (cls == nullptr) return fail("Not enough memory"), -1;
   const int32_t used = read_macro_description(cls, text);
@@ -724,7 +775,7 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
     std::string fresh;
     for (uint32_t n = 1;; ++n) {
       fresh = former + " #" + std::to_string(n);
-      if (find_class_by_name(fresh.c_str(), 0) == nullptr) break;
+      if (find_class_by_name(fresh.c_str(), 0) == nullptr || n >= kLastRenameNumber) break;
     }
     std::string block = fresh;
     block.push_back('\0');

@@ -1113,6 +1113,15 @@ bool parse_box(const char*& p, TextBox* box) {
   return true;
 }
 
+// The older edition measured its texts narrower: the boxes of its texts
+// are widened by a twentieth (truncated) to hold them.
+bool parse_older_box(const char*& p, TextBox* box) {
+  if (!parse_box(p, box)) return false;
+  const double wide = std::trunc(box->box[2] * 1.05);
+  box->box[2] = static_cast<int16_t>(std::clamp(wide, -32768.0, 32767.0));
+  return true;
+}
+
 uint16_t count_values(const Record& r, int method, object* const* args, int nargs) {
   const construct_class* cls = r.cls;
   const ClassKnown f = facts_of(cls);
@@ -1883,7 +1892,7 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
     const char* eol = end_of_line(p);
     if (tp != nullptr && tp < eol) {
       const char* q = tp;
-      if (!parse_box(q, &r.frame)) return false;
+      if (!parse_older_box(q, &r.frame)) return false;
     }
   }
   const bool any_line = !txt_is_line_end(*p);
@@ -1987,7 +1996,7 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
       while (*p == '\r' || *p == '\n') ++p;
       if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
       if (!r.property) r.property = std::make_unique<Record::PropertyTexts>();
-      if (!parse_box(p, &r.property->box[k])) return false;
+      if (!parse_older_box(p, &r.property->box[k])) return false;
       p = next_line(p);
       parse_quoted(p, &r.property->text[k]);
       read_rich(p, &r.property->rich[k]);
