@@ -309,6 +309,16 @@ KPMenusWrapper* append_color_component_items(int base) {
   return sub;
 }
 
+KPMenusWrapper* build_picture_menu(bool full) {
+  KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
+  sub->appendMenu(0, kPopupBase + kPopupPictureFile, label(kRowImageFileItem).c_str());
+  if (full) {
+    sub->appendMenu(MF_SEPARATOR, 0, nullptr);
+    for (int k = 0; k < 3; ++k) sub->appendMenu(0, kPopupBase + kPopupScreen92 + k, label(kRowScreens + k).c_str());
+  }
+  return sub;
+}
+
 object* color_driver_target() { return g_driver_target; }
 int color_driver_component() { return g_driver_component; }
 
@@ -465,14 +475,8 @@ int show_figure_popup_menu() {
   KPMenusWrapper* menu = KPMenusWrapper::createPopupMenu();
   std::vector<KPMenusWrapper*> subs;
   auto picture_menu = [&](bool full) {
-    KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
-    sub->appendMenu(0, kPopupBase + kPopupPictureFile, label(kRowImageFileItem).c_str());
-    if (full) {
-      sub->appendMenu(MF_SEPARATOR, 0, nullptr);
-      for (int k = 0; k < 3; ++k) sub->appendMenu(0, kPopupBase + kPopupScreen92 + k, label(kRowScreens + k).c_str());
-    }
-    subs.push_back(sub);
-    return sub;
+    subs.push_back(build_picture_menu(full));
+    return subs.back();
   };
   // For the time of the menu the pointed object's class is the current one,
   // and the lines of the objects it is built on describe each as that

@@ -60,6 +60,9 @@ void set_coordinate_form(object* obj, uint8_t form);
 // colour, 3 for the fill colour).
 class KPMenusWrapper;
 KPMenusWrapper* append_color_component_items(int base);
+// The picture sub-menu: a picture from a file (kPopupPictureFile) and, when
+// `full`, a separator and the three calculator screens.
+KPMenusWrapper* build_picture_menu(bool full);
 
 // The object and component (kPopupPenRed..kPopupFillRed + 2) waiting for
 // the number that will drive it; null when none waits.
