@@ -358,7 +358,10 @@ void fill_tool_services() {
     save_file_as_dialog(kp_current_figure_window(), kind, cls);
   };
   h.display_tool_name = [](const char* name) {
-    if (KPFigureWindow* window = KPDocument::currentWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
+    // The tool is the program's, not one window's: every window names it,
+    // so that none behind keeps a name the language no longer gives.
+    for (KPDocument* doc : KPDocument::liveDocuments())
+      if (KPFigureWindow* window = doc->figureWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
   };
   h.show_help_page = [](const char* text, const char* page) {
     // Every figure window shows the page; its field shows only while the

@@ -401,7 +401,7 @@ int32_t txt_write_macro_instance_line(object* obj, char* buffer) {
 int32_t read_macro_icon(uint8_t** icon, const char* text) {
   const char* p = text;
   auto* block = static_cast<uint8_t*>(GlobalAlloc(GPTR, kMacroIconSize));
-  if (block == nullptr) return fail("Not enough memory"), -1;
+  if (block == nullptr) return fail(out_of_memory_text()), -1;
   init_macro_icon(block, nullptr);
   auto values = [&p](uint8_t* px, int count) {
     for (int k = 0; k < count; ++k) {
@@ -520,12 +520,12 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
   short_name = from_file(short_name);
   p = next_line(end_of_line(p));
   char* name_block = new_block_string(name);
-  if (name_block == nullptr) return fail("Not enough memory"), -1;
+  if (name_block == nullptr) return fail(out_of_memory_text()), -1;
   macro->name = name_block;
   macro->english_name = name_block;
   if (!short_name.empty() && short_name != "no name") {
     char* s = new_block_string("\x01" + short_name);
-    if (s == nullptr) return fail("Not enough memory"), -1;
+    if (s == nullptr) return fail(out_of_memory_text()), -1;
     macro->short_name = s;
   }
   p = skip_white(p);
@@ -563,7 +563,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
     macro_def* def = new_macro_def(static_cast<int>(cn), static_cast<int>(on), static_cast<int>(fn));
     if (method == nullptr || def == nullptr) {
       GlobalFreeAndNull(&method);
-      return refuse("Not enough memory");
+      return refuse(out_of_memory_text());
     }
     method->def = def;
     method->ident = identstd;
@@ -574,7 +574,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
     // everything read so far when the definition is refused.
     if (method->args == nullptr || !add_construct_method(macro, method)) {
       free_macro_method(&method);
-      return refuse("Not enough memory");
+      return refuse(out_of_memory_text());
     }
 
     int64_t slots = 0;
@@ -660,7 +660,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
         if (!starts(p, "Const:")) return refuse("step without its parents");
         p += 6;
         s.mo_parents = alloc_block<uint32_t>(static_cast<uint32_t>(np));
-        if (s.mo_parents == nullptr) return refuse("Not enough memory");
+        if (s.mo_parents == nullptr) return refuse(out_of_memory_text());
         for (int k = 0; k < np; ++k) {
           int64_t idx = 0;
           // A parent is an initial object (or one of its points) or an
@@ -691,7 +691,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
         }
         if (!refs.empty()) {
           s.mo_text_refs = alloc_block<uint32_t>(static_cast<uint32_t>(refs.size()));
-          if (s.mo_text_refs == nullptr) return refuse("Not enough memory");
+          if (s.mo_text_refs == nullptr) return refuse(out_of_memory_text());
           std::memcpy(s.mo_text_refs, refs.data(), refs.size() * sizeof(uint32_t));
           s.mo_nb_text_refs = static_cast<int16_t>(refs.size());
         }
@@ -719,7 +719,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
           }
           if (values[0] != 0 || values[1] != 0 || values[2] != 0) {
             *blocks[b] = alloc_block<uint32_t>(3);
-            if (*blocks[b] == nullptr) return refuse("Not enough memory");
+            if (*blocks[b] == nullptr) return refuse(out_of_memory_text());
             std::memcpy(*blocks[b], values, sizeof values);
           }
         }
@@ -758,7 +758,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
 int32_t txt_load_used_macro(const char* text, uint8_t install) {
   KPCursor::setCursorByID(kCursorBusy);
   construct_class* cls = new_macro_class();
-  if (cls == nullptr) return fail("Not enough memory"), -1;
+  if (cls == nullptr) return fail(out_of_memory_text()), -1;
   const int32_t used = read_macro_description(cls, text);
   if (used < 0) {
     free_construct_class(cls);
@@ -785,7 +785,7 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
     char* name_block = new_block_string(block);
     if (name_block == nullptr) {
       free_construct_class(cls);
-      return fail("Not enough memory"), -1;
+      return fail(out_of_memory_text()), -1;
     }
     char* old = const_cast<char*>(cls->name);
     GlobalFreeAndNull(&old);
@@ -799,7 +799,7 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
   }
   if (!register_construct_class(cls)) {
     free_construct_class(cls);
-    return fail("Not enough memory"), -1;
+    return fail(out_of_memory_text()), -1;
   }
   if (install) add_class_to_tools_menu(cls);
   return used;

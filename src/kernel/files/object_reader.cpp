@@ -37,6 +37,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/rtf_writer.h"
@@ -2072,7 +2073,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
                                            object_type_id(args[1]));
     set = get_intersection_set(args[0], args[1], nullptr);
     if (set == nullptr) {
-      last_error = "Not enough memory";
+      last_error = out_of_memory_text();
       return consumed;
     }
     current_class = r.cls;
@@ -2093,7 +2094,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
   uint16_t created = 0;
   object* o = create_object(static_cast<uint16_t>(method), &created, 0, 1, 1);
   if (o == nullptr) {
-    last_error = "Not enough memory";
+    last_error = out_of_memory_text();
     return consumed;
   }
   if (intersection) {

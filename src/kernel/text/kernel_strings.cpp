@@ -92,6 +92,13 @@ const char* kernel_string(int row) {
   return kernel_strings[row];
 }
 
+const char* kernel_string_or(int row, const char* builtin) {
+  const char* text = kernel_string(row);
+  return text[0] != '\0' ? text : builtin;
+}
+
+const char* out_of_memory_text() { return kernel_string_or(294, "Not enough memory"); }
+
 bool lang_first_load_pending() { return first_load; }
 
 void lang_apply_separators_and_session_texts() {

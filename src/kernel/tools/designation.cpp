@@ -387,8 +387,9 @@ const char* point_on_object_text(object* obj, uint16_t code) {
     if (!method->args) continue;
     for (const TYPEOBJ* c = method->args; *c; ++c)
       if ((*c & 0x3FFF) == t) {
-        if (!method->text) return kernel_string(kRowPointOn);
-        return personalise_designation_text(method->text, obj);
+        const char* text = method_argument_text(method, static_cast<int>(c - method->args));
+        if (!text) return kernel_string(kRowPointOn);
+        return personalise_designation_text(text, obj);
       }
   }
   return kernel_string(kRowPointOn);

@@ -356,8 +356,9 @@ std::string describe_candidate(object* obj) {
       while (m->args[length]) ++length;
       for (; pos >= 0 && pos < length; ++pos)
         if (argument_code_accepts(m->args[pos] & 0x3FFF, t)) break;
-      if (pos >= 0 && pos < length && m->text) {
-        std::string text = m->text;
+      const char* own = pos >= 0 && pos < length ? method_argument_text(m, pos) : nullptr;
+      if (own) {
+        std::string text = own;
         const char* name = cls && cls->name ? cls->name : "";
         const size_t n = std::strlen(name);
         if (n && text.size() >= n && strncasecmp(text.c_str(), name, n) == 0) {

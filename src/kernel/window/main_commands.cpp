@@ -20,6 +20,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/label_text.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
@@ -40,6 +41,9 @@ HWND application_window = nullptr;
 int save_command_result = 0;
 
 namespace {
+
+// The language row of an old macro that cannot be read ("%1": why).
+constexpr int kRowMacroUnreadable = 8;
 
 constexpr int kRevertQuestion = 303;
 constexpr char kFigureHasFile = 2;
@@ -450,8 +454,9 @@ void open_ti_document() {
     // The Macintosh signature marks the first binary format.
     int (*import)() = file_platform == 1 ? s.import_old_macro_v1 : s.import_old_macro_v2;
     if (import != nullptr && import() != 1 && file_platform != 1) {
-      const std::string why = std::string("The macro cannot be read: ") + old_binary_error();
-      message_box_simple(why.c_str());
+      const char* why =
+          format_percent_args(kernel_string_or(kRowMacroUnreadable, "The macro cannot be read: %1"), old_binary_error());
+      message_box_simple(why ? why : old_binary_error());
     }
     return;
   }
