@@ -140,7 +140,7 @@ bool appearance_filter(object* obj, int32_t packed) {
         ((mask & ATTR_LINE_STYLE) && t == TYPE_SEGMENT && g != a->line_style) ||
         ((mask & ATTR_LINE_STYLE) && (t == TYPE_LINE || t == TYPE_RAY) &&
          obj->settings.smartline_type != a->second_line_style) ||
-        ((mask & ATTR_AXES_STYLE) && t == TYPE_AXES && obj->math.bitsfield % 256 != a->axes_style) ||
+        ((mask & ATTR_AXES_STYLE) && t == TYPE_AXES && obj->math.equa.typeunite != (a->axes_style & 3u)) ||
         ((mask & ATTR_ANGLE_MARK_STYLE) && t == TYPE_ANGLE && g != a->angle_mark_style);
     return differs && hit(obj, packed);
   }

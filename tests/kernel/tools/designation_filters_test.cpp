@@ -97,6 +97,18 @@ TEST_F(FilterTest, AppearanceToolsTakeOnlyWhatTheyWouldChange) {
   EXPECT_FALSE(appearance_filter(p, kAnywhere));
   p->settings.graph_type = 1;
   EXPECT_TRUE(appearance_filter(p, kAnywhere));
+
+  // Modify Appearance takes a coordinate system whose display (the axes
+  // style) differs from the current one, whatever its other bytes hold.
+  object* axes = fig_->first->next;
+  axes->settings.visible = 1;
+  current_attrs->axes_style = 2;
+  axes->math.equa.typeunite = 2;
+  axes->math.equa.format = 0;
+  EXPECT_FALSE(appearance_filter(axes, kAnywhere));
+  axes->math.equa.typeunite = 0;
+  axes->math.equa.format = 2;
+  EXPECT_TRUE(appearance_filter(axes, kAnywhere));
 }
 
 TEST_F(FilterTest, CircleOfAPointMustBeUnique) {
