@@ -191,7 +191,7 @@ std::string describe_replay_step(const object* obj, bool use_macro_name) {
   }
   const char* marker = obj->num == 3 ? kernel_string(kRowFirstStep) : !obj->next ? kernel_string(kRowLastStep) : "";
   if (marker[0]) {
-    out += ' ';
+    if (out.empty() || out.back() != ' ') out += ' ';
     out += marker;
   }
   for (char& c : out)

@@ -154,6 +154,9 @@ TEST_F(Replay, StepTextsShowShortLabelsAndTheFirstAndLastMarkers) {
   EXPECT_NE(third.find(" (first)"), std::string::npos) << third;
   EXPECT_EQ(third.find("(last)"), std::string::npos) << third;
   EXPECT_NE(last.find(" (last)"), std::string::npos) << last;
+  // A step without parents (a blank after its construction) takes the
+  // marker after that one blank.
+  EXPECT_EQ(third.find("  "), std::string::npos) << third;
   EXPECT_EQ(none, "Nothing yet");
   // Long, byte-soup labels stay bounded and without control bytes.
   std::string soup(5000, '\x01');
