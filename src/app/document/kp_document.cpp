@@ -17,6 +17,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -795,20 +796,11 @@ void KPDocument::setPageOrientation(bool landscape) {
   printInfo()->setPageOrientation(g_last_orientation);
 }
 
-namespace {
-// The refusal of a scaled print, in both languages, as a kernel text.
-constexpr const char* kScalingRefused =
-    "Kelvo Nova ne supporte malheureusement pas pour l'instant le changement d'\x8E"
-    "chelle sous MacOS X\n\nUnfortunately scaling is not yet available for Kelvo Nova under MacOS X";
-}  // namespace
-
 bool KPDocument::shouldChangePrintInfo(KPPageSettings* settings) {
   if (!settings) return false;
-  if (settings->scale != 1.0) {
-    constexpr int kRowScalingRefused = 211;
-    KPDialog::messageBox(kernel_string_or(kRowScalingRefused, kScalingRefused), "", 2);
-    settings->scale = 1.0;
-  }
+  // The figure prints at the scale chosen: a scale the panel cannot give
+  // (none, or not a number) leaves it at 100 %.
+  if (!(settings->scale > 0) || !std::isfinite(settings->scale)) settings->scale = 1.0;
   return true;
 }
 
@@ -833,7 +825,6 @@ bool KPDocument::printDocument() {
   // is running (printingInProgress asks the current view).
   if (currentDocument() != this) myMakeMainWindow();
   QPrinter* printer = printInfo();
-  printScale_ = 1.0;
   int first = 1;
   int last = 1;
   view->knowsPageRange(&first, &last);
@@ -848,7 +839,7 @@ bool KPDocument::printDocument() {
     accepted = panel.exec() == QDialog::Accepted;
   }
   if (!accepted) return false;
-  if (view->runPrintOperation(printer)) return true;
+  if (view->runPrintOperation(printer, printScale_)) return true;
   message_box_simple(kernel_string(kNotPrintedRow));
   return false;
 }

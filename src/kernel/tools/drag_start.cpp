@@ -392,6 +392,8 @@ static bool motion_step_due(kel_EventRecord* event) {
       index = motion.step_direction > 0 ? 0 : motion.nb_steps - 1;
     }
     motion.dilation_step = -motion.dilation_step;
+    motion.translation_x = -motion.translation_x;
+    motion.translation_y = -motion.translation_y;
   }
   if (index < 0) index = 0;
   motion.step_index = static_cast<uint16_t>(index);

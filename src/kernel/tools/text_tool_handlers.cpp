@@ -477,7 +477,9 @@ object* coordinates_text(object* point, object* axes) {
   object* text = nullptr;
   if (x && y) {
     current_class = &classe_text;
-    variable_nb_values = 1;
+    // A text placed beside what it measures, as a measure's own: its anchor
+    // and place (three values) let it be dragged away and stay there.
+    variable_nb_values = 3;
     objlist_clear(fig->inputs);
     objlist_add(fig->inputs, x, 0);
     objlist_add(fig->inputs, y, 0);

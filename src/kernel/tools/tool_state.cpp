@@ -379,6 +379,9 @@ void assign_builtin_icons() {
     const int icon = k == kApplyExpression ? kDefineExpression : k == kDefineExpression ? kApplyExpression : k;
     class_list[k]->icon = builtin_class_icon(icon);
   }
+  // The spring tool is the palette's Multiple Animation: a tool-menu file
+  // that names it finds this class, which shows the same picture.
+  classe_spring.icon = const_cast<uint8_t*>(builtin_named_icon("Multiple Animation"));
 }
 
 text_line_size measure_text_line(const car_info* format, const char* text) {

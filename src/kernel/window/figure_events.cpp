@@ -228,8 +228,22 @@ void invalidate_window() { invalidate_current_figure_window(); }
 // ------------------------------------------------------------------ construction
 
 // The text edit follows a text-like result (step 7 of a construction).
+// A value that only a text shows (a measure in its text), taken as an
+// argument by a tool that does not write texts: it is picked, framed where
+// the text shows it, and the text is not opened for editing over it.
+bool value_taken_from_text(const object* obj) {
+  const construct_class* c = current_class;
+  const bool writes_texts = c == &classe_text || c == &classe_label || c == &classe_nombre || c == &classe_table ||
+                            c == &classe_exp_num || c == &classe_button;
+  return c && !writes_texts && type_of(obj) == TYPE_NUMBER && (obj->aux2 & 2);
+}
+
 void text_like_result(object* obj) {
   kelvo_win_info* fig = figure();
+  if (value_taken_from_text(obj)) {
+    refresh_figure_description(current_figure_view);
+    return;
+  }
   if (is_labelable_object(obj) || (is_text_like(obj) && current_class != &classe_button)) {
     int count = 0;
     object* selected_number =

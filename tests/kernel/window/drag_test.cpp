@@ -7,6 +7,7 @@
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
 #include "platform/kp_cursor.h"
+#include "platform/kp_timer.h"
 
 namespace {
 
@@ -431,6 +432,44 @@ TEST_F(DragTest, ASpringGestureGivesTheLaunchVectorAndItsNumberOfSteps) {
     EXPECT_EQ(motion.nb_steps, c.steps) << c.vx << "," << c.vy;
   }
   interaction_state = 2;
+}
+
+// A free point thrown by the Animation tool stops at the last step of its
+// throw; one thrown by a spring of the multiple animation turns round there
+// and comes back, so that the other springs keep going.
+TEST_F(DragTest, AThrowEndsWithTheAnimationToolAndTurnsRoundWithTheSprings) {
+  object* p = point(0, 0);
+  const uint16_t saved_mode = drag_mode;
+  drag_mode = 1;
+  kel_EventRecord step = event(kEventDragStep, 0, 0);
+  for (const uint8_t mode : {uint8_t{4}, uint8_t{9}}) {
+    p->valeurs[0].h = p->valeurs[0].v = 0;
+    interaction_state = mode;
+    motion = motion_record{};
+    motion.nb_steps = 50;
+    motion.step_direction = 1;
+    motion.step_index = 48;
+    motion.translation_x = 2;
+    motion.translation_y = 1;
+    EXPECT_EQ(drag_free_ancestors(p, &step, false), 1) << int(mode);
+    EXPECT_AT(p->valeurs[0], 2, 1);
+    motion.step_index = 49;
+    if (mode == 4) {
+      EXPECT_EQ(drag_free_ancestors(p, &step, false), 0) << "the throw goes on past its last step";
+      EXPECT_AT(p->valeurs[0], 2, 1);
+      continue;
+    }
+    EXPECT_EQ(drag_free_ancestors(p, &step, false), 1) << "the springs stop when one throw is over";
+    EXPECT_AT(p->valeurs[0], 4, 2);
+    // The next step wraps round and comes back the way it went.
+    motion.last_tick = KPTimer::getTickCount() - 1000;
+    motion_step(&step);
+    EXPECT_EQ(motion.step_index, 0);
+    EXPECT_EQ(drag_free_ancestors(p, &step, false), 1);
+    EXPECT_AT(p->valeurs[0], 2, 1);
+  }
+  interaction_state = 2;
+  drag_mode = saved_mode;
 }
 
 }  // namespace
