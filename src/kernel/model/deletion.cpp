@@ -33,8 +33,10 @@ namespace {
 // reference n with 0x102 + n.
 constexpr uint16_t kLabelTag = 0x101;
 constexpr uint16_t kTextBodyTag = 0x102;
-// Second flag word: the number is shown inside a text.
-constexpr uint32_t kShownInText = 4;
+// Second flag word of a number shown inside a text: its text box is not
+// moved to its value, and it is drawn by the text alone.
+constexpr uint32_t kBoxKeptInText = 2;
+constexpr uint32_t kDrawnByText = 4;
 
 uint16_t type_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
 bool flagged(const object* o) { return o && (o->state & OBJ_TO_DELETE); }
@@ -119,7 +121,10 @@ void spread_deletion(kelvo_win_info* fig) {
           ++i;
           continue;
         }
-        flag_for_deletion(o);
+        // Only what was chosen takes the numbers its text shows along: a
+        // text that goes with one of its parents leaves the others, freed
+        // where they were shown.
+        o->state |= OBJ_TO_DELETE;
       }
     }
     if (!flagged(o)) {
@@ -156,7 +161,7 @@ void spread_deletion(kelvo_win_info* fig) {
       if (o->macro && o->macro->im_initials)
         for (int k = 0; k < o->macro->im_nb_initials; ++k)
           if (flagged(o->macro->im_initials[k])) {
-            flag_for_deletion(o);
+            o->state |= OBJ_TO_DELETE;
             break;
           }
     }
@@ -277,7 +282,7 @@ void free_marked_objects() {
       for (int i = 0; i < o->nbparents; ++i) {
         object* p = o->parents ? o->parents[i] : nullptr;
         if (!p || flagged(p) || type_of(p) != TYPE_NUMBER) continue;
-        p->aux2 &= ~kShownInText;
+        p->aux2 &= ~(kBoxKeptInText | kDrawnByText);
         if (p->valeurs && p->te) {
           p->valeurs[0].h = p->te->pos.x;
           p->valeurs[0].v = p->te->pos.y;

@@ -1,0 +1,96 @@
+// End to end: what deletion leaves. A text showing two lengths goes with
+// the segment of one of them: the other length stays, shown by itself where
+// the text showed it, a number like any other (framed when selected, hidden
+// by Hide/Show, saved as a free-standing number).
+#include <QFile>
+
+#include <string>
+
+#include "app/support/figure_test.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/tool_state.h"
+
+namespace {
+
+class EndToEndDeletionOrder : public FigureTest {
+ protected:
+  // The saved figure's record of the object numbered n (its first line).
+  static std::string recordLine(const QByteArray& saved, uint32_t n) {
+    const std::string text = saved.toStdString();
+    const std::string head = "\r\n" + std::to_string(n) + ": ";
+    const size_t at = text.find(head);
+    if (at == std::string::npos) return {};
+    const size_t end = text.find("\r\n", at + 2);
+    return text.substr(at + 2, end - at - 2);
+  }
+
+  QByteArray saveAs(const QString& name) {
+    const QString path = dir.filePath(name);
+    KPDocument::setSavePanelResponder([path](const QString&) { return path; });
+    EXPECT_TRUE(clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("File"),
+                              QStringLiteral("Save")));
+    spin(20);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+  }
+};
+
+TEST_F(EndToEndDeletionOrder, ANumberLeftByADeletedTextStandsAlone) {
+  // Two segments, their lengths, and one text showing both lengths (the
+  // lengths have no text of their own).
+  KPFigureView* view = openFigureAtResolution("two_lengths.fig", [](double ppc) {
+    auto cm = [ppc](double px) { return std::to_string(px / ppc); };
+    std::string s;
+    s += "3: Pt, Val: " + cm(-150) + " " + cm(100) + "\r\n\r\n";
+    s += "4: Pt, Val: " + cm(-50) + " " + cm(100) + "\r\n\r\n";
+    s += "5: Seg, Const: 3, 4, \r\n\r\n";
+    s += "6: Pt, Val: " + cm(-150) + " " + cm(0) + "\r\n\r\n";
+    s += "7: Pt, Val: " + cm(-50) + " " + cm(0) + "\r\n\r\n";
+    s += "8: Seg, Const: 6, 7, \r\n\r\n";
+    s += "9: Lgth, Const: 5, Val: 60 -100 100, A, P, \r\nNbD:2, FD, cm, \r\n\r\n";
+    s += "10: Lgth, Const: 8, Val: 150 -100 100, A, P, \r\nNbD:2, FD, cm, \r\n\r\n";
+    s += "11: Text, Const: 9, 10, inc.elmts: 9, 10, Val: 60 -100 0, nA, nP, \r\n\"a = \"#\" b = \"#\"\r\n";
+    s += "TP: " + cm(60) + ", " + cm(100) + ", TS: " + cm(200) + ", " + cm(20) + "\r\n\r\n";
+    return s;
+  });
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  const auto lengths = objectsOf(fig, &classe_length);
+  const auto texts = objectsOf(fig, &classe_text);
+  ASSERT_EQ(lengths.size(), 2u);
+  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(texts[0]->nbparents, 2);
+  object* kept = lengths[1];
+  ASSERT_NE(kept->aux2 & 2, 0u) << "the length is not read as shown in the text";
+
+  // The first segment selected with the pointer and deleted.
+  chooseTool(view, nullptr);
+  click(view, viewPointOf(view, -100, -100));
+  ASSERT_EQ(objlist_count(fig->selection), 1);
+  ASSERT_EQ(fig->selection->items[0]->classe, &classe_segment);
+  QTest::keyClick(view, Qt::Key_Backspace);
+  spin(30);
+  fig = view->info();
+  EXPECT_TRUE(objectsOf(fig, &classe_text).empty()) << "the text went with one of its lengths";
+  ASSERT_EQ(objectsOf(fig, &classe_length).size(), 1u) << "the other length went with the text";
+  ASSERT_EQ(objectsOf(fig, &classe_length)[0], kept);
+  EXPECT_EQ(kept->aux2 & 6, 0u) << "the length still counts as shown in a text";
+  ASSERT_NE(kept->te, nullptr);
+  EXPECT_GT(inkNear(shown(view), frameCentre(view, kept), 6), 0) << "the length is not shown";
+
+  // Hide/Show takes it like any number.
+  pickFromPalette(find_tool_id_by_name(toolbar_table[ROW_HIDE_SHOW - 1].name));
+  click(view, frameCentre(view, kept));
+  EXPECT_EQ(kept->settings.visible, 0) << "Hide/Show refuses the length";
+  click(view, frameCentre(view, kept));
+  EXPECT_EQ(kept->settings.visible, 1);
+  pickFromPalette(kPointerTool);
+
+  const QByteArray saved = saveAs(QStringLiteral("left.fig"));
+  const std::string line = recordLine(saved, kept->num);
+  EXPECT_NE(line.find("Lgth"), std::string::npos) << saved.constData();
+  EXPECT_NE(line.find(", nA,"), std::string::npos) << "saved as shown in a text: " << line;
+}
+
+}  // namespace
