@@ -23,6 +23,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_view.h"
 #include "kernel/tools/tool_args.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_state.h"
@@ -416,17 +417,21 @@ void cancel_last_selection(uint8_t erase, uint8_t remove) {
   }
 
   // Replay the remaining picks so that the tool's state is rebuilt.
-  if (!current_class || !current_class->select) return;
-  for (const auto& [pick, tag] : picks) {
+  if (current_class && current_class->select) {
+    for (const auto& [pick, tag] : picks) {
+      objlist_clear(&picked);
+      objlist_add(&picked, pick, tag);
+      current_pick = {pick, tag};
+      uint16_t method = 0;
+      object* designated = nullptr;
+      current_class->select(&method, &designated);
+    }
+    current_pick = {nullptr, 0};
     objlist_clear(&picked);
-    objlist_add(&picked, pick, tag);
-    current_pick = {pick, tag};
-    uint16_t method = 0;
-    object* designated = nullptr;
-    current_class->select(&method, &designated);
   }
-  current_pick = {nullptr, 0};
-  objlist_clear(&picked);
+  // What the tool accepts follows the picks it holds now: the list was
+  // narrowed by the pick taken back.
+  setup_current_tool(current_class);
 }
 
 void replace_parent_references(object* new_obj, object* start, object* old_obj) {

@@ -1,7 +1,10 @@
-// End to end: what deletion leaves. A text showing two lengths goes with
-// the segment of one of them: the other length stays, shown by itself where
-// the text showed it, a number like any other (framed when selected, hidden
-// by Hide/Show, saved as a free-standing number).
+// End to end: what deletion leaves, and taking back a tool's last pick.
+// - A text showing two lengths goes with the segment of one of them: the
+//   other length stays, shown by itself where the text showed it, a number
+//   like any other (framed when selected, hidden by Hide/Show, saved as a
+//   free-standing number).
+// - A point taken back with Backspace from the Perpendicular tool is
+//   offered to the tool again at once.
 #include <QFile>
 
 #include <string>
@@ -91,6 +94,35 @@ TEST_F(EndToEndDeletionOrder, ANumberLeftByADeletedTextStandsAlone) {
   const std::string line = recordLine(saved, kept->num);
   EXPECT_NE(line.find("Lgth"), std::string::npos) << saved.constData();
   EXPECT_NE(line.find(", nA,"), std::string::npos) << "saved as shown in a text: " << line;
+}
+
+TEST_F(EndToEndDeletionOrder, APointTakenBackIsOfferedToTheToolAgain) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* base = segment(view, QPoint(100, 300), QPoint(300, 300));
+  ASSERT_NE(base, nullptr);
+  chooseTool(view, nullptr);
+  const size_t points = objectsOf(view->info(), &classe_point).size();
+
+  pickFromPalette(&classe_perpendiculaire);
+  click(view, QPoint(100, 300));
+  ASSERT_EQ(objlist_count(view->info()->inputs), 1) << "the point was not taken";
+  QTest::keyClick(view, Qt::Key_Backspace);
+  spin(20);
+  EXPECT_EQ(objlist_count(view->info()->inputs), 0) << "Backspace did not take the point back";
+
+  // The point is designated again, and taken: the perpendicular goes
+  // through it, with no new point.
+  moveTo(view, QPoint(100, 300));
+  ASSERT_NE(picked.items, nullptr);
+  ASSERT_NE(picked.items[0], nullptr) << "nothing is designated over the point";
+  EXPECT_EQ(picked.items[0]->classe, &classe_point);
+  click(view, QPoint(100, 300));
+  click(view, QPoint(200, 300));
+  const auto perpendiculars = objectsOf(view->info(), &classe_perpendiculaire);
+  ASSERT_EQ(perpendiculars.size(), 1u);
+  EXPECT_EQ(objectsOf(view->info(), &classe_point).size(), points);
+  EXPECT_EQ(perpendiculars[0]->parents[0]->classe, &classe_point);
 }
 
 }  // namespace

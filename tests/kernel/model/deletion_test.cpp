@@ -12,7 +12,10 @@
 #include "kernel/objects/intersection_set.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
+#include "kernel/tools/tool_state.h"
 
 namespace {
 
@@ -340,6 +343,27 @@ TEST_F(Deletion, CancelLastSelectionDestroysThePickMadeOnTheFlyAndReplays) {
   objlist_add(fig_->inputs, b, 0);
   cancel_last_selection(1, 1);
   EXPECT_TRUE(alive(b));
+}
+
+TEST_F(Deletion, CancelLastSelectionPreparesTheToolAgain) {
+  object* a = point(0, 0);
+  object* s = make2(&classe_segment, 0, a, point(10, 0));
+  current_class = &classe_perpendiculaire;
+  setup_current_tool(current_class);
+  ASSERT_TRUE(accepted_list_has(&accepted_types, TYPE_POINT));
+  // The point taken marks its code: points are no longer offered.
+  objlist_clear(&picked);
+  objlist_add(&picked, a, 0);
+  uint16_t method = 0;
+  object* designated = nullptr;
+  take_tool_argument(&method, &designated);
+  ASSERT_EQ(objlist_count(fig_->inputs), 1);
+  setup_current_tool(&classe_perpendiculaire);
+  ASSERT_FALSE(accepted_list_has(&accepted_types, TYPE_POINT));
+  cancel_last_selection(1, 1);
+  EXPECT_EQ(objlist_count(fig_->inputs), 0);
+  EXPECT_TRUE(accepted_list_has(&accepted_types, TYPE_POINT)) << "the tool still refuses points";
+  EXPECT_TRUE(alive(s));
 }
 
 }  // namespace
