@@ -1,8 +1,11 @@
-// End to end: what deletion leaves, and taking back a tool's last pick.
+// End to end: what deletion leaves, the order a text takes after what it
+// quotes, and taking back a tool's last pick.
 // - A text showing two lengths goes with the segment of one of them: the
 //   other length stays, shown by itself where the text showed it, a number
 //   like any other (framed when selected, hidden by Hide/Show, saved as a
 //   free-standing number).
+// - A comment written first and given a length measured later keeps that
+//   length once the figure is saved and opened again.
 // - A point taken back with Backspace from the Perpendicular tool is
 //   offered to the tool again at once.
 #include <QFile>
@@ -94,6 +97,52 @@ TEST_F(EndToEndDeletionOrder, ANumberLeftByADeletedTextStandsAlone) {
   const std::string line = recordLine(saved, kept->num);
   EXPECT_NE(line.find("Lgth"), std::string::npos) << saved.constData();
   EXPECT_NE(line.find(", nA,"), std::string::npos) << "saved as shown in a text: " << line;
+}
+
+TEST_F(EndToEndDeletionOrder, ACommentQuotingALaterLengthKeepsItThroughSaveAndReopen) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  // The comment first.
+  pickFromPalette(&classe_text);
+  drag(view, QPoint(350, 80), QPoint(550, 120));
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, "L = ");
+  pickFromPalette(kPointerTool);
+  const auto comments = objectsOf(view->info(), &classe_text);
+  ASSERT_EQ(comments.size(), 1u);
+  object* comment = comments[0];
+
+  // Then a length, put into the comment while it is written again.
+  object* length = measuredSegment(view);
+  ASSERT_NE(length, nullptr);
+  object* shown_length = textShowing(view->info(), length);
+  ASSERT_NE(shown_length, nullptr);
+  ASSERT_LT(comment->num, length->num);
+  pickFromPalette(&classe_text);
+  click(view, frameCentre(view, comment));
+  spin(20);
+  ASSERT_EQ(view->info()->cur_text, comment);
+  editor = QApplication::focusWidget();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_End);
+  click(view, frameCentre(view, shown_length));
+  spin(20);
+  pickFromPalette(kPointerTool);
+  ASSERT_EQ(textShowing(view->info(), length, shown_length), comment) << "the length is not in the comment";
+  EXPECT_GT(comment->num, shown_length->num) << "the comment still comes before what it quotes";
+
+  const QByteArray saved = saveAs(QStringLiteral("quoting.fig"));
+  closeAll();
+  KPDocument* reopened = KPDocument::openDocument(dir.filePath(QStringLiteral("quoting.fig")));
+  KPFigureView* again = reopened ? reopened->figureView() : nullptr;
+  ASSERT_TRUE(again && waitForView(again));
+  const auto read_lengths = objectsOf(again->info(), &classe_length);
+  ASSERT_EQ(read_lengths.size(), 1u) << saved.constData();
+  int quoting = 0;
+  for (object* t : objectsOf(again->info(), &classe_text))
+    for (insert_object* n = t->inserted; n; n = n->next) quoting += n->obj == read_lengths[0];
+  EXPECT_EQ(quoting, 2) << "the comment lost the length on reopening:\n" << saved.constData();
 }
 
 TEST_F(EndToEndDeletionOrder, APointTakenBackIsOfferedToTheToolAgain) {

@@ -307,6 +307,72 @@ TEST_F(Deletion, SortReportsACycleAndEnds) {
   EXPECT_LT(b->num, m1->num);
 }
 
+// Puts `moved` right before `before` in the list, numbers following.
+void place_before(kelvo_win_info* fig, object* moved, object* before) {
+  if (moved->prev) moved->prev->next = moved->next;
+  else fig->first = moved->next;
+  if (moved->next) moved->next->prev = moved->prev;
+  moved->prev = before->prev;
+  moved->next = before;
+  if (before->prev) before->prev->next = moved;
+  else fig->first = moved;
+  before->prev = moved;
+  fig->last_hint = nullptr;
+  renumber_objects();
+}
+
+TEST_F(Deletion, SortPutsATextAfterWhatItQuotesAndTheTextsShowingThat) {
+  object* n = number("2");
+  object* shows = make(&classe_text, 0, {{n, 0}});
+  ASSERT_EQ(shows->nbparents, 1);
+  object* early = text_quoting({});
+  object* comment = text_quoting({n});
+  object* still = text_quoting({});
+  place_before(fig_, comment, n);
+  ASSERT_LT(comment->num, n->num);
+  EXPECT_TRUE(sort_objects_by_dependency());
+  expect_numbered();
+  EXPECT_GT(comment->num, n->num);
+  EXPECT_GT(comment->num, shows->num) << "a text showing what the comment quotes comes first";
+  EXPECT_EQ(comment->next, early) << "the comment goes right after what it follows";
+  EXPECT_EQ(early->next, still);
+
+  // Texts quoting each other cannot both follow: the parents still rule.
+  object* other = text_quoting({comment});
+  add_text_reference(other, &comment->inserted);
+  EXPECT_TRUE(sort_objects_by_dependency());
+  expect_numbered();
+  EXPECT_GT(shows->num, n->num);
+}
+
+TEST_F(Deletion, SortKeepsAMacroApplicationTogetherAndItsFinalsInOrder) {
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  object* first = make2(&classe_milieu, 0, a, b);
+  object* second = make2(&classe_segment, 0, first, b);
+  object* third = make2(&classe_segment, 0, a, b);
+  infomacro* im = alloc_block<infomacro>();
+  im->im_nb_initials = 2;
+  im->im_initials = alloc_block<object*>(2);
+  im->im_initials[0] = a;
+  im->im_initials[1] = b;
+  int16_t rank = 0;
+  for (object* o : {first, second, third}) {
+    o->macro = im;
+    o->final_no = ++rank;
+  }
+  // Built on the application's first object, but listed before it.
+  object* user = make2(&classe_segment, 0, a, first);
+  place_before(fig_, user, first);
+  // The last final listed before the others it follows.
+  place_before(fig_, third, first);
+  EXPECT_TRUE(sort_objects_by_dependency());
+  expect_numbered();
+  EXPECT_LT(first->num, second->num);
+  EXPECT_LT(second->num, third->num) << "finals keep their order";
+  EXPECT_GT(user->num, third->num) << "the application was split";
+}
+
 // A handler that records what it is given.
 std::vector<std::pair<object*, uint16_t>> replayed;
 bool recording_select(uint16_t*, object** designated) {
