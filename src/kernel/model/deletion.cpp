@@ -113,6 +113,9 @@ void spread_deletion(kelvo_win_info* fig) {
         }
         if (t == TYPE_TABLE && o->te) {
           const int16_t before = o->nbparents;
+          // A row the user chose waits in the same record: the column goes
+          // first, or the table would keep the deleted number.
+          table_row_request(o->te) = 0;
           table_column_request(o->te) = i / 2 + 1;
           table_remove_row_or_column(o);
           // The same index now holds the next column's parent.

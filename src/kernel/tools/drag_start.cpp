@@ -68,6 +68,12 @@ uint8_t key_of(const kel_EventRecord* e) { return e ? static_cast<uint8_t>(e->me
 
 void set_cursor(int id) { KPCursor::setCursorByID(id); }
 
+// Of the objects under edit only a table takes clicks and keys of its own:
+// a row or a column chosen and removed, a column widened.
+bool table_under_edit(const kelvo_win_info* fig, const object* obj) {
+  return obj && obj == fig->cur_text && type_id(obj) == TYPE_TABLE;
+}
+
 void event_point(const kel_EventRecord* e, double* x, double* y) { event_point_in_figure(e, x, y); }
 
 construct_method* method_of(const object* o) { return o ? class_method(o->classe, o->methode) : nullptr; }
@@ -437,7 +443,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
       label_drag = 1;
     } else if (obj && object_drag_event(0, &ref, event)) {
       object_drag = 1;
-    } else if (!fig->cur_text && try_pick_object(event, obj, false, true)) {
+    } else if ((!fig->cur_text || table_under_edit(fig, obj)) && try_pick_object(event, obj, false, true)) {
     } else {
       return 0;
     }

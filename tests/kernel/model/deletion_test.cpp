@@ -156,6 +156,23 @@ TEST_F(Deletion, TableLosesTheColumnOfTheDeletedNumber) {
   EXPECT_EQ(table->nbvaleurs, 0);
 }
 
+TEST_F(Deletion, ARowChosenInTheTableDoesNotKeepTheColumnOfADeletedNumber) {
+  object* n1 = number("1");
+  object* n2 = number("2");
+  object* table = table_of({n1, n2});
+  tabulate_ready = 1;
+  compute_table(table);
+  tabulate_ready = 1;
+  compute_table(table);
+  ASSERT_EQ(table->nbvaleurs, 2);
+  table_row_request(table->te) = 1;  // chosen by a click, not removed yet
+  delete_objects(n1);
+  ASSERT_TRUE(alive(table));
+  ASSERT_EQ(table->nbparents, 2);
+  EXPECT_EQ(table->parents[1], n2);
+  EXPECT_EQ(table->nbvaleurs, 2);
+}
+
 TEST_F(Deletion, StickyDependantProtectsItsChain) {
   object* a = point(0, 0);
   object* b = point(10, 0);
