@@ -1,0 +1,66 @@
+// End to end: what the user is shown while the kernel works.
+// - The cursor is the busy one while two loci are crossed.
+#include <memory>
+
+#include "app/panels/calculator_panel.h"
+#include "app/support/figure_test.h"
+#include "kernel/measure/calculator.h"
+#include "kernel/measure/calculator_window.h"
+#include "kernel/text/text_record.h"
+#include "kernel/tools/tool_state.h"
+#include "platform/kp_cursor.h"
+
+namespace {
+
+class EndToEndToolFeedback : public FigureTest {
+ protected:
+  // The palette shows the class's tool as the one in use.
+  static bool paletteShows(construct_class* cls) {
+    const uint32_t id = find_tool_id_by_name(cls->name);
+    menu* group = id ? find_tool_menu(static_cast<int16_t>(tool_group(id))) : nullptr;
+    auto* button = group ? static_cast<NSGeoToolsMenu*>(group->view) : nullptr;
+    return button && button->kelvoMenuState() == 1 && button->getSelectedItemIndex() == tool_item(id) - 1;
+  }
+
+  // A comment written with the Comments tool; the pointer after.
+  object* comment(KPFigureView* view, QPoint from, QPoint to, const char* typed) {
+    pickFromPalette(&classe_text);
+    drag(view, from, to);
+    QWidget* editor = QApplication::focusWidget();
+    EXPECT_NE(editor, nullptr);
+    if (editor) QTest::keyClicks(editor, typed);
+    pickFromPalette(kPointerTool);
+    spin(20);
+    const auto texts = objectsOf(view->info(), &classe_text);
+    return texts.empty() ? nullptr : texts.back();
+  }
+};
+
+TEST_F(EndToEndToolFeedback, TheCursorIsBusyWhileTwoLociAreCrossed) {
+  // Two midpoints of a point running on a circle and a fixed point: two
+  // circles of radius 40, centred 20 apart, that cross.
+  KPFigureView* view = openFigure("two_loci.fig", [](const Placer& at) {
+    return "1: Pt, " + at(60, -40) + "\r\n\r\n2: Pt, " + at(-40, 20) + "\r\n\r\n3: Pt, " + at(40, 20) +
+           "\r\n\r\n4: Cir, Const: 2,  3, \r\n\r\n5: Pt/, Const: 4, " + at(40, 20) +
+           "\r\n\r\n6: Mid, Const: 1,  5, \r\n\r\n7: Locus, Const: 5,  6, lk pts, locus, nb pts: 100, \r\n\r\n" +
+           "8: Pt, " + at(100, -40) +
+           "\r\n\r\n9: Mid, Const: 8,  5, \r\n\r\n10: Locus, Const: 5,  9, lk pts, locus, nb pts: 100, \r\n\r\n";
+  });
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(objectsOf(view->info(), &classe_locus).size(), 2u);
+  // The busy cursor of the application's cursor table; no other cursor of
+  // the table is shown meanwhile.
+  const std::unique_ptr<KPCursor> busy(KPCursor::createCursor(32514, "Wait", nullptr, 0, 0, "waitCursor"));
+  pickFromPalette(&classe_interset);
+  // Each locus where it runs alone: the first at its leftmost point, the
+  // second at its rightmost.
+  click(view, viewPointOf(view, -30, -10));
+  ASSERT_EQ(objlist_count(view->info()->inputs), 1) << "the first locus was not taken";
+  click(view, viewPointOf(view, 70, -10));
+  const auto points = objectsOf(view->info(), &classe_ptint);
+  ASSERT_FALSE(points.empty()) << "no intersection point";
+  ASSERT_NE(KPCursor::lastSet(), nullptr) << "no cursor of the table was shown";
+  EXPECT_EQ(KPCursor::lastSet(), busy.get()) << "the cursor was not the busy one";
+}
+
+}  // namespace
