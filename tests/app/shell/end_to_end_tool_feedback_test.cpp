@@ -1,5 +1,7 @@
 // End to end: what the user is shown while the kernel works.
 // - The cursor is the busy one while two loci are crossed.
+// - A comment resized by its handle shows its frame dashed while it
+//   changes.
 #include <memory>
 
 #include "app/panels/calculator_panel.h"
@@ -61,6 +63,33 @@ TEST_F(EndToEndToolFeedback, TheCursorIsBusyWhileTwoLociAreCrossed) {
   ASSERT_FALSE(points.empty()) << "no intersection point";
   ASSERT_NE(KPCursor::lastSet(), nullptr) << "no cursor of the table was shown";
   EXPECT_EQ(KPCursor::lastSet(), busy.get()) << "the cursor was not the busy one";
+}
+
+TEST_F(EndToEndToolFeedback, AResizedCommentShowsItsFrameDashed) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* text = comment(view, QPoint(120, 100), QPoint(320, 140), "Some words to wrap");
+  ASSERT_NE(text, nullptr);
+  click(view, frameCentre(view, text));
+  ASSERT_EQ(objlist_count(view->info()->selection), 1);
+  const QRect frame = frameOf(view, text);
+  // Held wider: the frame's new part, right of the words, is drawn.
+  const QPoint handle = frame.bottomRight() + QPoint(2, 2);
+  const QPoint to = handle + QPoint(120, 0);
+  pressAndMove(view, handle, to);
+  ASSERT_GT(text->te->size.w, frame.width() + 80) << "the frame was not resized";
+  view->grab();
+  const QImage image = view->viewImage();
+  const QRect now = frameOf(view, text);
+  int dark = 0, light = 0;
+  for (int x = frame.right() + 8; x < now.right() - 4; ++x) {
+    const QColor c = image.pixelColor(x, now.bottom());
+    (c.lightness() < 80 ? dark : light) += 1;
+  }
+  QTest::mouseRelease(view, Qt::LeftButton, {}, to, 10);
+  spin(20);
+  EXPECT_GT(dark, 20) << "no outline along the new part of the frame";
+  EXPECT_GT(light, 20) << "the outline is not dashed";
 }
 
 }  // namespace
