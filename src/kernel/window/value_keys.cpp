@@ -203,6 +203,10 @@ void format_number_text(object* obj, int16_t place, const char* text) {
 
 // --------------------------------------------------------------- stepping
 
+void set_number_value_exact(object* number) {
+  if (number) number->aux1 |= kExactValue;
+}
+
 void step_number_by_key(object* number, uint32_t key) {
   TErec* te = text_of(number);
   if (!te) return;
