@@ -478,6 +478,7 @@ void figure_mouse_pointer(kel_EventRecord* event) {
           current_class = &classe_label;
           break;
       }
+      if (th().post_tool_selection) th().post_tool_selection(current_class);
       save_undo_state(0);
       switch_text_edit(edited);
       mark_dirty();

@@ -1,4 +1,7 @@
 // End to end: what the user is shown while the kernel works.
+// - The tools palette shows the tool the kernel makes current by itself:
+//   the calculator's when its panel is brought forward, the text tool when
+//   a second click opens a comment for editing.
 // - The cursor is the busy one while two loci are crossed.
 // - A comment resized by its handle shows its frame dashed while it
 //   changes.
@@ -37,6 +40,36 @@ class EndToEndToolFeedback : public FigureTest {
     return texts.empty() ? nullptr : texts.back();
   }
 };
+
+TEST_F(EndToEndToolFeedback, ThePaletteShowsTheToolTheKernelMakesCurrent) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_calculate);
+  KPCalculatorPanel* panel = calculator_panel();
+  ASSERT_NE(panel, nullptr);
+  pickFromPalette(&classe_segment);
+  spin(20);
+  ASSERT_TRUE(paletteShows(&classe_segment));
+  // The panel brought forward: calculator mode, shown on the palette.
+  QApplication::setActiveWindow(panel);
+  spin(30);
+  EXPECT_EQ(current_class, &classe_calculate);
+  EXPECT_TRUE(paletteShows(&classe_calculate)) << "the palette still shows the segment tool";
+  panel->close();
+  spin(20);
+
+  // A comment clicked twice with the pointer is open for editing with the
+  // text tool, which the palette shows.
+  object* text = comment(view, QPoint(120, 100), QPoint(320, 140), "Note");
+  ASSERT_NE(text, nullptr);
+  click(view, frameCentre(view, text));
+  ASSERT_EQ(objlist_count(view->info()->selection), 1);
+  click(view, frameCentre(view, text));
+  spin(30);
+  ASSERT_EQ(view->info()->cur_text, text) << "the second click did not open the comment";
+  EXPECT_EQ(current_class, &classe_text);
+  EXPECT_TRUE(paletteShows(&classe_text)) << "the palette still shows the pointer";
+}
 
 TEST_F(EndToEndToolFeedback, TheCursorIsBusyWhileTwoLociAreCrossed) {
   // Two midpoints of a point running on a circle and a fixed point: two
