@@ -2,6 +2,9 @@
 // - The tools palette shows the tool the kernel makes current by itself:
 //   the calculator's when its panel is brought forward, the text tool when
 //   a second click opens a comment for editing.
+// - The calculator's close box closes it at the first click, with another
+//   tool in use, although the window system hands the panel its activation
+//   late.
 // - The cursor is the busy one while two loci are crossed.
 // - A comment resized by its handle shows its frame dashed while it
 //   changes.
@@ -69,6 +72,24 @@ TEST_F(EndToEndToolFeedback, ThePaletteShowsTheToolTheKernelMakesCurrent) {
   ASSERT_EQ(view->info()->cur_text, text) << "the second click did not open the comment";
   EXPECT_EQ(current_class, &classe_text);
   EXPECT_TRUE(paletteShows(&classe_text)) << "the palette still shows the pointer";
+}
+
+TEST_F(EndToEndToolFeedback, TheCalculatorClosesAtTheFirstClickOnItsCloseBox) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_calculate);
+  KPCalculatorPanel* panel = calculator_panel();
+  ASSERT_NE(panel, nullptr);
+  pickFromPalette(&classe_segment);
+  ASSERT_EQ(current_class, &classe_segment);
+  // The close box clicked: the panel closes, and the activation that the
+  // click gave it arrives after.
+  panel->close();
+  QApplication::setActiveWindow(panel);
+  spin(30);
+  EXPECT_FALSE(panel->isVisible()) << "the panel came back";
+  EXPECT_EQ(calculator_window, nullptr);
+  EXPECT_NE(current_class, &classe_calculate);
 }
 
 TEST_F(EndToEndToolFeedback, TheCursorIsBusyWhileTwoLociAreCrossed) {
