@@ -8,6 +8,7 @@
 // - The cursor is the busy one while two loci are crossed.
 // - A comment resized by its handle shows its frame dashed while it
 //   changes.
+// - The figure's timer stands still while a text is typed in the figure.
 #include <memory>
 
 #include "app/panels/calculator_panel.h"
@@ -144,6 +145,28 @@ TEST_F(EndToEndToolFeedback, AResizedCommentShowsItsFrameDashed) {
   spin(20);
   EXPECT_GT(dark, 20) << "no outline along the new part of the frame";
   EXPECT_GT(light, 20) << "the outline is not dashed";
+}
+
+TEST_F(EndToEndToolFeedback, TheFigureTimerStandsStillWhileATextIsTyped) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* s = segment(view, QPoint(100, 300), QPoint(300, 300));
+  ASSERT_NE(s, nullptr);
+  pickFromPalette(&classe_text);
+  drag(view, QPoint(350, 80), QPoint(550, 120));
+  ASSERT_NE(view->textEditor(), nullptr);
+  ASSERT_FALSE(view->textEditor()->isHidden()) << "no editor";
+  kelvo_win_info* fig = view->info();
+  objlist_add(fig->selection, s, 0);
+  view->CheckFigureTimer();
+  EXPECT_FALSE(view->figureTimerRunning()) << "the timer runs under the editor";
+  objlist_clear(fig->selection);
+  pickFromPalette(kPointerTool);
+  spin(20);
+  ASSERT_TRUE(view->textEditor()->isHidden());
+  click(view, QPoint(200, 300));
+  ASSERT_EQ(objlist_count(fig->selection), 1);
+  EXPECT_TRUE(view->figureTimerRunning()) << "with a selection and no editor the timer runs";
 }
 
 }  // namespace
