@@ -260,6 +260,9 @@ void fill_window_services() {
   };
   h.update_object_text_record = [](object* obj) {
     if (!obj || !obj->te) return;
+    // A table draws its cells from its record as they are, in the frame
+    // the user gave it: no text view to refresh, no frame to fit.
+    if (obj->otype && obj->otype->id == TYPE_TABLE) return;
     obj->te->regen_pending = 1;
     obj->te->needs_regen = 1;
     if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);

@@ -30,6 +30,7 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/window/value_keys.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kernel_services.h"
 #include "platform/win_constants.h"
@@ -242,6 +243,7 @@ void number_unit_command() {
     t.send_text_editor(WM_CHAR, '0', 0);
   if (t.switch_text_edit_object) t.switch_text_edit_object(nullptr);
   if (hooks().update_measure_text) hooks().update_measure_text(target, unit);
+  set_number_value_exact(target);
   if (hooks().regenerate_rtf_if_needed) {
     hooks().regenerate_rtf_if_needed(target);
     if (remembered && remembered != target) hooks().regenerate_rtf_if_needed(remembered);

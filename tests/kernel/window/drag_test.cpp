@@ -6,6 +6,7 @@
 #include "kernel/model/units.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
+#include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_timer.h"
 
@@ -387,6 +388,46 @@ TEST_F(DragTest, ThePressSetsTheDragCursorAndARefusedPressTheRefusalCursor) {
   EXPECT_EQ(last_cursor(), kCursorDragging);
   release(0, 0);
   KPCursor::clearTable();
+}
+
+// The kernel's clock, moved on 100 ms at each reading.
+uint32_t g_clock = 0;
+int g_clock_reads = 0;
+uint32_t advancing_clock() {
+  ++g_clock_reads;
+  return g_clock += 100;
+}
+
+TEST_F(DragTest, TabDuringADragBringsTheEditedObjectAlongAndPausesHalfASecond) {
+  object* p = point(10, 10);
+  object* edited = point(200, 200);
+  window_hooks& clock = window_services();
+  const auto saved = clock.tick_count;
+  clock.tick_count = &advancing_clock;
+  ASSERT_EQ(press(p, 10, 10), 1);
+  drag(20, 20);
+  // The object being edited (a table being filled, say).
+  fig_->cur_text = edited;
+  drawn().clear();
+  g_clock_reads = 0;
+  const uint32_t start = g_clock;
+  EXPECT_EQ(key('\t'), 0);
+  EXPECT_GE(g_clock - start, 600u) << "the drag went on before half a second had passed";
+  EXPECT_LE(g_clock_reads, 7) << "the pause read the clock past its end";
+  EXPECT_EQ(drawn_on(&static_dev_), std::vector<object*>{edited});
+  EXPECT_EQ(manipulating, 1) << "the drag ended";
+  EXPECT_EQ(drag(30, 30), 1);
+  EXPECT_AT(p->valeurs[0], 30, 30);
+  release(30, 30);
+  // Without an object being edited Tab does not pause.
+  fig_->cur_text = nullptr;
+  drag_kind = -1;
+  ASSERT_EQ(press(p, 30, 30), 1);
+  g_clock_reads = 0;
+  key('\t');
+  EXPECT_EQ(g_clock_reads, 0);
+  release(30, 30);
+  clock.tick_count = saved;
 }
 
 TEST_F(DragTest, AnObjectWhoseTextShowsValuesIsRedrawnWithTheMovingLayer) {
