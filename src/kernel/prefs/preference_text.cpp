@@ -170,6 +170,9 @@ bool export_preferences(const char* file_name) {
   record.lpstrFile = path;
   record.nMaxFile = sizeof path;
   record.lpstrDefExt = "plist";
+  // Titled as every other save dialog, not with the dialog's own default.
+  constexpr int kRowSaveAsTitle = 691;
+  record.lpstrTitle = kernel_string_or(kRowSaveAsTitle, "Save as");
   record.Flags = 0x00080000 | 0x00000002;  // explorer style, overwrite prompt
   if (!GetSaveFileName(&record) || !path[0]) return false;
   // Written straight to the chosen file: the store is not touched.

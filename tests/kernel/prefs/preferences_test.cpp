@@ -15,6 +15,7 @@
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
+#include "kernel/text/kernel_strings.h"
 #include "platform/kp_files.h"
 #include "platform/mac_roman.h"
 
@@ -251,9 +252,15 @@ TEST_F(Preferences, ExportWritesAPropertyListAndLeavesTheStore) {
   EXPECT_FALSE(export_preferences(nullptr));
   EXPECT_FALSE(std::filesystem::exists(path)) << "a cancelled dialog writes nothing";
 
-  kp_set_file_chooser([&](const KPFileDialogRequest&) { return std::optional<std::string>(path); });
+  std::string title;
+  kp_set_file_chooser([&](const KPFileDialogRequest& request) {
+    title = request.title;
+    return std::optional<std::string>(path);
+  });
   ASSERT_TRUE(export_preferences(nullptr));
   kp_set_file_chooser(nullptr);
+  EXPECT_EQ(title, kernel_string_or(691, "Save as")) << "titled as the other save dialogs";
+  EXPECT_FALSE(title.empty());
   EXPECT_TRUE(QSettings(QSettings::IniFormat, QSettings::UserScope, "Kelvo", "Kelvo Nova").allKeys().isEmpty())
       << "the store is untouched";
 
