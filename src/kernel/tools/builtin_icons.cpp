@@ -220,7 +220,7 @@ const std::map<std::string, Art>& named_art() {
       {"Apply a formula", [](Canvas& c) { c.text("f(x", 2, 10, K); }},
       // Texts.
       {"Label", [](Canvas& c) { c.point(8, 22, B); c.text("A", 14, 6, K); }},
-      {"Comments", [](Canvas& c) { c.rect(2, 6, 29, 26, K); c.text("Tet", 4, 10, K); }},
+      {"Comments", [](Canvas& c) { c.rect(2, 6, 29, 26, K); c.text("Abc", 4, 10, K); }},
       {"Numerical Edit", [](Canvas& c) { c.rect(2, 8, 29, 24, K); c.text("1.2", 5, 11, B); }},
       {"Expression", [](Canvas& c) { c.text("f", 2, 4, K); c.text("=", 12, 4, K); c.text("2", 22, 4, K); c.text("x+1", 2, 18, B); }},
       {"Mark Angle", [](Canvas& c) { c.line(4, 27, 29, 27, K); c.line(4, 27, 22, 6, K); c.arc(4, 27, 10, 0, 49, R); c.arc(4, 27, 13, 0, 49, R); }},
