@@ -738,6 +738,12 @@ void end_spring_animation() {
   stop_spring_animation();
 }
 
+void abandon_spring_animation() {
+  if (!animation_running && !anim_records) return;
+  free_anim_records();
+  animation_running = 0;
+}
+
 void add_new_springs_to_animation() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (interaction_state != kModeMultiAnimation || !fig) return;

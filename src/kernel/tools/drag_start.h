@@ -65,4 +65,7 @@ void motion_step(kel_EventRecord* event);
 bool start_spring_animation();
 void stop_spring_animation();
 void end_spring_animation();
+// Ends a run of the springs that the tool leaves, the tool itself left as it
+// is: the springs stop for good and the next Animate starts them anew.
+void abandon_spring_animation();
 void add_new_springs_to_animation();

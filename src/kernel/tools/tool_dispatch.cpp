@@ -693,6 +693,9 @@ void end_tool_action() {
     drag_object = nullptr;
     redraw = true;
   }
+  // Springs running when another tool is chosen stop with the tool: a run
+  // left marked running would keep the next Animate from starting them.
+  abandon_spring_animation();
 
   if (h.clear_pick_marks) h.clear_pick_marks();
   reset_tool_handler_flags();
