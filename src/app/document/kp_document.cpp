@@ -737,6 +737,9 @@ void KPDocument::replaceFigure(const QByteArray& bytes) {
     dd->refcon = keeper;
     if (keeper) keeper->dd = dd;
   }
+  // The description lists the objects of the figure just freed: it is
+  // built again before anything draws it.
+  refresh_figure_description(kp_hwnd(view));
   state_ = kBuilt;
   g_current = previous ? previous : this;
   view->CheckFigureTimer();

@@ -220,25 +220,33 @@ std::string describe_object(const object* o, const description_state* s) {
   return text;
 }
 
+namespace {
+
+// A text as it reads: each reference marker replaced by the name of the
+// object it quotes (nothing for one without a name).
+std::string shown_text(const object* o) {
+  std::string text;
+  if (!o || !o->te || !o->te->text) return text;
+  if (!is_text(o) || !o->inserted) return o->te->text;
+  for (const char* p = o->te->text; *p;) {
+    uint16_t len = 0;
+    if (const insert_object* r = find_text_reference_at(p, o->inserted, &len); r && len > 0) {
+      if (const char* n = name_of(r->obj)) text += n;
+      p += len;
+    } else {
+      text += *p++;
+    }
+    if (text.size() > kDescriptionTextLimit) break;
+  }
+  return text;
+}
+
+}  // namespace
+
 description_line describe_object_name(const object* o, const description_state* s) {
   description_line line;
   if (!o) return line;
-  if (o->te && o->te->text) {
-    if (is_text(o) && o->inserted) {
-      for (const char* p = o->te->text; *p;) {
-        uint16_t len = 0;
-        if (const insert_object* r = find_text_reference_at(p, o->inserted, &len); r && len > 0) {
-          if (const char* n = name_of(r->obj)) line.object_text += n;
-          p += len;
-        } else {
-          line.object_text += *p++;
-        }
-        if (line.object_text.size() > kDescriptionTextLimit) break;
-      }
-    } else {
-      line.object_text = o->te->text;
-    }
-  }
+  if (o->te && o->te->text) line.object_text = shown_text(o);
   line.type_text = describe_object(o, s);
   const object* source = o;
   if (o->classe == &classe_locus) {
@@ -257,8 +265,12 @@ description_line describe_object_name(const object* o, const description_state* 
     if (source->nbparents > 0) {
       line.type_text += ": ";
       for (int i = 0; i < source->nbparents && line.type_text.size() <= kDescriptionTextLimit; ++i) {
-        const char* n = name_of(source->parents[i]);
-        line.type_text += n ? n : "_";
+        // A text among the parents is named by what it shows: its
+        // references' markers are not for the reader.
+        const object* parent = source->parents[i];
+        const std::string n = is_text(parent) && parent->inserted ? shown_text(parent) : std::string();
+        const char* name = n.empty() ? name_of(parent) : n.c_str();
+        line.type_text += name ? name : "_";
         line.type_text += ", ";
       }
       if (!line.type_text.empty() && line.type_text.back() == ' ') line.type_text.pop_back();

@@ -125,6 +125,7 @@ bool languageLoaded(bool inited) {
   const long entries = NSKelvoResourceString::numEntries();
   if (count != kKernelStringCount || entries < kKernelStringCount) {
     pending_menus.clear();
+    NSKelvoLanguageStarter::restorePreviousLanguage();
     enough_strings_message(count != kKernelStringCount ? count : static_cast<int>(entries));
     return false;
   }

@@ -15,6 +15,10 @@ namespace {
 QString current_language;
 QStringList available;
 std::unique_ptr<NSKelvoLanguageParser> last_parser;
+// The language in force before the last load, kept until the application
+// accepts or refuses the new one.
+QString previous_language;
+std::unique_ptr<NSKelvoLanguageParser> previous_parser;
 NSKelvoLanguageStarter* the_starter = nullptr;
 bool starter_made = false;
 
@@ -45,6 +49,8 @@ NSKelvoLanguageStarter::~NSKelvoLanguageStarter() {
   for (auto& c : connections_) QObject::disconnect(c);
   current_language = QString();
   last_parser.reset();
+  previous_language = QString();
+  previous_parser.reset();
   available.clear();
 }
 
@@ -110,6 +116,8 @@ QString NSKelvoLanguageStarter::languageFilePath(const QString& name) {
 
 bool NSKelvoLanguageStarter::loadLanguageFile(const QString& name) {
   if (!current_language.isNull() && name == current_language) return true;
+  previous_language = current_language;
+  previous_parser = std::move(last_parser);
   current_language = name;
   NSKelvoLanguageCenter* center = NSKelvoLanguageCenter::defaultCenter();
   const QString path = languageFilePath(name);
@@ -125,6 +133,11 @@ bool NSKelvoLanguageStarter::loadLanguageFile(const QString& name) {
   }
   emit center->languageLoaded();
   return true;
+}
+
+void NSKelvoLanguageStarter::restorePreviousLanguage() {
+  current_language = previous_language;
+  last_parser = std::move(previous_parser);
 }
 
 bool NSKelvoLanguageStarter::removeLanguageAtIndex(int index) {
@@ -155,5 +168,7 @@ void NSKelvoLanguageStarter::release() {
   starter_made = false;
   current_language = QString();
   last_parser.reset();
+  previous_language = QString();
+  previous_parser.reset();
   available.clear();
 }

@@ -56,6 +56,11 @@ class NSKelvoLanguageStarter {
 
   static bool scanResourcesForLanguageFiles();
   static bool loadLanguageFile(const QString& name);
+  // A file the application refuses after its load (too few strings) leaves
+  // the texts of the language before it in force: that language is the
+  // current one again, so that the menus mark it and the refused one can be
+  // chosen again once its file is mended.
+  static void restorePreviousLanguage();
   // Deletes a language the user added; the current language and the
   // installed ones are refused.
   static bool removeLanguageAtIndex(int index);

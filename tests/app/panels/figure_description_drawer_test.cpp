@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/macros/macro_def_window.h"
@@ -20,6 +21,7 @@
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
 #include "kernel/tools/selection.h"
+#include "platform/kp_dialog.h"
 
 namespace {
 
@@ -351,6 +353,52 @@ TEST(DescriptionText, NumbersTakeTheLanguagesDecimalSeparator) {
   EXPECT_EQ(description_local_decimals("AB = 7.5 cm", QStringLiteral("English US")), "AB = 7.5 cm");
   EXPECT_EQ(description_local_decimals("", QStringLiteral("Deutsch")), "");
   decimal_separator = before;
+}
+
+// Revert to Saved builds the figure again from its file: the description
+// lists the new figure's objects at once, with a line selected before, and
+// nothing it draws reads the objects of the figure freed.
+TEST_F(DescriptionDrawer, RevertToSavedListsTheFigureReadAgain) {
+  view_ = openFigure(QStringLiteral("revert.fig"), [](const Placer& at) {
+    return "1: Pt, " + at(-60, 0) + "\n\n2: Pt, " + at(60, 20) + "\n\n3: Seg, Const: 1,  2, \n";
+  });
+  ASSERT_NE(view_, nullptr);
+  auto* w = dynamic_cast<KPFigureWindow*>(view_->window());
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("View"), QStringLiteral("Show Figure Description")));
+  spin(20);
+  NSFigureDescDataSource* source = w->getFigureDescDataSource();
+  NSFigureTableView* table = w->getFigureDescDataView();
+  const auto segments = objectsOf(view_->info(), &classe_segment);
+  ASSERT_EQ(segments.size(), 1u);
+  const int line = source->lineOfObject(segments[0]);
+  ASSERT_GT(line, 0);
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(source->index(line - 1, 0)).center());
+  spin(10);
+  ASSERT_EQ(table->selected_line(), line - 1);
+  // A change, then File > Revert to Saved, "OK" to the question.
+  chooseTool(view_, &classe_point);
+  click(view_, QPoint(200, 150));
+  chooseTool(view_, nullptr);
+  KPDialog::setMessageBoxResponder([](const KPMessageBoxRequest&) { return 0; });
+  kelvo_win_info* before = view_->info();
+  ASSERT_TRUE(clickMenuItem(w->menuBar(), QStringLiteral("File"), QStringLiteral("Revert to Saved")));
+  spin(20);
+  KPDialog::setMessageBoxResponder(nullptr);
+  kelvo_win_info* fig = view_->info();
+  ASSERT_NE(fig, before) << "the figure was not read again";
+  std::vector<const object*> listed(source->rows().begin(), source->rows().end());
+  ASSERT_FALSE(listed.empty());
+  for (const object* o : listed) {
+    bool in_figure = false;
+    for (const object* f = fig->first; f; f = f->next) in_figure = in_figure || f == o;
+    EXPECT_TRUE(in_figure) << "a line names an object the revert freed";
+  }
+  // The lines are drawn again, the selected one's parents in red: from the
+  // figure read again.
+  const object* selected = source->selectedObject();
+  EXPECT_TRUE(selected == nullptr || std::find(listed.begin(), listed.end(), selected) != listed.end());
+  table->viewport()->repaint();
 }
 
 }  // namespace

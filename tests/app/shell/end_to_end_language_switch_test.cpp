@@ -471,4 +471,70 @@ TEST_F(EndToEndLanguageSwitch, TheDialogsChoiceAnsweredNoThenTheEditMenu) {
   QFile::remove(kelvo::lang::user_languages_folder() + QLatin1Char('/') + second + QStringLiteral(".xcl"));
 }
 
+// A language file with too few strings is refused: the texts in force stay
+// and so does their language, which the Language submenu marks. Once the
+// file is whole, choosing it again switches to it.
+TEST_F(EndToEndLanguageSwitch, ARefusedFileLeavesTheLanguageInForceMarked) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  auto* w = dynamic_cast<KPFigureWindow*>(view->window());
+  ASSERT_NE(w, nullptr);
+  const QString path = kelvo::lang::user_languages_folder() + QLatin1Char('/') + kTestLanguage + QStringLiteral(".xcl");
+  QDir().mkpath(kelvo::lang::user_languages_folder());
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<language name=\"Test Language\" localizedName=\"Test\" code=\"fr_FR\" encodingString=\"utf-8\" "
+            "encoding=\"4\">\n <strings encoding=\"4\">\n"
+            "  <string ID=\"0\">Kelvo Nova</string>\n  <string ID=\"342\">D'accord</string>\n"
+            " </strings>\n</language>\n");
+  }
+  // The item the Language submenu marks, opened as a user opens it.
+  auto marked_language = [&]() -> QString {
+    QMenu* edit = w->menuBar()->actions()[1]->menu();
+    QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {},
+                      w->menuBar()->mapTo(w, w->menuBar()->actionGeometry(edit->menuAction()).center()));
+    spin(10);
+    QAction* language = nullptr;
+    for (QAction* a : edit->actions())
+      if (a->menu()) language = a;
+    if (!edit->isVisible() || !language) return QStringLiteral("no Language submenu");
+    QTest::mouseMove(edit->windowHandle(), edit->actionGeometry(language).center());
+    QTest::mouseClick(edit->windowHandle(), Qt::LeftButton, {}, edit->actionGeometry(language).center());
+    spin(20);
+    QString marked;
+    for (QAction* item : language->menu()->actions())
+      if (item->isChecked()) marked += item->text();
+    language->menu()->close();
+    edit->close();
+    spin(10);
+    return marked;
+  };
+  // The refusal's message, taken as it is shown.
+  kelvo::lang::LanguageFollowUpHooks& hooks = kelvo::lang::follow_up_hooks();
+  const auto shown = hooks.message_box;
+  QStringList refusals;
+  hooks.message_box = [&refusals](const QString& text, const QString&, int) {
+    refusals << text;
+    return 0;
+  };
+  ASSERT_TRUE(clickLanguageItem(w->menuBar(), kTestLanguage));
+  hooks.message_box = shown;
+  ASSERT_EQ(refusals.size(), 1);
+  EXPECT_TRUE(refusals[0].startsWith(QStringLiteral("There are not enough strings"))) << refusals[0].toStdString();
+  EXPECT_EQ(NSKelvoLanguageStarter::currentLanguage(), kelvo::lang::kDefaultLanguage);
+  EXPECT_EQ(NSKelvoLanguageStarter::currentLanguageCode(), QStringLiteral("en_US"));
+  EXPECT_STREQ(kernel_string(342), "OK");
+  EXPECT_EQ(marked_language(), kelvo::lang::kDefaultLanguage);
+
+  // The file mended, the same item switches.
+  writeLanguage({{342, "D'accord"}});
+  messages().clear();
+  ASSERT_TRUE(clickLanguageItem(w->menuBar(), kTestLanguage));
+  EXPECT_EQ(NSKelvoLanguageStarter::currentLanguage(), kTestLanguage);
+  EXPECT_STREQ(kernel_string(342), "D'accord");
+  EXPECT_EQ(marked_language(), kTestLanguage);
+}
+
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(EndToEndTabulate, ANumberClickedBeforeTheTableIsDrawnIsAnsweredWithANotic
 }
 
 // A table drawn and filled is a line of the figure description, like every
-// object the user made.
+// object the user made, naming the texts it is built on as they read.
 TEST_F(EndToEndTabulate, ATableDrawnIsALineOfTheFigureDescription) {
   const Measured m = measuredFigure();
   ASSERT_NE(m.shown, nullptr);
@@ -124,7 +124,12 @@ TEST_F(EndToEndTabulate, ATableDrawnIsALineOfTheFigureDescription) {
   ASSERT_NE(source, nullptr);
   const int line = source->lineOfObject(table);
   ASSERT_GT(line, 0) << "the table is not in the description";
-  EXPECT_FALSE(source->index(line - 1, 1).data().toString().isEmpty());
+  // The line names what the table is built on as the figure shows it: the
+  // texts of its columns read as they do on the sheet, not as the markers
+  // of their references.
+  const QString type = source->index(line - 1, 1).data().toString();
+  EXPECT_FALSE(type.contains(QLatin1Char('$'))) << type.toStdString();
+  EXPECT_TRUE(type.contains(QString::fromStdString(shownNumber(m.length)))) << type.toStdString();
 }
 
 // A table drawn, the tool left and chosen again: a number clicked beside
