@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -113,6 +114,26 @@ char* kernel_copy(const QByteArray& text) {
 
 // The window's title without the mark of unsaved changes.
 QString window_title(const KPFigureWindow* window) { return window ? window->titleWithoutMark() : QString(); }
+
+// Deletes a closed window (or document) once no modal panel, menu or other
+// nested loop runs. The command that closed it may have come from the
+// window's own menu and still be on the stack under such a loop (the
+// message that a work session is closed, shown after its window closed):
+// Qt would delete the window inside that loop, and the menu's click would
+// end in freed memory.
+void delete_when_no_loop_runs(QObject* object) {
+  QTimer::singleShot(0, qApp, [gone = QPointer<QObject>(object)] {
+    if (!gone) return;
+    if (kp_current_run_loop_mode() != KPRunLoopMode::Default || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget()) {
+      QTimer::singleShot(20, qApp, [gone] {
+        if (gone) delete_when_no_loop_runs(gone);
+      });
+      return;
+    }
+    gone->deleteLater();
+  });
+}
 
 }  // namespace
 
@@ -880,9 +901,9 @@ void KPDocument::close() {
     // window and its menus are deleted once the event that closed them (a
     // click in one of its own menus, a modal panel it owns) has returned.
     if (KPFigureView* view = window->view()) view->releaseFigure();
-    window->deleteLater();
+    delete_when_no_loop_runs(window);
   }
-  deleteLater();
+  delete_when_no_loop_runs(this);
 }
 
 // ------------------------------------------------------------ plain calls
