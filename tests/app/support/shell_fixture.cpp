@@ -26,6 +26,7 @@
 #include "kernel/tools/toolbox.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
+#include "platform/kp_timer.h"
 
 namespace {
 DUVirIdazididovi* g_app = nullptr;
@@ -121,6 +122,8 @@ void ShellTest::SetUp() {
 }
 
 void ShellTest::TearDown() {
+  // The kernel's timers follow the machine's clock again.
+  KPTimer::useTestClock(false);
   // Timers of the test go before what they would look at.
   delete g_scope;
   g_scope = nullptr;
@@ -146,6 +149,16 @@ void ShellTest::spin(int milliseconds) {
   while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+bool ShellTest::waitUntil(const std::function<bool()>& done, int limit_ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limit_ms) return done();
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
 bool ShellTest::waitForView(KPFigureView* view) {
   QElapsedTimer timer;
   timer.start();
@@ -153,7 +166,7 @@ bool ShellTest::waitForView(KPFigureView* view) {
     return view && view->isPlaced() && current_figure_view == kp_hwnd(view) &&
            KPGeoDocument::currentInfo() == view->info();
   };
-  while (!ready() && timer.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (!ready() && timer.elapsed() < 30000) QApplication::processEvents(QEventLoop::AllEvents, 5);
   spin(5);
   return ready();
 }
@@ -178,9 +191,12 @@ bool ShellTest::clickMenuItem(QMenuBar* bar, const QString& menu, const QString&
   QTest::mouseClick(window, Qt::LeftButton, {}, on_bar);
   spin(10);
   if (!popup || !popup->isVisible() || !popup->windowHandle()) return false;
+  // The item named exactly (Save, not Save As...), else the last one whose
+  // text begins so.
   QAction* target = nullptr;
   for (QAction* a : popup->actions())
-    if (!a->isSeparator() && plain(a->text()).startsWith(item)) target = a;
+    if (!a->isSeparator() && plain(a->text()).startsWith(item) && !(target && plain(target->text()) == item))
+      target = a;
   if (!target || !target->isEnabled()) {
     popup->close();
     return false;
