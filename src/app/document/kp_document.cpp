@@ -104,6 +104,7 @@ constexpr int kNothingToUndoRow = 546;
 constexpr int kReadToItsEndRow = 975;
 constexpr int kLeftOutRow = 621;
 constexpr int kNotPrintedRow = 922;
+constexpr int kOpenElsewhereRow = 943;
 
 // Copies a UTF-8 text into a kernel block.
 char* kernel_copy(const QByteArray& text) {
@@ -639,20 +640,36 @@ bool KPDocument::saveDocumentAs() {
     request.directory = start.toStdString();
     request.panel = &panel;
     const std::optional<std::string> chosen = kp_choose_file(request);
-    if (chosen) {
+    if (chosen && !shownElsewhere(QString::fromStdString(*chosen))) {
       path = QString::fromStdString(*chosen);
       format = save_format_code;
       drop_save_options(&kept);
     } else {
       restore_save_options(&kept);
+      return false;
     }
   }
-  if (path.isEmpty()) return false;
+  if (path.isEmpty() || shownElsewhere(path)) return false;
   remember_dialog_directory(QFileInfo(path).absolutePath());
   if (!writeToURL(path, format)) return false;
   documentName_ = QFileInfo(path).absoluteFilePath();
   // The window is the file's now, and its title says so.
   if (figureWindow_) figureWindow_->setWindowTitle(QFileInfo(path).fileName());
+  return true;
+}
+
+// A file another window shows belongs to that window: written over from
+// here, two windows would stand for one file, and the next Save of either
+// would replace the other's figure without a word. Save As refuses it and
+// names the window; nothing is written and this figure keeps its changes.
+bool KPDocument::shownElsewhere(const QString& path) const {
+  const QByteArray name = QFileInfo(path).absoluteFilePath().toUtf8();
+  KPFigureView* shown = figure_view_of(find_window_by_file_name(name.constData()));
+  if (!shown || shown == figureView()) return false;
+  KPFigureWindow* other = shown->figureWindow();
+  const std::string file = kp_kernel_text(QFileInfo(path).fileName());
+  const std::string title = kp_kernel_text(window_title(other));
+  message_box_simple(format_percent_args(kernel_string(kOpenElsewhereRow), file.c_str(), title.c_str()));
   return true;
 }
 

@@ -155,6 +155,9 @@ class KPDocument : public QObject {
   // (which stays when they cannot be read).
   void replaceFigure(const QByteArray& bytes);
   kelvo_win_info* info() const;
+  // True, with the message that names it, when another window shows the
+  // file at path.
+  bool shownElsewhere(const QString& path) const;
 
   QByteArray fileData_;
   KPFigureWindow* figureWindow_ = nullptr;
