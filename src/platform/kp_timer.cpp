@@ -20,13 +20,16 @@ std::vector<std::unique_ptr<KPTimer>>& timer_list() {
   return list;
 }
 
-// The test clock: on, and its time in milliseconds.
+// The test clock: on, and its time in milliseconds. The clock the tick
+// count follows is the machine's moved on by what the test clock gained
+// over it, so that the count never goes back.
 bool g_test_clock = false;
 uint64_t g_test_now = 0;
+uint64_t g_gained = 0;
 
 uint64_t machine_milliseconds() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) + g_gained;
 }
 
 bool timer_matches(const KPTimer& timer, HWND window, UINT id) {
@@ -102,8 +105,13 @@ int KPTimer::timerCount() { return static_cast<int>(timer_list().size()); }
 
 void KPTimer::useTestClock(bool on) {
   if (on == g_test_clock) return;
+  if (on) {
+    g_test_now = machine_milliseconds();
+  } else {
+    const uint64_t machine = machine_milliseconds();
+    if (g_test_now > machine) g_gained += g_test_now - machine;
+  }
   g_test_clock = on;
-  if (on) g_test_now = machine_milliseconds();
   for (const auto& timer : timer_list()) {
     if (!timer->timer_ || !timer->timer_->timer) continue;
     if (on) {

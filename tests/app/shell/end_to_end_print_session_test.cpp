@@ -91,7 +91,7 @@ TEST_F(EndToEndPrintSession, TheSessionOnShowIsPrintedAndStaysOnShow) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     NSPrintSessionController* dialog = NSPrintSessionController::running();
-    if ((!dialog || !dialog->isVisible()) && ++tries < 500) return;
+    if ((!dialog || !dialog->isVisible()) && ++tries < 1500) return;
     poll.stop();
     ASSERT_NE(dialog, nullptr);
     dialog_up = true;
@@ -170,7 +170,7 @@ TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     NSPrintSessionController* dialog = NSPrintSessionController::running();
-    if ((!dialog || !dialog->isVisible()) && ++tries < 500) return;
+    if ((!dialog || !dialog->isVisible()) && ++tries < 1500) return;
     poll.stop();
     ASSERT_NE(dialog, nullptr);
     dialog->layoutList()->setCurrentIndex(1);
