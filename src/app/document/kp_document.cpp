@@ -509,7 +509,9 @@ void KPDocument::windowDidBecomeMain() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (just_read && state_ == kBuilt && fig && fig->animate_on_open) view->autoanimate();
   if (just_read && state_ == kBuilt && fig && !readWithout_) {
-    fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+    // A figure imported from a calculator file is not that file: its Save
+    // asks for a name.
+    if (!readCalculatorFile_) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
     if (main_command_services().apply_window_placement) main_command_services().apply_window_placement(kp_hwnd(view));
   }
   windowToClose_ = nullptr;
@@ -555,6 +557,7 @@ bool KPDocument::updateFigureFromFileData() {
   // A figure imported from a calculator file is not that file: Save asks
   // where to put it rather than writing a figure text over the file.
   const bool calculator_file = file_platform == 3 || file_platform == 4;
+  readCalculatorFile_ = calculator_file;
   // What the header of this file said ends with its reading: a macro or a
   // clipboard text read later without a header of its own is of the
   // current edition, whatever file was opened before.

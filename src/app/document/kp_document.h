@@ -166,6 +166,8 @@ class KPDocument : public QObject {
   bool readsituationflag_ = false;
   // The last read went on without some records of the file.
   bool readWithout_ = false;
+  // The last read was of a calculator's file.
+  bool readCalculatorFile_ = false;
   QRectF printRect_;
   std::unique_ptr<QPrinter> printInfo_;  // made by the first print
   double printScale_ = 1.0;
