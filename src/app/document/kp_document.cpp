@@ -105,6 +105,9 @@ constexpr int kReadToItsEndRow = 975;
 constexpr int kLeftOutRow = 621;
 constexpr int kNotPrintedRow = 922;
 constexpr int kOpenElsewhereRow = 943;
+// How much lower and further right each new window opens.
+constexpr int kCascadeStep = 22;
+constexpr int kCascadeSteps = 8;
 
 // Copies a UTF-8 text into a kernel block.
 char* kernel_copy(const QByteArray& text) {
@@ -372,10 +375,17 @@ void KPDocument::buildWindow() {
   // when the others do.
   if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
   // Figure windows open beside the tools palette's bars, each new one a
-  // little lower and to the right of the one before.
+  // little lower and to the right of the last one shown; after eight
+  // places, or off the screen, back at the first place.
   if (NSKelvoToolsPanel::exists()) {
-    const int step = 22 * static_cast<int>((live().size() + 7) % 8);
-    figureWindow_->move(NSKelvoToolsPanelView::getFigureWindowPosition() + QPoint(step, step));
+    const QPoint first = NSKelvoToolsPanelView::getFigureWindowPosition();
+    QPoint at = first;
+    for (KPDocument* doc : live())
+      if (doc != this && doc->figureWindow_ && doc->figureWindow_->isVisible())
+        at = doc->figureWindow_->frameGeometry().topLeft() + QPoint(kCascadeStep, kCascadeStep);
+    const QRect places(first, QSize(kCascadeSteps * kCascadeStep, kCascadeSteps * kCascadeStep));
+    if (!places.contains(at) || !NSKelvoToolsPanelView::getDesktopRect().contains(at)) at = first;
+    figureWindow_->move(at);
   }
 }
 
@@ -977,7 +987,17 @@ void apply_window_placement(HWND window) {
   if (!win_pos_from_file || !view || !view->getDisplayDevice()) return;
   // The file's placement, not the centring a fresh window waits for.
   recentre_pending = 0;
-  set_figure_window_origin(kp_hwnd(view), win_origin_x, win_origin_y);
+  int32_t left = win_origin_x;
+  int32_t top = win_origin_y;
+  // The window takes the size it was saved at, as far as the screen lets
+  // it, and its view the same centre; the next save writes that view.
+  KPFigureWindow* figure_window = view->figureWindow();
+  if (figure_window && win_size_x > 0 && win_size_y > 0) {
+    const QSize shown = figure_window->showSheetOfSize(QSize(win_size_x, win_size_y)) / view->scale();
+    left += win_size_x / 2 - shown.width() / 2;
+    top += win_size_y / 2 - shown.height() / 2;
+  }
+  set_figure_window_origin(kp_hwnd(view), left, top);
   // The placement is that file's: a file read later without one (a
   // calculator's, say) opens centred, not where the last figure was.
   win_pos_from_file = 0;

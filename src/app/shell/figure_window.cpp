@@ -464,6 +464,53 @@ void KPFigureWindow::setToolsHelp(bool show) {
   helpField_->setVisible(show);
 }
 
+QSize KPFigureWindow::showSheetOfSize(QSize sheet) {
+  // What surrounds the view in the window (menus, bars, fields), and the
+  // window manager's frame around the window: a window just shown may not
+  // have its frame yet, and then takes the frame of a figure window that has.
+  const QSize around = size() - figureView_->size();
+  const QRect frame = frameGeometry();
+  QSize border = frame.size() - size();
+  if (border.isNull())
+    for (QWidget* other : QApplication::topLevelWidgets())
+      if (other != this && other->isVisible() && dynamic_cast<KPFigureWindow*>(other) &&
+          other->frameGeometry().size() != other->size()) {
+        border = other->frameGeometry().size() - other->size();
+        break;
+      }
+  // The window stays where it was placed, below the palette, and grows
+  // only as far as the screen's far corner (a screen too small for a new
+  // window leaves it the size it has).
+  const QRect desk = NSKelvoToolsPanelView::getDesktopRect();
+  const QSize room = (QRect(frame.topLeft(), desk.bottomRight()).size() - border).expandedTo(size());
+  const QSize wanted = (sheet.expandedTo(QSize(1, 1)) * figureView_->scale() + around).expandedTo(minimumSizeHint());
+  const QSize inside = wanted.boundedTo(room).expandedTo(minimumSizeHint());
+  // A window the window manager has yet to frame would be moved by the
+  // resize to where its frame is asked to stand: it waits for its frame
+  // (a platform without window manager frames no window).
+  const QString platform = QGuiApplication::platformName();
+  const bool framing = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+  if (frame.size() != size() || !framing)
+    resize(inside);
+  else
+    resizeOnceFramed(inside, 100);
+  return inside - around;
+}
+
+void KPFigureWindow::resizeOnceFramed(QSize inside, int tries) {
+  QTimer::singleShot(20, this, [this, inside, tries] {
+    if (frameGeometry().size() == size() && tries > 0) {
+      resizeOnceFramed(inside, tries - 1);
+      return;
+    }
+    // Within the screen with the frame it now has.
+    const QRect desk = NSKelvoToolsPanelView::getDesktopRect();
+    const QSize room = (QRect(frameGeometry().topLeft(), desk.bottomRight()).size() - (frameGeometry().size() - size()))
+                           .expandedTo(size());
+    resize(inside.boundedTo(room).expandedTo(minimumSizeHint()));
+  });
+}
+
 QString KPFigureWindow::titleWithoutMark() const {
   QString title = windowTitle().remove(QStringLiteral("[*]"));
   if (document_ && document_->isEdited() && title.size() > 2 && title.endsWith(QStringLiteral(" *"))) title.chop(2);

@@ -80,6 +80,11 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   void showHelpPage(const QString& text, const char* page);
   void setToolNameFieldContent(const QString& text);
   void setToolsHelp(bool show);
+  // Sizes the window so that its view shows `sheet` figure pixels at 100 %,
+  // as far as the screen's free area beside and below the palette lets it,
+  // moved back into that area when it runs past it. Answers the view's size
+  // asked for.
+  QSize showSheetOfSize(QSize sheet);
 
   // The figure description drawer beside the view (View menu item 40038).
   void toggleFigureDescription();
@@ -113,6 +118,9 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
  private:
   void buildMenus();
   void showZoom();
+  // Resizes the window once the window manager has framed it (or after
+  // `tries` looks 20 ms apart).
+  void resizeOnceFramed(QSize inside, int tries);
 
   KPDocument* document_;
   KPFigureView* figureView_ = nullptr;
