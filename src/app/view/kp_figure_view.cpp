@@ -201,6 +201,21 @@ void KPFigureView::releaseFigure() {
 
 KPFigureWindow* KPFigureView::figureWindow() const { return dynamic_cast<KPFigureWindow*>(window()); }
 
+int KPFigureView::getWindowText(char* buffer, int capacity) {
+  if (KPFigureWindow* w = figureWindow()) return w->getWindowText(buffer, capacity);
+  if (buffer && capacity > 0) buffer[0] = '\0';
+  return 0;
+}
+
+void KPFigureView::setWindowText(const char* text) {
+  if (KPFigureWindow* w = figureWindow()) w->setWindowText(text);
+}
+
+int KPFigureView::getWindowTextLength() {
+  KPFigureWindow* w = figureWindow();
+  return w ? w->getWindowTextLength() : 0;
+}
+
 DisplayDevice* KPFigureView::getDisplayDevice() const {
   if (!pdd_) std::fputs("KPFigureView getDisplayDevice NULLLLLLLLL\n", stderr);
   return pdd_;

@@ -305,6 +305,33 @@ TEST_F(EndToEndDocuments, SaveAsOntoAFileAnotherWindowShowsIsRefusedAndNamesTheW
   EXPECT_EQ(KPDocument::liveDocuments().size(), 2u);
 }
 
+// File > Export proposes the name of the figure: an untitled window's
+// title without the mark of its changes, a file's name without its
+// extension.
+TEST_F(EndToEndDocuments, ExportProposesTheNameOfTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  click(view, QPoint(200, 200));
+  chooseTool(view, nullptr);
+  KPFigureWindow* window = windowOf(view);
+  ASSERT_TRUE(window->windowTitle().endsWith(QStringLiteral(" *")));
+  static std::string proposed;
+  kp_set_file_chooser([](const KPFileDialogRequest& request) -> std::optional<std::string> {
+    proposed = request.proposed_name;
+    return std::nullopt;
+  });
+  proposed.clear();
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export")));
+  EXPECT_EQ(QString::fromStdString(proposed), window->titleWithoutMark() + QStringLiteral(".html"));
+
+  ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(dir.filePath(QStringLiteral("my figure.fig"))));
+  proposed.clear();
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export")));
+  kp_set_file_chooser({});
+  EXPECT_EQ(proposed, "my figure.html");
+}
+
 // File > Export as a web page writes the figure file and the picture beside
 // the page: a file of those names is replaced only when the user says so,
 // be it another figure's file or the document's own. Only writing its own
