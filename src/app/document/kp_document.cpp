@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -453,7 +454,9 @@ bool KPDocument::readFromFile(const QString& path, const QString& type) {
 }
 
 void KPDocument::windowDidBecomeMain() {
-  if (closed_) return;
+  // The window brought to the front again by a message of its own reading
+  // (a box it owns closing) finds its figure being read.
+  if (closed_ || reading_) return;
   KPFigureView* view = figureView();
   if (!view) return;
   // The tool in progress belongs to the figure that was current: it ends
@@ -561,6 +564,10 @@ bool KPDocument::updateFigureFromFileData() {
   }
   const QByteArray path = documentName_.toUtf8();
   KPFigureView* view = figureView();
+  // What the reading has to say stands in front of the window it opens,
+  // and keeps the user from it until answered.
+  KPMessageBoxOwnerScope owner(kp_hwnd(figureWindow_));
+  const QScopedValueRollback<bool> reading(reading_, true);
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());

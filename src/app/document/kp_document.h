@@ -168,6 +168,7 @@ class KPDocument : public QObject {
   bool readWithout_ = false;
   // The last read was of a calculator's file.
   bool readCalculatorFile_ = false;
+  bool reading_ = false;  // the figure is being read from the file's bytes
   QRectF printRect_;
   std::unique_ptr<QPrinter> printInfo_;  // made by the first print
   double printScale_ = 1.0;
