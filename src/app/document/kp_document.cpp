@@ -23,6 +23,7 @@
 #include <string>
 
 #include "app/kernel_iface/kp_figure_view.h"
+#include "app/lang/resource_string.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/window/figure_scroll.h"
 #include "kernel/files/text_convert.h"
@@ -687,9 +688,9 @@ bool KPDocument::shownElsewhere(const QString& path) const {
   KPFigureView* shown = figure_view_of(find_window_by_file_name(name.constData()));
   if (!shown || shown == figureView()) return false;
   KPFigureWindow* other = shown->figureWindow();
-  const std::string file = kp_kernel_text(QFileInfo(path).fileName());
-  const std::string title = kp_kernel_text(window_title(other));
-  message_box_simple(format_percent_args(kernel_string(kOpenElsewhereRow), file.c_str(), title.c_str()));
+  const QString text = NSKelvoResourceString::nsStringByID(QString::number(kOpenElsewhereRow))
+                           .arg(QFileInfo(path).fileName(), window_title(other));
+  message_box_simple(kp_kernel_text(text).c_str());
   return true;
 }
 
