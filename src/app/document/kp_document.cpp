@@ -1019,7 +1019,7 @@ void apply_window_placement(HWND window) {
   // it, and its view the same centre; the next save writes that view.
   KPFigureWindow* figure_window = view->figureWindow();
   if (figure_window && win_size_x > 0 && win_size_y > 0) {
-    const QSize shown = figure_window->showSheetOfSize(QSize(win_size_x, win_size_y)) / view->scale();
+    const QSize shown = figure_window->showSheetOfSize(QSize(win_size_x, win_size_y), true) / view->scale();
     left += win_size_x / 2 - shown.width() / 2;
     top += win_size_y / 2 - shown.height() / 2;
   }

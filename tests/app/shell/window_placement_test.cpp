@@ -136,3 +136,38 @@ TEST_F(WindowPlacement, ANewWindowOpensBesideTheLastOneShown) {
     last = window;
   }
 }
+
+// A figure saved from a maximised window opens again at that size while
+// another window stands where the next one would open: it moves back up to
+// the palette's corner rather than shrink to fit beside that window.
+TEST_F(WindowPlacement, AFigureSavedMaximisedOpensAgainMaximisedBesideAnotherWindow) {
+  KPFigureView* view = openSegmentAndCircle(40);
+  ASSERT_NE(view, nullptr);
+  KPFigureWindow* window = view->figureWindow();
+  window->showMaximized();
+  ASSERT_TRUE(waitUntil([window] {
+    return window->frameGeometry().bottom() >= NSKelvoToolsPanelView::getDesktopRect().bottom() - 1;
+  }));
+  const QSize size = view->size();
+  const QImage picture = shown(view);
+  const QString path = dir.filePath(QStringLiteral("maximised.fig"));
+  ASSERT_TRUE(KPDocument::FindDocumentWith_tobjet(view->info())->writeToURL(path));
+  closeAll();
+
+  // A figure with a change of its own stays open beside it.
+  KPFigureView* other = openSegmentAndCircle(40);
+  ASSERT_NE(other, nullptr);
+  KPDocument* opened = KPDocument::openDocument(path);
+  ASSERT_NE(opened, nullptr);
+  ASSERT_TRUE(waitForView(opened->figureView()));
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 2u);
+  ASSERT_TRUE(waitUntil([&] { return opened->figureView()->size() == size; }))
+      << opened->figureView()->width() << "x" << opened->figureView()->height() << " for " << size.width() << "x"
+      << size.height();
+  // Down to the screen's bottom, no further, and below the palette.
+  const QRect frame = opened->figureWindow()->frameGeometry();
+  EXPECT_LE(frame.bottom(), NSKelvoToolsPanelView::getDesktopRect().bottom()) << "the window runs off the screen";
+  EXPECT_GE(frame.left(), NSKelvoToolsPanelView::getFigureWindowPosition().x());
+  EXPECT_GE(frame.top(), NSKelvoToolsPanelView::getFigureWindowPosition().y());
+  EXPECT_EQ(shown(opened->figureView()), picture) << "another part of the sheet shows";
+}
