@@ -23,8 +23,8 @@ inline bool pump_until(const std::function<bool()>& done, int limit_ms = 30000) 
 inline void pump_for(int ms) {
   QElapsedTimer clock;
   clock.start();
-  while (clock.elapsed() < ms) {
+  do {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QThread::msleep(1);
-  }
+  } while (clock.elapsed() < ms);
 }
