@@ -33,11 +33,19 @@ int run_alert(const KPMessageBoxRequest& request) {
   // A box with no window of its own to stand before may go behind the one
   // the user looks at: it belongs to the window it is about, or to the
   // panel or window in front.
+  // A window that is closing (the work session's, closed by the command
+  // that says so) is no owner: deleted while the box runs, it would take
+  // the box with it.
   QWidget* owner = message_box_owner();
   if (owner && !owner->isVisible()) owner = nullptr;
   if (!owner) owner = QApplication::activeModalWidget();
   if (!owner) owner = QApplication::activeWindow();
   if (owner) owner = owner->window();
+  if (owner && !owner->isVisible()) owner = nullptr;
+  // Else the window shown last that is still there.
+  if (!owner)
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->windowType() == Qt::Window && !w->isMinimized()) owner = w;
   QMessageBox box(owner);
   box.setWindowModality(Qt::ApplicationModal);
   box.setIcon(QMessageBox::Warning);

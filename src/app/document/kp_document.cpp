@@ -17,6 +17,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopedValueRollback>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -155,8 +156,10 @@ QString window_title(const KPFigureWindow* window) { return window ? window->tit
 void delete_when_no_loop_runs(QObject* object) {
   QTimer::singleShot(0, qApp, [gone = QPointer<QObject>(object)] {
     if (!gone) return;
+    // A box just answered has no modal widget left while its own loop
+    // still runs: the loop's depth tells.
     if (kp_current_run_loop_mode() != KPRunLoopMode::Default || QApplication::activeModalWidget() ||
-        QApplication::activePopupWidget()) {
+        QApplication::activePopupWidget() || QThread::currentThread()->loopLevel() > 1) {
       QTimer::singleShot(20, qApp, [gone] {
         if (gone) delete_when_no_loop_runs(gone);
       });

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QMenuBar>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -125,6 +127,53 @@ TEST_F(EndToEndWorkSession, ClosingTheSessionFromItsOwnWindowKeepsEveryOtherWind
   chooseNext(first);
   ASSERT_TRUE(clickMenuItem(barOf(work), QStringLiteral("Work Session"), QStringLiteral("Open Work Session")));
   EXPECT_TRUE(session_viewing());
+}
+
+// The program's own message box, answered with the mouse once it shows:
+// it stands before a window that stays, never the session's window that
+// the command is closing (deleted with that window, the box would go
+// while it still runs), and the program goes on.
+TEST_F(EndToEndWorkSession, TheClosedSessionsMessageBelongsToAWindowThatStays) {
+  const QString first = recordLesson();
+  ASSERT_TRUE(QFile::exists(first));
+  KPDocument* work = KPDocument::currentDocument();
+  ASSERT_NE(work, nullptr);
+  chooseNext(first);
+  ASSERT_TRUE(clickMenuItem(barOf(work), QStringLiteral("Work Session"), QStringLiteral("Open Work Session")));
+  ASSERT_TRUE(session_viewing());
+  KPDocument* shown = KPDocument::currentDocument();
+  ASSERT_NE(shown, work);
+  ASSERT_TRUE(clickMenuItem(barOf(shown), QStringLiteral("Work Session"), QStringLiteral("Next Snapshot")));
+  QPointer<QWidget> session_window = shown->figureWindow();
+  // The window whose menu the user clicks is the active one, as it stays
+  // with a window manager for a while after it is hidden.
+  session_window->activateWindow();
+  ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == session_window; }));
+
+  KPDialog::setMessageBoxResponder({});
+  QString said;
+  bool owned_by_session = false;
+  QTimer answer;
+  answer.setInterval(20);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    answer.stop();
+    said = box->text();
+    for (QWidget* w = box->parentWidget(); w; w = w->parentWidget())
+      if (w == session_window) owned_by_session = true;
+    QAbstractButton* ok = box->buttons().isEmpty() ? nullptr : box->buttons().front();
+    if (ok) QTest::mouseClick(ok, Qt::LeftButton);
+  });
+  answer.start();
+  ASSERT_TRUE(clickMenuItem(barOf(shown), QStringLiteral("Work Session"), QStringLiteral("Close Work Session")));
+  answer.stop();
+  EXPECT_EQ(said.trimmed(), text(719).trimmed());
+  EXPECT_FALSE(owned_by_session) << "the message belongs to the window being closed";
+  EXPECT_FALSE(session_viewing());
+  EXPECT_TRUE(waitUntil([&] { return session_window.isNull(); })) << "the session's window is never deleted";
+  ASSERT_EQ(KPDocument::liveDocuments().size(), 1u);
+  EXPECT_EQ(KPDocument::liveDocuments()[0], work);
 }
 
 }  // namespace
