@@ -311,13 +311,16 @@ TEST_F(EndToEndAnimation, AnimateStopsSpringsOnAVertexALineAndAConic) {
     if (round == 0) {
       // The vertex goes out along its throw and comes back towards where
       // it was, and the springs still run.
+      // However slowly the machine runs the steps: a minute at most.
       double farthest = 0, back = 0;
-      for (int i = 0; i < 500 && animation_running && (farthest < 100 || back < 50); ++i) {
-        spin(20);
-        const double d = std::hypot(vertex->valeurs[0].h - h0, vertex->valeurs[0].v - v0);
-        farthest = std::max(farthest, d);
-        back = farthest - d;
-      }
+      waitUntil(
+          [&] {
+            const double d = std::hypot(vertex->valeurs[0].h - h0, vertex->valeurs[0].v - v0);
+            farthest = std::max(farthest, d);
+            back = farthest - d;
+            return !animation_running || (farthest >= 100 && back >= 50);
+          },
+          60000);
       EXPECT_GT(farthest, 100);
       EXPECT_GT(back, 50) << "the vertex did not turn round";
       ASSERT_EQ(animation_running, 1) << "the springs stopped when the vertex's throw was over";
