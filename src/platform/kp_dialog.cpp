@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <cstring>
 
@@ -23,8 +24,30 @@ std::string button_title(int row, const char* fallback) {
   return text && *text ? mac_roman_to_utf8(text) : std::string(fallback);
 }
 
+QPointer<QWidget>& message_box_owner() {
+  static QPointer<QWidget> owner;
+  return owner;
+}
+
 int run_alert(const KPMessageBoxRequest& request) {
-  QMessageBox box;
+  // A box with no window of its own to stand before may go behind the one
+  // the user looks at: it belongs to the window it is about, or to the
+  // panel or window in front.
+  // A window that is closing (the work session's, closed by the command
+  // that says so) is no owner: deleted while the box runs, it would take
+  // the box with it.
+  QWidget* owner = message_box_owner();
+  if (owner && !owner->isVisible()) owner = nullptr;
+  if (!owner) owner = QApplication::activeModalWidget();
+  if (!owner) owner = QApplication::activeWindow();
+  if (owner) owner = owner->window();
+  if (owner && !owner->isVisible()) owner = nullptr;
+  // Else the window shown last that is still there.
+  if (!owner)
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->windowType() == Qt::Window && !w->isMinimized()) owner = w;
+  QMessageBox box(owner);
+  box.setWindowModality(Qt::ApplicationModal);
   box.setIcon(QMessageBox::Warning);
   // Titled with the program's name as the language writes it (row 0).
   if (const char* title = kernel_strings[0]; title && *title)
@@ -87,6 +110,12 @@ int KPDialog::messageBoxRT(const std::string& text, const std::string* insertion
 HWND KPDialog::createDialog(const char*, const char*, HWND, void*) { return nullptr; }
 
 void KPDialog::setMessageBoxResponder(KPMessageBoxResponder r) { responder() = std::move(r); }
+
+HWND KPDialog::setMessageBoxOwner(HWND window) {
+  QWidget* previous = message_box_owner();
+  message_box_owner() = qobject_cast<QWidget*>(static_cast<QObject*>(window));
+  return static_cast<QObject*>(previous);
+}
 
 void KPEventsWrapper::setModifiers(uint32_t native_modifiers) { stored_modifiers() = native_modifiers; }
 

@@ -37,6 +37,23 @@ class KPDialog {
 
   // Replaces the modal alert (null restores it).
   static void setMessageBoxResponder(KPMessageBoxResponder responder);
+  // The window the message boxes shown from now on belong to: they stand
+  // in front of it and keep the user from it until answered. Null: the
+  // window active then. Answers the window set before.
+  static HWND setMessageBoxOwner(HWND window);
+};
+
+// Sets the owner of the message boxes for its lifetime, then the one
+// before back.
+class KPMessageBoxOwnerScope {
+ public:
+  explicit KPMessageBoxOwnerScope(HWND window) : previous_(KPDialog::setMessageBoxOwner(window)) {}
+  ~KPMessageBoxOwnerScope() { KPDialog::setMessageBoxOwner(previous_); }
+  KPMessageBoxOwnerScope(const KPMessageBoxOwnerScope&) = delete;
+  KPMessageBoxOwnerScope& operator=(const KPMessageBoxOwnerScope&) = delete;
+
+ private:
+  HWND previous_;
 };
 
 // The modifier keys of the last event, in the kernel's word: 3 Shift,

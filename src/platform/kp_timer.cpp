@@ -20,6 +20,18 @@ std::vector<std::unique_ptr<KPTimer>>& timer_list() {
   return list;
 }
 
+// The test clock: on, and its time in milliseconds. The clock the tick
+// count follows is the machine's moved on by what the test clock gained
+// over it, so that the count never goes back.
+bool g_test_clock = false;
+uint64_t g_test_now = 0;
+uint64_t g_gained = 0;
+
+uint64_t machine_milliseconds() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) + g_gained;
+}
+
 bool timer_matches(const KPTimer& timer, HWND window, UINT id) {
   return timer.hWnd() == window && (id == 0xFFFFFFFFu || timer.nIDEvent() == static_cast<int32_t>(id));
 }
@@ -32,7 +44,8 @@ KPTimer::KPTimer(HWND window, int32_t id, TIMERPROC function, UINT elapse_ms)
   timer_->timer->setTimerType(Qt::PreciseTimer);
   timer_->timer->setInterval(static_cast<int>(std::min<UINT>(elapse_ms, INT_MAX)));
   QObject::connect(timer_->timer, &QTimer::timeout, [this] { timerCallBack(); });
-  timer_->timer->start();
+  due_ = g_test_now + elapse_ms;
+  if (!g_test_clock) timer_->timer->start();
 }
 
 KPTimer::~KPTimer() { kill(); }
@@ -86,9 +99,46 @@ void KPTimer::killTimer(HWND window, UINT id) {
   }
 }
 
-DWORD KPTimer::getTickCount() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return tickCountFrom(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
-}
+DWORD KPTimer::getTickCount() { return tickCountFrom(g_test_clock ? g_test_now : machine_milliseconds()); }
 
 int KPTimer::timerCount() { return static_cast<int>(timer_list().size()); }
+
+void KPTimer::useTestClock(bool on) {
+  if (on == g_test_clock) return;
+  if (on) {
+    g_test_now = machine_milliseconds();
+  } else {
+    const uint64_t machine = machine_milliseconds();
+    if (g_test_now > machine) g_gained += g_test_now - machine;
+  }
+  g_test_clock = on;
+  for (const auto& timer : timer_list()) {
+    if (!timer->timer_ || !timer->timer_->timer) continue;
+    if (on) {
+      timer->timer_->timer->stop();
+      timer->due_ = g_test_now + timer->interval_;
+    } else {
+      timer->timer_->timer->start();
+    }
+  }
+}
+
+bool KPTimer::testClockRuns() { return g_test_clock; }
+
+void KPTimer::advanceTestClock(UINT milliseconds) {
+  if (!g_test_clock) return;
+  const uint64_t end = g_test_now + milliseconds;
+  for (;;) {
+    // The timer due first; of two due together, the one set first.
+    KPTimer* next = nullptr;
+    for (const auto& timer : timer_list())
+      if (timer->due_ <= end && (!next || timer->due_ < next->due_)) next = timer.get();
+    if (!next) break;
+    g_test_now = std::max(g_test_now, next->due_);
+    // A timer of no interval ticks once a millisecond, so that time moves.
+    next->due_ = g_test_now + std::max<UINT>(next->interval_, 1);
+    // The tick may kill this timer or others, or set new ones.
+    next->timerCallBack();
+  }
+  g_test_now = end;
+}

@@ -26,12 +26,23 @@ class KPTimer {
   static DWORD tickCountFrom(uint64_t milliseconds) { return static_cast<DWORD>(milliseconds); }
   static int timerCount();
 
+  // A clock the tests drive. While it runs, the tick count stands still
+  // and moves only by advanceTestClock(), which runs every timer whose
+  // time has come, in the order of their times, as the run loop would; no
+  // timer ticks by the machine's clock. Stopped, the timers follow the
+  // machine's clock again, each from a whole interval on.
+  static void useTestClock(bool on);
+  static bool testClockRuns();
+  static void advanceTestClock(UINT milliseconds);
+
   ~KPTimer();
   HWND hWnd() const { return hWnd_; }
   int32_t nIDEvent() const { return nIDEvent_; }
   UINT interval() const { return interval_; }
   void timerCallBack();
   void kill();
+  // Milliseconds of the test clock at which the timer ticks next.
+  uint64_t dueAt() const { return due_; }
 
  private:
   struct Native;
@@ -42,5 +53,6 @@ class KPTimer {
   bool repeat_ = true;
   TIMERPROC fn_ = nullptr;
   UINT interval_ = 0;
+  uint64_t due_ = 0;
   std::unique_ptr<Native> timer_;
 };

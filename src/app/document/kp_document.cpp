@@ -16,6 +16,9 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
+#include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -24,6 +27,7 @@
 #include <string>
 
 #include "app/kernel_iface/kp_figure_view.h"
+#include "app/lang/resource_string.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/window/figure_scroll.h"
 #include "kernel/files/text_convert.h"
@@ -128,6 +132,10 @@ constexpr int kNothingToUndoRow = 546;
 constexpr int kReadToItsEndRow = 975;
 constexpr int kLeftOutRow = 621;
 constexpr int kNotPrintedRow = 922;
+constexpr int kOpenElsewhereRow = 943;
+// How much lower and further right each new window opens.
+constexpr int kCascadeStep = 22;
+constexpr int kCascadeSteps = 8;
 
 // Copies a UTF-8 text into a kernel block.
 char* kernel_copy(const QByteArray& text) {
@@ -138,6 +146,28 @@ char* kernel_copy(const QByteArray& text) {
 
 // The window's title without the mark of unsaved changes.
 QString window_title(const KPFigureWindow* window) { return window ? window->titleWithoutMark() : QString(); }
+
+// Deletes a closed window (or document) once no modal panel, menu or other
+// nested loop runs. The command that closed it may have come from the
+// window's own menu and still be on the stack under such a loop (the
+// message that a work session is closed, shown after its window closed):
+// Qt would delete the window inside that loop, and the menu's click would
+// end in freed memory.
+void delete_when_no_loop_runs(QObject* object) {
+  QTimer::singleShot(0, qApp, [gone = QPointer<QObject>(object)] {
+    if (!gone) return;
+    // A box just answered has no modal widget left while its own loop
+    // still runs: the loop's depth tells.
+    if (kp_current_run_loop_mode() != KPRunLoopMode::Default || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget() || QThread::currentThread()->loopLevel() > 1) {
+      QTimer::singleShot(20, qApp, [gone] {
+        if (gone) delete_when_no_loop_runs(gone);
+      });
+      return;
+    }
+    gone->deleteLater();
+  });
+}
 
 }  // namespace
 
@@ -374,10 +404,17 @@ void KPDocument::buildWindow() {
   // when the others do.
   if (DUVirIdazididovi* app = DUVirIdazididovi::running()) figureWindow_->setToolsHelp(app->getToolHelpState());
   // Figure windows open beside the tools palette's bars, each new one a
-  // little lower and to the right of the one before.
+  // little lower and to the right of the last one shown; after eight
+  // places, or off the screen, back at the first place.
   if (NSKelvoToolsPanel::exists()) {
-    const int step = 22 * static_cast<int>((live().size() + 7) % 8);
-    figureWindow_->move(NSKelvoToolsPanelView::getFigureWindowPosition() + QPoint(step, step));
+    const QPoint first = NSKelvoToolsPanelView::getFigureWindowPosition();
+    QPoint at = first;
+    for (KPDocument* doc : live())
+      if (doc != this && doc->figureWindow_ && doc->figureWindow_->isVisible())
+        at = doc->figureWindow_->frameGeometry().topLeft() + QPoint(kCascadeStep, kCascadeStep);
+    const QRect places(first, QSize(kCascadeSteps * kCascadeStep, kCascadeSteps * kCascadeStep));
+    if (!places.contains(at) || !NSKelvoToolsPanelView::getDesktopRect().contains(at)) at = first;
+    figureWindow_->move(at);
   }
 }
 
@@ -444,7 +481,9 @@ bool KPDocument::readFromFile(const QString& path, const QString& type) {
 }
 
 void KPDocument::windowDidBecomeMain() {
-  if (closed_) return;
+  // The window brought to the front again by a message of its own reading
+  // (a box it owns closing) finds its figure being read.
+  if (closed_ || reading_) return;
   KPFigureView* view = figureView();
   if (!view) return;
   // The tool in progress belongs to the figure that was current: it ends
@@ -510,7 +549,9 @@ void KPDocument::windowDidBecomeMain() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (just_read && state_ == kBuilt && fig && fig->animate_on_open) view->autoanimate();
   if (just_read && state_ == kBuilt && fig && !readWithout_) {
-    fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
+    // A figure imported from a calculator file is not that file: its Save
+    // asks for a name.
+    if (!readCalculatorFile_) fig->wflags = static_cast<char>(fig->wflags | kFigureHasFile);
     if (main_command_services().apply_window_placement) main_command_services().apply_window_placement(kp_hwnd(view));
   }
   windowToClose_ = nullptr;
@@ -550,12 +591,17 @@ bool KPDocument::updateFigureFromFileData() {
   }
   const QByteArray path = documentName_.toUtf8();
   KPFigureView* view = figureView();
+  // What the reading has to say stands in front of the window it opens,
+  // and keeps the user from it until answered.
+  KPMessageBoxOwnerScope owner(kp_hwnd(figureWindow_));
+  const QScopedValueRollback<bool> reading(reading_, true);
   view->initFigureWindow();
   const int answer = readsituationflag_ ? txt_read_menus_file(buffer, length, path.constData())
                                         : read_figure_file(buffer, length, path.constData());
   // A figure imported from a calculator file is not that file: Save asks
   // where to put it rather than writing a figure text over the file.
   const bool calculator_file = file_platform == 3 || file_platform == 4;
+  readCalculatorFile_ = calculator_file;
   // What the header of this file said ends with its reading: a macro or a
   // clipboard text read later without a header of its own is of the
   // current edition, whatever file was opened before.
@@ -642,20 +688,36 @@ bool KPDocument::saveDocumentAs() {
     request.directory = start.toStdString();
     request.panel = &panel;
     const std::optional<std::string> chosen = kp_choose_file(request);
-    if (chosen) {
+    if (chosen && !shownElsewhere(QString::fromStdString(*chosen))) {
       path = QString::fromStdString(*chosen);
       format = save_format_code;
       drop_save_options(&kept);
     } else {
       restore_save_options(&kept);
+      return false;
     }
   }
-  if (path.isEmpty()) return false;
+  if (path.isEmpty() || shownElsewhere(path)) return false;
   remember_dialog_directory(QFileInfo(path).absolutePath());
   if (!writeToURL(path, format)) return false;
   documentName_ = QFileInfo(path).absoluteFilePath();
   // The window is the file's now, and its title says so.
   if (figureWindow_) figureWindow_->setWindowTitle(QFileInfo(path).fileName());
+  return true;
+}
+
+// A file another window shows belongs to that window: written over from
+// here, two windows would stand for one file, and the next Save of either
+// would replace the other's figure without a word. Save As refuses it and
+// names the window; nothing is written and this figure keeps its changes.
+bool KPDocument::shownElsewhere(const QString& path) const {
+  const QByteArray name = QFileInfo(path).absoluteFilePath().toUtf8();
+  KPFigureView* shown = figure_view_of(find_window_by_file_name(name.constData()));
+  if (!shown || shown == figureView()) return false;
+  KPFigureWindow* other = shown->figureWindow();
+  const QString text = NSKelvoResourceString::nsStringByID(QString::number(kOpenElsewhereRow))
+                           .arg(QFileInfo(path).fileName(), window_title(other));
+  message_box_simple(kp_kernel_text(text).c_str());
   return true;
 }
 
@@ -901,9 +963,9 @@ void KPDocument::close() {
     // window and its menus are deleted once the event that closed them (a
     // click in one of its own menus, a modal panel it owns) has returned.
     if (KPFigureView* view = window->view()) view->releaseFigure();
-    window->deleteLater();
+    delete_when_no_loop_runs(window);
   }
-  deleteLater();
+  delete_when_no_loop_runs(this);
 }
 
 // ------------------------------------------------------------ plain calls
@@ -957,7 +1019,17 @@ void apply_window_placement(HWND window) {
   if (!win_pos_from_file || !view || !view->getDisplayDevice()) return;
   // The file's placement, not the centring a fresh window waits for.
   recentre_pending = 0;
-  set_figure_window_origin(kp_hwnd(view), win_origin_x, win_origin_y);
+  int32_t left = win_origin_x;
+  int32_t top = win_origin_y;
+  // The window takes the size it was saved at, as far as the screen lets
+  // it, and its view the same centre; the next save writes that view.
+  KPFigureWindow* figure_window = view->figureWindow();
+  if (figure_window && win_size_x > 0 && win_size_y > 0) {
+    const QSize shown = figure_window->showSheetOfSize(QSize(win_size_x, win_size_y), true) / view->scale();
+    left += win_size_x / 2 - shown.width() / 2;
+    top += win_size_y / 2 - shown.height() / 2;
+  }
+  set_figure_window_origin(kp_hwnd(view), left, top);
   // The placement is that file's: a file read later without one (a
   // calculator's, say) opens centred, not where the last figure was.
   win_pos_from_file = 0;

@@ -155,6 +155,9 @@ class KPDocument : public QObject {
   // (which stays when they cannot be read).
   void replaceFigure(const QByteArray& bytes);
   kelvo_win_info* info() const;
+  // True, with the message that names it, when another window shows the
+  // file at path.
+  bool shownElsewhere(const QString& path) const;
 
   QByteArray fileData_;
   KPFigureWindow* figureWindow_ = nullptr;
@@ -163,6 +166,9 @@ class KPDocument : public QObject {
   bool readsituationflag_ = false;
   // The last read went on without some records of the file.
   bool readWithout_ = false;
+  // The last read was of a calculator's file.
+  bool readCalculatorFile_ = false;
+  bool reading_ = false;  // the figure is being read from the file's bytes
   QRectF printRect_;
   std::unique_ptr<QPrinter> printInfo_;  // made by the first print
   double printScale_ = 1.0;

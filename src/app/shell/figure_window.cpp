@@ -464,6 +464,69 @@ void KPFigureWindow::setToolsHelp(bool show) {
   helpField_->setVisible(show);
 }
 
+QSize KPFigureWindow::showSheetOfSize(QSize sheet, bool make_room) {
+  // What surrounds the view in the window (menus, bars, fields), and the
+  // window manager's frame around the window: a window just shown may not
+  // have its frame yet, and then takes the frame of a figure window that has.
+  const QSize around = size() - figureView_->size();
+  QRect frame = frameGeometry();
+  QSize border = frame.size() - size();
+  if (border.isNull())
+    for (QWidget* other : QApplication::topLevelWidgets())
+      if (other != this && other->isVisible() && dynamic_cast<KPFigureWindow*>(other) &&
+          other->frameGeometry().size() != other->size()) {
+        border = other->frameGeometry().size() - other->size();
+        break;
+      }
+  // The window stays where it was placed, below the palette, and grows
+  // only as far as the screen's far corner (a screen too small for a new
+  // window leaves it the size it has).
+  const QRect desk = NSKelvoToolsPanelView::getDesktopRect();
+  const QSize wanted = (sheet.expandedTo(QSize(1, 1)) * figureView_->scale() + around).expandedTo(minimumSizeHint());
+  std::optional<QPoint> moved_to;
+  if (make_room && NSKelvoToolsPanel::exists()) {
+    const QPoint corner = NSKelvoToolsPanelView::getFigureWindowPosition();
+    const QPoint fits = desk.bottomRight() + QPoint(1, 1) -
+                        QPoint(wanted.width() + border.width(), wanted.height() + border.height());
+    const QPoint at(std::max(corner.x(), std::min(frame.left(), fits.x())),
+                    std::max(corner.y(), std::min(frame.top(), fits.y())));
+    if (at != frame.topLeft() && at.x() <= frame.left() && at.y() <= frame.top()) {
+      move(at);
+      frame.moveTopLeft(at);
+      moved_to = at;
+    }
+  }
+  const QSize room = (QRect(frame.topLeft(), desk.bottomRight()).size() - border).expandedTo(size());
+  const QSize inside = wanted.boundedTo(room).expandedTo(minimumSizeHint());
+  // A window the window manager has yet to frame would be moved by the
+  // resize to where its frame is asked to stand: it waits for its frame
+  // (a platform without window manager frames no window).
+  const QString platform = QGuiApplication::platformName();
+  const bool framing = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+  if (frame.size() != size() || !framing)
+    resize(inside);
+  else
+    resizeOnceFramed(inside, 100, moved_to);
+  return inside - around;
+}
+
+void KPFigureWindow::resizeOnceFramed(QSize inside, int tries, std::optional<QPoint> at) {
+  QTimer::singleShot(20, this, [this, inside, tries, at] {
+    if (frameGeometry().size() == size() && tries > 0) {
+      resizeOnceFramed(inside, tries - 1, at);
+      return;
+    }
+    // The window manager may have placed the frame where the window stood
+    // before it was moved to make room.
+    if (at && frameGeometry().topLeft() != *at) move(*at);
+    // Within the screen with the frame it now has.
+    const QRect desk = NSKelvoToolsPanelView::getDesktopRect();
+    const QSize room = (QRect(frameGeometry().topLeft(), desk.bottomRight()).size() - (frameGeometry().size() - size()))
+                           .expandedTo(size());
+    resize(inside.boundedTo(room).expandedTo(minimumSizeHint()));
+  });
+}
+
 QString KPFigureWindow::titleWithoutMark() const {
   QString title = windowTitle().remove(QStringLiteral("[*]"));
   if (document_ && document_->isEdited() && title.size() > 2 && title.endsWith(QStringLiteral(" *"))) title.chop(2);

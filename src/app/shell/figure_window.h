@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QScrollBar>
 
+#include <optional>
+
 #include "platform/kp_window.h"
 
 class KPFigureView;
@@ -80,6 +82,13 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
   void showHelpPage(const QString& text, const char* page);
   void setToolNameFieldContent(const QString& text);
   void setToolsHelp(bool show);
+  // Sizes the window so that its view shows `sheet` figure pixels at 100 %,
+  // as far as the screen's free area beside and below the palette lets it,
+  // moved back into that area when it runs past it. Answers the view's size
+  // asked for. `make_room`: a window that would not have that size where it
+  // stands first moves up and left, as far as the palette's corner, until it
+  // would (a figure reopened at the size it was saved at).
+  QSize showSheetOfSize(QSize sheet, bool make_room = false);
 
   // The figure description drawer beside the view (View menu item 40038).
   void toggleFigureDescription();
@@ -113,6 +122,9 @@ class KPFigureWindow : public KPWindow, public KPFigureWindowLink, public KPWind
  private:
   void buildMenus();
   void showZoom();
+  // Resizes the window once the window manager has framed it (or after
+  // `tries` looks 20 ms apart).
+  void resizeOnceFramed(QSize inside, int tries, std::optional<QPoint> at = std::nullopt);
 
   KPDocument* document_;
   KPFigureView* figureView_ = nullptr;

@@ -201,6 +201,21 @@ void KPFigureView::releaseFigure() {
 
 KPFigureWindow* KPFigureView::figureWindow() const { return dynamic_cast<KPFigureWindow*>(window()); }
 
+int KPFigureView::getWindowText(char* buffer, int capacity) {
+  if (KPFigureWindow* w = figureWindow()) return w->getWindowText(buffer, capacity);
+  if (buffer && capacity > 0) buffer[0] = '\0';
+  return 0;
+}
+
+void KPFigureView::setWindowText(const char* text) {
+  if (KPFigureWindow* w = figureWindow()) w->setWindowText(text);
+}
+
+int KPFigureView::getWindowTextLength() {
+  KPFigureWindow* w = figureWindow();
+  return w ? w->getWindowTextLength() : 0;
+}
+
 DisplayDevice* KPFigureView::getDisplayDevice() const {
   if (!pdd_) std::fputs("KPFigureView getDisplayDevice NULLLLLLLLL\n", stderr);
   return pdd_;
@@ -911,13 +926,25 @@ void KPFigureView::stopTimer() {
   timerOn_ = 0;
 }
 
+namespace {
+// The one-shot timer that starts the animation of a figure opened with
+// "Animate on open", half a second after it shows; a kernel timer of the
+// view's, so it ticks in the default run-loop mode only and goes with the
+// view.
+constexpr UINT kAutoAnimateTimer = 16;
+constexpr UINT kAutoAnimateDelay = 500;
+
+void auto_animate_tick(HWND window, UINT, UINT id, DWORD) {
+  KPTimer::killTimer(window, id);
+  KPFigureView* view = figure_view_of(window);
+  if (!view || !view->lockFixSaveContext()) return;
+  start_auto_animation();
+  view->unlockView();
+}
+}  // namespace
+
 void KPFigureView::autoanimate() {
-  QTimer::singleShot(500, this, [this] {
-    if (kp_current_run_loop_mode() != KPRunLoopMode::Default) return;
-    if (!lockFixSaveContext()) return;
-    start_auto_animation();
-    unlockView();
-  });
+  KPTimer::setTimer(kp_hwnd(this), kAutoAnimateTimer, kAutoAnimateDelay, &auto_animate_tick);
 }
 
 void KPFigureView::doScroll(double x, double y) {

@@ -30,13 +30,20 @@ class KPFigureView : public QWidget,
                      public KPPostedMessageHolder,
                      public KPPaintTarget,
                      public KPFigureTimerTarget,
-                     public KPTextEditorHost {
+                     public KPTextEditorHost,
+                     public KPWindowTextHolder {
  public:
   // True once the scroll bars have placed the view, from when it shows the
   // figure.
   bool isPlaced() const { return originSet_; }
   explicit KPFigureView(QWidget* parent = nullptr);
   ~KPFigureView() override;
+
+  // The view stands for its figure window (the kernel's current figure
+  // window is the view): its text is the window's title.
+  int getWindowText(char* buffer, int capacity) override;
+  void setWindowText(const char* text) override;
+  int getWindowTextLength() override;
 
   // ---- Window-handle interface ----
   LRESULT sendMessage(UINT message, WPARAM wparam, LPARAM lparam) override;

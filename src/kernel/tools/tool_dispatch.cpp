@@ -108,10 +108,34 @@ default_attr* attrs() {
 
 // Pops the figure's picked list from its end, destroying what the current
 // construction made. True when something was taken back.
+// The figure as it stood while no construction was under way: a
+// construction left half-way takes back, with the objects it made on the
+// way, the mark of changes they set on a figure that had none, and the
+// Undo they offered (it would have undone nothing).
+struct figure_before_construction {
+  kelvo_win_info* figure = nullptr;
+  uint32_t objects = 0;
+  bool unchanged = false;
+};
+figure_before_construction g_before_construction;
+
+void note_figure_before_construction(kelvo_win_info* fig) {
+  if (!fig || objlist_count(fig->inputs) != 0) return;
+  g_before_construction = {fig, fig->nbobj, (fig->wflags & WFLAG_UNDO_ENABLED) == 0};
+}
+
+void restore_figure_before_construction(kelvo_win_info* fig) {
+  const figure_before_construction& before = g_before_construction;
+  if (!fig || fig != before.figure || !before.unchanged || fig->nbobj != before.objects) return;
+  KPGeoDocument::_undo_dirty(fig);
+  EnableMenuItem(KPApplication::mainMenu(), menu_item::kUndo, MF_GRAYED | MF_DISABLED);
+}
+
 bool pop_picked_objects() {
   kelvo_win_info* fig = figure();
   if (!fig || !fig->inputs || !fig->inputs->items) return false;
   bool any = false;
+  bool made_on_the_way = false;
   for (int i = objlist_count(fig->inputs) - 1; i >= 0; --i) {
     object* o = fig->inputs->items[i];
     fig->inputs->items[i] = nullptr;
@@ -125,6 +149,7 @@ bool pop_picked_objects() {
       object* empty_set = detach_intersection_point(o);
       if (fig->nbobj) --fig->nbobj;
       destroy_object(o);
+      made_on_the_way = true;
       if (empty_set) {
         for (int j = 0; j < i; ++j)
           if (fig->inputs->items[j] == empty_set) fig->inputs->items[j] = nullptr;
@@ -135,6 +160,7 @@ bool pop_picked_objects() {
       o->state &= ~OBJ_CHOSEN;
     }
   }
+  if (made_on_the_way) restore_figure_before_construction(fig);
   return any;
 }
 
@@ -550,6 +576,7 @@ void add_class_accepted_types(designation_list* list, construct_class* cls) {
 void setup_current_tool(construct_class* cls) {
   const tool_hooks& h = hooks();
   kelvo_win_info* fig = figure();
+  note_figure_before_construction(fig);
   if (h.delete_empty_text_objects) h.delete_empty_text_objects();
   if (h.designation_tool_changed) h.designation_tool_changed();
   if (accepted_types.entries && accepted_types_on_object.entries && accepted_types_intersection.entries) {

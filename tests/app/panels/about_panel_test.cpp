@@ -114,14 +114,13 @@ TEST_F(About, TheSplashShowsOnALaterTurnAndClosesAfterItsTime) {
   bool asked = false;
   auto* splasher = new NSKelvoSplasher(panel, [&] { asked = true; return true; }, 150);
   EXPECT_FALSE(splasher->splashing());  // not before the posted message comes back
-  spin(30);
-  EXPECT_TRUE(asked);
+  EXPECT_TRUE(waitUntil([&] { return asked; }));
   EXPECT_TRUE(splasher->splashing());
   EXPECT_TRUE(splash_on_show());
   EXPECT_TRUE(panel->isVisible());
   EXPECT_EQ(panel->currentIndex(), 0);
-  spin(300);
-  EXPECT_FALSE(splasher->splashing());
+  // Its time over, it closes.
+  EXPECT_TRUE(waitUntil([&] { return !splasher->splashing(); }));
   EXPECT_FALSE(panel->isVisible());
   delete splasher;
   EXPECT_FALSE(splash_on_show());

@@ -171,21 +171,26 @@ TEST_F(AnimPanel, OpenedAgainAfterAnAnimationEndedTheButtonIsAtRest) {
 
 TEST_F(AnimPanel, AskingTwiceForTheAutomaticStartRestartsItsWait) {
   addSpring();
+  // The timers run on the test's clock: the wait is counted in the
+  // milliseconds the test lets pass, however fast the machine is.
+  KPTimer::useTestClock(true);
   const int timers = KPTimer::timerCount();
   start_auto_animation();
   EXPECT_EQ(KPTimer::timerCount(), timers + 1);
-  spin(250);
+  KPTimer::advanceTestClock(250);
   start_auto_animation();
   EXPECT_EQ(KPTimer::timerCount(), timers + 1);
-  // A timer never fires early: 300 ms after the second request the first
-  // one's time has passed but the wait started over.
-  spin(300);
+  // 300 ms after the second request the first one's time has passed but
+  // the wait started over.
+  KPTimer::advanceTestClock(300);
+  spin(20);
   EXPECT_EQ(KPTimer::timerCount(), timers + 1);
   EXPECT_EQ(animation_running, 0);
-  for (int i = 0; i < 100 && KPTimer::timerCount() > timers; ++i) spin(30);
+  EXPECT_FALSE(panel_->animButton()->showsRunning());
+  // Its whole half second after the second request, it starts.
+  KPTimer::advanceTestClock(200);
   EXPECT_EQ(KPTimer::timerCount(), timers);
-  spin(30);
-  EXPECT_EQ(animation_running, 1);
+  EXPECT_TRUE(waitUntil([] { return animation_running == 1; }));
   EXPECT_TRUE(panel_->animButton()->showsRunning());
   stopByClick();
   EXPECT_EQ(animation_running, 0);

@@ -319,7 +319,7 @@ TEST_F(DescriptionDrawer, CopiedRichTextHoldsOneTabSeparatedLinePerObject) {
   file.flush();
   QProcess unrtf;
   unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--text"), file.fileName()});
-  if (!unrtf.waitForFinished(10000)) GTEST_SKIP() << "unrtf is not available";
+  if (!unrtf.waitForFinished(60000)) GTEST_SKIP() << "unrtf is not available";
   // unrtf writes a tab as blanks up to the next tab stop and a line break:
   // each object's line comes out as its object text with the tab, then its
   // type text.

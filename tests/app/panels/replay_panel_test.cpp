@@ -44,7 +44,7 @@ class ReplayPanel : public FigureTest {
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
       NSReplayConstrController* panel = NSReplayConstrController::running();
-      if (!panel && ++tries < 500) return;
+      if (!panel && ++tries < 1500) return;
       poll.stop();
       ASSERT_NE(panel, nullptr);
       ran = true;

@@ -59,7 +59,7 @@ class EndToEndAngleMark : public FigureTest {
     ASSERT_TRUE(button->isVisible());
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
     NSGeoToolsPullDownController* list = nullptr;
-    for (int i = 0; i < 100 && !(list = NSGeoToolsPullDownController::openPullDown()); ++i) spin(20);
+    waitUntil([&] { return (list = NSGeoToolsPullDownController::openPullDown()) != nullptr; });
     ASSERT_NE(list, nullptr) << "the list did not open";
     releaseOnListItem(list, item);
   }

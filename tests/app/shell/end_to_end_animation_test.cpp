@@ -17,6 +17,7 @@
 #include "kernel/measure/calculator_window.h"
 #include "kernel/tools/drag_start.h"
 #include "kernel/window/anim_panel.h"
+#include "platform/kp_timer.h"
 
 namespace {
 
@@ -61,16 +62,12 @@ class EndToEndAnimation : public FigureTest {
 
   static uint32_t animationTool() { return find_tool_id_by_name(toolbar_table[ROW_ANIMATION - 1].name); }
 
-  // Waits up to a second for the point to leave where it is; the distance
-  // it went.
+  // Waits for the point to leave where it is; the distance it went.
   static double movedAway(const object* p) {
     const double h0 = p->valeurs[0].h, v0 = p->valeurs[0].v;
-    double d = 0;
-    for (int i = 0; i < 50 && d < 10; ++i) {
-      spin(20);
-      d = std::hypot(p->valeurs[0].h - h0, p->valeurs[0].v - v0);
-    }
-    return d;
+    auto moved = [p, h0, v0] { return std::hypot(p->valeurs[0].h - h0, p->valeurs[0].v - v0); };
+    waitUntil([&] { return moved() >= 10; });
+    return moved();
   }
 
   static void expectClearOfThePalette(const QWidget* panel, const char* what) {
@@ -116,7 +113,7 @@ TEST_F(EndToEndAnimation, ASpringSendsAPointAroundItsCircleAndGoBackRestoresIt) 
   EXPECT_GT(inkNear(before, QPoint(200, 140)), 0);
 
   QTest::mouseClick(panel->animButton(), Qt::LeftButton);
-  for (int i = 0; i < 100 && std::hypot(point->valeurs[0].h - h0, point->valeurs[0].v - v0) < 20; ++i) spin(20);
+  waitUntil([&] { return std::hypot(point->valeurs[0].h - h0, point->valeurs[0].v - v0) >= 20; });
   EXPECT_EQ(animation_running, 1);
   EXPECT_GT(std::hypot(point->valeurs[0].h - h0, point->valeurs[0].v - v0), 20) << "the point did not move";
   EXPECT_NEAR(radiusOf(point, centre), radius, 1e-6) << "the point left its circle";
@@ -161,14 +158,23 @@ TEST_F(EndToEndAnimation, AFigureSavedToAnimateOnOpenStartsByItself) {
   spin(20);
   ASSERT_EQ(animation_running, 0);
 
+  // The wait before the start runs on the test's clock, whatever the
+  // time the window takes to open.
+  KPTimer::useTestClock(true);
   KPDocument* reopened = KPDocument::openDocument(path);
   ASSERT_NE(reopened, nullptr);
   ASSERT_TRUE(waitForView(reopened->figureView()));
+  KPTimer::advanceTestClock(499);
+  spin(20);
   EXPECT_EQ(animation_running, 0) << "started before its half second";
   const auto on = objectsOf(reopened->figureView()->info(), &classe_ptsur);
   ASSERT_EQ(on.size(), 1u);
   const double h0 = on[0]->valeurs[0].h, v0 = on[0]->valeurs[0].v;
-  for (int i = 0; i < 150 && std::hypot(on[0]->valeurs[0].h - h0, on[0]->valeurs[0].v - v0) < 5; ++i) spin(20);
+  // Its half second over, the start goes through the animation panel's own
+  // wait; the springs then move on the machine's clock.
+  KPTimer::advanceTestClock(1 + kAutoAnimationDelay);
+  KPTimer::useTestClock(false);
+  waitUntil([&] { return std::hypot(on[0]->valeurs[0].h - h0, on[0]->valeurs[0].v - v0) >= 5; });
   EXPECT_EQ(animation_running, 1);
   EXPECT_GT(std::hypot(on[0]->valeurs[0].h - h0, on[0]->valeurs[0].v - v0), 5) << "the point did not move";
   NSAnimPanelController* panel = NSAnimPanelController::existing();
@@ -305,13 +311,16 @@ TEST_F(EndToEndAnimation, AnimateStopsSpringsOnAVertexALineAndAConic) {
     if (round == 0) {
       // The vertex goes out along its throw and comes back towards where
       // it was, and the springs still run.
+      // However slowly the machine runs the steps: a minute at most.
       double farthest = 0, back = 0;
-      for (int i = 0; i < 500 && animation_running && (farthest < 100 || back < 50); ++i) {
-        spin(20);
-        const double d = std::hypot(vertex->valeurs[0].h - h0, vertex->valeurs[0].v - v0);
-        farthest = std::max(farthest, d);
-        back = farthest - d;
-      }
+      waitUntil(
+          [&] {
+            const double d = std::hypot(vertex->valeurs[0].h - h0, vertex->valeurs[0].v - v0);
+            farthest = std::max(farthest, d);
+            back = farthest - d;
+            return !animation_running || (farthest >= 100 && back >= 50);
+          },
+          60000);
       EXPECT_GT(farthest, 100);
       EXPECT_GT(back, 50) << "the vertex did not turn round";
       ASSERT_EQ(animation_running, 1) << "the springs stopped when the vertex's throw was over";

@@ -28,7 +28,8 @@ class EndToEndAxesStyle : public FigureTest {
     auto* button = static_cast<QWidget*>(styles->view);
     ASSERT_NE(button, nullptr);
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
-    spin(300);
+    // The list opens once the button has been held long enough.
+    waitUntil([] { return NSGeoToolsPullDownController::openPullDown() != nullptr; });
     NSGeoToolsPullDownController* list = NSGeoToolsPullDownController::openPullDown();
     ASSERT_NE(list, nullptr) << "the pop-up shows no list";
     releaseOnListItem(list, item);

@@ -75,12 +75,12 @@ TEST_F(EndToEndConstruction, ClickingALineOfTheDescriptionSelectsItsObjectInTheV
   EXPECT_EQ(fig->selection->items[0], pts[1]);
   // The selected point blinks in the view; the other one stays as it was.
   bool b_changed = false, a_changed = false;
-  for (int t = 0; t < 40 && !b_changed; ++t) {
-    spin(15);
+  waitUntil([&] {
     const QImage now = view->viewImage();
     b_changed = b_changed || differsNear(before, now, b, 6);
     a_changed = a_changed || differsNear(before, now, a, 6);
-  }
+    return b_changed;
+  });
   EXPECT_TRUE(b_changed);
   EXPECT_FALSE(a_changed);
 }
@@ -100,7 +100,7 @@ TEST_F(EndToEndConstruction, ReplayHidesTheLastStepsInTheViewAndCancelShowsThem)
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     NSReplayConstrController* panel = NSReplayConstrController::running();
-    if (!panel && ++tries < 500) return;
+    if (!panel && ++tries < 1500) return;
     poll.stop();
     ASSERT_NE(panel, nullptr);
     ran = true;

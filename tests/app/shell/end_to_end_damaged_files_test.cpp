@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -22,6 +25,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "platform/kp_dialog.h"
 #include "platform/kp_file_accessories.h"
 #include "platform/kp_files.h"
 #include "platform/kp_qt_bridge.h"
@@ -191,6 +195,54 @@ TEST_F(EndToEndDamagedFiles, ATableSavedInTheOlderFormatIsDrawnWhenOpenedAgain) 
   int ink = 0;
   for (int x = reopened.left(); x <= reopened.right(); x += 4) ink += inkNear(after, QPoint(x, reopened.top()), 1);
   EXPECT_GT(ink, 0) << "the table's frame is not drawn";
+}
+
+}  // namespace
+
+namespace {
+
+// The message that a damaged file was read only in part is modal and
+// stands in front of the window the file opens in, the window it is about.
+TEST_F(EndToEndDamagedFiles, TheMessageAboutADamagedFileStandsModalBeforeItsWindow) {
+  const QString path = dir.filePath(QStringLiteral("damaged.fig"));
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  drawSegment(view, QPoint(100, 100), QPoint(200, 150));
+  ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(path));
+  writeAll(path, readAll(path).toStdString() + "99: Seg, Const: 3,");
+  closeAll();
+  ASSERT_NE(openView(), nullptr);
+
+  // The box itself, as the user sees it: who it stands before, then OK.
+  KPDialog::setMessageBoxResponder({});
+  QPointer<QWidget> owner;
+  bool modal = false;
+  QString text;
+  QTimer poll;
+  int tries = 0;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box && ++tries < 1500) return;
+    poll.stop();
+    ASSERT_NE(box, nullptr) << "no message box";
+    owner = box->parentWidget();
+    modal = box->isModal() && box->windowModality() == Qt::ApplicationModal;
+    text = box->text();
+    QTest::mouseClick(box->defaultButton(), Qt::LeftButton);
+  });
+  poll.start();
+  openWithTheMenu(path);
+  poll.stop();
+  // The box answered, the user is back in the figure's window.
+  ASSERT_FALSE(KPDocument::liveDocuments().empty());
+  KPDocument* opened = KPDocument::liveDocuments().back();
+  make_main_window(opened->figureWindow());
+  EXPECT_TRUE(waitForView(opened->figureView()));
+  EXPECT_TRUE(text.contains(QStringLiteral("could not be read to its end"))) << text.toStdString();
+  EXPECT_TRUE(modal);
+  ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(owner.data(), opened->figureWindow()) << "the box stands before another window";
 }
 
 }  // namespace

@@ -34,8 +34,8 @@ class EndToEndDeletionOrder : public FigureTest {
     const QString path = dir.filePath(name);
     KPDocument::setSavePanelResponder([path](const QString&) { return path; });
     EXPECT_TRUE(clickMenuItem(KPDocument::currentDocument()->figureWindow()->menuBar(), QStringLiteral("File"),
-                              QStringLiteral("Save")));
-    spin(20);
+                              QStringLiteral("Save As")));
+    waitUntil([path] { return QFile::exists(path); });
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
     return file.readAll();

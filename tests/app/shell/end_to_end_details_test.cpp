@@ -324,7 +324,7 @@ TEST_F(EndToEndDetails, TheDesignationHintGoesWhenThePointerLeavesTheView) {
   ASSERT_NE(view->viewImage(), empty);
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(view, &leave);
-  spin(150);
+  waitUntil([&] { return shown_designation_text().empty() && view->viewImage() == empty; });
   EXPECT_TRUE(shown_designation_text().empty()) << shown_designation_text();
   EXPECT_EQ(view->viewImage(), empty);
 }

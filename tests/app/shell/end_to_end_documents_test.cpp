@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScrollBar>
@@ -25,6 +26,7 @@
 
 #include "app/document/kp_document.h"
 #include "app/kernel_iface/kp_geo_document.h"
+#include "app/lang/resource_string.h"
 #include "app/panels/tools_pull_down.h"
 #include "app/shell/figure_window.h"
 #include "app/support/figure_test.h"
@@ -235,6 +237,99 @@ TEST_F(EndToEndDocuments, AFileOpenedAgainShowsItsWindow) {
   app()->openLaunchArguments({path, path});
   spin(20);
   EXPECT_EQ(KPDocument::liveDocuments().size(), 1u);
+}
+
+// Save As onto the file another window shows is refused, and the message
+// names that window: the file keeps that window's figure, the window that
+// asked keeps its figure and its changes (its next Save asks for a name,
+// closing it asks first), and the other window goes on saving its own file
+// and showing its own figure.
+TEST_F(EndToEndDocuments, SaveAsOntoAFileAnotherWindowShowsIsRefusedAndNamesTheWindow) {
+  const QString path = segmentFile(QStringLiteral("fig1.fig"));
+  ASSERT_FALSE(path.isEmpty());
+  KPFigureView* untitled = openView();
+  ASSERT_NE(untitled, nullptr);
+  KPDocument* a = openWithMenu(untitled, path);
+  ASSERT_NE(a, nullptr);
+  ASSERT_TRUE(waitForView(a->figureView()));
+  KPFigureView* b_view = newWithMenu(a->figureView());
+  ASSERT_NE(b_view, nullptr);
+  KPDocument* b = KPDocument::FindDocumentWith_tobjet(b_view->info());
+  ASSERT_NE(b, nullptr);
+  // A point in each, B's where A has nothing.
+  const QPoint in_a(150, 250), in_b(420, 320);
+  ASSERT_TRUE(bringToFront(a->figureView()));
+  chooseTool(a->figureView(), &classe_point);
+  click(a->figureView(), in_a);
+  chooseTool(a->figureView(), nullptr);
+  ASSERT_TRUE(bringToFront(b_view));
+  chooseTool(b_view, &classe_point);
+  click(b_view, in_b);
+  chooseTool(b_view, nullptr);
+  const uint32_t a_objects = a->figureView()->info()->nbobj;
+  const QByteArray on_disk = readAll(path);
+  ASSERT_FALSE(on_disk.isEmpty());
+
+  messages().clear();
+  KPDocument::setSavePanelResponder([path](const QString&) { return path; });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(b_view), QStringLiteral("File"), QStringLiteral("Save As")));
+  spin(20);
+  EXPECT_EQ(readAll(path), on_disk) << "the other window's file was written over";
+  ASSERT_EQ(messages().size(), 1);
+  const QString title = a->figureWindow()->titleWithoutMark();
+  const QString expected = NSKelvoResourceString::nsStringByID(QStringLiteral("943")).arg("fig1.fig", title);
+  EXPECT_TRUE(expected.contains(title) && expected.contains(QStringLiteral("fig1.fig"))) << expected.toStdString();
+  EXPECT_EQ(messages()[0].trimmed(), expected.trimmed());
+  EXPECT_TRUE(b->filePath().isEmpty());
+  EXPECT_TRUE(b_view->info()->wflags & 1) << "the refused window lost its changes";
+  EXPECT_TRUE(b->figureWindow()->windowTitle().endsWith(QStringLiteral(" *")));
+
+  // A saves its own figure to its file and shows it, B's point nowhere.
+  ASSERT_TRUE(bringToFront(a->figureView()));
+  const QImage a_shows = shown(a->figureView());
+  EXPECT_GT(inkNear(a_shows, in_a, 3), 0);
+  EXPECT_EQ(inkNear(a_shows, in_b, 3), 0) << "window A shows B's figure";
+  KPDocument::setSavePanelResponder([](const QString&) { return QString(); });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(a->figureView()), QStringLiteral("File"), QStringLiteral("Save")));
+  spin(20);
+  EXPECT_NE(readAll(path), on_disk);
+  EXPECT_FALSE(a->figureView()->info()->wflags & 1);
+  EXPECT_EQ(a->figureView()->info()->nbobj, a_objects);
+  // B still asks before its changes go.
+  EXPECT_TRUE(b_view->info()->wflags & 1);
+  closePrompts() = 0;
+  closeAnswer() = QMessageBox::Cancel;
+  b->figureWindow()->close();
+  spin(10);
+  EXPECT_EQ(closePrompts(), 1);
+  EXPECT_EQ(KPDocument::liveDocuments().size(), 2u);
+}
+
+// File > Export proposes the name of the figure: an untitled window's
+// title without the mark of its changes, a file's name without its
+// extension.
+TEST_F(EndToEndDocuments, ExportProposesTheNameOfTheFigure) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  chooseTool(view, &classe_point);
+  click(view, QPoint(200, 200));
+  chooseTool(view, nullptr);
+  KPFigureWindow* window = windowOf(view);
+  ASSERT_TRUE(window->windowTitle().endsWith(QStringLiteral(" *")));
+  static std::string proposed;
+  kp_set_file_chooser([](const KPFileDialogRequest& request) -> std::optional<std::string> {
+    proposed = request.proposed_name;
+    return std::nullopt;
+  });
+  proposed.clear();
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export")));
+  EXPECT_EQ(QString::fromStdString(proposed), window->titleWithoutMark() + QStringLiteral(".html"));
+
+  ASSERT_TRUE(KPDocument::currentDocument()->writeToURL(dir.filePath(QStringLiteral("my figure.fig"))));
+  proposed.clear();
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export")));
+  kp_set_file_chooser({});
+  EXPECT_EQ(proposed, "my figure.html");
 }
 
 // File > Export as a web page writes the figure file and the picture beside

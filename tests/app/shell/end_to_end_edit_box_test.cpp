@@ -77,13 +77,18 @@ class EndToEndEditBox : public FigureTest {
   static void chooseBarColour(int menu_index, const QColor& colour) {
     auto* button = static_cast<QWidget*>(attrib_menus[menu_index]->view);
     ASSERT_NE(button, nullptr);
+    auto shown_well = [] {
+      QColorDialog* well = nullptr;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QColorDialog*>(w); d && d->isVisible()) well = d;
+      return well;
+    };
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
-    spin(800);
+    // Held until the well opens, however long the machine takes.
+    waitUntil([&] { return shown_well() != nullptr; });
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(5, 5));
     spin(20);
-    QColorDialog* well = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* d = qobject_cast<QColorDialog*>(w); d && d->isVisible()) well = d;
+    QColorDialog* well = shown_well();
     ASSERT_NE(well, nullptr) << "no colour well";
     well->setCurrentColor(colour);
     spin(20);

@@ -72,7 +72,7 @@ TEST_F(EndToEndHelpAbout, TheAboutBoxOpensFromItsMenuItemAndSlidesThroughTheCred
   // The first line holds for a while, then the second takes its place.
   QElapsedTimer clock;
   clock.start();
-  while (panel->currentIndex() == 0 && clock.elapsed() < 8000) spin(50);
+  EXPECT_TRUE(waitUntil([panel] { return panel->currentIndex() != 0; }, 60000));
   EXPECT_EQ(panel->currentIndex(), 1);
   EXPECT_GE(clock.elapsed(), 2500);
   EXPECT_EQ(panel->fieldWithTag(NSAboutPanel::kCurrentLineTag)->text(), QString::fromLatin1(credit_line(1)));

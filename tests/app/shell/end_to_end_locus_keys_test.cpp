@@ -11,7 +11,7 @@ class EndToEndLocusKeys : public FigureTest {
     // '+' is typed with Shift held, as on most keyboards.
     QTest::keyClick(view, key, key == Qt::Key_Plus ? Qt::ShiftModifier : Qt::NoModifier);
     spin(30);
-    for (int i = 0; i < 100 && manipulating; ++i) spin(20);
+    waitUntil([] { return !manipulating; });
   }
 };
 

@@ -92,7 +92,7 @@ TEST_F(EndToEndPaletteBars, AListReleasedOverTheFigureLeavesTheNextToolboxItsLis
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(5, 5));
     QElapsedTimer waited;
     waited.start();
-    while (!NSGeoToolsPullDownController::openPullDown() && waited.elapsed() < 3000) spin(20);
+    while (!NSGeoToolsPullDownController::openPullDown() && waited.elapsed() < 30000) spin(20);
     return NSGeoToolsPullDownController::openPullDown();
   };
   NSGeoToolsPullDownController* list = hold_open(lines);

@@ -31,7 +31,7 @@ class EndToEndPictures : public FigureTest {
   // While the context menu is open: the submenu titled `sub`, then its item
   // `item`, chosen with the keyboard as a user does. Waits for the menu to
   // open (a busy machine may take a while).
-  static void chooseInSubmenu(const QString& sub, const QString& item, int tries = 200) {
+  static void chooseInSubmenu(const QString& sub, const QString& item, int tries = 1000) {
     QTimer::singleShot(30, scope(), [sub, item, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!open) {

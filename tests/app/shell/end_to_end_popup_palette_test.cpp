@@ -79,7 +79,7 @@ class EndToEndPopupPalette : public FigureTest {
   }
 
   // Runs `script` on the open context menu once it shows.
-  static void whenMenuOpens(std::function<void(QMenu*)> script, int tries = 200) {
+  static void whenMenuOpens(std::function<void(QMenu*)> script, int tries = 1000) {
     QTimer::singleShot(30, scope(), [script, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!open) {
@@ -94,7 +94,7 @@ class EndToEndPopupPalette : public FigureTest {
   }
 
   // Chooses `item` in the open menu with the keyboard, as a user does.
-  static void chooseIn(QMenu* menu, const QString& item, int tries = 200) {
+  static void chooseIn(QMenu* menu, const QString& item, int tries = 1000) {
     QTimer::singleShot(30, scope(), [menu, item, tries] {
       if (!menu->isVisible() && tries > 0) {
         chooseIn(menu, item, tries - 1);

@@ -164,7 +164,7 @@ TEST_F(EndToEndPrintScale, PageSetupScalePrintsTheFigureAtThatScale) {
     auto tries = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, [poll, tries, work] {
       KPPageLayoutPanel* panel = KPPageLayoutPanel::running();
-      if ((!panel || !panel->isVisible()) && ++*tries < 250) return;
+      if ((!panel || !panel->isVisible()) && ++*tries < 1500) return;
       poll->stop();
       if (!panel) {
         ADD_FAILURE() << "no page setup panel";

@@ -31,6 +31,9 @@ class EndToEndPrintSession : public FigureTest {
   void TearDown() override {
     kp_set_file_chooser({});
     KPDocument::setPrintPanelResponder({});
+    // The page orientation chosen last is the application's: the next test
+    // starts upright.
+    if (!KPDocument::liveDocuments().empty()) KPDocument::liveDocuments().front()->setPageOrientation(false);
     if (session_viewing()) session_close_viewing();
     closeAll();
     FigureTest::TearDown();
@@ -91,7 +94,7 @@ TEST_F(EndToEndPrintSession, TheSessionOnShowIsPrintedAndStaysOnShow) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     NSPrintSessionController* dialog = NSPrintSessionController::running();
-    if ((!dialog || !dialog->isVisible()) && ++tries < 500) return;
+    if ((!dialog || !dialog->isVisible()) && ++tries < 1500) return;
     poll.stop();
     ASSERT_NE(dialog, nullptr);
     dialog_up = true;
@@ -170,7 +173,7 @@ TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     NSPrintSessionController* dialog = NSPrintSessionController::running();
-    if ((!dialog || !dialog->isVisible()) && ++tries < 500) return;
+    if ((!dialog || !dialog->isVisible()) && ++tries < 1500) return;
     poll.stop();
     ASSERT_NE(dialog, nullptr);
     dialog->layoutList()->setCurrentIndex(1);
@@ -234,6 +237,87 @@ TEST_F(EndToEndPrintSession, EveryCellsCaptionStandsInsideItsCell) {
     const QRect band(left + 8, bottom - 16, cw / 2, 13);
     // The caption of a snapshot saved without an action is its number.
     EXPECT_GT(letters(band), 4) << "no caption inside the cell";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Five snapshots printed on landscape pages with the list's second layout:
+// its item says four figures a page, and four framed cells, two by two,
+// are what each full page holds; the fifth goes on a second page.
+TEST_F(EndToEndPrintSession, TheLayoutChosenNamesTheFiguresEachPageHolds) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  KPDocument* doc = KPDocument::FindDocumentWith_tobjet(view->info());
+  doc->setPageOrientation(true);  // the session's window, made next, takes it
+  const QString folder = dir.filePath(QStringLiteral("Five"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  for (int n = 1; n <= 5; ++n) {
+    chooseTool(view, &classe_segment);
+    click(view, QPoint(100, 40 + 50 * n));
+    click(view, QPoint(400, 40 + 50 * n));
+    chooseTool(view, nullptr);
+    ASSERT_TRUE(doc->writeToURL(folder + QStringLiteral("/Five_%1.fig").arg(n)));
+  }
+  const std::string first = (folder + QStringLiteral("/Five_1.fig")).toStdString();
+  kp_set_file_chooser([first](const KPFileDialogRequest&) -> std::optional<std::string> { return first; });
+
+  QStringList items;
+  QTimer poll;
+  int tries = 0;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    NSPrintSessionController* dialog = NSPrintSessionController::running();
+    if ((!dialog || !dialog->isVisible()) && ++tries < 1500) return;
+    poll.stop();
+    ASSERT_NE(dialog, nullptr);
+    for (int i = 0; i < dialog->layoutList()->count(); ++i) items << dialog->layoutList()->itemText(i);
+    dialog->layoutList()->setCurrentIndex(1);
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+  });
+  poll.start();
+  const QString pdf = dir.filePath(QStringLiteral("five.pdf"));
+  QRectF printable;
+  KPDocument::setPrintPanelResponder([&](QPrinter* printer) {
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    printable = printer->pageLayout().paintRect(QPageLayout::Point);
+    return true;
+  });
+  ASSERT_TRUE(clickMenuItem(barOf(doc), QStringLiteral("Work Session"), QStringLiteral("Print Work Session")));
+  poll.stop();
+  doc->setPageOrientation(false);
+  ASSERT_EQ(items.size(), 3) << items.join('|').toStdString();
+  EXPECT_TRUE(items[1].startsWith(QStringLiteral("Four figures per page"))) << items[1].toStdString();
+  ASSERT_EQ(session_print_now().columns * session_print_now().rows, 4);
+  ASSERT_TRUE(QFile::exists(pdf));
+  ASSERT_GT(printable.width(), printable.height()) << "the page is not turned";
+
+  // The pages at one pixel a unit of the cells' layout.
+  const double k = figure_pixels_per_point();
+  const QString stem = dir.filePath(QStringLiteral("five"));
+  run(QStringLiteral("pdftoppm"),
+      {QStringLiteral("-r"), QString::number(72 * k, 'f', 6), QStringLiteral("-png"), pdf, stem});
+  EXPECT_FALSE(QFile::exists(stem + QStringLiteral("-3.png")));
+  const int cw = static_cast<int>(printable.width() * k) / 2;
+  const int ch = static_cast<int>(printable.height() * k - 12) / 2;
+  const QPoint corner(static_cast<int>(std::lround(printable.left() * k)),
+                      static_cast<int>(std::lround(printable.top() * k)));
+  auto grey = [](QRgb c) { return qGray(c) > 150 && qGray(c) < 240 && std::abs(qRed(c) - qBlue(c)) < 10; };
+  // A framed cell shows its grey fill around the snapshot's box; an empty
+  // place none.
+  auto framed = [&](const QImage& page, int slot) {
+    const QPoint at = corner + QPoint((slot % 2) * cw, 12 + (slot / 2) * ch);
+    return countIn(page, QRect(at.x() + 3, at.y() + 3, cw - 6, ch - 6), grey) > std::min(cw, ch);
+  };
+  for (int page = 1; page <= 2; ++page) {
+    SCOPED_TRACE(page);
+    const QImage image(stem + QStringLiteral("-%1.png").arg(page));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(image.width(), image.height());
+    for (int slot = 0; slot < 4; ++slot) EXPECT_EQ(framed(image, slot), page == 1 || slot == 0) << slot;
   }
 }
 

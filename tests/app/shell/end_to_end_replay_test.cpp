@@ -40,7 +40,7 @@ class EndToEndReplay : public FigureTest {
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
       NSReplayConstrController* panel = NSReplayConstrController::running();
-      if (!panel && ++tries < 500) return;
+      if (!panel && ++tries < 1500) return;
       poll.stop();
       if (!panel) return;
       ran = true;

@@ -228,7 +228,7 @@ TEST_F(EndToEndTabulate, TheSpringsAnimationAddsARowAtEachStepAndGoesOn) {
   const uint32_t beeps = message_beep_count();
 
   QTest::mouseClick(panel->animButton(), Qt::LeftButton);
-  for (int i = 0; i < 50 && table->nbvaleurs < 6; ++i) spin(20);
+  waitUntil([table] { return table->nbvaleurs >= 6; });
   EXPECT_GE(table->nbvaleurs, 6) << "the animation adds no row";
   EXPECT_EQ(message_beep_count(), beeps);
   EXPECT_EQ(animation_running, 1);

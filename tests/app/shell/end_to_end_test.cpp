@@ -118,7 +118,10 @@ TEST_F(EndToEnd, APointerDragOnTheEmptySheetDrawsAndKeepsASelectionRectangle) {
   EXPECT_NEAR(selection_rect.right, b.x, 1);
   EXPECT_NEAR(selection_rect.bottom, b.y, 1);
   // The blinking outline reaches the view; the inside stays clear.
-  spin(150);
+  waitUntil([view] {
+    const QImage shown = view->viewImage();
+    return inkNear(shown, QPoint(180, 100), 4) > 0 && inkNear(shown, QPoint(100, 150), 4) > 0;
+  });
   const QImage image = view->viewImage();
   EXPECT_GT(inkNear(image, QPoint(180, 100), 4), 0);
   EXPECT_GT(inkNear(image, QPoint(100, 150), 4), 0);

@@ -97,3 +97,44 @@ TEST_F(UndoAndEscape, TheCalculatorKeepsItsEvaluationAmongTheWindowServices) {
   EXPECT_NE(window_services().evaluate_calculator, nullptr);
   EXPECT_NE(window_services().focus_window, nullptr);
 }
+
+// Escape in the middle of a construction takes back what the tool made on
+// the way (the point of a first click): the figure is as it was, unchanged
+// and with nothing more to undo; a figure that had a step to undo keeps
+// that step.
+TEST_F(UndoAndEscape, EscapeDuringAConstructionLeavesTheFigureAsItWas) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  KPDocument* doc = KPDocument::FindDocumentWith_tobjet(fig);
+  ASSERT_NE(doc, nullptr);
+  const uint32_t objects = fig->nbobj;
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 100));
+  ASSERT_GT(fig->nbobj, objects) << "the first click made no point";
+  QTest::keyClick(view, Qt::Key_Escape);
+  spin(30);
+  EXPECT_EQ(fig->nbobj, objects);
+  EXPECT_FALSE(fig->wflags & 1) << "the figure counts as changed";
+  EXPECT_FALSE(doc->figureWindow()->windowTitle().endsWith(QStringLiteral(" *")));
+  QAction* undo = undoItem();
+  ASSERT_NE(undo, nullptr);
+  EXPECT_EQ(undo->text().remove('&'), QStringLiteral("Undo"));
+  EXPECT_FALSE(clickMenuItem(bar(), "Edit", "Undo")) << "an empty step to undo";
+
+  // With a segment made before, Undo still takes back the segment.
+  chooseTool(view, &classe_segment);
+  click(view, QPoint(100, 100));
+  click(view, QPoint(220, 160));
+  const uint32_t with_segment = fig->nbobj;
+  click(view, QPoint(300, 60));
+  QTest::keyClick(view, Qt::Key_Escape);
+  spin(30);
+  EXPECT_EQ(fig->nbobj, with_segment);
+  chooseTool(view, nullptr);
+  ASSERT_TRUE(clickMenuItem(bar(), "Edit", "Undo"));
+  spin(20);
+  // Undo shows the figure's undo copy.
+  EXPECT_EQ(view->info()->nbobj, objects);
+  EXPECT_TRUE(objectsOf(view->info(), &classe_segment).empty());
+}

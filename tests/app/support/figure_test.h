@@ -126,7 +126,7 @@ class FigureTest : public ShellTest {
   // Answers the "which object?" list that the next click opens: `answer`
   // runs once the list shows and must choose a line (or close it). The
   // list may take a while to open on a loaded machine, so it is looked for
-  // every 20 ms for up to five seconds; a list that never opens is a
+  // every 20 ms for up to half a minute; a list that never opens is a
   // failure, and any menu left open is closed so the click returns.
   static void answerCandidateList(std::function<void(AmbigPopupController*)> answer) {
     static QElapsedTimer waited;
@@ -135,7 +135,7 @@ class FigureTest : public ShellTest {
     look = [answer] {
       AmbigPopupController* c = AmbigPopupController::shared();
       if (!c || !c->panel() || !c->panel()->isVisible() || c->cells().empty()) {
-        if (waited.elapsed() < 5000) {
+        if (waited.elapsed() < 30000) {
           QTimer::singleShot(20, scope(), look);
           return;
         }
@@ -150,7 +150,7 @@ class FigureTest : public ShellTest {
 
   // While the redefinition menu is open: the item of that class, chosen with
   // the keyboard. Waits for the menu to open.
-  static void chooseClassInMenu(construct_class* cls, bool* chosen, int tries = 200) {
+  static void chooseClassInMenu(construct_class* cls, bool* chosen, int tries = 1000) {
     QTimer::singleShot(30, scope(), [cls, chosen, tries] {
       auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!open) {

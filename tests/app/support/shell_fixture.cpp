@@ -27,6 +27,7 @@
 #include "kernel/tools/toolbox.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
+#include "platform/kp_timer.h"
 
 namespace {
 DUVirIdazididovi* g_app = nullptr;
@@ -122,6 +123,8 @@ void ShellTest::SetUp() {
 }
 
 void ShellTest::TearDown() {
+  // The kernel's timers follow the machine's clock again.
+  KPTimer::useTestClock(false);
   // Timers of the test go before what they would look at.
   delete g_scope;
   g_scope = nullptr;
@@ -153,9 +156,23 @@ void ShellTest::TearDown() {
 }
 
 void ShellTest::spin(int milliseconds) {
+  // Posted work runs at least once however late the test gets the processor
+  // back: a machine busy elsewhere can take the whole while before the first
+  // pass.
   QElapsedTimer timer;
   timer.start();
-  while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  do QApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (timer.elapsed() < milliseconds);
+}
+
+bool ShellTest::waitUntil(const std::function<bool()>& done, int limit_ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limit_ms) return done();
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
 }
 
 bool ShellTest::waitForView(KPFigureView* view) {
@@ -165,7 +182,7 @@ bool ShellTest::waitForView(KPFigureView* view) {
     return view && view->isPlaced() && current_figure_view == kp_hwnd(view) &&
            KPGeoDocument::currentInfo() == view->info();
   };
-  while (!ready() && timer.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (!ready() && timer.elapsed() < 30000) QApplication::processEvents(QEventLoop::AllEvents, 5);
   spin(5);
   return ready();
 }
@@ -190,9 +207,12 @@ bool ShellTest::clickMenuItem(QMenuBar* bar, const QString& menu, const QString&
   QTest::mouseClick(window, Qt::LeftButton, {}, on_bar);
   spin(10);
   if (!popup || !popup->isVisible() || !popup->windowHandle()) return false;
+  // The item named exactly (Save, not Save As...), else the last one whose
+  // text begins so.
   QAction* target = nullptr;
   for (QAction* a : popup->actions())
-    if (!a->isSeparator() && plain(a->text()).startsWith(item)) target = a;
+    if (!a->isSeparator() && plain(a->text()).startsWith(item) && !(target && plain(target->text()) == item))
+      target = a;
   if (!target || !target->isEnabled()) {
     popup->close();
     return false;

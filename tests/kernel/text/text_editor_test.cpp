@@ -327,7 +327,7 @@ TEST_F(TextEditor, RichTextCopiedReadsBackAndPastesWithItsAttributes) {
   file.close();
   QProcess unrtf;
   unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--text"), file.fileName()});
-  ASSERT_TRUE(unrtf.waitForFinished(20000)) << "unrtf is needed (scripts/ensure-deps)";
+  ASSERT_TRUE(unrtf.waitForFinished(60000)) << "unrtf is needed (scripts/ensure-deps)";
   const QString out = QString::fromUtf8(unrtf.readAllStandardOutput());
   EXPECT_TRUE(out.contains(QStringLiteral("Plain red big up"))) << out.toStdString();
 
