@@ -20,6 +20,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
+#include "kernel/model/units.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
@@ -167,7 +168,11 @@ class ObjectRecords : public ::testing::Test {
       class_field_kinds(x->classe, x->methode, x->nbparents, kinds);
       const construct_method* m = class_method(x->classe, x->methode);
       const bool computed = m != nullptr && m->compute != nullptr;
-      auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * (1 + std::fabs(a)); };
+      // A computed value is written on the grid of file values, and what it
+      // gives back (a place along an object, a direction) is taken within
+      // that grid's cell.
+      const double grid = computed ? kFileValueStep : 0;
+      auto near = [grid](double a, double b) { return std::fabs(a - b) <= 1e-9 * (1 + std::fabs(a)) + grid; };
       for (int i = 0; i < x->nbvaleurs; ++i) {
         const valeur& a = x->valeurs[i];
         const valeur& b = y->valeurs[i];
