@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "kernel/text/kernel_strings.h"
 #include "platform/kp_qt_bridge.h"
 
 namespace {
@@ -121,10 +122,14 @@ NSAccessorySaveOptions::NSAccessorySaveOptions(const QRect& frame, KPFilePanel* 
       {1214, flipped(this, 0, 20, 250, 20), true, true, ""},
       {1207, flipped(this, 0, 0, 250, 20), false, false, ""},
       {2042, flipped(this, 250, 40, 166, 20), false, false, "Kelvo Duo (Format)"},
-      {2045, flipped(this, 250, 20, 166, 20), false, false, "PC Compatible"},
+      {2045, flipped(this, 250, 20, 166, 20), false, false, nullptr},
   };
+  // The format's own name stays; the other box says what it does in the
+  // language (row 212).
+  constexpr int kRowPcCompatible = 212;
   for (const Box& b : boxes) {
-    auto* box = new QCheckBox(QString::fromLatin1(b.title), this);
+    auto* box = new QCheckBox(b.title ? QString::fromLatin1(b.title) : kp_qstring(kernel_string_or(kRowPcCompatible, "PC Compatible")),
+                              this);
     box->setGeometry(b.frame);
     box->setChecked(b.on);
     kp_set_item_id(box, b.tag);

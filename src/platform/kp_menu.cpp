@@ -15,6 +15,12 @@
 #include <optional>
 #include <utility>
 
+#include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/model/figure.h"
+#include "kernel/render/colors.h"
+#include "kernel/render/object_colors.h"
+#include "kernel/text/text_drawing.h"
+#include "kernel/text/text_record.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_run_loop.h"
@@ -156,6 +162,14 @@ void KPMenusWrapper::appendMenu(UINT flags, uintptr_t item, const char* text) {
 
 void KPMenusWrapper::setNextItemColorWord(uint32_t rgb) {
   next_item_color() = QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+void KPMenusWrapper::setNextItemColor(const object* obj) {
+  if (!obj) return;
+  const uint32_t word = is_text_like_object(obj) && obj->te ? obj->te->format.color : object_effective_color(obj);
+  const kelvo_win_info* fig = KPGeoDocument::currentInfo();
+  const uint32_t background = fig ? fig->bgcolor : back_color;
+  setNextItemColorWord(itemColorFor(word & 0xFFFFFF, bgr_to_rgb(background), bgr_to_rgb(default_color)));
 }
 
 uint32_t KPMenusWrapper::itemColorFor(uint32_t object_rgb, COLORREF background, COLORREF default_foreground) {

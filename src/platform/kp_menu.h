@@ -12,6 +12,7 @@
 #include "platform/win_types.h"
 
 class QWidget;
+struct object;
 
 class KPMenusWrapper {
  public:
@@ -27,6 +28,11 @@ class KPMenusWrapper {
   void appendMenu(UINT flags, uintptr_t item, const char* text);
   // The text colour of the next appended item only (red in bits 16-23).
   static void setNextItemColorWord(uint32_t rgb);
+  // The next appended item in the colour the object shows: the text colour
+  // of a text-like object's text, the drawing colour of any other, unless
+  // that colour is too close to the current figure's background to be
+  // read (itemColorFor).
+  static void setNextItemColor(const object* obj);
   // The colour an object's item gets: its own, unless it is too close to
   // the figure's background (a Win32 colour word), where the default
   // foreground colour (a Win32 colour word) shows instead.

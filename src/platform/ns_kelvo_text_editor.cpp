@@ -1214,6 +1214,12 @@ void NSKelvoTextEditor::attachFontPanelAccessories(QDialog* panel) {
     panel->layout()->addWidget(accessory);
   }
   accessory->setHidden(g_accessory_hidden);
+  relabelFontPanelAccessories();
+}
+
+void NSKelvoTextEditor::relabelFontPanelAccessories() {
+  if (g_subscript) g_subscript->setText(mac_roman_to_qstring(kernel_string(785)));
+  if (g_superscript) g_superscript->setText(mac_roman_to_qstring(kernel_string(784)));
 }
 
 QWidget* NSKelvoTextEditor::initFontPanelaccessories() {

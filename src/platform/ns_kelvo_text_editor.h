@@ -104,6 +104,8 @@ class NSKelvoTextEditor : public QTextEdit,
   static QWidget* initFontPanelaccessories();
   static void attachFontPanelAccessories(QDialog* panel);
   static void setFontPanelAccessories(bool hidden);
+  // The two boxes take their texts from the language again (after a load).
+  static void relabelFontPanelAccessories();
   static void subScriptAction(int state);
   static void overScriptAction(int state);
   bool changeSubscripting(float level);

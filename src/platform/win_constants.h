@@ -34,6 +34,7 @@ inline constexpr UINT CB_GETCOUNT = 326;
 inline constexpr UINT CB_GETCURSEL = 327;
 inline constexpr UINT CB_RESETCONTENT = 331;
 inline constexpr UINT CB_SETCURSEL = 334;
+inline constexpr UINT CB_SETITEMDATA = 337;
 inline constexpr UINT WM_LBUTTONDOWN = 513;
 inline constexpr UINT WM_LBUTTONUP = 514;
 inline constexpr UINT WM_USER = 1024;

@@ -3,6 +3,7 @@
 #include <QColorDialog>
 
 #include "kernel/window/figure_popup.h"
+#include "app/panels/color_palette_panel.h"
 #include "app/panels/figure_description_drawer.h"
 #include "app/panels/page_layout_panel.h"
 
@@ -11,10 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -67,6 +70,28 @@ std::vector<KPDocument*>& live() {
 
 KPDocument* g_current = nullptr;
 int g_untitled_counter = 1;
+
+// The language rows of the documents' messages and dialogs.
+constexpr int kRowCannotOpenFile = 1;     // "%1": the file's path
+constexpr int kRowFigureUnreadable = 2;   // "%1": the reader's reason
+constexpr int kRowCannotReadAgain = 4;    // "%1": the file's path
+constexpr int kRowSaveChanges = 5;        // "%1": the document's name
+constexpr int kRowSaveButton = 6;
+constexpr int kRowDiscardButton = 7;
+constexpr int kRowCancelButton = 344;
+constexpr int kRowOpenTitle = 690;
+constexpr int kRowSaveAsTitle = 691;
+constexpr int kRowFigureFiles = 694;
+constexpr int kRowCalculatorFiles = 177;
+constexpr int kRowKernelFiles = 178;      // macros, tool menus and preferences
+constexpr int kRowAllFiles = 179;
+
+// The text of a row with its "%1" filled in, as the interface shows it.
+QString language_text(int row, const QString& insert = QString()) {
+  QString text = kp_qstring(kernel_string(row));
+  text.replace(QStringLiteral("%1"), insert);
+  return text;
+}
 QString g_remembered_directory;
 
 // The folder the dialogs start in: the documents' and the kernel's own
@@ -197,9 +222,13 @@ QString KPDocument::chooseFileToOpen(QWidget* parent) {
   KPFileDialogRequest request;
   request.directory = g_remembered_directory.toStdString();
   // Old binary figures have no extension of their own.
-  request.name_filters = {"Figures (*.fig *.env *.8xv)",
-                          "Calculator figures and macros (*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x)",
-                          "Macros, tool menus and preferences (*.mac *.men *.plist)", "All files (*)"};
+  request.title = language_text(kRowOpenTitle).toStdString();
+  auto filter = [](int row, const char* patterns) {
+    return (language_text(row) + QStringLiteral(" (") + QLatin1String(patterns) + QLatin1Char(')')).toStdString();
+  };
+  request.name_filters = {filter(kRowFigureFiles, "*.fig *.env *.8xv"),
+                          filter(kRowCalculatorFiles, "*.92a *.9xa *.89a *.v2a *.92x *.9xx *.89x *.v2x"),
+                          filter(kRowKernelFiles, "*.mac *.men *.plist"), filter(kRowAllFiles, "*")};
   const std::optional<std::string> chosen = kp_choose_file(request);
   return chosen ? QString::fromStdString(*chosen) : QString();
 }
@@ -299,12 +328,7 @@ void KPDocument::installKernelHooks() {
   view_hooks.new_document = [] { openUntitledDocument(); };
   view_hooks.terminate = [] { DUVirIdazididovi::quit(); };
   install_figure_view_hooks(view_hooks);
-  figure_popup_hooks().choose_color = [](uint32_t current, uint32_t* chosen) {
-    const QColor c = QColorDialog::getColor(QColor(QRgb(current)), nullptr, QStringLiteral("Background Color"));
-    if (!c.isValid()) return false;
-    *chosen = static_cast<uint32_t>(c.rgb()) & 0xFFFFFF;
-    return true;
-  };
+  figure_popup_hooks().choose_color = &choose_background_color;
 
   InvalidateHook invalidate;
   invalidate.invalidate_rect = [](HWND window, const tagRECT* rect) {
@@ -389,8 +413,7 @@ KPDocument* KPDocument::readDocument(const QString& path, bool display) {
                                    ? QStringLiteral("FILE_SITUATION")
                                    : QString())) {
     delete doc;
-    QString text = QStringLiteral("The file \"%1\" could not be opened.").arg(path);
-    KPDialog::messageBox(kp_kernel_text(text).c_str(), "", 0);
+    KPDialog::messageBox(kp_kernel_text(language_text(kRowCannotOpenFile, path)).c_str(), "", 0);
     return nullptr;
   }
   doc->windowToClose_ = untouched;
@@ -538,7 +561,7 @@ bool KPDocument::updateFigureFromFileData() {
   // current edition, whatever file was opened before.
   reset_file_detection();
   if (answer != 1) {
-    const std::string text = std::string("The figure cannot be read: ") + figure_file_error();
+    const std::string text = kp_kernel_text(language_text(kRowFigureUnreadable, kp_qstring(figure_file_error())));
     message_box_simple(text.c_str());
   }
   GlobalFreeAndNull(&buffer);
@@ -615,6 +638,7 @@ bool KPDocument::saveDocumentAs() {
     add_save_accessory(&panel, {"*.fig", "*.env"}, {"fig", "env"}, &save_options_dlg_proc);
     KPFileDialogRequest request;
     request.save = true;
+    request.title = language_text(kRowSaveAsTitle).toStdString();
     request.directory = start.toStdString();
     request.panel = &panel;
     const std::optional<std::string> chosen = kp_choose_file(request);
@@ -683,7 +707,7 @@ void KPDocument::revertDocumentToSaved() {
   if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) bytes = file.readAll();
   if (bytes.isEmpty()) {
     // The figure stays as it is when its file cannot be read again.
-    const std::string text = "The file cannot be read again: " + documentName_.toStdString();
+    const std::string text = kp_kernel_text(language_text(kRowCannotReadAgain, documentName_));
     message_box_simple(text.c_str());
     return;
   }
@@ -772,19 +796,11 @@ void KPDocument::setPageOrientation(bool landscape) {
   printInfo()->setPageOrientation(g_last_orientation);
 }
 
-namespace {
-// The refusal of a scaled print, in both languages, as a kernel text.
-constexpr const char* kScalingRefused =
-    "Kelvo Nova ne supporte malheureusement pas pour l'instant le changement d'\x8E"
-    "chelle sous MacOS X\n\nUnfortunately scaling is not yet available for Kelvo Nova under MacOS X";
-}  // namespace
-
 bool KPDocument::shouldChangePrintInfo(KPPageSettings* settings) {
   if (!settings) return false;
-  if (settings->scale != 1.0) {
-    KPDialog::messageBox(kScalingRefused, "", 2);
-    settings->scale = 1.0;
-  }
+  // The figure prints at the scale chosen: a scale the panel cannot give
+  // (none, or not a number) leaves it at 100 %.
+  if (!(settings->scale > 0) || !std::isfinite(settings->scale)) settings->scale = 1.0;
   return true;
 }
 
@@ -809,7 +825,6 @@ bool KPDocument::printDocument() {
   // is running (printingInProgress asks the current view).
   if (currentDocument() != this) myMakeMainWindow();
   QPrinter* printer = printInfo();
-  printScale_ = 1.0;
   int first = 1;
   int last = 1;
   view->knowsPageRange(&first, &last);
@@ -824,7 +839,7 @@ bool KPDocument::printDocument() {
     accepted = panel.exec() == QDialog::Accepted;
   }
   if (!accepted) return false;
-  if (view->runPrintOperation(printer)) return true;
+  if (view->runPrintOperation(printer, printScale_)) return true;
   message_box_simple(kernel_string(kNotPrintedRow));
   return false;
 }
@@ -846,8 +861,11 @@ bool KPDocument::shouldClose() {
   if (!fig || !(fig->wflags & kFigureChanged)) return true;
   QMessageBox box(figureWindow_);
   box.setIcon(QMessageBox::Warning);
-  box.setText(QStringLiteral("Do you want to save the changes made to \"%1\"?").arg(documentName()));
+  box.setText(language_text(kRowSaveChanges, documentName()));
   box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+  box.button(QMessageBox::Save)->setText(language_text(kRowSaveButton));
+  box.button(QMessageBox::Discard)->setText(language_text(kRowDiscardButton));
+  box.button(QMessageBox::Cancel)->setText(language_text(kRowCancelButton));
   box.setDefaultButton(QMessageBox::Save);
   int answer = 0;
   {

@@ -125,9 +125,9 @@ class KPDocument : public QObject {
   // settings, taken when the user confirms them and the check below lets
   // them through; false when the panel was cancelled.
   bool runPageLayout();
-  // The check of a page layout the user confirmed: the figure prints only
-  // to scale, so a scaling other than 100 % is refused with its message and
-  // set back to 100 %. Answers whether the layout may be taken.
+  // The check of a page layout the user confirmed: the figure prints at the
+  // scale chosen, one that is no scale (not above 0) becoming 100 %.
+  // Answers whether the layout may be taken.
   bool shouldChangePrintInfo(KPPageSettings* settings);
   // The print scaling factor of the document's print settings.
   double printScalingFactor() const { return printScale_; }

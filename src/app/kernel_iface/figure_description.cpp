@@ -79,6 +79,33 @@ void blank_controls(std::string& text) {
     if (static_cast<unsigned char>(c) < 32) c = ' ';
 }
 
+// Every macro whose password is `password` (and, with `also_without`, every
+// macro without one) counts as unlocked.
+void unlock_macros_with(const char* password, bool also_without) {
+  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
+    construct_class* cls = class_list[k];
+    if (!is_macro_class(cls)) continue;
+    const char* own = macro_password(cls);
+    if ((own == nullptr && also_without) || (own != nullptr && password != nullptr && std::strcmp(own, password) == 0))
+      set_macro_password_state(cls, 2);
+  }
+}
+
+bool ask(const char* password) { return validate_macro_password != nullptr && validate_macro_password(password); }
+
+// Asks a protected macro's password when it was never asked: given, every
+// macro with that password is unlocked; refused, this one stays locked.
+void ask_macro_password_once(construct_class* cls) {
+  const char* password = macro_password(cls);
+  if (password == nullptr || macro_password_state(cls) != 0) return;
+  if (ask(password)) {
+    set_macro_password_state(cls, 2);
+    unlock_macros_with(password, false);
+  } else {
+    set_macro_password_state(cls, 1);
+  }
+}
+
 using reference_index = std::unordered_map<const object*, std::vector<const object*>>;
 
 // The texts referencing each object, built once per walk.
@@ -109,9 +136,12 @@ bool lists_object(const object* o, const description_state* s, const reference_i
       if (only) return false;
     }
   }
-  if (o->state & OBJ_NEW) return false;
   const bool show_hidden = s && s->show_hidden;
   const bool show_interim = s && s->show_interim;
+  // A protected macro applied after the list began to show intermediate
+  // objects: its password is asked when its objects would be listed.
+  if (show_interim && is_intermediate(o) && o->macro->im_class) ask_macro_password_once(o->macro->im_class);
+  if (o->state & OBJ_NEW) return false;
   if (!is_intermediate(o)) return o->settings.visible || show_hidden;
   if (!show_interim) return false;
   const construct_class* cls = o->macro->im_class;
@@ -120,23 +150,6 @@ bool lists_object(const object* o, const description_state* s, const reference_i
 
 }  // namespace
 
-namespace {
-
-// Every macro whose password is `password` (and, with `also_without`, every
-// macro without one) counts as unlocked.
-void unlock_macros_with(const char* password, bool also_without) {
-  for (int k = 0; class_list != nullptr && class_list[k] != nullptr; ++k) {
-    construct_class* cls = class_list[k];
-    if (!is_macro_class(cls)) continue;
-    const char* own = macro_password(cls);
-    if ((own == nullptr && also_without) || (own != nullptr && password != nullptr && std::strcmp(own, password) == 0))
-      set_macro_password_state(cls, 2);
-  }
-}
-
-bool ask(const char* password) { return validate_macro_password != nullptr && validate_macro_password(password); }
-
-}  // namespace
 
 bool toggle_intermediate_objects(kelvo_win_info* fig, description_state* s) {
   if (s == nullptr) return false;

@@ -13,6 +13,7 @@
 #include "app/lang/language_parser.h"
 #include "app/lang/language_starter.h"
 #include "app/lang/mac_roman_text.h"
+#include "app/lang/qt_translations.h"
 #include "app/lang/resource_string.h"
 #include "kernel/model/figure.h"
 #include "kernel/text/kernel_strings.h"
@@ -153,6 +154,8 @@ bool languageLoaded(bool inited) {
   // The palette and the windows' texts are back, in the new language,
   // before the question: the user sees the program whole while answering.
   if (palette_closed && h.refresh_attrib_palette) h.refresh_attrib_palette();
+  // Qt's own dialogs and buttons speak the language too.
+  install_qt_translations(NSKelvoLanguageStarter::currentLanguageCode());
   emit NSKelvoLanguageCenter::defaultCenter()->textsFilled();
 
   if (inited && h.ask_yes_no) {
@@ -187,6 +190,7 @@ void free_language() {
   lang_reset_kernel_strings();
   init_tool_names_and_help();
   follow_up_hooks() = default_hooks();
+  remove_qt_translations();
 }
 
 QString no_language_file_text() {

@@ -33,6 +33,7 @@
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kp_menu.h"
 #include "platform/kp_qt_bridge.h"
+#include "platform/ns_kelvo_text_editor.h"
 
 extern HWND application_window;
 
@@ -218,7 +219,10 @@ void install_language_follow_up() {
   h.update_attrib_palette_menu_text = [] { update_attrib_palette_menu_text(); };
   // The kernel titles the calculator's panel: an open one takes the new
   // texts at once.
-  h.relabel_kernel_panels = [] { calculator_set_labels(calculator_window); };
+  h.relabel_kernel_panels = [] {
+    calculator_set_labels(calculator_window);
+    NSKelvoTextEditor::relabelFontPanelAccessories();
+  };
   if (!g_manager) {
     // Not a child of the application: its dialog, a window, would then be
     // deleted once the application's own tear-down had run.

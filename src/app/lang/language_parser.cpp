@@ -105,6 +105,7 @@ void NSKelvoLanguageParser::gotXMLElement() {
   if (name == QLatin1String("language")) {
     string_counter = 0;
     kelvoLanguage_ = attrs.value(QLatin1String("name")).toString();
+    code_ = attrs.value(QLatin1String("code")).toString();
   } else if (name == QLatin1String("strings")) {
     if (attrs.hasAttribute(QLatin1String("encoding")))
       strings_encoding = attrs.value(QLatin1String("encoding")).toUInt();

@@ -17,6 +17,8 @@ class NSKelvoLanguageParser : public NSKelvoXMLParser {
 
   void setOnlyLanguageInfo(bool only) { parseOnlyLanguageInformation_ = only; }
   const QString& language() const { return kelvoLanguage_; }
+  // The locale code the file gives its language ("en_US"), or "".
+  const QString& languageCode() const { return code_; }
 
   // Shared parse state, for tests: strings counted since the last
   // `language` element, and the current strings encoding.
@@ -35,5 +37,6 @@ class NSKelvoLanguageParser : public NSKelvoXMLParser {
 
  private:
   QString kelvoLanguage_;
+  QString code_;
   bool parseOnlyLanguageInformation_ = false;
 };

@@ -49,6 +49,7 @@ NSKelvoLanguageStarter::~NSKelvoLanguageStarter() {
 }
 
 QString NSKelvoLanguageStarter::getCurrentLanguage() { return current_language; }
+QString NSKelvoLanguageStarter::currentLanguageCode() { return last_parser ? last_parser->languageCode() : QString(); }
 const QStringList& NSKelvoLanguageStarter::availableLanguages() { return available; }
 NSKelvoLanguageStarter* NSKelvoLanguageStarter::sharedStarter() { return the_starter; }
 

@@ -44,6 +44,9 @@ class NSKelvoLanguageStarter {
 
   static QString getCurrentLanguage();
   static QString currentLanguage() { return getCurrentLanguage(); }
+  // The locale code of the language loaded last ("en_US"), "" when it
+  // gives none.
+  static QString currentLanguageCode();
   static const QStringList& availableLanguages();
 
   // Creates the one starter on the first call (null when no language could

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QHBoxLayout>
 #include <QScreen>
@@ -22,6 +23,7 @@
 #include "app/view/kp_figure_view.h"
 #include "kernel/model/version_info.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/cursors.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_qt_bridge.h"
 
@@ -50,6 +52,12 @@ constexpr int kHoldMs = 3000;
 constexpr int kFadeStepMs = 3;
 constexpr double kFadeStep = 0.01;
 constexpr int kSlideDrop = 12;
+
+// The row of the program's web address.
+constexpr int kRowWebAddress = 645;
+
+bool open_with_desktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
+NSLinkTextField::Opener g_opener = &open_with_desktop;
 
 NSAboutPanel* g_about = nullptr;
 NSKelvoSplasher* g_splasher = nullptr;
@@ -114,6 +122,16 @@ NSAboutPanel::NSAboutPanel(QWidget* parent)
   version_->setAlignment(Qt::AlignCenter);
   version_->setProperty("tag", kVersionTag);
   layout->addWidget(version_);
+  link_ = new NSLinkTextField(QString(), this);
+  link_->setAlignment(Qt::AlignCenter);
+  // It reads as a link: the link colour, underlined.
+  QPalette link_colors = link_->palette();
+  link_colors.setColor(QPalette::WindowText, link_colors.color(QPalette::Link));
+  link_->setPalette(link_colors);
+  QFont link_font = link_->font();
+  link_font.setUnderline(true);
+  link_->setFont(link_font);
+  layout->addWidget(link_, 0, Qt::AlignHCenter);
   layout->addStretch(1);
   // The credit lines sit on top of each other in a band of their own; the
   // current one slides down out of it while the next fades in.
@@ -182,6 +200,9 @@ void NSAboutPanel::awakeFromNib() {
                                               get_version_plist_value("BuildVersion"), running_platform_name());
   // The row is a kernel text: Mac Roman.
   version_->setText(kp_qstring(line.c_str()));
+  const QString address = kp_qstring(kernel_string(kRowWebAddress)).trimmed();
+  link_->setText(address);
+  link_->setVisible(link_->address().isValid());
 }
 
 void NSAboutPanel::display() {
@@ -330,8 +351,13 @@ QUrl NSLinkTextField::address() const {
   return url.isValid() && !url.host().isEmpty() ? url : QUrl();
 }
 
+void NSLinkTextField::setOpener(Opener opener) { g_opener = opener ? opener : &open_with_desktop; }
+
 void NSLinkTextField::enterEvent(QEnterEvent* event) {
   g_cursor_on_entry = KPCursor::lastSet();
+  // The hand, shown as the busy cursor of the splash is: the field lies
+  // outside the figure windows.
+  if (KPCursor* hand = KPCursor::loadCursor(kCursorHand)) KPCursor::setCursorByName(hand->name().c_str());
   g_inside_link = true;
   QLabel::enterEvent(event);
 }
@@ -348,11 +374,18 @@ void NSLinkTextField::leaveEvent(QEvent* event) {
   QLabel::leaveEvent(event);
 }
 
+void NSLinkTextField::mousePressEvent(QMouseEvent* event) {
+  // The press is the field's: the box around it does not close.
+  event->accept();
+}
+
 void NSLinkTextField::mouseReleaseEvent(QMouseEvent* event) {
-  // A text that makes no address is ignored.
+  // A click: the press and the release on the field. A text that makes no
+  // address is ignored.
+  event->accept();
+  if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
   const QUrl url = address();
-  if (url.isValid()) QDesktopServices::openUrl(url);
-  QLabel::mouseReleaseEvent(event);
+  if (url.isValid()) g_opener(url);
 }
 
 // ---------------------------------------------------------------- tinting

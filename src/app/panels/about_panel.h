@@ -20,6 +20,7 @@
 
 class QKeyEvent;
 class QMenuBar;
+class NSLinkTextField;
 
 // The credit lines (Mac Roman, at most 49 bytes each).
 inline constexpr int kCreditLineCount = 15;
@@ -62,6 +63,8 @@ class NSAboutPanel : public QDialog {
   void reject() override;
 
   QLabel* fieldWithTag(int tag) const;
+  // The program's web address (hidden when the language gives none).
+  NSLinkTextField* linkField() const { return link_; }
   int currentIndex() const { return current_; }
   int nextIndex() const { return next_; }
   double fadePosition() const { return t_; }
@@ -80,6 +83,7 @@ class NSAboutPanel : public QDialog {
   QLabel* current_field_ = nullptr;
   QLabel* next_field_ = nullptr;
   QLabel* version_ = nullptr;
+  NSLinkTextField* link_ = nullptr;
   QWidget* band_ = nullptr;
   QColor text_color_;
   int current_ = 0;
@@ -126,10 +130,15 @@ class NSLinkTextField : public QLabel {
   // The address a click opens ("http://" and the text); invalid when the
   // text makes no address.
   QUrl address() const;
+  // What opens an address (the desktop's browser unless replaced; tests
+  // replace it, null restores the browser). Answers whether it opened.
+  using Opener = bool (*)(const QUrl& url);
+  static void setOpener(Opener opener);
 
  protected:
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 };
 

@@ -168,7 +168,9 @@ void KPCalculatorPanel::keepAboveFigure() {
 
 void KPCalculatorPanel::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) sendMessage(kActivate, 2, 0);
+  // A click on the close box may activate the panel after it closed: a
+  // panel no longer shown does not bring calculator mode back.
+  if (event->type() == QEvent::ActivationChange && isVisible() && isActiveWindow()) sendMessage(kActivate, 2, 0);
 }
 
 HWND open_calculator_panel(const char*, WNDPROC procedure) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/lang/language_starter.h"
 #include "app/lang/resource_folders.h"
 #include "app/panels/tool_icon.h"
 #include "app/panels/tool_icon_art.h"
@@ -26,5 +27,19 @@ void init_help_pages() {
 
 QString help_page_file(const char* page) {
   if (!page || !*page || std::strchr(page, '/') || std::strchr(page, '\\')) return {};
-  return kelvo::lang::resource_file(QStringLiteral("html/help/") + QString::fromUtf8(page));
+  // The pages are written in a language: those of the help folder in
+  // English, those of another language in a folder named by its code
+  // ("fr_FR", or "fr" for every country). A language without pages of its
+  // own shows the tool's help text, which its file gives.
+  const QString code = NSKelvoLanguageStarter::currentLanguageCode();
+  const QString language = code.section(QLatin1Char('_'), 0, 0);
+  if (language == QLatin1String("en"))
+    return kelvo::lang::resource_file(QStringLiteral("html/help/") + QString::fromUtf8(page));
+  if (language.isEmpty()) return {};
+  for (const QString& folder : {code, language}) {
+    const QString file =
+        kelvo::lang::resource_file(QStringLiteral("html/help/") + folder + QLatin1Char('/') + QString::fromUtf8(page));
+    if (!file.isEmpty()) return file;
+  }
+  return {};
 }

@@ -41,11 +41,12 @@ void KPShowView::adddatetimeAction(int value) { g_date_time = value != 0; }
 
 KPShowView::KPShowView(QWidget* parent) : QWidget(parent) { setMouseTracking(false); }
 
-void KPShowView::setDocument(KPDocument* document) {
+void KPShowView::setDocument(KPDocument* document, bool show_mode) {
   document_ = document;
   figureView_ = document ? document->figureView() : nullptr;
-  // Qt's print settings carry no scaling factor.
-  printScaleValue_ = 1.0;
+  isInShowViewMode_ = show_mode;
+  printScaleValue_ = document && !show_mode ? document->printScalingFactor() : 1.0;
+  if (!(printScaleValue_ > 0) || !std::isfinite(printScaleValue_)) printScaleValue_ = 1.0;
   int32_t image_width = 0;
   int32_t image_height = 0;
   double scale = 0;
@@ -115,7 +116,7 @@ void KPShowView::readPageGeometry() {
   QPrinter* printer = document_ ? document_->printInfo() : nullptr;
   if (!printer) return;
   // The paper in figure pixels at the scale the page is printed at.
-  const double k = figure_pixels_per_point();
+  const double k = figure_pixels_per_point() / printScaleValue_;
   const QPageLayout layout = printer->pageLayout();
   const QRectF full = layout.fullRect(QPageLayout::Point);
   printSize_ = QSizeF(std::floor(full.width() * k), std::floor(full.height() * k));
@@ -135,23 +136,34 @@ void KPShowView::placePageRect() {
     // The page centred on the part of the figure the window shows.
     const int32_t page_x = b.left + (b.right - b.left) / 2 - w / 2;
     const int32_t page_y = b.top + (b.bottom - b.top) / 2 - h / 2;
-    printRect_ = QRectF(fugureRect_.x() + (page_x - drawing_page.left) * rapport_,
-                        fugureRect_.y() + (page_y - drawing_page.top) * rapport_, w * rapport_, h * rapport_);
+    const double r = rapport_ * printScaleValue_;
+    printRect_ = QRectF(thumbnailPoint(page_x, page_y), QSizeF(w * r, h * r));
     firstDrawRect_ = forceFirstDrawRect_ = false;
   } else if (firstDrawRect_) {
     printRect_ = document_->printRect();
-    printRect_.setSize(QSizeF(w * rapport_, h * rapport_));
+    printRect_.setSize(QSizeF(w * rapport_ * printScaleValue_, h * rapport_ * printScaleValue_));
     firstDrawRect_ = false;
   }
   originFromRect();
 }
 
+// The thumbnail shows the drawing page at rapport_, the figure on it at
+// rapport_ times the print scale (about the figure's origin).
+QPointF KPShowView::thumbnailPoint(double x, double y) const {
+  return {fugureRect_.x() + (x * printScaleValue_ - drawing_page.left) * rapport_,
+          fugureRect_.y() + (y * printScaleValue_ - drawing_page.top) * rapport_};
+}
+
+QPointF KPShowView::figurePoint(QPointF thumbnail) const {
+  return {(drawing_page.left + (thumbnail.x() - fugureRect_.x()) / rapport_) / printScaleValue_,
+          (drawing_page.top + (thumbnail.y() - fugureRect_.y()) / rapport_) / printScaleValue_};
+}
+
 // The figure point of the printable area's corner follows the rectangle.
 void KPShowView::originFromRect() {
   if (rapport_ <= 0) return;
-  const double page_x = drawing_page.left + (printRect_.x() - fugureRect_.x()) / rapport_;
-  const double page_y = drawing_page.top + (printRect_.y() - fugureRect_.y()) / rapport_;
-  printingOrigin_ = QPointF(std::trunc(page_x + margins_.left()), std::trunc(page_y + margins_.top()));
+  const QPointF page = figurePoint(printRect_.topLeft());
+  printingOrigin_ = QPointF(std::trunc(page.x() + margins_.left()), std::trunc(page.y() + margins_.top()));
 }
 
 QRectF KPShowView::clampedRect(QPointF top_left) const {
@@ -180,7 +192,7 @@ void KPShowView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!figureShow_.isNull()) painter.drawImage(fugureRect_.topLeft(), figureShow_);
   if (printRect_.isEmpty()) return;
-  const double r = rapport_;
+  const double r = rapport_ * printScaleValue_;
   painter.save();
   painter.setCompositionMode(QPainter::CompositionMode_Multiply);
   const QColor grey = QColor::fromRgbF(0.8f, 0.8f, 0.8f);
@@ -242,7 +254,7 @@ void NSShowPageController::setSheetResponder(std::function<int(NSShowPageControl
 }
 
 bool NSShowPageController::doDisplaySheet(KPDocument* document) {
-  theShowView_->setDocument(document);
+  theShowView_->setDocument(document, isShowViewMode_);
   theShowView_->createInterface(isShowViewMode_);
   adjustSize();
   return (sheet_responder() ? sheet_responder()(this) : runModal()) == 1;

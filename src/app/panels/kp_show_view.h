@@ -30,8 +30,9 @@ class KPShowView : public QWidget {
   static void adddatetimeAction(int value);
 
   // Takes the document and its figure view and makes a new thumbnail; the
-  // page rectangle will be placed anew.
-  void setDocument(KPDocument* document);
+  // page rectangle will be placed anew. In print mode the thumbnail shows
+  // the figure at the document's print scale.
+  void setDocument(KPDocument* document, bool show_mode = false);
   // Builds the controls once, then shows them for the mode.
   void createInterface(bool show_mode);
   // Turns the page between portrait and landscape; the rectangle is
@@ -47,6 +48,8 @@ class KPShowView : public QWidget {
   // Page margins in figure pixels (left, top, right, bottom); 0 in show mode.
   QMarginsF margins() const { return margins_; }
   double rapport() const { return rapport_; }
+  // The scale the page is printed at (1 in show mode).
+  double printScale() const { return printScaleValue_; }
   const QImage& thumbnail() const { return figureShow_; }
   QCheckBox* filetitle() const { return filetitle_; }
   QCheckBox* datetime() const { return datetime_; }
@@ -70,6 +73,9 @@ class KPShowView : public QWidget {
  private:
   void readPageGeometry();
   void originFromRect();
+  // Where a figure point lies on the thumbnail, and back.
+  QPointF thumbnailPoint(double x, double y) const;
+  QPointF figurePoint(QPointF thumbnail) const;
   QRectF clampedRect(QPointF top_left) const;
 
   bool interfaceCreated_ = false;

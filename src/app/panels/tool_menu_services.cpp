@@ -2,6 +2,7 @@
 
 #include "app/kernel_iface/kp_figure_view.h"
 #include "kernel/window/figure_events.h"
+#include "kernel/model/classes.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/tools/tool_dispatch.h"
@@ -145,6 +146,13 @@ void rebuild_tools_panel() {
 void install_tool_menu_services() {
   tool_hooks& h = tool_services();
   h.select_tool_item = &select_tool_item;
+  // The toolboxes keep names of their own: the entry named like the class
+  // is the one posted.
+  h.post_tool_selection = [](const construct_class* cls) {
+    const uint32_t id = cls ? find_tool_id_by_name(cls->name) : 0;
+    const menu* m = id ? find_tool_menu(static_cast<int16_t>(tool_group(id))) : nullptr;
+    if (m && m->names && tool_item(id) <= menu_entry_count(m)) post_tool_selection(m->names[tool_item(id)]);
+  };
   // Without the palette, the application's own refresh shows it again (the
   // command that hid it shows it).
   h.refresh_attrib_palette = [] {

@@ -42,6 +42,10 @@ HWND tool_menu_owner_window(const menu* m);
 void select_tool_item(int16_t group, int16_t item);
 // An attribute choice made in the palette; `list` is attrib_menus.
 int on_attrib_menu_select(menu** list, tagPOINT point, uint32_t unused, uint32_t tool_id);
+// Repaints the attribute palette when it is shown (the answer of the
+// invalidation, else 0). The bar draws with Qt and keeps no display device:
+// its buttons read attrib_menus themselves, so there is no reference to
+// hand it first.
 LRESULT refresh_attrib_palette();
 // Hides the attribute palette when it is shown; answers whether it was.
 bool close_attrib_palette();

@@ -90,6 +90,9 @@ NSToolsWindowController::NSToolsWindowController() : QDialog(nullptr, Qt::Tool |
   auto* sheet_buttons = new QHBoxLayout;
   passwordCancel_ = new QPushButton(QStringLiteral("[344](Cancel)"), passwordSheet_);
   passwordOk_ = new QPushButton(QStringLiteral("[342](OK)"), passwordSheet_);
+  // Return in the field is OK, as in any dialog; Cancel never takes it.
+  passwordCancel_->setAutoDefault(false);
+  passwordOk_->setDefault(true);
   sheet_buttons->addStretch(1);
   sheet_buttons->addWidget(passwordCancel_);
   sheet_buttons->addWidget(passwordOk_);
@@ -151,6 +154,10 @@ bool NSToolsWindowController::checkPassword() {
   if (!passwordProtection_) return true;
   passwordSheet_->setWindowModality(Qt::ApplicationModal);
   passwordSheet_->show();
+  passwordSheet_->raise();
+  passwordSheet_->activateWindow();
+  // The prompt opens ready for typing.
+  enterPassword_->setFocus(Qt::OtherFocusReason);
   return false;
 }
 
@@ -161,6 +168,13 @@ void NSToolsWindowController::placeTrash() {
 }
 
 void NSToolsWindowController::activateToolsDialog() {
+  // Entered once: a second entry would put the Trash on the toolbar twice
+  // and take the arrangement with it as the one to go back to.
+  if (config_mode) {
+    show();
+    raise();
+    return;
+  }
   show();
   raise();
   activateWindow();
@@ -225,6 +239,7 @@ void NSToolsWindowController::iconOrganizerCommand(int tag) {
       rebuild_bars();
       break;
     case kPasswordOk:
+      if (!passwordSheet_->isVisible()) break;
       if (enterPassword_->text() == password_) {
         passwordSheet_->hide();
         activateToolsDialog();

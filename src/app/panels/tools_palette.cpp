@@ -1,5 +1,6 @@
 #include "app/panels/tools_palette.h"
 
+#include "app/panels/about_panel.h"
 #include "app/panels/color_palette_panel.h"
 #include "app/panels/help_pages.h"
 
@@ -12,6 +13,8 @@
 #include <QTimer>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/document/kp_document.h"
 #include "kernel/window/figure_events.h"
@@ -147,6 +150,39 @@ NSKelvoToolsPanel::NSKelvoToolsPanel()
   setAttribute(Qt::WA_ShowWithoutActivating);
   setWindowOpacity(0.0);
   view_ = new NSKelvoToolsPanelView(this);
+  // The bars cover the desktop: they follow every change of the screens.
+  for (QScreen* screen : QGuiApplication::screens()) followScreen(screen);
+  auto* app = static_cast<QGuiApplication*>(QCoreApplication::instance());
+  connect(app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+    followScreen(screen);
+    screenParametersChanged();
+  });
+  connect(app, &QGuiApplication::screenRemoved, this, [this](QScreen*) { screenParametersChanged(); });
+  connect(app, &QGuiApplication::primaryScreenChanged, this, [this](QScreen*) { screenParametersChanged(); });
+}
+
+void NSKelvoToolsPanel::followScreen(QScreen* screen) {
+  if (!screen) return;
+  connect(screen, &QScreen::geometryChanged, this, &NSKelvoToolsPanel::screenParametersChanged, Qt::UniqueConnection);
+  connect(screen, &QScreen::availableGeometryChanged, this, &NSKelvoToolsPanel::screenParametersChanged,
+          Qt::UniqueConnection);
+}
+
+void NSKelvoToolsPanel::screenParametersChanged() {
+  // One change comes as several signals: the bars are built once, when
+  // they are all in.
+  if (rebuildPending_) return;
+  rebuildPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    rebuildPending_ = false;
+    if (tools_panel_window != kp_hwnd(this)) return;  // never built yet: start-up builds them
+    const bool hidden = isHidden();
+    // The Trash of the configuration mode stays at the right end.
+    if (config_mode && trash_toolbox)
+      trash_toolbox->pos_a = NSKelvoToolsPanelView::getDesktopRect().width() - 2 * icon_size() - 24;
+    view_->rebuildBarsKeepingState();
+    if (hidden) hide();
+  });
 }
 
 NSKelvoToolsPanel::~NSKelvoToolsPanel() {
@@ -277,6 +313,11 @@ void NSKelvoToolsPanelView::createToolsAndAttribsBars() {
   NSGeoToolsPullDownController::destroyPullDown();
   const int s = icon_size();
   show_trash_face();
+  // The Trash is on the toolbar only while it is configured: off it, its
+  // button goes too.
+  bool trash_listed = false;
+  for (menu** it = tool_menus; it && *it; ++it) trash_listed |= *it == trash_toolbox;
+  if (!trash_listed) drop_button(trash_toolbox);
   int gaps = 0;
   for (menu** it = tool_menus; it && *it; ++it) {
     menu* m = *it;
@@ -302,6 +343,25 @@ void NSKelvoToolsPanelView::createToolsAndAttribsBars() {
   w->show();
   w->raise();
   if (g_panel) g_panel->startFade(true);
+}
+
+void NSKelvoToolsPanelView::rebuildBarsKeepingState() {
+  std::vector<std::pair<menu*, QPointer<NSGeoToolsMenu>>> kept;
+  auto keep = [&kept, this](menu* m) {
+    if (NSGeoToolsMenu* b = buttonFor(m)) kept.emplace_back(m, b);
+  };
+  for (menu** it = tool_menus; it && *it; ++it) keep(*it);
+  for (int k = 0; attrib_menus[k]; ++k) keep(attrib_menus[k]);
+  const QPointer<NSGeoToolsMenu> last = last_tool_button;
+  createToolsAndAttribsBars();
+  // The old buttons are only on their way out: they still tell what they
+  // showed.
+  for (const auto& [record, old] : kept) {
+    NSGeoToolsMenu* fresh = buttonFor(record);
+    if (!old || !fresh) continue;
+    fresh->takeStateOf(*old);
+    if (old == last) last_tool_button = fresh;
+  }
 }
 
 void NSKelvoToolsPanelView::computeViewShape() {
@@ -695,9 +755,16 @@ void NSGeoToolsMenu::paintEvent(QPaintEvent*) {
     QImage image = tool_icon_image(icon, s, back_color, background & 0xFFFFFF,
                                    isSettingMenu_ ? kListArrowRight : kListArrowDown);
     if (isColorMenu()) {
-      // The colour of the menu shows in a band along the icon's foot.
+      // The colour of the menu shows in a band along the icon's foot: an
+      // overlay tinted with the colour where it is opaque, laid on the icon.
+      QImage overlay(image.size(), QImage::Format_ARGB32_Premultiplied);
+      overlay.fill(Qt::transparent);
+      {
+        QPainter band(&overlay);
+        band.fillRect(QRect(1, s - s / 4 - 1, s - 4, s / 4), Qt::black);
+      }
       QPainter tint(&image);
-      tint.fillRect(QRect(1, s - s / 4 - 1, s - 4, s / 4), color_);
+      tint.drawImage(0, 0, tinted_image_with_color(overlay, color_));
     }
     p.drawImage(QPoint(2, 2), image);
   }
@@ -705,6 +772,16 @@ void NSGeoToolsMenu::paintEvent(QPaintEvent*) {
   p.setPen(Qt::black);
   p.setBrush(Qt::NoBrush);
   p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void NSGeoToolsMenu::takeStateOf(const NSGeoToolsMenu& other) {
+  const int entries = menu_entry_count(kelvoMenu_);
+  auto in_range = [entries](int index) { return index >= 0 && index < std::max(entries, 1) ? index : 0; };
+  curSelect_ = in_range(other.curSelect_);
+  curHighLightet_ = in_range(other.curHighLightet_);
+  kelvoMenuState_ = isSettingMenu_ ? 0 : other.kelvoMenuState_;
+  color_ = other.color_;
+  update();
 }
 
 bool NSGeoToolsMenu::select(bool send) {
@@ -842,7 +919,11 @@ void NSGeoToolsMenu::mouseReleaseEvent(QMouseEvent* event) {
     open->mouseUp(global);
     return;
   }
-  if (open && !window()->frameGeometry().contains(global)) open->mouseUp(global);
+  // Released away from the bars (over a figure, say): the list takes the
+  // release, as a menu released away from it does, and closes. The
+  // palette's window covers the desktop, but only its bars are the palette.
+  const bool on_bars = view && view->viewShape().contains(view->mapFromGlobal(global));
+  if (open && !on_bars) open->mouseUp(global);
   if (!NSGeoToolsPullDownController::openPullDown() && !isColorMenu()) select(true);
 }
 

@@ -22,6 +22,7 @@
 struct menu;
 class QTimer;
 class QColorDialog;
+class QScreen;
 class NSKelvoToolsPanelView;
 
 // Arrow keys of message 1024/107.
@@ -48,16 +49,22 @@ class NSKelvoToolsPanel : public QWidget, public KPMessageTarget, public KPUserM
   QImage getImageByID(uint32_t tool_id) const;
   void startFade(bool fade_in);
   bool fadeDone() const { return fadeDone_; }
+  // The screens changed (a resolution, a screen plugged in or out, another
+  // primary screen): the bars are built again to the desktop as it is now,
+  // each button showing what it showed.
+  void screenParametersChanged();
   ~NSKelvoToolsPanel() override;
 
  private:
   NSKelvoToolsPanel();
   void fadeTimerCallBack();
+  void followScreen(QScreen* screen);
 
   NSKelvoToolsPanelView* view_;
   QTimer* fadeTimer_ = nullptr;
   double fadeAlpha_ = 0, fadeStep_ = 0;
   bool fadeDone_ = false;
+  bool rebuildPending_ = false;
 };
 
 class NSGeoToolsMenu;
@@ -69,6 +76,9 @@ class NSKelvoToolsPanelView : public QWidget {
 
   // (Re)builds every button from the kernel's records and shows the palette.
   void createToolsAndAttribsBars();
+  // The same, each record's new button showing what its old one showed
+  // (the toolbox in use, the item shown and chosen, a colour).
+  void rebuildBarsKeepingState();
   void computeViewShape();
   void setSideBarVisibility(bool visible);
   void toggleSideBar() { setSideBarVisibility(!sideBarVisible_); }
@@ -169,6 +179,8 @@ class NSGeoToolsMenu : public QWidget {
   void openPopUpMenu();
   // The icon this button shows (null for none).
   const struct tool_icon* shownIcon() const;
+  // Shows what another button of the same record showed.
+  void takeStateOf(const NSGeoToolsMenu& other);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "app/lang/language_switcher.h"
+#include "app/panels/dialog_icons.h"
 #include "kernel/prefs/dialog_controls.h"
 #include "kernel/prefs/prefs_dialog.h"
 #include "kernel/prefs/preferences.h"
@@ -87,8 +89,30 @@ QPushButton* button(QWidget* page, int id, const QString& text) {
   return b;
 }
 
+// A colour well: a button whose face is its colour, framed.
+class SwatchWell : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPushButton::paintEvent(event);
+    QPainter painter(this);
+    draw_color_swatch(painter, rect().adjusted(6, 5, -6, -5), kp_well_color(kp_hwnd(this)));
+  }
+};
+
+// The shape pop-up: its items are the icons the page gives it.
+NSIconPopUpButton* icon_popup(QWidget* page, int id) {
+  auto* popup = new NSIconPopUpButton(page);
+  popup->setFixedWidth(64);
+  kp_set_item_id(popup, id);
+  QObject::connect(popup, &NSIconPopUpButton::activated, page, [page, id] { send_command(page, id); });
+  return popup;
+}
+
 QPushButton* color_well(QWidget* page, int id) {
-  auto* well = new QPushButton(page);
+  auto* well = new SwatchWell(page);
   well->setFixedWidth(48);
   kp_set_item_id(well, id);
   QObject::connect(well, &QPushButton::clicked, page, [page, well, id] {
@@ -237,9 +261,7 @@ QWidget* styles_page() {
                popup(page, kPrefThickness, {"[886](Thin)", "[887](Normal)", "[888](Thick)"}));
   form->addRow(QStringLiteral("[889](Dash)"),
                popup(page, kPrefDash, {"[890](Solid)", "[891](Dashed)", "[892](Long dashes)"}));
-  QStringList shapes;
-  for (int i = 0; i < 16; ++i) shapes << QString::number(i);
-  form->addRow(QStringLiteral("[893](Shape)"), popup(page, kPrefShape, shapes));
+  form->addRow(QStringLiteral("[893](Shape)"), icon_popup(page, kPrefShape));
   form->addRow(QStringLiteral("[894](Line ends)"),
                popup(page, kPrefSmartLineType,
                      {"[895](Whole line)", "[896](Cut beyond its points)", "[897](Cut with arrows)"}));

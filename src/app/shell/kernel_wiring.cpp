@@ -260,6 +260,9 @@ void fill_window_services() {
   };
   h.update_object_text_record = [](object* obj) {
     if (!obj || !obj->te) return;
+    // A table draws its cells from its record as they are, in the frame
+    // the user gave it: no text view to refresh, no frame to fit.
+    if (obj->otype && obj->otype->id == TYPE_TABLE) return;
     obj->te->regen_pending = 1;
     obj->te->needs_regen = 1;
     if (text_handle_ops().refresh) text_handle_ops().refresh(obj, true);
@@ -358,7 +361,10 @@ void fill_tool_services() {
     save_file_as_dialog(kp_current_figure_window(), kind, cls);
   };
   h.display_tool_name = [](const char* name) {
-    if (KPFigureWindow* window = KPDocument::currentWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
+    // The tool is the program's, not one window's: every window names it,
+    // so that none behind keeps a name the language no longer gives.
+    for (KPDocument* doc : KPDocument::liveDocuments())
+      if (KPFigureWindow* window = doc->figureWindow()) window->setToolNameFieldContent(kp_qstring(name ? name : ""));
   };
   h.show_help_page = [](const char* text, const char* page) {
     // Every figure window shows the page; its field shows only while the

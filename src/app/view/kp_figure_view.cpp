@@ -886,7 +886,10 @@ void KPFigureView::CheckFigureTimer() {
   const bool animating = manipulating && (interaction_state == STATE_ANIMATION ||
                                           interaction_state == STATE_MULTI_ANIMATION);
   const bool selection = fig && fig->selection && fig->selection->items && fig->selection->items[0];
-  const bool wanted = figure_window_active && current_figure_view == kp_hwnd(this) && fig &&
+  // While a text is typed in the figure's editor nothing blinks or is
+  // designated under it.
+  const bool editing = textEditor_ && !textEditor_->isHidden();
+  const bool wanted = figure_window_active && current_figure_view == kp_hwnd(this) && fig && !editing &&
                       (selection || animating || mouse_tracking || rubber_band_tracking ||
                        selection_rect_shown);
   if (wanted && !timerOn_) {

@@ -112,9 +112,10 @@ class KPFigureView : public QWidget,
   // the painter's units, one a figure pixel; between beginDocument and
   // endDocument only.
   void drawPrintPage(QPainter* painter, const QRectF& rect);
-  // Prints the figure's pages on the printer; false when nothing could be
-  // printed.
-  bool runPrintOperation(QPrinter* printer);
+  // Prints the figure's pages on the printer at the scale of the page setup
+  // (1: a centimetre of the figure's measures is a centimetre of paper);
+  // false when nothing could be printed.
+  bool runPrintOperation(QPrinter* printer, double scale = 1.0);
 
   // ---- Timers, scrolling, zoom ----
   void CheckFigureTimer();
@@ -225,6 +226,7 @@ class KPFigureView : public QWidget,
   uint8_t printing_ = 0;
   QPointF printingOrigin_;
   QPrinter* printer_ = nullptr;  // the print running now
+  double printScale_ = 1.0;      // and its scale
   KPGrafPort* dc_ = nullptr;
   DisplayDevice* pdd_ = nullptr;
   LONG_PTR windowLong_ = 0;

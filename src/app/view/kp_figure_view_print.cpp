@@ -2,7 +2,8 @@
 // on the printer's painter, from the printing origin instead of the part
 // shown on screen, with the optional title and date, and the on-screen
 // centre put back once the print is over. A page is printed to scale: a
-// centimetre of the figure's measures is a centimetre of paper.
+// centimetre of the figure's measures is a centimetre of paper, times the
+// scale the page setup gives.
 #include <QDate>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -112,13 +113,18 @@ bool KPFigureView::knowsPageRange(int* first, int* last) const {
 QRectF KPFigureView::rectForPage(int) const { return {0, 0, calculatePrintWidth(), calculatePrintHeight()}; }
 
 // The printable part of the paper in figure pixels: the figure goes on paper
-// at the scale of its measures (the print scaling factor is always 1).
+// at the scale of its measures times the print's scale, so a page at 50 %
+// holds twice the figure each way.
 double KPFigureView::calculatePrintWidth() const {
-  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).width() * figure_pixels_per_point() : 0;
+  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).width() * figure_pixels_per_point() /
+                        printScale_
+                  : 0;
 }
 
 double KPFigureView::calculatePrintHeight() const {
-  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).height() * figure_pixels_per_point() : 0;
+  return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Point).height() * figure_pixels_per_point() /
+                        printScale_
+                  : 0;
 }
 
 void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
@@ -180,6 +186,8 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
   picture_painter.end();
   painter->drawImage(QRectF(rect.topLeft(), QSizeF(width, height)), picture);
   if (!session_printing && pdd_) {
+    // The title and the date keep their size on paper whatever the scale.
+    painter->scale(1 / printScale_, 1 / printScale_);
     if (KPShowView::addfiguretitle()) {
       const KPDocument* doc = KPDocument::FindDocumentWith_Window(figureWindow());
       if (doc) draw_page_text(painter, QFileInfo(doc->documentName()).fileName(), 0);
@@ -187,15 +195,16 @@ void KPFigureView::drawPrintPage(QPainter* painter, const QRectF& rect) {
     if (KPShowView::adddatetime()) {
       const QString date = QLocale::system().toString(QDate::currentDate(), QStringLiteral("dddd dd MMMM yyyy"));
       const QFontMetricsF metrics(page_text_font(), painter->device());
-      draw_page_text(painter, date, rect.width() - metrics.horizontalAdvance(date));
+      draw_page_text(painter, date, rect.width() * printScale_ - metrics.horizontalAdvance(date));
     }
   }
   painter->restore();
   unlockView();
 }
 
-bool KPFigureView::runPrintOperation(QPrinter* printer) {
+bool KPFigureView::runPrintOperation(QPrinter* printer, double scale) {
   if (!printer || printing_) return false;
+  printScale_ = scale > 0 && std::isfinite(scale) ? scale : 1.0;
   // One device unit per point: the port's figure pixels and its fonts, sized
   // for a 72-dpi device, keep their proportions on paper.
   printer->setResolution(72);
@@ -211,8 +220,9 @@ bool KPFigureView::runPrintOperation(QPrinter* printer) {
   QPainter painter;
   bool printed = first <= last && painter.begin(printer);
   // The pages are laid out in figure pixels (rectForPage): this scale puts
-  // them on paper at the lengths the figure's measures state.
-  if (printed) painter.scale(1 / figure_pixels_per_point(), 1 / figure_pixels_per_point());
+  // them on paper at the lengths the figure's measures state, times the
+  // print's scale.
+  if (printed) painter.scale(printScale_ / figure_pixels_per_point(), printScale_ / figure_pixels_per_point());
   for (int page = first; printed && page <= last; ++page) {
     if (page > first && !printer->newPage()) printed = false;
     else drawPrintPage(&painter, rectForPage(page));
@@ -220,5 +230,6 @@ bool KPFigureView::runPrintOperation(QPrinter* printer) {
   if (painter.isActive()) printed = painter.end() && printed;
   endDocument();
   printer_ = nullptr;
+  printScale_ = 1.0;
   return printed;
 }

@@ -10,6 +10,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/export_question.h"
 #include "kernel/exchange/ti83_container.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/files/text_family.h"
 #include "kernel/measure/unit_factor.h"
 #include "kernel/model/classes.h"
@@ -592,8 +593,44 @@ int encode_straight(ti83_encoder* e, object* o) {
   return -1;
 }
 
+// A circle of the pre-built compass whose radius two points give (its
+// methods 0, three points A, B and the centre C, and 1, a segment AB and
+// C); null for any other object.
+const infomacro* compass_of(const object* o) {
+  const infomacro* im = o != nullptr ? o->macro : nullptr;
+  if (im == nullptr || optional_classes[0] == nullptr || im->im_class != optional_classes[0]) return nullptr;
+  if (im->im_method > 1 || im->im_initials == nullptr) return nullptr;
+  return im->im_nb_initials >= (im->im_method == 0 ? 3 : 2) ? im : nullptr;
+}
+
+// The compass circle: C moved by the radius vector AB (construction point,
+// method 21), then the circle about C through it; with a segment for the
+// radius, its record is the circle's third parent.
+int encode_compass(ti83_encoder* e, object* o, const infomacro* im) {
+  object* segment = im->im_method == 1 ? im->im_initials[0] : nullptr;
+  object* a = segment != nullptr ? parent(segment, 0) : im->im_initials[0];
+  object* b = segment != nullptr ? parent(segment, 1) : im->im_initials[1];
+  object* centre = im->im_method == 1 ? im->im_initials[1] : im->im_initials[2];
+  const int ra = point_rec(e, a), rb = point_rec(e, b), rc = point_rec(e, centre);
+  const int rs = segment != nullptr ? rec(e, segment) : -1;
+  const uint16_t ts = tid(segment);
+  if (ra < 0 || rb < 0 || rc < 0) return -1;
+  if (segment != nullptr && (rs < 0 || (ts != TYPE_SEGMENT && ts != TYPE_VECTOR) ||
+                             e->records[static_cast<size_t>(rs)].b[0] != kSegment))
+    return -1;
+  const int through = derived_point(e, ra, rb, rc, 21);
+  record r = fresh(kCircle, 0, style(o));
+  r.b[2] = byte_of(rc);
+  r.b[3] = byte_of(through);
+  if (rs >= 0) r.b[4] = byte_of(rs);
+  r.b[5] |= inherited_anchor(e, r);
+  e->defined_by[o] = {rc, through};
+  return add(e, r);
+}
+
 int encode_circle(ti83_encoder* e, object* o) {
   if (!is(o, classe_cercle)) return -1;
+  if (const infomacro* im = compass_of(o); im != nullptr && o->final_no != 0) return encode_compass(e, o, im);
   const int c = point_rec(e, parent(o, 0));
   if (c < 0) return -1;
   int b = -1;
@@ -716,7 +753,11 @@ int encode_number(ti83_encoder* e, object* o) {
     const int first = point_rec(e, parent(o, 0)), vertex = point_rec(e, parent(o, 1)),
               third = point_rec(e, parent(o, 2));
     if (first < 0 || vertex < 0 || third < 0) return -1;
-    sub = 35;
+    // The calculator has its own kind for an angle of points on circles.
+    bool on_circles = true;
+    for (int k = 0; k < 3; ++k)
+      on_circles = on_circles && is(parent(o, k), classe_ptsur) && tid(parent(parent(o, k), 0)) == TYPE_CIRCLE;
+    sub = on_circles ? 38 : 35;
     r.b[2] = byte_of(vertex), r.b[3] = byte_of(first), r.b[4] = byte_of(third);
   } else if (is(o, classe_calculate)) {
     sub = formula_operation(o);
@@ -826,6 +867,27 @@ int encode_spring(ti83_encoder* e, object* o, bool* no_record) {
   return r;
 }
 
+// A hidden point on a line or ray through one point, that nothing later
+// but the image of a point uses, needs no record of its own: it stands for
+// the direction point written for that line, which the calculator shows in
+// its place. -1 for any other point.
+int hidden_point_stand_in(const ti83_encoder* e, const object* o) {
+  if (o->settings.visible != 0 || !is(o, classe_ptsur)) return -1;
+  const object* carrier = parent(o, 0);
+  const uint16_t t = tid(carrier);
+  if ((t != TYPE_LINE && t != TYPE_RAY) || carrier->nbparents != 1) return -1;
+  auto def = e->defined_by.find(carrier);
+  if (def == e->defined_by.end()) return -1;
+  for (const object* later = o->next; later != nullptr; later = later->next) {
+    bool uses = false;
+    for (int k = 0; k < later->nbparents && !uses; ++k) uses = parent(later, k) == o;
+    if (uses && !is(later, classe_translation) && !is(later, classe_symetriquedr) && !is(later, classe_symetrique) &&
+        !is(later, classe_rotation) && !is(later, classe_dilatation))
+      return -1;
+  }
+  return def->second.second;
+}
+
 bool depends_on_left_out(const ti83_encoder* e, const object* o) {
   for (int k = 0; k < o->nbparents; ++k)
     if (o->parents && e->left_out.count(o->parents[k])) return true;
@@ -886,8 +948,18 @@ int ti83_encode_object(object* obj, ti83_encoder* e) {
   int main = -1;
   bool no_record = false;
   bool ok = true;
+  bool stand_in = false;
   switch (tid(obj)) {
     case TYPE_POINT:
+      if ((main = hidden_point_stand_in(e, obj)) >= 0) {
+        stand_in = true;
+        break;
+      }
+      // The hidden steps of the compass are drawn by its own records.
+      if (obj->final_no == 0 && compass_of(obj) != nullptr) {
+        no_record = true;
+        break;
+      }
       main = encode_point(e, obj);
       break;
     case TYPE_SEGMENT:
@@ -939,7 +1011,7 @@ int ti83_encode_object(object* obj, ti83_encoder* e) {
   }
   if (ok && !no_record && main < 0) ok = false;
   if (ok && no_record && tid(obj) == TYPE_SPRING && main < 0) ok = false;
-  if (ok && tid(obj) == TYPE_POINT) ok = encode_label(e, obj, main);
+  if (ok && tid(obj) == TYPE_POINT && !no_record && !stand_in) ok = encode_label(e, obj, main);
   if (ok && e->records.size() > e->capacity) ok = false;
   if (!ok) {
     e->records.resize(records);
@@ -997,6 +1069,8 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   clear_selection();
   if (!fig) return 0;
+  // Everything the file goes without is named: the objects the calculator
+  // cannot show and those built on them.
   std::vector<object*> listed;
   size_t failed = 0;
   bool too_many = false;
@@ -1004,6 +1078,7 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
   for (object* o : objects_in_order(fig)) {
     if (depends_on_left_out(e, o)) {
       e->left_out.insert(o);
+      listed.push_back(o);
       continue;
     }
     // Springs write no record of their own, so a full image still takes them.
@@ -1017,12 +1092,13 @@ int ti83_check_exportable(ti83_encoder* e, uint32_t* record_count) {
     }
     e->left_out.insert(o);
     select_figure_object(o, 0, 1);
-    if (++failed <= 10) listed.push_back(o);
+    ++failed;
+    listed.push_back(o);
   }
   if (e->records.size() > kTi83MaxRecords) too_many = true;
   if (failed > 0 || too_many) {
     if (!too_many)
-      compose_left_out_question(listed, failed);
+      compose_left_out_question(listed);
     else
       message_compose(kernel_string(769), "", "", "");
     if (message_show(131) != 1) {

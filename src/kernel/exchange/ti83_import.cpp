@@ -43,6 +43,9 @@ constexpr uint8_t kNone = 255;
 constexpr uint32_t kMeasureShownInText = 2 | 4;
 
 enum error_code { kOk = 0, kUnknownKind = 1, kUnknownSub = 2, kBadParent = 3 };
+// The language rows of the message of a record that cannot be mapped.
+constexpr int kRowUnknownKind = 213, kRowUnknownSub = 214, kRowBadParent = 215;
+constexpr int kRowIndexLabel = 216, kRowTypeLabel = 217, kRowMethodLabel = 155;
 
 uint16_t tid(const object* o) { return o && o->otype ? o->otype->id : 0; }
 
@@ -1142,10 +1145,16 @@ void report(const import_state& s) {
     return;
   }
   const uint8_t* r = s.rec(s.failed_at);
-  char tail[160];
-  std::snprintf(tail, sizeof tail, ".\n\n    Index: %u\n        Type: %u\n        Method: %u", s.failed_at, r[0], r[1]);
-  const char* what = s.error == kUnknownKind ? "type" : s.error == kUnknownSub ? "method" : "parent";
-  message_compose(s.error == kBadParent ? "Bad" : "Unknown", " imported object ", what, tail);
+  // What is wrong, then the record's index, kind and sub-kind, each
+  // labelled by the language.
+  const char* what = s.error == kUnknownKind   ? kernel_string_or(kRowUnknownKind, "Unknown imported object type")
+                     : s.error == kUnknownSub ? kernel_string_or(kRowUnknownSub, "Unknown imported object method")
+                                              : kernel_string_or(kRowBadParent, "Bad imported object parent");
+  char tail[240];
+  std::snprintf(tail, sizeof tail, ".\n\n    %s %u\n        %s %u\n        %s %u",
+                kernel_string_or(kRowIndexLabel, "Index:"), s.failed_at, kernel_string_or(kRowTypeLabel, "Type:"), r[0],
+                kernel_string_or(kRowMethodLabel, "Method:"), r[1]);
+  message_compose(what, tail, "", "");
   message_show(130);
 }
 
@@ -1197,7 +1206,7 @@ int read_figure(const char* image, uint32_t length, int version) {
     s.error = kBadParent;
     if (version == 2) KPDialog::messageBox(kernel_string(770), kernel_string(0), 3);
     else {
-      message_compose("Bad", " imported object ", "parent", ".");
+      message_compose(kernel_string_or(kRowBadParent, "Bad imported object parent"), ".", "", "");
       message_show(130);
     }
     final_pass();

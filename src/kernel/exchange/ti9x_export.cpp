@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
@@ -22,6 +23,7 @@
 #include "kernel/model/units.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/render/fonts.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
@@ -268,6 +270,29 @@ void restore_figure(kelvo_win_info* fig, bool was_edited) {
     KPGeoDocument::_undo_dirty(fig);
 }
 
+// Texts and labels come back in the calculator's one format (Arial 7,
+// black, plain, one run): a text in another one loses it.
+bool in_calculator_format(const TErec* te) {
+  if (te == nullptr) return true;
+  return te->format.font_id == font_id_by_name_or_create("Arial", 7) && te->format.size == 7 && te->format.color == 0 &&
+         te->format.style == 0 && te->rtf_data == nullptr;
+}
+
+// Whether the texts an object's record carries (its label, its text, the
+// two texts of a property check) come back as the figure shows them.
+bool texts_come_back_alike(const object* o) {
+  const uint16_t t = type_of(o);
+  const bool text_like = is_text_like_object(o);
+  if (!text_like && o->te != nullptr && o->te->length != 0 && !in_calculator_format(o->te)) return false;
+  const bool framed = t == TYPE_TEXT || (o->macro == nullptr && (code_is(o, "NO") || code_is(o, "FO")));
+  if (framed && !in_calculator_format(o->te)) return false;
+  if (t == TYPE_PROPERTY && o->valeurs != nullptr && GlobalSize(o->valeurs) >= 2 * sizeof(TErec*)) {
+    auto* texts = reinterpret_cast<TErec* const*>(o->valeurs);
+    if (!in_calculator_format(texts[0]) || !in_calculator_format(texts[1])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 double ti9x_units_per_pixel() { return pixels_per_unit > 0 ? 29.0 / pixels_per_unit : 0; }
@@ -334,7 +359,11 @@ void ti9x_style_record(const object* o, uint8_t out[3]) {
 int ti9x_export_state(const object* o) {
   const char* code = code_of(o->classe);
   if (code == nullptr || code[0] == '\0') return 2;
+  // A button's caption, frame and targets, and an expression's formula,
+  // have no place in their records: they would come back as empty boxes.
+  if (type_of(o) == TYPE_BUTTON || type_of(o) == TYPE_EXPRESSION) return 2;
   if (o->bitmap != nullptr || o->pcolor != nullptr || o->pfill != nullptr) return 1;
+  if (!texts_come_back_alike(o)) return 1;
   return 0;
 }
 
@@ -530,29 +559,39 @@ int ti9x_prepare_export() {
   clear_selection();
   move_grid_after_axes(fig);
   sort_objects_by_dependency();
-  bool removed = false, lossy = false;
-  std::vector<object*> left_out;
+  std::vector<object*> unwritable, altered;
   for (object* o = fig->first; o != nullptr; o = o->next) {
     switch (ti9x_export_state(o)) {
       case 2:
         select_figure_object(o, 0, 1);
-        left_out.push_back(o);
-        removed = true;
+        unwritable.push_back(o);
         break;
-      case 1: lossy = true; break;
+      case 1: altered.push_back(o); break;
       default: break;
     }
   }
-  if (removed || lossy) {
-    // The question names the objects that the file cannot hold.
-    compose_left_out_question(left_out, left_out.size());
+  // The question names what the file goes without: the objects it cannot
+  // hold with those built on them, then the objects that lose part of what
+  // they show.
+  const std::vector<object*> lost = objects_lost_with(unwritable);
+  const std::unordered_set<const object*> gone(lost.begin(), lost.end());
+  std::erase_if(altered, [&gone](const object* o) { return gone.count(o) != 0; });
+  if (!lost.empty() || !altered.empty()) {
+    compose_left_out_question(lost, altered);
     if (message_show(131) != 1) {
       clear_selection();
       return 0;
     }
   }
   save_undo_state(0);
-  if (removed) delete_objects(nullptr);
+  clear_selection();
+  // Deleted as the question said, sticky or not: an object left in the
+  // figure would be written without a class code.
+  for (object* o : unwritable) {
+    bool alive = false;
+    for (const object* x = fig->first; x != nullptr && !alive; x = x->next) alive = x == o;
+    if (alive) delete_object_quietly(o);
+  }
   uint32_t n = 0;
   for (object* o = fig->first; o != nullptr; o = o->next)
     if (type_of(o) != TYPE_INTERSECTION_SET) o->num = ++n;

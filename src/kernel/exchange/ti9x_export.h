@@ -31,7 +31,9 @@ int16_t ti9x_type_code(uint16_t type_id);
 // The method code written for an object.
 int16_t ti9x_method_code(const object* obj);
 // What the export does with an object: 0 writes it, 1 writes it losing
-// information (picture, colours driven by numbers), 2 cannot write it.
+// part of its appearance (picture, colours driven by numbers, a text or
+// label not in the calculator's format), 2 cannot write it (no class code,
+// a button, an expression).
 int ti9x_export_state(const object* obj);
 // The value kinds (FIELD_H, FIELD_V, FIELD_RADIUS) of values 0..4 of a
 // class code and method; false when the values are not written.

@@ -30,6 +30,7 @@
 #include "kernel/objects/locus_type.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/render/fonts.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -271,7 +272,7 @@ int32_t read_object(object** out, Cursor& c) {
       object* o = n > 0 ? find_object_by_file_number(static_cast<uint32_t>(n)) : nullptr;
       if (o == nullptr) return refuse("object " + std::to_string(n) + " is not in the figure");
       if (t == TYPE_TEXT && object_type_id(o) == TYPE_NUMBER) {
-        if (add_text_reference(o, &refs) == 0) return refuse("Not enough memory");
+        if (add_text_reference(o, &refs) == 0) return refuse(out_of_memory_text());
         continue;
       }
       args.push_back(o);
@@ -362,7 +363,7 @@ int32_t read_object(object** out, Cursor& c) {
     if (intersection) {
       if (args.size() < 2) return refuse("intersection point without its two objects");
       set = get_intersection_set(args[0], args[1], nullptr);
-      if (set == nullptr) return refuse("Not enough memory");
+      if (set == nullptr) return refuse(out_of_memory_text());
       objlist_clear(fig->inputs);
       objlist_add(fig->inputs, set, 0);
     }
@@ -372,7 +373,7 @@ int32_t read_object(object** out, Cursor& c) {
     uint16_t created = 0;
     o = create_object(static_cast<uint16_t>(method), &created, 0, 1, 1);
     objlist_clear(fig->inputs);
-    if (o == nullptr) return refuse("Not enough memory");
+    if (o == nullptr) return refuse(out_of_memory_text());
     if (intersection) add_intersection_record(set, side, &values[0], o);
     o->num = next_number++;
     o->math.polyarea = side;
@@ -477,8 +478,14 @@ int32_t read_object(object** out, Cursor& c) {
     link_intersection_point(o, set);
     intersection_set_refresh(o);
   }
+  // The label where the file put it, its offset from the object kept for
+  // the object's later moves: the computation places it anew.
+  const te_point label_at = labelled && o->te != nullptr ? o->te->pos : te_point{};
   recompute_object(o);
-  if (labelled && o->te != nullptr) place_object_label(o, 0);
+  if (labelled && o->te != nullptr) {
+    o->te->pos = label_at;
+    restore_label_place(o);
+  }
   return static_cast<int32_t>(c.p - start);
 }
 
@@ -536,7 +543,7 @@ bool read_macro_def(construct_class* cls, Cursor& c) {
   cls->short_name = block_string("\x01" + second);
   cls->icon = static_cast<uint8_t*>(GlobalAlloc(GPTR, kMacroIconSize));
   if (cls->name == nullptr || cls->code == nullptr || cls->short_name == nullptr || cls->icon == nullptr)
-    return fail("Not enough memory");
+    return fail(out_of_memory_text());
   init_macro_icon(cls->icon, default_macro_icon16());
   double_icon(cls->icon);
   const int16_t methods = c.be16();
@@ -551,7 +558,7 @@ bool read_macro_def(construct_class* cls, Cursor& c) {
     if (method == nullptr || def == nullptr) {
       GlobalFreeAndNull(&method);
       free_macro_def(&def);
-      return fail("Not enough memory");
+      return fail(out_of_memory_text());
     }
     method->def = def;
     method->ident = identstd;
@@ -559,7 +566,7 @@ bool read_macro_def(construct_class* cls, Cursor& c) {
     def->macro_def_info[1 + ni] = last_entry;
     if (method->args == nullptr || !add_construct_method(cls, method)) {
       free_macro_method(&method);
-      return fail("Not enough memory");
+      return fail(out_of_memory_text());
     }
     int slots = 0;
     int style = 0;
@@ -599,7 +606,7 @@ bool read_macro_def(construct_class* cls, Cursor& c) {
       step.mo_method = mth;
       if (step.mo_nb_parents > 0) {
         step.mo_parents = alloc_block<uint32_t>(static_cast<uint32_t>(step.mo_nb_parents));
-        if (step.mo_parents == nullptr) return fail("Not enough memory");
+        if (step.mo_parents == nullptr) return fail(out_of_memory_text());
         for (int p = 0; p < step.mo_nb_parents; ++p) {
           const int16_t idx = c.be16();
           // A parent is an initial object (or one of its points) or an
@@ -615,7 +622,7 @@ bool read_macro_def(construct_class* cls, Cursor& c) {
       }
       if (code == "FO") {
         step.mo_formula = block_string(c.text());
-        if (step.mo_formula == nullptr) return fail("Not enough memory");
+        if (step.mo_formula == nullptr) return fail(out_of_memory_text());
       }
       const uint16_t st = type_of_class(step.mo_class);
       if (st == TYPE_SEGMENT || st == TYPE_VECTOR) step.mo_nb_values = 2;
@@ -705,7 +712,7 @@ int32_t ti9x_read_macro(const uint8_t* data, const uint8_t* end) {
   if (data == nullptr || end == nullptr || end < data) return -1;
   Cursor c{data, end};
   construct_class* cls = new_macro_class();
-  if (cls == nullptr) return fail("Not enough memory"), -1;
+  if (cls == nullptr) return fail(out_of_memory_text()), -1;
   if (!read_macro_def(cls, c)) {
     free_construct_class(cls);
     return -1;
@@ -720,7 +727,7 @@ int32_t ti9x_read_macro(const uint8_t* data, const uint8_t* end) {
   }
   if (!register_construct_class(cls)) {
     free_construct_class(cls);
-    return fail("Not enough memory"), -1;
+    return fail(out_of_memory_text()), -1;
   }
   add_class_to_tools_menu(cls);
   return static_cast<int32_t>(c.p - data);
@@ -791,7 +798,7 @@ int ti9x_read_figure(const char* image, uint32_t len) {
   create_default_objects();
   object* origin = fig->first;
   object* axes = origin != nullptr ? origin->next : nullptr;
-  if (origin == nullptr || axes == nullptr) return fail("Not enough memory"), 0;
+  if (origin == nullptr || axes == nullptr) return fail(out_of_memory_text()), 0;
   const double f = pixels_per_calculator_unit();
   const double ox = c.be16(), oy = c.be16();
   const uint8_t origin_style = c.byte();

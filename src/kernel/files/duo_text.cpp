@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/kernel_iface/kp_geo_document.h"
+#include "kernel/exchange/export_question.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/file_dialogs.h"
 #include "kernel/files/macro_text.h"
@@ -684,6 +685,16 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
     int style = cn;
     for (int i = 0; i < on; ++i) {
       const macro_object& s = def->macro_def_objects[i];
+      // A text's numbers go as its parents, after its own: the format has
+      // no text for a step, and a reader makes them its references again.
+      std::vector<uint32_t> parents(s.mo_parents, s.mo_parents + (s.mo_parents != nullptr ? s.mo_nb_parents : 0));
+      if (class_is(s.mo_class, "Text")) {
+        macro_object refs = s;
+        refs.mo_parents = s.mo_text_refs;
+        refs.mo_nb_parents = s.mo_text_refs != nullptr ? s.mo_nb_text_refs : 0;
+        for (int16_t k = 0; k < refs.mo_nb_parents; ++k)
+          if (macro_parent_type(def, method, &refs, k) == TYPE_NUMBER) parents.push_back(s.mo_text_refs[k]);
+      }
       out.put(s.mo_class != nullptr && s.mo_class->short_name != nullptr ? s.mo_class->short_name : "");
       out.put(", Mth:");
       out.i(duo_step_method(method, &s));
@@ -692,7 +703,7 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
       out.put(", ");
       out.u(pack_duo_side_word(nullptr, method, &s));
       out.put(", CN:");
-      out.i(s.mo_nb_parents);
+      out.u(parents.size());
       out.put(", VN:");
       out.i(s.mo_nb_values);
       out.put(", ");
@@ -701,11 +712,11 @@ int32_t write_duo_macro_definition(construct_class* cls, char* buffer) {
         out.g(s.mo_value, 6);
         out.put(", ");
       }
-      if (s.mo_nb_parents > 0 && s.mo_parents != nullptr) {
+      if (!parents.empty()) {
         out.put("Const:");
-        for (int k = 0; k < s.mo_nb_parents; ++k) {
+        for (uint32_t index : parents) {
           out.ch(' ');
-          out.u(s.mo_parents[k]);
+          out.u(index);
         }
       }
       if (s.mo_final != 0 && def->macro_def_styles != nullptr) {
@@ -742,10 +753,20 @@ int write_duo_figure_text() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig == nullptr) return 0;
   int worst = 0;
-  for (object* o = fig->first; o != nullptr; o = o->next) worst = std::max(worst, duo_object_verdict(o));
+  std::vector<object*> unwritable, altered;
+  for (object* o = fig->first; o != nullptr; o = o->next) {
+    const int verdict = duo_object_verdict(o);
+    worst = std::max(worst, verdict);
+    if (verdict == 2) unwritable.push_back(o);
+    if (verdict == 1) altered.push_back(o);
+  }
   if (worst != 0) {
-    const char* question = kernel_string(768);
-    message_compose(question != nullptr ? question : "", "", "", "");
+    // The question names what the file goes without: the objects it cannot
+    // hold with those built on them, then those that lose a picture or
+    // colours driven by numbers.
+    const std::vector<object*> lost = objects_lost_with(unwritable);
+    std::erase_if(altered, [&lost](const object* o) { return std::find(lost.begin(), lost.end(), o) != lost.end(); });
+    compose_left_out_question(lost, altered);
     if (message_show(131) != 1) return 1;
   }
   // The objects the format cannot hold are left out of a copy of the
@@ -758,15 +779,14 @@ int write_duo_figure_text() {
   kelvo_win_info* shown = fig;
   if (copy != nullptr) {
     KPGeoDocument::setCurrentInfo(copy);
-    std::vector<uint32_t> unwritable;
+    // By the objects themselves: a deletion gives the others new numbers.
+    std::vector<object*> doomed;
     for (object* o = copy->first; o != nullptr; o = o->next)
-      if (duo_object_verdict(o) == 2) unwritable.push_back(o->num);
-    for (uint32_t n : unwritable) {
-      for (object* o = copy->first; o != nullptr; o = o->next)
-        if (o->num == n && duo_object_verdict(o) == 2) {
-          delete_object_quietly(o);
-          break;
-        }
+      if (duo_object_verdict(o) == 2) doomed.push_back(o);
+    for (object* d : doomed) {
+      bool alive = false;
+      for (const object* o = copy->first; o != nullptr && !alive; o = o->next) alive = o == d;
+      if (alive) delete_object_quietly(d);
     }
     shown = copy;
   }

@@ -51,6 +51,19 @@ std::string not_read;
 constexpr int kRowNulByteAtLine = 974;
 constexpr int kRowNotARecordAtLine = 973;
 constexpr int kRowUnreadableRecordAtLine = 972;
+// Rows of the reasons why a figure file is refused as a whole.
+constexpr int kRowEmptyFile = 185;
+constexpr int kRowUnknownKind = 186;
+constexpr int kRowNotAFigure = 187;
+constexpr int kRowEndsInside = 189;          // "%1": the part, "%2": the line
+constexpr int kRowPartFirstLine = 191;
+constexpr int kRowPartDescription = 196;
+constexpr int kRowPartWindowLine = 197;
+constexpr int kRowMacrosWithoutFigure = 198;
+constexpr int kRowUsedMacroRefused = 199;  // "%1": why
+constexpr int kRowUsedMacroEmpty = 200;
+constexpr int kRowCalculatorFigure = 209;
+constexpr int kRowPartRecord = 210;
 
 // A row's text with its placeholders filled, or the built-in English text
 // when no language gave the row one (the kernel read without a language).
@@ -180,12 +193,15 @@ const char* record_end(const char* p, const char* stop, const char* pictures) {
 int8_t failed(const std::string& why);
 
 // Why the text stops inside a line or a record: a NUL byte there, or its end.
-std::string cut_reason(const char* text, const char* stop, const char* end, const char* what) {
+// The name of a part of the file, as the language says it.
+std::string part(int row, const char* builtin) { return row_text(row, builtin, "", ""); }
+
+std::string cut_reason(const char* text, const char* stop, const char* end, const std::string& what) {
   if (stop < end) return nul_byte_at(text, stop);
   const char* last = stop;
   while (last > text && is_white(last[-1])) --last;
-  return std::string("the file ends inside ") + what + ", at line " +
-         std::to_string(line_number(text, last > text ? last - 1 : text));
+  return row_text(kRowEndsInside, "the file ends inside %1, at line %2", what,
+                  std::to_string(line_number(text, last > text ? last - 1 : text)));
 }
 
 // A record starts with a quote (its label), "Ma:" (the macro that made it)
@@ -198,7 +214,7 @@ bool record_starts_at(const char* p, const char* end) {
 }
 
 // A text cut in the middle of a line or a record is not a whole figure.
-int8_t ends_inside(const char* text, const char* stop, const char* end, const char* what) {
+int8_t ends_inside(const char* text, const char* stop, const char* end, const std::string& what) {
   return failed(cut_reason(text, stop, end, what));
 }
 
@@ -442,7 +458,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
   if (fig == nullptr) return last_error = "no current figure", 0;
   const char* const end = text + len;
   const char* const stop = text_stop(text, end);
-  if (line_is_cut(text)) return ends_inside(text, stop, end, "its first line");
+  if (line_is_cut(text)) return ends_inside(text, stop, end, part(kRowPartFirstLine, "its first line"));
   // A last record may end with its last line instead of an empty line, as
   // a text editor leaves it; a text that stops inside a line may not.
   const char* last = stop;
@@ -464,19 +480,19 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     while (!starts(p, "Figure description:")) {
       // A block without its closing title ends with the text.
       if (*p == '\0' && p < end) return failed(nul_byte_at(text, p));
-      if (*p == '\0' || p >= end) return failed("the used macros are not followed by the figure");
+      if (*p == '\0' || p >= end) return failed(row_text(kRowMacrosWithoutFigure, "the used macros are not followed by the figure", "", ""));
       const int32_t n = txt_load_used_macro(p, 1);
-      if (n < 0) return failed(std::string("a used macro is refused: ") + macro_text_error());
-      if (n == 0) return failed("a used macro is empty");
+      if (n < 0) return failed(row_text(kRowUsedMacroRefused, "a used macro is refused: %1", macro_text_error(), ""));
+      if (n == 0) return failed(row_text(kRowUsedMacroEmpty, "a used macro is empty", "", ""));
       p = skip_white(p + n);
     }
-    if (line_is_cut(p)) return ends_inside(text, stop, end, "the figure description");
+    if (line_is_cut(p)) return ends_inside(text, stop, end, part(kRowPartDescription, "the figure description"));
     p = past_line(p);
   }
 
   double cx = 0, cy = 0, w = 0, h = 0;
   if (starts(p, "Window center x:")) {
-    if (line_is_cut(p)) return ends_inside(text, stop, end, "the window line");
+    if (line_is_cut(p)) return ends_inside(text, stop, end, part(kRowPartWindowLine, "the window line"));
     const char* eol = end_of_line(p);
     const char* q = p + 16;
     q += txt_scan_number(&cx, q);
@@ -523,7 +539,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     // Only a resolution line is taken as one.
     // Every line of the description ends before the text does.
     auto cut = [&](const char* word) { return starts(p, word) && line_is_cut(p); };
-    if (cut("Resolution:")) return ends_inside(text, stop, end, "the figure description");
+    if (cut("Resolution:")) return ends_inside(text, stop, end, part(kRowPartDescription, "the figure description"));
     if (starts(p, "Resolution:")) {
       const char* q = p + 11;
       while (!txt_is_line_end(*q) && !txt_is_digit(*q)) ++q;
@@ -531,7 +547,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       if (txt_parse_real(q, &r) != 0 && std::isfinite(r) && r > 0 && r < 1e6) file_resolution = r;
       p = past_line(p);
     }
-    if (cut("Background")) return ends_inside(text, stop, end, "the figure description");
+    if (cut("Background")) return ends_inside(text, stop, end, part(kRowPartDescription, "the figure description"));
     if (starts(p, "Background:")) {
       const char* q = p + 11;
       std::string name(q, std::min<size_t>(static_cast<size_t>(end_of_line(q) - q), kMaxPictureName));
@@ -544,7 +560,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
       // The name the writer gives the colour brings the same colour back.
       fig->bgcolor = color_by_name(name.c_str());
     }
-    if (cut("Password:")) return ends_inside(text, stop, end, "the figure description");
+    if (cut("Password:")) return ends_inside(text, stop, end, part(kRowPartDescription, "the figure description"));
     GlobalFreeAndNull(&fig->password);
     p += txt_read_password(p, &fig->password);
     if (fig->password != nullptr) {
@@ -557,7 +573,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
         set_macro_password(c, copy);
       }
     }
-    if (cut("Animate on open")) return ends_inside(text, stop, end, "the figure description");
+    if (cut("Animate on open")) return ends_inside(text, stop, end, part(kRowPartDescription, "the figure description"));
     if (starts(p, "Animate on open")) {
       fig->animate_on_open = 1;
       p = past_line(p);
@@ -592,7 +608,7 @@ int8_t txt_read_figure(const char* text, uint32_t len, const char* path) {
     // the text does after a whole line.
     if (ended == nullptr || ended < p) ended = record_end(p, stop, bitmaps_block);
     if (ended >= stop && !whole_last_line) {
-      stop_here(cut_reason(text, stop, end, "a record"));
+      stop_here(cut_reason(text, stop, end, part(kRowPartRecord, "a record")));
       break;
     }
     // Text between records that starts none is not read past.
@@ -690,13 +706,13 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
   // Only a figure text gives its window's placement; nothing of the file
   // read before stays.
   win_pos_from_file = 0;
-  if (image == nullptr || len == 0) return failed("the file is empty");
+  if (image == nullptr || len == 0) return failed(row_text(kRowEmptyFile, "the file is empty", "", ""));
   // The readers need the text to end with a NUL.
   const std::string text(image, len);
   const int kind = txt_detect_header(len, text.c_str());
   txt_next_load_number();
-  if (kind == FILE_KIND_REFUSED) return failed("the file is not a figure of a known kind");
-  if (kind != FILE_KIND_FIGURE) return failed("the file is not a figure");
+  if (kind == FILE_KIND_REFUSED) return failed(row_text(kRowUnknownKind, "the file is not a figure of a known kind", "", ""));
+  if (kind != FILE_KIND_FIGURE) return failed(row_text(kRowNotAFigure, "the file is not a figure", "", ""));
   if (file_class == 0 || file_class == 1) {
     if (file_platform <= 2) {
       init_default_attrs(path);
@@ -711,7 +727,7 @@ int8_t read_figure_file(const char* image, uint32_t len, const char* path) {
       init_default_attrs(path);
       return static_cast<int8_t>(file_version == 1.0 ? ti83_read_figure(image, len) : ti83_read_figure_v2(image, len));
     }
-    return failed("calculator figures are read by the calculator exchange");
+    return failed(row_text(kRowCalculatorFigure, "calculator figures are read by the calculator exchange", "", ""));
   }
   // Old binary figures: the first format carries the Macintosh signature.
   kelvo_win_info* fig = KPGeoDocument::currentInfo();

@@ -50,6 +50,12 @@ constexpr DWORD kOpenExisting = 3;
 constexpr int kAccessReadOnly = 1;
 constexpr int kAccessSystem = 4;
 constexpr uint32_t kChunk = 65535;
+// Language rows of the save command's refusals and of the macro source
+// tables' failure.
+constexpr int kRowNoSuchFile = 182;
+constexpr int kRowReadOnlyFile = 183;
+constexpr int kRowSystemFile = 184;
+constexpr int kRowSourceNotWritten = 9;
 
 const char* text_or_empty(int row) {
   const char* s = kernel_string(row);
@@ -316,14 +322,14 @@ int save_document_file(HWND owner, int kind, void* target) {
   const int access = file_access(path);
   if (access < 0) {
     if (flags & kOfnFileMustExist) {
-      message_box_simple("Cannot find the file");
+      message_box_simple(kernel_string_or(kRowNoSuchFile, "Cannot find the file"));
       return 0;
     }
   } else if (access & kAccessReadOnly) {
-    message_box_simple("File is read only.");
+    message_box_simple(kernel_string_or(kRowReadOnlyFile, "File is read only."));
     return 0;
   } else if (access & kAccessSystem) {
-    message_box_simple("File is system.");
+    message_box_simple(kernel_string_or(kRowSystemFile, "File is system."));
     return 0;
   }
 
@@ -436,7 +442,7 @@ int save_file_as_dialog(HWND owner, int kind, void* target) {
   int result = 0;
   if (kind == DIALOG_MACRO && index == 3) {
     result = export_macro_as_c(static_cast<construct_class*>(target), chosen_path.c_str()) ? 1 : 0;
-    if (result == 0) message_box_simple("The source tables cannot be written.");
+    if (result == 0) message_box_simple(kernel_string_or(kRowSourceNotWritten, "The source tables cannot be written."));
   } else if (kind == DIALOG_EXPORT && index == 2) {
     result = export_figure_image_file(chosen_path.c_str(), width, height) ? 1 : 0;
   } else if (kind == DIALOG_EXPORT && index == 1) {

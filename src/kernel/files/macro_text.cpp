@@ -21,6 +21,7 @@
 #include "kernel/model/memory.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/text/reference_marker.h"
 #include "platform/kernel_services.h"
@@ -32,6 +33,9 @@ const infomacro* last_instance = nullptr;
 
 constexpr int kMaxNameLine = 399;
 constexpr int kMaxShortName = 199;
+// A renamed macro counts "name #1", "name #2" ... and stops at this number
+// even when that name is taken.
+constexpr uint32_t kLastRenameNumber = 999;
 
 bool starts(const char* p, const char* word) { return txt_starts_with(p, word); }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -397,7 +401,7 @@ int32_t txt_write_macro_instance_line(object* obj, char* buffer) {
 int32_t read_macro_icon(uint8_t** icon, const char* text) {
   const char* p = text;
   auto* block = static_cast<uint8_t*>(GlobalAlloc(GPTR, kMacroIconSize));
-  if (block == nullptr) return fail("Not enough memory"), -1;
+  if (block == nullptr) return fail(out_of_memory_text()), -1;
   init_macro_icon(block, nullptr);
   auto values = [&p](uint8_t* px, int count) {
     for (int k = 0; k < count; ++k) {
@@ -412,7 +416,11 @@ int32_t read_macro_icon(uint8_t** icon, const char* text) {
     p = skip_white(p);
     return true;
   };
-  if (file_class != 0 && starts(p, "Icon:")) {
+  if (file_class != 0 && file_platform == 1 && file_version == 1) {
+    // The first edition on MacOS kept no icon: the macro takes the default
+    // one, and its optional "lettrine list" line is passed over.
+    if (starts(p, "lettrine list")) p = skip_white(next_line(p));
+  } else if (file_class != 0 && starts(p, "Icon:")) {
     // Sixteen rows of sixteen hexadecimal digits in the older palette order.
     p = next_line(p);
     for (int y = 0; y < 16; ++y) {
@@ -452,6 +460,40 @@ int32_t read_macro_icon(uint8_t** icon, const char* text) {
   return static_cast<int32_t>(p - text);
 }
 
+namespace {
+
+// An older file gives the numbers a text step shows as its parents: each
+// becomes a reference of the text, its marker appended to the text ("$1$"
+// for the first), and leaves the parents. False when memory runs out.
+bool older_text_numbers_to_references(const macro_def* def, const construct_method* method, macro_object* s) {
+  std::vector<uint32_t> kept, numbers;
+  for (int16_t k = 0; k < s->mo_nb_parents && s->mo_parents != nullptr; ++k)
+    (macro_parent_type(def, method, s, k) == TYPE_NUMBER ? numbers : kept).push_back(s->mo_parents[k]);
+  if (numbers.empty()) return true;
+  std::string text = s->mo_text != nullptr ? s->mo_text : "";
+  for (size_t n = 1; n <= numbers.size(); ++n) text += format_reference_marker(static_cast<int>(n));
+  char* block = new_block_string(text);
+  auto* refs = alloc_block<uint32_t>(static_cast<uint32_t>(numbers.size()));
+  if (block == nullptr || refs == nullptr) {
+    GlobalFreeAndNull(&block);
+    GlobalFreeAndNull(&refs);
+    return false;
+  }
+  std::memcpy(refs, numbers.data(), numbers.size() * sizeof(uint32_t));
+  GlobalFreeAndNull(&s->mo_text);
+  GlobalFreeAndNull(&s->mo_text_refs);
+  s->mo_text = block;
+  s->mo_text_refs = refs;
+  s->mo_nb_text_refs = static_cast<int16_t>(numbers.size());
+  // The parents left keep their order at the head of their block.
+  for (size_t k = 0; k < kept.size(); ++k) s->mo_parents[k] = kept[k];
+  s->mo_nb_parents = static_cast<int16_t>(kept.size());
+  if (kept.empty()) GlobalFreeAndNull(&s->mo_parents);
+  return true;
+}
+
+}  // namespace
+
 int32_t read_macro_description(construct_class* macro, const char* text) {
   last_error.clear();
   const char* p = skip_white(text);
@@ -478,12 +520,12 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
   short_name = from_file(short_name);
   p = next_line(end_of_line(p));
   char* name_block = new_block_string(name);
-  if (name_block == nullptr) return fail("Not enough memory"), -1;
+  if (name_block == nullptr) return fail(out_of_memory_text()), -1;
   macro->name = name_block;
   macro->english_name = name_block;
   if (!short_name.empty() && short_name != "no name") {
     char* s = new_block_string("\x01" + short_name);
-    if (s == nullptr) return fail("Not enough memory"), -1;
+    if (s == nullptr) return fail(out_of_memory_text()), -1;
     macro->short_name = s;
   }
   p = skip_white(p);
@@ -492,12 +534,18 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
   if (icon_used < 0) return -1;
   p = skip_white(p + icon_used);
 
-  if (starts(p, "Help:")) {
+  // The help text's keyword line is "Help:", or another word in a file of
+  // another language: any line before the first method.
+  if (starts(p, "Help:") || (*p != '\0' && !starts(p, "Mth:"))) {
     p = skip_white(next_line(p));
     char* help = nullptr;
-    p += read_quoted_string(p, &help);
-    macro->help_text = help;
-    p = skip_white(p);
+    const uint32_t used = read_quoted_string(p, &help);
+    if (used > 0) {
+      macro->help_text = help;
+      p = skip_white(p + used);
+    } else {
+      GlobalFreeAndNull(&help);
+    }
   }
 
   const auto refuse = [](const std::string& why) { return fail(why), -1; };
@@ -515,7 +563,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
     macro_def* def = new_macro_def(static_cast<int>(cn), static_cast<int>(on), static_cast<int>(fn));
     if (method == nullptr || def == nullptr) {
       GlobalFreeAndNull(&method);
-      return refuse("Not enough memory");
+      return refuse(out_of_memory_text());
     }
     method->def = def;
     method->ident = identstd;
@@ -526,7 +574,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
     // everything read so far when the definition is refused.
     if (method->args == nullptr || !add_construct_method(macro, method)) {
       free_macro_method(&method);
-      return refuse("Not enough memory");
+      return refuse(out_of_memory_text());
     }
 
     int64_t slots = 0;
@@ -612,7 +660,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
         if (!starts(p, "Const:")) return refuse("step without its parents");
         p += 6;
         s.mo_parents = alloc_block<uint32_t>(static_cast<uint32_t>(np));
-        if (s.mo_parents == nullptr) return refuse("Not enough memory");
+        if (s.mo_parents == nullptr) return refuse(out_of_memory_text());
         for (int k = 0; k < np; ++k) {
           int64_t idx = 0;
           // A parent is an initial object (or one of its points) or an
@@ -643,7 +691,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
         }
         if (!refs.empty()) {
           s.mo_text_refs = alloc_block<uint32_t>(static_cast<uint32_t>(refs.size()));
-          if (s.mo_text_refs == nullptr) return refuse("Not enough memory");
+          if (s.mo_text_refs == nullptr) return refuse(out_of_memory_text());
           std::memcpy(s.mo_text_refs, refs.data(), refs.size() * sizeof(uint32_t));
           s.mo_nb_text_refs = static_cast<int16_t>(refs.size());
         }
@@ -671,7 +719,7 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
           }
           if (values[0] != 0 || values[1] != 0 || values[2] != 0) {
             *blocks[b] = alloc_block<uint32_t>(3);
-            if (*blocks[b] == nullptr) return refuse("Not enough memory");
+            if (*blocks[b] == nullptr) return refuse(out_of_memory_text());
             std::memcpy(*blocks[b], values, sizeof values);
           }
         }
@@ -697,6 +745,8 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
         s.mo_text = t;
         p = skip_white(p);
       }
+      if (text_step && file_class != 0 && !older_text_numbers_to_references(def, method, &s))
+        return refuse("Not enough memory");
     }
     if (finals != fn) return refuse("fewer final steps than announced");
     if (def->macro_def_objects[po].mo_final == 0) return refuse("main result is not a final step");
@@ -706,8 +756,9 @@ int32_t read_macro_description(construct_class* macro, const char* text) {
 }
 
 int32_t txt_load_used_macro(const char* text, uint8_t install) {
+  KPCursor::setCursorByID(kCursorBusy);
   construct_class* cls = new_macro_class();
-  if (cls == nullptr) return fail("Not enough memory"), -1;
+  if (cls == nullptr) return fail(out_of_memory_text()), -1;
   const int32_t used = read_macro_description(cls, text);
   if (used < 0) {
     free_construct_class(cls);
@@ -724,7 +775,7 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
     std::string fresh;
     for (uint32_t n = 1;; ++n) {
       fresh = former + " #" + std::to_string(n);
-      if (find_class_by_name(fresh.c_str(), 0) == nullptr) break;
+      if (find_class_by_name(fresh.c_str(), 0) == nullptr || n >= kLastRenameNumber) break;
     }
     std::string block = fresh;
     block.push_back('\0');
@@ -734,7 +785,7 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
     char* name_block = new_block_string(block);
     if (name_block == nullptr) {
       free_construct_class(cls);
-      return fail("Not enough memory"), -1;
+      return fail(out_of_memory_text()), -1;
     }
     char* old = const_cast<char*>(cls->name);
     GlobalFreeAndNull(&old);
@@ -748,7 +799,7 @@ int32_t txt_load_used_macro(const char* text, uint8_t install) {
   }
   if (!register_construct_class(cls)) {
     free_construct_class(cls);
-    return fail("Not enough memory"), -1;
+    return fail(out_of_memory_text()), -1;
   }
   if (install) add_class_to_tools_menu(cls);
   return used;

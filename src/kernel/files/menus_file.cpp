@@ -312,13 +312,24 @@ void txt_read_menu_description(const char* text, uint32_t len, uint8_t install) 
   rebuild_palette();
 }
 
+namespace {
+// Why a figure with its environment is refused: the language's text, or
+// the built-in one when no language gave it.
+constexpr int kRowEmptyFile = 185;
+constexpr int kRowNoFigure = 201;
+int8_t refuse_with(int row, const char* builtin) {
+  const char* text = kernel_string(row);
+  return refuse_figure_file(text[0] ? text : builtin);
+}
+}  // namespace
+
 int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
-  if (!text || len == 0) return refuse_figure_file("the file is empty");
+  if (!text || len == 0) return refuse_with(kRowEmptyFile, "the file is empty");
   // A file cut before its figure changes nothing: neither the preferences
   // nor the toolbar.
   const std::string_view whole(text, strnlen(text, len));
   if (whole.find(kFigureTitle, skip_line(text, 0, len)) == std::string_view::npos)
-    return refuse_figure_file("the file ends before its figure");
+    return refuse_with(kRowNoFigure, "the file ends before its figure");
   txt_next_load_number();
   init_default_attrs(path);
   size_t pos = skip_line(text, 0, len);
@@ -330,7 +341,7 @@ int8_t txt_read_menus_file(char* text, uint32_t len, const char* path) {
   if (pos < len && starts_with(text + pos, len - pos, kMenuBarTitle)) pos = skip_line(text, pos, len);
   size_t k = 0;
   while (pos + k < len && text[pos + k] && !starts_with(text + pos + k, len - pos - k, kFigureTitle)) ++k;
-  if (pos + k >= len || text[pos + k] == '\0') return refuse_figure_file("the file ends before its figure");
+  if (pos + k >= len || text[pos + k] == '\0') return refuse_with(kRowNoFigure, "the file ends before its figure");
   txt_read_menu_description(text + pos, static_cast<uint32_t>(k), 1);
   return txt_read_figure(text + pos + k, static_cast<uint32_t>(len - k - pos), path);
 }

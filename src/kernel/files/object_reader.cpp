@@ -37,6 +37,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/rtf_writer.h"
@@ -1113,6 +1114,15 @@ bool parse_box(const char*& p, TextBox* box) {
   return true;
 }
 
+// The older edition measured its texts narrower: the boxes of its texts
+// are widened by a twentieth (truncated) to hold them.
+bool parse_older_box(const char*& p, TextBox* box) {
+  if (!parse_box(p, box)) return false;
+  const double wide = std::trunc(box->box[2] * 1.05);
+  box->box[2] = static_cast<int16_t>(std::clamp(wide, -32768.0, 32767.0));
+  return true;
+}
+
 uint16_t count_values(const Record& r, int method, object* const* args, int nargs) {
   const construct_class* cls = r.cls;
   const ClassKnown f = facts_of(cls);
@@ -1883,7 +1893,7 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
     const char* eol = end_of_line(p);
     if (tp != nullptr && tp < eol) {
       const char* q = tp;
-      if (!parse_box(q, &r.frame)) return false;
+      if (!parse_older_box(q, &r.frame)) return false;
     }
   }
   const bool any_line = !txt_is_line_end(*p);
@@ -1987,7 +1997,7 @@ bool parse_duo_record(const char*& p, Record& r, std::vector<object*>& args, int
       while (*p == '\r' || *p == '\n') ++p;
       if (!starts(p, k == 0 ? "Tr:" : "Fa:")) return fail("property check without its texts");
       if (!r.property) r.property = std::make_unique<Record::PropertyTexts>();
-      if (!parse_box(p, &r.property->box[k])) return false;
+      if (!parse_older_box(p, &r.property->box[k])) return false;
       p = next_line(p);
       parse_quoted(p, &r.property->text[k]);
       read_rich(p, &r.property->rich[k]);
@@ -2063,7 +2073,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
                                            object_type_id(args[1]));
     set = get_intersection_set(args[0], args[1], nullptr);
     if (set == nullptr) {
-      last_error = "Not enough memory";
+      last_error = out_of_memory_text();
       return consumed;
     }
     current_class = r.cls;
@@ -2084,7 +2094,7 @@ int32_t build_record_object(Record& r, std::vector<object*>& args, int16_t metho
   uint16_t created = 0;
   object* o = create_object(static_cast<uint16_t>(method), &created, 0, 1, 1);
   if (o == nullptr) {
-    last_error = "Not enough memory";
+    last_error = out_of_memory_text();
     return consumed;
   }
   if (intersection) {

@@ -23,6 +23,7 @@
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/labels.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_record.h"
@@ -611,20 +612,20 @@ construct_class* build_old_macro(const uint8_t* rec) {
     last_error = why;
     return nullptr;
   };
-  if (cls == nullptr || def == nullptr || method == nullptr) return refuse("Not enough memory");
+  if (cls == nullptr || def == nullptr || method == nullptr) return refuse(out_of_memory_text());
   char* name_block = new_text(name);
-  if (name_block == nullptr) return refuse("Not enough memory");
+  if (name_block == nullptr) return refuse(out_of_memory_text());
   cls->name = name_block;
   cls->english_name = name_block;
   cls->icon = static_cast<uint8_t*>(GlobalAlloc(GPTR, kMacroIconSize));
-  if (cls->icon == nullptr) return refuse("Not enough memory");
+  if (cls->icon == nullptr) return refuse(out_of_memory_text());
   init_macro_icon(cls->icon, default_macro_icon16());
   if (rec[954] != 0) cls->help_text = new_text(bounded_string(rec + 954, kOldMacroRecordSize - 954));
 
   method->def = def;
   method->ident = identstd;
   method->args = alloc_block<TYPEOBJ>(static_cast<uint32_t>(n + 1));
-  if (method->args == nullptr) return refuse("Not enough memory");
+  if (method->args == nullptr) return refuse(out_of_memory_text());
   for (int i = 0; i < n; ++i) {
     method->args[i] = codes[static_cast<size_t>(i)];
     def->macro_def_info[1 + i] = subs[static_cast<size_t>(i)];
@@ -658,7 +659,7 @@ construct_class* build_old_macro(const uint8_t* rec) {
     if (sk.cls == &classe_triangle) s.mo_nb_values = 4;
     if (sk.parents > 0) {
       s.mo_parents = alloc_block<uint32_t>(static_cast<uint32_t>(sk.parents));
-      if (s.mo_parents == nullptr) return refuse("Not enough memory");
+      if (s.mo_parents == nullptr) return refuse(out_of_memory_text());
     }
     for (int j = 0; j < sk.parents; ++j) {
       const int p = le16(at + 10 + 2 * static_cast<uint32_t>(j));
@@ -681,7 +682,7 @@ construct_class* build_old_macro(const uint8_t* rec) {
       s.mo_parents[j] = static_cast<uint32_t>(position);
     }
   }
-  if (!add_construct_method(cls, method)) return refuse("Not enough memory");
+  if (!add_construct_method(cls, method)) return refuse(out_of_memory_text());
   return cls;
 }
 
@@ -703,7 +704,7 @@ int import_old_macro_v2(const char* image, uint32_t len) {
   }
   if (!register_construct_class(cls)) {
     free_construct_class(cls);
-    return last_error = "Not enough memory", 0;
+    return last_error = out_of_memory_text(), 0;
   }
   add_class_to_tools_menu(cls);
   return 1;

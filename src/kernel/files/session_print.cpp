@@ -27,6 +27,7 @@ namespace {
 constexpr int kListLayout = 1183;
 constexpr int kBoxFrame = 1186;
 constexpr int kRowTitle = 717;
+constexpr int kRowNoPrintDialog = 10;
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 480;
 constexpr int kHeaderHeight = 12;
@@ -118,7 +119,7 @@ void session_print() {
   const int shown = session_snapshot_number();
   g_state.landscape = h.printer_landscape && h.printer_landscape();
   if (!h.run_dialog) {
-    message_box_simple("The print-session dialog cannot be shown.");
+    message_box_simple(kernel_string_or(kRowNoPrintDialog, "The print-session dialog cannot be shown."));
   } else if (h.run_dialog("SESSION_PRINT", &print_session_dlg_proc) == 1) {
     session_measure_snapshots();
     g_state.slot = 0;

@@ -18,12 +18,14 @@
 #include "kernel/model/point_type.h"
 #include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
+#include "kernel/objects/locus_type.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/render/display_device.h"
 #include "platform/kernel_services.h"
 #include "kernel/tools/geometric_handlers.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/reference_marker.h"
+#include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/text_tool_handlers.h"
@@ -96,6 +98,11 @@ uint32_t macro_random() {
   macro_random_state = macro_random_state * 1103515245u + 12345u;
   return (macro_random_state >> 1) & 0x3FFFFFFFu;
 }
+
+// Bits of a number's second flag word when a text shows it: its box stays
+// where the text puts it, and only the text draws it.
+constexpr uint32_t kShownInText = 2;
+constexpr uint32_t kDrawnByText = 4;
 
 bool add_reference(object* text, object* target, int16_t number) {
   auto* node = alloc_block<insert_object>();
@@ -551,7 +558,12 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       add_intersection_record(set, step.mo_side_info, &rubber_points[0], o);
       o->math.bitsfield = step.mo_side_info;
       recompute_object(set);
-      (void)third;
+      // The point that must not be this one: the other root is taken.
+      if (third != nullptr) link_intersection_point(o, third);
+    }
+    if (stype == TYPE_LOCUS && !locus_is_valid(o)) {
+      o->math.locus.lkpt = 0;
+      o->math.locus.envelop = 0;
     }
     if (sc == &classe_equation && def->macro_def_axes_flag == 1 && o->parents != nullptr) {
       for (int k = 0; k < o->nbparents; ++k)
@@ -581,8 +593,13 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
         o->te->text = text;
         o->te->length = static_cast<int32_t>(len);
       }
-      for (int r = 0; r < step.mo_nb_text_refs && step.mo_text_refs != nullptr; ++r)
-        if (object* target = entry(step.mo_text_refs[r])) add_reference(o, target, static_cast<int16_t>(r + 1));
+      for (int r = 0; r < step.mo_nb_text_refs && step.mo_text_refs != nullptr; ++r) {
+        object* target = entry(step.mo_text_refs[r]);
+        if (target == nullptr || !add_reference(o, target, static_cast<int16_t>(r + 1))) continue;
+        // A number the text shows lives in it: drawn and picked with it
+        // only, as a measure in the text the measure tool makes.
+        if (type_id_of(target) == TYPE_NUMBER) target->aux2 |= kShownInText | kDrawnByText;
+      }
       o->te->size.w = 80;
     }
     if (is_polyreg_vertex(o)) {
@@ -613,6 +630,13 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       o->valeurs[1].v = o->valeurs[0].v;
     }
     if (stype != TYPE_TEXT) recompute_object(o);
+    // The next text-like final goes below this one, not over it.
+    if (step.mo_final != 0 && stype != TYPE_NUMBER && is_text_like_object(o)) {
+      const int32_t step_down = o->te != nullptr && o->te->size.h > 0 ? o->te->size.h
+                                                                     : measure_text_rect.bottom - measure_text_rect.top;
+      measure_text_rect.top += step_down;
+      measure_text_rect.bottom += step_down;
+    }
   }
 
   // The record joins its objects only now: while steps are built, an
@@ -631,7 +655,13 @@ object* apply_macro(int16_t method_index, uint8_t with_styles) {
       set_object_fill_color_params(o, entry(step.mo_fill_params[0]), entry(step.mo_fill_params[1]),
                                    entry(step.mo_fill_params[2]));
   }
-  for (object* o = first_created; o != nullptr; o = o->next) recompute_object(o);
+  for (object* o = first_created; o != nullptr; o = o->next) {
+    recompute_object(o);
+    if (type_id_of(o) != TYPE_TEXT) continue;
+    // Its numbers recomputed, a text shows their values.
+    o->aux2 &= ~kShownInText;
+    recompute_object(o);
+  }
 
   // An instance that built nothing keeps no record.
   if (owned.empty()) free_infomacro(&im);

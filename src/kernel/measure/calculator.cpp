@@ -316,6 +316,7 @@ void open_calculator(object* obj) {
   interaction_state = STATE_CONSTRUCTION;
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (fig && fig->list3) install_selection_list(fig->list3);
+  if (tool_services().post_tool_selection) tool_services().post_tool_selection(&classe_calculate);
   if (calculator_window) {
     NSKelvoWrapMachine::bringWindowToTop(calculator_window);
     NSKelvoWrapMachine::kelvoShowWindow(calculator_window, true);

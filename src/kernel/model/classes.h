@@ -92,7 +92,10 @@ struct construct_method {
   method_event_fn event;
   method_point_on_fn point_on;
   method_ident_fn ident;
-  const char* text;   // localised description
+  // The localised description of each argument, parallel to `args` (a
+  // null entry, or a null array: none). Built-in methods take theirs from
+  // the language (fill_method_descriptions).
+  const char* const* text;
   TYPEOBJ* args;      // writable: the tools mark the codes while picking
   void* figdata;      // per-figure data of a macro method
 };
@@ -194,6 +197,12 @@ int class_method_count(const construct_class* cls);
 construct_method* class_method(const construct_class* cls, int index);
 // Binds the compute operation of a method; nothing when it has no such method.
 void set_method_compute(construct_class* cls, int index, method_compute_fn compute);
+// The description of argument `position` of a method (its entry in
+// `text`), or null when it has none.
+const char* method_argument_text(const construct_method* method, int position);
+// Gives every built-in method the descriptions of its arguments from the
+// language's rows (called by init_tool_names_and_help).
+void fill_method_descriptions();
 
 // True when an object of type identifier `id` fits the single code `code`
 // (a type identifier, 100 or 101).

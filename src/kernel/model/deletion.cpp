@@ -1,5 +1,6 @@
 #include "kernel/model/deletion.h"
 
+#include <algorithm>
 #include <functional>
 #include <queue>
 #include <unordered_map>
@@ -23,6 +24,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_view.h"
 #include "kernel/tools/tool_args.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_state.h"
@@ -33,8 +35,10 @@ namespace {
 // reference n with 0x102 + n.
 constexpr uint16_t kLabelTag = 0x101;
 constexpr uint16_t kTextBodyTag = 0x102;
-// Second flag word: the number is shown inside a text.
-constexpr uint32_t kShownInText = 4;
+// Second flag word of a number shown inside a text: its text box is not
+// moved to its value, and it is drawn by the text alone.
+constexpr uint32_t kBoxKeptInText = 2;
+constexpr uint32_t kDrawnByText = 4;
 
 uint16_t type_of(const object* o) { return o && o->otype ? o->otype->id : 0; }
 bool flagged(const object* o) { return o && (o->state & OBJ_TO_DELETE); }
@@ -109,6 +113,9 @@ void spread_deletion(kelvo_win_info* fig) {
         }
         if (t == TYPE_TABLE && o->te) {
           const int16_t before = o->nbparents;
+          // A row the user chose waits in the same record: the column goes
+          // first, or the table would keep the deleted number.
+          table_row_request(o->te) = 0;
           table_column_request(o->te) = i / 2 + 1;
           table_remove_row_or_column(o);
           // The same index now holds the next column's parent.
@@ -119,7 +126,10 @@ void spread_deletion(kelvo_win_info* fig) {
           ++i;
           continue;
         }
-        flag_for_deletion(o);
+        // Only what was chosen takes the numbers its text shows along: a
+        // text that goes with one of its parents leaves the others, freed
+        // where they were shown.
+        o->state |= OBJ_TO_DELETE;
       }
     }
     if (!flagged(o)) {
@@ -156,7 +166,7 @@ void spread_deletion(kelvo_win_info* fig) {
       if (o->macro && o->macro->im_initials)
         for (int k = 0; k < o->macro->im_nb_initials; ++k)
           if (flagged(o->macro->im_initials[k])) {
-            flag_for_deletion(o);
+            o->state |= OBJ_TO_DELETE;
             break;
           }
     }
@@ -277,7 +287,7 @@ void free_marked_objects() {
       for (int i = 0; i < o->nbparents; ++i) {
         object* p = o->parents ? o->parents[i] : nullptr;
         if (!p || flagged(p) || type_of(p) != TYPE_NUMBER) continue;
-        p->aux2 &= ~kShownInText;
+        p->aux2 &= ~(kBoxKeptInText | kDrawnByText);
         if (p->valeurs && p->te) {
           p->valeurs[0].h = p->te->pos.x;
           p->valeurs[0].v = p->te->pos.y;
@@ -411,17 +421,21 @@ void cancel_last_selection(uint8_t erase, uint8_t remove) {
   }
 
   // Replay the remaining picks so that the tool's state is rebuilt.
-  if (!current_class || !current_class->select) return;
-  for (const auto& [pick, tag] : picks) {
+  if (current_class && current_class->select) {
+    for (const auto& [pick, tag] : picks) {
+      objlist_clear(&picked);
+      objlist_add(&picked, pick, tag);
+      current_pick = {pick, tag};
+      uint16_t method = 0;
+      object* designated = nullptr;
+      current_class->select(&method, &designated);
+    }
+    current_pick = {nullptr, 0};
     objlist_clear(&picked);
-    objlist_add(&picked, pick, tag);
-    current_pick = {pick, tag};
-    uint16_t method = 0;
-    object* designated = nullptr;
-    current_class->select(&method, &designated);
   }
-  current_pick = {nullptr, 0};
-  objlist_clear(&picked);
+  // What the tool accepts follows the picks it holds now: the list was
+  // narrowed by the pick taken back.
+  setup_current_tool(current_class);
 }
 
 void replace_parent_references(object* new_obj, object* start, object* old_obj) {
@@ -453,58 +467,134 @@ void replace_parent_references(object* new_obj, object* start, object* old_obj) 
   figure_objects_changed(fig);
 }
 
+namespace {
+
+// Kahn's order over the dependencies: among the objects whose dependencies
+// are all placed, the earliest in the present order comes next. Answers
+// whether every object was placed; those caught in a cycle follow the
+// others in their present order.
+bool order_by(const std::vector<std::vector<uint32_t>>& deps, std::vector<uint32_t>* result) {
+  const size_t n = deps.size();
+  std::vector<uint32_t> waiting(n, 0);
+  std::vector<std::vector<uint32_t>> children(n);
+  for (size_t i = 0; i < n; ++i)
+    for (uint32_t d : deps[i]) {
+      children[d].push_back(static_cast<uint32_t>(i));
+      ++waiting[i];
+    }
+  std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<uint32_t>> ready;
+  for (uint32_t i = 0; i < n; ++i)
+    if (waiting[i] == 0) ready.push(i);
+  result->clear();
+  result->reserve(n);
+  std::vector<uint8_t> placed(n, 0);
+  while (!ready.empty()) {
+    const uint32_t i = ready.top();
+    ready.pop();
+    result->push_back(i);
+    placed[i] = 1;
+    for (uint32_t c : children[i])
+      if (--waiting[c] == 0) ready.push(c);
+  }
+  const bool complete = result->size() == n;
+  for (uint32_t i = 0; i < n; ++i)
+    if (!placed[i]) result->push_back(i);
+  return complete;
+}
+
+}  // namespace
+
 bool sort_objects_by_dependency() {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!fig) return true;
-  // A topological order that keeps the present order wherever the parents
-  // allow: among the objects whose parents are all placed, the earliest
-  // comes next. Objects on a dependency cycle never become ready; they keep
-  // their order after the others and the sort reports the cycle.
+  // An object follows its parents, what its text quotes, the initial
+  // objects of the macro application that built it and, for a final
+  // object, the finals of the same application numbered before it. The
+  // present order is kept wherever these allow.
   std::vector<object*> order;
   for (object* o = fig->first; o; o = o->next) order.push_back(o);
   const size_t n = order.size();
   std::unordered_map<const object*, uint32_t> index;
   index.reserve(n);
   for (size_t i = 0; i < n; ++i) index.emplace(order[i], static_cast<uint32_t>(i));
-  std::vector<uint32_t> waiting(n, 0);
-  std::vector<std::vector<uint32_t>> children(n);
+  std::unordered_map<const infomacro*, std::vector<uint32_t>> applications;
+  for (size_t i = 0; i < n; ++i)
+    if (order[i]->macro) applications[order[i]->macro].push_back(static_cast<uint32_t>(i));
+
+  std::vector<std::vector<uint32_t>> parents(n), deps(n);
+  auto add = [&](std::vector<uint32_t>& list, size_t i, const object* p) {
+    auto it = p && p != order[i] ? index.find(p) : index.end();
+    if (it != index.end() && std::find(list.begin(), list.end(), it->second) == list.end()) list.push_back(it->second);
+  };
   for (size_t i = 0; i < n; ++i) {
+    const object* o = order[i];
+    for (int k = 0; k < o->nbparents; ++k) add(parents[i], i, o->parents ? o->parents[k] : nullptr);
+    deps[i] = parents[i];
+    for (const insert_object* r = o->inserted; r; r = r->next) add(deps[i], i, r->obj);
+    if (const infomacro* im = o->macro) {
+      for (int k = 0; im->im_initials && k < im->im_nb_initials; ++k) add(deps[i], i, im->im_initials[k]);
+      if (o->final_no != 0)
+        for (uint32_t j : applications[im])
+          if (order[j]->final_no != 0 && order[j]->final_no < o->final_no) add(deps[i], i, order[j]);
+    }
+  }
+
+  // An object that has to move goes after what else belongs with what it
+  // follows: the rest of a macro application one of its parents belongs to
+  // (an application stays in one piece), and the texts that show what its
+  // own text quotes. Whether it moves is read from the present order: one
+  // of its dependencies comes later, or has to move itself.
+  std::vector<uint8_t> moves(n, 0);
+  for (size_t i = 0; i < n; ++i)
+    for (uint32_t d : deps[i])
+      if (d > i || moves[d]) moves[i] = 1;
+  std::unordered_map<const object*, std::vector<uint32_t>> texts_showing;
+  bool texts_listed = false;
+  std::vector<std::vector<uint32_t>> extended = deps;
+  for (size_t i = 0; i < n; ++i) {
+    if (!moves[i]) continue;
     const object* o = order[i];
     for (int k = 0; k < o->nbparents; ++k) {
       const object* p = o->parents ? o->parents[k] : nullptr;
-      auto it = p && p != o ? index.find(p) : index.end();
-      if (it == index.end()) continue;
-      children[it->second].push_back(static_cast<uint32_t>(i));
-      ++waiting[i];
+      if (!p || !p->macro || p->macro == o->macro) continue;
+      for (uint32_t j : applications[p->macro])
+        if (j > i) add(extended[i], i, order[j]);
+    }
+    if (o->inserted && !texts_listed) {
+      texts_listed = true;
+      for (size_t j = 0; j < n; ++j) {
+        const object* t = order[j];
+        if (type_of(t) != TYPE_TEXT) continue;
+        for (int k = 0; k < t->nbparents; ++k)
+          if (t->parents && t->parents[k]) texts_showing[t->parents[k]].push_back(static_cast<uint32_t>(j));
+      }
+    }
+    for (const insert_object* r = o->inserted; r; r = r->next) {
+      auto it = r->obj ? texts_showing.find(r->obj) : texts_showing.end();
+      if (it == texts_showing.end()) continue;
+      for (uint32_t j : it->second)
+        if (j > i) add(extended[i], i, order[j]);
     }
   }
-  std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<uint32_t>> ready;
-  for (uint32_t i = 0; i < n; ++i)
-    if (waiting[i] == 0) ready.push(i);
-  std::vector<object*> sorted;
-  sorted.reserve(n);
-  std::vector<uint8_t> placed(n, 0);
-  while (!ready.empty()) {
-    const uint32_t i = ready.top();
-    ready.pop();
-    sorted.push_back(order[i]);
-    placed[i] = 1;
-    for (uint32_t c : children[i])
-      if (--waiting[c] == 0) ready.push(c);
-  }
-  const bool complete = sorted.size() == n;
-  for (uint32_t i = 0; i < n; ++i)
-    if (!placed[i]) sorted.push_back(order[i]);
+
+  // What a dependency beyond the parents would make circular is given up,
+  // those added for a move first; a cycle of parents is reported.
+  std::vector<uint32_t> sorted;
+  bool complete = order_by(parents, &sorted);
+  if (complete && !order_by(extended, &sorted) && !order_by(deps, &sorted)) order_by(parents, &sorted);
   object* prev = nullptr;
-  for (object* o : sorted) {
+  for (uint32_t i : sorted) {
+    object* o = order[i];
     o->prev = prev;
     o->next = nullptr;
     if (prev) prev->next = o;
     prev = o;
   }
-  fig->first = n ? sorted.front() : nullptr;
+  fig->first = n ? order[sorted.front()] : nullptr;
   fig->last_hint = prev;
   figure_objects_changed(fig);
   renumber_objects();
+  for (object* o = fig->first; o; o = o->next)
+    if (type_of(o) == TYPE_INTERSECTION_SET) collect_points_on_objects(o);
   return complete;
 }

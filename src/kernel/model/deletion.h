@@ -24,10 +24,15 @@ void cancel_last_selection(uint8_t erase, uint8_t remove);
 // colour sources, macro records, the figure's lists) now names new_obj.
 void replace_parent_references(object* new_obj, object* start, object* old_obj);
 
-// Reorders the list so that every object follows its parents, then
-// renumbers 1..n. Objects caught in a dependency cycle cannot be ordered:
-// they follow every other object in their present order, and false is
-// answered.
+// Reorders the list so that every object follows its parents, the objects
+// its text quotes, the initial objects of the macro application that built
+// it and the finals of that application numbered before it; an object that
+// has to move also goes after the rest of the applications its parents
+// belong to and after the texts showing what it quotes. Then renumbers
+// 1..n and refreshes the intersection sets. A dependency other than a
+// parent that would close a cycle is given up. Objects caught in a cycle
+// of parents cannot be ordered: they follow every other object in their
+// present order, and false is answered.
 bool sort_objects_by_dependency();
 
 // An intersection point leaves the records of its set. When the set is left

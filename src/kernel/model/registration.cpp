@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "kernel/conics/conic_bindings.h"
 #include "kernel/macros/macro_def.h"
@@ -21,6 +23,7 @@
 #include "kernel/objects/locus_type.h"
 #include "kernel/objects/straight_bindings.h"
 #include "kernel/prefs/default_attrs.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/tools/tool_handler.h"
 #include "kernel/tools/pick.h"
@@ -635,6 +638,131 @@ construct_method* class_method(const construct_class* cls, int index) {
 
 void set_method_compute(construct_class* cls, int index, method_compute_fn compute) {
   if (construct_method* m = class_method(cls, index)) m->compute = compute;
+}
+
+// ---------------------------------------------------------------------------
+// Descriptions of the arguments: what the hint beside the pointer and the
+// lines of the context menu call an argument ("through this point").
+
+namespace {
+
+// The language row of each built-in method. A row lists the texts of the
+// method's arguments in the order of its codes, separated by '|', one text
+// per type code (a group's members each have theirs; a group header and
+// the repeat mark have none). A text left empty or missing takes the
+// argument word of its type. The parallelism and perpendicularity checks
+// share one row.
+struct description_row {
+  construct_method* method;
+  int row;
+};
+const description_row description_rows[] = {
+    {&m_ptsur[0], 78}, {&m_ptsur[1], 79}, {&m_ptsur[2], 80}, {&m_ptsur[3], 81}, {&m_ptsur[4], 82},
+    {&m_ptsur[5], 83}, {&m_ptsur[6], 84}, {&m_ptsur[7], 85}, {&m_ptint, 86}, {&m_axe[0], 87}, {&m_axe[1], 88},
+    {&m_grid, 89}, {&m_segment, 90}, {&m_vecteur, 91}, {&m_triangle, 92}, {&m_polygone, 93}, {&m_polyreg, 94},
+    {&m_droite[0], 95}, {&m_droite[1], 96}, {&m_demidroite[0], 97}, {&m_demidroite[1], 98}, {&m_angle, 99},
+    {&m_cercle[0], 100}, {&m_cercle[1], 101}, {&m_arc, 102}, {&m_conic, 103}, {&m_milieu[0], 104},
+    {&m_milieu[1], 105}, {&m_mediatrice[0], 106}, {&m_mediatrice[1], 107}, {&m_parallele, 108},
+    {&m_perpendiculaire, 109}, {&m_bissectrice, 110}, {&m_compas3[0], 111}, {&m_compas3[1], 112},
+    {&m_compas3[2], 124}, {&m_compas3[3], 125}, {&m_locus, 126}, {&m_spring, 127}, {&m_translation, 128},
+    {&m_symetriquedr, 129}, {&m_symetrique, 130}, {&m_rotation[0], 131}, {&m_rotation[1], 132},
+    {&m_dilatation[0], 133}, {&m_dilatation[1], 134}, {&m_inverse, 135}, {&m_text, 136}, {&m_length[0], 137},
+    {&m_length[1], 138}, {&m_aire, 139}, {&m_pente, 140}, {&m_angleMes[0], 141}, {&m_angleMes[1], 142},
+    {&m_equation[0], 143}, {&m_equation[1], 144}, {&m_exp_num_app[0], 145}, {&m_exp_num_app[1], 146},
+    {&m_exp_num, 147}, {&m_alignement, 148}, {&m_parallelism, 149}, {&m_perpendism, 149},
+    {&m_equidistant, 150}, {&m_membership, 151}, {&m_button, 152}, {&m_point_polyreg[0], 153},
+    {&m_point_polyreg[1], 154},
+};
+
+// Methods whose lists the type table builds, or that take any object:
+// each argument is called by the argument word of its type.
+construct_method* const described_by_type[] = {&m_interset, &m_label, &m_redefine};
+// The two methods that take numbers one after another share the
+// argument-description list: entry 0 for the repeat mark, entry 1 for the
+// numbers.
+construct_method* const described_by_list[] = {&m_calculate, &m_table};
+
+bool is_structure_code(TYPEOBJ code) {
+  const TYPEOBJ c = code & 0x3FFF;
+  return c == ARG_REPEAT || c >= ARG_ONE_OF;
+}
+
+// The argument word of a type code: the ten kinds a transformation takes,
+// then numbers (entries 1 to 11); null for the others.
+const char* argument_word(TYPEOBJ code) {
+  static constexpr TYPEOBJ kinds[11] = {TYPE_POINT, TYPE_LINE,    TYPE_RAY,    TYPE_SEGMENT, TYPE_VECTOR, TYPE_TRIANGLE,
+                                        TYPE_POLYGON, TYPE_CIRCLE, TYPE_ARC, TYPE_CONIC,   TYPE_NUMBER};
+  const TYPEOBJ c = code & 0x3FFF;
+  for (int k = 0; k < 11; ++k)
+    if (kinds[k] == c) return method_argument_words[k + 1];
+  return nullptr;
+}
+
+// The texts live for the run: a designation list or a hint may still hold
+// one when a language load gives the methods new ones.
+const char* kept_text(std::string_view text) {
+  static std::unordered_set<std::string>* kept = new std::unordered_set<std::string>;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty()) return nullptr;
+  return kept->emplace(text).first->c_str();
+}
+
+// One array per built-in method: one entry per code and a final null.
+std::vector<const char*>& texts_of(construct_method* method) {
+  static auto* arrays = new std::unordered_map<construct_method*, std::vector<const char*>>;
+  std::vector<const char*>& texts = (*arrays)[method];
+  size_t n = 0;
+  while (method->args && method->args[n]) ++n;
+  if (texts.size() != n + 1) texts.assign(n + 1, nullptr);
+  return texts;
+}
+
+void describe_from_row(construct_method* method, const char* row) {
+  std::vector<const char*>& texts = texts_of(method);
+  std::string_view rest(row ? row : "");
+  bool more = !rest.empty();
+  for (size_t i = 0; i + 1 < texts.size(); ++i) {
+    const TYPEOBJ code = method->args[i];
+    if (is_structure_code(code)) {
+      texts[i] = nullptr;
+      continue;
+    }
+    std::string_view own;
+    if (more) {
+      const size_t bar = rest.find('|');
+      own = rest.substr(0, bar);
+      if (bar == std::string_view::npos) {
+        rest = {};
+        more = false;
+      } else {
+        rest.remove_prefix(bar + 1);
+      }
+    }
+    texts[i] = kept_text(own);
+    if (!texts[i]) texts[i] = kept_text(argument_word(code) ? argument_word(code) : "");
+  }
+  method->text = texts.data();
+}
+
+}  // namespace
+
+void fill_method_descriptions() {
+  for (const description_row& d : description_rows) describe_from_row(d.method, kernel_string(d.row));
+  for (construct_method* m : described_by_type) describe_from_row(m, "");
+  for (construct_method* m : described_by_list) {
+    std::vector<const char*>& texts = texts_of(m);
+    for (size_t i = 0; i + 1 < texts.size(); ++i)
+      texts[i] = kept_text(argument_description_words[i < 2 ? i : 1] ? argument_description_words[i < 2 ? i : 1] : "");
+    m->text = texts.data();
+  }
+}
+
+const char* method_argument_text(const construct_method* method, int position) {
+  if (!method || !method->text || !method->args || position < 0) return nullptr;
+  for (int i = 0; i < position; ++i)
+    if (!method->args[i]) return nullptr;
+  return method->args[position] ? method->text[position] : nullptr;
 }
 
 bool argument_code_accepts(TYPEOBJ code, uint16_t id) {

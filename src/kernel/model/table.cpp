@@ -38,7 +38,10 @@ std::string value_part(const char* text) {
 
 std::string cell_of(const object* number) {
   if (!number || (number->state & OBJ_UNDEFINED)) return "--";
-  if (number->classe == &classe_calculate && (number->val.infini_inexist_indetermine & VAL_NOT_EXIST)) return "_";
+  // A calculation that failed keeps its failure in the flags of its value.
+  if (number->classe == &classe_calculate && number->valeurs && number->nbvaleurs > 0 &&
+      (number->valeurs[0].infini_inexist_indetermine & VAL_NOT_EXIST))
+    return "_";
   return value_part(number->te ? number->te->text : nullptr);
 }
 

@@ -16,6 +16,8 @@
 #include "kernel/render/drawing_passes.h"
 #include "kernel/tools/tool_args.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/kp_cursor.h"
+#include "platform/win_constants.h"
 
 dyn_array_object points_on_objects{};
 
@@ -482,6 +484,8 @@ int intersection_tool(kel_EventRecord* event, object** out) {
   } else {
     // Every root gets its point, unless a common point already sits there.
     const bool locus0 = type_id(parent(set, 0)) == TYPE_LOCUS, locus1 = type_id(parent(set, 1)) == TYPE_LOCUS;
+    // Two loci are crossed sample by sample, which takes a while.
+    if (locus0 && locus1) KPCursor::setCursorByID(IDC_WAIT);
     clear_common_currents(set);
     uint32_t hi = 0, lo = 0;
     for (int steps = 0; steps < kMaxSearchSteps; ++steps) {

@@ -157,10 +157,15 @@ bool export_preferences(const char* file_name) {
     return true;
   }
   char path[1024] = {};
-  static constexpr char kFilter[] = "Preferences (*.plist)\0*.plist\0";
+  // "<the language's name of preference files> (*.plist)", then the pattern.
+  constexpr int kRowPreferenceFiles = 180;
+  std::string filter = std::string(kernel_string_or(kRowPreferenceFiles, "Preferences")) + " (*.plist)";
+  filter += '\0';
+  filter += "*.plist";
+  filter += '\0';
   OPENFILENAME record{};
   record.lStructSize = sizeof record;
-  record.lpstrFilter = kFilter;
+  record.lpstrFilter = filter.c_str();
   record.nFilterIndex = 1;
   record.lpstrFile = path;
   record.nMaxFile = sizeof path;

@@ -25,6 +25,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/designation.h"
+#include "kernel/tools/toolbox.h"
 #include "kernel/window/main_commands.h"
 
 const uint8_t kPrefsPageGroups[kPrefsPages] = {PREFS_PRECISION, PREFS_LOCUS,    PREFS_EQUATIONS,
@@ -87,6 +88,35 @@ int popup_index(HWND page, int id) {
 }
 void set_popup_index(HWND page, int id, int index) {
   NSKelvoWrapMachine::sendDlgItemMessage(page, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+// The attribute menu whose items are a graphic kind's shapes: the point
+// shapes for the kinds from points to arcs (their graph type is the first
+// menu value, which for points is the point shape), the coordinate forms
+// for the axes, the mark styles for angle marks; grids and loci have none.
+const menu* shape_menu_of_kind(int kind) {
+  int index = -1;
+  if (kind >= ATTRS_POINT && kind <= ATTRS_ARC) index = 6;
+  else if (kind == ATTRS_AXES) index = 10;
+  else if (kind == ATTRS_ANGLE) index = 7;
+  return index >= 0 ? attrib_menus[index] : nullptr;
+}
+
+// The shape pop-up takes the items of the kind's attribute menu, each with
+// its icon (the item data), and is enabled only when it has some.
+void fill_shape_popup(HWND page, int kind) {
+  HWND popup = NSKelvoWrapMachine::getDlgItem(page, kPrefShape);
+  if (!popup) return;
+  NSKelvoWrapMachine::sendMessage(popup, CB_RESETCONTENT, 0, 0);
+  const menu* m = shape_menu_of_kind(kind);
+  const int count = menu_entry_count(m);
+  const bool icons = m && m->icons && m->icons != kColorPopupIcons;
+  for (int j = 1; j <= count; ++j) {
+    NSKelvoWrapMachine::sendMessage(popup, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m->names[j]));
+    NSKelvoWrapMachine::sendMessage(popup, CB_SETITEMDATA, static_cast<WPARAM>(j - 1),
+                                    reinterpret_cast<LPARAM>(icons ? m->icons[j] : nullptr));
+  }
+  NSKelvoWrapMachine::enableWindow(popup, count > 0);
 }
 
 // Whether a page holds a change not applied yet: its Apply button is on.
@@ -481,10 +511,16 @@ void show_prefs_on_page(HWND page, uint8_t groups, const prefs_rec* rec) {
   }
   if (groups & PREFS_STYLES) {
     const kind_pref& kind = rec->kinds[std::clamp(prefs_dialog.graphic_kind, 0, kGraphicKinds - 1)];
+    const int graphic = std::clamp(prefs_dialog.graphic_kind, 0, kGraphicKinds - 1);
     set_color_well(NSKelvoWrapMachine::getDlgItem(page, kPrefGraphicColor), kind.color);
     set_popup_index(page, kPrefThickness, kind.thickness);
     set_popup_index(page, kPrefDash, kind.dotted);
+    fill_shape_popup(page, graphic);
     set_popup_index(page, kPrefShape, kind.graph_type);
+    // Points have no dash, grids neither dash nor thickness.
+    NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefThickness), graphic != ATTRS_GRID);
+    NSKelvoWrapMachine::enableWindow(NSKelvoWrapMachine::getDlgItem(page, kPrefDash),
+                                     graphic != ATTRS_POINT && graphic != ATTRS_GRID);
     const text_style_pref& text = rec->texts[std::clamp(prefs_dialog.text_kind, 0, kTextKinds - 1)];
     set_color_well(NSKelvoWrapMachine::getDlgItem(page, kPrefTextColor), text.color);
     NSKelvoWrapMachine::setDlgItemText(page, kPrefTextFont, font_title(text).c_str());

@@ -75,7 +75,10 @@ void draw_object(DisplayDevice* dd, object* obj) {
   if (obj->final_no == 0 && !(replay_running && is_replay_visible(obj))) return;
   if (replay_running && ((obj->state & OBJ_REPLAY_HIDDEN) || !is_replay_visible(obj))) return;
 
-  const bool hidden = !obj->settings.visible && (obj->otype->id != TYPE_GRID || show_hide_tool_active());
+  // A macro's hidden step that the replay shows is drawn as shown.
+  const bool replay_step = replay_running && obj->final_no == 0;
+  const bool hidden =
+      !replay_step && !obj->settings.visible && (obj->otype->id != TYPE_GRID || show_hide_tool_active());
   if (hidden) {
     draw_hidden(dd, obj);
   } else {

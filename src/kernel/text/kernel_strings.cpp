@@ -55,8 +55,10 @@ constexpr bool row_has_native_string(int row) {
          (row >= 795 && row <= 869) || row == 941 || row == 942 || row == 958 || row == 959;
 }
 
+// Rows 933 and 934 word the question before an export that loses part of
+// the objects' appearance, which the kernel asks.
 constexpr bool row_has_kernel_variable(int row) {
-  return row < kFirstNativeOnlyRow || row > kLastNativeOnlyRow;
+  return row < kFirstNativeOnlyRow || row > kLastNativeOnlyRow || row == 933 || row == 934;
 }
 
 std::unique_ptr<char[]> owned_blocks[kKernelStringCount];
@@ -89,6 +91,13 @@ const char* kernel_string(int row) {
   if (row < 0 || row >= kKernelStringCount || kernel_strings[row] == nullptr) return "";
   return kernel_strings[row];
 }
+
+const char* kernel_string_or(int row, const char* builtin) {
+  const char* text = kernel_string(row);
+  return text[0] != '\0' ? text : builtin;
+}
+
+const char* out_of_memory_text() { return kernel_string_or(294, "Not enough memory"); }
 
 bool lang_first_load_pending() { return first_load; }
 

@@ -12,6 +12,11 @@ extern char* kernel_strings[kKernelStringCount];
 // The text of a row, or "" for a row that holds nothing (or is out of range),
 // so callers can always format with it.
 const char* kernel_string(int row);
+// The text of a row, or `builtin` when no language gave the row one (the
+// kernel read without a language, as its tests do).
+const char* kernel_string_or(int row, const char* builtin);
+// "Not enough memory" as the language says it (row 294): a reader's reason.
+const char* out_of_memory_text();
 
 // One row of the language string table: the kernel text variable that the
 // row's string feeds (null for the rows that only serve the native

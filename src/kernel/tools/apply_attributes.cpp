@@ -1,5 +1,6 @@
 #include "kernel/tools/apply_attributes.h"
 
+#include "app/kernel_iface/kel_event_record.h"
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
@@ -13,6 +14,7 @@
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/drag_start.h"
 #include "kernel/tools/label_settings.h"
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
@@ -42,11 +44,28 @@ void apply_decimals(object* o) {
   if (main_command_services().update_measure_text) main_command_services().update_measure_text(o, o->settings.unite);
 }
 
-// The axes style reaches coordinate systems in their style byte; grids
-// follow the system they are drawn on.
+// The axes style (cartesian, or polar in degrees, grades or radians) is the
+// display byte of a coordinate system or grid, the one its keys 0 to 3
+// choose: the style goes to it as that key, through the object's event.
+void send_axes_style(object* o) {
+  kel_EventRecord key{};
+  key.what = kEventKey;
+  key.message = attrs()->axes_style & 3u;
+  if (dispatch_object_event(&key, o) != 1) return;
+  // The gesture's next step takes the key; a release ends the gesture, as
+  // no button was pressed for it.
+  kel_EventRecord step{};
+  step.what = kEventDragStep;
+  handle_manipulation_event(&step, o);
+  kel_EventRecord release{};
+  release.what = kEventMouseUp;
+  if (manipulating) handle_manipulation_event(&release, o);
+}
+
+// In a list with other objects, a coordinate system takes the style in its
+// display byte too.
 void give_axes_style(object* o) {
-  if (type_of(o) != TYPE_AXES) return;
-  o->math.bitsfield = (o->math.bitsfield & ~0xFFu) | attrs()->axes_style;
+  if (type_of(o) == TYPE_AXES) o->math.equa.typeunite = static_cast<uint8_t>(attrs()->axes_style & 3u);
 }
 
 void apply_text_command(object* o, uint16_t code, const object* edited) {
@@ -130,8 +149,7 @@ void apply_attributes_to_objects(object** list, uint16_t* tags, uint32_t mask, i
     bool only_axes = true;
     for (object** o = list; *o; ++o) {
       if (is_axes_or_grid(*o)) {
-        give_axes_style(*o);
-        recompute_object(*o);
+        send_axes_style(*o);
       } else {
         only_axes = false;
       }

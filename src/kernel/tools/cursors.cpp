@@ -56,7 +56,8 @@ void free_cursors() {
 HCURSOR update_cursor(HCURSOR cursor) {
   HCURSOR arrow = KPCursor::loadCursor(kCursorArrow);
   if (g_env.in_link_text_field && g_env.in_link_text_field()) {
-    KPCursor::setCursorByID(kCursorHand);
+    // A link field lies outside the figure windows: the hand shows there.
+    if (KPCursor* hand = KPCursor::loadCursor(kCursorHand)) KPCursor::setCursorByName(hand->name().c_str());
     return KPCursor::lastSet();
   }
   if (g_env.splash_visible && g_env.splash_visible()) {

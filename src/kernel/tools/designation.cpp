@@ -16,6 +16,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/hit_state.h"
+#include "kernel/tools/tool_dispatch.h"
 #include "platform/kp_dialog.h"
 #include "platform/kp_timer.h"
 
@@ -387,8 +388,9 @@ const char* point_on_object_text(object* obj, uint16_t code) {
     if (!method->args) continue;
     for (const TYPEOBJ* c = method->args; *c; ++c)
       if ((*c & 0x3FFF) == t) {
-        if (!method->text) return kernel_string(kRowPointOn);
-        return personalise_designation_text(method->text, obj);
+        const char* text = method_argument_text(method, static_cast<int>(c - method->args));
+        if (!text) return kernel_string(kRowPointOn);
+        return personalise_designation_text(text, obj);
       }
   }
   return kernel_string(kRowPointOn);
@@ -679,6 +681,25 @@ void designate_under_cursor(int32_t x, int32_t y) {
       }
       if (object_fits_designation_list(&designation_intersectables, o) && tool_hit(o, last_mouse))
         add_candidate(&intersection_candidates, o, hit_part);
+    }
+  }
+  // With the pointer, a text over other objects is what a click inside its
+  // frame takes, as it lies over them there: a measure shown over its
+  // segment is selected, and edited on a second click, without a list of
+  // candidates in the way.
+  if (!current_class && interaction_state == STATE_POINTER && !point_among_others && objlist_count(&picked) >= 2) {
+    int text_entry = -1, texts = 0;
+    for (int i = 0; picked.items[i]; ++i)
+      if (is_text_like_object(picked.items[i]) && picked.items[i]->te) {
+        text_entry = i;
+        ++texts;
+      }
+    if (texts == 1) {
+      object* kept = picked.items[text_entry];
+      const uint16_t kept_tag = picked.tags[text_entry];
+      objlist_clear(&picked);
+      add_candidate(&picked, kept, kept_tag);
+      text = personalise_designation_text(designation_text_for_object(&designation_args, kept), kept);
     }
   }
   const int n_candidates = objlist_count(&picked);

@@ -140,7 +140,7 @@ bool appearance_filter(object* obj, int32_t packed) {
         ((mask & ATTR_LINE_STYLE) && t == TYPE_SEGMENT && g != a->line_style) ||
         ((mask & ATTR_LINE_STYLE) && (t == TYPE_LINE || t == TYPE_RAY) &&
          obj->settings.smartline_type != a->second_line_style) ||
-        ((mask & ATTR_AXES_STYLE) && t == TYPE_AXES && obj->math.bitsfield % 256 != a->axes_style) ||
+        ((mask & ATTR_AXES_STYLE) && t == TYPE_AXES && obj->math.equa.typeunite != (a->axes_style & 3u)) ||
         ((mask & ATTR_ANGLE_MARK_STYLE) && t == TYPE_ANGLE && g != a->angle_mark_style);
     return differs && hit(obj, packed);
   }
@@ -180,28 +180,52 @@ bool text_filter(object* obj, int32_t packed) {
   return obj->te && manip_tool_common(obj, packed);
 }
 
-object* circle_of_point(object* point) {
+namespace {
+
+// The two objects an intersection point lies on: its own two parents, or,
+// for a point of an intersection set, the set's two parents.
+void intersected_objects(object* point, object** first, object** second) {
+  object* holder = point;
+  if (point->classe == &classe_ptint && point->nbparents > 0 && point->parents && point->parents[0] &&
+      point->parents[0]->classe == &classe_interset)
+    holder = point->parents[0];
+  *first = holder->nbparents > 0 && holder->parents ? holder->parents[0] : nullptr;
+  *second = holder->nbparents > 1 && holder->parents ? holder->parents[1] : nullptr;
+}
+
+// The circles through the point, as circle_of_point finds them: the first
+// one and whether there are several.
+object* circles_through(object* point, bool* several) {
+  *several = false;
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!point || !fig) return nullptr;
   object* found = nullptr;
-  bool several = false;
   auto candidate = [&](object* c) {
     if (!c || type_id_of(c) != TYPE_CIRCLE) return;
-    if (found && found != c) several = true;
+    if (found && found != c) *several = true;
     if (!found) found = c;
   };
   object* const first_parent = point->nbparents > 0 && point->parents ? point->parents[0] : nullptr;
-  object* const second_parent = point->nbparents > 1 && point->parents ? point->parents[1] : nullptr;
   if (point->classe == &classe_ptsur) {
     candidate(first_parent);
   } else if (point->classe == &classe_ptint || point->classe == &classe_interset) {
-    candidate(first_parent);
-    candidate(second_parent);
+    object *a = nullptr, *b = nullptr;
+    intersected_objects(point, &a, &b);
+    candidate(a);
+    candidate(b);
   } else if (point->classe == &classe_compas3 && point->methode == 1) {
     candidate(first_parent);
   }
   for (object* o = fig->first; o; o = o->next)
     if (type_id_of(o) == TYPE_CIRCLE && o->nbparents > 1 && o->parents && o->parents[1] == point) candidate(o);
+  return found;
+}
+
+}  // namespace
+
+object* circle_of_point(object* point) {
+  bool several = false;
+  object* found = circles_through(point, &several);
   return several ? nullptr : found;
 }
 
@@ -210,13 +234,22 @@ bool transfer_filter(object* obj, int32_t packed) {
   if (type_id_of(obj) != TYPE_POINT) return manip_tool_common(obj, packed);
   if (!manip_tool_common(obj, packed)) return false;
   object* c = first_picked_circle();
-  if (!c) return option_down() || circle_of_point(obj) != nullptr;
+  if (!c) {
+    // A point that no circle passes through can only take the value from
+    // a placing click: it is taken without the Option key too, which some
+    // window systems keep for themselves on a click.
+    bool several = false;
+    circles_through(obj, &several);
+    return option_down() || !several;
+  }
   object* const p0 = obj->nbparents > 0 && obj->parents ? obj->parents[0] : nullptr;
-  object* const p1 = obj->nbparents > 1 && obj->parents ? obj->parents[1] : nullptr;
   if (obj->classe == &classe_ptsur && p0 == c) return true;
   if (obj->classe == &classe_compas3 && obj->methode == 1 && p0 == c) return true;
   if (c->nbparents == 2 && c->parents && c->parents[1] == obj) return true;
-  return obj->classe == &classe_ptint && (p0 == c || p1 == c);
+  if (obj->classe != &classe_ptint) return false;
+  object *a = nullptr, *b = nullptr;
+  intersected_objects(obj, &a, &b);
+  return a == c || b == c;
 }
 
 bool formula_filter(object* obj, int32_t packed) {

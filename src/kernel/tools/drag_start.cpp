@@ -1,7 +1,9 @@
 #include "kernel/tools/drag_start.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -11,9 +13,11 @@
 #include "kernel/model/recompute.h"
 #include "kernel/model/table.h"
 #include "kernel/model/undo.h"
+#include "kernel/render/colors.h"
 #include "kernel/render/draw_object.h"
 #include "kernel/render/drawing_passes.h"
 #include "kernel/render/still_layer.h"
+#include "kernel/render/styled_primitives.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/tools/previews.h"
 #include "kernel/tools/designation.h"
@@ -26,6 +30,7 @@
 #include "kernel/window/drag_free.h"
 #include "kernel/window/object_events.h"
 #include "kernel/window/springs.h"
+#include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
 #include "platform/kp_timer.h"
 
@@ -47,6 +52,14 @@ constexpr uint32_t kStepPeriod = 33;
 // Bits of the second flag word: a number shown in or sent to a text, an
 // object shown inside a text.
 constexpr uint32_t kInTextBits = 2 | 4;
+// Tab during a drag: the pause, in milliseconds of the kernel's clock, and
+// the naps it is waited in (never more than twice the pause by the
+// machine's own clock).
+constexpr uint32_t kTabPause = 500;
+constexpr int kTabPauseNap = 10;
+constexpr int kTabPauseNaps = 2 * kTabPause / kTabPauseNap;
+// The designation tag of a text frame's bottom-right handle.
+constexpr uint16_t kTagFrameHandle = 257;
 
 drag_services g_hooks;
 // The length a direction snap gives, where only the direction is wanted.
@@ -67,6 +80,12 @@ bool is_mouse(const kel_EventRecord* e) { return e && e->what != kEventKey; }
 uint8_t key_of(const kel_EventRecord* e) { return e ? static_cast<uint8_t>(e->message & 0xFF) : 0; }
 
 void set_cursor(int id) { KPCursor::setCursorByID(id); }
+
+// Of the objects under edit only a table takes clicks and keys of its own:
+// a row or a column chosen and removed, a column widened.
+bool table_under_edit(const kelvo_win_info* fig, const object* obj) {
+  return obj && obj == fig->cur_text && type_id(obj) == TYPE_TABLE;
+}
 
 void event_point(const kel_EventRecord* e, double* x, double* y) { event_point_in_figure(e, x, y); }
 
@@ -257,13 +276,25 @@ void gather_drag_walk(kelvo_win_info* fig) {
   }
 }
 
+// The frame of a text being resized by its handle, outlined dashed while
+// it changes: a frameless text shows its new bounds.
+void outline_resized_text_frame() {
+  object* head = picked.items ? picked.items[0] : nullptr;
+  if (!head || !picked.tags || picked.tags[0] != kTagFrameHandle || !head->te || !moving_display) return;
+  const TErec* te = head->te;
+  if (te->size.w <= 0 || te->size.h <= 0) return;
+  draw_rect_dashed(moving_display, te->pos.x, te->pos.y, te->pos.x + te->size.w, te->pos.y + te->size.h, default_color,
+                   1);
+}
+
 // A step draws only the moving objects; the still ones that lie above them
 // were drawn once into the still layer, which the view lays over the moving
 // layer when it shows it. The step draws the first pass of the moving
 // objects and leaves the others to the view, which draws each of them over
 // the still passes before it, as a drawing of the whole figure does: a
 // moving point lies above a still line made after it.
-void draw_moving_layer(int flush_code) {
+// With `outline_resized`, a text resized by its handle shows its frame.
+void draw_moving_layer(int flush_code, bool outline_resized = false) {
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   bool deferred = false;
   if (drag_walk.ready(fig)) {
@@ -281,6 +312,7 @@ void draw_moving_layer(int flush_code) {
     drop_still_layer();
     draw_figure_objects(moving_display, kLayerMoving);
   }
+  if (outline_resized) outline_resized_text_frame();
   flush_moving_display(flush_code);
   // No view showed the step: the moving layer takes the passes left.
   if (deferred) draw_deferred_moving_passes(moving_display);
@@ -392,6 +424,8 @@ static bool motion_step_due(kel_EventRecord* event) {
       index = motion.step_direction > 0 ? 0 : motion.nb_steps - 1;
     }
     motion.dilation_step = -motion.dilation_step;
+    motion.translation_x = -motion.translation_x;
+    motion.translation_y = -motion.translation_y;
   }
   if (index < 0) index = 0;
   motion.step_index = static_cast<uint16_t>(index);
@@ -437,7 +471,7 @@ int begin_object_drag(kel_EventRecord* event, object* obj) {
       label_drag = 1;
     } else if (obj && object_drag_event(0, &ref, event)) {
       object_drag = 1;
-    } else if (!fig->cur_text && try_pick_object(event, obj, false, true)) {
+    } else if ((!fig->cur_text || table_under_edit(fig, obj)) && try_pick_object(event, obj, false, true)) {
     } else {
       return 0;
     }
@@ -553,7 +587,7 @@ void recompute_marked_objects() {
     for (object* o = first_hit; o; o = o->next)
       if (type_id(o) != TYPE_TABLE || tabulate_ready) step(o, false);
   }
-  draw_moving_layer(3);
+  draw_moving_layer(3, true);
   refresh_figure_description(current_figure_view);
 }
 
@@ -574,11 +608,15 @@ int handle_manipulation_event(kel_EventRecord* event, object* obj) {
   if (manipulating && event && fig) {
     if (event->what == kEventKey && key_of(event) == 9 && !animation_mode() && drag_kind == -1 && fig->cur_text &&
         fig->cur_text != obj) {
-      // Tab brings the object being edited along with the drag.
+      // Tab brings the object being edited along with the drag; the drag
+      // goes on once it has been seen half a second.
+      const uint32_t before = window_tick_count();
       drag_kind = 4;
       recompute_object(fig->cur_text);
       draw_object(static_display, fig->cur_text);
       drag_kind = -1;
+      for (int naps = 0; window_tick_count() - before < kTabPause && naps < kTabPauseNaps; ++naps)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kTabPauseNap));
       return 0;
     }
     bool going = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <numeric>
 #include <cstdio>
 #include <numbers>
@@ -238,6 +239,12 @@ void transformation_preview(tagPOINT* mouse) {
   mouse_record(mouse);
   kelvo_win_info* fig = KPGeoDocument::currentInfo();
   if (!placing_text || !fig || objlist_count(fig->inputs) < 2) return;
+  // The point comes first: the rubber band starts from it, not from the
+  // number picked before it.
+  if (fig->inputs->items[0]->otype && fig->inputs->items[0]->otype->id != TYPE_POINT) {
+    std::swap(fig->inputs->items[0], fig->inputs->items[1]);
+    if (fig->inputs->tags) std::swap(fig->inputs->tags[0], fig->inputs->tags[1]);
+  }
   object* a = fig->inputs->items[0];
   object* b = fig->inputs->items[1];
   object* number = a->otype && a->otype->id == TYPE_NUMBER ? a : b;

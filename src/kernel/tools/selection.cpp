@@ -134,6 +134,19 @@ void draw_text_frame(DisplayDevice* dd, object* obj, uint16_t tag, uint8_t full)
                          &kSelectionDash);
     return;
   }
+  // A value shown inside a text and taken whole, as a tool's argument: the
+  // place where the text shows it.
+  if ((tag == kTagWholeText || full) && !framed_anyway && (obj->aux2 & kNumberInText)) {
+    const object* text = find_text_containing_number(obj);
+    for (const insert_object* n = text && text != obj && text->te ? text->inserted : nullptr; n; n = n->next) {
+      if (n->obj != obj) continue;
+      tagRECT r;
+      reference_area_rect(text->te, n, 0, &r);
+      draw_polygon_outline(dd, r.left, r.top, r.right, r.top, r.right, r.bottom, r.left, r.bottom, kBlack, 0,
+                           &kSelectionDash);
+      return;
+    }
+  }
   if ((tag == kTagWholeText || full) && (framed_anyway || !(obj->aux2 & kNumberInText))) {
     const int32_t l = te->pos.x, tp = te->pos.y, r = te->pos.x + te->size.w, b = te->pos.y + te->size.h;
     outline(dd, l - 1, tp - 1, r, b);

@@ -188,9 +188,7 @@ bool number_tool_handler(uint16_t* method, object** designated) {
     if (type_of(head) == TYPE_TEXT) {
       if (tag == kTagText) {
         current_class = &classe_text;
-        const tool_hooks& h = tool_services();
-        if (const uint32_t id = find_tool_id_by_name(classe_text.name); id && h.send_tools_palette)
-          h.send_tools_palette(1024, 102, static_cast<LPARAM>(id));
+        if (tool_services().post_tool_selection) tool_services().post_tool_selection(&classe_text);
       } else if (object* number = place_number_at_reference(head, tag)) {
         *designated = number;
       }
@@ -477,7 +475,9 @@ object* coordinates_text(object* point, object* axes) {
   object* text = nullptr;
   if (x && y) {
     current_class = &classe_text;
-    variable_nb_values = 1;
+    // A text placed beside what it measures, as a measure's own: its anchor
+    // and place (three values) let it be dragged away and stay there.
+    variable_nb_values = 3;
     objlist_clear(fig->inputs);
     objlist_add(fig->inputs, x, 0);
     objlist_add(fig->inputs, y, 0);

@@ -541,7 +541,8 @@ void add_class_accepted_types(designation_list* list, construct_class* cls) {
       if (found)
         found->method_index = static_cast<uint32_t>(m);
       else
-        append_accepted_type(list, code, static_cast<uint16_t>(m), method->text);
+        append_accepted_type(list, code, static_cast<uint16_t>(m),
+                             method_argument_text(method, static_cast<int>(a - method->args)));
     }
   }
 }

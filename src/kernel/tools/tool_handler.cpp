@@ -22,6 +22,8 @@
 #include "kernel/tools/designation.h"
 #include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_state.h"
+#include "kernel/window/main_commands.h"
+#include "platform/kp_timer.h"
 
 uint8_t auto_point = 0;
 uint8_t mark_arguments = 1;
@@ -354,8 +356,9 @@ std::string describe_candidate(object* obj) {
       while (m->args[length]) ++length;
       for (; pos >= 0 && pos < length; ++pos)
         if (argument_code_accepts(m->args[pos] & 0x3FFF, t)) break;
-      if (pos >= 0 && pos < length && m->text) {
-        std::string text = m->text;
+      const char* own = pos >= 0 && pos < length ? method_argument_text(m, pos) : nullptr;
+      if (own) {
+        std::string text = own;
         const char* name = cls && cls->name ? cls->name : "";
         const size_t n = std::strlen(name);
         if (n && text.size() >= n && strncasecmp(text.c_str(), name, n) == 0) {
@@ -438,6 +441,13 @@ void distinguish_candidate_lines(const std::vector<object*>& objects, std::vecto
     if (line.size() > 249) line.resize(249);
 }
 
+namespace {
+// The timer of the application window whose ticks make the selection blink
+// while a list or menu is up.
+constexpr UINT kCandidateBlinkTimer = 10;
+constexpr UINT kCandidateBlinkPeriod = 20;
+}  // namespace
+
 void highlight_candidate() {
   kelvo_win_info* fig = figure();
   designation_services& services = designation_hooks();
@@ -464,7 +474,12 @@ void highlight_candidate() {
   fig->selection = &temporary;
   tagPOINT click = last_mouse;
   if (services.saved_click) services.saved_click(&click);
+  // While the list is up the candidate under the pointer, shown as the
+  // figure's selection, blinks as a selection does.
+  HWND blink_window = application_window;
+  if (blink_window) KPTimer::setTimer(blink_window, kCandidateBlinkTimer, kCandidateBlinkPeriod, nullptr);
   const uint16_t chosen = ambig_menu_track(menu, click.x, click.y, nullptr);
+  if (blink_window) KPTimer::killTimer(blink_window, kCandidateBlinkTimer);
   fig->selection = own;
   GlobalFreeAndNull(&temporary.items);
   GlobalFreeAndNull(&temporary.tags);

@@ -39,6 +39,9 @@ struct tool_hooks {
   bool (*send_tools_palette)(UINT message, WPARAM wparam, LPARAM lparam) = nullptr;
   // Selects an item of a palette group (-1 keeps the current item).
   void (*select_tool_item)(int16_t menu_id, int16_t item) = nullptr;
+  // Shows the class's tool as the one in use on the palette, once the
+  // kernel's work in hand is done; nothing when no toolbox holds it.
+  void (*post_tool_selection)(const construct_class* cls) = nullptr;
   // Closes the attribute palette window when it exists; false when none.
   bool (*close_attrib_palette)() = nullptr;
   void (*refresh_attrib_palette)() = nullptr;

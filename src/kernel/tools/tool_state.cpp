@@ -115,6 +115,7 @@ struct class_name {
 // order of the English names below, then the vector sum, the compass and
 // the single intersection point.
 constexpr int kRowTypeNames = 53;
+constexpr int kRowButtonNames = 76;
 constexpr int kRowClassNames = 353;
 constexpr int kRowClassHelp = 406;
 
@@ -286,8 +287,11 @@ void init_tool_names_and_help() {
   }
   type_interset.english_name = type_point.english_name;
   type_interset.name = type_point.name;
-  type_button.english_name = "button";
-  type_button.name = "button";
+  // The button type is not among the slots: its two names are rows of
+  // their own.
+  type_button.name = text_or(kRowButtonNames, "button");
+  type_button.english_name = text_or(kRowButtonNames + 1, "button");
+  fill_method_descriptions();
   static const class_name names[] = {
       {&classe_point, "Point", "point.html"},
       {&classe_ptsur, "Point on Object", "point_on.html"},
@@ -375,6 +379,9 @@ void assign_builtin_icons() {
     const int icon = k == kApplyExpression ? kDefineExpression : k == kDefineExpression ? kApplyExpression : k;
     class_list[k]->icon = builtin_class_icon(icon);
   }
+  // The spring tool is the palette's Multiple Animation: a tool-menu file
+  // that names it finds this class, which shows the same picture.
+  classe_spring.icon = const_cast<uint8_t*>(builtin_named_icon("Multiple Animation"));
 }
 
 text_line_size measure_text_line(const car_info* format, const char* text) {

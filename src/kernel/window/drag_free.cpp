@@ -196,7 +196,10 @@ int16_t drag_free_ancestors(object* obj, kel_EventRecord* event, bool use_parent
     if (!anim) {
       motion.translation_x = drag_delta.x;
       motion.translation_y = drag_delta.y;
-    } else if (motion.step_index + 1 == motion.nb_steps) {
+    } else if (motion.step_index + 1 == motion.nb_steps && interaction_state != 9) {
+      // One throw of the Animation tool ends here. The springs of the
+      // multiple animation run until they are stopped: their throw goes
+      // back and forth (the step turns round where the steps wrap).
       drag_mode = saved_mode;
       return 0;
     }

@@ -9,6 +9,7 @@
 #include "app/kernel_iface/kp_figure_view.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/table.h"
 #include "kernel/model/create.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
@@ -227,9 +228,27 @@ void invalidate_window() { invalidate_current_figure_window(); }
 
 // ------------------------------------------------------------------ construction
 
+// A value that only a text shows (a measure in its text), taken as an
+// argument by a tool that does not write texts: it is picked, framed where
+// the text shows it, and the text is not opened for editing over it.
+bool value_taken_from_text(const object* obj) {
+  const construct_class* c = current_class;
+  const bool writes_texts = c == &classe_text || c == &classe_label || c == &classe_nombre || c == &classe_table ||
+                            c == &classe_exp_num || c == &classe_button;
+  return c && !writes_texts && type_of(obj) == TYPE_NUMBER && (obj->aux2 & 2);
+}
+
 // The text edit follows a text-like result (step 7 of a construction).
-void text_like_result(object* obj) {
+// While the object edited is the one being built (a table being filled),
+// a press is its own: the table takes it to choose a row or a column,
+// widen a column or move. A click handled at its release starts nothing
+// that the button would have to end.
+void text_like_result(object* obj, kel_EventRecord* event) {
   kelvo_win_info* fig = figure();
+  if (value_taken_from_text(obj)) {
+    refresh_figure_description(current_figure_view);
+    return;
+  }
   if (is_labelable_object(obj) || (is_text_like(obj) && current_class != &classe_button)) {
     int count = 0;
     object* selected_number =
@@ -237,8 +256,8 @@ void text_like_result(object* obj) {
     if (fig && fig->cur_text && fig->cur_text != obj && fig->cur_text != selected_number) switch_text_edit(nullptr);
     switch_text_edit(obj);
   }
-  if (fig && fig->cur_text && fig->cur_text == fig->cur2 && !(obj->state & OBJ_NEW)) {
-    if (wh().dispatch_object_event) wh().dispatch_object_event(nullptr, obj);
+  if (fig && fig->cur_text && fig->cur_text == fig->moving && !(obj->state & OBJ_NEW)) {
+    if (wh().dispatch_object_event) wh().dispatch_object_event(mouse_tracking ? event : nullptr, obj);
     obj->state &= ~OBJ_NEW;
   }
   if (current_class == &classe_length || current_class == &classe_aire || current_class == &classe_pente ||
@@ -385,7 +404,7 @@ void figure_mouse_construct(kel_EventRecord* event) {
           window_record_action(ACTION_CREATION);
         }
       }
-      text_like_result(designated);
+      text_like_result(designated, event);
       return;
     }
     // The arguments of a method are complete: build the object.
@@ -473,6 +492,7 @@ void figure_mouse_pointer(kel_EventRecord* event) {
           current_class = &classe_label;
           break;
       }
+      if (th().post_tool_selection) th().post_tool_selection(current_class);
       save_undo_state(0);
       switch_text_edit(edited);
       mark_dirty();
@@ -682,6 +702,8 @@ uint8_t clear_command() {
   }
   if (!fig) return 0;
   if (fig->moving && fig->moving == fig->cur_text) {
+    // A table being filled loses the row or the column chosen in it.
+    if (type_of(fig->cur_text) == TYPE_TABLE) table_remove_row_or_column(fig->cur_text);
     if (h.update_object_text_record) h.update_object_text_record(fig->cur_text);
     invalidate_window();
     return 1;

@@ -10,6 +10,8 @@
 #include "kernel/exchange/figure_bitmaps.h"
 #include "kernel/files/object_helpers.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/create.h"
+#include "kernel/model/label_text.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
@@ -18,6 +20,7 @@
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/object_colors.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
@@ -55,6 +58,34 @@ int g_driver_component = 0;
 constexpr UINT kBlinkTimer = 10;
 constexpr UINT kBlinkPeriod = 20;
 
+// The language rows of the menu's texts.
+constexpr int kRowCoordinateKinds = 204;   // 4 rows: Cartesian, polar in degrees, grads, radians
+constexpr int kRowImageFileTitle = 208;    // title of the picture file dialog
+constexpr int kRowImageFileItem = 247;
+constexpr int kRowScreens = 248;           // 3 rows: the TI-92, TI-89 and TI-83 screens
+constexpr int kRowOpaque = 251;
+constexpr int kRowTransparent = 252;
+constexpr int kRowBackgroundColor = 253;
+constexpr int kRowRemovePicture = 254;
+constexpr int kRowPicture = 255;           // title of an object's picture sub-menu
+constexpr int kRowBackgroundPicture = 256; // title of the sheet's picture sub-menu
+constexpr int kRowPenFromNumbers = 257;
+constexpr int kRowFillFromNumbers = 258;
+constexpr int kRowRedGreenBlue = 259;      // 3 rows
+constexpr int kRowEquationForm = 262;      // title of the equation-form sub-menu
+constexpr int kRowEquationForms = 263;     // 6 rows: standard and other form of a line, a circle, a conic
+constexpr int kRowCoordinateTitles = 269;  // 4 rows: for an equation, coordinates, a grid, axes
+constexpr int kRowOrientedArea = 273;      // the area of a triangle or polygon
+constexpr int kRowSignedArea = 274;        // the area of any other shape
+
+// A label of the menu: its row, with the control bytes a language may use
+// for exponents made printable.
+std::string label(int row) {
+  const char* text = kernel_string(row);
+  const char* shown = expand_label_controls(text, 0);
+  return shown ? shown : text;
+}
+
 // The open dialog titled "Image file", every file shown.
 bool choose_picture_file(std::string* path) {
   char buffer[1024] = {};
@@ -62,7 +93,8 @@ bool choose_picture_file(std::string* path) {
   record.lStructSize = sizeof record;
   record.lpstrFile = buffer;
   record.nMaxFile = sizeof buffer;
-  record.lpstrTitle = "Image file";
+  const std::string title = label(kRowImageFileTitle);
+  record.lpstrTitle = title.c_str();
   record.lpstrInitialDir = g_picture_folder.empty() ? nullptr : g_picture_folder.c_str();
   if (!GetOpenFileName(&record) || buffer[0] == '\0') return false;
   *path = buffer;
@@ -93,9 +125,6 @@ object* object_under(tagPOINT p) {
   return found;
 }
 
-// Label per coordinate system, as the figure file names them.
-const char* const kCoordinateLabels[4] = {"Cartesian", "Polar (degrees)", "Polar (grads)", "Polar (radians)"};
-
 bool in_figure(const kelvo_win_info* fig, const object* obj) {
   for (const object* o = fig ? fig->first : nullptr; o; o = o->next)
     if (o == obj) return true;
@@ -118,6 +147,35 @@ void regenerate_text(object* o) {
 uint8_t other_equation_format(const object* eq) {
   const uint16_t carrier = eq->nbparents > 0 && eq->parents[0] ? type_of(eq->parents[0]) : 0;
   return carrier == TYPE_LINE ? 1 : carrier == TYPE_CIRCLE ? 2 : carrier == TYPE_CONIC ? 4 : 0;
+}
+
+// The first of the two rows of an equation's forms: each curve kind names
+// its own.
+int equation_form_rows(const object* eq) {
+  switch (other_equation_format(eq)) {
+    case 1: return kRowEquationForms;
+    case 2: return kRowEquationForms + 2;
+    default: return kRowEquationForms + 4;
+  }
+}
+
+// The title of the coordinate-system sub-menu, by what the object is.
+int coordinate_title_row(const object* o) {
+  const uint16_t t = type_of(o);
+  if (t == TYPE_EQUATION) return kRowCoordinateTitles;
+  if (t == TYPE_GRID) return kRowCoordinateTitles + 2;
+  if (t == TYPE_AXES) return kRowCoordinateTitles + 3;
+  return kRowCoordinateTitles + 1;
+}
+
+// Designated through its label (a tag from 257 on), a labelled object's
+// frame is its label's: that is the frame the menu shows and changes.
+bool label_frame(const object* obj, uint16_t tag) {
+  return obj && tag >= 257 && obj->te && obj->label && !is_text_like_object(obj);
+}
+
+bool frame_is_opaque(const object* obj, uint16_t tag) {
+  return label_frame(obj, tag) ? obj->label->opaque != 0 : obj->settings.opaque != 0;
 }
 
 void mark_edited() {
@@ -216,8 +274,8 @@ bool can_hold_picture(const object* obj) {
   }
 }
 
-bool has_text_frame(const object* obj, bool picture_asked) {
-  return obj && (is_fillable_object(obj) || (picture_asked && obj->bitmap));
+bool has_text_frame(const object* obj, bool picture_asked, uint16_t tag) {
+  return obj && (is_fillable_object(obj) || (picture_asked && obj->bitmap) || label_frame(obj, tag));
 }
 
 void replace_text_color(uint32_t old_color, uint32_t new_color) {
@@ -246,8 +304,18 @@ void refresh_texts_referencing(object* obj) {
 
 KPMenusWrapper* append_color_component_items(int base) {
   KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
-  const char* const names[3] = {"Red", "Green", "Blue"};
-  for (int k = 0; k < 3; ++k) sub->appendMenu(0, kPopupBase + kPopupPenRed + base + k, names[k]);
+  for (int k = 0; k < 3; ++k)
+    sub->appendMenu(0, kPopupBase + kPopupPenRed + base + k, label(kRowRedGreenBlue + k).c_str());
+  return sub;
+}
+
+KPMenusWrapper* build_picture_menu(bool full) {
+  KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
+  sub->appendMenu(0, kPopupBase + kPopupPictureFile, label(kRowImageFileItem).c_str());
+  if (full) {
+    sub->appendMenu(MF_SEPARATOR, 0, nullptr);
+    for (int k = 0; k < 3; ++k) sub->appendMenu(0, kPopupBase + kPopupScreen92 + k, label(kRowScreens + k).c_str());
+  }
   return sub;
 }
 
@@ -290,7 +358,7 @@ void set_coordinate_form(object* obj, uint8_t form) {
   invalidate_current_figure_window();
 }
 
-void apply_figure_popup_item(int item, object* obj) {
+void apply_figure_popup_item(int item, object* obj, uint16_t tag) {
   kelvo_win_info* fig = figure();
   if (!fig) return;
   switch (item) {
@@ -303,16 +371,16 @@ void apply_figure_popup_item(int item, object* obj) {
     case kPopupFrameOpaque:
     case kPopupFrameTransparent:
       if (obj) {
-        const int8_t want = item == kPopupFrameOpaque ? 1 : 0;
-        if ((obj->settings.opaque != 0) != (want != 0)) {
-          obj->settings.opaque = want;
+        const bool want = item == kPopupFrameOpaque;
+        if (frame_is_opaque(obj, tag) != want) {
+          (label_frame(obj, tag) ? obj->label->opaque : obj->settings.opaque) = want ? 1 : 0;
           mark_edited();
         }
       }
       break;
     case kPopupBackgroundColor: {
-      uint32_t chosen = 0;
-      if (obj || !g_hooks.choose_color || !g_hooks.choose_color(fig->bgcolor, &chosen)) break;
+      uint32_t chosen = fig->bgcolor;
+      if (obj || !g_hooks.choose_color || !g_hooks.choose_color(&chosen, application_window)) break;
       free_background_picture(fig);
       const uint32_t old = fig->bgcolor;
       fig->bgcolor = chosen & 0xFFFFFF;
@@ -392,10 +460,14 @@ int show_figure_popup_menu() {
   // The designated object, through the reference it shows inside a text;
   // without a designation, the topmost object under the click.
   object* obj = nullptr;
+  uint16_t tag = 0;
   if (objlist_count(&picked) > 0) {
     obj = picked.items[0];
-    const uint16_t tag = picked.tags ? picked.tags[0] : 0;
-    if (type_of(obj) == TYPE_TEXT && tag > 258) obj = resolve_text_reference(obj, tag);
+    tag = picked.tags ? picked.tags[0] : 0;
+    if (type_of(obj) == TYPE_TEXT && tag > 258) {
+      obj = resolve_text_reference(obj, tag);
+      tag = 0;
+    }
   }
   if (!obj) obj = object_under(at);
   objlist_clear(&picked);
@@ -403,85 +475,93 @@ int show_figure_popup_menu() {
   KPMenusWrapper* menu = KPMenusWrapper::createPopupMenu();
   std::vector<KPMenusWrapper*> subs;
   auto picture_menu = [&](bool full) {
-    KPMenusWrapper* sub = KPMenusWrapper::createPopupMenu();
-    sub->appendMenu(0, kPopupBase + kPopupPictureFile, "Image File...");
-    if (full) {
-      sub->appendMenu(MF_SEPARATOR, 0, nullptr);
-      sub->appendMenu(0, kPopupBase + kPopupScreen92, "TI-92 Screen");
-      sub->appendMenu(0, kPopupBase + kPopupScreen92 + 1, "TI-89 Screen");
-      sub->appendMenu(0, kPopupBase + kPopupScreen92 + 2, "TI-83 Screen");
-    }
-    subs.push_back(sub);
-    return sub;
+    subs.push_back(build_picture_menu(full));
+    return subs.back();
   };
+  // For the time of the menu the pointed object's class is the current one,
+  // and the lines of the objects it is built on describe each as that
+  // object sees it.
+  construct_class* previous_class = current_class;
+  object* previous_context = describe_context_object;
+  const int previous_position = describe_context_position;
   if (!obj) {
-    menu->appendMenu(0, kPopupBase + kPopupBackgroundColor, "Background Color...");
-    menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(picture_menu(true)), "Background Picture");
-    if (fig->background) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, "Remove Picture");
+    menu->appendMenu(0, kPopupBase + kPopupBackgroundColor, label(kRowBackgroundColor).c_str());
+    menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(picture_menu(true)), label(kRowBackgroundPicture).c_str());
+    if (fig->background) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, label(kRowRemovePicture).c_str());
   } else {
     const std::string title = describe_object(obj, 0);
     // The objects it is built on, each in its colour; they only show.
-    // While the menu is up they are the picked list, entry i item 26 + i.
+    // While the menu is up they are the picked list, entry i item 26 + i,
+    // each with its side tag.
+    object* from = obj->classe == &classe_ptint && obj->nbparents > 0 && obj->parents[0] ? obj->parents[0] : obj;
+    current_class = obj->classe;
+    describe_context_object = from;
+    describe_context_position = 0;
     std::vector<object*> sources;
     if (type_of(obj) == TYPE_TEXT) {
       for (insert_object* r = obj->inserted; r; r = r->next)
         if (r->obj) sources.push_back(r->obj);
+      for (object* source : sources) objlist_add(&picked, source, 0);
     } else {
-      const object* from = obj->classe == &classe_ptint && obj->nbparents > 0 && obj->parents[0] ? obj->parents[0] : obj;
-      for (int i = 0; i < from->nbparents; ++i)
-        if (from->parents[i] && !(type_of(obj) == TYPE_LOCUS && i != 0 && i != from->nbparents - 1))
-          sources.push_back(from->parents[i]);
+      const uint32_t sides = pack_object_side_info(from);
+      for (int i = 0; i < from->nbparents; ++i) {
+        if (!from->parents[i] || (type_of(from) == TYPE_LOCUS && i != 0 && i != from->nbparents - 1)) continue;
+        sources.push_back(from->parents[i]);
+        objlist_add(&picked, from->parents[i], i < 2 ? static_cast<uint16_t>(sides >> (16 * i)) : 0);
+      }
     }
-    for (object* source : sources) objlist_add(&picked, source, 0);
     if (sources.empty()) {
       menu->appendMenu(0, kPopupBase + kPopupTitle, title.c_str());
     } else {
       KPMenusWrapper* list = KPMenusWrapper::createPopupMenu();
       for (size_t i = 0; i < sources.size(); ++i) {
-        KPMenusWrapper::setNextItemColorWord(sources[i]->settings.Color);
-        list->appendMenu(0, kPopupBase + kPopupParents + static_cast<int>(i), describe_object(sources[i], 0).c_str());
+        KPMenusWrapper::setNextItemColor(sources[i]);
+        list->appendMenu(0, kPopupBase + kPopupParents + static_cast<int>(i), describe_candidate(sources[i]).c_str());
       }
       subs.push_back(list);
       menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(list), title.c_str());
     }
     if (can_hold_picture(obj)) {
       menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(picture_menu(type_of(obj) == TYPE_POINT)),
-                       "Picture");
-      if (obj->bitmap) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, "Remove Picture");
+                       label(kRowPicture).c_str());
+      if (obj->bitmap) menu->appendMenu(0, kPopupBase + kPopupRemovePicture, label(kRowRemovePicture).c_str());
     }
     KPMenusWrapper* pen = append_color_component_items(0);
     subs.push_back(pen);
-    menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(pen), "Pen Color from Numbers");
+    menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(pen), label(kRowPenFromNumbers).c_str());
     if (is_fillable_object(obj)) {
       KPMenusWrapper* fill = append_color_component_items(3);
       subs.push_back(fill);
-      menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(fill), "Fill Color from Numbers");
+      menu->appendMenu(MF_POPUP, reinterpret_cast<uintptr_t>(fill), label(kRowFillFromNumbers).c_str());
     }
-    if (has_text_frame(obj, true)) {
-      menu->appendMenu(MF_SEPARATOR | (obj->settings.opaque ? MF_CHECKED : 0), kPopupBase + kPopupFrameOpaque,
-                       "Opaque");
-      menu->appendMenu(obj->settings.opaque ? 0 : MF_CHECKED, kPopupBase + kPopupFrameTransparent, "Transparent");
+    if (has_text_frame(obj, true, tag)) {
+      const bool opaque = frame_is_opaque(obj, tag);
+      menu->appendMenu(MF_SEPARATOR | (opaque ? MF_CHECKED : 0), kPopupBase + kPopupFrameOpaque,
+                       label(kRowOpaque).c_str());
+      menu->appendMenu(opaque ? 0 : MF_CHECKED, kPopupBase + kPopupFrameTransparent, label(kRowTransparent).c_str());
     }
     const uint16_t t = type_of(obj);
     if (t == TYPE_EQUATION || is_coordinates(obj) || t == TYPE_GRID || t == TYPE_AXES) {
       if (t == TYPE_EQUATION && other_equation_format(obj) != 0) {
         KPMenusWrapper* form = KPMenusWrapper::createPopupMenu();
         const bool other = obj->math.equa.format == other_equation_format(obj);
-        form->appendMenu(other ? 0 : MF_CHECKED, kPopupBase + kPopupEquationStandard, "Standard Form");
-        form->appendMenu(other ? MF_CHECKED : 0, kPopupBase + kPopupEquationOther, "Reduced Form");
+        const int rows = equation_form_rows(obj);
+        form->appendMenu(other ? 0 : MF_CHECKED, kPopupBase + kPopupEquationStandard, label(rows).c_str());
+        form->appendMenu(other ? MF_CHECKED : 0, kPopupBase + kPopupEquationOther, label(rows + 1).c_str());
         subs.push_back(form);
-        menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(form), "Equation Form");
+        menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(form), label(kRowEquationForm).c_str());
       }
       KPMenusWrapper* coords = KPMenusWrapper::createPopupMenu();
       for (int k = 0; k < 4; ++k)
         coords->appendMenu(obj->math.equa.typeunite == k ? MF_CHECKED : 0, kPopupBase + kPopupCoordinates + k,
-                           kCoordinateLabels[k]);
+                           label(kRowCoordinateKinds + k).c_str());
       subs.push_back(coords);
-      menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(coords), "Coordinate System");
+      menu->appendMenu(MF_SEPARATOR | MF_POPUP, reinterpret_cast<uintptr_t>(coords),
+                       label(coordinate_title_row(obj)).c_str());
     }
     if (is_area_measure(obj))
       menu->appendMenu(MF_SEPARATOR | (obj->math.polyarea ? MF_CHECKED : 0), kPopupBase + kPopupAreaOrientation,
-                       measures_polygon(obj) ? "Oriented Area" : "Signed Area");
+                       label(measures_polygon(obj) ? kRowOrientedArea : kRowSignedArea).c_str());
   }
   // While the menu is up the selection is an empty list of its own, which
   // the blinking draws.
@@ -502,9 +582,12 @@ int show_figure_popup_menu() {
     GlobalFreeAndNull(&temporary.tags);
   }
   objlist_clear(&picked);
+  current_class = previous_class;
+  describe_context_object = previous_context;
+  describe_context_position = previous_position;
   menu->destroyMenu();
   for (KPMenusWrapper* sub : subs) sub->destroyMenu();
   const int item = chosen >= kPopupBase ? chosen - kPopupBase : 0;
-  apply_figure_popup_item(item, obj);
+  apply_figure_popup_item(item, obj, tag);
   return item;
 }

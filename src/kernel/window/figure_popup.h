@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win_types.h"
+
 struct object;
 
 // Item numbers; the menu's identifiers are 50000 more.
@@ -31,14 +33,17 @@ inline constexpr int kPopupBase = 50000;
 // What the menu asks of the user beyond the menu itself; tests script them.
 // An empty slot answers "cancelled".
 struct figure_popup_services {
-  // A new background colour (0x00RRGGBB) starting from the current one.
-  bool (*choose_color)(uint32_t current, uint32_t* chosen) = nullptr;
+  // The background colour chooser (choose_background_color): a new colour
+  // (0x00RRGGBB) starting from the one in *color, which it replaces on OK.
+  bool (*choose_color)(uint32_t* color, HWND owner) = nullptr;
 };
 figure_popup_services& figure_popup_hooks();
 
 bool is_fillable_object(const object* obj, uint16_t type_id = 0);
 bool can_hold_picture(const object* obj);
-bool has_text_frame(const object* obj, bool picture_asked);
+// The tag is the one the object was designated with: from 257 on, a
+// labelled object is designated through its label, whose frame it offers.
+bool has_text_frame(const object* obj, bool picture_asked, uint16_t tag = 0);
 
 // Every text-like object drawn in the old colour takes the new one, and so
 // does every other object's label drawn in it.
@@ -55,6 +60,9 @@ void set_coordinate_form(object* obj, uint8_t form);
 // colour, 3 for the fill colour).
 class KPMenusWrapper;
 KPMenusWrapper* append_color_component_items(int base);
+// The picture sub-menu: a picture from a file (kPopupPictureFile) and, when
+// `full`, a separator and the three calculator screens.
+KPMenusWrapper* build_picture_menu(bool full);
 
 // The object and component (kPopupPenRed..kPopupFillRed + 2) waiting for
 // the number that will drive it; null when none waits.
@@ -65,8 +73,9 @@ int color_driver_component();
 // nothing waits, the object has left the figure or `number` is no number.
 bool drive_color_component(object* number);
 
-// Applies item n to the object under the pointer (null: the sheet).
-void apply_figure_popup_item(int item, object* obj);
+// Applies item n to the object under the pointer (null: the sheet),
+// designated with `tag`.
+void apply_figure_popup_item(int item, object* obj, uint16_t tag = 0);
 // Builds, tracks and applies the menu for the last click point; the item
 // chosen (0 for none).
 int show_figure_popup_menu();

@@ -20,6 +20,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/create.h"
 #include "kernel/model/figure.h"
+#include "kernel/model/label_text.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
@@ -29,6 +30,7 @@
 #include "kernel/tools/tool_dispatch.h"
 #include "kernel/tools/tool_hooks.h"
 #include "kernel/tools/tool_ids.h"
+#include "kernel/window/value_keys.h"
 #include "platform/kelvo_wrap_machine.h"
 #include "platform/kernel_services.h"
 #include "platform/win_constants.h"
@@ -40,6 +42,9 @@ HWND application_window = nullptr;
 int save_command_result = 0;
 
 namespace {
+
+// The language row of an old macro that cannot be read ("%1": why).
+constexpr int kRowMacroUnreadable = 8;
 
 constexpr int kRevertQuestion = 303;
 constexpr char kFigureHasFile = 2;
@@ -238,6 +243,7 @@ void number_unit_command() {
     t.send_text_editor(WM_CHAR, '0', 0);
   if (t.switch_text_edit_object) t.switch_text_edit_object(nullptr);
   if (hooks().update_measure_text) hooks().update_measure_text(target, unit);
+  set_number_value_exact(target);
   if (hooks().regenerate_rtf_if_needed) {
     hooks().regenerate_rtf_if_needed(target);
     if (remembered && remembered != target) hooks().regenerate_rtf_if_needed(remembered);
@@ -450,8 +456,9 @@ void open_ti_document() {
     // The Macintosh signature marks the first binary format.
     int (*import)() = file_platform == 1 ? s.import_old_macro_v1 : s.import_old_macro_v2;
     if (import != nullptr && import() != 1 && file_platform != 1) {
-      const std::string why = std::string("The macro cannot be read: ") + old_binary_error();
-      message_box_simple(why.c_str());
+      const char* why =
+          format_percent_args(kernel_string_or(kRowMacroUnreadable, "The macro cannot be read: %1"), old_binary_error());
+      message_box_simple(why ? why : old_binary_error());
     }
     return;
   }

@@ -6,6 +6,7 @@
 #include "app/kernel_iface/kel_event_record.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/table.h"
 #include "kernel/model/units.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/previews.h"
@@ -59,6 +60,16 @@ int32_t g_grab_dx = 0, g_grab_dy = 0;
 
 // Axes: the grabbed axis was pressed on its negative side; graduation ratio.
 bool g_negative_side = false;
+
+// The row or column of a table that Backspace or Delete removes: the row
+// under the point when there is one (the header line, -1, is none), else
+// the column.
+void choose_table_cell(object* table, int16_t row, int16_t column) {
+  if (!table->te) return;
+  table_row_request(table->te) = table_column_request(table->te) = 0;
+  if (row >= 1) table_row_request(table->te) = row;
+  else if (column > 0) table_column_request(table->te) = column;
+}
 
 uint16_t text_part_at(object* obj, double x, double y) {
   TErec* te = obj->te;
@@ -399,6 +410,8 @@ int16_t event_value_object(uint8_t mode, object** ref, kel_EventRecord* event) {
         for (int c = 1; c < g_column_entry; ++c) g_column_left += obj->te->column_widths[c];
       } else if (row > 0 || column > 0) {
         g_table = true;
+        // A click that does not move chooses too.
+        choose_table_cell(obj, row, column);
       } else {
         g_move = true;
       }
@@ -446,11 +459,11 @@ int16_t event_value_object(uint8_t mode, object** ref, kel_EventRecord* event) {
       if (g_services.window_to_figure) g_services.window_to_figure(&x, &y);
       te->column_widths[g_column_entry] =
           std::max<int32_t>(20, static_cast<int32_t>(std::floor(x)) - te->pos.x - g_column_left);
+      table_row_request(te) = table_column_request(te) = 0;
     } else if (g_services.table_hit_cell) {
       int16_t row = 0, column = 0;
       g_services.table_hit_cell(obj, drag_mouse.x, drag_mouse.y, &row, &column);
-      (void)row;
-      (void)column;
+      choose_table_cell(obj, row, column);
     }
   } else if (g_move) {
     auto place = [](int32_t& left, int32_t& top) {

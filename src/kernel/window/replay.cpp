@@ -15,6 +15,7 @@
 #include "kernel/render/drawing_passes.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/text_view.h"
 #include "kernel/tools/cursors.h"
 #include "kernel/tools/draw_feedback.h"
 #include "kernel/tools/selection.h"
@@ -41,16 +42,34 @@ constexpr int kRowOk = 342;
 constexpr int kRowCancel = 344;
 constexpr int kRowTitle = 564;
 constexpr int kRowInterim = 759;
-// Markers of the first and last steps; the language files have no row for
-// them.
-constexpr const char* kFirstStepMarker = " (first step)";
-constexpr const char* kLastStepMarker = " (last step)";
+constexpr int kRowFirstStep = 727;
+constexpr int kRowLastStep = 728;
+constexpr int kRowStart = 729;
 
 kelvo_win_info* figure() { return KPGeoDocument::currentInfo(); }
 
 bool is_intermediate(const object* o) { return o->final_no == 0 && o->macro; }
 
 const char* label_of(const object* o) { return o && o->te && o->te->text && o->te->text[0] ? o->te->text : nullptr; }
+
+// What a text shows: its stored text with each reference marker replaced
+// by the text of the object it quotes (a value, a name).
+std::string shown_text(const object* o) {
+  const char* text = label_of(o);
+  if (!text) return {};
+  const auto length = static_cast<int32_t>(std::strlen(text));
+  std::string out;
+  int32_t at = 0;
+  for (const text_marker& m : list_text_markers(text, length, o->inserted)) {
+    const object* quoted = m.node ? m.node->obj : nullptr;
+    if (m.at < at) continue;
+    out.append(text + at, static_cast<size_t>(m.at - at));
+    if (const char* value = label_of(quoted)) out += value;
+    at = m.at + m.length;
+  }
+  out.append(text + at, static_cast<size_t>(length - at));
+  return out;
+}
 
 const char* class_name(const construct_class* cls) {
   if (!cls) return nullptr;
@@ -93,12 +112,13 @@ bool macro_allowed(const object* o, bool may_ask) {
 }
 
 bool visible_rule(const object* obj, bool may_ask) {
-  if (!obj) return false;
+  if (!obj || obj->classe == &classe_interset) return false;
   const bool interim = is_intermediate(obj);
-  const bool allowed = interim && replay_shows_macro_internals && macro_allowed(obj, may_ask);
+  // A macro keeps its hidden steps out of sight (their own setting is off):
+  // shown at the user's request, they show whatever that setting says.
+  if (interim && replay_shows_macro_internals && macro_allowed(obj, may_ask)) return true;
   if (!obj->settings.visible && attribute_mask != ATTR_HIDE_SHOW) return false;
-  if (interim && !allowed) return false;
-  return obj->classe != &classe_interset;
+  return !interim;
 }
 
 void redraw_all(int reason) {
@@ -122,10 +142,12 @@ const char* replay_step_text() { return g_step_text.c_str(); }
 
 std::string describe_replay_step(const object* obj, bool use_macro_name) {
   std::string out;
-  if (!obj) return out;
-  if (const char* label = label_of(obj)) {
-    append_label(out, label, 4);
-    out += ": ";
+  if (!obj) return kernel_string(kRowStart);
+  const bool is_text = obj->otype && obj->otype->id == TYPE_TEXT;
+  if (const std::string label = is_text ? shown_text(obj) : std::string(label_of(obj) ? label_of(obj) : "");
+      !label.empty()) {
+    append_label(out, label.c_str(), 4);
+    out += ':';
   }
   const char* construction = nullptr;
   if (obj->macro && obj->macro->im_class && use_macro_name) {
@@ -167,10 +189,10 @@ std::string describe_replay_step(const object* obj, bool use_macro_name) {
     }
     if (count > 4) out += "...";
   }
-  if (obj->num == 3) {
-    out += kFirstStepMarker;
-  } else if (!obj->next) {
-    out += kLastStepMarker;
+  const char* marker = obj->num == 3 ? kernel_string(kRowFirstStep) : !obj->next ? kernel_string(kRowLastStep) : "";
+  if (marker[0]) {
+    if (out.empty() || out.back() != ' ') out += ' ';
+    out += marker;
   }
   for (char& c : out)
     if (static_cast<unsigned char>(c) < 32) c = ' ';

@@ -13,6 +13,7 @@
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/recompute.h"
+#include "kernel/model/table.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -202,6 +203,10 @@ void format_number_text(object* obj, int16_t place, const char* text) {
 
 // --------------------------------------------------------------- stepping
 
+void set_number_value_exact(object* number) {
+  if (number) number->aux1 |= kExactValue;
+}
+
 void step_number_by_key(object* number, uint32_t key) {
   TErec* te = text_of(number);
   if (!te) return;
@@ -355,8 +360,11 @@ void value_key_command_impl(object* obj, uint32_t key) {
       step_number_by_key(obj, key);
       return;
     case TYPE_TABLE:
-      if ((key == 8 || key == kValueKeyForwardDelete) && window_services().update_object_text_record)
-        window_services().update_object_text_record(obj);
+      if (key != 8 && key != kValueKeyForwardDelete) return;
+      // The row or column chosen by a click goes, then the shown text
+      // follows the rows left.
+      table_remove_row_or_column(obj);
+      if (window_services().update_object_text_record) window_services().update_object_text_record(obj);
       return;
     case TYPE_EQUATION: {
       uint8_t& decimals = obj->settings.nbre_decimales;

@@ -28,6 +28,9 @@ void value_key_command_impl(object* obj, uint32_t key);
 
 // Steps or edits the number by the key (see the header comment).
 void step_number_by_key(object* number, uint32_t key);
+// The number's text was shortened from its value (a change of unit): more
+// decimals show the digits of the value until the next edit or step.
+void set_number_value_exact(object* number);
 
 // Writes the number text into the object's text record: leading zeros
 // dropped, digit groups, the unit's short name, and the cursor on the digit

@@ -154,7 +154,7 @@ TEST_F(LanguageLoad, StartUpFillsTheKernelTableFromEnglish) {
   EXPECT_EQ(kelvo::lang::lang_native_string(342), QStringLiteral("OK"));
   EXPECT_TRUE(kelvo::lang::lang_native_string(1).isNull());
   EXPECT_EQ(separator_chars[1], '.');
-  EXPECT_STREQ(method_argument_words[1], "point");
+  EXPECT_STREQ(method_argument_words[1], "this point");
   EXPECT_EQ(dropped, QStringList{QString()});
   EXPECT_EQ(applied, QStringList{QStringLiteral("Macro built from a construction")});
   // No toolbar yet: the menus are neither written nor read.

@@ -9,6 +9,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include "app/kernel_iface/kp_figure_view.h"
 #include "app/macros/macro_def_window.h"
 #include "app/panels/figure_description_drawer.h"
 #include "kernel/files/macro_text.h"
@@ -218,6 +219,85 @@ TEST_F(DescriptionDrawer, IntermediateObjectsAskTheFigureAndMacroPasswordsFirst)
   choose();
   EXPECT_TRUE(asked.empty());
   EXPECT_EQ(source->state()->show_interim, 0);
+  KPMacroDefWindow::setPasswordResponder({});
+}
+
+// With the intermediate objects already listed, a protected macro applied
+// afterwards asks its password when its objects would be listed: given, its
+// steps are listed (and every macro with that password is unlocked);
+// refused, they stay out and it is not asked again.
+TEST_F(DescriptionDrawer, AProtectedMacroAppliedLaterAsksItsPasswordWhenListed) {
+  KPFigureWindow* w = openWithPoints(4);
+  ASSERT_NE(w, nullptr);
+  NSFigureDescDataSource* source = w->getFigureDescDataSource();
+  std::vector<std::string> asked;
+  bool accept = false;
+  KPMacroDefWindow::setPasswordResponder([&](const char* password) {
+    asked.emplace_back(password);
+    return accept;
+  });
+  chooseInNextPopup(50011);
+  QTest::mouseClick(w->getFigureDescDataView()->viewport(), Qt::RightButton, {}, QPoint(10, 5));
+  spin(10);
+  ASSERT_EQ(source->state()->show_interim, 1);
+  ASSERT_TRUE(asked.empty());
+
+  const auto load = [](const char* name, const char* password) {
+    const std::string text = std::string(name) + ", " + name +
+                             "\r\nMth: 0\r\nCN:2, ON:2, FN:1, PO:1\r\nCT:\r\n"
+                             "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\n"
+                             "Const:\r\n"
+                             "Mid, Mth:0, 0, CN:2, VN:1, Const: 1 2, \r\n"
+                             "Seg, Mth:0, 1, CN:2, VN:2, Const: 1 3, default settings, \r\n";
+    EXPECT_GT(txt_load_used_macro(text.c_str(), 0), 0) << macro_text_error();
+    construct_class* cls = find_class_by_name(name, 0);
+    if (cls) set_macro_password(cls, block_text(password));
+    return cls;
+  };
+  construct_class* first = load("Locked", "k");
+  construct_class* twin = load("Twin", "k");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(twin, nullptr);
+  kelvo_win_info* fig = view_->info();
+  const auto pts = points();
+  const auto applyOn = [&](construct_class* cls, object* a, object* b) {
+    current_class = cls;
+    objlist_clear(fig->inputs);
+    objlist_add(fig->inputs, a, 0);
+    objlist_add(fig->inputs, b, 0);
+    EXPECT_NE(apply_macro(0, 0), nullptr);
+    current_class = nullptr;
+    objlist_clear(fig->inputs);
+    object* step = nullptr;
+    for (object* o = fig->first; o != nullptr; o = o->next) {
+      o->state &= ~OBJ_NEW;
+      if (o->macro != nullptr && o->final_no == 0 && o->macro->im_class == cls) step = o;
+    }
+    refresh_figure_description(current_figure_view);
+    spin(10);
+    return step;
+  };
+  // Refused: not listed, and not asked again at the next refresh.
+  object* kept_out = applyOn(first, pts[0], pts[1]);
+  ASSERT_NE(kept_out, nullptr);
+  EXPECT_EQ(source->lineOfObject(kept_out), 0);
+  EXPECT_EQ(asked, std::vector<std::string>{"k"});
+  EXPECT_EQ(macro_password_state(first), 1);
+  refresh_figure_description(current_figure_view);
+  spin(10);
+  EXPECT_EQ(asked.size(), 1u);
+  // Given for the second macro: its step is listed, and the first macro,
+  // with the same password, is unlocked with it.
+  accept = true;
+  object* listed = applyOn(twin, pts[2], pts[3]);
+  ASSERT_NE(listed, nullptr);
+  EXPECT_GT(source->lineOfObject(listed), 0);
+  EXPECT_EQ(asked, (std::vector<std::string>{"k", "k"}));
+  EXPECT_EQ(macro_password_state(twin), 2);
+  EXPECT_EQ(macro_password_state(first), 2);
+  refresh_figure_description(current_figure_view);
+  spin(10);
+  EXPECT_GT(source->lineOfObject(kept_out), 0);
   KPMacroDefWindow::setPasswordResponder({});
 }
 

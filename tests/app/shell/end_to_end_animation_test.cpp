@@ -6,6 +6,7 @@
 // of the tools palette.
 #include <QDir>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 #include "app/kernel_iface/kp_figure_view.h"
@@ -237,6 +238,98 @@ TEST_F(EndToEndAnimation, AnimateStartsAgainAfterAClickInTheFigureStoppedTheSpri
   EXPECT_GT(movedAway(point), 10) << "Animate starts nothing once the figure stopped the springs";
   EXPECT_EQ(animation_running, 1);
   EXPECT_TRUE(panel->animButton()->showsRunning());
+}
+
+// Springs on a triangle's vertex, a point on a line and a point on a conic:
+// the panel's Animate starts them all and they run until the same button
+// stops them, however long the user waits before pressing it: the vertex's
+// throw, over after its steps, turns round instead of stopping every spring
+// (a user waiting longer found the springs stopped and Animate starting
+// them again, out of step with the button).
+TEST_F(EndToEndAnimation, AnimateStopsSpringsOnAVertexALineAndAConic) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  pickFromPalette(&classe_triangle);
+  click(view, QPoint(100, 300));
+  click(view, QPoint(250, 300));
+  click(view, QPoint(175, 180));
+  pickFromPalette(&classe_droite);
+  click(view, QPoint(300, 60));
+  click(view, QPoint(520, 140));
+  pickFromPalette(&classe_point);
+  click(view, QPoint(410, 100));
+  pickFromPalette(&classe_conic);
+  for (const QPoint p : {QPoint(350, 300), QPoint(420, 250), QPoint(490, 300), QPoint(460, 380), QPoint(380, 375)})
+    click(view, p);
+  ASSERT_EQ(objectsOf(view->info(), &classe_ptsur).size(), 1u);
+  const size_t points_before = objectsOf(view->info(), &classe_point).size();
+  pickFromPalette(&classe_point);
+  // A point of the conic's left side, between two of its defining points.
+  QPoint on_conic;
+  const QImage figure = shown(view);
+  for (int x = 330; x < 370 && on_conic.isNull(); ++x)
+    if (inkNear(figure, QPoint(x, 335), 0) > 0) on_conic = QPoint(x, 335);
+  ASSERT_FALSE(on_conic.isNull());
+  click(view, on_conic);
+  const auto carried = objectsOf(view->info(), &classe_ptsur);
+  ASSERT_EQ(carried.size(), 2u);
+  EXPECT_EQ(objectsOf(view->info(), &classe_point).size(), points_before);
+
+  pickFromPalette(&classe_spring);
+  object* vertex = nullptr;
+  for (object* p : objectsOf(view->info(), &classe_point))
+    if (viewPointOf(view, p->valeurs[0].h, p->valeurs[0].v) == QPoint(175, 180)) vertex = p;
+  ASSERT_NE(vertex, nullptr);
+  // The vertex pulled far: its throw is over after the fewest steps, 50.
+  const struct {
+    QPoint from, to;
+  } pulls[] = {{QPoint(175, 180), QPoint(75, 80)},
+               {QPoint(410, 100), QPoint(380, 160)},
+               {on_conic, on_conic - QPoint(60, 0)}};
+  for (const auto& s : pulls) {
+    click(view, s.from);
+    click(view, s.to);
+  }
+  ASSERT_EQ(objectsOf(view->info(), &classe_spring).size(), 3u);
+  NSAnimPanelController* panel = NSAnimPanelController::existing();
+  ASSERT_NE(panel, nullptr);
+  const double h0 = vertex->valeurs[0].h, v0 = vertex->valeurs[0].v;
+
+  for (int round = 0; round < 2; ++round) {
+    QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+    EXPECT_GT(movedAway(vertex), 10) << "round " << round;
+    EXPECT_GT(movedAway(carried[0]), 10) << "round " << round;
+    EXPECT_GT(movedAway(carried[1]), 10) << "round " << round;
+    EXPECT_EQ(animation_running, 1);
+    EXPECT_TRUE(panel->animButton()->showsRunning());
+    if (round == 0) {
+      // The vertex goes out along its throw and comes back towards where
+      // it was, and the springs still run.
+      double farthest = 0, back = 0;
+      for (int i = 0; i < 500 && animation_running && (farthest < 100 || back < 50); ++i) {
+        spin(20);
+        const double d = std::hypot(vertex->valeurs[0].h - h0, vertex->valeurs[0].v - v0);
+        farthest = std::max(farthest, d);
+        back = farthest - d;
+      }
+      EXPECT_GT(farthest, 100);
+      EXPECT_GT(back, 50) << "the vertex did not turn round";
+      ASSERT_EQ(animation_running, 1) << "the springs stopped when the vertex's throw was over";
+      EXPECT_TRUE(panel->animButton()->showsRunning());
+      EXPECT_GT(movedAway(carried[1]), 10);
+    }
+
+    QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+    spin(40);
+    EXPECT_EQ(animation_running, 0) << "round " << round;
+    EXPECT_EQ(manipulating, 0) << "round " << round;
+    EXPECT_FALSE(panel->animButton()->showsRunning()) << "round " << round;
+    const double h = vertex->valeurs[0].h, v = carried[1]->valeurs[0].v;
+    spin(200);
+    EXPECT_EQ(vertex->valeurs[0].h, h) << "round " << round;
+    EXPECT_EQ(carried[1]->valeurs[0].v, v) << "round " << round;
+  }
+  EXPECT_EQ(objectsOf(view->info(), &classe_spring).size(), 3u);
 }
 
 TEST_F(EndToEndAnimation, PanelsOpenWhollyOnTheScreenBesideTheFigure) {

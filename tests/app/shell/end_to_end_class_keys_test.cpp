@@ -4,7 +4,7 @@
 // the axes with a number, a tool-menu file that names the two
 // expression tools by their keys puts each where it says, the built-in
 // tools put away in the trash stay tools, and the palette shows the
-// pre-built tools' icons.
+// pre-built tools' icons and the spring tool's.
 #include <QCheckBox>
 #include <QFile>
 #include <QMenuBar>
@@ -298,6 +298,27 @@ TEST_F(EndToEndClassKeys, ThePaletteShowsTheIconsOfThePrebuiltTools) {
       for (int x = 4; x < face.width() - 4; ++x) ink += qGray(face.pixel(x, y)) < 128;
     EXPECT_GT(ink, 10) << cls->name;
   }
+}
+
+// A tool-menu file names Multiple Animation as the palette writes it: read
+// back, the tool is the spring class itself, and the palette's button shows
+// its picture, not an empty square, while it is the tool in use.
+TEST_F(EndToEndClassKeys, MultipleAnimationReadFromAToolMenuFileShowsItsPicture) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  const QByteArray text =
+      "Menus Kelvo Nova vers. MS-Windows (MAC 1.40)\r\n\r\nPointer\r\n\r\nSegment\r\n Multiple Animation\r\n\r\n";
+  ASSERT_TRUE(openWithTheMenu(view, write("springs.men", text)));
+  ASSERT_EQ(placeOf(&classe_spring), std::make_pair(int16_t{129}, 2));
+  pickFromPalette(&classe_spring);
+  ASSERT_EQ(current_class, &classe_spring);
+  menu* group = find_tool_menu(129);
+  ASSERT_NE(group, nullptr);
+  const QImage face = static_cast<QWidget*>(group->view)->grab().toImage();
+  int ink = 0;
+  for (int y = 4; y < face.height() - 4; ++y)
+    for (int x = 4; x < face.width() - 4; ++x) ink += qGray(face.pixel(x, y)) < 128;
+  EXPECT_GT(ink, 10) << "the button of the tool in use is empty";
 }
 
 }  // namespace

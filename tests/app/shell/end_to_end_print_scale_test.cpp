@@ -1,7 +1,7 @@
 // A figure prints at the size its measures state: a segment measured in
 // centimetres is as long on paper, the page sheet's rectangle shows the part
-// of the figure the paper holds, and File > Page Setup refuses any scaling,
-// so the print stays to scale.
+// of the figure the paper holds, and a scale chosen in File > Page Setup
+// prints the figure that much smaller or larger.
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -103,8 +103,9 @@ class EndToEndPrintScale : public FigureTest {
   }
 
   // Checks that the printed segment from view point a has the length
-  // measured and lies where the sheet's printing origin puts it.
-  void expectToScale(KPFigureView* view, QPoint a, double centimetres, const QString& name) {
+  // measured, times the print's scale, and lies where the sheet's printing
+  // origin puts it.
+  void expectToScale(KPFigureView* view, QPoint a, double centimetres, const QString& name, double scale = 1) {
     QPointF origin;
     QSizeF page_size;
     QRectF paper, printable;
@@ -114,7 +115,7 @@ class EndToEndPrintScale : public FigureTest {
     // The whole paper went into the picture.
     EXPECT_NEAR(page.width(), paper.width() * dots_per_point, 2);
     // The sheet's page is the paper in figure pixels at the print's scale.
-    const double pixels_per_point = pixels_per_unit * 2.54 / 72;
+    const double pixels_per_point = pixels_per_unit * 2.54 / 72 / scale;
     EXPECT_NEAR(page_size.width(), paper.width() * pixels_per_point, 1);
     EXPECT_NEAR(page_size.height(), paper.height() * pixels_per_point, 1);
 
@@ -123,7 +124,8 @@ class EndToEndPrintScale : public FigureTest {
     ASSERT_GE(first, 0);
     // The points' marks at the ends add a few pixels.
     const double printed_cm = (last - first + 1) / kDotsPerInch * 2.54;
-    EXPECT_NEAR(printed_cm, centimetres, 0.12) << "printed " << printed_cm << " cm for " << centimetres << " cm";
+    EXPECT_NEAR(printed_cm, centimetres * scale, 0.12)
+        << "printed " << printed_cm << " cm for " << centimetres << " cm at " << scale;
     // The segment's left end lies on paper where the sheet's printing
     // origin (the printable area's corner) puts it.
     const tagPOINT start = figurePoint(view, a);
@@ -144,10 +146,10 @@ TEST_F(EndToEndPrintScale, ASegmentPrintsAsLongAsItsMeasureStates) {
 }
 
 // File > Page Setup as a user works it: the panel comes up with the
-// document's settings; a 50 % scale is refused with the message and set back
-// to 100 %, while the orientation chosen with it is kept; the next print is
-// landscape and still to scale.
-TEST_F(EndToEndPrintScale, PageSetupRefusesScalingAndKeepsThePrintToScale) {
+// document's settings; a 50 % scale is taken with the orientation chosen
+// with it, without a message; the page sheet shows twice the figure each
+// way and the print is landscape, the segment half its measured length.
+TEST_F(EndToEndPrintScale, PageSetupScalePrintsTheFigureAtThatScale) {
   KPFigureView* view = openView();
   ASSERT_NE(view, nullptr);
   const QPoint a(60, 150), b(520, 150);
@@ -183,15 +185,11 @@ TEST_F(EndToEndPrintScale, PageSetupRefusesScalingAndKeepsThePrintToScale) {
   messages().clear();
   ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Page Setup")));
   EXPECT_EQ(scale_shown, 100);
-  ASSERT_EQ(messages().size(), 1);
-  EXPECT_TRUE(messages()[0].startsWith(
-      QStringLiteral("Kelvo Nova ne supporte malheureusement pas pour l'instant le changement d'\u00E9chelle")))
-      << messages()[0].toStdString();
-  EXPECT_TRUE(messages()[0].contains(QStringLiteral("\n\nUnfortunately scaling is not yet available for Kelvo Nova")));
-  EXPECT_EQ(doc->printScalingFactor(), 1.0);
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_EQ(doc->printScalingFactor(), 0.5);
   EXPECT_EQ(doc->printInfo()->pageLayout().orientation(), QPageLayout::Landscape);
 
-  // Opened again: back at 100 %, landscape; cancelled, nothing changes.
+  // Opened again: at 50 %, landscape; cancelled, nothing changes.
   bool landscape_shown = false;
   answerPanel([&](KPPageLayoutPanel* panel) {
     scale_shown = panel->scaleField()->value();
@@ -199,17 +197,17 @@ TEST_F(EndToEndPrintScale, PageSetupRefusesScalingAndKeepsThePrintToScale) {
     panel->scaleField()->setValue(200);
     QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
   });
-  messages().clear();
   ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Page Setup")));
-  EXPECT_EQ(scale_shown, 100);
+  EXPECT_EQ(scale_shown, 50);
   EXPECT_TRUE(landscape_shown);
   EXPECT_TRUE(messages().isEmpty());
-  EXPECT_EQ(doc->printScalingFactor(), 1.0);
+  EXPECT_EQ(doc->printScalingFactor(), 0.5);
 
-  // The print: a landscape page, the segment to scale.
-  expectToScale(view, a, centimetres, QStringLiteral("landscape"));
+  // The print: a landscape page, the segment at half its length.
+  expectToScale(view, a, centimetres, QStringLiteral("landscape"), 0.5);
   const QImage page(dir.filePath(QStringLiteral("landscape.png")));
   EXPECT_GT(page.width(), page.height());
+  EXPECT_EQ(doc->printScalingFactor(), 0.5) << "printing set the scale back";
 }
 
 }  // namespace

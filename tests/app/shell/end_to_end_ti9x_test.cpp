@@ -100,6 +100,75 @@ TEST_F(EndToEndTi9x, AnExportedTi89FigureOpensWhereItWas) {
   EXPECT_EQ(read_bytes(path), img);
 }
 
+// A figure drawn with the tools, exported as a TI-89 figure: the question
+// names the button, which the calculator's file cannot hold, then the text
+// and the labelled point, which come back in the calculator's small font;
+// reopened, the file has no button, and the text and the label are where
+// they were.
+TEST_F(EndToEndTi9x, TheQuestionNamesWhatTheFileLosesAndTextsComeBackInPlace) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  segment(view, QPoint(100, 300), QPoint(300, 300));
+  pickFromPalette(&classe_point);
+  click(view, QPoint(500, 400));
+  QTest::keyClicks(view, "P");
+  spin(10);
+  object* labelled = objectsOf(view->info(), &classe_point).back();
+  ASSERT_NE(labelled->te, nullptr);
+  ASSERT_STREQ(labelled->te->text, "P");
+  pickFromPalette(&classe_text);
+  drag(view, QPoint(120, 100), QPoint(300, 150));
+  QTest::keyClicks(view->textEditor(), "Hello");
+  pickFromPalette(&classe_button);
+  click(view, QPoint(350, 100));
+  click(view, QPoint(450, 130));
+  QTest::keyClicks(QApplication::focusWidget(), "Seg");
+  spin(10);
+  click(view, QPoint(200, 300));
+  pickFromPalette(kPointerTool);
+  spin(20);
+  ASSERT_EQ(objectsOf(view->info(), &classe_button).size(), 1u);
+  const std::vector<object*> texts = objectsOf(view->info(), &classe_text);
+  ASSERT_EQ(texts.size(), 1u);
+  const te_point label = labelled->te->pos, text = texts[0]->te->pos;
+
+  messages().clear();
+  const std::string path = dir.filePath(QStringLiteral("lost.89a")).toStdString();
+  kp_set_file_chooser([path](const KPFileDialogRequest&) -> std::optional<std::string> { return path; });
+  ASSERT_TRUE(clickMenuItem(barOf(KPDocument::currentDocument()), "File", "Export"));
+  kp_set_file_chooser({});
+  spin(20);
+  ASSERT_EQ(messages().size(), 1);
+  const std::string m = messages()[0].toStdString();
+  EXPECT_EQ(m.find('\t'), std::string::npos) << m;
+  const size_t apart = m.find("These objects will lose part of their appearance:");
+  ASSERT_NE(apart, std::string::npos) << m;
+  EXPECT_EQ(m.rfind("Some objects cannot be saved in this format", 0), 0u) << m;
+  EXPECT_LT(m.find("\nSeg => Button"), apart) << m;
+  EXPECT_GT(m.find("\nP => Point"), apart) << m;
+  EXPECT_GT(m.find("\nHello => Text"), apart) << m;
+  // The figure keeps its button.
+  EXPECT_EQ(objectsOf(view->info(), &classe_button).size(), 1u);
+
+  messages().clear();
+  ASSERT_TRUE(openByMenu(path));
+  KPFigureView* again = KPDocument::currentDocument()->figureView();
+  ASSERT_NE(again, view);
+  ASSERT_TRUE(waitForView(again));
+  EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+  EXPECT_TRUE(objectsOf(again->info(), &classe_button).empty());
+  const std::vector<object*> read = objectsOf(again->info(), &classe_text);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0]->te->pos.x, text.x);
+  EXPECT_EQ(read[0]->te->pos.y, text.y);
+  object* read_label = nullptr;
+  for (object* o : objectsOf(again->info(), &classe_point))
+    if (o->te && o->te->text && std::string(o->te->text) == "P") read_label = o;
+  ASSERT_NE(read_label, nullptr);
+  EXPECT_EQ(read_label->te->pos.x, label.x);
+  EXPECT_EQ(read_label->te->pos.y, label.y);
+}
+
 // Two points, their midpoint and the segment from the first one to it.
 const char kMid2[] =
     "Ti9xMid, M2\r\nMth: 0\r\nCN:2, ON:2, FN:2, PO:0\r\nCT:\r\n"

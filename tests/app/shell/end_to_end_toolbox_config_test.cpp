@@ -2,6 +2,9 @@
 // uses it: tools dragged into the Trash, Revert, and the ways out of the
 // window, which always give the menus and the sheet back.
 #include <QAction>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -186,4 +189,76 @@ TEST_F(ToolboxConfiguration, EscapeLeavesTheConfigurationAndGivesTheMenusBack) {
   click(view, QPoint(100, 200));
   click(view, QPoint(250, 200));
   EXPECT_EQ(objectsOf(view->info(), &classe_segment).size(), 1u);
+}
+
+// A configuration kept behind a password: the prompt opens with the cursor
+// in its field, a wrong password and Return ask again, the right one and
+// Return open the window as its OK button does, and the ways out leave no
+// Trash behind.
+TEST_F(ToolboxConfiguration, ThePasswordPromptTakesTheTypingAndReturnIsItsOk) {
+  KPFigureView* view = nullptr;
+  KPFigureWindow* window = nullptr;
+  ASSERT_NO_FATAL_FAILURE(enterConfiguration(&view, &window));
+  NSToolsWindowController* dialog = NSToolsWindowController::shared();
+  ASSERT_TRUE(dialog->isVisible());
+  auto trash_count = [] {
+    int n = 0;
+    for (int i = 0; tool_menus && tool_menus[i]; ++i) n += tool_menus[i] == trash_toolbox;
+    return n;
+  };
+  // The password is set in the window and kept by its OK.
+  QTest::keyClicks(dialog->definePassword(), QStringLiteral("secret"));
+  QTest::mouseClick(dialog->button(NSToolsWindowController::kOk), Qt::LeftButton);
+  spin(20);
+  ASSERT_EQ(config_mode, 0);
+  ASSERT_TRUE(dialog->passwordProtection());
+  // OK takes the Trash off the palette, its button with it.
+  auto trash_button_shown = [] {
+    auto* b = trash_toolbox ? static_cast<QWidget*>(trash_toolbox->view) : nullptr;
+    return b && b->isVisible();
+  };
+  EXPECT_EQ(trash_count(), 0);
+  EXPECT_FALSE(trash_button_shown()) << "the Trash stays on the palette after OK";
+  const std::vector<std::string> first = namesOf(tool_menus[0]);
+
+  ASSERT_TRUE(clickMenuItem(window->menuBar(), QStringLiteral("View"), QStringLiteral("Toolbox Configuration")));
+  spin(20);
+  QDialog* prompt = dialog->passwordSheet();
+  ASSERT_TRUE(prompt->isVisible());
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(prompt->focusWidget(), dialog->enterPassword()) << "the prompt opens without the cursor in its field";
+
+  // Typed where the cursor is; a wrong password and Return ask again.
+  QWidget* typing = prompt->focusWidget() ? prompt->focusWidget() : dialog->enterPassword();
+  QTest::keyClicks(typing, QStringLiteral("wrong"));
+  QTest::keyClick(typing, Qt::Key_Return);
+  spin(200);
+  EXPECT_TRUE(prompt->isVisible());
+  EXPECT_TRUE(dialog->enterPassword()->text().isEmpty());
+  EXPECT_EQ(config_mode, 0);
+
+  // The right one and Return: the window opens, the Trash on the toolbar once.
+  QTest::keyClicks(typing, QStringLiteral("secret"));
+  QTest::keyClick(typing, Qt::Key_Return);
+  QElapsedTimer waited;
+  waited.start();
+  while (!(dialog->isVisible() && config_mode == 1) && waited.elapsed() < 3000) spin(20);
+  EXPECT_TRUE(dialog->isVisible()) << "Return did not do what OK does";
+  EXPECT_FALSE(prompt->isVisible());
+  EXPECT_EQ(config_mode, 1);
+  EXPECT_EQ(trash_count(), 1);
+  // A second OK of the prompt, had it come, changes nothing.
+  dialog->iconOrganizerCommand(NSToolsWindowController::kPasswordOk);
+  EXPECT_EQ(trash_count(), 1);
+
+  QTest::mouseClick(dialog->button(NSToolsWindowController::kCancel), Qt::LeftButton);
+  spin(20);
+  EXPECT_EQ(config_mode, 0);
+  EXPECT_EQ(trash_count(), 0);
+  EXPECT_FALSE(trash_button_shown());
+  EXPECT_EQ(namesOf(tool_menus[0]), first);
+  for (QAction* a : window->menuBar()->actions())
+    if (a->menu()) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+  // The password lasts as long as the window: the next tests start without.
+  NSToolsWindowController::destroy();
 }

@@ -23,6 +23,7 @@
 #include "kernel/model/figure.h"
 #include "kernel/prefs/default_attrs.h"
 #include "kernel/tools/cursors.h"
+#include "kernel/tools/tool_ids.h"
 #include "kernel/tools/toolbox.h"
 #include "platform/kp_qt_bridge.h"
 #include "platform/kp_dialog.h"
@@ -130,6 +131,17 @@ void ShellTest::TearDown() {
   if (KPCalculatorPanel* calculator = calculator_panel(); calculator && calculator->isVisible()) calculator->close();
   closeAll();
   free_calculator_panel();
+  spin(5);
+  // The palette remembers in each toolbox the tool last shown there (the
+  // calculator's, say); the next test starts from the first tools, as the
+  // application does.
+  if (NSKelvoToolsPanel::exists() && tool_menus) {
+    NSKelvoToolsPanelView* palette = NSKelvoToolsPanel::sharedPanel()->view();
+    for (menu** m = tool_menus; *m; ++m)
+      if (NSGeoToolsMenu* button = palette->buttonFor(*m); button && button->getSelectedItemIndex() > 0)
+        button->doSelect(1, false);
+    palette->selectGeoToolByID(kPointerTool, false);
+  }
   // The macros the test loaded go with the classes and the toolboxes that
   // show them; the next test's set-up builds those of start-up again.
   if (class_list && class_list_count() != g_startup_classes) take_down_tools_and_classes();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../files/file_fixture.h"
+#include "app/kernel_iface/figure_description.h"
 #include "kernel/exchange/ti83_container.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/model/deletion.h"
@@ -364,10 +365,13 @@ TEST_F(Ti83Export, UnexportableObjectsAreListedAndLeftOutOnYes) {
     const std::string img = build();
     ASSERT_EQ(files_seen().messages.size(), 1u);
     const std::string& m = files_seen().messages[0];
-    size_t lines = 0;
-    for (size_t at = m.find("\n\t\t"); at != std::string::npos; at = m.find("\n\t\t", at + 1)) ++lines;
+    // The question, an empty line, then one line an object, none indented.
+    const std::string list = m.substr(m.find("\n\n") + 2);
+    size_t lines = 1;
+    for (char c : list) lines += c == '\n';
     EXPECT_EQ(lines, n == 11 ? 11u : 10u) << m;
-    EXPECT_EQ(m.find("[...]") != std::string::npos, n == 11);
+    EXPECT_EQ(list.find('\t'), std::string::npos) << m;
+    EXPECT_EQ(m.find("\n[...]") != std::string::npos, n == 11);
     EXPECT_EQ(m.find(" => "), std::string::npos) << "unnamed objects show their description only";
     int points = 0;
     for (object* o = fig_->first; o; o = o->next) points += o->classe == &classe_point;
@@ -387,7 +391,25 @@ TEST_F(Ti83Export, ANamedObjectIsListedWithItsName) {
   files_seen().answer = 1;
   EXPECT_TRUE(build().empty());
   ASSERT_EQ(files_seen().messages.size(), 1u);
-  EXPECT_NE(files_seen().messages[0].find("\n\t\tc1 => "), std::string::npos) << files_seen().messages[0];
+  EXPECT_NE(files_seen().messages[0].find("\nc1 => "), std::string::npos) << files_seen().messages[0];
+}
+
+// An object built on one the calculator cannot show goes too, and the
+// question names it after the one it is built on.
+TEST_F(Ti83Export, WhatIsBuiltOnALeftOutObjectIsNamedToo) {
+  object* a = point(0, 0);
+  object* the_arc = arc(a, point(100, 0), point(0, 100));
+  object* on_arc = point_on(the_arc, 4, 100, 0);
+  ASSERT_NE(on_arc, nullptr);
+  ASSERT_TRUE(init_object_text_records(on_arc));
+  ASSERT_TRUE(set_text_record_text(on_arc->te, "P"));
+  files_seen().answer = 0;
+  EXPECT_FALSE(build().empty());
+  ASSERT_EQ(files_seen().messages.size(), 1u);
+  const std::string& m = files_seen().messages[0];
+  const size_t arc_line = m.find("\n" + describe_object(the_arc, nullptr));
+  ASSERT_NE(arc_line, std::string::npos) << m;
+  EXPECT_GT(m.find("\nP => "), arc_line) << m;
 }
 
 // A measure left out is listed with its text as the figure shows it: an

@@ -18,6 +18,9 @@
 #include "kernel/exchange/ti83_export.h"
 #include "kernel/files/figure_file.h"
 #include "kernel/files/text_convert.h"
+#include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/model/deletion.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
@@ -395,6 +398,141 @@ TEST_F(Ti83Import, EquationsAndLociReadBack) {
   ASSERT_EQ(loci.size(), 1u);
   EXPECT_EQ(loci[0]->parents[0]->classe, &classe_ptsur);
   EXPECT_EQ(loci[0]->parents[loci[0]->nbparents - 1]->classe, &classe_milieu);
+}
+
+// The pre-built compass, its radius given by two points or by a segment,
+// goes out as the calculator's own compass: a construction point that
+// carries the centre along the radius, then the circle through it (with
+// the segment as its third parent), and no record for the compass's hidden
+// steps. It reads back as the compass, of the same radius.
+TEST_F(Ti83Import, CompassCirclesTravelAsTheCompass) {
+  ASSERT_TRUE(install_optional_class(0, 0));
+  for (int method : {0, 1}) {
+    SCOPED_TRACE(method);
+    KPGeoDocument::setCurrentInfo(original_);
+    object* a = shown_point(0, 0);
+    object* b = shown_point(30, 40);
+    object* c = shown_point(120, -20);
+    object* segment = method == 1 ? make2(&classe_segment, 0, a, b) : nullptr;
+    current_class = optional_classes[0];
+    objlist_clear(fig_->inputs);
+    if (segment != nullptr) {
+      objlist_add(fig_->inputs, segment, 0);
+    } else {
+      objlist_add(fig_->inputs, a, 0);
+      objlist_add(fig_->inputs, b, 0);
+    }
+    objlist_add(fig_->inputs, c, 0);
+    ASSERT_NE(apply_macro(static_cast<int16_t>(method), 0), nullptr);
+    current_class = nullptr;
+    objlist_clear(fig_->inputs);
+    object* circle = last_object();
+    ASSERT_EQ(circle->classe, &classe_cercle);
+    const double radius = std::hypot(circle->valeurs[1].h - circle->valeurs[0].h,
+                                     circle->valeurs[1].v - circle->valeurs[0].v);
+    ASSERT_NEAR(radius, 50, 1e-9);
+
+    const std::string img = exported();
+    ASSERT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+    const auto* r = reinterpret_cast<const uint8_t*>(img.data()) + 84;
+    const int n = static_cast<int>((img.size() - 86) / 18);
+    int through = -1, circles = 0, hidden_steps = 0;
+    for (int i = 0; i < n; ++i) {
+      const uint8_t* x = r + 18 * i;
+      if (x[0] == 1 && (x[1] == 13 || x[1] == 14)) ++hidden_steps;
+      if (x[0] == 1 && x[1] == 1 && x[17] == 21) {
+        through = i;
+        EXPECT_NE(x[4], 255);
+      }
+      if (x[0] == 16) {
+        ++circles;
+        EXPECT_EQ(x[3], through);
+        EXPECT_EQ(x[2], r[18 * through + 4]) << "the circle is about the point the construction point moves";
+        EXPECT_EQ(x[4] != 255, method == 1) << "the segment is the third parent";
+      }
+    }
+    EXPECT_GE(through, 0);
+    EXPECT_EQ(circles, 1);
+    EXPECT_EQ(hidden_steps, 0);
+
+    ASSERT_EQ(open(img), 1);
+    EXPECT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+    const auto read = all(&classe_cercle);
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_NE(read[0]->macro, nullptr);
+    EXPECT_EQ(read[0]->macro->im_class, optional_classes[0]);
+    EXPECT_EQ(read[0]->macro->im_method, method);
+    EXPECT_NEAR(std::hypot(read[0]->valeurs[1].h - read[0]->valeurs[0].h,
+                           read[0]->valeurs[1].v - read[0]->valeurs[0].v),
+                radius, scale_ / 10);
+    KPGeoDocument::setCurrentInfo(original_);
+    for (object* o : {c, b, a}) delete_object_quietly(o);
+  }
+}
+
+// A hidden point on a line through one point stands for the line's
+// direction point when nothing but the images of points uses it: it gets
+// no record, and its image is made from that point's record. Used by
+// anything else, it keeps its record.
+TEST_F(Ti83Import, AHiddenPointOnALineThroughOnePointTakesItsDirectionPoint) {
+  object* a = shown_point(0, 0);
+  object* line = make(&classe_droite, 0, {{a, 0}}, 56, 28);
+  ASSERT_NE(line, nullptr);
+  ASSERT_EQ(line->nbparents, 1);
+  object* hidden = make(&classe_ptsur, 0, {{line, 0}}, 28, 14);
+  ASSERT_NE(hidden, nullptr);
+  hidden->settings.visible = 0;
+  object* centre = shown_point(-40, 30);
+  object* image = make2(&classe_symetrique, 0, hidden, centre);
+  ASSERT_NE(image, nullptr);
+  auto on_line_records = [](const std::string& img) {
+    int count = 0;
+    for (size_t at = 84; at + 18 + 2 <= img.size(); at += 18) count += img[at] == 1 && img[at + 1] == 5;
+    return count;
+  };
+  std::string img = exported();
+  EXPECT_EQ(on_line_records(img), 0);
+  // The image's moved point is the line's second defining record.
+  const auto* r = reinterpret_cast<const uint8_t*>(img.data()) + 84;
+  const int n = static_cast<int>((img.size() - 86) / 18);
+  int line_record = -1, image_record = -1;
+  for (int i = 0; i < n; ++i) {
+    if (r[18 * i] == 4 && r[18 * i + 1] == 0) line_record = i;
+    if (r[18 * i] == 1 && r[18 * i + 1] == 14) image_record = i;
+  }
+  ASSERT_GE(line_record, 0);
+  ASSERT_GE(image_record, 0);
+  EXPECT_EQ(r[18 * image_record + 3], r[18 * line_record + 3]);
+  ASSERT_EQ(open(img), 1);
+  EXPECT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  EXPECT_EQ(all(&classe_symetrique).size(), 1u);
+
+  // A segment from it needs the point itself.
+  KPGeoDocument::setCurrentInfo(original_);
+  ASSERT_NE(make2(&classe_segment, 0, hidden, centre), nullptr);
+  img = exported();
+  EXPECT_EQ(on_line_records(img), 1);
+}
+
+// An angle measured on three points of circles has a kind of its own (38),
+// any other angle the plain one (35); both read back as angle measures.
+TEST_F(Ti83Import, AnAngleOfPointsOnCirclesHasItsOwnKind) {
+  object* centre = shown_point(0, 0);
+  object* circle = make2(&classe_cercle, 1, centre, shown_point(56, 0));
+  ASSERT_NE(circle, nullptr);
+  object* on[3] = {make(&classe_ptsur, 3, {{circle, 0}}, 56, 0), make(&classe_ptsur, 3, {{circle, 0}}, 0, 56),
+                   make(&classe_ptsur, 3, {{circle, 0}}, -56, 0)};
+  for (object* p : on) ASSERT_NE(p, nullptr);
+  ASSERT_NE(make(&classe_angleMes, 0, {{on[0], 0}, {on[1], 0}, {on[2], 0}}), nullptr);
+  ASSERT_NE(make(&classe_angleMes, 0, {{on[0], 0}, {centre, 0}, {on[1], 0}}), nullptr);
+  const std::string img = exported();
+  ASSERT_TRUE(files_seen().messages.empty()) << files_seen().messages[0];
+  std::vector<int> kinds;
+  for (size_t at = 84; at + 18 + 2 <= img.size(); at += 18)
+    if (static_cast<uint8_t>(img[at]) == 64) kinds.push_back(static_cast<uint8_t>(img[at + 1]) & 63);
+  EXPECT_EQ(kinds, (std::vector<int>{38, 35}));
+  ASSERT_EQ(open(img), 1);
+  EXPECT_EQ(all(&classe_angleMes).size(), 2u);
 }
 
 TEST_F(Ti83Import, PerpendicularsAndReflectionsOnTheAxesReadBack) {

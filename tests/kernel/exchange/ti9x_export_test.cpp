@@ -21,6 +21,8 @@
 #include "kernel/text/text_services.h"
 #include "kernel/render/fonts.h"
 #include "kernel/text/text_record.h"
+#include "kernel/text/labels.h"
+#include "kernel/tools/tool_state.h"
 #include "kernel/exchange/ti_probe.h"
 #include "kernel/files/file_services.h"
 #include "kernel/model/deletion.h"
@@ -152,7 +154,7 @@ TEST_F(Ti9xExport, LeftOutObjectsComeBackAndTheFigureIsAsBefore) {
   classe_segment.code = saved_code;
   ASSERT_EQ(files_seen().messages.size(), 1u) << file_buffer_len;
   // The question names the objects left out.
-  EXPECT_NE(files_seen().messages[0].find("\n\t\t" + line.type_text), std::string::npos) << files_seen().messages[0];
+  EXPECT_NE(files_seen().messages[0].find("\n" + line.type_text), std::string::npos) << files_seen().messages[0];
   EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
   EXPECT_EQ(objlist_count(KPGeoDocument::currentInfo()->selection), 0);
   // The undo copy is the figure again, and a clean figure stays clean.
@@ -169,6 +171,80 @@ TEST_F(Ti9xExport, LeftOutObjectsComeBackAndTheFigureIsAsBefore) {
   classe_segment.code = saved_code;
   EXPECT_EQ(file_buffer, nullptr);
   EXPECT_EQ(KPGeoDocument::currentInfo()->nbobj, before);
+}
+
+// Everything the file goes without is named: what it cannot hold (a sticky
+// conic, which once stayed in the figure and was written without a code,
+// the point on it, a button, an expression), then, apart, the objects whose
+// texts lose their format. A text already in the calculator's format is
+// not named, and a labelled point comes back with its label where it was.
+TEST_F(Ti9xExport, TheQuestionNamesWhatIsLeftOutThenWhatLosesItsFormat) {
+  a_ = shown_point(10, 20);
+  b_ = shown_point(110, 60);
+  c_ = shown_point(40, 140);
+  make2(&classe_segment, 0, a_, b_);
+  object* conic = make(&classe_conic, 0,
+                       {{a_, 0}, {b_, 0}, {c_, 0}, {shown_point(150, 20), 0}, {shown_point(90, 200), 0}});
+  ASSERT_NE(conic, nullptr);
+  conic->settings.sticky = 1;
+  object* on_conic = make(&classe_ptsur, 0, {{conic, 0}}, 150, 20);
+  ASSERT_NE(on_conic, nullptr);
+  variable_nb_values = 1;
+  object* button = make(&classe_button, 0, {{a_, 0}}, 30, 40);
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(set_text_record_text(button->te, "Go"));
+  object* expression = make(&classe_exp_num, 0, {}, 60, 80);
+  ASSERT_NE(expression, nullptr);
+  object* plain = make(&classe_text, 0, {});
+  ASSERT_TRUE(set_text_record_text(plain->te, "Plain"));
+  object* calculator = make(&classe_text, 0, {});
+  ASSERT_TRUE(set_text_record_text(calculator->te, "Small"));
+  calculator->te->format.font_id = font_id_by_name_or_create("Arial", 7);
+  calculator->te->format.size = 7;
+  calculator->te->format.color = 0;
+  calculator->te->format.style = 0;
+  ASSERT_TRUE(init_object_text_records(a_));
+  ASSERT_TRUE(set_text_record_text(a_->te, "A"));
+  a_->te->pos = {a_->te->pos.x + 17, a_->te->pos.y - 9};
+  restore_label_place(a_);
+  const te_point label = a_->te->pos;
+  renumber_objects();
+
+  files_seen().messages.clear();
+  files_seen().answer = 0;  // yes
+  ASSERT_EQ(ti9x_export_figure(7), 1);
+  ASSERT_EQ(files_seen().messages.size(), 1u);
+  const std::string& m = files_seen().messages[0];
+  EXPECT_EQ(m.find('\t'), std::string::npos) << m;
+  const size_t apart = m.find("\n\n", m.find("\n\n") + 2);
+  ASSERT_NE(apart, std::string::npos) << m;
+  const auto at = [&m](const object* o) { return m.find("\n" + describe_object(o, nullptr)); };
+  for (const object* o : {conic, on_conic, expression}) EXPECT_LT(at(o), apart) << describe_object(o, nullptr) << m;
+  EXPECT_LT(m.find("\nGo => "), apart) << m;
+  EXPECT_GT(m.find("\nPlain => "), apart) << m;
+  EXPECT_GT(m.find("\nA => "), apart) << m;
+  EXPECT_EQ(m.find("Small"), std::string::npos) << m;
+  const std::string image(file_buffer, file_buffer_len);
+  EXPECT_EQ(image.find(std::string("BU\0", 3)), std::string::npos);
+  EXPECT_EQ(image.find(std::string("EN\0", 3)), std::string::npos);
+  // The figure keeps them all.
+  EXPECT_EQ(conic->classe, &classe_conic);
+  EXPECT_EQ(button->classe, &classe_button);
+
+  kelvo_win_info* saved = fig_;
+  new_figure_info();
+  ASSERT_EQ(read_figure_file(image.data(), static_cast<uint32_t>(image.size()), "/tmp/x.89a"), 1)
+      << figure_file_error();
+  const object* read_a = nullptr;
+  for (object* o = KPGeoDocument::currentInfo()->first; o != nullptr; o = o->next) {
+    EXPECT_NE(o->classe, &classe_button);
+    if (o->te != nullptr && o->te->text != nullptr && std::string(o->te->text) == "A") read_a = o;
+  }
+  ASSERT_NE(read_a, nullptr);
+  EXPECT_EQ(read_a->te->pos.x, label.x);
+  EXPECT_EQ(read_a->te->pos.y, label.y);
+  free_test_figure(KPGeoDocument::currentInfo());
+  KPGeoDocument::setCurrentInfo(saved);
 }
 
 // What a figure is, as the round trip compares it.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "file_fixture.h"
+#include "app/kernel_iface/figure_description.h"
+#include "kernel/text/text_services.h"
 #include "kernel/text/kernel_strings.h"
 #include "kernel/files/duo_text.h"
 #include "kernel/files/figure_file.h"
@@ -18,6 +20,7 @@
 #include "kernel/files/text_convert.h"
 #include "kernel/files/object_writer.h"
 #include "kernel/macros/macro_def.h"
+#include "kernel/macros/macro_records.h"
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/units.h"
@@ -25,6 +28,7 @@
 #include "kernel/render/fonts.h"
 #include "kernel/render/object_colors.h"
 #include "kernel/text/text_record.h"
+#include "kernel/tools/cursors.h"
 #include "kernel/tools/tool_ids.h"
 #include "kernel/tools/tool_state.h"
 
@@ -51,6 +55,16 @@ std::vector<std::string> class_names(kelvo_win_info* fig) {
 }
 
 const char kDuoHead[] = "FIGURE KelvoDuo vers. MS-Windows 1.0\r\n\r\nWindow center x: 0 y: 0 Window size x: 10 y: 10\r\n\r\n";
+
+// A file with the widths of its text boxes left out: read back, a box is a
+// twentieth wider than written.
+std::string without_box_widths(std::string file) {
+  for (size_t at = file.find("TS: "); at != std::string::npos; at = file.find("TS: ", at + 1)) {
+    const size_t comma = file.find(',', at);
+    if (comma != std::string::npos) file.replace(at + 4, comma - at - 4, "w");
+  }
+  return file;
+}
 
 }  // namespace
 
@@ -122,6 +136,37 @@ TEST_F(DuoText, UnwritableObjectsAreLeftOutOfTheFileOnly) {
   ASSERT_NE(fig_->undo, nullptr);
   EXPECT_EQ(fig_->undo->nbobj, fig_->nbobj);
   EXPECT_EQ(class_names(fig_->undo), class_names(fig_));
+}
+
+// Every object the format cannot hold is named in the question and left
+// out, the second one too (the first one's deletion renumbers the others);
+// an object that only loses its colour driven by a number is named apart.
+TEST_F(DuoText, TheQuestionNamesEveryObjectLeftOutAndTheFileHoldsNone) {
+  object* a = shown_point(10, 20);
+  object* b = shown_point(110, 60);
+  object* seg = make2(&classe_segment, 0, a, b);
+  variable_nb_values = 1;
+  object* button = make(&classe_button, 0, {{a, 0}}, 30, 40);
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(set_text_record_text(button->te, "Go"));
+  object* expression = make(&classe_exp_num, 0, {}, 60, 80);
+  ASSERT_NE(expression, nullptr);
+  object* n = number("0.5");
+  seg->pcolor = static_cast<param_color*>(GlobalAlloc(GPTR, sizeof(param_color)));
+  seg->pcolor->red = n;
+  files_seen().messages.clear();
+  files_seen().answer = 0;
+  const std::string file = write_duo();
+  ASSERT_EQ(files_seen().messages.size(), 1u);
+  const std::string& m = files_seen().messages[0];
+  const size_t apart = m.find("\n\n", m.find("\n\n") + 2);
+  ASSERT_NE(apart, std::string::npos) << m;
+  EXPECT_LT(m.find("\nGo => "), apart) << m;
+  EXPECT_LT(m.find("\n" + describe_object(expression, nullptr)), apart) << m;
+  EXPECT_GT(m.find("\n" + describe_object(seg, nullptr)), apart) << m;
+  EXPECT_EQ(file.find("Button"), std::string::npos) << file;
+  EXPECT_EQ(file.find("Exp_num"), std::string::npos) << file;
+  EXPECT_NE(file.find(": Seg, "), std::string::npos) << file;
 }
 
 TEST_F(DuoText, AnEmptyFigureGetsAWholeFile) {
@@ -208,6 +253,51 @@ TEST_F(DuoText, RunSizesAreFontHeights) {
     EXPECT_EQ(fig_->first->te->format.size, points) << written;
   }
   screen_pixels_per_inch = saved;
+}
+
+// The older edition measured its texts narrower: the width of a text's box
+// read from its format is a twentieth wider (truncated), property checks'
+// boxes too; the current format reads the width as it is.
+TEST_F(DuoText, TextBoxesOfTheOlderFormatAreReadATwentiethWider) {
+  object* text = make(&classe_text, 0, {});
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(set_text_record_text(text->te, "Some words"));
+  text->te->pos = {20, 40};
+  text->te->size = {141, 28};
+  object* check = make(&classe_alignement, 0, {{shown_point(0, 0), 0}, {shown_point(50, 0), 0}, {shown_point(90, 0), 0}});
+  ASSERT_NE(check, nullptr);
+  ASSERT_NE(check->valeurs, nullptr);
+  auto* boxes = reinterpret_cast<TErec**>(check->valeurs);
+  ASSERT_NE(boxes[0], nullptr);
+  ASSERT_NE(boxes[1], nullptr);
+  boxes[0]->size.w = 100;
+  boxes[1]->size.w = 61;
+  const std::string written = write_duo();
+  ASSERT_EQ(read_duo(written), 1) << figure_file_error();
+  object* read_text = nullptr;
+  object* read_check = nullptr;
+  for (object* o = fig_->first; o != nullptr; o = o->next) {
+    if (o->classe == &classe_text) read_text = o;
+    if (o->classe == &classe_alignement) read_check = o;
+  }
+  ASSERT_NE(read_text, nullptr);
+  EXPECT_EQ(read_text->te->size.w, 148);  // 141 * 1.05 = 148.05
+  EXPECT_EQ(read_text->te->size.h, 28);
+  EXPECT_EQ(read_text->te->pos.x, 20);
+  ASSERT_NE(read_check, nullptr);
+  auto* read_boxes = reinterpret_cast<TErec**>(read_check->valeurs);
+  EXPECT_EQ(read_boxes[0]->size.w, 105);
+  EXPECT_EQ(read_boxes[1]->size.w, 64);  // 61 * 1.05 = 64.05
+
+  // The current format keeps the width.
+  free_file_image();
+  ASSERT_EQ(txt_write_figure_file(), 1);
+  const std::string current = image();
+  empty_figure(fig_);
+  ASSERT_EQ(read_figure_file(current.data(), static_cast<uint32_t>(current.size()), "/tmp/now.fig"), 1)
+      << figure_file_error();
+  for (object* o = fig_->first; o != nullptr; o = o->next)
+    if (o->classe == &classe_text) EXPECT_EQ(o->te->size.w, 148);
 }
 
 TEST_F(DuoText, TheAWordDependsOnThePlatform) {
@@ -339,6 +429,8 @@ TEST_F(DuoText, HostileBlocksAreRefusedOrBounded) {
   EXPECT_EQ(fig_->first->settings.dot_style.cycle, 1);
 }
 
+// The same bytes but for the widths of the text boxes, which the reading
+// widens.
 TEST_F(DuoText, AFigureWrittenAndReadBackIsTheSameAndWritesTheSameBytes) {
   object* a = shown_point(10, 20);
   object* b = shown_point(110, 60);
@@ -365,7 +457,7 @@ TEST_F(DuoText, AFigureWrittenAndReadBackIsTheSameAndWritesTheSameBytes) {
   EXPECT_EQ(names, (std::vector<std::string>{"Pt", "Axes", "Pt", "Pt", "Pt", "Seg", "Cir", "Mid", "Line", "Pt", "Line", "Int",
                                              "Pt/", "Num", "Text"}));
   const std::string second = write_duo();
-  EXPECT_EQ(second, first);
+  EXPECT_EQ(without_box_widths(second), without_box_widths(first));
 }
 
 TEST_F(DuoText, AnIntersectionPointOnAPointOfBothObjectsGivesWayToThatPoint) {
@@ -426,6 +518,92 @@ TEST_F(DuoText, AMacroWrittenAndReadBackIsTheSame) {
   init_construct_classes();
 }
 
+// A macro whose text shows a number, saved in the older format: the format
+// has no text for a step, so the number goes as the text's parent, and a
+// macro of an older file turns such parents back into the text's
+// references. Applied, it shows the number.
+TEST_F(DuoText, AnOlderMacrosTextShowsTheNumbersItsParentsAre) {
+  const char half[] =
+      "Half, H\r\nMth: 0\r\nCN:2, ON:3, FN:1, PO:2\r\nCT:\r\n"
+      "point, CS 0, default settings, \r\npoint, CS 0, default settings, \r\nConst:\r\n"
+      "Lgth, Mth:1, 0, CN:2, VN:1, Const: 1 2\r\n"
+      "Formula, Mth:0, 0, CN:1, VN:1, Const: 3, formula: a/2\r\n"
+      "Text, Mth:0, 1, CN:0, VN:1, inc.elmts: 4, default settings, \r\n\"half: $1$\"\r\n";
+  ASSERT_GT(txt_load_used_macro(half, 0), 0) << macro_text_error();
+  construct_class* cls = find_class_by_second_name("Half");
+  ASSERT_NE(cls, nullptr);
+  ASSERT_EQ(write_duo_macro_file_text(cls), 1);
+  const std::string first = image();
+  EXPECT_NE(first.find("\r\nText, Mth:0, 1, 0, CN:1, VN:1, Const: 4, "), std::string::npos) << first;
+  current_class = nullptr;
+  free_construct_classes();
+  init_construct_classes();
+
+  ASSERT_EQ(txt_read_macro_file(first.data(), static_cast<uint32_t>(first.size())), 1) << macro_text_error();
+  cls = find_class_by_second_name("Half");
+  ASSERT_NE(cls, nullptr);
+  const macro_object& text_step = cls->methods[0]->def->macro_def_objects[2];
+  EXPECT_EQ(text_step.mo_nb_parents, 0);
+  ASSERT_STREQ(text_step.mo_text, "$1$");
+  ASSERT_EQ(text_step.mo_nb_text_refs, 1);
+  EXPECT_EQ(text_step.mo_text_refs[0], 4u);
+  ASSERT_EQ(write_duo_macro_file_text(cls), 1);
+  EXPECT_EQ(image(), first);
+
+  object* a = shown_point(0, 0);
+  object* b = shown_point(56, 0);
+  current_class = cls;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, a, 0);
+  objlist_add(fig_->inputs, b, 0);
+  ASSERT_NE(apply_macro(0, 0), nullptr);
+  current_class = nullptr;
+  objlist_clear(fig_->inputs);
+  object* text = last_object();
+  ASSERT_EQ(text->classe, &classe_text);
+  ASSERT_NE(text->inserted, nullptr);
+  EXPECT_EQ(text->inserted->obj->classe, &classe_calculate);
+  EXPECT_STREQ(text->te->text, "$1$");
+  free_construct_classes();
+  init_construct_classes();
+}
+
+// The first MacOS edition kept no icon and may name a list of initials
+// instead; a help text may come under a keyword of another language; the
+// wait cursor shows while a macro loads.
+TEST_F(DuoText, OlderMacroHeadsAreReadWhateverTheirIconAndHelpLines) {
+  const std::string steps =
+      "Mth: 0\r\nCN:2, ON:1, FN:1, PO:0\r\nCT:\r\n"
+      "point, CS 0, R, W, t, DS:1 1, GT:1, V, nSt\r\npoint, CS 0, R, W, t, DS:1 1, GT:1, V, nSt\r\nConst:\r\n"
+      "Mid, Mth:0, 1, 0, CN:2, VN:1, Const: 1 2, R, W, t, DS:1 1, GT:1, V, nSt\r\n";
+  const std::string mac10 =
+      "MACRO KelvoDuo vers. MacOS 1.0\r\nMid3, no name\r\nlettrine list 2\r\nAide:\r\n\"Au milieu\"\r\n" + steps;
+  KPCursor::setCursorByID(kCursorArrow);
+  ASSERT_EQ(txt_read_macro_file(mac10.data(), static_cast<uint32_t>(mac10.size())), 1) << macro_text_error();
+  ASSERT_NE(KPCursor::lastSet(), nullptr);
+  EXPECT_EQ(KPCursor::lastSet()->resID(), kCursorBusy);
+  construct_class* cls = find_class_by_second_name("Mid3");
+  ASSERT_NE(cls, nullptr);
+  ASSERT_NE(cls->icon, nullptr);
+  EXPECT_EQ(std::memcmp(cls->icon, default_macro_icon16(), 256), 0);
+  ASSERT_NE(cls->help_text, nullptr);
+  EXPECT_STREQ(cls->help_text, "Au milieu");
+
+  const std::string windows = "MACRO KelvoDuo vers. MS-Windows 1.0\r\nMid4, no name\r\nIcon:\r\n" +
+                              [] {
+                                std::string rows;
+                                for (int y = 0; y < 16; ++y) rows += "0123456789ABCDEF\r\n";
+                                return rows;
+                              }() +
+                              "Aide:\r\n\"Halfway\"\r\n" + steps;
+  ASSERT_EQ(txt_read_macro_file(windows.data(), static_cast<uint32_t>(windows.size())), 1) << macro_text_error();
+  cls = find_class_by_second_name("Mid4");
+  ASSERT_NE(cls, nullptr);
+  EXPECT_STREQ(cls->help_text, "Halfway");
+  free_construct_classes();
+  init_construct_classes();
+}
+
 TEST_F(DuoText, TheMacroSaveDialogOffersTheSourceTablesApart) {
   const char mid2[] =
       "Mid2, M2\r\nMth: 0\r\nCN:2, ON:1, FN:1, PO:0\r\nCT:\r\n"
@@ -476,7 +654,7 @@ TEST_F(DuoText, TheFuzzSeedReadsWholeAndWritesBackTheSameObjects) {
   const std::string first = write_duo();
   ASSERT_EQ(read_duo(first), 1) << figure_file_error() << "\n" << first;
   EXPECT_EQ(class_names(fig_), names);
-  EXPECT_EQ(write_duo(), first);
+  EXPECT_EQ(without_box_widths(write_duo()), without_box_widths(first));
 }
 
 TEST_F(DuoText, AFigureWithAMacroApplicationReadsBack) {

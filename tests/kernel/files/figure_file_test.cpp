@@ -491,6 +491,26 @@ TEST_F(FigureFile, FuzzFindingsStayFixed) {
   }
 }
 
+// The search for a free name stops at 999: a macro whose every name up to
+// "#999" is taken gets that one all the same.
+TEST_F(FigureFile, ARenamedMacroStopsCountingAt999) {
+  for (int n = 1; n <= 999; ++n) {
+    std::string taken = kMid2;
+    taken.replace(0, 4, "Mid2 #" + std::to_string(n));
+    ASSERT_GT(txt_load_used_macro(taken.c_str(), 0), 0) << n;
+  }
+  ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);
+  std::string other = kMid2;
+  other.replace(other.find("Const: 1 3"), 10, "Const: 2 3");
+  ASSERT_GT(txt_load_used_macro(other.c_str(), 0), 0);
+  int last = 0;
+  for (construct_class** c = class_list; *c != nullptr; ++c) {
+    EXPECT_STRNE((*c)->name, "Mid2 #1000");
+    last += is_macro_class(*c) && std::strcmp((*c)->name, "Mid2 #999") == 0;
+  }
+  EXPECT_EQ(last, 2);
+}
+
 TEST_F(FigureFile, UsedMacrosMergeOrAreRenamed) {
   ASSERT_GT(txt_load_used_macro(kMid2, 0), 0) << macro_text_error();
   ASSERT_GT(txt_load_used_macro(kMid2, 0), 0);

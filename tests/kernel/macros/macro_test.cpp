@@ -16,9 +16,11 @@
 #include "kernel/model/compute_basic.h"
 #include "kernel/model/memory.h"
 #include "kernel/model/object_store.h"
+#include "kernel/model/recompute.h"
 #include "kernel/objects/intersection_set.h"
 #include "kernel/render/colors.h"
 #include "kernel/text/kernel_strings.h"
+#include "kernel/text/text_record.h"
 #include "kernel/tools/text_tool_handlers.h"
 #include "kernel/tools/tool_handler.h"
 #include "platform/kp_dialog.h"
@@ -476,6 +478,65 @@ TEST_F(MacroTest, IntersectionStepsRecordTheTwoObjects) {
   EXPECT_EQ(step.mo_parents[1], 6u);
 }
 
+// An intersection step with a third object takes the other root when its
+// own lands on that object.
+TEST_F(MacroTest, AnIntersectionStepAvoidsItsThirdObject) {
+  object* a = point(-10, 0);
+  object* b = point(10, 0);
+  object* c = point(0, 0);
+  object* e = point(0, 5);
+  object* d = point(100, 100);
+  object* line = make2(&classe_droite, 1, a, b);
+  object* circle = make2(&classe_cercle, 1, c, e);
+  ASSERT_NE(circle, nullptr);
+  current_class = &classe_interset;
+  objlist_clear(fig_->inputs);
+  object* set = get_intersection_set(line, circle, nullptr);
+  ASSERT_NE(set, nullptr);
+  current_class = &classe_ptint;
+  objlist_clear(fig_->inputs);
+  objlist_add(fig_->inputs, set, 0);
+  uint16_t created = 0;
+  object* x = create_object(0, &created, 1, 1, 0);
+  ASSERT_NE(x, nullptr);
+  add_intersection_record(set, 0, &x->valeurs[0], x);
+  recompute_object(set);
+  objlist_clear(fig_->inputs);
+  mark({a, b, c, e, d}, {x});
+  construct_class* cls = define("Other");
+  ASSERT_NE(cls, nullptr);
+  macro_def* def = cls->methods[0]->def;
+  macro_object* step = nullptr;
+  for (int i = 0; i < def->macro_def_info[0]; ++i)
+    if (def->macro_def_objects[i].mo_class == &classe_ptint) step = &def->macro_def_objects[i];
+  ASSERT_NE(step, nullptr);
+  ASSERT_EQ(step->mo_nb_parents, 2);
+  // The step names the fifth initial object as the point not to be.
+  uint32_t* parents = alloc_block<uint32_t>(3);
+  ASSERT_NE(parents, nullptr);
+  parents[0] = step->mo_parents[0];
+  parents[1] = step->mo_parents[1];
+  parents[2] = 5;
+  GlobalFreeAndNull(&step->mo_parents);
+  step->mo_parents = parents;
+  step->mo_nb_parents = 3;
+
+  // A figure of its own: the line y = 0 crosses the circle of radius 5 at
+  // (-5, 0) and (5, 0); the object not to be stands on each in turn.
+  for (double at : {-5.0, 5.0}) {
+    object* a2 = point(-20, 200);
+    object* b2 = point(20, 200);
+    object* c2 = point(0, 200);
+    object* e2 = point(0, 205);
+    object* d2 = point(at, 200);
+    object* r = apply(cls, 0, {{a2, 0}, {b2, 0}, {c2, 0}, {e2, 0}, {d2, 0}});
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->classe, &classe_ptint);
+    EXPECT_NEAR(px(r), -at, 1e-9) << "the point lands on the object it must not be";
+    EXPECT_NEAR(py(r), 200, 1e-9);
+  }
+}
+
 TEST_F(MacroTest, RedefiningAnUnusedMacroPutsTheNewMethodFirst) {
   object* a = point(0, 0);
   object* b = point(10, 0);
@@ -623,6 +684,10 @@ TEST_F(MacroTest, RatioAndTheExpressionPlotBuildTheirSteps) {
   EXPECT_EQ(made[3]->final_no, 2);
   ASSERT_NE(made[3]->inserted, nullptr);
   EXPECT_EQ(made[3]->inserted->obj, made[2]);
+  // The ratio lives in the text: drawn and picked with it only.
+  EXPECT_EQ(made[2]->aux2 & 6, 6u);
+  EXPECT_EQ(made[3]->aux2 & 2, 0u);
+  EXPECT_NE(std::string(made[3]->te->text).find('$'), std::string::npos);
 
   object* axes = fig_->cur2;
   object* expression = make(&classe_exp_num, 0, {});

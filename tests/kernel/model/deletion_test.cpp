@@ -12,7 +12,10 @@
 #include "kernel/objects/intersection_set.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "kernel/tools/tool_dispatch.h"
+#include "kernel/tools/tool_handler.h"
 #include "kernel/tools/tool_hooks.h"
+#include "kernel/tools/tool_state.h"
 
 namespace {
 
@@ -151,6 +154,23 @@ TEST_F(Deletion, TableLosesTheColumnOfTheDeletedNumber) {
   ASSERT_TRUE(alive(table));
   EXPECT_EQ(table->nbparents, 0);
   EXPECT_EQ(table->nbvaleurs, 0);
+}
+
+TEST_F(Deletion, ARowChosenInTheTableDoesNotKeepTheColumnOfADeletedNumber) {
+  object* n1 = number("1");
+  object* n2 = number("2");
+  object* table = table_of({n1, n2});
+  tabulate_ready = 1;
+  compute_table(table);
+  tabulate_ready = 1;
+  compute_table(table);
+  ASSERT_EQ(table->nbvaleurs, 2);
+  table_row_request(table->te) = 1;  // chosen by a click, not removed yet
+  delete_objects(n1);
+  ASSERT_TRUE(alive(table));
+  ASSERT_EQ(table->nbparents, 2);
+  EXPECT_EQ(table->parents[1], n2);
+  EXPECT_EQ(table->nbvaleurs, 2);
 }
 
 TEST_F(Deletion, StickyDependantProtectsItsChain) {
@@ -304,6 +324,72 @@ TEST_F(Deletion, SortReportsACycleAndEnds) {
   EXPECT_LT(b->num, m1->num);
 }
 
+// Puts `moved` right before `before` in the list, numbers following.
+void place_before(kelvo_win_info* fig, object* moved, object* before) {
+  if (moved->prev) moved->prev->next = moved->next;
+  else fig->first = moved->next;
+  if (moved->next) moved->next->prev = moved->prev;
+  moved->prev = before->prev;
+  moved->next = before;
+  if (before->prev) before->prev->next = moved;
+  else fig->first = moved;
+  before->prev = moved;
+  fig->last_hint = nullptr;
+  renumber_objects();
+}
+
+TEST_F(Deletion, SortPutsATextAfterWhatItQuotesAndTheTextsShowingThat) {
+  object* n = number("2");
+  object* shows = make(&classe_text, 0, {{n, 0}});
+  ASSERT_EQ(shows->nbparents, 1);
+  object* early = text_quoting({});
+  object* comment = text_quoting({n});
+  object* still = text_quoting({});
+  place_before(fig_, comment, n);
+  ASSERT_LT(comment->num, n->num);
+  EXPECT_TRUE(sort_objects_by_dependency());
+  expect_numbered();
+  EXPECT_GT(comment->num, n->num);
+  EXPECT_GT(comment->num, shows->num) << "a text showing what the comment quotes comes first";
+  EXPECT_EQ(comment->next, early) << "the comment goes right after what it follows";
+  EXPECT_EQ(early->next, still);
+
+  // Texts quoting each other cannot both follow: the parents still rule.
+  object* other = text_quoting({comment});
+  add_text_reference(other, &comment->inserted);
+  EXPECT_TRUE(sort_objects_by_dependency());
+  expect_numbered();
+  EXPECT_GT(shows->num, n->num);
+}
+
+TEST_F(Deletion, SortKeepsAMacroApplicationTogetherAndItsFinalsInOrder) {
+  object* a = point(0, 0);
+  object* b = point(10, 0);
+  object* first = make2(&classe_milieu, 0, a, b);
+  object* second = make2(&classe_segment, 0, first, b);
+  object* third = make2(&classe_segment, 0, a, b);
+  infomacro* im = alloc_block<infomacro>();
+  im->im_nb_initials = 2;
+  im->im_initials = alloc_block<object*>(2);
+  im->im_initials[0] = a;
+  im->im_initials[1] = b;
+  int16_t rank = 0;
+  for (object* o : {first, second, third}) {
+    o->macro = im;
+    o->final_no = ++rank;
+  }
+  // Built on the application's first object, but listed before it.
+  object* user = make2(&classe_segment, 0, a, first);
+  place_before(fig_, user, first);
+  // The last final listed before the others it follows.
+  place_before(fig_, third, first);
+  EXPECT_TRUE(sort_objects_by_dependency());
+  expect_numbered();
+  EXPECT_LT(first->num, second->num);
+  EXPECT_LT(second->num, third->num) << "finals keep their order";
+  EXPECT_GT(user->num, third->num) << "the application was split";
+}
+
 // A handler that records what it is given.
 std::vector<std::pair<object*, uint16_t>> replayed;
 bool recording_select(uint16_t*, object** designated) {
@@ -340,6 +426,27 @@ TEST_F(Deletion, CancelLastSelectionDestroysThePickMadeOnTheFlyAndReplays) {
   objlist_add(fig_->inputs, b, 0);
   cancel_last_selection(1, 1);
   EXPECT_TRUE(alive(b));
+}
+
+TEST_F(Deletion, CancelLastSelectionPreparesTheToolAgain) {
+  object* a = point(0, 0);
+  object* s = make2(&classe_segment, 0, a, point(10, 0));
+  current_class = &classe_perpendiculaire;
+  setup_current_tool(current_class);
+  ASSERT_TRUE(accepted_list_has(&accepted_types, TYPE_POINT));
+  // The point taken marks its code: points are no longer offered.
+  objlist_clear(&picked);
+  objlist_add(&picked, a, 0);
+  uint16_t method = 0;
+  object* designated = nullptr;
+  take_tool_argument(&method, &designated);
+  ASSERT_EQ(objlist_count(fig_->inputs), 1);
+  setup_current_tool(&classe_perpendiculaire);
+  ASSERT_FALSE(accepted_list_has(&accepted_types, TYPE_POINT));
+  cancel_last_selection(1, 1);
+  EXPECT_EQ(objlist_count(fig_->inputs), 0);
+  EXPECT_TRUE(accepted_list_has(&accepted_types, TYPE_POINT)) << "the tool still refuses points";
+  EXPECT_TRUE(alive(s));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "kernel/macros/macro_records.h"
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
+#include "kernel/text/kernel_strings.h"
+#include "kernel/tools/tool_state.h"
 
 namespace {
 
@@ -192,6 +194,66 @@ TEST_F(Registration, StraightCodesAcceptRegularPolygons) {
   EXPECT_FALSE(argument_code_accepts(100, TYPE_LINE));
   EXPECT_TRUE(argument_code_accepts(101, TYPE_AXES));
   EXPECT_FALSE(argument_code_accepts(101, TYPE_CIRCLE));
+}
+
+// Each argument of a built-in method is described by its text of the
+// method's row, in the order of the codes; a group header and the repeat
+// mark have none; a text the row leaves out is the argument word of the
+// type; the calculation takes the argument-description list.
+TEST_F(Registration, ArgumentsAreDescribedByTheLanguagesRows) {
+  // Whatever happens below, the next test starts without a language.
+  struct NoLanguageAfter {
+    ~NoLanguageAfter() {
+      lang_reset_kernel_strings();
+      init_tool_names_and_help();
+    }
+  } no_language_after;
+  std::vector<const char*> rows(kKernelStringCount, "");
+  rows[113] = "this point";
+  rows[114] = "this line";
+  rows[116] = "this segment";
+  rows[121] = "this number";
+  rows[176] = "this object";
+  rows[181] = "this value";
+  rows[108] = "through this point|parallel to this line||parallel to these axes";
+  rows[90] = "first point";
+  ASSERT_TRUE(lang_fill_kernel_strings(rows.data(), kKernelStringCount));
+  init_tool_names_and_help();
+  const construct_method* parallel = class_method(&classe_parallele, 0);
+  ASSERT_EQ(codes_of(parallel), cat({{P}, kStraight7}));
+  // Codes: the point, the group header, then line, ray, axes, segment...
+  const char* const expected[] = {"through this point", nullptr, "parallel to this line", nullptr,
+                                  "parallel to these axes", "this segment", nullptr, nullptr, nullptr};
+  for (int i = 0; i < 9; ++i) {
+    SCOPED_TRACE(i);
+    const char* text = method_argument_text(parallel, i);
+    if (!expected[i]) {
+      EXPECT_EQ(text, nullptr);
+    } else {
+      ASSERT_NE(text, nullptr);
+      EXPECT_STREQ(text, expected[i]);
+    }
+  }
+  EXPECT_EQ(method_argument_text(parallel, 99), nullptr);
+  // The segment's second point has no text of its own: a point's word.
+  EXPECT_STREQ(method_argument_text(class_method(&classe_segment, 0), 0), "first point");
+  EXPECT_STREQ(method_argument_text(class_method(&classe_segment, 0), 1), "this point");
+  // The intersection set calls its arguments by their types' words.
+  const construct_method* set = class_method(&classe_interset, 0);
+  for (int i = 0; set->args[i]; ++i)
+    if ((set->args[i] & 0x3FFF) == LIN) EXPECT_STREQ(method_argument_text(set, i), "this line");
+  const construct_method* calculate = class_method(&classe_calculate, 0);
+  EXPECT_STREQ(method_argument_text(calculate, 0), "this object");
+  EXPECT_STREQ(method_argument_text(calculate, 1), "this value");
+  // The two pairs share their texts.
+  EXPECT_EQ(method_argument_text(class_method(&classe_perpendism, 0), 1),
+            method_argument_text(class_method(&classe_parallelism, 0), 1));
+  // Back to no language: no text anywhere.
+  lang_reset_kernel_strings();
+  init_tool_names_and_help();
+  EXPECT_EQ(method_argument_text(parallel, 0), nullptr);
+  EXPECT_EQ(method_argument_text(calculate, 1), nullptr);
+  EXPECT_STREQ(type_button.name, "button");
 }
 
 TEST(ClassList, GrowsByTenWhenTheFiftiethClassArrives) {

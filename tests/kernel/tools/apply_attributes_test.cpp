@@ -64,23 +64,38 @@ TEST_F(ApplyAttributesTest, TheToolMaskWidensEveryMaskButHideShow) {
   EXPECT_EQ(p->settings.Color, kRed);
 }
 
+// The axes style is the display byte a coordinate system is drawn and
+// measured by (cartesian, polar in degrees, grades, radians), the byte its
+// keys 0 to 3 choose; grids keep theirs in the same byte.
 TEST_F(ApplyAttributesTest, AxesAloneTakeOnlyTheAxesStyle) {
   object* axes = fig_->first->next;
   ASSERT_EQ(axes->otype->id, TYPE_AXES);
   const uint32_t colour = axes->settings.Color;
+  const uint8_t format = axes->math.equa.format;
+  axes->math.equa.typeunite = 0;
   own_.axes_style = 2;
   own_.settings.Color = kRed;
   attribute_mask = ATTR_COLOR;
   apply({axes}, ATTR_AXES_STYLE);
-  EXPECT_EQ(axes->math.bitsfield & 0xFF, 2u);
+  EXPECT_EQ(axes->math.equa.typeunite, 2);
+  EXPECT_EQ(axes->math.equa.format, format) << "another byte of the axes changed";
   EXPECT_EQ(axes->settings.Color, colour);
+  EXPECT_EQ(manipulating, 0) << "the style's event left a gesture under way";
+  object* grid = make(&classe_grid, 0, {{axes, 0}});
+  ASSERT_NE(grid, nullptr);
+  own_.axes_style = 3;
+  apply({grid}, ATTR_AXES_STYLE);
+  EXPECT_EQ(grid->math.equa.typeunite, 3);
+  EXPECT_EQ(axes->math.equa.typeunite, 2);
+  EXPECT_EQ(manipulating, 0);
 
   // With another object in the list both take the rest of the mask.
   object* p = shown_point(1, 1);
   own_.axes_style = 1;
   apply({axes, p}, ATTR_AXES_STYLE);
-  EXPECT_EQ(axes->math.bitsfield & 0xFF, 1u);
+  EXPECT_EQ(axes->math.equa.typeunite, 1);
   EXPECT_EQ(p->settings.Color, kRed);
+  EXPECT_EQ(manipulating, 0);
 }
 
 TEST_F(ApplyAttributesTest, StylesGoOnlyToTheTypesTheyFit) {

@@ -41,8 +41,10 @@ TEST_F(BuiltinIcons, EveryToolOfTheClassListHasItsOwnPicture) {
   // Each expression tool shows what it does, whatever its key.
   EXPECT_EQ(classe_exp_num_app.icon, builtin_named_icon("Apply a formula"));
   EXPECT_EQ(classe_exp_num.icon, builtin_named_icon("Expression"));
-  // The springs and the regular polygon's vertices come after the tools.
-  EXPECT_EQ(classe_spring.icon, nullptr);
+  // The spring class is the palette's Multiple Animation when a tool-menu
+  // file names that tool, and shows its picture; the regular polygon's
+  // vertices are no tool.
+  EXPECT_EQ(classe_spring.icon, builtin_named_icon("Multiple Animation"));
   EXPECT_EQ(classe_point_polyreg.icon, nullptr);
   EXPECT_EQ(builtin_class_icon(kBuiltinClassIconCount), nullptr);
 }

@@ -97,6 +97,18 @@ TEST_F(FilterTest, AppearanceToolsTakeOnlyWhatTheyWouldChange) {
   EXPECT_FALSE(appearance_filter(p, kAnywhere));
   p->settings.graph_type = 1;
   EXPECT_TRUE(appearance_filter(p, kAnywhere));
+
+  // Modify Appearance takes a coordinate system whose display (the axes
+  // style) differs from the current one, whatever its other bytes hold.
+  object* axes = fig_->first->next;
+  axes->settings.visible = 1;
+  current_attrs->axes_style = 2;
+  axes->math.equa.typeunite = 2;
+  axes->math.equa.format = 0;
+  EXPECT_FALSE(appearance_filter(axes, kAnywhere));
+  axes->math.equa.typeunite = 0;
+  axes->math.equa.format = 2;
+  EXPECT_TRUE(appearance_filter(axes, kAnywhere));
 }
 
 TEST_F(FilterTest, CircleOfAPointMustBeUnique) {
@@ -110,15 +122,52 @@ TEST_F(FilterTest, CircleOfAPointMustBeUnique) {
   make2(&classe_cercle, 0, other, p);
   EXPECT_EQ(circle_of_point(p), nullptr);
 
-  // Measurement transfer: a point is taken only on a single circle, or with Option.
+  // Measurement transfer: a point on two circles is taken only with
+  // Option; one on a single circle, or on none (its value then waits for a
+  // placing click), without it too.
   select_tool(make_tool_id(132, 8));
   EXPECT_FALSE(transfer_filter(p, kAnywhere));
+  EXPECT_TRUE(transfer_filter(centre, kAnywhere));
   hold({8});
   EXPECT_TRUE(transfer_filter(p, kAnywhere));
   hold({});
   objlist_add(fig_->inputs, c1, 0);
   EXPECT_TRUE(transfer_filter(p, kAnywhere));  // c1's own point
   EXPECT_FALSE(transfer_filter(other, kAnywhere));
+}
+
+// An intersection point lies on the two objects of its intersection set:
+// the circle among them is its circle, for the compass and the transfer.
+TEST_F(FilterTest, AnIntersectionPointFindsItsCircleThroughItsSet) {
+  object* centre = shown_point(0, 0);
+  object* through = shown_point(10, 0);
+  object* c = make2(&classe_cercle, 0, centre, through);
+  ASSERT_NE(c, nullptr);
+  object* line = shown_point(50, 50);
+  object* set = shown_point(60, 60);
+  object* set_parents[] = {line, c};
+  set->classe = &classe_interset;
+  set->parents = set_parents;
+  set->nbparents = 2;
+  object* crossing = shown_point(0, 10);
+  object* crossing_parents[] = {set};
+  crossing->classe = &classe_ptint;
+  crossing->parents = crossing_parents;
+  crossing->nbparents = 1;
+  EXPECT_EQ(circle_of_point(crossing), c);
+
+  select_tool(make_tool_id(132, 8));
+  objlist_add(fig_->inputs, c, 0);
+  EXPECT_TRUE(transfer_filter(crossing, kAnywhere)) << "the circle's intersection point is refused";
+  objlist_clear(fig_->inputs);
+  object* other = make2(&classe_cercle, 0, shown_point(90, 90), shown_point(95, 90));
+  objlist_add(fig_->inputs, other, 0);
+  EXPECT_FALSE(transfer_filter(crossing, kAnywhere));
+  objlist_clear(fig_->inputs);
+  for (object* o : {set, crossing}) {
+    o->parents = nullptr;
+    o->nbparents = 0;
+  }
 }
 
 TEST_F(FilterTest, CalculatorRefusesNumbersThatDependOnTheEditedOne) {

@@ -354,8 +354,11 @@ TEST_F(ToolDispatchTest, AcceptedTypeListsSkipMarkersAndGrow) {
   designation_list list{};
   TYPEOBJ args0[] = {ARG_REPEAT, TYPE_POINT, 0};
   TYPEOBJ args1[] = {ARG_ONE_OF + 2, TYPE_LINE, TYPE_RAY, static_cast<TYPEOBJ>(TYPE_POINT | 0x8000), TYPE_CIRCLE, 0};
-  construct_method m0{nullptr, nullptr, nullptr, nullptr, nullptr, "first", args0, nullptr};
-  construct_method m1{nullptr, nullptr, nullptr, nullptr, nullptr, "second", args1, nullptr};
+  // Each entry takes the text of its own argument.
+  const char* const texts0[] = {nullptr, "first", nullptr};
+  const char* const texts1[] = {nullptr, "second line", "second ray", nullptr, "second circle", nullptr};
+  construct_method m0{nullptr, nullptr, nullptr, nullptr, nullptr, texts0, args0, nullptr};
+  construct_method m1{nullptr, nullptr, nullptr, nullptr, nullptr, texts1, args1, nullptr};
   construct_method* methods[] = {&m0, &m1, nullptr};
   construct_class cls{};
   cls.methods = methods;
@@ -365,7 +368,10 @@ TEST_F(ToolDispatchTest, AcceptedTypeListsSkipMarkersAndGrow) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(list.entries[i].code, codes[i]);
   EXPECT_EQ(list.entries[0].method_index, 0u);  // the marked point code is skipped
   EXPECT_EQ(list.entries[1].method_index, 1u);
-  EXPECT_STREQ(list.entries[1].text, "second");
+  EXPECT_STREQ(list.entries[0].text, "first");
+  EXPECT_STREQ(list.entries[1].text, "second line");
+  EXPECT_STREQ(list.entries[2].text, "second ray");
+  EXPECT_STREQ(list.entries[3].text, "second circle");
   add_class_accepted_types(&list, &cls);  // the same codes again: no new entries
   EXPECT_EQ(list.entries[4].code, 0);
 

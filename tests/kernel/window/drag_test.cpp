@@ -6,7 +6,9 @@
 #include "kernel/model/units.h"
 #include "kernel/tools/tool_state.h"
 #include "kernel/window/object_events.h"
+#include "kernel/window/window_hooks.h"
 #include "platform/kp_cursor.h"
+#include "platform/kp_timer.h"
 
 namespace {
 
@@ -388,6 +390,46 @@ TEST_F(DragTest, ThePressSetsTheDragCursorAndARefusedPressTheRefusalCursor) {
   KPCursor::clearTable();
 }
 
+// The kernel's clock, moved on 100 ms at each reading.
+uint32_t g_clock = 0;
+int g_clock_reads = 0;
+uint32_t advancing_clock() {
+  ++g_clock_reads;
+  return g_clock += 100;
+}
+
+TEST_F(DragTest, TabDuringADragBringsTheEditedObjectAlongAndPausesHalfASecond) {
+  object* p = point(10, 10);
+  object* edited = point(200, 200);
+  window_hooks& clock = window_services();
+  const auto saved = clock.tick_count;
+  clock.tick_count = &advancing_clock;
+  ASSERT_EQ(press(p, 10, 10), 1);
+  drag(20, 20);
+  // The object being edited (a table being filled, say).
+  fig_->cur_text = edited;
+  drawn().clear();
+  g_clock_reads = 0;
+  const uint32_t start = g_clock;
+  EXPECT_EQ(key('\t'), 0);
+  EXPECT_GE(g_clock - start, 600u) << "the drag went on before half a second had passed";
+  EXPECT_LE(g_clock_reads, 7) << "the pause read the clock past its end";
+  EXPECT_EQ(drawn_on(&static_dev_), std::vector<object*>{edited});
+  EXPECT_EQ(manipulating, 1) << "the drag ended";
+  EXPECT_EQ(drag(30, 30), 1);
+  EXPECT_AT(p->valeurs[0], 30, 30);
+  release(30, 30);
+  // Without an object being edited Tab does not pause.
+  fig_->cur_text = nullptr;
+  drag_kind = -1;
+  ASSERT_EQ(press(p, 30, 30), 1);
+  g_clock_reads = 0;
+  key('\t');
+  EXPECT_EQ(g_clock_reads, 0);
+  release(30, 30);
+  clock.tick_count = saved;
+}
+
 TEST_F(DragTest, AnObjectWhoseTextShowsValuesIsRedrawnWithTheMovingLayer) {
   object* p = point(0, 0);
   object* q = point(50, 50);
@@ -431,6 +473,44 @@ TEST_F(DragTest, ASpringGestureGivesTheLaunchVectorAndItsNumberOfSteps) {
     EXPECT_EQ(motion.nb_steps, c.steps) << c.vx << "," << c.vy;
   }
   interaction_state = 2;
+}
+
+// A free point thrown by the Animation tool stops at the last step of its
+// throw; one thrown by a spring of the multiple animation turns round there
+// and comes back, so that the other springs keep going.
+TEST_F(DragTest, AThrowEndsWithTheAnimationToolAndTurnsRoundWithTheSprings) {
+  object* p = point(0, 0);
+  const uint16_t saved_mode = drag_mode;
+  drag_mode = 1;
+  kel_EventRecord step = event(kEventDragStep, 0, 0);
+  for (const uint8_t mode : {uint8_t{4}, uint8_t{9}}) {
+    p->valeurs[0].h = p->valeurs[0].v = 0;
+    interaction_state = mode;
+    motion = motion_record{};
+    motion.nb_steps = 50;
+    motion.step_direction = 1;
+    motion.step_index = 48;
+    motion.translation_x = 2;
+    motion.translation_y = 1;
+    EXPECT_EQ(drag_free_ancestors(p, &step, false), 1) << int(mode);
+    EXPECT_AT(p->valeurs[0], 2, 1);
+    motion.step_index = 49;
+    if (mode == 4) {
+      EXPECT_EQ(drag_free_ancestors(p, &step, false), 0) << "the throw goes on past its last step";
+      EXPECT_AT(p->valeurs[0], 2, 1);
+      continue;
+    }
+    EXPECT_EQ(drag_free_ancestors(p, &step, false), 1) << "the springs stop when one throw is over";
+    EXPECT_AT(p->valeurs[0], 4, 2);
+    // The next step wraps round and comes back the way it went.
+    motion.last_tick = KPTimer::getTickCount() - 1000;
+    motion_step(&step);
+    EXPECT_EQ(motion.step_index, 0);
+    EXPECT_EQ(drag_free_ancestors(p, &step, false), 1);
+    EXPECT_AT(p->valeurs[0], 2, 1);
+  }
+  interaction_state = 2;
+  drag_mode = saved_mode;
 }
 
 }  // namespace

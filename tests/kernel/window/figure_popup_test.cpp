@@ -84,8 +84,8 @@ TEST_F(FigurePopup, ANewBackgroundColourRecoloursTextsThatHadTheOldOne) {
   ASSERT_TRUE(a->label && b->label);
   a->label->Color = old;
   b->label->Color = 0xFF0000;
-  figure_popup_hooks().choose_color = [](uint32_t, uint32_t* chosen) {
-    *chosen = 0x203040;
+  figure_popup_hooks().choose_color = [](uint32_t* color, HWND) {
+    *color = 0x203040;
     return true;
   };
   apply_figure_popup_item(kPopupBackgroundColor, nullptr);
@@ -96,7 +96,7 @@ TEST_F(FigurePopup, ANewBackgroundColourRecoloursTextsThatHadTheOldOne) {
   EXPECT_EQ(a->label->Color, 0x203040u);
   EXPECT_EQ(b->label->Color, 0xFF0000u);
   // Cancelled: nothing changes.
-  figure_popup_hooks().choose_color = [](uint32_t, uint32_t*) { return false; };
+  figure_popup_hooks().choose_color = [](uint32_t*, HWND) { return false; };
   apply_figure_popup_item(kPopupBackgroundColor, nullptr);
   EXPECT_EQ(fig_->bgcolor, 0x203040u);
 }

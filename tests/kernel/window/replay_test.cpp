@@ -8,6 +8,8 @@
 #include "../model/geometry_fixture.h"
 #include "kernel/model/object_store.h"
 #include "kernel/text/text_record.h"
+#include "kernel/macros/macro_records.h"
+#include "kernel/text/kernel_strings.h"
 #include "kernel/window/replay.h"
 #include "platform/kp_dialog.h"
 
@@ -130,6 +132,12 @@ TEST_F(Replay, SmallFiguresStartAtTheirLastObject) {
 }
 
 TEST_F(Replay, StepTextsShowShortLabelsAndTheFirstAndLastMarkers) {
+  // The markers and the start come from the language file's rows.
+  char first[] = "(first)", last_marker[] = "(last)", start_text[] = "Nothing yet";
+  char* saved[3] = {kernel_strings[727], kernel_strings[728], kernel_strings[729]};
+  kernel_strings[727] = first;
+  kernel_strings[728] = last_marker;
+  kernel_strings[729] = start_text;
   const auto p = points(4);
   TErec four{}, five{};
   four.text = const_cast<char*>("ABCD");
@@ -138,13 +146,18 @@ TEST_F(Replay, StepTextsShowShortLabelsAndTheFirstAndLastMarkers) {
   p[3]->te = &five;
   const std::string third = describe_replay_step(p[2], true);
   const std::string last = describe_replay_step(p[3], true);
+  const std::string none = describe_replay_step(nullptr, true);
   p[2]->te = nullptr;
   p[3]->te = nullptr;
-  EXPECT_EQ(third.rfind("ABCD: ", 0), 0u) << third;
-  EXPECT_EQ(last.rfind("ABCD...: ", 0), 0u) << last;
-  EXPECT_NE(third.find("(first step)"), std::string::npos) << third;
-  EXPECT_EQ(third.find("(last step)"), std::string::npos) << third;
-  EXPECT_NE(last.find("(last step)"), std::string::npos) << last;
+  EXPECT_EQ(third.rfind("ABCD:", 0), 0u) << third;
+  EXPECT_EQ(last.rfind("ABCD...:", 0), 0u) << last;
+  EXPECT_NE(third.find(" (first)"), std::string::npos) << third;
+  EXPECT_EQ(third.find("(last)"), std::string::npos) << third;
+  EXPECT_NE(last.find(" (last)"), std::string::npos) << last;
+  // A step without parents (a blank after its construction) takes the
+  // marker after that one blank.
+  EXPECT_EQ(third.find("  "), std::string::npos) << third;
+  EXPECT_EQ(none, "Nothing yet");
   // Long, byte-soup labels stay bounded and without control bytes.
   std::string soup(5000, '\x01');
   TErec huge{};
@@ -154,6 +167,52 @@ TEST_F(Replay, StepTextsShowShortLabelsAndTheFirstAndLastMarkers) {
   p[1]->te = nullptr;
   EXPECT_LE(text.size(), kReplayStepTextLimit);
   EXPECT_EQ(text.find('\x01'), std::string::npos);
+  for (int i = 0; i < 3; ++i) kernel_strings[727 + i] = saved[i];
+}
+
+// A text's step shows what the text shows: the value it quotes, not the
+// marker it stores.
+TEST_F(Replay, ATextsStepShowsTheValueItQuotes) {
+  const auto p = points(3);
+  object* text = point(40, 40);
+  object* value = point(50, 50);
+  text->otype = &type_text;
+  TErec stored{}, shown{};
+  stored.text = const_cast<char*>("$1$ cm");
+  shown.text = const_cast<char*>("7.5");
+  text->te = &stored;
+  value->te = &shown;
+  insert_object ref{};
+  ref.obj = value;
+  ref.number = 1;
+  text->inserted = &ref;
+  const std::string step = describe_replay_step(text, true);
+  text->inserted = nullptr;
+  text->te = nullptr;
+  value->te = nullptr;
+  EXPECT_EQ(step.rfind("7.5 ...:", 0), 0u) << step;
+  EXPECT_EQ(step.find('$'), std::string::npos) << step;
+}
+
+// With the intermediate objects asked for, the hidden steps of a macro are
+// shown although their own setting keeps them hidden; a macro with a
+// password shows them once its password is given.
+TEST_F(Replay, IntermediateObjectsOfAMacroShowWhenAskedFor) {
+  points(3);
+  object* step = point(60, 60);
+  construct_class macro_class = classe_point;
+  infomacro record{};
+  record.im_class = &macro_class;
+  step->macro = &record;
+  step->final_no = 0;
+  step->settings.visible = 0;
+  replay_shows_macro_internals = 0;
+  EXPECT_FALSE(is_replay_visible(step));
+  replay_shows_macro_internals = 1;
+  EXPECT_TRUE(is_replay_visible(step)) << "a macro's hidden step stays hidden";
+  replay_shows_macro_internals = 0;
+  step->macro = nullptr;
+  step->final_no = 1;
 }
 
 TEST_F(Replay, IntersectionSetsAndHiddenObjectsAreNeverShown) {

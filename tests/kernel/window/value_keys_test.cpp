@@ -14,6 +14,7 @@
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/window/drag_free.h"
+#include "kernel/window/main_commands.h"
 #include "kernel/window/object_events.h"
 #include "kernel/window/value_keys.h"
 #include "app/kernel_iface/kel_event_record.h"
@@ -132,12 +133,23 @@ TEST_F(ValueKeys, PlusAfterAChangeOfUnitRevealsTheTrueDigits) {
   object* n = number("1", 1, 32 + 1);  // 1 cm
   n->aux2 |= 1;
   n->settings.nbre_decimales = 0;
-  update_measure_text(n, 32 + 2);  // 0.01 m with no decimals shows "0 m"
+  // Metres chosen from the unit pop-up of the selected number: 0.01 m with
+  // no decimals shows "0 m".
+  objlist_add(fig_->selection, n, 0);
+  main_command_hooks& h = main_command_services();
+  const main_command_hooks saved = h;
+  h.unit_popup_menu = [](int32_t, int32_t, object*) { return uint8_t{32 + 2}; };
+  h.update_measure_text = &update_measure_text;
+  main_menu_command(nullptr, command_id::kNumberUnit, 0);
+  h = saved;
   EXPECT_EQ(text(n), "0 m");
-  n->aux1 |= 1;  // set by the unit pop-up
   step_number_by_key(n, '+');
   step_number_by_key(n, '+');
   EXPECT_EQ(text(n), "0.01 m");
+  // A step of the digits ends it: the next decimals pad the text.
+  step_number_by_key(n, kValueKeyUp);
+  step_number_by_key(n, '+');
+  EXPECT_EQ(text(n), "1.010 m");
 }
 
 TEST_F(ValueKeys, TypingDigitsUpToTenAndTheGateOfMeasures) {
