@@ -205,10 +205,12 @@ TEST_F(EndToEndTableScale, TheDigitsKeepClearOfTheRowLinesAtEveryZoom) {
     if (z.times > 0) zoomWith(view, z.key, z.times);
     ASSERT_NEAR(view->scale(), z.scale, 1e-4);
     moveTo(view, QPoint(5, 5));
-    // The table at ten heights: its lines fall at every fraction of a
-    // pixel of the zoom.
-    for (int32_t shift = 0; shift < 10; ++shift) {
-    SCOPED_TRACE(shift);
+    // The table in two sizes of its font and at five heights: its lines
+    // fall at every fraction of a pixel of the zoom.
+    for (const int32_t size : {12, 10})
+    for (int32_t shift = 0; shift < 5; ++shift) {
+    SCOPED_TRACE(testing::Message() << size << " points, " << shift << " pixels lower");
+    table->te->format.size = size;
     table->te->pos.y = top + shift;
     const QImage whole = shown(view);
     table_draw_mask = 1;
