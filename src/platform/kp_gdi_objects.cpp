@@ -178,6 +178,17 @@ BOOL GetTextMetrics(KPGrafPort* dc, tagTEXTMETRIC* metrics) {
   return 1;
 }
 
+BOOL GetTextCapMetrics(KPGrafPort* dc, double* cap_height, double* ascent) {
+  if (cap_height) *cap_height = 0;
+  if (ascent) *ascent = 0;
+  if (!dc || !dc->getCurrentFont()) return 0;
+  const QFontMetricsF font = kp_font_metrics(dc->getCurrentFont()->impl()->font);
+  const auto usable = [](double v) { return std::isfinite(v) && v > 0 && v < 10000 ? v : 0.0; };
+  if (cap_height) *cap_height = usable(font.capHeight());
+  if (ascent) *ascent = usable(font.ascent());
+  return 1;
+}
+
 int GetTextFace(KPGrafPort*, int, char*) { return 0; }
 int EnumFontFamiliesEx(KPGrafPort*, tagLOGFONT*, void*, intptr_t, uint32_t) { return 0; }
 

@@ -172,6 +172,11 @@ KPFont* CreateFontIndirect(const tagLOGFONT* record);
 // Height, ascent, descent (negative) and maximum width (a copy of the height)
 // of the port's current font; 0 without a port or font.
 BOOL GetTextMetrics(KPGrafPort* dc, tagTEXTMETRIC* metrics);
+// The height of the capitals (and digits) of the port's current font above
+// its baseline and the font's ascent, in device pixels with their fractions
+// (GetTextMetrics keeps whole pixels); false, and both 0, without a port or
+// font.
+BOOL GetTextCapMetrics(KPGrafPort* dc, double* cap_height, double* ascent);
 // Fonts are not enumerated here: no face is copied, no callback runs.
 int GetTextFace(KPGrafPort* dc, int size, char* buffer);
 int EnumFontFamiliesEx(KPGrafPort* dc, tagLOGFONT* record, void* callback, intptr_t param, uint32_t flags);

@@ -40,6 +40,7 @@
 #include "kernel/window/window_hooks.h"
 #include "app/kernel_iface/kp_geo_document.h"
 #include "platform/kp_font_qt.h"
+#include "platform/mac_roman.h"
 #include "platform/mac_roman_qt.h"
 #include "platform/rtf_reader.h"
 #include "kernel/text/rtf_writer.h"
@@ -758,10 +759,17 @@ void NSKelvoTextEditor::textToObject(bool keepDisplay) {
     };
     bool uniform = true;
     for (const rtf_run& r : runs) uniform = uniform && same_style(r, runs.front());
-    if (te->rtf_data || !uniform) {
+    // The record's 8-bit text has no byte for a character Mac Roman lacks
+    // (an angle sign typed or pasted): the rich text keeps it, escaped with a
+    // '?' that readers without Unicode show instead.
+    bool beyond_mac_roman = false;
+    for (const rtf_run& r : runs)
+      for (const char16_t c : r.text)
+        beyond_mac_roman = beyond_mac_roman || (c >= 0x80 && unicode_to_mac_roman(c) == 0);
+    if (te->rtf_data || !uniform || beyond_mac_roman) {
       GlobalFreeAndNull(&te->rtf_data);
       te->rtf_is_rtfd = 0;
-      if (!uniform) {
+      if (!uniform || beyond_mac_roman) {
         const std::string rtf = runs_to_rtf(runs);
         if (char* block = alloc_block<char>(static_cast<uint32_t>(rtf.size() + 1))) {
           std::memcpy(block, rtf.c_str(), rtf.size() + 1);

@@ -884,16 +884,13 @@ void NSKelvoTextView::replaceExponents(QTextDocument* string) {
     const int at = original - done;
     const int end = blank - done;
     QTextCursor c(string);
-    c.setPosition(at + 1);
-    const QTextCharFormat was = c.charFormat();
     c.setPosition(at);
     c.setPosition(end, QTextCursor::KeepAnchor);
+    // Raised and at two thirds of the size: Qt's layout draws a superscript
+    // at two thirds of its font's size itself, so the font stays as it is
+    // (a smaller font as well would leave an exponent a third of the text's
+    // height). Qt knows one superscript level.
     QTextCharFormat f;
-    QFont font = was.font();
-    const double size = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
-    font.setPointSizeF(size * 0.6666666666666666);
-    f.setFont(font);
-    // Qt knows one superscript level.
     f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     c.mergeCharFormat(f);
     QTextCursor del(string);

@@ -14,6 +14,7 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
+constexpr char16_t kReplacement = 0xFFFD;
 constexpr int kMaxWord = 32;        // letters of a control word
 constexpr int kMaxDigits = 10;      // digits of a parameter
 constexpr long kParamLimit = 1000000000;
@@ -178,9 +179,13 @@ struct reader {
     } else if (w == "uc") cur.uc = static_cast<int>(std::clamp<long>(n, 0, 16));
     else if (w == "u") {
       if (!has_param) return;
+      // A UTF-16 unit, written signed past 32767. A number no unit has, or
+      // a control character (a NUL would cut the text), is the
+      // replacement character; the fallback is dropped either way.
       long v = param;
       if (v < 0) v += 65536;
-      emit(static_cast<char16_t>(v & 0xFFFF));
+      const bool valid = v >= 0 && v <= 0xFFFF && (v >= 0x20 || v == '\t' || v == '\n');
+      emit(valid ? static_cast<char16_t>(v) : kReplacement);
       pending_skip = cur.uc;
     } else if (w == "par" || w == "line" || w == "sect" || w == "page") emit(u'\n');
     else if (w == "tab") emit(u'\t');
@@ -307,6 +312,18 @@ rtf_document read_rtf(const char* data, size_t size) {
     return r.doc;
   }
   r.run();
+  // Escaped units of a character beyond 16 bits come in pairs; a half
+  // without its other half is no character.
+  for (rtf_run& run : r.doc.runs) {
+    std::u16string& t = run.text;
+    for (size_t i = 0; i < t.size(); ++i) {
+      const bool high = t[i] >= 0xD800 && t[i] <= 0xDBFF, low = t[i] >= 0xDC00 && t[i] <= 0xDFFF;
+      if (high && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF)
+        ++i;
+      else if (high || low)
+        t[i] = kReplacement;
+    }
+  }
   // A document ends with a paragraph mark that shows nothing.
   if (!r.doc.runs.empty() && !r.doc.runs.back().text.empty() && r.doc.runs.back().text.back() == u'\n') {
     r.doc.runs.back().text.pop_back();

@@ -124,6 +124,15 @@ TEST(RtfReader, HostileBlocksKeepWhatIsReadable) {
       {"{\\rtf1 bin \\bin99999999999 never}", u"bin "},
       {"{\\rtf1 bin \\bin3 abcdef}", u"bin def"},
       {"{\\rtf1 \\u", u""},
+      // Escaped units no character has: the replacement character, the
+      // fallback dropped; a pair of halves is one character.
+      {"{\\rtf1 a\\u99999999999999?b}", u"a\ufffdb"},
+      {"{\\rtf1 a\\u-99999?b\\u65536?c}", u"a\ufffdb\ufffdc"},
+      {"{\\rtf1 a\\u0?b\\u27?c}", u"a\ufffdb\ufffdc"},
+      {"{\\rtf1 a\\u-10179?\\u-8704?b}", u"a\U0001f600b"},
+      {"{\\rtf1 a\\u-10179?b\\u-8704?c}", u"a\ufffdb\ufffdc"},
+      {"{\\rtf1 cut \\u8736", u"cut \u2220"},
+      {"{\\rtf1 cut \\u-", u"cut "},
       {"{\\rtf1 trailing\\", u"trailing"},
   };
   for (const auto& c : cases) EXPECT_EQ(read(c.rtf).plain(), c.text) << c.rtf.substr(0, 60);

@@ -536,11 +536,21 @@ int32_t txt_write_values(object* obj, char* dst) {
       class_field_kinds(obj->classe, obj->methode, obj->nbparents, kinds) == 0)
     return 0;
   const bool angle = class_is(obj->classe, "Angle");
+  // A value the figure computes (a point on an object, the image of a
+  // transfer from a point, the end of a spring on a point) is computed
+  // again when it is read back, which moves it by a few units of its last
+  // digit: written on the grid of file values, it comes back to the same
+  // grid value and the file stays the same, save after save. Free values
+  // (points, a line's direction, a radius) are written as they are.
+  const bool computed = class_is(obj->classe, "Pt/") || (class_is(obj->classe, "Transf") && obj->methode == 2) ||
+                        class_is(obj->classe, "Spr");
   out.put("Val:");
   for (int i = 0; i < obj->nbvaleurs && i < kFieldKindCount; ++i) {
     const valeur& v = obj->valeurs[i];
-    if (kinds[i] & FIELD_H) put_real(out, v.h, 1);
-    if (kinds[i] & FIELD_V) put_real(out, v.v, -1);
+    // A spring's second value is its free pull.
+    auto as_written = [computed, i](double x) { return computed && i == 0 ? file_grid_value(x) : x; };
+    if (kinds[i] & FIELD_H) put_real(out, as_written(v.h), 1);
+    if (kinds[i] & FIELD_V) put_real(out, as_written(v.v), -1);
     if (kinds[i] & FIELD_RADIUS) {
       if (angle) {
         // A mark's orientation and size factor, as they are: with fewer
@@ -548,7 +558,7 @@ int32_t txt_write_values(object* obj, char* dst) {
         out.ch(' ');
         out.g(std::isfinite(v.info.rayon) ? v.info.rayon : 0, 15);
       } else {
-        put_real(out, v.info.rayon, 0);
+        put_real(out, as_written(v.info.rayon), 0);
       }
     }
   }

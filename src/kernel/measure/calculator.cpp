@@ -24,6 +24,7 @@
 #include "kernel/model/object_store.h"
 #include "kernel/model/recompute.h"
 #include "kernel/model/undo.h"
+#include "kernel/prefs/default_attrs.h"
 #include "kernel/text/reference_marker.h"
 #include "kernel/text/text_editing.h"
 #include "kernel/text/text_record.h"
@@ -462,7 +463,9 @@ void save_edited_calculation() {
 bool show_evaluated_result(formula_cell* program, uint8_t unit) {
   object& obj = g_scratch.obj;
   obj.settings.unite = unit;
-  obj.settings.nbre_decimales = 2;
+  // The decimals the calculation placed in the figure takes: those of the
+  // default attributes of numbers.
+  obj.settings.nbre_decimales = default_attrs[ATTRS_NUMBER].settings.nbre_decimales;
   g_scratch.value = valeur{};
   object* previous = current_calculation;
   formula_code = program;

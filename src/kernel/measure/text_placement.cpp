@@ -1,6 +1,7 @@
 #include "kernel/measure/text_placement.h"
 
 #include <cmath>
+#include <utility>
 
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -214,21 +215,60 @@ void place_measure_text(object* obj, bool first_placement) {
 void restore_measure_text_place(object* obj, int32_t x, int32_t y) {
   if (!obj || !obj->valeurs || obj->nbvaleurs < 3 || !obj->te) return;
   valeur* v = obj->valeurs;
-  // A previous place other than the read one: the anchor follows the text.
-  v[0].h = x;
-  v[0].v = y;
-  v[1].h = x + 1.0;
-  v[1].v = y + 1.0;
   valeur saved[2];
   bool has_saved = false;
-  compute_anchor(obj, 2, saved, &has_saved);
-  // A text on its object was saved at its anchor, to the pixel.
-  constexpr double kOnObject = 2;
-  if (std::hypot(v[0].h - x, v[0].v - y) > kOnObject) {
-    obj->aux1 |= kTextDetached;
-    set_anchor(v, x, y);
-  } else {
+  // The anchor found from a point of the figure: a previous place other
+  // than that point, so that the anchor follows it.
+  auto anchor_from = [&](double h, double vv) {
+    v[0].h = h;
+    v[0].v = vv;
+    v[1].h = h + 1.0;
+    v[1].v = vv + 1.0;
+    compute_anchor(obj, 2, saved, &has_saved);
+  };
+  // The text was shown at its anchor truncated to whole pixels, so the
+  // object passes through the pixel read: the anchor is looked for there.
+  // Of the places found in it, the one deepest inside is kept, so that
+  // placing the text again, as every recompute does, gives the same pixel
+  // and the file the same position at every save.
+  auto cell = [](int32_t c) {
+    return c > 0 ? std::pair<double, double>{c, c + 1.0}
+                 : c < 0 ? std::pair<double, double>{c - 1.0, c} : std::pair<double, double>{-1.0, 1.0};
+  };
+  const auto [x0, x1] = cell(x);
+  const auto [y0, y1] = cell(y);
+  auto depth = [&]() {
+    if (truncate(v[0].h) != x || truncate(v[0].v) != y) return -1.0;
+    return std::fmin(std::fmin(v[0].h - x0, x1 - v[0].h), std::fmin(v[0].v - y0, y1 - v[0].v));
+  };
+  // Deep enough that the noise of placing again never leaves the pixel.
+  constexpr double kDeepEnough = 0.05;
+  double best_h = (x0 + x1) / 2, best_v = (y0 + y1) / 2;
+  anchor_from(best_h, best_v);
+  double best = depth();
+  constexpr int kSteps = 5;
+  for (int i = 0; i < kSteps && best < kDeepEnough; ++i)
+    for (int j = 0; j < kSteps && best < kDeepEnough; ++j) {
+      const double h = x0 + (x1 - x0) * (i + 0.5) / kSteps, vv = y0 + (y1 - y0) * (j + 0.5) / kSteps;
+      anchor_from(h, vv);
+      const double d = depth();
+      if (d > best) best = d, best_h = h, best_v = vv;
+    }
+  if (best > 0) {
+    anchor_from(best_h, best_v);
     obj->aux1 &= ~kTextDetached;
+  } else {
+    // No place of the object in that pixel: the nearest one decides
+    // whether the text stood on the object or away from it.
+    anchor_from(x, y);
+    // A text on its object was saved at its anchor, to the pixel.
+    constexpr double kOnObject = 2;
+    if (std::hypot(v[0].h - x, v[0].v - y) > kOnObject) {
+      obj->aux1 |= kTextDetached;
+      set_anchor(v, x, y);
+    } else {
+      obj->aux1 &= ~kTextDetached;
+    }
   }
   obj->pos = object_pos{0, 0};
   obj->te->pos = te_point{x, y};

@@ -413,6 +413,32 @@ void compute_transfer_on_circle(object* o) {
   place(out, c.h + co * dh + si * dv, c.v + co * dv - si * dh);
 }
 
+// The direction given again by an image read back is taken from the point
+// of the image's file cell whose own image falls deepest inside that cell,
+// so that the image is written again as the value read (file_grid_value).
+static void settle_transfer_direction(object* o, const valeur& pp, const valeur& image, double sign) {
+  const object* n = o->parents[1];
+  valeur& dir = o->valeurs[1];
+  const double ch = file_grid_value(image.h), cv = file_grid_value(image.v);
+  auto depth_of = [&](double dh, double dv) {
+    const double q = converted_distance(n, n->valeurs[0].info.rayon / std::hypot(dh, dv));
+    return file_cell_depth(pp.h + q * dh, pp.v + q * dv, ch, cv);
+  };
+  double best = depth_of(dir.h, dir.v);
+  if (best >= kFileCellDeepEnough || best < -1.5) return;
+  double best_h = dir.h, best_v = dir.v;
+  constexpr int kSteps = 5;
+  for (int i = 0; i < kSteps && best < kFileCellDeepEnough; ++i)
+    for (int j = 0; j < kSteps && best < kFileCellDeepEnough; ++j) {
+      const double dh = sign * (ch + kFileValueStep * ((i + 0.5) / kSteps - 0.5) - pp.h);
+      const double dv = sign * (cv + kFileValueStep * ((j + 0.5) / kSteps - 0.5) - pp.v);
+      if (small(dh, dv)) continue;
+      const double d = depth_of(dh, dv);
+      if (d > best) best = d, best_h = dh, best_v = dv;
+    }
+  place(dir, best_h, best_v);
+}
+
 void compute_transfer_from_point(object* o) {
   if (!well_formed(o, 2, 2)) return;
   const object* p = o->parents[0];
@@ -425,10 +451,12 @@ void compute_transfer_from_point(object* o) {
     const valeur& image = o->valeurs[0];
     const double sign = n->valeurs[0].info.rayon < 0 ? -1 : 1;
     const double dh = sign * (image.h - pp.h), dv = sign * (image.v - pp.v);
-    if (!at_infinity(p) && !flagged_infinite(image) && !small(dh, dv) && std::isfinite(dh) && std::isfinite(dv))
+    if (!at_infinity(p) && !flagged_infinite(image) && !small(dh, dv) && std::isfinite(dh) && std::isfinite(dv)) {
       place(dir, dh, dv);
-    else
+      if (!number_infinite(n)) settle_transfer_direction(o, pp, image, sign);
+    } else {
       place(dir, 1, -1);
+    }
   }
   valeur& out = result(o);
   if (at_infinity(p)) {

@@ -5,6 +5,7 @@
 #include "app/kernel_iface/kp_geo_document.h"
 #include "kernel/exchange/bitmap_info.h"
 #include "kernel/model/classes.h"
+#include "kernel/model/units.h"
 #include "kernel/objects/axes_type.h"
 #include "kernel/prefs/hit_distance.h"
 #include "kernel/render/colors.h"
@@ -22,6 +23,46 @@ type_point_on_fn carrier_point_on(const object* pt) {
 }
 
 bool same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+// How far a place lies inside the file cell about c (see file_cell_depth);
+// a place that is not a finite point lies outside.
+double depth_in_cell(const valeur& at, double ch, double cv) {
+  if (at.infini_inexist_indetermine & (VAL_AT_INFINITY | VAL_NOT_EXIST)) return -HUGE_VAL;
+  return file_cell_depth(at.h, at.v, ch, cv);
+}
+
+// A point placed for the first time from a position on its carrier (read
+// from a file, pasted) takes its place along the carrier from a point of the
+// grid cell of that position whose own place falls deepest inside the
+// cell: computed again and written, it is the value read, to the last
+// digit. A position that is not on the carrier (a click beside it) keeps
+// its plain projection.
+void settle_in_file_cell(object* pt, type_point_on_fn point_on, const valeur asked[2]) {
+  valeur* v = pt->valeurs;
+  const double ch = file_grid_value(asked[0].h), cv = file_grid_value(asked[0].v);
+  const double found = depth_in_cell(v[0], ch, cv);
+  if (found >= kFileCellDeepEnough || found < -1.5) return;
+  double best = found, best_h = asked[0].h, best_v = asked[0].v;
+  constexpr int kSteps = 5;
+  for (int i = 0; i < kSteps && best < kFileCellDeepEnough; ++i)
+    for (int j = 0; j < kSteps && best < kFileCellDeepEnough; ++j) {
+      valeur w[2] = {asked[0], asked[1]};
+      w[0].h = ch + kFileValueStep * ((i + 0.5) / kSteps - 0.5);
+      w[0].v = cv + kFileValueStep * ((j + 0.5) / kSteps - 0.5);
+      const double sh = w[0].h, sv = w[0].v;
+      w[0].infini_inexist_indetermine = 0;
+      point_on(pt->parents[0], &w[0], &pt->data, 2);
+      const double d = depth_in_cell(w[0], ch, cv);
+      if (d > best) best = d, best_h = sh, best_v = sv;
+    }
+  // The carrier keeps the place of the point last asked: the best one.
+  valeur w[2] = {asked[0], asked[1]};
+  w[0].h = best_h;
+  w[0].v = best_v;
+  w[0].infini_inexist_indetermine = 0;
+  point_on(pt->parents[0], &w[0], &pt->data, 2);
+  v[0] = w[0];
+}
 
 }  // namespace
 
@@ -70,7 +111,10 @@ void point_on_object_compute(object* pt) {
   if (on_axes && !pt->data && pt->math.side.index != 0) init_axes_graduation(pt);
   // The carrier reports afresh whether the point lies at infinity or nowhere.
   v[0].infini_inexist_indetermine = 0;
+  const bool first_place = !pt->data && mode == 2 && !on_axes;
+  const valeur asked[2] = {v[0], v[1]};
   point_on(pt->parents[0], &v[0], &pt->data, mode);
+  if (first_place && pt->data) settle_in_file_cell(pt, point_on, asked);
   if (on_axes) axes_graduation_to_object(pt);
   v[1].h = v[0].h;
   v[1].v = v[0].v;

@@ -36,16 +36,19 @@ bool undefined_by_parents(const object* o, uint16_t t) {
 }
 
 // The number's text becomes the undefined-value text, its buffer grown to
-// hold it.
+// hold it, and what shows the number (its own text, the texts quoting it)
+// shows that text instead of the last value.
 void show_undefined_text(object* o) {
   TErec* te = o->te;
   if (!te || !te->text) return;
   const char* text = kernel_string(kUndefinedNumberText);
   const size_t len = std::strlen(text);
+  if (std::strcmp(te->text, text) == 0) return;
   GlobalEnsureSize(&te->text, static_cast<uint32_t>(len + 1), 1);
   if (GlobalSize(te->text) < len + 1) return;
   std::memcpy(te->text, text, len + 1);
   te->length = static_cast<int32_t>(len);
+  mark_text_needs_regen(o);
 }
 
 }  // namespace

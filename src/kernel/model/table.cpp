@@ -1,5 +1,6 @@
 #include "kernel/model/table.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -199,8 +200,19 @@ table_font_metrics table_metrics_on(DisplayDevice* dd, TErec* te) {
     }
     m.line_height = dd->fi.highline;
     m.ascent = dd->fi.ascent;
-    // The device is left with the font it draws the table in.
-    if (dd->ratio != 1) dd_select_text_font(dd, &te->format);
+    // The device is left with the font it draws the table in. At a zoom
+    // the rows scale exactly, but the font made at that zoom keeps its
+    // glyphs to whole pixels and a row line takes two pixel rows: when its
+    // digits, which may start a fraction of a pixel down, would not fit
+    // between two lines, a slightly smaller size is taken. Below half size
+    // digits are a few pixels high whatever is done: they keep the zoom's.
+    if (dd->ratio != 1) {
+      dd_select_text_font(dd, &te->format);
+      const double room = std::floor(m.line_height * dd->ratio) - 3;
+      const int steps = dd->ratio >= 0.5 ? 5 : 0;
+      for (int step = 1; step <= steps && dd->fi.cap_height > room; ++step)
+        dd_select_text_font_at(dd, &te->format, dd->ratio * (1 - 0.05 * step));
+    }
   }
   // Without a device, the metrics of a 12-point face.
   if (m.first_column <= 0) m.first_column = 21;

@@ -60,7 +60,8 @@ struct table_font_metrics {
 
 // The metrics of the table's font in figure pixels, measured on the device
 // at the figure's own size whatever its zoom; those of a 12-point face
-// without a device. Leaves the font selected on the device at its zoom.
+// without a device. Leaves the font selected on the device at its zoom,
+// made no larger than its digits scaled from the figure's size.
 table_font_metrics table_metrics_on(DisplayDevice* dd, TErec* te);
 
 // Width of the row-number column and line height of the table's font in

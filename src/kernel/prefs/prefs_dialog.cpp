@@ -557,7 +557,10 @@ bool apply_precision_to_object(object* obj) {
       set_decimals(prefs.length_decimals);
       set_low_unit(prefs.length_unit);
     } else if (kind == 4) {
+      // A calculation giving an angle takes the angle settings as a measured
+      // angle does: decimals and unit.
       set_decimals(prefs.angle_decimals);
+      s.unite = static_cast<uint8_t>(prefs.angle_unit + 128);
     } else {
       set_decimals(prefs.other_decimals);
     }

@@ -573,6 +573,7 @@ void dd_select_text_font_at(DisplayDevice* dd, const car_info* info, double rati
   dd->fi.leading = 0;
   dd->fi.widMax = metrics.tmMaxCharWidth;
   dd->fi.highline = metrics.tmHeight;
+  GetTextCapMetrics(dd->dc, &dd->fi.cap_height, &dd->fi.exact_ascent);
   text_scale = ratio;
   if (dd->ft) {
     SelectedTextFont* slot = nullptr;

@@ -31,6 +31,8 @@ struct KPFontInfo {
   int32_t leading;
   int32_t widMax;
   int32_t highline;
+  double cap_height;    // the height of capitals and digits above the baseline
+  double exact_ascent;  // the ascent with its fraction: texts are drawn that far below the top
 };
 
 struct DisplayDevice {

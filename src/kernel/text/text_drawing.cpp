@@ -361,6 +361,24 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
   const int32_t w0 = metrics.first_column, h = metrics.line_height, ascent = metrics.ascent;
   const double ratio = dd->ratio > 0 ? dd->ratio : 1;
   auto text_width = [&](const char* s) { return static_cast<int32_t>(std::lround(dd_text_width(dd, s) / ratio)); };
+  // The baseline of the texts of the row starting at row_top. At a zoom
+  // they are drawn in the font made at that zoom, whose digits keep to
+  // whole pixels while the rows shrink or grow exactly: placed as at 100 %
+  // they would fall on a row line. Each row's digits are put in the middle
+  // between its two lines on the device's pixels instead, clear of both.
+  auto baseline = [&](int32_t row_top) {
+    const double cap = dd->fi.cap_height;
+    if (ratio == 1 || dd->orientation != 1 || cap <= 0) return row_top + ascent;
+    // A line at a whole device ordinate covers that pixel row and the one
+    // above it; the glyphs sit the fraction of the font's ascent below the
+    // baseline given.
+    const int32_t line = dd_y(dd, row_top), next = dd_y(dd, row_top + h);
+    const double drop = std::clamp(dd->fi.exact_ascent - dd->fi.ascent, 0.0, 1.0);
+    const auto wanted = static_cast<int32_t>(std::lround((line + next + cap) / 2.0 - drop));
+    // dd_draw_text puts the baseline at the device ordinate of the figure
+    // ordinate given: the first whole figure ordinate that lands there.
+    return dd->portRect.top + static_cast<int32_t>(std::ceil((wanted - 0.5) / ratio));
+  };
   const bool active = is_active_text(obj);
   const int32_t columns = obj->nbparents > 0 ? obj->nbparents / 2 : 0;
   if (!active && (mask & 1)) {
@@ -414,7 +432,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       if (row >= 1 && row <= 999) {
         char number[8];
         std::snprintf(number, sizeof number, "%d", row);
-        dd_draw_text(dd, left + w0 - 7 - text_width(number), y - h + ascent, number, ink);
+        dd_draw_text(dd, left + w0 - 7 - text_width(number), baseline(y - h), number, ink);
       }
     }
     // The last line's number (when the frame ends on a line boundary).
@@ -434,7 +452,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
         std::memcpy(head, s, static_cast<size_t>(m));
         head[m] = '\0';
         text_field_width = std::max(0, width_of(k + 1) - 2);
-        dd_draw_text(dd, x + 1, top + ascent, head, ink);
+        dd_draw_text(dd, x + 1, baseline(top), head, ink);
         text_field_width = 0;
       }
       x += width_of(k + 1);
@@ -463,7 +481,7 @@ void draw_table_object(DisplayDevice* dd, object* obj) {
       buffer[m] = '\0';
       const int32_t tw = std::min(text_width(buffer), cw - 5);
       text_field_width = std::max(0, cw - 5);
-      dd_draw_text(dd, x + cw - 11 - tw, y + ascent, buffer, ink);
+      dd_draw_text(dd, x + cw - 11 - tw, baseline(y), buffer, ink);
       text_field_width = 0;
     }
   }

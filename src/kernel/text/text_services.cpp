@@ -1,11 +1,14 @@
 #include "kernel/text/text_services.h"
 
 #include <cstring>
+#include <string>
 
 #include "kernel/model/classes.h"
 #include "kernel/model/memory.h"
+#include "kernel/text/rtf_writer.h"
 #include "kernel/text/text_record.h"
 #include "kernel/tools/tool_state.h"
+#include "platform/rtf_reader.h"
 
 object* resolve_text_reference(object* obj, uint16_t tag) {
   // A text without references must not fall through to the global list.
@@ -72,6 +75,38 @@ uint8_t object_has_value_text(const object* obj) {
   return t != TYPE_NUMBER && t != TYPE_EXPRESSION && t != TYPE_TABLE;
 }
 
+namespace {
+
+// A font, size, face (`what` 1) or colour (3) given to a whole text goes to
+// its stored rich text too: the figure file writes those bytes, and the
+// text shows them once read again.
+void restyle_rich_block(TErec* te, uint16_t what) {
+  if (!te->rtf_data || te->rtf_is_rtfd) return;
+  rtf_document doc = read_rtf(te->rtf_data, strnlen(te->rtf_data, GlobalSize(te->rtf_data)));
+  if (doc.runs.empty()) return;
+  const rtf_run format = record_rtf_run(te);
+  for (rtf_run& r : doc.runs) {
+    if (what == 1) {
+      r.font = format.font;
+      r.size = format.size;
+      r.bold = format.bold;
+      r.italic = format.italic;
+      r.underline = format.underline;
+    } else {
+      r.has_color = true;
+      r.color = format.color;
+    }
+  }
+  const std::string rtf = runs_to_rtf(doc.runs);
+  char* block = alloc_block<char>(static_cast<uint32_t>(rtf.size() + 1));
+  if (!block) return;
+  std::memcpy(block, rtf.c_str(), rtf.size() + 1);
+  GlobalFreeAndNull(&te->rtf_data);
+  te->rtf_data = block;
+}
+
+}  // namespace
+
 void regenerate_text_attributes(TErec* te, uint16_t what, const car_info* format, uint32_t color) {
   if (te) {
     if (what == 1 && format) {
@@ -79,6 +114,7 @@ void regenerate_text_attributes(TErec* te, uint16_t what, const car_info* format
       // The shown text is rebuilt from the stored string, so the stored
       // string takes the new font and size too.
       if (te->stored_string && text_handle_ops().set_string_font) text_handle_ops().set_string_font(te);
+      restyle_rich_block(te, 1);
       te->needs_regen = 1;
       te->regen_pending = 1;
     } else if (what == 3) {
@@ -87,6 +123,7 @@ void regenerate_text_attributes(TErec* te, uint16_t what, const car_info* format
       te->format.color = color;
       if (te->stored_string && text_handle_ops().set_string_color)
         text_handle_ops().set_string_color(te->stored_string, color);
+      restyle_rich_block(te, 3);
       te->regen_pending = 1;
     }
     return;

@@ -23,6 +23,7 @@
 #include "app/support/figure_test.h"
 #include "kernel/model/table.h"
 #include "kernel/model/units.h"
+#include "kernel/text/text_drawing.h"
 #include "platform/kp_files.h"
 
 namespace {
@@ -173,6 +174,74 @@ TEST_F(EndToEndTableScale, ATableIsDrawnAtTheFiguresScaleAtEveryZoom) {
     }
     // Its frame scales with the figure.
     EXPECT_NEAR(area.width(), at_one.width() * z.scale, 3 + 4 * z.scale);
+  }
+}
+
+// At 70 %, 50 % and 149 % each row's digits sit between its two row lines,
+// as they do at 100 %: no digit ink lies on a pixel row of a line. The
+// table drawn with its lines alone tells the lines' pixel rows and,
+// compared with the whole table, the digits' ink.
+TEST_F(EndToEndTableScale, TheDigitsKeepClearOfTheRowLinesAtEveryZoom) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* table = tableOfTwoMeasures(view);
+  ASSERT_NE(table, nullptr);
+  // More rows, as a user adds them by dragging the measured segment's end.
+  drag(view, QPoint(330, 300), QPoint(350, 300));
+  drag(view, QPoint(350, 300), QPoint(377, 300));
+  ASSERT_GE(table->nbvaleurs, 5);
+  const struct {
+    Qt::Key key;
+    int times;
+    double scale;
+  } zooms[] = {{Qt::Key_PageUp, 0, 1.0},
+               {Qt::Key_PageDown, 3, 0.7},
+               {Qt::Key_PageDown, 2, 0.5},
+               {Qt::Key_PageUp, 5, 1.0},
+               {Qt::Key_Right, 33, 1 / 0.67}};
+  const int32_t top = table->te->pos.y;
+  for (const auto& z : zooms) {
+    SCOPED_TRACE(z.scale);
+    if (z.times > 0) zoomWith(view, z.key, z.times);
+    ASSERT_NEAR(view->scale(), z.scale, 1e-4);
+    moveTo(view, QPoint(5, 5));
+    // The table in two sizes of its font and at five heights: its lines
+    // fall at every fraction of a pixel of the zoom.
+    for (const int32_t size : {12, 10})
+    for (int32_t shift = 0; shift < 5; ++shift) {
+    SCOPED_TRACE(testing::Message() << size << " points, " << shift << " pixels lower");
+    table->te->format.size = size;
+    table->te->pos.y = top + shift;
+    const QImage whole = shown(view);
+    table_draw_mask = 1;
+    const QImage lines = shown(view);
+    table_draw_mask = 0xFF;
+    const QRect frame = frameInView(view, table).adjusted(1, 1, -1, -1);
+    // A row line's pixel rows: ink across the table, the dotted lines' gaps
+    // included.
+    std::vector<bool> on_line(static_cast<size_t>(frame.height()), false);
+    int line_rows = 0;
+    for (int y = frame.top(); y <= frame.bottom(); ++y) {
+      int n = 0;
+      for (int x = frame.left(); x <= frame.right(); ++x) n += faint(lines.pixel(x, y)) ? 1 : 0;
+      if (n < frame.width() / 4) continue;
+      ++line_rows;
+      on_line[static_cast<size_t>(y - frame.top())] = true;
+    }
+    EXPECT_GE(line_rows, 5);
+    // The digits' ink: what the texts add to the lines.
+    int ink = 0;
+    std::string crossed;
+    for (int y = frame.top(); y <= frame.bottom(); ++y)
+      for (int x = frame.left(); x <= frame.right(); ++x) {
+        if (std::abs(qGray(whole.pixel(x, y)) - qGray(lines.pixel(x, y))) < 60) continue;
+        ++ink;
+        if (on_line[static_cast<size_t>(y - frame.top())] && crossed.size() < 400)
+          crossed += " (" + std::to_string(x - frame.left()) + "," + std::to_string(y - frame.top()) + ")";
+      }
+    EXPECT_GT(ink, 100 * z.scale * z.scale) << "no digits drawn";
+    EXPECT_TRUE(crossed.empty()) << "digit ink on a row line at" << crossed;
+    }
   }
 }
 

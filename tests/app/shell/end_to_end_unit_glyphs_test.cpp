@@ -1,11 +1,18 @@
 // The signs of units and axes as the window shows them: an area's unit with
 // its raised 2, an angle's degree sign, and the letters x and y beside the
 // arrows of the axes, drawn legibly.
+#include <QDir>
 #include <QPainter>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <cmath>
+#include <optional>
+#include <string>
+
 #include "app/support/figure_test.h"
+#include "kernel/model/units.h"
+#include "platform/kp_files.h"
 #include "kernel/render/styled_primitives.h"
 #include "kernel/text/text_record.h"
 #include "platform/ns_kelvo_text_view.h"
@@ -41,7 +48,10 @@ class EndToEndUnitGlyphs : public FigureTest {
   // right: runs of columns with the text's ink, apart from blank columns.
   static std::vector<Box> glyphBoxes(KPFigureView* view, const object* text) {
     view->invalidateFigure();
-    const QImage image = view->grab().toImage();
+    return glyphBoxes(view, text, view->grab().toImage());
+  }
+  // The same in a picture of the view (an exported image).
+  static std::vector<Box> glyphBoxes(KPFigureView* view, const object* text, const QImage& image) {
     tagPOINT corner{text->te->pos.x, text->te->pos.y};
     view->localToGlobalDDM(&corner);
     // The text is black; the triangle's sides that cross the frame are not
@@ -150,6 +160,61 @@ TEST_F(EndToEndUnitGlyphs, AnAreaShowsARaisedTwoAndAnAngleADegreeSign) {
   ASSERT_GE(degree.bottom, degree.top);
   EXPECT_NEAR(angle_boxes.back().width(), degree.width(), 1);
   EXPECT_NEAR(angle_boxes.back().height(), degree.height(), 1);
+}
+
+// The exponent of an equation is drawn as large as an area's raised 2, on
+// screen and in the exported picture.
+TEST_F(EndToEndUnitGlyphs, AnEquationsExponentIsAsLargeAsAnAreasRaisedTwo) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  // A circle of radius 1.5: its equation ends "= 1.5" and the exponent.
+  pickFromPalette(&classe_cercle);
+  click(view, QPoint(200, 200));
+  click(view, QPoint(200 + static_cast<int>(std::lround(1.5 * pixels_per_unit)), 200));
+  pickFromPalette(&classe_equation);
+  click(view, QPoint(200, 200 - static_cast<int>(std::lround(1.5 * pixels_per_unit))));
+  pickFromPalette(&classe_aire);
+  click(view, QPoint(200, 200 + static_cast<int>(std::lround(1.5 * pixels_per_unit))));
+  chooseTool(view, nullptr);
+  kelvo_win_info* fig = view->info();
+  object* equation = only(fig, &classe_equation);
+  object* area = textQuoting(fig, only(fig, &classe_aire));
+  ASSERT_NE(equation, nullptr);
+  ASSERT_NE(area, nullptr);
+  ASSERT_TRUE(equation->te && equation->te->text);
+  const std::string bytes = equation->te->text;
+  ASSERT_FALSE(bytes.empty());
+  ASSERT_EQ(bytes.back(), '\x01') << "the equation does not end with a square";
+
+  const QString path = QDir(dir.path()).filePath(QStringLiteral("exponents.png"));
+  kp_set_file_chooser([chosen = path.toStdString()](const KPFileDialogRequest&) -> std::optional<std::string> {
+    return chosen;
+  });
+  ASSERT_TRUE(clickMenuItem(menuBarOf(view), QStringLiteral("File"), QStringLiteral("Export")));
+  kp_set_file_chooser({});
+  spin(20);
+  const QImage exported(path);
+  ASSERT_FALSE(exported.isNull());
+
+  for (const bool on_screen : {true, false}) {
+    SCOPED_TRACE(on_screen ? "on screen" : "exported");
+    const std::vector<Box> eq = on_screen ? glyphBoxes(view, equation) : glyphBoxes(view, equation, exported);
+    const std::vector<Box> cm2 = on_screen ? glyphBoxes(view, area) : glyphBoxes(view, area, exported);
+    ASSERT_GE(eq.size(), 3u);
+    ASSERT_GE(cm2.size(), 3u);
+    const Box& exponent = eq.back();
+    const Box& five = eq[eq.size() - 2];
+    const Box& raised = cm2.back();
+    // Raised above the digit's foot, at two thirds of a digit's height (at
+    // least three fifths of it), no smaller than the font's own raised 2
+    // beside the area's unit.
+    EXPECT_LT(exponent.bottom, five.bottom - 2);
+    EXPECT_GE(exponent.height() * 5, five.height() * 3) << "exponent " << exponent.height() << " px, digit "
+                                                        << five.height() << " px";
+    EXPECT_GE(exponent.height(), raised.height()) << "exponent " << exponent.height() << " px, cm2 "
+                                                  << raised.height() << " px";
+    EXPECT_LT(exponent.height(), five.height());
+  }
 }
 
 TEST_F(EndToEndUnitGlyphs, TheAxesLettersAreDrawnWithWholeStrokes) {

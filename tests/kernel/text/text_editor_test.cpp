@@ -18,10 +18,12 @@
 
 #include "kernel/files/text_convert.h"
 #include "kernel/model/engine_fixture.h"
+#include "kernel/model/memory.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
 #include "kernel/render/render_switches.h"
 #include "kernel/text/text_editing.h"
+#include "kernel/text/rtf_writer.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
 #include "kernel/tools/tool_state.h"
@@ -511,6 +513,35 @@ TEST_F(TextEditor, RefreshingTheEditedTextShowsItsNewStyleAndKeepsAnEmptyText) {
   bool found = false;
   for (const object* o = fig->first; o; o = o->next) found = found || o == empty;
   EXPECT_TRUE(found) << "the empty text was deleted";
+}
+
+// A colour or a font given to a whole text that keeps its characters in a
+// rich text (one the 8-bit text cannot hold among them) reaches that rich
+// text, which the file writes and the reopened text shows; its characters
+// stay.
+TEST_F(TextEditor, AWholeTextsNewColourAndFontReachItsRichText) {
+  current_class = nullptr;
+  object* t = text("? x", {});
+  rtf_run run = record_rtf_run(t->te);
+  run.text = u"\u2220 x";
+  run.bold = true;
+  const std::string rtf = runs_to_rtf({run});
+  t->te->rtf_data = alloc_block<char>(static_cast<uint32_t>(rtf.size() + 1));
+  std::memcpy(t->te->rtf_data, rtf.c_str(), rtf.size() + 1);
+  regenerate_text_attributes(t->te, 3, nullptr, 0xC00000);
+  car_info format = t->te->format;
+  format.size = 20;
+  format.style = 2;
+  regenerate_text_attributes(t->te, 1, &format, 0);
+  ASSERT_NE(t->te->rtf_data, nullptr);
+  const rtf_document doc = read_rtf(t->te->rtf_data, std::strlen(t->te->rtf_data));
+  EXPECT_EQ(doc.plain(), u"\u2220 x");
+  for (const rtf_run& r : doc.runs) {
+    EXPECT_EQ(r.color, 0xC00000u);
+    EXPECT_EQ(r.size, 20);
+    EXPECT_TRUE(r.italic);
+    EXPECT_FALSE(r.bold);
+  }
 }
 
 }  // namespace
