@@ -16,6 +16,7 @@
 #include "platform/kp_graf_port.h"
 #include "platform/mac_roman.h"
 #include "platform/mac_roman_qt.h"
+#include "platform/ns_kelvo_text_view.h"
 
 namespace {
 
@@ -136,7 +137,12 @@ double KPFont::leading() const { return kp_font_metrics(impl_->font).leading(); 
 
 double KPFont::widthOf(const char* text, size_t length) const {
   if (!text) return 0;
-  return kp_font_metrics(impl_->font).horizontalAdvance(unit_text_to_qstring(std::string_view(text, length)));
+  const QString s = unit_text_to_qstring(std::string_view(text, length));
+  // A value about to be shown in this font is laid out once, for its width
+  // here and for its drawing.
+  double width = 0;
+  if (kp_plain_run_width(impl_->font, s, &width)) return width;
+  return kp_font_metrics(impl_->font).horizontalAdvance(s);
 }
 
 bool KPGetObject::getObject(KPGdiObject* object, int, void* buffer) {

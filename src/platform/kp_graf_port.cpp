@@ -88,6 +88,16 @@ KPContext* kp_context_for_painter(QPainter* painter, int width, int height) {
 }
 
 QImage kp_context_image(const KPContext* context) { return context ? context->impl()->image : QImage(); }
+QImage kp_context_pixels(const KPContext* context) {
+  if (!context) return QImage();
+  const QImage& held = context->impl()->image;
+  if (held.isNull()) return QImage();
+  QImage pixels(std::as_const(held).bits(), held.width(), held.height(), held.bytesPerLine(), held.format());
+  // The same size on the page (a scale of 1, as surfaces are made, leaves
+  // the pixels where they are).
+  pixels.setDevicePixelRatio(held.devicePixelRatio());
+  return pixels;
+}
 QPainter* kp_context_painter(const KPContext* context) { return context ? context->impl()->painter : nullptr; }
 
 // The drawing state a port keeps for its surface: colours, line width and
@@ -846,11 +856,8 @@ void KPGrafPort::drawImageTurned(const KPUniversalBitmap* bitmap, double x, doub
 
 void KPGrafPort::copySurface(const KPContext* source) {
   if (!context_ || !source || source == context_) return;
-  const QImage& held = source->impl()->image;
-  if (held.isNull()) return;
-  // The pixels as they are: a copy of an image its painter is drawing on
-  // would be a deep copy of the whole picture.
-  const QImage image(std::as_const(held).bits(), held.width(), held.height(), held.bytesPerLine(), held.format());
+  const QImage image = kp_context_pixels(source);
+  if (image.isNull()) return;
   QPainter* p = context_->impl()->painter;
   p->save();
   p->setCompositionMode(QPainter::CompositionMode_Source);

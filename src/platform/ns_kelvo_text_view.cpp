@@ -17,8 +17,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "kernel/model/classes.h"
 #include "kernel/model/figure.h"
@@ -112,6 +114,12 @@ struct RunStyle {
   // How far a glyph of the font may reach right of its advance, in
   // pixels of the layout device (-1: not asked yet).
   mutable double overhang = -1;
+  // Texts measured in the font by laying them out as runs of this style,
+  // and how many of those layouts a run showing the text took up since:
+  // measuring by a layout pays where what is measured is shown next.
+  mutable uint32_t widths_laid = 0;
+  mutable uint32_t widths_shown = 0;
+  bool widthsByLayout() const { return widths_laid < 64 || 2 * widths_shown >= widths_laid; }
   double rightOverhang() const {
     if (overhang < 0) overhang = std::max(0.0, -QFontMetricsF(laid).minRightBearing());
     return overhang;
@@ -155,9 +163,14 @@ bool plain_format(const QTextCharFormat& format) {
          format.objectType() == QTextFormat::NoObject && !format.hasProperty(QTextFormat::ImageName);
 }
 
-std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
-  // The last styles made: a new string of a known style shares it.
+// The last styles made: a new string of a known style shares it.
+std::vector<std::shared_ptr<const RunStyle>>& recent_styles() {
   static auto& recent = *new std::vector<std::shared_ptr<const RunStyle>>;
+  return recent;
+}
+
+std::shared_ptr<const RunStyle> style_of(const QTextCharFormat& format) {
+  auto& recent = recent_styles();
   for (const auto& known : recent)
     if (known->format == format) return known;
   auto style = std::make_shared<RunStyle>();
@@ -321,23 +334,56 @@ class KPTextString {
       // string or another (a text quoting a value shows the value's text),
       // gives every layout that wraps nowhere.
       const bool shared = doc_ == nullptr && style_->direct;
-      if (shared)
-        for (const Unbounded& known : unbounded())
-          if (known.style == style_ && known.text == text_ && derive(known.laid, width, &laid_)) return laid_;
+      if (shared) {
+        const auto known = unbounded().find(UnboundedKey{style_.get(), text_});
+        if (known != unbounded().end() && derive(known->second.laid, width, &laid_)) {
+          if (known->second.measured) {
+            known->second.measured = false;
+            ++style_->widths_shown;
+          }
+          return laid_;
+        }
+      }
       // One layout serves every measure: a layout set to a new text keeps
       // nothing of the last one. Kept to the end of the program: fonts must
       // not outlive the font system.
       static QTextLayout& layout = *new QTextLayout;
       laid_ = layOut(layout, width, true);
       if (shared && width < 0 && laid_.shaped() && laid_.paragraphs) {
-        std::vector<Unbounded>& known = unbounded();
-        if (known.size() >= kUnboundedKept) known.erase(known.begin());
-        known.push_back({style_, text_, laid_});
-        known.back().laid.cursors.clear();
+        auto& known = unbounded();
+        auto& order = unbounded_order();
+        if (known.size() >= kUnboundedKept) {
+          known.erase(order.front());
+          order.pop_front();
+        }
+        const auto [at, fresh] = known.try_emplace(UnboundedKey{style_.get(), text_}, Unbounded{style_, laid_, false});
+        if (fresh) order.push_back(at->first);
+        else at->second = Unbounded{style_, laid_, false};
+        at->second.laid.cursors.clear();
       }
     }
     return laid_;
   }
+  // The advance of `text`, one line laid out as a run of `style` (the
+  // cursor at its end: the sum of its glyphs' advances, as the font's
+  // metrics add them), kept for the run that shows it next. False where
+  // the text is not one such line, or where the style's runs seldom show
+  // what was measured (the font's metrics are then quicker).
+  static bool measuredWidth(const std::shared_ptr<const RunStyle>& style, const QString& text, double* width) {
+    const auto known = unbounded().find(UnboundedKey{style.get(), text});
+    if (known != unbounded().end()) return lineWidth(known->second.laid, text, width);
+    if (!style->widthsByLayout()) return false;
+    if (++style->widths_laid >= 4096) {
+      style->widths_laid /= 2;
+      style->widths_shown /= 2;
+    }
+    KPTextString run(text, style);
+    if (!lineWidth(run.laidOut(-1), text, width)) return false;
+    const auto made = unbounded().find(UnboundedKey{style.get(), text});
+    if (made != unbounded().end()) made->second.measured = true;
+    return true;
+  }
+
   // Lays the run out as a document lays out its paragraphs: each line
   // break starts a line, lines wrap at `width` at word boundaries or
   // anywhere, each line as high as its font with the leading.
@@ -441,16 +487,42 @@ class KPTextString {
 
   // Layouts without wrapping kept for the strings that show the same text
   // in the same style.
+  // Keyed by the style (kept alive by the entry) and the text. Enough are
+  // kept for every value of a figure's drag step: each is measured as it
+  // changes and laid out again when it is drawn, after all the others.
+  struct UnboundedKey {
+    const RunStyle* style;
+    QString text;
+    bool operator==(const UnboundedKey&) const = default;
+  };
+  struct UnboundedHash {
+    size_t operator()(const UnboundedKey& k) const {
+      return qHash(k.text) ^ (std::hash<const void*>()(k.style) * 31);
+    }
+  };
   struct Unbounded {
     std::shared_ptr<const RunStyle> style;
-    QString text;
     Laid laid;
+    // Laid out to measure the text, and not yet shown.
+    bool measured = false;
   };
-  static constexpr size_t kUnboundedKept = 8;
-  static std::vector<Unbounded>& unbounded() {
+  static bool lineWidth(const Laid& laid, const QString& text, double* width) {
+    if (!laid.paragraphs || laid.lines.size() != 1 || laid.edges.size() != 1 || laid.edges[0].first != 0 ||
+        laid.lines[0].length != text.size())
+      return false;
+    *width = laid.edges[0].second;
+    return true;
+  }
+  static constexpr size_t kUnboundedKept = 4096;
+  static std::unordered_map<UnboundedKey, Unbounded, UnboundedHash>& unbounded() {
     // Kept to the end of the program: fonts must not outlive the font system.
-    static auto& kept = *new std::vector<Unbounded>;
+    static auto& kept = *new std::unordered_map<UnboundedKey, Unbounded, UnboundedHash>;
     return kept;
+  }
+  // The keys in the order they came: the oldest goes first.
+  static std::deque<UnboundedKey>& unbounded_order() {
+    static auto& order = *new std::deque<UnboundedKey>;
+    return order;
   }
   // The layout at `width` (-1: without wrapping) of the text that `free`
   // lays out without wrapping, when no line of it wraps at that width:
@@ -758,6 +830,22 @@ QTextCharFormat first_format(KPTextString* string) {
 QTextDocument* kp_text_document(void* handle) { return doc_of(handle); }
 
 bool kp_text_string_is_plain(const void* handle) { return handle && str(handle)->plain(); }
+
+bool kp_plain_run_width(const QFont& font, QStringView text, double* width) {
+  if (text.isEmpty() || text.size() > 256) return false;
+  for (const QChar c : text)
+    if (!((c.unicode() >= u' ' && c.unicode() < 0x7F) || (c.unicode() >= 0xA1 && c.unicode() <= 0xFF && c.unicode() != 0xAD)))
+      return false;
+  // Runs of a style in that font lay out in the font alone (a direct
+  // style's measuring layout): the run's layout is the text in the font.
+  std::shared_ptr<const RunStyle> style;
+  for (const auto& known : recent_styles())
+    if (known->direct && known->plain && known->font == font) {
+      style = known;
+      break;
+    }
+  return style && KPTextString::measuredWidth(style, text.toString(), width);
+}
 
 void* kp_adopt_text_document(QTextDocument* document, bool simplify) {
   if (!document) return nullptr;

@@ -12,7 +12,9 @@
 // devices; it is no widget of its own.
 #pragma once
 
+#include <QFont>
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -109,3 +111,9 @@ bool kp_text_string_is_plain(const void* handle);
 // A string handle that takes the document over. With `simplify`, a
 // document that is one plain run is kept as the run, and freed.
 void* kp_adopt_text_document(QTextDocument* document, bool simplify);
+// The advance of a line of printable Latin-1 text in `font` (the width its
+// font metrics give), taken from the layout of the same text as a plain
+// run in that font: a value measured as it changes is then shaped once for
+// its width and for the run that shows it. False where no plain run has
+// that font, or the text is not such a line.
+bool kp_plain_run_width(const QFont& font, QStringView text, double* width);

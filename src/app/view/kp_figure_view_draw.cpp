@@ -315,8 +315,9 @@ void KPFigureView::paintEvent(QPaintEvent* event) {
   }
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
-  // The kernel drew the surface at the view's zoom, pixel for pixel.
-  if (surface_) painter.drawImage(QPoint(0, 0), kp_context_image(surface_));
+  // The kernel drew the surface at the view's zoom, pixel for pixel; its
+  // pixels are read where they are.
+  if (surface_) painter.drawImage(QPoint(0, 0), kp_context_pixels(surface_));
   drawRectTextEditor(painter);
 }
 

@@ -12,6 +12,8 @@
 #include "app/shell/figure_window.h"
 #include "app/support/shell_fixture.h"
 #include "app/view/kp_figure_view.h"
+#include "kernel/model/classes.h"
+#include "kernel/model/create.h"
 #include "kernel/model/figure.h"
 #include "kernel/model/memory.h"
 #include "kernel/render/display_device.h"
@@ -50,6 +52,26 @@ TEST_F(ShellTest, TheViewShowsWhatTheKernelDraws) {
     EXPECT_EQ(image.pixelColor(p), QColor(0x30, 0x50, 0xD0)) << p.x() << "," << p.y();
   // The shared static layer holds the same picture.
   EXPECT_EQ(KPFigureView::getStaticDisplayDevice()->refcon, fig);
+  // The paint shows the view's picture pixel for pixel, a figure drawn on
+  // it included.
+  for (int i = 0; i < 3; ++i) {
+    current_class = &classe_point;
+    objlist_clear(fig->inputs);
+    rubber_points[0] = valeur{40.0 + 60 * i, 30.0 + 25 * i, {}, 0};
+    variable_nb_values = 0;
+    uint16_t created = 0;
+    ASSERT_NE(create_object(0, &created, 1, 1, 0), nullptr);
+  }
+  current_class = nullptr;
+  view->invalidateFigure();
+  const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage drawn = view->viewImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(shown.size(), drawn.size());
+  int marked = 0;
+  for (int y = 0; y < drawn.height(); ++y)
+    for (int x = 0; x < drawn.width(); ++x) marked += drawn.pixelColor(x, y) != QColor(0x30, 0x50, 0xD0);
+  EXPECT_GT(marked, 0) << "the points are not drawn";
+  EXPECT_EQ(shown, drawn);
 }
 
 TEST_F(ShellTest, EachViewPaintsItsOwnFigure) {

@@ -6,6 +6,8 @@
 // their frame.
 #include <QTextDocument>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,13 @@
 #include "kernel/text/drawn_text.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/fonts.h"
 #include "kernel/render/render_switches.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
+#include "platform/kp_font_qt.h"
+#include "platform/mac_roman_qt.h"
 #include "platform/ns_kelvo_text_view.h"
 
 namespace {
@@ -115,6 +120,57 @@ TEST_F(PlainTextDrawing, APlainRunLooksAsTheSameTextDrawnAsADocument) {
                                      << document.extent.right << ", bottom " << plain.extent.bottom << " / "
                                      << document.extent.bottom;
     }
+}
+
+// A text measured in the font of a plain run (a value measured as it
+// changes, before it is drawn) is measured by the run's layout: its width
+// is the one the font's metrics give, to the last 64th of a pixel, in
+// every face, size and style, kerned pairs, accents and blanks included.
+TEST_F(PlainTextDrawing, ATextMeasuredInThePlainRunsFontHasTheWidthItsMetricsGive) {
+  struct Face {
+    const char* face;  // null: the default face
+    int32_t size;
+    uint16_t style;  // 1 bold, 2 italic
+  };
+  // Sizes no other text takes: the runs' styles are new.
+  const Face faces[] = {{nullptr, 21, 0}, {"Helvetica", 10, 1},     {"Times", 23, 2},
+                        {"Courier", 15, 0}, {"DejaVu Serif", 19, 3}, {"Times", 11, 1}};
+  const char* texts[] = {"AV",         "12.34 cm",       "Wa To 1,234.56", "45.00 \xA1",  "-7.5e+12 LT",
+                         "fi ffl Yo.", "\x81 \x83 \x9F \xA7", "  blanks around  ", "x", "AVAVAVAVAVAVAVAV r.F,"};
+  for (const Face& f : faces) {
+    SCOPED_TRACE(f.face ? f.face : "default face");
+    SCOPED_TRACE(f.size);
+    // A number in the face: its run's style is made.
+    object* o = make(&classe_nombre, 0, {});
+    ASSERT_TRUE(o && o->te);
+    o->te->text_kind = 1;
+    o->te->format.font_id = f.face ? font_id_by_name_or_create(f.face, f.size) : 0;
+    o->te->format.size = f.size;
+    o->te->format.style = f.style;
+    ASSERT_TRUE(set_text_record_text(o->te, "1.5"));
+    mark_text_needs_regen(o);
+    drawn_text_pixels(o, 100, 40, 1);
+    ASSERT_TRUE(kp_text_string_is_plain(o->te->display_string));
+    // The font the kernel measures the number's values in.
+    QFont font = font_get_nsfont(o->te->format.font_id)->impl()->font;
+    font.setPointSizeF(f.size);
+    font.setBold(f.style & 1);
+    font.setItalic(f.style & 2);
+    font.setUnderline(false);
+    const std::unique_ptr<KPFont> measuring(kp_font_from_qfont(font));
+    for (const char* text : texts) {
+      SCOPED_TRACE(text);
+      const QString s = unit_text_to_qstring(text);
+      const double metrics = kp_font_metrics(measuring->impl()->font).horizontalAdvance(s);
+      // Laid out, then found laid out.
+      for (int i = 0; i < 2; ++i) {
+        double laid = 0;
+        ASSERT_TRUE(kp_plain_run_width(measuring->impl()->font, s, &laid)) << "measured by the run's layout";
+        EXPECT_EQ(laid, metrics);
+      }
+      EXPECT_EQ(measuring->widthOf(text, std::strlen(text)), metrics);
+    }
+  }
 }
 
 }  // namespace

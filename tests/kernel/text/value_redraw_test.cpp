@@ -11,6 +11,7 @@
 #include "kernel/model/recompute.h"
 #include "kernel/render/colors.h"
 #include "kernel/render/display_device.h"
+#include "kernel/render/fonts.h"
 #include "kernel/text/text_drawing.h"
 #include "kernel/text/text_record.h"
 #include "kernel/text/text_services.h"
@@ -215,6 +216,90 @@ TEST_F(ValueRedraw, ATextQuotingValuesLooksAsTheSameTextShownAsADocument) {
     EXPECT_TRUE(plain == document) << "frame " << plain.w << "x" << plain.h << " / " << document.w << "x"
                                    << document.h;
     EXPECT_EQ(plain.areas, document.areas);
+  }
+}
+
+// Lengths, areas and angles shown by themselves and quoted in texts, in
+// several faces, sizes and styles, beside pairs of letters a font kerns:
+// each value, after a drag changed it, is drawn at exactly the pixels, in
+// the frame, of the same strings laid out as documents. A glyph placed
+// otherwise than the document's layout places it fails here.
+TEST_F(ValueRedraw, MeasuresShownAndQuotedLookAsTheSameTextsLaidOutAsDocuments) {
+  struct Case {
+    const char* name;
+    const char* face;  // null: the default face
+    int32_t size;
+    uint16_t style;  // 1 bold, 2 italic
+    const char* text;  // the quoting text
+  };
+  const Case cases[] = {
+      {"default face", nullptr, 12, 0, "$1$"},
+      {"kerning pairs around", "Helvetica", 12, 0, "AV = $1$ To Wa"},
+      {"large serif", "Times", 24, 0, "AVATAR $1$ yo"},
+      {"small bold", "Helvetica", 9, 1, "LT $1$ AV"},
+      {"italic serif", "DejaVu Serif", 17, 2, "Ty $1$ VA"},
+      {"bold italic sans", "DejaVu Sans", 14, 3, "F. $1$ r."},
+      {"fixed pitch", "Courier", 13, 0, "AV $1$ cm"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    object* a = point(10, 10);
+    object* b = point(130, 20);
+    object* d = point(40, 90);
+    // A length in cm, an angle in degrees and an area in square cm, their
+    // values with decimals.
+    object* measures[3] = {make(&classe_length, 0, {{make2(&classe_segment, 0, a, b), 0}}),
+                           make(&classe_angleMes, 0, {{a, 0}, {b, 0}, {d, 0}}),
+                           make(&classe_aire, 0, {{make(&classe_triangle, 0, {{a, 0}, {b, 0}, {d, 0}}), 0}})};
+    const uint8_t units[3] = {33, 129, 65};
+    const uint16_t font = c.face ? font_id_by_name_or_create(c.face, c.size) : 0;
+    std::vector<object*> quotes;
+    for (int i = 0; i < 3; ++i) {
+      object* m = measures[i];
+      ASSERT_TRUE(m && m->te);
+      m->settings.unite = units[i];
+      m->settings.nbre_decimales = 2 + i % 2;
+      m->te->format.font_id = font;
+      m->te->format.size = c.size;
+      m->te->format.style = c.style;
+      object* quote = make(&classe_text, 0, {});
+      ASSERT_TRUE(quote && quote->te);
+      add_text_reference(m, &quote->inserted);
+      ASSERT_TRUE(set_text_record_text(quote->te, c.text));
+      quote->te->format = m->te->format;
+      quote->te->edit_flags |= 1;
+      quote->te->text_kind = 2;
+      quote->te->needs_regen = 1;
+      quote->te->regen_pending = 1;
+      quote->te->pos = te_point{10, 10};
+      quotes.push_back(quote);
+    }
+    for (object* o = fig_->first; o; o = o->next) recompute_object(o);
+    for (int i = 0; i < 3; ++i) {
+      measures[i]->te->pos = te_point{10, 10};
+      drawn_text_pixels(measures[i], 420, 80, 1);
+      drawn_text_pixels(quotes[static_cast<size_t>(i)], 420, 80, 1);
+    }
+    // A drag step: the values change and are drawn anew.
+    b->valeurs[0].h = 187.375;
+    b->valeurs[0].v = 31.5;
+    for (object* o = fig_->first; o; o = o->next) recompute_object(o);
+    for (int i = 0; i < 3; ++i)
+      for (object* o : {measures[i], quotes[static_cast<size_t>(i)]}) {
+        SCOPED_TRACE(o == measures[i] ? "the measure" : "the text quoting it");
+        SCOPED_TRACE(o->te->text ? o->te->text : "");
+        const Picture drawn{drawn_text_pixels(o, 420, 80, 1), o->te->size.w, o->te->size.h};
+        EXPECT_GT(ink_of(drawn.pixels), 40);
+        // The same object shown from strings that are documents.
+        ASSERT_NE(kp_text_document(o->te->stored_string), nullptr);
+        if (o == measures[i]) {
+          ASSERT_NE(kp_text_document(o->te->display_string), nullptr);
+        }
+        const Picture document{drawn_text_pixels(o, 420, 80, 1), o->te->size.w, o->te->size.h};
+        ASSERT_FALSE(kp_text_string_is_plain(o->te->display_string));
+        EXPECT_TRUE(drawn == document) << "frame " << drawn.w << "x" << drawn.h << " / " << document.w << "x"
+                                       << document.h;
+      }
   }
 }
 
