@@ -189,10 +189,12 @@ TEST_F(EndToEndTabulate, EachStepOfADragAppendsARowOfTheShownLength) {
   for (int i = 1; i <= 4; ++i) {
     const QPoint p(380 + 15 * i, 300);
     QMouseEvent move(QEvent::MouseMove, p, view->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    const size_t had = cells(table).size();
     QApplication::sendEvent(view, &move);
     spin(10);
     QTest::keyClick(view, Qt::Key_Tab);
-    spin(10);
+    // Each step's row, however slowly the machine gets to it.
+    EXPECT_TRUE(waitUntil([&] { return cells(table).size() > had; })) << "step " << i;
   }
   QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(440, 300), 10);
   spin(20);
