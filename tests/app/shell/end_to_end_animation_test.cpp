@@ -366,4 +366,35 @@ TEST_F(EndToEndAnimation, PanelsOpenWhollyOnTheScreenBesideTheFigure) {
   spin(10);
 }
 
+// Another tool chosen from the palette while the springs run ends their
+// run: the spring tool chosen again later opens its panel at rest, and
+// Animate starts the springs instead of showing a run that moves nothing.
+TEST_F(EndToEndAnimation, AnotherToolEndsTheRunAndAnimateStartsItAgainLater) {
+  KPFigureView* view = openView();
+  ASSERT_NE(view, nullptr);
+  object* point = pointOnCircleWithSpring(view);
+  ASSERT_NE(point, nullptr);
+  NSAnimPanelController* panel = NSAnimPanelController::existing();
+  ASSERT_NE(panel, nullptr);
+  QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+  ASSERT_GT(movedAway(point), 10);
+
+  pickFromPalette(kPointerTool);
+  spin(40);
+  EXPECT_EQ(animation_running, 0) << "the run outlives the tool that made it";
+  EXPECT_EQ(manipulating, 0);
+  const double h = point->valeurs[0].h, v = point->valeurs[0].v;
+  spin(200);
+  EXPECT_EQ(point->valeurs[0].h, h);
+  EXPECT_EQ(point->valeurs[0].v, v);
+
+  pickFromPalette(&classe_spring);
+  panel = NSAnimPanelController::existing();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_FALSE(panel->animButton()->showsRunning()) << "the panel opens showing a run that is over";
+  QTest::mouseClick(panel->animButton(), Qt::LeftButton);
+  EXPECT_GT(movedAway(point), 10) << "Animate starts nothing after the tool came back";
+  EXPECT_EQ(animation_running, 1);
+}
+
 }  // namespace
