@@ -610,6 +610,48 @@ BOOL KPGrafPort::arc(int cx, int cy, float radius, float start, float end) {
   return 0;
 }
 
+// A rectangle on whole pixels, such as a point's square mark, filled and
+// outlined a pixel wide: its smoothed fill covers its pixels wholly, so
+// they take the fill colour, and the outline is written as any thin
+// stroke is. False, having drawn nothing, for any other polygon.
+bool KPGrafPort::fineRectangle(const QPainterPath& path) {
+  const int n = path.elementCount();
+  if (n < 4 || n > 5) return false;
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (e.x != std::floor(e.x) || e.y != std::floor(e.y) || std::fabs(e.x) > 1e6 || std::fabs(e.y) > 1e6) return false;
+    if (i > 0 && !e.isLineTo()) return false;
+  }
+  // Each side along an axis, the last one back to the first corner.
+  double left = path.elementAt(0).x, right = left, top = path.elementAt(0).y, bottom = top;
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element& a = path.elementAt(i);
+    const QPainterPath::Element& b = path.elementAt((i + 1) % n);
+    if (a.x != b.x && a.y != b.y) return false;
+    left = std::min(left, a.x), right = std::max(right, a.x);
+    top = std::min(top, a.y), bottom = std::max(bottom, a.y);
+  }
+  const bool filled = currentBrush_ && !is_empty_brush(currentBrush_);
+  if (filled && state_->fill.alpha() != 255) return false;
+  KPFinePixels fine;
+  uint32_t color = 0;
+  if (!fineStroke(&fine, &color)) return false;
+  if (filled) {
+    // Within the image: the corners are whole numbers of at most a million.
+    const auto from_x = static_cast<int>(std::clamp<double>(left, 0, fine.width));
+    const auto to_x = static_cast<int>(std::clamp<double>(right, 0, fine.width));
+    const auto from_y = static_cast<int>(std::clamp<double>(top, 0, fine.height));
+    const auto to_y = static_cast<int>(std::clamp<double>(bottom, 0, fine.height));
+    const uint32_t fill = state_->fill.rgba();
+    for (int y = from_y; y < to_y; ++y) {
+      uint32_t* row = fine.pixels + int64_t{y} * fine.pitch;
+      std::fill(row + from_x, row + to_x, fill);
+    }
+  }
+  kp_fine_path(fine, color, path);
+  return true;
+}
+
 void KPGrafPort::setPixel(int x, int y, uint32_t) { strokeTo(x - 1, y, x, y); }
 
 void KPGrafPort::lineTo(int x, int y) {
@@ -659,6 +701,7 @@ void KPGrafPort::polygon(const tagPOINT* points, int count) {
   path.moveTo(points[0].x * scale_, hd - (h - points[0].y) * scale_);
   for (int i = 1; i < count; ++i) path.lineTo(points[i].x * scale_, hd - (h - points[i].y) * scale_);
   if (!wide_lines_flag) path.closeSubpath();
+  if (fineRectangle(path)) return;
   Painting paint(context_->impl()->painter, antialias_, opMode_);
   applyPen();
   applyBrush();

@@ -46,6 +46,7 @@ struct KPRectF {
 };
 
 struct KPFinePixels;
+class QPainterPath;
 
 class KPGrafPort : public KPGdiObject {
  public:
@@ -167,6 +168,7 @@ class KPGrafPort : public KPGdiObject {
   // (kp_fine_strokes.h), and in which colour; false where the painter
   // draws it.
   bool fineStroke(KPFinePixels* target, uint32_t* color) const;
+  bool fineRectangle(const QPainterPath& path);
   void applyPen();
   void applyBrush();
   KPFont* textFont() const;

@@ -257,4 +257,59 @@ TEST(FineStrokes, ThePortsStrokesAreThePaintersPixels) {
   }
 }
 
+// A filled polygon with a thin outline: a rectangle on whole pixels (a
+// point's square mark) is written straight into the pixels, any other
+// polygon is left to the painter; both are the painter's pixels, the fill
+// and the outline each in its own colour, rectangles wholly or partly out
+// of the image and flattened to a line among them.
+TEST(FineStrokes, ThePortsFilledPolygonsAreThePaintersPixels) {
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> x(-20, kW + 20), y(-20, kH + 20), size(0, 9);
+  std::vector<std::vector<tagPOINT>> polygons;
+  for (int i = 0; i < 300; ++i) {
+    const int left = x(rng), top = y(rng), right = left + size(rng), bottom = top + size(rng);
+    std::vector<tagPOINT> p{{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    std::rotate(p.begin(), p.begin() + i % 4, p.end());
+    if (i % 2) std::reverse(p.begin(), p.end());
+    if (i % 5 == 0) p.push_back(p.front());  // closed by its own last corner
+    polygons.push_back(p);
+  }
+  polygons.push_back({{-500, -500}, {kW + 500, -500}, {kW + 500, kH + 500}, {-500, kH + 500}});  // over it all
+  polygons.push_back({{30, 30}, {60, 35}, {55, 70}, {28, 60}});                               // not a rectangle
+  polygons.push_back({{100, 100}, {110, 100}, {110, 110}});                                   // a triangle
+
+  QImage through_port = background(), painter = background();
+  {
+    std::unique_ptr<KPContext> context(
+        KPContext::createBitmapContext(through_port.bits(), kW, kH, static_cast<int>(through_port.bytesPerLine())));
+    std::unique_ptr<KPGrafPort> port(KPGrafPort::createKPDC());
+    port->fixContext(context.get(), {0, 0, kW, kH}, {0, 0, kW, kH});
+    port->allowsAntialiasing(true);
+    KPPen* pen = KPPen::createPen(0, 1.0f, 0x2060C0);
+    KPBrush* brush = KPBrush::createSolidBrush(0x40A010);
+    port->selectObject(pen);
+    port->selectObject(brush);
+    for (const auto& p : polygons) port->polygon(p.data(), static_cast<int>(p.size()));
+    port->selectObject(KPGrafPort::getStockObject(7));
+    port->selectObject(KPGrafPort::getStockObject(0));
+    DeleteObject(pen);
+    DeleteObject(brush);
+    port->fixContext(nullptr, {}, {});
+  }
+  {
+    QPainter q(&painter);
+    set_up(q, QColor(0xC0, 0x60, 0x20));
+    q.setBrush(QColor(0x10, 0xA0, 0x40));
+    for (const auto& p : polygons) {
+      QPainterPath path(QPointF(p[0].x, p[0].y));
+      for (size_t i = 1; i < p.size(); ++i) path.lineTo(p[i].x, p[i].y);
+      path.closeSubpath();
+      q.drawPath(path);
+    }
+  }
+  const Difference d = compare(painter, through_port);
+  EXPECT_GT(d.inked, 5000);
+  EXPECT_EQ(d.pixels, 0) << "of " << d.inked << ", at most " << d.largest << " levels apart";
+}
+
 }  // namespace
