@@ -99,10 +99,10 @@ void BM_RedrawFigureOnSurfaces(benchmark::State& state) { redraw(state, bench::s
 BENCHMARK(BM_RedrawFigureOnSurfaces)->Unit(benchmark::kMillisecond);
 
 // The same at the zooms a view is set to (in percent): at 125 % strokes are
-// still a pixel wide, at 150 % two.
+// still a pixel wide, at 150 % and 200 % two.
 void BM_RedrawFigureOnSurfacesAtZoom(benchmark::State& state) {
   redraw(state, bench::surface_device, static_cast<double>(state.range(0)) / 100);
 }
-BENCHMARK(BM_RedrawFigureOnSurfacesAtZoom)->Arg(75)->Arg(125)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawFigureOnSurfacesAtZoom)->Arg(75)->Arg(125)->Arg(150)->Arg(200)->Unit(benchmark::kMillisecond);
 
 }  // namespace
