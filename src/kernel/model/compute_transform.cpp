@@ -426,17 +426,12 @@ static void settle_transfer_direction(object* o, const valeur& pp, const valeur&
   };
   double best = depth_of(dir.h, dir.v);
   if (best >= kFileCellDeepEnough || best < -1.5) return;
-  double best_h = dir.h, best_v = dir.v;
-  constexpr int kSteps = 5;
-  for (int i = 0; i < kSteps && best < kFileCellDeepEnough; ++i)
-    for (int j = 0; j < kSteps && best < kFileCellDeepEnough; ++j) {
-      const double dh = sign * (ch + kFileValueStep * ((i + 0.5) / kSteps - 0.5) - pp.h);
-      const double dv = sign * (cv + kFileValueStep * ((j + 0.5) / kSteps - 0.5) - pp.v);
-      if (small(dh, dv)) continue;
-      const double d = depth_of(dh, dv);
-      if (d > best) best = d, best_h = dh, best_v = dv;
-    }
-  place(dir, best_h, best_v);
+  double h = 0, v = 0;
+  const bool better = deepest_in_file_cell(ch, cv, best, [&](double th, double tv) {
+    const double dh = sign * (th - pp.h), dv = sign * (tv - pp.v);
+    return small(dh, dv) ? -HUGE_VAL : depth_of(dh, dv);
+  }, &h, &v);
+  if (better) place(dir, sign * (h - pp.h), sign * (v - pp.v));
 }
 
 void compute_transfer_from_point(object* o) {

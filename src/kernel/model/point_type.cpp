@@ -43,18 +43,14 @@ void settle_in_file_cell(object* pt, type_point_on_fn point_on, const valeur ask
   const double found = depth_in_cell(v[0], ch, cv);
   if (found >= kFileCellDeepEnough || found < -1.5) return;
   double best = found, best_h = asked[0].h, best_v = asked[0].v;
-  constexpr int kSteps = 5;
-  for (int i = 0; i < kSteps && best < kFileCellDeepEnough; ++i)
-    for (int j = 0; j < kSteps && best < kFileCellDeepEnough; ++j) {
-      valeur w[2] = {asked[0], asked[1]};
-      w[0].h = ch + kFileValueStep * ((i + 0.5) / kSteps - 0.5);
-      w[0].v = cv + kFileValueStep * ((j + 0.5) / kSteps - 0.5);
-      const double sh = w[0].h, sv = w[0].v;
-      w[0].infini_inexist_indetermine = 0;
-      point_on(pt->parents[0], &w[0], &pt->data, 2);
-      const double d = depth_in_cell(w[0], ch, cv);
-      if (d > best) best = d, best_h = sh, best_v = sv;
-    }
+  deepest_in_file_cell(ch, cv, best, [&](double th, double tv) {
+    valeur w[2] = {asked[0], asked[1]};
+    w[0].h = th;
+    w[0].v = tv;
+    w[0].infini_inexist_indetermine = 0;
+    point_on(pt->parents[0], &w[0], &pt->data, 2);
+    return depth_in_cell(w[0], ch, cv);
+  }, &best_h, &best_v);
   // The carrier keeps the place of the point last asked: the best one.
   valeur w[2] = {asked[0], asked[1]};
   w[0].h = best_h;

@@ -27,3 +27,20 @@ double file_cell_depth(double h, double v, double ch, double cv);
 // that later computations, off by a few units of the last digit, still
 // write the same grid value.
 inline constexpr double kFileCellDeepEnough = 0.05;
+// Of the points spread evenly over the file cell about (ch, cv), five by
+// five, the one that `depth` puts deeper than `best` and deepest, tried
+// until one is deep enough: true with it in (h, v) and its depth in
+// `best`, false when none beats `best`.
+template <class Depth>
+bool deepest_in_file_cell(double ch, double cv, double& best, Depth depth, double* h, double* v) {
+  constexpr int kSteps = 5;
+  bool found = false;
+  for (int i = 0; i < kSteps && best < kFileCellDeepEnough; ++i)
+    for (int j = 0; j < kSteps && best < kFileCellDeepEnough; ++j) {
+      const double th = ch + kFileValueStep * ((i + 0.5) / kSteps - 0.5);
+      const double tv = cv + kFileValueStep * ((j + 0.5) / kSteps - 0.5);
+      const double d = depth(th, tv);
+      if (d > best) best = d, *h = th, *v = tv, found = true;
+    }
+  return found;
+}
