@@ -9,25 +9,52 @@
 namespace {
 
 // A colour word scaled by `factor` of 255, each channel rounded as the
-// raster engine rounds it.
+// raster engine rounds it. The four channels are spread over a 64-bit word
+// so that one multiplication scales them all (each stays under 16 bits:
+// no carries).
 inline uint32_t scaled(uint32_t word, uint32_t factor) {
-  uint32_t rb = (word & 0xFF00FFu) * factor;
-  rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
-  uint32_t ag = ((word >> 8) & 0xFF00FFu) * factor;
-  ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
-  return ag | rb;
+  constexpr uint64_t kLanes = 0x00FF00FF00FF00FFull;
+  uint64_t x = ((uint64_t{word} << 24) | word) & kLanes;
+  x *= factor;
+  x = ((x + ((x >> 8) & kLanes) + 0x0080008000800080ull) >> 8) & kLanes;
+  return static_cast<uint32_t>(x | (x >> 24));
+}
+
+// A pen's colour with its part at each coverage worked out once: a stroke
+// lays the same colour over hundreds of pixels, and only what shows
+// through differs from one to the next.
+struct Ink {
+  uint32_t color = 0;
+  uint32_t part[256] = {};
+};
+
+// The ink of `color`, from the few last asked for (a figure's strokes mostly
+// share one or two colours).
+const Ink& ink_of(uint32_t color) {
+  constexpr int kKept = 4;
+  thread_local Ink kept[kKept];
+  thread_local bool made[kKept] = {};
+  thread_local int next = 0;
+  for (int i = 0; i < kKept; ++i)
+    if (made[i] && kept[i].color == color) return kept[i];
+  Ink& ink = kept[next];
+  made[next] = true;
+  next = (next + 1) % kKept;
+  ink.color = color;
+  for (uint32_t c = 0; c < 256; ++c) ink.part[c] = scaled(color, c);
+  return ink;
 }
 
 // The colour laid over a pixel with `coverage` (1..254) of 255: the colour's
 // part and what shows through, each scaled and rounded apart, as the raster
 // engine blends a solid colour.
-inline uint32_t blend(uint32_t under, uint32_t color, uint32_t coverage) {
-  return scaled(color, coverage) + scaled(under, 255 - coverage);
+inline uint32_t blend(uint32_t under, const Ink& ink, uint32_t coverage) {
+  return ink.part[coverage] + scaled(under, 255 - coverage);
 }
 
-inline void lay(uint32_t* pixel, uint32_t color, int32_t coverage) {
+inline void lay(uint32_t* pixel, const Ink& ink, int32_t coverage) {
   if (coverage <= 0) return;
-  *pixel = coverage >= 255 ? color : blend(*pixel, color, static_cast<uint32_t>(coverage));
+  *pixel = coverage >= 255 ? ink.color : blend(*pixel, ink, static_cast<uint32_t>(coverage));
 }
 
 // Cuts the line to [lo_x, hi_x] x [lo_y, hi_y]: first end, then second end
@@ -58,9 +85,35 @@ bool cut(double& x0, double& y0, double& x1, double& y1, double lo_x, double hi_
   return along(x0, y0, x1, y1, lo_x, hi_x) && along(y0, x0, y1, x1, lo_y, hi_y);
 }
 
+// The whole steps of a line from `m` to `stop` along its major axis (y
+// when `Steep`), all of whose pixels lie inside the image: two pixels a
+// step, shared by the place (`minor`, in 65536ths of a pixel, moving by
+// `step`) between their centres.
+template <bool Steep>
+void walk_inside(const KPFinePixels& t, const Ink& ink, int64_t m, int64_t stop, int64_t minor, int64_t step) {
+  const int64_t pitch = t.pitch;
+  constexpr int64_t kAhead = 16;
+  const auto origin = reinterpret_cast<uintptr_t>(t.pixels);
+  for (; m < stop; ++m, minor += step) {
+    // A steep line reads a new row of the image at each step: the pixels a
+    // few steps on, along the line and past its end (where the next piece
+    // of a curve mostly goes on), are asked for while this one is blended.
+    const int64_t a = m + kAhead, b = (minor + kAhead * step) >> 16;
+    const int64_t ahead = Steep ? a * pitch + b : b * pitch + a;
+    __builtin_prefetch(reinterpret_cast<const void*>(origin + static_cast<uintptr_t>(ahead) * sizeof(uint32_t)), 1);
+    const int64_t at = minor >> 16;
+    uint32_t* pixel = Steep ? t.pixels + m * pitch + at : t.pixels + at * pitch + m;
+    const uint32_t share = static_cast<uint32_t>((minor >> 8) & 0xFF);
+    const uint32_t cover = 255 - share;
+    if (cover) *pixel = cover == 255 ? ink.color : blend(*pixel, ink, cover);
+    uint32_t* next = Steep ? pixel + 1 : pixel + pitch;
+    if (share) *next = blend(*next, ink, share);
+  }
+}
+
 // A line as a piece of a path: nothing where its ends lie within the
 // same 64th of a pixel.
-void line(const KPFinePixels& t, uint32_t color, double x0, double y0, double x1, double y1) {
+void line(const KPFinePixels& t, const Ink& ink, double x0, double y0, double x1, double y1) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
   if (!cut(x0, y0, x1, y1, -1, t.width + 1.0, -1, t.height + 1.0)) return;
   // Ends in 64ths of a pixel, truncated.
@@ -93,9 +146,9 @@ void line(const KPFinePixels& t, uint32_t color, double x0, double y0, double x1
     const int32_t share = static_cast<int32_t>((at >> 8) & 0xFF);
     uint32_t* base = t.pixels + m * major_pitch;
     if (row >= 0 && row < minor_size)
-      lay(base + row * minor_pitch, color, static_cast<int32_t>(((255 - share) * part) >> 6));
+      lay(base + row * minor_pitch, ink, static_cast<int32_t>(((255 - share) * part) >> 6));
     if (row + 1 >= 0 && row + 1 < minor_size)
-      lay(base + (row + 1) * minor_pitch, color, static_cast<int32_t>((share * part) >> 6));
+      lay(base + (row + 1) * minor_pitch, ink, static_cast<int32_t>((share * part) >> 6));
   };
   if (first == end - 1) {
     column(first, minor, X1 - X0);
@@ -118,21 +171,8 @@ void line(const KPFinePixels& t, uint32_t color, double x0, double y0, double x1
   const bool inside = steps > 0 && std::min(minor, last_at) >= 0 && (std::max(minor, last_at) >> 16) + 1 < minor_size;
   int64_t m = from;
   if (inside) {
-    uint32_t* base = t.pixels + m * major_pitch;
-    // A steep line reads a new row of the image at each step: the pixels a
-    // few steps on, along the line and past its end (where the next piece
-    // of a curve mostly goes on), are asked for while this one is blended.
-    constexpr int64_t kAhead = 16;
-    const auto origin = reinterpret_cast<uintptr_t>(t.pixels);
-    for (; m < stop; ++m, minor += step, base += major_pitch) {
-      const int64_t ahead = (m + kAhead) * major_pitch + ((minor + kAhead * step) >> 16) * minor_pitch;
-      __builtin_prefetch(reinterpret_cast<const void*>(origin + static_cast<uintptr_t>(ahead) * sizeof(uint32_t)), 1);
-      uint32_t* pixel = base + (minor >> 16) * minor_pitch;
-      const uint32_t share = static_cast<uint32_t>((minor >> 8) & 0xFF);
-      const uint32_t cover = 255 - share;
-      if (cover) *pixel = cover == 255 ? color : blend(*pixel, color, cover);
-      if (share) pixel[minor_pitch] = blend(pixel[minor_pitch], color, share);
-    }
+    if (steep) walk_inside<true>(t, ink, m, stop, minor, step);
+    else walk_inside<false>(t, ink, m, stop, minor, step);
   } else {
     for (; m < stop; ++m, minor += step) column(m, minor, 64);
   }
@@ -150,7 +190,7 @@ void kp_fine_line(const KPFinePixels& t, uint32_t color, double x0, double y0, d
     if (x >= 0 && x < t.width && y >= 0 && y < t.height) t.pixels[static_cast<int64_t>(y) * t.pitch + x] = color;
     return;
   }
-  line(t, color, x0, y0, x1, y1);
+  line(t, ink_of(color), x0, y0, x1, y1);
 }
 
 namespace {
@@ -160,7 +200,7 @@ namespace {
 // the chord, each half drawn before the next. Its points go as plain
 // numbers: gathered in pairs, they would be stored and read back at each
 // level, which costs more than the halving.
-void fine_cubic(const KPFinePixels& t, uint32_t color, double sx, double sy, double ax, double ay, double bx,
+void fine_cubic(const KPFinePixels& t, const Ink& ink, double sx, double sy, double ax, double ay, double bx,
                 double by, double ex, double ey, int depth) {
   if (depth > 0) {
     const double dx = sx - ex, dy = sy - ey;
@@ -172,12 +212,12 @@ void fine_cubic(const KPFinePixels& t, uint32_t color, double sx, double sy, dou
       const double lx = (sax + abx) * 0.5, ly = (say + aby) * 0.5;
       const double rx = (abx + bex) * 0.5, ry = (aby + bey) * 0.5;
       const double hx = (lx + rx) * 0.5, hy = (ly + ry) * 0.5;
-      fine_cubic(t, color, sx, sy, sax, say, lx, ly, hx, hy, depth - 1);
-      fine_cubic(t, color, hx, hy, rx, ry, bex, bey, ex, ey, depth - 1);
+      fine_cubic(t, ink, sx, sy, sax, say, lx, ly, hx, hy, depth - 1);
+      fine_cubic(t, ink, hx, hy, rx, ry, bex, bey, ex, ey, depth - 1);
       return;
     }
   }
-  line(t, color, sx, sy, ex, ey);
+  line(t, ink, sx, sy, ex, ey);
 }
 
 }  // namespace
@@ -185,15 +225,16 @@ void fine_cubic(const KPFinePixels& t, uint32_t color, double sx, double sy, dou
 void kp_fine_path(const KPFinePixels& target, uint32_t color, const QPainterPath& path) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
   const int count = path.elementCount();
+  const Ink& ink = ink_of(color);
   double x = 0, y = 0;
   for (int i = 0; i < count; ++i) {
     const QPainterPath::Element& e = path.elementAt(i);
     if (e.isLineTo()) {
-      line(target, color, x, y, e.x, e.y);
+      line(target, ink, x, y, e.x, e.y);
     } else if (e.isCurveTo() && i + 2 < count) {
       const QPainterPath::Element& b = path.elementAt(i + 1);
       const QPainterPath::Element& end = path.elementAt(i + 2);
-      fine_cubic(target, color, x, y, e.x, e.y, b.x, b.y, end.x, end.y, 6);
+      fine_cubic(target, ink, x, y, e.x, e.y, b.x, b.y, end.x, end.y, 6);
       x = end.x;
       y = end.y;
       i += 2;

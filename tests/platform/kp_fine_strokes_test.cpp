@@ -152,6 +152,42 @@ TEST(FineStrokes, LinesAreThePaintersPixels) {
   }
 }
 
+// Strokes one after another in more colours than the writer keeps worked
+// out at once, coming back to each: every stroke takes its own colour.
+TEST(FineStrokes, StrokesOfManyColoursAreThePaintersPixels) {
+  const QColor colours[] = {QColor(200, 30, 90), QColor(20, 60, 220), QColor(0, 0, 0),     QColor(255, 255, 255),
+                            QColor(10, 200, 40), QColor(250, 180, 0), QColor(90, 90, 90)};
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> x(-20, kW + 20), y(-20, kH + 20), r(2, 120);
+  std::vector<Line> lines;
+  std::vector<QPainterPath> circles;
+  for (int i = 0; i < 140; ++i) {
+    lines.push_back({x(rng), y(rng), x(rng), y(rng)});
+    QPainterPath circle;
+    circle.addEllipse(QPointF(x(rng), y(rng)), r(rng), r(rng));
+    circles.push_back(circle);
+  }
+  const auto colour = [&](size_t i) { return colours[(i * 3 + i / 7) % std::size(colours)]; };
+  const Difference d = both_ways(
+      colours[0],
+      [&](QPainter& p) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+          set_up(p, colour(i));
+          p.drawLine(QLineF(lines[i].x0, lines[i].y0, lines[i].x1, lines[i].y1));
+          set_up(p, colour(i + 1));
+          p.drawPath(circles[i]);
+        }
+      },
+      [&](const KPFinePixels& t, uint32_t) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+          kp_fine_line(t, colour(i).rgba(), lines[i].x0, lines[i].y0, lines[i].x1, lines[i].y1);
+          kp_fine_path(t, colour(i + 1).rgba(), circles[i]);
+        }
+      });
+  EXPECT_GT(d.inked, 10000);
+  EXPECT_EQ(d.pixels, 0) << "of " << d.inked << ", at most " << d.largest << " levels apart";
+}
+
 // Circles and arcs of every size, inside and across the image's edges,
 // and a path of lines and curves.
 TEST(FineStrokes, CurvesAreThePaintersPixels) {
