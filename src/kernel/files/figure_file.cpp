@@ -135,12 +135,6 @@ text_line line_of(const char* text, const char* p, const char* end) {
   return {line, std::string(start, stop)};
 }
 
-// "line N: <its first characters>" for the line of text that holds p.
-std::string line_at(const char* text, const char* p, const char* end) {
-  const text_line l = line_of(text, p, end);
-  return "line " + std::to_string(l.number) + ": " + l.start;
-}
-
 int8_t failed(const std::string& why) {
   last_error = why;
   not_read.clear();
