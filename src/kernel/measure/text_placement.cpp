@@ -235,8 +235,10 @@ void restore_measure_text_place(object* obj, int32_t x, int32_t y) {
     return c > 0 ? std::pair<double, double>{c, c + 1.0}
                  : c < 0 ? std::pair<double, double>{c - 1.0, c} : std::pair<double, double>{-1.0, 1.0};
   };
-  const auto [x0, x1] = cell(x);
-  const auto [y0, y1] = cell(y);
+  // Named apart, not as bindings of the pairs, so that the lambda below
+  // may take them with every compiler the project builds with.
+  const double x0 = cell(x).first, x1 = cell(x).second;
+  const double y0 = cell(y).first, y1 = cell(y).second;
   auto depth = [&]() {
     if (truncate(v[0].h) != x || truncate(v[0].v) != y) return -1.0;
     return std::fmin(std::fmin(v[0].h - x0, x1 - v[0].h), std::fmin(v[0].v - y0, y1 - v[0].v));

@@ -1,6 +1,7 @@
 #include "kernel/text/text_drawing.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -158,11 +159,19 @@ object* selected_number_in_active_text(int* count) {
   return n == 1 ? found : nullptr;
 }
 
+namespace {
+
+// A text read from a file may stand at the very end of the pixel range:
+// its edges stop there rather than wrap round to the other end.
+int32_t pixel_sum(int64_t a, int64_t b) { return static_cast<int32_t>(std::clamp<int64_t>(a + b, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
 void text_frame_rect(const object* obj, tagRECT* r) {
   *r = tagRECT{};
   if (!obj || !obj->te) return;
   const TErec* te = obj->te;
-  *r = tagRECT{te->pos.x, te->pos.y, te->pos.x + te->size.w, te->pos.y + te->size.h};
+  *r = tagRECT{te->pos.x, te->pos.y, pixel_sum(te->pos.x, te->size.w), pixel_sum(te->pos.y, te->size.h)};
   int32_t grow = -1;
   if (is_text_like_object(obj)) {
     if (text_is_framed(obj)) grow = obj->settings.thickness + 3;
@@ -170,10 +179,10 @@ void text_frame_rect(const object* obj, tagRECT* r) {
     grow = obj->label->thickness + 3;
   }
   if (grow >= 0) {
-    r->left -= grow;
-    r->top -= grow;
-    r->right += grow;
-    r->bottom += grow;
+    r->left = pixel_sum(r->left, -grow);
+    r->top = pixel_sum(r->top, -grow);
+    r->right = pixel_sum(r->right, grow);
+    r->bottom = pixel_sum(r->bottom, grow);
   }
 }
 
@@ -182,7 +191,7 @@ void get_text_range_rect(object* obj, tagRECT* r) {
   if (!obj || !obj->te || obj->settings.opaque || !text_handle_ops().text_extent) return;
   int32_t w = 0, h = 0;
   if (!text_handle_ops().text_extent(obj, &w, &h)) return;
-  *r = tagRECT{obj->te->pos.x, obj->te->pos.y, obj->te->pos.x + w + 1, obj->te->pos.y + h + 1};
+  *r = tagRECT{obj->te->pos.x, obj->te->pos.y, pixel_sum(obj->te->pos.x, int64_t{w} + 1), pixel_sum(obj->te->pos.y, int64_t{h} + 1)};
 }
 
 void DrawKPTexte(DisplayDevice* dd, object* obj) {

@@ -255,6 +255,16 @@ TEST_F(TextView, FrameHandlesReferencesAndBody) {
   text_frame_rect(t, &r);
   EXPECT_EQ(r.left, 95);
   EXPECT_EQ(r.bottom, 145);
+  // A text a file put at the ends of the pixel range: its frame stops at
+  // them rather than wrapping round to the other end.
+  t->te->pos = te_point{INT32_MAX - 1, INT32_MIN + 1};
+  text_frame_rect(t, &r);
+  EXPECT_EQ(r.left, INT32_MAX - 6);
+  EXPECT_EQ(r.right, INT32_MAX);
+  EXPECT_EQ(r.top, INT32_MIN);
+  EXPECT_EQ(r.bottom, INT32_MIN + 46);
+  tagPOINT far{0, 0};
+  EXPECT_FALSE(hit_test_text_frame(t, &far));
 }
 
 TEST_F(TextView, LabelsFollowTheirPointButNotWhenHiddenOrMissing) {
